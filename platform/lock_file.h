@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QString>
+
+#include <optional>
+
+namespace platform {
+
+// A lock file in the user's runtime folder, held with flock() for as long as the object
+// lives. The kernel drops the lock when the process ends, however it ends, so a lock
+// left by a crashed process never blocks anyone.
+class LockFile
+{
+public:
+    // Takes the lock named `name` when nobody holds it; nullopt when another process (or
+    // another LockFile of this process) holds it, or the lock file cannot be opened.
+    static std::optional<LockFile> tryLock(const QString &name);
+
+    // Waits until the lock named `name` is free and takes it. nullopt only when the lock
+    // file cannot be opened.
+    static std::optional<LockFile> lock(const QString &name);
+
+    LockFile(LockFile &&other) noexcept;
+    LockFile &operator=(LockFile &&other) noexcept;
+    LockFile(const LockFile &) = delete;
+    LockFile &operator=(const LockFile &) = delete;
+    ~LockFile();
+
+    // Full path of the lock file for `name` (names are made safe for the file system).
+    static QString pathFor(const QString &name);
+
+private:
+    explicit LockFile(int descriptor);
+    static std::optional<LockFile> acquire(const QString &name, bool wait);
+    void release();
+
+    int m_descriptor = -1;
+};
+
+} // namespace platform

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QTemporaryDir>
+
+namespace platform::testing {
+
+// A fresh folder removed with its contents at the end of the test, with helpers to
+// build trees in it.
+class TemporaryFolder
+{
+public:
+    TemporaryFolder();
+
+    QString path() const;
+    // Absolute path of `relative` inside the folder.
+    QString filePath(const QString &relative) const;
+    // Writes `content` to `relative`, creating parent folders; returns the absolute path.
+    QString writeFile(const QString &relative, const QByteArray &content) const;
+    // Creates the folder `relative` with its parents; returns the absolute path.
+    QString makeFolder(const QString &relative) const;
+    // Reads a whole file; an empty array when it cannot be read.
+    static QByteArray readFile(const QString &path);
+
+private:
+    QTemporaryDir m_folder;
+};
+
+// Folder of the built executables (set by the test runner), "" when unknown.
+QString builtProgramsFolder();
+
+} // namespace platform::testing
