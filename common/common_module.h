@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QString>
+#include <QVariant>
+
+#include <array>
+
+namespace common {
+
+// Switches read from the command line, slots 0 to 6; a null QVariant means that the
+// switch was not given. Slot 0 "-ND" (True), slot 1 "-X" (batch runs only), slot 2
+// differences only, slot 3 compare contents, slot 4 list subfolder contents (Booleans),
+// slot 5 include patterns, slot 6 exclude patterns (strings).
+using CommandLineOptionSlots = std::array<QVariant, 7>;
+
+// Program-wide values of the folder comparison program, set once at start before any
+// window exists.
+extern bool BatchMode;              // an output switch was given: the run is unattended
+extern qint16 BatchKind;            // 1 Excel workbook, 2 CSV, 3 HTML
+extern QString BatchOutputPath;     // output file of the unattended export
+extern QString BatchCsvSeparator;   // separator of the unattended CSV export
+extern CommandLineOptionSlots CommandLineOptions;
+
+// True once an unattended run met a failure or a notice that means it did not do its
+// work; the program then ends with a non-zero exit status.
+extern bool BatchFailed;
+
+// Reads one value of a settings file; the default when the key or the file is missing,
+// "" when the key is present but empty, values cut at 1023 characters.
+QString GetIniValue(const QString &section, const QString &key, const QString &defaultValue,
+                    const QString &iniFile);
+
+// Writes one value of a settings file at once; false when it could not be written.
+bool WriteIniValue(const QString &section, const QString &key, const QString &value, const QString &iniFile);
+
+// The message-box wrapper. Returns the answer code (1 OK, 2 Cancel, 6 Yes, 7 No, ...).
+// Outside a batch run it asks the user through the installed dialogs. In a batch run it
+// shows nothing: the prompt goes to standard error and the answer is `batchDefault` when
+// that is not 0, else the automatic answer of `buttons` (OK for 0 and 1, Cancel for 5,
+// Yes for 3 and 4, 0 for anything else).
+int ShowMsg(const QString &prompt, int buttons = 0, const QString &title = QString(),
+            const QString &helpFile = QString(), int helpContext = 0, int batchDefault = 0);
+
+// Reports the failure held by SavedErr() as "システムエラー : " + procedure + CR LF +
+// description in an OK-only box with an empty title; in a batch run it also marks the
+// run as failed.
+void ReportSavedErr(const QString &procedure);
+
+} // namespace common

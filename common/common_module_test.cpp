@@ -1,0 +1,110 @@
+#include "common/common_module.h"
+#include "common/saved_error.h"
+
+#include "platform/testing/print_to.h"
+#include "platform/testing/scripted_dialogs.h"
+#include "platform/testing/temporary_folder.h"
+
+#include <gtest/gtest.h>
+
+namespace common {
+namespace {
+
+using platform::testing::ScriptedDialogs;
+
+class ShowMsgTest : public ::testing::Test
+{
+protected:
+    void TearDown() override
+    {
+        BatchMode = false;
+        BatchFailed = false;
+    }
+    ScriptedDialogs m_dialogs;
+};
+
+TEST_F(ShowMsgTest, BatchAnswersWithoutABox)
+{
+    BatchMode = true;
+    const struct
+    {
+        int buttons;
+        int batchDefault;
+        int expected;
+    } cases[] = {
+        {0, 0, 1}, {1, 0, 1}, {2, 0, 0}, {3, 0, 6}, {4, 0, 6}, {5, 0, 2},
+        {36, 0, 0}, {4 + 256, 0, 0}, {4, 7, 7}, {0, 2, 2},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.buttons);
+        EXPECT_EQ(ShowMsg("prompt", c.buttons, "", "", 0, c.batchDefault), c.expected);
+    }
+    EXPECT_TRUE(m_dialogs.shown().isEmpty());
+}
+
+TEST_F(ShowMsgTest, InteractiveAsksTheUser)
+{
+    m_dialogs.answerNext(7);
+    EXPECT_EQ(ShowMsg("処理を中止しますか？", 4, "Dirgleam"), 7);
+    ASSERT_EQ(m_dialogs.shown().size(), 1);
+    EXPECT_EQ(m_dialogs.shown()[0].prompt, "処理を中止しますか？");
+    EXPECT_EQ(m_dialogs.shown()[0].style, 4);
+    EXPECT_EQ(m_dialogs.shown()[0].title, "Dirgleam");
+}
+
+// A procedure that passes its failure on, and the caller that reports it.
+void exportThatFails()
+{
+    try {
+        throw Failure(9999, "modFtp", "接続できません");
+    } catch (...) {
+        SaveErr();
+        RaiseSavedErr();
+    }
+}
+
+TEST_F(ShowMsgTest, PassedOnFailureIsReportedUnderTheCallersName)
+{
+    try {
+        exportThatFails();
+        FAIL() << "the failure must reach the caller";
+    } catch (...) {
+        SaveErr();
+        ReportSavedErr("Form_Activate");
+    }
+    EXPECT_EQ(SavedErr().Number, 9999);
+    EXPECT_EQ(SavedErr().Source, "modFtp");
+    ASSERT_EQ(m_dialogs.shown().size(), 1);
+    EXPECT_EQ(m_dialogs.shown()[0].prompt, "システムエラー : Form_Activate\r\n接続できません");
+    EXPECT_EQ(m_dialogs.shown()[0].style, 0);
+    EXPECT_EQ(m_dialogs.shown()[0].title, "");
+    EXPECT_FALSE(BatchFailed);
+}
+
+TEST_F(ShowMsgTest, ReportInBatchMarksTheRunFailed)
+{
+    BatchMode = true;
+    try {
+        throw std::runtime_error("disk full");
+    } catch (...) {
+        SaveErr();
+        ReportSavedErr("BatHtmlSave");
+    }
+    EXPECT_TRUE(BatchFailed);
+    EXPECT_EQ(SavedErr().Description, "disk full");
+    EXPECT_TRUE(m_dialogs.shown().isEmpty());
+}
+
+TEST(GetIniValue, DefaultsAndStoredValues)
+{
+    platform::testing::TemporaryFolder folder;
+    const QString ini = folder.writeFile("Dirgleam.ini", "[DSP]\nRccBakup=false\nPath0=\nExt0=*.txt,フォルダ/\n");
+    EXPECT_EQ(GetIniValue("DSP", "RccBakup", "True", ini), "false");
+    EXPECT_EQ(GetIniValue("DSP", "Path0", "x", ini), "");
+    EXPECT_EQ(GetIniValue("DSP", "Ext0", "", ini), "*.txt,フォルダ/");
+    EXPECT_EQ(GetIniValue("DSP", "Nomi", "0", ini), "0");
+    EXPECT_EQ(GetIniValue("DSP", "Nomi", "0", folder.filePath("missing.ini")), "0");
+}
+
+} // namespace
+} // namespace common
