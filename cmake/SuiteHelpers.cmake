@@ -43,3 +43,14 @@ function(suite_program NAME)
   target_compile_options(${NAME} PRIVATE -Wall -Wextra)
   set_target_properties(${NAME} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${SUITE_BIN_DIR})
 endfunction()
+
+# suite_benchmark(NAME SOURCES ... DEPS ...)
+# A Google Benchmark executable under bench/. Benchmarks are built with the rest but
+# never run by the tests; bench/run.sh runs them beside the reference tools.
+function(suite_benchmark NAME)
+  cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
+  add_executable(${NAME} ${ARG_SOURCES})
+  target_link_libraries(${NAME} PRIVATE ${ARG_DEPS} benchmark::benchmark)
+  target_compile_options(${NAME} PRIVATE -Wall -Wextra)
+  set_target_properties(${NAME} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bench)
+endfunction()
