@@ -1,0 +1,694 @@
+#include "platform/widgets/flex_grid_view.h"
+
+#include "platform/widgets/flex_grid_model.h"
+
+#include <QAbstractButton>
+#include <QCursor>
+#include <QHeaderView>
+#include <QHelpEvent>
+#include <QKeyEvent>
+#include <QMimeData>
+#include <QPainter>
+#include <QScopedValueRollback>
+#include <QScrollBar>
+#include <QStyleOptionHeader>
+#include <QStyledItemDelegate>
+#include <QToolTip>
+#include <QUrl>
+
+#include <algorithm>
+
+namespace platform::widgets {
+
+namespace {
+
+int toTwips(int pixels)
+{
+    return pixels * TwipsPerPixel;
+}
+
+int toPixels(int twips)
+{
+    return (twips + TwipsPerPixel / 2) / TwipsPerPixel;
+}
+
+int shiftState(Qt::KeyboardModifiers modifiers)
+{
+    return (modifiers & Qt::ShiftModifier ? 1 : 0) | (modifiers & Qt::ControlModifier ? 2 : 0)
+           | (modifiers & Qt::AltModifier ? 4 : 0);
+}
+
+int buttonCode(Qt::MouseButtons buttons)
+{
+    return (buttons & Qt::LeftButton ? 1 : 0) | (buttons & Qt::RightButton ? 2 : 0)
+           | (buttons & Qt::MiddleButton ? 4 : 0);
+}
+
+// The Windows virtual-key code of a key, as the window handlers compare it; 0 for keys
+// that they never look at.
+int windowsKeyCode(const QKeyEvent *event)
+{
+    const int key = event->key();
+    if (key >= Qt::Key_0 && key <= Qt::Key_9)
+        return event->modifiers() & Qt::KeypadModifier ? 96 + (key - Qt::Key_0) : key;
+    if (key >= Qt::Key_A && key <= Qt::Key_Z)
+        return key;
+    if (key >= Qt::Key_F1 && key <= Qt::Key_F24)
+        return 112 + (key - Qt::Key_F1);
+    switch (key) {
+    case Qt::Key_Backspace: return 8;
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab: return 9;
+    case Qt::Key_Return:
+    case Qt::Key_Enter: return 13;
+    case Qt::Key_Shift: return 16;
+    case Qt::Key_Control: return 17;
+    case Qt::Key_Alt: return 18;
+    case Qt::Key_Escape: return 27;
+    case Qt::Key_Space: return 32;
+    case Qt::Key_PageUp: return 33;
+    case Qt::Key_PageDown: return 34;
+    case Qt::Key_End: return 35;
+    case Qt::Key_Home: return 36;
+    case Qt::Key_Left: return 37;
+    case Qt::Key_Up: return 38;
+    case Qt::Key_Right: return 39;
+    case Qt::Key_Down: return 40;
+    case Qt::Key_Insert: return 45;
+    case Qt::Key_Delete: return 46;
+    default: return 0;
+    }
+}
+
+// Paints cells as usual, without the focus frame while the grid's FocusRect is 0.
+class FlexGridDelegate final : public QStyledItemDelegate
+{
+public:
+    explicit FlexGridDelegate(FlexGridView *view)
+        : QStyledItemDelegate(view)
+        , m_view(view)
+    {
+    }
+
+    void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override
+    {
+        QStyleOptionViewItem cell(option);
+        if (m_view->grid()->focusRect() == 0)
+            cell.state &= ~QStyle::State_HasFocus;
+        QStyledItemDelegate::paint(painter, cell, index);
+    }
+
+private:
+    FlexGridView *m_view;
+};
+
+} // namespace
+
+FlexGridView::FlexGridView(QWidget *parent)
+    : QTableView(parent)
+    , m_ownGrid(new FlexGrid(this))
+    , m_model(new FlexGridModel(this))
+{
+    setModel(m_model);
+    setItemDelegate(new FlexGridDelegate(this));
+    setSelectionMode(NoSelection);
+    setEditTriggers(NoEditTriggers);
+    setTabKeyNavigation(false);
+    setAutoScroll(false);
+    setWordWrap(false);
+    setTextElideMode(Qt::ElideNone);
+    setVerticalScrollMode(ScrollPerItem);
+    setHorizontalScrollMode(ScrollPerPixel);
+    setAcceptDrops(true);
+    viewport()->setAcceptDrops(true);
+    viewport()->setMouseTracking(true);
+
+    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    verticalHeader()->setMinimumSectionSize(1);
+    for (QHeaderView *header : {horizontalHeader(), verticalHeader()}) {
+        header->setSectionsClickable(false);
+        header->setHighlightSections(false);
+        header->viewport()->setMouseTracking(true);
+        header->viewport()->setAcceptDrops(true);
+        header->viewport()->installEventFilter(this);
+    }
+    horizontalHeader()->setMinimumSectionSize(0);
+    connect(horizontalHeader(), &QHeaderView::sectionResized, this, [this](int section, int, int size) {
+        if (!m_syncing)
+            m_grid->setColWidth(m_model->gridCol(section), toTwips(size));
+    });
+    connect(verticalScrollBar(), &QScrollBar::valueChanged, this, [this](int value) {
+        if (!m_syncing)
+            m_grid->setTopRow(m_model->gridRow(value));
+    });
+
+    m_corner = findChild<QAbstractButton *>(QString(), Qt::FindDirectChildrenOnly);
+    if (m_corner) {
+        m_corner->setMouseTracking(true);
+        m_corner->setAcceptDrops(true);
+        m_corner->installEventFilter(this);
+    }
+
+    m_autoScroll.setInterval(50);
+    connect(&m_autoScroll, &QTimer::timeout, this, &FlexGridView::autoScrollStep);
+
+    attach(m_ownGrid);
+}
+
+FlexGridView::~FlexGridView() = default;
+
+void FlexGridView::setGrid(FlexGrid *grid)
+{
+    attach(grid ? grid : m_ownGrid);
+}
+
+void FlexGridView::attach(FlexGrid *grid)
+{
+    if (m_grid)
+        disconnect(m_grid, nullptr, this, nullptr);
+    m_grid = grid;
+    connect(grid, &FlexGrid::changed, this, &FlexGridView::applyChange);
+    connect(grid, &FlexGrid::redrawChanged, this, &QWidget::setUpdatesEnabled);
+    connect(grid, &FlexGrid::toolTipTextChanged, this, &FlexGridView::onToolTipText);
+    if (grid != m_ownGrid)
+        connect(grid, &QObject::destroyed, this, [this] { attach(m_ownGrid); });
+
+    // Rows as high as the font needs, unless the grid already has higher ones.
+    grid->setRowHeight(std::max(grid->rowHeight(), toTwips(fontMetrics().height() + 6)));
+    m_model->setGrid(grid);
+    setUpdatesEnabled(grid->redraw());
+    FlexGridChange everything;
+    everything.layout = true;
+    applyChange(everything);
+}
+
+void FlexGridView::applyChange(const FlexGridChange &change)
+{
+    QScopedValueRollback<bool> syncing(m_syncing, true);
+    m_model->apply(change);
+    if (change.layout)
+        applyLayout();
+    syncSelection();
+    syncTopRow();
+    viewport()->update();
+}
+
+int FlexGridView::rowPixels() const
+{
+    return std::max(1, toPixels(m_grid->rowHeight(0)));
+}
+
+int FlexGridView::fixedColsWidth() const
+{
+    int width = 0;
+    for (int col = 0; col < m_grid->fixedCols(); ++col)
+        width += toPixels(m_grid->colWidth(col));
+    return width;
+}
+
+void FlexGridView::applyLayout()
+{
+    const int rowHeight = rowPixels();
+    QHeaderView *rowsHeader = verticalHeader();
+    if (rowsHeader->defaultSectionSize() != rowHeight)
+        rowsHeader->setDefaultSectionSize(rowHeight);
+    rowsHeader->setVisible(m_grid->fixedCols() > 0);
+    rowsHeader->setFixedWidth(fixedColsWidth());
+
+    QHeaderView *columnsHeader = horizontalHeader();
+    columnsHeader->setVisible(m_grid->fixedRows() > 0);
+    columnsHeader->setFixedHeight(m_grid->fixedRows() * rowHeight);
+    for (int section = 0; section < m_model->columnCount(); ++section) {
+        const int width = toPixels(m_grid->colWidth(m_model->gridCol(section)));
+        if (columnsHeader->sectionSize(section) != width)
+            columnsHeader->resizeSection(section, width);
+    }
+    if (m_corner)
+        m_corner->update();
+}
+
+void FlexGridView::syncSelection()
+{
+    QItemSelectionModel *selection = selectionModel();
+    const int rowCount = m_model->rowCount();
+    const int colCount = m_model->columnCount();
+    const int firstRow = std::max(0, m_model->modelRow(std::min(m_grid->row(), m_grid->rowSel())));
+    const int lastRow = std::min(rowCount - 1, m_model->modelRow(std::max(m_grid->row(), m_grid->rowSel())));
+    const int firstCol = std::max(0, m_model->modelCol(std::min(m_grid->col(), m_grid->colSel())));
+    const int lastCol = std::min(colCount - 1, m_model->modelCol(std::max(m_grid->col(), m_grid->colSel())));
+    if (firstRow <= lastRow && firstCol <= lastCol)
+        selection->select(QItemSelection(m_model->index(firstRow, firstCol), m_model->index(lastRow, lastCol)),
+                          QItemSelectionModel::ClearAndSelect);
+    else
+        selection->clearSelection();
+    const int currentRow = m_model->modelRow(m_grid->row());
+    const int currentCol = m_model->modelCol(m_grid->col());
+    const bool inside = currentRow >= 0 && currentRow < rowCount && currentCol >= 0 && currentCol < colCount;
+    selection->setCurrentIndex(inside ? m_model->index(currentRow, currentCol) : QModelIndex(),
+                               QItemSelectionModel::NoUpdate);
+}
+
+void FlexGridView::syncTopRow()
+{
+    updateGeometries();
+    QScrollBar *bar = verticalScrollBar();
+    const int wanted = m_model->modelRow(m_grid->topRow());
+    bar->setValue(wanted);
+    // The grid clamps the top row as the scroll bar does; should they still differ, the
+    // grid takes what is shown.
+    if (bar->value() != wanted)
+        m_grid->setTopRow(m_model->gridRow(bar->value()));
+}
+
+void FlexGridView::updateGeometries()
+{
+    QTableView::updateGeometries();
+    reportVisibleRows();
+}
+
+void FlexGridView::reportVisibleRows()
+{
+    if (m_grid)
+        m_grid->setVisibleRowCount(std::max(1, viewport()->height() / rowPixels()));
+}
+
+FlexGridView::Cell FlexGridView::cellAt(const QPoint &position) const
+{
+    Cell cell;
+    const QPoint inViewport = viewport()->mapFromParent(position);
+    if (inViewport.x() >= 0) {
+        const int section = horizontalHeader()->logicalIndexAt(inViewport.x());
+        cell.col = section < 0 ? -1 : m_model->gridCol(section);
+    } else if (verticalHeader()->isVisible()) {
+        int x = position.x() - verticalHeader()->geometry().left();
+        for (int col = 0; col < m_grid->fixedCols() && x >= 0; ++col) {
+            cell.col = col;
+            x -= toPixels(m_grid->colWidth(col));
+        }
+    }
+    if (inViewport.y() >= 0) {
+        const int row = rowAt(inViewport.y());
+        cell.row = row < 0 ? -1 : m_model->gridRow(row);
+    } else if (horizontalHeader()->isVisible()) {
+        const int y = position.y() - horizontalHeader()->geometry().top();
+        if (y >= 0)
+            cell.row = std::min(y / rowPixels(), m_grid->fixedRows() - 1);
+    }
+    if (cell.row >= m_grid->rows() || cell.col >= m_grid->cols())
+        return {};
+    return cell;
+}
+
+QRect FlexGridView::cellRect(int row, int col) const
+{
+    if (row < 0 || row >= m_grid->rows() || col < 0 || col >= m_grid->cols())
+        return {};
+    int left, width, top, height;
+    if (col >= m_grid->fixedCols()) {
+        const int section = m_model->modelCol(col);
+        left = viewport()->x() + columnViewportPosition(section);
+        width = columnWidth(section);
+    } else {
+        left = verticalHeader()->geometry().left();
+        for (int fixed = 0; fixed < col; ++fixed)
+            left += toPixels(m_grid->colWidth(fixed));
+        width = toPixels(m_grid->colWidth(col));
+    }
+    if (row >= m_grid->fixedRows()) {
+        top = viewport()->y() + rowViewportPosition(m_model->modelRow(row));
+        height = rowPixels();
+    } else {
+        top = horizontalHeader()->geometry().top() + row * rowPixels();
+        height = rowPixels();
+    }
+    return QRect(left, top, width, height);
+}
+
+void FlexGridView::pressAt(const QPoint &position, const QMouseEvent *event)
+{
+    const Cell cell = cellAt(position);
+    m_grid->setMousePosition(cell.row, cell.col);
+    setFocus(Qt::MouseFocusReason);
+    if (event->button() == Qt::LeftButton)
+        startSelection(cell, event->modifiers() & Qt::ShiftModifier);
+    Q_EMIT mouseDown(buttonCode(event->button()), shiftState(event->modifiers()), toTwips(position.x()),
+                     toTwips(position.y()));
+}
+
+void FlexGridView::moveAt(const QPoint &position, const QMouseEvent *event)
+{
+    const Cell cell = cellAt(position);
+    m_grid->setMousePosition(cell.row, cell.col);
+    if (m_drag != DragMode::None && (event->buttons() & Qt::LeftButton)) {
+        extendSelection(position);
+        if (viewport()->geometry().contains(position))
+            m_autoScroll.stop();
+        else if (!m_autoScroll.isActive())
+            m_autoScroll.start();
+    }
+    Q_EMIT mouseMove(buttonCode(event->buttons()), shiftState(event->modifiers()), toTwips(position.x()),
+                     toTwips(position.y()));
+}
+
+void FlexGridView::releaseAt(const QPoint &position, const QMouseEvent *event)
+{
+    const Cell cell = cellAt(position);
+    m_grid->setMousePosition(cell.row, cell.col);
+    if (event->button() == Qt::LeftButton) {
+        m_drag = DragMode::None;
+        m_autoScroll.stop();
+    }
+    Q_EMIT mouseUp(buttonCode(event->button()), shiftState(event->modifiers()), toTwips(position.x()),
+                   toTwips(position.y()));
+}
+
+void FlexGridView::startSelection(const Cell &cell, bool extend)
+{
+    m_drag = DragMode::None;
+    const int fixedRows = m_grid->fixedRows();
+    const int fixedCols = m_grid->fixedCols();
+    const int lastRow = m_grid->rows() - 1;
+    const int lastCol = m_grid->cols() - 1;
+    if (cell.row < 0 || cell.col < 0 || fixedRows > lastRow || fixedCols > lastCol)
+        return;
+    const bool fixedRow = cell.row < fixedRows;
+    const bool fixedCol = cell.col < fixedCols;
+    if (!fixedRow && !fixedCol) {
+        if (extend)
+            m_grid->setSelection(m_grid->row(), m_grid->col(), cell.row, cell.col);
+        else
+            m_grid->setCurrentCell(cell.row, cell.col);
+        m_drag = DragMode::Cells;
+    } else if (fixedRow && !fixedCol) {
+        // A header cell of a column selects the whole column.
+        m_grid->setSelection(fixedRows, extend ? m_grid->col() : cell.col, lastRow, cell.col);
+        m_drag = DragMode::Columns;
+    } else if (!fixedRow && fixedCol) {
+        // A fixed cell of a row selects the whole row.
+        m_grid->setSelection(extend ? m_grid->row() : cell.row, fixedCols, cell.row, lastCol);
+        m_drag = DragMode::Rows;
+    } else {
+        m_grid->setSelection(fixedRows, fixedCols, lastRow, lastCol);
+    }
+}
+
+void FlexGridView::extendSelection(const QPoint &position)
+{
+    // The cell nearest to the pointer inside the scrolling area, so that dragging past an
+    // edge selects up to the edge.
+    const QRect area = viewport()->geometry();
+    if (area.isEmpty())
+        return;
+    const QPoint inside(std::clamp(position.x(), area.left(), area.right()),
+                        std::clamp(position.y(), area.top(), area.bottom()));
+    Cell cell = cellAt(inside);
+    if (cell.row < 0)
+        cell.row = m_grid->rows() - 1;
+    if (cell.col < 0)
+        cell.col = m_grid->cols() - 1;
+    switch (m_drag) {
+    case DragMode::Cells:
+        m_grid->setSelection(m_grid->row(), m_grid->col(), cell.row, cell.col);
+        break;
+    case DragMode::Rows:
+        m_grid->setSelection(m_grid->row(), m_grid->fixedCols(), cell.row, m_grid->cols() - 1);
+        break;
+    case DragMode::Columns:
+        m_grid->setSelection(m_grid->fixedRows(), m_grid->col(), m_grid->rows() - 1, cell.col);
+        break;
+    case DragMode::None:
+        break;
+    }
+}
+
+void FlexGridView::autoScrollStep()
+{
+    if (m_drag == DragMode::None) {
+        m_autoScroll.stop();
+        return;
+    }
+    const QPoint position = mapFromGlobal(QCursor::pos());
+    const QRect area = viewport()->geometry();
+    if (position.y() < area.top())
+        verticalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepSub);
+    else if (position.y() > area.bottom())
+        verticalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+    if (position.x() < area.left())
+        horizontalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepSub);
+    else if (position.x() > area.right())
+        horizontalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+    extendSelection(position);
+}
+
+void FlexGridView::mousePressEvent(QMouseEvent *event)
+{
+    pressAt(viewport()->mapToParent(event->position().toPoint()), event);
+}
+
+void FlexGridView::mouseMoveEvent(QMouseEvent *event)
+{
+    moveAt(viewport()->mapToParent(event->position().toPoint()), event);
+}
+
+void FlexGridView::mouseReleaseEvent(QMouseEvent *event)
+{
+    releaseAt(viewport()->mapToParent(event->position().toPoint()), event);
+}
+
+void FlexGridView::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    const Cell cell = cellAt(viewport()->mapToParent(event->position().toPoint()));
+    m_grid->setMousePosition(cell.row, cell.col);
+    if (event->button() == Qt::LeftButton)
+        Q_EMIT dblClick();
+}
+
+void FlexGridView::keyPressEvent(QKeyEvent *event)
+{
+    bool handled = false;
+    Q_EMIT keyDown(windowsKeyCode(event), shiftState(event->modifiers()), &handled);
+    if (handled || navigate(event))
+        event->accept();
+    else
+        event->ignore();
+}
+
+bool FlexGridView::navigate(const QKeyEvent *event)
+{
+    const int fixedRows = m_grid->fixedRows();
+    const int fixedCols = m_grid->fixedCols();
+    const int lastRow = m_grid->rows() - 1;
+    const int lastCol = m_grid->cols() - 1;
+    const bool extend = event->modifiers() & Qt::ShiftModifier;
+    const bool control = event->modifiers() & Qt::ControlModifier;
+    const int page = std::max(1, m_grid->visibleRowCount());
+    int row = extend ? m_grid->rowSel() : m_grid->row();
+    int col = extend ? m_grid->colSel() : m_grid->col();
+    switch (event->key()) {
+    case Qt::Key_Up: --row; break;
+    case Qt::Key_Down: ++row; break;
+    case Qt::Key_Left: --col; break;
+    case Qt::Key_Right: ++col; break;
+    case Qt::Key_PageUp: row -= page; break;
+    case Qt::Key_PageDown: row += page; break;
+    case Qt::Key_Home:
+        col = fixedCols;
+        if (control)
+            row = fixedRows;
+        break;
+    case Qt::Key_End:
+        col = lastCol;
+        if (control)
+            row = lastRow;
+        break;
+    default:
+        return false;
+    }
+    if (fixedRows > lastRow || fixedCols > lastCol)
+        return true;
+    row = std::clamp(row, fixedRows, lastRow);
+    col = std::clamp(col, fixedCols, lastCol);
+    if (extend)
+        m_grid->setSelection(m_grid->row(), m_grid->col(), row, col);
+    else
+        m_grid->setCurrentCell(row, col);
+    scrollToCell(row, col);
+    return true;
+}
+
+void FlexGridView::scrollToCell(int row, int col)
+{
+    // The model may not know the newest rows yet; it learns them on the next notification.
+    const int modelRow = m_model->modelRow(row);
+    const int modelCol = m_model->modelCol(col);
+    if (modelRow < m_model->rowCount() && modelCol < m_model->columnCount())
+        scrollTo(m_model->index(modelRow, modelCol));
+}
+
+void FlexGridView::focusInEvent(QFocusEvent *event)
+{
+    QTableView::focusInEvent(event);
+    // The base class may pick a current cell of its own; the grid's stays.
+    QScopedValueRollback<bool> syncing(m_syncing, true);
+    syncSelection();
+}
+
+void FlexGridView::keyboardSearch(const QString &)
+{
+    // Typing never moves the current cell; the window's key handling decides.
+}
+
+void FlexGridView::showToolTip(const QPoint &globalPosition, QWidget *widget)
+{
+    const QString text = m_grid->toolTipText();
+    if (text.isEmpty())
+        QToolTip::hideText();
+    else
+        QToolTip::showText(globalPosition, text, widget);
+}
+
+void FlexGridView::onToolTipText(const QString &text)
+{
+    if (!QToolTip::isVisible())
+        return;
+    if (text.isEmpty())
+        QToolTip::hideText();
+    else
+        QToolTip::showText(QCursor::pos(), text, viewport());
+}
+
+bool FlexGridView::viewportEvent(QEvent *event)
+{
+    if (event->type() == QEvent::ToolTip) {
+        showToolTip(static_cast<QHelpEvent *>(event)->globalPos(), viewport());
+        return true;
+    }
+    return QTableView::viewportEvent(event);
+}
+
+void FlexGridView::dragEnterEvent(QDragEnterEvent *event)
+{
+    event->acceptProposedAction();
+}
+
+void FlexGridView::dragMoveEvent(QDragMoveEvent *event)
+{
+    event->acceptProposedAction();
+}
+
+void FlexGridView::dropEvent(QDropEvent *event)
+{
+    dropAt(viewport()->mapToParent(event->position().toPoint()), event);
+}
+
+void FlexGridView::dropAt(const QPoint &position, QDropEvent *event)
+{
+    QStringList paths;
+    if (event->mimeData()->hasUrls()) {
+        for (const QUrl &url : event->mimeData()->urls()) {
+            if (url.isLocalFile())
+                paths.append(url.toLocalFile());
+        }
+    }
+    const Cell cell = cellAt(position);
+    m_grid->setMousePosition(cell.row, cell.col);
+    event->acceptProposedAction();
+    Q_EMIT oleDragDrop(paths, buttonCode(event->buttons()), shiftState(event->modifiers()), toTwips(position.x()),
+                       toTwips(position.y()));
+}
+
+bool FlexGridView::onHeaderHandle(const QPoint &headerPosition) const
+{
+    const QHeaderView *header = horizontalHeader();
+    const int x = headerPosition.x();
+    const int section = header->logicalIndexAt(x);
+    if (section < 0)
+        return false;
+    const int start = header->sectionViewportPosition(section);
+    const int grip = style()->pixelMetric(QStyle::PM_HeaderGripMargin, nullptr, header);
+    return (x < start + grip && header->visualIndex(section) > 0) || x > start + header->sectionSize(section) - grip;
+}
+
+bool FlexGridView::eventFilter(QObject *watched, QEvent *event)
+{
+    QWidget *widget = qobject_cast<QWidget *>(watched);
+    const bool columnsHeader = watched == horizontalHeader()->viewport();
+    if (!widget || (!columnsHeader && watched != verticalHeader()->viewport() && watched != m_corner))
+        return QTableView::eventFilter(watched, event);
+    switch (event->type()) {
+    case QEvent::MouseButtonPress: {
+        auto *mouse = static_cast<QMouseEvent *>(event);
+        const QPoint local = mouse->position().toPoint();
+        // A press on the border between two column headers resizes the column.
+        if (columnsHeader && mouse->button() == Qt::LeftButton && onHeaderHandle(local))
+            return false;
+        m_headerPress = true;
+        pressAt(widget->mapTo(this, local), mouse);
+        return true;
+    }
+    case QEvent::MouseMove: {
+        auto *mouse = static_cast<QMouseEvent *>(event);
+        moveAt(widget->mapTo(this, mouse->position().toPoint()), mouse);
+        return m_headerPress;
+    }
+    case QEvent::MouseButtonRelease: {
+        auto *mouse = static_cast<QMouseEvent *>(event);
+        const bool ours = m_headerPress;
+        m_headerPress = false;
+        releaseAt(widget->mapTo(this, mouse->position().toPoint()), mouse);
+        return ours;
+    }
+    case QEvent::MouseButtonDblClick: {
+        auto *mouse = static_cast<QMouseEvent *>(event);
+        const Cell cell = cellAt(widget->mapTo(this, mouse->position().toPoint()));
+        m_grid->setMousePosition(cell.row, cell.col);
+        if (mouse->button() == Qt::LeftButton)
+            Q_EMIT dblClick();
+        return true;
+    }
+    case QEvent::ToolTip:
+        showToolTip(static_cast<QHelpEvent *>(event)->globalPos(), widget);
+        return true;
+    case QEvent::DragEnter:
+    case QEvent::DragMove:
+        static_cast<QDragMoveEvent *>(event)->acceptProposedAction();
+        return true;
+    case QEvent::Drop: {
+        auto *drop = static_cast<QDropEvent *>(event);
+        dropAt(widget->mapTo(this, drop->position().toPoint()), drop);
+        return true;
+    }
+    case QEvent::Paint:
+        if (watched != m_corner)
+            return false;
+        paintCorner(widget);
+        return true;
+    default:
+        return false;
+    }
+}
+
+void FlexGridView::paintCorner(QWidget *corner)
+{
+    QStyleOptionHeader option;
+    option.initFrom(corner);
+    option.state |= QStyle::State_Raised | QStyle::State_Enabled;
+    option.rect = corner->rect();
+    option.position = QStyleOptionHeader::OnlyOneSection;
+    option.text = m_model->cornerData(Qt::DisplayRole).toString();
+    const QVariant alignment = m_model->cornerData(Qt::TextAlignmentRole);
+    if (alignment.isValid())
+        option.textAlignment = alignment.value<Qt::Alignment>();
+    const QVariant background = m_model->cornerData(Qt::BackgroundRole);
+    if (background.canConvert<QBrush>()) {
+        option.palette.setBrush(QPalette::Button, background.value<QBrush>());
+        option.palette.setBrush(QPalette::Window, background.value<QBrush>());
+    }
+    const QVariant foreground = m_model->cornerData(Qt::ForegroundRole);
+    if (foreground.canConvert<QBrush>())
+        option.palette.setBrush(QPalette::ButtonText, foreground.value<QBrush>());
+    QPainter painter(corner);
+    style()->drawControl(QStyle::CE_Header, &option, &painter, corner);
+}
+
+} // namespace platform::widgets
