@@ -74,7 +74,7 @@ bool FlexGrid::setRows(int count)
     resizeRows(count);
     if (count < old)
         markRows(count, old - 1);
-    markLayout();
+    markRowCount();
     clampTopRow();
     applyState(std::min(m_row, count - 1), m_col, std::min(m_rowSel, count - 1), m_colSel);
     return true;
@@ -454,7 +454,7 @@ bool FlexGrid::removeItem(int row)
     m_rowData.erase(m_rowData.begin() + row);
     --m_rows;
     markRows(row, m_rows);
-    markLayout();
+    markRowCount();
     clampTopRow();
     applyState(std::min(m_row, m_rows - 1), m_col, std::min(m_rowSel, m_rows - 1), m_colSel);
     return true;
@@ -531,6 +531,12 @@ void FlexGrid::markRows(int first, int last)
 void FlexGrid::markLayout()
 {
     m_pending.layout = true;
+    schedule();
+}
+
+void FlexGrid::markRowCount()
+{
+    m_pending.rowCount = true;
     schedule();
 }
 

@@ -38,9 +38,11 @@ inline constexpr int Repeat = 1;
 // rectangle and the like are not listed: a view re-reads them on every notification.
 struct FlexGridChange
 {
-    // Rows, columns, fixed counts, column widths or alignments, row height, or rows
-    // removed or moved: the view lays itself out again.
+    // Columns, fixed counts, column widths or alignments, the row height or the column
+    // order changed: the view lays itself out again and repaints.
     bool layout = false;
+    // The number of rows changed (rows added or cut at the end, or a row removed).
+    bool rowCount = false;
     // First and last grid row whose cell texts or formats changed; -1 when none.
     int firstRow = -1;
     int lastRow = -1;
@@ -208,6 +210,7 @@ private:
 
     void markRows(int first, int last);
     void markLayout();
+    void markRowCount();
     void markView();
     void schedule();
     void flushQueued();

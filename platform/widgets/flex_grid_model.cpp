@@ -56,43 +56,37 @@ void FlexGridModel::apply(const FlexGridChange &change)
 {
     if (!m_grid)
         return;
-    if (change.layout) {
-        const int rowCount = m_grid->rows() - m_grid->fixedRows();
-        const bool onlyRows = m_grid->fixedRows() == m_fixedRows && m_grid->fixedCols() == m_fixedCols
-                              && m_grid->cols() - m_fixedCols == m_colCount;
-        if (!onlyRows) {
-            beginResetModel();
-            takeDimensions();
-            endResetModel();
-            return;
-        }
-        if (rowCount > m_rowCount) {
-            beginInsertRows(QModelIndex(), m_rowCount, rowCount - 1);
-            m_rowCount = rowCount;
-            endInsertRows();
-        } else if (rowCount < m_rowCount) {
-            beginRemoveRows(QModelIndex(), rowCount, m_rowCount - 1);
-            m_rowCount = rowCount;
-            endRemoveRows();
-        }
-        if (m_colCount > 0)
-            Q_EMIT headerDataChanged(Qt::Horizontal, 0, m_colCount - 1);
-        if (m_rowCount > 0)
-            Q_EMIT headerDataChanged(Qt::Vertical, 0, m_rowCount - 1);
-        if (m_rowCount > 0 && m_colCount > 0)
-            Q_EMIT dataChanged(index(0, 0), index(m_rowCount - 1, m_colCount - 1));
+    const bool sameShape = m_grid->fixedRows() == m_fixedRows && m_grid->fixedCols() == m_fixedCols
+                           && m_grid->cols() - m_fixedCols == m_colCount;
+    if (!sameShape) {
+        beginResetModel();
+        takeDimensions();
+        endResetModel();
         return;
     }
-    if (change.firstRow < 0)
+    const int rowCount = m_grid->rows() - m_fixedRows;
+    if (rowCount > m_rowCount) {
+        beginInsertRows(QModelIndex(), m_rowCount, rowCount - 1);
+        m_rowCount = rowCount;
+        endInsertRows();
+    } else if (rowCount < m_rowCount) {
+        beginRemoveRows(QModelIndex(), rowCount, m_rowCount - 1);
+        m_rowCount = rowCount;
+        endRemoveRows();
+    }
+    // Only changed rows are announced, so that filling rows below the visible ones
+    // repaints nothing. Their fixed cells are not announced as header data, which would
+    // lay the whole view out again: the view repaints the fixed cells of changed rows.
+    const int firstChanged = change.layout ? 0 : change.firstRow;
+    const int lastChanged = change.layout ? m_grid->rows() - 1 : change.lastRow;
+    if (firstChanged < 0)
         return;
-    if (change.firstRow < m_fixedRows && m_colCount > 0)
+    if (firstChanged < m_fixedRows && m_colCount > 0)
         Q_EMIT headerDataChanged(Qt::Horizontal, 0, m_colCount - 1);
-    const int first = std::max(0, modelRow(change.firstRow));
-    const int last = std::min(m_rowCount - 1, modelRow(change.lastRow));
+    const int first = std::max(0, modelRow(firstChanged));
+    const int last = std::min(m_rowCount - 1, modelRow(lastChanged));
     if (first > last)
         return;
-    if (m_fixedCols > 0)
-        Q_EMIT headerDataChanged(Qt::Vertical, first, last);
     if (m_colCount > 0)
         Q_EMIT dataChanged(index(first, 0), index(last, m_colCount - 1));
 }

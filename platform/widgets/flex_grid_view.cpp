@@ -102,6 +102,19 @@ private:
     FlexGridView *m_view;
 };
 
+// The fixed columns beside the rows. Its width is set from the grid's column widths, so
+// it never measures its sections, which would take time on every change of the row count.
+class FixedColumnsHeader final : public QHeaderView
+{
+public:
+    explicit FixedColumnsHeader(QWidget *parent)
+        : QHeaderView(Qt::Vertical, parent)
+    {
+    }
+
+    QSize sizeHint() const override { return QSize(width(), 0); }
+};
+
 } // namespace
 
 FlexGridView::FlexGridView(QWidget *parent)
@@ -109,6 +122,7 @@ FlexGridView::FlexGridView(QWidget *parent)
     , m_ownGrid(new FlexGrid(this))
     , m_model(new FlexGridModel(this))
 {
+    setVerticalHeader(new FixedColumnsHeader(this));
     setModel(m_model);
     setItemDelegate(new FlexGridDelegate(this));
     setSelectionMode(NoSelection);
@@ -136,6 +150,15 @@ FlexGridView::FlexGridView(QWidget *parent)
     connect(horizontalHeader(), &QHeaderView::sectionResized, this, [this](int section, int, int size) {
         if (!m_syncing)
             m_grid->setColWidth(m_model->gridCol(section), toTwips(size));
+    });
+    // Rows added below the ones on screen need no repaint, only new scroll bar limits.
+    disconnect(verticalHeader(), SIGNAL(sectionCountChanged(int,int)), this, SLOT(rowCountChanged(int,int)));
+    connect(verticalHeader(), &QHeaderView::sectionCountChanged, this, [this](int oldCount, int newCount) {
+        updateGeometries();
+        if (newCount < oldCount)
+            viewport()->update();
+        else
+            updateRows(oldCount, newCount - 1);
     });
     connect(verticalScrollBar(), &QScrollBar::valueChanged, this, [this](int value) {
         if (!m_syncing)
@@ -168,7 +191,7 @@ void FlexGridView::attach(FlexGrid *grid)
         disconnect(m_grid, nullptr, this, nullptr);
     m_grid = grid;
     connect(grid, &FlexGrid::changed, this, &FlexGridView::applyChange);
-    connect(grid, &FlexGrid::redrawChanged, this, &QWidget::setUpdatesEnabled);
+    connect(grid, &FlexGrid::redrawChanged, this, &FlexGridView::onRedraw);
     connect(grid, &FlexGrid::toolTipTextChanged, this, &FlexGridView::onToolTipText);
     if (grid != m_ownGrid)
         connect(grid, &QObject::destroyed, this, [this] { attach(m_ownGrid); });
@@ -176,7 +199,7 @@ void FlexGridView::attach(FlexGrid *grid)
     // Rows as high as the font needs, unless the grid already has higher ones.
     grid->setRowHeight(std::max(grid->rowHeight(), toTwips(fontMetrics().height() + 6)));
     m_model->setGrid(grid);
-    setUpdatesEnabled(grid->redraw());
+    onRedraw(grid->redraw());
     FlexGridChange everything;
     everything.layout = true;
     applyChange(everything);
@@ -190,7 +213,31 @@ void FlexGridView::applyChange(const FlexGridChange &change)
         applyLayout();
     syncSelection();
     syncTopRow();
-    viewport()->update();
+    if (change.layout || m_grid->focusRect() != m_shownFocusRect) {
+        m_shownFocusRect = m_grid->focusRect();
+        viewport()->update();
+        horizontalHeader()->viewport()->update();
+        verticalHeader()->viewport()->update();
+    }
+}
+
+void FlexGridView::updateRows(int first, int last)
+{
+    if (first > last)
+        return;
+    const int top = rowViewportPosition(first);
+    const int bottom = rowViewportPosition(last) + rowHeight(last);
+    const QRect rows = QRect(0, top, viewport()->width(), bottom - top) & viewport()->rect();
+    if (rows.isEmpty())
+        return;
+    viewport()->update(rows);
+    QWidget *fixedCells = verticalHeader()->viewport();
+    fixedCells->update(QRect(0, rows.top(), fixedCells->width(), rows.height()));
+}
+
+void FlexGridView::dataChanged(const QModelIndex &topLeft, const QModelIndex &bottomRight, const QList<int> &)
+{
+    updateRows(topLeft.row(), bottomRight.row());
 }
 
 int FlexGridView::rowPixels() const
@@ -557,8 +604,30 @@ void FlexGridView::onToolTipText(const QString &text)
         QToolTip::showText(QCursor::pos(), text, viewport());
 }
 
+void FlexGridView::onRedraw(bool on)
+{
+    if (!on || !m_missedPaint)
+        return;
+    m_missedPaint = false;
+    viewport()->update();
+    horizontalHeader()->viewport()->update();
+    verticalHeader()->viewport()->update();
+    if (m_corner)
+        m_corner->update();
+}
+
+bool FlexGridView::holdPaint(QEvent *event)
+{
+    if (event->type() != QEvent::Paint || !m_grid || m_grid->redraw())
+        return false;
+    m_missedPaint = true;
+    return true;
+}
+
 bool FlexGridView::viewportEvent(QEvent *event)
 {
+    if (holdPaint(event))
+        return true;
     if (event->type() == QEvent::ToolTip) {
         showToolTip(static_cast<QHelpEvent *>(event)->globalPos(), viewport());
         return true;
@@ -615,6 +684,8 @@ bool FlexGridView::eventFilter(QObject *watched, QEvent *event)
     const bool columnsHeader = watched == horizontalHeader()->viewport();
     if (!widget || (!columnsHeader && watched != verticalHeader()->viewport() && watched != m_corner))
         return QTableView::eventFilter(watched, event);
+    if (holdPaint(event))
+        return true;
     switch (event->type()) {
     case QEvent::MouseButtonPress: {
         auto *mouse = static_cast<QMouseEvent *>(event);

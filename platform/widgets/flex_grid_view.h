@@ -75,6 +75,8 @@ protected:
     void dropEvent(QDropEvent *event) override;
     void updateGeometries() override;
     void keyboardSearch(const QString &search) override;
+    void dataChanged(const QModelIndex &topLeft, const QModelIndex &bottomRight,
+                     const QList<int> &roles = QList<int>()) override;
 
 private:
     enum class DragMode { None, Cells, Rows, Columns };
@@ -85,6 +87,8 @@ private:
     void syncSelection();
     void syncTopRow();
     void reportVisibleRows();
+    // Repaints the on-screen part of model rows first..last, their fixed cells included.
+    void updateRows(int first, int last);
     int rowPixels() const;
     int fixedColsWidth() const;
 
@@ -98,6 +102,10 @@ private:
     void scrollToCell(int row, int col);
     void showToolTip(const QPoint &globalPosition, QWidget *widget);
     void onToolTipText(const QString &text);
+    // While the grid's redraw is off the cells and headers are not painted (the screen
+    // keeps what it showed); the paints held back are made when it comes on again.
+    void onRedraw(bool on);
+    bool holdPaint(QEvent *event);
     void dropAt(const QPoint &position, QDropEvent *event);
     bool onHeaderHandle(const QPoint &headerPosition) const;
     void paintCorner(QWidget *corner);
@@ -107,6 +115,8 @@ private:
     FlexGridModel *m_model = nullptr;
     QWidget *m_corner = nullptr;
     bool m_syncing = false;
+    int m_shownFocusRect = 1;
+    bool m_missedPaint = false;
     DragMode m_drag = DragMode::None;
     bool m_headerPress = false;
     QTimer m_autoScroll;
