@@ -22,7 +22,8 @@ class FlexGridModel;
 // corner of the grid control; key codes as Windows virtual-key codes (13 Enter, 27 Esc,
 // 37-40 arrows, 112-123 F1-F12, letters and digits as their upper-case character code).
 // Before each mouse event the grid's mouseRow() and mouseCol() are set to the cell under
-// the pointer.
+// the pointer. The grid's toolTipText() is shown as the tooltip over any cell. When a grid
+// is attached its row height is raised, if need be, to fit the view's font.
 class FlexGridView : public QTableView
 {
     Q_OBJECT

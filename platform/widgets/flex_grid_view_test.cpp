@@ -8,11 +8,14 @@
 #include <QPixmap>
 #include <QScreen>
 #include <QBrush>
+#include <QElapsedTimer>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QScrollBar>
+#include <QToolTip>
+#include <QHelpEvent>
 #include <QUrl>
 
 #include <gtest/gtest.h>
@@ -341,6 +344,20 @@ TEST_F(FlexGridViewTest, MouseMovesTellTheCellUnderThePointer)
     ASSERT_EQ(moves.size(), 1);
     EXPECT_EQ(moves[0].button, 0);
     EXPECT_EQ(moves[0].y, m_view.cellRect(2, 1).center().y() * TwipsPerPixel);
+
+    // The window sets the tooltip text on mouse moves; the view shows it when asked.
+    grid().setToolTipText("sub/a/very/long/path.txt");
+    const QPoint inViewport = m_view.viewport()->mapFrom(&m_view, m_view.cellRect(2, 1).center());
+    QHelpEvent help(QEvent::ToolTip, inViewport, m_view.viewport()->mapToGlobal(inViewport));
+    QApplication::sendEvent(m_view.viewport(), &help);
+    EXPECT_TRUE(QToolTip::isVisible());
+    EXPECT_EQ(QToolTip::text(), "sub/a/very/long/path.txt");
+    grid().setToolTipText("");
+    QElapsedTimer waited;
+    waited.start();
+    while (QToolTip::isVisible() && waited.elapsed() < 5000)
+        QApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    EXPECT_FALSE(QToolTip::isVisible());
 
     // Below the last row and right of the last column there is no cell.
     const QRect last = m_view.cellRect(3, 2);
