@@ -10,8 +10,8 @@ endfunction()
 
 # suite_test(NAME SOURCES ... DEPS ... [GUI])
 # A GoogleTest executable linking only what it checks. GUI tests get a QApplication on
-# Qt's offscreen platform, the others a QCoreApplication. Every test runs with the
-# executables' folder in SUITE_BIN_DIR so that tests can start the built programs.
+# Qt's offscreen platform, the others a QCoreApplication. Tests find the built programs
+# through platform::testing::builtProgramsFolder().
 function(suite_test NAME)
   cmake_parse_arguments(ARG "GUI" "TIMEOUT" "SOURCES;DEPS" ${ARGN})
   add_executable(${NAME} ${ARG_SOURCES})
@@ -31,7 +31,7 @@ function(suite_test NAME)
     DISCOVERY_TIMEOUT 60
     PROPERTIES
       TIMEOUT ${ARG_TIMEOUT}
-      ENVIRONMENT "QT_QPA_PLATFORM=offscreen;SUITE_BIN_DIR=${SUITE_BIN_DIR};SUITE_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
+      ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
 endfunction()
 
 # suite_program(NAME SOURCES ... DEPS ...)

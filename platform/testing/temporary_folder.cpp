@@ -50,7 +50,12 @@ QByteArray TemporaryFolder::readFile(const QString &path)
 
 QString builtProgramsFolder()
 {
-    return qEnvironmentVariable("SUITE_BIN_DIR");
+    return QStringLiteral(SUITE_BIN_DIR);
+}
+
+QString sourceFolder()
+{
+    return QStringLiteral(SUITE_SOURCE_DIR);
 }
 
 } // namespace platform::testing

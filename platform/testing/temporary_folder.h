@@ -27,7 +27,10 @@ private:
     QTemporaryDir m_folder;
 };
 
-// Folder of the built executables (set by the test runner), "" when unknown.
+// Folder of the built executables.
 QString builtProgramsFolder();
+
+// Top folder of the source tree (test data and helper scripts live there).
+QString sourceFolder();
 
 } // namespace platform::testing

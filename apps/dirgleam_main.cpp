@@ -1,0 +1,51 @@
+#include "common/command_line.h"
+#include "common/common_module.h"
+#include "common/saved_error.h"
+#include "foldercompare/window/frm_main.h"
+#include "platform/widgets/widget_dialogs.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QLineEdit>
+
+#include <memory>
+
+// Entry of the folder comparison program: reads the command line, fills the path boxes,
+// then shows the window, or with an output switch compares, writes the export and ends
+// without any display.
+int main(int argc, char **argv)
+{
+    QStringList tokens;
+    for (int i = 1; i < argc; ++i)
+        tokens.append(QFile::decodeName(argv[i]));
+    const common::StartupRequest request = common::ParseCommandLine(tokens);
+    common::ApplyStartupRequest(request);
+    if (common::BatchMode)
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Dirgleam"));
+    platform::widgets::WidgetDialogs widgetDialogs;
+    if (!common::BatchMode)
+        platform::installDialogs(&widgetDialogs);
+
+    try {
+        auto window = std::make_unique<foldercompare::Frm_Main>();
+        for (int side = 0; side < 2; ++side)
+            if (request.paths[side])
+                window->Txt_FolderPath[side]->setText(*request.paths[side]);
+        if (common::BatchMode) {
+            window->Form_Activate();
+            window->Form_Unload();
+            return common::BatchFailed ? 1 : 0;
+        }
+        window->show();
+        const int status = application.exec();
+        window->Form_Unload();
+        return status;
+    } catch (...) {
+        common::SaveErr();
+        common::ReportSavedErr(QStringLiteral("Main"));
+        return 1;
+    }
+}

@@ -1,0 +1,13 @@
+#include <QApplication>
+#include <QMainWindow>
+
+// The idle-time backup program. Its window opens empty until the backup program is built.
+int main(int argc, char **argv)
+{
+    QApplication application(argc, argv);
+    QMainWindow window;
+    window.setWindowTitle(QStringLiteral("Pellastra"));
+    window.resize(640, 480);
+    window.show();
+    return application.exec();
+}

@@ -1,0 +1,480 @@
+#include "foldercompare/window/frm_main.h"
+
+#include "common/common_module.h"
+#include "common/instance_slot.h"
+#include "common/saved_error.h"
+#include "common/window_placement.h"
+#include "platform/flex_grid.h"
+#include "platform/program_folder.h"
+#include "platform/widgets/flex_grid_view.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QDateTime>
+#include <QDir>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QStatusBar>
+#include <QTimer>
+
+#include <cmath>
+
+namespace foldercompare {
+
+namespace {
+
+int px(int twips)
+{
+    return int(std::lround(double(twips) / platform::TwipsPerPixel));
+}
+
+int twips(int pixels)
+{
+    return pixels * platform::TwipsPerPixel;
+}
+
+void placeTwips(QWidget *widget, int left, int top, int width, int height)
+{
+    widget->setGeometry(px(left), px(top), px(width), px(height));
+}
+
+const QString BaseCaptionText = QStringLiteral("フォルダ内のファイル比較ツール");
+
+// Height of the status bar and the grid's top, in twips.
+constexpr int StatusBarHeight = 300;
+constexpr int GridTop = 1710;
+
+} // namespace
+
+Frm_Main::Frm_Main(QWidget *parent)
+    : QMainWindow(parent)
+{
+    buildControls();
+    buildMenus();
+    Form_Load();
+}
+
+Frm_Main::~Frm_Main() = default;
+
+void Frm_Main::buildControls()
+{
+    m_client = new QWidget(this);
+    setCentralWidget(m_client);
+    m_client->installEventFilter(this);
+
+    const QString sideCaptions[2] = {QStringLiteral("フォルダ１(旧)"), QStringLiteral("フォルダ２(新)")};
+    const QString patternCaptions[2] = {QStringLiteral("表示対象パス等"), QStringLiteral("非対象パス等")};
+    for (int side = 0; side < 2; ++side) {
+        const int rowTop = side == 0 ? 90 : 495;
+        const int labelTop = side == 0 ? 180 : 585;
+        Label1[side] = new QLabel(sideCaptions[side], m_client);
+        placeTwips(Label1[side], 90, labelTop, 1320, 240);
+        Txt_FolderPath[side] = new QLineEdit(m_client);
+        placeTwips(Txt_FolderPath[side], 1485, rowTop, 2085, 330);
+        Btn_InFolderName[side] = new QPushButton(QStringLiteral("..."), m_client);
+        placeTwips(Btn_InFolderName[side], 3600, rowTop, 420, 350);
+        Btn_GetFileInfo[side] = new QPushButton(QStringLiteral("情報取得"), m_client);
+        placeTwips(Btn_GetFileInfo[side], 4095, rowTop, 915, 350);
+        Label2[side] = new QLabel(QStringLiteral("取得日時"), m_client);
+        placeTwips(Label2[side], 5085, labelTop, 735, 240);
+        Txt_FileInfoDate[side] = new QLineEdit(m_client);
+        Txt_FileInfoDate[side]->setReadOnly(true);
+        placeTwips(Txt_FileInfoDate[side], 5850, rowTop, 1860, 330);
+        Label3[side] = new QLabel(patternCaptions[side], m_client);
+        placeTwips(Label3[side], 90, side == 0 ? 990 : 1395, 1320, 240);
+        Txt_Ext[side] = new QLineEdit(m_client);
+        placeTwips(Txt_Ext[side], 1485, side == 0 ? 900 : 1305, 2085, 330);
+    }
+    Btn_GetFileInfoAll = new QPushButton(QStringLiteral("全情報取得"), m_client);
+    placeTwips(Btn_GetFileInfoAll, 3600, 900, 1360, 375);
+    Btn_Compare = new QPushButton(QStringLiteral("比較表示"), m_client);
+    placeTwips(Btn_Compare, 3600, 1305, 1360, 375);
+    Chk_Folder = new QCheckBox(QStringLiteral("サブフォルダ内を表示する"), m_client);
+    placeTwips(Chk_Folder, 5175, 990, 2610, 285);
+    Chk_Nomi = new QCheckBox(QStringLiteral("差分のみ"), m_client);
+    placeTwips(Chk_Nomi, 5235, 1350, 1050, 285);
+    Chk_Data = new QCheckBox(QStringLiteral("データ比較"), m_client);
+    placeTwips(Chk_Data, 6480, 1350, 1290, 285);
+    Txt_Drop = new QLineEdit(m_client);
+    Txt_Drop->setReadOnly(true);
+    Txt_Drop->setToolTip(QStringLiteral("ここにフォルダまたはファイルをドロップ"));
+    placeTwips(Txt_Drop, 7785, 1350, 600, 285);
+
+    m_gridView = new platform::widgets::FlexGridView(m_client);
+    Grd_Compare = m_gridView->grid();
+    placeTwips(m_gridView, 0, GridTop, 13125, 2310);
+
+    Sts_Message = new QStatusBar(m_client);
+    Sts_Message->setSizeGripEnabled(false);
+    const int panelWidths[4] = {7500, 2500, 2500, 2500};
+    for (int panel = 0; panel < 4; ++panel) {
+        m_statusPanels[panel] = new QLabel(Sts_Message);
+        m_statusPanels[panel]->setFrameShape(QFrame::Panel);
+        m_statusPanels[panel]->setFrameShadow(QFrame::Sunken);
+        m_statusPanels[panel]->setFixedWidth(px(panelWidths[panel]));
+        if (panel > 0)
+            m_statusPanels[panel]->setAlignment(Qt::AlignCenter);
+        Sts_Message->addWidget(m_statusPanels[panel]);
+    }
+
+    Tmr_Resize = new QTimer(this);
+    Tmr_Resize->setInterval(2000);
+    Tmr_Resize->setSingleShot(true);
+    connect(Tmr_Resize, &QTimer::timeout, this, &Frm_Main::Tmr_Resize_Timer);
+}
+
+void Frm_Main::buildMenus()
+{
+    auto rowCommand = [this](RowCommand &command, const QString &caption, const QKeySequence &shortcut,
+                             const QString &popupCaption = QString()) {
+        command.menu = new QAction(caption, this);
+        command.menu->setShortcut(shortcut);
+        command.popup = new QAction(popupCaption.isEmpty() ? caption : popupCaption, this);
+    };
+    rowCommand(Linquell, QStringLiteral("テキスト差分表示"), QKeySequence(Qt::CTRL | Qt::Key_F1));
+    rowCommand(Properties, QStringLiteral("ローカルファイルのプロパティ..."), QKeySequence(Qt::CTRL | Qt::Key_F4),
+               QStringLiteral("ローカルファイルのプロパティ"));
+    rowCommand(OpenText, QStringLiteral("テキストエディタで開く"), QKeySequence(Qt::CTRL | Qt::Key_F2));
+    rowCommand(OpenExt, QStringLiteral("関連づけられたプログラムで開く"), QKeySequence(Qt::CTRL | Qt::Key_F3));
+    rowCommand(CopyOldToNew, QStringLiteral("選択行を フォルダ１（旧）  → *フォルダ２（新） コピー"), QKeySequence());
+    rowCommand(CopyNewToOld, QStringLiteral("選択行を フォルダ１（旧）* ←  フォルダ２（新） コピー"), QKeySequence());
+    rowCommand(DeleteOld, QStringLiteral("選択行をフォルダ１（旧）から削除"), QKeySequence());
+    rowCommand(DeleteNew, QStringLiteral("選択行をフォルダ２（新）から削除"), QKeySequence());
+    rowCommand(CodeChgOld, QStringLiteral("選択行をフォルダ１（旧）で文字コード変換..."), QKeySequence());
+    rowCommand(CodeChgNew, QStringLiteral("選択行をフォルダ２（新）で文字コード変換..."), QKeySequence());
+    rowCommand(DateChgOld, QStringLiteral("選択行をフォルダ１（旧）で日時情報変更..."), QKeySequence());
+    rowCommand(DateChgNew, QStringLiteral("選択行をフォルダ２（新）で日時情報変更..."), QKeySequence());
+    rowCommand(ClipBoardFOld, QStringLiteral("選択行をクリップボードへ(フォルダ１のファイル)コピー"),
+               QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F1));
+    rowCommand(ClipBoardFNew, QStringLiteral("選択行をクリップボードへ(フォルダ２のファイル)コピー"),
+               QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F2));
+    rowCommand(ColSortAsc, QStringLiteral("選択したカラムでソート(昇順)"), QKeySequence(Qt::Key_F11));
+    rowCommand(ColSortDsc, QStringLiteral("選択したカラムでソート(降順)"), QKeySequence(Qt::Key_F12));
+    rowCommand(AllRowSelect, QStringLiteral("すべての行を選択"), QKeySequence(Qt::CTRL | Qt::Key_A));
+    rowCommand(ClipBoardCopy, QStringLiteral("選択行をクリップボードへ(テキスト)コピー"), QKeySequence(Qt::CTRL | Qt::Key_C));
+
+    auto option = [this](const QString &caption) {
+        auto *action = new QAction(caption, this);
+        action->setCheckable(true);
+        return action;
+    };
+    RecyclerBackup = option(QStringLiteral("削除/上書時はごみ箱にバックアップする(ローカルのみ)"));
+    TextCrlfNone = option(QStringLiteral("データ比較オプション：文字コード判定して比較する"));
+    TextCodeDsp = option(QStringLiteral("データ比較オプション：文字コードを一覧に表示する"));
+    UpdDateNone = option(QStringLiteral("更新日時の違いを差分としない"));
+    NewDateAsta = option(QStringLiteral("更新日時の新しいファイルに＊を表示する"));
+    CsvDblQuot = option(QStringLiteral("表示内容保存(CSV)時にダブルクオーテーションで囲む"));
+    CsvSizeFit = option(QStringLiteral("表示内容保存(CSV)時に空白を埋めて桁数を合わせる"));
+    TxtDifAlll = option(QStringLiteral("表示内容保存と同時に個別ファイル(全行差分)を出力する"));
+    TxtDifNomi = option(QStringLiteral("表示内容保存と同時に個別ファイル(差分のみ)を出力する"));
+    TxtDifKeis = option(QStringLiteral("個別ファイルの差分出力時に差分調整係数を自動調整する"));
+
+    MenuF = menuBar()->addMenu(QStringLiteral("ファイル(&F)"));
+    MenuF->addSeparator();
+    MenuF->addAction(CsvDblQuot);
+    MenuF->addAction(CsvSizeFit);
+    MenuF->addSeparator();
+    MenuF->addAction(TxtDifAlll);
+    MenuF->addAction(TxtDifNomi);
+    MenuF->addAction(TxtDifKeis);
+    MenuF->addSeparator();
+    QAction *mnuEnd = MenuF->addAction(QStringLiteral("終了(&X)"));
+    connect(mnuEnd, &QAction::triggered, this, &QWidget::close);
+
+    MenuE = menuBar()->addMenu(QStringLiteral("編集(&E)"));
+    for (RowCommand *command : {&CopyOldToNew, &CopyNewToOld, &DeleteOld, &DeleteNew}) {
+        MenuE->addAction(command->menu);
+        if (command == &CopyNewToOld)
+            MenuE->addSeparator();
+    }
+    MenuE->addAction(RecyclerBackup);
+    MenuE->addSeparator();
+    for (RowCommand *command : {&CodeChgOld, &CodeChgNew, &DateChgOld, &DateChgNew})
+        MenuE->addAction(command->menu);
+    MenuE->addSeparator();
+    for (RowCommand *command : {&AllRowSelect, &ClipBoardCopy, &ClipBoardFOld, &ClipBoardFNew})
+        MenuE->addAction(command->menu);
+
+    MenuS = menuBar()->addMenu(QStringLiteral("設定(&S)"));
+    MenuS->addAction(UpdDateNone);
+    MenuS->addAction(NewDateAsta);
+    MenuS->addAction(TextCrlfNone);
+    MenuS->addAction(TextCodeDsp);
+
+    MenuT = menuBar()->addMenu(QStringLiteral("ツール(&T)"));
+    for (RowCommand *command : {&Linquell, &OpenText, &OpenExt, &Properties})
+        MenuT->addAction(command->menu);
+    MenuT->addSeparator();
+    MenuT->addAction(ColSortAsc.menu);
+    MenuT->addAction(ColSortDsc.menu);
+    MenuT->addSeparator();
+    CompHistory = MenuT->addMenu(QStringLiteral("履歴"));
+
+    MenuH = menuBar()->addMenu(QStringLiteral("ヘルプ(&H)"));
+
+    PopUp = new QMenu(QStringLiteral("ポップアップ"), this);
+    const QList<QList<RowCommand *>> popupGroups = {
+        {&Linquell, &OpenText, &OpenExt, &Properties},
+        {&CopyOldToNew, &CopyNewToOld},
+        {&DeleteOld, &DeleteNew},
+        {&CodeChgOld, &CodeChgNew},
+        {&DateChgOld, &DateChgNew},
+        {&ColSortAsc, &ColSortDsc},
+        {&AllRowSelect, &ClipBoardCopy},
+        {&ClipBoardFOld, &ClipBoardFNew},
+    };
+    for (const QList<RowCommand *> &group : popupGroups) {
+        if (!PopUp->isEmpty())
+            PopUp->addSeparator();
+        for (RowCommand *command : group) {
+            PopUp->addAction(command->popup);
+            connect(command->popup, &QAction::triggered, command->menu, &QAction::trigger);
+        }
+    }
+}
+
+QList<Frm_Main::RowCommand *> Frm_Main::selectionRowCommands()
+{
+    return {&Linquell,  &Properties, &OpenText,   &OpenExt,    &CopyOldToNew,  &CopyNewToOld,
+            &DeleteOld, &DeleteNew,  &CodeChgOld, &CodeChgNew, &DateChgOld,    &DateChgNew,
+            &ClipBoardFOld, &ClipBoardFNew, &ColSortAsc, &ColSortDsc};
+}
+
+void Frm_Main::Form_Load()
+{
+    try {
+        RowTipTable = {std::array<QString, 2>{}};
+        BaseCaption = BaseCaptionText;
+        setWindowTitle(BaseCaption);
+
+        const QString folder = platform::programFolder();
+        const QString exeName = platform::executableName();
+        IniFilePath = folder + u'/' + exeName + QStringLiteral(".ini");
+
+        const QString mutexBase = ReadExeMutex(IniFilePath, QDateTime::currentDateTime());
+        m_instance = common::TakeInstanceNumber(exeName, mutexBase);
+        InstanceNumber = m_instance.number;
+        BaseCaption = BaseCaptionText + u'(' + QString::number(InstanceNumber) + u')';
+        setWindowTitle(BaseCaption);
+
+        WorkFolder = folder + u'/' + exeName + common::InstanceDigits(InstanceNumber);
+        if (!QDir().mkpath(WorkFolder))
+            throw common::Failure(75, exeName, QStringLiteral("作業フォルダを作成できません。 ") + WorkFolder);
+        for (int side = 0; side < 2; ++side) {
+            FileInfoLog[side] = WorkFolder + u'/' + QString::number(side) + QStringLiteral(".log");
+            FtpCacheFolder[side] = WorkFolder + u'/' + QString::number(side) + QStringLiteral(".ftp");
+        }
+        HandOverFolder = folder + u'/' + exeName + common::InstanceDigits(common::HandOverNumber);
+
+        const QString programs = platform::executableFolder();
+        ViewerExePath = programs + QStringLiteral("/Linquell");
+        OwnExePath = programs + u'/' + exeName;
+
+        placeWindow();
+        disableRowCommands();
+        GridInit();
+    } catch (...) {
+        common::SaveErr();
+        common::ReportSavedErr(QStringLiteral("Form_Load"));
+    }
+}
+
+void Frm_Main::placeWindow()
+{
+    const StoredPlacement stored = LoadPlacement(IniFilePath);
+    move(px(stored.rect.left), px(stored.rect.top));
+    resize(px(stored.rect.width), px(stored.rect.height));
+    const QRect screen = QGuiApplication::primaryScreen() ? QGuiApplication::primaryScreen()->geometry() : QRect();
+    const common::TwipsRect placed{stored.rect.left, stored.rect.top, twips(width()), twips(height())};
+    const common::TwipsRect checked
+        = common::CheckedPlacement(placed, twips(screen.width()), twips(screen.height()), DefaultWindowRect);
+    if (!(checked == placed)) {
+        move(px(checked.left), px(checked.top));
+        resize(px(checked.width), px(checked.height));
+    }
+    switch (stored.state) {
+    case common::StoredWindowState::Minimized:
+        setWindowState(Qt::WindowMinimized);
+        break;
+    case common::StoredWindowState::Maximized:
+        setWindowState(Qt::WindowMaximized);
+        break;
+    case common::StoredWindowState::Normal:
+        break;
+    }
+}
+
+void Frm_Main::disableRowCommands()
+{
+    for (RowCommand *command : selectionRowCommands()) {
+        command->menu->setEnabled(false);
+        command->popup->setEnabled(false);
+    }
+}
+
+void Frm_Main::GridInit()
+{
+    try {
+        platform::FlexGrid &grid = *Grd_Compare;
+        grid.clear();
+        grid.setRows(2);
+        grid.setCols(5);
+        grid.setFixedRows(1);
+        grid.setFixedCols(1);
+        grid.setRow(0);
+        const struct
+        {
+            int width;
+            QString header;
+            int alignment;
+        } columns[5] = {
+            {600, QStringLiteral("No."), platform::FlexAlign::RightCenter},
+            {600, QStringLiteral("状態"), platform::FlexAlign::CenterCenter},
+            {2000, QStringLiteral("フォルダ１"), platform::FlexAlign::CenterCenter},
+            {2000, QStringLiteral("フォルダ２"), platform::FlexAlign::CenterCenter},
+            {8500, QStringLiteral("ファイル/フォルダの相対パス"), platform::FlexAlign::LeftCenter},
+        };
+        for (int col = 0; col < 5; ++col) {
+            grid.setColWidth(col, columns[col].width);
+            grid.setCol(col);
+            grid.setTextMatrix(0, col, columns[col].header);
+            grid.setCellAlignment(platform::FlexAlign::CenterCenter);
+            grid.setColAlignment(col, columns[col].alignment);
+        }
+        grid.setCurrentCell(grid.fixedRows(), grid.fixedCols());
+        grid.setFocusRect(1);
+        grid.setRow(grid.fixedRows());
+        Form_Resize();
+    } catch (...) {
+        common::SaveErr();
+        common::ReportSavedErr(QStringLiteral("GridInit"));
+    }
+}
+
+void Frm_Main::Form_Resize()
+{
+    try {
+        const int innerWidth = twips(m_client->width());
+        const int innerHeight = twips(m_client->height());
+        const QRect gridGeometry = m_gridView->geometry();
+        const int gridLeft = twips(gridGeometry.x());
+        if (innerWidth - gridLeft > 0)
+            m_gridView->setGeometry(gridGeometry.x(), gridGeometry.y(), px(innerWidth - gridLeft), gridGeometry.height());
+
+        platform::FlexGrid &grid = *Grd_Compare;
+        if (grid.cols() > 4) {
+            const int gridWidth = twips(m_gridView->width());
+            int leftColumns = 0;
+            for (int col = 0; col < 4; ++col)
+                leftColumns += grid.colWidth(col);
+            if (gridWidth - leftColumns - 1700 > 0)
+                grid.setColWidth(4, gridWidth - leftColumns - 370);
+        }
+
+        const int pathLeft = twips(Txt_FolderPath[0]->x());
+        if (innerWidth - pathLeft - 5650 > 0) {
+            const int pathWidth = innerWidth - 5650;
+            const int browseLeft = pathLeft + pathWidth + 20;
+            const int gatherLeft = browseLeft + twips(Btn_InFolderName[0]->width()) + 30;
+            const int dateLabelLeft = gatherLeft + twips(Btn_GetFileInfo[0]->width()) + 50;
+            const int dateLeft = dateLabelLeft + twips(Label2[0]->width()) + 30;
+            for (int side = 0; side < 2; ++side) {
+                Txt_FolderPath[side]->resize(px(pathWidth), Txt_FolderPath[side]->height());
+                Btn_InFolderName[side]->move(px(browseLeft), Btn_InFolderName[side]->y());
+                Btn_GetFileInfo[side]->move(px(gatherLeft), Btn_GetFileInfo[side]->y());
+                Label2[side]->move(px(dateLabelLeft), Label2[side]->y());
+                Txt_FileInfoDate[side]->move(px(dateLeft), Txt_FileInfoDate[side]->y());
+                Txt_Ext[side]->resize(px(pathWidth), Txt_Ext[side]->height());
+            }
+            Btn_GetFileInfoAll->move(px(browseLeft), Btn_GetFileInfoAll->y());
+            Btn_Compare->move(px(browseLeft), Btn_Compare->y());
+            Chk_Folder->move(px(dateLabelLeft + 20), Chk_Folder->y());
+            Chk_Nomi->move(px(dateLabelLeft + 20), Chk_Nomi->y());
+            Chk_Data->move(Chk_Nomi->x() + Chk_Nomi->width() + px(150), Chk_Data->y());
+            Txt_Drop->move(Chk_Data->x() + Chk_Data->width() + px(60), Txt_Drop->y());
+        }
+
+        const int gridTop = twips(m_gridView->y());
+        if (innerHeight - gridTop - StatusBarHeight + 20 > 0)
+            m_gridView->resize(m_gridView->width(), px(innerHeight - gridTop - StatusBarHeight + 20));
+        Sts_Message->setGeometry(0, m_client->height() - px(StatusBarHeight), m_client->width(), px(StatusBarHeight));
+        Sts_Message->raise();
+
+        Tmr_Resize->start();
+    } catch (...) {
+        common::SaveErr();
+        common::ReportSavedErr(QStringLiteral("Form_Resize"));
+    }
+}
+
+common::StoredWindowState Frm_Main::storedState() const
+{
+    if (isMinimized())
+        return common::StoredWindowState::Minimized;
+    if (isMaximized())
+        return common::StoredWindowState::Maximized;
+    return common::StoredWindowState::Normal;
+}
+
+common::TwipsRect Frm_Main::placementTwips() const
+{
+    return {twips(x()), twips(y()), twips(width()), twips(height())};
+}
+
+void Frm_Main::Tmr_Resize_Timer()
+{
+    Tmr_Resize->stop();
+    try {
+        SavePlacement(IniFilePath, storedState(), placementTwips());
+    } catch (...) {
+        // The placement is written again at the next resize or at exit.
+    }
+}
+
+QString Frm_Main::statusText(int panel) const
+{
+    return m_statusPanels[panel]->text();
+}
+
+QString Frm_Main::statusTip(int panel) const
+{
+    return m_statusPanels[panel]->toolTip();
+}
+
+void Frm_Main::setStatus(int panel, const QString &text)
+{
+    m_statusPanels[panel]->setText(text);
+}
+
+void Frm_Main::setStatusTip(int panel, const QString &tip)
+{
+    m_statusPanels[panel]->setToolTip(tip);
+}
+
+bool Frm_Main::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_client && event->type() == QEvent::Resize)
+        Form_Resize();
+    return QMainWindow::eventFilter(watched, event);
+}
+
+bool Frm_Main::event(QEvent *event)
+{
+    if (event->type() == QEvent::WindowActivate || event->type() == QEvent::Show)
+        QTimer::singleShot(0, this, &Frm_Main::Form_Activate);
+    return QMainWindow::event(event);
+}
+
+void Frm_Main::closeEvent(QCloseEvent *event)
+{
+    Form_Unload();
+    event->accept();
+}
+
+} // namespace foldercompare
