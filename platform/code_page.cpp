@@ -1,0 +1,539 @@
+#include "platform/code_page.h"
+
+#include <QSysInfo>
+
+#include <algorithm>
+#include <array>
+#include <bitset>
+#include <cerrno>
+#include <cstring>
+#include <memory>
+#include <utility>
+
+#include <iconv.h>
+
+namespace platform {
+
+namespace {
+
+constexpr const char *Utf16Name = QSysInfo::ByteOrder == QSysInfo::LittleEndian ? "UTF-16LE" : "UTF-16BE";
+constexpr char16_t ReplacementCharacter = 0xFFFD;
+
+// A stretch of ASCII at least this long is copied by us instead of going through iconv;
+// shorter ones stay inside the stretch that iconv takes, so that text that mixes ASCII
+// and Japanese does not cost one iconv call per word.
+constexpr qsizetype LongAsciiRun = 16;
+
+enum class Direction { Decode, Encode };
+
+// One open iconv conversion, closed with the object.
+class IconvHandle
+{
+public:
+    IconvHandle(const char *to, const char *from) : m_descriptor(iconv_open(to, from)) {}
+    ~IconvHandle()
+    {
+        if (valid())
+            iconv_close(m_descriptor);
+    }
+    IconvHandle(const IconvHandle &) = delete;
+    IconvHandle &operator=(const IconvHandle &) = delete;
+
+    bool valid() const { return m_descriptor != reinterpret_cast<iconv_t>(-1); }
+
+    // Puts the conversion back into its initial shift state.
+    void reset() { iconv(m_descriptor, nullptr, nullptr, nullptr, nullptr); }
+
+    // Converts as much of the input as fits. Returns 0 when all input was taken, else the
+    // errno value that stopped it (E2BIG, EILSEQ, EINVAL).
+    int convert(const char *&in, size_t &inLeft, char *&out, size_t &outLeft)
+    {
+        char *input = const_cast<char *>(in);
+        const size_t result = iconv(m_descriptor, &input, &inLeft, &out, &outLeft);
+        in = input;
+        return result == static_cast<size_t>(-1) ? errno : 0;
+    }
+
+    // Writes what closes the current shift state (the end of a UTF-7 base64 run).
+    int flush(char *&out, size_t &outLeft)
+    {
+        const size_t result = iconv(m_descriptor, nullptr, nullptr, &out, &outLeft);
+        return result == static_cast<size_t>(-1) ? errno : 0;
+    }
+
+private:
+    iconv_t m_descriptor;
+};
+
+// Conversions are opened once per thread and code and then reused, because opening one
+// costs far more than converting a short text.
+IconvHandle &handleFor(CodePage codePage, Direction direction)
+{
+    constexpr int CodePageCount = 4;
+    thread_local std::array<std::unique_ptr<IconvHandle>, CodePageCount * 2> handles;
+    auto &slot = handles[static_cast<int>(codePage) * 2 + static_cast<int>(direction)];
+    if (!slot) {
+        slot = direction == Direction::Decode ? std::make_unique<IconvHandle>(Utf16Name, iconvName(codePage))
+                                              : std::make_unique<IconvHandle>(iconvName(codePage), Utf16Name);
+    }
+    slot->reset();
+    return *slot;
+}
+
+// The growing output of one conversion, written through raw pointers by iconv and by our
+// own fast paths; `Container` is QString or QByteArray.
+template <typename Container>
+class OutputBuffer
+{
+public:
+    static constexpr qsizetype UnitSize = sizeof(*std::declval<Container &>().data());
+
+    OutputBuffer(Container &container, qsizetype expectedBytes)
+        : m_container(container), m_used(container.size() * UnitSize)
+    {
+        ensureRoom(expectedBytes);
+    }
+
+    char *cursor() { return reinterpret_cast<char *>(m_container.data()) + m_used; }
+    size_t room() const { return static_cast<size_t>(m_container.size() * UnitSize - m_used); }
+    void commit(const char *end) { m_used = end - reinterpret_cast<const char *>(m_container.constData()); }
+
+    // Makes room for at least `bytes` more bytes behind the cursor.
+    void ensureRoom(qsizetype bytes)
+    {
+        const qsizetype capacity = m_container.size() * UnitSize;
+        if (m_used + bytes <= capacity)
+            return;
+        const qsizetype wanted = std::max(m_used + bytes, capacity + capacity / 2);
+        m_container.resize((wanted + UnitSize - 1) / UnitSize);
+    }
+
+    void finish() { m_container.resize(m_used / UnitSize); }
+
+private:
+    Container &m_container;
+    qsizetype m_used;
+};
+
+bool isCp932Lead(uchar byte)
+{
+    return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
+}
+
+// First index at or behind `from` that holds a byte of 0x80 or above, or `size`.
+qsizetype asciiEnd(const uchar *data, qsizetype from, qsizetype size)
+{
+    qsizetype index = from;
+    for (; index + 8 <= size; index += 8) {
+        quint64 word;
+        std::memcpy(&word, data + index, sizeof word);
+        if (word & 0x8080808080808080ULL)
+            break;
+    }
+    while (index < size && data[index] < 0x80)
+        ++index;
+    return index;
+}
+
+// End of the stretch from `from` that iconv takes: the start of the next ASCII run of
+// LongAsciiRun characters, or `size`. In UTF-8 an ASCII byte never belongs to a
+// multi-byte character, so a stretch never ends inside one.
+qsizetype stretchEnd(const uchar *data, qsizetype from, qsizetype size)
+{
+    qsizetype run = 0;
+    for (qsizetype index = from; index < size; ++index) {
+        if (data[index] >= 0x80)
+            run = 0;
+        else if (++run == LongAsciiRun)
+            return index + 1 - LongAsciiRun;
+    }
+    return size;
+}
+
+// Decodes one stretch through iconv; every byte that stops it becomes U+FFFD.
+bool decodeStretch(IconvHandle &handle, const char *in, size_t inLeft, OutputBuffer<QString> &output)
+{
+    bool replaced = false;
+    while (inLeft > 0) {
+        char *out = output.cursor();
+        size_t room = output.room();
+        const int error = handle.convert(in, inLeft, out, room);
+        output.commit(out);
+        if (error == 0)
+            break;
+        if (error == E2BIG) {
+            output.ensureRoom(static_cast<qsizetype>(inLeft) * 2 + 16);
+            continue;
+        }
+        output.ensureRoom(2);
+        out = output.cursor();
+        std::memcpy(out, &ReplacementCharacter, sizeof ReplacementCharacter);
+        output.commit(out + sizeof ReplacementCharacter);
+        ++in;
+        --inLeft;
+        handle.reset();
+        replaced = true;
+    }
+    return replaced;
+}
+
+// Encodes one stretch through iconv; every character that stops it becomes "?".
+bool encodeStretch(IconvHandle &handle, const char16_t *units, qsizetype count, OutputBuffer<QByteArray> &output)
+{
+    const char *in = reinterpret_cast<const char *>(units);
+    size_t inLeft = static_cast<size_t>(count) * sizeof(char16_t);
+    bool replaced = false;
+    while (inLeft > 0) {
+        char *out = output.cursor();
+        size_t room = output.room();
+        const int error = handle.convert(in, inLeft, out, room);
+        output.commit(out);
+        if (error == 0)
+            break;
+        if (error == E2BIG) {
+            output.ensureRoom(static_cast<qsizetype>(inLeft) * 3 + 16);
+            continue;
+        }
+        // Close any open shift state before the "?", so that it stands as itself.
+        output.ensureRoom(16);
+        out = output.cursor();
+        room = output.room();
+        handle.flush(out, room);
+        *out++ = '?';
+        output.commit(out);
+        // A surrogate pair is one character and gets one "?".
+        char16_t unit;
+        std::memcpy(&unit, in, sizeof unit);
+        size_t skip = sizeof(char16_t);
+        if (QChar::isHighSurrogate(unit) && inLeft >= 2 * sizeof(char16_t)) {
+            char16_t next;
+            std::memcpy(&next, in + sizeof(char16_t), sizeof next);
+            if (QChar::isLowSurrogate(next))
+                skip = 2 * sizeof(char16_t);
+        }
+        in += skip;
+        inLeft -= skip;
+        handle.reset();
+        replaced = true;
+    }
+    return replaced;
+}
+
+bool isBase64(char c)
+{
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '+' || c == '/';
+}
+
+// glibc ends a UTF-7 base64 run without "-" when the next character cannot be read as
+// base64. Our judge counts only runs closed by "-", so every run gets one.
+QByteArray closeBase64Runs(const QByteArray &utf7)
+{
+    QByteArray closed;
+    closed.reserve(utf7.size() + utf7.size() / 8 + 1);
+    bool inRun = false;
+    for (qsizetype index = 0; index < utf7.size(); ++index) {
+        const char c = utf7[index];
+        if (inRun) {
+            if (isBase64(c)) {
+                closed += c;
+                continue;
+            }
+            inRun = false;
+            if (c != '-')
+                closed += '-';
+            closed += c;
+            continue;
+        }
+        closed += c;
+        if (c == '+') {
+            if (index + 1 < utf7.size() && utf7[index + 1] == '-') {
+                closed += '-';
+                ++index;
+            } else {
+                inRun = true;
+            }
+        }
+    }
+    if (inRun)
+        closed += '-';
+    return closed;
+}
+
+// Decoding tables of CP932 and EUC-JP-MS. iconv decodes these codes at about 150 MB/s;
+// reading a table is several times faster, and they are the codes read most. The tables
+// hold exactly what iconv answers for each sequence, asked once at the first use.
+struct DecodeTable
+{
+    static constexpr char16_t None = 0xFFFF; // no character: iconv refused the sequence
+    using Plane = std::array<char16_t, 0x10000>;
+
+    std::array<char16_t, 256> single;
+    std::unique_ptr<Plane> pairs;   // index lead << 8 | trail
+    std::unique_ptr<Plane> triples; // EUC only: index of the two bytes behind 0x8F
+};
+
+std::unique_ptr<DecodeTable::Plane> emptyPlane()
+{
+    auto plane = std::make_unique<DecodeTable::Plane>();
+    plane->fill(DecodeTable::None);
+    return plane;
+}
+
+// The one character iconv makes of exactly these bytes, or None.
+char16_t askIconv(IconvHandle &handle, const char *sequence, size_t length)
+{
+    handle.reset();
+    const char *in = sequence;
+    size_t inLeft = length;
+    char16_t units[4];
+    char *out = reinterpret_cast<char *>(units);
+    size_t room = sizeof units;
+    if (handle.convert(in, inLeft, out, room) != 0 || inLeft != 0 || room != sizeof units - sizeof(char16_t))
+        return DecodeTable::None;
+    return units[0];
+}
+
+// nullptr when the C library has no converter for the code.
+std::unique_ptr<DecodeTable> buildDecodeTable(CodePage codePage)
+{
+    IconvHandle handle(Utf16Name, iconvName(codePage));
+    if (!handle.valid())
+        return nullptr;
+    const bool cp932 = codePage == CodePage::Cp932;
+    auto table = std::make_unique<DecodeTable>();
+    table->pairs = emptyPlane();
+    for (int byte = 0; byte < 256; ++byte) {
+        const char sequence[1] = {static_cast<char>(byte)};
+        table->single[byte] = askIconv(handle, sequence, 1);
+    }
+    // Lead and trail bytes as the codes define them; iconv decides which pairs are
+    // characters.
+    const int firstTrail = cp932 ? 0x40 : 0xA1;
+    const int lastTrail = cp932 ? 0xFC : 0xFE;
+    for (int lead = 0x81; lead <= 0xFE; ++lead) {
+        const bool isLead = cp932 ? isCp932Lead(static_cast<uchar>(lead)) : lead == 0x8E || lead >= 0xA1;
+        if (!isLead || table->single[lead] != DecodeTable::None)
+            continue;
+        for (int trail = firstTrail; trail <= lastTrail; ++trail) {
+            const char sequence[2] = {static_cast<char>(lead), static_cast<char>(trail)};
+            (*table->pairs)[lead << 8 | trail] = askIconv(handle, sequence, 2);
+        }
+    }
+    if (!cp932) {
+        table->triples = emptyPlane();
+        for (int second = 0xA1; second <= 0xFE; ++second) {
+            for (int third = 0xA1; third <= 0xFE; ++third) {
+                const char sequence[3] = {'\x8F', static_cast<char>(second), static_cast<char>(third)};
+                (*table->triples)[second << 8 | third] = askIconv(handle, sequence, 3);
+            }
+        }
+    }
+    return table;
+}
+
+// The table of CP932 or EUC-JP-MS, each built at its own first use.
+const DecodeTable *decodeTable(CodePage codePage)
+{
+    if (codePage == CodePage::Cp932) {
+        static const std::unique_ptr<DecodeTable> cp932 = buildDecodeTable(CodePage::Cp932);
+        return cp932.get();
+    }
+    static const std::unique_ptr<DecodeTable> eucJp = buildDecodeTable(CodePage::EucJp);
+    return eucJp.get();
+}
+
+// Decodes CP932 or EUC-JP-MS by table into `out`, which has room for one unit per byte.
+// Returns the end of what was written and sets `replaced` when a byte had to become
+// U+FFFD: as with iconv, each byte that does not start a valid sequence gives one.
+char16_t *decodeByTable(const DecodeTable &table, bool eucJp, const uchar *data, qsizetype size, char16_t *out,
+                        bool &replaced)
+{
+    qsizetype index = 0;
+    while (index < size) {
+        if (index + 8 <= size) {
+            quint64 word;
+            std::memcpy(&word, data + index, sizeof word);
+            if ((word & 0x8080808080808080ULL) == 0) {
+                for (int k = 0; k < 8; ++k)
+                    *out++ = data[index + k];
+                index += 8;
+                continue;
+            }
+        }
+        const uchar byte = data[index];
+        char16_t unit = table.single[byte];
+        qsizetype length = 1;
+        if (unit == DecodeTable::None) {
+            if (eucJp && byte == 0x8F) {
+                if (index + 2 < size) {
+                    unit = (*table.triples)[data[index + 1] << 8 | data[index + 2]];
+                    length = 3;
+                }
+            } else if (index + 1 < size) {
+                unit = (*table.pairs)[byte << 8 | data[index + 1]];
+                length = 2;
+            }
+        }
+        if (unit == DecodeTable::None) {
+            unit = ReplacementCharacter;
+            length = 1;
+            replaced = true;
+        }
+        *out++ = unit;
+        index += length;
+    }
+    return out;
+}
+
+} // namespace
+
+const char *iconvName(CodePage codePage)
+{
+    switch (codePage) {
+    case CodePage::Cp932:
+        return "CP932";
+    case CodePage::EucJp:
+        return "EUC-JP-MS";
+    case CodePage::Utf7:
+        return "UTF-7";
+    case CodePage::Utf8:
+        return "UTF-8";
+    }
+    return "";
+}
+
+CodeResult appendDecoded(CodePage codePage, QByteArrayView bytes, QString &text)
+{
+    const bool byTable = codePage == CodePage::Cp932 || codePage == CodePage::EucJp;
+    const DecodeTable *table = byTable ? decodeTable(codePage) : nullptr;
+    IconvHandle *handle = byTable ? nullptr : &handleFor(codePage, Direction::Decode);
+    if (byTable ? table == nullptr : !handle->valid())
+        return CodeResult::Unavailable;
+    if (bytes.isEmpty())
+        return CodeResult::Clean;
+
+    // Every byte gives at most one UTF-16 unit, the replacement character included.
+    OutputBuffer<QString> output(text, bytes.size() * 2);
+    const auto *data = reinterpret_cast<const uchar *>(bytes.data());
+    const qsizetype size = bytes.size();
+    bool replaced = false;
+
+    if (byTable) {
+        auto *out = reinterpret_cast<char16_t *>(output.cursor());
+        output.commit(reinterpret_cast<char *>(
+            decodeByTable(*table, codePage == CodePage::EucJp, data, size, out, replaced)));
+    } else if (codePage == CodePage::Utf7) {
+        replaced = decodeStretch(*handle, bytes.data(), static_cast<size_t>(size), output);
+    } else {
+        // ASCII is the same in UTF-8, and copying it ourselves is many times faster than
+        // iconv.
+        qsizetype index = 0;
+        while (index < size) {
+            const qsizetype ascii = asciiEnd(data, index, size);
+            output.ensureRoom((ascii - index) * 2);
+            auto *out = reinterpret_cast<char16_t *>(output.cursor());
+            for (qsizetype k = index; k < ascii; ++k)
+                *out++ = data[k];
+            output.commit(reinterpret_cast<char *>(out));
+            index = ascii;
+            if (index == size)
+                break;
+            const qsizetype end = stretchEnd(data, index, size);
+            replaced |= decodeStretch(*handle, bytes.data() + index, static_cast<size_t>(end - index), output);
+            index = end;
+        }
+    }
+    output.finish();
+    return replaced ? CodeResult::Replaced : CodeResult::Clean;
+}
+
+DecodedText decodeBytes(CodePage codePage, QByteArrayView bytes)
+{
+    DecodedText decoded;
+    decoded.result = appendDecoded(codePage, bytes, decoded.text);
+    return decoded;
+}
+
+EncodedBytes encodeText(CodePage codePage, QStringView text)
+{
+    EncodedBytes encoded;
+    IconvHandle &handle = handleFor(codePage, Direction::Encode);
+    if (!handle.valid()) {
+        encoded.result = CodeResult::Unavailable;
+        return encoded;
+    }
+    if (text.isEmpty())
+        return encoded;
+
+    const auto *units = reinterpret_cast<const char16_t *>(text.utf16());
+    const qsizetype size = text.size();
+    bool replaced = false;
+    {
+        OutputBuffer<QByteArray> output(encoded.bytes, size * 2 + 16);
+        if (codePage == CodePage::Utf7) {
+            replaced = encodeStretch(handle, units, size, output);
+            output.ensureRoom(16);
+            char *out = output.cursor();
+            size_t room = output.room();
+            handle.flush(out, room);
+            output.commit(out);
+        } else {
+            qsizetype index = 0;
+            while (index < size) {
+                qsizetype ascii = index;
+                while (ascii < size && units[ascii] < 0x80)
+                    ++ascii;
+                output.ensureRoom(ascii - index);
+                char *out = output.cursor();
+                for (qsizetype k = index; k < ascii; ++k)
+                    *out++ = static_cast<char>(units[k]);
+                output.commit(out);
+                index = ascii;
+                if (index == size)
+                    break;
+                qsizetype end = index;
+                qsizetype run = 0;
+                while (end < size && run < LongAsciiRun) {
+                    run = units[end] < 0x80 ? run + 1 : 0;
+                    ++end;
+                }
+                if (run == LongAsciiRun)
+                    end -= LongAsciiRun;
+                replaced |= encodeStretch(handle, units + index, end - index, output);
+                index = end;
+            }
+        }
+        output.finish();
+    }
+    if (codePage == CodePage::Utf7)
+        encoded.bytes = closeBase64Runs(encoded.bytes);
+    encoded.result = replaced ? CodeResult::Replaced : CodeResult::Clean;
+    return encoded;
+}
+
+bool hasCp932Form(char16_t unit)
+{
+    static const std::bitset<0x10000> forms = [] {
+        std::bitset<0x10000> table;
+        IconvHandle handle("CP932", Utf16Name);
+        if (!handle.valid())
+            return table;
+        for (char32_t value = 0; value < 0x10000; ++value) {
+            const auto candidate = static_cast<char16_t>(value);
+            if (QChar::isSurrogate(candidate) || candidate == u'?')
+                continue;
+            const char *in = reinterpret_cast<const char *>(&candidate);
+            size_t inLeft = sizeof candidate;
+            char bytes[8];
+            char *out = bytes;
+            size_t room = sizeof bytes;
+            if (handle.convert(in, inLeft, out, room) == 0)
+                table.set(value);
+            handle.reset();
+        }
+        return table;
+    }();
+    return forms.test(unit);
+}
+
+} // namespace platform

@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+#include <QStringView>
+
+namespace platform {
+
+// The byte codes that the C library's iconv converts for us, each to and from UTF-16.
+// Cp932 is Shift-JIS with the NEC and IBM extensions ("CP932"), EucJp is EUC-JP with the
+// same extensions ("EUC-JP-MS").
+enum class CodePage { Cp932, EucJp, Utf7, Utf8 };
+
+// How a conversion went.
+enum class CodeResult {
+    Clean,       // every byte or character was converted
+    Replaced,    // decoding: bytes that are not valid in the code became U+FFFD;
+                 // encoding: characters without a form in the code became "?"
+    Unavailable, // the C library has no converter for the code; the result is empty
+};
+
+struct DecodedText
+{
+    QString text;
+    CodeResult result = CodeResult::Clean;
+};
+
+struct EncodedBytes
+{
+    QByteArray bytes;
+    CodeResult result = CodeResult::Clean;
+};
+
+// The iconv name of a code page ("CP932", "EUC-JP-MS", "UTF-7", "UTF-8").
+const char *iconvName(CodePage codePage);
+
+// Decodes `bytes` into text. Each byte that does not start a valid sequence, and a
+// sequence cut off by the end of the bytes, becomes one U+FFFD and the result is
+// Replaced; decoding goes on behind it. Never reads outside `bytes`. CP932 and EUC-JP-MS
+// decode through tables that iconv fills at the first use (a few milliseconds), because
+// a table lookup is several times faster than iconv for these codes.
+DecodedText decodeBytes(CodePage codePage, QByteArrayView bytes);
+
+// Appends the decoding of `bytes` to `text` (as decodeBytes) and returns how it went.
+// On Unavailable `text` is left as it was.
+CodeResult appendDecoded(CodePage codePage, QByteArrayView bytes, QString &text);
+
+// Encodes `text`. A character without a form in the code (and a lone surrogate) becomes
+// one "?" and the result is Replaced. UTF-7 closes every base64 run with "-".
+EncodedBytes encodeText(CodePage codePage, QStringView text);
+
+// True when the single UTF-16 unit `unit` has a form in code page 932 other than "?".
+// Surrogates alone and "?" itself are false. The answer comes from a table that is built
+// through iconv at the first call.
+bool hasCp932Form(char16_t unit);
+
+} // namespace platform

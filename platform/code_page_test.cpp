@@ -1,0 +1,273 @@
+#include "platform/code_page.h"
+
+#include "platform/testing/print_to.h"
+
+#include <gtest/gtest.h>
+
+#include <iconv.h>
+
+#include <optional>
+
+namespace platform {
+namespace {
+
+constexpr CodePage AllCodePages[] = {CodePage::Cp932, CodePage::EucJp, CodePage::Utf7, CodePage::Utf8};
+
+// Japanese and ASCII mixed so that long and short ASCII runs alternate with multi-byte
+// characters, including half-width katakana, NEC row 13 and an IBM extension.
+QString mixedText()
+{
+    return QStringLiteral("日本語のテキスト、ASCII とまざる。\r\n"
+                          "ｶﾀｶﾅ ① 纊 ￢ ∵ a long run of plain ASCII text here 漢字\n"
+                          "+plus- and -minus+ 0123456789ABCDEFGHIJ x\tEnd");
+}
+
+TEST(CodePage, IconvKnowsEveryName)
+{
+    for (const CodePage codePage : AllCodePages) {
+        SCOPED_TRACE(iconvName(codePage));
+        EXPECT_NE(encodeText(codePage, u"a").result, CodeResult::Unavailable);
+        EXPECT_NE(decodeBytes(codePage, "a").result, CodeResult::Unavailable);
+    }
+}
+
+TEST(CodePage, KnownBytesOfEachCode)
+{
+    const struct
+    {
+        const char *name;
+        CodePage codePage;
+        QString text;
+        QByteArray bytes;
+    } cases[] = {
+        {"cp932 hiragana", CodePage::Cp932, u"あ"_qs, "\x82\xA0"},
+        {"cp932 katakana", CodePage::Cp932, u"ｱ"_qs, "\xB1"},
+        {"cp932 row 13", CodePage::Cp932, u"①"_qs, "\x87\x40"},
+        {"cp932 backslash tilde", CodePage::Cp932, u"\\~"_qs, "\\~"},
+        {"euc hiragana", CodePage::EucJp, u"あ"_qs, "\xA4\xA2"},
+        {"euc katakana", CodePage::EucJp, u"ｱ"_qs, "\x8E\xB1"},
+        {"utf8 hiragana", CodePage::Utf8, u"あ"_qs, "\xE3\x81\x82"},
+        {"utf7 alone", CodePage::Utf7, u"あ"_qs, "+MEI-"},
+        {"utf7 before a base64 letter", CodePage::Utf7, u"あa"_qs, "+MEI-a"},
+        {"utf7 before a dot", CodePage::Utf7, u"aあ."_qs, "a+MEI-."},
+        {"utf7 before a space", CodePage::Utf7, u"あ b"_qs, "+MEI- b"},
+        {"utf7 plus", CodePage::Utf7, u"1+1"_qs, "1+-1"},
+        {"cp932 ASCII trail before a long ASCII run", CodePage::Cp932, u"Ａ0123456789abcdefghij"_qs,
+         "\x82\x60" "0123456789abcdefghij"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const EncodedBytes encoded = encodeText(c.codePage, c.text);
+        EXPECT_EQ(encoded.bytes, c.bytes);
+        EXPECT_EQ(encoded.result, CodeResult::Clean);
+        const DecodedText decoded = decodeBytes(c.codePage, c.bytes);
+        EXPECT_EQ(decoded.text, c.text);
+        EXPECT_EQ(decoded.result, CodeResult::Clean);
+    }
+}
+
+TEST(CodePage, RoundTripsShortAndLongTexts)
+{
+    QString longText;
+    while (longText.size() < 300000)
+        longText += mixedText();
+    const QString texts[] = {QString(), u"a"_qs, u"漢"_qs, mixedText(), longText};
+    for (const CodePage codePage : AllCodePages) {
+        for (const QString &text : texts) {
+            SCOPED_TRACE(std::string(iconvName(codePage)) + " length " + std::to_string(text.size()));
+            const EncodedBytes encoded = encodeText(codePage, text);
+            ASSERT_EQ(encoded.result, CodeResult::Clean);
+            const DecodedText decoded = decodeBytes(codePage, encoded.bytes);
+            EXPECT_EQ(decoded.result, CodeResult::Clean);
+            EXPECT_TRUE(decoded.text == text);
+        }
+    }
+}
+
+TEST(CodePage, Utf7ClosesEveryBase64Run)
+{
+    const QString texts[] = {mixedText(), u"あ"_qs, u"あ.い,う'え(お)"_qs, u"!あ#"_qs, u"ああ\r\nい"_qs};
+    for (const QString &text : texts) {
+        SCOPED_TRACE(text.toStdString());
+        const QByteArray bytes = encodeText(CodePage::Utf7, text).bytes;
+        bool inRun = false;
+        for (qsizetype index = 0; index < bytes.size(); ++index) {
+            const char c = bytes[index];
+            if (!inRun && c == '+') {
+                if (index + 1 < bytes.size() && bytes[index + 1] == '-')
+                    ++index;
+                else
+                    inRun = true;
+            } else if (inRun && !(std::isalnum(static_cast<uchar>(c)) || c == '+' || c == '/')) {
+                EXPECT_EQ(c, '-') << "run ended at " << index;
+                inRun = false;
+            }
+        }
+        EXPECT_FALSE(inRun) << "run left open at the end";
+        EXPECT_EQ(decodeBytes(CodePage::Utf7, bytes).text, text);
+    }
+}
+
+TEST(CodePage, InvalidBytesBecomeReplacementCharacters)
+{
+    const QString bad = QString(QChar(QChar::ReplacementCharacter));
+    const QString ascii20 = u"0123456789abcdefghij"_qs;
+    const struct
+    {
+        const char *name;
+        CodePage codePage;
+        QByteArray bytes;
+        QString text;
+    } cases[] = {
+        {"cp932 lead at the end", CodePage::Cp932, "a\x82", u"a"_qs + bad},
+        {"cp932 lead before a space", CodePage::Cp932, "a\x82 b", u"a"_qs + bad + u" b"_qs},
+        {"cp932 bytes never valid", CodePage::Cp932, "\x80\xA0\xFD\xFE\xFF", bad.repeated(5)},
+        {"cp932 run of 0xFF", CodePage::Cp932, QByteArray(40, '\xFF'), bad.repeated(40)},
+        {"cp932 cut lead before a long ASCII run", CodePage::Cp932, "\xE0" + ascii20.toLatin1(),
+         bad + ascii20},
+        {"euc lead at the end", CodePage::EucJp, "\xA4", bad},
+        {"euc lead before ASCII", CodePage::EucJp, "\xA4" + ascii20.toLatin1(), bad + ascii20},
+        {"euc single shift 3 cut", CodePage::EucJp, "\x8F\xA1", bad.repeated(2)},
+        {"utf8 sequence cut", CodePage::Utf8, "\xE3\x81", bad.repeated(2)},
+        {"utf8 overlong", CodePage::Utf8, "\xC0\xAF", bad.repeated(2)},
+        {"utf8 stray continuation", CodePage::Utf8, "a\x81z", u"a"_qs + bad + u"z"_qs},
+        {"utf8 surrogate", CodePage::Utf8, "\xED\xA0\x80", bad.repeated(3)},
+        {"utf7 plus at the end", CodePage::Utf7, "a+", u"a"_qs + bad},
+        {"utf7 eight-bit byte", CodePage::Utf7, "a\xE3z", u"a"_qs + bad + u"z"_qs},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const DecodedText decoded = decodeBytes(c.codePage, c.bytes);
+        EXPECT_EQ(decoded.text, c.text);
+        EXPECT_EQ(decoded.result, CodeResult::Replaced);
+    }
+}
+
+// The character that the C library's iconv makes of exactly `sequence`, asked directly:
+// nullopt when it refuses the sequence or makes more than one character of it.
+std::optional<QString> iconvCharacter(const char *name, QByteArrayView sequence)
+{
+    const iconv_t descriptor = iconv_open("UTF-16LE", name);
+    if (descriptor == reinterpret_cast<iconv_t>(-1))
+        return std::nullopt;
+    char *in = const_cast<char *>(sequence.data());
+    size_t inLeft = static_cast<size_t>(sequence.size());
+    char16_t units[4];
+    char *out = reinterpret_cast<char *>(units);
+    size_t room = sizeof units;
+    const size_t result = iconv(descriptor, &in, &inLeft, &out, &room);
+    iconv_close(descriptor);
+    if (result == static_cast<size_t>(-1) || inLeft != 0 || room != sizeof units - 2)
+        return std::nullopt;
+    return QString(QChar(units[0]));
+}
+
+// The table decoders against iconv itself, for every sequence that starts with a byte
+// that is not a character by itself.
+TEST(CodePage, DecodingTablesAgreeWithIconv)
+{
+    const struct
+    {
+        CodePage codePage;
+        int length;
+        int lead;
+    } shapes[] = {
+        {CodePage::Cp932, 2, -1},
+        {CodePage::EucJp, 2, -1},
+        {CodePage::EucJp, 3, 0x8F},
+    };
+    for (const auto &shape : shapes) {
+        SCOPED_TRACE(std::string(iconvName(shape.codePage)) + " length " + std::to_string(shape.length));
+        int valid = 0;
+        for (int first = 0x80; first <= 0xFF; ++first) {
+            if (shape.lead >= 0 && first != shape.lead)
+                continue;
+            const char alone[1] = {static_cast<char>(first)};
+            if (shape.lead < 0 && iconvCharacter(iconvName(shape.codePage), QByteArrayView(alone, 1)))
+                continue;
+            for (int second = 0; second <= 0xFF; ++second) {
+                for (int third = 0; third <= (shape.length == 3 ? 0xFF : 0); ++third) {
+                    const char sequence[3] = {static_cast<char>(first), static_cast<char>(second),
+                                              static_cast<char>(third)};
+                    const QByteArrayView bytes(sequence, shape.length);
+                    const auto expected = iconvCharacter(iconvName(shape.codePage), bytes);
+                    const DecodedText decoded = decodeBytes(shape.codePage, bytes);
+                    if (expected) {
+                        ++valid;
+                        ASSERT_EQ(decoded.text, *expected) << QByteArray(bytes.toByteArray()).toHex().constData();
+                        ASSERT_EQ(decoded.result, CodeResult::Clean);
+                    } else {
+                        ASSERT_EQ(decoded.result, CodeResult::Replaced) << QByteArray(bytes.toByteArray()).toHex().constData();
+                    }
+                }
+            }
+        }
+        EXPECT_GT(valid, 5000);
+    }
+}
+
+TEST(CodePage, SingleBytesAgreeWithIconv)
+{
+    for (const CodePage codePage : {CodePage::Cp932, CodePage::EucJp}) {
+        for (int byte = 0; byte <= 0xFF; ++byte) {
+            SCOPED_TRACE(std::string(iconvName(codePage)) + " byte " + std::to_string(byte));
+            const char alone[1] = {static_cast<char>(byte)};
+            const auto expected = iconvCharacter(iconvName(codePage), QByteArrayView(alone, 1));
+            const DecodedText decoded = decodeBytes(codePage, QByteArrayView(alone, 1));
+            if (expected) {
+                EXPECT_EQ(decoded.text, *expected);
+                EXPECT_EQ(decoded.result, CodeResult::Clean);
+            } else {
+                EXPECT_EQ(decoded.text, QString(QChar(QChar::ReplacementCharacter)));
+                EXPECT_EQ(decoded.result, CodeResult::Replaced);
+            }
+        }
+    }
+}
+
+TEST(CodePage, AppendDecodedKeepsWhatWasThere)
+{
+    QString text = u"前"_qs;
+    EXPECT_EQ(appendDecoded(CodePage::Cp932, "\x82\xA0z", text), CodeResult::Clean);
+    EXPECT_EQ(text, u"前あz"_qs);
+}
+
+TEST(CodePage, CharactersWithoutAFormBecomeQuestionMarks)
+{
+    const QString loneHigh = QString(QChar(0xD800));
+    const QString loneLow = QString(QChar(0xDC00));
+    const struct
+    {
+        const char *name;
+        CodePage codePage;
+        QString text;
+        QByteArray bytes;
+    } cases[] = {
+        {"cp932 hangul", CodePage::Cp932, u"a가b"_qs, "a?b"},
+        {"cp932 surrogate pair is one character", CodePage::Cp932, u"a😀b"_qs, "a?b"},
+        {"euc hangul", CodePage::EucJp, u"가あ"_qs, "?\xA4\xA2"},
+        {"utf8 lone high surrogate", CodePage::Utf8, u"a"_qs + loneHigh + u"b"_qs, "a?b"},
+        {"utf8 lone low surrogate at the end", CodePage::Utf8, u"a"_qs + loneLow, "a?"},
+        {"utf8 lone high surrogate at the end", CodePage::Utf8, u"あ"_qs + loneHigh, "\xE3\x81\x82?"},
+        {"utf7 lone surrogate between runs", CodePage::Utf7, u"あ"_qs + loneHigh + u"い"_qs, "+MEI-?+MEQ-"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const EncodedBytes encoded = encodeText(c.codePage, c.text);
+        EXPECT_EQ(encoded.bytes, c.bytes);
+        EXPECT_EQ(encoded.result, CodeResult::Replaced);
+    }
+}
+
+TEST(CodePage, Cp932FormTableAgreesWithTheEncoder)
+{
+    for (char32_t value = 0; value < 0x10000; ++value) {
+        const auto unit = static_cast<char16_t>(value);
+        const bool expected = !QChar::isSurrogate(unit) && unit != u'?'
+                              && encodeText(CodePage::Cp932, QStringView(&unit, 1)).result == CodeResult::Clean;
+        ASSERT_EQ(hasCp932Form(unit), expected) << "unit " << std::hex << quint32(value);
+    }
+}
+
+} // namespace
+} // namespace platform
