@@ -1,0 +1,292 @@
+#include "platform/jis_codec.h"
+
+#include <QHash>
+
+#include <array>
+#include <cstring>
+#include <optional>
+
+namespace platform {
+
+namespace {
+
+constexpr char Escape = 0x1B;
+constexpr char16_t ReplacementCharacter = 0xFFFD;
+
+enum class Mode { Ascii, Katakana, DoubleByte };
+
+bool isJisByte(uchar byte)
+{
+    return byte >= 0x21 && byte <= 0x7E;
+}
+
+bool isCp932Trail(uchar byte)
+{
+    return (byte >= 0x40 && byte <= 0x7E) || (byte >= 0x80 && byte <= 0xFC);
+}
+
+// The CP932 code of the JIS X 0208 position (row byte, cell byte), both 0x21 to 0x7E.
+std::array<char, 2> jisToSjis(uchar row, uchar cell)
+{
+    const int lead = ((row + 1) >> 1) + (row <= 0x5E ? 0x70 : 0xB0);
+    int trail;
+    if (row & 1)
+        trail = cell + (cell <= 0x5F ? 0x1F : 0x20);
+    else
+        trail = cell + 0x7E;
+    return {static_cast<char>(lead), static_cast<char>(trail)};
+}
+
+// The JIS X 0208 position of a CP932 double-byte code, or nullopt when the code lies
+// outside the 94 rows (the user-defined area and the IBM extensions).
+std::optional<std::array<char, 2>> sjisToJis(uchar lead, uchar trail)
+{
+    int row = (lead - (lead <= 0x9F ? 0x70 : 0xB0)) << 1;
+    int cell;
+    if (trail < 0x9F) {
+        row -= 1;
+        cell = trail - 0x1F - (trail >= 0x80 ? 1 : 0);
+    } else {
+        cell = trail - 0x7E;
+    }
+    if (row < 0x21 || row > 0x7E || cell < 0x21 || cell > 0x7E)
+        return std::nullopt;
+    return std::array<char, 2>{static_cast<char>(row), static_cast<char>(cell)};
+}
+
+quint16 codeOf(uchar lead, uchar trail)
+{
+    return static_cast<quint16>(lead << 8 | trail);
+}
+
+// Decodes one CP932 double-byte code; 0 when it has no single character.
+char16_t cp932Character(uchar lead, uchar trail)
+{
+    const char pair[2] = {static_cast<char>(lead), static_cast<char>(trail)};
+    const DecodedText decoded = decodeBytes(CodePage::Cp932, QByteArrayView(pair, 2));
+    if (decoded.result != CodeResult::Clean || decoded.text.size() != 1)
+        return 0;
+    return decoded.text.at(0).unicode();
+}
+
+constexpr int JisRows = 94;
+
+// What the layer needs to know of CP932, learnt once through it.
+struct Cp932Tables
+{
+    bool available = false; // the C library has CP932
+    // The character of each JIS X 0208 position (row and cell 0 to 93), 0 where CP932 has
+    // none.
+    std::array<char16_t, JisRows * JisRows> characters{};
+    // For each IBM extension (lead bytes 0xFA to 0xFC) the CP932 code of the same
+    // character inside the JIS rows, from the lowest row: the standard rows and NEC row
+    // 13 before the NEC-selected IBM extensions. Code page 50221 writes them so.
+    QHash<quint16, quint16> ibmTwins;
+};
+
+const Cp932Tables &cp932Tables()
+{
+    static const Cp932Tables tables = [] {
+        Cp932Tables built;
+        built.available = decodeBytes(CodePage::Cp932, "a").result != CodeResult::Unavailable;
+        if (!built.available)
+            return built;
+        QHash<char16_t, quint16> firstCode;
+        for (int row = 0; row < JisRows; ++row) {
+            for (int cell = 0; cell < JisRows; ++cell) {
+                const auto sjis = jisToSjis(static_cast<uchar>(row + 0x21), static_cast<uchar>(cell + 0x21));
+                const auto lead = static_cast<uchar>(sjis[0]);
+                const auto trail = static_cast<uchar>(sjis[1]);
+                const char16_t character = cp932Character(lead, trail);
+                built.characters[row * JisRows + cell] = character;
+                if (character != 0 && !firstCode.contains(character))
+                    firstCode.insert(character, codeOf(lead, trail));
+            }
+        }
+        for (int lead = 0xFA; lead <= 0xFC; ++lead) {
+            for (int trail = 0x40; trail <= 0xFC; ++trail) {
+                if (!isCp932Trail(static_cast<uchar>(trail)))
+                    continue;
+                const char16_t character = cp932Character(static_cast<uchar>(lead), static_cast<uchar>(trail));
+                const auto found = firstCode.constFind(character);
+                if (character != 0 && found != firstCode.constEnd())
+                    built.ibmTwins.insert(codeOf(static_cast<uchar>(lead), static_cast<uchar>(trail)), *found);
+            }
+        }
+        return built;
+    }();
+    return tables;
+}
+
+bool isIntermediate(uchar byte)
+{
+    return byte >= 0x20 && byte <= 0x2F;
+}
+
+bool isFinal(uchar byte)
+{
+    return byte >= 0x30 && byte <= 0x7E;
+}
+
+} // namespace
+
+DecodedText decodeJis(QByteArrayView bytes)
+{
+    const Cp932Tables &tables = cp932Tables();
+    if (!tables.available)
+        return {QString(), CodeResult::Unavailable};
+
+    const auto *data = reinterpret_cast<const uchar *>(bytes.data());
+    const qsizetype size = bytes.size();
+    // Every character takes at least one byte.
+    QString text(size, Qt::Uninitialized);
+    auto *const begin = reinterpret_cast<char16_t *>(text.data());
+    char16_t *out = begin;
+    bool replaced = false;
+    Mode mode = Mode::Ascii;
+    // A character set we do not know was designated: its characters cannot be decoded.
+    bool unknownSet = false;
+
+    const auto invalid = [&] {
+        *out++ = ReplacementCharacter;
+        replaced = true;
+    };
+
+    qsizetype index = 0;
+    while (index < size) {
+        const uchar byte = data[index];
+        if (byte == Escape) {
+            if (index + 2 < size) {
+                const uchar first = data[index + 1];
+                const uchar second = data[index + 2];
+                std::optional<Mode> designated;
+                if (first == '(' && (second == 'B' || second == 'J'))
+                    designated = Mode::Ascii;
+                else if (first == '(' && second == 'I')
+                    designated = Mode::Katakana;
+                else if (first == '$' && (second == 'B' || second == '@'))
+                    designated = Mode::DoubleByte;
+                if (designated) {
+                    mode = *designated;
+                    unknownSet = false;
+                    index += 3;
+                    continue;
+                }
+            }
+            // Any other escape sequence (ESC, intermediate bytes, a final byte) stands
+            // for one character we cannot decode; one that designates a set leaves
+            // the following characters undecodable until the next known escape.
+            qsizetype end = index + 1;
+            while (end < size && isIntermediate(data[end]))
+                ++end;
+            const bool designation = end > index + 1 && end < size && isFinal(data[end]);
+            if (end < size && isFinal(data[end]))
+                ++end;
+            unknownSet = unknownSet || designation;
+            invalid();
+            index = end;
+            continue;
+        }
+        ++index;
+        if (byte >= 0x80) {
+            invalid();
+        } else if (byte <= 0x20 || byte == 0x7F) {
+            *out++ = byte;
+        } else if (unknownSet) {
+            invalid();
+        } else if (mode == Mode::Ascii) {
+            *out++ = byte;
+        } else if (mode == Mode::Katakana) {
+            if (byte <= 0x5F)
+                *out++ = static_cast<char16_t>(0xFF61 + byte - 0x21);
+            else
+                invalid();
+        } else if (index < size && isJisByte(data[index])) {
+            const char16_t character = tables.characters[(byte - 0x21) * JisRows + (data[index] - 0x21)];
+            ++index;
+            if (character != 0)
+                *out++ = character;
+            else
+                invalid();
+        } else {
+            invalid();
+        }
+    }
+    text.truncate(out - begin);
+    return {std::move(text), replaced ? CodeResult::Replaced : CodeResult::Clean};
+}
+
+EncodedBytes encodeJis(QStringView text)
+{
+    const EncodedBytes cp932 = encodeText(CodePage::Cp932, text);
+    if (cp932.result == CodeResult::Unavailable)
+        return cp932;
+    const Cp932Tables &tables = cp932Tables();
+
+    const auto *data = reinterpret_cast<const uchar *>(cp932.bytes.constData());
+    const qsizetype size = cp932.bytes.size();
+    // At worst every CP932 byte needs an escape of three bytes before it, and the text
+    // one more at its end.
+    QByteArray bytes(4 * size + 3, Qt::Uninitialized);
+    char *const begin = bytes.data();
+    char *out = begin;
+    bool replaced = cp932.result == CodeResult::Replaced;
+    Mode mode = Mode::Ascii;
+
+    const auto enter = [&](Mode wanted) {
+        if (mode == wanted)
+            return;
+        mode = wanted;
+        const char *escape = wanted == Mode::Ascii ? "\x1B(B" : wanted == Mode::Katakana ? "\x1B(I" : "\x1B$B";
+        std::memcpy(out, escape, 3);
+        out += 3;
+    };
+    const auto unrepresentable = [&] {
+        enter(Mode::Ascii);
+        *out++ = '?';
+        replaced = true;
+    };
+
+    qsizetype index = 0;
+    while (index < size) {
+        const uchar byte = data[index];
+        if (byte < 0x80) {
+            enter(Mode::Ascii);
+            *out++ = static_cast<char>(byte);
+            ++index;
+        } else if (byte >= 0xA1 && byte <= 0xDF) {
+            enter(Mode::Katakana);
+            *out++ = static_cast<char>(byte - 0x80);
+            ++index;
+        } else if (index + 1 < size && ((byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC))) {
+            uchar lead = byte;
+            uchar trail = data[index + 1];
+            index += 2;
+            if (lead >= 0xFA) {
+                const auto twin = tables.ibmTwins.constFind(codeOf(lead, trail));
+                if (twin == tables.ibmTwins.constEnd()) {
+                    unrepresentable();
+                    continue;
+                }
+                lead = static_cast<uchar>(*twin >> 8);
+                trail = static_cast<uchar>(*twin & 0xFF);
+            }
+            const auto jis = sjisToJis(lead, trail);
+            if (!jis) {
+                unrepresentable();
+                continue;
+            }
+            enter(Mode::DoubleByte);
+            *out++ = (*jis)[0];
+            *out++ = (*jis)[1];
+        } else {
+            unrepresentable();
+            ++index;
+        }
+    }
+    enter(Mode::Ascii);
+    bytes.truncate(out - begin);
+    return {std::move(bytes), replaced ? CodeResult::Replaced : CodeResult::Clean};
+}
+
+} // namespace platform
