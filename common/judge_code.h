@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QByteArrayView>
+#include <QString>
+
+namespace common {
+
+// Character-code judging (module modJUDG). Seven scorers walk the same bytes; each adds
+// points for byte patterns typical of its code (and two subtract points for patterns
+// that break theirs). A score is points × 100 / (window size × 2): one point per byte
+// gives 50, two points per byte 100. No byte-order mark, file name or setting counts.
+//
+// The window is the first JudgeWindowSize bytes (all bytes when there are fewer). A
+// multi-byte sequence that starts inside the window may take its remaining bytes from
+// behind it. Every scorer gives 0 for an empty array.
+
+inline constexpr qsizetype JudgeWindowSize = 100000;
+
+// Returns "SJIS", "JIS", "EUC", "UNICODE", "UTF7", "UTF8" or "BIN": the code with the
+// highest score, ties going to the earlier name in the order SJIS, UNICODE, JIS, UTF7,
+// UTF8, EUC, BIN. "BIN" is scored only when `checkBin` is true, so it comes back only
+// then and only with a score strictly above all six text codes. An empty array, where
+// every score is 0, gives "SJIS".
+QString JudgeCode(QByteArrayView bytes, bool checkBin);
+
+// The scorers, each returning its score over the window of `bytes`.
+double ScoreSjis(QByteArrayView bytes);
+double ScoreJis(QByteArrayView bytes);
+double ScoreEuc(QByteArrayView bytes);
+double ScoreUnicode(QByteArrayView bytes);
+double ScoreUtf7(QByteArrayView bytes);
+double ScoreUtf8(QByteArrayView bytes);
+double ScoreBinary(QByteArrayView bytes);
+
+// Points (not a score) of the UTF-16 little-endian unit at `position`: 0 when the unit
+// has no code page 932 form (or is "?"), 1 to 2 when it looks like two single-byte
+// characters, 4 for other characters, 1 for a control character other than TAB, CR and
+// LF. 0 when the unit does not lie wholly inside `bytes`.
+double ScoreUnicodeChar(QByteArrayView bytes, qsizetype position);
+
+} // namespace common

@@ -1,0 +1,280 @@
+#include "common/judge_code.h"
+
+#include "platform/code_page.h"
+#include "platform/jis_codec.h"
+#include "platform/testing/print_to.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+namespace common {
+namespace {
+
+QByteArray bytesOf(std::initializer_list<int> values)
+{
+    QByteArray bytes;
+    for (const int value : values)
+        bytes.append(static_cast<char>(value));
+    return bytes;
+}
+
+double scoreOf(double points, qsizetype windowSize)
+{
+    return points * 100.0 / (double(windowSize) * 2.0);
+}
+
+struct Scorer
+{
+    const char *name;
+    std::function<double(QByteArrayView)> score;
+};
+
+const Scorer Scorers[] = {
+    {"SJIS", ScoreSjis}, {"JIS", ScoreJis},   {"EUC", ScoreEuc},    {"UNICODE", ScoreUnicode},
+    {"UTF7", ScoreUtf7}, {"UTF8", ScoreUtf8}, {"BIN", ScoreBinary},
+};
+
+double scoreNamed(const char *name, QByteArrayView bytes)
+{
+    for (const Scorer &scorer : Scorers) {
+        if (qstrcmp(scorer.name, name) == 0)
+            return scorer.score(bytes);
+    }
+    ADD_FAILURE() << "no scorer " << name;
+    return 0.0;
+}
+
+TEST(JudgeCode, ScoresOfSingleRules)
+{
+    const struct
+    {
+        const char *name;
+        const char *scorer;
+        QByteArray bytes;
+        double points;
+    } cases[] = {
+        {"printable, TAB, CR, LF give 1", "SJIS", "a\t\r\n", 4},
+        {"other control bytes give 0.5", "SJIS", bytesOf({0x00, 0x07, 0x7F}), 1.5},
+        {"Shift-JIS pair", "SJIS", bytesOf({0x88, 0x9F}), 4},
+        {"Shift-JIS bad trail", "SJIS", bytesOf({0x88, 0x20}), -4},
+        {"Shift-JIS lead at the end", "SJIS", bytesOf({0x41, 0x88}), 1},
+        {"Shift-JIS bytes that are never characters", "SJIS", bytesOf({0x80, 0xA0, 0xF0, 0xFF}), 0},
+        {"EUC pair read by SJIS as katakana", "SJIS", bytesOf({0xB0, 0xA1}), 2},
+        {"EUC pair", "EUC", bytesOf({0xB0, 0xA1}), 4},
+        {"Shift-JIS pair read by EUC", "EUC", bytesOf({0x88, 0x9F}), 0},
+        {"EUC bad trail", "EUC", bytesOf({0xB0, 0x41}), -4},
+        {"EUC katakana", "EUC", bytesOf({0x8E, 0xB1}), 4},
+        {"EUC bad katakana", "EUC", bytesOf({0x8E, 0xE0}), -4},
+        {"EUC three bytes", "EUC", bytesOf({0x8F, 0xB0, 0xA1}), 6},
+        {"EUC bad three bytes", "EUC", bytesOf({0x8F, 0xB0, 0x41}), -6},
+        {"EUC three bytes cut", "EUC", bytesOf({0x8F, 0xB0}), 0},
+        {"UTF-8 three bytes", "UTF8", bytesOf({0xE3, 0x81, 0x82}), 6},
+        {"UTF-8 cut sequence", "UTF8", bytesOf({0xE3, 0x81}), 0},
+        {"UTF-8 two bytes", "UTF8", bytesOf({0xC3, 0xA9}), 4},
+        {"UTF-8 four bytes", "UTF8", bytesOf({0xF0, 0x9F, 0x98, 0x80}), 8},
+        {"UTF-8 five bytes", "UTF8", bytesOf({0xF8, 0x80, 0x80, 0x80, 0x80}), 10},
+        {"UTF-8 six bytes", "UTF8", bytesOf({0xFC, 0x80, 0x80, 0x80, 0x80, 0x80}), 12},
+        {"UTF-8 lead without continuation", "UTF8", bytesOf({0xE3, 0x41, 0x42}), 2},
+        {"JIS escape and pairs", "JIS", "\x1B$B0!0!\x1B(B", 6 + 4 + 4 + 6},
+        {"Shift-JIS reading of the same", "SJIS", "\x1B$B0!0!\x1B(B", 0.5 + 2 + 4 + 0.5 + 2},
+        {"unknown escape scores nothing", "JIS", "\x1B(Z", 2},
+        {"unknown escape keeps the double-byte mode", "JIS", "\x1B$B\x1B(Z0!", 6 + 4 + 4},
+        {"escape too near the end", "JIS", "a\x1B$", 2},
+        {"katakana mode", "JIS", "\x1B(I1_`", 6 + 1 + 1 + 0},
+        {"double-byte mode odd byte", "JIS", "\x1B$@0", 6},
+        {"JIS X 0212 mode", "JIS", "\x1B$D0!", 6 + 4},
+        {"UTF-7 empty run", "UTF7", "+-", 4},
+        {"UTF-7 closed run", "UTF7", "+AGE-", 10},
+        {"UTF-7 run with bits left over", "UTF7", "+AGF-", 0},
+        {"UTF-7 run with six bits left", "UTF7", "+AAAAA-", 0},
+        {"UTF-7 run too short", "UTF7", "+AG-", 0},
+        {"UTF-7 run dropped by a space", "UTF7", "+AGE a", 1},
+        {"UTF-7 minus outside a run", "UTF7", "a-", 2},
+        {"UTF-7 run open at the end", "UTF7", "a+AGE", 1},
+        {"UTF-7 plus inside a run", "UTF7", "+A+E-", 10},
+        {"binary control bytes", "BIN", bytesOf({0x00, 0x1B, 0x7F, 0x09, 0x41, 0xFF}), 2 + 2 + 2 + 1 + 1 + 1},
+        {"UTF-16 unit that looks like two single bytes", "UNICODE", bytesOf({0x00, 0x4E}), 1.5},
+        {"UTF-16 unit in the skipped range", "UNICODE", "AB", 0},
+        {"UTF-16 ASCII character", "UNICODE", bytesOf({0x41, 0x00}), 4},
+        {"UTF-16 control character", "UNICODE", bytesOf({0x07, 0x00}), 1},
+        {"UTF-16 line end", "UNICODE", bytesOf({0x0A, 0x00, 0x0D, 0x00}), 8},
+        {"UTF-16 hiragana with a low byte up to 0x7E", "UNICODE", bytesOf({0x42, 0x30}), 2},
+        {"UTF-16 hiragana with a high low byte", "UNICODE", bytesOf({0x93, 0x30}), 4},
+        {"UTF-16 question mark", "UNICODE", bytesOf({0x3F, 0x00}), 0},
+        {"UTF-16 hangul is not scored", "UNICODE", bytesOf({0x00, 0xAC}), 0},
+        {"UTF-16 lone surrogate", "UNICODE", bytesOf({0x00, 0xD8}), 0},
+        {"UTF-16 odd last byte", "UNICODE", bytesOf({0x41, 0x00, 0x42}), 4},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_DOUBLE_EQ(scoreNamed(c.scorer, c.bytes), scoreOf(c.points, c.bytes.size()));
+    }
+}
+
+TEST(JudgeCode, UnicodeScoresEveryUnitByItsCharacterRule)
+{
+    for (int unit = 0; unit < 0x10000; ++unit) {
+        const auto high = static_cast<uchar>(unit >> 8);
+        const bool skipped = (high >= 0x34 && high <= 0x4D) || (high >= 0xA0 && high <= 0xD7) || (high >= 0xE0 && high <= 0xF7);
+        const QByteArray bytes = bytesOf({unit & 0xFF, unit >> 8});
+        const double expected = skipped ? 0.0 : scoreOf(ScoreUnicodeChar(bytes, 0), 2);
+        ASSERT_DOUBLE_EQ(ScoreUnicode(bytes), expected) << "unit " << unit;
+    }
+}
+
+TEST(JudgeCode, WindowStopsAtOneHundredThousandBytes)
+{
+    const QByteArray prefix(JudgeWindowSize - 1, 'a');
+    const QByteArray withTrail = prefix + bytesOf({0x88, 0x9F});
+    EXPECT_DOUBLE_EQ(ScoreSjis(withTrail), scoreOf(JudgeWindowSize - 1 + 4, JudgeWindowSize));
+    const QByteArray leadLast = prefix + bytesOf({0x88});
+    EXPECT_DOUBLE_EQ(ScoreSjis(leadLast), scoreOf(JudgeWindowSize - 1, JudgeWindowSize));
+    const QByteArray controlsBehind = QByteArray(JudgeWindowSize, 'a') + QByteArray(5000, '\0');
+    EXPECT_DOUBLE_EQ(ScoreBinary(controlsBehind), 50.0);
+    EXPECT_EQ(JudgeCode(controlsBehind, true), "SJIS");
+}
+
+TEST(JudgeCode, TiesAndTheBinaryRule)
+{
+    const struct
+    {
+        const char *name;
+        QByteArray bytes;
+        bool checkBin;
+        const char *expected;
+    } cases[] = {
+        {"plain ASCII", "Hello, world.\r\n", false, "SJIS"},
+        {"plain ASCII with BIN allowed", "Hello, world.\r\n", true, "SJIS"},
+        {"NUL bytes with BIN allowed", QByteArray(10, '\0'), true, "BIN"},
+        {"NUL bytes without", QByteArray(10, '\0'), false, "SJIS"},
+        {"UTF-8 and EUC tie", bytesOf({0xC2, 0xA1}), false, "UTF8"},
+        {"Shift-JIS and UTF-8 tie", bytesOf({0xE3, 0x81, 0x82, 0xE3, 0x81, 0x82}), false, "SJIS"},
+        {"UTF-7 pair", "+-", false, "UTF7"},
+        {"JIS", "\x1B$B0!0!\x1B(B", false, "JIS"},
+        {"EUC", bytesOf({0xB0, 0xA1}), false, "EUC"},
+        {"UTF-16", bytesOf({0x93, 0x30, 0x93, 0x30}), false, "UNICODE"},
+        {"empty", QByteArray(), true, "SJIS"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(JudgeCode(c.bytes, c.checkBin), c.expected);
+    }
+}
+
+TEST(JudgeCode, PlainAsciiScoresFiftyEverywhere)
+{
+    const QByteArray ascii = "The quick brown fox, 1234567890.\r\n";
+    for (const Scorer &scorer : Scorers) {
+        SCOPED_TRACE(scorer.name);
+        if (qstrcmp(scorer.name, "UNICODE") == 0)
+            EXPECT_LE(scorer.score(ascii), 50.0);
+        else
+            EXPECT_DOUBLE_EQ(scorer.score(ascii), 50.0);
+    }
+}
+
+TEST(JudgeCode, TiedScoresAreReallyTied)
+{
+    const QByteArray utf8AndEuc = bytesOf({0xC2, 0xA1});
+    EXPECT_DOUBLE_EQ(ScoreUtf8(utf8AndEuc), ScoreEuc(utf8AndEuc));
+    const QByteArray sjisAndUtf8 = bytesOf({0xE3, 0x81, 0x82, 0xE3, 0x81, 0x82});
+    EXPECT_DOUBLE_EQ(ScoreSjis(sjisAndUtf8), ScoreUtf8(sjisAndUtf8));
+    EXPECT_DOUBLE_EQ(ScoreBinary(QByteArray(10, '\0')), 100.0);
+    EXPECT_DOUBLE_EQ(ScoreSjis(QByteArray(10, '\0')), 25.0);
+}
+
+// Text of a Japanese README as such files are written: sentences of kanji and kana with
+// ASCII words, half-width katakana and numbers, lines ended by CR LF.
+QString japaneseText()
+{
+    return QStringLiteral("このプログラムは二つのフォルダを比較して、違いのあるファイルを一覧に表示します。\r\n"
+                          "設定ファイル Dirgleam.ini は実行ファイルと同じフォルダに置かれます。\r\n"
+                          "ﾃｷｽﾄ差分表示ツールで、選択した行のファイルを開くことができます。\r\n"
+                          "対応する文字コード：シフトJIS、JIS、EUC、UTF-8、UTF-7、UTF-16。\r\n"
+                          "バージョン 1.2.3 (2024年) 著作権表示と使用条件は同梱の文書を参照してください。\r\n");
+}
+
+TEST(JudgeCode, JudgesEncodedSamplesShortAndLong)
+{
+    QString longText;
+    while (longText.size() < 200000)
+        longText += japaneseText();
+    const struct
+    {
+        const char *expected;
+        std::function<QByteArray(const QString &)> encode;
+    } codes[] = {
+        {"SJIS", [](const QString &text) { return platform::encodeText(platform::CodePage::Cp932, text).bytes; }},
+        {"EUC", [](const QString &text) { return platform::encodeText(platform::CodePage::EucJp, text).bytes; }},
+        {"JIS", [](const QString &text) { return platform::encodeJis(text).bytes; }},
+        {"UTF8", [](const QString &text) { return platform::encodeText(platform::CodePage::Utf8, text).bytes; }},
+        {"UTF7", [](const QString &text) { return platform::encodeText(platform::CodePage::Utf7, text).bytes; }},
+        {"UNICODE",
+         [](const QString &text) {
+             return QByteArray(reinterpret_cast<const char *>(text.utf16()), text.size() * 2);
+         }},
+    };
+    const QString samples[] = {u"比較結果をファイルに書き出します"_qs, japaneseText(), longText};
+    for (const auto &code : codes) {
+        for (const QString &sample : samples) {
+            SCOPED_TRACE(std::string(code.expected) + " of " + std::to_string(sample.size()) + " characters");
+            const QByteArray bytes = code.encode(sample);
+            EXPECT_EQ(JudgeCode(bytes, true), code.expected);
+            EXPECT_EQ(JudgeCode(bytes, false), code.expected);
+        }
+    }
+}
+
+TEST(JudgeCode, HalfWidthKatakana)
+{
+    const auto sjis = [](const QString &text) { return platform::encodeText(platform::CodePage::Cp932, text).bytes; };
+    const auto euc = [](const QString &text) { return platform::encodeText(platform::CodePage::EucJp, text).bytes; };
+    const struct
+    {
+        const char *name;
+        QByteArray bytes;
+        const char *expected;
+    } cases[] = {
+        // Shift-JIS katakana bytes lie in 0xA1 to 0xDF, so two of them also make an EUC pair
+        // (+4 against +2): katakana alone reads as EUC.
+        {"Shift-JIS katakana alone", sjis(u"ｶﾀｶﾅ ﾃｷｽﾄ"_qs), "EUC"},
+        {"Shift-JIS katakana among kanji", sjis(u"半角ｶﾀｶﾅを含む文章です。"_qs), "SJIS"},
+        // EUC katakana is 0x8E and a byte of 0xA1 to 0xDF: also a valid Shift-JIS pair, and the
+        // tie goes to SJIS.
+        {"EUC katakana alone", euc(u"ｶﾀｶﾅ"_qs), "SJIS"},
+        {"EUC katakana among kanji", euc(u"半角ｶﾀｶﾅを含む文章です。"_qs), "EUC"},
+        {"JIS katakana", platform::encodeJis(u"ｶﾀｶﾅﾃｷｽﾄ"_qs).bytes, "JIS"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(JudgeCode(c.bytes, true), c.expected);
+    }
+}
+
+TEST(JudgeCode, BadInputGivesACodeName)
+{
+    const QByteArray inputs[] = {
+        QByteArray(),
+        bytesOf({0xFF, 0xFE}),
+        bytesOf({0xEF, 0xBB, 0xBF}),
+        bytesOf({0x1B}),
+        bytesOf({0x1B, 0x24}),
+        bytesOf({0x8F}),
+        bytesOf({0x8F, 0xA1}),
+        bytesOf({0xFC, 0x80, 0x80}),
+        QByteArray(1000, '\xFF'),
+        QByteArray(3, '+'),
+        bytesOf({0x41, 0x00, 0x42}),
+    };
+    const QStringList names = {"SJIS", "JIS", "EUC", "UNICODE", "UTF7", "UTF8", "BIN"};
+    for (const QByteArray &input : inputs) {
+        SCOPED_TRACE(input.toHex().toStdString());
+        EXPECT_TRUE(names.contains(JudgeCode(input, true)));
+        EXPECT_NE(JudgeCode(input, false), "BIN");
+        EXPECT_DOUBLE_EQ(ScoreUnicodeChar(input, input.size() - 1), 0.0);
+    }
+}
+
+} // namespace
+} // namespace common
