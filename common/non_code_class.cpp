@@ -1,0 +1,161 @@
+#include "common/non_code_class.h"
+
+#include "common/judge_code.h"
+
+#include <QtEndian>
+
+namespace common {
+
+void NonCodeClass::setFuncRogic(int value)
+{
+    m_funcRogic = value == 1 ? 1 : 0;
+}
+
+QString NonCodeClass::GetCodeName(QByteArrayView bytes, bool checkBin)
+{
+    return JudgeCode(bytes, checkBin);
+}
+
+QString NonCodeClass::BIN_To_VbUnicode(QByteArrayView bytes)
+{
+    static constexpr char16_t digits[] = u"0123456789ABCDEF";
+    const qsizetype count = bytes.size();
+    QString dump(66 * (count / 32) + 2 * (count % 32), Qt::Uninitialized);
+    auto *out = reinterpret_cast<char16_t *>(dump.data());
+    const auto *data = reinterpret_cast<const uchar *>(bytes.data());
+    for (qsizetype index = 0; index < count; ++index) {
+        *out++ = digits[data[index] >> 4];
+        *out++ = digits[data[index] & 0x0F];
+        if (index % 32 == 31) {
+            *out++ = u'\r';
+            *out++ = u'\n';
+        }
+    }
+    return dump;
+}
+
+QString NonCodeClass::UNICODE_To_VbUnicode(QByteArrayView bytes)
+{
+    const QByteArrayView body = bytes.startsWith(Utf16LeBom) ? bytes.sliced(Utf16LeBom.size()) : bytes;
+    const qsizetype units = body.size() / 2;
+    const bool oddByte = body.size() % 2 != 0;
+    QString text(units + (oddByte ? 1 : 0), Qt::Uninitialized);
+    qFromLittleEndian<char16_t>(body.data(), units, text.data());
+    if (oddByte)
+        text[units] = QChar(QChar::ReplacementCharacter);
+    m_lastConversion = oddByte ? ConversionState::InvalidBytes : ConversionState::Clean;
+    return text;
+}
+
+QByteArray NonCodeClass::VbUnicode_To_UNICODE(QStringView text, bool bomFlag)
+{
+    const qsizetype prefix = bomFlag ? Utf16LeBom.size() : 0;
+    QByteArray bytes(prefix + text.size() * 2, Qt::Uninitialized);
+    if (bomFlag)
+        std::copy(Utf16LeBom.begin(), Utf16LeBom.end(), bytes.begin());
+    qToLittleEndian<char16_t>(text.utf16(), text.size(), bytes.data() + prefix);
+    m_lastConversion = ConversionState::Clean;
+    return bytes;
+}
+
+QString NonCodeClass::SJIS_To_VbUnicode(QByteArrayView bytes)
+{
+    return take(m_funcRogic == 1 ? WinDecodeSjis(bytes) : AdoDecodeSjis(bytes));
+}
+
+QByteArray NonCodeClass::VbUnicode_To_SJIS(QStringView text)
+{
+    return take(m_funcRogic == 1 ? WinEncodeSjis(text) : AdoEncodeSjis(text));
+}
+
+QString NonCodeClass::JIS_To_VbUnicode(QByteArrayView bytes)
+{
+    return take(m_funcRogic == 1 ? WinDecodeJis(bytes) : AdoDecodeJis(bytes));
+}
+
+QByteArray NonCodeClass::VbUnicode_To_JIS(QStringView text)
+{
+    return take(m_funcRogic == 1 ? WinEncodeJis(text) : AdoEncodeJis(text));
+}
+
+QString NonCodeClass::EUC_To_VbUnicode(QByteArrayView bytes)
+{
+    return take(m_funcRogic == 1 ? WinDecodeEuc(bytes) : AdoDecodeEuc(bytes));
+}
+
+QByteArray NonCodeClass::VbUnicode_To_EUC(QStringView text)
+{
+    return take(m_funcRogic == 1 ? WinEncodeEuc(text) : AdoEncodeEuc(text));
+}
+
+QString NonCodeClass::UTF7_To_VbUnicode(QByteArrayView bytes)
+{
+    return take(m_funcRogic == 1 ? WinDecodeUtf7(bytes) : AdoDecodeUtf7(bytes));
+}
+
+QByteArray NonCodeClass::VbUnicode_To_UTF7(QStringView text)
+{
+    return take(m_funcRogic == 1 ? WinEncodeUtf7(text) : AdoEncodeUtf7(text));
+}
+
+QString NonCodeClass::UTF8_To_VbUnicode(QByteArrayView bytes)
+{
+    const QByteArrayView body = bytes.startsWith(Utf8Bom) ? bytes.sliced(Utf8Bom.size()) : bytes;
+    return take(m_funcRogic == 1 ? WinDecodeUtf8(body) : AdoDecodeUtf8(body));
+}
+
+QByteArray NonCodeClass::VbUnicode_To_UTF8(QStringView text, bool bomFlag)
+{
+    QByteArray bytes = take(m_funcRogic == 1 ? WinEncodeUtf8(text) : AdoEncodeUtf8(text));
+    if (bomFlag && m_lastConversion != ConversionState::Failed)
+        bytes.prepend(Utf8Bom);
+    return bytes;
+}
+
+QByteArray NonCodeClass::CutBOM(QByteArrayView bytes, QByteArrayView bom)
+{
+    if (bytes.startsWith(bom))
+        return bytes.sliced(bom.size()).toByteArray();
+    return bytes.toByteArray();
+}
+
+QByteArray NonCodeClass::AddBOM(QByteArrayView bytes, QByteArrayView bom)
+{
+    QByteArray marked;
+    marked.reserve(bom.size() + bytes.size());
+    marked.append(bom);
+    marked.append(bytes);
+    return marked;
+}
+
+QString NonCodeClass::CheckCrLf(QStringView text)
+{
+    if (text.contains(u"\r\n") || !text.contains(u'\n'))
+        return QStringLiteral("\r\n");
+    return QStringLiteral("\n");
+}
+
+QString NonCodeClass::ChangeCrLfToLf(QString text)
+{
+    return text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+}
+
+QString NonCodeClass::ChangeLfToCrLf(QString text)
+{
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    return text.replace(QStringLiteral("\n"), QStringLiteral("\r\n"));
+}
+
+QString NonCodeClass::take(ConvertedText converted)
+{
+    m_lastConversion = converted.state;
+    return std::move(converted.text);
+}
+
+QByteArray NonCodeClass::take(ConvertedBytes converted)
+{
+    m_lastConversion = converted.state;
+    return std::move(converted.bytes);
+}
+
+} // namespace common
