@@ -40,7 +40,8 @@ QString NonCodeClass::UNICODE_To_VbUnicode(QByteArrayView bytes)
     const qsizetype units = body.size() / 2;
     const bool oddByte = body.size() % 2 != 0;
     QString text(units + (oddByte ? 1 : 0), Qt::Uninitialized);
-    qFromLittleEndian<char16_t>(body.data(), units, text.data());
+    if (units > 0)
+        qFromLittleEndian<char16_t>(body.data(), units, text.data());
     if (oddByte)
         text[units] = QChar(QChar::ReplacementCharacter);
     m_lastConversion = oddByte ? ConversionState::InvalidBytes : ConversionState::Clean;
@@ -53,7 +54,8 @@ QByteArray NonCodeClass::VbUnicode_To_UNICODE(QStringView text, bool bomFlag)
     QByteArray bytes(prefix + text.size() * 2, Qt::Uninitialized);
     if (bomFlag)
         std::copy(Utf16LeBom.begin(), Utf16LeBom.end(), bytes.begin());
-    qToLittleEndian<char16_t>(text.utf16(), text.size(), bytes.data() + prefix);
+    if (!text.isEmpty())
+        qToLittleEndian<char16_t>(text.utf16(), text.size(), bytes.data() + prefix);
     m_lastConversion = ConversionState::Clean;
     return bytes;
 }
