@@ -28,49 +28,34 @@ ConversionState stateOf(platform::CodeResult result, ConversionState replaced)
     return ConversionState::Failed;
 }
 
-ConvertedBytes encode(Code code, QStringView text)
+// The iconv code page of every code but Jis.
+platform::CodePage codePageOf(Code code)
 {
-    platform::EncodedBytes encoded;
     switch (code) {
-    case Code::Sjis:
-        encoded = platform::encodeText(platform::CodePage::Cp932, text);
-        break;
-    case Code::Jis:
-        encoded = platform::encodeJis(text);
-        break;
     case Code::Euc:
-        encoded = platform::encodeText(platform::CodePage::EucJp, text);
-        break;
+        return platform::CodePage::EucJp;
     case Code::Utf7:
-        encoded = platform::encodeText(platform::CodePage::Utf7, text);
-        break;
+        return platform::CodePage::Utf7;
     case Code::Utf8:
-        encoded = platform::encodeText(platform::CodePage::Utf8, text);
+        return platform::CodePage::Utf8;
+    case Code::Sjis:
+    case Code::Jis:
         break;
     }
+    return platform::CodePage::Cp932;
+}
+
+ConvertedBytes encode(Code code, QStringView text)
+{
+    platform::EncodedBytes encoded =
+        code == Code::Jis ? platform::encodeJis(text) : platform::encodeText(codePageOf(code), text);
     return {std::move(encoded.bytes), stateOf(encoded.result, ConversionState::Unrepresentable)};
 }
 
 ConvertedText decode(Code code, QByteArrayView bytes)
 {
-    platform::DecodedText decoded;
-    switch (code) {
-    case Code::Sjis:
-        decoded = platform::decodeBytes(platform::CodePage::Cp932, bytes);
-        break;
-    case Code::Jis:
-        decoded = platform::decodeJis(bytes);
-        break;
-    case Code::Euc:
-        decoded = platform::decodeBytes(platform::CodePage::EucJp, bytes);
-        break;
-    case Code::Utf7:
-        decoded = platform::decodeBytes(platform::CodePage::Utf7, bytes);
-        break;
-    case Code::Utf8:
-        decoded = platform::decodeBytes(platform::CodePage::Utf8, bytes);
-        break;
-    }
+    platform::DecodedText decoded =
+        code == Code::Jis ? platform::decodeJis(bytes) : platform::decodeBytes(codePageOf(code), bytes);
     return {std::move(decoded.text), stateOf(decoded.result, ConversionState::InvalidBytes)};
 }
 

@@ -150,10 +150,15 @@ qsizetype stretchEnd(const uchar *data, qsizetype from, qsizetype size)
     return size;
 }
 
-// Decodes one stretch through iconv; every byte that stops it becomes U+FFFD.
-bool decodeStretch(IconvHandle &handle, const char *in, size_t inLeft, OutputBuffer<QString> &output)
+// Runs iconv over the whole input, growing the output as needed. Where a byte or a
+// character stops it, `onStop` writes a stand-in and returns how many input bytes to
+// pass over; the conversion then goes on from its initial state. Returns true when
+// `onStop` was called.
+template <typename Container, typename OnStop>
+bool convertAll(IconvHandle &handle, const char *in, size_t inLeft, OutputBuffer<Container> &output,
+                qsizetype outputPerInputByte, OnStop onStop)
 {
-    bool replaced = false;
+    bool stopped = false;
     while (inLeft > 0) {
         char *out = output.cursor();
         size_t room = output.room();
@@ -162,61 +167,49 @@ bool decodeStretch(IconvHandle &handle, const char *in, size_t inLeft, OutputBuf
         if (error == 0)
             break;
         if (error == E2BIG) {
-            output.ensureRoom(static_cast<qsizetype>(inLeft) * 2 + 16);
+            output.ensureRoom(static_cast<qsizetype>(inLeft) * outputPerInputByte + 16);
             continue;
         }
-        output.ensureRoom(2);
-        out = output.cursor();
-        std::memcpy(out, &ReplacementCharacter, sizeof ReplacementCharacter);
-        output.commit(out + sizeof ReplacementCharacter);
-        ++in;
-        --inLeft;
+        const size_t skip = std::min(onStop(in, inLeft), inLeft);
+        in += skip;
+        inLeft -= skip;
         handle.reset();
-        replaced = true;
+        stopped = true;
     }
-    return replaced;
+    return stopped;
 }
 
-// Encodes one stretch through iconv; every character that stops it becomes "?".
+// Decodes through iconv; every byte that stops it becomes U+FFFD.
+bool decodeStretch(IconvHandle &handle, const char *in, size_t inLeft, OutputBuffer<QString> &output)
+{
+    return convertAll(handle, in, inLeft, output, 2, [&](const char *, size_t) {
+        output.ensureRoom(sizeof ReplacementCharacter);
+        char *out = output.cursor();
+        std::memcpy(out, &ReplacementCharacter, sizeof ReplacementCharacter);
+        output.commit(out + sizeof ReplacementCharacter);
+        return size_t(1);
+    });
+}
+
+// Encodes through iconv; every character that stops it becomes "?".
 bool encodeStretch(IconvHandle &handle, const char16_t *units, qsizetype count, OutputBuffer<QByteArray> &output)
 {
-    const char *in = reinterpret_cast<const char *>(units);
-    size_t inLeft = static_cast<size_t>(count) * sizeof(char16_t);
-    bool replaced = false;
-    while (inLeft > 0) {
-        char *out = output.cursor();
-        size_t room = output.room();
-        const int error = handle.convert(in, inLeft, out, room);
-        output.commit(out);
-        if (error == 0)
-            break;
-        if (error == E2BIG) {
-            output.ensureRoom(static_cast<qsizetype>(inLeft) * 3 + 16);
-            continue;
-        }
+    const auto onStop = [&](const char *in, size_t inLeft) {
         // Close any open shift state before the "?", so that it stands as itself.
         output.ensureRoom(16);
-        out = output.cursor();
-        room = output.room();
+        char *out = output.cursor();
+        size_t room = output.room();
         handle.flush(out, room);
         *out++ = '?';
         output.commit(out);
         // A surrogate pair is one character and gets one "?".
-        char16_t unit;
-        std::memcpy(&unit, in, sizeof unit);
-        size_t skip = sizeof(char16_t);
-        if (QChar::isHighSurrogate(unit) && inLeft >= 2 * sizeof(char16_t)) {
-            char16_t next;
-            std::memcpy(&next, in + sizeof(char16_t), sizeof next);
-            if (QChar::isLowSurrogate(next))
-                skip = 2 * sizeof(char16_t);
-        }
-        in += skip;
-        inLeft -= skip;
-        handle.reset();
-        replaced = true;
-    }
-    return replaced;
+        char16_t pair[2] = {0, 0};
+        std::memcpy(pair, in, std::min(inLeft, sizeof pair));
+        const bool wholePair = inLeft >= sizeof pair && QChar::isHighSurrogate(pair[0]) && QChar::isLowSurrogate(pair[1]);
+        return wholePair ? sizeof pair : sizeof(char16_t);
+    };
+    return convertAll(handle, reinterpret_cast<const char *>(units), static_cast<size_t>(count) * sizeof(char16_t), output,
+                      3, onStop);
 }
 
 bool isBase64(char c)
