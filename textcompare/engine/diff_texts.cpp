@@ -3,7 +3,7 @@
 #include "textcompare/engine/line_prepare.h"
 #include "textcompare/engine/line_walk.h"
 
-#include <new>
+#include <exception>
 #include <optional>
 
 namespace textcompare {
@@ -38,8 +38,9 @@ DiffResultTable DiffTexts(const QString &text1, const QString &text2, bool ignor
         EventPump pump(run);
         WalkLines(prepared->keys, WalkOptions{judgementLineCount, minimumCharacters, candidatesPerSearch}, pump,
                   rows);
-    } catch (const std::bad_alloc &) {
-        // Out of memory: keep the rows placed so far, as a cancel does.
+    } catch (const std::exception &) {
+        // Out of memory, or a text too long to number its lines: keep the rows placed so
+        // far, as a cancel does.
     }
     if (!prepared)
         return DiffResultTable(title1, title2);
