@@ -24,14 +24,16 @@ struct WalkOptions
 // side: the pair right after the position when its keys are equal; otherwise the nearest
 // (by lines skipped on both sides) of the points confirmed by the search in the order of
 // file 1 and the search in the order of file 2, the earlier one in that order on a tie; the
-// end marker (line count + 1 on each side) when there is none.
+// end marker (line count + 1 on each side) when there is none or when a side has no line
+// after the position.
 //
 // Only equal pairs are visited, through each id's list of lines, in the order of the two
 // searches; a search stops once no later point can be nearer than one already found.
 LinePair FindNextMatch(const LineKeys &keys, LinePair position, const WalkOptions &options, EventPump &pump);
 
 // Walks both sides from the start and appends one row per line of each side, in order:
-// match points as pairs and the changed blocks between them (PlaceBlock). Stops early,
+// match points as pairs, each first slid back over the equal lines just before it, and the
+// changed blocks between them (PlaceBlock). Stops early,
 // leaving the rows built so far, when the cancel request is set at the start of a step.
 // States are left for the caller.
 void WalkLines(const LineKeys &keys, const WalkOptions &options, EventPump &pump, std::vector<DiffRow> &rows);
