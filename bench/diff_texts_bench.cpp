@@ -2,7 +2,7 @@
 // one run. Each iteration runs `diff a b` (output to /dev/null) as a child process, then
 // reads and decodes the same two files (UTF-8) and runs DiffTexts with blanks ignored and
 // case kept, as the viewer does by default, with judgement line count 7 (its default) and 1.
-// The reported time is reading plus engine; the counters give each part, GNU diff's time
+// The reported time is reading plus engine; the counters give the two apart, GNU diff's time
 // (process start included) and the ratios: ratio_to_diff = (read + engine) / diff,
 // engine_to_diff = engine / diff.
 

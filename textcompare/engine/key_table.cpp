@@ -88,7 +88,6 @@ KeyTable::KeyTable(size_t expectedKeys)
     , m_slotCount(slotCountFor(expectedKeys))
 {
     m_keys.reserve(expectedKeys);
-    m_hashes.reserve(expectedKeys);
 }
 
 KeyTable::~KeyTable()
@@ -105,7 +104,6 @@ int KeyTable::idOf(QStringView key, quint64 hash, bool keyIsTemporary)
         if (entry == 0) {
             const int id = count();
             m_keys.push_back(keyIsTemporary ? keep(key) : key);
-            m_hashes.push_back(hash);
             m_slots[slot] = (quint64(tag) << 32) | quint64(id + 1);
             if (m_keys.size() * 2 > m_slotCount)
                 grow();
@@ -140,11 +138,12 @@ void KeyTable::grow()
     const size_t slotCount = m_slotCount * 2;
     quint64 *const grown = allocateSlots(slotCount);
     const size_t mask = slotCount - 1;
-    for (size_t id = 0; id < m_hashes.size(); ++id) {
-        size_t slot = m_hashes[id] & mask;
+    for (size_t id = 0; id < m_keys.size(); ++id) {
+        const quint64 hash = HashKey(m_keys[id]);
+        size_t slot = hash & mask;
         while (grown[slot] != 0)
             slot = (slot + 1) & mask;
-        grown[slot] = (quint64(quint32(m_hashes[id] >> 32)) << 32) | quint64(id + 1);
+        grown[slot] = (quint64(quint32(hash >> 32)) << 32) | quint64(id + 1);
     }
     releaseSlots(m_slots, m_slotCount);
     m_slots = grown;

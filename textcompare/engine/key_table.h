@@ -37,8 +37,7 @@ private:
 
     quint64 *m_slots = nullptr; // m_slotCount slots, a power of two
     size_t m_slotCount = 0;
-    std::vector<QStringView> m_keys;  // the first key met for each id
-    std::vector<quint64> m_hashes;    // its hash, for growing
+    std::vector<QStringView> m_keys; // the first key met for each id
     std::vector<std::unique_ptr<char16_t[]>> m_keptBlocks; // copies of temporary keys; never move
     char16_t *m_keptEnd = nullptr;
     size_t m_keptRoom = 0;

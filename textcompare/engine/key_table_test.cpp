@@ -41,9 +41,16 @@ TEST(KeyTable, KeepsTemporaryKeys)
 
 TEST(KeyTable, GrowsFarBeyondWhatWasExpected)
 {
+    std::vector<QString> lasting; // keys given as not temporary must outlive the table
     KeyTable table(1);
-    for (int k = 0; k < 20000; ++k)
-        ASSERT_EQ(idOf(table, QString::number(k), k % 2 == 0), k);
+    for (int k = 0; k < 20000; ++k) {
+        if (k % 2 == 0) {
+            ASSERT_EQ(idOf(table, QString::number(k), true), k);
+        } else {
+            lasting.push_back(QString::number(k));
+            ASSERT_EQ(idOf(table, lasting.back()), k);
+        }
+    }
     for (int k = 19999; k >= 0; --k)
         ASSERT_EQ(idOf(table, QString::number(k)), k);
     EXPECT_EQ(table.count(), 20000);

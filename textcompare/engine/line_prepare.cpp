@@ -44,7 +44,7 @@ std::vector<int> prepareSide(DisplayLines &lines, bool ignoreBlanks, bool ignore
     constexpr int BatchLines = 32;
     const bool changesKeys = ignoreBlanks || ignoreCase;
     std::vector<int> ids{-1};
-    ids.reserve(size_t(lines.guessLineCount()) + 1);
+    ids.reserve(size_t(lines.expectedLineCount()) + 1);
     std::vector<char16_t> scratch;
     std::array<QStringView, BatchLines> keys;
     std::array<quint64, BatchLines> hashes;
@@ -197,7 +197,7 @@ PreparedLines PrepareLines(const QString &text1, const QString &text2, bool igno
 {
     PreparedLines prepared{{DisplayLines(text1), DisplayLines(text2)}, {}};
     std::array<DisplayLines, 2> &lines = prepared.lines;
-    KeyTable table(size_t(lines[0].guessLineCount() + lines[1].guessLineCount()));
+    KeyTable table(size_t(lines[0].expectedLineCount() + lines[1].expectedLineCount()));
     for (size_t side = 0; side < 2; ++side)
         prepared.keys.sides[side].ids = prepareSide(lines[side], ignoreBlanks, ignoreCase, table);
     const int idCount = table.count();

@@ -33,12 +33,27 @@ qsizetype nextLineBreak(const char16_t *data, qsizetype from, qsizetype size)
     return size;
 }
 
+// The line ends in the first 64K units (CR LF counted once), scaled to the whole text.
+qsizetype guessLineCount(QStringView text)
+{
+    constexpr qsizetype Sample = 1 << 16;
+    const char16_t *data = text.utf16();
+    const qsizetype sample = std::min(text.size(), Sample);
+    qsizetype breaks = 0;
+    for (qsizetype at = nextLineBreak(data, 0, sample); at < sample; at = nextLineBreak(data, at + 1, sample)) {
+        if (data[at] == u'\r' || at == 0 || data[at - 1] != u'\r')
+            ++breaks;
+    }
+    return sample == 0 ? 0 : breaks * text.size() / sample + 1;
+}
+
 } // namespace
 
 DisplayLines::DisplayLines(const QString &text)
     : m_text(text)
+    , m_expectedLineCount(guessLineCount(text))
 {
-    m_spans.reserve(size_t(guessLineCount()));
+    m_spans.reserve(size_t(m_expectedLineCount));
 }
 
 bool DisplayLines::splitNextLine()
@@ -54,19 +69,6 @@ bool DisplayLines::splitNextLine()
     else
         m_splitTo = end + (data[end] == u'\r' && end + 1 < size && data[end + 1] == u'\n' ? 2 : 1);
     return true;
-}
-
-qsizetype DisplayLines::guessLineCount() const
-{
-    constexpr qsizetype Sample = 1 << 16;
-    const char16_t *data = QStringView(m_text).utf16();
-    const qsizetype sample = std::min(m_text.size(), Sample);
-    qsizetype breaks = 0;
-    for (qsizetype at = nextLineBreak(data, 0, sample); at < sample; at = nextLineBreak(data, at + 1, sample)) {
-        if (data[at] == u'\r' || at == 0 || data[at - 1] != u'\r')
-            ++breaks;
-    }
-    return sample == 0 ? 0 : breaks * m_text.size() / sample + 1;
 }
 
 } // namespace textcompare

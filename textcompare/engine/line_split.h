@@ -33,7 +33,7 @@ public:
     QString text(int line) const { return view(line).toString(); }
 
     // About how many lines the whole text has, judged from its beginning.
-    qsizetype guessLineCount() const;
+    qsizetype expectedLineCount() const { return m_expectedLineCount; }
 
 private:
     struct Span
@@ -43,6 +43,7 @@ private:
     };
 
     QString m_text;
+    qsizetype m_expectedLineCount = 0;
     qsizetype m_splitTo = 0; // where the next line starts
     std::vector<Span> m_spans; // m_spans[k - 1] is line k
 };
