@@ -64,6 +64,11 @@ QStringList CharacterCodeNames()
             QStringLiteral("UNICODE"), QStringLiteral("UTF7"), QStringLiteral("UTF8")};
 }
 
+QString AutomaticCodeEntry()
+{
+    return QStringLiteral("自動判定");
+}
+
 QStringList LineEndNames()
 {
     return {QStringLiteral("CRLF"), QStringLiteral("CR"), QStringLiteral("LF")};

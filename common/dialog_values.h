@@ -35,7 +35,7 @@ quint32 ColorBoxValue(const QString &text);
 // The code names of the code-change dialog's lists, in list order.
 QStringList CharacterCodeNames();
 // Entry of the code-change dialog's source list that stands for "judge each file's code".
-inline constexpr auto AutomaticCodeEntry = u"自動判定";
+QString AutomaticCodeEntry();
 // The line-end list: "CRLF", "CR", "LF".
 QStringList LineEndNames();
 
