@@ -56,21 +56,6 @@ TEST(ColorBox, SixDigitsShownLeadingDigitsRead)
     EXPECT_EQ(ColorBoxValue("12G4"), 0x12u);
 }
 
-TEST(CodeLists, PresetsSelectTheirEntry)
-{
-    EXPECT_EQ(CodeListPosition("SJIS", 6), 0);
-    EXPECT_EQ(CodeListPosition("UTF8", 6), 5);
-    EXPECT_EQ(CodeListPosition("BIN", 6), 6);
-    EXPECT_EQ(CodeListPosition("", 6), 6);
-    EXPECT_EQ(CodeListPosition("utf8", 0), 0) << "comparison is case-sensitive";
-    EXPECT_EQ(LineEndPosition("\r\n"), 0);
-    EXPECT_EQ(LineEndPosition("\r"), 1);
-    EXPECT_EQ(LineEndPosition("\n"), 2);
-    EXPECT_EQ(LineEndPosition("\n\r"), 0);
-    for (const QString &entry : LineEndNames())
-        EXPECT_EQ(LineEndPosition(LineEndCharacters(entry)), LineEndNames().indexOf(entry));
-}
-
 TEST(DateBoxes, PresetKeepsTheMinuteAndZeroesTheSeconds)
 {
     const std::array<QString, 6> boxes = DateBoxPresets(QDateTime(QDate(2024, 3, 5), QTime(14, 7, 33)));

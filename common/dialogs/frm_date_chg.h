@@ -36,6 +36,7 @@ public:
     QCheckBox *Chk_Copy = nullptr;
     // Year, month, day, hour, minute, second.
     std::array<QLineEdit *, 6> Txt_DateTime{};
+    // Label1 to Label6: "年", "月", "日", "時", "分", "秒".
     std::array<QLabel *, 6> Labels{};
     QPushButton *Btn_OK = nullptr;
     QPushButton *Btn_Cancel = nullptr;

@@ -24,20 +24,20 @@ MouseWheelD::MouseWheelD(platform::widgets::FlexGridView *grid, const QString &i
     , m_iniFile(iniFile)
 {
     setWindowTitle(QStringLiteral("マウスホイールの設定"));
-    setClientTwips(this, 5400, 1860);
+    setClientTwips(this, 5760, 1860);
     Chk_MouseWheel = new QCheckBox(QStringLiteral("このプログラムでマウスホイールを制御する"), this);
-    placeTwips(Chk_MouseWheel, 120, 120, 5160, 300);
+    placeTwips(Chk_MouseWheel, 120, 120, 5520, 300);
     Label1 = new QLabel(QStringLiteral("ホイールの１目盛りでスクロールする量（行数）"), this);
-    placeTwips(Label1, 360, 555, 3780, 240);
+    placeTwips(Label1, 360, 555, 4260, 240);
     Cmb_WheelLine = new QComboBox(this);
     Cmb_WheelLine->setEditable(true);
     for (int lines = 1; lines <= 10; ++lines)
         Cmb_WheelLine->addItem(QString::number(lines));
-    placeTwips(Cmb_WheelLine, 4200, 495, 900, 330);
+    placeTwips(Cmb_WheelLine, 4680, 495, 900, 330);
     Label2 = new QLabel(QStringLiteral("（他のドライバ等で制御している場合はOFFにしてください）"), this);
-    placeTwips(Label2, 120, 960, 5160, 240);
+    placeTwips(Label2, 120, 960, 5520, 240);
     Btn_Ok = new QPushButton(QStringLiteral("設定"), this);
-    placeTwips(Btn_Ok, 4230, 1365, 1050, 375);
+    placeTwips(Btn_Ok, 4590, 1365, 1050, 375);
     connect(Btn_Ok, &QPushButton::clicked, this, &MouseWheelD::Btn_Ok_Click);
 
     const std::optional<qint32> enable

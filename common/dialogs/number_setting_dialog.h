@@ -21,7 +21,8 @@ protected:
     NumberSettingDialog(qint32 &value, const QString &iniFile, const QString &key, const QString &refusedText,
                         QWidget *parent);
 
-    // Builds the box and the button and connects them; called by the subclass's layout.
+    // Takes the subclass's box and button: the box shows the value, the button checks and
+    // stores the box's number.
     void setControls(QLineEdit *box, QPushButton *ok);
 
 private:
