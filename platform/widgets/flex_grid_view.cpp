@@ -22,6 +22,19 @@ namespace platform::widgets {
 
 namespace {
 
+// Takes a drag as a copy: whatever the source proposes, a drop on the grid never lets the
+// source remove its files. A drag that cannot be copied is refused.
+bool acceptAsCopy(QDropEvent *event)
+{
+    if (!(event->possibleActions() & Qt::CopyAction)) {
+        event->ignore();
+        return false;
+    }
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+    return true;
+}
+
 int toTwips(int pixels)
 {
     return pixels * TwipsPerPixel;
@@ -637,12 +650,12 @@ bool FlexGridView::viewportEvent(QEvent *event)
 
 void FlexGridView::dragEnterEvent(QDragEnterEvent *event)
 {
-    event->acceptProposedAction();
+    acceptAsCopy(event);
 }
 
 void FlexGridView::dragMoveEvent(QDragMoveEvent *event)
 {
-    event->acceptProposedAction();
+    acceptAsCopy(event);
 }
 
 void FlexGridView::dropEvent(QDropEvent *event)
@@ -661,7 +674,8 @@ void FlexGridView::dropAt(const QPoint &position, QDropEvent *event)
     }
     const Cell cell = cellAt(position);
     m_grid->setMousePosition(cell.row, cell.col);
-    event->acceptProposedAction();
+    if (!acceptAsCopy(event))
+        return;
     Q_EMIT oleDragDrop(paths, buttonCode(event->buttons()), shiftState(event->modifiers()), toTwips(position.x()),
                        toTwips(position.y()));
 }
@@ -722,7 +736,7 @@ bool FlexGridView::eventFilter(QObject *watched, QEvent *event)
         return true;
     case QEvent::DragEnter:
     case QEvent::DragMove:
-        static_cast<QDragMoveEvent *>(event)->acceptProposedAction();
+        acceptAsCopy(static_cast<QDragMoveEvent *>(event));
         return true;
     case QEvent::Drop: {
         auto *drop = static_cast<QDropEvent *>(event);

@@ -384,6 +384,29 @@ TEST_F(FlexGridViewTest, DroppedFilesArriveAsLocalPaths)
     EXPECT_EQ(grid().mouseCol(), 4);
 }
 
+TEST_F(FlexGridViewTest, DropsAreTakenAsCopiesNeverMoves)
+{
+    fill(5, 6);
+    int drops = 0;
+    QObject::connect(&m_view, &FlexGridView::oleDragDrop, [&](const QStringList &, int, int, int, int) { ++drops; });
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile("/tmp/a.txt")});
+    const QPoint position = m_view.viewport()->mapFrom(&m_view, m_view.cellRect(1, 1).center());
+
+    QDragEnterEvent enter(position, Qt::CopyAction | Qt::MoveAction, &data, Qt::NoButton, Qt::ShiftModifier);
+    QApplication::sendEvent(m_view.viewport(), &enter);
+    EXPECT_EQ(enter.dropAction(), Qt::CopyAction);
+    QDropEvent offeredMove(QPointF(position), Qt::CopyAction | Qt::MoveAction, &data, Qt::NoButton, Qt::ShiftModifier);
+    QApplication::sendEvent(m_view.viewport(), &offeredMove);
+    EXPECT_EQ(offeredMove.dropAction(), Qt::CopyAction) << "the source must not remove its files";
+    EXPECT_EQ(drops, 1);
+
+    QDropEvent moveOnly(QPointF(position), Qt::MoveAction, &data, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(m_view.viewport(), &moveOnly);
+    EXPECT_FALSE(moveOnly.isAccepted());
+    EXPECT_EQ(drops, 1);
+}
+
 TEST_F(FlexGridViewTest, ColumnWidthsGoBothWays)
 {
     fill(5, 4);
