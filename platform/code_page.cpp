@@ -504,10 +504,20 @@ EncodedBytes encodeText(CodePage codePage, QStringView text)
     return encoded;
 }
 
-bool hasCp932Form(char16_t unit)
+namespace {
+
+// Per UTF-16 unit: whether it has a code page 932 form other than "?", and whether that
+// form takes two bytes. Built through iconv at the first use.
+struct Cp932Forms
 {
-    static const std::bitset<0x10000> forms = [] {
-        std::bitset<0x10000> table;
+    std::bitset<0x10000> hasForm;
+    std::bitset<0x10000> doubleByte;
+};
+
+const Cp932Forms &cp932Forms()
+{
+    static const Cp932Forms forms = [] {
+        Cp932Forms table;
         IconvHandle handle("CP932", Utf16Name);
         if (!handle.valid())
             return table;
@@ -520,13 +530,28 @@ bool hasCp932Form(char16_t unit)
             char bytes[8];
             char *out = bytes;
             size_t room = sizeof bytes;
-            if (handle.convert(in, inLeft, out, room) == 0)
-                table.set(value);
+            if (handle.convert(in, inLeft, out, room) == 0) {
+                table.hasForm.set(value);
+                if (sizeof bytes - room == 2)
+                    table.doubleByte.set(value);
+            }
             handle.reset();
         }
         return table;
     }();
-    return forms.test(unit);
+    return forms;
+}
+
+} // namespace
+
+bool hasCp932Form(char16_t unit)
+{
+    return cp932Forms().hasForm.test(unit);
+}
+
+int cp932ByteCount(char16_t unit)
+{
+    return cp932Forms().doubleByte.test(unit) ? 2 : 1;
 }
 
 } // namespace platform

@@ -55,4 +55,8 @@ EncodedBytes encodeText(CodePage codePage, QStringView text);
 // through iconv at the first call.
 bool hasCp932Form(char16_t unit);
 
+// Bytes that the single UTF-16 unit `unit` takes in code page 932: 2 for a double-byte
+// character, 1 for every other unit (a unit without a form is written as the one byte "?").
+int cp932ByteCount(char16_t unit);
+
 } // namespace platform

@@ -269,5 +269,32 @@ TEST(CodePage, Cp932FormTableAgreesWithTheEncoder)
     }
 }
 
+TEST(CodePage, Cp932ByteCountAgreesWithTheEncoder)
+{
+    for (char32_t value = 0; value < 0x10000; ++value) {
+        const auto unit = static_cast<char16_t>(value);
+        const qsizetype expected = encodeText(CodePage::Cp932, QStringView(&unit, 1)).bytes.size();
+        ASSERT_EQ(cp932ByteCount(unit), expected) << "unit " << std::hex << quint32(value);
+    }
+    const struct
+    {
+        const char *name;
+        char16_t unit;
+        int bytes;
+    } cases[] = {
+        {"ASCII letter", u'a', 1},
+        {"half-width katakana", u'\uFF71', 1},
+        {"hiragana", u'\u3042', 2},
+        {"ideographic space", u'\u3000', 2},
+        {"NEC circled digit", u'\u2460', 2},
+        {"no form: written as one \"?\"", u'\u00E9', 1},
+        {"lone surrogate", char16_t(0xD800), 1},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(cp932ByteCount(c.unit), c.bytes);
+    }
+}
+
 } // namespace
 } // namespace platform
