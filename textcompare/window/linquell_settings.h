@@ -1,0 +1,103 @@
+#pragma once
+
+#include "common/window_placement.h"
+
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+
+#include <array>
+
+namespace textcompare {
+
+// Row and band colours of the difference display, blue-green-red values ([DSP] DIFFCUPD,
+// DIFFCADD, DIFFCDEL, DIFFCNO1, DIFFCNO2).
+struct DiffColors
+{
+    quint32 DIFFCUPD = 0xFFFFBB; // changed rows
+    quint32 DIFFCADD = 0xBBBBFF; // added rows
+    quint32 DIFFCDEL = 0xDDDDDD; // deleted rows
+    quint32 DIFFCNO1 = 0x0000FF; // first band of the differences-only view
+    quint32 DIFFCNO2 = 0xFF0000; // second band
+
+    friend bool operator==(const DiffColors &, const DiffColors &) = default;
+};
+
+// The viewer's settings as its window loads them, with their defaults. Names follow the
+// controls, menu items and program-wide values that hold them while the window runs.
+struct LinquellSettings
+{
+    // Judgement factor shown in Cmb_HanteiLine, 1 to 30 ([DSP] HanteiLine). Read only at
+    // load; the factor list writes it when the user picks one.
+    int HanteiLine = 7;
+    // Most rows shown in the grid ([DSP] LineMax). Read only at load.
+    qint32 LineMax = 50000;
+    // Value of Chk_Nomi, 0 or 1 ([DSP] Nomi).
+    int Nomi = 0;
+    // Check marks of NoSpaceCheck, NoULChrCheck, DspSpaceChar ([DSP] NoSpCheck, NoULCheck,
+    // DspSpChar).
+    bool NoSpaceCheck = true;
+    bool NoULChrCheck = false;
+    bool DspSpaceChar = false;
+    // Shown for a TAB, a space and an ideographic space when blanks are shown ([DSP]
+    // DspSpTab, DspSpHsp, DspSpZsp).
+    QString DspSpTab = QStringLiteral("<TAB>");
+    QString DspSpHsp = QStringLiteral("<S>");
+    QString DspSpZsp = QStringLiteral("<SP>");
+    // Export options ([XLS] XlsFormatCnd, [CSV] CsvDblQuot, CsvHtmlUni).
+    bool XlsFormatCnd = false;
+    bool CsvDblQuot = true;
+    bool CsvHtmlUni = false;
+    // Extensions read as binary without looking ([DSP] BinJdExt), empty items kept.
+    QStringList BinJdExt = DefaultBinJdExt();
+    // Wrap width of long lines; 0 or less: no wrap ([DSP] LenOfRow).
+    qint32 LenOfRow = 0;
+    DiffColors Colors;
+    // Last search text and editor command template ([ETC] SearchStr, Editor).
+    QString SearchStr;
+    QString Editor;
+    // Rows and sheets read from worksheets, each kept as the decimal text of a whole
+    // number ([EXCEL] MaxLine, SheetNo1, SheetNo2).
+    QString MaxLine = QStringLiteral("1000");
+    std::array<QString, 2> SheetNo{QStringLiteral("1"), QStringLiteral("1")};
+    // Proxies "host:port" ([PROXY] Server_HTTP, Server_FTP).
+    QString Server_HTTP;
+    QString Server_FTP;
+    // Past comparisons, newest first: path 1, TAB, path 2 ([HISTORY] Item0..Item9, read up
+    // to the first "NONE"). Read only at load.
+    QStringList History;
+
+    static QStringList DefaultBinJdExt();
+};
+
+// The window's stored placement in twips ([Window] Left, Top, Width, Height, State).
+struct StoredPlacement
+{
+    common::TwipsRect rect{0, 0, 15360, 11070};
+    common::StoredWindowState state = common::StoredWindowState::Normal;
+};
+
+inline constexpr common::TwipsRect DefaultWindowRect{0, 0, 15360, 11070};
+
+// Loads every setting that the window's load step reads, in its order. A value that
+// cannot be read as its kind (a check-box value other than 0 or 1, a factor outside the
+// list, a colour or number without digits) falls back to its default alone.
+LinquellSettings LoadLinquellSettings(const QString &iniFile);
+
+// Writes the 24 keys that the window writes back when it unloads, in that order.
+// Throws common::Failure when a key cannot be written; the keys after it are not written.
+void SaveLinquellSettings(const QString &iniFile, const LinquellSettings &settings);
+
+// A state outside 0 to 2 reads as the normal state.
+StoredPlacement LoadPlacement(const QString &iniFile);
+
+// Writes the placement as the window's unload does: Left, Top, Width and Height in the
+// normal state, State "2" alone when maximised, nothing when minimised. Throws
+// common::Failure when a key cannot be written.
+void SavePlacement(const QString &iniFile, common::StoredWindowState state, const common::TwipsRect &rect);
+
+// Reads [MUTEX] ExeMutex, whose default is `now` as fourteen digits (YYYYMMDDHHMMSS), and
+// writes the value read back at once, so that the first start fixes it for good.
+QString ReadExeMutex(const QString &iniFile, const QDateTime &now);
+
+} // namespace textcompare
