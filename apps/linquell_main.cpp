@@ -1,13 +1,26 @@
-#include <QApplication>
-#include <QMainWindow>
+#include "platform/user_dialogs.h"
+#include "platform/widgets/widget_dialogs.h"
+#include "textcompare/engine/viewer_command_line.h"
+#include "textcompare/window/linquell_entry.h"
 
-// The text difference viewer. Its window opens empty until the viewer is built.
+#include <QApplication>
+#include <QFile>
+
+// Entry of the text difference viewer: reads the command line, then shows the window,
+// or with an output switch compares, writes the export and ends without any display.
 int main(int argc, char **argv)
 {
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments.append(QFile::decodeName(argv[i]));
+    const textcompare::ViewerCommandLine commandLine = textcompare::ParseViewerCommandLine(arguments);
+    if (commandLine.batchMode)
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+
     QApplication application(argc, argv);
-    QMainWindow window;
-    window.setWindowTitle(QStringLiteral("テキスト差分表示ツール"));
-    window.resize(1024, 738);
-    window.show();
-    return application.exec();
+    QApplication::setApplicationName(QStringLiteral("Linquell"));
+    platform::widgets::WidgetDialogs widgetDialogs;
+    if (!commandLine.batchMode)
+        platform::installDialogs(&widgetDialogs);
+    return textcompare::Main(commandLine);
 }

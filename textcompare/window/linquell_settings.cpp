@@ -56,6 +56,25 @@ QStringList LinquellSettings::DefaultBinJdExt()
     return QStringLiteral("zip,lzh,cab,jar,gz,tar,z,exe,com,pdf,jpg,gif,bmp,png,tif,ico").split(u',');
 }
 
+const std::array<EditorPreset, 3> &EditorPresets()
+{
+    static const std::array<EditorPreset, 3> presets{{
+        {QStringLiteral("gedit"), QStringLiteral("+%L% %F%")},
+        {QStringLiteral("kate"), QStringLiteral("--line %L% %F%")},
+        {QStringLiteral("mousepad"), QStringLiteral("--line %L% %F%")},
+    }};
+    return presets;
+}
+
+QString DefaultEditorCommand(const QString &associatedProgram)
+{
+    const QString lower = associatedProgram.toLower();
+    for (const EditorPreset &preset : EditorPresets())
+        if (lower.endsWith(preset.executable.toLower()))
+            return associatedProgram + u' ' + preset.arguments;
+    return associatedProgram + QStringLiteral(" %F%");
+}
+
 LinquellSettings LoadLinquellSettings(const QString &iniFile)
 {
     LinquellSettings s;

@@ -79,6 +79,22 @@ struct StoredPlacement
 
 inline constexpr common::TwipsRect DefaultWindowRect{0, 0, 15360, 11070};
 
+// An external editor known by its executable's file name, with the arguments it takes:
+// "%L%" stands for the line number and "%F%" for the file.
+struct EditorPreset
+{
+    QString executable;
+    QString arguments;
+};
+
+// gedit, kate and mousepad, in the order in which they are recognised.
+const std::array<EditorPreset, 3> &EditorPresets();
+
+// The editor command used when none is set: the associated program's path, a blank and
+// the arguments of the first preset whose executable name ends the path (compared in
+// lower case), else "%F%". An empty path gives " %F%".
+QString DefaultEditorCommand(const QString &associatedProgram);
+
 // Loads every setting that the window's load step reads, in its order. A value that
 // cannot be read as its kind (a check-box value other than 0 or 1, a factor outside the
 // list, a colour or number without digits) falls back to its default alone.

@@ -177,5 +177,24 @@ TEST_F(LinquellSettingsTest, ExeMutexIsFixedByTheFirstStart)
     EXPECT_EQ(ReadExeMutex(m_ini, first.addDays(1)), "20240305070809");
 }
 
+TEST(DefaultEditorCommand, PresetArgumentsFollowTheProgramsName)
+{
+    const struct
+    {
+        const char *program;
+        const char *command;
+    } cases[] = {
+        {"/usr/bin/gedit", "/usr/bin/gedit +%L% %F%"},
+        {"/opt/KDE/bin/Kate", "/opt/KDE/bin/Kate --line %L% %F%"},
+        {"/usr/bin/mousepad", "/usr/bin/mousepad --line %L% %F%"},
+        {"/usr/bin/vim", "/usr/bin/vim %F%"},
+        {"", " %F%"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.program);
+        EXPECT_EQ(DefaultEditorCommand(c.program), c.command);
+    }
+}
+
 } // namespace
 } // namespace textcompare

@@ -1,0 +1,161 @@
+#pragma once
+
+#include "common/instance_slot.h"
+#include "textcompare/engine/display_table.h"
+#include "textcompare/window/linquell_settings.h"
+
+#include <QMainWindow>
+#include <QString>
+
+#include <array>
+
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPushButton;
+class QStatusBar;
+
+namespace platform {
+class FlexGrid;
+namespace widgets {
+class FlexGridView;
+} // namespace widgets
+} // namespace platform
+
+namespace textcompare {
+
+// The main window of the text difference viewer: the two path rows with their code
+// lists, the judgement factor and the differences-only box, the result grid and a status
+// bar of four panels. One per process; unattended runs load it without showing it.
+class Frm_Linquell : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    // Builds the window and runs its load step (settings file, instance number, caption,
+    // settings, placement, empty grid).
+    explicit Frm_Linquell(QWidget *parent = nullptr);
+    ~Frm_Linquell() override;
+
+    // Empties the grid to its header row and one blank row, and the display table to two
+    // empty rows.
+    void GridInit();
+
+    // First activation: from then on the code lists act on clicks; when a path is set the
+    // two files are compared. Runs once.
+    void Form_Activate();
+
+    // Writes the settings and the placement back and releases the instance number. Runs
+    // once; a window whose load step failed writes no settings.
+    void Form_Unload();
+
+    // Keys reach the window before its controls; only Esc (27) is handled: while a job
+    // runs it asks whether to stop it, otherwise whether to close the window. The key is
+    // consumed (KeyCode set to 0) whatever the answer.
+    void Form_KeyDown(int &KeyCode, int Shift);
+
+    // The window's settings as they stand (controls, check marks and program-wide values).
+    LinquellSettings currentSettings() const;
+
+    // Texts and tooltips of status panels 1 to 4 (index 0 to 3).
+    QString statusText(int panel) const;
+    void setStatus(int panel, const QString &text);
+
+    // Values set by the load step.
+    QString IniPath;
+    int InstanceNumber = 0;
+    QString OwnExePath;
+    QString FolderCompareExePath;
+    // Download targets of ftp:// and http:// inputs, one per side, named after the
+    // instance number so that no two running viewers share one.
+    std::array<QString, 2> TempFilePaths;
+
+    // Form flags.
+    bool CodeListReady = false;
+    bool CodeListMuted = false;
+    bool FactorListMuted = false;
+    bool CancelFlag = false;
+    bool ProgrsFlag = false;
+    // Per side, the code-list index with which the side was last read.
+    std::array<int, 2> ReadCodeIndex{};
+
+    // The display table of the last comparison and its counts.
+    DisplayTable DiffDisplayTable;
+    qint32 LineCount1 = 0;
+    qint32 LineCount2 = 0;
+    qint32 ResultRowCount = 0;
+    qint32 DiffRowCount = 0;
+
+    // Program-wide values loaded at start and written back at exit.
+    qint32 LineMax = 50000;
+    QString DspSpTab;
+    QString DspSpHsp;
+    QString DspSpZsp;
+    QStringList BinJdExt;
+    qint32 LenOfRow = 0;
+    DiffColors Colors;
+    QString SearchStr;
+    QString Editor;
+    QString MaxLine;
+    std::array<QString, 2> SheetNo;
+    QString Server_HTTP;
+    QString Server_FTP;
+    QStringList HistoryItems;
+
+    // Controls, under their names; pairs are indexed by side (0 file 1, 1 file 2).
+    std::array<QLabel *, 2> Label1{};
+    std::array<QLineEdit *, 2> Txt_FilePath{};
+    std::array<QPushButton *, 2> Btn_InFilePath{};
+    std::array<QComboBox *, 2> Cmb_FileCode{};
+    QLabel *Lbl_HanteiLine = nullptr;
+    QComboBox *Cmb_HanteiLine = nullptr;
+    QLabel *Lbl_Hanteiline2 = nullptr;
+    QCheckBox *Chk_HanteiLine = nullptr;
+    QCheckBox *Chk_Nomi = nullptr;
+    QPushButton *Btn_DiffList = nullptr;
+    QPushButton *Btn_DiffClear = nullptr;
+    QLineEdit *Txt_Drop = nullptr;
+    platform::FlexGrid *Grd_Compare = nullptr;
+    platform::widgets::FlexGridView *m_gridView = nullptr;
+    QStatusBar *Sts_Message = nullptr;
+    std::array<QLabel *, 4> m_statusPanels{};
+
+    // Menus and the option items whose check marks hold their settings.
+    QMenu *MenuF = nullptr;
+    QMenu *MenuE = nullptr;
+    QMenu *MenuT = nullptr;
+    QMenu *MenuS = nullptr;
+    QMenu *MenuH = nullptr;
+    QMenu *CompHistory = nullptr;
+    QAction *NoSpaceCheck = nullptr;
+    QAction *NoULChrCheck = nullptr;
+    QAction *DspSpaceChar = nullptr;
+    QAction *XlsFormatCnd = nullptr;
+    QAction *CsvDblQuot = nullptr;
+    QAction *CsvHtmlUni = nullptr;
+
+protected:
+    bool event(QEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void Form_Load();
+    void buildControls();
+    void buildMenus();
+    void applySettings(const LinquellSettings &settings);
+    void placeWindow();
+    void layoutGrid();
+    common::StoredWindowState storedState() const;
+    common::TwipsRect placementTwips() const;
+
+    common::InstanceSlot m_instance;
+    bool m_settingsLoaded = false;
+    bool m_unloaded = false;
+    QWidget *m_client = nullptr;
+};
+
+} // namespace textcompare

@@ -1,0 +1,292 @@
+#include "textcompare/window/frm_linquell.h"
+
+#include "platform/flex_grid.h"
+#include "platform/profile.h"
+#include "platform/testing/print_to.h"
+#include "platform/testing/scripted_dialogs.h"
+#include "platform/testing/temporary_folder.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QFile>
+#include <QLineEdit>
+#include <QMenu>
+#include <QRegularExpression>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace textcompare {
+namespace {
+
+using platform::readProfileString;
+using platform::testing::ScriptedDialogs;
+using platform::testing::TemporaryFolder;
+
+// Runs each window in a program folder of its own, with a name base for the instance
+// locks that no other test shares, and with desktop settings of its own.
+class FrmLinquellTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        setEnvironment("DIRGLEAM_SUITE_FOLDER", m_folder.path());
+        setEnvironment("XDG_CONFIG_HOME", m_folder.makeFolder("xdg/config"));
+        setEnvironment("XDG_CONFIG_DIRS", m_folder.makeFolder("xdg/etc"));
+        setEnvironment("XDG_DATA_HOME", m_folder.makeFolder("xdg/home"));
+        m_ini = m_folder.filePath(QCoreApplication::applicationName() + ".ini");
+        store("MUTEX", "ExeMutex", uniqueBase());
+    }
+    void TearDown() override
+    {
+        for (const auto &[name, value] : m_savedEnvironment) {
+            if (value.isNull())
+                qunsetenv(name);
+            else
+                qputenv(name, value);
+        }
+    }
+    void setEnvironment(const char *name, const QString &value)
+    {
+        m_savedEnvironment.append({name, qgetenv(name)});
+        qputenv(name, value.toUtf8());
+    }
+    void store(const char *section, const char *key, const QString &value)
+    {
+        ASSERT_TRUE(platform::writeProfileString(section, key, value, m_ini));
+    }
+    QString stored(const char *section, const char *key) const
+    {
+        return readProfileString(section, key, QStringLiteral("<missing>"), m_ini);
+    }
+
+    static QString uniqueBase()
+    {
+        static int counter = 0;
+        return QStringLiteral("v%1x%2x%3")
+            .arg(QCoreApplication::applicationPid())
+            .arg(QDateTime::currentMSecsSinceEpoch())
+            .arg(++counter);
+    }
+
+    std::unique_ptr<Frm_Linquell> openWindow() { return std::make_unique<Frm_Linquell>(); }
+
+    TemporaryFolder m_folder;
+    ScriptedDialogs m_dialogs;
+    QString m_ini;
+    QList<std::pair<const char *, QByteArray>> m_savedEnvironment;
+};
+
+TEST_F(FrmLinquellTest, LoadsAsAnIdleNumberedWindow)
+{
+    auto window = openWindow();
+    EXPECT_EQ(window->InstanceNumber, 1);
+    EXPECT_EQ(window->windowTitle(), "テキスト差分表示ツール(1)");
+    EXPECT_EQ(window->IniPath, m_ini);
+    const QString base = m_folder.filePath(QCoreApplication::applicationName());
+    EXPECT_EQ(window->TempFilePaths[0], base + "001-1.tmp");
+    EXPECT_EQ(window->TempFilePaths[1], base + "001-2.tmp");
+
+    const platform::FlexGrid &grid = *window->Grd_Compare;
+    EXPECT_EQ(grid.rows(), 2);
+    EXPECT_EQ(grid.cols(), 6);
+    const QStringList headers{"No.", "状態", "行No.", "ファイル１", "ファイル２", "行No."};
+    const int widths[6] = {600, 600, 600, 4000, 4000, 600};
+    for (int col = 0; col < 6; ++col) {
+        EXPECT_EQ(grid.textMatrix(0, col), headers[col]);
+        EXPECT_EQ(grid.colWidth(col), widths[col]);
+    }
+    EXPECT_EQ(grid.effectiveAlignment(0, 3), platform::FlexAlign::CenterCenter);
+    EXPECT_EQ(grid.effectiveAlignment(1, 3), platform::FlexAlign::LeftCenter);
+    EXPECT_EQ(grid.effectiveAlignment(1, 5), platform::FlexAlign::RightCenter);
+    EXPECT_EQ(grid.row(), 1);
+    EXPECT_EQ(grid.col(), 1);
+    EXPECT_EQ(window->DiffDisplayTable.lastRow(), 1);
+    EXPECT_EQ(window->DiffDisplayTable.cell(0, 0), "");
+
+    for (QComboBox *codeList : window->Cmb_FileCode) {
+        EXPECT_EQ(codeList->count(), 8);
+        EXPECT_EQ(codeList->currentText(), "-------");
+        EXPECT_EQ(codeList->itemText(7), "BIN");
+    }
+    EXPECT_EQ(window->Cmb_FileCode[1]->toolTip(), "ファイル２の文字コードを指定します(-：自動判定)");
+    EXPECT_EQ(window->Cmb_HanteiLine->currentText(), "7");
+    EXPECT_EQ(window->Cmb_HanteiLine->count(), 30);
+    EXPECT_FALSE(window->CodeListReady);
+    EXPECT_TRUE(m_dialogs.shown().isEmpty());
+}
+
+TEST_F(FrmLinquellTest, FirstStartFixesTheMutexBase)
+{
+    QFile::remove(m_ini);
+    {
+        auto window = openWindow();
+        EXPECT_TRUE(QRegularExpression("^\\d{14}$").match(stored("MUTEX", "ExeMutex")).hasMatch())
+            << stored("MUTEX", "ExeMutex").toStdString();
+        window->Form_Unload();
+    }
+    const QString base = stored("MUTEX", "ExeMutex");
+    auto again = openWindow();
+    EXPECT_EQ(stored("MUTEX", "ExeMutex"), base);
+}
+
+TEST_F(FrmLinquellTest, InstanceNumbersAreTakenAndFreed)
+{
+    auto first = openWindow();
+    auto second = openWindow();
+    EXPECT_EQ(second->InstanceNumber, 2);
+    EXPECT_EQ(second->windowTitle(), "テキスト差分表示ツール(2)");
+    EXPECT_NE(second->TempFilePaths[0], first->TempFilePaths[0]) << "no two viewers share a temporary file";
+    first->Form_Unload();
+    first.reset();
+    EXPECT_EQ(openWindow()->InstanceNumber, 1);
+}
+
+TEST_F(FrmLinquellTest, SettingsComeInAndGoBackAtUnload)
+{
+    store("DSP", "HanteiLine", "3");
+    store("DSP", "Nomi", "1");
+    store("DSP", "NoSpCheck", "False");
+    store("DSP", "NoULCheck", "True");
+    store("CSV", "CsvHtmlUni", "True");
+    store("DSP", "DIFFCADD", "FF");
+    store("DSP", "LenOfRow", "abc");
+    store("ETC", "Editor", "kate --line %L% %F%");
+    store("HISTORY", "Item0", "/a.txt\t/b.txt");
+    store("HISTORY", "Item1", "/c.txt\t/d.txt");
+    store("Window", "State", "0");
+    {
+        auto window = openWindow();
+        EXPECT_EQ(window->Cmb_HanteiLine->currentText(), "3");
+        EXPECT_TRUE(window->Chk_Nomi->isChecked());
+        EXPECT_FALSE(window->NoSpaceCheck->isChecked());
+        EXPECT_TRUE(window->NoULChrCheck->isChecked());
+        EXPECT_TRUE(window->CsvHtmlUni->isChecked());
+        EXPECT_TRUE(window->CsvDblQuot->isChecked());
+        EXPECT_EQ(window->Colors.DIFFCADD, 0xFFu);
+        EXPECT_EQ(window->LenOfRow, 0);
+        EXPECT_EQ(window->CompHistory->actions().size(), 2);
+        EXPECT_EQ(window->CompHistory->actions()[1]->text(), "/c.txt\t/d.txt");
+
+        window->Chk_Nomi->setChecked(false);
+        window->SearchStr = "検索";
+        window->Cmb_HanteiLine->setCurrentText("9");
+        window->Form_Unload();
+    }
+    EXPECT_EQ(stored("DSP", "Nomi"), "0");
+    EXPECT_EQ(stored("DSP", "NoSpCheck"), "False");
+    EXPECT_EQ(stored("DSP", "DIFFCADD"), "FF");
+    EXPECT_EQ(stored("DSP", "LenOfRow"), "0");
+    EXPECT_EQ(stored("ETC", "SearchStr"), "検索");
+    EXPECT_EQ(stored("ETC", "Editor"), "kate --line %L% %F%");
+    EXPECT_EQ(stored("DSP", "HanteiLine"), "3") << "the factor is written by its list, not at exit";
+    EXPECT_EQ(stored("Window", "Width"), QString::number(15360));
+    EXPECT_EQ(stored("HISTORY", "Item1"), "/c.txt\t/d.txt");
+}
+
+TEST_F(FrmLinquellTest, CheckMarkOptionsAreWrittenAtOnce)
+{
+    auto window = openWindow();
+    window->NoSpaceCheck->trigger();
+    EXPECT_EQ(stored("DSP", "NoSpCheck"), "False");
+    window->XlsFormatCnd->trigger();
+    EXPECT_EQ(stored("XLS", "XlsFormatCnd"), "True");
+    window->CsvDblQuot->trigger();
+    EXPECT_EQ(stored("CSV", "CsvDblQuot"), "False");
+}
+
+TEST_F(FrmLinquellTest, EditorDefaultsToTheAssociatedProgram)
+{
+    m_folder.writeFile("xdg/home/applications/my-editor.desktop", "[Desktop Entry]\nExec=/opt/tools/gedit %U\n");
+    m_folder.writeFile("xdg/config/mimeapps.list", "[Default Applications]\ntext/plain=my-editor.desktop\n");
+    EXPECT_EQ(openWindow()->Editor, "/opt/tools/gedit +%L% %F%");
+    m_folder.writeFile("xdg/config/mimeapps.list", "[Default Applications]\n");
+    EXPECT_EQ(openWindow()->Editor, " %F%");
+    store("ETC", "Editor", "vi %F%");
+    EXPECT_EQ(openWindow()->Editor, "vi %F%");
+}
+
+TEST_F(FrmLinquellTest, StartupPlacement)
+{
+    const struct
+    {
+        const char *name;
+        QByteArray window;
+        QRect expectedTwips;
+        bool maximized;
+    } cases[] = {
+        {"far off to the left", "Left=-20000\nTop=0\nWidth=15360\nHeight=11070\n", {0, 0, 15360, 11070}, false},
+        {"below the screen", "Left=0\nTop=50000\nWidth=9000\nHeight=6000\n", {0, 0, 15360, 11070}, false},
+        {"partly off but kept", "Left=-1005\nTop=300\nWidth=9000\nHeight=6000\n", {-1005, 300, 9000, 6000}, false},
+        {"maximised", "Left=150\nTop=150\nWidth=9000\nHeight=6000\nState=2\n", {150, 150, 9000, 6000}, true},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        QFile::remove(m_ini);
+        m_folder.writeFile(QFileInfo(m_ini).fileName(), "[MUTEX]\nExeMutex=" + uniqueBase().toUtf8() + "\n[Window]\n" + c.window);
+        auto window = openWindow();
+        const QRect normal = window->isMaximized() ? window->normalGeometry() : window->geometry();
+        EXPECT_EQ(normal.width() * 15, c.expectedTwips.width());
+        EXPECT_EQ(normal.height() * 15, c.expectedTwips.height());
+        EXPECT_EQ(window->isMaximized(), c.maximized);
+        if (!c.maximized) {
+            EXPECT_EQ(window->x() * 15, c.expectedTwips.x());
+            EXPECT_EQ(window->y() * 15, c.expectedTwips.y());
+        }
+    }
+}
+
+TEST_F(FrmLinquellTest, ClosingMaximisedKeepsTheLastNormalPlacement)
+{
+    store("Window", "Left", "300");
+    store("Window", "Width", "9000");
+    store("Window", "State", "2");
+    {
+        auto window = openWindow();
+        ASSERT_TRUE(window->isMaximized());
+        window->Form_Unload();
+    }
+    EXPECT_EQ(stored("Window", "State"), "2");
+    EXPECT_EQ(stored("Window", "Left"), "300");
+    EXPECT_EQ(stored("Window", "Width"), "9000");
+}
+
+TEST_F(FrmLinquellTest, EscapeAsksToCloseOrToStop)
+{
+    auto window = openWindow();
+    window->show();
+    int keyCode = 27;
+    m_dialogs.answerNext(platform::MessageAnswer::No);
+    window->Form_KeyDown(keyCode, 0);
+    EXPECT_EQ(keyCode, 0) << "the key never reaches a control";
+    EXPECT_TRUE(window->isVisible());
+    ASSERT_EQ(m_dialogs.shown().size(), 1);
+    EXPECT_EQ(m_dialogs.shown()[0].prompt, "プログラムを終了しますか？");
+    EXPECT_EQ(m_dialogs.shown()[0].title, "Linquell");
+
+    window->ProgrsFlag = true;
+    keyCode = 27;
+    m_dialogs.answerNext(platform::MessageAnswer::No);
+    window->Form_KeyDown(keyCode, 0);
+    EXPECT_FALSE(window->CancelFlag);
+    keyCode = 27;
+    m_dialogs.answerNext(platform::MessageAnswer::Yes);
+    window->Form_KeyDown(keyCode, 0);
+    EXPECT_TRUE(window->CancelFlag);
+    EXPECT_EQ(m_dialogs.shown()[2].prompt, "処理を中止しますか？");
+    EXPECT_TRUE(window->isVisible()) << "stopping a job does not close the window";
+
+    window->ProgrsFlag = false;
+    keyCode = 27;
+    m_dialogs.answerNext(platform::MessageAnswer::Yes);
+    window->Form_KeyDown(keyCode, 0);
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_EQ(stored("DSP", "NoSpCheck"), "True") << "closing unloads the window";
+}
+
+} // namespace
+} // namespace textcompare
