@@ -1,0 +1,51 @@
+#include "textcompare/editing/csv_export.h"
+
+#include "textcompare/editing/export_file.h"
+
+namespace textcompare {
+
+namespace {
+
+QString quoted(const QString &text)
+{
+    QString doubled = text;
+    doubled.replace(u'"', QStringLiteral("\"\""));
+    return u'"' + doubled + u'"';
+}
+
+} // namespace
+
+bool BatCsvSave(const DifferenceExport &source, bool unicode, bool doubleQuote, const QString &path,
+                const QString &separator, bool noSame)
+{
+    if (noSame && source.diffRowCount < 1)
+        return false;
+    CreateFolder(path, 1);
+    ExportFile file(path, unicode);
+    file.writeLine(source.paths[0]);
+    file.writeLine(source.paths[1]);
+
+    const DisplayTable &table = source.table;
+    QString header;
+    for (int column = DisplayTable::State; column <= DisplayTable::Line2; ++column)
+        header += separator + table.cell(0, column);
+    file.writeLine(header);
+
+    for (int row = 1; row <= table.lastRow(); ++row) {
+        QString text1 = table.cell(row, DisplayTable::Text1);
+        QString text2 = table.cell(row, DisplayTable::Text2);
+        if (doubleQuote) {
+            text1 = quoted(text1);
+            text2 = quoted(text2);
+        }
+        file.writeLine(QString::number(row) + separator + table.cell(row, DisplayTable::State) + separator
+                       + table.cell(row, DisplayTable::Line1) + separator + text1 + separator + text2 + separator
+                       + table.cell(row, DisplayTable::Line2));
+        if (source.letEventsRun)
+            source.letEventsRun();
+    }
+    file.commit();
+    return true;
+}
+
+} // namespace textcompare
