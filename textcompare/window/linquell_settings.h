@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/window_placement.h"
+#include "textcompare/engine/diff_display.h"
 
 #include <QDateTime>
 #include <QString>
@@ -9,19 +10,6 @@
 #include <array>
 
 namespace textcompare {
-
-// Row and band colours of the difference display, blue-green-red values ([DSP] DIFFCUPD,
-// DIFFCADD, DIFFCDEL, DIFFCNO1, DIFFCNO2).
-struct DiffColors
-{
-    quint32 DIFFCUPD = 0xFFFFBB; // changed rows
-    quint32 DIFFCADD = 0xBBBBFF; // added rows
-    quint32 DIFFCDEL = 0xDDDDDD; // deleted rows
-    quint32 DIFFCNO1 = 0x0000FF; // first band of the differences-only view
-    quint32 DIFFCNO2 = 0xFF0000; // second band
-
-    friend bool operator==(const DiffColors &, const DiffColors &) = default;
-};
 
 // The viewer's settings as its window loads them, with their defaults. Names follow the
 // controls, menu items and program-wide values that hold them while the window runs.
@@ -52,6 +40,7 @@ struct LinquellSettings
     QStringList BinJdExt = DefaultBinJdExt();
     // Wrap width of long lines; 0 or less: no wrap ([DSP] LenOfRow).
     qint32 LenOfRow = 0;
+    // Row and band colours ([DSP] DIFFCUPD, DIFFCADD, DIFFCDEL, DIFFCNO1, DIFFCNO2).
     DiffColors Colors;
     // Last search text and editor command template ([ETC] SearchStr, Editor).
     QString SearchStr;

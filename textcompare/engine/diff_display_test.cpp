@@ -1,0 +1,227 @@
+#include "textcompare/engine/diff_display.h"
+
+#include "platform/testing/print_to.h"
+
+#include <QStringList>
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+namespace textcompare {
+namespace {
+
+// Rows 1..last of a display table as "No|state|line 1|text 1|text 2|line 2|colour|band".
+QStringList rowsOf(const DisplayTable &table)
+{
+    QStringList rows;
+    for (int row = 1; row <= table.lastRow(); ++row)
+        rows.append(QStringList(table.row(row).begin(), table.row(row).end()).join(u'|'));
+    return rows;
+}
+
+DiffDisplay build(const QString &text1, const QString &text2, int nomi = 0, DiffDisplayOptions options = {})
+{
+    options.ignoreBlanks = false;
+    return BuildDiffDisplay(text1, text2, nomi, 0, options, {}, {});
+}
+
+// A result table of `differences` changed rows followed by one same row.
+DiffResultTable resultWith(int differences)
+{
+    std::vector<DiffRow> rows(size_t(differences), DiffRow{{1, 1}, DiffState::Changed});
+    rows.push_back(DiffRow{{1, 1}, DiffState::Same});
+    return DiffResultTable("file0PATH", "file1PATH", {}, std::move(rows));
+}
+
+const QString Upd = QString::number(0xFFFFBB);
+const QString Add = QString::number(0xBBBBFF);
+const QString Del = QString::number(0xDDDDDD);
+const QString Band1 = QString::number(0x0000FF);
+const QString Band2 = QString::number(0xFF0000);
+
+TEST(BuildDiffDisplay, HeaderRowAndColouredRows)
+{
+    const DiffDisplay display = build("a\nb\nc\nd", "a\nx\nb\nC\n");
+    const QStringList header(display.table.row(0).begin(), display.table.row(0).end());
+    EXPECT_EQ(header, (QStringList{"No.", "状態", "行No.", "ファイル１", "ファイル２", "行No.", "", ""}));
+    EXPECT_EQ(rowsOf(display.table), (QStringList{
+                                          "1||1|a|a|1||",
+                                          "2|追加|||x|2|" + Add + "|",
+                                          "3||2|b|b|3||",
+                                          "4|変更|3|c|C|4|" + Upd + "|",
+                                          "5|削除|4|d|||" + Del + "|",
+                                      }));
+    EXPECT_EQ(display.counts.LineCount1, 4);
+    EXPECT_EQ(display.counts.LineCount2, 4);
+    EXPECT_EQ(display.counts.ResultRowCount, 5);
+    EXPECT_EQ(display.counts.DiffRowCount, 3);
+    EXPECT_EQ(display.markedRows, 3);
+}
+
+TEST(BuildDiffDisplay, DifferencesOnlyWithBandsPerBlock)
+{
+    DiffDisplayOptions options;
+    options.bandColumn = true;
+    // Blocks: line 2 changed, lines 4-5 changed and one added, line 7 deleted.
+    const DiffDisplay display = build("1\nb\n3\nd\ne\n6\ng\n8", "1\nB\n3\nD\nE\nnew\n6\n8", 1, options);
+    EXPECT_EQ(rowsOf(display.table), (QStringList{
+                                          "1|変更|2|b|B|2|" + Upd + "|" + Band1,
+                                          "2|変更|4|d|D|4|" + Upd + "|" + Band2,
+                                          "3|変更|5|e|E|5|" + Upd + "|" + Band2,
+                                          "4|追加|||new|6|" + Add + "|" + Band2,
+                                          "5|削除|7|g|||" + Del + "|" + Band1,
+                                      }));
+    EXPECT_EQ(display.counts.ResultRowCount, 9) << "counted before the filter";
+    EXPECT_EQ(display.counts.DiffRowCount, 5);
+    EXPECT_EQ(display.markedRows, 5);
+
+    options.bandColumn = false;
+    const DiffDisplay unbanded = build("1\nb\n3", "1\nB\n3", 0, options);
+    EXPECT_EQ(unbanded.table.cell(2, DisplayTable::BandColor), "") << "the band follows the check box";
+}
+
+TEST(BuildDiffDisplay, EdgeCases)
+{
+    DiffCounts previous;
+    previous.LineCount1 = 41;
+    previous.LineCount2 = 42;
+    const DiffDisplay empty = BuildDiffDisplay("", "", 0, 0, {}, {}, previous);
+    EXPECT_EQ(empty.table.lastRow(), 0);
+    EXPECT_EQ(empty.table.cell(0, 0), "No.");
+    EXPECT_EQ(empty.counts.LineCount1, 41) << "a side without lines keeps its count";
+    EXPECT_EQ(empty.counts.LineCount2, 42);
+    EXPECT_EQ(empty.counts.ResultRowCount, 0);
+
+    const DiffDisplay onlyFile2 = BuildDiffDisplay("", "x", 0, 0, {}, {}, previous);
+    EXPECT_EQ(onlyFile2.counts.LineCount1, 41);
+    EXPECT_EQ(onlyFile2.counts.LineCount2, 1);
+
+    const DiffDisplay same = build("a\nb", "a\nb", 1);
+    EXPECT_EQ(same.table.lastRow(), 0) << "differences only, and none";
+    EXPECT_EQ(same.markedRows, 0);
+
+    DiffDisplayOptions onePath;
+    onePath.showStates = false;
+    const DiffDisplay noStates = build("", "a\nb", 0, onePath);
+    EXPECT_EQ(rowsOf(noStates.table), (QStringList{"1||||a|1||", "2||||b|2||"}));
+    EXPECT_EQ(noStates.markedRows, 0);
+    EXPECT_EQ(noStates.counts.DiffRowCount, 2) << "the comparison still counts its differences";
+    EXPECT_EQ(build("", "a\nb", 1, onePath).table.lastRow(), 0);
+
+    bool cancel = true;
+    bool progress = false;
+    const DiffDisplay cancelled = BuildDiffDisplay("a", "b", 0, 0, {}, {&cancel, &progress, {}}, {});
+    EXPECT_EQ(cancelled.table.lastRow(), 0);
+}
+
+TEST(BuildDiffDisplay, WrappedLinesAreComparedAndNumbered)
+{
+    DiffDisplayOptions options;
+    options.lenOfRow = 10;
+    const DiffDisplay display = build("0123456789AB\nあいうえおかきくけ", "0123456789XY\nあいうえおかきくけ", 0, options);
+    EXPECT_EQ(rowsOf(display.table), (QStringList{
+                                          "1||1|0123456789|0123456789|1||",
+                                          "2|変更|2|AB|XY|2|" + Upd + "|",
+                                          "3||3|あいうえお|あいうえお|3||",
+                                          "4||4|かきくけ|かきくけ|4||",
+                                      }));
+    options.lenOfRow = 0;
+    EXPECT_EQ(build("0123456789AB", "0123456789AB", 0, options).table.lastRow(), 1);
+}
+
+TEST(BuildDiffDisplay, DumpsArePairedByPosition)
+{
+    DiffDisplayOptions options;
+    options.byPosition = true;
+    options.lenOfRow = 4; // a dump is never wrapped
+    const DiffDisplay display = build("00AA\r\n0102\r\n03", "00AA\r\n0103\r\n03\r\nFF\r\nEE", 0, options);
+    EXPECT_EQ(rowsOf(display.table), (QStringList{
+                                          "1||1|00AA|00AA|1||",
+                                          "2|変更|2|0102|0103|2|" + Upd + "|",
+                                          "3||3|03|03|3||",
+                                          "4|追加|||FF|4|" + Add + "|",
+                                          "5|追加|||EE|5|" + Add + "|",
+                                      }));
+}
+
+TEST(PairByPosition, StatesAndCancel)
+{
+    const DiffResultTable table = PairByPosition("A\r\nB\r\nC\r\n", "A\r\nX", {});
+    ASSERT_EQ(table.lastRow(), 3);
+    EXPECT_EQ(table.state(1), DiffState::Same);
+    EXPECT_EQ(table.state(2), DiffState::Changed);
+    EXPECT_EQ(table.state(3), DiffState::Deleted);
+    EXPECT_EQ(table.cell(3, 3), "");
+    EXPECT_EQ(table.cell(0, 2), "file0PATH");
+
+    bool cancel = true;
+    EXPECT_EQ(PairByPosition("A", "B", {&cancel, nullptr, {}}).lastRow(), 0);
+}
+
+TEST(SearchJudgementLineCount, KeepsTheFewestDifferencesAndStopsAtTheFirstRise)
+{
+    const struct
+    {
+        const char *name;
+        std::map<int, int> differences; // by judgement line count
+        int kept;
+        int tries;
+    } cases[] = {
+        {"equal counts go on to the smaller count", {{10, 12}, {9, 12}, {8, 11}, {7, 13}}, 8, 4},
+        {"the first count is already the best", {{10, 5}, {9, 6}}, 10, 2},
+        {"falling all the way", {{10, 10}, {9, 9}, {8, 8}, {7, 7}, {6, 6}, {5, 5}, {4, 4}, {3, 3}, {2, 2}, {1, 1}}, 1, 10},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        int tries = 0;
+        int kept = -1;
+        bool progress = false;
+        const DiffResultTable result = SearchJudgementLineCount(
+            [&](int count) {
+                ++tries;
+                return resultWith(c.differences.at(count));
+            },
+            {nullptr, &progress, {}}, kept);
+        EXPECT_EQ(kept, c.kept);
+        EXPECT_EQ(tries, c.tries);
+        EXPECT_EQ(CountDiffRows(result), c.differences.at(c.kept));
+        EXPECT_TRUE(progress);
+    }
+}
+
+TEST(SearchJudgementLineCount, CancelStopsBeforeTheNextTry)
+{
+    bool cancel = true;
+    int kept = -1;
+    int tries = 0;
+    const DiffResultTable none = SearchJudgementLineCount(
+        [&](int) {
+            ++tries;
+            return resultWith(1);
+        },
+        {&cancel, nullptr, {}}, kept);
+    EXPECT_EQ(tries, 0);
+    EXPECT_EQ(kept, 0);
+    EXPECT_EQ(none.lastRow(), 0);
+
+    cancel = false;
+    const DiffResultTable first = SearchJudgementLineCount(
+        [&](int) {
+            cancel = true; // Esc pressed during the first try
+            return resultWith(3);
+        },
+        {&cancel, nullptr, {}}, kept);
+    EXPECT_EQ(kept, 10);
+    EXPECT_EQ(CountDiffRows(first), 3);
+}
+
+TEST(BuildDiffDisplay, SearchReportsTheKeptCount)
+{
+    const DiffDisplay display = BuildDiffDisplay("a\nb\nc", "a\nb\nc", 0, 1, {}, {}, {});
+    EXPECT_EQ(display.searchedFactor, 1) << "equal counts all the way down";
+    EXPECT_EQ(build("a", "a").searchedFactor, 0);
+}
+
+} // namespace
+} // namespace textcompare
