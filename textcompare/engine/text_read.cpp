@@ -1,0 +1,252 @@
+#include "textcompare/engine/text_read.h"
+
+#include "common/non_code_class.h"
+#include "common/saved_error.h"
+#include "platform/user_dialogs.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+namespace textcompare {
+
+namespace {
+
+const QString FileNotFound = QStringLiteral("ファイルが存在しません。　\r\n(注)UNICODEのファイル名は未対応です。ごめんなさい。　　\r\n\r\n");
+const QString UrlNotFound = QStringLiteral("ＵＲＬが存在しません。　\r\n\r\n");
+
+constexpr qint32 ReadFailure = 75;
+constexpr qsizetype BytesPerDumpLine = 32;
+
+// One side between loading and decoding: its outcome so far and, for a file with
+// contents, its bytes.
+struct LoadedSide
+{
+    SideText side;
+    QByteArray bytes;
+    bool hasBytes = false;
+};
+
+void letEventsRun(const TextReadContext &context)
+{
+    if (context.run.letEventsRun)
+        context.run.letEventsRun();
+}
+
+bool cancelled(const TextReadContext &context)
+{
+    return context.run.cancelFlag && *context.run.cancelFlag;
+}
+
+void notFound(LoadedSide &loaded, const QString &message, const TextReadContext &context)
+{
+    loaded.side.outcome = ReadOutcome::NotFound;
+    loaded.side.message = message;
+    if (context.blnMsg)
+        platform::dialogs().messageBox(message, platform::MessageStyle::OkOnly | platform::MessageStyle::IconExclamation,
+                                       QString());
+}
+
+// Records `description` as the failure of the read and reports it as a system error of
+// "TextRead", whatever blnMsg says.
+void failed(SideText &side, const QString &description)
+{
+    try {
+        throw common::Failure(ReadFailure, QStringLiteral("Linquell"), description);
+    } catch (...) {
+        common::SaveErr();
+    }
+    side.text.clear();
+    side.outcome = ReadOutcome::Failed;
+    side.message = common::SystemErrorText(QStringLiteral("TextRead"));
+    platform::dialogs().messageBox(side.message, platform::MessageStyle::OkOnly, QString());
+}
+
+// The text after the last "." of the path's last element; "" when there is none.
+QString extensionOf(const QString &path)
+{
+    const QString name = path.mid(path.lastIndexOf(u'/') + 1);
+    const qsizetype dot = name.lastIndexOf(u'.');
+    return dot < 0 ? QString() : name.mid(dot + 1);
+}
+
+// While list 0 is on automatic, a path box (either one) that ends in an extension of the
+// binary list puts both lists on "BIN".
+void applyBinaryExtensions(TextSides &sides, const QStringList &binJdExt)
+{
+    if (sides.codeList[0] != FileCodeIndex::Auto)
+        return;
+    for (const QString &extension : binJdExt) {
+        const QString ending = u'.' + extension.toLower();
+        for (const QString &path : sides.paths) {
+            if (path.right(ending.size()).toLower() == ending) {
+                sides.codeList = {FileCodeIndex::Bin, FileCodeIndex::Bin};
+                return;
+            }
+        }
+    }
+}
+
+// A Word or Excel document: ".doc" and ".xls" always, ".docx" and ".xlsx" while this
+// side's list is on automatic and the other's is not on "BIN".
+bool isDocument(const TextSides &sides, int index, const QString &path)
+{
+    const QString extension = extensionOf(path).toLower();
+    if (extension == u"doc" || extension == u"xls")
+        return true;
+    return (extension == u"docx" || extension == u"xlsx") && sides.codeList[size_t(index)] == FileCodeIndex::Auto
+           && sides.codeList[size_t(1 - index)] != FileCodeIndex::Bin;
+}
+
+LoadedSide loadSide(TextSides &sides, int index, const TextReadContext &context)
+{
+    LoadedSide loaded;
+    const QString path = sides.paths[size_t(index)];
+    if (path.isEmpty())
+        return loaded;
+    letEventsRun(context);
+    const QString scheme = path.left(7).toLower();
+    if (scheme.startsWith(u"ftp://") || scheme.startsWith(u"http://")) {
+        notFound(loaded, UrlNotFound + path, context);
+        return loaded;
+    }
+    const QFileInfo info(path);
+    if (!info.exists() || info.isDir()) {
+        notFound(loaded, FileNotFound + path, context);
+        return loaded;
+    }
+    letEventsRun(context);
+    applyBinaryExtensions(sides, context.binJdExt);
+    if (isDocument(sides, index, path)) {
+        notFound(loaded, FileNotFound + path, context);
+        return loaded;
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        failed(loaded.side, QStringLiteral("ファイルを開けません。 ") + path + QStringLiteral(" (") + file.errorString()
+                                + u')');
+        return loaded;
+    }
+    loaded.bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        failed(loaded.side, QStringLiteral("ファイルを読めません。 ") + path + QStringLiteral(" (") + file.errorString()
+                                + u')');
+        return loaded;
+    }
+    loaded.side.outcome = ReadOutcome::Read;
+    loaded.hasBytes = !loaded.bytes.isEmpty();
+    return loaded;
+}
+
+// The code list's entry, or the code judged from the bytes when it is on automatic.
+int codeFor(const TextSides &sides, int index, const QByteArray &bytes)
+{
+    const int listed = sides.codeList[size_t(index)];
+    if (listed != FileCodeIndex::Auto)
+        return listed;
+    const int judged = int(FileCodeNames().indexOf(common::NonCodeClass::GetCodeName(bytes, true)));
+    return judged > 0 ? judged : FileCodeIndex::Sjis;
+}
+
+// Decodes the loaded bytes in `code`, records the code for the side and sets its list.
+void decodeSide(LoadedSide &loaded, int code, TextSides &sides, int index, const TextReadContext &context)
+{
+    SideText &side = loaded.side;
+    const QString &path = sides.paths[size_t(index)];
+    sides.readCodeIndex[size_t(index)] = code;
+    sides.codeList[size_t(index)] = code;
+    if (code == FileCodeIndex::Bin) {
+        side.text = BIN_To_VbUnicode(loaded.bytes, context.run);
+        return;
+    }
+    common::NonCodeClass converter;
+    converter.setFuncRogic(code == FileCodeIndex::Unicode || code == FileCodeIndex::Utf7 ? 1 : 0);
+    switch (code) {
+    case FileCodeIndex::Jis:
+        side.text = converter.JIS_To_VbUnicode(loaded.bytes);
+        break;
+    case FileCodeIndex::Euc:
+        side.text = converter.EUC_To_VbUnicode(loaded.bytes);
+        break;
+    case FileCodeIndex::Unicode:
+        side.text = converter.UNICODE_To_VbUnicode(loaded.bytes);
+        break;
+    case FileCodeIndex::Utf7:
+        side.text = converter.UTF7_To_VbUnicode(loaded.bytes);
+        break;
+    case FileCodeIndex::Utf8:
+        side.text = converter.UTF8_To_VbUnicode(loaded.bytes);
+        break;
+    default:
+        side.text = converter.SJIS_To_VbUnicode(loaded.bytes);
+        break;
+    }
+    // A text with undecodable bytes is not shown as if it were the file: two files that
+    // differ only there would compare equal.
+    if (!converter.lastConversionClean())
+        failed(side, QStringLiteral("%1 として読めないデータがあります。 ").arg(FileCodeNames()[code]) + path);
+}
+
+} // namespace
+
+const QStringList &FileCodeNames()
+{
+    static const QStringList names{QStringLiteral("-------"), QStringLiteral("SJIS"),    QStringLiteral("JIS"),
+                                   QStringLiteral("EUC"),     QStringLiteral("UNICODE"), QStringLiteral("UTF7"),
+                                   QStringLiteral("UTF8"),    QStringLiteral("BIN")};
+    return names;
+}
+
+SideText TextRead(TextSides &sides, int index, const TextReadContext &context)
+{
+    LoadedSide loaded = loadSide(sides, index, context);
+    if (loaded.hasBytes) {
+        const int code = codeFor(sides, index, loaded.bytes);
+        decodeSide(loaded, code, sides, index, context);
+        if (code == FileCodeIndex::Bin && sides.codeList[size_t(1 - index)] == FileCodeIndex::Auto)
+            sides.codeList[size_t(1 - index)] = FileCodeIndex::Bin;
+    }
+    if (loaded.side.outcome != ReadOutcome::NoPath)
+        letEventsRun(context);
+    return loaded.side;
+}
+
+std::array<SideText, 2> ReadBothTexts(TextSides &sides, const TextReadContext &context)
+{
+    std::array<LoadedSide, 2> loaded;
+    for (int index = 0; index < 2; ++index)
+        if (!cancelled(context))
+            loaded[size_t(index)] = loadSide(sides, index, context);
+
+    std::array<int, 2> codes{};
+    bool dump = sides.codeList[0] == FileCodeIndex::Bin || sides.codeList[1] == FileCodeIndex::Bin;
+    for (int index = 0; index < 2; ++index) {
+        if (loaded[size_t(index)].hasBytes) {
+            codes[size_t(index)] = codeFor(sides, index, loaded[size_t(index)].bytes);
+            dump = dump || codes[size_t(index)] == FileCodeIndex::Bin;
+        }
+    }
+    if (dump)
+        sides.codeList = {FileCodeIndex::Bin, FileCodeIndex::Bin};
+    for (int index = 0; index < 2; ++index)
+        if (loaded[size_t(index)].hasBytes)
+            decodeSide(loaded[size_t(index)], dump ? FileCodeIndex::Bin : codes[size_t(index)], sides, index, context);
+    letEventsRun(context);
+    return {loaded[0].side, loaded[1].side};
+}
+
+QString BIN_To_VbUnicode(QByteArrayView bytes, const DiffRunFlags &run)
+{
+    QString dump;
+    dump.reserve(66 * (bytes.size() / BytesPerDumpLine) + 2 * (bytes.size() % BytesPerDumpLine));
+    EventPump pump(run);
+    for (qsizetype start = 0; start < bytes.size(); start += BytesPerDumpLine) {
+        if (pump.cancelRequested())
+            break;
+        pump.markProgress();
+        dump += common::NonCodeClass::BIN_To_VbUnicode(bytes.sliced(start, std::min(BytesPerDumpLine, bytes.size() - start)));
+        pump.tick();
+    }
+    return dump;
+}
+
+} // namespace textcompare

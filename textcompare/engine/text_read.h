@@ -1,0 +1,82 @@
+#pragma once
+
+#include "textcompare/engine/diff_run.h"
+
+#include <QByteArrayView>
+#include <QString>
+#include <QStringList>
+
+#include <array>
+
+namespace textcompare {
+
+// Entries of the two code lists: 0 judges the code from the bytes, 7 shows the bytes as
+// a hexadecimal dump.
+namespace FileCodeIndex {
+inline constexpr int Auto = 0;
+inline constexpr int Sjis = 1;
+inline constexpr int Jis = 2;
+inline constexpr int Euc = 3;
+inline constexpr int Unicode = 4;
+inline constexpr int Utf7 = 5;
+inline constexpr int Utf8 = 6;
+inline constexpr int Bin = 7;
+} // namespace FileCodeIndex
+
+// "-------", "SJIS", "JIS", "EUC", "UNICODE", "UTF7", "UTF8", "BIN": the entries in order.
+const QStringList &FileCodeNames();
+
+// What reading looks at and changes of the window: the two path boxes, the two code
+// lists (their indexes) and the code with which each side was last read.
+struct TextSides
+{
+    std::array<QString, 2> paths;
+    std::array<int, 2> codeList{};
+    std::array<int, 2> readCodeIndex{};
+};
+
+// How the reading of one side ended.
+enum class ReadOutcome {
+    NoPath,   // the path box is empty: an empty text
+    Read,     // the text was read (a file of 0 bytes gives an empty text)
+    NotFound, // the file is missing (or the source cannot be read yet): an empty text
+    Failed,   // the file could not be opened or decoded: an empty text
+};
+
+struct SideText
+{
+    QString text;
+    ReadOutcome outcome = ReadOutcome::NoPath;
+    // For NotFound and Failed, the message that told the user (or would have).
+    QString message;
+};
+
+struct TextReadContext
+{
+    // Extensions read as binary without looking at the bytes.
+    QStringList binJdExt;
+    // When false, a missing file is not reported in a box; failures always are.
+    bool blnMsg = true;
+    DiffRunFlags run;
+};
+
+// Reads the text of side `index` as its path box and code list say: a local file decoded
+// in the chosen code, or in the code judged from its bytes when the list is on automatic;
+// "BIN" gives a hexadecimal dump. ftp:// and http:// addresses and Word or Excel
+// documents are not read yet: they count as not found. Updates the side's code list and
+// readCodeIndex; a side read as "BIN" also puts the other list on "BIN" when that one is
+// on automatic, and an extension of the binary list puts both lists on "BIN" while list 0
+// is on automatic.
+SideText TextRead(TextSides &sides, int index, const TextReadContext &context);
+
+// Reads both sides for a comparison. Both codes are decided before either side is
+// decoded, and when either side is "BIN" both are dumped, so that a text is never
+// compared with the other side's dump.
+std::array<SideText, 2> ReadBothTexts(TextSides &sides, const TextReadContext &context);
+
+// The hexadecimal dump of `bytes`: two upper-case digits per byte, CR LF after every 32nd
+// byte. Stops at the next line of 32 bytes when the cancel request is set and returns the
+// lines made so far.
+QString BIN_To_VbUnicode(QByteArrayView bytes, const DiffRunFlags &run);
+
+} // namespace textcompare

@@ -1,0 +1,240 @@
+#include "textcompare/engine/text_read.h"
+
+#include "common/non_code_class.h"
+#include "platform/testing/print_to.h"
+#include "platform/testing/scripted_dialogs.h"
+#include "platform/testing/temporary_folder.h"
+
+#include <gtest/gtest.h>
+
+namespace textcompare {
+namespace {
+
+using platform::testing::ScriptedDialogs;
+using platform::testing::TemporaryFolder;
+
+const QString Sample = QStringLiteral("日本語のテキストです。\r\n二行目もあります。ｶﾀｶﾅ\r\nabc\r\n");
+
+const QString FileMessage = QStringLiteral(
+    "ファイルが存在しません。　\r\n(注)UNICODEのファイル名は未対応です。ごめんなさい。　　\r\n\r\n");
+
+QByteArray binaryBytes()
+{
+    QByteArray bytes;
+    for (int i = 0; i < 600; ++i)
+        bytes.append(char((i * 37) % 32));
+    return bytes;
+}
+
+class TextReadTest : public ::testing::Test
+{
+protected:
+    TextSides sides(const QString &path0, const QString &path1 = QString()) const
+    {
+        TextSides result;
+        result.paths = {path0, path1};
+        return result;
+    }
+    TextReadContext context(bool blnMsg = true) const
+    {
+        TextReadContext result;
+        result.binJdExt = QStringLiteral("zip,lzh,exe").split(u',');
+        result.blnMsg = blnMsg;
+        return result;
+    }
+
+    TemporaryFolder m_folder;
+    ScriptedDialogs m_dialogs;
+};
+
+TEST_F(TextReadTest, EveryCodeIsJudgedAndDecoded)
+{
+    common::NonCodeClass encoder;
+    const struct
+    {
+        const char *name;
+        QByteArray bytes;
+        int code;
+    } cases[] = {
+        {"SJIS", encoder.VbUnicode_To_SJIS(Sample), FileCodeIndex::Sjis},
+        {"JIS", encoder.VbUnicode_To_JIS(Sample), FileCodeIndex::Jis},
+        {"EUC", encoder.VbUnicode_To_EUC(Sample), FileCodeIndex::Euc},
+        {"UNICODE with its mark", encoder.VbUnicode_To_UNICODE(Sample, true), FileCodeIndex::Unicode},
+        {"UTF7", encoder.VbUnicode_To_UTF7(Sample), FileCodeIndex::Utf7},
+        {"UTF8 with its mark", encoder.VbUnicode_To_UTF8(Sample, true), FileCodeIndex::Utf8},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString path = m_folder.writeFile(QStringLiteral("%1.txt").arg(c.code), c.bytes);
+        TextSides read = sides(path);
+        const SideText text = TextRead(read, 0, context());
+        EXPECT_EQ(text.outcome, ReadOutcome::Read);
+        EXPECT_EQ(text.text, Sample);
+        EXPECT_EQ(read.codeList[0], c.code);
+        EXPECT_EQ(read.readCodeIndex[0], c.code);
+        EXPECT_EQ(read.codeList[1], FileCodeIndex::Auto);
+    }
+    EXPECT_TRUE(m_dialogs.shown().isEmpty());
+}
+
+TEST_F(TextReadTest, ChosenCodeIsUsedAndUndecodableBytesFail)
+{
+    common::NonCodeClass encoder;
+    const QString path = m_folder.writeFile("sjis.txt", encoder.VbUnicode_To_SJIS(Sample));
+    TextSides read = sides(path);
+    read.codeList[0] = FileCodeIndex::Sjis;
+    EXPECT_EQ(TextRead(read, 0, context()).text, Sample);
+
+    read.codeList[0] = FileCodeIndex::Utf8;
+    const SideText wrong = TextRead(read, 0, context(false));
+    EXPECT_EQ(wrong.outcome, ReadOutcome::Failed);
+    EXPECT_EQ(wrong.text, "") << "never a text with replaced characters";
+    ASSERT_EQ(m_dialogs.shown().size(), 1) << "failures are reported even without messages";
+    EXPECT_TRUE(m_dialogs.shown()[0].prompt.startsWith("システムエラー : TextRead\r\nUTF8 として読めないデータがあります。"));
+    EXPECT_EQ(wrong.message, m_dialogs.shown()[0].prompt);
+}
+
+TEST_F(TextReadTest, MissingAndUnreadableSources)
+{
+    const struct
+    {
+        const char *name;
+        QString path;
+        QString message;
+    } cases[] = {
+        {"missing file", m_folder.filePath("none.txt"), FileMessage + m_folder.filePath("none.txt")},
+        {"a folder", m_folder.path(), FileMessage + m_folder.path()},
+        {"https is a local name", "https://host/a.txt", FileMessage + "https://host/a.txt"},
+        {"ftp address", "ftp://user@host/a.txt", "ＵＲＬが存在しません。　\r\n\r\nftp://user@host/a.txt"},
+        {"http address in capitals", "HTTP://host/a.txt", "ＵＲＬが存在しません。　\r\n\r\nHTTP://host/a.txt"},
+        {"Word document", m_folder.writeFile("a.doc", "text"), FileMessage + m_folder.filePath("a.doc")},
+        {"Excel workbook", m_folder.writeFile("a.xlsx", "text"), FileMessage + m_folder.filePath("a.xlsx")},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        m_dialogs.clear();
+        TextSides read = sides(c.path);
+        read.codeList[0] = FileCodeIndex::Auto;
+        const SideText text = TextRead(read, 0, context());
+        EXPECT_EQ(text.outcome, ReadOutcome::NotFound);
+        EXPECT_EQ(text.text, "");
+        EXPECT_EQ(text.message, c.message);
+        ASSERT_EQ(m_dialogs.shown().size(), 1);
+        EXPECT_EQ(m_dialogs.shown()[0].prompt, c.message);
+        EXPECT_EQ(read.codeList[0], FileCodeIndex::Auto);
+
+        m_dialogs.clear();
+        EXPECT_EQ(TextRead(read, 0, context(false)).outcome, ReadOutcome::NotFound);
+        EXPECT_TRUE(m_dialogs.shown().isEmpty()) << "silent without messages";
+    }
+}
+
+TEST_F(TextReadTest, EmptyPathAndEmptyFile)
+{
+    TextSides read = sides("");
+    read.codeList = {FileCodeIndex::Euc, FileCodeIndex::Euc};
+    EXPECT_EQ(TextRead(read, 0, context()).outcome, ReadOutcome::NoPath);
+    read.paths[0] = m_folder.writeFile("empty.txt", "");
+    const SideText empty = TextRead(read, 0, context());
+    EXPECT_EQ(empty.outcome, ReadOutcome::Read);
+    EXPECT_EQ(empty.text, "");
+    EXPECT_EQ(read.codeList[0], FileCodeIndex::Euc) << "an empty file leaves the list as it was";
+    EXPECT_EQ(read.readCodeIndex[0], 0);
+    EXPECT_TRUE(m_dialogs.shown().isEmpty());
+}
+
+TEST_F(TextReadTest, DocumentExtensionsFollowTheLists)
+{
+    const QString docx = m_folder.writeFile("a.docx", "plain text");
+    TextSides read = sides(docx);
+    read.codeList = {FileCodeIndex::Sjis, FileCodeIndex::Auto};
+    const SideText decoded = TextRead(read, 0, context(false));
+    EXPECT_EQ(decoded.outcome, ReadOutcome::Read) << "a chosen code reads a .docx file's bytes";
+    EXPECT_EQ(decoded.text, "plain text");
+
+    read.codeList = {FileCodeIndex::Auto, FileCodeIndex::Bin};
+    EXPECT_EQ(TextRead(read, 0, context(false)).outcome, ReadOutcome::Read) << "the other side on BIN";
+
+    const QString doc = m_folder.writeFile("b.doc", "plain text");
+    read = sides(doc);
+    read.codeList = {FileCodeIndex::Bin, FileCodeIndex::Bin};
+    EXPECT_EQ(TextRead(read, 0, context(false)).outcome, ReadOutcome::NotFound) << ".doc whatever the list shows";
+}
+
+TEST_F(TextReadTest, BinaryExtensionOfEitherPathDumpsBoth)
+{
+    const QString text = m_folder.writeFile("a.txt", "AB");
+    const QString zip = m_folder.writeFile("b.ZIP", "CD");
+    TextSides read = sides(text, zip);
+    const SideText first = TextRead(read, 0, context());
+    EXPECT_EQ(first.text, "4142") << "file 1 is dumped because file 2 is a .zip";
+    EXPECT_EQ(read.codeList, (std::array<int, 2>{FileCodeIndex::Bin, FileCodeIndex::Bin}));
+    EXPECT_EQ(read.readCodeIndex[0], FileCodeIndex::Bin);
+
+    read = sides(text, zip);
+    read.codeList[0] = FileCodeIndex::Sjis;
+    EXPECT_EQ(TextRead(read, 0, context()).text, "AB") << "no extension test unless list 0 is automatic";
+    EXPECT_EQ(read.codeList[1], FileCodeIndex::Auto);
+}
+
+TEST_F(TextReadTest, BothSidesAreJudgedBeforeEitherIsDecoded)
+{
+    const QString text = m_folder.writeFile("a.txt", "AB\r\n");
+    const QString binary = m_folder.writeFile("b.dat", binaryBytes());
+    TextSides read = sides(text, binary);
+    const std::array<SideText, 2> texts = ReadBothTexts(read, context());
+    EXPECT_EQ(texts[0].text, "41420D0A") << "file 1 is dumped in the same run";
+    EXPECT_EQ(texts[1].text.left(8), "00050A0F");
+    EXPECT_EQ(read.codeList, (std::array<int, 2>{FileCodeIndex::Bin, FileCodeIndex::Bin}));
+    EXPECT_EQ(read.readCodeIndex, (std::array<int, 2>{FileCodeIndex::Bin, FileCodeIndex::Bin}));
+
+    read = sides(text, binary);
+    read.codeList[0] = FileCodeIndex::Utf8;
+    EXPECT_EQ(ReadBothTexts(read, context())[0].text, "41420D0A") << "never a text against a dump";
+
+    read = sides(text, binary);
+    const SideText single = TextRead(read, 1, context());
+    EXPECT_EQ(single.text.left(8), "00050A0F");
+    EXPECT_EQ(read.codeList[0], FileCodeIndex::Bin) << "a dump puts the other automatic list on BIN";
+
+    read = sides(text, "");
+    const std::array<SideText, 2> one = ReadBothTexts(read, context());
+    EXPECT_EQ(one[0].text, "AB\r\n");
+    EXPECT_EQ(one[1].outcome, ReadOutcome::NoPath);
+    EXPECT_EQ(read.codeList[1], FileCodeIndex::Auto);
+}
+
+TEST_F(TextReadTest, CancelBeforeReading)
+{
+    bool cancel = true;
+    TextReadContext cancelled = context();
+    cancelled.run.cancelFlag = &cancel;
+    TextSides read = sides(m_folder.writeFile("a.txt", "AB"), m_folder.filePath("missing"));
+    const std::array<SideText, 2> texts = ReadBothTexts(read, cancelled);
+    EXPECT_EQ(texts[0].outcome, ReadOutcome::NoPath);
+    EXPECT_EQ(texts[1].outcome, ReadOutcome::NoPath);
+    EXPECT_TRUE(m_dialogs.shown().isEmpty());
+}
+
+TEST(BinDump, LinesOfThirtyTwoBytes)
+{
+    QByteArray bytes;
+    for (int i = 0; i < 33; ++i)
+        bytes.append(char(i * 8));
+    const QString dump = BIN_To_VbUnicode(bytes, {});
+    EXPECT_EQ(dump, "0008101820283038404850586068707880889098A0A8B0B8C0C8D0D8E0E8F0F8\r\n00");
+    QByteArray full(64, '\xFF');
+    EXPECT_EQ(BIN_To_VbUnicode(full, {}), QString(64, u'F') + "\r\n" + QString(64, u'F') + "\r\n");
+
+    bool cancel = false;
+    int runs = 0;
+    DiffRunFlags run{&cancel, nullptr, [&] {
+                         if (++runs == 1)
+                             cancel = true;
+                     }};
+    const QString cut = BIN_To_VbUnicode(QByteArray(32 * 100, 'A'), run);
+    EXPECT_EQ(cut, QString("41").repeated(32) + "\r\n") << "stops after the first line";
+}
+
+} // namespace
+} // namespace textcompare
