@@ -1,10 +1,11 @@
-#include "platform/user_dialogs.h"
 #include "platform/widgets/widget_dialogs.h"
 #include "textcompare/engine/viewer_command_line.h"
 #include "textcompare/window/linquell_entry.h"
 
 #include <QApplication>
 #include <QFile>
+
+#include <optional>
 
 // Entry of the text difference viewer: reads the command line, then shows the window,
 // or with an output switch compares, writes the export and ends without any display.
@@ -19,8 +20,10 @@ int main(int argc, char **argv)
 
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Linquell"));
-    platform::widgets::WidgetDialogs widgetDialogs;
+    // An unattended run shows no box: without widget dialogs every message goes to
+    // standard error.
+    std::optional<platform::widgets::WidgetDialogs> widgetDialogs;
     if (!commandLine.batchMode)
-        platform::installDialogs(&widgetDialogs);
+        widgetDialogs.emplace();
     return textcompare::Main(commandLine);
 }

@@ -13,7 +13,8 @@ class SilentDialogs final : public UserDialogs
 public:
     int messageBox(const QString &prompt, int style, const QString &title) override
     {
-        const QString text = title.isEmpty() ? prompt : title + QStringLiteral(": ") + prompt;
+        QString text = title.isEmpty() ? prompt : title + QStringLiteral(": ") + prompt;
+        text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
         std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
         std::fflush(stderr);
         return automaticAnswer(style);

@@ -94,6 +94,7 @@ void Frm_Linquell::buildControls()
         Cmb_FileCode[side] = new QComboBox(m_client);
         Cmb_FileCode[side]->addItems(FileCodeEntries);
         Cmb_FileCode[side]->setToolTip(codeTips[side]);
+        connect(Cmb_FileCode[side], &QComboBox::currentIndexChanged, this, [this, side] { Cmb_FileCode_Click(side); });
         placeTwips(Cmb_FileCode[side], 5535, side == 0 ? 120 : 525, 1050, 300);
     }
     Lbl_HanteiLine = new QLabel(QStringLiteral("差分調整係数"), m_client);
@@ -357,7 +358,10 @@ void Frm_Linquell::Form_Activate()
     if (CodeListReady)
         return;
     CodeListReady = true;
-    Txt_FilePath[0]->setFocus();
+    if (!Txt_FilePath[0]->text().isEmpty() || !Txt_FilePath[1]->text().isEmpty())
+        runComparison(0);
+    else
+        Txt_FilePath[0]->setFocus();
 }
 
 void Frm_Linquell::Form_KeyDown(int &KeyCode, int)

@@ -1,7 +1,10 @@
 #pragma once
 
 #include "common/instance_slot.h"
+#include "textcompare/editing/difference_export.h"
+#include "textcompare/engine/diff_run.h"
 #include "textcompare/engine/display_table.h"
+#include "textcompare/engine/text_read.h"
 #include "textcompare/window/linquell_settings.h"
 
 #include <QMainWindow>
@@ -56,6 +59,39 @@ public:
     // runs it asks whether to stop it, otherwise whether to close the window. The key is
     // consumed (KeyCode set to 0) whatever the answer.
     void Form_KeyDown(int &KeyCode, int Shift);
+
+    // Reads both texts, compares them and rebuilds DiffDisplayTable and the counts.
+    // nomi not 0 keeps only rows with a state; saiteki not 0 searches the judgement line
+    // count (and shows the one kept in Cmb_HanteiLine); blnMsg reports missing files in
+    // boxes. Returns the number of rows of the table that have a state. Failures are
+    // passed on (common::Failure).
+    int BatDiffList(int nomi, int saiteki, bool blnMsg);
+
+    // Reads the text of one side (0 or 1) as its path box and code list say, and updates
+    // the code lists. Missing files are reported when blnMsg is set, failures always.
+    QString TextRead(int Index, bool blnMsg);
+
+    // A user's change of a code list: when the side has a path and the list now names a
+    // code other than the one the side was last read with (and not the automatic entry),
+    // the side is read again in it and the two files are compared. "BIN" on one side puts
+    // the other on "BIN"; leaving "BIN" takes the other list along.
+    void Cmb_FileCode_Click(int Index);
+
+    // Compares the two files and shows the result in the grid: rows up to LineMax, each
+    // row's colour on columns 1 to 5, the band colour on the line-number columns. A
+    // cancelled run leaves the grid empty.
+    void DiffList(int saiteki);
+
+    // The exports of the display table with the path boxes' texts; the File menu's
+    // options choose the code (CsvHtmlUni), the quoting (CsvDblQuot). With no_same, a
+    // comparison without differences writes nothing. Failures are passed on
+    // (common::Failure) in both modes, so an unattended run can report them; an existing
+    // file then stays as it was.
+    void BatHtmlSave(const QString &fpath, bool batmode, bool no_same);
+    void BatCsvSave(const QString &fpath, const QString &sepa, bool batmode, bool no_same);
+
+    // How each side's reading ended in the last BatDiffList.
+    std::array<SideText, 2> LastReadTexts;
 
     // The window's settings as they stand (controls, check marks and program-wide values).
     LinquellSettings currentSettings() const;
@@ -149,6 +185,12 @@ private:
     void applySettings(const LinquellSettings &settings);
     void placeWindow();
     void layoutGrid();
+    void fillGrid();
+    void runComparison(int saiteki);
+    DiffRunFlags runFlags();
+    TextSides currentSides() const;
+    void applySides(const TextSides &sides);
+    DifferenceExport exportSource();
     common::StoredWindowState storedState() const;
     common::TwipsRect placementTwips() const;
 

@@ -1,0 +1,195 @@
+#include "textcompare/window/frm_linquell.h"
+
+#include "common/saved_error.h"
+#include "platform/flex_grid.h"
+#include "platform/user_dialogs.h"
+#include "textcompare/editing/csv_export.h"
+#include "textcompare/editing/html_export.h"
+#include "textcompare/engine/diff_display.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QLineEdit>
+
+#include <memory>
+
+namespace textcompare {
+
+namespace {
+
+const QString BusyText = QStringLiteral("処理中(ESCで中止)");
+
+void reportFailure(const QString &procedure)
+{
+    platform::dialogs().messageBox(common::SystemErrorText(procedure), platform::MessageStyle::OkOnly, QString());
+}
+
+} // namespace
+
+DiffRunFlags Frm_Linquell::runFlags()
+{
+    return {&CancelFlag, &ProgrsFlag, [] { QCoreApplication::processEvents(); }};
+}
+
+TextSides Frm_Linquell::currentSides() const
+{
+    TextSides sides;
+    for (int side = 0; side < 2; ++side) {
+        sides.paths[side] = Txt_FilePath[side]->text();
+        sides.codeList[side] = Cmb_FileCode[side]->currentIndex();
+    }
+    sides.readCodeIndex = ReadCodeIndex;
+    return sides;
+}
+
+void Frm_Linquell::applySides(const TextSides &sides)
+{
+    ReadCodeIndex = sides.readCodeIndex;
+    // The reading's own changes of the lists are no user choices.
+    CodeListMuted = true;
+    for (int side = 0; side < 2; ++side)
+        Cmb_FileCode[side]->setCurrentIndex(sides.codeList[side]);
+    CodeListMuted = false;
+}
+
+QString Frm_Linquell::TextRead(int Index, bool blnMsg)
+{
+    TextSides sides = currentSides();
+    const SideText text = textcompare::TextRead(sides, Index, {BinJdExt, blnMsg, runFlags()});
+    applySides(sides);
+    return text.text;
+}
+
+int Frm_Linquell::BatDiffList(int nomi, int saiteki, bool blnMsg)
+{
+    try {
+        TextSides sides = currentSides();
+        LastReadTexts = ReadBothTexts(sides, {BinJdExt, blnMsg, runFlags()});
+        applySides(sides);
+
+        DiffDisplayOptions options;
+        options.byPosition = sides.codeList[0] == FileCodeIndex::Bin || sides.codeList[1] == FileCodeIndex::Bin;
+        options.ignoreBlanks = NoSpaceCheck->isChecked();
+        options.ignoreCase = NoULChrCheck->isChecked();
+        options.judgementLineCount = Cmb_HanteiLine->currentText().toInt();
+        options.lenOfRow = LenOfRow;
+        options.colors = Colors;
+        options.bandColumn = Chk_Nomi->isChecked();
+        options.showStates = !sides.paths[0].isEmpty() && !sides.paths[1].isEmpty();
+
+        DiffCounts previous;
+        previous.LineCount1 = LineCount1;
+        previous.LineCount2 = LineCount2;
+        FactorListMuted = saiteki != 0;
+        DiffDisplay display = BuildDiffDisplay(LastReadTexts[0].text, LastReadTexts[1].text, nomi, saiteki, options,
+                                               runFlags(), previous);
+        if (display.searchedFactor > 0)
+            Cmb_HanteiLine->setCurrentText(QString::number(display.searchedFactor));
+        FactorListMuted = false;
+
+        DiffDisplayTable = std::move(display.table);
+        LineCount1 = display.counts.LineCount1;
+        LineCount2 = display.counts.LineCount2;
+        ResultRowCount = display.counts.ResultRowCount;
+        DiffRowCount = display.counts.DiffRowCount;
+        return display.markedRows;
+    } catch (...) {
+        common::SaveErr();
+        FactorListMuted = false;
+        common::RaiseSavedErr();
+    }
+}
+
+void Frm_Linquell::Cmb_FileCode_Click(int Index)
+{
+    if (!CodeListReady || CodeListMuted)
+        return;
+    try {
+        const int other = 1 - Index;
+        const int chosen = Cmb_FileCode[Index]->currentIndex();
+        if (Txt_FilePath[Index]->text().isEmpty() || chosen == ReadCodeIndex[Index] || chosen == FileCodeIndex::Auto)
+            return;
+        ReadCodeIndex[Index] = chosen;
+        if (chosen == FileCodeIndex::Bin) {
+            ReadCodeIndex[other] = FileCodeIndex::Bin;
+            Cmb_FileCode[other]->setCurrentIndex(FileCodeIndex::Bin);
+        } else if (Cmb_FileCode[other]->currentIndex() == FileCodeIndex::Bin) {
+            Cmb_FileCode[other]->setCurrentIndex(chosen);
+        }
+        runComparison(0);
+    } catch (...) {
+        common::SaveErr();
+        reportFailure(QStringLiteral("Cmb_FileCode_Click"));
+    }
+}
+
+void Frm_Linquell::runComparison(int saiteki)
+{
+    CancelFlag = false;
+    ProgrsFlag = true;
+    setStatus(0, BusyText);
+    QCoreApplication::processEvents();
+    DiffList(saiteki);
+    CancelFlag = false;
+    ProgrsFlag = false;
+    setStatus(0, QString());
+}
+
+void Frm_Linquell::DiffList(int saiteki)
+{
+    try {
+        GridInit();
+        BatDiffList(Chk_Nomi->isChecked() ? 1 : 0, saiteki, true);
+        if (CancelFlag) {
+            GridInit();
+            return;
+        }
+        if (DiffDisplayTable.lastRow() > LineMax)
+            DiffDisplayTable.resize(LineMax + 1);
+        fillGrid();
+    } catch (...) {
+        common::SaveErr();
+        GridInit();
+        reportFailure(QStringLiteral("DiffList"));
+    }
+}
+
+void Frm_Linquell::fillGrid()
+{
+    platform::FlexGrid &grid = *Grd_Compare;
+    const DisplayTable &table = DiffDisplayTable;
+    grid.setRedraw(false);
+    grid.setRows(std::max(2, table.lastRow() + 1));
+    for (int row = 1; row <= table.lastRow(); ++row) {
+        const DisplayTable::Row &cells = table.row(row);
+        grid.setRowTexts(row, QStringList(cells.begin(), cells.begin() + DisplayTable::RowColor));
+        if (!cells[DisplayTable::RowColor].isEmpty())
+            grid.setRangeBackColor(row, 1, row, 5, cells[DisplayTable::RowColor].toUInt());
+        if (!cells[DisplayTable::BandColor].isEmpty()) {
+            const quint32 band = cells[DisplayTable::BandColor].toUInt();
+            grid.setRangeBackColor(row, DisplayTable::Line1, row, DisplayTable::Line1, band);
+            grid.setRangeBackColor(row, DisplayTable::Line2, row, DisplayTable::Line2, band);
+        }
+    }
+    grid.setRedraw(true);
+}
+
+DifferenceExport Frm_Linquell::exportSource()
+{
+    auto pump = std::make_shared<EventPump>(runFlags());
+    return {DiffDisplayTable, {Txt_FilePath[0]->text(), Txt_FilePath[1]->text()}, DiffRowCount, [pump] { pump->tick(); }};
+}
+
+void Frm_Linquell::BatHtmlSave(const QString &fpath, bool, bool no_same)
+{
+    textcompare::BatHtmlSave(exportSource(), CsvHtmlUni->isChecked(), fpath, no_same);
+}
+
+void Frm_Linquell::BatCsvSave(const QString &fpath, const QString &sepa, bool, bool no_same)
+{
+    textcompare::BatCsvSave(exportSource(), CsvHtmlUni->isChecked(), CsvDblQuot->isChecked(), fpath, sepa, no_same);
+}
+
+} // namespace textcompare

@@ -1,0 +1,199 @@
+#include "textcompare/window/frm_linquell.h"
+
+#include "common/saved_error.h"
+#include "platform/flex_grid.h"
+#include "platform/profile.h"
+#include "platform/testing/print_to.h"
+#include "platform/testing/scripted_dialogs.h"
+#include "platform/testing/temporary_folder.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QLineEdit>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace textcompare {
+namespace {
+
+using platform::testing::ScriptedDialogs;
+using platform::testing::TemporaryFolder;
+
+// A window in a program folder of its own, with two text files to compare.
+class FrmLinquellCompareTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        qputenv("DIRGLEAM_SUITE_FOLDER", m_folder.path().toUtf8());
+        const QString ini = m_folder.filePath(QCoreApplication::applicationName() + ".ini");
+        platform::writeProfileString("MUTEX", "ExeMutex",
+                                     QStringLiteral("c%1x%2").arg(QCoreApplication::applicationPid())
+                                         .arg(QDateTime::currentMSecsSinceEpoch()),
+                                     ini);
+        platform::writeProfileString("ETC", "Editor", "vi %F%", ini);
+        m_window = std::make_unique<Frm_Linquell>();
+    }
+    void TearDown() override
+    {
+        m_window->Form_Unload();
+        m_window.reset();
+        qunsetenv("DIRGLEAM_SUITE_FOLDER");
+    }
+    void setPaths(const QString &path0, const QString &path1)
+    {
+        m_window->Txt_FilePath[0]->setText(path0);
+        m_window->Txt_FilePath[1]->setText(path1);
+    }
+    QStringList gridRow(int row) const
+    {
+        QStringList cells;
+        for (int col = 0; col < 6; ++col)
+            cells.append(m_window->Grd_Compare->textMatrix(row, col));
+        return cells;
+    }
+
+    TemporaryFolder m_folder;
+    ScriptedDialogs m_dialogs;
+    std::unique_ptr<Frm_Linquell> m_window;
+    QString m_file1 = m_folder.writeFile("a.txt", "one\ntwo\nthree\n");
+    QString m_file2 = m_folder.writeFile("b.txt", "one\n2\nthree\nfour\n");
+};
+
+TEST_F(FrmLinquellCompareTest, FirstActivationComparesTheGivenFiles)
+{
+    setPaths(m_file1, m_file2);
+    m_window->Chk_Nomi->setChecked(true);
+    m_window->Form_Activate();
+    EXPECT_TRUE(m_window->CodeListReady);
+    EXPECT_FALSE(m_window->ProgrsFlag);
+    EXPECT_EQ(m_window->statusText(0), "");
+
+    const platform::FlexGrid &grid = *m_window->Grd_Compare;
+    ASSERT_EQ(grid.rows(), 3);
+    EXPECT_EQ(gridRow(1), (QStringList{"1", "変更", "2", "two", "2", "2"}));
+    EXPECT_EQ(gridRow(2), (QStringList{"2", "追加", "", "", "four", "4"}));
+    EXPECT_EQ(grid.backColorAt(1, 3), 0xFFFFBBu);
+    EXPECT_EQ(grid.backColorAt(2, 1), 0xBBBBFFu);
+    EXPECT_EQ(grid.backColorAt(1, 0), 0u) << "the number column keeps its look";
+    EXPECT_EQ(grid.backColorAt(1, 2), 0x0000FFu) << "first band on the line numbers";
+    EXPECT_EQ(grid.backColorAt(2, 5), 0xFF0000u) << "second block, second band";
+    EXPECT_EQ(m_window->DiffRowCount, 2);
+    EXPECT_EQ(m_window->ResultRowCount, 4);
+    EXPECT_EQ(m_window->LineCount1, 3);
+    EXPECT_EQ(m_window->LineCount2, 4);
+    EXPECT_EQ(m_window->Cmb_FileCode[0]->currentText(), "SJIS");
+    EXPECT_TRUE(m_dialogs.shown().isEmpty());
+}
+
+TEST_F(FrmLinquellCompareTest, WithoutPathsTheActivationComparesNothing)
+{
+    m_window->Form_Activate();
+    EXPECT_TRUE(m_window->CodeListReady);
+    EXPECT_EQ(m_window->Grd_Compare->rows(), 2);
+    EXPECT_EQ(m_window->Cmb_FileCode[0]->currentIndex(), 0);
+}
+
+TEST_F(FrmLinquellCompareTest, MissingFileIsReportedAndComparedAsEmpty)
+{
+    setPaths(m_file1, m_folder.filePath("gone.txt"));
+    m_window->Form_Activate();
+    ASSERT_EQ(m_dialogs.shown().size(), 1);
+    EXPECT_TRUE(m_dialogs.shown()[0].prompt.startsWith("ファイルが存在しません。"));
+    EXPECT_EQ(m_window->LastReadTexts[1].outcome, ReadOutcome::NotFound);
+    EXPECT_EQ(gridRow(3), (QStringList{"3", "削除", "3", "three", "", ""}));
+}
+
+TEST_F(FrmLinquellCompareTest, CodeListChoicesRereadAndCompare)
+{
+    setPaths(m_file1, m_file2);
+    m_window->Cmb_FileCode[1]->setCurrentIndex(FileCodeIndex::Bin);
+    EXPECT_EQ(m_window->Grd_Compare->rows(), 2) << "before the first activation a list starts nothing";
+
+    m_window->Form_Activate();
+    EXPECT_EQ(m_window->Cmb_FileCode[0]->currentIndex(), FileCodeIndex::Bin) << "both sides are dumped";
+    EXPECT_EQ(gridRow(1)[3], "6F6E650A74776F0A74687265650A");
+
+    m_window->Cmb_FileCode[0]->setCurrentIndex(FileCodeIndex::Utf8);
+    EXPECT_EQ(m_window->Cmb_FileCode[1]->currentIndex(), FileCodeIndex::Utf8) << "leaving BIN takes the other along";
+    EXPECT_EQ(m_window->ReadCodeIndex, (std::array<int, 2>{FileCodeIndex::Utf8, FileCodeIndex::Utf8}));
+    EXPECT_EQ(gridRow(1), (QStringList{"1", "", "1", "one", "one", "1"}));
+
+    m_window->Cmb_FileCode[1]->setCurrentIndex(FileCodeIndex::Auto);
+    EXPECT_EQ(m_window->ReadCodeIndex[1], FileCodeIndex::Utf8) << "the automatic entry waits for the next comparison";
+
+    m_window->Cmb_FileCode[1]->setCurrentIndex(FileCodeIndex::Bin);
+    EXPECT_EQ(m_window->Cmb_FileCode[0]->currentIndex(), FileCodeIndex::Bin);
+    EXPECT_EQ(gridRow(1)[4], "6F6E650A320A74687265650A666F75720A");
+    EXPECT_TRUE(m_dialogs.shown().isEmpty());
+}
+
+TEST_F(FrmLinquellCompareTest, AutomaticFactorIsShownInTheList)
+{
+    setPaths(m_folder.writeFile("c.txt", "A\nB\nC\nD\nY\n"), m_folder.writeFile("d.txt", "D\nE\nF\nG\nZ\n"));
+    m_window->Cmb_HanteiLine->setCurrentText("1");
+    EXPECT_EQ(m_window->BatDiffList(0, 0, true), 7);
+    EXPECT_EQ(m_window->BatDiffList(0, 1, true), 5) << "the side-by-side layout of counts 10 to 2";
+    EXPECT_EQ(m_window->Cmb_HanteiLine->currentText(), "2");
+    EXPECT_FALSE(m_window->FactorListMuted);
+}
+
+TEST_F(FrmLinquellCompareTest, SettingsOfTheMenusSteerTheComparison)
+{
+    setPaths(m_folder.writeFile("e.txt", "a b\nCase\n"), m_folder.writeFile("f.txt", "ab\ncase\n"));
+    m_window->NoSpaceCheck->setChecked(true);
+    m_window->NoULChrCheck->setChecked(false);
+    EXPECT_EQ(m_window->BatDiffList(0, 0, true), 1);
+    m_window->NoULChrCheck->setChecked(true);
+    EXPECT_EQ(m_window->BatDiffList(0, 0, true), 0);
+    m_window->NoSpaceCheck->setChecked(false);
+    EXPECT_EQ(m_window->BatDiffList(0, 0, true), 1);
+
+    setPaths(m_folder.writeFile("g.txt", "abcdefgh\n"), m_folder.writeFile("h.txt", "abcdefXY\n"));
+    m_window->LenOfRow = 4;
+    EXPECT_EQ(m_window->BatDiffList(0, 0, true), 1);
+    EXPECT_EQ(m_window->LineCount1, 2);
+    EXPECT_EQ(m_window->DiffDisplayTable.cell(2, DisplayTable::Text2), "efXY");
+}
+
+TEST_F(FrmLinquellCompareTest, TheGridShowsAtMostLineMaxRows)
+{
+    setPaths(m_file1, m_file2);
+    m_window->LineMax = 2;
+    m_window->DiffList(0);
+    EXPECT_EQ(m_window->Grd_Compare->rows(), 3);
+    EXPECT_EQ(m_window->DiffDisplayTable.lastRow(), 2) << "exports write what the grid shows";
+}
+
+TEST_F(FrmLinquellCompareTest, ExportsWriteTheDisplayTable)
+{
+    setPaths(m_file1, m_file2);
+    m_window->BatDiffList(1, 0, true);
+    const QString csv = m_folder.filePath("out/d.csv");
+    m_window->BatCsvSave(csv, ";", false, false);
+    EXPECT_EQ(TemporaryFolder::readFile(csv), QByteArray(m_file1.toUtf8() + "\r\n" + m_file2.toUtf8() + "\r\n"
+                                                         ";\x8F\xF3\x91\xD4;\x8D\x73No.;\x83t\x83@\x83\x43\x83\x8B\x82P;"
+                                                         "\x83t\x83@\x83\x43\x83\x8B\x82Q;\x8D\x73No.\r\n"
+                                                         "1;\x95\xCF\x8D\x58;2;\"two\";\"2\";2\r\n"
+                                                         "2;\x92\xC7\x89\xC1;;\"\";\"four\";4\r\n"));
+
+    m_window->CsvHtmlUni->setChecked(true);
+    const QString html = m_folder.filePath("d.html");
+    m_window->BatHtmlSave(html, false, true);
+    EXPECT_TRUE(TemporaryFolder::readFile(html).startsWith(QByteArray("\xFF\xFE<\0h\0t\0m\0l\0>\0", 14)));
+
+    m_window->BatDiffList(0, 0, true);
+    m_window->Txt_FilePath[1]->setText(m_file1);
+    m_window->BatDiffList(0, 0, true);
+    const QString none = m_folder.filePath("none.html");
+    m_window->BatHtmlSave(none, true, true);
+    EXPECT_FALSE(QFile::exists(none)) << "no difference, nothing written";
+}
+
+} // namespace
+} // namespace textcompare
