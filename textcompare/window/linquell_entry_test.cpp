@@ -1,0 +1,271 @@
+#include "platform/code_page.h"
+#include "platform/profile.h"
+#include "platform/testing/print_to.h"
+#include "platform/testing/temporary_folder.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QFile>
+#include <QProcess>
+
+#include <gtest/gtest.h>
+
+namespace textcompare {
+namespace {
+
+using platform::testing::TemporaryFolder;
+
+struct RunResult
+{
+    int exitCode = -1;
+    QString standardError;
+};
+
+// Unattended runs of the built viewer, each in a program folder of its own and with no
+// display at all.
+class LinquellBatchTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        store("MUTEX", "ExeMutex",
+              QStringLiteral("b%1x%2").arg(QCoreApplication::applicationPid()).arg(QDateTime::currentMSecsSinceEpoch()));
+        store("ETC", "Editor", "vi %F%");
+    }
+
+    RunResult run(const QStringList &arguments)
+    {
+        QProcess process;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("DIRGLEAM_SUITE_FOLDER", m_folder.path());
+        environment.remove("DISPLAY");
+        environment.remove("WAYLAND_DISPLAY");
+        environment.remove("QT_QPA_PLATFORM");
+        process.setProcessEnvironment(environment);
+        process.setWorkingDirectory(m_folder.path());
+        process.start(platform::testing::builtProgramsFolder() + "/Linquell", arguments);
+        EXPECT_TRUE(process.waitForFinished(60000));
+        RunResult result;
+        result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+        result.standardError = QString::fromLocal8Bit(process.readAllStandardError());
+        return result;
+    }
+
+    void store(const char *section, const char *key, const QString &value)
+    {
+        ASSERT_TRUE(platform::writeProfileString(section, key, value, m_ini));
+    }
+    QString write(const QString &name, const QString &text)
+    {
+        return m_folder.writeFile(name, platform::encodeText(platform::CodePage::Cp932, text).bytes);
+    }
+    QByteArray read(const QString &name) const { return TemporaryFolder::readFile(m_folder.filePath(name)); }
+    static QByteArray cp932(const QString &text) { return platform::encodeText(platform::CodePage::Cp932, text).bytes; }
+
+    TemporaryFolder m_folder;
+    QString m_ini = m_folder.filePath("Linquell.ini");
+};
+
+const QString CsvHeader = ",状態,行No.,ファイル１,ファイル２,行No.\r\n";
+
+TEST_F(LinquellBatchTest, HtmlPageWithoutADisplay)
+{
+    const QString a = write("a & b.txt", "同じ行\r\n古い行\r\n<end>\r\n");
+    const QString b = write("b.txt", "同じ行\r\n新しい行\r\n<end>\r\n追加 行\r\n");
+    const RunResult result = run({a, b, "-Hout/sub/diff.html"});
+    EXPECT_EQ(result.exitCode, 0) << result.standardError.toStdString();
+    const QString expected
+        = "<html>\r\n<head>\r\n<meta http-equiv=\"Content-Language\" content=\"ja\">\r\n"
+          "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=shift_jis\">\r\n"
+          "<title>Linquell</title>\r\n</head>\r\n<body>\r\n<basefont size=\"2\">\r\n"
+        + a.toHtmlEscaped().replace("&quot;", "\"") + "<br>\r\n" + b + "<br>\r\n"
+        + "<table border=\"1\" cellspacing=\"0\" style=\"table-layout:fixed;font-size:13px;\">\r\n"
+          "<tr bgcolor=\"#FFFFFF\"><td align=\"center\" width=\"50\">No.</td><td align=\"center\" width=\"50\">状態</td>"
+          "<td align=\"center\" width=\"50\">行No.</td><td align=\"center\" width=\"385\">ファイル１</td>"
+          "<td align=\"center\" width=\"385\">ファイル２</td><td align=\"center\" width=\"50\">行No.</td></tr>\r\n"
+          "<tr bgcolor=\"#FFFFFF\"><td align=\"right\">1</td><td align=\"center\">&nbsp;</td><td align=\"right\">1</td>"
+          "<td align=\"left\">同じ行</td><td align=\"left\">同じ行</td><td align=\"right\">1</td></tr>\r\n"
+          "<tr bgcolor=\"#BBFFFF\"><td align=\"right\">2</td><td align=\"center\">変更</td><td align=\"right\">2</td>"
+          "<td align=\"left\">古い行</td><td align=\"left\">新しい行</td><td align=\"right\">2</td></tr>\r\n"
+          "<tr bgcolor=\"#FFFFFF\"><td align=\"right\">3</td><td align=\"center\">&nbsp;</td><td align=\"right\">3</td>"
+          "<td align=\"left\">&lt;end&gt;</td><td align=\"left\">&lt;end&gt;</td><td align=\"right\">3</td></tr>\r\n"
+          "<tr bgcolor=\"#FFBBBB\"><td align=\"right\">4</td><td align=\"center\">追加</td>"
+          "<td align=\"right\">&nbsp;</td><td align=\"left\">&nbsp;</td><td align=\"left\">追加 行</td>"
+          "<td align=\"right\">4</td></tr>\r\n"
+          "</table>\r\n</body>\r\n</html>\r\n";
+    EXPECT_EQ(read("out/sub/diff.html"), cp932(expected));
+}
+
+TEST_F(LinquellBatchTest, CsvSeparatorsAndDifferencesOnly)
+{
+    const QString a = write("a.txt", "x\r\ny\r\nz\r\n");
+    const QString b = write("b.txt", "x\r\nY\"\r\nz\r\n");
+    const QByteArray paths = cp932(a + "\r\n" + b + "\r\n");
+    const struct
+    {
+        const char *name;
+        QStringList switches;
+        QString separator;
+        QString rows;
+    } cases[] = {
+        {"comma", {"-Cd.csv"}, ",", "1,,1,\"x\",\"x\",1\r\n2,変更,2,\"y\",\"Y\"\"\",2\r\n3,,3,\"z\",\"z\",3\r\n"},
+        {"semicolon, differences only", {"-n", "-Cd.csv", "-s;"}, ";", "1;変更;2;\"y\";\"Y\"\"\";2\r\n"},
+        {"TAB", {"-STAB", "-N", "-Cd.csv"}, "\t", "1\t変更\t2\t\"y\"\t\"Y\"\"\"\t2\r\n"},
+        {"the last output switch wins", {"-Hd.html", "-N", "-Cd.csv", "-S"}, "", "1変更2\"y\"\"Y\"\"\"2\r\n"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        QFile::remove(m_folder.filePath("d.csv"));
+        const RunResult result = run(QStringList{a, b} + c.switches);
+        EXPECT_EQ(result.exitCode, 0) << result.standardError.toStdString();
+        QString header = CsvHeader;
+        header.replace(u',', c.separator);
+        EXPECT_EQ(read("d.csv"), paths + cp932(header + c.rows));
+    }
+    EXPECT_FALSE(QFile::exists(m_folder.filePath("d.html")));
+}
+
+TEST_F(LinquellBatchTest, StoredOptionsChangeTheBytes)
+{
+    const QString a = write("a.txt", "tab\there\r\nsame\r\n");
+    const QString b = write("b.txt", "tabhere\r\nsame\r\n");
+    store("CSV", "CsvDblQuot", "False");
+    RunResult result = run({a, b, "-Cd.csv"});
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(read("d.csv"), cp932(a + "\r\n" + b + "\r\n" + CsvHeader + "1,,1,tab\there,tabhere,1\r\n2,,2,same,same,2\r\n"))
+        << "blanks are ignored by default, fields unquoted";
+
+    store("DSP", "NoSpCheck", "False");
+    store("CSV", "CsvHtmlUni", "True");
+    store("DSP", "DIFFCUPD", "123456");
+    result = run({a, b, "-Cd.csv", "-N"});
+    EXPECT_EQ(result.exitCode, 0);
+    const QString text = a + "\r\n" + b + "\r\n" + CsvHeader + "1,変更,1,tab\there,tabhere,1\r\n";
+    QByteArray utf16("\xFF\xFE", 2);
+    for (const QChar c : text) {
+        utf16.append(char(c.unicode() & 0xFF));
+        utf16.append(char(c.unicode() >> 8));
+    }
+    EXPECT_EQ(read("d.csv"), utf16);
+
+    result = run({a, b, "-Hd.html", "-N"});
+    EXPECT_EQ(result.exitCode, 0);
+    const QByteArray page = read("d.html");
+    EXPECT_TRUE(page.startsWith(QByteArray("\xFF\xFE<\0", 4)));
+    EXPECT_TRUE(page.contains(QByteArray("c\0h\0a\0r\0s\0e\0t\0=\0u\0n\0i\0c\0o\0d\0e\0", 30)));
+    EXPECT_TRUE(page.contains(QByteArray("#\0" "5\0" "6\0" "3\0" "4\0" "1\0" "2\0", 14))) << "the stored colour, as RGB";
+
+    EXPECT_EQ(platform::readProfileString("DSP", "NoSpCheck", "", m_ini), "False");
+    EXPECT_EQ(platform::readProfileString("DSP", "Nomi", "<none>", m_ini), "<none>") << "a batch run writes no settings";
+}
+
+TEST_F(LinquellBatchTest, NoDifferenceWritesNothingWithX)
+{
+    const QString a = write("a.txt", "same\r\n");
+    const QString b = m_folder.writeFile("b.txt", "same\n"); // other line ends, same lines
+    RunResult result = run({a, b, "-X", "-Hd.html"});
+    EXPECT_EQ(result.exitCode, 0) << result.standardError.toStdString();
+    EXPECT_FALSE(QFile::exists(m_folder.filePath("d.html")));
+    result = run({a, b, "-Hd.html"});
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_TRUE(QFile::exists(m_folder.filePath("d.html")));
+
+    const QString c = write("c.txt", "other\r\n");
+    result = run({a, c, "-Xyz", "-Ce.csv"});
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(read("e.csv"), cp932(a + "\r\n" + c + "\r\n" + CsvHeader + "1,変更,1,\"same\",\"other\",1\r\n"));
+}
+
+TEST_F(LinquellBatchTest, EmptyPathsCompareAsEmptyTexts)
+{
+    const QString b = write("b.txt", "one\r\ntwo\r\n");
+    const RunResult result = run({"", b, "-Cd.csv"});
+    EXPECT_EQ(result.exitCode, 0) << result.standardError.toStdString();
+    EXPECT_EQ(read("d.csv"), cp932("\r\n" + b + "\r\n" + CsvHeader + "1,,,\"\",\"one\",1\r\n2,,,\"\",\"two\",2\r\n"))
+        << "with one path empty no row shows a state";
+}
+
+TEST_F(LinquellBatchTest, CodesJudgedOrChosen)
+{
+    const QString text = "日本語の行\r\n半角ｶﾅ\r\n";
+    const QString euc = m_folder.writeFile("euc.txt", platform::encodeText(platform::CodePage::EucJp, text).bytes);
+    const QString utf8 = m_folder.writeFile("utf8.txt", text.toUtf8());
+    RunResult result = run({euc, utf8, "-X", "-Hd.html"});
+    EXPECT_EQ(result.exitCode, 0) << result.standardError.toStdString();
+    EXPECT_FALSE(QFile::exists(m_folder.filePath("d.html"))) << "the same text in two codes";
+
+    result = run({euc, utf8, "-M1BIN", "-N", "-Cd.csv"});
+    EXPECT_EQ(result.exitCode, 0);
+    const QByteArray dump = read("d.csv");
+    EXPECT_TRUE(dump.contains("1,\x95\xCF\x8D\x58,1,\"C6FC")) << dump.toStdString();
+    EXPECT_TRUE(dump.contains("\"E697A5")) << "both sides are dumped";
+
+    result = run({euc, utf8, "-m1euc", "-M2utf8", "-X", "-Cd2.csv"});
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_FALSE(QFile::exists(m_folder.filePath("d2.csv")));
+
+    result = run({euc, utf8, "-M2UTF-8", "-Cd3.csv"});
+    EXPECT_NE(result.exitCode, 0);
+    EXPECT_TRUE(result.standardError.contains("システムエラー : Main\n文字コード名が正しくありません。 -M2UTF-8"))
+        << result.standardError.toStdString();
+    EXPECT_FALSE(QFile::exists(m_folder.filePath("d3.csv")));
+
+    result = run({euc, utf8, "-M2SJIS", "-Cd4.csv"});
+    EXPECT_NE(result.exitCode, 0) << "UTF-8 bytes that are no Shift-JIS";
+    EXPECT_TRUE(result.standardError.contains("システムエラー : TextRead\nSJIS として読めないデータがあります。"))
+        << result.standardError.toStdString();
+    EXPECT_FALSE(QFile::exists(m_folder.filePath("d4.csv")));
+}
+
+TEST_F(LinquellBatchTest, AutomaticJudgementLineCount)
+{
+    const QString a = write("a.txt", "A\r\nB\r\nC\r\nD\r\nY\r\n");
+    const QString b = write("b.txt", "D\r\nE\r\nF\r\nG\r\nZ\r\n");
+    store("DSP", "HanteiLine", "1");
+    RunResult result = run({a, b, "-N", "-Cd.csv"});
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(read("d.csv").count("\r\n"), 3 + 7);
+    result = run({a, b, "-N", "-K", "-Cd.csv"});
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(read("d.csv").count("\r\n"), 3 + 5) << "the count of 2 lays the block out side by side";
+    EXPECT_EQ(platform::readProfileString("DSP", "HanteiLine", "", m_ini), "1");
+}
+
+TEST_F(LinquellBatchTest, WrapWidthFromTheSettings)
+{
+    const QString a = write("a.txt", "0123456789AB\r\n");
+    const QString b = write("b.txt", "0123456789XY\r\n");
+    store("DSP", "LenOfRow", "10");
+    const RunResult result = run({a, b, "-N", "-S|", "-Cd.csv"});
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(read("d.csv"), cp932(a + "\r\n" + b + "\r\n|状態|行No.|ファイル１|ファイル２|行No.\r\n1|変更|2|\"AB\"|\"XY\"|2\r\n"));
+}
+
+TEST_F(LinquellBatchTest, FailuresEndWithAMessageAndNoFile)
+{
+    const QString a = write("a.txt", "a\r\n");
+    const QString missing = m_folder.filePath("missing.txt");
+    RunResult result = run({a, missing, "-Hd.html"});
+    EXPECT_NE(result.exitCode, 0);
+    EXPECT_TRUE(result.standardError.contains("ファイルが存在しません。　\n")) << result.standardError.toStdString();
+    EXPECT_TRUE(result.standardError.contains(missing));
+    EXPECT_FALSE(QFile::exists(m_folder.filePath("d.html")));
+
+    result = run({"ftp://host/a.txt", a, "-Hd.html"});
+    EXPECT_NE(result.exitCode, 0);
+    EXPECT_TRUE(result.standardError.contains("ＵＲＬが存在しません。")) << result.standardError.toStdString();
+
+    m_folder.writeFile("plain", "a file");
+    result = run({a, a, "-Hplain/d.html"});
+    EXPECT_NE(result.exitCode, 0);
+    EXPECT_TRUE(result.standardError.contains("システムエラー : CreateFolder\n")) << result.standardError.toStdString();
+    EXPECT_TRUE(result.standardError.contains("システムエラー : Main\n"));
+
+    m_folder.writeFile("keep.csv", "old");
+    result = run({a, missing, "-Ckeep.csv"});
+    EXPECT_NE(result.exitCode, 0);
+    EXPECT_EQ(read("keep.csv"), "old");
+}
+
+} // namespace
+} // namespace textcompare
