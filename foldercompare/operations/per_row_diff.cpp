@@ -1,0 +1,141 @@
+#include "foldercompare/operations/per_row_diff.h"
+
+#include "common/common_module.h"
+#include "common/saved_error.h"
+#include "platform/flex_grid.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QProcess>
+
+namespace foldercompare {
+
+namespace {
+
+const QString FtpScheme = QStringLiteral("ftp://");
+constexpr int WaitSliceMilliseconds = 100;
+constexpr qint32 ViewerFailure = 9998;
+
+QString rowDigits(int row)
+{
+    return QStringLiteral("%1").arg(row, 8, 10, QLatin1Char('0'));
+}
+
+// The report's file name without its last extension, and that extension.
+std::pair<QString, QString> baseAndExtension(const QString &reportPath)
+{
+    const QString name = QFileInfo(reportPath).fileName();
+    const qsizetype dot = name.lastIndexOf(u'.');
+    if (dot < 0)
+        return {name, QString()};
+    return {name.left(dot), name.mid(dot + 1)};
+}
+
+[[noreturn]] void fail(const QString &description)
+{
+    throw common::Failure(ViewerFailure, QStringLiteral("Dirgleam"), description);
+}
+
+} // namespace
+
+QString DiffPageFolder(const QString &reportPath)
+{
+    return QFileInfo(reportPath).path() + u'/' + baseAndExtension(reportPath).first + QStringLiteral(".dir");
+}
+
+QString PerRowFilePath(const QString &reportPath, int row)
+{
+    return DiffPageFolder(reportPath) + u'/' + rowDigits(row) + u'.' + baseAndExtension(reportPath).second;
+}
+
+QString PerRowLinkName(const QString &reportPath, int row)
+{
+    const auto [base, extension] = baseAndExtension(reportPath);
+    return base + QStringLiteral(".dir/") + rowDigits(row) + u'.' + extension;
+}
+
+QStringList PerRowOptions(ReportKind kind, const QString &perRowFile, bool differencesOnly, bool automaticFactor,
+                          const QString &separator)
+{
+    const QString kindSwitch = kind == ReportKind::Html  ? QStringLiteral("-H")
+                               : kind == ReportKind::Csv ? QStringLiteral("-C")
+                                                         : QStringLiteral("-E");
+    QStringList options{kindSwitch + perRowFile};
+    if (differencesOnly)
+        options.append(QStringLiteral("-N"));
+    if (automaticFactor)
+        options.append(QStringLiteral("-K"));
+    if (kind == ReportKind::Csv) {
+        if (separator == u"\t")
+            options.append(QStringLiteral("-STAB"));
+        else if (separator != u",")
+            options.append(QStringLiteral("-S") + separator);
+    }
+    return options;
+}
+
+bool IsPerRowEligible(const platform::FlexGrid &grid, int row)
+{
+    const QString status = grid.textMatrix(row, 1);
+    return row >= 1 && !status.isEmpty() && status != u"日時" && !grid.textMatrix(row, 4).endsWith(u'/');
+}
+
+QString PerRowSideFile(const PerRowDiffSource &source, int row, int side)
+{
+    if (source.grid.textMatrix(row, 2 + side).isEmpty())
+        return {};
+    const QString relative = source.grid.textMatrix(row, 4);
+    const QString &root = source.sideRoot[size_t(side)];
+    if (relative.isEmpty())
+        return root;
+    const QString &folderPath = source.folderPath[size_t(side)];
+    if (!folderPath.startsWith(FtpScheme)) {
+        QString base = root;
+        if (QFileInfo(base).isFile())
+            base = QFileInfo(base).path();
+        if (base.endsWith(u'/'))
+            base.chop(1);
+        return base + u'/' + relative;
+    }
+    // Only the path after the scheme is tidied, so a name that holds ":" keeps its "/".
+    QString path = folderPath.mid(FtpScheme.size()) + u'/' + relative;
+    while (path.contains(QStringLiteral("//")))
+        path.replace(QStringLiteral("//"), QStringLiteral("/"));
+    return FtpScheme + path;
+}
+
+void TxtDifAuto_File(const PerRowDiffSource &source, int row, const QStringList &options)
+{
+    try {
+        QProcess viewer;
+        viewer.start(source.viewerExePath,
+                     QStringList{PerRowSideFile(source, row, 0), PerRowSideFile(source, row, 1)} + options);
+        if (!viewer.waitForStarted())
+            fail(QStringLiteral("テキスト差分表示ツールを起動できません。 ") + source.viewerExePath + QStringLiteral(" (")
+                 + viewer.errorString() + u')');
+        while (!viewer.waitForFinished(WaitSliceMilliseconds))
+            QCoreApplication::processEvents();
+        if (viewer.exitStatus() != QProcess::NormalExit || viewer.exitCode() != 0) {
+            const QString message = QString::fromLocal8Bit(viewer.readAllStandardError()).trimmed();
+            fail(QStringLiteral("テキスト差分ファイルを書けませんでした。 ") + options.value(0).mid(2)
+                 + (message.isEmpty() ? QString() : QStringLiteral("\r\n") + message));
+        }
+    } catch (...) {
+        common::SaveErr();
+        common::ReportSavedErr(QStringLiteral("TxtDifAuto_File"));
+    }
+}
+
+void RunPerRowDiffs(const PerRowDiffSource &source, ReportKind kind, const QString &reportPath,
+                    bool differencesOnly, bool automaticFactor, const QString &separator)
+{
+    for (int row = 1; row < source.grid.rows(); ++row) {
+        if (IsPerRowEligible(source.grid, row))
+            TxtDifAuto_File(source, row,
+                            PerRowOptions(kind, PerRowFilePath(reportPath, row), differencesOnly, automaticFactor,
+                                          separator));
+        QCoreApplication::processEvents();
+    }
+}
+
+} // namespace foldercompare
