@@ -83,12 +83,16 @@ public:
     void DiffList(int saiteki);
 
     // The exports of the display table with the path boxes' texts; the File menu's
-    // options choose the code (CsvHtmlUni), the quoting (CsvDblQuot). With no_same, a
+    // options choose the code (CsvHtmlUni) and the quoting (CsvDblQuot). With no_same, a
     // comparison without differences writes nothing. Failures are passed on
-    // (common::Failure) in both modes, so an unattended run can report them; an existing
-    // file then stays as it was.
+    // (common::Failure) whether the run is unattended (batmode) or not, so that an
+    // unattended run can report them; an existing file then stays as it was.
     void BatHtmlSave(const QString &fpath, bool batmode, bool no_same);
     void BatCsvSave(const QString &fpath, const QString &sepa, bool batmode, bool no_same);
+    // The workbook, with conditional formats when XlsFormatCnd is checked; true when it
+    // was saved. A failure is passed on as it is in an unattended run (batmode), as the
+    // write failure 9998 otherwise.
+    bool BatExcelSave(const QString &fpath, bool batmode, bool no_same);
 
     // How each side's reading ended in the last BatDiffList.
     std::array<SideText, 2> LastReadTexts;

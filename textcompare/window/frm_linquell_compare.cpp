@@ -4,6 +4,7 @@
 #include "platform/flex_grid.h"
 #include "platform/user_dialogs.h"
 #include "textcompare/editing/csv_export.h"
+#include "textcompare/editing/excel_export.h"
 #include "textcompare/editing/html_export.h"
 #include "textcompare/engine/diff_display.h"
 
@@ -190,6 +191,11 @@ void Frm_Linquell::BatHtmlSave(const QString &fpath, bool, bool no_same)
 void Frm_Linquell::BatCsvSave(const QString &fpath, const QString &sepa, bool, bool no_same)
 {
     textcompare::BatCsvSave(exportSource(), CsvHtmlUni->isChecked(), CsvDblQuot->isChecked(), fpath, sepa, no_same);
+}
+
+bool Frm_Linquell::BatExcelSave(const QString &fpath, bool batmode, bool no_same)
+{
+    return textcompare::BatExcelSave(exportSource(), XlsFormatCnd->isChecked(), Colors, fpath, batmode, no_same);
 }
 
 } // namespace textcompare

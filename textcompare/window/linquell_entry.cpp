@@ -53,7 +53,8 @@ int runUnattended(Frm_Linquell &window, const ViewerCommandLine &line)
     }
     switch (line.outputKind) {
     case OutputKind::Excel:
-        throw common::Failure(9999, QStringLiteral("Linquell"), QStringLiteral("エクセル形式の出力はまだできません。"));
+        window.BatExcelSave(line.outputPath, true, line.noSame);
+        break;
     case OutputKind::Csv:
         window.BatCsvSave(line.outputPath, line.csvSeparator, true, line.noSame);
         break;

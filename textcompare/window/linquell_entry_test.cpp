@@ -2,10 +2,13 @@
 #include "platform/profile.h"
 #include "platform/testing/print_to.h"
 #include "platform/testing/temporary_folder.h"
+#include "platform/testing/workbook_read_back.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonObject>
 #include <QProcess>
 
 #include <gtest/gtest.h>
@@ -239,6 +242,43 @@ TEST_F(LinquellBatchTest, WrapWidthFromTheSettings)
     const RunResult result = run({a, b, "-N", "-S|", "-Cd.csv"});
     EXPECT_EQ(result.exitCode, 0);
     EXPECT_EQ(read("d.csv"), cp932(a + "\r\n" + b + "\r\n|状態|行No.|ファイル１|ファイル２|行No.\r\n1|変更|2|\"AB\"|\"XY\"|2\r\n"));
+}
+
+TEST_F(LinquellBatchTest, WorkbookUnderExactlyTheGivenName)
+{
+    const QString a = write("a.txt", "same\r\nold\r\n");
+    const QString b = write("b.txt", "same\r\nnew\r\n007\r\n");
+    RunResult result = run({a, b, "-Eout/diff.xls"});
+    EXPECT_EQ(result.exitCode, 0) << result.standardError.toStdString();
+    QJsonObject facts = platform::testing::readWorkbookBack(m_folder.filePath("out/diff.xls"), {"A1:F6"});
+    auto cell = [&facts](const char *name) { return facts["cells"].toObject()[QLatin1String(name)].toObject(); };
+    EXPECT_EQ(facts["maxRow"].toInt(), 6);
+    EXPECT_EQ(cell("A1")["value"].toString(), a);
+    EXPECT_EQ(cell("A2")["value"].toString(), b);
+    EXPECT_EQ(cell("E3")["value"].toString(), "ファイル２");
+    EXPECT_EQ(cell("B5")["value"].toString(), "変更");
+    EXPECT_EQ(cell("E6")["value"].toString(), "007");
+    EXPECT_EQ(cell("F6")["value"].toInt(), 3);
+    EXPECT_EQ(cell("C5")["fill"].toString(), "FFBBFFFF");
+    EXPECT_EQ(cell("C4")["fill"].toString(), "FFFFFFFF");
+    EXPECT_TRUE(facts["conditions"].toArray().isEmpty());
+
+    store("XLS", "XlsFormatCnd", "True");
+    result = run({a, b, "-N", "-Ed.xlsx"});
+    EXPECT_EQ(result.exitCode, 0) << result.standardError.toStdString();
+    facts = platform::testing::readWorkbookBack(m_folder.filePath("d.xlsx"), {"A4:F5"});
+    EXPECT_EQ(facts["maxRow"].toInt(), 5) << "differences only";
+    EXPECT_TRUE(cell("B4")["value"].toString().startsWith("=IF(OFFSET(B4,0,1,1,1)=\"\","));
+    EXPECT_EQ(facts["conditions"].toArray().size(), 3);
+
+    result = run({a, a, "-X", "-Esame.xlsx"});
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_FALSE(QFile::exists(m_folder.filePath("same.xlsx")));
+
+    m_folder.writeFile("plain", "a file");
+    result = run({a, b, "-Eplain/d.xlsx"});
+    EXPECT_NE(result.exitCode, 0);
+    EXPECT_TRUE(result.standardError.contains("エクセルの書込みに失敗しました。")) << result.standardError.toStdString();
 }
 
 TEST_F(LinquellBatchTest, FailuresEndWithAMessageAndNoFile)
