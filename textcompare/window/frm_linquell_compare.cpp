@@ -131,8 +131,13 @@ void Frm_Linquell::runComparison(int saiteki)
     CancelFlag = false;
     ProgrsFlag = true;
     setStatus(0, BusyText);
+    // Events run during the comparison, so the inputs are held until it ends: a click
+    // there must not start a second comparison inside this one. Esc still reaches the
+    // window.
+    m_client->setEnabled(false);
     QCoreApplication::processEvents();
     DiffList(saiteki);
+    m_client->setEnabled(true);
     CancelFlag = false;
     ProgrsFlag = false;
     setStatus(0, QString());

@@ -13,6 +13,7 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QLineEdit>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -89,6 +90,26 @@ TEST_F(FrmLinquellCompareTest, FirstActivationComparesTheGivenFiles)
     EXPECT_EQ(m_window->LineCount2, 4);
     EXPECT_EQ(m_window->Cmb_FileCode[0]->currentText(), "SJIS");
     EXPECT_TRUE(m_dialogs.shown().isEmpty());
+}
+
+TEST_F(FrmLinquellCompareTest, EscapeDuringAComparisonStopsIt)
+{
+    setPaths(m_file1, m_file2);
+    bool inputsHeld = false;
+    QTimer::singleShot(0, m_window.get(), [this, &inputsHeld] {
+        inputsHeld = !m_window->Cmb_FileCode[0]->isEnabled() && !m_window->Txt_FilePath[1]->isEnabled();
+        m_dialogs.answerNext(platform::MessageAnswer::Yes);
+        int keyCode = 27;
+        m_window->Form_KeyDown(keyCode, 0);
+    });
+    m_window->Form_Activate();
+    EXPECT_TRUE(inputsHeld) << "no second comparison can start inside the first";
+    ASSERT_EQ(m_dialogs.shown().size(), 1);
+    EXPECT_EQ(m_dialogs.shown()[0].prompt, "処理を中止しますか？");
+    EXPECT_EQ(m_window->Grd_Compare->rows(), 2) << "a cancelled run leaves the grid empty";
+    EXPECT_EQ(m_window->Grd_Compare->textMatrix(1, 3), "");
+    EXPECT_FALSE(m_window->CancelFlag);
+    EXPECT_TRUE(m_window->Cmb_FileCode[0]->isEnabled());
 }
 
 TEST_F(FrmLinquellCompareTest, WithoutPathsTheActivationComparesNothing)
