@@ -1,6 +1,7 @@
 #include "textcompare/window/frm_linquell.h"
 
 #include "common/associated_program.h"
+#include "common/dialogs/mouse_wheel.h"
 #include "common/common_module.h"
 #include "common/saved_error.h"
 #include "common/window_placement.h"
@@ -212,6 +213,7 @@ void Frm_Linquell::Form_Load()
         FolderCompareExePath = programs + QStringLiteral("/Dirgleam");
 
         GridInit();
+        common::dialogs::MouseWheel::instance().Initialize(m_gridView, IniPath);
     } catch (...) {
         common::SaveErr();
         reportFailure(QStringLiteral("Form_Load"));
@@ -416,6 +418,7 @@ void Frm_Linquell::Form_Unload()
         common::SaveErr();
         reportFailure(QStringLiteral("Form_Unload"));
     }
+    common::dialogs::MouseWheel::instance().Destroy();
     m_instance.lock.reset();
 }
 

@@ -1,6 +1,8 @@
 #include "textcompare/window/frm_linquell.h"
 
+#include "common/dialogs/mouse_wheel.h"
 #include "platform/flex_grid.h"
+#include "platform/widgets/flex_grid_view.h"
 #include "platform/profile.h"
 #include "platform/testing/print_to.h"
 #include "platform/testing/scripted_dialogs.h"
@@ -118,6 +120,18 @@ TEST_F(FrmLinquellTest, LoadsAsAnIdleNumberedWindow)
     EXPECT_EQ(window->Cmb_HanteiLine->count(), 30);
     EXPECT_FALSE(window->CodeListReady);
     EXPECT_TRUE(m_dialogs.shown().isEmpty());
+}
+
+TEST_F(FrmLinquellTest, GridScrollsByTheWheelWhileLoaded)
+{
+    auto window = openWindow();
+    EXPECT_EQ(common::dialogs::MouseWheel::instance().hookedGrid(), window->findChild<platform::widgets::FlexGridView *>());
+    window->Form_Unload();
+    EXPECT_EQ(common::dialogs::MouseWheel::instance().hookedGrid(), nullptr);
+
+    store("MouseWheel", "Enable", "0");
+    auto unhooked = openWindow();
+    EXPECT_EQ(common::dialogs::MouseWheel::instance().hookedGrid(), nullptr);
 }
 
 TEST_F(FrmLinquellTest, FirstStartFixesTheMutexBase)
