@@ -154,6 +154,22 @@ TEST_F(FrmLinquellCompareTest, CodeListChoicesRereadAndCompare)
     EXPECT_TRUE(m_dialogs.shown().isEmpty());
 }
 
+TEST_F(FrmLinquellCompareTest, ReadingOneSideSetsItsList)
+{
+    setPaths(m_folder.writeFile("u.txt", QStringLiteral("ユニコード\r\n").toUtf8()), m_folder.writeFile("x.zip", "PK"));
+    m_window->Form_Activate();
+    m_dialogs.clear();
+    m_window->Cmb_FileCode[0]->setCurrentIndex(FileCodeIndex::Auto);
+    m_window->Cmb_FileCode[1]->setCurrentIndex(FileCodeIndex::Auto);
+    m_window->Txt_FilePath[1]->setText(m_file2);
+    EXPECT_EQ(m_window->TextRead(0, true), "ユニコード\r\n");
+    EXPECT_EQ(m_window->Cmb_FileCode[0]->currentText(), "UTF8");
+    EXPECT_EQ(m_window->ReadCodeIndex[0], FileCodeIndex::Utf8);
+    EXPECT_EQ(m_window->Cmb_FileCode[1]->currentIndex(), FileCodeIndex::Auto);
+    EXPECT_EQ(m_window->Grd_Compare->textMatrix(1, 4), "504B") << "the list's own change started no comparison";
+    EXPECT_TRUE(m_dialogs.shown().isEmpty());
+}
+
 TEST_F(FrmLinquellCompareTest, AutomaticFactorIsShownInTheList)
 {
     setPaths(m_folder.writeFile("c.txt", "A\nB\nC\nD\nY\n"), m_folder.writeFile("d.txt", "D\nE\nF\nG\nZ\n"));
