@@ -147,6 +147,8 @@ void Frm_Linquell::DiffList(int saiteki)
 {
     try {
         GridInit();
+        LineCount1 = 0;
+        LineCount2 = 0;
         BatDiffList(Chk_Nomi->isChecked() ? 1 : 0, saiteki, true);
         if (CancelFlag) {
             GridInit();

@@ -201,6 +201,11 @@ TEST_F(FrmLinquellCompareTest, SettingsOfTheMenusSteerTheComparison)
 TEST_F(FrmLinquellCompareTest, TheGridShowsAtMostLineMaxRows)
 {
     setPaths(m_file1, m_file2);
+    m_window->DiffList(0);
+    setPaths(m_file1, "");
+    m_window->DiffList(0);
+    EXPECT_EQ(m_window->LineCount2, 0) << "each comparison run starts its line counts afresh";
+    setPaths(m_file1, m_file2);
     m_window->LineMax = 2;
     m_window->DiffList(0);
     EXPECT_EQ(m_window->Grd_Compare->rows(), 3);
