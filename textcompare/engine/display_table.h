@@ -34,7 +34,6 @@ public:
     int lastRow() const { return int(m_rows.size()) - 1; }
     // "" outside the table.
     QString cell(int row, int column) const;
-    void setCell(int row, int column, const QString &text) { m_rows[size_t(row)][size_t(column)] = text; }
     const Row &row(int row) const { return m_rows[size_t(row)]; }
     void append(Row row) { m_rows.push_back(std::move(row)); }
     // Keeps rows 0..lastRow, adding empty rows or cutting at the end.
