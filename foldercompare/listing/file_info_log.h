@@ -1,0 +1,82 @@
+#pragma once
+
+#include <QByteArray>
+#include <QFile>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+#include <vector>
+
+namespace foldercompare::listing {
+
+// One line of a listing file: relative path (folders end with "/"), date
+// "yyyy/mm/dd hh:mm:ss" in local time, size in bytes and the number of entries below a
+// folder ("0" for a file), as decimal texts. The line of a single FTP file carries only
+// the path and the date; its size and count are empty.
+struct FileInfoRecord
+{
+    QString path;
+    QString date;
+    QString size;
+    QString count;
+
+    bool isFolder() const { return path.endsWith(u'/'); }
+};
+
+// An entry found by a walk, before it is written: its relative path, its date in
+// seconds since the epoch, its size and its entry count.
+struct GatheredEntry
+{
+    QString path;
+    qint64 modified = 0;
+    qint64 size = 0;
+    qint64 count = 0;
+};
+
+// "yyyy/mm/dd hh:mm:ss" of a time in seconds since the epoch, in local time.
+QString FormatLocalDate(qint64 secondsSinceEpoch);
+
+// The bytes of a listing file: one UTF-8 line per entry, fields separated by TAB, each
+// line ending in CR LF, in the order given.
+QByteArray FormatFileInfoLog(const std::vector<GatheredEntry> &entries);
+
+// Sorts entries by their relative paths as CompareItem orders them.
+void SortEntries(std::vector<GatheredEntry> &entries);
+
+// Writes `bytes` to `path` through a temporary file in the same folder that replaces the
+// target only when every byte was written; on failure the target is left as it was and
+// the description of the failure is returned.
+std::optional<QString> WriteFileAtomically(const QString &path, const QByteArray &bytes);
+
+// Reads a listing file one record at a time. Lines may end in CR LF or LF; blank lines
+// are passed over. A line is split at TAB into four fields (missing fields are empty,
+// further fields are dropped).
+class FileInfoLogReader
+{
+public:
+    // A missing file reads as an empty listing. Throws common::Failure when the file
+    // exists but cannot be read.
+    explicit FileInfoLogReader(const QString &path);
+
+    // The next record, or nullopt at the end. Throws common::Failure (type mismatch,
+    // number 13) for a record that a hand edit or a cut broke: a date not of the form
+    // "yyyy/mm/dd hh:mm:ss", a size or count that is not a whole number, or a path that
+    // does not sort after the previous one, so that a damaged listing never pairs or
+    // counts entries wrongly.
+    std::optional<FileInfoRecord> next();
+
+private:
+    bool readLine(QByteArray &line);
+    [[noreturn]] void damaged(const QString &what) const;
+
+    QString m_path;
+    QFile m_file;
+    QByteArray m_buffer;
+    qsizetype m_position = 0;
+    bool m_atEnd = false;
+    qint64 m_lineNumber = 0;
+    QString m_previousPath;
+};
+
+} // namespace foldercompare::listing

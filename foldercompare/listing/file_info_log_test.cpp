@@ -1,0 +1,134 @@
+#include "foldercompare/listing/file_info_log.h"
+
+#include "common/saved_error.h"
+#include "platform/testing/print_to.h"
+#include "platform/testing/temporary_folder.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <ctime>
+
+namespace foldercompare::listing {
+namespace {
+
+using platform::testing::TemporaryFolder;
+
+// 2020/01/02 03:04:05 and 2021/12/31 23:59:59 in UTC, the zone of these tests.
+constexpr qint64 Jan2020 = 1577934245;
+constexpr qint64 Dec2021 = 1640995199;
+
+class FileInfoLogTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        setenv("TZ", "UTC", 1);
+        tzset();
+    }
+    void TearDown() override
+    {
+        unsetenv("TZ");
+        tzset();
+    }
+
+    QStringList readAll(const QString &path)
+    {
+        QStringList lines;
+        FileInfoLogReader reader(path);
+        while (const std::optional<FileInfoRecord> record = reader.next())
+            lines.append(record->path + u'|' + record->date + u'|' + record->size + u'|' + record->count);
+        return lines;
+    }
+
+    // The failure a damaged listing raises, or an empty record when it reads through.
+    common::ErrorRecord failureOf(const QByteArray &bytes)
+    {
+        const QString path = m_folder.writeFile("damaged.log", bytes);
+        try {
+            readAll(path);
+        } catch (const common::Failure &failure) {
+            return failure.record();
+        }
+        return {};
+    }
+
+    TemporaryFolder m_folder;
+};
+
+TEST_F(FileInfoLogTest, WritesUtf8LinesWithTabsAndCrLf)
+{
+    const std::vector<GatheredEntry> entries{
+        {"a b.txt", Jan2020, 3, 0},
+        {"sub/", Dec2021, 1234567890123, 42},
+        {QStringLiteral("日本語/\"引用\"\\.txt"), 0, 0, 0},
+    };
+    EXPECT_EQ(FormatFileInfoLog(entries), QByteArray("a b.txt\t2020/01/02 03:04:05\t3\t0\r\n"
+                                                     "sub/\t2021/12/31 23:59:59\t1234567890123\t42\r\n")
+                                              + QStringLiteral("日本語/\"引用\"\\.txt").toUtf8()
+                                              + "\t1970/01/01 00:00:00\t0\t0\r\n");
+    EXPECT_EQ(FormatFileInfoLog({}), QByteArray());
+    EXPECT_EQ(FormatLocalDate(Jan2020), "2020/01/02 03:04:05");
+}
+
+TEST_F(FileInfoLogTest, SortsEntriesAsCompareItemOrdersPaths)
+{
+    std::vector<GatheredEntry> entries{{"b", 0, 0, 0}, {"a/", 0, 0, 0}, {"A/", 0, 0, 0}, {"a.txt", 0, 0, 0}, {"a/x", 0, 0, 0}};
+    SortEntries(entries);
+    QStringList paths;
+    for (const GatheredEntry &entry : entries)
+        paths.append(entry.path);
+    EXPECT_EQ(paths, (QStringList{"a.txt", "A/", "a/", "a/x", "b"}));
+}
+
+TEST_F(FileInfoLogTest, ReadsWhatWasWrittenAndHandEditedLineEnds)
+{
+    const QString path = m_folder.writeFile("0.log", "a.txt\t2020/01/02 03:04:05\t3\t0\r\n"
+                                                     "\r\n"
+                                                     "b.txt\t2020/01/02 03:04:05\t4\t0\textra\n"
+                                                     "single.txt\t2020/01/02 03:04:05\n"
+                                                     "sub/\t2020/01/02 03:04:05\t7\t2");
+    EXPECT_EQ(readAll(path), (QStringList{"a.txt|2020/01/02 03:04:05|3|0", "b.txt|2020/01/02 03:04:05|4|0",
+                                          "single.txt|2020/01/02 03:04:05||", "sub/|2020/01/02 03:04:05|7|2"}));
+    EXPECT_EQ(readAll(m_folder.filePath("missing.log")), QStringList()) << "a missing listing is empty";
+}
+
+TEST_F(FileInfoLogTest, ADamagedListingIsAClearFailureNeverAWrongRecord)
+{
+    const struct
+    {
+        const char *name;
+        QByteArray bytes;
+        const char *what;
+    } cases[] = {
+        {"cut inside the date", "a.txt\t2020/01/\n", "日時"},
+        {"size not a number", "a.txt\t2020/01/02 03:04:05\t1e3\t0\n", "サイズまたは件数"},
+        {"count missing", "sub/\t2020/01/02 03:04:05\t12\n", "サイズまたは件数"},
+        {"negative count", "sub/\t2020/01/02 03:04:05\t12\t-1\n", "サイズまたは件数"},
+        {"out of order", "b.txt\t2020/01/02 03:04:05\t1\t0\na.txt\t2020/01/02 03:04:05\t1\t0\n", "並び順"},
+        {"twice the same path", "a\t2020/01/02 03:04:05\t1\t0\na\t2020/01/02 03:04:05\t1\t0\n", "並び順"},
+        {"no path", "\t2020/01/02 03:04:05\t1\t0\n", "パス"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const common::ErrorRecord failure = failureOf(c.bytes);
+        EXPECT_EQ(failure.Number, 13);
+        EXPECT_TRUE(failure.Description.contains(QString::fromUtf8(c.what))) << failure.Description.toStdString();
+    }
+}
+
+TEST_F(FileInfoLogTest, AtomicWriteReplacesOnlyOnSuccess)
+{
+    const QString target = m_folder.writeFile("0.log", "old");
+    EXPECT_EQ(WriteFileAtomically(target, "new"), std::nullopt);
+    EXPECT_EQ(TemporaryFolder::readFile(target), "new");
+    const QString nowhere = m_folder.filePath("missing/0.log");
+    EXPECT_NE(WriteFileAtomically(nowhere, "x"), std::nullopt);
+    EXPECT_FALSE(QFileInfo::exists(nowhere));
+}
+
+} // namespace
+} // namespace foldercompare::listing

@@ -1,0 +1,143 @@
+#include "foldercompare/listing/folder_services.h"
+
+#include "common/common_module.h"
+#include "common/saved_error.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QStringList>
+
+#include <cstdio>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <vector>
+
+namespace foldercompare::listing {
+
+namespace {
+
+QString parentOf(const QString &path)
+{
+    if (path == u"/" || path.isEmpty())
+        return {};
+    const qsizetype slash = path.lastIndexOf(u'/');
+    if (slash < 0)
+        return {};
+    return slash == 0 ? QStringLiteral("/") : path.left(slash);
+}
+
+void deleteContents(const QString &folder)
+{
+    QDir dir(folder);
+    const QFileInfoList entries
+        = dir.entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    for (const QFileInfo &entry : entries) {
+        const QString path = entry.filePath();
+        if (entry.isDir() && !entry.isSymLink()) {
+            deleteContents(path);
+            QDir().rmdir(path);
+        } else if (entry.isSymLink() || (entry.permissions() & QFile::WriteOwner)) {
+            QFile::remove(path);
+        }
+    }
+}
+
+bool copyFile(const QString &source, const QString &target)
+{
+    const QString temporary = target + QStringLiteral(".copy%1").arg(QCoreApplication::applicationPid());
+    QFile::remove(temporary);
+    if (!QFile::copy(source, temporary))
+        return false;
+    struct stat info;
+    if (stat(QFile::encodeName(source).constData(), &info) == 0) {
+        const struct timespec times[2] = {info.st_atim, info.st_mtim};
+        utimensat(AT_FDCWD, QFile::encodeName(temporary).constData(), times, 0);
+    }
+    if (std::rename(QFile::encodeName(temporary).constData(), QFile::encodeName(target).constData()) != 0) {
+        QFile::remove(temporary);
+        return false;
+    }
+    return true;
+}
+
+bool copyContents(const QString &source, const QString &target, std::vector<std::pair<dev_t, ino_t>> &ancestors)
+{
+    struct stat own;
+    if (stat(QFile::encodeName(source).constData(), &own) != 0)
+        return false;
+    for (const auto &ancestor : ancestors)
+        if (ancestor == std::make_pair(own.st_dev, own.st_ino))
+            return true;
+    ancestors.emplace_back(own.st_dev, own.st_ino);
+    bool ok = QDir().mkpath(target);
+    const QFileInfoList entries
+        = QDir(source).entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    for (const QFileInfo &entry : entries) {
+        const QString destination = target + u'/' + entry.fileName();
+        if (entry.isDir())
+            ok = copyContents(entry.filePath(), destination, ancestors) && ok;
+        else if (entry.isFile())
+            ok = copyFile(entry.filePath(), destination) && ok;
+    }
+    ancestors.pop_back();
+    return ok;
+}
+
+} // namespace
+
+bool CreateFolder(const QString &path, int level, bool &created)
+{
+    created = false;
+    try {
+        QStringList chain;
+        for (QString element = QDir::cleanPath(QFileInfo(path).absoluteFilePath()); !element.isEmpty();
+             element = parentOf(element))
+            chain.append(element);
+        qsizetype firstExisting = chain.size();
+        for (qsizetype i = 0; i < chain.size(); ++i) {
+            if (QFileInfo::exists(chain.at(i))) {
+                firstExisting = i;
+                break;
+            }
+        }
+        for (qsizetype i = firstExisting - 1; i >= level && i >= 0; --i) {
+            if (QFileInfo(chain.at(i)).isDir())
+                continue;
+            if (!QDir().mkdir(chain.at(i)))
+                throw common::Failure(75, QCoreApplication::applicationName(),
+                                      QStringLiteral("パス名が無効です。 ") + chain.at(i));
+            created = true;
+        }
+        return true;
+    } catch (...) {
+        common::SaveErr();
+        common::ReportSavedErr(QStringLiteral("CreateFolder"));
+        return false;
+    }
+}
+
+void DeleteFolderIfExists(const QString &folder)
+{
+    const QFileInfo info(folder);
+    if (info.isSymLink()) {
+        QFile::remove(folder);
+        return;
+    }
+    if (!info.isDir())
+        return;
+    deleteContents(folder);
+    QDir().rmdir(folder);
+}
+
+bool CopyFolderContents(const QString &source, const QString &target)
+{
+    std::vector<std::pair<dev_t, ino_t>> ancestors;
+    return copyContents(source, target, ancestors);
+}
+
+} // namespace foldercompare::listing

@@ -1,0 +1,389 @@
+#include "foldercompare/listing/listing_compare.h"
+
+#include "foldercompare/listing/compare_item.h"
+#include "foldercompare/listing/file_info_log.h"
+#include "foldercompare/listing/target_filter.h"
+#include "platform/flex_grid.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <optional>
+#include <sys/stat.h>
+
+namespace foldercompare::listing {
+
+namespace {
+
+enum Status { Same = 0, DateOnly = 2, Changed = 11, OnlyIn2 = 12, OnlyIn1 = 13 };
+
+// Merge steps between two refreshes of the grid on screen.
+constexpr int RefreshSteps = 500;
+
+bool isFile(const QString &path)
+{
+    struct stat info;
+    return stat(QFile::encodeName(path).constData(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+QString joinPath(const QString &root, const QString &relative)
+{
+    return root.endsWith(u'/') ? root + relative : root + u'/' + relative;
+}
+
+QString tipText(int side, const FileInfoRecord &record, const QString &rowPath)
+{
+    return QString::number(side + 1) + QStringLiteral(". ") + record.date + QStringLiteral(" (") + record.size
+           + QStringLiteral("byte) ") + rowPath;
+}
+
+// One side of the merge: its listing and the record in hand.
+struct Side
+{
+    std::optional<FileInfoLogReader> reader;
+    std::optional<FileInfoRecord> current;
+    bool nonFolder = false;
+    QString root;
+};
+
+class Merge
+{
+public:
+    Merge(const CompareRequest &request, platform::FlexGrid &grid, RowTipTable &tips, CompareHost &host,
+          ContentCheck &content)
+        : m_request(request)
+        , m_grid(grid)
+        , m_tips(tips)
+        , m_host(host)
+        , m_content(content)
+        , m_filter(request.includePatterns, request.excludePatterns, request.listSubfolders)
+        , m_bothInformed(request.hasInformation[0] && request.hasInformation[1])
+        , m_sameFolder(request.pathText[0] == request.pathText[1])
+        , m_contents(request.compareContents && !m_sameFolder)
+        , m_limit(std::max(request.lineMax, 1))
+    {
+    }
+
+    CompareOutcome run();
+
+private:
+    void refill(Side &side);
+    // Decides the status of the next row, consumes the records it names and fills
+    // `row` with the records it shows.
+    int decide(std::array<std::optional<FileInfoRecord>, 2> &row, QString &rowPath);
+    int filePairStatus(const std::array<std::optional<FileInfoRecord>, 2> &row, ContentCheck::FileResult &codes);
+    int folderPairStatus(const FileInfoRecord &a, const FileInfoRecord &b);
+    int dateStatus(const QString &dateA, const QString &dateB) const;
+    QString fullPath(int side, const QString &relative) const;
+    void writeRow(int gridRow, int status, const std::array<std::optional<FileInfoRecord>, 2> &row,
+                  const QString &rowPath, const ContentCheck::FileResult &codes);
+    void paintRun();
+    QString statusText(int status) const;
+
+    const CompareRequest &m_request;
+    platform::FlexGrid &m_grid;
+    RowTipTable &m_tips;
+    CompareHost &m_host;
+    ContentCheck &m_content;
+    TargetFilter m_filter;
+    const bool m_bothInformed;
+    const bool m_sameFolder;
+    const bool m_contents;
+    const int m_limit;
+    std::array<Side, 2> m_sides;
+    QString m_lastAccepted;
+    CaptionThrottle m_caption;
+    bool m_checkedCodes = false;
+
+    // The open run of rows of one colour.
+    quint32 m_runColor = 0;
+    int m_runFirst = 0;
+    int m_runLast = 0;
+    int m_targetRow = 0;
+    bool m_firstDiffSeen = false;
+    int m_diffRows = 0;
+};
+
+void Merge::refill(Side &side)
+{
+    if (!side.reader || side.current)
+        return;
+    while (std::optional<FileInfoRecord> record = side.reader->next()) {
+        if (!m_filter.CheckTarget(record->path))
+            continue;
+        if (record->path != m_lastAccepted) {
+            if (m_caption.due()) {
+                const bool more = !m_request.listSubfolders && record->path.endsWith(u'/');
+                m_host.showProgress(QStringLiteral("比較中 .../") + record->path + (more ? QStringLiteral("...") : QString()));
+            }
+            m_lastAccepted = record->path;
+            m_host.pumpEvents();
+        }
+        side.current = std::move(record);
+        return;
+    }
+}
+
+QString Merge::fullPath(int side, const QString &relative) const
+{
+    return m_sides[side].nonFolder ? m_sides[side].root : joinPath(m_sides[side].root, relative);
+}
+
+int Merge::dateStatus(const QString &dateA, const QString &dateB) const
+{
+    if (dateA == dateB)
+        return Same;
+    return m_request.updDateNone ? Same : DateOnly;
+}
+
+int Merge::filePairStatus(const std::array<std::optional<FileInfoRecord>, 2> &row, ContentCheck::FileResult &codes)
+{
+    const QString pathA = fullPath(0, row[0]->path);
+    const QString pathB = fullPath(1, row[1]->path);
+    if (!isFile(pathA))
+        return OnlyIn2;
+    if (!isFile(pathB))
+        return OnlyIn1;
+    if (!m_contents)
+        return row[0]->size != row[1]->size ? Changed : dateStatus(row[0]->date, row[1]->date);
+    codes = m_content.CheckFileUpd(pathA, pathB);
+    m_checkedCodes = true;
+    return codes.differ ? Changed : dateStatus(row[0]->date, row[1]->date);
+}
+
+int Merge::folderPairStatus(const FileInfoRecord &a, const FileInfoRecord &b)
+{
+    if (a.count.toLongLong() == 0 && b.count.toLongLong() == 0)
+        return Same;
+    if (m_request.listSubfolders)
+        return Same;
+    if (a.count != b.count)
+        return Changed;
+    if (!m_contents)
+        return a.size != b.size ? Changed : dateStatus(a.date, b.date);
+    if (m_content.CheckFolderUpd(fullPath(0, a.path), fullPath(1, b.path)))
+        return Changed;
+    if (a.date != b.date && a.size.toLongLong() > 0 && b.size.toLongLong() > 0)
+        return dateStatus(a.date, b.date);
+    return Same;
+}
+
+int Merge::decide(std::array<std::optional<FileInfoRecord>, 2> &row, QString &rowPath)
+{
+    std::optional<FileInfoRecord> &a = m_sides[0].current;
+    std::optional<FileInfoRecord> &b = m_sides[1].current;
+    int status = Same;
+    if (!a) {
+        status = OnlyIn2;
+        row[1] = std::exchange(b, std::nullopt);
+        rowPath = row[1]->path;
+    } else if (!b) {
+        status = OnlyIn1;
+        row[0] = std::exchange(a, std::nullopt);
+        rowPath = row[0]->path;
+    } else {
+        const bool singleFiles = m_sides[0].nonFolder && m_sides[1].nonFolder;
+        const int order = singleFiles ? 0 : CompareItem(a->path, b->path);
+        if (order < 0) {
+            status = OnlyIn1;
+            row[0] = std::exchange(a, std::nullopt);
+            rowPath = row[0]->path;
+        } else if (order > 0) {
+            status = OnlyIn2;
+            row[1] = std::exchange(b, std::nullopt);
+            rowPath = row[1]->path;
+        } else {
+            row[0] = std::exchange(a, std::nullopt);
+            row[1] = std::exchange(b, std::nullopt);
+            rowPath = singleFiles ? QString()
+                                  : (QStringView(row[0]->path).compare(row[1]->path) <= 0 ? row[0]->path : row[1]->path);
+        }
+    }
+    return status;
+}
+
+QString Merge::statusText(int status) const
+{
+    switch (status) {
+    case DateOnly:
+        return StatusText::Date;
+    case Changed:
+        return StatusText::Changed;
+    case OnlyIn2:
+        return m_request.hasInformation[0] ? StatusText::Added : QString();
+    case OnlyIn1:
+        return m_request.hasInformation[1] ? StatusText::Deleted : QString();
+    default:
+        return QString();
+    }
+}
+
+void Merge::paintRun()
+{
+    if (m_runColor != 0)
+        m_grid.setRangeBackColor(m_runFirst, ResultColumn::Status, m_runLast, ResultColumn::Path, m_runColor);
+}
+
+void Merge::writeRow(int gridRow, int status, const std::array<std::optional<FileInfoRecord>, 2> &row,
+                     const QString &rowPath, const ContentCheck::FileResult &codes)
+{
+    if (m_tips.size() <= gridRow)
+        m_tips.resize(gridRow + 1);
+    std::array<QString, 2> values;
+    for (int side = 0; side < 2; ++side) {
+        m_tips[gridRow][side] = row[side] ? tipText(side, *row[side], rowPath) : QString();
+        if (row[side])
+            values[side] = row[side]->date;
+    }
+    const bool fileRow = !rowPath.endsWith(u'/');
+    if (m_request.textCodeDsp && m_request.compareContents) {
+        for (int side = 0; side < 2; ++side) {
+            if (!row[side])
+                continue;
+            if (!fileRow) {
+                values[side] = QStringLiteral("----");
+                continue;
+            }
+            const QString &judged = side == 0 ? codes.code1 : codes.code2;
+            values[side] = !judged.isEmpty() ? judged : m_content.GetFileCode(fullPath(side, row[side]->path));
+        }
+    } else if (m_request.newDateAsta) {
+        if (fileRow && row[0] && row[1] && values[0] != values[1]) {
+            const int newer = values[0] > values[1] ? 0 : 1;
+            values[newer] = u' ' + values[newer] + u'*';
+            values[1 - newer] = u' ' + values[1 - newer] + u' ';
+        }
+        for (QString &value : values)
+            if (!value.isEmpty() && !value.startsWith(u' '))
+                value = u' ' + value + u' ';
+    }
+
+    const QString text = statusText(status);
+    m_grid.setRowData(gridRow, gridRow);
+    m_grid.setRowTexts(gridRow, {QString::number(gridRow - m_grid.fixedRows() + 1), text, values[0], values[1], rowPath});
+
+    const quint32 color = m_request.colors.forStatus(text);
+    if (color != m_runColor) {
+        paintRun();
+        m_runColor = color;
+        m_runFirst = gridRow;
+    }
+    m_runLast = gridRow;
+
+    if (IsDifferenceStatus(text)) {
+        if (m_request.showFirstDiff && !m_firstDiffSeen) {
+            m_targetRow = gridRow;
+            m_firstDiffSeen = true;
+        }
+        ++m_diffRows;
+    }
+    if (!m_request.showFirstDiff && !m_request.topRowPath.isEmpty() && rowPath == m_request.topRowPath)
+        m_targetRow = gridRow;
+}
+
+CompareOutcome Merge::run()
+{
+    CompareOutcome outcome;
+    outcome.showFirstDiff = m_request.showFirstDiff;
+    for (int side = 0; side < 2; ++side) {
+        m_sides[side].root = m_request.sideRoot[side];
+        m_sides[side].nonFolder = !QFileInfo(m_request.sideRoot[side]).isDir();
+        if (m_request.hasInformation[side])
+            m_sides[side].reader.emplace(m_request.listingFile[side]);
+    }
+
+    const int rememberedRow = m_grid.row();
+    const int rememberedCol = m_grid.col();
+    m_grid.setRedraw(false);
+    m_host.resetGrid();
+    const int fixedRows = m_grid.fixedRows();
+    m_targetRow = fixedRows;
+    m_tips = RowTipTable(1);
+
+    int written = 0;
+    int steps = 0;
+    int sinceRefresh = 0;
+    while (!m_host.abortRequested()) {
+        refill(m_sides[0]);
+        refill(m_sides[1]);
+        if (!m_sides[0].current && !m_sides[1].current)
+            break;
+
+        std::array<std::optional<FileInfoRecord>, 2> row;
+        QString rowPath;
+        int status = decide(row, rowPath);
+        ContentCheck::FileResult codes{false, {}, {}};
+        m_checkedCodes = false;
+        if (row[0] && row[1])
+            status = row[0]->isFolder() ? folderPairStatus(*row[0], *row[1]) : filePairStatus(row, codes);
+        if (!m_checkedCodes)
+            codes = {false, {}, {}};
+        if ((m_sides[0].nonFolder && !row[0]) || (m_sides[1].nonFolder && !row[1]))
+            status = Same;
+
+        const bool dropped = m_request.differencesOnly && m_bothInformed && statusText(status).isEmpty();
+        if (!dropped) {
+            ++written;
+            const int gridRow = fixedRows + written - 1;
+            m_grid.setRows(fixedRows + written);
+            writeRow(gridRow, status, row, rowPath, codes);
+            if (written >= m_limit) {
+                outcome.rowLimitReached = true;
+                const QString limit = QString::number(m_request.lineMax);
+                if (!m_bothInformed)
+                    outcome.limitMessage = limit + QStringLiteral("行だけ表示し中止しました。ごめんなさい。　");
+                else if (m_request.differencesOnly)
+                    outcome.limitMessage = limit + QStringLiteral("行だけ表示し比較を中止しました。ごめんなさい。　");
+                else
+                    outcome.limitMessage = limit + QStringLiteral("行だけ表示し比較を中止しました。ごめんなさい。　\r\n")
+                                           + QStringLiteral("差分のみにすると全ての比較が出来るかもしれません。　");
+                break;
+            }
+        }
+        ++steps;
+        if (++sinceRefresh >= RefreshSteps) {
+            sinceRefresh = 0;
+            paintRun();
+            m_grid.setCurrentCell(m_grid.row(), m_grid.col());
+            m_grid.setRedraw(true);
+            m_host.pumpEvents();
+            m_grid.setRedraw(false);
+        }
+    }
+
+    paintRun();
+    m_grid.setCurrentCell(m_grid.row(), m_grid.col());
+    outcome.compareCount = steps;
+    outcome.diffRowCount = m_diffRows;
+    m_grid.setRedraw(true);
+    m_grid.setRows(fixedRows + std::max(written, 1));
+
+    int row = std::min(rememberedRow, m_grid.rows() - 1);
+    if (!m_grid.textMatrix(fixedRows, ResultColumn::Number).isEmpty()) {
+        if (!m_grid.rowIsVisible(m_targetRow))
+            m_grid.setTopRow(m_targetRow);
+        m_grid.setRow(m_targetRow);
+        m_grid.setCol(ResultColumn::Status);
+        if (!m_request.showFirstDiff) {
+            if (row >= fixedRows && row < m_grid.rows())
+                m_grid.setRow(row);
+            if (rememberedCol >= m_grid.fixedCols() && rememberedCol < m_grid.cols())
+                m_grid.setCol(rememberedCol);
+        }
+        outcome.showFirstDiff = false;
+    } else {
+        m_grid.setCurrentCell(fixedRows, m_grid.fixedCols());
+    }
+    return outcome;
+}
+
+} // namespace
+
+CompareOutcome CompareListings(const CompareRequest &request, platform::FlexGrid &grid, RowTipTable &tips,
+                               CompareHost &host, ContentCheck &content)
+{
+    Merge merge(request, grid, tips, host, content);
+    return merge.run();
+}
+
+} // namespace foldercompare::listing

@@ -1,0 +1,128 @@
+#include "foldercompare/listing/result_rows.h"
+
+#include "foldercompare/listing/compare_item.h"
+#include "platform/flex_grid.h"
+
+#include <QFileInfo>
+#include <QStringList>
+
+namespace foldercompare::listing {
+
+quint32 StatusColors::forStatus(QStringView status) const
+{
+    if (status.isEmpty())
+        return 0;
+    if (status == StatusText::Added)
+        return added;
+    if (status == StatusText::Deleted)
+        return deleted;
+    if (status == StatusText::Changed)
+        return changed;
+    return date;
+}
+
+bool IsDifferenceStatus(QStringView status)
+{
+    return status == StatusText::Changed || status == StatusText::Added || status == StatusText::Deleted;
+}
+
+namespace {
+
+// Consecutive rows of one colour, painted in one step.
+class ColourRun
+{
+public:
+    explicit ColourRun(platform::FlexGrid &grid)
+        : m_grid(grid)
+    {
+    }
+
+    void add(int row, quint32 color)
+    {
+        if (color == m_color) {
+            m_last = row;
+            return;
+        }
+        paint();
+        m_color = color;
+        m_first = m_last = row;
+    }
+
+    void paint() { m_grid.setRangeBackColor(m_first, ResultColumn::Status, m_last, ResultColumn::Path, m_color); }
+
+private:
+    platform::FlexGrid &m_grid;
+    quint32 m_color = 0;
+    int m_first = 0;
+    int m_last = 0;
+};
+
+} // namespace
+
+void PaintRowsByStatus(platform::FlexGrid &grid, const StatusColors &colors, const std::function<void()> &perRow)
+{
+    ColourRun run(grid);
+    for (int row = grid.fixedRows(); row < grid.rows(); ++row) {
+        run.add(row, colors.forStatus(grid.textMatrix(row, ResultColumn::Status)));
+        perRow();
+    }
+    run.paint();
+}
+
+void SortResultRows(platform::FlexGrid &grid, int column, bool descending, const StatusColors &colors,
+                    const std::function<void()> &perRow)
+{
+    const int first = grid.fixedRows();
+    const int count = grid.rows() - first;
+    if (count <= 0)
+        return;
+    QStringList records;
+    records.reserve(count);
+    for (int row = first; row < grid.rows(); ++row) {
+        QString record = QString::number(grid.rowData(row)) + u'\t';
+        for (int col = ResultColumn::Status; col <= ResultColumn::Path; ++col)
+            record += grid.textMatrix(row, col) + u'\t';
+        records.append(record);
+        perRow();
+    }
+    QuickSort(records, 0, count - 1, column, ResultColumn::Path);
+
+    ColourRun run(grid);
+    for (int i = 0; i < count; ++i) {
+        const QString &record = records.at(descending ? count - 1 - i : i);
+        const QStringList pieces = record.split(u'\t');
+        const int row = first + i;
+        grid.setRowData(row, pieces.at(0).toInt());
+        grid.setRowTexts(row, pieces.mid(ResultColumn::Status, 4), ResultColumn::Status);
+        run.add(row, colors.forStatus(pieces.at(ResultColumn::Status)));
+        perRow();
+    }
+    run.paint();
+    grid.setTopRow(first);
+    grid.setCurrentCell(first, column);
+}
+
+QString RowEntryPath(const QString &sideRoot, const QString &pathBoxText, const QString &relativePath)
+{
+    if (relativePath.isEmpty())
+        return sideRoot;
+    QString base = sideRoot;
+    const QFileInfo root(base);
+    if (root.isFile())
+        base = root.path();
+    if (base.endsWith(u'/'))
+        base.chop(1);
+    if (pathBoxText.startsWith(QLatin1String("ftp://"))) {
+        QString address = pathBoxText + u'/' + relativePath;
+        while (address.contains(QLatin1String("//")))
+            address.replace(QLatin1String("//"), QLatin1String("/"));
+        address.replace(QLatin1String(":/"), QLatin1String("://"));
+        return address;
+    }
+    QString path = base + u'/' + relativePath;
+    if (path.endsWith(u'/'))
+        path.chop(1);
+    return path;
+}
+
+} // namespace foldercompare::listing

@@ -1,0 +1,44 @@
+#include "foldercompare/listing/side_gathering.h"
+
+#include "common/saved_error.h"
+#include "foldercompare/listing/file_info_log.h"
+#include "foldercompare/listing/tree_walk.h"
+
+#include <QCoreApplication>
+
+namespace foldercompare::listing {
+
+namespace {
+
+void writeOrThrow(const QString &path, const QByteArray &bytes)
+{
+    if (const std::optional<QString> error = WriteFileAtomically(path, bytes))
+        throw common::Failure(75, QCoreApplication::applicationName(),
+                              QStringLiteral("一覧ファイルを書き込めません。 ") + path + QStringLiteral(" : ") + *error);
+}
+
+} // namespace
+
+GatherOutcome GatherLocalSide(const QString &text, const QString &listingPath, int folderNum, WorkHost &host)
+{
+    GatherOutcome outcome;
+    TreeWalk walk(host, folderNum);
+    WalkResult result = walk.walk(ResolveLocalRoot(text).absolutePath);
+    if (result.rootUnreadable) {
+        outcome.kind = GatherOutcome::Kind::RootUnreadable;
+        return outcome;
+    }
+    SortEntries(result.entries);
+    if (result.aborted || host.abortRequested()) {
+        outcome.kind = GatherOutcome::Kind::Aborted;
+        return outcome;
+    }
+    const QByteArray bytes = FormatFileInfoLog(result.entries);
+    writeOrThrow(listingPath, bytes);
+    writeOrThrow(listingPath + QStringLiteral(".bak"), bytes);
+    outcome.writtenCount = qint64(result.entries.size());
+    outcome.excludedPaths = result.excludedPaths;
+    return outcome;
+}
+
+} // namespace foldercompare::listing

@@ -1,0 +1,35 @@
+#pragma once
+
+#include "foldercompare/listing/work_host.h"
+
+#include <QString>
+#include <QStringList>
+
+namespace foldercompare::listing {
+
+// How the gathering of one local side ended.
+struct GatherOutcome
+{
+    enum class Kind {
+        // The listing file and its ".bak" copy were written completely.
+        Written,
+        // The user aborted; the listing file and its copy were not touched.
+        Aborted,
+        // The root could not be read (reported through the host); nothing was written.
+        RootUnreadable,
+    };
+    Kind kind = Kind::Written;
+    // Records written.
+    qint64 writtenCount = 0;
+    // Relative paths left out because a listing cannot hold their names.
+    QStringList excludedPaths;
+};
+
+// Gathers the local folder or file `text` into the listing file `listingPath`: walks it
+// (TreeWalk with `folderNum`), sorts the records by CompareItem, and, unless the user
+// aborted meanwhile, writes the listing and then its copy `listingPath` + ".bak", each
+// through a temporary file that replaces the old one only once it is complete. Throws
+// common::Failure when a file cannot be written; the old files then stay as they were.
+GatherOutcome GatherLocalSide(const QString &text, const QString &listingPath, int folderNum, WorkHost &host);
+
+} // namespace foldercompare::listing

@@ -1,0 +1,69 @@
+#pragma once
+
+#include "foldercompare/listing/file_info_log.h"
+#include "foldercompare/listing/work_host.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <vector>
+
+namespace foldercompare::listing {
+
+// What a walk found below one side's root.
+struct WalkResult
+{
+    // One entry per listed file and folder, in no particular order.
+    std::vector<GatheredEntry> entries;
+    // Relative paths of entries that a listing cannot hold (names that are not valid
+    // UTF-8 or that hold a TAB or a line break); they and everything below them are
+    // left out.
+    QStringList excludedPaths;
+    // The walk stopped because the user asked to abort; the entries are incomplete.
+    bool aborted = false;
+    // The root itself could not be read (reported through the host); nothing is listed.
+    bool rootUnreadable = false;
+};
+
+// The walk of a local side (GetFileDate). A folder root lists everything below it: in
+// each folder first its files, then its subfolders, a folder at depth d (the root is 1)
+// listing its children only while d <= folderNum. A folder's record carries the newest
+// date of the records below it (its own date when nothing dated lies below), their total
+// size and the number of entries below it at any depth. A file root lists the file alone
+// under its name. Symbolic links are listed as what they point to; a link back to a
+// folder being walked is listed with its own date and nothing below it, so a loop is
+// never followed. Entries directly under the root whose names begin with RECYCLER or
+// SYSTEM VOLUME INFORMATION (any letter case), and the trash and lost+found folders
+// there, are left out with everything below them. A folder that cannot be read is
+// reported as a failure of "GetFileDate" and left out; the walk goes on.
+class TreeWalk
+{
+public:
+    TreeWalk(WorkHost &host, int folderNum);
+
+    // Walks `absolutePath` (an absolute, clean path of a folder or a file).
+    WalkResult walk(const QString &absolutePath);
+
+    // The text shown in the caption while the walk is in the folder `relativeFolder`
+    // (ending with "/", empty for the root) below `rootPrefix` (ending with "/").
+    static QString ProgressCaption(const QString &rootPrefix, const QString &relativeFolder);
+
+private:
+    class Run;
+
+    WorkHost &m_host;
+    int m_folderNum;
+};
+
+// The root of a local side as gathering uses it: the absolute, clean path of the typed
+// text, whether it names a file, and the folder whose path, followed by "/", is cut from
+// every entry's path (the root itself, or a file root's parent folder).
+struct LocalRoot
+{
+    QString absolutePath;
+    QString rootPrefix; // ends with "/"
+    bool isFile = false;
+};
+LocalRoot ResolveLocalRoot(const QString &text);
+
+} // namespace foldercompare::listing

@@ -1,0 +1,307 @@
+#include "foldercompare/listing/tree_walk.h"
+
+#include "common/saved_error.h"
+#include "foldercompare/listing/side_gathering.h"
+#include "foldercompare/listing/testing_host.h"
+#include "platform/testing/print_to.h"
+#include "platform/testing/temporary_folder.h"
+#include "platform/testing/unprivileged_scope.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <ctime>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace foldercompare::listing {
+namespace {
+
+using platform::testing::TemporaryFolder;
+using testing::RecordingHost;
+using testing::setModified;
+
+constexpr qint64 T1 = 1577934245; // 2020/01/02 03:04:05 UTC
+constexpr qint64 T2 = 1609556645; // 2021/01/02 03:04:05 UTC
+constexpr qint64 T3 = 1641092645; // 2022/01/02 03:04:05 UTC
+
+// Builds trees in a temporary folder and reads the listing lines that a walk gives.
+class TreeWalkTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        setenv("TZ", "UTC", 1);
+        tzset();
+    }
+    void TearDown() override
+    {
+        unsetenv("TZ");
+        tzset();
+    }
+
+    QString file(const QString &relative, const QByteArray &content, qint64 modified)
+    {
+        const QString path = m_folder.writeFile("root/" + relative, content);
+        setModified(path, modified);
+        return path;
+    }
+    QString folder(const QString &relative, qint64 modified)
+    {
+        const QString path = m_folder.makeFolder("root/" + relative);
+        setModified(path, modified);
+        return path;
+    }
+    QString root() const { return m_folder.filePath("root"); }
+
+    // The walk's entries as sorted listing lines without line ends.
+    QStringList lines(WalkResult result)
+    {
+        SortEntries(result.entries);
+        QString text = QString::fromUtf8(FormatFileInfoLog(result.entries));
+        text.chop(2);
+        return text.isEmpty() ? QStringList() : text.split(QStringLiteral("\r\n"));
+    }
+    QStringList walk(const QString &path, int folderNum = 999)
+    {
+        TreeWalk walk(m_host, folderNum);
+        return lines(walk.walk(path));
+    }
+
+    TemporaryFolder m_folder;
+    RecordingHost m_host;
+};
+
+TEST_F(TreeWalkTest, FolderRecordsCarryNewestDateTotalSizeAndEntryCount)
+{
+    file("a.txt", "abc", T1);
+    file("sub/b.txt", "12345", T2);
+    file("sub/deep/c.txt", "1", T1);
+    folder("sub/deep", T1);
+    folder("sub/empty", T3);
+    folder("sub", T1);
+    folder("empty", T2);
+    EXPECT_EQ(walk(root()), (QStringList{
+                                "a.txt\t2020/01/02 03:04:05\t3\t0",
+                                "empty/\t2021/01/02 03:04:05\t0\t0",
+                                "sub/\t2021/01/02 03:04:05\t6\t4",
+                                "sub/b.txt\t2021/01/02 03:04:05\t5\t0",
+                                "sub/deep/\t2020/01/02 03:04:05\t1\t1",
+                                "sub/deep/c.txt\t2020/01/02 03:04:05\t1\t0",
+                                "sub/empty/\t2022/01/02 03:04:05\t0\t0",
+                            }))
+        << "an empty folder keeps its own date but gives its parent none";
+    EXPECT_TRUE(m_host.failures.isEmpty());
+    EXPECT_GT(m_host.pumps, 0);
+}
+
+TEST_F(TreeWalkTest, DepthLimitOneListsOnlyTheRootsEntries)
+{
+    file("a.txt", "abc", T1);
+    file("sub/b.txt", "12345", T3);
+    folder("sub", T2);
+    EXPECT_EQ(walk(root(), 1), (QStringList{"a.txt\t2020/01/02 03:04:05\t3\t0", "sub/\t2021/01/02 03:04:05\t0\t0"}));
+    EXPECT_EQ(walk(root(), 2).size(), 3);
+}
+
+TEST_F(TreeWalkTest, AFileRootListsTheFileUnderItsName)
+{
+    const QString path = file("one file.txt", "12", T1);
+    EXPECT_EQ(walk(path), QStringList{"one file.txt\t2020/01/02 03:04:05\t2\t0"});
+    const LocalRoot root = ResolveLocalRoot(path);
+    EXPECT_TRUE(root.isFile);
+    EXPECT_EQ(root.rootPrefix, this->root() + "/");
+}
+
+TEST_F(TreeWalkTest, TrailingSlashAndRelativePathsGiveTheSameRoot)
+{
+    file("a.txt", "abc", T1);
+    const QStringList expected = walk(root());
+    EXPECT_EQ(walk(ResolveLocalRoot(root() + "/").absolutePath), expected);
+    const QString previous = QDir::currentPath();
+    QDir::setCurrent(m_folder.path());
+    const LocalRoot relative = ResolveLocalRoot("./root/../root/");
+    QDir::setCurrent(previous);
+    EXPECT_EQ(relative.absolutePath, root());
+    EXPECT_EQ(relative.rootPrefix, root() + "/");
+    EXPECT_FALSE(relative.isFile);
+}
+
+TEST_F(TreeWalkTest, SystemFoldersDirectlyUnderTheRootAreLeftOut)
+{
+    for (const char *name : {"RECYCLER", "Recycler.old", "System Volume Information", ".Trash", ".Trash-1000",
+                             "lost+found"})
+        file(QString::fromUtf8(name) + "/x.txt", "x", T1);
+    file("recycler.txt", "x", T1);
+    file("sub/RECYCLER/y.txt", "y", T1);
+    file("sub/.Trash-1000/z.txt", "z", T1);
+    file(".Trashcan/w.txt", "w", T1);
+    QStringList paths;
+    for (const QString &line : walk(root()))
+        paths.append(line.section(u'\t', 0, 0));
+    EXPECT_EQ(paths, (QStringList{".Trashcan/", ".Trashcan/w.txt", "sub/", "sub/.Trash-1000/", "sub/.Trash-1000/z.txt",
+                                  "sub/RECYCLER/", "sub/RECYCLER/y.txt"}));
+}
+
+TEST_F(TreeWalkTest, SymbolicLinksAreListedAsWhatTheyPointToWithoutLoops)
+{
+    file("target.txt", "12345", T2);
+    folder("sub", T1);
+    ASSERT_EQ(symlink("../target.txt", m_folder.filePath("root/sub/link.txt").toUtf8().constData()), 0);
+    ASSERT_EQ(symlink("..", m_folder.filePath("root/sub/up").toUtf8().constData()), 0);
+    ASSERT_EQ(symlink("missing", m_folder.filePath("root/broken").toUtf8().constData()), 0);
+    setModified(m_folder.filePath("root/sub"), T1);
+    const QStringList listed = walk(root());
+    EXPECT_EQ(listed, (QStringList{
+                          "sub/\t2021/01/02 03:04:05\t5\t2",
+                          "sub/link.txt\t2021/01/02 03:04:05\t5\t0",
+                          "sub/up/\t" + listed.value(2).section(u'\t', 1, 1) + "\t0\t0",
+                          "target.txt\t2021/01/02 03:04:05\t5\t0",
+                      }));
+}
+
+TEST_F(TreeWalkTest, NamesALineCannotHoldAreLeftOutAndNamed)
+{
+    file("with space 'quote' \"double\" back\\slash.txt", "1", T1);
+    file(QStringLiteral("日本語.txt"), "2", T1);
+    file("line\nbreak.txt", "3", T1);
+    file("tab\there/inner.txt", "4", T1);
+    const QByteArray invalid = QFile::encodeName(root()) + "/bad\xff\xfe.txt";
+    int fd = ::open(invalid.constData(), O_CREAT | O_WRONLY, 0644);
+    ASSERT_GE(fd, 0);
+    ::close(fd);
+
+    TreeWalk walk(m_host, 999);
+    WalkResult result = walk.walk(root());
+    const QStringList excluded = result.excludedPaths;
+    QStringList paths;
+    for (const QString &line : lines(std::move(result)))
+        paths.append(line.section(u'\t', 0, 0));
+    EXPECT_EQ(paths, (QStringList{"with space 'quote' \"double\" back\\slash.txt", QStringLiteral("日本語.txt")}));
+    EXPECT_EQ(excluded.size(), 3);
+    EXPECT_TRUE(excluded.contains("line\nbreak.txt"));
+    EXPECT_TRUE(excluded.contains("tab\there/")) << "a folder is left out with everything below it";
+}
+
+TEST_F(TreeWalkTest, AnUnreadableSubfolderIsReportedAndLeftOut)
+{
+    file("a.txt", "1", T1);
+    file("locked/secret.txt", "2", T1);
+    file("open/b.txt", "3", T1);
+    platform::testing::allowOthers(m_folder.path());
+    chmod(m_folder.filePath("root/locked").toUtf8().constData(), 0);
+    QStringList paths;
+    {
+        platform::testing::UnprivilegedScope unprivileged;
+        for (const QString &line : walk(root()))
+            paths.append(line.section(u'\t', 0, 0));
+    }
+    chmod(m_folder.filePath("root/locked").toUtf8().constData(), 0755);
+    EXPECT_EQ(paths, (QStringList{"a.txt", "open/", "open/b.txt"}));
+    ASSERT_EQ(m_host.failures.size(), 1);
+    EXPECT_TRUE(m_host.failures[0].startsWith("GetFileDate: "));
+    EXPECT_TRUE(m_host.failures[0].contains("locked/"));
+}
+
+TEST_F(TreeWalkTest, AbortStopsTheWalk)
+{
+    for (int i = 0; i < 20; ++i)
+        file(QStringLiteral("f%1.txt").arg(i), "x", T1);
+    m_host.abortAfterPumps = 5;
+    TreeWalk walk(m_host, 999);
+    const WalkResult result = walk.walk(root());
+    EXPECT_TRUE(result.aborted);
+    EXPECT_LT(result.entries.size(), 20u);
+}
+
+TEST_F(TreeWalkTest, CaptionShowsTheFolderBeingWalked)
+{
+    EXPECT_EQ(TreeWalk::ProgressCaption("/tmp/a/", ""), "取得中 /tmp/a/...");
+    EXPECT_EQ(TreeWalk::ProgressCaption("/home/user/projects/x/", "sub/deep/"), "取得中 /home...rojects/x/sub/deep/...");
+    file("a.txt", "1", T1);
+    walk(root());
+    ASSERT_FALSE(m_host.captions.isEmpty());
+    EXPECT_EQ(m_host.captions[0].left(4), "取得中 ");
+}
+
+// Gathering a side writes the listing and its copy, or leaves both as they were.
+class GatherLocalSideTest : public TreeWalkTest
+{
+protected:
+    QString listing() const { return m_folder.filePath("work/0.log"); }
+    void SetUp() override
+    {
+        TreeWalkTest::SetUp();
+        m_folder.makeFolder("work");
+    }
+};
+
+TEST_F(GatherLocalSideTest, WritesTheListingAndItsCopy)
+{
+    file("b.txt", "12", T1);
+    file("A.txt", "1", T2);
+    file("a.txt", "1", T3);
+    m_folder.writeFile("work/0.log", "old listing");
+    const GatherOutcome outcome = GatherLocalSide(root(), listing(), 999, m_host);
+    EXPECT_EQ(outcome.kind, GatherOutcome::Kind::Written);
+    EXPECT_EQ(outcome.writtenCount, 3);
+    const QByteArray expected = "A.txt\t2021/01/02 03:04:05\t1\t0\r\n"
+                                "a.txt\t2022/01/02 03:04:05\t1\t0\r\n"
+                                "b.txt\t2020/01/02 03:04:05\t2\t0\r\n";
+    EXPECT_EQ(TemporaryFolder::readFile(listing()), expected);
+    EXPECT_EQ(TemporaryFolder::readFile(listing() + ".bak"), expected);
+    EXPECT_EQ(QDir(m_folder.filePath("work")).entryList(QDir::Files), (QStringList{"0.log", "0.log.bak"}));
+}
+
+TEST_F(GatherLocalSideTest, AnEmptyRootGivesAnEmptyListing)
+{
+    folder("", T1);
+    const GatherOutcome outcome = GatherLocalSide(root(), listing(), 999, m_host);
+    EXPECT_EQ(outcome.kind, GatherOutcome::Kind::Written);
+    EXPECT_EQ(outcome.writtenCount, 0);
+    EXPECT_TRUE(QFileInfo::exists(listing()));
+    EXPECT_EQ(TemporaryFolder::readFile(listing()), QByteArray());
+}
+
+TEST_F(GatherLocalSideTest, AnAbortedGatheringLeavesThePreviousListing)
+{
+    for (int i = 0; i < 20; ++i)
+        file(QStringLiteral("f%1.txt").arg(i), "x", T1);
+    m_folder.writeFile("work/0.log", "previous");
+    m_folder.writeFile("work/0.log.bak", "previous copy");
+    m_host.abortAfterPumps = 3;
+    const GatherOutcome outcome = GatherLocalSide(root(), listing(), 999, m_host);
+    EXPECT_EQ(outcome.kind, GatherOutcome::Kind::Aborted);
+    EXPECT_EQ(TemporaryFolder::readFile(listing()), "previous");
+    EXPECT_EQ(TemporaryFolder::readFile(listing() + ".bak"), "previous copy");
+}
+
+TEST_F(GatherLocalSideTest, AnUnreadableRootWritesNothing)
+{
+    folder("", T1);
+    m_folder.writeFile("work/0.log", "previous");
+    platform::testing::allowOthers(m_folder.path());
+    chmod(root().toUtf8().constData(), 0);
+    GatherOutcome outcome;
+    {
+        platform::testing::UnprivilegedScope unprivileged;
+        outcome = GatherLocalSide(root(), listing(), 999, m_host);
+    }
+    chmod(root().toUtf8().constData(), 0755);
+    EXPECT_EQ(outcome.kind, GatherOutcome::Kind::RootUnreadable);
+    EXPECT_EQ(TemporaryFolder::readFile(listing()), "previous");
+    EXPECT_EQ(m_host.failures.size(), 1);
+}
+
+TEST_F(GatherLocalSideTest, AListingThatCannotBeWrittenIsAFailure)
+{
+    file("a.txt", "1", T1);
+    EXPECT_THROW(GatherLocalSide(root(), m_folder.filePath("no/such/folder/0.log"), 999, m_host), common::Failure);
+}
+
+} // namespace
+} // namespace foldercompare::listing
