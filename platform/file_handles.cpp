@@ -1,0 +1,96 @@
+#include "platform/file_handles.h"
+
+#include <QFile>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace platform {
+
+namespace {
+
+struct timespec toTimespec(const QDateTime &date)
+{
+    return {time_t(date.toSecsSinceEpoch()), 0};
+}
+
+} // namespace
+
+int OpenFileHandle(const QString &path, int mode)
+{
+    int flags = O_RDONLY;
+    if (mode == FileHandleMode::Write)
+        flags = O_WRONLY | O_CREAT | O_TRUNC;
+    else if (mode == FileHandleMode::ReadWrite)
+        flags = O_RDWR | O_CREAT;
+    int handle;
+    do {
+        handle = ::open(QFile::encodeName(path).constData(), flags | O_CLOEXEC, 0666);
+    } while (handle < 0 && errno == EINTR);
+    return handle < 0 ? -1 : handle;
+}
+
+void CloseFileHandle(int &handle)
+{
+    if (handle == -1)
+        return;
+    ::close(handle);
+    handle = -1;
+}
+
+qint64 ReadFileBytes(int handle, QByteArray &bytes, qint64 count)
+{
+    if (count <= 0)
+        return 0;
+    if (bytes.size() < count)
+        bytes.resize(count);
+    qint64 done = 0;
+    while (done < count) {
+        const ssize_t got = ::read(handle, bytes.data() + done, size_t(count - done));
+        if (got < 0) {
+            if (errno == EINTR)
+                continue;
+            return -1;
+        }
+        if (got == 0)
+            break;
+        done += got;
+    }
+    return done;
+}
+
+qint64 WriteFileBytes(int handle, const QByteArray &bytes, qint64 count)
+{
+    count = std::min<qint64>(count, bytes.size());
+    qint64 done = 0;
+    while (done < count) {
+        const ssize_t put = ::write(handle, bytes.constData() + done, size_t(count - done));
+        if (put < 0) {
+            if (errno == EINTR)
+                continue;
+            return done == 0 ? -1 : done;
+        }
+        done += put;
+    }
+    return done;
+}
+
+void SetFileTimes(int handle, const QDateTime &, const QDateTime &access, const QDateTime &write)
+{
+    const struct timespec times[2] = {toTimespec(access), toTimespec(write)};
+    ::futimens(handle, times);
+}
+
+bool SetFileDate(const QString &path, const QDateTime &date)
+{
+    int handle = OpenFileHandle(path, FileHandleMode::ReadWrite);
+    if (handle == -1)
+        return false;
+    SetFileTimes(handle, date, date, date);
+    CloseFileHandle(handle);
+    return true;
+}
+
+} // namespace platform

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QString>
+
+namespace platform {
+
+// Raw file handles (POSIX file descriptors), opened and closed within one procedure.
+
+// Modes of OpenFileHandle; any other value opens for reading.
+namespace FileHandleMode {
+// Write; the file is created, or emptied when it exists.
+inline constexpr int Write = 1;
+// Read and write; the file is opened, or created empty when missing.
+inline constexpr int ReadWrite = 2;
+// Read an existing file.
+inline constexpr int Read = 0;
+} // namespace FileHandleMode
+
+// Opens `path` in `mode`; returns the handle, or -1 when the file cannot be opened.
+int OpenFileHandle(const QString &path, int mode);
+
+// Closes `handle` and sets it to -1; does nothing when it is -1 already, so a second
+// call closes nothing.
+void CloseFileHandle(int &handle);
+
+// Reads up to `count` bytes into `bytes` from its first element (the array is made at
+// least `count` long); returns the number read, 0 at the end of the file, or -1 when the
+// read failed.
+qint64 ReadFileBytes(int handle, QByteArray &bytes, qint64 count);
+
+// Writes the first `count` bytes of `bytes`; returns the number written (fewer than
+// `count` when the write failed part way), or -1 when nothing could be written.
+qint64 WriteFileBytes(int handle, const QByteArray &bytes, qint64 count);
+
+// Sets the last-access and last-write times of the open file from local dates, whole
+// seconds. The file system keeps no creation time that could be set, so `creation` is
+// not used. Failures are passed over.
+void SetFileTimes(int handle, const QDateTime &creation, const QDateTime &access, const QDateTime &write);
+
+// Gives the file `path` the local date `date` as access and write time: opens it for
+// reading and writing (a missing file is created empty), sets the times and closes it.
+// False when the file cannot be opened (a folder, for instance).
+bool SetFileDate(const QString &path, const QDateTime &date);
+
+} // namespace platform
