@@ -49,14 +49,6 @@ bool skippedUnderRoot(const QString &name)
            || name == QLatin1String("lost+found");
 }
 
-// A name that a listing line can hold and that leads back to the same file.
-bool listableName(const QByteArray &raw, const QString &name)
-{
-    if (name.contains(u'\t') || name.contains(u'\r') || name.contains(u'\n'))
-        return false;
-    return QFile::encodeName(name) == raw;
-}
-
 QString systemErrorText(int error)
 {
     return QString::fromLocal8Bit(std::strerror(error));
@@ -118,7 +110,7 @@ void TreeWalk::Run::listChildren(DIR *dir, const QString &relative, int depth, s
         const bool isFolder = S_ISDIR(child.info.st_mode);
         if (!isFolder && !S_ISREG(child.info.st_mode))
             continue;
-        if (!listableName(child.rawName, child.name)) {
+        if (!IsListableName(child.rawName, child.name)) {
             m_result.excludedPaths.append(relative + child.name + (isFolder ? QStringLiteral("/") : QString()));
             continue;
         }
@@ -229,6 +221,13 @@ WalkResult TreeWalk::walk(const QString &absolutePath)
     Totals totals;
     run.walkFolder(fd, QString(), 1, info, totals);
     return result;
+}
+
+bool IsListableName(const QByteArray &raw, const QString &name)
+{
+    if (name.contains(u'\t') || name.contains(u'\r') || name.contains(u'\n'))
+        return false;
+    return QFile::encodeName(name) == raw;
 }
 
 LocalRoot ResolveLocalRoot(const QString &text)

@@ -55,6 +55,10 @@ private:
     int m_folderNum;
 };
 
+// True for a file name (as read from the file system, and decoded) that a listing line
+// can hold: it decodes and encodes back to the same bytes and holds no TAB or line break.
+bool IsListableName(const QByteArray &raw, const QString &name);
+
 // The root of a local side as gathering uses it: the absolute, clean path of the typed
 // text, whether it names a file, and the folder whose path, followed by "/", is cut from
 // every entry's path (the root itself, or a file root's parent folder).

@@ -1,0 +1,285 @@
+#include "foldercompare/listing/content_compare.h"
+
+#include "common/judge_code.h"
+#include "foldercompare/listing/tree_walk.h"
+#include "platform/file_handles.h"
+
+#include <QFile>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
+
+namespace foldercompare::listing {
+
+namespace {
+
+const QString Bin = QStringLiteral("BIN");
+
+qint64 fileSize(const QString &path)
+{
+    struct stat info;
+    if (stat(QFile::encodeName(path).constData(), &info) != 0 || !S_ISREG(info.st_mode))
+        return -1;
+    return info.st_size;
+}
+
+// Closes the handles of one comparison however it ends.
+struct HandlePair
+{
+    int first = -1;
+    int second = -1;
+    ~HandlePair()
+    {
+        platform::CloseFileHandle(first);
+        platform::CloseFileHandle(second);
+    }
+};
+
+QString lineEndsAsLf(QString text)
+{
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    text.replace(u'\r', u'\n');
+    return text;
+}
+
+} // namespace
+
+ContentComparer::ContentComparer(ContentOptions options, WorkHost &host)
+    : m_options(std::move(options))
+    , m_host(host)
+{
+}
+
+QString ContentComparer::JudgeFileCode(const QString &path, QByteArrayView bytes, bool checkBin) const
+{
+    const QString lowered = path.toLower();
+    for (const QString &extension : m_options.binJdExt)
+        if (lowered.endsWith(u'.' + extension.toLower()))
+            return Bin;
+    return common::JudgeCode(bytes, checkBin);
+}
+
+QString ContentComparer::GetFileCode(const QString &path)
+{
+    if (fileSize(path) < 1)
+        return Bin;
+    int handle = platform::OpenFileHandle(path, platform::FileHandleMode::Read);
+    if (handle == -1)
+        return Bin;
+    QByteArray bytes;
+    const qint64 count = platform::ReadFileBytes(handle, bytes, JudgeSampleSize);
+    platform::CloseFileHandle(handle);
+    if (count < 1)
+        return Bin;
+    bytes.truncate(count);
+    return JudgeFileCode(path, bytes, true);
+}
+
+ContentComparer::FileData ContentComparer::CompareFileData(const QString &path1, const QString &path2)
+{
+    FileData data;
+    data.size1 = fileSize(path1);
+    data.size2 = fileSize(path2);
+    if (path1 == path2) {
+        data.equal = true;
+        return data;
+    }
+    if (data.size1 < 0 || data.size2 < 0)
+        return data;
+    if (!m_options.textCodeDsp && !m_options.textCrlfNone && data.size1 != data.size2)
+        return data;
+
+    HandlePair handles;
+    handles.first = platform::OpenFileHandle(path1, platform::FileHandleMode::Read);
+    handles.second = platform::OpenFileHandle(path2, platform::FileHandleMode::Read);
+    if (handles.first == -1 || handles.second == -1) {
+        data.unfinished = true;
+        return data;
+    }
+    QByteArray block1;
+    QByteArray block2;
+    for (bool first = true;; first = false) {
+        if (m_host.abortRequested()) {
+            data.unfinished = true;
+            return data;
+        }
+        const qint64 count1 = platform::ReadFileBytes(handles.first, block1, BlockSize);
+        const qint64 count2 = platform::ReadFileBytes(handles.second, block2, BlockSize);
+        if (count1 < 0 || count2 < 0) {
+            data.unfinished = true;
+            return data;
+        }
+        if (first) {
+            data.firstBlock1 = block1.left(count1);
+            data.firstBlock2 = block2.left(count2);
+        }
+        if (data.size1 != data.size2 || count1 != count2)
+            return data;
+        if (std::memcmp(block1.constData(), block2.constData(), size_t(count1)) != 0)
+            return data;
+        m_host.pumpEvents();
+        if (count1 == 0) {
+            data.equal = true;
+            return data;
+        }
+    }
+}
+
+bool ContentComparer::readWhole(const QString &path, qint64 size, QByteArray &bytes)
+{
+    int handle = platform::OpenFileHandle(path, platform::FileHandleMode::Read);
+    if (handle == -1)
+        return false;
+    const qint64 count = platform::ReadFileBytes(handle, bytes, size);
+    platform::CloseFileHandle(handle);
+    if (count != size)
+        return false;
+    bytes.truncate(count);
+    return true;
+}
+
+QString ContentComparer::decode(const QString &code, const QByteArray &bytes, bool &clean)
+{
+    m_codes.setFuncRogic(0);
+    QString text;
+    if (code == u"JIS") {
+        text = m_codes.JIS_To_VbUnicode(bytes);
+    } else if (code == u"EUC") {
+        text = m_codes.EUC_To_VbUnicode(bytes);
+    } else if (code == u"UNICODE") {
+        text = m_codes.UNICODE_To_VbUnicode(bytes);
+    } else if (code == u"UTF7") {
+        m_codes.setFuncRogic(1);
+        text = m_codes.UTF7_To_VbUnicode(bytes);
+    } else if (code == u"UTF8") {
+        text = m_codes.UTF8_To_VbUnicode(bytes);
+    } else {
+        text = m_codes.SJIS_To_VbUnicode(bytes);
+    }
+    clean = m_codes.lastConversionClean();
+    m_codes.setFuncRogic(0);
+    return text;
+}
+
+ContentCheck::FileResult ContentComparer::CheckFileUpd(const QString &path1, const QString &path2)
+{
+    FileResult result;
+    if (path1 == path2) {
+        result.differ = false;
+        return result;
+    }
+    FileData data = CompareFileData(path1, path2);
+    QString code1 = Bin;
+    QString code2 = Bin;
+    if (!data.firstBlock1.isEmpty() && ((m_options.textCrlfNone && !data.equal) || m_options.textCodeDsp)) {
+        code1 = JudgeFileCode(path1, data.firstBlock1, true);
+        result.code1 = code1;
+    }
+    if (!data.firstBlock2.isEmpty() && (code1 != Bin || m_options.textCodeDsp)) {
+        code2 = JudgeFileCode(path2, data.firstBlock2, true);
+        result.code2 = code2;
+    }
+    if (data.equal) {
+        result.differ = false;
+        return result;
+    }
+    if (data.unfinished || !m_options.textCrlfNone || data.size1 <= 0 || data.size2 <= 0 || code1 == Bin
+        || code2 == Bin)
+        return result;
+
+    QByteArray whole1 = std::move(data.firstBlock1);
+    QByteArray whole2 = std::move(data.firstBlock2);
+    if (whole1.size() < data.size1 && !readWhole(path1, data.size1, whole1))
+        return result;
+    if (whole2.size() < data.size2 && !readWhole(path2, data.size2, whole2))
+        return result;
+    bool clean1 = false;
+    bool clean2 = false;
+    const QString text1 = decode(code1, whole1, clean1);
+    const QString text2 = decode(code2, whole2, clean2);
+    if (clean1 && clean2 && lineEndsAsLf(text1) == lineEndsAsLf(text2))
+        result.differ = false;
+    return result;
+}
+
+bool ContentComparer::foldersDiffer(const QByteArray &folder1, const QByteArray &folder2,
+                                    std::vector<std::pair<dev_t, ino_t>> &ancestors)
+{
+    DIR *dir = opendir(folder1.constData());
+    if (!dir)
+        return true;
+    if (faccessat(AT_FDCWD, folder2.constData(), R_OK | X_OK, AT_EACCESS) != 0) {
+        closedir(dir);
+        return true;
+    }
+    struct stat own;
+    if (fstat(dirfd(dir), &own) != 0) {
+        closedir(dir);
+        return true;
+    }
+    ancestors.emplace_back(own.st_dev, own.st_ino);
+
+    struct Entry
+    {
+        QByteArray name;
+        bool folder;
+    };
+    std::vector<Entry> entries;
+    errno = 0;
+    while (const dirent *entry = readdir(dir)) {
+        const char *raw = entry->d_name;
+        if (raw[0] == '.' && (raw[1] == 0 || (raw[1] == '.' && raw[2] == 0)))
+            continue;
+        const QByteArray name(raw);
+        struct stat info;
+        if (!IsListableName(name, QFile::decodeName(name)) || fstatat(dirfd(dir), raw, &info, 0) != 0)
+            continue;
+        if (S_ISREG(info.st_mode))
+            entries.push_back({name, false});
+        else if (S_ISDIR(info.st_mode)
+                 && std::find(ancestors.cbegin(), ancestors.cend(), std::make_pair(info.st_dev, info.st_ino))
+                        == ancestors.cend())
+            entries.push_back({name, true});
+        errno = 0;
+    }
+    const bool readFailed = errno != 0;
+    closedir(dir);
+
+    bool differ = readFailed;
+    const QByteArray prefix1 = folder1.endsWith('/') ? folder1 : folder1 + '/';
+    const QByteArray prefix2 = folder2.endsWith('/') ? folder2 : folder2 + '/';
+    for (const bool folders : {false, true}) {
+        for (const Entry &entry : entries) {
+            if (differ)
+                break;
+            if (entry.folder != folders)
+                continue;
+            const QByteArray path1 = prefix1 + entry.name;
+            const QByteArray path2 = prefix2 + entry.name;
+            struct stat other;
+            if (stat(path2.constData(), &other) != 0)
+                continue;
+            if (!folders && S_ISREG(other.st_mode)) {
+                differ = CheckFileUpd(QFile::decodeName(path1), QFile::decodeName(path2)).differ;
+                m_host.pumpEvents();
+            } else if (folders && S_ISDIR(other.st_mode)) {
+                differ = foldersDiffer(path1, path2, ancestors);
+            }
+        }
+    }
+    ancestors.pop_back();
+    return differ;
+}
+
+bool ContentComparer::CheckFolderUpd(const QString &path1, const QString &path2)
+{
+    std::vector<std::pair<dev_t, ino_t>> ancestors;
+    return foldersDiffer(QFile::encodeName(path1), QFile::encodeName(path2), ancestors);
+}
+
+} // namespace foldercompare::listing

@@ -1,0 +1,92 @@
+#pragma once
+
+#include "common/non_code_class.h"
+#include "foldercompare/listing/listing_compare.h"
+#include "foldercompare/listing/work_host.h"
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+#include <QStringList>
+
+#include <sys/types.h>
+
+#include <utility>
+#include <vector>
+
+namespace foldercompare::listing {
+
+// The options of the content comparison, read at each use.
+struct ContentOptions
+{
+    // Two text files whose bytes differ count as equal when their decoded texts are
+    // equal once line ends are made alike (TextCrlfNone).
+    bool textCrlfNone = false;
+    // The code names of compared files are wanted for display (TextCodeDsp).
+    bool textCodeDsp = false;
+    // Extensions whose files are always "BIN" (BinJdExt).
+    QStringList binJdExt;
+};
+
+// Compares the contents of files and folder trees for the merge, and judges character
+// codes. A pair is "equal" only when the comparison ran to its end: a file that cannot
+// be opened or read, an unreadable folder, a decoding that is not clean, or an abort
+// during the comparison makes the pair differ.
+class ContentComparer : public ContentCheck
+{
+public:
+    // Bytes compared per step.
+    static constexpr qint64 BlockSize = 102400;
+    // Bytes of a file that code judging looks at.
+    static constexpr qint64 JudgeSampleSize = 100000;
+
+    ContentComparer(ContentOptions options, WorkHost &host);
+
+    // The code name of one file: "BIN" for an empty, missing or unreadable file,
+    // otherwise JudgeFileCode of its first 100000 bytes.
+    QString GetFileCode(const QString &path) override;
+
+    // "BIN" when the path ends with "." and an entry of binJdExt (any letter case);
+    // otherwise JudgeCode of `bytes`.
+    QString JudgeFileCode(const QString &path, QByteArrayView bytes, bool checkBin) const;
+
+    // The byte comparison of two files.
+    struct FileData
+    {
+        qint64 size1 = -1; // -1: not an existing file
+        qint64 size2 = -1;
+        QByteArray firstBlock1;
+        QByteArray firstBlock2;
+        bool equal = false;
+        // The comparison could not finish (unreadable file, abort): the pair differs,
+        // and no text comparison may overrule that.
+        bool unfinished = false;
+    };
+    // Equal without reading for one path given twice; different without reading when a
+    // file is missing, or when the sizes differ and neither option is on. Otherwise both
+    // files are read block by block (the first block of each is kept for judging) until
+    // the end, the first difference, or a size difference.
+    FileData CompareFileData(const QString &path1, const QString &path2);
+
+    // CompareFileData, then code judging from the first blocks when the options ask for
+    // it, then, with textCrlfNone, the comparison of the decoded texts with CR LF and CR
+    // made LF when the bytes differ and both files are non-empty text.
+    FileResult CheckFileUpd(const QString &path1, const QString &path2) override;
+
+    // True when a like-named file pair directly in the folders, or in like-named
+    // subfolders at any depth, differs (CheckFileUpd); entries on one side only take no
+    // part. A folder that cannot be read makes the trees differ.
+    bool CheckFolderUpd(const QString &path1, const QString &path2) override;
+
+private:
+    bool readWhole(const QString &path, qint64 size, QByteArray &bytes);
+    QString decode(const QString &code, const QByteArray &bytes, bool &clean);
+    bool foldersDiffer(const QByteArray &folder1, const QByteArray &folder2,
+                       std::vector<std::pair<dev_t, ino_t>> &ancestors);
+
+    ContentOptions m_options;
+    WorkHost &m_host;
+    common::NonCodeClass m_codes;
+};
+
+} // namespace foldercompare::listing

@@ -1,0 +1,227 @@
+#include "foldercompare/listing/content_compare.h"
+
+#include "common/non_code_class.h"
+#include "foldercompare/listing/testing_host.h"
+#include "platform/testing/print_to.h"
+#include "platform/testing/temporary_folder.h"
+#include "platform/testing/unprivileged_scope.h"
+
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace foldercompare::listing {
+namespace {
+
+using platform::testing::TemporaryFolder;
+using testing::RecordingHost;
+
+const QString JapaneseText = QStringLiteral("これは日本語のテキストです。\r\n"
+                                            "漢字とひらがなとカタカナが入っています。\r\n"
+                                            "二行目も三行目も同じ内容で比較します。\r\n");
+
+class ContentComparerTest : public ::testing::Test
+{
+protected:
+    QString file(const QString &relative, const QByteArray &bytes) { return m_folder.writeFile(relative, bytes); }
+    ContentComparer comparer(bool crlfNone, bool codeDsp, QStringList binExt = {})
+    {
+        return ContentComparer(ContentOptions{crlfNone, codeDsp, std::move(binExt)}, m_host);
+    }
+    static QByteArray sjis(const QString &text) { return common::NonCodeClass().VbUnicode_To_SJIS(text); }
+    static QByteArray utf8(const QString &text) { return common::NonCodeClass().VbUnicode_To_UTF8(text, false); }
+    static QString lf(QString text) { return text.replace(QStringLiteral("\r\n"), QStringLiteral("\n")); }
+
+    TemporaryFolder m_folder;
+    RecordingHost m_host;
+};
+
+TEST_F(ContentComparerTest, ByteComparison)
+{
+    ContentComparer compare = comparer(false, false);
+    const QString a = file("a.bin", "same bytes");
+    const QString b = file("b.bin", "same bytes");
+    const QString c = file("c.bin", "other byte");
+    const QString shorter = file("d.bin", "short");
+    EXPECT_FALSE(compare.CheckFileUpd(a, b).differ);
+    EXPECT_TRUE(compare.CheckFileUpd(a, c).differ);
+    EXPECT_TRUE(compare.CheckFileUpd(a, shorter).differ);
+    EXPECT_TRUE(compare.CheckFileUpd(a, m_folder.filePath("missing")).differ);
+    EXPECT_FALSE(compare.CheckFileUpd(file("e1", ""), file("e2", "")).differ) << "two empty files";
+
+    const ContentComparer::FileData empty = compare.CompareFileData(m_folder.filePath("e1"), m_folder.filePath("e2"));
+    EXPECT_TRUE(empty.equal);
+    EXPECT_TRUE(empty.firstBlock1.isEmpty());
+    EXPECT_EQ(compare.CheckFileUpd(m_folder.filePath("e1"), m_folder.filePath("e2")).code1, "")
+        << "an empty file is not judged";
+}
+
+TEST_F(ContentComparerTest, LaterBlocksAreComparedAndTheFirstBlockKept)
+{
+    QByteArray big(ContentComparer::BlockSize + 10, 'x');
+    const QString a = file("a.bin", big);
+    big[ContentComparer::BlockSize + 5] = 'y';
+    const QString b = file("b.bin", big);
+    ContentComparer compare = comparer(false, false);
+    const ContentComparer::FileData data = compare.CompareFileData(a, b);
+    EXPECT_FALSE(data.equal);
+    EXPECT_EQ(data.firstBlock1.size(), ContentComparer::BlockSize);
+    EXPECT_EQ(data.size1, ContentComparer::BlockSize + 10);
+    EXPECT_GE(m_host.pumps, 1);
+}
+
+TEST_F(ContentComparerTest, SamePathIsEqualWithoutOpeningAndSizesDecideWithoutReading)
+{
+    platform::testing::allowOthers(m_folder.path());
+    const QString locked = file("locked.txt", "abc");
+    const QString other = file("other.txt", "abcdef");
+    chmod(locked.toUtf8().constData(), 0);
+    ContentComparer compare = comparer(false, false);
+    ContentComparer::FileData sizes;
+    bool samePathDiffers = true;
+    {
+        platform::testing::UnprivilegedScope unprivileged;
+        samePathDiffers = compare.CheckFileUpd(locked, locked).differ;
+        sizes = compare.CompareFileData(locked, other);
+    }
+    EXPECT_FALSE(samePathDiffers);
+    EXPECT_FALSE(sizes.equal);
+    EXPECT_FALSE(sizes.unfinished) << "different sizes decide without opening the files";
+}
+
+TEST_F(ContentComparerTest, UnreadableFilesNeverCompareEqual)
+{
+    platform::testing::allowOthers(m_folder.path());
+    const QString locked1 = file("one.txt", "abc");
+    const QString locked2 = file("two.txt", "abc");
+    chmod(locked1.toUtf8().constData(), 0);
+    chmod(locked2.toUtf8().constData(), 0);
+    ContentComparer compare = comparer(true, true);
+    ContentCheck::FileResult result;
+    {
+        platform::testing::UnprivilegedScope unprivileged;
+        result = compare.CheckFileUpd(locked1, locked2);
+    }
+    EXPECT_TRUE(result.differ);
+}
+
+TEST_F(ContentComparerTest, AbortMakesThePairDiffer)
+{
+    const QByteArray big(3 * ContentComparer::BlockSize, 'x');
+    const QString a = file("a.bin", big);
+    const QString b = file("b.bin", big);
+    m_host.abortAfterPumps = 1;
+    ContentComparer compare = comparer(false, false);
+    const ContentComparer::FileData data = compare.CompareFileData(a, b);
+    EXPECT_FALSE(data.equal);
+    EXPECT_TRUE(data.unfinished);
+    EXPECT_TRUE(compare.CheckFileUpd(a, b).differ);
+}
+
+TEST_F(ContentComparerTest, TextsComparedRegardlessOfLineEndsAndCodes)
+{
+    const QString crlf = file("crlf.txt", sjis(JapaneseText));
+    const QString lfOnly = file("lf.txt", sjis(lf(JapaneseText)));
+    const QString asUtf8 = file("utf8.txt", utf8(JapaneseText));
+    const QString crOnly = file("cr.txt", sjis(lf(JapaneseText).replace(u'\n', u'\r')));
+    const QString changed = file("changed.txt", sjis(lf(JapaneseText).replace(QStringLiteral("三"), QStringLiteral("四"))));
+
+    ContentComparer strict = comparer(false, false);
+    EXPECT_TRUE(strict.CheckFileUpd(crlf, lfOnly).differ);
+    EXPECT_TRUE(strict.CheckFileUpd(crlf, asUtf8).differ);
+
+    ContentComparer loose = comparer(true, false);
+    const ContentCheck::FileResult result = loose.CheckFileUpd(crlf, lfOnly);
+    EXPECT_FALSE(result.differ);
+    EXPECT_EQ(result.code1, "SJIS");
+    EXPECT_EQ(result.code2, "SJIS");
+    const ContentCheck::FileResult mixed = loose.CheckFileUpd(crlf, asUtf8);
+    EXPECT_FALSE(mixed.differ);
+    EXPECT_EQ(mixed.code2, "UTF8");
+    EXPECT_FALSE(loose.CheckFileUpd(crOnly, lfOnly).differ);
+    EXPECT_TRUE(loose.CheckFileUpd(crlf, changed).differ);
+}
+
+TEST_F(ContentComparerTest, CodesJudgedFromFirstBlocksWhenShown)
+{
+    const QString a = file("a.txt", sjis(JapaneseText));
+    const QString b = file("b.txt", utf8(JapaneseText + JapaneseText));
+    ContentComparer show = comparer(false, true);
+    const ContentCheck::FileResult result = show.CheckFileUpd(a, b);
+    EXPECT_TRUE(result.differ);
+    EXPECT_EQ(result.code1, "SJIS");
+    EXPECT_EQ(result.code2, "UTF8");
+    const ContentCheck::FileResult hidden = comparer(false, false).CheckFileUpd(a, b);
+    EXPECT_EQ(hidden.code1, "");
+    EXPECT_EQ(hidden.code2, "");
+}
+
+TEST_F(ContentComparerTest, BinaryExtensionsAreNeverComparedAsText)
+{
+    const QString a = file("one.ZIP", sjis(JapaneseText));
+    const QString b = file("two.zip", sjis(lf(JapaneseText)));
+    ContentComparer compare = comparer(true, false, {"zip", "exe"});
+    const ContentCheck::FileResult result = compare.CheckFileUpd(a, b);
+    EXPECT_TRUE(result.differ);
+    EXPECT_EQ(result.code1, "BIN");
+    EXPECT_EQ(compare.GetFileCode(a), "BIN");
+    EXPECT_EQ(compare.GetFileCode(file("plain.txt", sjis(JapaneseText))), "SJIS");
+    EXPECT_EQ(compare.GetFileCode(file("empty.txt", "")), "BIN");
+    EXPECT_EQ(compare.GetFileCode(m_folder.filePath("missing.txt")), "BIN");
+}
+
+TEST_F(ContentComparerTest, ATextThatDoesNotDecodeCleanlyIsNeverEqual)
+{
+    const QByteArray one = sjis(JapaneseText) + "broken \x81\x20 here\r\n";
+    const QByteArray two = sjis(JapaneseText) + "broken \x82\x20 here\n";
+    common::NonCodeClass codes;
+    const QString decoded1 = codes.SJIS_To_VbUnicode(one);
+    ASSERT_FALSE(codes.lastConversionClean());
+    ASSERT_EQ(lf(decoded1), lf(codes.SJIS_To_VbUnicode(two))) << "both decode to the same replacement text";
+
+    const QString a = file("a.txt", one);
+    const QString b = file("b.txt", two);
+    ContentComparer compare = comparer(true, false);
+    ASSERT_EQ(compare.JudgeFileCode(a, one, true), "SJIS");
+    EXPECT_TRUE(compare.CheckFileUpd(a, b).differ) << "two failed decodings must not read as the same text";
+}
+
+TEST_F(ContentComparerTest, FolderTrees)
+{
+    file("one/a.txt", "a");
+    file("two/a.txt", "a");
+    file("one/only.txt", "x");
+    file("one/sub/deep/b.txt", "b");
+    file("two/sub/deep/b.txt", "b");
+    ContentComparer compare = comparer(false, false);
+    EXPECT_FALSE(compare.CheckFolderUpd(m_folder.filePath("one"), m_folder.filePath("two")))
+        << "an entry on one side only takes no part";
+    ASSERT_EQ(symlink("../..", m_folder.filePath("one/sub/deep/loop").toUtf8().constData()), 0);
+    ASSERT_EQ(symlink("../..", m_folder.filePath("two/sub/deep/loop").toUtf8().constData()), 0);
+    EXPECT_FALSE(compare.CheckFolderUpd(m_folder.filePath("one/"), m_folder.filePath("two/"))) << "loops are not followed";
+    file("two/sub/deep/b.txt", "B");
+    EXPECT_TRUE(compare.CheckFolderUpd(m_folder.filePath("one"), m_folder.filePath("two")));
+}
+
+TEST_F(ContentComparerTest, AnUnreadableSubfolderMakesTheTreesDiffer)
+{
+    file("one/a.txt", "a");
+    file("two/a.txt", "a");
+    file("one/sub/b.txt", "b");
+    file("two/sub/b.txt", "b");
+    platform::testing::allowOthers(m_folder.path());
+    chmod(m_folder.filePath("two/sub").toUtf8().constData(), 0);
+    bool differ = false;
+    {
+        platform::testing::UnprivilegedScope unprivileged;
+        differ = comparer(false, false).CheckFolderUpd(m_folder.filePath("one"), m_folder.filePath("two"));
+    }
+    chmod(m_folder.filePath("two/sub").toUtf8().constData(), 0755);
+    EXPECT_TRUE(differ);
+}
+
+} // namespace
+} // namespace foldercompare::listing
