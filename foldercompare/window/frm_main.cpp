@@ -57,6 +57,7 @@ Frm_Main::Frm_Main(QWidget *parent)
 {
     buildControls();
     buildMenus();
+    connectHandlers();
     Form_Load();
 }
 
@@ -175,7 +176,12 @@ void Frm_Main::buildMenus()
     TxtDifNomi = option(QStringLiteral("表示内容保存と同時に個別ファイル(差分のみ)を出力する"));
     TxtDifKeis = option(QStringLiteral("個別ファイルの差分出力時に差分調整係数を自動調整する"));
 
+    Mnu_GetFileInfoAll = new QAction(QStringLiteral("全情報取得および比較表示"), this);
+    Mnu_DiffClear = new QAction(QStringLiteral("PATH入力と比較表示のクリア"), this);
+
     MenuF = menuBar()->addMenu(QStringLiteral("ファイル(&F)"));
+    MenuF->addAction(Mnu_GetFileInfoAll);
+    MenuF->addAction(Mnu_DiffClear);
     MenuF->addSeparator();
     MenuF->addAction(CsvDblQuot);
     MenuF->addAction(CsvSizeFit);
@@ -461,6 +467,8 @@ bool Frm_Main::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == m_client && event->type() == QEvent::Resize)
         Form_Resize();
+    if (windowEvent(watched, event))
+        return true;
     return QMainWindow::eventFilter(watched, event);
 }
 

@@ -1,8 +1,10 @@
 #pragma once
 
 #include "common/instance_slot.h"
+#include "foldercompare/listing/listing_compare.h"
 #include "foldercompare/window/dirgleam_settings.h"
 
+#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QString>
 
@@ -27,8 +29,9 @@ class FlexGridView;
 namespace foldercompare {
 
 // The main window of the folder comparison program: two path rows, the pattern boxes and
-// options, the result grid and a status bar of four panels. One per process.
-class Frm_Main : public QMainWindow
+// options, the result grid and a status bar of four panels. One per process. It hosts
+// the listing's long work (abort flag, event pumping, caption, failure reports).
+class Frm_Main : public QMainWindow, private listing::CompareHost
 {
     Q_OBJECT
 
@@ -59,6 +62,43 @@ public:
     // The window's settings (program-wide values and menu check marks) as they stand.
     DirgleamSettings currentSettings() const;
 
+    // Gathering (frm_main_gathering.cpp). Btn_GetFileInfo_Sub gathers side 0 or 1 from
+    // its path box into its listing file and then, once the window is ready, compares
+    // or offers to; the others are the triggers of the buttons and menus.
+    void Btn_GetFileInfo_Sub(int side);
+    void Btn_GetFileInfo_Click(int side);
+    void Btn_GetFileInfoAll_Click();
+    void Mnu_GetFileInfoAll_Click();
+    void Mnu_DiffClear_Click();
+    // Shows the listing file's time in the side's time box (left as it is without one).
+    void SetFileInfoDate(int side);
+
+    // Comparison (frm_main_compare.cpp): the button, the procedure the other triggers
+    // call, and the merge into the grid, which returns DiffRowCount.
+    void Btn_Compare_Click();
+    void Btn_Compare_Sub();
+    int CompareFiles();
+
+    // Grid and busy mode (frm_main_grid.cpp).
+    void LockControls(bool lock);
+    // The selection as first row, first column, last row, last column, each pair ordered.
+    std::array<int, 4> GetSelection() const;
+    void Grd_Compare_SelChange();
+    void Grd_Compare_RowColChange();
+    void Grd_Compare_MouseDown(int button, int shift, int x, int y);
+    void Grd_Compare_MouseUp(int button, int shift, int x, int y);
+    void Grd_Compare_MouseMove(int button, int shift, int x, int y);
+    void Grd_Compare_DblClick();
+    void Grd_Compare_KeyDown(int keyCode, int shift);
+    void ColSortAsc_Click();
+    void ColSortDsc_Click();
+    void Linquell_Click();
+
+    // Window keys and status bar (frm_main_events.cpp). Form_KeyDown sees every key of
+    // the window first; it sets `keyCode` to 0 for a key it consumed.
+    void Form_KeyDown(int &keyCode, int shift);
+    void Sts_Message_PanelClick(int panel);
+
     // Values set by the load step.
     QString BaseCaption;
     QString IniFilePath;
@@ -80,6 +120,16 @@ public:
     bool InputEventsOn = false;
     bool BusyFlag = false;
     bool AbortFlag = false;
+    bool GatherOnly = false;
+    bool CompareWithoutAsking = false;
+    bool ShowFirstDiff = false;
+    // The relative path in the grid's top row before a comparison.
+    QString TopRowPath;
+    // Counts left by the last comparison: merge steps, and rows that differ.
+    int CompareCount = 0;
+    int DiffRowCount = 0;
+    // The window's pointer: 11 the hourglass while LockControls holds it, else 0.
+    int MousePointer = 0;
 
     // Program-wide values loaded at the first activation and saved at exit.
     quint32 ColorUpd = 0xFFFFBB;
@@ -113,6 +163,10 @@ public:
     // Status panels 1 to 4 at indexes 0 to 3.
     std::array<QLabel *, 4> m_statusPanels{};
     QTimer *Tmr_Resize = nullptr;
+
+    // Gather both sides and compare; clear the paths and the list.
+    QAction *Mnu_GetFileInfoAll = nullptr;
+    QAction *Mnu_DiffClear = nullptr;
 
     // Top menus and the grid's popup menu.
     QMenu *MenuF = nullptr;
@@ -163,9 +217,26 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    // listing::CompareHost
+    bool abortRequested() const override;
+    void pumpEvents() override;
+    void showProgress(const QString &caption) override;
+    void reportFailure(const QString &procedure, const QString &description) override;
+    void resetGrid() override;
+
     void Form_Load();
     void buildControls();
     void buildMenus();
+    void connectHandlers();
+    // Key presses and status-panel clicks of the window's widgets; true when consumed.
+    bool windowEvent(QObject *watched, QEvent *event);
+    // Gathers the sides given on the command line; true when either has information.
+    bool gatherGivenPaths();
+    // Steps of Btn_Compare_Click and Btn_Compare_Sub after their first check.
+    void compareAndNote();
+    void addHistory(const QString &key);
+    void sortByColumn(bool descending, const QString &procedure);
+    listing::StatusColors statusColors() const;
     void placeWindow();
     void disableRowCommands();
     void applySettings(const DirgleamSettings &settings);
@@ -176,6 +247,7 @@ private:
     common::TwipsRect placementTwips() const;
 
     common::InstanceSlot m_instance;
+    QElapsedTimer m_pumpTimer;
     bool m_settingsLoaded = false;
     bool m_unloaded = false;
     QWidget *m_client = nullptr;

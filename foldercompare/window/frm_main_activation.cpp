@@ -54,8 +54,13 @@ void Frm_Main::Form_Activate()
             Txt_Ext[1]->setText(options[6].toString());
 
         const bool pathsGiven = !Txt_FolderPath[0]->text().isEmpty() || !Txt_FolderPath[1]->text().isEmpty();
-        if (!pathsGiven && InstanceNumber == 1)
+        bool compareRequest = false;
+        if (pathsGiven)
+            compareRequest = gatherGivenPaths();
+        else if (InstanceNumber == 1)
             restoreLastRun();
+        if (compareRequest)
+            Btn_Compare_Sub();
 
         InputEventsOn = true;
         AbortFlag = false;
@@ -119,6 +124,8 @@ void Frm_Main::restoreLastRun()
         if (!Txt_FolderPath[side]->text().isEmpty())
             SideRoot[side] = sideRootFor(GatheredPath[side], FtpCacheFolder[side]);
     }
+    SetFileInfoDate(0);
+    SetFileInfoDate(1);
     for (int panel = 0; panel < 3; ++panel) {
         setStatus(panel + 1, last.StatusTxt[panel]);
         setStatusTip(panel + 1, last.StatusTip[panel]);

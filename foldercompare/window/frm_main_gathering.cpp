@@ -1,0 +1,225 @@
+#include "foldercompare/window/frm_main.h"
+
+#include "common/common_module.h"
+#include "common/saved_error.h"
+#include "foldercompare/listing/folder_services.h"
+#include "foldercompare/listing/side_gathering.h"
+#include "platform/user_dialogs.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QLineEdit>
+
+namespace foldercompare {
+
+namespace {
+
+const QString BusyText = QStringLiteral("処理中(ESCで中止)");
+
+// The path text as gathering uses it: without line breaks and without blanks around it.
+QString cleanedPath(QString text)
+{
+    text.remove(u'\r');
+    text.remove(u'\n');
+    qsizetype start = 0;
+    while (start < text.size() && text[start] == u' ')
+        ++start;
+    qsizetype end = text.size();
+    while (end > start && text[end - 1] == u' ')
+        --end;
+    return text.mid(start, end - start);
+}
+
+QString seconds(qint64 milliseconds)
+{
+    return QString::number(double(milliseconds) / 1000.0, 'f', 1);
+}
+
+} // namespace
+
+void Frm_Main::Btn_GetFileInfo_Sub(int side)
+{
+    if (AbortFlag)
+        return;
+    const int other = 1 - side;
+    BusyFlag = true;
+    QElapsedTimer timer;
+    timer.start();
+    auto endStep = [this] {
+        GatherOnly = false;
+        CompareWithoutAsking = false;
+    };
+    try {
+        const QString text = cleanedPath(Txt_FolderPath[side]->text());
+        Txt_FolderPath[side]->setText(text);
+        if (text.isEmpty()) {
+            common::ShowMsg(QStringLiteral("フォルダを指定してください。　"));
+            endStep();
+            return;
+        }
+        if (side == 0 && !Txt_FileInfoDate[0]->text().isEmpty() && Txt_FolderPath[1]->text() == text
+            && common::ShowMsg(QStringLiteral("フォルダ１（旧）のファイル情報を取得します。　\r\n宜しいですか？"),
+                               platform::MessageStyle::YesNo)
+                   == platform::MessageAnswer::No) {
+            endStep();
+            return;
+        }
+        QCoreApplication::processEvents();
+        if (!QFileInfo::exists(text)) {
+            common::ShowMsg(QStringLiteral("フォルダまたはファイルが存在しません　"));
+            endStep();
+            return;
+        }
+
+        LockControls(true);
+        const listing::GatherOutcome outcome = listing::GatherLocalSide(text, FileInfoLog[side], FolderNum, *this);
+        setWindowTitle(BaseCaption);
+        if (outcome.kind != listing::GatherOutcome::Kind::Written) {
+            LockControls(false);
+            endStep();
+            return;
+        }
+        if (!outcome.excludedPaths.isEmpty()) {
+            QString list;
+            for (const QString &path : outcome.excludedPaths)
+                list += path + QStringLiteral("\r\n");
+            common::ShowMsg(QStringLiteral("未対応のファイル名(UNICODE？)を一覧から除外します。ごめんなさい。　　\r\n\r\n")
+                            + list);
+        }
+
+        // The path and its side's root change only now that its listing is complete.
+        if (!Txt_FileInfoDate[side]->text().isEmpty())
+            CompareWithoutAsking = true;
+        GatheredPath[side] = text;
+        SetFileInfoDate(side);
+        SideRoot[side] = GatheredPath[side];
+
+        const QString number = QString::number(side + 1);
+        setStatus(side + 1, QStringLiteral("フォルダ") + number + QStringLiteral("件数:") + QString::number(outcome.writtenCount));
+        setStatusTip(side + 1, QStringLiteral("フォルダ") + number + QStringLiteral("取得時間:") + seconds(timer.elapsed())
+                                   + QStringLiteral("秒"));
+        if (Txt_FileInfoDate[other]->text().isEmpty()) {
+            const QString otherNumber = QString::number(other + 1);
+            setStatus(other + 1, QStringLiteral("フォルダ") + otherNumber + QStringLiteral("件数:0"));
+            setStatusTip(other + 1, QStringLiteral("フォルダ") + otherNumber + QStringLiteral("取得時間:0.0秒"));
+        }
+
+        if (InputEventsOn && !GatherOnly && !AbortFlag) {
+            if (!Txt_FileInfoDate[other]->text().isEmpty()) {
+                if (CompareWithoutAsking) {
+                    Btn_Compare_Sub();
+                } else if (common::ShowMsg(QStringLiteral("比較表示します。宜しいですか？　"), platform::MessageStyle::YesNo)
+                           == platform::MessageAnswer::Yes) {
+                    Btn_Compare_Sub();
+                    QCoreApplication::processEvents();
+                }
+            } else {
+                Btn_Compare_Sub();
+            }
+        }
+        LockControls(false);
+        endStep();
+    } catch (...) {
+        common::SaveErr();
+        endStep();
+        LockControls(false);
+        setWindowTitle(BaseCaption);
+        common::ReportSavedErr(QStringLiteral("Btn_GetFileInfo_Sub"));
+    }
+}
+
+void Frm_Main::Btn_GetFileInfo_Click(int side)
+{
+    AbortFlag = false;
+    BusyFlag = true;
+    setStatus(0, BusyText);
+    try {
+        Btn_GetFileInfo_Sub(side);
+    } catch (...) {
+        // The gathering reports its own failures; the button ends quietly.
+    }
+    AbortFlag = false;
+    BusyFlag = false;
+    setStatus(0, QString());
+}
+
+void Frm_Main::Btn_GetFileInfoAll_Click()
+{
+    AbortFlag = false;
+    BusyFlag = true;
+    setStatus(0, BusyText);
+    try {
+        if (!Txt_FolderPath[0]->text().isEmpty()) {
+            GatherOnly = true;
+            Btn_GetFileInfo_Sub(0);
+        }
+        if (!Txt_FolderPath[1]->text().isEmpty()) {
+            GatherOnly = true;
+            Btn_GetFileInfo_Sub(1);
+        }
+        Btn_Compare_Sub();
+    } catch (...) {
+        // Failures end the command quietly.
+    }
+    AbortFlag = false;
+    BusyFlag = false;
+    setStatus(0, QString());
+}
+
+void Frm_Main::Mnu_GetFileInfoAll_Click()
+{
+    Btn_GetFileInfoAll_Click();
+}
+
+void Frm_Main::Mnu_DiffClear_Click()
+{
+    try {
+        if (common::ShowMsg(QStringLiteral("クリアします。宜しいですか？　"), platform::MessageStyle::YesNo)
+            == platform::MessageAnswer::No)
+            return;
+        for (int side = 0; side < 2; ++side) {
+            Txt_FolderPath[side]->clear();
+            SideRoot[side].clear();
+        }
+        GridInit();
+    } catch (...) {
+        common::SaveErr();
+        common::ReportSavedErr(QStringLiteral("Mnu_DiffClear_Click"));
+    }
+}
+
+void Frm_Main::SetFileInfoDate(int side)
+{
+    try {
+        const QFileInfo listing(FileInfoLog[side]);
+        if (listing.exists())
+            Txt_FileInfoDate[side]->setText(listing.lastModified().toString(QStringLiteral("yyyy/MM/dd HH:mm:ss")));
+    } catch (...) {
+        common::SaveErr();
+        common::ReportSavedErr(QStringLiteral("SetFileInfoDate"));
+    }
+}
+
+bool Frm_Main::gatherGivenPaths()
+{
+    for (int side = 0; side < 2; ++side) {
+        Txt_FileInfoDate[side]->clear();
+        listing::DeleteFolderIfExists(FtpCacheFolder[side]);
+    }
+    if (InstanceNumber != 1) {
+        for (int side = 0; side < 2; ++side) {
+            const QString handedOver = HandOverFolder + u'/' + QString::number(side) + QStringLiteral(".ftp");
+            if (QFileInfo(handedOver).isDir())
+                QDir().rename(handedOver, FtpCacheFolder[side]);
+        }
+    }
+    if (!Txt_FolderPath[0]->text().isEmpty())
+        Btn_GetFileInfo_Sub(0);
+    if (!Txt_FolderPath[1]->text().isEmpty())
+        Btn_GetFileInfo_Sub(1);
+    return !Txt_FileInfoDate[0]->text().isEmpty() || !Txt_FileInfoDate[1]->text().isEmpty();
+}
+
+} // namespace foldercompare
