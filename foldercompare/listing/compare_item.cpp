@@ -1,6 +1,7 @@
 #include "foldercompare/listing/compare_item.h"
 
 #include <algorithm>
+#include <cstring>
 #include <numeric>
 #include <vector>
 
@@ -13,17 +14,41 @@ int sign(int value)
     return value < 0 ? -1 : (value > 0 ? 1 : 0);
 }
 
-// Lower-cased comparison. Most names are ASCII, so the common part is folded here one
-// character at a time; the first character outside ASCII hands the whole comparison to
-// QString::toLower, which gives the same order for the ASCII part.
-int compareLowered(QStringView a, QStringView b)
+int compareToLower(QStringView a, QStringView b)
+{
+    const int lowered = sign(QStringView(a.toString().toLower()).compare(b.toString().toLower(), Qt::CaseSensitive));
+    return lowered != 0 ? lowered : sign(a.compare(b, Qt::CaseSensitive));
+}
+
+// Lower-cased comparison with the exact one as tie-break, in one pass. Most names are
+// ASCII, so characters are folded here; the first character outside ASCII hands the
+// whole comparison to QString::toLower, which gives the same order for the ASCII part.
+// Sorted paths share long prefixes, so an exactly equal start is skipped four
+// characters at a time.
+int compareOne(QStringView a, QStringView b)
 {
     const qsizetype common = std::min(a.size(), b.size());
-    for (qsizetype i = 0; i < common; ++i) {
-        char16_t ca = a[i].unicode();
-        char16_t cb = b[i].unicode();
+    const char16_t *pa = a.utf16();
+    const char16_t *pb = b.utf16();
+    qsizetype i = 0;
+    for (; i + 4 <= common; i += 4) {
+        quint64 wa;
+        quint64 wb;
+        std::memcpy(&wa, pa + i, sizeof wa);
+        std::memcpy(&wb, pb + i, sizeof wb);
+        if (wa != wb)
+            break;
+    }
+    int exact = 0;
+    for (; i < common; ++i) {
+        char16_t ca = pa[i];
+        char16_t cb = pb[i];
+        if (ca == cb)
+            continue;
         if (ca >= 0x80 || cb >= 0x80)
-            return sign(QStringView(a.toString().toLower()).compare(b.toString().toLower(), Qt::CaseSensitive));
+            return compareToLower(a, b);
+        if (exact == 0)
+            exact = ca < cb ? -1 : 1;
         if (ca >= u'A' && ca <= u'Z')
             ca += u'a' - u'A';
         if (cb >= u'A' && cb <= u'Z')
@@ -31,20 +56,61 @@ int compareLowered(QStringView a, QStringView b)
         if (ca != cb)
             return ca < cb ? -1 : 1;
     }
-    if (a.size() == b.size())
-        return 0;
-    return a.size() < b.size() ? -1 : 1;
+    // Equal as far as the shorter goes (their lower-cased forms too): the shorter first.
+    if (a.size() != b.size())
+        return a.size() < b.size() ? -1 : 1;
+    return exact;
 }
 
-int compareOne(QStringView a, QStringView b)
+// compareOne for UTF-8 bytes: ASCII is compared as it stands, anything else is decoded.
+int compareOneUtf8(QByteArrayView a, QByteArrayView b)
 {
-    const int lowered = compareLowered(a, b);
-    if (lowered != 0)
-        return lowered;
-    return sign(a.compare(b, Qt::CaseSensitive));
+    const qsizetype common = std::min(a.size(), b.size());
+    const char *pa = a.data();
+    const char *pb = b.data();
+    qsizetype i = 0;
+    for (; i + 8 <= common; i += 8) {
+        quint64 wa;
+        quint64 wb;
+        std::memcpy(&wa, pa + i, sizeof wa);
+        std::memcpy(&wb, pb + i, sizeof wb);
+        if (wa != wb)
+            break;
+    }
+    int exact = 0;
+    for (; i < common; ++i) {
+        uchar ca = uchar(pa[i]);
+        uchar cb = uchar(pb[i]);
+        if (ca == cb)
+            continue;
+        if (ca >= 0x80 || cb >= 0x80)
+            return compareOne(QString::fromUtf8(a), QString::fromUtf8(b));
+        if (exact == 0)
+            exact = ca < cb ? -1 : 1;
+        if (ca >= 'A' && ca <= 'Z')
+            ca += 'a' - 'A';
+        if (cb >= 'A' && cb <= 'Z')
+            cb += 'a' - 'A';
+        if (ca != cb)
+            return ca < cb ? -1 : 1;
+    }
+    if (a.size() != b.size()) {
+        // A longer rest that is not plain ASCII could be a cut multi-byte character.
+        const QByteArrayView rest = a.size() > b.size() ? a.sliced(common) : b.sliced(common);
+        for (const char c : rest)
+            if (uchar(c) >= 0x80)
+                return compareOne(QString::fromUtf8(a), QString::fromUtf8(b));
+        return a.size() < b.size() ? -1 : 1;
+    }
+    return exact;
 }
 
 } // namespace
+
+int CompareItemUtf8(QByteArrayView a, QByteArrayView b)
+{
+    return compareOneUtf8(a, b);
+}
 
 int CompareItem(QStringView a, QStringView b)
 {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QString>
 #include <QStringList>
 #include <QStringView>
@@ -16,6 +17,10 @@ namespace foldercompare::listing {
 // Returns -1 when a sorts before b, 1 when after, 0 when they are the same.
 int CompareItem(QStringView a, QStringView b);
 int CompareItem(QStringView a, QStringView b, std::optional<QStringView> subA, std::optional<QStringView> subB);
+
+// CompareItem of two UTF-8 texts (as listing files hold them), without converting
+// texts that are plain ASCII.
+int CompareItemUtf8(QByteArrayView a, QByteArrayView b);
 
 // Sorts records[first..last] (indexes into the list, bounds included) in place, ascending
 // by CompareItem on field `keyField` of each record (fields separated by TAB, counted from

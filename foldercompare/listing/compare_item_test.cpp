@@ -58,19 +58,24 @@ TEST(CompareItem, SubKeysDecideBetweenEqualKeys)
 
 TEST(CompareItem, AgreesWithTheLiteralRuleOnMixedTexts)
 {
-    const QString alphabet = QStringLiteral("aAbBzZ/._-0~ÉéßİıΣσあア漢");
+    const QString alphabet = QStringLiteral("aAbBzZ/._-0~ÉéßİıΣσあア漢～😀");
     QRandomGenerator random(4711);
     auto text = [&] {
         QString result;
         const int length = random.bounded(6);
-        for (int i = 0; i < length; ++i)
-            result += alphabet.at(random.bounded(alphabet.size()));
+        for (int i = 0; i < length; ++i) {
+            const qsizetype at = random.bounded(alphabet.size() - 1);
+            // Keep a surrogate pair whole.
+            result += alphabet.at(at).isHighSurrogate() ? alphabet.mid(at, 2) : alphabet.mid(at, 1);
+        }
         return result;
     };
     for (int i = 0; i < 20000; ++i) {
         const QString a = text();
         const QString b = random.bounded(4) == 0 ? a.toUpper() : text();
         ASSERT_EQ(CompareItem(a, b), literalCompareItem(a, b)) << a.toStdString() << " / " << b.toStdString();
+        ASSERT_EQ(CompareItemUtf8(a.toUtf8(), b.toUtf8()), literalCompareItem(a, b))
+            << "as listing files hold them: " << a.toStdString() << " / " << b.toStdString();
     }
 }
 

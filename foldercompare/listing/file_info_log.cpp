@@ -4,62 +4,99 @@
 #include "foldercompare/listing/compare_item.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <ctime>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace foldercompare::listing {
 
 namespace {
 
-constexpr qsizetype ReadChunk = 256 * 1024;
-
-void appendDigits(QByteArray &out, int value, int width)
+// Writes `value` as `width` digits at `out`; returns the position after them.
+char *putDigits(char *out, int value, int width)
 {
-    char digits[8];
     for (int i = width - 1; i >= 0; --i) {
-        digits[i] = char('0' + value % 10);
+        out[i] = char('0' + value % 10);
         value /= 10;
     }
-    out.append(digits, width);
+    return out + width;
 }
 
-void appendDate(QByteArray &out, qint64 seconds)
+// Writes "yyyy/mm/dd hh:mm:ss" (19 characters) in local time.
+char *putDate(char *out, qint64 seconds)
 {
     const time_t time = time_t(seconds);
     struct tm local = {};
     if (!localtime_r(&time, &local)) {
-        out.append("1970/01/01 00:00:00");
-        return;
+        std::memcpy(out, "1970/01/01 00:00:00", 19);
+        return out + 19;
     }
-    appendDigits(out, local.tm_year + 1900, 4);
-    out.append('/');
-    appendDigits(out, local.tm_mon + 1, 2);
-    out.append('/');
-    appendDigits(out, local.tm_mday, 2);
-    out.append(' ');
-    appendDigits(out, local.tm_hour, 2);
-    out.append(':');
-    appendDigits(out, local.tm_min, 2);
-    out.append(':');
-    appendDigits(out, local.tm_sec, 2);
+    out = putDigits(out, local.tm_year + 1900, 4);
+    *out++ = '/';
+    out = putDigits(out, local.tm_mon + 1, 2);
+    *out++ = '/';
+    out = putDigits(out, local.tm_mday, 2);
+    *out++ = ' ';
+    out = putDigits(out, local.tm_hour, 2);
+    *out++ = ':';
+    out = putDigits(out, local.tm_min, 2);
+    *out++ = ':';
+    return putDigits(out, local.tm_sec, 2);
 }
 
-bool isWholeNumber(const QString &text)
+char *putNumber(char *out, qint64 value)
 {
-    return !text.isEmpty() && std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c >= u'0' && c <= u'9'; });
+    char digits[24];
+    int at = sizeof digits;
+    quint64 rest = value < 0 ? quint64(-value) : quint64(value);
+    do {
+        digits[--at] = char('0' + rest % 10);
+        rest /= 10;
+    } while (rest != 0);
+    if (value < 0)
+        digits[--at] = '-';
+    const size_t length = sizeof digits - size_t(at);
+    std::memcpy(out, digits + at, length);
+    return out + length;
 }
 
-bool isDate(const QString &text)
+// Writes the UTF-8 form of a path; ASCII, by far the most common, is copied as it is.
+// `out` must have room for three bytes per UTF-16 unit.
+char *putPath(char *out, const QString &path)
 {
-    static const QString shape = QStringLiteral("0000/00/00 00:00:00");
-    if (text.size() != shape.size())
+    const char16_t *units = QStringView(path).utf16();
+    const qsizetype length = path.size();
+    for (qsizetype i = 0; i < length; ++i) {
+        if (units[i] >= 0x80) {
+            const QByteArray utf8 = path.toUtf8();
+            std::memcpy(out, utf8.constData(), size_t(utf8.size()));
+            return out + utf8.size();
+        }
+    }
+    for (qsizetype i = 0; i < length; ++i)
+        out[i] = char(units[i]);
+    return out + length;
+}
+
+bool isWholeNumber(QByteArrayView text)
+{
+    return !text.isEmpty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+bool isDate(QByteArrayView text)
+{
+    static constexpr char Shape[] = "0000/00/00 00:00:00";
+    if (text.size() != qsizetype(sizeof Shape) - 1)
         return false;
-    for (qsizetype i = 0; i < shape.size(); ++i) {
-        const bool digit = text[i] >= u'0' && text[i] <= u'9';
-        if (shape[i] == u'0' ? !digit : text[i] != shape[i])
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const bool digit = text[i] >= '0' && text[i] <= '9';
+        if (Shape[i] == '0' ? !digit : text[i] != Shape[i])
             return false;
     }
     return true;
@@ -69,28 +106,35 @@ bool isDate(const QString &text)
 
 QString FormatLocalDate(qint64 secondsSinceEpoch)
 {
-    QByteArray out;
-    appendDate(out, secondsSinceEpoch);
-    return QString::fromLatin1(out);
+    char text[19];
+    putDate(text, secondsSinceEpoch);
+    return QString::fromLatin1(text, sizeof text);
 }
 
 QByteArray FormatFileInfoLog(const std::vector<GatheredEntry> &entries)
 {
+    // Room for the longest line: the path at three bytes per unit, the date, two
+    // numbers, three TABs and CR LF.
+    constexpr qsizetype Fixed = 19 + 2 * 20 + 3 + 2;
     QByteArray out;
-    qsizetype estimate = 0;
-    for (const GatheredEntry &entry : entries)
-        estimate += entry.path.size() + 48;
-    out.reserve(estimate);
+    qsizetype used = 0;
     for (const GatheredEntry &entry : entries) {
-        out.append(entry.path.toUtf8());
-        out.append('\t');
-        appendDate(out, entry.modified);
-        out.append('\t');
-        out.append(QByteArray::number(entry.size));
-        out.append('\t');
-        out.append(QByteArray::number(entry.count));
-        out.append("\r\n");
+        const qsizetype need = 3 * entry.path.size() + Fixed;
+        if (used + need > out.size())
+            out.resize(std::max(2 * out.size(), used + need + qsizetype(entries.size()) * 64));
+        char *start = out.data() + used;
+        char *at = putPath(start, entry.path);
+        *at++ = '\t';
+        at = putDate(at, entry.modified);
+        *at++ = '\t';
+        at = putNumber(at, entry.size);
+        *at++ = '\t';
+        at = putNumber(at, entry.count);
+        *at++ = '\r';
+        *at++ = '\n';
+        used += at - start;
     }
+    out.truncate(used);
     return out;
 }
 
@@ -102,61 +146,49 @@ void SortEntries(std::vector<GatheredEntry> &entries)
 
 std::optional<QString> WriteFileAtomically(const QString &path, const QByteArray &bytes)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return file.errorString();
-    if (file.write(bytes) != bytes.size()) {
-        const QString error = file.errorString();
-        file.cancelWriting();
-        return error;
+    const QByteArray target = QFile::encodeName(path);
+    const QByteArray temporary = target + ".tmp" + QByteArray::number(QCoreApplication::applicationPid());
+    const auto failed = [&temporary](int error) {
+        ::unlink(temporary.constData());
+        return std::optional<QString>(QString::fromLocal8Bit(std::strerror(error)));
+    };
+    const int fd = ::open(temporary.constData(), O_CREAT | O_TRUNC | O_WRONLY | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return QString::fromLocal8Bit(std::strerror(errno));
+    qsizetype written = 0;
+    while (written < bytes.size()) {
+        const ssize_t put = ::write(fd, bytes.constData() + written, size_t(bytes.size() - written));
+        if (put < 0 && errno == EINTR)
+            continue;
+        if (put <= 0) {
+            const int error = put < 0 ? errno : ENOSPC;
+            ::close(fd);
+            return failed(error);
+        }
+        written += put;
     }
-    if (!file.commit())
-        return file.errorString();
+    if (::close(fd) != 0)
+        return failed(errno);
+    if (::rename(temporary.constData(), target.constData()) != 0)
+        return failed(errno);
     return std::nullopt;
 }
 
 FileInfoLogReader::FileInfoLogReader(const QString &path)
     : m_path(path)
-    , m_file(path)
 {
-    if (!QFileInfo::exists(path)) {
-        m_atEnd = true;
+    QFile file(path);
+    if (!file.exists())
         return;
-    }
-    if (!m_file.open(QIODevice::ReadOnly))
+    if (!file.open(QIODevice::ReadOnly))
         throw common::Failure(53, QCoreApplication::applicationName(),
                               QStringLiteral("一覧ファイルを読み込めません。 ") + path + QStringLiteral(" : ")
-                                  + m_file.errorString());
-}
-
-bool FileInfoLogReader::readLine(QByteArray &line)
-{
-    for (;;) {
-        const qsizetype end = m_buffer.indexOf('\n', m_position);
-        if (end >= 0) {
-            line = m_buffer.mid(m_position, end - m_position);
-            m_position = end + 1;
-            return true;
-        }
-        if (m_atEnd || !m_file.isOpen()) {
-            if (m_position >= m_buffer.size())
-                return false;
-            line = m_buffer.mid(m_position);
-            m_position = m_buffer.size();
-            return true;
-        }
-        m_buffer.remove(0, m_position);
-        m_position = 0;
-        const QByteArray chunk = m_file.read(ReadChunk);
-        if (chunk.isEmpty()) {
-            if (m_file.error() != QFileDevice::NoError)
-                throw common::Failure(57, QCoreApplication::applicationName(),
-                                      QStringLiteral("一覧ファイルを読み込めません。 ") + m_path + QStringLiteral(" : ")
-                                          + m_file.errorString());
-            m_atEnd = true;
-        }
-        m_buffer.append(chunk);
-    }
+                                  + file.errorString());
+    m_bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        throw common::Failure(57, QCoreApplication::applicationName(),
+                              QStringLiteral("一覧ファイルを読み込めません。 ") + path + QStringLiteral(" : ")
+                                  + file.errorString());
 }
 
 void FileInfoLogReader::damaged(const QString &what) const
@@ -170,22 +202,25 @@ void FileInfoLogReader::damaged(const QString &what) const
 
 std::optional<FileInfoRecord> FileInfoLogReader::next()
 {
-    QByteArray line;
-    while (readLine(line)) {
+    const QByteArrayView all(m_bytes);
+    while (m_position < all.size()) {
+        const qsizetype end = all.indexOf('\n', m_position);
+        QByteArrayView line = all.sliced(m_position, (end < 0 ? all.size() : end) - m_position);
+        m_position = end < 0 ? all.size() : end + 1;
         ++m_lineNumber;
         if (line.endsWith('\r'))
             line.chop(1);
         if (line.isEmpty())
             continue;
-        const QList<QByteArray> fields = line.split('\t');
         FileInfoRecord record;
-        record.path = QString::fromUtf8(fields.at(0));
-        if (fields.size() > 1)
-            record.date = QString::fromUtf8(fields.at(1));
-        if (fields.size() > 2)
-            record.size = QString::fromUtf8(fields.at(2));
-        if (fields.size() > 3)
-            record.count = QString::fromUtf8(fields.at(3));
+        QByteArrayView *fields[4] = {&record.path, &record.date, &record.size, &record.count};
+        for (QByteArrayView *field : fields) {
+            const qsizetype tab = line.indexOf('\t');
+            *field = tab < 0 ? line : line.first(tab);
+            if (tab < 0)
+                break;
+            line = line.sliced(tab + 1);
+        }
         if (record.path.isEmpty())
             damaged(QStringLiteral("パス"));
         if (!isDate(record.date))
@@ -193,9 +228,10 @@ std::optional<FileInfoRecord> FileInfoLogReader::next()
         if (!(record.size.isEmpty() && record.count.isEmpty())
             && !(isWholeNumber(record.size) && isWholeNumber(record.count)))
             damaged(QStringLiteral("サイズまたは件数"));
-        if (!m_previousPath.isNull() && CompareItem(m_previousPath, record.path) >= 0)
+        if (m_started && CompareItemUtf8(m_previousPath, record.path) >= 0)
             damaged(QStringLiteral("並び順"));
         m_previousPath = record.path;
+        m_started = true;
         return record;
     }
     return std::nullopt;

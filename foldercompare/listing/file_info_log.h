@@ -1,7 +1,7 @@
 #pragma once
 
 #include <QByteArray>
-#include <QFile>
+#include <QByteArrayView>
 #include <QString>
 #include <QStringList>
 
@@ -12,16 +12,18 @@ namespace foldercompare::listing {
 
 // One line of a listing file: relative path (folders end with "/"), date
 // "yyyy/mm/dd hh:mm:ss" in local time, size in bytes and the number of entries below a
-// folder ("0" for a file), as decimal texts. The line of a single FTP file carries only
-// the path and the date; its size and count are empty.
+// folder ("0" for a file), as UTF-8 texts. The line of a single FTP file carries only the
+// path and the date; its size and count are empty. The fields are views into the
+// listing as its reader holds it.
 struct FileInfoRecord
 {
-    QString path;
-    QString date;
-    QString size;
-    QString count;
+    QByteArrayView path;
+    QByteArrayView date;
+    QByteArrayView size;
+    QByteArrayView count;
 
-    bool isFolder() const { return path.endsWith(u'/'); }
+    bool isFolder() const { return path.endsWith('/'); }
+    QString pathText() const { return QString::fromUtf8(path); }
 };
 
 // An entry found by a walk, before it is written: its relative path, its date in
@@ -44,14 +46,16 @@ QByteArray FormatFileInfoLog(const std::vector<GatheredEntry> &entries);
 // Sorts entries by their relative paths as CompareItem orders them.
 void SortEntries(std::vector<GatheredEntry> &entries);
 
-// Writes `bytes` to `path` through a temporary file in the same folder that replaces the
-// target only when every byte was written; on failure the target is left as it was and
-// the description of the failure is returned.
+// Writes `bytes` to `path` through a temporary file of this process in the same folder
+// that replaces the target only when every byte was written; on failure the target is
+// left as it was, the temporary file is removed and the description of the failure is
+// returned.
 std::optional<QString> WriteFileAtomically(const QString &path, const QByteArray &bytes);
 
 // Reads a listing file one record at a time. Lines may end in CR LF or LF; blank lines
 // are passed over. A line is split at TAB into four fields (missing fields are empty,
-// further fields are dropped).
+// further fields are dropped). The whole file is held while the reader lives, and the
+// records it hands out stay valid as long.
 class FileInfoLogReader
 {
 public:
@@ -67,16 +71,14 @@ public:
     std::optional<FileInfoRecord> next();
 
 private:
-    bool readLine(QByteArray &line);
     [[noreturn]] void damaged(const QString &what) const;
 
     QString m_path;
-    QFile m_file;
-    QByteArray m_buffer;
+    QByteArray m_bytes;
     qsizetype m_position = 0;
-    bool m_atEnd = false;
     qint64 m_lineNumber = 0;
-    QString m_previousPath;
+    QByteArrayView m_previousPath;
+    bool m_started = false;
 };
 
 } // namespace foldercompare::listing

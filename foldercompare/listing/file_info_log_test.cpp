@@ -40,7 +40,8 @@ protected:
         QStringList lines;
         FileInfoLogReader reader(path);
         while (const std::optional<FileInfoRecord> record = reader.next())
-            lines.append(record->path + u'|' + record->date + u'|' + record->size + u'|' + record->count);
+            lines.append(QString::fromUtf8(record->path.toByteArray() + '|' + record->date.toByteArray() + '|'
+                                           + record->size.toByteArray() + '|' + record->count.toByteArray()));
         return lines;
     }
 

@@ -3,13 +3,18 @@
 #include "foldercompare/listing/compare_item.h"
 #include "foldercompare/listing/file_info_log.h"
 #include "foldercompare/listing/target_filter.h"
+#include "foldercompare/listing/tree_walk.h"
 #include "platform/flex_grid.h"
 
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
+#include <cstring>
+#include <dirent.h>
 #include <optional>
 #include <sys/stat.h>
+#include <vector>
 
 namespace foldercompare::listing {
 
@@ -20,21 +25,127 @@ enum Status { Same = 0, DateOnly = 2, Changed = 11, OnlyIn2 = 12, OnlyIn1 = 13 }
 // Merge steps between two refreshes of the grid on screen.
 constexpr int RefreshSteps = 500;
 
-bool isFile(const QString &path)
+bool isExistingFile(const QString &path)
 {
     struct stat info;
     return stat(QFile::encodeName(path).constData(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
+// True for a count text that is 0 as a number (an empty text counts as 0).
+bool isZero(QByteArrayView count)
+{
+    return std::all_of(count.begin(), count.end(), [](char c) { return c == '0'; });
+}
+
+// A size text above 0 as a number.
+bool isPositive(QByteArrayView size)
+{
+    return !isZero(size);
+}
+
+// Tells whether a listed file is still a file on the disk. The listings run through each
+// folder's entries together, so each folder is read once as a whole (names and types,
+// without a status call per file) and kept while its entries are asked for.
+class FileCheck
+{
+public:
+    // `root` is the folder the relative paths start from; `facts`, when given, what its
+    // gathering saw.
+    void setRoot(const QString &root, const GatheringFacts *facts)
+    {
+        m_root = QFile::encodeName(root.endsWith(u'/') ? root : root + u'/');
+        m_facts = facts;
+    }
+
+    bool isFile(QByteArrayView relative)
+    {
+        const qsizetype slash = relative.lastIndexOf('/');
+        const QByteArrayView folder = relative.first(slash + 1);
+        const QByteArrayView name = relative.sliced(slash + 1);
+        for (size_t i = 0; i < m_folders.size(); ++i) {
+            if (m_folders[i].relative == folder) {
+                if (i != 0)
+                    std::rotate(m_folders.begin(), m_folders.begin() + i, m_folders.begin() + i + 1);
+                return contains(m_folders.front(), relative, name);
+            }
+        }
+        if (m_folders.size() >= KeptFolders)
+            m_folders.pop_back();
+        m_folders.insert(m_folders.begin(), read(folder.toByteArray()));
+        return contains(m_folders.front(), relative, name);
+    }
+
+private:
+    static constexpr size_t KeptFolders = 32;
+
+    // The regular files of one folder (links followed), their names sorted bytewise.
+    struct Folder
+    {
+        QByteArray relative;
+        // Unchanged since its gathering: every listed file is still there.
+        bool unchanged = false;
+        QByteArray names;
+        std::vector<std::pair<qsizetype, qsizetype>> spans;
+
+        QByteArrayView name(const std::pair<qsizetype, qsizetype> &span) const
+        {
+            return QByteArrayView(names).sliced(span.first, span.second);
+        }
+        bool contains(QByteArrayView wanted) const
+        {
+            const auto found = std::lower_bound(spans.begin(), spans.end(), wanted,
+                                                [this](const auto &span, QByteArrayView key) { return name(span) < key; });
+            return found != spans.end() && name(*found) == wanted;
+        }
+    };
+
+    bool contains(const Folder &folder, QByteArrayView relative, QByteArrayView name) const
+    {
+        if (!folder.unchanged)
+            return folder.contains(name);
+        if (m_facts->linkedFiles.isEmpty() || !m_facts->linkedFiles.contains(relative.toByteArray()))
+            return true;
+        struct stat info;
+        return stat((m_root + relative.toByteArray()).constData(), &info) == 0 && S_ISREG(info.st_mode);
+    }
+
+    Folder read(const QByteArray &relative) const
+    {
+        Folder folder{relative, false, {}, {}};
+        if (m_facts && FolderUnchangedSince(*m_facts, relative)) {
+            folder.unchanged = true;
+            return folder;
+        }
+        DIR *dir = opendir((m_root + relative).constData());
+        if (!dir)
+            return folder;
+        while (const dirent *entry = readdir(dir)) {
+            const unsigned char type = entry->d_type;
+            if (type == DT_DIR)
+                continue;
+            if (type != DT_REG) {
+                struct stat info;
+                if (fstatat(dirfd(dir), entry->d_name, &info, 0) != 0 || !S_ISREG(info.st_mode))
+                    continue;
+            }
+            const qsizetype length = qsizetype(std::strlen(entry->d_name));
+            folder.spans.emplace_back(folder.names.size(), length);
+            folder.names.append(entry->d_name, length);
+        }
+        closedir(dir);
+        std::sort(folder.spans.begin(), folder.spans.end(),
+                  [&folder](const auto &a, const auto &b) { return folder.name(a) < folder.name(b); });
+        return folder;
+    }
+
+    QByteArray m_root;
+    const GatheringFacts *m_facts = nullptr;
+    std::vector<Folder> m_folders;
+};
+
 QString joinPath(const QString &root, const QString &relative)
 {
     return root.endsWith(u'/') ? root + relative : root + u'/' + relative;
-}
-
-QString tipText(int side, const FileInfoRecord &record, const QString &rowPath)
-{
-    return QString::number(side + 1) + QStringLiteral(". ") + record.date + QStringLiteral(" (") + record.size
-           + QStringLiteral("byte) ") + rowPath;
 }
 
 // One side of the merge: its listing and the record in hand.
@@ -44,7 +155,11 @@ struct Side
     std::optional<FileInfoRecord> current;
     bool nonFolder = false;
     QString root;
+    FileCheck files;
 };
+
+// The records one row shows, side 1 and side 2.
+using RowRecords = std::array<std::optional<FileInfoRecord>, 2>;
 
 class Merge
 {
@@ -57,6 +172,7 @@ public:
         , m_host(host)
         , m_content(content)
         , m_filter(request.includePatterns, request.excludePatterns, request.listSubfolders)
+        , m_filterAll(request.includePatterns.isEmpty() && request.excludePatterns.isEmpty())
         , m_bothInformed(request.hasInformation[0] && request.hasInformation[1])
         , m_sameFolder(request.pathText[0] == request.pathText[1])
         , m_contents(request.compareContents && !m_sameFolder)
@@ -67,18 +183,20 @@ public:
     CompareOutcome run();
 
 private:
+    bool accepted(QByteArrayView path) const;
     void refill(Side &side);
     // Decides the status of the next row, consumes the records it names and fills
     // `row` with the records it shows.
-    int decide(std::array<std::optional<FileInfoRecord>, 2> &row, QString &rowPath);
-    int filePairStatus(const std::array<std::optional<FileInfoRecord>, 2> &row, ContentCheck::FileResult &codes);
+    int decide(RowRecords &row, QByteArrayView &rowPath);
+    int filePairStatus(const RowRecords &row, ContentCheck::FileResult &codes);
     int folderPairStatus(const FileInfoRecord &a, const FileInfoRecord &b);
-    int dateStatus(const QString &dateA, const QString &dateB) const;
-    QString fullPath(int side, const QString &relative) const;
-    void writeRow(int gridRow, int status, const std::array<std::optional<FileInfoRecord>, 2> &row,
-                  const QString &rowPath, const ContentCheck::FileResult &codes);
+    int dateStatus(QByteArrayView dateA, QByteArrayView dateB) const;
+    QString fullPath(int side, QByteArrayView relative) const;
+    bool fileExists(int side, QByteArrayView relative);
+    void writeRow(int gridRow, int status, const RowRecords &row, QByteArrayView rowPath,
+                  const ContentCheck::FileResult &codes);
     void paintRun();
-    QString statusText(int status) const;
+    const QString &statusText(int status) const;
 
     const CompareRequest &m_request;
     platform::FlexGrid &m_grid;
@@ -86,14 +204,16 @@ private:
     CompareHost &m_host;
     ContentCheck &m_content;
     TargetFilter m_filter;
+    const bool m_filterAll;
     const bool m_bothInformed;
     const bool m_sameFolder;
     const bool m_contents;
     const int m_limit;
     std::array<Side, 2> m_sides;
-    QString m_lastAccepted;
+    // The path accepted last, a view into its listing, which the merge holds whole.
+    QByteArrayView m_lastAccepted;
     CaptionThrottle m_caption;
-    bool m_checkedCodes = false;
+    quint32 m_accepted = 0;
 
     // The open run of rows of one colour.
     quint32 m_runColor = 0;
@@ -104,56 +224,70 @@ private:
     int m_diffRows = 0;
 };
 
+bool Merge::accepted(QByteArrayView path) const
+{
+    if (!m_filterAll)
+        return m_filter.CheckTarget(QString::fromUtf8(path));
+    if (m_request.listSubfolders)
+        return true;
+    const qsizetype slash = path.indexOf('/');
+    return slash < 0 || slash == path.size() - 1;
+}
+
 void Merge::refill(Side &side)
 {
     if (!side.reader || side.current)
         return;
     while (std::optional<FileInfoRecord> record = side.reader->next()) {
-        if (!m_filter.CheckTarget(record->path))
+        if (!accepted(record->path))
             continue;
         if (record->path != m_lastAccepted) {
-            if (m_caption.due()) {
-                const bool more = !m_request.listSubfolders && record->path.endsWith(u'/');
-                m_host.showProgress(QStringLiteral("比較中 .../") + record->path + (more ? QStringLiteral("...") : QString()));
+            // The clock is read for the caption only every few records.
+            if ((m_accepted++ & 63) == 0 && m_caption.due()) {
+                const bool more = !m_request.listSubfolders && record->isFolder();
+                m_host.showProgress(QStringLiteral("比較中 .../") + record->pathText()
+                                    + (more ? QStringLiteral("...") : QString()));
             }
             m_lastAccepted = record->path;
             m_host.pumpEvents();
         }
-        side.current = std::move(record);
+        side.current = record;
         return;
     }
 }
 
-QString Merge::fullPath(int side, const QString &relative) const
+QString Merge::fullPath(int side, QByteArrayView relative) const
 {
-    return m_sides[side].nonFolder ? m_sides[side].root : joinPath(m_sides[side].root, relative);
+    return m_sides[side].nonFolder ? m_sides[side].root : joinPath(m_sides[side].root, QString::fromUtf8(relative));
 }
 
-int Merge::dateStatus(const QString &dateA, const QString &dateB) const
+bool Merge::fileExists(int side, QByteArrayView relative)
+{
+    return m_sides[side].nonFolder ? isExistingFile(m_sides[side].root) : m_sides[side].files.isFile(relative);
+}
+
+int Merge::dateStatus(QByteArrayView dateA, QByteArrayView dateB) const
 {
     if (dateA == dateB)
         return Same;
     return m_request.updDateNone ? Same : DateOnly;
 }
 
-int Merge::filePairStatus(const std::array<std::optional<FileInfoRecord>, 2> &row, ContentCheck::FileResult &codes)
+int Merge::filePairStatus(const RowRecords &row, ContentCheck::FileResult &codes)
 {
-    const QString pathA = fullPath(0, row[0]->path);
-    const QString pathB = fullPath(1, row[1]->path);
-    if (!isFile(pathA))
+    if (!fileExists(0, row[0]->path))
         return OnlyIn2;
-    if (!isFile(pathB))
+    if (!fileExists(1, row[1]->path))
         return OnlyIn1;
     if (!m_contents)
         return row[0]->size != row[1]->size ? Changed : dateStatus(row[0]->date, row[1]->date);
-    codes = m_content.CheckFileUpd(pathA, pathB);
-    m_checkedCodes = true;
+    codes = m_content.CheckFileUpd(fullPath(0, row[0]->path), fullPath(1, row[1]->path));
     return codes.differ ? Changed : dateStatus(row[0]->date, row[1]->date);
 }
 
 int Merge::folderPairStatus(const FileInfoRecord &a, const FileInfoRecord &b)
 {
-    if (a.count.toLongLong() == 0 && b.count.toLongLong() == 0)
+    if (isZero(a.count) && isZero(b.count))
         return Same;
     if (m_request.listSubfolders)
         return Same;
@@ -163,12 +297,12 @@ int Merge::folderPairStatus(const FileInfoRecord &a, const FileInfoRecord &b)
         return a.size != b.size ? Changed : dateStatus(a.date, b.date);
     if (m_content.CheckFolderUpd(fullPath(0, a.path), fullPath(1, b.path)))
         return Changed;
-    if (a.date != b.date && a.size.toLongLong() > 0 && b.size.toLongLong() > 0)
+    if (a.date != b.date && isPositive(a.size) && isPositive(b.size))
         return dateStatus(a.date, b.date);
     return Same;
 }
 
-int Merge::decide(std::array<std::optional<FileInfoRecord>, 2> &row, QString &rowPath)
+int Merge::decide(RowRecords &row, QByteArrayView &rowPath)
 {
     std::optional<FileInfoRecord> &a = m_sides[0].current;
     std::optional<FileInfoRecord> &b = m_sides[1].current;
@@ -183,7 +317,7 @@ int Merge::decide(std::array<std::optional<FileInfoRecord>, 2> &row, QString &ro
         rowPath = row[0]->path;
     } else {
         const bool singleFiles = m_sides[0].nonFolder && m_sides[1].nonFolder;
-        const int order = singleFiles ? 0 : CompareItem(a->path, b->path);
+        const int order = singleFiles ? 0 : CompareItemUtf8(a->path, b->path);
         if (order < 0) {
             status = OnlyIn1;
             row[0] = std::exchange(a, std::nullopt);
@@ -195,26 +329,30 @@ int Merge::decide(std::array<std::optional<FileInfoRecord>, 2> &row, QString &ro
         } else {
             row[0] = std::exchange(a, std::nullopt);
             row[1] = std::exchange(b, std::nullopt);
-            rowPath = singleFiles ? QString()
-                                  : (QStringView(row[0]->path).compare(row[1]->path) <= 0 ? row[0]->path : row[1]->path);
+            if (singleFiles)
+                rowPath = {};
+            else
+                rowPath = QString::fromUtf8(row[0]->path).compare(QString::fromUtf8(row[1]->path)) <= 0 ? row[0]->path
+                                                                                                       : row[1]->path;
         }
     }
     return status;
 }
 
-QString Merge::statusText(int status) const
+const QString &Merge::statusText(int status) const
 {
+    static const QString none;
     switch (status) {
     case DateOnly:
         return StatusText::Date;
     case Changed:
         return StatusText::Changed;
     case OnlyIn2:
-        return m_request.hasInformation[0] ? StatusText::Added : QString();
+        return m_request.hasInformation[0] ? StatusText::Added : none;
     case OnlyIn1:
-        return m_request.hasInformation[1] ? StatusText::Deleted : QString();
+        return m_request.hasInformation[1] ? StatusText::Deleted : none;
     default:
-        return QString();
+        return none;
     }
 }
 
@@ -224,16 +362,21 @@ void Merge::paintRun()
         m_grid.setRangeBackColor(m_runFirst, ResultColumn::Status, m_runLast, ResultColumn::Path, m_runColor);
 }
 
-void Merge::writeRow(int gridRow, int status, const std::array<std::optional<FileInfoRecord>, 2> &row,
-                     const QString &rowPath, const ContentCheck::FileResult &codes)
+void Merge::writeRow(int gridRow, int status, const RowRecords &row, QByteArrayView rowPathBytes,
+                     const ContentCheck::FileResult &codes)
 {
+    const QString rowPath = QString::fromUtf8(rowPathBytes);
     if (m_tips.size() <= gridRow)
         m_tips.resize(gridRow + 1);
     std::array<QString, 2> values;
     for (int side = 0; side < 2; ++side) {
-        m_tips[gridRow][side] = row[side] ? tipText(side, *row[side], rowPath) : QString();
-        if (row[side])
-            values[side] = row[side]->date;
+        if (!row[side]) {
+            m_tips[gridRow][side].clear();
+            continue;
+        }
+        values[side] = QString::fromUtf8(row[side]->date);
+        m_tips[gridRow][side] = QString::number(side + 1) + QStringLiteral(". ") + values[side] + QStringLiteral(" (")
+                                + QString::fromUtf8(row[side]->size) + QStringLiteral("byte) ") + rowPath;
     }
     const bool fileRow = !rowPath.endsWith(u'/');
     if (m_request.textCodeDsp && m_request.compareContents) {
@@ -258,7 +401,7 @@ void Merge::writeRow(int gridRow, int status, const std::array<std::optional<Fil
                 value = u' ' + value + u' ';
     }
 
-    const QString text = statusText(status);
+    const QString &text = statusText(status);
     m_grid.setRowData(gridRow, gridRow);
     m_grid.setRowTexts(gridRow, {QString::number(gridRow - m_grid.fixedRows() + 1), text, values[0], values[1], rowPath});
 
@@ -288,6 +431,11 @@ CompareOutcome Merge::run()
     for (int side = 0; side < 2; ++side) {
         m_sides[side].root = m_request.sideRoot[side];
         m_sides[side].nonFolder = !QFileInfo(m_request.sideRoot[side]).isDir();
+        const std::optional<GatheringFacts> &facts = m_request.gathered[side];
+        const bool factsApply = facts && !m_sides[side].nonFolder
+                                && facts->root == ResolveLocalRoot(m_request.sideRoot[side]).absolutePath
+                                && IdentityOf(m_request.listingFile[side]) == facts->listing;
+        m_sides[side].files.setRoot(m_request.sideRoot[side], factsApply ? &*facts : nullptr);
         if (m_request.hasInformation[side])
             m_sides[side].reader.emplace(m_request.listingFile[side]);
     }
@@ -309,15 +457,12 @@ CompareOutcome Merge::run()
         if (!m_sides[0].current && !m_sides[1].current)
             break;
 
-        std::array<std::optional<FileInfoRecord>, 2> row;
-        QString rowPath;
+        RowRecords row;
+        QByteArrayView rowPath;
         int status = decide(row, rowPath);
         ContentCheck::FileResult codes{false, {}, {}};
-        m_checkedCodes = false;
         if (row[0] && row[1])
             status = row[0]->isFolder() ? folderPairStatus(*row[0], *row[1]) : filePairStatus(row, codes);
-        if (!m_checkedCodes)
-            codes = {false, {}, {}};
         if ((m_sides[0].nonFolder && !row[0]) || (m_sides[1].nonFolder && !row[1]))
             status = Same;
 
@@ -358,7 +503,7 @@ CompareOutcome Merge::run()
     m_grid.setRedraw(true);
     m_grid.setRows(fixedRows + std::max(written, 1));
 
-    int row = std::min(rememberedRow, m_grid.rows() - 1);
+    const int row = std::min(rememberedRow, m_grid.rows() - 1);
     if (!m_grid.textMatrix(fixedRows, ResultColumn::Number).isEmpty()) {
         if (!m_grid.rowIsVisible(m_targetRow))
             m_grid.setTopRow(m_targetRow);

@@ -1,11 +1,13 @@
 #pragma once
 
+#include "foldercompare/listing/gathering_facts.h"
 #include "foldercompare/listing/result_rows.h"
 #include "foldercompare/listing/work_host.h"
 
 #include <QString>
 
 #include <array>
+#include <optional>
 
 namespace platform {
 class FlexGrid;
@@ -51,6 +53,10 @@ struct CompareRequest
     std::array<QString, 2> listingFile;
     std::array<QString, 2> sideRoot;
     std::array<QString, 2> pathText;
+    // What the gathering of each side saw, when the window still has it. Listed files in
+    // folders that cannot have changed since are taken as there without reading the
+    // folders again; facts that do not match the listing file or the root are ignored.
+    std::array<std::optional<GatheringFacts>, 2> gathered;
     // Include and exclude pattern texts (comma separated).
     QString includePatterns;
     QString excludePatterns;

@@ -15,6 +15,7 @@
 
 #include <cstdlib>
 #include <ctime>
+#include <unistd.h>
 
 namespace foldercompare::listing {
 namespace {
@@ -278,6 +279,103 @@ TEST_F(CompareListingsTest, FilesRemovedSinceGatheringCountAsMissing)
     }
     CompareListings(m_request, m_grid, m_tips, m_host, m_content);
     EXPECT_EQ(rows(), (QStringList{"追加|" + D1 + "|" + D1 + "|gone1.txt", "削除|" + D1 + "|" + D1 + "|gone2.txt"}));
+}
+
+// Gathers both sides as the window does, keeping what each gathering saw.
+class GatheredFactsTest : public CompareListingsTest
+{
+protected:
+    void gatherBoth()
+    {
+        RecordingHost gatherHost;
+        for (int side = 0; side < 2; ++side) {
+            const GatherOutcome outcome = GatherLocalSide(sidePath(side), listing(side), 999, gatherHost);
+            ASSERT_TRUE(outcome.facts.has_value());
+            m_request.gathered[side] = outcome.facts;
+            m_request.hasInformation[side] = true;
+            m_request.listingFile[side] = listing(side);
+            m_request.sideRoot[side] = m_request.pathText[side] = sidePath(side);
+        }
+    }
+    // Facts as if the walk had begun well after every folder was last changed.
+    void trustEveryFolder()
+    {
+        for (auto &facts : m_request.gathered)
+            facts->startedNs += qint64(3600) * 1000000000;
+    }
+    QStringList compareGathered()
+    {
+        CompareListings(m_request, m_grid, m_tips, m_host, m_content);
+        return rows();
+    }
+};
+
+TEST_F(GatheredFactsTest, FilesRemovedAfterTheGatheringAreStillFound)
+{
+    file(0, "sub/a.txt", "1", T1);
+    file(1, "sub/a.txt", "1", T1);
+    file(0, "sub/b.txt", "1", T1);
+    file(1, "sub/b.txt", "1", T1);
+    gatherBoth();
+    QFile::remove(sidePath(0) + "/sub/a.txt");
+    EXPECT_EQ(compareGathered().at(1), "追加|" + D1 + "|" + D1 + "|sub/a.txt") << "the changed folder is read again";
+    EXPECT_EQ(compareGathered().at(2), "|" + D1 + "|" + D1 + "|sub/b.txt");
+}
+
+TEST_F(GatheredFactsTest, AFolderUnchangedSinceTheWalkIsTrustedOnlyAsTheSameFolder)
+{
+    file(0, "sub/a.txt", "1", T1);
+    gatherBoth();
+    const GatheringFacts facts = *m_request.gathered[0];
+    EXPECT_FALSE(FolderUnchangedSince(facts, "sub/")) << "changed less than a second before the walk";
+    GatheringFacts later = facts;
+    later.startedNs += qint64(3600) * 1000000000;
+    EXPECT_TRUE(FolderUnchangedSince(later, "sub/"));
+    EXPECT_TRUE(FolderUnchangedSince(later, ""));
+    EXPECT_FALSE(FolderUnchangedSince(later, "other/")) << "a folder the walk did not read";
+
+    QDir(sidePath(0)).rename("sub", "old");
+    m_folder.makeFolder("one/sub");
+    EXPECT_FALSE(FolderUnchangedSince(later, "sub/")) << "another folder under the same name";
+}
+
+TEST_F(GatheredFactsTest, FactsApplyOnlyToTheListingAndRootTheyDescribe)
+{
+    file(0, "a.txt", "1", T1);
+    file(1, "a.txt", "1", T1);
+    gatherBoth();
+    trustEveryFolder();
+    const QString removed = sidePath(0) + "/a.txt";
+    QFile::remove(removed);
+    EXPECT_EQ(compareGathered(), QStringList{"|" + D1 + "|" + D1 + "|a.txt"}) << "facts that hold are trusted";
+
+    const QByteArray bytes = platform::testing::TemporaryFolder::readFile(listing(0));
+    QFile::remove(listing(0));
+    m_folder.writeFile("work/0.log", bytes);
+    EXPECT_EQ(compareGathered(), QStringList{"追加|" + D1 + "|" + D1 + "|a.txt"}) << "a rewritten listing";
+
+    file(0, "a.txt", "1", T1);
+    gatherBoth();
+    trustEveryFolder();
+    m_folder.makeFolder("copy");
+    m_request.sideRoot[0] = m_request.pathText[0] = m_folder.filePath("copy");
+    EXPECT_EQ(compareGathered(), QStringList{"追加|" + D1 + "|" + D1 + "|a.txt"}) << "another root";
+}
+
+TEST_F(GatheredFactsTest, LinkedFilesAreCheckedOneByOne)
+{
+    const QString target = file(0, "elsewhere/target.txt", "1", T1);
+    m_folder.makeFolder("one/links");
+    ASSERT_EQ(symlink(target.toUtf8().constData(), (sidePath(0) + "/links/a.txt").toUtf8().constData()), 0);
+    file(1, "links/a.txt", "1", T1);
+    file(1, "elsewhere/target.txt", "1", T1);
+    gatherBoth();
+    EXPECT_TRUE(m_request.gathered[0]->linkedFiles.contains("links/a.txt"));
+    trustEveryFolder();
+    QFile::remove(target);
+    EXPECT_EQ(compareGathered(), (QStringList{"|" + D1 + "|" + D1 + "|elsewhere/", "|" + D1 + "|" + D1 + "|elsewhere/target.txt",
+                                              "|" + D1 + "|" + D1 + "|links/", "追加|" + D1 + "|" + D1 + "|links/a.txt"}))
+        << "the trusted folder of the target still lists it, but the link's own check finds it gone";
 }
 
 TEST_F(CompareListingsTest, ContentsAreComparedOnRequestButNeverInSameFolderMode)

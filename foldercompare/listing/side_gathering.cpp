@@ -28,7 +28,8 @@ GatherOutcome GatherLocalSide(const QString &text, const QString &listingPath, i
         outcome.kind = GatherOutcome::Kind::RootUnreadable;
         return outcome;
     }
-    SortEntries(result.entries);
+    if (result.needsSort)
+        SortEntries(result.entries);
     if (result.aborted || host.abortRequested()) {
         outcome.kind = GatherOutcome::Kind::Aborted;
         return outcome;
@@ -38,6 +39,12 @@ GatherOutcome GatherLocalSide(const QString &text, const QString &listingPath, i
     writeOrThrow(listingPath + QStringLiteral(".bak"), bytes);
     outcome.writtenCount = qint64(result.entries.size());
     outcome.excludedPaths = result.excludedPaths;
+    if (!result.facts.folders.isEmpty()) {
+        if (const std::optional<FileIdentity> written = IdentityOf(listingPath)) {
+            result.facts.listing = *written;
+            outcome.facts = std::move(result.facts);
+        }
+    }
     return outcome;
 }
 

@@ -1,9 +1,12 @@
 #pragma once
 
+#include "foldercompare/listing/gathering_facts.h"
 #include "foldercompare/listing/work_host.h"
 
 #include <QString>
 #include <QStringList>
+
+#include <optional>
 
 namespace foldercompare::listing {
 
@@ -23,6 +26,8 @@ struct GatherOutcome
     qint64 writtenCount = 0;
     // Relative paths left out because a listing cannot hold their names.
     QStringList excludedPaths;
+    // What the walk saw, for the comparison that follows (a folder root only).
+    std::optional<GatheringFacts> facts;
 };
 
 // Gathers the local folder or file `text` into the listing file `listingPath`: walks it

@@ -1,11 +1,15 @@
 #include "foldercompare/listing/tree_walk.h"
 
+#include "foldercompare/listing/compare_item.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -33,11 +37,20 @@ struct Totals
     }
 };
 
+// One entry of a folder, as read before its children are walked.
 struct Child
 {
-    QByteArray rawName;
-    QString name;
-    struct stat info;
+    // The relative path; a folder's ends with "/". Siblings share everything before
+    // their names, so these paths also order the siblings.
+    QString path;
+    QByteArray raw; // folders only: the name as the file system holds it
+    bool folder = false;
+    // Reached through a symbolic link (or of a type the folder listing did not tell).
+    bool linked = false;
+    dev_t device = 0;
+    ino_t inode = 0;
+    qint64 modified = 0;
+    qint64 size = 0;
 };
 
 // Entries directly under a root that are never listed.
@@ -69,7 +82,7 @@ public:
 
     // Walks the open folder `fd` (taken over and closed here) whose relative path is
     // `relative`; fills `totals` with what lies below it.
-    void walkFolder(int fd, const QString &relative, int depth, const struct stat &own, Totals &totals);
+    void walkFolder(int fd, const QString &relative, int depth, dev_t device, ino_t inode, Totals &totals);
 
     bool stopped()
     {
@@ -79,8 +92,8 @@ public:
     }
 
 private:
-    void listChildren(DIR *dir, const QString &relative, int depth, std::vector<Child> &files,
-                      std::vector<Child> &folders);
+    // Reads the folder's listable children, sorted as the listing orders siblings.
+    void listChildren(DIR *dir, const QString &relative, int depth, std::vector<Child> &children);
 
     WorkHost &m_host;
     int m_folderNum;
@@ -91,8 +104,7 @@ private:
     std::vector<std::pair<dev_t, ino_t>> m_ancestors;
 };
 
-void TreeWalk::Run::listChildren(DIR *dir, const QString &relative, int depth, std::vector<Child> &files,
-                                 std::vector<Child> &folders)
+void TreeWalk::Run::listChildren(DIR *dir, const QString &relative, int depth, std::vector<Child> &children)
 {
     const int fd = dirfd(dir);
     errno = 0;
@@ -100,30 +112,68 @@ void TreeWalk::Run::listChildren(DIR *dir, const QString &relative, int depth, s
         const char *raw = entry->d_name;
         if (raw[0] == '.' && (raw[1] == 0 || (raw[1] == '.' && raw[2] == 0)))
             continue;
+        const qsizetype length = qsizetype(std::strlen(raw));
+        // Plain ASCII names need no conversion; others must survive the round trip.
+        const bool plain = std::all_of(raw, raw + length, [](char c) { return c >= 0x20 && c < 0x7F; });
+        QString decoded;
+        if (!plain)
+            decoded = QFile::decodeName(QByteArray(raw, length));
+        const qsizetype nameLength = plain ? length : decoded.size();
+        if (depth == 1 && skippedUnderRoot(plain ? QString::fromLatin1(raw, length) : decoded))
+            continue;
+        struct stat info;
+        if (fstatat(fd, raw, &info, 0) != 0)
+            continue;
         Child child;
-        child.rawName = QByteArray(raw);
-        child.name = QFile::decodeName(child.rawName);
-        if (depth == 1 && skippedUnderRoot(child.name))
+        child.folder = S_ISDIR(info.st_mode);
+        if (!child.folder && !S_ISREG(info.st_mode))
             continue;
-        if (fstatat(fd, raw, &child.info, 0) != 0)
-            continue;
-        const bool isFolder = S_ISDIR(child.info.st_mode);
-        if (!isFolder && !S_ISREG(child.info.st_mode))
-            continue;
-        if (!IsListableName(child.rawName, child.name)) {
-            m_result.excludedPaths.append(relative + child.name + (isFolder ? QStringLiteral("/") : QString()));
+        if (!plain && !IsListableName(QByteArray(raw, length), decoded)) {
+            m_result.excludedPaths.append(relative + decoded + (child.folder ? QStringLiteral("/") : QString()));
             continue;
         }
-        (isFolder ? folders : files).push_back(std::move(child));
+        child.linked = entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN;
+        // The relative path is put together in place: the parent's path, the name, and
+        // "/" for a folder.
+        child.path = QString(relative.size() + nameLength + (child.folder ? 1 : 0), Qt::Uninitialized);
+        QChar *at = child.path.data();
+        std::copy(relative.cbegin(), relative.cend(), at);
+        at += relative.size();
+        if (plain)
+            std::transform(raw, raw + length, at, [](char c) { return QChar(c); });
+        else
+            std::copy(decoded.cbegin(), decoded.cend(), at);
+        if (child.folder)
+            at[nameLength] = u'/';
+        child.modified = info.st_mtim.tv_sec;
+        if (child.folder) {
+            child.raw = QByteArray(raw, length);
+            child.device = info.st_dev;
+            child.inode = info.st_ino;
+        } else {
+            child.size = info.st_size;
+        }
+        children.push_back(std::move(child));
         errno = 0;
     }
     if (errno != 0)
         m_host.reportFailure(QStringLiteral("GetFileDate"),
                              QStringLiteral("フォルダを読み込めません。 ") + m_rootPrefix + relative
                                  + QStringLiteral(" : ") + systemErrorText(errno));
+
+    // Siblings in the listing's order make the whole walk come out sorted, except where
+    // two folders differ only in letter case: their contents interleave in that order,
+    // so the entries are then sorted as a whole at the end.
+    const qsizetype prefix = relative.size();
+    std::sort(children.begin(), children.end(), [prefix](const Child &a, const Child &b) {
+        return CompareItem(QStringView(a.path).sliced(prefix), QStringView(b.path).sliced(prefix)) < 0;
+    });
+    for (size_t i = 1; i < children.size(); ++i)
+        if (children[i - 1].folder && children[i].folder && children[i - 1].path.toLower() == children[i].path.toLower())
+            m_result.needsSort = true;
 }
 
-void TreeWalk::Run::walkFolder(int fd, const QString &relative, int depth, const struct stat &own, Totals &totals)
+void TreeWalk::Run::walkFolder(int fd, const QString &relative, int depth, dev_t device, ino_t inode, Totals &totals)
 {
     DIR *dir = fdopendir(fd);
     if (!dir) {
@@ -132,42 +182,47 @@ void TreeWalk::Run::walkFolder(int fd, const QString &relative, int depth, const
     }
     if (m_caption.due())
         m_host.showProgress(ProgressCaption(m_rootPrefix, relative));
-    m_ancestors.emplace_back(own.st_dev, own.st_ino);
+    m_ancestors.emplace_back(device, inode);
+    m_result.facts.folders.insert(relative.toUtf8(), {device, inode});
 
     if (m_folderNum >= depth) {
-        std::vector<Child> files;
-        std::vector<Child> folders;
-        listChildren(dir, relative, depth, files, folders);
-        for (const Child &file : files) {
+        std::vector<Child> children;
+        listChildren(dir, relative, depth, children);
+        for (Child &child : children) {
             if (stopped())
                 break;
-            m_result.entries.push_back({relative + file.name, qint64(file.info.st_mtim.tv_sec), qint64(file.info.st_size), 0});
-            totals.add(true, file.info.st_mtim.tv_sec, file.info.st_size, 0);
-            m_host.pumpEvents();
-        }
-        for (const Child &folder : folders) {
-            if (stopped())
-                break;
-            const QString childRelative = relative + folder.name + u'/';
+            if (!child.folder) {
+                if (child.linked)
+                    m_result.facts.linkedFiles.insert(child.path.toUtf8());
+                totals.add(true, child.modified, child.size, 0);
+                m_result.entries.push_back({std::move(child.path), child.modified, child.size, 0});
+                m_host.pumpEvents();
+                continue;
+            }
+            // The folder's record goes before its contents and is completed after them.
+            const size_t record = m_result.entries.size();
+            m_result.entries.push_back({child.path, 0, 0, 0});
             Totals below;
-            const bool loop = std::find(m_ancestors.cbegin(), m_ancestors.cend(),
-                                        std::make_pair(folder.info.st_dev, folder.info.st_ino))
+            const bool loop = std::find(m_ancestors.cbegin(), m_ancestors.cend(), std::make_pair(child.device, child.inode))
                               != m_ancestors.cend();
             if (!loop && m_folderNum >= depth + 1) {
-                const int childFd = openat(dirfd(dir), folder.rawName.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+                const int childFd = openat(dirfd(dir), child.raw.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
                 if (childFd < 0) {
                     m_host.reportFailure(QStringLiteral("GetFileDate"),
-                                         QStringLiteral("フォルダを読み込めません。 ") + m_rootPrefix + childRelative
+                                         QStringLiteral("フォルダを読み込めません。 ") + m_rootPrefix + child.path
                                              + QStringLiteral(" : ") + systemErrorText(errno));
+                    m_result.entries.pop_back();
                     m_host.pumpEvents();
                     continue;
                 }
-                walkFolder(childFd, childRelative, depth + 1, folder.info, below);
+                walkFolder(childFd, child.path, depth + 1, child.device, child.inode, below);
                 if (stopped())
                     break;
             }
-            const qint64 date = below.dated ? below.newest : qint64(folder.info.st_mtim.tv_sec);
-            m_result.entries.push_back({childRelative, date, below.size, below.count});
+            GatheredEntry &entry = m_result.entries[record];
+            entry.modified = below.dated ? below.newest : child.modified;
+            entry.size = below.size;
+            entry.count = below.count;
             totals.add(below.dated, below.newest, below.size, below.count);
             m_host.pumpEvents();
         }
@@ -196,6 +251,10 @@ WalkResult TreeWalk::walk(const QString &absolutePath)
     Run run(m_host, m_folderNum, root.rootPrefix, result);
     if (run.stopped())
         return result;
+    struct timespec now;
+    clock_gettime(CLOCK_REALTIME, &now);
+    result.facts.root = root.absolutePath;
+    result.facts.startedNs = qint64(now.tv_sec) * 1000000000 + now.tv_nsec;
     const QByteArray encoded = QFile::encodeName(root.absolutePath);
     struct stat info;
     if (stat(encoded.constData(), &info) != 0) {
@@ -219,7 +278,7 @@ WalkResult TreeWalk::walk(const QString &absolutePath)
         return result;
     }
     Totals totals;
-    run.walkFolder(fd, QString(), 1, info, totals);
+    run.walkFolder(fd, QString(), 1, info.st_dev, info.st_ino, totals);
     return result;
 }
 

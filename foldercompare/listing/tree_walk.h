@@ -1,6 +1,7 @@
 #pragma once
 
 #include "foldercompare/listing/file_info_log.h"
+#include "foldercompare/listing/gathering_facts.h"
 #include "foldercompare/listing/work_host.h"
 
 #include <QString>
@@ -13,8 +14,11 @@ namespace foldercompare::listing {
 // What a walk found below one side's root.
 struct WalkResult
 {
-    // One entry per listed file and folder, in no particular order.
+    // One entry per listed file and folder, in the listing's order unless needsSort.
     std::vector<GatheredEntry> entries;
+    // Two folders of one parent differ only in letter case, so their contents are not
+    // in order yet.
+    bool needsSort = false;
     // Relative paths of entries that a listing cannot hold (names that are not valid
     // UTF-8 or that hold a TAB or a line break); they and everything below them are
     // left out.
@@ -23,12 +27,14 @@ struct WalkResult
     bool aborted = false;
     // The root itself could not be read (reported through the host); nothing is listed.
     bool rootUnreadable = false;
+    // What the walk of a folder root saw (all but the listing's identity).
+    GatheringFacts facts;
 };
 
-// The walk of a local side (GetFileDate). A folder root lists everything below it: in
-// each folder first its files, then its subfolders, a folder at depth d (the root is 1)
-// listing its children only while d <= folderNum. A folder's record carries the newest
-// date of the records below it (its own date when nothing dated lies below), their total
+// The walk of a local side (GetFileDate). A folder root lists everything below it, each
+// folder's entries in the listing's order (so the entries need no sort of their own), a
+// folder at depth d (the root is 1) listing its children only while d <= folderNum. A
+// folder's record carries the newest date of the records below it (its own date when nothing dated lies below), their total
 // size and the number of entries below it at any depth. A file root lists the file alone
 // under its name. Symbolic links are listed as what they point to; a link back to a
 // folder being walked is listed with its own date and nothing below it, so a loop is

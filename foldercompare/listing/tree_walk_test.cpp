@@ -99,6 +99,36 @@ TEST_F(TreeWalkTest, FolderRecordsCarryNewestDateTotalSizeAndEntryCount)
     EXPECT_GT(m_host.pumps, 0);
 }
 
+TEST_F(TreeWalkTest, EntriesComeInTheListingsOrder)
+{
+    for (const char *name : {"b.txt", "a.txt", "a/x", "a/B", "a.b/y", "ab", "Z/q", "z.txt", "sub/deep/m", "sub.txt"})
+        file(QString::fromUtf8(name), "x", T1);
+    TreeWalk walk(m_host, 999);
+    const WalkResult result = walk.walk(root());
+    EXPECT_FALSE(result.needsSort);
+    std::vector<GatheredEntry> sorted = result.entries;
+    SortEntries(sorted);
+    ASSERT_EQ(sorted.size(), result.entries.size());
+    for (size_t i = 0; i < sorted.size(); ++i)
+        EXPECT_EQ(result.entries[i].path, sorted[i].path);
+}
+
+TEST_F(TreeWalkTest, FoldersDifferingInLetterCaseAreSortedAsAWhole)
+{
+    file("A/x.txt", "1", T1);
+    file("A/z.txt", "1", T1);
+    file("a/y.txt", "1", T1);
+    TreeWalk walk(m_host, 999);
+    EXPECT_TRUE(walk.walk(root()).needsSort);
+    m_folder.makeFolder("work");
+    GatherLocalSide(root(), m_folder.filePath("work/0.log"), 999, m_host);
+    QStringList paths;
+    FileInfoLogReader reader(m_folder.filePath("work/0.log"));
+    while (const std::optional<FileInfoRecord> record = reader.next())
+        paths.append(record->pathText());
+    EXPECT_EQ(paths, (QStringList{"A/", "a/", "A/x.txt", "a/y.txt", "A/z.txt"}));
+}
+
 TEST_F(TreeWalkTest, DepthLimitOneListsOnlyTheRootsEntries)
 {
     file("a.txt", "abc", T1);

@@ -9,6 +9,7 @@
 #include <QString>
 
 #include <array>
+#include <optional>
 
 class QAction;
 class QCheckBox;
@@ -248,6 +249,8 @@ private:
 
     common::InstanceSlot m_instance;
     QElapsedTimer m_pumpTimer;
+    // What the last gathering of each side saw, for the comparisons after it.
+    std::array<std::optional<listing::GatheringFacts>, 2> m_gathered;
     bool m_settingsLoaded = false;
     bool m_unloaded = false;
     QWidget *m_client = nullptr;

@@ -97,6 +97,7 @@ int Frm_Main::CompareFiles()
             request.sideRoot[side] = SideRoot[side];
             request.pathText[side] = Txt_FolderPath[side]->text();
         }
+        request.gathered = m_gathered;
         request.includePatterns = Txt_Ext[0]->text();
         request.excludePatterns = Txt_Ext[1]->text();
         request.differencesOnly = Chk_Nomi->isChecked();

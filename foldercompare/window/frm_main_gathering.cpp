@@ -93,6 +93,7 @@ void Frm_Main::Btn_GetFileInfo_Sub(int side)
         if (!Txt_FileInfoDate[side]->text().isEmpty())
             CompareWithoutAsking = true;
         GatheredPath[side] = text;
+        m_gathered[side] = outcome.facts;
         SetFileInfoDate(side);
         SideRoot[side] = GatheredPath[side];
 

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QByteArray>
+#include <QHash>
+#include <QSet>
+#include <QString>
+
+#include <optional>
+#include <utility>
+
+#include <sys/types.h>
+
+namespace foldercompare::listing {
+
+// A file as the file system identifies it, with its size and modification time.
+struct FileIdentity
+{
+    dev_t device = 0;
+    ino_t inode = 0;
+    qint64 size = 0;
+    qint64 modifiedNs = 0;
+
+    bool operator==(const FileIdentity &other) const = default;
+};
+
+// The identity of `path` (links followed); nullopt when it cannot be read.
+std::optional<FileIdentity> IdentityOf(const QString &path);
+
+// What a gathering saw, kept so that a comparison soon after it can tell which folders
+// cannot have changed since: a folder whose status change time lies before the walk
+// began (with a margin for coarse clocks) and that is still the folder the walk read
+// holds every file it held then. Files reached through a symbolic link can vanish
+// elsewhere, so they are named for a check of their own.
+struct GatheringFacts
+{
+    // The walked root, absolute and clean.
+    QString root;
+    // Real time when the walk began, in nanoseconds since the epoch.
+    qint64 startedNs = 0;
+    // Device and inode of every folder the walk read, by its relative path in UTF-8
+    // ("" for the root, others ending with "/").
+    QHash<QByteArray, std::pair<dev_t, ino_t>> folders;
+    // Relative paths (UTF-8) of listed files that are symbolic links.
+    QSet<QByteArray> linkedFiles;
+    // The listing file as it was written; facts about another file do not apply.
+    FileIdentity listing;
+};
+
+// True when the folder `relative` below the facts' root holds, as a folder of a file
+// system whose change times can be trusted, every file that the walk listed there.
+bool FolderUnchangedSince(const GatheringFacts &facts, const QByteArray &relative);
+
+} // namespace foldercompare::listing
