@@ -39,6 +39,11 @@ bool trustedChangeTimes(const char *path)
 
 } // namespace
 
+bool TrustsChangeTimes(const QString &path)
+{
+    return trustedChangeTimes(QFile::encodeName(path).constData());
+}
+
 std::optional<FileIdentity> IdentityOf(const QString &path)
 {
     struct stat info;
@@ -47,7 +52,7 @@ std::optional<FileIdentity> IdentityOf(const QString &path)
     return FileIdentity{info.st_dev, info.st_ino, qint64(info.st_size), nanoseconds(info.st_mtim)};
 }
 
-bool FolderUnchangedSince(const GatheringFacts &facts, const QByteArray &relative)
+bool FolderUnchangedSince(const GatheringFacts &facts, const QByteArray &relative, QHash<dev_t, bool> &trustedDevices)
 {
     const auto seen = facts.folders.constFind(relative);
     if (seen == facts.folders.cend())
@@ -60,7 +65,10 @@ bool FolderUnchangedSince(const GatheringFacts &facts, const QByteArray &relativ
         return false;
     if (nanoseconds(info.st_ctim) >= facts.startedNs - MarginNs)
         return false;
-    return trustedChangeTimes(path.constData());
+    const auto known = trustedDevices.constFind(info.st_dev);
+    if (known != trustedDevices.cend())
+        return *known;
+    return *trustedDevices.insert(info.st_dev, trustedChangeTimes(path.constData()));
 }
 
 } // namespace foldercompare::listing

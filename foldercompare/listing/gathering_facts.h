@@ -46,8 +46,13 @@ struct GatheringFacts
     FileIdentity listing;
 };
 
+// True when the file system holding `path` sets a folder's status change time on every
+// entry added, removed or renamed in it (ext2/3/4, xfs, btrfs, tmpfs, f2fs).
+bool TrustsChangeTimes(const QString &path);
+
 // True when the folder `relative` below the facts' root holds, as a folder of a file
 // system whose change times can be trusted, every file that the walk listed there.
-bool FolderUnchangedSince(const GatheringFacts &facts, const QByteArray &relative);
+// `trustedDevices` keeps the answer per device for the calls of one comparison.
+bool FolderUnchangedSince(const GatheringFacts &facts, const QByteArray &relative, QHash<dev_t, bool> &trustedDevices);
 
 } // namespace foldercompare::listing

@@ -109,10 +109,10 @@ private:
         return stat((m_root + relative.toByteArray()).constData(), &info) == 0 && S_ISREG(info.st_mode);
     }
 
-    Folder read(const QByteArray &relative) const
+    Folder read(const QByteArray &relative)
     {
         Folder folder{relative, false, {}, {}};
-        if (m_facts && FolderUnchangedSince(*m_facts, relative)) {
+        if (m_facts && FolderUnchangedSince(*m_facts, relative, m_trustedDevices)) {
             folder.unchanged = true;
             return folder;
         }
@@ -140,6 +140,7 @@ private:
 
     QByteArray m_root;
     const GatheringFacts *m_facts = nullptr;
+    QHash<dev_t, bool> m_trustedDevices;
     std::vector<Folder> m_folders;
 };
 

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <deque>
 #include <cstring>
 #include <ctime>
 #include <dirent.h>
@@ -102,6 +103,10 @@ private:
     CaptionThrottle m_caption;
     // Device and inode of every folder from the root down to the one being walked.
     std::vector<std::pair<dev_t, ino_t>> m_ancestors;
+    // The children of the folder being read at each depth; kept so that their storage
+    // is reused from folder to folder (a deque, so that a deeper level added keeps the
+    // levels above in place).
+    std::deque<std::vector<Child>> m_levels;
 };
 
 void TreeWalk::Run::listChildren(DIR *dir, const QString &relative, int depth, std::vector<Child> &children)
@@ -186,7 +191,10 @@ void TreeWalk::Run::walkFolder(int fd, const QString &relative, int depth, dev_t
     m_result.facts.folders.insert(relative.toUtf8(), {device, inode});
 
     if (m_folderNum >= depth) {
-        std::vector<Child> children;
+        while (m_levels.size() < size_t(depth))
+            m_levels.emplace_back();
+        std::vector<Child> &children = m_levels[size_t(depth) - 1];
+        children.clear();
         listChildren(dir, relative, depth, children);
         for (Child &child : children) {
             if (stopped())
