@@ -1,0 +1,401 @@
+#include "platform/ftp_session.h"
+
+#include <QAtomicInteger>
+#include <QCoreApplication>
+#include <QFile>
+
+#include <curl/curl.h>
+
+#include <cctype>
+#include <cerrno>
+#include <cstring>
+#include <mutex>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace platform {
+
+namespace {
+
+// Seconds without progress after which a connection attempt, a reply or a transfer
+// counts as failed.
+constexpr long NoProgressSeconds = 60;
+
+void initializeCurl()
+{
+    static std::once_flag once;
+    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+struct EasyDeleter
+{
+    void operator()(CURL *handle) const { curl_easy_cleanup(handle); }
+};
+using EasyHandle = std::unique_ptr<CURL, EasyDeleter>;
+
+struct CommandListDeleter
+{
+    void operator()(curl_slist *list) const { curl_slist_free_all(list); }
+};
+using CommandList = std::unique_ptr<curl_slist, CommandListDeleter>;
+
+// A file descriptor closed when it goes out of scope, unless released.
+class FileDescriptor
+{
+public:
+    explicit FileDescriptor(int descriptor) : m_descriptor(descriptor) {}
+    ~FileDescriptor()
+    {
+        if (m_descriptor >= 0)
+            ::close(m_descriptor);
+    }
+    FileDescriptor(const FileDescriptor &) = delete;
+    FileDescriptor &operator=(const FileDescriptor &) = delete;
+    int get() const { return m_descriptor; }
+    // Closes now and returns 0, or the errno value of a failed close.
+    int closeNow()
+    {
+        const int result = ::close(m_descriptor);
+        m_descriptor = -1;
+        return result == 0 ? 0 : errno;
+    }
+
+private:
+    int m_descriptor;
+};
+
+// Collects the server's replies as libcurl passes them to the header callback, keeping
+// the last complete one (all its lines for a multi-line reply).
+struct ReplyCapture
+{
+    QByteArray pending;
+    QByteArray pendingCode; // "550" while a multi-line reply is open
+    QByteArray last;
+
+    void reset()
+    {
+        pending.clear();
+        pendingCode.clear();
+        last.clear();
+    }
+
+    static bool startsWithCode(QByteArrayView line)
+    {
+        return line.size() >= 4 && std::isdigit(uchar(line[0])) && std::isdigit(uchar(line[1]))
+            && std::isdigit(uchar(line[2])) && (line[3] == ' ' || line[3] == '-');
+    }
+
+    void addLine(QByteArrayView line)
+    {
+        while (line.endsWith('\n') || line.endsWith('\r'))
+            line.chop(1);
+        if (pendingCode.isEmpty()) {
+            if (!startsWithCode(line))
+                return;
+            if (line[3] == '-') {
+                pendingCode = line.first(3).toByteArray();
+                pending = line.toByteArray();
+                return;
+            }
+            last = line.toByteArray();
+            return;
+        }
+        pending += "\r\n";
+        pending += line;
+        if (line.size() >= 4 && line.startsWith(pendingCode) && line[3] == ' ') {
+            last = pending;
+            pending.clear();
+            pendingCode.clear();
+        }
+    }
+
+    bool lastIsRefusal() const { return last.size() >= 3 && last[0] >= '4' && last[0] <= '9'; }
+};
+
+size_t onHeader(char *data, size_t size, size_t count, void *user)
+{
+    static_cast<ReplyCapture *>(user)->addLine(QByteArrayView(data, qsizetype(size * count)));
+    return size * count;
+}
+
+size_t onListingData(char *data, size_t size, size_t count, void *user)
+{
+    static_cast<QByteArray *>(user)->append(data, qsizetype(size * count));
+    return size * count;
+}
+
+// The local end of a transfer and the errno value of its first failure.
+struct LocalEnd
+{
+    int descriptor = -1;
+    int error = 0;
+};
+
+size_t onDownloadData(char *data, size_t size, size_t count, void *user)
+{
+    auto *target = static_cast<LocalEnd *>(user);
+    const size_t total = size * count;
+    size_t written = 0;
+    while (written < total) {
+        const ssize_t result = ::write(target->descriptor, data + written, total - written);
+        if (result < 0) {
+            if (errno == EINTR)
+                continue;
+            target->error = errno;
+            return 0;
+        }
+        written += size_t(result);
+    }
+    return total;
+}
+
+size_t onUploadData(char *buffer, size_t size, size_t count, void *user)
+{
+    auto *source = static_cast<LocalEnd *>(user);
+    for (;;) {
+        const ssize_t result = ::read(source->descriptor, buffer, size * count);
+        if (result >= 0)
+            return size_t(result);
+        if (errno != EINTR)
+            break;
+    }
+    source->error = errno;
+    return CURL_READFUNC_ABORT;
+}
+
+FtpOutcome localFailure(int error)
+{
+    FtpOutcome outcome;
+    outcome.kind = FtpOutcome::Kind::LocalFile;
+    outcome.code = error;
+    outcome.text = QString::fromLocal8Bit(std::strerror(error));
+    return outcome;
+}
+
+FtpOutcome transferFailure(CURLcode code)
+{
+    FtpOutcome outcome;
+    outcome.kind = FtpOutcome::Kind::Transfer;
+    outcome.code = int(code);
+    outcome.text = QString::fromUtf8(curl_easy_strerror(code));
+    return outcome;
+}
+
+// A command line may not hold bytes that end it early or start another command.
+bool isSafeCommandText(const QByteArray &text)
+{
+    return !text.contains('\r') && !text.contains('\n') && !text.contains('\0');
+}
+
+// A temporary file beside `target`, unique to this process.
+QByteArray temporaryPathBeside(const QByteArray &target)
+{
+    static QAtomicInteger<quint32> counter;
+    const qsizetype slash = target.lastIndexOf('/');
+    const QByteArray folder = slash >= 0 ? target.left(slash + 1) : QByteArray();
+    return folder + ".~ftp" + QByteArray::number(QCoreApplication::applicationPid()) + '-'
+        + QByteArray::number(counter.fetchAndAddRelaxed(1)) + ".part";
+}
+
+} // namespace
+
+struct FtpSession::State
+{
+    EasyHandle easy;
+    FtpLogin login;
+    QByteArray baseUrl;
+    QByteArray entryFolder = "/";
+    ReplyCapture replies;
+    bool open = false;
+
+    State()
+    {
+        initializeCurl();
+        easy.reset(curl_easy_init());
+    }
+
+    // Sets the options that every operation shares; the operation adds its own.
+    void prepare(const QByteArray &url)
+    {
+        CURL *handle = easy.get();
+        curl_easy_reset(handle);
+        curl_easy_setopt(handle, CURLOPT_URL, url.constData());
+        curl_easy_setopt(handle, CURLOPT_PROTOCOLS_STR, "ftp");
+        if (!login.user.isEmpty()) {
+            curl_easy_setopt(handle, CURLOPT_USERNAME, login.user.constData());
+            curl_easy_setopt(handle, CURLOPT_PASSWORD, login.password.constData());
+        }
+        // Every path is absolute: libcurl sends it with the command and changes no folder.
+        curl_easy_setopt(handle, CURLOPT_FTP_FILEMETHOD, long(CURLFTPMETHOD_NOCWD));
+        if (!login.passive)
+            curl_easy_setopt(handle, CURLOPT_FTPPORT, "-");
+        curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
+        curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT, NoProgressSeconds);
+        curl_easy_setopt(handle, CURLOPT_SERVER_RESPONSE_TIMEOUT, NoProgressSeconds);
+        curl_easy_setopt(handle, CURLOPT_LOW_SPEED_LIMIT, 1L);
+        curl_easy_setopt(handle, CURLOPT_LOW_SPEED_TIME, NoProgressSeconds);
+        curl_easy_setopt(handle, CURLOPT_HEADERFUNCTION, onHeader);
+        curl_easy_setopt(handle, CURLOPT_HEADERDATA, &replies);
+    }
+
+    QByteArray fileUrl(const QByteArray &path) const
+    {
+        // "%2F" makes the path absolute; libcurl decodes the rest back to the same bytes.
+        const QByteArray relative = path.startsWith('/') ? path.mid(1) : path;
+        return baseUrl + "%2F" + relative.toPercentEncoding("/");
+    }
+
+    FtpOutcome perform()
+    {
+        replies.reset();
+        const CURLcode code = curl_easy_perform(easy.get());
+        if (code == CURLE_OK)
+            return {};
+        FtpOutcome outcome = transferFailure(code);
+        if (replies.lastIsRefusal())
+            outcome.serverReply = replies.last;
+        return outcome;
+    }
+};
+
+FtpSession::FtpSession()
+    : m_state(std::make_unique<State>())
+{
+}
+
+FtpSession::~FtpSession() = default;
+
+FtpOutcome FtpSession::open(const FtpLogin &login)
+{
+    close();
+    State &state = *m_state;
+    state.login = login;
+    state.baseUrl = "ftp://" + login.host.toUtf8() + ':' + QByteArray::number(login.port) + '/';
+    state.prepare(state.baseUrl);
+    curl_easy_setopt(state.easy.get(), CURLOPT_NOBODY, 1L);
+    const FtpOutcome outcome = state.perform();
+    if (!outcome.ok()) {
+        close();
+        return outcome;
+    }
+    char *entry = nullptr;
+    curl_easy_getinfo(state.easy.get(), CURLINFO_FTP_ENTRY_PATH, &entry);
+    state.entryFolder = entry && *entry ? QByteArray(entry) : QByteArray("/");
+    state.open = true;
+    return outcome;
+}
+
+void FtpSession::close()
+{
+    State &state = *m_state;
+    // A fresh handle: the old one logs out and closes its connection as it goes.
+    state.easy.reset(curl_easy_init());
+    state.open = false;
+    state.entryFolder = "/";
+}
+
+bool FtpSession::isOpen() const
+{
+    return m_state->open;
+}
+
+QByteArray FtpSession::entryFolder() const
+{
+    return m_state->entryFolder;
+}
+
+FtpOutcome FtpSession::command(const QByteArray &line)
+{
+    State &state = *m_state;
+    if (!isSafeCommandText(line))
+        return transferFailure(CURLE_BAD_FUNCTION_ARGUMENT);
+    // "*" lets libcurl accept a refusal, which would otherwise make it drop the
+    // connection; the refusal is read from the captured reply instead.
+    CommandList commands(curl_slist_append(nullptr, QByteArray('*' + line).constData()));
+    state.prepare(state.baseUrl);
+    curl_easy_setopt(state.easy.get(), CURLOPT_NOBODY, 1L);
+    curl_easy_setopt(state.easy.get(), CURLOPT_QUOTE, commands.get());
+    FtpOutcome outcome = state.perform();
+    if (outcome.ok() && state.replies.lastIsRefusal()) {
+        outcome = transferFailure(CURLE_QUOTE_ERROR);
+        outcome.serverReply = state.replies.last;
+    }
+    return outcome;
+}
+
+FtpOutcome FtpSession::list(const QByteArray &folder, QByteArray &listing)
+{
+    State &state = *m_state;
+    if (!isSafeCommandText(folder))
+        return transferFailure(CURLE_BAD_FUNCTION_ARGUMENT);
+    // LIST without an argument in the entered folder: servers differ in how they read an
+    // argument (options, patterns), never in this.
+    CommandList commands(curl_slist_append(nullptr, QByteArray("CWD " + folder).constData()));
+    state.prepare(state.baseUrl);
+    curl_easy_setopt(state.easy.get(), CURLOPT_QUOTE, commands.get());
+    curl_easy_setopt(state.easy.get(), CURLOPT_WRITEFUNCTION, onListingData);
+    curl_easy_setopt(state.easy.get(), CURLOPT_WRITEDATA, &listing);
+    return state.perform();
+}
+
+FtpOutcome FtpSession::retrieve(const QByteArray &path, const QString &localPath, bool binary)
+{
+    State &state = *m_state;
+    const QByteArray target = QFile::encodeName(localPath);
+    const QByteArray temporary = temporaryPathBeside(target);
+    FileDescriptor file(::open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+    if (file.get() < 0)
+        return localFailure(errno);
+
+    LocalEnd local{file.get(), 0};
+    state.prepare(state.fileUrl(path));
+    CURL *handle = state.easy.get();
+    curl_easy_setopt(handle, CURLOPT_TRANSFERTEXT, binary ? 0L : 1L);
+    // The reply to RETR and the transfer's end reply tell whether the file came whole;
+    // asking for the size first would cost one more round trip per file.
+    curl_easy_setopt(handle, CURLOPT_IGNORE_CONTENT_LENGTH, 1L);
+    curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, onDownloadData);
+    curl_easy_setopt(handle, CURLOPT_WRITEDATA, &local);
+    FtpOutcome outcome = state.perform();
+
+    const int closeError = file.closeNow();
+    if (outcome.ok() && closeError != 0)
+        outcome = localFailure(closeError);
+    if (!outcome.ok() && local.error != 0)
+        outcome = localFailure(local.error);
+    if (outcome.ok() && ::rename(temporary.constData(), target.constData()) != 0)
+        outcome = localFailure(errno);
+    if (!outcome.ok())
+        ::unlink(temporary.constData());
+    return outcome;
+}
+
+FtpOutcome FtpSession::store(const QString &localPath, const QByteArray &path, bool binary)
+{
+    State &state = *m_state;
+    FileDescriptor file(::open(QFile::encodeName(localPath).constData(), O_RDONLY | O_CLOEXEC));
+    if (file.get() < 0)
+        return localFailure(errno);
+    struct stat status = {};
+    if (::fstat(file.get(), &status) != 0)
+        return localFailure(errno);
+    if (S_ISDIR(status.st_mode))
+        return localFailure(EISDIR);
+
+    LocalEnd local{file.get(), 0};
+    state.prepare(state.fileUrl(path));
+    CURL *handle = state.easy.get();
+    curl_easy_setopt(handle, CURLOPT_UPLOAD, 1L);
+    curl_easy_setopt(handle, CURLOPT_TRANSFERTEXT, binary ? 0L : 1L);
+    curl_easy_setopt(handle, CURLOPT_INFILESIZE_LARGE, curl_off_t(status.st_size));
+    curl_easy_setopt(handle, CURLOPT_READFUNCTION, onUploadData);
+    curl_easy_setopt(handle, CURLOPT_READDATA, &local);
+    FtpOutcome outcome = state.perform();
+    if (!outcome.ok() && local.error != 0)
+        outcome = localFailure(local.error);
+    return outcome;
+}
+
+} // namespace platform

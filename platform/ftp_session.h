@@ -1,0 +1,80 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <memory>
+
+namespace platform {
+
+// Where and as whom an FTP session logs in. User and password go to the server as their
+// bytes; an empty user logs in anonymously.
+struct FtpLogin
+{
+    QString host;
+    int port = 21;
+    QByteArray user;
+    QByteArray password;
+    bool passive = true;
+};
+
+// How one FTP operation ended.
+struct FtpOutcome
+{
+    enum class Kind {
+        Done,      // the operation succeeded
+        Transfer,  // the connection, the login or the server refused or failed
+        LocalFile, // the local file could not be read or written
+    };
+    Kind kind = Kind::Done;
+    int code = 0;           // Transfer: libcurl's result code; LocalFile: the errno value
+    QString text;           // libcurl's text for the code, or the system's text for errno
+    QByteArray serverReply; // the server's last reply during the operation when it was a
+                            // refusal (reply code 400 and above), else empty
+    bool ok() const { return kind == Kind::Done; }
+};
+
+// One FTP session over libcurl: one easy handle, so that every operation reuses the
+// control connection of the login (libcurl logs in again by itself when the server has
+// dropped it). Remote paths are absolute and given as the bytes that the server uses for
+// names; the session never relies on the server's current folder between operations and
+// never changes folders on its own. Sizes are 64-bit. Not thread-safe; operations block.
+class FtpSession
+{
+public:
+    FtpSession();
+    ~FtpSession();
+    FtpSession(const FtpSession &) = delete;
+    FtpSession &operator=(const FtpSession &) = delete;
+
+    // Connects and logs in. On failure the session stays closed.
+    FtpOutcome open(const FtpLogin &login);
+    // Logs out and closes the connection; harmless when closed.
+    void close();
+    bool isOpen() const;
+
+    // The folder in which the login put the session (the server's reply to PWD), "/"
+    // when the server named none.
+    QByteArray entryFolder() const;
+
+    // Sends one command without a transfer ("CWD /a", "MKD /a/b", "DELE /a/x"). A reply of
+    // 400 or above is a failure.
+    FtpOutcome command(const QByteArray &line);
+
+    // Enters `folder` and appends the reply of LIST to `listing`.
+    FtpOutcome list(const QByteArray &folder, QByteArray &listing);
+
+    // Downloads `path` into `localPath`. The bytes go to a temporary file beside it, which
+    // replaces `localPath` only when the transfer is complete; on failure `localPath` is
+    // as it was.
+    FtpOutcome retrieve(const QByteArray &path, const QString &localPath, bool binary);
+
+    // Uploads `localPath` to `path`, replacing a file there.
+    FtpOutcome store(const QString &localPath, const QByteArray &path, bool binary);
+
+private:
+    struct State;
+    std::unique_ptr<State> m_state;
+};
+
+} // namespace platform

@@ -1,0 +1,238 @@
+#include "platform/testing/ftp_test_server.h"
+
+#include "platform/testing/temporary_folder.h"
+
+#include <QDeadlineTimer>
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cerrno>
+
+#include <arpa/inet.h>
+#include <dirent.h>
+#include <fcntl.h>
+#include <ftw.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/time.h>
+#include <unistd.h>
+
+namespace platform::testing {
+
+namespace {
+
+// Debian's interpreter, which sees the Debian packages (pyftpdlib).
+const QString Interpreter = QStringLiteral("/usr/bin/python3");
+
+constexpr int StartSeconds = 20;
+
+// True when a connection to 127.0.0.1:port is answered with a "220" greeting.
+bool greets(quint16 port)
+{
+    const int descriptor = ::socket(AF_INET, SOCK_STREAM, 0);
+    if (descriptor < 0)
+        return false;
+    timeval timeout{5, 0};
+    ::setsockopt(descriptor, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    bool answered = false;
+    if (::connect(descriptor, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0) {
+        char reply[4] = {};
+        qsizetype received = 0;
+        while (received < 3) {
+            const ssize_t count = ::recv(descriptor, reply + received, size_t(3 - received), 0);
+            if (count <= 0)
+                break;
+            received += count;
+        }
+        answered = received == 3 && QByteArray(reply, 3) == "220";
+    }
+    ::close(descriptor);
+    return answered;
+}
+
+} // namespace
+
+FtpTestProcess::FtpTestProcess(QStringList arguments)
+    : m_arguments(std::move(arguments))
+{
+}
+
+FtpTestProcess::~FtpTestProcess()
+{
+    stop();
+}
+
+bool FtpTestProcess::start()
+{
+    stop();
+    m_pending.clear();
+    m_lines.clear();
+    m_port = 0;
+    const QString script = sourceFolder() + QStringLiteral("/platform/testing/ftp_test_server.py");
+    m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    m_process.start(Interpreter, QStringList{script} + m_arguments);
+    if (!m_process.waitForStarted(StartSeconds * 1000)) {
+        ADD_FAILURE() << "cannot start " << Interpreter.toStdString() << ": " << m_process.errorString().toStdString();
+        return false;
+    }
+    const QDeadlineTimer deadline(StartSeconds * 1000);
+    while (m_port == 0 && !deadline.hasExpired() && m_process.state() == QProcess::Running) {
+        m_process.waitForReadyRead(int(deadline.remainingTime()));
+        readOutput();
+        if (!m_lines.isEmpty() && m_lines.first().startsWith(QStringLiteral("READY "))) {
+            m_port = quint16(m_lines.takeFirst().mid(6).toUInt());
+            break;
+        }
+    }
+    if (m_port == 0 || !greets(m_port)) {
+        ADD_FAILURE() << "the FTP test process did not answer: " << m_arguments.join(u' ').toStdString();
+        stop();
+        return false;
+    }
+    return true;
+}
+
+void FtpTestProcess::stop()
+{
+    if (m_process.state() == QProcess::NotRunning)
+        return;
+    m_process.terminate();
+    if (!m_process.waitForFinished(5000)) {
+        m_process.kill();
+        m_process.waitForFinished(5000);
+    }
+}
+
+bool FtpTestProcess::isRunning() const
+{
+    return m_process.state() == QProcess::Running;
+}
+
+QString FtpTestProcess::hostAndPort() const
+{
+    return QStringLiteral("127.0.0.1:") + QString::number(m_port);
+}
+
+QStringList FtpTestProcess::outputLines()
+{
+    while (m_process.state() == QProcess::Running && m_process.waitForReadyRead(200))
+        readOutput();
+    readOutput();
+    return m_lines;
+}
+
+void FtpTestProcess::readOutput()
+{
+    m_pending += m_process.readAllStandardOutput();
+    qsizetype end = 0;
+    while ((end = m_pending.indexOf('\n')) >= 0) {
+        m_lines.append(QString::fromUtf8(m_pending.left(end)));
+        m_pending.remove(0, end + 1);
+    }
+}
+
+FtpTestServer::FtpTestServer(const QString &rootFolder, const QString &user, const QString &password)
+    : FtpTestProcess({QStringLiteral("server"), rootFolder, user, password})
+    , m_user(user)
+    , m_password(password)
+{
+}
+
+QString FtpTestServer::url(const QString &path) const
+{
+    return QStringLiteral("ftp://") + m_user + u':' + m_password + u'@' + hostAndPort() + path;
+}
+
+FtpTestProxy::FtpTestProxy()
+    : FtpTestProcess({QStringLiteral("proxy")})
+{
+}
+
+QStringList FtpTestProxy::logins()
+{
+    QStringList result;
+    for (const QString &line : outputLines()) {
+        if (line.startsWith(QStringLiteral("LOGIN ")))
+            result.append(line.mid(6));
+    }
+    return result;
+}
+
+void makeRawFolder(const QString &folder, const QByteArray &relativePath)
+{
+    QByteArray path = QFile::encodeName(folder);
+    for (const QByteArray &part : relativePath.split('/')) {
+        if (part.isEmpty())
+            continue;
+        path += '/' + part;
+        if (::mkdir(path.constData(), 0777) != 0 && errno != EEXIST)
+            ADD_FAILURE() << "cannot create folder " << path.toStdString();
+    }
+}
+
+void writeRawFile(const QString &folder, const QByteArray &relativePath, const QByteArray &content)
+{
+    const qsizetype slash = relativePath.lastIndexOf('/');
+    if (slash > 0)
+        makeRawFolder(folder, relativePath.left(slash));
+    const QByteArray path = QFile::encodeName(folder) + '/' + relativePath;
+    const int descriptor = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
+    if (descriptor < 0) {
+        ADD_FAILURE() << "cannot write " << path.toStdString();
+        return;
+    }
+    qsizetype written = 0;
+    while (written < content.size()) {
+        const ssize_t count = ::write(descriptor, content.constData() + written, size_t(content.size() - written));
+        if (count <= 0)
+            break;
+        written += count;
+    }
+    ::close(descriptor);
+    EXPECT_EQ(written, content.size()) << path.toStdString();
+}
+
+namespace {
+
+int removeEntry(const char *path, const struct stat *, int type, FTW *position)
+{
+    if (position->level == 0)
+        return 0;
+    if (type == FTW_DP)
+        ::rmdir(path);
+    else
+        ::unlink(path);
+    return 0;
+}
+
+} // namespace
+
+void removeRawContents(const QString &folder)
+{
+    ::nftw(QFile::encodeName(folder).constData(), removeEntry, 16, FTW_DEPTH | FTW_PHYS);
+}
+
+QList<QByteArray> rawNames(const QString &folder)
+{
+    QList<QByteArray> names;
+    DIR *directory = ::opendir(QFile::encodeName(folder).constData());
+    if (!directory)
+        return names;
+    while (const dirent *entry = ::readdir(directory)) {
+        const QByteArray name(entry->d_name);
+        if (name != "." && name != "..")
+            names.append(name);
+    }
+    ::closedir(directory);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+} // namespace platform::testing
