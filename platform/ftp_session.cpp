@@ -35,6 +35,12 @@ struct EasyDeleter
 };
 using EasyHandle = std::unique_ptr<CURL, EasyDeleter>;
 
+struct MultiDeleter
+{
+    void operator()(CURLM *handle) const { curl_multi_cleanup(handle); }
+};
+using MultiHandle = std::unique_ptr<CURLM, MultiDeleter>;
+
 struct CommandListDeleter
 {
     void operator()(curl_slist *list) const { curl_slist_free_all(list); }
@@ -203,6 +209,8 @@ QByteArray temporaryPathBeside(const QByteArray &target)
 
 struct FtpSession::State
 {
+    // The multi handle holds the connection cache: it lives as long as the session.
+    MultiHandle multi;
     EasyHandle easy;
     FtpLogin login;
     QByteArray baseUrl;
@@ -213,7 +221,47 @@ struct FtpSession::State
     State()
     {
         initializeCurl();
+        renew();
+    }
+
+    // Fresh handles: the old ones log out and close their connection as they go.
+    void renew()
+    {
+        easy.reset();
+        multi.reset(curl_multi_init());
         easy.reset(curl_easy_init());
+    }
+
+    // Runs the prepared operation to its end.
+    CURLcode run()
+    {
+        CURLM *queue = multi.get();
+        CURL *handle = easy.get();
+        curl_multi_add_handle(queue, handle);
+        CURLcode result = CURLE_OK;
+        for (;;) {
+            int running = 0;
+            if (curl_multi_perform(queue, &running) != CURLM_OK) {
+                result = CURLE_OUT_OF_MEMORY;
+                break;
+            }
+            bool done = false;
+            int queued = 0;
+            while (const CURLMsg *message = curl_multi_info_read(queue, &queued)) {
+                if (message->msg == CURLMSG_DONE && message->easy_handle == handle) {
+                    result = message->data.result;
+                    done = true;
+                }
+            }
+            if (done || running == 0)
+                break;
+            // When the reply to EPSV or PASV is already waiting, this libcurl opens the
+            // data connection only at its next wake-up and may sleep a whole second
+            // before it; waking at least every millisecond keeps that gap short.
+            curl_multi_poll(queue, nullptr, 0, 1, nullptr);
+        }
+        curl_multi_remove_handle(queue, handle);
+        return result;
     }
 
     // Sets the options that every operation shares; the operation adds its own.
@@ -250,7 +298,7 @@ struct FtpSession::State
     FtpOutcome perform()
     {
         replies.reset();
-        const CURLcode code = curl_easy_perform(easy.get());
+        const CURLcode code = run();
         if (code == CURLE_OK)
             return {};
         FtpOutcome outcome = transferFailure(code);
@@ -290,8 +338,7 @@ FtpOutcome FtpSession::open(const FtpLogin &login)
 void FtpSession::close()
 {
     State &state = *m_state;
-    // A fresh handle: the old one logs out and closes its connection as it goes.
-    state.easy.reset(curl_easy_init());
+    state.renew();
     state.open = false;
     state.entryFolder = "/";
 }

@@ -199,6 +199,16 @@ void writeRawFile(const QString &folder, const QByteArray &relativePath, const Q
     EXPECT_EQ(written, content.size()) << path.toStdString();
 }
 
+void setRawFileTime(const QString &folder, const QByteArray &relativePath, const QDateTime &time)
+{
+    const QByteArray path = QFile::encodeName(folder) + '/' + relativePath;
+    timespec times[2] = {};
+    times[0].tv_nsec = UTIME_OMIT;
+    times[1].tv_sec = time_t(time.toSecsSinceEpoch());
+    if (::utimensat(AT_FDCWD, path.constData(), times, 0) != 0)
+        ADD_FAILURE() << "cannot set the time of " << path.toStdString();
+}
+
 namespace {
 
 int removeEntry(const char *path, const struct stat *, int type, FTW *position)

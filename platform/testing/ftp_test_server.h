@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDateTime>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
@@ -78,6 +79,9 @@ void writeRawFile(const QString &folder, const QByteArray &relativePath, const Q
 
 // Creates the folder `relativePath` (raw bytes) below `folder` with its parents.
 void makeRawFolder(const QString &folder, const QByteArray &relativePath);
+
+// Sets the last-write time of `relativePath` (raw bytes, a file or a folder) below `folder`.
+void setRawFileTime(const QString &folder, const QByteArray &relativePath, const QDateTime &time);
 
 // Removes everything below `folder` by raw names (QDir cannot remove names that are not
 // UTF-8); the folder itself stays.

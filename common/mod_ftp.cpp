@@ -1,0 +1,478 @@
+#include "common/mod_ftp.h"
+
+#include "common/code_backends.h"
+#include "common/common_module.h"
+#include "platform/ftp_listing.h"
+#include "platform/ftp_session.h"
+
+#include <QFile>
+
+#include <cerrno>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+
+namespace common {
+
+QString FileNameCode = QStringLiteral("SJIS");
+
+namespace {
+
+const QString Source = QStringLiteral("modFtp");
+const QString NotConnectedText = QStringLiteral("It is not connected to the ftp server");
+const QString CodeHint = QStringLiteral("  \r\n\r\nもしかして?? ファイル名の漢字コード??  ");
+
+struct ModuleState
+{
+    platform::FtpSession session;
+    QByteArray currentFolder; // absolute, in the bytes the server uses
+    ErrorRecord savedErr;
+};
+
+ModuleState &module()
+{
+    static ModuleState state;
+    return state;
+}
+
+// Keeps `record` as the module's last failure and throws it.
+[[noreturn]] void raiseFtpRecord(const ErrorRecord &record)
+{
+    module().savedErr = record;
+    throw Failure(record);
+}
+
+[[noreturn]] void raiseFtp(qint32 number, const QString &description)
+{
+    raiseFtpRecord(ErrorRecord{number, Source, description, {}, 0});
+}
+
+[[noreturn]] void raiseOutcome(const platform::FtpOutcome &outcome)
+{
+    if (outcome.kind == platform::FtpOutcome::Kind::LocalFile) {
+        const bool inUse = outcome.code == EBUSY || outcome.code == ETXTBSY;
+        raiseFtp(inUse ? LocalFileInUse : LocalFileFailure, outcome.text);
+    }
+    QString description = outcome.text;
+    if (!outcome.serverReply.isEmpty())
+        description += QStringLiteral("\r\n") + FtpNameToString(outcome.serverReply);
+    raiseFtp(outcome.code != 0 ? outcome.code : FtpNoNumber, description);
+}
+
+void check(const platform::FtpOutcome &outcome)
+{
+    if (!outcome.ok())
+        raiseOutcome(outcome);
+}
+
+void requireConnection()
+{
+    if (!module().session.isOpen())
+        raiseFtp(FtpNoNumber, NotConnectedText);
+}
+
+ConvertedBytes encodeName(QStringView text)
+{
+    if (FileNameCode == QStringLiteral("EUC"))
+        return AdoEncodeEuc(text);
+    if (FileNameCode == QStringLiteral("JIS"))
+        return AdoEncodeJis(text);
+    if (FileNameCode == QStringLiteral("UTF8"))
+        return AdoEncodeUtf8(text);
+    return AdoEncodeSjis(text);
+}
+
+// The name in FileNameCode; a name that the code cannot express is refused.
+QByteArray remoteName(const QString &text)
+{
+    ConvertedBytes converted = encodeName(text);
+    if (!converted.clean())
+        raiseFtp(FtpNoNumber, QStringLiteral("ファイル名の漢字コード(") + FileNameCode
+                                  + QStringLiteral(")で表せない文字があります : ") + text);
+    return converted.bytes;
+}
+
+// `path` (bytes) taken from `base` unless absolute, with "." and ".." steps removed; the
+// result begins with "/" and ends without one (except the root itself).
+QByteArray resolvedFrom(const QByteArray &base, const QByteArray &path)
+{
+    const QByteArray full = path.startsWith('/') ? path : base + '/' + path;
+    QList<QByteArray> steps;
+    for (const QByteArray &step : full.split('/')) {
+        if (step.isEmpty() || step == ".")
+            continue;
+        if (step == "..") {
+            if (!steps.isEmpty())
+                steps.removeLast();
+            continue;
+        }
+        steps.append(step);
+    }
+    return '/' + steps.join('/');
+}
+
+QByteArray remotePath(const QString &text)
+{
+    return resolvedFrom(module().currentFolder, remoteName(text));
+}
+
+// The folder holding `path` and the last step of it.
+std::pair<QByteArray, QByteArray> splitLast(const QByteArray &path)
+{
+    const qsizetype slash = path.lastIndexOf('/');
+    return {slash <= 0 ? QByteArray("/") : path.left(slash), path.mid(slash + 1)};
+}
+
+void sendCommand(const QByteArray &verb, const QString &path)
+{
+    requireConnection();
+    check(module().session.command(verb + ' ' + remotePath(path)));
+}
+
+// True when the folder above `path` lists an entry of its name. A folder that cannot be
+// entered lists nothing.
+bool isListed(const QByteArray &path)
+{
+    requireConnection();
+    const auto [folder, name] = splitLast(path);
+    QByteArray listing;
+    const platform::FtpOutcome outcome = module().session.list(folder, listing);
+    if (outcome.kind == platform::FtpOutcome::Kind::Transfer && !outcome.serverReply.isEmpty())
+        return false;
+    check(outcome);
+    for (const platform::FtpListEntry &entry : platform::parseFtpListing(listing, QDate::currentDate())) {
+        if (entry.name == name)
+            return true;
+    }
+    return false;
+}
+
+// "*" any run of characters, "?" one character, anything else itself.
+bool wildcardMatch(QStringView pattern, QStringView name)
+{
+    qsizetype p = 0;
+    qsizetype n = 0;
+    qsizetype starAt = -1;
+    qsizetype starName = 0;
+    while (n < name.size()) {
+        if (p < pattern.size() && (pattern[p] == u'?' || pattern[p] == name[n])) {
+            ++p;
+            ++n;
+        } else if (p < pattern.size() && pattern[p] == u'*') {
+            starAt = p++;
+            starName = n;
+        } else if (starAt >= 0) {
+            p = starAt + 1;
+            n = ++starName;
+        } else {
+            return false;
+        }
+    }
+    while (p < pattern.size() && pattern[p] == u'*')
+        ++p;
+    return p == pattern.size();
+}
+
+QStringList listRows(const QString &pattern, bool details)
+{
+    requireConnection();
+    const qsizetype slash = pattern.lastIndexOf(u'/');
+    const QString namePattern = pattern.mid(slash + 1);
+    const QByteArray folder = slash < 0 ? module().currentFolder : remotePath(pattern.left(slash + 1));
+    QByteArray listing;
+    const platform::FtpOutcome outcome = module().session.list(folder, listing);
+    // A folder that the server refuses to enter is a missing search path: nothing listed.
+    if (outcome.kind == platform::FtpOutcome::Kind::Transfer && !outcome.serverReply.isEmpty())
+        return {};
+    check(outcome);
+    QStringList rows;
+    for (const platform::FtpListEntry &entry : platform::parseFtpListing(listing, QDate::currentDate())) {
+        const QString name = FtpNameToString(entry.name);
+        if (!namePattern.isEmpty() && !wildcardMatch(namePattern, name))
+            continue;
+        QString row = entry.folder ? name + u'/' : name;
+        if (details)
+            row += u'\t' + FileTimeToText(entry.time) + u'\t' + QString::number(entry.size);
+        rows.append(row);
+    }
+    return rows;
+}
+
+// Runs `attempt` with FileNameCode and then with the other codes in trial order, and
+// sets the code back. True when one of them succeeded.
+template<typename Attempt>
+bool tryEveryCode(Attempt attempt)
+{
+    if (attempt())
+        return true;
+    const QString remembered = FileNameCode;
+    bool succeeded = false;
+    for (const QString &code : FtpCodeTrialOrder) {
+        if (code == remembered)
+            continue;
+        FileNameCode = code;
+        if (attempt()) {
+            succeeded = true;
+            break;
+        }
+    }
+    FileNameCode = remembered;
+    return succeeded;
+}
+
+} // namespace
+
+const ErrorRecord &FtpSavedErr()
+{
+    return module().savedErr;
+}
+
+void FtpConnect(const QString &server, const QString &user, const QString &password, const QString &proxy,
+                bool passive, const QString &fileNameCode)
+{
+    FileNameCode = fileNameCode;
+    ModuleState &state = module();
+    QString host = server;
+    QString login = user;
+    if (!proxy.isEmpty()) {
+        login = user + u'@' + server;
+        host = proxy;
+    }
+    qint64 port = 0;
+    const qsizetype colon = host.indexOf(u':');
+    if (colon >= 0) {
+        const QString rest = host.mid(colon + 1);
+        qsizetype digits = 0;
+        while (digits < rest.size() && digits < 9 && rest[digits].isDigit())
+            ++digits;
+        port = rest.left(digits).toLongLong();
+        host = host.left(colon);
+    }
+    platform::FtpLogin target;
+    target.host = host;
+    target.port = port == 0 ? 21 : int(port);
+    target.user = login.toUtf8();
+    target.password = password.toUtf8();
+    target.passive = passive;
+    const platform::FtpOutcome outcome = state.session.open(target);
+    if (!outcome.ok()) {
+        FtpDisconnect();
+        raiseOutcome(outcome);
+    }
+    state.currentFolder = resolvedFrom("/", state.session.entryFolder());
+}
+
+void FtpDisconnect()
+{
+    module().session.close();
+    module().currentFolder.clear();
+}
+
+void FtpCd(const QString &folder)
+{
+    requireConnection();
+    const QByteArray target = remotePath(folder);
+    check(module().session.command("CWD " + target));
+    module().currentFolder = target;
+}
+
+bool FtpCd2(const QString &folder)
+{
+    try {
+        FtpCd(folder);
+        return true;
+    } catch (const Failure &) {
+        return false;
+    }
+}
+
+bool FtpCd3(const QString &folder)
+{
+    if (tryEveryCode([&] { return FtpCd2(folder); }))
+        return true;
+    raiseFtp(FtpNoNumber, QStringLiteral("FtpCd3() ERROR!! <") + FtpSavedErr().Description + u'>' + CodeHint);
+}
+
+QString FtpPwd()
+{
+    requireConnection();
+    return FtpNameToString(module().currentFolder);
+}
+
+void FtpMkDir(const QString &folder)
+{
+    sendCommand("MKD", folder);
+}
+
+void FtpMkDirChecked(const QString &folder)
+{
+    try {
+        FtpMkDir(folder);
+        return;
+    } catch (const Failure &failure) {
+        const ErrorRecord creation = failure.record();
+        ModuleState &state = module();
+        const QByteArray before = state.currentFolder;
+        const bool entered = FtpCd2(folder);
+        const bool exists = entered && state.currentFolder != before;
+        state.currentFolder = before;
+        if (!exists)
+            raiseFtpRecord(creation);
+    }
+}
+
+void FtpMkDirs(const QString &path)
+{
+    ModuleState &state = module();
+    const QByteArray start = state.currentFolder;
+    for (qsizetype slash = path.indexOf(u'/'); slash >= 0; slash = path.indexOf(u'/', slash + 1)) {
+        const QString prefix = path.left(slash + 1);
+        if (prefix == QStringLiteral("/"))
+            continue;
+        // Each level is taken from the starting folder, also for a relative path.
+        state.currentFolder = start;
+        if (FtpCd2(prefix) && state.currentFolder != start)
+            continue;
+        state.currentFolder = start;
+        try {
+            FtpMkDirChecked(prefix);
+        } catch (const Failure &) {
+            // A level that cannot be made leaves the upload after it to fail and report.
+        }
+    }
+    state.currentFolder = start;
+}
+
+void FtpRmDir(const QString &folder)
+{
+    sendCommand("RMD", folder);
+}
+
+void FtpRmDirChecked(const QString &folder)
+{
+    try {
+        FtpRmDir(folder);
+        return;
+    } catch (const Failure &failure) {
+        const ErrorRecord removal = failure.record();
+        ModuleState &state = module();
+        const QByteArray before = state.currentFolder;
+        const QByteArray target = remotePath(folder);
+        const bool entered = FtpCd2(folder);
+        const bool moved = entered && state.currentFolder != before;
+        state.currentFolder = before;
+        // Gone only when it can no longer be entered and its parent does not list it.
+        if (moved || isListed(target))
+            raiseFtpRecord(removal);
+    }
+}
+
+QStringList FtpListNames(const QString &pattern)
+{
+    return listRows(pattern, false);
+}
+
+QStringList FtpListDetails(const QString &pattern)
+{
+    return listRows(pattern, true);
+}
+
+void FtpGet(const QString &localPath, const QString &remotePath, bool binary)
+{
+    requireConnection();
+    check(module().session.retrieve(common::remotePath(remotePath), localPath, binary));
+}
+
+bool FtpGet2(const QString &localPath, const QString &remotePath, bool binary)
+{
+    try {
+        FtpGet(localPath, remotePath, binary);
+        return true;
+    } catch (const Failure &) {
+        return false;
+    }
+}
+
+bool FtpGet3(const QString &localPath, const QString &remotePath, bool binary)
+{
+    if (tryEveryCode([&] { return FtpGet2(localPath, remotePath, binary); }))
+        return true;
+    const ErrorRecord last = FtpSavedErr();
+    if (last.Number == LocalFileInUse) {
+        ShowMsg(last.Description + QStringLiteral("\r\n\r\n") + localPath, 0, QString());
+        return false;
+    }
+    raiseFtp(FtpNoNumber, QStringLiteral("FtpGet3() ERROR!! <") + last.Description + u'>' + CodeHint);
+}
+
+void FtpPut(const QString &localPath, const QString &remotePath, bool binary)
+{
+    requireConnection();
+    check(module().session.store(localPath, common::remotePath(remotePath), binary));
+}
+
+void FtpPutMakeDirs(const QString &localPath, const QString &remotePath, bool binary)
+{
+    FtpMkDirs(remotePath.left(remotePath.lastIndexOf(u'/') + 1));
+    FtpPut(localPath, remotePath, binary);
+}
+
+void FtpDelete(const QString &remotePath)
+{
+    sendCommand("DELE", remotePath);
+}
+
+void FtpDeleteChecked(const QString &remotePath)
+{
+    try {
+        FtpDelete(remotePath);
+    } catch (const Failure &failure) {
+        const ErrorRecord deletion = failure.record();
+        if (isListed(common::remotePath(remotePath)))
+            raiseFtpRecord(deletion);
+    }
+}
+
+QByteArray StringToFtpName(QStringView text)
+{
+    return encodeName(text).bytes;
+}
+
+QString FtpNameToString(QByteArrayView bytes)
+{
+    const qsizetype zero = bytes.indexOf('\0');
+    if (zero >= 0)
+        bytes = bytes.first(zero);
+    QString text;
+    if (FileNameCode == QStringLiteral("EUC"))
+        text = AdoDecodeEuc(bytes).text;
+    else if (FileNameCode == QStringLiteral("JIS"))
+        text = AdoDecodeJis(bytes).text;
+    else if (FileNameCode == QStringLiteral("UTF8"))
+        text = AdoDecodeUtf8(bytes).text;
+    else
+        text = AdoDecodeSjis(bytes).text;
+    const qsizetype nul = text.indexOf(QChar(u'\0'));
+    if (nul >= 0)
+        text.truncate(nul);
+    return text;
+}
+
+QString FileTimeToText(const QDateTime &time)
+{
+    if (!time.isValid())
+        return QStringLiteral("0000/00/00 00:00:00");
+    return time.toString(QStringLiteral("yyyy/MM/dd HH:mm:ss"));
+}
+
+void SetLocalFileTime(const QString &localPath, const QDateTime &time)
+{
+    if (!time.isValid())
+        return;
+    timespec times[2] = {};
+    times[0].tv_nsec = UTIME_OMIT;
+    times[1].tv_sec = time_t(time.toSecsSinceEpoch());
+    ::utimensat(AT_FDCWD, QFile::encodeName(localPath).constData(), times, 0);
+}
+
+} // namespace common

@@ -1,0 +1,108 @@
+#pragma once
+
+#include "common/saved_error.h"
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+#include <QStringView>
+
+namespace common {
+
+// modFtp: the programs' one FTP client, one connection at a time for the whole program.
+// Remote names are sent and read in FileNameCode; the client keeps the current folder
+// itself and sends absolute paths, so every operation reuses the login's connection.
+//
+// Every failure is thrown as a Failure with source "modFtp" and kept in FtpSavedErr():
+// - not connected: 9999, "It is not connected to the ftp server";
+// - the connection, the login or the server failed or refused: libcurl's result code
+//   (7 no connection, 21 a command refused, 28 timed out, 67 login refused, 78 no such
+//   remote file, ...) with libcurl's text, followed by CR LF and the server's reply when
+//   the server refused;
+// - the local file could not be written or read: LocalFileInUse or LocalFileFailure with
+//   the system's text;
+// - a name with characters that FileNameCode cannot express: 9999 (the name is never
+//   sent with "?" in their place, which could reach another file).
+
+inline constexpr qint32 FtpNoNumber = 9999;
+inline constexpr qint32 LocalFileInUse = 32;
+inline constexpr qint32 LocalFileFailure = 75;
+
+// Code of remote file names: "SJIS", "EUC", "JIS" or "UTF8", compared exactly; any other
+// text behaves as "SJIS". Set by every FtpConnect; FtpCd3 and FtpGet3 change it only for
+// the duration of their trials.
+extern QString FileNameCode;
+
+// The order in which FtpCd3 and FtpGet3 try the codes.
+inline const QStringList FtpCodeTrialOrder = {QStringLiteral("SJIS"), QStringLiteral("EUC"), QStringLiteral("JIS"),
+                                              QStringLiteral("UTF8")};
+
+// The last failure of the module; kept until the next one.
+const ErrorRecord &FtpSavedErr();
+
+// Connects and logs in. `server` is a host with an optional ":" and port (leading digits;
+// none or 0 means 21). With a `proxy` ("host:port") the client logs in at the proxy as
+// user + "@" + server with the given password. On failure the module is not connected.
+void FtpConnect(const QString &server, const QString &user, const QString &password, const QString &proxy,
+                bool passive, const QString &fileNameCode);
+// Logs out; harmless when not connected; never fails.
+void FtpDisconnect();
+
+// Folders. Paths are relative to the current folder unless they begin with "/".
+void FtpCd(const QString &folder);
+// FtpCd; false on any failure (kept in FtpSavedErr()).
+bool FtpCd2(const QString &folder);
+// FtpCd2 with the current code, then with the other codes of FtpCodeTrialOrder; the code
+// goes back to the current one afterwards. When none works it throws 9999
+// "FtpCd3() ERROR!! <last description>  " CR LF CR LF "もしかして?? ファイル名の漢字コード??  ".
+bool FtpCd3(const QString &folder);
+QString FtpPwd();
+void FtpMkDir(const QString &folder);
+// FtpMkDir; a failure counts only when the folder cannot be entered afterwards.
+void FtpMkDirChecked(const QString &folder);
+// Creates every missing folder level of `path` up to its last "/" (the text after it is
+// never created); levels are taken from the current folder, which stays where it was.
+// Never fails.
+void FtpMkDirs(const QString &path);
+void FtpRmDir(const QString &folder);
+// FtpRmDir; a failure counts only when the folder can still be entered or is still listed.
+void FtpRmDirChecked(const QString &folder);
+
+// Listings of the folder part of `pattern` (the current folder when it has none); the name
+// part matches names with "*" and "?" (empty or "*": every entry). A folder that cannot be
+// entered lists as empty. Entries come in the server's order.
+// FtpListNames: the names, a folder's with "/" appended.
+QStringList FtpListNames(const QString &pattern);
+// FtpListDetails: rows of name (with "/" for a folder), TAB, the listed time as
+// "yyyy/mm/dd hh:mm:ss", TAB, the size in bytes (64-bit).
+QStringList FtpListDetails(const QString &pattern);
+
+// Downloads `remotePath` to `localPath` (binary: no line-end conversion). The download
+// replaces `localPath` only when complete; a failed one leaves it as it was.
+void FtpGet(const QString &localPath, const QString &remotePath, bool binary);
+// FtpGet; false on any failure (kept in FtpSavedErr()).
+bool FtpGet2(const QString &localPath, const QString &remotePath, bool binary);
+// FtpGet2 with the code trials of FtpCd3. When none works: a local file in use is told
+// in a message box (never in a batch run) and gives false; anything else throws 9999
+// "FtpGet3() ERROR!! <last description>  " CR LF CR LF "もしかして?? ファイル名の漢字コード??  ".
+bool FtpGet3(const QString &localPath, const QString &remotePath, bool binary);
+void FtpPut(const QString &localPath, const QString &remotePath, bool binary);
+// FtpMkDirs of the folder part of `remotePath`, then FtpPut.
+void FtpPutMakeDirs(const QString &localPath, const QString &remotePath, bool binary);
+void FtpDelete(const QString &remotePath);
+// FtpDelete; a failure counts only when the file is still listed.
+void FtpDeleteChecked(const QString &remotePath);
+
+// `text` in FileNameCode; a character without a form there comes out as "?".
+QByteArray StringToFtpName(QStringView text);
+// The bytes before the first zero byte, decoded by FileNameCode and cut before a NUL.
+QString FtpNameToString(QByteArrayView bytes);
+// "yyyy/mm/dd hh:mm:ss" of a listed time, "0000/00/00 00:00:00" for an invalid one.
+QString FileTimeToText(const QDateTime &time);
+// Sets the last-write time of a local file (local time, whole seconds); the other times
+// stay. Does nothing when the file cannot be reached.
+void SetLocalFileTime(const QString &localPath, const QDateTime &time);
+
+} // namespace common
