@@ -126,10 +126,12 @@ QByteArray FormatFileInfoLog(const std::vector<GatheredEntry> &entries)
         char *at = putPath(start, entry.path);
         *at++ = '\t';
         at = putDate(at, entry.modified);
-        *at++ = '\t';
-        at = putNumber(at, entry.size);
-        *at++ = '\t';
-        at = putNumber(at, entry.count);
+        if (!entry.dateOnly) {
+            *at++ = '\t';
+            at = putNumber(at, entry.size);
+            *at++ = '\t';
+            at = putNumber(at, entry.count);
+        }
         *at++ = '\r';
         *at++ = '\n';
         used += at - start;

@@ -34,13 +34,16 @@ struct GatheredEntry
     qint64 modified = 0;
     qint64 size = 0;
     qint64 count = 0;
+    // A single FTP file: its line carries only the path and the date.
+    bool dateOnly = false;
 };
 
 // "yyyy/mm/dd hh:mm:ss" of a time in seconds since the epoch, in local time.
 QString FormatLocalDate(qint64 secondsSinceEpoch);
 
-// The bytes of a listing file: one UTF-8 line per entry, fields separated by TAB, each
-// line ending in CR LF, in the order given.
+// The bytes of a listing file: one UTF-8 line per entry, fields separated by TAB (only
+// the path and the date for a `dateOnly` entry), each line ending in CR LF, in the order
+// given.
 QByteArray FormatFileInfoLog(const std::vector<GatheredEntry> &entries);
 
 // Sorts entries by their relative paths as CompareItem orders them.

@@ -48,4 +48,26 @@ GatherOutcome GatherLocalSide(const QString &text, const QString &listingPath, i
     return outcome;
 }
 
+GatherOutcome GatherFtpSide(QString &address, const QString &listingPath, const QString &cacheFolder,
+                            const QString &fileNameCode, FtpGathering &gathering)
+{
+    GatherOutcome outcome;
+    std::vector<GatheredEntry> entries;
+    if (!GetFtpDate(address, cacheFolder, fileNameCode, gathering, entries)) {
+        outcome.kind = GatherOutcome::Kind::RootUnreadable;
+        return outcome;
+    }
+    SortEntries(entries);
+    if (gathering.host.abortRequested()) {
+        outcome.kind = GatherOutcome::Kind::Aborted;
+        return outcome;
+    }
+    const QByteArray bytes = FormatFileInfoLog(entries);
+    writeOrThrow(listingPath, bytes);
+    writeOrThrow(listingPath + QStringLiteral(".bak"), bytes);
+    outcome.writtenCount = qint64(entries.size());
+    outcome.excludedPaths = gathering.excludedPaths;
+    return outcome;
+}
+
 } // namespace foldercompare::listing

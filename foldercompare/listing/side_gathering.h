@@ -1,5 +1,6 @@
 #pragma once
 
+#include "foldercompare/listing/ftp_side.h"
 #include "foldercompare/listing/gathering_facts.h"
 #include "foldercompare/listing/work_host.h"
 
@@ -10,7 +11,7 @@
 
 namespace foldercompare::listing {
 
-// How the gathering of one local side ended.
+// How the gathering of one side ended.
 struct GatherOutcome
 {
     enum class Kind {
@@ -18,7 +19,8 @@ struct GatherOutcome
         Written,
         // The user aborted; the listing file and its copy were not touched.
         Aborted,
-        // The root could not be read (reported through the host); nothing was written.
+        // The root could not be read (reported through the host), or an FTP side's server
+        // could not be reached or its folder entered; nothing was written.
         RootUnreadable,
     };
     Kind kind = Kind::Written;
@@ -36,5 +38,13 @@ struct GatherOutcome
 // through a temporary file that replaces the old one only once it is complete. Throws
 // common::Failure when a file cannot be written; the old files then stay as they were.
 GatherOutcome GatherLocalSide(const QString &text, const QString &listingPath, int folderNum, WorkHost &host);
+
+// Gathers the FTP address `address` the same way: GetFtpDate mirrors it into
+// `cacheFolder` with the side's file-name code and completes a folder address with "/";
+// the records are sorted and written unless the user aborted meanwhile. Throws
+// common::Failure for a failure of the walk (after disconnecting) or of the writing; the
+// old files then stay as they were.
+GatherOutcome GatherFtpSide(QString &address, const QString &listingPath, const QString &cacheFolder,
+                            const QString &fileNameCode, FtpGathering &gathering);
 
 } // namespace foldercompare::listing

@@ -1,0 +1,74 @@
+#pragma once
+
+#include "foldercompare/listing/file_info_log.h"
+#include "foldercompare/listing/work_host.h"
+
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <vector>
+
+namespace foldercompare::listing {
+
+// The parts of an ftp:// address (GetFtpInfo); the comments give each part's index in
+// the eight texts that the file operations read.
+struct FtpInfo
+{
+    QString host;       // 0: the host, with ":" and the port when the address carries one
+    QString user;       // 1: empty when none
+    QString password;   // 2: empty when none
+    QString proxy;      // 3: the FTP proxy setting, empty for a direct connection
+    QString passive;    // 4: always "True"
+    QString path;       // 5: "/" followed by everything after the host
+    QString folderPart; // 6: the path up to and including its last "/"
+    QString fileName;   // 7: the path after its last "/", empty when it ends with "/"
+};
+
+// Splits an ftp:// address (its first six characters are taken as the prefix unseen).
+// The credentials are the text before the host's last "@", split at their first ":";
+// credentials without ":" give neither user nor password. An address without "/" after
+// the prefix has no host, and all of it is the path.
+FtpInfo GetFtpInfo(const QString &address, const QString &proxy);
+
+// The text after the last occurrence of `separator`: all of `text` when it does not
+// occur, empty when `text` ends with it.
+QString GetLastPart(const QString &text, const QString &separator);
+
+// The cached file's last-write time as "yyyy/MM/dd HH:mm:ss" and its size in bytes as
+// decimal text; both empty when the file does not exist or cannot be read.
+void GetCacheFileDate(const QString &localPath, QString &date, QString &size);
+
+// What the FTP side of a gathering needs besides the address.
+struct FtpGathering
+{
+    WorkHost &host;
+    QString proxy;     // [PROXY] Server_FTP
+    int folderNum = 999;
+    // Waits the given milliseconds (the late-listing wait and the size check).
+    std::function<void(int milliseconds)> wait;
+    // Downloads each file at most this many times more when its copy keeps a size other
+    // than the listed one; the entry then takes the last listed values.
+    int sizeCheckRepeats = 3;
+    // Filled by the gathering: relative paths left out because a listing line cannot hold
+    // their names (a TAB in a name).
+    QStringList excludedPaths;
+};
+
+// Gathers an FTP address into `records` (GetFtpDate): connects, mirrors the tree below
+// the address into `cacheFolder` (downloading only files whose listed date or size
+// differs from the cached copy), lists every entry, and disconnects. A single-file
+// address is downloaded every time and gives one record of its name and listed time
+// (`dateOnly`). A folder named without the trailing "/" gets it, also in `address`.
+// Returns false when the server cannot be reached or the address's folder cannot be
+// entered; true when the records were gathered (also after an abort, with what was
+// walked by then). Throws common::Failure for any other failure, after disconnecting.
+bool GetFtpDate(QString &address, const QString &cacheFolder, const QString &fileNameCode, FtpGathering &gathering,
+                std::vector<GatheredEntry> &records);
+
+// The root of an FTP side for the row commands: the cache folder, joined by "/" with the
+// last part of the address when that is not empty.
+QString FtpSideRoot(const QString &cacheFolder, const QString &address);
+
+} // namespace foldercompare::listing
