@@ -11,12 +11,17 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QThread>
 
 namespace foldercompare {
 
 namespace {
 
 const QString BusyText = QStringLiteral("処理中(ESCで中止)");
+const QString MissingText = QStringLiteral("フォルダまたはファイルが存在しません　");
+const QString DownloadQuestion = QStringLiteral("指定のFTPフォルダまたはFTPファイルをダウンロードします。　\r\n"
+                                                "宜しいですか？ (次回からは差分ダウンロードなので少し速いです)　\r\n\r\n"
+                                                "(注意)FTPファイル名の漢字コード指定は宜しいですか？");
 
 // The path text as gathering uses it: without line breaks and without blanks around it.
 QString cleanedPath(QString text)
@@ -67,14 +72,43 @@ void Frm_Main::Btn_GetFileInfo_Sub(int side)
             return;
         }
         QCoreApplication::processEvents();
-        if (!QFileInfo::exists(text)) {
-            common::ShowMsg(QStringLiteral("フォルダまたはファイルが存在しません　"));
-            endStep();
-            return;
+        const bool ftp = text.startsWith(QLatin1String("ftp://"));
+        QString gathered = text;
+        listing::GatherOutcome outcome;
+        if (ftp) {
+            // A new address starts a new mirror; the same address downloads only what changed.
+            if (text != GatheredPath[side] && InstanceNumber == 1) {
+                if (common::ShowMsg(DownloadQuestion, platform::MessageStyle::YesNo) == platform::MessageAnswer::No) {
+                    endStep();
+                    return;
+                }
+                QCoreApplication::processEvents();
+                listing::DeleteFolderIfExists(FtpCacheFolder[side]);
+            }
+            LockControls(true);
+            bool created = false;
+            listing::CreateFolder(FtpCacheFolder[side], 0, created);
+            listing::FtpGathering gathering{*this, Server_FTP, FolderNum,
+                                            [](int milliseconds) { QThread::msleep(milliseconds); }, 3, {}};
+            outcome = listing::GatherFtpSide(gathered, FileInfoLog[side], FtpCacheFolder[side], SideFileNameCode[side],
+                                             gathering);
+            if (outcome.kind == listing::GatherOutcome::Kind::RootUnreadable) {
+                setWindowTitle(BaseCaption);
+                LockControls(false);
+                common::ShowMsg(MissingText);
+                endStep();
+                return;
+            }
+            Txt_FolderPath[side]->setText(gathered);
+        } else {
+            if (!QFileInfo::exists(text)) {
+                common::ShowMsg(MissingText);
+                endStep();
+                return;
+            }
+            LockControls(true);
+            outcome = listing::GatherLocalSide(text, FileInfoLog[side], FolderNum, *this);
         }
-
-        LockControls(true);
-        const listing::GatherOutcome outcome = listing::GatherLocalSide(text, FileInfoLog[side], FolderNum, *this);
         setWindowTitle(BaseCaption);
         if (outcome.kind != listing::GatherOutcome::Kind::Written) {
             LockControls(false);
@@ -92,10 +126,10 @@ void Frm_Main::Btn_GetFileInfo_Sub(int side)
         // The path and its side's root change only now that its listing is complete.
         if (!Txt_FileInfoDate[side]->text().isEmpty())
             CompareWithoutAsking = true;
-        GatheredPath[side] = text;
+        GatheredPath[side] = gathered;
         m_gathered[side] = outcome.facts;
         SetFileInfoDate(side);
-        SideRoot[side] = GatheredPath[side];
+        SideRoot[side] = ftp ? listing::FtpSideRoot(FtpCacheFolder[side], gathered) : gathered;
 
         const QString number = QString::number(side + 1);
         setStatus(side + 1, QStringLiteral("フォルダ") + number + QStringLiteral("件数:") + QString::number(outcome.writtenCount));

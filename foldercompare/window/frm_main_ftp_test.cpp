@@ -1,0 +1,148 @@
+#include "foldercompare/window/window_test_fixture.h"
+
+#include "common/code_backends.h"
+#include "common/mod_ftp.h"
+#include "platform/testing/ftp_test_server.h"
+#include "platform/testing/print_to.h"
+
+#include <QFileInfo>
+
+namespace foldercompare {
+namespace {
+
+using platform::MessageAnswer::No;
+using platform::testing::FtpTestProxy;
+using platform::testing::FtpTestServer;
+using platform::testing::TemporaryFolder;
+
+const QString DownloadQuestion = QStringLiteral("指定のFTPフォルダまたはFTPファイルをダウンロードします。　\r\n"
+                                                "宜しいですか？ (次回からは差分ダウンロードなので少し速いです)　\r\n\r\n"
+                                                "(注意)FTPファイル名の漢字コード指定は宜しいですか？");
+
+// An FTP side "pub" and a local side: a.txt the same, b.txt changed, c.txt only on the
+// server, d.txt only on the local side; all dated to the same whole minute, since
+// listings show minutes.
+class FtpWindowTest : public testing::WindowTest
+{
+protected:
+    void SetUp() override
+    {
+        WindowTest::SetUp();
+        common::FtpDisconnect();
+        m_time = QDateTime::fromSecsSinceEpoch((QDateTime::currentSecsSinceEpoch() - 86400) / 60 * 60);
+        serverFile("pub/a.txt", "same");
+        serverFile("pub/b.txt", "server text");
+        serverFile("pub/c.txt", "c");
+        localFile("local/a.txt", "same");
+        localFile("local/b.txt", "local");
+        localFile("local/d.txt", "d");
+        ASSERT_TRUE(m_server.start());
+    }
+    void TearDown() override
+    {
+        common::BatchMode = false;
+        common::BatchFailed = false;
+        platform::testing::removeRawContents(m_root.path());
+        WindowTest::TearDown();
+    }
+
+    void serverFile(const QByteArray &relative, const QByteArray &content)
+    {
+        platform::testing::writeRawFile(m_root.path(), relative, content);
+        platform::testing::setRawFileTime(m_root.path(), relative, m_time);
+    }
+    void localFile(const QString &relative, const QByteArray &content)
+    {
+        file(relative, content);
+        platform::testing::setRawFileTime(m_trees.path(), relative.toUtf8(), m_time);
+    }
+
+    QDateTime m_time;
+    TemporaryFolder m_root;
+    FtpTestServer m_server{m_root.path()};
+};
+
+TEST_F(FtpWindowTest, BatchComparisonOfAnFtpSideWithALocalSide)
+{
+    common::BatchMode = true;
+    platform::writeProfileString("DSP", "Data", "0", m_ini);
+    platform::writeProfileString("DSP", "UpDtNone", "False", m_ini);
+    auto window = openWindow();
+    window->Txt_FolderPath[0]->setText(m_server.url("/pub"));
+    window->Txt_FolderPath[1]->setText(tree("local"));
+    window->Form_Activate();
+    EXPECT_EQ(statusRows(*window), (QStringList{"|a.txt", "変更|b.txt", "削除|c.txt", "追加|d.txt"}));
+    EXPECT_EQ(window->Txt_FolderPath[0]->text(), m_server.url("/pub/"));
+    EXPECT_EQ(window->GatheredPath[0], m_server.url("/pub/"));
+    EXPECT_EQ(window->SideRoot[0], window->FtpCacheFolder[0]);
+    EXPECT_EQ(TemporaryFolder::readFile(window->FtpCacheFolder[0] + "/b.txt"), "server text");
+    EXPECT_EQ(m_dialogs.shown().size(), 0);
+    EXPECT_FALSE(common::BatchFailed);
+}
+
+TEST_F(FtpWindowTest, ANewAddressAsksBeforeItsFirstDownloadOnly)
+{
+    auto window = readyWindow();
+    m_dialogs.answerNext(No);
+    gather(*window, 0, m_server.url("/pub/"));
+    EXPECT_EQ(m_dialogs.prompts(), QStringList{DownloadQuestion});
+    EXPECT_EQ(window->Txt_FileInfoDate[0]->text(), "");
+    EXPECT_FALSE(QFileInfo::exists(window->FtpCacheFolder[0] + "/a.txt"));
+
+    m_dialogs.clear();
+    gather(*window, 0, m_server.url("/pub/"));
+    EXPECT_EQ(m_dialogs.prompts(), QStringList{DownloadQuestion});
+    EXPECT_NE(window->Txt_FileInfoDate[0]->text(), "");
+    EXPECT_EQ(statusRows(*window), (QStringList{"|a.txt", "|b.txt", "|c.txt"}));
+
+    m_dialogs.clear();
+    window->Txt_FolderPath[0]->setText(m_server.url("/pub/"));
+    window->Btn_GetFileInfo_Click(0);
+    EXPECT_EQ(m_dialogs.prompts(), QStringList()) << "the same address mirrors only what changed";
+}
+
+TEST_F(FtpWindowTest, ASingleFileSideHasTheCachedFileAsItsRoot)
+{
+    auto window = readyWindow();
+    gather(*window, 1, m_server.url("/pub/b.txt"));
+    EXPECT_EQ(window->SideRoot[1], window->FtpCacheFolder[1] + "/b.txt");
+    EXPECT_EQ(TemporaryFolder::readFile(window->FileInfoLog[1]),
+              "b.txt\t" + m_time.toString("yyyy/MM/dd HH:mm:ss").toUtf8() + "\r\n");
+}
+
+TEST_F(FtpWindowTest, GathersThroughTheProxy)
+{
+    FtpTestProxy proxy;
+    ASSERT_TRUE(proxy.start());
+    auto window = readyWindow();
+    window->Server_FTP = proxy.hostAndPort();
+    gather(*window, 0, m_server.url("/pub/"));
+    EXPECT_EQ(statusRows(*window), (QStringList{"|a.txt", "|b.txt", "|c.txt"}));
+    EXPECT_EQ(proxy.logins(), QStringList{"alice@" + m_server.hostAndPort()});
+}
+
+TEST_F(FtpWindowTest, AServerThatRefusesTheLoginIsAMissingFolder)
+{
+    auto window = readyWindow();
+    gather(*window, 0, "ftp://alice:guess@" + m_server.hostAndPort() + "/pub/");
+    EXPECT_EQ(m_dialogs.prompts(), (QStringList{DownloadQuestion, "フォルダまたはファイルが存在しません　"}));
+    EXPECT_EQ(window->Txt_FileInfoDate[0]->text(), "");
+    EXPECT_FALSE(QFileInfo::exists(window->FileInfoLog[0]));
+    EXPECT_EQ(window->windowTitle(), window->BaseCaption);
+}
+
+TEST_F(FtpWindowTest, ANameNoCodeReachesIsReportedWithItsFailure)
+{
+    serverFile("pub/\x80\xa0.txt", "unreachable");
+    auto window = readyWindow();
+    gather(*window, 0, m_server.url("/pub/"));
+    EXPECT_EQ(m_dialogs.prompts(),
+              (QStringList{DownloadQuestion, "システムエラー : Btn_GetFileInfo_Sub\r\n"
+                                             "FtpGet3() ERROR!! <Remote file not found\r\n550 No such file or directory.>  "
+                                             "\r\n\r\nもしかして?? ファイル名の漢字コード??  "}));
+    EXPECT_EQ(window->Txt_FileInfoDate[0]->text(), "");
+    EXPECT_EQ(window->windowTitle(), window->BaseCaption);
+}
+
+} // namespace
+} // namespace foldercompare
