@@ -1,6 +1,8 @@
 #include "foldercompare/window/frm_main.h"
 
 #include "common/common_module.h"
+#include "common/dialogs/frm_fl_nm_code.h"
+#include "common/dialogs/frm_proxy.h"
 #include "common/instance_slot.h"
 #include "common/saved_error.h"
 #include "common/window_placement.h"
@@ -212,6 +214,11 @@ void Frm_Main::buildMenus()
     MenuS->addAction(NewDateAsta);
     MenuS->addAction(TextCrlfNone);
     MenuS->addAction(TextCodeDsp);
+    MenuS->addSeparator();
+    SetFlNmCode = MenuS->addAction(QStringLiteral("FTPファイル名の漢字コードの設定..."));
+    connect(SetFlNmCode, &QAction::triggered, this, &Frm_Main::SetFlNmCode_Click);
+    SetProxy = MenuS->addAction(QStringLiteral("プロキシサーバの設定..."));
+    connect(SetProxy, &QAction::triggered, this, &Frm_Main::SetProxy_Click);
 
     MenuT = menuBar()->addMenu(QStringLiteral("ツール(&T)"));
     for (RowCommand *command : {&Linquell, &OpenText, &OpenExt, &Properties})
@@ -440,6 +447,28 @@ void Frm_Main::Tmr_Resize_Timer()
         SavePlacement(IniFilePath, storedState(), placementTwips());
     } catch (...) {
         // The placement is written again at the next resize or at exit.
+    }
+}
+
+void Frm_Main::SetFlNmCode_Click()
+{
+    try {
+        common::dialogs::Frm_FlNmCode dialog(SideFileNameCode, IniFilePath);
+        dialog.exec();
+    } catch (...) {
+        common::SaveErr();
+        common::ReportSavedErr(QStringLiteral("SetFlNmCode_Click"));
+    }
+}
+
+void Frm_Main::SetProxy_Click()
+{
+    try {
+        common::dialogs::Frm_Proxy dialog(Server_FTP);
+        dialog.exec();
+    } catch (...) {
+        common::SaveErr();
+        common::ReportSavedErr(QStringLiteral("SetProxy_Click"));
     }
 }
 

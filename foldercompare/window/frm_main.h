@@ -200,6 +200,13 @@ public:
     QAction *TxtDifNomi = nullptr;
     QAction *TxtDifKeis = nullptr;
 
+    // Settings menu commands that open the FTP dialogs modally; each dialog writes its own
+    // keys when confirmed.
+    QAction *SetFlNmCode = nullptr;
+    QAction *SetProxy = nullptr;
+    void SetFlNmCode_Click();
+    void SetProxy_Click();
+
     // The history entries of the last comparisons, newest first.
     QStringList HistoryItems;
 

@@ -1,11 +1,22 @@
 #include "foldercompare/window/window_test_fixture.h"
 
 #include "common/code_backends.h"
+#include "common/dialogs/frm_fl_nm_code.h"
+#include "common/dialogs/frm_proxy.h"
 #include "common/mod_ftp.h"
 #include "platform/testing/ftp_test_server.h"
 #include "platform/testing/print_to.h"
 
+#include <QAction>
+#include <QApplication>
 #include <QFileInfo>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTimer>
+
+#include <functional>
 
 namespace foldercompare {
 namespace {
@@ -142,6 +153,47 @@ TEST_F(FtpWindowTest, ANameNoCodeReachesIsReportedWithItsFailure)
                                              "\r\n\r\nもしかして?? ファイル名の漢字コード??  "}));
     EXPECT_EQ(window->Txt_FileInfoDate[0]->text(), "");
     EXPECT_EQ(window->windowTitle(), window->BaseCaption);
+}
+
+// Runs `act` on the modal dialog of type Dialog as soon as it shows.
+template<typename Dialog>
+void whenShown(std::function<void(Dialog *)> act, int triesLeft = 200)
+{
+    QTimer::singleShot(10, [act, triesLeft] {
+        if (auto *dialog = qobject_cast<Dialog *>(QApplication::activeModalWidget()))
+            act(dialog);
+        else if (triesLeft > 0)
+            whenShown<Dialog>(act, triesLeft - 1);
+        else
+            ADD_FAILURE() << "no dialog was shown";
+    });
+}
+
+TEST_F(FtpWindowTest, TheSettingsMenuOpensTheFtpDialogsOverTheWindowsValues)
+{
+    auto window = readyWindow();
+    const QList<QAction *> items = window->MenuS->actions();
+    ASSERT_GE(items.size(), 3);
+    EXPECT_TRUE(items[items.size() - 3]->isSeparator());
+    EXPECT_EQ(items[items.size() - 2], window->SetFlNmCode);
+    EXPECT_EQ(items[items.size() - 1], window->SetProxy);
+
+    whenShown<common::dialogs::Frm_FlNmCode>([](common::dialogs::Frm_FlNmCode *dialog) {
+        dialog->Opt_Code1[3]->click();
+        dialog->Btn_Ok->click();
+    });
+    window->SetFlNmCode->trigger();
+    EXPECT_EQ(window->SideFileNameCode, (std::array<QString, 2>{"SJIS", "UTF8"}));
+    EXPECT_EQ(platform::readProfileString("FTP", "FlNmCode1", "", m_ini), "UTF8");
+
+    whenShown<common::dialogs::Frm_Proxy>([this](common::dialogs::Frm_Proxy *dialog) {
+        dialog->Txt_Proxy_FTP->setText(m_server.hostAndPort());
+        dialog->Btn_Ok->click();
+    });
+    window->SetProxy->trigger();
+    EXPECT_EQ(window->Server_FTP, m_server.hostAndPort());
+    EXPECT_EQ(platform::readProfileString("PROXY", "Server_FTP", "", m_programs.filePath("Linquell.ini")),
+              m_server.hostAndPort());
 }
 
 } // namespace
