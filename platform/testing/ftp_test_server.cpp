@@ -13,7 +13,6 @@
 #include <arpa/inet.h>
 #include <dirent.h>
 #include <fcntl.h>
-#include <ftw.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -207,26 +206,6 @@ void setRawFileTime(const QString &folder, const QByteArray &relativePath, const
     times[1].tv_sec = time_t(time.toSecsSinceEpoch());
     if (::utimensat(AT_FDCWD, path.constData(), times, 0) != 0)
         ADD_FAILURE() << "cannot set the time of " << path.toStdString();
-}
-
-namespace {
-
-int removeEntry(const char *path, const struct stat *, int type, FTW *position)
-{
-    if (position->level == 0)
-        return 0;
-    if (type == FTW_DP)
-        ::rmdir(path);
-    else
-        ::unlink(path);
-    return 0;
-}
-
-} // namespace
-
-void removeRawContents(const QString &folder)
-{
-    ::nftw(QFile::encodeName(folder).constData(), removeEntry, 16, FTW_DEPTH | FTW_PHYS);
 }
 
 QList<QByteArray> rawNames(const QString &folder)

@@ -83,10 +83,6 @@ void makeRawFolder(const QString &folder, const QByteArray &relativePath);
 // Sets the last-write time of `relativePath` (raw bytes, a file or a folder) below `folder`.
 void setRawFileTime(const QString &folder, const QByteArray &relativePath, const QDateTime &time);
 
-// Removes everything below `folder` by raw names (QDir cannot remove names that are not
-// UTF-8); the folder itself stays.
-void removeRawContents(const QString &folder);
-
 // The raw names in `folder`, sorted; "." and ".." are left out.
 QList<QByteArray> rawNames(const QString &folder);
 

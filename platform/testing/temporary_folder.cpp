@@ -6,11 +6,41 @@
 
 #include <gtest/gtest.h>
 
+#include <ftw.h>
+#include <unistd.h>
+
 namespace platform::testing {
+
+namespace {
+
+int removeEntry(const char *path, const struct stat *, int type, FTW *position)
+{
+    if (position->level == 0)
+        return 0;
+    if (type == FTW_DP)
+        ::rmdir(path);
+    else
+        ::unlink(path);
+    return 0;
+}
+
+} // namespace
+
+void removeRawContents(const QString &folder)
+{
+    ::nftw(QFile::encodeName(folder).constData(), removeEntry, 16, FTW_DEPTH | FTW_PHYS);
+}
 
 TemporaryFolder::TemporaryFolder()
 {
     EXPECT_TRUE(m_folder.isValid());
+}
+
+TemporaryFolder::~TemporaryFolder()
+{
+    // Test trees may hold names that are not valid UTF-8, which QTemporaryDir cannot remove.
+    if (m_folder.isValid())
+        removeRawContents(m_folder.path());
 }
 
 QString TemporaryFolder::path() const

@@ -12,6 +12,7 @@ class TemporaryFolder
 {
 public:
     TemporaryFolder();
+    ~TemporaryFolder();
 
     QString path() const;
     // Absolute path of `relative` inside the folder.
@@ -26,6 +27,10 @@ public:
 private:
     QTemporaryDir m_folder;
 };
+
+// Removes everything inside `folder` by its raw names, so that names which are not valid
+// UTF-8 go too; the folder itself stays.
+void removeRawContents(const QString &folder);
 
 // Folder of the built executables.
 QString builtProgramsFolder();
