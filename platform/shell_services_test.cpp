@@ -104,13 +104,14 @@ TEST(ShowFileProperties, AsksTheFileManagerOnTheSessionBus)
     const QString daemon = QStandardPaths::findExecutable("dbus-daemon");
     if (daemon.isEmpty())
         GTEST_SKIP() << "no dbus-daemon";
+    // The bus's socket lives in the test's own folder, so nothing is left behind in /tmp.
+    TemporaryFolder folder;
     QProcess bus;
-    bus.start(daemon, {"--session", "--nofork", "--print-address"});
+    bus.start(daemon, {"--session", "--nofork", "--print-address", "--address=unix:path=" + folder.filePath("bus")});
     ASSERT_TRUE(bus.waitForReadyRead(10000));
     const QByteArray address = bus.readLine().trimmed();
     qputenv("DBUS_SESSION_BUS_ADDRESS", address);
 
-    TemporaryFolder folder;
     const QString path = folder.writeFile("shown.txt", "x");
     EXPECT_LE(ShowFileProperties(path), 32) << "no file manager answers yet";
 
