@@ -1,8 +1,11 @@
 #include "foldercompare/window/frm_main.h"
 
 #include "common/common_module.h"
+#include "common/dialogs/file_drop.h"
 #include "common/dialogs/frm_fl_nm_code.h"
 #include "common/dialogs/frm_proxy.h"
+#include "common/dialogs/mouse_wheel.h"
+#include "common/dialogs/progress_class.h"
 #include "common/instance_slot.h"
 #include "common/saved_error.h"
 #include "common/window_placement.h"
@@ -63,7 +66,10 @@ Frm_Main::Frm_Main(QWidget *parent)
     Form_Load();
 }
 
-Frm_Main::~Frm_Main() = default;
+Frm_Main::~Frm_Main()
+{
+    releaseHooks();
+}
 
 void Frm_Main::buildControls()
 {
@@ -180,8 +186,30 @@ void Frm_Main::buildMenus()
 
     Mnu_GetFileInfoAll = new QAction(QStringLiteral("全情報取得および比較表示"), this);
     Mnu_DiffClear = new QAction(QStringLiteral("PATH入力と比較表示のクリア"), this);
+    auto command = [this](const QString &caption, const QKeySequence &shortcut = QKeySequence()) {
+        auto *action = new QAction(caption, this);
+        action->setShortcut(shortcut);
+        return action;
+    };
+    NewDirgleam = command(QStringLiteral("新しいウィンドウ　フォルダ比較"), QKeySequence(Qt::CTRL | Qt::Key_W));
+    NewLinquell = command(QStringLiteral("新しいウィンドウ　ファイル比較"), QKeySequence(Qt::CTRL | Qt::Key_Q));
+    MnuEnd = command(QStringLiteral("終了(&X)"));
+    SetBinExt = command(QStringLiteral("強制的にバイナリ(BIN)判定する拡張子の設定..."));
+    Mnu_FolderNum = command(QStringLiteral("情報取得するフォルダ階層数の設定..."));
+    Mnu_LineMax = command(QStringLiteral("表示行数10000超への挑戦..."));
+    SetDiffColor = command(QStringLiteral("差分背景色の設定..."));
+    SetMouseWheel = command(QStringLiteral("マウスホイールのスクロール設定..."));
+    Change1To2 = command(QStringLiteral("フォルダ１とフォルダ２の入れ替え"));
+    JumpNext = command(QStringLiteral("次の変更行へジャンプ（↓）"));
+    JumpBefore = command(QStringLiteral("前の変更行へジャンプ（↑）"));
+    Homepage = command(QStringLiteral("Varnholt Webページ"));
+    XxxReqFaq = command(QStringLiteral("マニュアル/要望/最新版等のWebページ"));
+    Version = command(QStringLiteral("バージョン情報..."));
 
     MenuF = menuBar()->addMenu(QStringLiteral("ファイル(&F)"));
+    MenuF->addAction(NewDirgleam);
+    MenuF->addAction(NewLinquell);
+    MenuF->addSeparator();
     MenuF->addAction(Mnu_GetFileInfoAll);
     MenuF->addAction(Mnu_DiffClear);
     MenuF->addSeparator();
@@ -192,22 +220,22 @@ void Frm_Main::buildMenus()
     MenuF->addAction(TxtDifNomi);
     MenuF->addAction(TxtDifKeis);
     MenuF->addSeparator();
-    QAction *mnuEnd = MenuF->addAction(QStringLiteral("終了(&X)"));
-    connect(mnuEnd, &QAction::triggered, this, &QWidget::close);
+    MenuF->addAction(MnuEnd);
 
     MenuE = menuBar()->addMenu(QStringLiteral("編集(&E)"));
-    for (RowCommand *command : {&CopyOldToNew, &CopyNewToOld, &DeleteOld, &DeleteNew}) {
-        MenuE->addAction(command->menu);
-        if (command == &CopyNewToOld)
-            MenuE->addSeparator();
-    }
+    for (RowCommand *rows : {&AllRowSelect, &ClipBoardCopy, &ClipBoardFOld, &ClipBoardFNew})
+        MenuE->addAction(rows->menu);
+    MenuE->addSeparator();
+    MenuE->addAction(CopyOldToNew.menu);
+    MenuE->addAction(CopyNewToOld.menu);
+    MenuE->addSeparator();
+    MenuE->addAction(DeleteOld.menu);
+    MenuE->addAction(DeleteNew.menu);
+    MenuE->addSeparator();
     MenuE->addAction(RecyclerBackup);
     MenuE->addSeparator();
-    for (RowCommand *command : {&CodeChgOld, &CodeChgNew, &DateChgOld, &DateChgNew})
-        MenuE->addAction(command->menu);
-    MenuE->addSeparator();
-    for (RowCommand *command : {&AllRowSelect, &ClipBoardCopy, &ClipBoardFOld, &ClipBoardFNew})
-        MenuE->addAction(command->menu);
+    for (RowCommand *rows : {&CodeChgOld, &CodeChgNew, &DateChgOld, &DateChgNew})
+        MenuE->addAction(rows->menu);
 
     MenuS = menuBar()->addMenu(QStringLiteral("設定(&S)"));
     MenuS->addAction(UpdDateNone);
@@ -215,21 +243,36 @@ void Frm_Main::buildMenus()
     MenuS->addAction(TextCrlfNone);
     MenuS->addAction(TextCodeDsp);
     MenuS->addSeparator();
+    MenuS->addAction(SetBinExt);
+    MenuS->addAction(Mnu_FolderNum);
+    MenuS->addAction(Mnu_LineMax);
+    MenuS->addAction(SetDiffColor);
+    MenuS->addSeparator();
     SetFlNmCode = MenuS->addAction(QStringLiteral("FTPファイル名の漢字コードの設定..."));
     connect(SetFlNmCode, &QAction::triggered, this, &Frm_Main::SetFlNmCode_Click);
     SetProxy = MenuS->addAction(QStringLiteral("プロキシサーバの設定..."));
     connect(SetProxy, &QAction::triggered, this, &Frm_Main::SetProxy_Click);
+    MenuS->addSeparator();
+    MenuS->addAction(SetMouseWheel);
 
     MenuT = menuBar()->addMenu(QStringLiteral("ツール(&T)"));
-    for (RowCommand *command : {&Linquell, &OpenText, &OpenExt, &Properties})
-        MenuT->addAction(command->menu);
+    for (RowCommand *rows : {&Linquell, &OpenText, &OpenExt, &Properties})
+        MenuT->addAction(rows->menu);
     MenuT->addSeparator();
     MenuT->addAction(ColSortAsc.menu);
     MenuT->addAction(ColSortDsc.menu);
     MenuT->addSeparator();
+    MenuT->addAction(Change1To2);
+    MenuT->addAction(JumpNext);
+    MenuT->addAction(JumpBefore);
+    MenuT->addSeparator();
     CompHistory = MenuT->addMenu(QStringLiteral("履歴"));
 
     MenuH = menuBar()->addMenu(QStringLiteral("ヘルプ(&H)"));
+    MenuH->addAction(Homepage);
+    MenuH->addAction(XxxReqFaq);
+    MenuH->addSeparator();
+    MenuH->addAction(Version);
 
     PopUp = new QMenu(QStringLiteral("ポップアップ"), this);
     const QList<QList<RowCommand *>> popupGroups = {
@@ -292,9 +335,31 @@ void Frm_Main::Form_Load()
         placeWindow();
         disableRowCommands();
         GridInit();
+        common::dialogs::MouseWheel::instance().Initialize(m_gridView, IniFilePath);
+        m_dropHooked = common::dialogs::StartFileDrop(Txt_Drop, [this](const QStringList &paths) { Form_Drop(paths); });
     } catch (...) {
         common::SaveErr();
         common::ReportSavedErr(QStringLiteral("Form_Load"));
+    }
+}
+
+void Frm_Main::releaseHooks()
+{
+    common::dialogs::MouseWheel &wheel = common::dialogs::MouseWheel::instance();
+    if (wheel.hookedGrid() == m_gridView)
+        wheel.Destroy();
+    if (m_dropHooked)
+        common::dialogs::EndFileDrop();
+    m_dropHooked = false;
+}
+
+void Frm_Main::Form_Paint()
+{
+    try {
+        common::dialogs::ProgressClass().WindowTopMost();
+    } catch (...) {
+        common::SaveErr();
+        common::ReportSavedErr(QStringLiteral("Form_Paint"));
     }
 }
 
@@ -505,6 +570,8 @@ bool Frm_Main::event(QEvent *event)
 {
     if (event->type() == QEvent::WindowActivate || event->type() == QEvent::Show)
         QTimer::singleShot(0, this, &Frm_Main::Form_Activate);
+    if (event->type() == QEvent::Paint)
+        Form_Paint();
     return QMainWindow::event(event);
 }
 

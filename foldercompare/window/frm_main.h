@@ -7,12 +7,15 @@
 #include <QElapsedTimer>
 #include <QMainWindow>
 #include <QString>
+#include <QStringList>
 
 #include <array>
+#include <functional>
 #include <optional>
 
 class QAction;
 class QCheckBox;
+class QDialog;
 class QLabel;
 class QLineEdit;
 class QMenu;
@@ -100,6 +103,68 @@ public:
     void Form_KeyDown(int &keyCode, int shift);
     void Sts_Message_PanelClick(int panel);
 
+    // Path inputs and comparison triggers (frm_main_inputs.cpp). Key codes are the
+    // classic virtual-key codes (13 Enter); dropped paths come in the drag source's order.
+    void Txt_FolderPath_KeyDown(int index, int keyCode, int shift);
+    void Btn_InFolderName_Click(int index);
+    void Txt_FolderPath_OLEDragDrop(int index, const QStringList &paths);
+    void Grd_Compare_OLEDragDrop(const QStringList &paths);
+    // Paths dropped on Txt_Drop: they only fill the path boxes.
+    void Form_Drop(const QStringList &paths);
+    void CompHistory_Click(int index);
+    // Keeps side `index`'s information in step with its path box: a text away from the
+    // gathered path drops it, the gathered path typed again restores it from ".bak".
+    void Txt_FolderPath_Change(int index);
+    void Chk_Folder_Click();
+    void Chk_Nomi_Click();
+    void Chk_Data_Click();
+    void Txt_Ext_KeyDown(int index, int keyCode, int shift);
+
+    // Settings menu (frm_main_menus.cpp): each shows its dialog modally.
+    void SetBinExt_Click();
+    void Mnu_FolderNum_Click();
+    void Mnu_LineMax_Click();
+    void SetDiffColor_Click();
+    void SetMouseWheel_Click();
+    // Option items: each flips its check mark and writes its key at once.
+    void RecyclerBackup_Click();
+    void TextCrlfNone_Click();
+    void TextCodeDsp_Click();
+    void UpdDateNone_Click();
+    void NewDateAsta_Click();
+    void CsvDblQuot_Click();
+    void CsvSizeFit_Click();
+    void TxtDifAlll_Click();
+    void TxtDifNomi_Click();
+    void TxtDifKeis_Click();
+    // New windows, help, and the end of the program.
+    void NewDirgleam_Click();
+    void NewLinquell_Click();
+    void Homepage_Click();
+    void XxxReqFaq_Click();
+    void Version_Click();
+    void MnuEnd_Click();
+
+    // Side swap and difference navigation (frm_main_swap.cpp).
+    void Change1To2_Click();
+    void JumpNext_Click();
+    void JumpBefore_Click();
+
+    // Row commands (frm_main_rows.cpp): the selected rows' files of one side to the
+    // clipboard, and the commands on the current row or the selection.
+    void ClipBoardFOld_Click();
+    void ClipBoardFNew_Click();
+    void ClipDropFile(int side);
+    void OpenText_Click();
+    void OpenExt_Click();
+    void Properties_Click();
+    void AllRowSelect_Click();
+    void ClipBoardCopy_Click();
+
+    // Shows a modal dialog of the window and returns when it has closed. Tests replace
+    // the way it is run (the dialog is filled in and confirmed or closed by the test).
+    void setModalRunner(std::function<void(QDialog &dialog)> runner);
+
     // Values set by the load step.
     QString BaseCaption;
     QString IniFilePath;
@@ -168,6 +233,22 @@ public:
     // Gather both sides and compare; clear the paths and the list.
     QAction *Mnu_GetFileInfoAll = nullptr;
     QAction *Mnu_DiffClear = nullptr;
+    QAction *NewDirgleam = nullptr;
+    QAction *NewLinquell = nullptr;
+    QAction *MnuEnd = nullptr;
+
+    // Settings commands, side swap, navigation, help.
+    QAction *SetBinExt = nullptr;
+    QAction *Mnu_FolderNum = nullptr;
+    QAction *Mnu_LineMax = nullptr;
+    QAction *SetDiffColor = nullptr;
+    QAction *SetMouseWheel = nullptr;
+    QAction *Change1To2 = nullptr;
+    QAction *JumpNext = nullptr;
+    QAction *JumpBefore = nullptr;
+    QAction *Homepage = nullptr;
+    QAction *XxxReqFaq = nullptr;
+    QAction *Version = nullptr;
 
     // Top menus and the grid's popup menu.
     QMenu *MenuF = nullptr;
@@ -233,6 +314,10 @@ private:
     void resetGrid() override;
 
     void Form_Load();
+    // Keeps a showing progress window above this one (every repaint).
+    void Form_Paint();
+    // Releases the grid's wheel hook and the drop box's hook when this window holds them.
+    void releaseHooks();
     void buildControls();
     void buildMenus();
     void connectHandlers();
@@ -249,6 +334,28 @@ private:
     void disableRowCommands();
     void applySettings(const DirgleamSettings &settings);
     void showHistory();
+    void openBusyBracket();
+    void closeBusyBracket();
+    // Two or more dropped paths: the second to folder 1, the first to folder 2, both
+    // gathered, then compared.
+    void dropPair(const QStringList &paths);
+    // The side that one dropped path goes to: folder 1 when its box is empty, else folder
+    // 2 when its box is empty, else both boxes are emptied and it is folder 1.
+    int dropTarget();
+    void checkBoxClicked(QCheckBox *box, const QString &key, const QString &question, bool setsShowFirstDiff,
+                         const QString &procedure);
+    // Flips an option item and writes its key; when it is now checked, `excluded` (if
+    // any) is unchecked and its key written as "False".
+    void flipOption(QAction *item, const QString &section, const QString &key, const QString &procedure,
+                    QAction *excluded = nullptr, const QString &excludedKey = QString());
+    void writeOption(const QString &section, const QString &key, bool checked);
+    void showModal(QDialog &dialog);
+    // SideRoot of `side` for its gathered path: the path itself, or for an ftp:// side its
+    // mirror folder joined with the address's last element when there is one.
+    QString sideRootFor(int side) const;
+    // Side and path of the current row's entry for the file commands; empty when the row
+    // has no entry.
+    QString currentEntryPath() const;
     void restoreLastRun();
     LastRunState currentLastRun() const;
     common::StoredWindowState storedState() const;
@@ -260,6 +367,8 @@ private:
     std::array<std::optional<listing::GatheringFacts>, 2> m_gathered;
     bool m_settingsLoaded = false;
     bool m_unloaded = false;
+    bool m_dropHooked = false;
+    std::function<void(QDialog &)> m_modalRunner;
     QWidget *m_client = nullptr;
 };
 

@@ -16,17 +16,6 @@ namespace {
 
 const QString BusyText = QStringLiteral("処理中(ESCで中止)");
 
-// SideRoot of a side whose gathered path is `gatheredPath`: the path itself for a local
-// side; for an ftp:// side its mirror folder, joined with the address's last element
-// when there is one.
-QString sideRootFor(const QString &gatheredPath, const QString &ftpCacheFolder)
-{
-    if (!gatheredPath.startsWith(QStringLiteral("ftp://")))
-        return gatheredPath;
-    const QString last = gatheredPath.mid(gatheredPath.lastIndexOf(u'/') + 1);
-    return last.isEmpty() ? ftpCacheFolder : ftpCacheFolder + u'/' + last;
-}
-
 } // namespace
 
 void Frm_Main::Form_Activate()
@@ -122,7 +111,7 @@ void Frm_Main::restoreLastRun()
         Txt_FolderPath[side]->setText(last.Path[side]);
         GatheredPath[side] = last.PathBak[side];
         if (!Txt_FolderPath[side]->text().isEmpty())
-            SideRoot[side] = sideRootFor(GatheredPath[side], FtpCacheFolder[side]);
+            SideRoot[side] = sideRootFor(side);
     }
     SetFileInfoDate(0);
     SetFileInfoDate(1);
@@ -194,6 +183,7 @@ void Frm_Main::Form_Unload()
             common::ReportSavedErr(QStringLiteral("Form_Unload"));
         }
     }
+    releaseHooks();
     m_instance.lock.reset();
 }
 

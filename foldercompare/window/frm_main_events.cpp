@@ -1,6 +1,7 @@
 #include "foldercompare/window/frm_main.h"
 
 #include "common/common_module.h"
+#include "common/file_list_formats.h"
 #include "common/saved_error.h"
 #include "platform/flex_grid.h"
 #include "platform/user_dialogs.h"
@@ -8,6 +9,9 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
+#include <QDropEvent>
+#include <QLineEdit>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
@@ -21,6 +25,16 @@ namespace {
 constexpr qint64 PumpIntervalMs = 30;
 
 constexpr int KeyEscape = 27;
+constexpr int KeyEnter = 13;
+
+// The classic virtual-key code of a key: Enter 13; letters and digits their upper-case
+// character; other keys Qt's own code.
+int virtualKey(const QKeyEvent &key)
+{
+    if (key.key() == Qt::Key_Return || key.key() == Qt::Key_Enter)
+        return KeyEnter;
+    return key.key();
+}
 
 } // namespace
 
@@ -37,6 +51,59 @@ void Frm_Main::connectHandlers()
     connect(ColSortDsc.menu, &QAction::triggered, this, &Frm_Main::ColSortDsc_Click);
     connect(Linquell.menu, &QAction::triggered, this, &Frm_Main::Linquell_Click);
 
+    for (int side = 0; side < 2; ++side) {
+        connect(Txt_FolderPath[side], &QLineEdit::textChanged, this, [this, side] { Txt_FolderPath_Change(side); });
+        connect(Btn_InFolderName[side], &QPushButton::clicked, this, [this, side] { Btn_InFolderName_Click(side); });
+    }
+    connect(Chk_Folder, &QCheckBox::clicked, this, &Frm_Main::Chk_Folder_Click);
+    connect(Chk_Nomi, &QCheckBox::clicked, this, &Frm_Main::Chk_Nomi_Click);
+    connect(Chk_Data, &QCheckBox::clicked, this, &Frm_Main::Chk_Data_Click);
+    connect(CompHistory, &QMenu::triggered, this,
+            [this](QAction *item) { CompHistory_Click(int(CompHistory->actions().indexOf(item))); });
+    connect(m_gridView, &platform::widgets::FlexGridView::oleDragDrop, this,
+            [this](const QStringList &paths) { Grd_Compare_OLEDragDrop(paths); });
+
+    const std::pair<QAction *, void (Frm_Main::*)()> commands[] = {
+        {NewDirgleam, &Frm_Main::NewDirgleam_Click},
+        {NewLinquell, &Frm_Main::NewLinquell_Click},
+        {MnuEnd, &Frm_Main::MnuEnd_Click},
+        {SetBinExt, &Frm_Main::SetBinExt_Click},
+        {Mnu_FolderNum, &Frm_Main::Mnu_FolderNum_Click},
+        {Mnu_LineMax, &Frm_Main::Mnu_LineMax_Click},
+        {SetDiffColor, &Frm_Main::SetDiffColor_Click},
+        {SetMouseWheel, &Frm_Main::SetMouseWheel_Click},
+        {Change1To2, &Frm_Main::Change1To2_Click},
+        {JumpNext, &Frm_Main::JumpNext_Click},
+        {JumpBefore, &Frm_Main::JumpBefore_Click},
+        {Homepage, &Frm_Main::Homepage_Click},
+        {XxxReqFaq, &Frm_Main::XxxReqFaq_Click},
+        {Version, &Frm_Main::Version_Click},
+        {ClipBoardFOld.menu, &Frm_Main::ClipBoardFOld_Click},
+        {ClipBoardFNew.menu, &Frm_Main::ClipBoardFNew_Click},
+        {OpenText.menu, &Frm_Main::OpenText_Click},
+        {OpenExt.menu, &Frm_Main::OpenExt_Click},
+        {Properties.menu, &Frm_Main::Properties_Click},
+        {AllRowSelect.menu, &Frm_Main::AllRowSelect_Click},
+        {ClipBoardCopy.menu, &Frm_Main::ClipBoardCopy_Click},
+    };
+    for (const auto &[action, handler] : commands)
+        connect(action, &QAction::triggered, this, handler);
+
+    // A checkable item flips its mark before `triggered`; the handlers flip it themselves.
+    const std::pair<QAction *, void (Frm_Main::*)()> options[] = {
+        {RecyclerBackup, &Frm_Main::RecyclerBackup_Click}, {TextCrlfNone, &Frm_Main::TextCrlfNone_Click},
+        {TextCodeDsp, &Frm_Main::TextCodeDsp_Click},       {UpdDateNone, &Frm_Main::UpdDateNone_Click},
+        {NewDateAsta, &Frm_Main::NewDateAsta_Click},       {CsvDblQuot, &Frm_Main::CsvDblQuot_Click},
+        {CsvSizeFit, &Frm_Main::CsvSizeFit_Click},         {TxtDifAlll, &Frm_Main::TxtDifAlll_Click},
+        {TxtDifNomi, &Frm_Main::TxtDifNomi_Click},         {TxtDifKeis, &Frm_Main::TxtDifKeis_Click},
+    };
+    for (const auto &[item, handler] : options) {
+        connect(item, &QAction::triggered, this, [this, item, handler] {
+            item->setChecked(!item->isChecked());
+            (this->*handler)();
+        });
+    }
+
     connect(Grd_Compare, &platform::FlexGrid::selChange, this, &Frm_Main::Grd_Compare_SelChange);
     connect(Grd_Compare, &platform::FlexGrid::rowColChange, this, &Frm_Main::Grd_Compare_RowColChange);
     connect(m_gridView, &platform::widgets::FlexGridView::mouseDown, this, &Frm_Main::Grd_Compare_MouseDown);
@@ -52,9 +119,8 @@ bool Frm_Main::windowEvent(QObject *watched, QEvent *event)
     if (event->type() == QEvent::KeyPress) {
         auto *widget = qobject_cast<QWidget *>(watched);
         auto *key = static_cast<QKeyEvent *>(event);
-        if (!widget || widget->window() != this || key->key() != Qt::Key_Escape)
+        if (!widget || widget->window() != this)
             return false;
-        int keyCode = KeyEscape;
         int shift = 0;
         if (key->modifiers() & Qt::ShiftModifier)
             shift |= 1;
@@ -62,8 +128,37 @@ bool Frm_Main::windowEvent(QObject *watched, QEvent *event)
             shift |= 2;
         if (key->modifiers() & Qt::AltModifier)
             shift |= 4;
-        Form_KeyDown(keyCode, shift);
-        return keyCode == 0;
+        if (key->key() == Qt::Key_Escape) {
+            int keyCode = KeyEscape;
+            Form_KeyDown(keyCode, shift);
+            return keyCode == 0;
+        }
+        const int keyCode = virtualKey(*key);
+        for (int side = 0; side < 2; ++side) {
+            if (watched == Txt_FolderPath[side])
+                Txt_FolderPath_KeyDown(side, keyCode, shift);
+            else if (watched == Txt_Ext[side])
+                Txt_Ext_KeyDown(side, keyCode, shift);
+        }
+        return false;
+    }
+    if (event->type() == QEvent::DragEnter || event->type() == QEvent::DragMove || event->type() == QEvent::Drop) {
+        for (int side = 0; side < 2; ++side) {
+            if (watched != Txt_FolderPath[side])
+                continue;
+            // Only dropped files count on a path box; dragged text is not pasted into it.
+            auto *drop = static_cast<QDropEvent *>(event);
+            const QStringList paths = common::LocalFilePaths(*drop->mimeData());
+            if (paths.isEmpty()) {
+                drop->ignore();
+                return true;
+            }
+            drop->setDropAction(Qt::CopyAction);
+            drop->accept();
+            if (event->type() == QEvent::Drop)
+                Txt_FolderPath_OLEDragDrop(side, paths);
+            return true;
+        }
     }
     if (event->type() == QEvent::MouseButtonPress) {
         for (int panel = 0; panel < 4; ++panel) {

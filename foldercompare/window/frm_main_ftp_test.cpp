@@ -173,10 +173,12 @@ TEST_F(FtpWindowTest, TheSettingsMenuOpensTheFtpDialogsOverTheWindowsValues)
 {
     auto window = readyWindow();
     const QList<QAction *> items = window->MenuS->actions();
-    ASSERT_GE(items.size(), 3);
-    EXPECT_TRUE(items[items.size() - 3]->isSeparator());
-    EXPECT_EQ(items[items.size() - 2], window->SetFlNmCode);
-    EXPECT_EQ(items[items.size() - 1], window->SetProxy);
+    const qsizetype code = items.indexOf(window->SetFlNmCode);
+    ASSERT_GE(code, 1);
+    ASSERT_LT(code + 2, items.size());
+    EXPECT_TRUE(items[code - 1]->isSeparator());
+    EXPECT_EQ(items[code + 1], window->SetProxy);
+    EXPECT_TRUE(items[code + 2]->isSeparator()) << "the FTP pair stands between separators";
 
     whenShown<common::dialogs::Frm_FlNmCode>([](common::dialogs::Frm_FlNmCode *dialog) {
         dialog->Opt_Code1[3]->click();

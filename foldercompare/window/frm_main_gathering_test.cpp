@@ -128,7 +128,7 @@ TEST_F(GatheringTest, NamesThatCannotBeListedAreNamedInOneMessage)
     EXPECT_EQ(window->statusText(1), "フォルダ1件数:1");
 }
 
-TEST_F(GatheringTest, EscDuringAGatheringKeepsThePreviousListingAndPath)
+TEST_F(GatheringTest, EscDuringAGatheringKeepsTheCopyAndTheGatheredPath)
 {
     twoTrees();
     auto window = readyWindow();
@@ -146,14 +146,19 @@ TEST_F(GatheringTest, EscDuringAGatheringKeepsThePreviousListingAndPath)
     ASSERT_FALSE(m_dialogs.shown().isEmpty());
     EXPECT_EQ(m_dialogs.shown().first().prompt, "処理を中止しますか？");
     EXPECT_EQ(m_dialogs.shown().first().title, "Dirgleam");
-    EXPECT_EQ(window->Txt_FileInfoDate[0]->text(), time);
-    EXPECT_EQ(platform::testing::TemporaryFolder::readFile(window->FileInfoLog[0]), listing);
+    EXPECT_EQ(window->Txt_FileInfoDate[0]->text(), "") << "the new path dropped the side's information";
+    EXPECT_FALSE(QFileInfo::exists(window->FileInfoLog[0]));
     EXPECT_EQ(platform::testing::TemporaryFolder::readFile(window->FileInfoLog[0] + ".bak"), copy);
     EXPECT_EQ(window->GatheredPath[0], tree("one")) << "the gathered path changes only with a complete listing";
-    EXPECT_EQ(window->SideRoot[0], tree("one"));
+    EXPECT_EQ(window->SideRoot[0], "");
     EXPECT_FALSE(window->AbortFlag);
     EXPECT_FALSE(window->BusyFlag);
     EXPECT_EQ(window->MousePointer, 0);
+
+    window->Txt_FolderPath[0]->setText(tree("one"));
+    EXPECT_EQ(window->Txt_FileInfoDate[0]->text(), time) << "the gathered path brings its listing back";
+    EXPECT_EQ(platform::testing::TemporaryFolder::readFile(window->FileInfoLog[0]), listing);
+    EXPECT_EQ(window->SideRoot[0], tree("one"));
 }
 
 TEST_F(GatheringTest, GatherBothComparesOnceWithoutAsking)
