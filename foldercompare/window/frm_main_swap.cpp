@@ -116,6 +116,8 @@ void Frm_Main::Change1To2_Click()
         grid.setCol(col);
         grid.setRedraw(true);
         LockControls(false);
+        // The row commands depend on which side holds each row's entry.
+        Grd_Compare_SelChange();
     } catch (...) {
         common::SaveErr();
         InputEventsOn = true;
