@@ -110,10 +110,13 @@ void Frm_Main::buildControls()
     placeTwips(Chk_Nomi, 5235, 1350, 1050, 285);
     Chk_Data = new QCheckBox(QStringLiteral("データ比較"), m_client);
     placeTwips(Chk_Data, 6480, 1350, 1290, 285);
-    Txt_Drop = new QLineEdit(m_client);
+    // The drop box sits in the free corner of the menu bar (buildMenus), where it never
+    // crowds the option boxes whatever the window's width.
+    Txt_Drop = new QLineEdit;
     Txt_Drop->setReadOnly(true);
     Txt_Drop->setToolTip(QStringLiteral("ここにフォルダまたはファイルをドロップ"));
-    placeTwips(Txt_Drop, 7785, 1350, 600, 285);
+    Txt_Drop->setPlaceholderText(QStringLiteral("ドロップ"));
+    Txt_Drop->setFixedWidth(px(1500));
 
     m_gridView = new platform::widgets::FlexGridView(m_client);
     Grd_Compare = m_gridView->grid();
@@ -267,6 +270,8 @@ void Frm_Main::buildMenus()
     MenuT->addAction(JumpBefore);
     MenuT->addSeparator();
     CompHistory = MenuT->addMenu(QStringLiteral("履歴"));
+
+    menuBar()->setCornerWidget(Txt_Drop, Qt::TopRightCorner);
 
     MenuH = menuBar()->addMenu(QStringLiteral("ヘルプ(&H)"));
     MenuH->addAction(Homepage);
@@ -475,7 +480,6 @@ void Frm_Main::Form_Resize()
             Chk_Folder->move(px(dateLabelLeft + 20), Chk_Folder->y());
             Chk_Nomi->move(px(dateLabelLeft + 20), Chk_Nomi->y());
             Chk_Data->move(Chk_Nomi->x() + Chk_Nomi->width() + px(150), Chk_Data->y());
-            Txt_Drop->move(Chk_Data->x() + Chk_Data->width() + px(60), Txt_Drop->y());
         }
 
         const int gridTop = twips(m_gridView->y());
