@@ -154,6 +154,14 @@ TEST_F(RowCommandsTest, ClipboardFileListsNameEachSelectedEntryOnce)
     grid.setSelection(rowOf(*window, "a.txt"), 1, rowOf(*window, "a.txt"), 1);
     window->ClipBoardFNew.popup->trigger();
     EXPECT_EQ(clipboardFiles(), QStringList{tree("two/a.txt")}) << "the popup twin runs the menu command";
+    const QMimeData *data = QGuiApplication::clipboard()->mimeData();
+    EXPECT_EQ(data->data("x-special/gnome-copied-files"), "copy\n" + QUrl::fromLocalFile(tree("two/a.txt")).toEncoded())
+        << "a paste in a file manager copies the files";
+
+    grid.setSelection(rowOf(*window, "only2.txt"), 1, rowOf(*window, "only2.txt"), 1);
+    window->ClipBoardFOld_Click();
+    EXPECT_EQ(QGuiApplication::clipboard()->mimeData()->data("x-special/gnome-copied-files"), "copy")
+        << "a list without names";
 }
 
 TEST_F(RowCommandsTest, ClipboardFileListOfAMissingRootOrASingleFile)
