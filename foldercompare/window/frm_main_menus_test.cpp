@@ -119,19 +119,6 @@ TEST_F(MenusTest, PerFileOutputsExcludeEachOther)
     EXPECT_EQ(stored("SAV", "TxtDifAlll"), "False");
 }
 
-TEST_F(MenusTest, AnOptionChangesNoListedRow)
-{
-    setModified(file("one/a.txt", "a"), 1577934245);
-    setModified(file("two/a.txt", "a"), 1609556645);
-    auto window = readyWindow();
-    window->Txt_FolderPath[0]->setText(tree("one"));
-    window->Txt_FolderPath[1]->setText(tree("two"));
-    window->Btn_GetFileInfoAll_Click();
-    const QStringList listed = rows(*window);
-    window->UpdDateNone->trigger();
-    EXPECT_EQ(rows(*window), listed);
-}
-
 TEST_F(MenusTest, NumberDialogsStoreWhatTheyAccept)
 {
     auto window = readyWindow();
@@ -301,15 +288,6 @@ TEST_F(MenusTest, HelpPagesOpenTheProjectReadme)
         EXPECT_EQ(QFileInfo(url.toLocalFile()).fileName(), "README.md");
     }
     EXPECT_EQ(m_dialogs.prompts(), QStringList());
-}
-
-TEST_F(MenusTest, EndClosesTheWindowAndReleasesItsNumber)
-{
-    auto window = readyWindow();
-    const int number = window->InstanceNumber;
-    window->MnuEnd->trigger();
-    auto next = openWindow();
-    EXPECT_EQ(next->InstanceNumber, number);
 }
 
 } // namespace
