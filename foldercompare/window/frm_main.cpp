@@ -523,7 +523,7 @@ void Frm_Main::SetFlNmCode_Click()
 {
     try {
         common::dialogs::Frm_FlNmCode dialog(SideFileNameCode, IniFilePath);
-        dialog.exec();
+        showModal(dialog);
     } catch (...) {
         common::SaveErr();
         common::ReportSavedErr(QStringLiteral("SetFlNmCode_Click"));
@@ -534,7 +534,7 @@ void Frm_Main::SetProxy_Click()
 {
     try {
         common::dialogs::Frm_Proxy dialog(Server_FTP);
-        dialog.exec();
+        showModal(dialog);
     } catch (...) {
         common::SaveErr();
         common::ReportSavedErr(QStringLiteral("SetProxy_Click"));

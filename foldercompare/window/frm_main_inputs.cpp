@@ -3,6 +3,7 @@
 #include "common/browse_for_folder.h"
 #include "common/common_module.h"
 #include "common/saved_error.h"
+#include "foldercompare/listing/ftp_side.h"
 #include "platform/user_dialogs.h"
 
 #include <QCheckBox>
@@ -54,8 +55,7 @@ QString Frm_Main::sideRootFor(int side) const
     const QString &gathered = GatheredPath[side];
     if (!gathered.startsWith(QStringLiteral("ftp://")))
         return gathered;
-    const QString last = gathered.mid(gathered.lastIndexOf(u'/') + 1);
-    return last.isEmpty() ? FtpCacheFolder[side] : FtpCacheFolder[side] + u'/' + last;
+    return listing::FtpSideRoot(FtpCacheFolder[side], gathered);
 }
 
 void Frm_Main::Txt_FolderPath_KeyDown(int index, int keyCode, int)
