@@ -6,7 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <functional>
+#include <random>
 
 namespace common {
 namespace {
@@ -249,6 +251,414 @@ TEST(JudgeCode, HalfWidthKatakana)
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         EXPECT_EQ(JudgeCode(c.bytes, true), c.expected);
+    }
+}
+
+// The scorers as they were first written: one plain walk per code over the window, kept
+// here unchanged so that the block-wise scorers can be checked against them on any input.
+namespace reference {
+
+using HalfPoints = qint64;
+
+struct Sample
+{
+    const uchar *data;
+    qsizetype size;
+    qsizetype windowEnd;
+
+    explicit Sample(QByteArrayView bytes)
+        : data(reinterpret_cast<const uchar *>(bytes.data())), size(bytes.size()),
+          windowEnd(std::min(bytes.size(), JudgeWindowSize))
+    {
+    }
+    qsizetype after(qsizetype index) const { return size - index - 1; }
+    double score(HalfPoints half) const { return windowEnd == 0 ? 0.0 : double(half) * 25.0 / double(windowEnd); }
+};
+
+bool inRange(uchar byte, uchar low, uchar high)
+{
+    return byte >= low && byte <= high;
+}
+
+int singleByte(uchar byte)
+{
+    if (inRange(byte, 0x20, 0x7E) || byte == 0x09 || byte == 0x0A || byte == 0x0D)
+        return 2;
+    return byte < 0x20 || byte == 0x7F ? 1 : 0;
+}
+
+int base64Value(uchar byte)
+{
+    static const QByteArray alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    return int(alphabet.indexOf(char(byte)));
+}
+
+double scoreSjis(QByteArrayView bytes)
+{
+    const Sample sample(bytes);
+    HalfPoints half = 0;
+    qsizetype index = 0;
+    while (index < sample.windowEnd) {
+        const uchar byte = sample.data[index];
+        if ((inRange(byte, 0x81, 0x9F) || inRange(byte, 0xE0, 0xEF)) && sample.after(index) >= 1) {
+            const uchar next = sample.data[index + 1];
+            half += inRange(next, 0x40, 0x7E) || inRange(next, 0x80, 0xFC) ? 8 : -8;
+            index += 2;
+        } else {
+            half += inRange(byte, 0xA1, 0xDF) ? 2 : singleByte(byte);
+            ++index;
+        }
+    }
+    return sample.score(half);
+}
+
+double scoreJis(QByteArrayView bytes)
+{
+    const Sample sample(bytes);
+    HalfPoints half = 0;
+    int mode = 0;
+    qsizetype index = 0;
+    while (index < sample.windowEnd) {
+        const uchar byte = sample.data[index];
+        if (byte == 0x1B) {
+            if (sample.after(index) < 2) {
+                ++index;
+                continue;
+            }
+            const uchar first = sample.data[index + 1];
+            const uchar second = sample.data[index + 2];
+            int designated = 0;
+            if (first == 0x28)
+                designated = second == 0x42 ? 1 : second == 0x4A ? 2 : second == 0x49 ? 3 : 0;
+            else if (first == 0x24)
+                designated = second == 0x40 ? 4 : second == 0x42 ? 5 : second == 0x44 ? 6 : 0;
+            if (designated != 0) {
+                mode = designated;
+                half += 12;
+                index += 3;
+            } else {
+                ++index;
+            }
+            continue;
+        }
+        if (mode <= 2) {
+            half += singleByte(byte);
+            ++index;
+        } else if (mode == 3) {
+            half += inRange(byte, 0x21, 0x5F) ? 2 : 0;
+            ++index;
+        } else if (sample.after(index) >= 1 && inRange(byte, 0x21, 0x7E) && inRange(sample.data[index + 1], 0x21, 0x7E)) {
+            half += 8;
+            index += 2;
+        } else {
+            ++index;
+        }
+    }
+    return sample.score(half);
+}
+
+double scoreEuc(QByteArrayView bytes)
+{
+    const Sample sample(bytes);
+    HalfPoints half = 0;
+    qsizetype index = 0;
+    while (index < sample.windowEnd) {
+        const uchar byte = sample.data[index];
+        if (byte == 0x8E && sample.after(index) >= 1) {
+            half += inRange(sample.data[index + 1], 0xA1, 0xDF) ? 8 : -8;
+            index += 2;
+        } else if (byte == 0x8F && sample.after(index) >= 2) {
+            half += inRange(sample.data[index + 1], 0xA1, 0xFE) && inRange(sample.data[index + 2], 0xA1, 0xFE) ? 12 : -12;
+            index += 3;
+        } else if (inRange(byte, 0xA1, 0xFE) && sample.after(index) >= 1) {
+            half += inRange(sample.data[index + 1], 0xA1, 0xFE) ? 8 : -8;
+            index += 2;
+        } else {
+            half += singleByte(byte);
+            ++index;
+        }
+    }
+    return sample.score(half);
+}
+
+double scoreUtf8(QByteArrayView bytes)
+{
+    const Sample sample(bytes);
+    HalfPoints half = 0;
+    qsizetype index = 0;
+    while (index < sample.windowEnd) {
+        const uchar byte = sample.data[index];
+        const int continuations = byte < 0xC0 ? 0 : byte <= 0xDF ? 1 : byte <= 0xEF ? 2 : byte <= 0xF7 ? 3 : byte <= 0xFB ? 4 : 5;
+        if (continuations == 0) {
+            half += singleByte(byte);
+            ++index;
+            continue;
+        }
+        bool complete = sample.after(index) >= continuations;
+        for (int k = 1; complete && k <= continuations; ++k)
+            complete = inRange(sample.data[index + k], 0x80, 0xBF);
+        if (complete) {
+            half += 4 * (continuations + 1);
+            index += continuations + 1;
+        } else {
+            ++index;
+        }
+    }
+    return sample.score(half);
+}
+
+double scoreUnicode(QByteArrayView bytes)
+{
+    const Sample sample(bytes);
+    HalfPoints half = 0;
+    for (qsizetype index = 0; index + 1 < sample.windowEnd; index += 2) {
+        const uchar high = sample.data[index + 1];
+        const bool scored = inRange(high, 0x00, 0x33) || inRange(high, 0x4E, 0x9F) || inRange(high, 0xD8, 0xDF)
+                            || inRange(high, 0xF8, 0xFF);
+        if (scored)
+            half += HalfPoints(2 * ScoreUnicodeChar(bytes, index));
+    }
+    return sample.score(half);
+}
+
+double scoreUtf7(QByteArrayView bytes)
+{
+    const Sample sample(bytes);
+    HalfPoints half = 0;
+    bool inRun = false;
+    qsizetype count = 0;
+    int leftover = 0;
+    int mask = 0;
+    for (qsizetype index = 0; index < sample.windowEnd; ++index) {
+        const uchar byte = sample.data[index];
+        if (!inRun && byte == '+') {
+            inRun = true;
+            count = 1;
+        } else if (byte == '-') {
+            if (count == 0)
+                half += 2;
+            else if (count == 1)
+                half += 8;
+            else if (count >= 4 && leftover < 6 && (base64Value(sample.data[index - 1]) & mask) == 0)
+                half += 4 * (count + 1);
+            inRun = false;
+            count = 0;
+        } else if (inRun) {
+            if (base64Value(byte) >= 0) {
+                leftover = int((6 * count) % 8);
+                mask = (1 << leftover) - 1;
+                ++count;
+            } else {
+                inRun = false;
+                count = 0;
+            }
+        } else {
+            half += singleByte(byte);
+        }
+    }
+    return sample.score(half);
+}
+
+double scoreBinary(QByteArrayView bytes)
+{
+    const Sample sample(bytes);
+    HalfPoints half = 0;
+    for (qsizetype index = 0; index < sample.windowEnd; ++index) {
+        const uchar byte = sample.data[index];
+        half += (byte < 0x20 && byte != 0x09 && byte != 0x0A && byte != 0x0D) || byte == 0x7F ? 2 : 1;
+    }
+    return sample.score(2 * half);
+}
+
+QString judgeCode(QByteArrayView bytes, bool checkBin)
+{
+    const std::pair<double, const char *> scores[] = {
+        {scoreSjis(bytes), "SJIS"}, {scoreUnicode(bytes), "UNICODE"}, {scoreJis(bytes), "JIS"},
+        {scoreUtf7(bytes), "UTF7"}, {scoreUtf8(bytes), "UTF8"},       {scoreEuc(bytes), "EUC"},
+        {checkBin ? scoreBinary(bytes) : 0.0, "BIN"},
+    };
+    const auto *best = &scores[0];
+    for (const auto &candidate : scores) {
+        if (candidate.first > best->first)
+            best = &candidate;
+    }
+    return QString::fromLatin1(best->second);
+}
+
+} // namespace reference
+
+// Bytes that the scorers treat in a way of their own, and their neighbours.
+constexpr uchar NotableBytes[] = {
+    0x00, 0x07, 0x09, 0x0A, 0x0D, 0x1B, 0x1F, 0x20, 0x21, '$',  '(',  '+',  '-',  '/',  '0',  '9',
+    '@',  'A',  'B',  'D',  'E',  'F',  'I',  'J',  'Z',  'a',  'z',  0x5F, 0x60, 0x7E, 0x7F, 0x80,
+    0x81, 0x88, 0x8E, 0x8F, 0x9F, 0xA0, 0xA1, 0xB0, 0xBF, 0xC0, 0xC3, 0xDF, 0xE0, 0xE3, 0xEF, 0xF0,
+    0xF7, 0xF8, 0xFB, 0xFC, 0xFD, 0xFE, 0xFF,
+};
+
+// Test inputs of every kind the scorers must agree on, from a fixed seed.
+class SampleMaker
+{
+public:
+    uchar anyByte() { return static_cast<uchar>(m_random() & 0xFF); }
+    uchar notableByte() { return NotableBytes[m_random() % std::size(NotableBytes)]; }
+    qsizetype below(qsizetype limit) { return limit <= 0 ? 0 : qsizetype(m_random() % quint64(limit)); }
+
+    QByteArray randomBytes(qsizetype size, bool notable)
+    {
+        QByteArray bytes(size, Qt::Uninitialized);
+        for (char &byte : bytes)
+            byte = static_cast<char>(notable ? notableByte() : anyByte());
+        return bytes;
+    }
+
+    // Plain ASCII with a notable byte here and there, so that long plain stretches meet
+    // every kind of sequence at every offset.
+    QByteArray mostlyAscii(qsizetype size)
+    {
+        QByteArray bytes(size, Qt::Uninitialized);
+        for (char &byte : bytes)
+            byte = below(12) == 0 ? static_cast<char>(notableByte()) : static_cast<char>(0x20 + below(0x5F));
+        return bytes;
+    }
+
+    // `bytes` with a few of its bytes overwritten, cut, or given a run of 0xFF, a lone
+    // escape or a lone "+".
+    QByteArray damaged(QByteArray bytes)
+    {
+        const int changes = int(below(4));
+        for (int change = 0; change < changes && !bytes.isEmpty(); ++change) {
+            const qsizetype at = below(bytes.size());
+            switch (below(5)) {
+            case 0:
+                bytes[at] = static_cast<char>(notableByte());
+                break;
+            case 1:
+                bytes.truncate(at);
+                break;
+            case 2:
+                bytes.insert(at, QByteArray(below(80) + 1, '\xFF'));
+                break;
+            case 3:
+                bytes.insert(at, '\x1B');
+                break;
+            default:
+                bytes.insert(at, '+');
+                break;
+            }
+        }
+        return bytes;
+    }
+
+private:
+    std::mt19937_64 m_random{20240611};
+};
+
+// Japanese text in each code the judge knows, with and without byte-order marks.
+QList<QByteArray> encodedTexts(const QString &text)
+{
+    QList<QByteArray> texts = {
+        platform::encodeText(platform::CodePage::Cp932, text).bytes,
+        platform::encodeText(platform::CodePage::EucJp, text).bytes,
+        platform::encodeJis(text).bytes,
+        platform::encodeText(platform::CodePage::Utf8, text).bytes,
+        platform::encodeText(platform::CodePage::Utf7, text).bytes,
+        QByteArray(reinterpret_cast<const char *>(text.utf16()), text.size() * 2),
+    };
+    texts.append("\xEF\xBB\xBF" + texts[3]);
+    texts.append("\xFF\xFE" + texts[5]);
+    texts.append(texts[5].chopped(1));
+    return texts;
+}
+
+void expectSameAsReference(const QByteArray &bytes)
+{
+    SCOPED_TRACE("size " + std::to_string(bytes.size()) + ", starts " + bytes.left(16).toHex().toStdString());
+    const struct
+    {
+        const char *name;
+        double (*score)(QByteArrayView);
+        double (*expected)(QByteArrayView);
+    } scorers[] = {
+        {"SJIS", ScoreSjis, reference::scoreSjis},          {"JIS", ScoreJis, reference::scoreJis},
+        {"EUC", ScoreEuc, reference::scoreEuc},             {"UNICODE", ScoreUnicode, reference::scoreUnicode},
+        {"UTF7", ScoreUtf7, reference::scoreUtf7},          {"UTF8", ScoreUtf8, reference::scoreUtf8},
+        {"BIN", ScoreBinary, reference::scoreBinary},
+    };
+    for (const auto &scorer : scorers) {
+        // Equal to the last bit: a tie between two codes must stay a tie.
+        const double score = scorer.score(bytes);
+        const double expected = scorer.expected(bytes);
+        EXPECT_EQ(std::memcmp(&score, &expected, sizeof score), 0) << scorer.name << " " << score << " against " << expected;
+    }
+    EXPECT_EQ(JudgeCode(bytes, true), reference::judgeCode(bytes, true));
+    EXPECT_EQ(JudgeCode(bytes, false), reference::judgeCode(bytes, false));
+}
+
+TEST(JudgeCodeReference, ShortInputsOfNotableBytes)
+{
+    expectSameAsReference(QByteArray());
+    for (int first = 0; first < 256; ++first) {
+        expectSameAsReference(QByteArray(1, static_cast<char>(first)));
+        for (const uchar second : NotableBytes) {
+            for (const uchar third : {uchar(0x1B), uchar('-'), uchar(0x80), uchar(0xA1), uchar('B')})
+                expectSameAsReference(bytesOf({first, second, third}));
+        }
+    }
+}
+
+TEST(JudgeCodeReference, RandomInputs)
+{
+    SampleMaker maker;
+    // Sizes around the 64-byte steps of the scorers, and random ones.
+    QList<qsizetype> sizes = {63, 64, 65, 68, 69, 70, 71, 72, 73, 127, 128, 129, 133, 136, 137, 191, 192, 193, 200};
+    for (int count = 0; count < 150; ++count)
+        sizes.append(1 + maker.below(700));
+    for (const qsizetype size : sizes) {
+        expectSameAsReference(maker.randomBytes(size, false));
+        expectSameAsReference(maker.randomBytes(size, true));
+        expectSameAsReference(maker.mostlyAscii(size));
+    }
+}
+
+TEST(JudgeCodeReference, EncodedTextsWholeAndDamaged)
+{
+    QString text;
+    while (text.size() < 1500)
+        text += japaneseText() + u"+plus- 1+1=2 -minus- ﾊﾝｶｸ 😀 ①\t\r\n"_qs;
+    SampleMaker maker;
+    for (const QByteArray &encoded : encodedTexts(text)) {
+        expectSameAsReference(encoded);
+        for (int count = 0; count < 20; ++count) {
+            const QByteArray part = encoded.mid(maker.below(encoded.size()), 1 + maker.below(600));
+            expectSameAsReference(part);
+            expectSameAsReference(maker.damaged(part));
+        }
+    }
+}
+
+// Inputs that end near the window's last byte, and inputs that go on behind it, so that a
+// sequence started inside the window takes its bytes from behind it.
+TEST(JudgeCodeReference, AroundTheWindowEnd)
+{
+    SampleMaker maker;
+    QString text;
+    while (text.size() < JudgeWindowSize)
+        text += japaneseText();
+    const QList<QByteArray> bodies = encodedTexts(text);
+    for (const qsizetype size : {JudgeWindowSize - 70, JudgeWindowSize - 5, JudgeWindowSize - 1, JudgeWindowSize,
+                                 JudgeWindowSize + 1, JudgeWindowSize + 2, JudgeWindowSize + 6, JudgeWindowSize + 100}) {
+        for (const QByteArray &body : bodies) {
+            QByteArray bytes = body.left(JudgeWindowSize - 8);
+            while (bytes.size() < size)
+                bytes.append(static_cast<char>(maker.notableByte()));
+            expectSameAsReference(bytes.left(size));
+        }
+        QByteArray ascii = maker.mostlyAscii(size);
+        expectSameAsReference(ascii);
+        for (const char last : {'\x1B', '\x88', '\x8F', '\xA1', '\xE3', '\xFC', '+'}) {
+            ascii[JudgeWindowSize - 1 < size ? JudgeWindowSize - 1 : size - 1] = last;
+            expectSameAsReference(ascii);
+        }
     }
 }
 
