@@ -2,9 +2,17 @@
 
 #include "platform/code_page.h"
 
+#include <QtEndian>
+
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <memory>
+#include <tuple>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace common {
 
@@ -62,16 +70,23 @@ constexpr int singleByteHalfPoints(uchar byte)
     return byte < 0x20 || byte == 0x7F ? 1 : 0;
 }
 
+constexpr bool isSjisTrail(uchar byte)
+{
+    return inRange(byte, 0x40, 0x7E) || inRange(byte, 0x80, 0xFC);
+}
+
 constexpr ByteTable SingleByte = makeTable(singleByteHalfPoints);
 constexpr ByteTable SjisLead = makeTable([](uchar b) { return inRange(b, 0x81, 0x9F) || inRange(b, 0xE0, 0xEF); });
-constexpr ByteTable SjisTrail = makeTable([](uchar b) { return inRange(b, 0x40, 0x7E) || inRange(b, 0x80, 0xFC) ? 8 : -8; });
+constexpr ByteTable SjisTrail = makeTable([](uchar b) { return isSjisTrail(b) ? 8 : -8; });
 constexpr ByteTable SjisSingle = makeTable([](uchar b) { return inRange(b, 0xA1, 0xDF) ? 2 : singleByteHalfPoints(b); });
 constexpr ByteTable EucByte = makeTable([](uchar b) { return inRange(b, 0xA1, 0xFE); });
 constexpr ByteTable Utf8Continuations = makeTable([](uchar b) {
     return b < 0xC0 ? 0 : b <= 0xDF ? 1 : b <= 0xEF ? 2 : b <= 0xF7 ? 3 : b <= 0xFB ? 4 : 5;
 });
+// Half points of a byte in the binary score: 4 for a control byte other than TAB, LF and
+// CR, 2 for any other byte.
 constexpr ByteTable Binary = makeTable([](uchar b) {
-    return (b < 0x20 && b != 0x09 && b != 0x0A && b != 0x0D) || b == 0x7F ? 2 : 1;
+    return (b < 0x20 && b != 0x09 && b != 0x0A && b != 0x0D) || b == 0x7F ? 4 : 2;
 });
 
 // Value of a character in the base64 alphabet, -1 for any other byte.
@@ -97,12 +112,14 @@ int unicodeCharHalfPoints(uchar low, uchar high)
     return 2;
 }
 
+using UnitTable = std::array<qint8, 0x10000>;
+
 // Half points of every UTF-16 unit as ScoreUnicode counts it, high byte filter included,
 // indexed by the unit's value. Built at the first use.
-const std::array<qint8, 0x10000> &unicodeUnitTable()
+const UnitTable &unicodeUnitTable()
 {
     static const auto table = [] {
-        auto built = std::make_unique<std::array<qint8, 0x10000>>();
+        auto built = std::make_unique<UnitTable>();
         for (int unit = 0; unit < 0x10000; ++unit) {
             const auto high = static_cast<uchar>(unit >> 8);
             const bool scored = inRange(high, 0x00, 0x33) || inRange(high, 0x4E, 0x9F) || inRange(high, 0xD8, 0xDF)
@@ -114,120 +131,657 @@ const std::array<qint8, 0x10000> &unicodeUnitTable()
     return *table;
 }
 
+// The scorers walk the window in blocks of 64 bytes and keep a byte class of a block as
+// a 64-bit mask, bit i for byte i. A rule that holds for many bytes at once then costs a
+// few operations on masks and a bit count; what a scorer carries from one block to the
+// next is a few values. The bytes behind the last whole block are walked one by one.
+constexpr int BlockSize = 64;
+// A block is scored as a whole only when the array has this many bytes behind it: the
+// longest look ahead, a UTF-8 lead byte's five continuation bytes.
+constexpr int LookAhead = 5;
+
+struct ByteRange
+{
+    uchar low;
+    uchar high;
+};
+
+constexpr ByteRange TextBytes[] = {{0x20, 0x7E}, {0x09, 0x0A}, {0x0D, 0x0D}};
+constexpr ByteRange EscapeByte[] = {{Escape, Escape}};
+constexpr ByteRange PlusByte[] = {{'+', '+'}};
+constexpr ByteRange SjisLeadBytes[] = {{0x81, 0x9F}, {0xE0, 0xEF}};
+constexpr ByteRange SjisTrailBytes[] = {{0x40, 0x7E}, {0x80, 0xFC}};
+constexpr ByteRange KanaBytes[] = {{0xA1, 0xDF}};
+constexpr ByteRange EucBytes[] = {{0xA1, 0xFE}};
+constexpr ByteRange EucKanaShift[] = {{0x8E, 0x8E}};
+constexpr ByteRange EucTripleShift[] = {{0x8F, 0x8F}};
+constexpr ByteRange Utf8Lead4[] = {{0xF0, 0xF7}};
+constexpr ByteRange Utf8Lead5[] = {{0xF8, 0xFB}};
+constexpr ByteRange Utf8Lead6[] = {{0xFC, 0xFF}};
+constexpr ByteRange JisPairBytes[] = {{0x21, 0x7E}};
+constexpr ByteRange JisKanaBytes[] = {{0x21, 0x5F}};
+constexpr ByteRange Base64Bytes[] = {{'A', 'Z'}, {'a', 'z'}, {'0', '9'}, {'+', '+'}, {'/', '/'}};
+
+// The mask of the 64 bytes at `data` that lie in one of `ranges`.
+template <std::size_t Count>
+quint64 bytesIn(const uchar *data, const ByteRange (&ranges)[Count])
+{
+    quint64 mask = 0;
+#if defined(__SSE2__)
+    // Sixteen bytes per step. SSE2 compares bytes only as signed numbers and only for
+    // equality or "greater", so a range is tested as (byte - low) <= (high - low) in
+    // unsigned bytes: the saturating subtraction of (high - low) is 0 exactly then. The
+    // loops are unrolled so that the ranges become constants.
+#pragma GCC unroll 4
+    for (int part = 0; part < BlockSize / 16; ++part) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i *>(data + 16 * part));
+        __m128i in = _mm_setzero_si128();
+#pragma GCC unroll 8
+        for (const ByteRange &range : ranges) {
+            if (range.low == range.high) {
+                in = _mm_or_si128(in, _mm_cmpeq_epi8(bytes, _mm_set1_epi8(static_cast<char>(range.low))));
+                continue;
+            }
+            const __m128i offset = _mm_sub_epi8(bytes, _mm_set1_epi8(static_cast<char>(range.low)));
+            const __m128i beyond = _mm_subs_epu8(offset, _mm_set1_epi8(static_cast<char>(range.high - range.low)));
+            in = _mm_or_si128(in, _mm_cmpeq_epi8(beyond, _mm_setzero_si128()));
+        }
+        mask |= quint64(quint16(_mm_movemask_epi8(in))) << (16 * part);
+    }
+#else
+    for (int index = 0; index < BlockSize; ++index) {
+        for (const ByteRange &range : ranges) {
+            if (inRange(data[index], range.low, range.high))
+                mask |= quint64(1) << index;
+        }
+    }
+#endif
+    return mask;
+}
+
+// The mask of the 64 bytes at `data` that have bit `Bit` (0 to 7) set.
+template <int Bit>
+quint64 bitOfEachByte(const uchar *data)
+{
+    quint64 mask = 0;
+#if defined(__SSE2__)
+    // SSE2 collects the top bit of every byte. Shifting the 16-bit lanes left brings bit
+    // `Bit` of each byte to its top; what crosses from the low byte into the high one
+    // lands below the high byte's top and does not count.
+#pragma GCC unroll 4
+    for (int part = 0; part < BlockSize / 16; ++part) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i *>(data + 16 * part));
+        const __m128i moved = Bit == 7 ? bytes : _mm_slli_epi16(bytes, 7 - Bit);
+        mask |= quint64(quint16(_mm_movemask_epi8(moved))) << (16 * part);
+    }
+#else
+    for (int index = 0; index < BlockSize; ++index)
+        mask |= quint64((data[index] >> Bit) & 1) << index;
+#endif
+    return mask;
+}
+
+HalfPoints bitCount(quint64 mask)
+{
+    return std::popcount(mask);
+}
+
+// The bits at `from` and above.
+quint64 bitsFrom(int from)
+{
+    return from >= BlockSize ? 0 : ~quint64(0) << from;
+}
+
+// `mask` moved down by `by` bits (1 to 63); the bits of the bytes behind the block, bit 0
+// of `ahead` for the first, come in at the top.
+quint64 shiftedDown(quint64 mask, quint64 ahead, int by)
+{
+    return mask >> by | ahead << (BlockSize - by);
+}
+
+// Where every byte of `leads` that is read as a first byte takes the byte behind it as
+// its second (a Shift-JIS lead and its trail), and byte 0 is read as a first byte: the
+// bytes taken as second bytes. A run of lead bytes is read lead, second, lead, second...
+// from its first byte, and the byte behind a run of odd length is the second byte of its
+// last lead. Byte 64, taken by a lead at 63, is the caller's to carry.
+quint64 takenBehindLeads(quint64 leads)
+{
+    constexpr quint64 EvenBits = 0x5555555555555555ULL;
+    const quint64 runStarts = leads & ~(leads << 1);
+    // Adding a run's first bit to the mask carries through the run: the sum has the run
+    // cleared and the bit behind it set, so the sum xor the mask covers the run and the
+    // byte behind it. Runs from even and from odd positions take alternate bits.
+    const quint64 fromEven = (leads + (runStarts & EvenBits)) ^ leads;
+    const quint64 fromOdd = (leads + (runStarts & ~EvenBits)) ^ leads;
+    return (fromEven & ~EvenBits) | (fromOdd & EvenBits);
+}
+
+// What the scorers read of one block. Classes that only some scorers need are still
+// taken here, once: a build with fewer scorers drops what none of them reads.
+struct Block
+{
+    Block(const uchar *blockData, qsizetype blockStart)
+        : data(blockData), start(blockStart), high(bitOfEachByte<7>(blockData)), text(bytesIn(blockData, TextBytes)),
+          control(~high & ~text), escape(bytesIn(blockData, EscapeByte)), plus(bytesIn(blockData, PlusByte)),
+          singleByteHalf(2 * bitCount(text) + bitCount(control))
+    {
+        if (high == 0)
+            return;
+        kana = bytesIn(blockData, KanaBytes);
+        eucBytes = bytesIn(blockData, EucBytes);
+        bit6 = bitOfEachByte<6>(blockData);
+        bit5 = bitOfEachByte<5>(blockData);
+        bit4 = bitOfEachByte<4>(blockData);
+    }
+
+    const uchar *data; // the block's first byte; at least LookAhead bytes follow the block
+    qsizetype start;   // its index in the array
+    quint64 high;      // bytes of 0x80 and above
+    quint64 text;      // printable, TAB, LF, CR: 1 point by the single-byte rule
+    quint64 control;   // other bytes below 0x80: 0.5 points
+    quint64 escape;
+    quint64 plus;
+    HalfPoints singleByteHalf; // the whole block by the single-byte rule
+    // Only set when `high` is not 0.
+    quint64 kana = 0;     // 0xA1 to 0xDF
+    quint64 eucBytes = 0; // 0xA1 to 0xFE
+    quint64 bit6 = 0;     // bytes with bit 6 set, and so on
+    quint64 bit5 = 0;
+    quint64 bit4 = 0;
+};
+
+// Each scorer below keeps its points and what it carries between blocks; block() scores
+// one block and finish() walks the bytes from `from` to the end of the window one by one,
+// in the same way as block() would.
+
+class SjisScorer
+{
+public:
+    void block(const Block &block)
+    {
+        if (m_taken == 0 && block.high == 0) {
+            m_half += block.singleByteHalf;
+            return;
+        }
+        const quint64 leadBytes = bytesIn(block.data, SjisLeadBytes);
+        const quint64 taken = takenBehindLeads(leadBytes & ~m_taken) | m_taken;
+        const quint64 leads = leadBytes & ~taken;
+        const quint64 singles = ~taken & ~leadBytes;
+        const quint64 goodTrail =
+            shiftedDown(bytesIn(block.data, SjisTrailBytes), isSjisTrail(block.data[BlockSize]), 1);
+        const quint64 kana = block.kana;
+        // +4 for a lead with a good trail, -4 for one without: 8 × good - 4 × all.
+        m_half += 16 * bitCount(leads & goodTrail) - 8 * bitCount(leads)
+                  + 2 * bitCount(singles & (block.text | kana)) + bitCount(singles & block.control);
+        m_taken = leads >> (BlockSize - 1);
+    }
+
+    void finish(const Sample &sample, qsizetype from)
+    {
+        qsizetype index = from + qsizetype(m_taken);
+        // Without branches on the byte class: in Japanese text lead bytes and single bytes
+        // alternate too irregularly for branch prediction.
+        while (index < sample.windowEnd) {
+            const uchar byte = sample.data[index];
+            const bool pair = SjisLead[byte] && sample.after(index) >= 1;
+            const uchar next = sample.data[pair ? index + 1 : index];
+            m_half += pair ? SjisTrail[next] : SjisSingle[byte];
+            index += pair ? 2 : 1;
+        }
+    }
+
+    HalfPoints half() const { return m_half; }
+
+private:
+    HalfPoints m_half = 0;
+    quint64 m_taken = 0; // 1 when the next block's first byte is the trail of a lead
+};
+
+class EucScorer
+{
+public:
+    void block(const Block &block)
+    {
+        if (m_taken == 0 && block.high == 0) {
+            m_half += block.singleByteHalf;
+            return;
+        }
+        const uchar *data = block.data;
+        const quint64 kanaShift = bytesIn(data, EucKanaShift);
+        const quint64 tripleShift = bytesIn(data, EucTripleShift);
+        const quint64 eucBytes = block.eucBytes;
+        const quint64 kanaNext = shiftedDown(block.kana, inRange(data[BlockSize], 0xA1, 0xDF), 1);
+        const quint64 eucNext = shiftedDown(eucBytes, EucByte[data[BlockSize]], 1);
+        const quint64 pairLeads = kanaShift | eucBytes;
+        int from = m_taken;
+        for (;;) {
+            // Read every lead, 0x8F too, as the first byte of a pair: that is right up to
+            // the first 0x8F read as a first byte, which takes two bytes. Score up to it,
+            // score it, and read again behind it.
+            const quint64 range = bitsFrom(from);
+            const quint64 firsts = ~takenBehindLeads((pairLeads | tripleShift) & range) & range;
+            const quint64 triples = firsts & tripleShift;
+            const int end = triples != 0 ? std::countr_zero(triples) : BlockSize;
+            const quint64 scored = firsts & ~bitsFrom(end);
+            const quint64 leads = scored & pairLeads;
+            const quint64 good = (leads & kanaShift & kanaNext) | (leads & eucBytes & eucNext);
+            m_half += 16 * bitCount(good) - 8 * bitCount(leads) + 2 * bitCount(scored & block.text)
+                      + bitCount(scored & block.control);
+            if (end == BlockSize) {
+                from = BlockSize + int(leads >> (BlockSize - 1));
+                break;
+            }
+            m_half += EucByte[data[end + 1]] && EucByte[data[end + 2]] ? 12 : -12;
+            from = end + 3;
+            if (from >= BlockSize)
+                break;
+        }
+        m_taken = from - BlockSize;
+    }
+
+    void finish(const Sample &sample, qsizetype from)
+    {
+        qsizetype index = from + m_taken;
+        while (index < sample.windowEnd) {
+            const uchar byte = sample.data[index];
+            if (byte == 0x8E && sample.after(index) >= 1) {
+                m_half += inRange(sample.data[index + 1], 0xA1, 0xDF) ? 8 : -8;
+                index += 2;
+            } else if (byte == 0x8F && sample.after(index) >= 2) {
+                m_half += EucByte[sample.data[index + 1]] && EucByte[sample.data[index + 2]] ? 12 : -12;
+                index += 3;
+            } else if (EucByte[byte] && sample.after(index) >= 1) {
+                m_half += EucByte[sample.data[index + 1]] ? 8 : -8;
+                index += 2;
+            } else {
+                // Also a lead byte without its partners: bytes of 0x80 and above score 0.
+                m_half += SingleByte[byte];
+                ++index;
+            }
+        }
+    }
+
+    HalfPoints half() const { return m_half; }
+
+private:
+    HalfPoints m_half = 0;
+    int m_taken = 0; // bytes at the start of the next block taken by a sequence
+};
+
+class Utf8Scorer
+{
+public:
+    // A UTF-8 sequence takes only continuation bytes behind its lead, and a continuation
+    // byte scores 0 whether a sequence takes it or not. So every byte below 0x80 scores by
+    // the single-byte rule, every lead byte is read as a lead, and a lead scores when the
+    // bytes it announces are all continuation bytes: nothing to carry between blocks.
+    void block(const Block &block)
+    {
+        m_half += block.singleByteHalf;
+        if (block.high == 0)
+            return;
+        const uchar *data = block.data;
+        // The lead bytes by their top bits: 10xxxxxx continuation, 110xxxxx, 1110xxxx, 1111xxxx.
+        const quint64 continuation = block.high & ~block.bit6;
+        const quint64 leads = block.high & block.bit6;
+        quint64 ahead = 0;
+        for (int k = 0; k < LookAhead; ++k)
+            ahead |= quint64((data[BlockSize + k] & 0xC0) == 0x80) << k;
+        // complete: bit i set when the n bytes behind byte i are all continuation bytes.
+        quint64 complete = shiftedDown(continuation, ahead, 1);
+        m_half += 8 * bitCount(leads & ~block.bit5 & complete);
+        complete &= shiftedDown(continuation, ahead, 2);
+        m_half += 12 * bitCount(leads & block.bit5 & ~block.bit4 & complete);
+        if ((leads & block.bit5 & block.bit4) == 0)
+            return;
+        complete &= shiftedDown(continuation, ahead, 3);
+        m_half += 16 * bitCount(bytesIn(data, Utf8Lead4) & complete);
+        complete &= shiftedDown(continuation, ahead, 4);
+        m_half += 20 * bitCount(bytesIn(data, Utf8Lead5) & complete);
+        complete &= shiftedDown(continuation, ahead, 5);
+        m_half += 24 * bitCount(bytesIn(data, Utf8Lead6) & complete);
+    }
+
+    void finish(const Sample &sample, qsizetype from)
+    {
+        qsizetype index = from;
+        while (index < sample.windowEnd) {
+            const uchar byte = sample.data[index];
+            const int continuations = Utf8Continuations[byte];
+            if (continuations == 0) {
+                m_half += SingleByte[byte];
+                ++index;
+                continue;
+            }
+            bool complete = sample.after(index) >= continuations;
+            for (int k = 1; complete && k <= continuations; ++k)
+                complete = inRange(sample.data[index + k], 0x80, 0xBF);
+            if (complete) {
+                m_half += 4 * (continuations + 1);
+                index += continuations + 1;
+            } else {
+                ++index;
+            }
+        }
+    }
+
+    HalfPoints half() const { return m_half; }
+
+private:
+    HalfPoints m_half = 0;
+};
+
+class JisScorer
+{
+public:
+    void block(const Block &block)
+    {
+        if (m_taken == 0 && block.escape == 0 && m_mode <= 2) {
+            m_half += block.singleByteHalf;
+            return;
+        }
+        const uchar *data = block.data;
+        int from = m_taken;
+        while (from < BlockSize) {
+            // The bytes up to the next escape are all read in one mode.
+            const quint64 escapes = block.escape & bitsFrom(from);
+            const int end = escapes != 0 ? std::countr_zero(escapes) : BlockSize;
+            from = scoreInMode(block, bitsFrom(from) & ~bitsFrom(end), end);
+            if (end == BlockSize)
+                break;
+            const int designated = designation(data[end + 1], data[end + 2]);
+            if (designated != 0) {
+                m_mode = designated;
+                m_half += 12;
+                from = end + 3;
+            } else {
+                from = end + 1;
+            }
+        }
+        m_taken = from - BlockSize;
+    }
+
+    void finish(const Sample &sample, qsizetype from)
+    {
+        qsizetype index = from + m_taken;
+        while (index < sample.windowEnd) {
+            const uchar byte = sample.data[index];
+            if (byte == Escape) {
+                // Too few bytes behind it: it scores nothing, as every cut sequence.
+                const int designated =
+                    sample.after(index) >= 2 ? designation(sample.data[index + 1], sample.data[index + 2]) : 0;
+                if (designated != 0) {
+                    m_mode = designated;
+                    m_half += 12;
+                    index += 3;
+                } else {
+                    ++index;
+                }
+                continue;
+            }
+            if (m_mode <= 2) {
+                m_half += SingleByte[byte];
+                ++index;
+            } else if (m_mode == 3) {
+                m_half += inRange(byte, 0x21, 0x5F) ? 2 : 0;
+                ++index;
+            } else if (sample.after(index) >= 1 && inRange(byte, 0x21, 0x7E)
+                       && inRange(sample.data[index + 1], 0x21, 0x7E)) {
+                m_half += 8;
+                index += 2;
+            } else {
+                ++index;
+            }
+        }
+    }
+
+    HalfPoints half() const { return m_half; }
+
+private:
+    // The mode that the escape bytes `first` and `second` set, or 0 for none.
+    static int designation(uchar first, uchar second)
+    {
+        if (first == 0x28)
+            return second == 0x42 ? 1 : second == 0x4A ? 2 : second == 0x49 ? 3 : 0;
+        if (first == 0x24)
+            return second == 0x40 ? 4 : second == 0x42 ? 5 : second == 0x44 ? 6 : 0;
+        return 0;
+    }
+
+    // Scores the bytes of `segment`, which holds no escape and ends at `end`, in the
+    // current mode. Returns where reading goes on: `end`, or 65 when the pair of the
+    // block's last byte takes the first byte of the next block.
+    int scoreInMode(const Block &block, quint64 segment, int end)
+    {
+        if (m_mode <= 2) {
+            m_half += 2 * bitCount(segment & block.text) + bitCount(segment & block.control);
+            return end;
+        }
+        if (m_mode == 3) {
+            m_half += 2 * bitCount(segment & bytesIn(block.data, JisKanaBytes));
+            return end;
+        }
+        // Two-byte modes: a run of bytes in 0x21 to 0x7E is read in pairs from its start.
+        const quint64 pairBytes = bytesIn(block.data, JisPairBytes) & segment;
+        const quint64 seconds = takenBehindLeads(pairBytes) & pairBytes;
+        m_half += 8 * bitCount(seconds);
+        const bool lastOpen = end == BlockSize && ((pairBytes & ~seconds) >> (BlockSize - 1)) != 0;
+        if (lastOpen && inRange(block.data[BlockSize], 0x21, 0x7E)) {
+            m_half += 8;
+            return BlockSize + 1;
+        }
+        return end;
+    }
+
+    HalfPoints m_half = 0;
+    int m_mode = 0;
+    int m_taken = 0; // bytes at the start of the next block taken by an escape or a pair
+};
+
+class Utf7Scorer
+{
+public:
+    void block(const Block &block)
+    {
+        if (!m_inRun && block.plus == 0) {
+            // "-" outside a run scores 1, as by the single-byte rule.
+            m_half += block.singleByteHalf;
+            return;
+        }
+        // A run goes from a "+" outside a run over the base64 bytes behind it (a "+" among
+        // them too) and ends at the first other byte. Adding the "+" bits to the base64
+        // bits carries from each run's first "+" through the run and sets the bit of the
+        // byte that ends it; a run still open at the block's end carries out of the sum.
+        const quint64 base64 = bytesIn(block.data, Base64Bytes);
+        const quint64 carryIn = m_inRun ? 1 : 0;
+        const quint64 partial = base64 + block.plus;
+        const quint64 sum = partial + carryIn;
+        const bool carryOut = partial < base64 || sum < partial;
+        const quint64 runs = (sum ^ base64) | block.plus;
+        const quint64 inRuns = runs & base64;
+        const quint64 outside = ~runs;
+        m_half += 2 * bitCount(outside & block.text) + bitCount(outside & block.control);
+
+        quint64 opens = inRuns & ~(inRuns << 1 | carryIn);
+        qsizetype open = m_inRun ? m_runStart : -1;
+        for (quint64 ends = runs & ~base64; ends != 0; ends &= ends - 1) {
+            const int end = std::countr_zero(ends);
+            if (open < 0) {
+                open = block.start + std::countr_zero(opens);
+                opens &= opens - 1;
+            }
+            m_half += closedRunHalf(block.data + end, block.start + end - open);
+            open = -1;
+        }
+        m_inRun = carryOut;
+        if (m_inRun && open < 0)
+            open = block.start + std::countr_zero(opens);
+        m_runStart = open;
+    }
+
+    void finish(const Sample &sample, qsizetype from)
+    {
+        qsizetype count = m_inRun ? from - m_runStart : 0;
+        for (qsizetype index = from; index < sample.windowEnd; ++index) {
+            const uchar byte = sample.data[index];
+            if (count == 0 && byte == '+') {
+                count = 1;
+            } else if (byte == '-') {
+                m_half += count == 0 ? 2 : closedRunHalf(sample.data + index, count);
+                count = 0;
+            } else if (count > 0) {
+                count = Base64Values[byte] >= 0 ? count + 1 : 0;
+            } else {
+                m_half += SingleByte[byte];
+            }
+        }
+    }
+
+    HalfPoints half() const { return m_half; }
+
+private:
+    // Half points of the byte at `end`, which ends a run that has `count` bytes (its "+"
+    // included). The bits of the run's last base64 byte that lie behind its last whole
+    // UTF-16 unit, `leftover` of them, must be 0, and fewer than six.
+    static HalfPoints closedRunHalf(const uchar *end, qsizetype count)
+    {
+        if (*end != '-')
+            return 0;
+        if (count == 1)
+            return 8;
+        if (count < 4)
+            return 0;
+        const int leftover = int((6 * (count - 1)) % 8);
+        const int mask = (1 << leftover) - 1;
+        return leftover < 6 && (Base64Values[end[-1]] & mask) == 0 ? 4 * (count + 1) : 0;
+    }
+
+    HalfPoints m_half = 0;
+    bool m_inRun = false;
+    qsizetype m_runStart = 0; // index of the "+" of the open run
+};
+
+class UnicodeScorer
+{
+public:
+    void block(const Block &block)
+    {
+        // Summed in a local: the table is read as bytes, and byte reads may alias any
+        // member, which would keep the sum in memory.
+        HalfPoints half = 0;
+        for (int index = 0; index < BlockSize; index += 2)
+            half += (*m_units)[qFromLittleEndian<quint16>(block.data + index)];
+        m_half += half;
+    }
+
+    void finish(const Sample &sample, qsizetype from)
+    {
+        for (qsizetype index = from; index + 1 < sample.windowEnd; index += 2)
+            m_half += (*m_units)[qFromLittleEndian<quint16>(sample.data + index)];
+    }
+
+    HalfPoints half() const { return m_half; }
+
+private:
+    const UnitTable *m_units = &unicodeUnitTable();
+    HalfPoints m_half = 0;
+};
+
+class BinaryScorer
+{
+public:
+    void block(const Block &block) { m_half += 2 * (BlockSize + bitCount(block.control)); }
+
+    void finish(const Sample &sample, qsizetype from)
+    {
+        for (qsizetype index = from; index < sample.windowEnd; ++index)
+            m_half += Binary[sample.data[index]];
+    }
+
+    HalfPoints half() const { return m_half; }
+
+private:
+    HalfPoints m_half = 0;
+};
+
+// Runs the scorers side by side over the window, block by block.
+template <typename... Scorers>
+void scoreBlocks(const Sample &sample, Scorers &...scorers)
+{
+    // The scorers work on copies of their own. They read the bytes through char
+    // pointers, which may alias anything the caller can reach, so the compiler would
+    // otherwise keep every sum and state in memory and reload it after each read.
+    std::tuple<Scorers...> copies(scorers...);
+    std::apply(
+        [&sample](Scorers &...copy) {
+            qsizetype start = 0;
+            for (; start + BlockSize <= sample.windowEnd && start + BlockSize + LookAhead <= sample.size;
+                 start += BlockSize) {
+                const Block block(sample.data + start, start);
+                (copy.block(block), ...);
+            }
+            (copy.finish(sample, start), ...);
+        },
+        copies);
+    std::tie(scorers...) = copies;
+}
+
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__POPCNT__)
+// Baseline x86-64 has no bit-count instruction, and std::popcount becomes a library call
+// that costs more than the rest of a block. The same loop is built a second time for
+// processors that have POPCNT (all from the last fifteen years) and chosen at run time.
+template <typename... Scorers>
+[[gnu::target("popcnt"), gnu::flatten]] void scoreBlocksWithPopcnt(const Sample &sample, Scorers &...scorers)
+{
+    scoreBlocks(sample, scorers...);
+}
+
+template <typename... Scorers>
+void score(const Sample &sample, Scorers &...scorers)
+{
+    static const bool hasPopcnt = __builtin_cpu_supports("popcnt");
+    if (hasPopcnt)
+        scoreBlocksWithPopcnt(sample, scorers...);
+    else
+        scoreBlocks(sample, scorers...);
+}
+#else
+template <typename... Scorers>
+void score(const Sample &sample, Scorers &...scorers)
+{
+    scoreBlocks(sample, scorers...);
+}
+#endif
+
+template <typename Scorer>
+double scoreWith(QByteArrayView bytes)
+{
+    const Sample sample(bytes);
+    Scorer scorer;
+    score(sample, scorer);
+    return sample.score(scorer.half());
+}
+
 } // namespace
 
 double ScoreSjis(QByteArrayView bytes)
 {
-    const Sample sample(bytes);
-    HalfPoints half = 0;
-    qsizetype index = 0;
-    // Without branches on the byte class: in Japanese text lead bytes and single bytes
-    // alternate too irregularly for branch prediction.
-    while (index < sample.windowEnd) {
-        const uchar byte = sample.data[index];
-        const bool pair = SjisLead[byte] && sample.after(index) >= 1;
-        const uchar next = sample.data[pair ? index + 1 : index];
-        half += pair ? SjisTrail[next] : SjisSingle[byte];
-        index += pair ? 2 : 1;
-    }
-    return sample.score(half);
+    return scoreWith<SjisScorer>(bytes);
 }
 
 double ScoreJis(QByteArrayView bytes)
 {
-    const Sample sample(bytes);
-    HalfPoints half = 0;
-    int mode = 0;
-    qsizetype index = 0;
-    while (index < sample.windowEnd) {
-        const uchar byte = sample.data[index];
-        if (byte == Escape) {
-            // Too few bytes behind it: it scores nothing, as every cut sequence.
-            if (sample.after(index) < 2) {
-                ++index;
-                continue;
-            }
-            const uchar first = sample.data[index + 1];
-            const uchar second = sample.data[index + 2];
-            int designated = 0;
-            if (first == 0x28)
-                designated = second == 0x42 ? 1 : second == 0x4A ? 2 : second == 0x49 ? 3 : 0;
-            else if (first == 0x24)
-                designated = second == 0x40 ? 4 : second == 0x42 ? 5 : second == 0x44 ? 6 : 0;
-            if (designated != 0) {
-                mode = designated;
-                half += 12;
-                index += 3;
-            } else {
-                ++index;
-            }
-            continue;
-        }
-        if (mode <= 2) {
-            half += SingleByte[byte];
-            ++index;
-        } else if (mode == 3) {
-            half += inRange(byte, 0x21, 0x5F) ? 2 : 0;
-            ++index;
-        } else if (sample.after(index) >= 1 && inRange(byte, 0x21, 0x7E) && inRange(sample.data[index + 1], 0x21, 0x7E)) {
-            half += 8;
-            index += 2;
-        } else {
-            ++index;
-        }
-    }
-    return sample.score(half);
+    return scoreWith<JisScorer>(bytes);
 }
 
 double ScoreEuc(QByteArrayView bytes)
 {
-    const Sample sample(bytes);
-    HalfPoints half = 0;
-    qsizetype index = 0;
-    while (index < sample.windowEnd) {
-        const uchar byte = sample.data[index];
-        if (byte == 0x8E && sample.after(index) >= 1) {
-            half += inRange(sample.data[index + 1], 0xA1, 0xDF) ? 8 : -8;
-            index += 2;
-        } else if (byte == 0x8F && sample.after(index) >= 2) {
-            half += EucByte[sample.data[index + 1]] && EucByte[sample.data[index + 2]] ? 12 : -12;
-            index += 3;
-        } else if (EucByte[byte] && sample.after(index) >= 1) {
-            half += EucByte[sample.data[index + 1]] ? 8 : -8;
-            index += 2;
-        } else {
-            // Also a lead byte without its partners: bytes of 0x80 and above score 0.
-            half += SingleByte[byte];
-            ++index;
-        }
-    }
-    return sample.score(half);
+    return scoreWith<EucScorer>(bytes);
 }
 
 double ScoreUtf8(QByteArrayView bytes)
 {
-    const Sample sample(bytes);
-    HalfPoints half = 0;
-    qsizetype index = 0;
-    while (index < sample.windowEnd) {
-        const uchar byte = sample.data[index];
-        const int continuations = Utf8Continuations[byte];
-        if (continuations == 0) {
-            half += SingleByte[byte];
-            ++index;
-            continue;
-        }
-        bool complete = sample.after(index) >= continuations;
-        for (int k = 1; complete && k <= continuations; ++k)
-            complete = inRange(sample.data[index + k], 0x80, 0xBF);
-        if (complete) {
-            half += 4 * (continuations + 1);
-            index += continuations + 1;
-        } else {
-            ++index;
-        }
-    }
-    return sample.score(half);
+    return scoreWith<Utf8Scorer>(bytes);
 }
 
 double ScoreUnicodeChar(QByteArrayView bytes, qsizetype position)
@@ -239,73 +793,43 @@ double ScoreUnicodeChar(QByteArrayView bytes, qsizetype position)
 
 double ScoreUnicode(QByteArrayView bytes)
 {
-    const Sample sample(bytes);
-    const auto &units = unicodeUnitTable();
-    HalfPoints half = 0;
-    for (qsizetype index = 0; index + 1 < sample.windowEnd; index += 2)
-        half += units[sample.data[index] | sample.data[index + 1] << 8];
-    return sample.score(half);
+    return scoreWith<UnicodeScorer>(bytes);
 }
 
 double ScoreUtf7(QByteArrayView bytes)
 {
-    const Sample sample(bytes);
-    HalfPoints half = 0;
-    bool inRun = false;
-    qsizetype count = 0;
-    int leftover = 0;
-    int mask = 0;
-    for (qsizetype index = 0; index < sample.windowEnd; ++index) {
-        const uchar byte = sample.data[index];
-        if (!inRun && byte == '+') {
-            inRun = true;
-            count = 1;
-        } else if (byte == '-') {
-            if (count == 0)
-                half += 2;
-            else if (count == 1)
-                half += 8;
-            else if (count >= 4 && leftover < 6 && (Base64Values[sample.data[index - 1]] & mask) == 0)
-                half += 4 * (count + 1);
-            inRun = false;
-            count = 0;
-        } else if (inRun) {
-            if (Base64Values[byte] >= 0) {
-                leftover = int((6 * count) % 8);
-                mask = (1 << leftover) - 1;
-                ++count;
-            } else {
-                inRun = false;
-                count = 0;
-            }
-        } else {
-            half += SingleByte[byte];
-        }
-    }
-    return sample.score(half);
+    return scoreWith<Utf7Scorer>(bytes);
 }
 
 double ScoreBinary(QByteArrayView bytes)
 {
-    const Sample sample(bytes);
-    HalfPoints half = 0;
-    for (qsizetype index = 0; index < sample.windowEnd; ++index)
-        half += Binary[sample.data[index]];
-    // Each byte scores 1 or 2 points, twice its table value in half points.
-    return sample.score(2 * half);
+    return scoreWith<BinaryScorer>(bytes);
 }
 
 QString JudgeCode(QByteArrayView bytes, bool checkBin)
 {
+    const Sample sample(bytes);
+    SjisScorer sjis;
+    UnicodeScorer unicode;
+    JisScorer jis;
+    Utf7Scorer utf7;
+    Utf8Scorer utf8;
+    EucScorer euc;
+    BinaryScorer binary;
+    if (checkBin)
+        score(sample, sjis, unicode, jis, utf7, utf8, euc, binary);
+    else
+        score(sample, sjis, unicode, jis, utf7, utf8, euc);
+
     // In tie order: an equal later score never displaces an earlier name.
     const std::array<std::pair<double, const char *>, 7> scores = {{
-        {ScoreSjis(bytes), "SJIS"},
-        {ScoreUnicode(bytes), "UNICODE"},
-        {ScoreJis(bytes), "JIS"},
-        {ScoreUtf7(bytes), "UTF7"},
-        {ScoreUtf8(bytes), "UTF8"},
-        {ScoreEuc(bytes), "EUC"},
-        {checkBin ? ScoreBinary(bytes) : 0.0, "BIN"},
+        {sample.score(sjis.half()), "SJIS"},
+        {sample.score(unicode.half()), "UNICODE"},
+        {sample.score(jis.half()), "JIS"},
+        {sample.score(utf7.half()), "UTF7"},
+        {sample.score(utf8.half()), "UTF8"},
+        {sample.score(euc.half()), "EUC"},
+        {checkBin ? sample.score(binary.half()) : 0.0, "BIN"},
     }};
     const auto *best = &scores[0];
     for (const auto &candidate : scores) {
