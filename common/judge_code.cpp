@@ -10,7 +10,10 @@
 #include <memory>
 #include <tuple>
 
-#if defined(__SSE2__)
+// SUITE_NO_SIMD builds the plain loops also where SSE2 exists, so that a test can check
+// them.
+#if defined(__SSE2__) && !defined(SUITE_NO_SIMD)
+#define JUDGE_CODE_SSE2
 #include <emmintrin.h>
 #endif
 
@@ -167,7 +170,7 @@ template <std::size_t Count>
 quint64 bytesIn(const uchar *data, const ByteRange (&ranges)[Count])
 {
     quint64 mask = 0;
-#if defined(__SSE2__)
+#if defined(JUDGE_CODE_SSE2)
     // Sixteen bytes per step. SSE2 compares bytes only as signed numbers and only for
     // equality or "greater", so a range is tested as (byte - low) <= (high - low) in
     // unsigned bytes: the saturating subtraction of (high - low) is 0 exactly then. The
@@ -204,7 +207,7 @@ template <int Bit>
 quint64 bitOfEachByte(const uchar *data)
 {
     quint64 mask = 0;
-#if defined(__SSE2__)
+#if defined(JUDGE_CODE_SSE2)
     // SSE2 collects the top bit of every byte. Shifting the 16-bit lanes left brings bit
     // `Bit` of each byte to its top; what crosses from the low byte into the high one
     // lands below the high byte's top and does not count.
