@@ -6,7 +6,11 @@
 
 #include <iconv.h>
 
+#include <cerrno>
+#include <map>
 #include <optional>
+#include <random>
+#include <string>
 
 namespace platform {
 namespace {
@@ -223,6 +227,167 @@ TEST(CodePage, SingleBytesAgreeWithIconv)
             }
         }
     }
+}
+
+// What the C library's iconv makes of `bytes` when every byte that stops it becomes
+// U+FFFD and decoding goes on behind it from the initial state: what decodeBytes must
+// give, however it gets there.
+DecodedText iconvDecoding(const char *name, QByteArrayView bytes)
+{
+    // One descriptor per code for the whole test run: opening one costs more than most
+    // of the decodings here.
+    static std::map<std::string, iconv_t> descriptors;
+    auto found = descriptors.find(name);
+    if (found == descriptors.end())
+        found = descriptors.emplace(name, iconv_open("UTF-16LE", name)).first;
+    const iconv_t descriptor = found->second;
+    if (descriptor == reinterpret_cast<iconv_t>(-1))
+        return {QString(), CodeResult::Unavailable};
+    iconv(descriptor, nullptr, nullptr, nullptr, nullptr);
+    DecodedText decoded;
+    char *in = const_cast<char *>(bytes.data());
+    size_t inLeft = static_cast<size_t>(bytes.size());
+    while (inLeft > 0) {
+        char16_t units[256];
+        char *out = reinterpret_cast<char *>(units);
+        size_t room = sizeof units;
+        const size_t result = iconv(descriptor, &in, &inLeft, &out, &room);
+        const int error = result == static_cast<size_t>(-1) ? errno : 0;
+        decoded.text.append(reinterpret_cast<const QChar *>(units), (out - reinterpret_cast<char *>(units)) / 2);
+        if (error != 0 && error != E2BIG) {
+            decoded.text.append(QChar(QChar::ReplacementCharacter));
+            decoded.result = CodeResult::Replaced;
+            ++in;
+            --inLeft;
+            iconv(descriptor, nullptr, nullptr, nullptr, nullptr);
+        }
+    }
+    return decoded;
+}
+
+// Bytes that start, continue, break or end sequences in one of the codes.
+constexpr uchar NotableBytes[] = {
+    0x00, 0x09, 0x0A, 0x0D, 0x1B, 0x20, '+',  '-',  '.',  '/',  '0',  'A',  'M',  'Z',  '\\', 'a',  '~',  0x7F,
+    0x80, 0x81, 0x82, 0x8E, 0x8F, 0x9F, 0xA0, 0xA1, 0xA4, 0xAD, 0xBF, 0xC0, 0xC2, 0xDF, 0xE0, 0xE3, 0xED, 0xEF,
+    0xF0, 0xF3, 0xF4, 0xF5, 0xFA, 0xFC, 0xFD, 0xFE, 0xFF,
+};
+
+class DecodingSamples
+{
+public:
+    qsizetype below(qsizetype limit) { return qsizetype(m_random() % quint64(limit)); }
+
+    QByteArray random(qsizetype size, bool notable)
+    {
+        QByteArray bytes(size, Qt::Uninitialized);
+        for (char &byte : bytes)
+            byte = static_cast<char>(notable ? NotableBytes[below(std::size(NotableBytes))] : below(256));
+        return bytes;
+    }
+
+    // `bytes` with a few bytes overwritten or inserted, or cut short.
+    QByteArray damaged(QByteArray bytes)
+    {
+        const int changes = int(1 + below(3));
+        for (int change = 0; change < changes && !bytes.isEmpty(); ++change) {
+            const qsizetype at = below(bytes.size());
+            const char notable = static_cast<char>(NotableBytes[below(std::size(NotableBytes))]);
+            switch (below(4)) {
+            case 0:
+                bytes[at] = notable;
+                break;
+            case 1:
+                bytes.insert(at, notable);
+                break;
+            case 2:
+                bytes.insert(at, QByteArray(1 + below(70), '\xFF'));
+                break;
+            default:
+                bytes.truncate(at);
+                break;
+            }
+        }
+        return bytes;
+    }
+
+private:
+    std::mt19937_64 m_random{987654321};
+};
+
+// Text with every kind of character the codes hold: ASCII runs long and short, kana,
+// kanji, half-width katakana, NEC and IBM extensions, a character outside the BMP.
+QString variedText(qsizetype characters)
+{
+    QString text;
+    while (text.size() < characters)
+        text += mixedText() + u"😀 ｱｲｳ+-.~\\ 纊①\t"_qs;
+    text.truncate(characters);
+    return text;
+}
+
+void expectSameAsIconv(CodePage codePage, const QByteArray &bytes)
+{
+    SCOPED_TRACE(std::string(iconvName(codePage)) + ", size " + std::to_string(bytes.size()) + ", starts "
+                 + bytes.left(24).toHex().toStdString());
+    const DecodedText expected = iconvDecoding(iconvName(codePage), bytes);
+    const DecodedText decoded = decodeBytes(codePage, bytes);
+    ASSERT_EQ(decoded.text, expected.text);
+    EXPECT_EQ(decoded.result, expected.result);
+}
+
+TEST(CodePageDecoding, RandomBytesAsIconvDecodesThem)
+{
+    DecodingSamples samples;
+    for (const CodePage codePage : AllCodePages) {
+        for (int count = 0; count < 120; ++count) {
+            const qsizetype size = count < 100 ? 1 + samples.below(300) : 1000 + samples.below(5000);
+            expectSameAsIconv(codePage, samples.random(size, false));
+            expectSameAsIconv(codePage, samples.random(size, true));
+        }
+    }
+}
+
+TEST(CodePageDecoding, EncodedTextWholeCutAndDamaged)
+{
+    DecodingSamples samples;
+    const QString text = variedText(30000);
+    for (const CodePage codePage : AllCodePages) {
+        const QByteArray encoded = encodeText(codePage, text).bytes;
+        expectSameAsIconv(codePage, encoded);
+        for (int count = 0; count < 60; ++count) {
+            const QByteArray part = encoded.mid(samples.below(encoded.size()), 1 + samples.below(2000));
+            expectSameAsIconv(codePage, part);
+            expectSameAsIconv(codePage, samples.damaged(part));
+        }
+        expectSameAsIconv(codePage, samples.damaged(encoded));
+    }
+}
+
+TEST(CodePageDecoding, EveryUtf8SequenceShape)
+{
+    // Every lead byte with every second byte, followed by bytes that do and do not
+    // continue a sequence, alone and between ASCII.
+    for (int lead = 0x80; lead <= 0xFF; ++lead) {
+        for (int second = 0; second <= 0xFF; ++second) {
+            for (const char *rest : {"", "\x80", "\xBF", "\x80\x80", "\xBF\xBF", "A", "\x80" "A", "\xC0"}) {
+                const QByteArray sequence = QByteArray(1, char(lead)) + char(second) + rest;
+                expectSameAsIconv(CodePage::Utf8, sequence);
+                expectSameAsIconv(CodePage::Utf8, "ab" + sequence + "cd");
+            }
+        }
+    }
+}
+
+TEST(CodePageDecoding, EveryUnicodeCharacterInUtf8)
+{
+    std::u32string values;
+    for (char32_t value = 0; value <= 0x10FFFF; ++value) {
+        if (value < 0xD800 || value > 0xDFFF)
+            values += value;
+    }
+    const QString text = QString::fromUcs4(values.data(), qsizetype(values.size()));
+    expectSameAsIconv(CodePage::Utf8, text.toUtf8());
+    expectSameAsIconv(CodePage::Utf8, "\xEF\xBB\xBF" + text.toUtf8() + "\xEF\xBB\xBF");
 }
 
 TEST(CodePage, AppendDecodedKeepsWhatWasThere)

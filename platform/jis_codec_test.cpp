@@ -4,6 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+#include <random>
+#include <string>
+
 namespace platform {
 namespace {
 
@@ -28,6 +32,129 @@ QString everyJisCharacter()
     for (char16_t katakana = 0xFF61; katakana <= 0xFF9F; ++katakana)
         text += QChar(katakana);
     return text;
+}
+
+// The decoder as it was first written, one byte at a time, kept here to check the
+// decoder against on any input. The character of a JIS position comes straight from
+// CP932.
+namespace reference {
+
+char16_t jisCharacter(uchar row, uchar cell)
+{
+    const int lead = ((row + 1) >> 1) + (row <= 0x5E ? 0x70 : 0xB0);
+    const int trail = (row & 1) ? cell + (cell <= 0x5F ? 0x1F : 0x20) : cell + 0x7E;
+    const char pair[2] = {static_cast<char>(lead), static_cast<char>(trail)};
+    const DecodedText decoded = decodeBytes(CodePage::Cp932, QByteArrayView(pair, 2));
+    return decoded.result == CodeResult::Clean && decoded.text.size() == 1 ? decoded.text.at(0).unicode() : 0;
+}
+
+DecodedText decodeJis(QByteArrayView bytes)
+{
+    enum class Mode { Ascii, Katakana, DoubleByte };
+    const auto *data = reinterpret_cast<const uchar *>(bytes.data());
+    const qsizetype size = bytes.size();
+    QString text;
+    bool replaced = false;
+    Mode mode = Mode::Ascii;
+    bool unknownSet = false;
+    const auto invalid = [&] {
+        text += QChar(QChar::ReplacementCharacter);
+        replaced = true;
+    };
+    qsizetype index = 0;
+    while (index < size) {
+        const uchar byte = data[index];
+        if (byte == 0x1B) {
+            if (index + 2 < size) {
+                const uchar first = data[index + 1];
+                const uchar second = data[index + 2];
+                std::optional<Mode> designated;
+                if (first == '(' && (second == 'B' || second == 'J'))
+                    designated = Mode::Ascii;
+                else if (first == '(' && second == 'I')
+                    designated = Mode::Katakana;
+                else if (first == '$' && (second == 'B' || second == '@'))
+                    designated = Mode::DoubleByte;
+                if (designated) {
+                    mode = *designated;
+                    unknownSet = false;
+                    index += 3;
+                    continue;
+                }
+            }
+            qsizetype end = index + 1;
+            while (end < size && data[end] >= 0x20 && data[end] <= 0x2F)
+                ++end;
+            const bool isFinal = end < size && data[end] >= 0x30 && data[end] <= 0x7E;
+            const bool designation = end > index + 1 && isFinal;
+            if (isFinal)
+                ++end;
+            unknownSet = unknownSet || designation;
+            invalid();
+            index = end;
+            continue;
+        }
+        ++index;
+        if (byte >= 0x80) {
+            invalid();
+        } else if (byte <= 0x20 || byte == 0x7F) {
+            text += QChar(byte);
+        } else if (unknownSet) {
+            invalid();
+        } else if (mode == Mode::Ascii) {
+            text += QChar(byte);
+        } else if (mode == Mode::Katakana) {
+            if (byte <= 0x5F)
+                text += QChar(0xFF61 + byte - 0x21);
+            else
+                invalid();
+        } else if (index < size && data[index] >= 0x21 && data[index] <= 0x7E) {
+            const char16_t character = jisCharacter(byte, data[index]);
+            ++index;
+            if (character != 0)
+                text += QChar(character);
+            else
+                invalid();
+        } else {
+            invalid();
+        }
+    }
+    return {text, replaced ? CodeResult::Replaced : CodeResult::Clean};
+}
+
+} // namespace reference
+
+void expectSameAsReference(const QByteArray &bytes)
+{
+    SCOPED_TRACE("size " + std::to_string(bytes.size()) + ", starts " + bytes.left(24).toHex().toStdString());
+    const DecodedText expected = reference::decodeJis(bytes);
+    const DecodedText decoded = decodeJis(bytes);
+    ASSERT_EQ(decoded.text, expected.text);
+    EXPECT_EQ(decoded.result, expected.result);
+}
+
+TEST(JisCodec, DecodesAsTheReferenceDoes)
+{
+    // Bytes that switch modes, stand for themselves in every mode, or break a pair.
+    const char notable[] = {'\x1B', '(', '$', 'B', 'J', 'I', '@', 'D', '!', '0', '_', '`', '~', ' ',
+                            '\n',   '\x7F', '\x80', '\xA2', 'a', '[', '\x1F', '\x21', '\x7E'};
+    std::mt19937_64 random(13579);
+    const QString characters = everyJisCharacter();
+    QString text;
+    while (text.size() < 20000)
+        text += characters.mid(qsizetype(random() % 7000), 40) + u"ASCII text ｶﾀｶﾅ\r\n"_qs;
+    const QByteArray encoded = encodeJis(text).bytes;
+    expectSameAsReference(encoded);
+    for (int count = 0; count < 300; ++count) {
+        QByteArray bytes = encoded.mid(qsizetype(random() % quint64(encoded.size())), qsizetype(random() % 1500));
+        for (int change = int(random() % 4); change > 0 && !bytes.isEmpty(); --change)
+            bytes[qsizetype(random() % quint64(bytes.size()))] = notable[random() % sizeof notable];
+        expectSameAsReference(bytes);
+        QByteArray noise(qsizetype(random() % 300), Qt::Uninitialized);
+        for (char &byte : noise)
+            byte = count % 2 == 0 ? notable[random() % sizeof notable] : static_cast<char>(random());
+        expectSameAsReference(noise);
+    }
 }
 
 TEST(JisCodec, EscapesOfEachCharacterSet)
