@@ -1,5 +1,6 @@
 #include "common/judge_code.h"
 
+#include "platform/byte_masks.h"
 #include "platform/code_page.h"
 
 #include <QtEndian>
@@ -10,12 +11,6 @@
 #include <memory>
 #include <tuple>
 
-// SUITE_NO_SIMD builds the plain loops also where SSE2 exists, so that a test can check
-// them.
-#if defined(__SSE2__) && !defined(SUITE_NO_SIMD)
-#define JUDGE_CODE_SSE2
-#include <emmintrin.h>
-#endif
 
 namespace common {
 
@@ -134,20 +129,19 @@ const UnitTable &unicodeUnitTable()
     return *table;
 }
 
+using platform::bitOfEachByte;
+using platform::ByteRange;
+using platform::bytesIn;
+using platform::takenBehindLeads;
+
 // The scorers walk the window in blocks of 64 bytes and keep a byte class of a block as
 // a 64-bit mask, bit i for byte i. A rule that holds for many bytes at once then costs a
 // few operations on masks and a bit count; what a scorer carries from one block to the
 // next is a few values. The bytes behind the last whole block are walked one by one.
-constexpr int BlockSize = 64;
+constexpr int BlockSize = platform::MaskedBlockSize;
 // A block is scored as a whole only when the array has this many bytes behind it: the
 // longest look ahead, a UTF-8 lead byte's five continuation bytes.
 constexpr int LookAhead = 5;
-
-struct ByteRange
-{
-    uchar low;
-    uchar high;
-};
 
 constexpr ByteRange TextBytes[] = {{0x20, 0x7E}, {0x09, 0x0A}, {0x0D, 0x0D}};
 constexpr ByteRange EscapeByte[] = {{Escape, Escape}};
@@ -165,65 +159,6 @@ constexpr ByteRange JisPairBytes[] = {{0x21, 0x7E}};
 constexpr ByteRange JisKanaBytes[] = {{0x21, 0x5F}};
 constexpr ByteRange Base64Bytes[] = {{'A', 'Z'}, {'a', 'z'}, {'0', '9'}, {'+', '+'}, {'/', '/'}};
 
-// The mask of the 64 bytes at `data` that lie in one of `ranges`.
-template <std::size_t Count>
-quint64 bytesIn(const uchar *data, const ByteRange (&ranges)[Count])
-{
-    quint64 mask = 0;
-#if defined(JUDGE_CODE_SSE2)
-    // Sixteen bytes per step. SSE2 compares bytes only as signed numbers and only for
-    // equality or "greater", so a range is tested as (byte - low) <= (high - low) in
-    // unsigned bytes: the saturating subtraction of (high - low) is 0 exactly then. The
-    // loops are unrolled so that the ranges become constants.
-#pragma GCC unroll 4
-    for (int part = 0; part < BlockSize / 16; ++part) {
-        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i *>(data + 16 * part));
-        __m128i in = _mm_setzero_si128();
-#pragma GCC unroll 8
-        for (const ByteRange &range : ranges) {
-            if (range.low == range.high) {
-                in = _mm_or_si128(in, _mm_cmpeq_epi8(bytes, _mm_set1_epi8(static_cast<char>(range.low))));
-                continue;
-            }
-            const __m128i offset = _mm_sub_epi8(bytes, _mm_set1_epi8(static_cast<char>(range.low)));
-            const __m128i beyond = _mm_subs_epu8(offset, _mm_set1_epi8(static_cast<char>(range.high - range.low)));
-            in = _mm_or_si128(in, _mm_cmpeq_epi8(beyond, _mm_setzero_si128()));
-        }
-        mask |= quint64(quint16(_mm_movemask_epi8(in))) << (16 * part);
-    }
-#else
-    for (int index = 0; index < BlockSize; ++index) {
-        for (const ByteRange &range : ranges) {
-            if (inRange(data[index], range.low, range.high))
-                mask |= quint64(1) << index;
-        }
-    }
-#endif
-    return mask;
-}
-
-// The mask of the 64 bytes at `data` that have bit `Bit` (0 to 7) set.
-template <int Bit>
-quint64 bitOfEachByte(const uchar *data)
-{
-    quint64 mask = 0;
-#if defined(JUDGE_CODE_SSE2)
-    // SSE2 collects the top bit of every byte. Shifting the 16-bit lanes left brings bit
-    // `Bit` of each byte to its top; what crosses from the low byte into the high one
-    // lands below the high byte's top and does not count.
-#pragma GCC unroll 4
-    for (int part = 0; part < BlockSize / 16; ++part) {
-        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i *>(data + 16 * part));
-        const __m128i moved = Bit == 7 ? bytes : _mm_slli_epi16(bytes, 7 - Bit);
-        mask |= quint64(quint16(_mm_movemask_epi8(moved))) << (16 * part);
-    }
-#else
-    for (int index = 0; index < BlockSize; ++index)
-        mask |= quint64((data[index] >> Bit) & 1) << index;
-#endif
-    return mask;
-}
-
 HalfPoints bitCount(quint64 mask)
 {
     return std::popcount(mask);
@@ -240,23 +175,6 @@ quint64 bitsFrom(int from)
 quint64 shiftedDown(quint64 mask, quint64 ahead, int by)
 {
     return mask >> by | ahead << (BlockSize - by);
-}
-
-// Where every byte of `leads` that is read as a first byte takes the byte behind it as
-// its second (a Shift-JIS lead and its trail), and byte 0 is read as a first byte: the
-// bytes taken as second bytes. A run of lead bytes is read lead, second, lead, second...
-// from its first byte, and the byte behind a run of odd length is the second byte of its
-// last lead. Byte 64, taken by a lead at 63, is the caller's to carry.
-quint64 takenBehindLeads(quint64 leads)
-{
-    constexpr quint64 EvenBits = 0x5555555555555555ULL;
-    const quint64 runStarts = leads & ~(leads << 1);
-    // Adding a run's first bit to the mask carries through the run: the sum has the run
-    // cleared and the bit behind it set, so the sum xor the mask covers the run and the
-    // byte behind it. Runs from even and from odd positions take alternate bits.
-    const quint64 fromEven = (leads + (runStarts & EvenBits)) ^ leads;
-    const quint64 fromOdd = (leads + (runStarts & ~EvenBits)) ^ leads;
-    return (fromEven & ~EvenBits) | (fromOdd & EvenBits);
 }
 
 // What the scorers read of one block. Classes that only some scorers need are still

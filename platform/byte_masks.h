@@ -1,0 +1,116 @@
+#pragma once
+
+#include <QtGlobal>
+
+#include <cstddef>
+
+// SUITE_NO_SIMD builds the plain loops also where SSE2 exists, so that a test can check
+// them.
+#if defined(__SSE2__) && !defined(SUITE_NO_SIMD)
+#define PLATFORM_BYTE_MASKS_SSE2
+#include <emmintrin.h>
+#endif
+
+namespace platform {
+
+// Byte classes of a block of 64 bytes as 64-bit masks, bit i for byte i. Code that walks
+// bytes through a state machine (the character-code judge, the table decoders) tests a
+// class for 64 bytes at once this way and then works on whole masks.
+//
+// The SSE2 and the plain forms live in namespaces of their own, so that one program may
+// hold both (a test builds one unit with SUITE_NO_SIMD).
+#if defined(PLATFORM_BYTE_MASKS_SSE2)
+inline namespace sse2 {
+#else
+inline namespace plain {
+#endif
+
+inline constexpr int MaskedBlockSize = 64;
+
+// The bytes low to high, both included.
+struct ByteRange
+{
+    uchar low;
+    uchar high;
+};
+
+// The mask of the 64 bytes at `data` that lie in one of `ranges`.
+template <std::size_t Count>
+inline quint64 bytesIn(const uchar *data, const ByteRange (&ranges)[Count])
+{
+    quint64 mask = 0;
+#if defined(PLATFORM_BYTE_MASKS_SSE2)
+    // Sixteen bytes per step. SSE2 compares bytes only as signed numbers and only for
+    // equality or "greater", so a range is tested as (byte - low) <= (high - low) in
+    // unsigned bytes: the saturating subtraction of (high - low) is 0 exactly then. The
+    // loops are unrolled so that the ranges become constants.
+#pragma GCC unroll 4
+    for (int part = 0; part < MaskedBlockSize / 16; ++part) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i *>(data + 16 * part));
+        __m128i in = _mm_setzero_si128();
+#pragma GCC unroll 8
+        for (const ByteRange &range : ranges) {
+            if (range.low == range.high) {
+                in = _mm_or_si128(in, _mm_cmpeq_epi8(bytes, _mm_set1_epi8(static_cast<char>(range.low))));
+                continue;
+            }
+            const __m128i offset = _mm_sub_epi8(bytes, _mm_set1_epi8(static_cast<char>(range.low)));
+            const __m128i beyond = _mm_subs_epu8(offset, _mm_set1_epi8(static_cast<char>(range.high - range.low)));
+            in = _mm_or_si128(in, _mm_cmpeq_epi8(beyond, _mm_setzero_si128()));
+        }
+        mask |= quint64(quint16(_mm_movemask_epi8(in))) << (16 * part);
+    }
+#else
+    for (int index = 0; index < MaskedBlockSize; ++index) {
+        for (const ByteRange &range : ranges) {
+            if (data[index] >= range.low && data[index] <= range.high)
+                mask |= quint64(1) << index;
+        }
+    }
+#endif
+    return mask;
+}
+
+// The mask of the 64 bytes at `data` that have bit `Bit` (0 to 7) set.
+template <int Bit>
+inline quint64 bitOfEachByte(const uchar *data)
+{
+    static_assert(Bit >= 0 && Bit <= 7);
+    quint64 mask = 0;
+#if defined(PLATFORM_BYTE_MASKS_SSE2)
+    // SSE2 collects the top bit of every byte. Shifting the 16-bit lanes left brings bit
+    // `Bit` of each byte to its top; what crosses from the low byte into the high one
+    // lands below the high byte's top and does not count.
+#pragma GCC unroll 4
+    for (int part = 0; part < MaskedBlockSize / 16; ++part) {
+        __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i *>(data + 16 * part));
+        if constexpr (Bit < 7)
+            bytes = _mm_slli_epi16(bytes, 7 - Bit);
+        mask |= quint64(quint16(_mm_movemask_epi8(bytes))) << (16 * part);
+    }
+#else
+    for (int index = 0; index < MaskedBlockSize; ++index)
+        mask |= quint64((data[index] >> Bit) & 1) << index;
+#endif
+    return mask;
+}
+
+// For bytes read as in Shift-JIS, where every byte of `leads` that is read as a first
+// byte takes the byte behind it as its second, and byte 0 is read as a first byte: the
+// bytes taken as second bytes. A run of lead bytes is read lead, second, lead, second...
+// from its first byte, and the byte behind a run of odd length is the second byte of its
+// last lead. Byte 64, taken by a lead at 63, is the caller's to carry.
+inline quint64 takenBehindLeads(quint64 leads)
+{
+    constexpr quint64 EvenBits = 0x5555555555555555ULL;
+    const quint64 runStarts = leads & ~(leads << 1);
+    // Adding a run's first bit to the mask carries through the run: the sum has the run
+    // cleared and the bit behind it set, so the sum xor the mask covers the run and the
+    // byte behind it. Runs from even and from odd positions take alternate bits.
+    const quint64 fromEven = (leads + (runStarts & EvenBits)) ^ leads;
+    const quint64 fromOdd = (leads + (runStarts & ~EvenBits)) ^ leads;
+    return (fromEven & ~EvenBits) | (fromOdd & EvenBits);
+}
+
+} // inline namespace
+} // namespace platform
