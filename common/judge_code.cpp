@@ -1,6 +1,6 @@
 #include "common/judge_code.h"
 
-#include "platform/byte_masks.h"
+#include "platform/byte_blocks.h"
 #include "platform/code_page.h"
 
 #include <QtEndian>

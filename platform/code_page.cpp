@@ -1,5 +1,7 @@
 #include "platform/code_page.h"
 
+#include "platform/byte_blocks.h"
+
 #include <QSysInfo>
 
 #include <algorithm>
@@ -19,9 +21,9 @@ namespace {
 constexpr const char *Utf16Name = QSysInfo::ByteOrder == QSysInfo::LittleEndian ? "UTF-16LE" : "UTF-16BE";
 constexpr char16_t ReplacementCharacter = 0xFFFD;
 
-// A stretch of ASCII at least this long is copied by us instead of going through iconv;
-// shorter ones stay inside the stretch that iconv takes, so that text that mixes ASCII
-// and Japanese does not cost one iconv call per word.
+// In encoding, a stretch of ASCII at least this long is copied by us instead of going
+// through iconv; shorter ones stay inside the stretch that iconv takes, so that text that
+// mixes ASCII and Japanese does not cost one iconv call per word.
 constexpr qsizetype LongAsciiRun = 16;
 
 enum class Direction { Decode, Encode };
@@ -118,36 +120,6 @@ private:
 bool isCp932Lead(uchar byte)
 {
     return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
-}
-
-// First index at or behind `from` that holds a byte of 0x80 or above, or `size`.
-qsizetype asciiEnd(const uchar *data, qsizetype from, qsizetype size)
-{
-    qsizetype index = from;
-    for (; index + 8 <= size; index += 8) {
-        quint64 word;
-        std::memcpy(&word, data + index, sizeof word);
-        if (word & 0x8080808080808080ULL)
-            break;
-    }
-    while (index < size && data[index] < 0x80)
-        ++index;
-    return index;
-}
-
-// End of the stretch from `from` that iconv takes: the start of the next ASCII run of
-// LongAsciiRun characters, or `size`. In UTF-8 an ASCII byte never belongs to a
-// multi-byte character, so a stretch never ends inside one.
-qsizetype stretchEnd(const uchar *data, qsizetype from, qsizetype size)
-{
-    qsizetype run = 0;
-    for (qsizetype index = from; index < size; ++index) {
-        if (data[index] >= 0x80)
-            run = 0;
-        else if (++run == LongAsciiRun)
-            return index + 1 - LongAsciiRun;
-    }
-    return size;
 }
 
 // Runs iconv over the whole input, growing the output as needed. Where a byte or a
@@ -378,6 +350,71 @@ char16_t *decodeByTable(const DecodeTable &table, bool eucJp, const uchar *data,
     return out;
 }
 
+// Decodes UTF-8 as iconv does when each byte that stops it becomes U+FFFD: a byte that
+// does not start a well-formed sequence (no overlong form, no surrogate, nothing above
+// U+10FFFF) gives one U+FFFD and decoding goes on at the next byte. `out` has room for
+// one unit per byte. Returns the end of what was written and sets `replaced` when a byte
+// was replaced.
+//
+// Written out here rather than left to Qt's decoder, which on Japanese text is half as
+// fast, and which, finding a fault, does not tell where iconv would have put its U+FFFD.
+char16_t *decodeUtf8(const uchar *data, qsizetype size, char16_t *out, bool &replaced)
+{
+    qsizetype index = 0;
+    while (index < size) {
+        const uchar byte = data[index];
+        if (byte < 0x80) {
+            // Every byte gives at most one unit, so the 16 written here fit.
+            if (size - index >= 16) {
+                const int ascii = widenAscii16(data + index, out);
+                out += ascii;
+                index += ascii;
+            } else {
+                *out++ = byte;
+                ++index;
+            }
+            continue;
+        }
+        // The sequence's length, and the range of its second byte, which the lead byte
+        // narrows for E0, ED, F0 and F4.
+        int length = 0;
+        uchar secondLow = 0x80;
+        uchar secondHigh = 0xBF;
+        if (byte >= 0xC2 && byte <= 0xDF) {
+            length = 2;
+        } else if (byte >= 0xE0 && byte <= 0xEF) {
+            length = 3;
+            secondLow = byte == 0xE0 ? 0xA0 : 0x80;
+            secondHigh = byte == 0xED ? 0x9F : 0xBF;
+        } else if (byte >= 0xF0 && byte <= 0xF4) {
+            length = 4;
+            secondLow = byte == 0xF0 ? 0x90 : 0x80;
+            secondHigh = byte == 0xF4 ? 0x8F : 0xBF;
+        }
+        bool wellFormed = length > 0 && size - index >= length && data[index + 1] >= secondLow
+                          && data[index + 1] <= secondHigh;
+        for (int k = 2; wellFormed && k < length; ++k)
+            wellFormed = (data[index + k] & 0xC0) == 0x80;
+        if (!wellFormed) {
+            *out++ = ReplacementCharacter;
+            replaced = true;
+            ++index;
+            continue;
+        }
+        char32_t value = byte & (0x7F >> length);
+        for (int k = 1; k < length; ++k)
+            value = value << 6 | (data[index + k] & 0x3F);
+        if (value >= 0x10000) {
+            *out++ = QChar::highSurrogate(value);
+            *out++ = QChar::lowSurrogate(value);
+        } else {
+            *out++ = static_cast<char16_t>(value);
+        }
+        index += length;
+    }
+    return out;
+}
+
 } // namespace
 
 const char *iconvName(CodePage codePage)
@@ -397,44 +434,34 @@ const char *iconvName(CodePage codePage)
 
 CodeResult appendDecoded(CodePage codePage, QByteArrayView bytes, QString &text)
 {
-    const bool byTable = codePage == CodePage::Cp932 || codePage == CodePage::EucJp;
-    const DecodeTable *table = byTable ? decodeTable(codePage) : nullptr;
-    IconvHandle *handle = byTable ? nullptr : &handleFor(codePage, Direction::Decode);
-    if (byTable ? table == nullptr : !handle->valid())
-        return CodeResult::Unavailable;
+    const DecodeTable *table = nullptr;
+    IconvHandle *handle = nullptr;
+    if (codePage == CodePage::Cp932 || codePage == CodePage::EucJp) {
+        table = decodeTable(codePage);
+        if (table == nullptr)
+            return CodeResult::Unavailable;
+    } else if (codePage == CodePage::Utf7) {
+        handle = &handleFor(codePage, Direction::Decode);
+        if (!handle->valid())
+            return CodeResult::Unavailable;
+    }
     if (bytes.isEmpty())
         return CodeResult::Clean;
 
     // Every byte gives at most one UTF-16 unit, the replacement character included.
-    OutputBuffer<QString> output(text, bytes.size() * 2);
-    const auto *data = reinterpret_cast<const uchar *>(bytes.data());
-    const qsizetype size = bytes.size();
+    OutputBuffer<QString> output(text, bytes.size() * qsizetype(sizeof(char16_t)));
     bool replaced = false;
-
-    if (byTable) {
+    if (table != nullptr) {
+        auto *out = reinterpret_cast<char16_t *>(output.cursor());
+        output.commit(reinterpret_cast<char *>(decodeByTable(*table, codePage == CodePage::EucJp,
+                                                             reinterpret_cast<const uchar *>(bytes.data()),
+                                                             bytes.size(), out, replaced)));
+    } else if (handle != nullptr) {
+        replaced = decodeStretch(*handle, bytes.data(), static_cast<size_t>(bytes.size()), output);
+    } else {
         auto *out = reinterpret_cast<char16_t *>(output.cursor());
         output.commit(reinterpret_cast<char *>(
-            decodeByTable(*table, codePage == CodePage::EucJp, data, size, out, replaced)));
-    } else if (codePage == CodePage::Utf7) {
-        replaced = decodeStretch(*handle, bytes.data(), static_cast<size_t>(size), output);
-    } else {
-        // ASCII is the same in UTF-8, and copying it ourselves is many times faster than
-        // iconv.
-        qsizetype index = 0;
-        while (index < size) {
-            const qsizetype ascii = asciiEnd(data, index, size);
-            output.ensureRoom((ascii - index) * 2);
-            auto *out = reinterpret_cast<char16_t *>(output.cursor());
-            for (qsizetype k = index; k < ascii; ++k)
-                *out++ = data[k];
-            output.commit(reinterpret_cast<char *>(out));
-            index = ascii;
-            if (index == size)
-                break;
-            const qsizetype end = stretchEnd(data, index, size);
-            replaced |= decodeStretch(*handle, bytes.data() + index, static_cast<size_t>(end - index), output);
-            index = end;
-        }
+            decodeUtf8(reinterpret_cast<const uchar *>(bytes.data()), bytes.size(), out, replaced)));
     }
     output.finish();
     return replaced ? CodeResult::Replaced : CodeResult::Clean;

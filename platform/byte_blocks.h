@@ -2,24 +2,26 @@
 
 #include <QtGlobal>
 
+#include <bit>
 #include <cstddef>
 
 // SUITE_NO_SIMD builds the plain loops also where SSE2 exists, so that a test can check
 // them.
 #if defined(__SSE2__) && !defined(SUITE_NO_SIMD)
-#define PLATFORM_BYTE_MASKS_SSE2
+#define PLATFORM_BYTE_BLOCKS_SSE2
 #include <emmintrin.h>
 #endif
 
 namespace platform {
 
-// Byte classes of a block of 64 bytes as 64-bit masks, bit i for byte i. Code that walks
-// bytes through a state machine (the character-code judge, the table decoders) tests a
-// class for 64 bytes at once this way and then works on whole masks.
+// Helpers for code that walks bytes: byte classes of a block of 64 bytes as 64-bit masks,
+// bit i for byte i, so that a state machine (the character-code judge, the table
+// decoders) tests a class for 64 bytes at once and then works on whole masks; and the
+// copying of ASCII into UTF-16 sixteen bytes at a time.
 //
 // The SSE2 and the plain forms live in namespaces of their own, so that one program may
 // hold both (a test builds one unit with SUITE_NO_SIMD).
-#if defined(PLATFORM_BYTE_MASKS_SSE2)
+#if defined(PLATFORM_BYTE_BLOCKS_SSE2)
 inline namespace sse2 {
 #else
 inline namespace plain {
@@ -39,7 +41,7 @@ template <std::size_t Count>
 inline quint64 bytesIn(const uchar *data, const ByteRange (&ranges)[Count])
 {
     quint64 mask = 0;
-#if defined(PLATFORM_BYTE_MASKS_SSE2)
+#if defined(PLATFORM_BYTE_BLOCKS_SSE2)
     // Sixteen bytes per step. SSE2 compares bytes only as signed numbers and only for
     // equality or "greater", so a range is tested as (byte - low) <= (high - low) in
     // unsigned bytes: the saturating subtraction of (high - low) is 0 exactly then. The
@@ -77,7 +79,7 @@ inline quint64 bitOfEachByte(const uchar *data)
 {
     static_assert(Bit >= 0 && Bit <= 7);
     quint64 mask = 0;
-#if defined(PLATFORM_BYTE_MASKS_SSE2)
+#if defined(PLATFORM_BYTE_BLOCKS_SSE2)
     // SSE2 collects the top bit of every byte. Shifting the 16-bit lanes left brings bit
     // `Bit` of each byte to its top; what crosses from the low byte into the high one
     // lands below the high byte's top and does not count.
@@ -110,6 +112,30 @@ inline quint64 takenBehindLeads(quint64 leads)
     const quint64 fromEven = (leads + (runStarts & EvenBits)) ^ leads;
     const quint64 fromOdd = (leads + (runStarts & ~EvenBits)) ^ leads;
     return (fromEven & ~EvenBits) | (fromOdd & EvenBits);
+}
+
+// Writes the 16 bytes at `data` to `out` as 16 UTF-16 units, each byte's value as it
+// is, and returns how many of the bytes, from the first, are ASCII (below 0x80). The
+// caller keeps that many units; the others are scratch, so `out` needs room for 16.
+inline int widenAscii16(const uchar *data, char16_t *out)
+{
+#if defined(PLATFORM_BYTE_BLOCKS_SSE2)
+    // Interleaving the bytes with zero bytes makes little-endian UTF-16 units; the top
+    // bits of the bytes tell where the ASCII ends.
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i *>(data));
+    const __m128i zero = _mm_setzero_si128();
+    _mm_storeu_si128(reinterpret_cast<__m128i *>(out), _mm_unpacklo_epi8(bytes, zero));
+    _mm_storeu_si128(reinterpret_cast<__m128i *>(out + 8), _mm_unpackhi_epi8(bytes, zero));
+    const unsigned high = unsigned(_mm_movemask_epi8(bytes));
+    return high != 0 ? std::countr_zero(high) : 16;
+#else
+    for (int index = 0; index < 16; ++index) {
+        if (data[index] >= 0x80)
+            return index;
+        out[index] = data[index];
+    }
+    return 16;
+#endif
 }
 
 } // inline namespace

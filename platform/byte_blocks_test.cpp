@@ -1,4 +1,4 @@
-#include "platform/byte_masks.h"
+#include "platform/byte_blocks.h"
 
 #include <gtest/gtest.h>
 
@@ -32,7 +32,7 @@ std::vector<Block> sampleBlocks()
     return blocks;
 }
 
-TEST(ByteMasks, RangesAndBitsOfEachByte)
+TEST(ByteBlocks, RangesAndBitsOfEachByte)
 {
     constexpr ByteRange text[] = {{0x20, 0x7E}, {0x09, 0x0A}, {0x0D, 0x0D}};
     constexpr ByteRange wholeRange[] = {{0x00, 0xFF}};
@@ -77,7 +77,7 @@ quint64 takenOneByOne(quint64 leads)
     return taken;
 }
 
-TEST(ByteMasks, TakenBehindLeadsReadsPairsFromTheFirstByte)
+TEST(ByteBlocks, TakenBehindLeadsReadsPairsFromTheFirstByte)
 {
     const quint64 masks[] = {0, ~quint64(0), 1, quint64(1) << 63, 0b0111, 0b0110, 0b1110111, 0x8000000000000001ULL,
                              0x5555555555555555ULL, 0xAAAAAAAAAAAAAAAAULL, 0x7FFFFFFFFFFFFFFFULL, 0xFFFFFFFFFFFFFFFEULL};
@@ -88,6 +88,24 @@ TEST(ByteMasks, TakenBehindLeadsReadsPairsFromTheFirstByte)
         // Dense and sparse masks both: runs of every length.
         const quint64 mask = count % 3 == 0 ? random() : count % 3 == 1 ? random() | random() : random() & random();
         ASSERT_EQ(takenBehindLeads(mask), takenOneByOne(mask)) << std::hex << mask;
+    }
+}
+
+TEST(ByteBlocks, WidenAsciiKeepsTheAsciiPrefix)
+{
+    std::mt19937_64 random(11223);
+    for (int ascii = 0; ascii <= 16; ++ascii) {
+        for (int count = 0; count < 50; ++count) {
+            uchar bytes[16];
+            for (int index = 0; index < 16; ++index) {
+                const auto any = static_cast<uchar>(random());
+                bytes[index] = index < ascii ? any & 0x7F : index == ascii ? any | 0x80 : any;
+            }
+            char16_t units[16];
+            ASSERT_EQ(widenAscii16(bytes, units), ascii);
+            for (int index = 0; index < ascii; ++index)
+                ASSERT_EQ(units[index], bytes[index]);
+        }
     }
 }
 
