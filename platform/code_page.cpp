@@ -307,6 +307,35 @@ const DecodeTable *decodeTable(CodePage codePage)
     return eucJp.get();
 }
 
+// Decodes the one character at `index` of CP932 or EUC-JP-MS by table, as iconv reads
+// it: a single byte, a pair, or in EUC-JP-MS 0x8F and two more. A byte that starts none
+// of them gives U+FFFD and sets `replaced`. Returns the character's length in bytes.
+qsizetype decodeCharacter(const DecodeTable &table, bool eucJp, const uchar *data, qsizetype index, qsizetype size,
+                          char16_t *&out, bool &replaced)
+{
+    const uchar byte = data[index];
+    char16_t unit = table.single[byte];
+    qsizetype length = 1;
+    if (unit == DecodeTable::None) {
+        if (eucJp && byte == 0x8F) {
+            if (index + 2 < size) {
+                unit = (*table.triples)[data[index + 1] << 8 | data[index + 2]];
+                length = 3;
+            }
+        } else if (index + 1 < size) {
+            unit = (*table.pairs)[byte << 8 | data[index + 1]];
+            length = 2;
+        }
+    }
+    if (unit == DecodeTable::None) {
+        unit = ReplacementCharacter;
+        length = 1;
+        replaced = true;
+    }
+    *out++ = unit;
+    return length;
+}
+
 // Decodes CP932 or EUC-JP-MS by table into `out`, which has room for one unit per byte.
 // Returns the end of what was written and sets `replaced` when a byte had to become
 // U+FFFD: as with iconv, each byte that does not start a valid sequence gives one.
@@ -315,37 +344,15 @@ char16_t *decodeByTable(const DecodeTable &table, bool eucJp, const uchar *data,
 {
     qsizetype index = 0;
     while (index < size) {
-        if (index + 8 <= size) {
-            quint64 word;
-            std::memcpy(&word, data + index, sizeof word);
-            if ((word & 0x8080808080808080ULL) == 0) {
-                for (int k = 0; k < 8; ++k)
-                    *out++ = data[index + k];
-                index += 8;
-                continue;
-            }
+        if (data[index] < 0x80 && size - index >= 16) {
+            // ASCII decodes to itself in both codes. Every byte gives at most one unit,
+            // so the 16 written here fit.
+            const int ascii = widenAscii16(data + index, out);
+            out += ascii;
+            index += ascii;
+            continue;
         }
-        const uchar byte = data[index];
-        char16_t unit = table.single[byte];
-        qsizetype length = 1;
-        if (unit == DecodeTable::None) {
-            if (eucJp && byte == 0x8F) {
-                if (index + 2 < size) {
-                    unit = (*table.triples)[data[index + 1] << 8 | data[index + 2]];
-                    length = 3;
-                }
-            } else if (index + 1 < size) {
-                unit = (*table.pairs)[byte << 8 | data[index + 1]];
-                length = 2;
-            }
-        }
-        if (unit == DecodeTable::None) {
-            unit = ReplacementCharacter;
-            length = 1;
-            replaced = true;
-        }
-        *out++ = unit;
-        index += length;
+        index += decodeCharacter(table, eucJp, data, index, size, out, replaced);
     }
     return out;
 }
