@@ -115,22 +115,24 @@ inline quint64 takenBehindLeads(quint64 leads)
 }
 
 // Writes the 16 bytes at `data` to `out` as 16 UTF-16 units, each byte's value as it
-// is, and returns how many of the bytes, from the first, are ASCII (below 0x80). The
-// caller keeps that many units; the others are scratch, so `out` needs room for 16.
-inline int widenAscii16(const uchar *data, char16_t *out)
+// is, and returns how many of the bytes, from the first, are ASCII (below 0x80) other
+// than `stop`. The caller keeps that many units; the others are scratch, so `out` needs
+// room for 16. The default `stop` stops at nothing more.
+inline int widenAscii16(const uchar *data, char16_t *out, uchar stop = 0x80)
 {
 #if defined(PLATFORM_BYTE_BLOCKS_SSE2)
     // Interleaving the bytes with zero bytes makes little-endian UTF-16 units; the top
-    // bits of the bytes tell where the ASCII ends.
+    // bits of the bytes, and the bytes equal to `stop`, tell where the run ends.
     const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i *>(data));
     const __m128i zero = _mm_setzero_si128();
     _mm_storeu_si128(reinterpret_cast<__m128i *>(out), _mm_unpacklo_epi8(bytes, zero));
     _mm_storeu_si128(reinterpret_cast<__m128i *>(out + 8), _mm_unpackhi_epi8(bytes, zero));
-    const unsigned high = unsigned(_mm_movemask_epi8(bytes));
-    return high != 0 ? std::countr_zero(high) : 16;
+    const __m128i stops = _mm_cmpeq_epi8(bytes, _mm_set1_epi8(static_cast<char>(stop)));
+    const unsigned ends = unsigned(_mm_movemask_epi8(_mm_or_si128(bytes, stops)));
+    return ends != 0 ? std::countr_zero(ends) : 16;
 #else
     for (int index = 0; index < 16; ++index) {
-        if (data[index] >= 0x80)
+        if (data[index] >= 0x80 || data[index] == stop)
             return index;
         out[index] = data[index];
     }

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <random>
 #include <vector>
@@ -99,12 +100,18 @@ TEST(ByteBlocks, WidenAsciiKeepsTheAsciiPrefix)
             uchar bytes[16];
             for (int index = 0; index < 16; ++index) {
                 const auto any = static_cast<uchar>(random());
-                bytes[index] = index < ascii ? any & 0x7F : index == ascii ? any | 0x80 : any;
+                // No 0x1B in the ASCII: it serves as the stop byte below.
+                const auto ascii7 = static_cast<uchar>((any & 0x7F) == 0x1B ? 0x1C : any & 0x7F);
+                bytes[index] = index < ascii ? ascii7 : index == ascii ? any | 0x80 : any;
             }
             char16_t units[16];
             ASSERT_EQ(widenAscii16(bytes, units), ascii);
             for (int index = 0; index < ascii; ++index)
                 ASSERT_EQ(units[index], bytes[index]);
+            // A stop byte ends the run where it comes first.
+            const int at = int(random() % 16);
+            bytes[at] = 0x1B;
+            ASSERT_EQ(widenAscii16(bytes, units, 0x1B), std::min(at, ascii));
         }
     }
 }

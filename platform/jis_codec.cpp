@@ -1,5 +1,7 @@
 #include "platform/jis_codec.h"
 
+#include "platform/byte_blocks.h"
+
 #include <QHash>
 
 #include <array>
@@ -154,8 +156,7 @@ DecodedText decodeJis(QByteArrayView bytes)
 
     qsizetype index = 0;
     while (index < size) {
-        const uchar byte = data[index];
-        if (byte == Escape) {
+        if (data[index] == Escape) {
             if (index + 2 < size) {
                 const uchar first = data[index + 1];
                 const uchar second = data[index + 2];
@@ -187,6 +188,30 @@ DecodedText decodeJis(QByteArrayView bytes)
             index = end;
             continue;
         }
+        // Runs that the rules below read the same way throughout, taken whole.
+        if (!unknownSet && mode == Mode::Ascii && size - index >= 16) {
+            // Every byte below 0x80 but the escape stands for itself. Every byte gives
+            // at most one unit, so the 16 written here fit.
+            const int ascii = widenAscii16(data + index, out, Escape);
+            out += ascii;
+            index += ascii;
+            if (ascii > 0)
+                continue;
+        }
+        if (!unknownSet && mode == Mode::DoubleByte) {
+            const qsizetype start = index;
+            while (size - index >= 2 && isJisByte(data[index]) && isJisByte(data[index + 1])) {
+                const char16_t character = tables.characters[(data[index] - 0x21) * JisRows + (data[index + 1] - 0x21)];
+                if (character != 0)
+                    *out++ = character;
+                else
+                    invalid();
+                index += 2;
+            }
+            if (index > start)
+                continue;
+        }
+        const uchar byte = data[index];
         ++index;
         if (byte >= 0x80) {
             invalid();
