@@ -107,7 +107,12 @@ public:
         if (m_used + bytes <= capacity)
             return;
         const qsizetype wanted = std::max(m_used + bytes, capacity + capacity / 2);
-        m_container.resize((wanted + UnitSize - 1) / UnitSize);
+        const qsizetype units = (wanted + UnitSize - 1) / UnitSize;
+        // Reserved first, the buffer gets exactly this size; resize alone rounds a new
+        // buffer up to a power of two, which for a file of megabytes is memory that the
+        // allocator gets fresh from the system (and faults in) each time.
+        m_container.reserve(units);
+        m_container.resize(units);
     }
 
     void finish() { m_container.resize(m_used / UnitSize); }
