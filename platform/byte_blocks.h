@@ -36,31 +36,40 @@ struct ByteRange
     uchar high;
 };
 
+#if defined(PLATFORM_BYTE_BLOCKS_SSE2)
+// 0xFF in each of the 16 bytes that lies in one of `ranges`, 0 in the others. SSE2
+// compares bytes only as signed numbers and only for equality or "greater", so a range
+// is tested as (byte - low) <= (high - low) in unsigned bytes: the saturating subtraction
+// of (high - low) is 0 exactly then. The loop is unrolled so that the ranges become
+// constants.
+template <std::size_t Count>
+inline __m128i inRanges(__m128i bytes, const ByteRange (&ranges)[Count])
+{
+    __m128i in = _mm_setzero_si128();
+#pragma GCC unroll 8
+    for (const ByteRange &range : ranges) {
+        if (range.low == range.high) {
+            in = _mm_or_si128(in, _mm_cmpeq_epi8(bytes, _mm_set1_epi8(static_cast<char>(range.low))));
+            continue;
+        }
+        const __m128i offset = _mm_sub_epi8(bytes, _mm_set1_epi8(static_cast<char>(range.low)));
+        const __m128i beyond = _mm_subs_epu8(offset, _mm_set1_epi8(static_cast<char>(range.high - range.low)));
+        in = _mm_or_si128(in, _mm_cmpeq_epi8(beyond, _mm_setzero_si128()));
+    }
+    return in;
+}
+#endif
+
 // The mask of the 64 bytes at `data` that lie in one of `ranges`.
 template <std::size_t Count>
 inline quint64 bytesIn(const uchar *data, const ByteRange (&ranges)[Count])
 {
     quint64 mask = 0;
 #if defined(PLATFORM_BYTE_BLOCKS_SSE2)
-    // Sixteen bytes per step. SSE2 compares bytes only as signed numbers and only for
-    // equality or "greater", so a range is tested as (byte - low) <= (high - low) in
-    // unsigned bytes: the saturating subtraction of (high - low) is 0 exactly then. The
-    // loops are unrolled so that the ranges become constants.
 #pragma GCC unroll 4
     for (int part = 0; part < MaskedBlockSize / 16; ++part) {
         const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i *>(data + 16 * part));
-        __m128i in = _mm_setzero_si128();
-#pragma GCC unroll 8
-        for (const ByteRange &range : ranges) {
-            if (range.low == range.high) {
-                in = _mm_or_si128(in, _mm_cmpeq_epi8(bytes, _mm_set1_epi8(static_cast<char>(range.low))));
-                continue;
-            }
-            const __m128i offset = _mm_sub_epi8(bytes, _mm_set1_epi8(static_cast<char>(range.low)));
-            const __m128i beyond = _mm_subs_epu8(offset, _mm_set1_epi8(static_cast<char>(range.high - range.low)));
-            in = _mm_or_si128(in, _mm_cmpeq_epi8(beyond, _mm_setzero_si128()));
-        }
-        mask |= quint64(quint16(_mm_movemask_epi8(in))) << (16 * part);
+        mask |= quint64(quint16(_mm_movemask_epi8(inRanges(bytes, ranges)))) << (16 * part);
     }
 #else
     for (int index = 0; index < MaskedBlockSize; ++index) {
@@ -115,29 +124,39 @@ inline quint64 takenBehindLeads(quint64 leads)
 }
 
 // Writes the 16 bytes at `data` to `out` as 16 UTF-16 units, each byte's value as it
-// is, and returns how many of the bytes, from the first, are ASCII (below 0x80) other
-// than `stop`. The caller keeps that many units; the others are scratch, so `out` needs
-// room for 16. The default `stop` stops at nothing more.
-inline int widenAscii16(const uchar *data, char16_t *out, uchar stop = 0x80)
+// is, and returns how many of the bytes, from the first, lie in one of `ranges`, which
+// hold only ASCII. The caller keeps that many units; the others are scratch, so `out`
+// needs room for 16.
+template <std::size_t Count>
+inline int widenRun16(const uchar *data, char16_t *out, const ByteRange (&ranges)[Count])
 {
 #if defined(PLATFORM_BYTE_BLOCKS_SSE2)
-    // Interleaving the bytes with zero bytes makes little-endian UTF-16 units; the top
-    // bits of the bytes, and the bytes equal to `stop`, tell where the run ends.
+    // Interleaving the bytes with zero bytes makes little-endian UTF-16 units.
     const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i *>(data));
     const __m128i zero = _mm_setzero_si128();
     _mm_storeu_si128(reinterpret_cast<__m128i *>(out), _mm_unpacklo_epi8(bytes, zero));
     _mm_storeu_si128(reinterpret_cast<__m128i *>(out + 8), _mm_unpackhi_epi8(bytes, zero));
-    const __m128i stops = _mm_cmpeq_epi8(bytes, _mm_set1_epi8(static_cast<char>(stop)));
-    const unsigned ends = unsigned(_mm_movemask_epi8(_mm_or_si128(bytes, stops)));
-    return ends != 0 ? std::countr_zero(ends) : 16;
+    const unsigned outside = ~unsigned(_mm_movemask_epi8(inRanges(bytes, ranges))) & 0xFFFF;
+    return outside != 0 ? std::countr_zero(outside) : 16;
 #else
     for (int index = 0; index < 16; ++index) {
-        if (data[index] >= 0x80 || data[index] == stop)
+        bool in = false;
+        for (const ByteRange &range : ranges)
+            in = in || (data[index] >= range.low && data[index] <= range.high);
+        if (!in)
             return index;
         out[index] = data[index];
     }
     return 16;
 #endif
+}
+
+inline constexpr ByteRange AsciiBytes[] = {{0x00, 0x7F}};
+
+// widenRun16 of the bytes below 0x80.
+inline int widenAscii16(const uchar *data, char16_t *out)
+{
+    return widenRun16(data, out, AsciiBytes);
 }
 
 } // inline namespace

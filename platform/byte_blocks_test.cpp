@@ -92,7 +92,7 @@ TEST(ByteBlocks, TakenBehindLeadsReadsPairsFromTheFirstByte)
     }
 }
 
-TEST(ByteBlocks, WidenAsciiKeepsTheAsciiPrefix)
+TEST(ByteBlocks, WidenKeepsTheRunAtTheStart)
 {
     std::mt19937_64 random(11223);
     for (int ascii = 0; ascii <= 16; ++ascii) {
@@ -108,10 +108,11 @@ TEST(ByteBlocks, WidenAsciiKeepsTheAsciiPrefix)
             ASSERT_EQ(widenAscii16(bytes, units), ascii);
             for (int index = 0; index < ascii; ++index)
                 ASSERT_EQ(units[index], bytes[index]);
-            // A stop byte ends the run where it comes first.
+            // A byte outside the ranges ends the run where it comes first.
+            constexpr ByteRange butEscape[] = {{0x00, 0x1A}, {0x1C, 0x7F}};
             const int at = int(random() % 16);
             bytes[at] = 0x1B;
-            ASSERT_EQ(widenAscii16(bytes, units, 0x1B), std::min(at, ascii));
+            ASSERT_EQ(widenRun16(bytes, units, butEscape), std::min(at, ascii));
         }
     }
 }

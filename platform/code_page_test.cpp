@@ -363,6 +363,45 @@ TEST(CodePageDecoding, EncodedTextWholeCutAndDamaged)
     }
 }
 
+// UTF-7 base64 runs of every shape: units that are ASCII, Japanese, surrogates paired and
+// alone; bits left over, zero or not; ended by "-", by a direct byte, by a byte that is
+// neither, or by the end of the input.
+TEST(CodePageDecoding, Utf7RunsOfEveryShape)
+{
+    static const char alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    const char16_t units[] = {0x0041, 0x3042, 0x5B57, 0xD83D, 0xDE00, 0xDBFF, 0xDC00, 0x0000, 0xFFFF, 0x002B};
+    // Every byte outside the base64 alphabet ends a run.
+    QList<QByteArray> ends = {"", "-+-", "\r\n"};
+    for (int byte = 0; byte < 256; ++byte) {
+        if (QByteArrayView(alphabet).indexOf(static_cast<char>(byte)) < 0 || byte == 0)
+            ends.append(QByteArray(1, static_cast<char>(byte)));
+    }
+    std::mt19937_64 random(8642);
+    for (int count = 0; count < 20000; ++count) {
+        quint64 bits = 0;
+        int held = 0;
+        QByteArray run = "+";
+        const int unitCount = int(random() % 5);
+        for (int unit = 0; unit <= unitCount; ++unit) {
+            // The last round adds only bits left over: 0 to 15, zero or not.
+            const int width = unit < unitCount ? 16 : int(random() % 16);
+            const quint64 value = unit < unitCount ? units[random() % std::size(units)]
+                                  : random() % 2 == 0 ? 0 : random() & ((1u << width) - 1);
+            bits = bits << width | value;
+            held += width;
+            while (held >= 6) {
+                held -= 6;
+                run += alphabet[(bits >> held) & 63];
+            }
+        }
+        if (held > 0)
+            run += alphabet[(bits << (6 - held)) & 63];
+        const QByteArray before = random() % 2 == 0 ? QByteArray() : QByteArray("a+AGE-b");
+        expectSameAsIconv(CodePage::Utf7, before + run + ends[qsizetype(random() % quint64(ends.size()))] + "z");
+        expectSameAsIconv(CodePage::Utf7, run + ends[qsizetype(random() % quint64(ends.size()))]);
+    }
+}
+
 TEST(CodePageDecoding, EveryUtf8SequenceShape)
 {
     // Every lead byte with every second byte, followed by bytes that do and do not

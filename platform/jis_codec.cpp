@@ -17,6 +17,8 @@ constexpr char16_t ReplacementCharacter = 0xFFFD;
 
 enum class Mode { Ascii, Katakana, DoubleByte };
 
+constexpr ByteRange AsciiButEscape[] = {{0x00, Escape - 1}, {Escape + 1, 0x7F}};
+
 bool isJisByte(uchar byte)
 {
     return byte >= 0x21 && byte <= 0x7E;
@@ -192,7 +194,7 @@ DecodedText decodeJis(QByteArrayView bytes)
         if (!unknownSet && mode == Mode::Ascii && size - index >= 16) {
             // Every byte below 0x80 but the escape stands for itself. Every byte gives
             // at most one unit, so the 16 written here fit.
-            const int ascii = widenAscii16(data + index, out, Escape);
+            const int ascii = widenRun16(data + index, out, AsciiButEscape);
             out += ascii;
             index += ascii;
             if (ascii > 0)
