@@ -277,8 +277,8 @@ public:
         int from = m_taken;
         for (;;) {
             // Read every lead, 0x8F too, as the first byte of a pair: that is right up to
-            // the first 0x8F read as a first byte, which takes two bytes. Score up to it,
-            // score it, and read again behind it.
+            // the first 0x8F read as a first byte, which takes the two bytes behind it.
+            // Score up to it, score it, and read again behind its three bytes.
             const quint64 range = bitsFrom(from);
             const quint64 firsts = ~takenBehindLeads((pairLeads | tripleShift) & range) & range;
             const quint64 triples = firsts & tripleShift;
