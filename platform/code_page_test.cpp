@@ -236,10 +236,20 @@ DecodedText iconvDecoding(const char *name, QByteArrayView bytes)
 {
     // One descriptor per code for the whole test run: opening one costs more than most
     // of the decodings here.
-    static std::map<std::string, iconv_t> descriptors;
-    auto found = descriptors.find(name);
-    if (found == descriptors.end())
-        found = descriptors.emplace(name, iconv_open("UTF-16LE", name)).first;
+    static struct Descriptors
+    {
+        std::map<std::string, iconv_t> opened;
+        ~Descriptors()
+        {
+            for (const auto &[code, descriptor] : opened) {
+                if (descriptor != reinterpret_cast<iconv_t>(-1))
+                    iconv_close(descriptor);
+            }
+        }
+    } descriptors;
+    auto found = descriptors.opened.find(name);
+    if (found == descriptors.opened.end())
+        found = descriptors.opened.emplace(name, iconv_open("UTF-16LE", name)).first;
     const iconv_t descriptor = found->second;
     if (descriptor == reinterpret_cast<iconv_t>(-1))
         return {QString(), CodeResult::Unavailable};
