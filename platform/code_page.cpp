@@ -509,6 +509,18 @@ char16_t *decodeUtf8(const uchar *data, qsizetype size, char16_t *out, bool &rep
             }
             continue;
         }
+        // Three bytes, as nearly all of Japanese text, checked and put together first.
+        if ((byte & 0xF0) == 0xE0 && size - index >= 3) {
+            const uchar second = data[index + 1];
+            const uchar third = data[index + 2];
+            const bool wellFormed = second >= (byte == 0xE0 ? 0xA0 : 0x80) && second <= (byte == 0xED ? 0x9F : 0xBF)
+                                    && (third & 0xC0) == 0x80;
+            if (wellFormed) {
+                *out++ = static_cast<char16_t>((byte & 0x0F) << 12 | (second & 0x3F) << 6 | (third & 0x3F));
+                index += 3;
+                continue;
+            }
+        }
         // The sequence's length, and the range of its second byte, which the lead byte
         // narrows for E0, ED, F0 and F4.
         int length = 0;
