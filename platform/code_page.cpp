@@ -107,12 +107,7 @@ public:
         if (m_used + bytes <= capacity)
             return;
         const qsizetype wanted = std::max(m_used + bytes, capacity + capacity / 2);
-        const qsizetype units = (wanted + UnitSize - 1) / UnitSize;
-        // Reserved first, the buffer gets exactly this size; resize alone rounds a new
-        // buffer up to a power of two, which for a file of megabytes is memory that the
-        // allocator gets fresh from the system (and faults in) each time.
-        m_container.reserve(units);
-        m_container.resize(units);
+        m_container.resize((wanted + UnitSize - 1) / UnitSize);
     }
 
     void finish() { m_container.resize(m_used / UnitSize); }
@@ -595,6 +590,10 @@ CodeResult appendDecoded(CodePage codePage, QByteArrayView bytes, QString &text)
         return CodeResult::Clean;
 
     // Every byte gives at most one UTF-16 unit, the replacement character included.
+    // Reserved first, the buffer gets exactly that size: resize alone rounds a new buffer
+    // up to a power of two, which for a file of megabytes is more than the allocator keeps
+    // for reuse, so that each decoding would fault its buffer in afresh.
+    text.reserve(text.size() + bytes.size());
     OutputBuffer<QString> output(text, bytes.size() * qsizetype(sizeof(char16_t)));
     bool replaced = false;
     if (table != nullptr) {
