@@ -1,6 +1,7 @@
 #include "textcompare/editing/csv_export.h"
 
-#include "textcompare/editing/export_file.h"
+#include "common/export_file.h"
+#include "textcompare/editing/create_folder.h"
 
 namespace textcompare {
 
@@ -21,7 +22,7 @@ bool BatCsvSave(const DifferenceExport &source, bool unicode, bool doubleQuote, 
     if (noSame && source.diffRowCount < 1)
         return false;
     CreateFolder(path, 1);
-    ExportFile file(path, unicode);
+    common::ExportFile file(path, unicode);
     file.writeLine(source.paths[0]);
     file.writeLine(source.paths[1]);
 

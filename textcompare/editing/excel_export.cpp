@@ -2,7 +2,7 @@
 
 #include "common/saved_error.h"
 #include "platform/workbook_writer.h"
-#include "textcompare/editing/export_file.h"
+#include "textcompare/editing/create_folder.h"
 
 namespace textcompare {
 

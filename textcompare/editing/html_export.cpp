@@ -1,7 +1,9 @@
 #include "textcompare/editing/html_export.h"
 
+#include "common/export_file.h"
+#include "common/html_text.h"
 #include "common/settings_values.h"
-#include "textcompare/editing/export_file.h"
+#include "textcompare/editing/create_folder.h"
 
 #include <cmath>
 
@@ -9,26 +11,11 @@ namespace textcompare {
 
 namespace {
 
-// "&", "<" and ">" as entities, in this order.
-QString escapeMarkup(const QString &text)
-{
-    QString escaped = text;
-    escaped.replace(u'&', QStringLiteral("&amp;"));
-    escaped.replace(u'<', QStringLiteral("&lt;"));
-    escaped.replace(u'>', QStringLiteral("&gt;"));
-    return escaped;
-}
-
 // The row's colour cell (a blue-green-red value as decimal text) as an HTML colour;
 // white when the row has none.
 QString rowColor(const QString &colorCell)
 {
-    const auto value = qint64(std::nearbyint(common::LeadingNumber(colorCell)));
-    const quint32 bgr = quint32(value) & 0xFFFFFF;
-    const quint32 rgb = ((bgr & 0xFF) << 16) | (bgr & 0xFF00) | ((bgr >> 16) & 0xFF);
-    if (rgb == 0)
-        return QStringLiteral("#FFFFFF");
-    return u'#' + QStringLiteral("%1").arg(rgb, 6, 16, QLatin1Char('0')).toUpper();
+    return common::HtmlRowColor(quint32(qint64(std::nearbyint(common::LeadingNumber(colorCell)))));
 }
 
 QString cell(const QString &openingTag, const QString &text)
@@ -38,26 +25,12 @@ QString cell(const QString &openingTag, const QString &text)
 
 } // namespace
 
-QString HtmlEscape(const QString &text)
-{
-    if (text.isEmpty())
-        return QStringLiteral("&nbsp;");
-    return escapeMarkup(text).replace(u' ', QStringLiteral("&nbsp;"));
-}
-
-QString HtmlEscapeText(const QString &text)
-{
-    if (text.isEmpty())
-        return QStringLiteral("&nbsp;");
-    return escapeMarkup(text);
-}
-
 bool BatHtmlSave(const DifferenceExport &source, bool unicode, const QString &path, bool noSame)
 {
     if (noSame && source.diffRowCount < 1)
         return false;
     CreateFolder(path, 1);
-    ExportFile file(path, unicode);
+    common::ExportFile file(path, unicode);
     file.writeLine(QStringLiteral("<html>"));
     file.writeLine(QStringLiteral("<head>"));
     file.writeLine(QStringLiteral("<meta http-equiv=\"Content-Language\" content=\"ja\">"));
@@ -69,8 +42,8 @@ bool BatHtmlSave(const DifferenceExport &source, bool unicode, const QString &pa
     file.writeLine(QStringLiteral("<basefont size=\"2\">"));
     // The paths are markup-escaped like the cells, so that a name holding "&" or "<"
     // cannot break the page.
-    file.writeLine(escapeMarkup(source.paths[0]) + QStringLiteral("<br>"));
-    file.writeLine(escapeMarkup(source.paths[1]) + QStringLiteral("<br>"));
+    file.writeLine(common::HtmlEscapeMarkup(source.paths[0]) + QStringLiteral("<br>"));
+    file.writeLine(common::HtmlEscapeMarkup(source.paths[1]) + QStringLiteral("<br>"));
     file.writeLine(QStringLiteral("<table border=\"1\" cellspacing=\"0\" style=\"table-layout:fixed;font-size:13px;\">"));
 
     const DisplayTable &table = source.table;
@@ -79,24 +52,24 @@ bool BatHtmlSave(const DifferenceExport &source, bool unicode, const QString &pa
         const bool text = column == DisplayTable::Text1 || column == DisplayTable::Text2;
         header += cell(text ? QStringLiteral("<td align=\"center\" width=\"385\">")
                             : QStringLiteral("<td align=\"center\" width=\"50\">"),
-                       HtmlEscape(table.cell(0, column)));
+                       common::HtmlEscape(table.cell(0, column)));
     }
     file.writeLine(header + QStringLiteral("</tr>"));
 
     for (int row = 1; row <= table.lastRow(); ++row) {
         const QString line = QStringLiteral("<tr bgcolor=\"") + rowColor(table.cell(row, DisplayTable::RowColor))
                              + QStringLiteral("\">")
-                             + cell(QStringLiteral("<td align=\"right\">"), HtmlEscape(table.cell(row, DisplayTable::No)))
+                             + cell(QStringLiteral("<td align=\"right\">"), common::HtmlEscape(table.cell(row, DisplayTable::No)))
                              + cell(QStringLiteral("<td align=\"center\">"),
-                                    HtmlEscape(table.cell(row, DisplayTable::State)))
+                                    common::HtmlEscape(table.cell(row, DisplayTable::State)))
                              + cell(QStringLiteral("<td align=\"right\">"),
-                                    HtmlEscape(table.cell(row, DisplayTable::Line1)))
+                                    common::HtmlEscape(table.cell(row, DisplayTable::Line1)))
                              + cell(QStringLiteral("<td align=\"left\">"),
-                                    HtmlEscapeText(table.cell(row, DisplayTable::Text1)))
+                                    common::HtmlEscapeText(table.cell(row, DisplayTable::Text1)))
                              + cell(QStringLiteral("<td align=\"left\">"),
-                                    HtmlEscapeText(table.cell(row, DisplayTable::Text2)))
+                                    common::HtmlEscapeText(table.cell(row, DisplayTable::Text2)))
                              + cell(QStringLiteral("<td align=\"right\">"),
-                                    HtmlEscape(table.cell(row, DisplayTable::Line2)))
+                                    common::HtmlEscape(table.cell(row, DisplayTable::Line2)))
                              + QStringLiteral("</tr>");
         file.writeLine(line);
         if (source.letEventsRun)

@@ -125,26 +125,6 @@ TEST_F(HtmlExportTest, RowColoursTurnFromBlueGreenRedToRedGreenBlue)
     }
 }
 
-TEST(HtmlEscape, CellsAndTexts)
-{
-    const struct
-    {
-        QString text;
-        QString cell;
-        QString lineText;
-    } cases[] = {
-        {"", "&nbsp;", "&nbsp;"},
-        {"a  <b> & c", "a&nbsp;&nbsp;&lt;b&gt;&nbsp;&amp;&nbsp;c", "a  &lt;b&gt; &amp; c"},
-        {"&lt;", "&amp;lt;", "&amp;lt;"},
-        {" ", "&nbsp;", " "},
-    };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.text.toStdString());
-        EXPECT_EQ(HtmlEscape(c.text), c.cell);
-        EXPECT_EQ(HtmlEscapeText(c.text), c.lineText);
-    }
-}
-
 TEST_F(HtmlExportTest, NothingIsWrittenWithoutDifferencesWhenAsked)
 {
     const QString path = m_folder.writeFile("keep.html", "old contents");

@@ -1,0 +1,78 @@
+#include "common/export_file.h"
+
+#include "common/saved_error.h"
+#include "platform/code_page.h"
+
+#include <QCoreApplication>
+
+namespace common {
+
+namespace {
+
+constexpr qint32 FileWriteFailure = 75;
+
+// Pending text is converted and written once it holds this many UTF-16 units.
+constexpr qsizetype PendingUnits = 1 << 16;
+
+} // namespace
+
+ExportFile::ExportFile(const QString &path, bool unicode)
+    : m_file(path), m_unicode(unicode)
+{
+    if (!m_file.open(QIODevice::WriteOnly))
+        fail();
+    if (m_unicode && m_file.write("\xFF\xFE", 2) != 2)
+        fail();
+}
+
+void ExportFile::writeLine(const QString &line)
+{
+    m_pending += line;
+    m_pending += QStringLiteral("\r\n");
+    if (m_pending.size() >= PendingUnits)
+        writePending();
+}
+
+void ExportFile::commit()
+{
+    writePending();
+    if (!m_file.commit())
+        fail();
+}
+
+void ExportFile::writePending()
+{
+    if (m_pending.isEmpty())
+        return;
+    QByteArray bytes;
+    if (m_unicode) {
+        bytes.resize(m_pending.size() * 2);
+        char *out = bytes.data();
+        for (const QChar c : std::as_const(m_pending)) {
+            *out++ = char(c.unicode() & 0xFF);
+            *out++ = char(c.unicode() >> 8);
+        }
+    } else {
+        platform::EncodedBytes encoded = platform::encodeText(platform::CodePage::Cp932, m_pending);
+        if (encoded.result == platform::CodeResult::Unavailable) {
+            m_file.cancelWriting();
+            throw Failure(FileWriteFailure, QCoreApplication::applicationName(),
+                          QStringLiteral("CP932 の変換器がありません。 ") + m_file.fileName());
+        }
+        bytes = std::move(encoded.bytes);
+    }
+    m_pending.clear();
+    if (m_file.write(bytes) != bytes.size())
+        fail();
+}
+
+void ExportFile::fail()
+{
+    const QString reason = m_file.errorString();
+    m_file.cancelWriting();
+    throw Failure(FileWriteFailure, QCoreApplication::applicationName(),
+                  QStringLiteral("ファイルに書き込めません。 ") + m_file.fileName() + QStringLiteral(" (") + reason
+                      + u')');
+}
+
+} // namespace common
