@@ -9,6 +9,7 @@
 #include <QLineEdit>
 
 #include <memory>
+#include <optional>
 
 // Entry of the folder comparison program: reads the command line, fills the path boxes,
 // then shows the window, or with an output switch compares, writes the export and ends
@@ -25,9 +26,11 @@ int main(int argc, char **argv)
 
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Dirgleam"));
-    platform::widgets::WidgetDialogs widgetDialogs;
+    // An unattended run shows no box: without widget dialogs every message goes to
+    // standard error.
+    std::optional<platform::widgets::WidgetDialogs> widgetDialogs;
     if (!common::BatchMode)
-        platform::installDialogs(&widgetDialogs);
+        widgetDialogs.emplace();
 
     try {
         auto window = std::make_unique<foldercompare::Frm_Main>();
@@ -35,8 +38,9 @@ int main(int argc, char **argv)
             if (request.paths[side])
                 window->Txt_FolderPath[side]->setText(*request.paths[side]);
         if (common::BatchMode) {
+            // The activation gathers, compares, exports and unloads the window; after a
+            // failure it returns without the unload, and the run ends without saving.
             window->Form_Activate();
-            window->Form_Unload();
             return common::BatchFailed ? 1 : 0;
         }
         window->show();

@@ -209,6 +209,12 @@ void Frm_Main::buildMenus()
     XxxReqFaq = command(QStringLiteral("マニュアル/要望/最新版等のWebページ"));
     Version = command(QStringLiteral("バージョン情報..."));
 
+    ExcelSave = new QAction(QStringLiteral("表示内容をエクセル形式で保存..."), this);
+    HtmlSave = new QAction(QStringLiteral("表示内容をHTML形式で保存..."), this);
+    CsvSaveKan = new QAction(QStringLiteral("表示内容をCSV形式で保存(カンマ区切)..."), this);
+    CsvSaveTab = new QAction(QStringLiteral("表示内容をCSV形式で保存(タブ区切)..."), this);
+    CsvSaveStr = new QAction(QStringLiteral("表示内容をCSV形式で保存(任意区切)..."), this);
+
     MenuF = menuBar()->addMenu(QStringLiteral("ファイル(&F)"));
     MenuF->addAction(NewDirgleam);
     MenuF->addAction(NewLinquell);
@@ -216,9 +222,11 @@ void Frm_Main::buildMenus()
     MenuF->addAction(Mnu_GetFileInfoAll);
     MenuF->addAction(Mnu_DiffClear);
     MenuF->addSeparator();
+    for (QAction *command : {ExcelSave, HtmlSave, CsvSaveKan, CsvSaveTab, CsvSaveStr})
+        MenuF->addAction(command);
+    MenuF->addSeparator();
     MenuF->addAction(CsvDblQuot);
     MenuF->addAction(CsvSizeFit);
-    MenuF->addSeparator();
     MenuF->addAction(TxtDifAlll);
     MenuF->addAction(TxtDifNomi);
     MenuF->addAction(TxtDifKeis);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/dialogs/hand_back.h"
 #include "common/instance_slot.h"
 #include "foldercompare/listing/listing_compare.h"
 #include "foldercompare/window/dirgleam_settings.h"
@@ -31,6 +32,8 @@ class FlexGridView;
 } // namespace platform
 
 namespace foldercompare {
+
+struct ResultListExport;
 
 // The main window of the folder comparison program: two path rows, the pattern boxes and
 // options, the result grid and a status bar of four panels. One per process. It hosts
@@ -97,6 +100,18 @@ public:
     void ColSortAsc_Click();
     void ColSortDsc_Click();
     void Linquell_Click();
+
+    // Exports of the result list (frm_main_exports.cpp): the five commands of the File
+    // menu, each asking for its file first, and the three writers that they and an
+    // unattended run call. The writers pass their failures on (common::Failure).
+    void HtmlSave_Click();
+    void CsvSaveKan_Click();
+    void CsvSaveTab_Click();
+    void CsvSaveStr_Click();
+    void ExcelSave_Click();
+    void BatHtmlSave(const QString &path);
+    void BatCsvSave(const QString &path, const QString &separator);
+    bool BatExcelSave(const QString &path);
 
     // Window keys and status bar (frm_main_events.cpp). Form_KeyDown sees every key of
     // the window first; it sets `keyCode` to 0 for a key it consumed.
@@ -230,6 +245,16 @@ public:
     std::array<QLabel *, 4> m_statusPanels{};
     QTimer *Tmr_Resize = nullptr;
 
+    // The export commands of the File menu.
+    QAction *ExcelSave = nullptr;
+    QAction *HtmlSave = nullptr;
+    QAction *CsvSaveKan = nullptr;
+    QAction *CsvSaveTab = nullptr;
+    QAction *CsvSaveStr = nullptr;
+
+    // Answers of the separator, code-change and date-change dialogs.
+    common::dialogs::HandBack DialogAnswers;
+
     // Gather both sides and compare; clear the paths and the list.
     QAction *Mnu_GetFileInfoAll = nullptr;
     QAction *Mnu_DiffClear = nullptr;
@@ -325,6 +350,12 @@ private:
     bool windowEvent(QObject *watched, QEvent *event);
     // Gathers the sides given on the command line; true when either has information.
     bool gatherGivenPaths();
+    // The export of an unattended run, by BatchKind, followed by the unload.
+    void batchExport();
+    // What the writers read of the window.
+    ResultListExport exportSource();
+    // The steps of a CSV command after its save dialog (and separator dialog).
+    void saveCsv(const QString &path, const QString &separator, const QString &procedure);
     // Steps of Btn_Compare_Click and Btn_Compare_Sub after their first check.
     void compareAndNote();
     void addHistory(const QString &key);

@@ -42,14 +42,26 @@ void Frm_Main::Form_Activate()
         if (!options[6].isNull())
             Txt_Ext[1]->setText(options[6].toString());
 
-        const bool pathsGiven = !Txt_FolderPath[0]->text().isEmpty() || !Txt_FolderPath[1]->text().isEmpty();
+        const std::array<bool, 2> given{!Txt_FolderPath[0]->text().isEmpty(), !Txt_FolderPath[1]->text().isEmpty()};
+        const bool pathsGiven = given[0] || given[1];
         bool compareRequest = false;
         if (pathsGiven)
             compareRequest = gatherGivenPaths();
         else if (InstanceNumber == 1)
             restoreLastRun();
+        if (common::BatchMode) {
+            // A given path that produced no information (missing, unreadable) means the
+            // unattended run did not do its work, though it still exports what it has.
+            for (int side = 0; side < 2; ++side)
+                if (given[side] && Txt_FileInfoDate[side]->text().isEmpty())
+                    common::BatchFailed = true;
+        }
         if (compareRequest)
             Btn_Compare_Sub();
+        if (common::BatchKind != 0) {
+            batchExport();
+            return;
+        }
 
         InputEventsOn = true;
         AbortFlag = false;

@@ -47,6 +47,11 @@ void Frm_Main::connectHandlers()
     connect(Btn_Compare, &QPushButton::clicked, this, &Frm_Main::Btn_Compare_Click);
     connect(Mnu_GetFileInfoAll, &QAction::triggered, this, &Frm_Main::Mnu_GetFileInfoAll_Click);
     connect(Mnu_DiffClear, &QAction::triggered, this, &Frm_Main::Mnu_DiffClear_Click);
+    connect(ExcelSave, &QAction::triggered, this, &Frm_Main::ExcelSave_Click);
+    connect(HtmlSave, &QAction::triggered, this, &Frm_Main::HtmlSave_Click);
+    connect(CsvSaveKan, &QAction::triggered, this, &Frm_Main::CsvSaveKan_Click);
+    connect(CsvSaveTab, &QAction::triggered, this, &Frm_Main::CsvSaveTab_Click);
+    connect(CsvSaveStr, &QAction::triggered, this, &Frm_Main::CsvSaveStr_Click);
     connect(ColSortAsc.menu, &QAction::triggered, this, &Frm_Main::ColSortAsc_Click);
     connect(ColSortDsc.menu, &QAction::triggered, this, &Frm_Main::ColSortDsc_Click);
     connect(Linquell.menu, &QAction::triggered, this, &Frm_Main::Linquell_Click);

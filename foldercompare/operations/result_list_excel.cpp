@@ -1,0 +1,63 @@
+#include "foldercompare/operations/result_list_excel.h"
+
+#include "foldercompare/listing/folder_services.h"
+#include "platform/flex_grid.h"
+
+#include <algorithm>
+
+namespace foldercompare {
+
+namespace {
+
+constexpr int PathRows = 2;
+
+} // namespace
+
+FoldDiffExcel BuildFoldDiffExcel(const ResultListExport &source, const QString &path)
+{
+    const platform::FlexGrid &grid = source.rows.grid;
+    const int cols = grid.cols();
+    // The workbook holds no more rows than this; the rows after them are not built.
+    const int tableRows = std::min(grid.rows() + PathRows, common::ExcelMaxRows);
+
+    FoldDiffExcel result;
+    result.cells.reserve(tableRows);
+    for (int side = 0; side < PathRows; ++side) {
+        QStringList row(cols + 1);
+        row[0] = source.rows.folderPath[size_t(side)];
+        result.cells.append(row);
+    }
+    if (source.perRow.on())
+        result.links = QStringList(tableRows);
+    for (int row = 0; row + PathRows < tableRows; ++row) {
+        QStringList texts;
+        texts.reserve(cols + 1);
+        for (int col = 0; col < cols; ++col)
+            texts.append(grid.textMatrix(row, col));
+        const quint32 color = row > 0 ? grid.backColorAt(row, 1) : 0;
+        texts.append(color != 0 ? QString::number(qint32(color)) : QString());
+        result.cells.append(texts);
+        if (source.perRow.on() && IsPerRowEligible(grid, row))
+            result.links[row + PathRows] = PerRowLinkName(path, row);
+        if (source.letEventsRun)
+            source.letEventsRun();
+    }
+    return result;
+}
+
+bool BatExcelSave(const ResultListExport &source, const QString &path)
+{
+    if (SkipsExportWithoutDifference(source.diffRowCount))
+        return false;
+    bool created = false;
+    listing::CreateFolder(path, 1, created);
+
+    const platform::FlexGrid &grid = source.rows.grid;
+    const FoldDiffExcel table = BuildFoldDiffExcel(source, path);
+    const bool saved = common::ExcelSave(path, QStringLiteral("1"), QStringLiteral("A1"), grid.rows() + PathRows,
+                                         grid.cols(), table.cells, table.links);
+    RunPerRowOutputs(source, ReportKind::Excel, path);
+    return saved;
+}
+
+} // namespace foldercompare
