@@ -26,15 +26,19 @@ int ScriptedDialogs::messageBox(const QString &prompt, int style, const QString 
     return m_answers.isEmpty() ? automaticAnswer(style) : m_answers.dequeue();
 }
 
-std::optional<ChosenFile> ScriptedDialogs::openFile(const QString &, const QString &, const QList<FileFilter> &, int)
+std::optional<ChosenFile> ScriptedDialogs::openFile(const QString &title, const QString &initialPath,
+                                                    const QList<FileFilter> &filters, int initialFilter)
 {
+    m_fileDialogs.append({false, title, initialPath, filters, initialFilter});
     if (m_files.isEmpty())
         return std::nullopt;
     return m_files.dequeue();
 }
 
-std::optional<ChosenFile> ScriptedDialogs::saveFile(const QString &, const QString &, const QList<FileFilter> &, int)
+std::optional<ChosenFile> ScriptedDialogs::saveFile(const QString &title, const QString &initialPath,
+                                                    const QList<FileFilter> &filters, int initialFilter)
 {
+    m_fileDialogs.append({true, title, initialPath, filters, initialFilter});
     if (m_files.isEmpty())
         return std::nullopt;
     return m_files.dequeue();

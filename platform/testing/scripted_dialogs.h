@@ -9,7 +9,8 @@
 
 namespace platform::testing {
 
-// UserDialogs for tests: records every message box and answers from a script. It
+// UserDialogs for tests: records every message box and file dialog and answers from a
+// script. It
 // installs itself on construction and restores the silent dialogs when destroyed.
 class ScriptedDialogs final : public UserDialogs
 {
@@ -19,6 +20,16 @@ public:
         QString prompt;
         int style = 0;
         QString title;
+    };
+
+    // An open or save dialog as it was asked for.
+    struct FileDialog
+    {
+        bool save = false;
+        QString title;
+        QString initialPath;
+        QList<FileFilter> filters;
+        int initialFilter = 0;
     };
 
     ScriptedDialogs();
@@ -32,6 +43,7 @@ public:
     void chooseNextFolder(const QString &folder) { m_folders.enqueue(folder); }
 
     const QList<Shown> &shown() const { return m_shown; }
+    const QList<FileDialog> &fileDialogs() const { return m_fileDialogs; }
     QStringList prompts() const;
     void clear() { m_shown.clear(); }
 
@@ -49,6 +61,7 @@ private:
     QQueue<quint32> m_colors;
     QQueue<QString> m_folders;
     QList<Shown> m_shown;
+    QList<FileDialog> m_fileDialogs;
 };
 
 } // namespace platform::testing
