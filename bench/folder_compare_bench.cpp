@@ -2,17 +2,23 @@
 // date-only, 0.5% only on each side), differences only, row limit raised, side by side
 // with listing both trees with find, sorting the lists and joining them, in one run and
 // with a warm cache. A further run lists every row into a grid with a view attached and
-// reports the longest stretch without letting window events run.
+// reports the longest stretch without letting window events run. The last two write the
+// full list (about 101,500 rows) as HTML, CSV and a workbook: the writers alone, and
+// unattended runs of the built program that gather, compare and export.
 
 #include "bench/tree_generator.h"
 #include "foldercompare/listing/content_compare.h"
 #include "foldercompare/listing/listing_compare.h"
 #include "foldercompare/listing/side_gathering.h"
+#include "foldercompare/operations/result_list_csv.h"
+#include "foldercompare/operations/result_list_excel.h"
+#include "foldercompare/operations/result_list_html.h"
 #include "platform/flex_grid.h"
 #include "platform/widgets/flex_grid_view.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QStandardPaths>
@@ -189,8 +195,77 @@ void BM_DirgleamAllRowsWithView(benchmark::State &state)
     state.counters["longest_ms_in_events"] = double(host.longestEventsMs);
 }
 
+// The three writers on the full list, each timed alone (the workbook holds its first
+// 65,536 rows).
+void BM_ExportFullList(benchmark::State &state)
+{
+    platform::FlexGrid grid;
+    BenchHost host(grid);
+    gatherAndCompare(grid, host, false);
+    const QString root1 = treeFolder() + QStringLiteral("/one");
+    const QString root2 = treeFolder() + QStringLiteral("/two");
+    const foldercompare::ResultListExport source{
+        {grid, {root1, root2}, {root1, root2}, QString()}, 1, {}, [&host] { host.pumpEvents(); }};
+    std::vector<double> html;
+    std::vector<double> csv;
+    std::vector<double> excel;
+    QElapsedTimer timer;
+    for (auto _ : state) {
+        timer.start();
+        foldercompare::BatHtmlSave(source, workFolder().filePath(QStringLiteral("list.html")));
+        html.push_back(double(timer.nsecsElapsed()) / 1e6);
+        timer.start();
+        foldercompare::BatCsvSave(source, foldercompare::CsvOptions{}, workFolder().filePath(QStringLiteral("list.csv")),
+                                  QStringLiteral(","));
+        csv.push_back(double(timer.nsecsElapsed()) / 1e6);
+        timer.start();
+        foldercompare::BatExcelSave(source, workFolder().filePath(QStringLiteral("list.xlsx")));
+        excel.push_back(double(timer.nsecsElapsed()) / 1e6);
+    }
+    state.counters["rows"] = grid.rows() - 1;
+    state.counters["html_ms"] = median(html);
+    state.counters["csv_ms"] = median(csv);
+    state.counters["workbook_ms"] = median(excel);
+}
+
+// Unattended runs of the built program on the two trees with every row listed: gather
+// both sides, compare and write one export, as a script would run it.
+void BM_UnattendedFullList(benchmark::State &state)
+{
+    QTemporaryDir programFolder;
+    QFile settings(programFolder.filePath(QStringLiteral("Dirgleam.ini")));
+    if (!settings.open(QIODevice::WriteOnly)
+        || settings.write("[DSP]\nLineMax=1000000\nNomi=0\nData=0\n") < 0)
+        qFatal("cannot write the settings file");
+    settings.close();
+    const QString program = QCoreApplication::applicationDirPath() + QStringLiteral("/../bin/Dirgleam");
+    const QString switches[] = {QStringLiteral("-H"), QStringLiteral("-C"), QStringLiteral("-E")};
+    const QString names[] = {QStringLiteral("list.html"), QStringLiteral("list.csv"), QStringLiteral("list.xlsx")};
+    const char *counters[] = {"html_run_ms", "csv_run_ms", "workbook_run_ms"};
+    std::vector<double> times[3];
+    QElapsedTimer timer;
+    for (auto _ : state) {
+        for (int kind = 0; kind < 3; ++kind) {
+            QProcess run;
+            QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+            environment.insert(QStringLiteral("DIRGLEAM_SUITE_FOLDER"), programFolder.path());
+            run.setProcessEnvironment(environment);
+            timer.start();
+            run.start(program, {treeFolder() + QStringLiteral("/one"), treeFolder() + QStringLiteral("/two"),
+                                switches[kind] + workFolder().filePath(names[kind])});
+            if (!run.waitForFinished(600000) || run.exitCode() != 0)
+                state.SkipWithError("the unattended run failed");
+            times[kind].push_back(double(timer.nsecsElapsed()) / 1e6);
+        }
+    }
+    for (int kind = 0; kind < 3; ++kind)
+        state.counters[counters[kind]] = median(times[kind]);
+}
+
 BENCHMARK(BM_SideBySide)->Unit(benchmark::kMillisecond)->Iterations(9);
 BENCHMARK(BM_DirgleamAllRowsWithView)->Unit(benchmark::kMillisecond)->Iterations(2);
+BENCHMARK(BM_ExportFullList)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_UnattendedFullList)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 } // namespace
 
