@@ -1,6 +1,5 @@
 #include "common/export_file.h"
 
-#include "common/saved_error.h"
 #include "platform/code_page.h"
 #include "platform/testing/print_to.h"
 #include "platform/testing/temporary_folder.h"
@@ -49,16 +48,6 @@ TEST(ExportFile, CharactersWithoutACodePage932FormBecomeQuestionMarks)
     EXPECT_EQ(TemporaryFolder::readFile(path), QByteArray("???~\r\n"));
 }
 
-TEST(ExportFile, Utf16BehindItsMark)
-{
-    TemporaryFolder folder;
-    const QString path = folder.filePath("wide.csv");
-    ExportFile file(path, true);
-    file.writeLine(QStringLiteral("a😀"));
-    file.commit();
-    EXPECT_EQ(TemporaryFolder::readFile(path), QByteArray("\xFF\xFE" "a\0\x3D\xD8\x00\xDE\r\0\n\0", 12));
-}
-
 TEST(ExportFile, AnAbandonedFileLeavesTheOldOneAndNoTemporaryFile)
 {
     TemporaryFolder folder;
@@ -69,20 +58,6 @@ TEST(ExportFile, AnAbandonedFileLeavesTheOldOneAndNoTemporaryFile)
     }
     EXPECT_EQ(TemporaryFolder::readFile(path), "old");
     EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files), QStringList{"keep.csv"});
-}
-
-TEST(ExportFile, AFileThatCannotBeCreatedFails)
-{
-    TemporaryFolder folder;
-    folder.writeFile("plain", "a file, not a folder");
-    const QString path = folder.filePath("plain/out.csv");
-    try {
-        ExportFile file(path, false);
-        FAIL() << "the file was created";
-    } catch (const Failure &failure) {
-        EXPECT_EQ(failure.record().Number, 75);
-        EXPECT_TRUE(failure.record().Description.contains(path));
-    }
 }
 
 } // namespace
