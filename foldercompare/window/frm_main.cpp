@@ -209,11 +209,11 @@ void Frm_Main::buildMenus()
     XxxReqFaq = command(QStringLiteral("マニュアル/要望/最新版等のWebページ"));
     Version = command(QStringLiteral("バージョン情報..."));
 
-    ExcelSave = new QAction(QStringLiteral("表示内容をエクセル形式で保存..."), this);
-    HtmlSave = new QAction(QStringLiteral("表示内容をHTML形式で保存..."), this);
-    CsvSaveKan = new QAction(QStringLiteral("表示内容をCSV形式で保存(カンマ区切)..."), this);
-    CsvSaveTab = new QAction(QStringLiteral("表示内容をCSV形式で保存(タブ区切)..."), this);
-    CsvSaveStr = new QAction(QStringLiteral("表示内容をCSV形式で保存(任意区切)..."), this);
+    ExcelSave = command(QStringLiteral("表示内容をエクセル形式で保存..."));
+    HtmlSave = command(QStringLiteral("表示内容をHTML形式で保存..."));
+    CsvSaveKan = command(QStringLiteral("表示内容をCSV形式で保存(カンマ区切)..."));
+    CsvSaveTab = command(QStringLiteral("表示内容をCSV形式で保存(タブ区切)..."));
+    CsvSaveStr = command(QStringLiteral("表示内容をCSV形式で保存(任意区切)..."));
 
     MenuF = menuBar()->addMenu(QStringLiteral("ファイル(&F)"));
     MenuF->addAction(NewDirgleam);

@@ -183,7 +183,7 @@ void Frm_Main::CsvSaveStr_Click()
     if (!file)
         return;
     common::dialogs::Frm_CsvSepa separatorDialog(DialogAnswers, this);
-    separatorDialog.exec();
+    showModal(separatorDialog);
     QCoreApplication::processEvents();
     // Only a separator that the user confirmed is used; "<SEPA>" is the dialog's starting
     // text, and closing the dialog without its button cancels the export.

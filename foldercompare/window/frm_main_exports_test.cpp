@@ -6,13 +6,11 @@
 #include "platform/testing/print_to.h"
 
 #include <QAction>
-#include <QApplication>
 #include <QDesktopServices>
 #include <QFile>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
-#include <QTimer>
 #include <QUrl>
 
 namespace foldercompare {
@@ -68,18 +66,13 @@ protected:
                                     .join(separator)};
         return cp932(lines.join("\r\n") + "\r\n");
     }
-    // Answers the separator dialog once it is shown: types `text` and confirms it, or
-    // closes the dialog without its button when `text` is null.
-    void answerSeparatorDialog(const QString &text)
+    // Answers the separator dialog: types `text` and confirms it, or closes the dialog
+    // without its button when `text` is null.
+    static void answerSeparatorDialog(Frm_Main &window, const QString &text)
     {
-        auto *poll = new QTimer(&m_pollOwner);
-        poll->setInterval(5);
-        QObject::connect(poll, &QTimer::timeout, [poll, text] {
-            auto *dialog = qobject_cast<common::dialogs::Frm_CsvSepa *>(QApplication::activeModalWidget());
-            if (!dialog)
-                return;
-            poll->stop();
-            poll->deleteLater();
+        window.setModalRunner([text](QDialog &shown) {
+            auto *dialog = dynamic_cast<common::dialogs::Frm_CsvSepa *>(&shown);
+            ASSERT_NE(dialog, nullptr);
             EXPECT_EQ(dialog->Txt_CsvSepa->text(), "<SEPA>");
             if (text.isNull()) {
                 dialog->reject();
@@ -88,12 +81,10 @@ protected:
             dialog->Txt_CsvSepa->setText(text);
             dialog->Btn_OK->click();
         });
-        poll->start();
     }
 
     TemporaryFolder m_output;
     OpenedFiles m_opened;
-    QObject m_pollOwner;
 };
 
 QStringList captions(const QList<platform::FileFilter> &filters)
@@ -166,7 +157,7 @@ TEST_F(ExportCommandTest, CsvCommandsWithTheirSeparators)
         const QString path = output(QString::fromUtf8(c.name) + ".csv");
         m_dialogs.chooseNextFile({path, 1});
         if (!c.answer.isNull())
-            answerSeparatorDialog(c.answer);
+            answerSeparatorDialog(*window, c.answer);
         c.command->trigger();
         EXPECT_EQ(TemporaryFolder::readFile(path), csvBytes(*window, c.separator));
         EXPECT_EQ(m_dialogs.prompts(), QStringList{"保存しました。    "});
@@ -181,7 +172,7 @@ TEST_F(ExportCommandTest, SeparatorDialogClosedWithoutItsButtonCancels)
     auto window = compared();
     const QString path = output("never.csv");
     m_dialogs.chooseNextFile({path, 0});
-    answerSeparatorDialog(QString());
+    answerSeparatorDialog(*window, QString());
     window->CsvSaveStr->trigger();
     EXPECT_FALSE(QFile::exists(path)) << "\"<SEPA>\" is no separator the user chose";
     EXPECT_TRUE(m_dialogs.shown().isEmpty());
