@@ -252,7 +252,7 @@ public:
     QAction *CsvSaveTab = nullptr;
     QAction *CsvSaveStr = nullptr;
 
-    // Answers of the separator, code-change and date-change dialogs.
+    // What the dialogs that the window opens hand back (the separator of CsvSaveStr).
     common::dialogs::HandBack DialogAnswers;
 
     // Gather both sides and compare; clear the paths and the list.
