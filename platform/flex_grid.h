@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/twips.h"
+
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -7,9 +9,6 @@
 #include <vector>
 
 namespace platform {
-
-// Widths and heights of the grid are kept in twips; one pixel at 96 dpi is 15 twips.
-inline constexpr int TwipsPerPixel = 15;
 
 // Alignment codes of columns and cells: horizontal left, centre or right crossed with
 // vertical top, centre or bottom; General puts text left and numbers right, both

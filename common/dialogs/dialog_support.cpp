@@ -2,29 +2,24 @@
 
 #include "common/common_module.h"
 #include "common/saved_error.h"
-#include "platform/flex_grid.h"
+#include "platform/twips.h"
 #include "platform/user_dialogs.h"
 
 #include <QCoreApplication>
 #include <QWidget>
 
-#include <cmath>
 
 namespace common::dialogs {
 
-int pixels(int twips)
-{
-    return int(std::lround(double(twips) / platform::TwipsPerPixel));
-}
-
 void placeTwips(QWidget *widget, int left, int top, int width, int height)
 {
-    widget->setGeometry(pixels(left), pixels(top), pixels(width), pixels(height));
+    widget->setGeometry(platform::twipsToPixels(left), platform::twipsToPixels(top), platform::twipsToPixels(width),
+                        platform::twipsToPixels(height));
 }
 
 void setClientTwips(QWidget *dialog, int width, int height)
 {
-    dialog->setFixedSize(pixels(width), pixels(height));
+    dialog->setFixedSize(platform::twipsToPixels(width), platform::twipsToPixels(height));
 }
 
 void WriteSetting(const QString &section, const QString &key, const QString &value, const QString &iniFile)

@@ -11,7 +11,6 @@ namespace common::dialogs {
 enum class ProgramVariant { Dirgleam, Linquell };
 
 // Layout in twips, as the windows' designs give it (15 twips to a pixel).
-int pixels(int twips);
 void placeTwips(QWidget *widget, int left, int top, int width, int height);
 // Gives a dialog a fixed client area of the given size.
 void setClientTwips(QWidget *dialog, int width, int height);

@@ -1,6 +1,7 @@
 #include "common/dialogs/progress_form.h"
 
 #include "common/dialogs/dialog_support.h"
+#include "platform/twips.h"
 #include "platform/user_dialogs.h"
 
 #include <QCloseEvent>
@@ -138,7 +139,7 @@ void ProgressForm::layoutFor(double percent)
     ProgressLabel2->setVisible(!messageOnly);
     if (!messageOnly)
         ProgressCtrl->setValue(0);
-    ProgressLabel->move(ProgressLabel->x(), pixels(messageOnly ? MessageOnlyTop : MessageTop));
+    ProgressLabel->move(ProgressLabel->x(), platform::twipsToPixels(messageOnly ? MessageOnlyTop : MessageTop));
 }
 
 void ProgressForm::pumpMessages()
@@ -189,7 +190,7 @@ void ProgressForm::position()
     }
     const QScreen *screen = QGuiApplication::primaryScreen();
     const QRect area = screen ? screen->geometry() : QRect();
-    move((area.width() - width()) / 2, (area.height() - height()) / 2 - pixels(NoOwnerRaise));
+    move((area.width() - width()) / 2, (area.height() - height()) / 2 - platform::twipsToPixels(NoOwnerRaise));
 }
 
 void ProgressForm::disableOwner()

@@ -1,6 +1,7 @@
 #include "foldercompare/window/frm_main.h"
 
 #include "common/common_module.h"
+#include "common/dialogs/dialog_support.h"
 #include "common/dialogs/file_drop.h"
 #include "common/dialogs/frm_fl_nm_code.h"
 #include "common/dialogs/frm_proxy.h"
@@ -28,26 +29,14 @@
 #include <QStatusBar>
 #include <QTimer>
 
-#include <cmath>
 
 namespace foldercompare {
 
 namespace {
 
-int px(int twips)
-{
-    return int(std::lround(double(twips) / platform::TwipsPerPixel));
-}
-
-int twips(int pixels)
-{
-    return pixels * platform::TwipsPerPixel;
-}
-
-void placeTwips(QWidget *widget, int left, int top, int width, int height)
-{
-    widget->setGeometry(px(left), px(top), px(width), px(height));
-}
+using common::dialogs::placeTwips;
+using platform::pixelsToTwips;
+using platform::twipsToPixels;
 
 const QString BaseCaptionText = QStringLiteral("フォルダ内のファイル比較ツール");
 
@@ -116,7 +105,7 @@ void Frm_Main::buildControls()
     Txt_Drop->setReadOnly(true);
     Txt_Drop->setToolTip(QStringLiteral("ここにフォルダまたはファイルをドロップ"));
     Txt_Drop->setPlaceholderText(QStringLiteral("ドロップ"));
-    Txt_Drop->setFixedWidth(px(1500));
+    Txt_Drop->setFixedWidth(twipsToPixels(1500));
 
     m_gridView = new platform::widgets::FlexGridView(m_client);
     Grd_Compare = m_gridView->grid();
@@ -129,7 +118,7 @@ void Frm_Main::buildControls()
         m_statusPanels[panel] = new QLabel(Sts_Message);
         m_statusPanels[panel]->setFrameShape(QFrame::Panel);
         m_statusPanels[panel]->setFrameShadow(QFrame::Sunken);
-        m_statusPanels[panel]->setFixedWidth(px(panelWidths[panel]));
+        m_statusPanels[panel]->setFixedWidth(twipsToPixels(panelWidths[panel]));
         if (panel > 0)
             m_statusPanels[panel]->setAlignment(Qt::AlignCenter);
         Sts_Message->addWidget(m_statusPanels[panel]);
@@ -379,15 +368,15 @@ void Frm_Main::Form_Paint()
 void Frm_Main::placeWindow()
 {
     const StoredPlacement stored = LoadPlacement(IniFilePath);
-    move(px(stored.rect.left), px(stored.rect.top));
-    resize(px(stored.rect.width), px(stored.rect.height));
+    move(twipsToPixels(stored.rect.left), twipsToPixels(stored.rect.top));
+    resize(twipsToPixels(stored.rect.width), twipsToPixels(stored.rect.height));
     const QRect screen = QGuiApplication::primaryScreen() ? QGuiApplication::primaryScreen()->geometry() : QRect();
-    const common::TwipsRect placed{stored.rect.left, stored.rect.top, twips(width()), twips(height())};
+    const common::TwipsRect placed{stored.rect.left, stored.rect.top, pixelsToTwips(width()), pixelsToTwips(height())};
     const common::TwipsRect checked
-        = common::CheckedPlacement(placed, twips(screen.width()), twips(screen.height()), DefaultWindowRect);
+        = common::CheckedPlacement(placed, pixelsToTwips(screen.width()), pixelsToTwips(screen.height()), DefaultWindowRect);
     if (!(checked == placed)) {
-        move(px(checked.left), px(checked.top));
-        resize(px(checked.width), px(checked.height));
+        move(twipsToPixels(checked.left), twipsToPixels(checked.top));
+        resize(twipsToPixels(checked.width), twipsToPixels(checked.height));
     }
     switch (stored.state) {
     case common::StoredWindowState::Minimized:
@@ -451,16 +440,16 @@ void Frm_Main::GridInit()
 void Frm_Main::Form_Resize()
 {
     try {
-        const int innerWidth = twips(m_client->width());
-        const int innerHeight = twips(m_client->height());
+        const int innerWidth = pixelsToTwips(m_client->width());
+        const int innerHeight = pixelsToTwips(m_client->height());
         const QRect gridGeometry = m_gridView->geometry();
-        const int gridLeft = twips(gridGeometry.x());
+        const int gridLeft = pixelsToTwips(gridGeometry.x());
         if (innerWidth - gridLeft > 0)
-            m_gridView->setGeometry(gridGeometry.x(), gridGeometry.y(), px(innerWidth - gridLeft), gridGeometry.height());
+            m_gridView->setGeometry(gridGeometry.x(), gridGeometry.y(), twipsToPixels(innerWidth - gridLeft), gridGeometry.height());
 
         platform::FlexGrid &grid = *Grd_Compare;
         if (grid.cols() > 4) {
-            const int gridWidth = twips(m_gridView->width());
+            const int gridWidth = pixelsToTwips(m_gridView->width());
             int leftColumns = 0;
             for (int col = 0; col < 4; ++col)
                 leftColumns += grid.colWidth(col);
@@ -468,32 +457,32 @@ void Frm_Main::Form_Resize()
                 grid.setColWidth(4, gridWidth - leftColumns - 370);
         }
 
-        const int pathLeft = twips(Txt_FolderPath[0]->x());
+        const int pathLeft = pixelsToTwips(Txt_FolderPath[0]->x());
         if (innerWidth - pathLeft - 5650 > 0) {
             const int pathWidth = innerWidth - 5650;
             const int browseLeft = pathLeft + pathWidth + 20;
-            const int gatherLeft = browseLeft + twips(Btn_InFolderName[0]->width()) + 30;
-            const int dateLabelLeft = gatherLeft + twips(Btn_GetFileInfo[0]->width()) + 50;
-            const int dateLeft = dateLabelLeft + twips(Label2[0]->width()) + 30;
+            const int gatherLeft = browseLeft + pixelsToTwips(Btn_InFolderName[0]->width()) + 30;
+            const int dateLabelLeft = gatherLeft + pixelsToTwips(Btn_GetFileInfo[0]->width()) + 50;
+            const int dateLeft = dateLabelLeft + pixelsToTwips(Label2[0]->width()) + 30;
             for (int side = 0; side < 2; ++side) {
-                Txt_FolderPath[side]->resize(px(pathWidth), Txt_FolderPath[side]->height());
-                Btn_InFolderName[side]->move(px(browseLeft), Btn_InFolderName[side]->y());
-                Btn_GetFileInfo[side]->move(px(gatherLeft), Btn_GetFileInfo[side]->y());
-                Label2[side]->move(px(dateLabelLeft), Label2[side]->y());
-                Txt_FileInfoDate[side]->move(px(dateLeft), Txt_FileInfoDate[side]->y());
-                Txt_Ext[side]->resize(px(pathWidth), Txt_Ext[side]->height());
+                Txt_FolderPath[side]->resize(twipsToPixels(pathWidth), Txt_FolderPath[side]->height());
+                Btn_InFolderName[side]->move(twipsToPixels(browseLeft), Btn_InFolderName[side]->y());
+                Btn_GetFileInfo[side]->move(twipsToPixels(gatherLeft), Btn_GetFileInfo[side]->y());
+                Label2[side]->move(twipsToPixels(dateLabelLeft), Label2[side]->y());
+                Txt_FileInfoDate[side]->move(twipsToPixels(dateLeft), Txt_FileInfoDate[side]->y());
+                Txt_Ext[side]->resize(twipsToPixels(pathWidth), Txt_Ext[side]->height());
             }
-            Btn_GetFileInfoAll->move(px(browseLeft), Btn_GetFileInfoAll->y());
-            Btn_Compare->move(px(browseLeft), Btn_Compare->y());
-            Chk_Folder->move(px(dateLabelLeft + 20), Chk_Folder->y());
-            Chk_Nomi->move(px(dateLabelLeft + 20), Chk_Nomi->y());
-            Chk_Data->move(Chk_Nomi->x() + Chk_Nomi->width() + px(150), Chk_Data->y());
+            Btn_GetFileInfoAll->move(twipsToPixels(browseLeft), Btn_GetFileInfoAll->y());
+            Btn_Compare->move(twipsToPixels(browseLeft), Btn_Compare->y());
+            Chk_Folder->move(twipsToPixels(dateLabelLeft + 20), Chk_Folder->y());
+            Chk_Nomi->move(twipsToPixels(dateLabelLeft + 20), Chk_Nomi->y());
+            Chk_Data->move(Chk_Nomi->x() + Chk_Nomi->width() + twipsToPixels(150), Chk_Data->y());
         }
 
-        const int gridTop = twips(m_gridView->y());
+        const int gridTop = pixelsToTwips(m_gridView->y());
         if (innerHeight - gridTop - StatusBarHeight + 20 > 0)
-            m_gridView->resize(m_gridView->width(), px(innerHeight - gridTop - StatusBarHeight + 20));
-        Sts_Message->setGeometry(0, m_client->height() - px(StatusBarHeight), m_client->width(), px(StatusBarHeight));
+            m_gridView->resize(m_gridView->width(), twipsToPixels(innerHeight - gridTop - StatusBarHeight + 20));
+        Sts_Message->setGeometry(0, m_client->height() - twipsToPixels(StatusBarHeight), m_client->width(), twipsToPixels(StatusBarHeight));
         Sts_Message->raise();
 
         Tmr_Resize->start();
@@ -514,7 +503,7 @@ common::StoredWindowState Frm_Main::storedState() const
 
 common::TwipsRect Frm_Main::placementTwips() const
 {
-    return {twips(x()), twips(y()), twips(width()), twips(height())};
+    return {pixelsToTwips(x()), pixelsToTwips(y()), pixelsToTwips(width()), pixelsToTwips(height())};
 }
 
 void Frm_Main::Tmr_Resize_Timer()

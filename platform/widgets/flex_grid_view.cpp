@@ -35,16 +35,6 @@ bool acceptAsCopy(QDropEvent *event)
     return true;
 }
 
-int toTwips(int pixels)
-{
-    return pixels * TwipsPerPixel;
-}
-
-int toPixels(int twips)
-{
-    return (twips + TwipsPerPixel / 2) / TwipsPerPixel;
-}
-
 int shiftState(Qt::KeyboardModifiers modifiers)
 {
     return (modifiers & Qt::ShiftModifier ? 1 : 0) | (modifiers & Qt::ControlModifier ? 2 : 0)
@@ -162,7 +152,7 @@ FlexGridView::FlexGridView(QWidget *parent)
     horizontalHeader()->setMinimumSectionSize(0);
     connect(horizontalHeader(), &QHeaderView::sectionResized, this, [this](int section, int, int size) {
         if (!m_syncing)
-            m_grid->setColWidth(m_model->gridCol(section), toTwips(size));
+            m_grid->setColWidth(m_model->gridCol(section), pixelsToTwips(size));
     });
     // Rows added below the ones on screen need no repaint, only new scroll bar limits.
     disconnect(verticalHeader(), SIGNAL(sectionCountChanged(int,int)), this, SLOT(rowCountChanged(int,int)));
@@ -210,7 +200,7 @@ void FlexGridView::attach(FlexGrid *grid)
         connect(grid, &QObject::destroyed, this, [this] { attach(m_ownGrid); });
 
     // Rows as high as the font needs, unless the grid already has higher ones.
-    grid->setRowHeight(std::max(grid->rowHeight(), toTwips(fontMetrics().height() + 6)));
+    grid->setRowHeight(std::max(grid->rowHeight(), pixelsToTwips(fontMetrics().height() + 6)));
     m_model->setGrid(grid);
     onRedraw(grid->redraw());
     FlexGridChange everything;
@@ -255,14 +245,14 @@ void FlexGridView::dataChanged(const QModelIndex &topLeft, const QModelIndex &bo
 
 int FlexGridView::rowPixels() const
 {
-    return std::max(1, toPixels(m_grid->rowHeight(0)));
+    return std::max(1, twipsToPixels(m_grid->rowHeight(0)));
 }
 
 int FlexGridView::fixedColsWidth() const
 {
     int width = 0;
     for (int col = 0; col < m_grid->fixedCols(); ++col)
-        width += toPixels(m_grid->colWidth(col));
+        width += twipsToPixels(m_grid->colWidth(col));
     return width;
 }
 
@@ -279,7 +269,7 @@ void FlexGridView::applyLayout()
     columnsHeader->setVisible(m_grid->fixedRows() > 0);
     columnsHeader->setFixedHeight(m_grid->fixedRows() * rowHeight);
     for (int section = 0; section < m_model->columnCount(); ++section) {
-        const int width = toPixels(m_grid->colWidth(m_model->gridCol(section)));
+        const int width = twipsToPixels(m_grid->colWidth(m_model->gridCol(section)));
         if (columnsHeader->sectionSize(section) != width)
             columnsHeader->resizeSection(section, width);
     }
@@ -343,7 +333,7 @@ FlexGridView::Cell FlexGridView::cellAt(const QPoint &position) const
         int x = position.x() - verticalHeader()->geometry().left();
         for (int col = 0; col < m_grid->fixedCols() && x >= 0; ++col) {
             cell.col = col;
-            x -= toPixels(m_grid->colWidth(col));
+            x -= twipsToPixels(m_grid->colWidth(col));
         }
     }
     if (inViewport.y() >= 0) {
@@ -371,8 +361,8 @@ QRect FlexGridView::cellRect(int row, int col) const
     } else {
         left = verticalHeader()->geometry().left();
         for (int fixed = 0; fixed < col; ++fixed)
-            left += toPixels(m_grid->colWidth(fixed));
-        width = toPixels(m_grid->colWidth(col));
+            left += twipsToPixels(m_grid->colWidth(fixed));
+        width = twipsToPixels(m_grid->colWidth(col));
     }
     if (row >= m_grid->fixedRows()) {
         top = viewport()->y() + rowViewportPosition(m_model->modelRow(row));
@@ -391,8 +381,8 @@ void FlexGridView::pressAt(const QPoint &position, const QMouseEvent *event)
     setFocus(Qt::MouseFocusReason);
     if (event->button() == Qt::LeftButton)
         startSelection(cell, event->modifiers() & Qt::ShiftModifier);
-    Q_EMIT mouseDown(buttonCode(event->button()), shiftState(event->modifiers()), toTwips(position.x()),
-                     toTwips(position.y()));
+    Q_EMIT mouseDown(buttonCode(event->button()), shiftState(event->modifiers()), pixelsToTwips(position.x()),
+                     pixelsToTwips(position.y()));
 }
 
 void FlexGridView::moveAt(const QPoint &position, const QMouseEvent *event)
@@ -406,8 +396,8 @@ void FlexGridView::moveAt(const QPoint &position, const QMouseEvent *event)
         else if (!m_autoScroll.isActive())
             m_autoScroll.start();
     }
-    Q_EMIT mouseMove(buttonCode(event->buttons()), shiftState(event->modifiers()), toTwips(position.x()),
-                     toTwips(position.y()));
+    Q_EMIT mouseMove(buttonCode(event->buttons()), shiftState(event->modifiers()), pixelsToTwips(position.x()),
+                     pixelsToTwips(position.y()));
 }
 
 void FlexGridView::releaseAt(const QPoint &position, const QMouseEvent *event)
@@ -418,8 +408,8 @@ void FlexGridView::releaseAt(const QPoint &position, const QMouseEvent *event)
         m_drag = DragMode::None;
         m_autoScroll.stop();
     }
-    Q_EMIT mouseUp(buttonCode(event->button()), shiftState(event->modifiers()), toTwips(position.x()),
-                   toTwips(position.y()));
+    Q_EMIT mouseUp(buttonCode(event->button()), shiftState(event->modifiers()), pixelsToTwips(position.x()),
+                   pixelsToTwips(position.y()));
 }
 
 void FlexGridView::startSelection(const Cell &cell, bool extend)
@@ -676,8 +666,8 @@ void FlexGridView::dropAt(const QPoint &position, QDropEvent *event)
     m_grid->setMousePosition(cell.row, cell.col);
     if (!acceptAsCopy(event))
         return;
-    Q_EMIT oleDragDrop(paths, buttonCode(event->buttons()), shiftState(event->modifiers()), toTwips(position.x()),
-                       toTwips(position.y()));
+    Q_EMIT oleDragDrop(paths, buttonCode(event->buttons()), shiftState(event->modifiers()), pixelsToTwips(position.x()),
+                       pixelsToTwips(position.y()));
 }
 
 bool FlexGridView::onHeaderHandle(const QPoint &headerPosition) const

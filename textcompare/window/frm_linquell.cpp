@@ -3,6 +3,7 @@
 #include "common/associated_program.h"
 #include "common/dialogs/mouse_wheel.h"
 #include "common/common_module.h"
+#include "common/dialogs/dialog_support.h"
 #include "common/saved_error.h"
 #include "common/window_placement.h"
 #include "platform/flex_grid.h"
@@ -26,26 +27,14 @@
 #include <QStatusBar>
 #include <QTimer>
 
-#include <cmath>
 
 namespace textcompare {
 
 namespace {
 
-int px(int twips)
-{
-    return int(std::lround(double(twips) / platform::TwipsPerPixel));
-}
-
-int twips(int pixels)
-{
-    return pixels * platform::TwipsPerPixel;
-}
-
-void placeTwips(QWidget *widget, int left, int top, int width, int height)
-{
-    widget->setGeometry(px(left), px(top), px(width), px(height));
-}
+using common::dialogs::placeTwips;
+using platform::pixelsToTwips;
+using platform::twipsToPixels;
 
 const QString CaptionText = QStringLiteral("テキスト差分表示ツール");
 
@@ -130,7 +119,7 @@ void Frm_Linquell::buildControls()
         m_statusPanels[panel] = new QLabel(Sts_Message);
         m_statusPanels[panel]->setFrameShape(QFrame::Panel);
         m_statusPanels[panel]->setFrameShadow(QFrame::Sunken);
-        m_statusPanels[panel]->setFixedWidth(px(panelWidths[panel]));
+        m_statusPanels[panel]->setFixedWidth(twipsToPixels(panelWidths[panel]));
         if (panel > 0)
             m_statusPanels[panel]->setAlignment(Qt::AlignCenter);
         Sts_Message->addWidget(m_statusPanels[panel]);
@@ -281,16 +270,16 @@ LinquellSettings Frm_Linquell::currentSettings() const
 void Frm_Linquell::placeWindow()
 {
     const StoredPlacement stored = LoadPlacement(IniPath);
-    move(px(stored.rect.left), px(stored.rect.top));
-    resize(px(stored.rect.width), px(stored.rect.height));
+    move(twipsToPixels(stored.rect.left), twipsToPixels(stored.rect.top));
+    resize(twipsToPixels(stored.rect.width), twipsToPixels(stored.rect.height));
     const QScreen *screen = QGuiApplication::primaryScreen();
     const QRect area = screen ? screen->geometry() : QRect();
-    const common::TwipsRect placed{stored.rect.left, stored.rect.top, twips(width()), twips(height())};
+    const common::TwipsRect placed{stored.rect.left, stored.rect.top, pixelsToTwips(width()), pixelsToTwips(height())};
     const common::TwipsRect checked
-        = common::CheckedPlacement(placed, twips(area.width()), twips(area.height()), DefaultWindowRect);
+        = common::CheckedPlacement(placed, pixelsToTwips(area.width()), pixelsToTwips(area.height()), DefaultWindowRect);
     if (!(checked == placed)) {
-        move(px(checked.left), px(checked.top));
-        resize(px(checked.width), px(checked.height));
+        move(twipsToPixels(checked.left), twipsToPixels(checked.top));
+        resize(twipsToPixels(checked.width), twipsToPixels(checked.height));
     }
     switch (stored.state) {
     case common::StoredWindowState::Minimized:
@@ -347,11 +336,11 @@ void Frm_Linquell::GridInit()
 
 void Frm_Linquell::layoutGrid()
 {
-    const int innerWidth = twips(m_client->width());
-    const int innerHeight = twips(m_client->height());
+    const int innerWidth = pixelsToTwips(m_client->width());
+    const int innerHeight = pixelsToTwips(m_client->height());
     if (innerWidth - GridLeft > 0 && innerHeight - GridTop - StatusBarHeight + 20 > 0)
         placeTwips(m_gridView, GridLeft, GridTop, innerWidth - GridLeft, innerHeight - GridTop - StatusBarHeight + 20);
-    Sts_Message->setGeometry(0, m_client->height() - px(StatusBarHeight), m_client->width(), px(StatusBarHeight));
+    Sts_Message->setGeometry(0, m_client->height() - twipsToPixels(StatusBarHeight), m_client->width(), twipsToPixels(StatusBarHeight));
     Sts_Message->raise();
 }
 
@@ -399,7 +388,7 @@ common::StoredWindowState Frm_Linquell::storedState() const
 
 common::TwipsRect Frm_Linquell::placementTwips() const
 {
-    return {twips(x()), twips(y()), twips(width()), twips(height())};
+    return {pixelsToTwips(x()), pixelsToTwips(y()), pixelsToTwips(width()), pixelsToTwips(height())};
 }
 
 void Frm_Linquell::Form_Unload()
