@@ -1,8 +1,11 @@
 #include "common/common_module.h"
 
 #include "common/saved_error.h"
+#include "common/settings_values.h"
 #include "platform/profile.h"
 #include "platform/user_dialogs.h"
+
+#include <QCoreApplication>
 
 #include <cstdio>
 
@@ -24,6 +27,40 @@ QString GetIniValue(const QString &section, const QString &key, const QString &d
 bool WriteIniValue(const QString &section, const QString &key, const QString &value, const QString &iniFile)
 {
     return platform::writeProfileString(section, key, value, iniFile);
+}
+
+void WriteSetting(const QString &section, const QString &key, const QString &value, const QString &iniFile)
+{
+    if (!WriteIniValue(section, key, value, iniFile))
+        throw Failure(75, QCoreApplication::applicationName(),
+                      QStringLiteral("設定ファイルに書き込めません。 ") + iniFile + QStringLiteral(" [") + section
+                          + QStringLiteral("] ") + key);
+}
+
+qint32 ReadIniNumber(const QString &section, const QString &key, qint32 defaultValue, const QString &iniFile)
+{
+    return LeadingInteger(GetIniValue(section, key, QString::number(defaultValue), iniFile), defaultValue);
+}
+
+int ReadIniChoice(const QString &section, const QString &key, int first, int last, int defaultValue,
+                  const QString &iniFile)
+{
+    const std::optional<qint32> value = StrictInteger(GetIniValue(section, key, QString::number(defaultValue), iniFile));
+    return value && *value >= first && *value <= last ? *value : defaultValue;
+}
+
+QStringList ReadHistoryItems(const QString &iniFile)
+{
+    constexpr int HistorySlots = 10;
+    QStringList items;
+    for (int i = 0; i < HistorySlots; ++i) {
+        const QString item = GetIniValue(QStringLiteral("HISTORY"), QStringLiteral("Item%1").arg(i),
+                                         QStringLiteral("NONE"), iniFile);
+        if (item == u"NONE")
+            break;
+        items.append(item);
+    }
+    return items;
 }
 
 int ShowMsg(const QString &prompt, int buttons, const QString &title, const QString &, int, int batchDefault)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 
 #include <array>
@@ -32,6 +33,21 @@ QString GetIniValue(const QString &section, const QString &key, const QString &d
 
 // Writes one value of a settings file at once; false when it could not be written.
 bool WriteIniValue(const QString &section, const QString &key, const QString &value, const QString &iniFile);
+
+// Writes one value of a settings file at once; throws Failure 75 naming the file, the
+// section and the key when it cannot be written.
+void WriteSetting(const QString &section, const QString &key, const QString &value, const QString &iniFile);
+
+// A whole number read by its leading digits; `defaultValue` when the text has none.
+qint32 ReadIniNumber(const QString &section, const QString &key, qint32 defaultValue, const QString &iniFile);
+
+// A value that must be one of first..last as the text stands; `defaultValue` otherwise.
+int ReadIniChoice(const QString &section, const QString &key, int first, int last, int defaultValue,
+                  const QString &iniFile);
+
+// The history of past comparisons, [HISTORY] Item0 upwards up to the first "NONE" (a
+// missing key counts as "NONE"), at most ten items.
+QStringList ReadHistoryItems(const QString &iniFile);
 
 // The message-box wrapper. Returns the answer code (1 OK, 2 Cancel, 6 Yes, 7 No, ...).
 // Outside a batch run it asks the user through the installed dialogs. In a batch run it

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <QDateTime>
+#include <QString>
+
 namespace common {
 
 // A window's place and size in twips.
@@ -15,6 +18,35 @@ struct TwipsRect
 
 // Window states as the settings files store them.
 enum class StoredWindowState { Normal = 0, Minimized = 1, Maximized = 2 };
+
+// Where a window opens the first time, and where an off-screen placement is put back to.
+inline constexpr TwipsRect DefaultWindowRect{0, 0, 15360, 11070};
+
+// A window's stored placement ([Window] Left, Top, Width, Height in twips, and State).
+struct StoredPlacement
+{
+    TwipsRect rect = DefaultWindowRect;
+    StoredWindowState state = StoredWindowState::Normal;
+};
+
+// Reads [Window]: each number by its leading digits (none keeps its default), the state
+// 0 to 2 (any other value reads as normal).
+StoredPlacement LoadPlacement(const QString &iniFile);
+
+// Whether a save in the normal state also writes State "0" (the viewer leaves that key to
+// its resize timer when it unloads).
+enum class NormalStateKey { Written, Omitted };
+
+// Writes the placement for the window's state: in the normal state Left, Top, Width and
+// Height (and State "0" unless omitted); maximised State "2" alone, so the last normal
+// placement stays; minimised nothing. Throws Failure when a key cannot be written.
+void SavePlacement(const QString &iniFile, StoredWindowState state, const TwipsRect &rect,
+                   NormalStateKey normalStateKey = NormalStateKey::Written);
+
+// Reads [MUTEX] ExeMutex, whose default is `now` as fourteen digits (YYYYMMDDHHMMSS),
+// and writes the value read back at once, so that the first start fixes the name base of
+// the instance numbers for good.
+QString ReadExeMutex(const QString &iniFile, const QDateTime &now);
 
 // Checks a restored placement against the screen: when less than 2000 twips of the window
 // would remain on the screen on any edge, the placement becomes `fallback`. `placed`

@@ -1,5 +1,9 @@
 #include "common/window_placement.h"
 
+#include "platform/profile.h"
+#include "platform/testing/print_to.h"
+#include "platform/testing/temporary_folder.h"
+
 #include <gtest/gtest.h>
 
 namespace common {
@@ -30,6 +34,51 @@ TEST(CheckedPlacement, KeepsPlacesWithEnoughOnScreen)
         SCOPED_TRACE(c.name);
         EXPECT_EQ(CheckedPlacement(c.placed, screenWidth, screenHeight, fallback), c.kept ? c.placed : fallback);
     }
+}
+
+class StoredPlacementTest : public ::testing::Test
+{
+protected:
+    QString ini() const { return m_folder.filePath("Program.ini"); }
+    QByteArray stored() const { return platform::testing::TemporaryFolder::readFile(ini()); }
+
+    platform::testing::TemporaryFolder m_folder;
+};
+
+TEST_F(StoredPlacementTest, EachWindowStateWritesItsKeys)
+{
+    SavePlacement(ini(), StoredWindowState::Normal, {120, -300, 9000, 7000});
+    SavePlacement(ini(), StoredWindowState::Maximized, {0, 0, 30000, 20000});
+    SavePlacement(ini(), StoredWindowState::Minimized, {-32000, -32000, 100, 100});
+    EXPECT_EQ(stored(), QByteArray("[Window]\nLeft=120\nTop=-300\nWidth=9000\nHeight=7000\nState=2\n"))
+        << "maximised keeps the last normal placement; minimised writes nothing";
+    const StoredPlacement placement = LoadPlacement(ini());
+    EXPECT_EQ(placement.rect, (TwipsRect{120, -300, 9000, 7000}));
+    EXPECT_EQ(placement.state, StoredWindowState::Maximized);
+}
+
+TEST_F(StoredPlacementTest, NormalStateKeyCanBeLeftToTheResizeTimer)
+{
+    SavePlacement(ini(), StoredWindowState::Normal, {1, 2, 3000, 4000}, NormalStateKey::Omitted);
+    EXPECT_EQ(stored(), QByteArray("[Window]\nLeft=1\nTop=2\nWidth=3000\nHeight=4000\n"));
+}
+
+TEST_F(StoredPlacementTest, BadStoredValuesKeepTheirDefaults)
+{
+    platform::writeProfileString("Window", "Left", "far", ini());
+    platform::writeProfileString("Window", "Width", "9000px", ini());
+    platform::writeProfileString("Window", "State", "7", ini());
+    const StoredPlacement placement = LoadPlacement(ini());
+    EXPECT_EQ(placement.rect, (TwipsRect{0, 0, 9000, 11070}));
+    EXPECT_EQ(placement.state, StoredWindowState::Normal);
+}
+
+TEST_F(StoredPlacementTest, ExeMutexIsFixedAtTheFirstStart)
+{
+    const QDateTime first(QDate(2026, 12, 8), QTime(9, 5, 7));
+    EXPECT_EQ(ReadExeMutex(ini(), first), "20261208090507");
+    EXPECT_EQ(ReadExeMutex(ini(), first.addDays(3)), "20261208090507");
+    EXPECT_EQ(stored(), QByteArray("[MUTEX]\nExeMutex=20261208090507\n"));
 }
 
 } // namespace

@@ -22,14 +22,6 @@ void setClientTwips(QWidget *dialog, int width, int height)
     dialog->setFixedSize(platform::twipsToPixels(width), platform::twipsToPixels(height));
 }
 
-void WriteSetting(const QString &section, const QString &key, const QString &value, const QString &iniFile)
-{
-    if (!WriteIniValue(section, key, value, iniFile))
-        throw Failure(75, QCoreApplication::applicationName(),
-                      QStringLiteral("設定ファイルに書き込めません。 ") + iniFile + QStringLiteral(" [") + section
-                          + QStringLiteral("] ") + key);
-}
-
 void ReportFailureDirectly(const QString &procedure)
 {
     SaveErr();

@@ -15,10 +15,6 @@ void placeTwips(QWidget *widget, int left, int top, int width, int height);
 // Gives a dialog a fixed client area of the given size.
 void setClientTwips(QWidget *dialog, int width, int height);
 
-// Writes one key of a settings file; throws common::Failure naming the file, section and
-// key when it cannot be written.
-void WriteSetting(const QString &section, const QString &key, const QString &value, const QString &iniFile);
-
 // Reports the failure being handled (call it in a catch block) as "システムエラー : " +
 // procedure + CR LF + description in an OK-only box without a title, shown through the
 // installed dialogs directly (not through ShowMsg: these dialogs never run unattended).

@@ -1,6 +1,7 @@
 #include "common/dialogs/frm_bin_ext.h"
 
 #include "common/dialog_values.h"
+#include "common/common_module.h"
 #include "common/dialogs/dialog_support.h"
 
 #include <QLabel>

@@ -1,6 +1,7 @@
 #include "common/dialogs/frm_color.h"
 
 #include "common/dialog_values.h"
+#include "common/common_module.h"
 #include "common/dialogs/dialog_support.h"
 #include "common/settings_values.h"
 #include "platform/user_dialogs.h"

@@ -1,5 +1,6 @@
 #include "common/dialogs/frm_fl_nm_code.h"
 
+#include "common/common_module.h"
 #include "common/dialogs/dialog_support.h"
 
 #include <QGroupBox>

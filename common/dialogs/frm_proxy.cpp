@@ -1,5 +1,6 @@
 #include "common/dialogs/frm_proxy.h"
 
+#include "common/common_module.h"
 #include "common/dialogs/dialog_support.h"
 #include "platform/program_folder.h"
 

@@ -18,24 +18,6 @@ const QString Dsp = QStringLiteral("DSP");
 const QString Csv = QStringLiteral("CSV");
 const QString Sav = QStringLiteral("SAV");
 
-constexpr int HistorySlots = 10;
-
-// A check box's stored value: "0" or "1"; anything else keeps the default.
-int readCheckBox(const QString &iniFile, const QString &key, int defaultValue)
-{
-    const std::optional<qint32> value
-        = common::StrictInteger(GetIniValue(Dsp, key, QString::number(defaultValue), iniFile));
-    return value && (*value == 0 || *value == 1) ? *value : defaultValue;
-}
-
-// Writes one key or stops the save with a failure naming the file.
-void write(const QString &iniFile, const QString &section, const QString &key, const QString &value)
-{
-    if (!common::WriteIniValue(section, key, value, iniFile))
-        throw common::Failure(75, QStringLiteral("Dirgleam"),
-                              QStringLiteral("設定ファイルに書き込めません。 ") + iniFile + QStringLiteral(" [")
-                                  + section + QStringLiteral("] ") + key);
-}
 
 } // namespace
 
@@ -75,12 +57,7 @@ DirgleamSettings LoadDirgleamSettings(const QString &iniFile)
 
     s.BinJdExt = GetIniValue(Dsp, "BinJdExt", DirgleamSettings::DefaultBinJdExt().join(u','), iniFile).split(u',');
 
-    for (int i = 0; i < HistorySlots; ++i) {
-        const QString item = GetIniValue("HISTORY", QStringLiteral("Item%1").arg(i), "NONE", iniFile);
-        if (item == u"NONE")
-            break;
-        s.History.append(item);
-    }
+    s.History = common::ReadHistoryItems(iniFile);
 
     s.Server_FTP = GetIniValue("PROXY", "Server_FTP", "", iniFile);
     s.FlNmCode[0] = GetIniValue("FTP", "FlNmCode0", "SJIS", iniFile);
@@ -88,9 +65,9 @@ DirgleamSettings LoadDirgleamSettings(const QString &iniFile)
 
     s.Ext[0] = GetIniValue(Dsp, "Ext0", "", iniFile);
     s.Ext[1] = GetIniValue(Dsp, "Ext1", "", iniFile);
-    s.Folder = readCheckBox(iniFile, "Folder", 1);
-    s.Nomi = readCheckBox(iniFile, "Nomi", 0);
-    s.Data = readCheckBox(iniFile, "Data", 1);
+    s.Folder = common::ReadIniChoice(Dsp, "Folder", 0, 1, 1, iniFile);
+    s.Nomi = common::ReadIniChoice(Dsp, "Nomi", 0, 1, 0, iniFile);
+    s.Data = common::ReadIniChoice(Dsp, "Data", 0, 1, 1, iniFile);
 
     s.FolderNum = common::LeadingInteger(GetIniValue(Dsp, "FolderNum", "999", iniFile), 999);
     if (s.FolderNum < 1)
@@ -115,80 +92,39 @@ LastRunState LoadLastRunState(const QString &iniFile)
 
 void SaveDirgleamSettings(const QString &iniFile, const DirgleamSettings &s, const LastRunState &lastRun)
 {
-    write(iniFile, Dsp, "Path0", lastRun.Path[0]);
-    write(iniFile, Dsp, "Path1", lastRun.Path[1]);
-    write(iniFile, Dsp, "Path0Bak", lastRun.PathBak[0]);
-    write(iniFile, Dsp, "Path1Bak", lastRun.PathBak[1]);
+    common::WriteSetting(Dsp, "Path0", lastRun.Path[0], iniFile);
+    common::WriteSetting(Dsp, "Path1", lastRun.Path[1], iniFile);
+    common::WriteSetting(Dsp, "Path0Bak", lastRun.PathBak[0], iniFile);
+    common::WriteSetting(Dsp, "Path1Bak", lastRun.PathBak[1], iniFile);
     for (int panel = 0; panel < 3; ++panel)
-        write(iniFile, Dsp, QStringLiteral("Status%1Txt").arg(panel), lastRun.StatusTxt[panel]);
+        common::WriteSetting(Dsp, QStringLiteral("Status%1Txt").arg(panel), lastRun.StatusTxt[panel], iniFile);
     for (int panel = 0; panel < 3; ++panel)
-        write(iniFile, Dsp, QStringLiteral("Status%1Tip").arg(panel), lastRun.StatusTip[panel]);
-    write(iniFile, Dsp, "Ext0", s.Ext[0]);
-    write(iniFile, Dsp, "Ext1", s.Ext[1]);
-    write(iniFile, Dsp, "Folder", QString::number(s.Folder));
-    write(iniFile, Dsp, "Nomi", QString::number(s.Nomi));
-    write(iniFile, Dsp, "Data", QString::number(s.Data));
-    write(iniFile, Dsp, "RccBakup", FlagText(s.RecyclerBackup));
-    write(iniFile, Dsp, "CrlfNone", FlagText(s.TextCrlfNone));
-    write(iniFile, Dsp, "UpDtNone", FlagText(s.UpdDateNone));
-    write(iniFile, Dsp, "CodeDisp", FlagText(s.TextCodeDsp));
-    write(iniFile, Dsp, "NewDtAst", FlagText(s.NewDateAsta));
-    write(iniFile, Csv, "CsvDblQuot", FlagText(s.CsvDblQuot));
-    write(iniFile, Csv, "CsvSizeFit", FlagText(s.CsvSizeFit));
-    write(iniFile, Sav, "TxtDifAlll", FlagText(s.TxtDifAlll));
-    write(iniFile, Sav, "TxtDifNomi", FlagText(s.TxtDifNomi));
-    write(iniFile, Sav, "TxtDifKeis", FlagText(s.TxtDifKeis));
-    write(iniFile, Dsp, "BinJdExt", s.BinJdExt.join(u','));
-    write(iniFile, Dsp, "DIFFCUPD", ColorText(s.ColorUpd));
-    write(iniFile, Dsp, "DIFFCADD", ColorText(s.ColorAdd));
-    write(iniFile, Dsp, "DIFFCDEL", ColorText(s.ColorDel));
-    write(iniFile, Dsp, "DIFFCDTM", ColorText(s.ColorDtm));
-    write(iniFile, Dsp, "FolderNum", QString::number(s.FolderNum));
-    write(iniFile, Dsp, "LineMax", QString::number(s.LineMax));
-    write(iniFile, "PROXY", "Server_FTP", s.Server_FTP);
-    write(iniFile, "FTP", "FlNmCode0", s.FlNmCode[0]);
-    write(iniFile, "FTP", "FlNmCode1", s.FlNmCode[1]);
-}
-
-StoredPlacement LoadPlacement(const QString &iniFile)
-{
-    StoredPlacement placement;
-    const QString window = QStringLiteral("Window");
-    placement.rect.left = common::LeadingInteger(GetIniValue(window, "Left", "0", iniFile), 0);
-    placement.rect.top = common::LeadingInteger(GetIniValue(window, "Top", "0", iniFile), 0);
-    placement.rect.width = common::LeadingInteger(GetIniValue(window, "Width", "15360", iniFile), 15360);
-    placement.rect.height = common::LeadingInteger(GetIniValue(window, "Height", "11070", iniFile), 11070);
-    const int state = common::LeadingInteger(GetIniValue(window, "State", "0", iniFile), 0);
-    placement.state = state == 1   ? common::StoredWindowState::Minimized
-                      : state == 2 ? common::StoredWindowState::Maximized
-                                   : common::StoredWindowState::Normal;
-    return placement;
-}
-
-void SavePlacement(const QString &iniFile, common::StoredWindowState state, const common::TwipsRect &rect)
-{
-    const QString window = QStringLiteral("Window");
-    switch (state) {
-    case common::StoredWindowState::Normal:
-        write(iniFile, window, "Left", QString::number(rect.left));
-        write(iniFile, window, "Top", QString::number(rect.top));
-        write(iniFile, window, "Width", QString::number(rect.width));
-        write(iniFile, window, "Height", QString::number(rect.height));
-        write(iniFile, window, "State", "0");
-        break;
-    case common::StoredWindowState::Maximized:
-        write(iniFile, window, "State", "2");
-        break;
-    case common::StoredWindowState::Minimized:
-        break;
-    }
-}
-
-QString ReadExeMutex(const QString &iniFile, const QDateTime &now)
-{
-    const QString value = GetIniValue("MUTEX", "ExeMutex", now.toString(QStringLiteral("yyyyMMddHHmmss")), iniFile);
-    common::WriteIniValue("MUTEX", "ExeMutex", value, iniFile);
-    return value;
+        common::WriteSetting(Dsp, QStringLiteral("Status%1Tip").arg(panel), lastRun.StatusTip[panel], iniFile);
+    common::WriteSetting(Dsp, "Ext0", s.Ext[0], iniFile);
+    common::WriteSetting(Dsp, "Ext1", s.Ext[1], iniFile);
+    common::WriteSetting(Dsp, "Folder", QString::number(s.Folder), iniFile);
+    common::WriteSetting(Dsp, "Nomi", QString::number(s.Nomi), iniFile);
+    common::WriteSetting(Dsp, "Data", QString::number(s.Data), iniFile);
+    common::WriteSetting(Dsp, "RccBakup", FlagText(s.RecyclerBackup), iniFile);
+    common::WriteSetting(Dsp, "CrlfNone", FlagText(s.TextCrlfNone), iniFile);
+    common::WriteSetting(Dsp, "UpDtNone", FlagText(s.UpdDateNone), iniFile);
+    common::WriteSetting(Dsp, "CodeDisp", FlagText(s.TextCodeDsp), iniFile);
+    common::WriteSetting(Dsp, "NewDtAst", FlagText(s.NewDateAsta), iniFile);
+    common::WriteSetting(Csv, "CsvDblQuot", FlagText(s.CsvDblQuot), iniFile);
+    common::WriteSetting(Csv, "CsvSizeFit", FlagText(s.CsvSizeFit), iniFile);
+    common::WriteSetting(Sav, "TxtDifAlll", FlagText(s.TxtDifAlll), iniFile);
+    common::WriteSetting(Sav, "TxtDifNomi", FlagText(s.TxtDifNomi), iniFile);
+    common::WriteSetting(Sav, "TxtDifKeis", FlagText(s.TxtDifKeis), iniFile);
+    common::WriteSetting(Dsp, "BinJdExt", s.BinJdExt.join(u','), iniFile);
+    common::WriteSetting(Dsp, "DIFFCUPD", ColorText(s.ColorUpd), iniFile);
+    common::WriteSetting(Dsp, "DIFFCADD", ColorText(s.ColorAdd), iniFile);
+    common::WriteSetting(Dsp, "DIFFCDEL", ColorText(s.ColorDel), iniFile);
+    common::WriteSetting(Dsp, "DIFFCDTM", ColorText(s.ColorDtm), iniFile);
+    common::WriteSetting(Dsp, "FolderNum", QString::number(s.FolderNum), iniFile);
+    common::WriteSetting(Dsp, "LineMax", QString::number(s.LineMax), iniFile);
+    common::WriteSetting("PROXY", "Server_FTP", s.Server_FTP, iniFile);
+    common::WriteSetting("FTP", "FlNmCode0", s.FlNmCode[0], iniFile);
+    common::WriteSetting("FTP", "FlNmCode1", s.FlNmCode[1], iniFile);
 }
 
 } // namespace foldercompare

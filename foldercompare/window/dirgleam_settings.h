@@ -72,15 +72,6 @@ struct LastRunState
     std::array<QString, 3> StatusTip;
 };
 
-// The window's stored placement ([Window] Left, Top, Width, Height, State).
-struct StoredPlacement
-{
-    common::TwipsRect rect{0, 0, 15360, 11070};
-    common::StoredWindowState state = common::StoredWindowState::Normal;
-};
-
-inline constexpr common::TwipsRect DefaultWindowRect{0, 0, 15360, 11070};
-
 // Loads the settings in the program's loading order. A value that cannot be read as its
 // kind falls back to its default; the other keys load normally.
 DirgleamSettings LoadDirgleamSettings(const QString &iniFile);
@@ -88,19 +79,8 @@ DirgleamSettings LoadDirgleamSettings(const QString &iniFile);
 LastRunState LoadLastRunState(const QString &iniFile);
 
 // Writes all settings and the last-run state in the program's saving order, then
-// nothing else (the placement is written by SavePlacement). Throws common::Failure when a
+// nothing else (the placement is written by common::SavePlacement). Throws common::Failure when a
 // key cannot be written; the keys after it are not written.
 void SaveDirgleamSettings(const QString &iniFile, const DirgleamSettings &settings, const LastRunState &lastRun);
-
-StoredPlacement LoadPlacement(const QString &iniFile);
-
-// Writes the placement for the window's current state: in the normal state Left, Top,
-// Width, Height and State "0"; maximised State "2" alone; minimised nothing. Throws
-// common::Failure when a key cannot be written.
-void SavePlacement(const QString &iniFile, common::StoredWindowState state, const common::TwipsRect &rect);
-
-// Reads [MUTEX] ExeMutex, whose default is `now` as fourteen digits (YYYYMMDDHHMMSS),
-// and writes the value read back at once, so the first start fixes it for good.
-QString ReadExeMutex(const QString &iniFile, const QDateTime &now);
 
 } // namespace foldercompare

@@ -150,24 +150,6 @@ TEST_F(DirgleamSettingsTest, SaveFailureStopsWithAFailure)
     EXPECT_THROW(SaveDirgleamSettings(unwritable, DirgleamSettings(), LastRunState()), common::Failure);
 }
 
-TEST_F(DirgleamSettingsTest, PlacementByWindowState)
-{
-    SavePlacement(ini(), common::StoredWindowState::Normal, {120, 240, 9000, 7000});
-    SavePlacement(ini(), common::StoredWindowState::Maximized, {0, 0, 30000, 20000});
-    SavePlacement(ini(), common::StoredWindowState::Minimized, {-32000, -32000, 100, 100});
-    EXPECT_EQ(stored(), QByteArray("[Window]\nLeft=120\nTop=240\nWidth=9000\nHeight=7000\nState=2\n"));
-    const StoredPlacement placement = LoadPlacement(ini());
-    EXPECT_EQ(placement.rect, (common::TwipsRect{120, 240, 9000, 7000}));
-    EXPECT_EQ(placement.state, common::StoredWindowState::Maximized);
-}
-
-TEST_F(DirgleamSettingsTest, ExeMutexIsFixedAtTheFirstStart)
-{
-    const QDateTime first(QDate(2026, 12, 8), QTime(9, 5, 7));
-    EXPECT_EQ(ReadExeMutex(ini(), first), "20261208090507");
-    EXPECT_EQ(ReadExeMutex(ini(), first.addDays(3)), "20261208090507");
-    EXPECT_EQ(stored(), QByteArray("[MUTEX]\nExeMutex=20261208090507\n"));
-}
 
 } // namespace
 } // namespace foldercompare

@@ -2,6 +2,7 @@
 
 #include "common/common_module.h"
 #include "common/dialogs/dialog_support.h"
+#include "common/dialogs/main_window_frame.h"
 #include "common/dialogs/file_drop.h"
 #include "common/dialogs/frm_fl_nm_code.h"
 #include "common/dialogs/frm_proxy.h"
@@ -111,18 +112,7 @@ void Frm_Main::buildControls()
     Grd_Compare = m_gridView->grid();
     placeTwips(m_gridView, 0, GridTop, 13125, 2310);
 
-    Sts_Message = new QStatusBar(m_client);
-    Sts_Message->setSizeGripEnabled(false);
-    const int panelWidths[4] = {7500, 2500, 2500, 2500};
-    for (int panel = 0; panel < 4; ++panel) {
-        m_statusPanels[panel] = new QLabel(Sts_Message);
-        m_statusPanels[panel]->setFrameShape(QFrame::Panel);
-        m_statusPanels[panel]->setFrameShadow(QFrame::Sunken);
-        m_statusPanels[panel]->setFixedWidth(twipsToPixels(panelWidths[panel]));
-        if (panel > 0)
-            m_statusPanels[panel]->setAlignment(Qt::AlignCenter);
-        Sts_Message->addWidget(m_statusPanels[panel]);
-    }
+    Sts_Message = common::dialogs::BuildStatusPanels(m_client, m_statusPanels);
 
     Tmr_Resize = new QTimer(this);
     Tmr_Resize->setInterval(2000);
@@ -315,7 +305,7 @@ void Frm_Main::Form_Load()
         const QString exeName = platform::executableName();
         IniFilePath = folder + u'/' + exeName + QStringLiteral(".ini");
 
-        const QString mutexBase = ReadExeMutex(IniFilePath, QDateTime::currentDateTime());
+        const QString mutexBase = common::ReadExeMutex(IniFilePath, QDateTime::currentDateTime());
         m_instance = common::TakeInstanceNumber(exeName, mutexBase);
         InstanceNumber = m_instance.number;
         BaseCaption = BaseCaptionText + u'(' + QString::number(InstanceNumber) + u')';
@@ -367,27 +357,7 @@ void Frm_Main::Form_Paint()
 
 void Frm_Main::placeWindow()
 {
-    const StoredPlacement stored = LoadPlacement(IniFilePath);
-    move(twipsToPixels(stored.rect.left), twipsToPixels(stored.rect.top));
-    resize(twipsToPixels(stored.rect.width), twipsToPixels(stored.rect.height));
-    const QRect screen = QGuiApplication::primaryScreen() ? QGuiApplication::primaryScreen()->geometry() : QRect();
-    const common::TwipsRect placed{stored.rect.left, stored.rect.top, pixelsToTwips(width()), pixelsToTwips(height())};
-    const common::TwipsRect checked
-        = common::CheckedPlacement(placed, pixelsToTwips(screen.width()), pixelsToTwips(screen.height()), DefaultWindowRect);
-    if (!(checked == placed)) {
-        move(twipsToPixels(checked.left), twipsToPixels(checked.top));
-        resize(twipsToPixels(checked.width), twipsToPixels(checked.height));
-    }
-    switch (stored.state) {
-    case common::StoredWindowState::Minimized:
-        setWindowState(Qt::WindowMinimized);
-        break;
-    case common::StoredWindowState::Maximized:
-        setWindowState(Qt::WindowMaximized);
-        break;
-    case common::StoredWindowState::Normal:
-        break;
-    }
+    common::dialogs::PlaceMainWindow(*this, common::LoadPlacement(IniFilePath));
 }
 
 void Frm_Main::disableRowCommands()
@@ -492,25 +462,11 @@ void Frm_Main::Form_Resize()
     }
 }
 
-common::StoredWindowState Frm_Main::storedState() const
-{
-    if (isMinimized())
-        return common::StoredWindowState::Minimized;
-    if (isMaximized())
-        return common::StoredWindowState::Maximized;
-    return common::StoredWindowState::Normal;
-}
-
-common::TwipsRect Frm_Main::placementTwips() const
-{
-    return {pixelsToTwips(x()), pixelsToTwips(y()), pixelsToTwips(width()), pixelsToTwips(height())};
-}
-
 void Frm_Main::Tmr_Resize_Timer()
 {
     Tmr_Resize->stop();
     try {
-        SavePlacement(IniFilePath, storedState(), placementTwips());
+        common::SavePlacement(IniFilePath, common::dialogs::WindowStoredState(*this), common::dialogs::WindowPlacementTwips(*this));
     } catch (...) {
         // The placement is written again at the next resize or at exit.
     }

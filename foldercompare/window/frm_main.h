@@ -389,8 +389,6 @@ private:
     QString currentEntryPath() const;
     void restoreLastRun();
     LastRunState currentLastRun() const;
-    common::StoredWindowState storedState() const;
-    common::TwipsRect placementTwips() const;
 
     common::InstanceSlot m_instance;
     QElapsedTimer m_pumpTimer;

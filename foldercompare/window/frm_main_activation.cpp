@@ -1,6 +1,7 @@
 #include "foldercompare/window/frm_main.h"
 
 #include "common/common_module.h"
+#include "common/dialogs/main_window_frame.h"
 #include "common/saved_error.h"
 
 #include <QAction>
@@ -189,7 +190,7 @@ void Frm_Main::Form_Unload()
             // window closed before that never overwrites stored values with defaults.
             if (m_settingsLoaded)
                 SaveDirgleamSettings(IniFilePath, currentSettings(), currentLastRun());
-            SavePlacement(IniFilePath, storedState(), placementTwips());
+            common::SavePlacement(IniFilePath, common::dialogs::WindowStoredState(*this), common::dialogs::WindowPlacementTwips(*this));
         } catch (...) {
             common::SaveErr();
             common::ReportSavedErr(QStringLiteral("Form_Unload"));

@@ -4,6 +4,7 @@
 #include "common/dialogs/mouse_wheel.h"
 #include "common/common_module.h"
 #include "common/dialogs/dialog_support.h"
+#include "common/dialogs/main_window_frame.h"
 #include "common/saved_error.h"
 #include "common/window_placement.h"
 #include "platform/flex_grid.h"
@@ -112,18 +113,7 @@ void Frm_Linquell::buildControls()
     Grd_Compare = m_gridView->grid();
     placeTwips(m_gridView, GridLeft, GridTop, 8595, 2310);
 
-    Sts_Message = new QStatusBar(m_client);
-    Sts_Message->setSizeGripEnabled(false);
-    const int panelWidths[4] = {7500, 2500, 2500, 2500};
-    for (int panel = 0; panel < 4; ++panel) {
-        m_statusPanels[panel] = new QLabel(Sts_Message);
-        m_statusPanels[panel]->setFrameShape(QFrame::Panel);
-        m_statusPanels[panel]->setFrameShadow(QFrame::Sunken);
-        m_statusPanels[panel]->setFixedWidth(twipsToPixels(panelWidths[panel]));
-        if (panel > 0)
-            m_statusPanels[panel]->setAlignment(Qt::AlignCenter);
-        Sts_Message->addWidget(m_statusPanels[panel]);
-    }
+    Sts_Message = common::dialogs::BuildStatusPanels(m_client, m_statusPanels);
 
     auto *escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     escape->setContext(Qt::WindowShortcut);
@@ -180,7 +170,7 @@ void Frm_Linquell::Form_Load()
         const QString exeName = platform::executableName();
         IniPath = folder + u'/' + exeName + QStringLiteral(".ini");
 
-        const QString mutexBase = ReadExeMutex(IniPath, QDateTime::currentDateTime());
+        const QString mutexBase = common::ReadExeMutex(IniPath, QDateTime::currentDateTime());
         m_instance = common::TakeInstanceNumber(exeName, mutexBase);
         InstanceNumber = m_instance.number;
         setWindowTitle(CaptionText + u'(' + QString::number(InstanceNumber) + u')');
@@ -269,28 +259,7 @@ LinquellSettings Frm_Linquell::currentSettings() const
 
 void Frm_Linquell::placeWindow()
 {
-    const StoredPlacement stored = LoadPlacement(IniPath);
-    move(twipsToPixels(stored.rect.left), twipsToPixels(stored.rect.top));
-    resize(twipsToPixels(stored.rect.width), twipsToPixels(stored.rect.height));
-    const QScreen *screen = QGuiApplication::primaryScreen();
-    const QRect area = screen ? screen->geometry() : QRect();
-    const common::TwipsRect placed{stored.rect.left, stored.rect.top, pixelsToTwips(width()), pixelsToTwips(height())};
-    const common::TwipsRect checked
-        = common::CheckedPlacement(placed, pixelsToTwips(area.width()), pixelsToTwips(area.height()), DefaultWindowRect);
-    if (!(checked == placed)) {
-        move(twipsToPixels(checked.left), twipsToPixels(checked.top));
-        resize(twipsToPixels(checked.width), twipsToPixels(checked.height));
-    }
-    switch (stored.state) {
-    case common::StoredWindowState::Minimized:
-        setWindowState(Qt::WindowMinimized);
-        break;
-    case common::StoredWindowState::Maximized:
-        setWindowState(Qt::WindowMaximized);
-        break;
-    case common::StoredWindowState::Normal:
-        break;
-    }
+    common::dialogs::PlaceMainWindow(*this, common::LoadPlacement(IniPath));
 }
 
 void Frm_Linquell::GridInit()
@@ -377,20 +346,6 @@ void Frm_Linquell::Form_KeyDown(int &KeyCode, int)
     }
 }
 
-common::StoredWindowState Frm_Linquell::storedState() const
-{
-    if (isMinimized())
-        return common::StoredWindowState::Minimized;
-    if (isMaximized())
-        return common::StoredWindowState::Maximized;
-    return common::StoredWindowState::Normal;
-}
-
-common::TwipsRect Frm_Linquell::placementTwips() const
-{
-    return {pixelsToTwips(x()), pixelsToTwips(y()), pixelsToTwips(width()), pixelsToTwips(height())};
-}
-
 void Frm_Linquell::Form_Unload()
 {
     if (m_unloaded)
@@ -401,7 +356,8 @@ void Frm_Linquell::Form_Unload()
         // writes no settings back over the stored ones.
         if (m_settingsLoaded) {
             SaveLinquellSettings(IniPath, currentSettings());
-            SavePlacement(IniPath, storedState(), placementTwips());
+            common::SavePlacement(IniPath, common::dialogs::WindowStoredState(*this), common::dialogs::WindowPlacementTwips(*this),
+                                  common::NormalStateKey::Omitted);
         }
     } catch (...) {
         common::SaveErr();

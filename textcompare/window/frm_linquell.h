@@ -195,8 +195,6 @@ private:
     TextSides currentSides() const;
     void applySides(const TextSides &sides);
     DifferenceExport exportSource();
-    common::StoredWindowState storedState() const;
-    common::TwipsRect placementTwips() const;
 
     common::InstanceSlot m_instance;
     bool m_settingsLoaded = false;

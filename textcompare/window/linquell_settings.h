@@ -59,15 +59,6 @@ struct LinquellSettings
     static QStringList DefaultBinJdExt();
 };
 
-// The window's stored placement in twips ([Window] Left, Top, Width, Height, State).
-struct StoredPlacement
-{
-    common::TwipsRect rect{0, 0, 15360, 11070};
-    common::StoredWindowState state = common::StoredWindowState::Normal;
-};
-
-inline constexpr common::TwipsRect DefaultWindowRect{0, 0, 15360, 11070};
-
 // An external editor known by its executable's file name, with the arguments it takes:
 // "%L%" stands for the line number and "%F%" for the file.
 struct EditorPreset
@@ -92,17 +83,5 @@ LinquellSettings LoadLinquellSettings(const QString &iniFile);
 // Writes the 24 keys that the window writes back when it unloads, in that order.
 // Throws common::Failure when a key cannot be written; the keys after it are not written.
 void SaveLinquellSettings(const QString &iniFile, const LinquellSettings &settings);
-
-// A state outside 0 to 2 reads as the normal state.
-StoredPlacement LoadPlacement(const QString &iniFile);
-
-// Writes the placement as the window's unload does: Left, Top, Width and Height in the
-// normal state, State "2" alone when maximised, nothing when minimised. Throws
-// common::Failure when a key cannot be written.
-void SavePlacement(const QString &iniFile, common::StoredWindowState state, const common::TwipsRect &rect);
-
-// Reads [MUTEX] ExeMutex, whose default is `now` as fourteen digits (YYYYMMDDHHMMSS), and
-// writes the value read back at once, so that the first start fixes it for good.
-QString ReadExeMutex(const QString &iniFile, const QDateTime &now);
 
 } // namespace textcompare

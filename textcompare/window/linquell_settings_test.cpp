@@ -149,34 +149,6 @@ TEST_F(LinquellSettingsTest, HistoryStopsAtTheFirstMissingEntry)
     EXPECT_EQ(LoadLinquellSettings(m_ini).History, (QStringList{"/a/1.txt\t/b/1.txt", "/a/2.txt\t/b/2.txt"}));
 }
 
-TEST_F(LinquellSettingsTest, PlacementRoundTrip)
-{
-    SavePlacement(m_ini, common::StoredWindowState::Normal, {150, -300, 9000, 6000});
-    StoredPlacement placement = LoadPlacement(m_ini);
-    EXPECT_EQ(placement.rect, (common::TwipsRect{150, -300, 9000, 6000}));
-    EXPECT_EQ(placement.state, common::StoredWindowState::Normal);
-    EXPECT_EQ(stored("Window", "State"), "<missing>") << "the unload writes no state for a normal window";
-
-    SavePlacement(m_ini, common::StoredWindowState::Maximized, {0, 0, 100, 100});
-    placement = LoadPlacement(m_ini);
-    EXPECT_EQ(placement.state, common::StoredWindowState::Maximized);
-    EXPECT_EQ(placement.rect, (common::TwipsRect{150, -300, 9000, 6000})) << "the last normal placement stays";
-
-    SavePlacement(m_ini, common::StoredWindowState::Minimized, {1, 1, 1, 1});
-    EXPECT_EQ(LoadPlacement(m_ini).rect, (common::TwipsRect{150, -300, 9000, 6000}));
-
-    store("Window", "State", "7");
-    EXPECT_EQ(LoadPlacement(m_ini).state, common::StoredWindowState::Normal);
-}
-
-TEST_F(LinquellSettingsTest, ExeMutexIsFixedByTheFirstStart)
-{
-    const QDateTime first(QDate(2024, 3, 5), QTime(7, 8, 9));
-    EXPECT_EQ(ReadExeMutex(m_ini, first), "20240305070809");
-    EXPECT_EQ(stored("MUTEX", "ExeMutex"), "20240305070809");
-    EXPECT_EQ(ReadExeMutex(m_ini, first.addDays(1)), "20240305070809");
-}
-
 TEST(DefaultEditorCommand, PresetArgumentsFollowTheProgramsName)
 {
     const struct
