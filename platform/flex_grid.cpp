@@ -571,4 +571,24 @@ void FlexGrid::flush()
     Q_EMIT changed(change);
 }
 
+void resetGrid(FlexGrid &grid, const QList<FlexColumn> &columns)
+{
+    grid.clear();
+    grid.setRows(2);
+    grid.setCols(int(columns.size()));
+    grid.setFixedRows(1);
+    grid.setFixedCols(1);
+    grid.setRow(0);
+    for (int col = 0; col < columns.size(); ++col) {
+        grid.setColWidth(col, columns[col].width);
+        grid.setCol(col);
+        grid.setTextMatrix(0, col, columns[col].header);
+        grid.setCellAlignment(FlexAlign::CenterCenter);
+        grid.setColAlignment(col, columns[col].alignment);
+    }
+    grid.setCurrentCell(grid.fixedRows(), grid.fixedCols());
+    grid.setFocusRect(1);
+    grid.setRow(grid.fixedRows());
+}
+
 } // namespace platform

@@ -250,4 +250,18 @@ private:
     bool m_flushQueued = false;
 };
 
+// One column of a grid as a reset lays it out: width in twips, header text (shown
+// centred) and the alignment of the column's cells.
+struct FlexColumn
+{
+    int width = 0;
+    QString header;
+    int alignment = FlexAlign::General;
+};
+
+// Empties the grid (texts, formats, row data) to one fixed header row and one blank data
+// row with one fixed column and the given columns, and puts the current cell on the first
+// data cell with a light focus rectangle.
+void resetGrid(FlexGrid &grid, const QList<FlexColumn> &columns);
+
 } // namespace platform

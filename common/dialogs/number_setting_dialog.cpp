@@ -1,7 +1,7 @@
 #include "common/dialogs/number_setting_dialog.h"
 
-#include "common/dialog_values.h"
 #include "common/common_module.h"
+#include "common/dialog_values.h"
 #include "common/dialogs/dialog_support.h"
 #include "common/saved_error.h"
 

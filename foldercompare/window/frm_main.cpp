@@ -371,35 +371,13 @@ void Frm_Main::disableRowCommands()
 void Frm_Main::GridInit()
 {
     try {
-        platform::FlexGrid &grid = *Grd_Compare;
-        grid.clear();
-        grid.setRows(2);
-        grid.setCols(5);
-        grid.setFixedRows(1);
-        grid.setFixedCols(1);
-        grid.setRow(0);
-        const struct
-        {
-            int width;
-            QString header;
-            int alignment;
-        } columns[5] = {
+        platform::resetGrid(*Grd_Compare, {
             {600, QStringLiteral("No."), platform::FlexAlign::RightCenter},
             {600, QStringLiteral("状態"), platform::FlexAlign::CenterCenter},
             {2000, QStringLiteral("フォルダ１"), platform::FlexAlign::CenterCenter},
             {2000, QStringLiteral("フォルダ２"), platform::FlexAlign::CenterCenter},
             {8500, QStringLiteral("ファイル/フォルダの相対パス"), platform::FlexAlign::LeftCenter},
-        };
-        for (int col = 0; col < 5; ++col) {
-            grid.setColWidth(col, columns[col].width);
-            grid.setCol(col);
-            grid.setTextMatrix(0, col, columns[col].header);
-            grid.setCellAlignment(platform::FlexAlign::CenterCenter);
-            grid.setColAlignment(col, columns[col].alignment);
-        }
-        grid.setCurrentCell(grid.fixedRows(), grid.fixedCols());
-        grid.setFocusRect(1);
-        grid.setRow(grid.fixedRows());
+        });
         Form_Resize();
     } catch (...) {
         common::SaveErr();

@@ -265,37 +265,15 @@ void Frm_Linquell::placeWindow()
 void Frm_Linquell::GridInit()
 {
     try {
-        platform::FlexGrid &grid = *Grd_Compare;
-        grid.clear();
-        grid.setRows(2);
-        grid.setCols(6);
-        grid.setFixedRows(1);
-        grid.setFixedCols(1);
-        grid.setRow(0);
-        const struct
-        {
-            int width;
-            QString header;
-            int alignment;
-        } columns[6] = {
+        platform::resetGrid(*Grd_Compare, {
             {600, QStringLiteral("No."), platform::FlexAlign::RightCenter},
             {600, QStringLiteral("状態"), platform::FlexAlign::CenterCenter},
             {600, QStringLiteral("行No."), platform::FlexAlign::RightCenter},
             {4000, QStringLiteral("ファイル１"), platform::FlexAlign::LeftCenter},
             {4000, QStringLiteral("ファイル２"), platform::FlexAlign::LeftCenter},
             {600, QStringLiteral("行No."), platform::FlexAlign::RightCenter},
-        };
-        for (int col = 0; col < 6; ++col) {
-            grid.setColWidth(col, columns[col].width);
-            grid.setCol(col);
-            grid.setTextMatrix(0, col, columns[col].header);
-            grid.setCellAlignment(platform::FlexAlign::CenterCenter);
-            grid.setColAlignment(col, columns[col].alignment);
-        }
-        grid.setCurrentCell(grid.fixedRows(), grid.fixedCols());
-        grid.setFocusRect(1);
-        grid.setRow(grid.fixedRows());
-        DiffDisplayTable = DisplayTable(grid.rows());
+        });
+        DiffDisplayTable = DisplayTable(Grd_Compare->rows());
         layoutGrid();
     } catch (...) {
         common::SaveErr();
