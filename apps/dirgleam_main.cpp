@@ -3,6 +3,7 @@
 #include "common/saved_error.h"
 #include "foldercompare/window/frm_main.h"
 #include "platform/widgets/widget_dialogs.h"
+#include "platform/program_folder.h"
 
 #include <QApplication>
 #include <QFile>
@@ -24,6 +25,7 @@ int main(int argc, char **argv)
     if (common::BatchMode)
         qputenv("QT_QPA_PLATFORM", "offscreen");
 
+    platform::provideRuntimeFolder();
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Dirgleam"));
     // An unattended run shows no box: without widget dialogs every message goes to

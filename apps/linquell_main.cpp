@@ -1,3 +1,4 @@
+#include "platform/program_folder.h"
 #include "platform/widgets/widget_dialogs.h"
 #include "textcompare/engine/viewer_command_line.h"
 #include "textcompare/window/linquell_entry.h"
@@ -18,6 +19,7 @@ int main(int argc, char **argv)
     if (commandLine.batchMode)
         qputenv("QT_QPA_PLATFORM", "offscreen");
 
+    platform::provideRuntimeFolder();
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Linquell"));
     // An unattended run shows no box: without widget dialogs every message goes to

@@ -1,9 +1,12 @@
+#include "platform/program_folder.h"
+
 #include <QApplication>
 #include <QMainWindow>
 
 // The idle-time backup program. Its window opens empty until the backup program is built.
 int main(int argc, char **argv)
 {
+    platform::provideRuntimeFolder();
     QApplication application(argc, argv);
     QMainWindow window;
     window.setWindowTitle(QStringLiteral("Pellastra"));

@@ -71,4 +71,11 @@ QString runtimeFolder()
     return folder;
 }
 
+void provideRuntimeFolder()
+{
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (runtime.isEmpty() || !QFileInfo(runtime).isDir())
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtimeFolder()));
+}
+
 } // namespace platform

@@ -22,4 +22,9 @@ QString programFolder();
 // the system's temporary folder. Created on demand.
 QString runtimeFolder();
 
+// Gives the process $XDG_RUNTIME_DIR = runtimeFolder() when the session set none (a cron
+// job, a root shell), so that Qt finds a private runtime folder instead of warning on
+// standard error. Call it before the application object is created.
+void provideRuntimeFolder();
+
 } // namespace platform
