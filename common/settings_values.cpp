@@ -38,6 +38,18 @@ qsizetype numberLength(const QString &text, qsizetype position)
     return digits > 0 ? end - position : 0;
 }
 
+// The number at the start of `text` after blanks and tabs; nullopt when there is none.
+std::optional<double> leadingNumber(const QString &text)
+{
+    qsizetype start = 0;
+    while (start < text.size() && (text[start] == u' ' || text[start] == u'\t'))
+        ++start;
+    const qsizetype length = numberLength(text, start);
+    if (length == 0)
+        return std::nullopt;
+    return text.mid(start, length).toDouble();
+}
+
 } // namespace
 
 bool ReadFlag(const QString &text)
@@ -52,23 +64,13 @@ QString FlagText(bool on)
 
 double LeadingNumber(const QString &text)
 {
-    qsizetype start = 0;
-    while (start < text.size() && (text[start] == u' ' || text[start] == u'\t'))
-        ++start;
-    const qsizetype length = numberLength(text, start);
-    if (length == 0)
-        return 0;
-    return text.mid(start, length).toDouble();
+    return leadingNumber(text).value_or(0);
 }
 
 qint32 LeadingInteger(const QString &text, qint32 fallback)
 {
-    qsizetype start = 0;
-    while (start < text.size() && (text[start] == u' ' || text[start] == u'\t'))
-        ++start;
-    if (numberLength(text, start) == 0)
-        return fallback;
-    return roundHalfEvenClamped(LeadingNumber(text));
+    const std::optional<double> number = leadingNumber(text);
+    return number ? roundHalfEvenClamped(*number) : fallback;
 }
 
 std::optional<qint32> StrictInteger(const QString &text)
