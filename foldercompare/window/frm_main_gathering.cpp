@@ -129,7 +129,7 @@ void Frm_Main::Btn_GetFileInfo_Sub(int side)
         GatheredPath[side] = gathered;
         m_gathered[side] = outcome.facts;
         SetFileInfoDate(side);
-        SideRoot[side] = ftp ? listing::FtpSideRoot(FtpCacheFolder[side], gathered) : gathered;
+        SideRoot[side] = sideRootFor(side);
 
         const QString number = QString::number(side + 1);
         setStatus(side + 1, QStringLiteral("フォルダ") + number + QStringLiteral("件数:") + QString::number(outcome.writtenCount));
