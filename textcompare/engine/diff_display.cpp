@@ -85,11 +85,12 @@ DiffResultTable PairByPosition(const QString &text1, const QString &text2, const
 }
 
 DiffResultTable SearchJudgementLineCount(const std::function<DiffResultTable(int)> &compare,
-                                         const DiffRunFlags &run, int &kept)
+                                         const DiffRunFlags &run, int &kept, int &keptDifferences)
 {
     DiffResultTable best(Title1, Title2);
     int bestCount = INT_MAX;
     kept = 0;
+    keptDifferences = 0;
     for (int count = HighestSearchedCount; count >= 1; --count) {
         if (cancelled(run))
             break;
@@ -101,6 +102,7 @@ DiffResultTable SearchJudgementLineCount(const std::function<DiffResultTable(int
         best = std::move(result);
         bestCount = differences;
         kept = count;
+        keptDifferences = differences;
     }
     return best;
 }
@@ -111,26 +113,30 @@ DiffDisplay BuildDiffDisplay(const QString &text1, const QString &text2, int nom
     DiffDisplay display;
     display.counts = previous;
 
+    DiffCounts &counts = display.counts;
     DiffResultTable result;
     if (options.byPosition) {
         result = PairByPosition(text1, text2, run);
+        counts.DiffRowCount = CountDiffRows(result);
     } else {
         const bool wrap = options.lenOfRow > 0;
-        const QString compared1 = wrap ? WrapLines(text1, options.lenOfRow) : text1;
-        const QString compared2 = wrap ? WrapLines(text2, options.lenOfRow) : text2;
+        // Split and keyed once: the search walks the same lines with every count it tries.
+        const std::optional<PreparedLines> prepared =
+            PrepareTexts(wrap ? WrapLines(text1, options.lenOfRow) : text1,
+                         wrap ? WrapLines(text2, options.lenOfRow) : text2, options.ignoreBlanks, options.ignoreCase);
         auto compare = [&](int judgementLineCount) {
-            return DiffTexts(compared1, compared2, options.ignoreBlanks, options.ignoreCase, judgementLineCount, 1, 1,
-                             Title1, Title2, run);
+            if (!prepared)
+                return DiffResultTable(Title1, Title2);
+            return DiffPreparedTexts(*prepared, judgementLineCount, 1, 1, Title1, Title2, run);
         };
-        if (saiteki != 0)
-            result = SearchJudgementLineCount(compare, run, display.searchedFactor);
-        else
+        if (saiteki != 0) {
+            result = SearchJudgementLineCount(compare, run, display.searchedFactor, counts.DiffRowCount);
+        } else {
             result = compare(options.judgementLineCount);
+            counts.DiffRowCount = CountDiffRows(result);
+        }
     }
-
-    DiffCounts &counts = display.counts;
     counts.ResultRowCount = result.lastRow();
-    counts.DiffRowCount = CountDiffRows(result);
 
     DisplayTable &table = display.table;
     table.append(DisplayHeaderRow());

@@ -73,10 +73,11 @@ DiffResultTable PairByPosition(const QString &text1, const QString &text2, const
 // Runs `compare` with the judgement line counts 10, 9, ... 1 and keeps the result with
 // the fewest difference rows: a count equal to the best goes on to the next smaller
 // judgement line count, the first count above the best ends the search. `kept` receives
-// the judgement line count of the kept result. Stops before a try when the cancel request
-// is set; with no try at all the result has row 0 only and `kept` is 0.
+// the judgement line count of the kept result and `keptDifferences` its difference rows
+// (CountDiffRows). Stops before a try when the cancel request is set; with no try at all
+// the result has row 0 only and both are 0.
 DiffResultTable SearchJudgementLineCount(const std::function<DiffResultTable(int)> &compare,
-                                         const DiffRunFlags &run, int &kept);
+                                         const DiffRunFlags &run, int &kept, int &keptDifferences);
 
 // Compares the two texts and builds the display table: the rows of the result (only
 // those with a state when `nomi` is not 0), numbered from 1, with their row colours and,

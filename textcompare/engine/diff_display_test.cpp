@@ -176,16 +176,18 @@ TEST(SearchJudgementLineCount, KeepsTheFewestDifferencesAndStopsAtTheFirstRise)
         SCOPED_TRACE(c.name);
         int tries = 0;
         int kept = -1;
+        int keptDifferences = -1;
         bool progress = false;
         const DiffResultTable result = SearchJudgementLineCount(
             [&](int count) {
                 ++tries;
                 return resultWith(c.differences.at(count));
             },
-            {nullptr, &progress, {}}, kept);
+            {nullptr, &progress, {}}, kept, keptDifferences);
         EXPECT_EQ(kept, c.kept);
         EXPECT_EQ(tries, c.tries);
         EXPECT_EQ(CountDiffRows(result), c.differences.at(c.kept));
+        EXPECT_EQ(keptDifferences, c.differences.at(c.kept));
         EXPECT_TRUE(progress);
     }
 }
@@ -194,15 +196,17 @@ TEST(SearchJudgementLineCount, CancelStopsBeforeTheNextTry)
 {
     bool cancel = true;
     int kept = -1;
+    int keptDifferences = -1;
     int tries = 0;
     const DiffResultTable none = SearchJudgementLineCount(
         [&](int) {
             ++tries;
             return resultWith(1);
         },
-        {&cancel, nullptr, {}}, kept);
+        {&cancel, nullptr, {}}, kept, keptDifferences);
     EXPECT_EQ(tries, 0);
     EXPECT_EQ(kept, 0);
+    EXPECT_EQ(keptDifferences, 0);
     EXPECT_EQ(none.lastRow(), 0);
 
     cancel = false;
@@ -211,9 +215,10 @@ TEST(SearchJudgementLineCount, CancelStopsBeforeTheNextTry)
             cancel = true; // Esc pressed during the first try
             return resultWith(3);
         },
-        {&cancel, nullptr, {}}, kept);
+        {&cancel, nullptr, {}}, kept, keptDifferences);
     EXPECT_EQ(kept, 10);
     EXPECT_EQ(CountDiffRows(first), 3);
+    EXPECT_EQ(keptDifferences, 3);
 }
 
 TEST(BuildDiffDisplay, SearchReportsTheKeptCount)
@@ -221,6 +226,28 @@ TEST(BuildDiffDisplay, SearchReportsTheKeptCount)
     const DiffDisplay display = BuildDiffDisplay("a\nb\nc", "a\nb\nc", 0, 1, {}, {}, {});
     EXPECT_EQ(display.searchedFactor, 1) << "equal counts all the way down";
     EXPECT_EQ(build("a", "a").searchedFactor, 0);
+}
+
+TEST(BuildDiffDisplay, SearchKeepsWhatTheKeptCountShowsAlone)
+{
+    // Difference rows by count: 15 for counts 10 to 3, 17 for 2, so the search keeps 3.
+    const QString text1 = "y\ny\nx\nx\nx\nb\nb\ny\nc\nx\ny\nb\nx\n";
+    const QString text2 = "a\nc\nb\nc\nb\na\nx\nb\ny\nx\nb\n";
+    for (const int wrapWidth : {0, 3}) {
+        SCOPED_TRACE(wrapWidth);
+        DiffDisplayOptions options;
+        options.lenOfRow = wrapWidth;
+        const DiffDisplay searched = BuildDiffDisplay(text1, text2, 0, 1, options, {}, {});
+        ASSERT_EQ(searched.searchedFactor, 3);
+        options.judgementLineCount = searched.searchedFactor;
+        const DiffDisplay alone = BuildDiffDisplay(text1, text2, 0, 0, options, {}, {});
+        EXPECT_EQ(rowsOf(searched.table), rowsOf(alone.table));
+        EXPECT_EQ(searched.counts.DiffRowCount, alone.counts.DiffRowCount);
+        EXPECT_EQ(searched.counts.ResultRowCount, alone.counts.ResultRowCount);
+        EXPECT_EQ(searched.counts.LineCount1, alone.counts.LineCount1);
+        EXPECT_EQ(searched.counts.LineCount2, alone.counts.LineCount2);
+        EXPECT_EQ(searched.markedRows, alone.markedRows);
+    }
 }
 
 } // namespace

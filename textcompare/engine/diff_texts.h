@@ -2,8 +2,11 @@
 
 #include "textcompare/engine/diff_result_table.h"
 #include "textcompare/engine/diff_run.h"
+#include "textcompare/engine/line_prepare.h"
 
 #include <QString>
+
+#include <optional>
 
 namespace textcompare {
 
@@ -24,5 +27,18 @@ namespace textcompare {
 DiffResultTable DiffTexts(const QString &text1, const QString &text2, bool ignoreBlanks, bool ignoreCase,
                           int judgementLineCount, int minimumCharacters, int candidatesPerSearch,
                           const QString &title1, const QString &title2, const DiffRunFlags &run = {});
+
+// The first stage of DiffTexts on its own, for several walks over the same two texts:
+// both texts split and keyed (PrepareLines). Empty when memory runs out or a text has more
+// than a billion lines; DiffTexts then gives row 0 only.
+std::optional<PreparedLines> PrepareTexts(const QString &text1, const QString &text2, bool ignoreBlanks,
+                                          bool ignoreCase);
+
+// The rest of DiffTexts on texts prepared by PrepareTexts: the same table as DiffTexts
+// gives for those texts and options. `prepared` is only read, so one preparation serves
+// walks with every judgement line count.
+DiffResultTable DiffPreparedTexts(const PreparedLines &prepared, int judgementLineCount, int minimumCharacters,
+                                  int candidatesPerSearch, const QString &title1, const QString &title2,
+                                  const DiffRunFlags &run = {});
 
 } // namespace textcompare

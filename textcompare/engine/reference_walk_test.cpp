@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <optional>
 #include <random>
 #include <vector>
 
@@ -212,16 +213,20 @@ private:
     int m_n[2];
 };
 
-std::vector<Cells> engineCells(const EngineInput &in)
+std::vector<Cells> cellsOf(const DiffResultTable &table)
 {
-    const DiffResultTable table = DiffTexts(in.texts[0], in.texts[1], in.ignoreBlanks, in.ignoreCase, in.judgement,
-                                            in.characters, in.candidates, "file0PATH", "file1PATH");
     std::vector<Cells> cells(size_t(table.lastRow()) + 1);
     for (int row = 0; row <= table.lastRow(); ++row) {
         for (int column = 0; column < 5; ++column)
             cells[size_t(row)][size_t(column)] = table.cell(row, column);
     }
     return cells;
+}
+
+std::vector<Cells> engineCells(const EngineInput &in)
+{
+    return cellsOf(DiffTexts(in.texts[0], in.texts[1], in.ignoreBlanks, in.ignoreCase, in.judgement, in.characters,
+                             in.candidates, "file0PATH", "file1PATH"));
 }
 
 std::string describe(const EngineInput &in, const std::vector<Cells> &expected, const std::vector<Cells> &actual)
@@ -331,10 +336,10 @@ private:
 class DiffTextsAgainstLiteralWalk : public ::testing::Test
 {
 protected:
-    void check(const EngineInput &in)
+    void check(const EngineInput &in) { check(in, engineCells(in)); }
+    void check(const EngineInput &in, const std::vector<Cells> &actual)
     {
         const std::vector<Cells> expected = LiteralWalk(in).run();
-        const std::vector<Cells> actual = engineCells(in);
         if (expected != actual && ++m_failures <= 5)
             ADD_FAILURE() << describe(in, expected, actual);
     }
@@ -368,6 +373,22 @@ TEST_F(DiffTextsAgainstLiteralWalk, EveryJudgementLineCountOfTheList)
             in.candidates = 1;
             check(in);
         }
+    }
+}
+
+// The judgement line count search walks one preparation again and again: each walk must
+// give what a comparison of its own gives.
+TEST_F(DiffTextsAgainstLiteralWalk, OnePreparationForEveryJudgementLineCount)
+{
+    InputMaker maker(31);
+    for (int k = 0; k < 500; ++k) {
+        EngineInput in = maker.make(25);
+        const std::optional<PreparedLines> prepared =
+            PrepareTexts(in.texts[0], in.texts[1], in.ignoreBlanks, in.ignoreCase);
+        ASSERT_TRUE(prepared);
+        for (in.judgement = 10; in.judgement >= 1; --in.judgement)
+            check(in, cellsOf(DiffPreparedTexts(*prepared, in.judgement, in.characters, in.candidates, "file0PATH",
+                                                "file1PATH")));
     }
 }
 
