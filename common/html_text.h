@@ -2,7 +2,11 @@
 
 #include <QString>
 
+#include <array>
+
 namespace common {
+
+class ExportFile;
 
 // "&", "<" and ">" turned into entities, in this order; nothing else changes.
 QString HtmlEscapeMarkup(const QString &text);
@@ -19,5 +23,15 @@ QString HtmlEscapeText(const QString &text);
 // its low 24 bits count): "#" and the six upper-case digits of the red-green-blue value,
 // "#FFFFFF" for 0 (no colour of its own).
 QString HtmlRowColor(quint32 blueGreenRed);
+
+// The lines of an HTML export before its rows: the head (Japanese, `charset` as the
+// page's character set, `title` as it is), the body with base font size 2, the two paths
+// markup-escaped, each followed by "<br>", and the opening tag of the table. The paths are
+// escaped so that a name holding "&" or "<" cannot break the page.
+void WriteHtmlPageStart(ExportFile &file, const QString &charset, const QString &title,
+                        const std::array<QString, 2> &paths);
+
+// The lines after the rows: the table, the body and the page closed.
+void WriteHtmlPageEnd(ExportFile &file);
 
 } // namespace common

@@ -76,17 +76,7 @@ void BatHtmlSave(const ResultListExport &source, const QString &path)
     const int rows = grid.rows();
     const int cols = grid.cols();
     common::ExportFile file(path, false);
-    file.writeLine(QStringLiteral("<html>"));
-    file.writeLine(QStringLiteral("<head>"));
-    file.writeLine(QStringLiteral("<meta http-equiv=\"Content-Language\" content=\"ja\">"));
-    file.writeLine(QStringLiteral("<meta http-equiv=\"Content-Type\" content=\"text/html; charset=shift_jis\">"));
-    file.writeLine(QStringLiteral("<title>") + PageTitle + QStringLiteral("</title>"));
-    file.writeLine(QStringLiteral("</head>"));
-    file.writeLine(QStringLiteral("<body>"));
-    file.writeLine(QStringLiteral("<basefont size=\"2\">"));
-    file.writeLine(common::HtmlEscapeMarkup(source.rows.folderPath[0]) + QStringLiteral("<br>"));
-    file.writeLine(common::HtmlEscapeMarkup(source.rows.folderPath[1]) + QStringLiteral("<br>"));
-    file.writeLine(QStringLiteral("<table border=\"1\" cellspacing=\"0\" style=\"table-layout:fixed;font-size:13px;\">"));
+    common::WriteHtmlPageStart(file, QStringLiteral("shift_jis"), PageTitle, source.rows.folderPath);
 
     QString line;
     for (int row = 0; row < rows; ++row) {
@@ -112,9 +102,7 @@ void BatHtmlSave(const ResultListExport &source, const QString &path)
         if (source.letEventsRun)
             source.letEventsRun();
     }
-    file.writeLine(QStringLiteral("</table>"));
-    file.writeLine(QStringLiteral("</body>"));
-    file.writeLine(QStringLiteral("</html>"));
+    common::WriteHtmlPageEnd(file);
     file.commit();
 
     RunPerRowOutputs(source, ReportKind::Html, path);

@@ -31,20 +31,8 @@ bool BatHtmlSave(const DifferenceExport &source, bool unicode, const QString &pa
         return false;
     CreateFolder(path, 1);
     common::ExportFile file(path, unicode);
-    file.writeLine(QStringLiteral("<html>"));
-    file.writeLine(QStringLiteral("<head>"));
-    file.writeLine(QStringLiteral("<meta http-equiv=\"Content-Language\" content=\"ja\">"));
-    file.writeLine(QStringLiteral("<meta http-equiv=\"Content-Type\" content=\"text/html; charset=%1\">")
-                       .arg(unicode ? QStringLiteral("unicode") : QStringLiteral("shift_jis")));
-    file.writeLine(QStringLiteral("<title>Linquell</title>"));
-    file.writeLine(QStringLiteral("</head>"));
-    file.writeLine(QStringLiteral("<body>"));
-    file.writeLine(QStringLiteral("<basefont size=\"2\">"));
-    // The paths are markup-escaped like the cells, so that a name holding "&" or "<"
-    // cannot break the page.
-    file.writeLine(common::HtmlEscapeMarkup(source.paths[0]) + QStringLiteral("<br>"));
-    file.writeLine(common::HtmlEscapeMarkup(source.paths[1]) + QStringLiteral("<br>"));
-    file.writeLine(QStringLiteral("<table border=\"1\" cellspacing=\"0\" style=\"table-layout:fixed;font-size:13px;\">"));
+    common::WriteHtmlPageStart(file, unicode ? QStringLiteral("unicode") : QStringLiteral("shift_jis"),
+                               QStringLiteral("Linquell"), source.paths);
 
     const DisplayTable &table = source.table;
     QString header = QStringLiteral("<tr bgcolor=\"#FFFFFF\">");
@@ -75,9 +63,7 @@ bool BatHtmlSave(const DifferenceExport &source, bool unicode, const QString &pa
         if (source.letEventsRun)
             source.letEventsRun();
     }
-    file.writeLine(QStringLiteral("</table>"));
-    file.writeLine(QStringLiteral("</body>"));
-    file.writeLine(QStringLiteral("</html>"));
+    common::WriteHtmlPageEnd(file);
     file.commit();
     return true;
 }
