@@ -14,17 +14,6 @@ const QString Title2 = QStringLiteral("file1PATH");
 
 constexpr int HighestSearchedCount = 10;
 
-bool cancelled(const DiffRunFlags &run)
-{
-    return run.cancelFlag && *run.cancelFlag;
-}
-
-void markProgress(const DiffRunFlags &run)
-{
-    if (run.progressFlag)
-        *run.progressFlag = true;
-}
-
 DisplayLines splitAll(const QString &text)
 {
     DisplayLines lines(text);
@@ -92,9 +81,9 @@ DiffResultTable SearchJudgementLineCount(const std::function<DiffResultTable(int
     kept = 0;
     keptDifferences = 0;
     for (int count = HighestSearchedCount; count >= 1; --count) {
-        if (cancelled(run))
+        if (run.cancelRequested())
             break;
-        markProgress(run);
+        run.markProgress();
         DiffResultTable result = compare(count);
         const int differences = CountDiffRows(result);
         if (differences > bestCount)

@@ -14,6 +14,19 @@ struct DiffRunFlags
     const bool *cancelFlag = nullptr;
     bool *progressFlag = nullptr;
     std::function<void()> letEventsRun;
+
+    bool cancelRequested() const { return cancelFlag && *cancelFlag; }
+    void markProgress() const
+    {
+        if (progressFlag)
+            *progressFlag = true;
+    }
+    // Lets queued window events run now, whatever the time since they last ran.
+    void runEvents() const
+    {
+        if (letEventsRun)
+            letEventsRun();
+    }
 };
 
 // Paces the event hook of a run. Every unit of engine work calls tick(); queued events run
@@ -24,12 +37,8 @@ class EventPump
 public:
     explicit EventPump(DiffRunFlags flags);
 
-    bool cancelRequested() const { return m_flags.cancelFlag && *m_flags.cancelFlag; }
-    void markProgress() const
-    {
-        if (m_flags.progressFlag)
-            *m_flags.progressFlag = true;
-    }
+    bool cancelRequested() const { return m_flags.cancelRequested(); }
+    void markProgress() const { m_flags.markProgress(); }
     void tick()
     {
         if (--m_unitsUntilClock <= 0)

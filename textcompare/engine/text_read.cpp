@@ -26,17 +26,6 @@ struct LoadedSide
     bool hasBytes = false;
 };
 
-void letEventsRun(const TextReadContext &context)
-{
-    if (context.run.letEventsRun)
-        context.run.letEventsRun();
-}
-
-bool cancelled(const TextReadContext &context)
-{
-    return context.run.cancelFlag && *context.run.cancelFlag;
-}
-
 void notFound(LoadedSide &loaded, const QString &message, const TextReadContext &context)
 {
     loaded.side.outcome = ReadOutcome::NotFound;
@@ -103,7 +92,7 @@ LoadedSide loadSide(TextSides &sides, int index, const TextReadContext &context)
     const QString path = sides.paths[size_t(index)];
     if (path.isEmpty())
         return loaded;
-    letEventsRun(context);
+    context.run.runEvents();
     const QString scheme = path.left(7).toLower();
     if (scheme.startsWith(u"ftp://") || scheme.startsWith(u"http://")) {
         notFound(loaded, UrlNotFound + path, context);
@@ -114,7 +103,7 @@ LoadedSide loadSide(TextSides &sides, int index, const TextReadContext &context)
         notFound(loaded, FileNotFound + path, context);
         return loaded;
     }
-    letEventsRun(context);
+    context.run.runEvents();
     applyBinaryExtensions(sides, context.binJdExt);
     if (isDocument(sides, index, path)) {
         notFound(loaded, FileNotFound + path, context);
@@ -206,7 +195,7 @@ SideText TextRead(TextSides &sides, int index, const TextReadContext &context)
             sides.codeList[size_t(1 - index)] = FileCodeIndex::Bin;
     }
     if (loaded.side.outcome != ReadOutcome::NoPath)
-        letEventsRun(context);
+        context.run.runEvents();
     return loaded.side;
 }
 
@@ -214,7 +203,7 @@ std::array<SideText, 2> ReadBothTexts(TextSides &sides, const TextReadContext &c
 {
     std::array<LoadedSide, 2> loaded;
     for (int index = 0; index < 2; ++index)
-        if (!cancelled(context))
+        if (!context.run.cancelRequested())
             loaded[size_t(index)] = loadSide(sides, index, context);
 
     std::array<int, 2> codes{};
@@ -230,7 +219,7 @@ std::array<SideText, 2> ReadBothTexts(TextSides &sides, const TextReadContext &c
     for (int index = 0; index < 2; ++index)
         if (loaded[size_t(index)].hasBytes)
             decodeSide(loaded[size_t(index)], dump ? FileCodeIndex::Bin : codes[size_t(index)], sides, index, context);
-    letEventsRun(context);
+    context.run.runEvents();
     return {loaded[0].side, loaded[1].side};
 }
 
