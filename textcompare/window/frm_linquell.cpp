@@ -44,10 +44,6 @@ constexpr int GridLeft = 190;
 constexpr int GridTop = 900;
 constexpr int StatusBarHeight = 300;
 
-const QStringList FileCodeEntries{QStringLiteral("-------"), QStringLiteral("SJIS"),    QStringLiteral("JIS"),
-                                  QStringLiteral("EUC"),     QStringLiteral("UNICODE"), QStringLiteral("UTF7"),
-                                  QStringLiteral("UTF8"),    QStringLiteral("BIN")};
-
 void reportFailure(const QString &procedure)
 {
     platform::dialogs().messageBox(common::SystemErrorText(procedure), platform::MessageStyle::OkOnly, QString());
@@ -83,7 +79,7 @@ void Frm_Linquell::buildControls()
         Btn_InFilePath[side] = new QPushButton(QStringLiteral("..."), m_client);
         placeTwips(Btn_InFilePath[side], 4995, rowTop, 420, 350);
         Cmb_FileCode[side] = new QComboBox(m_client);
-        Cmb_FileCode[side]->addItems(FileCodeEntries);
+        Cmb_FileCode[side]->addItems(FileCodeNames());
         Cmb_FileCode[side]->setToolTip(codeTips[side]);
         connect(Cmb_FileCode[side], &QComboBox::currentIndexChanged, this, [this, side] { Cmb_FileCode_Click(side); });
         placeTwips(Cmb_FileCode[side], 5535, side == 0 ? 120 : 525, 1050, 300);
