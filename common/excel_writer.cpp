@@ -195,6 +195,21 @@ void paintExcelRowColours(platform::Worksheet &sheet, qint32 row1, qint32 col1, 
         paintRun();
 }
 
+ExcelBlockSheet prepareExcelSheet(platform::WorkbookWriter &workbook, const QString &sheet, const QString &startCell,
+                                  qint32 &rows, qint32 &cols, const ExcelCellTable &cells,
+                                  std::initializer_list<ExcelColumnWidth> widths, int firstTextColumn,
+                                  int lastTextColumn)
+{
+    clampExcelBlock(rows, cols);
+    platform::Worksheet &worksheet = newExcelSheet(workbook, sheet);
+    for (const ExcelColumnWidth &width : widths)
+        worksheet.setColumnWidth(width.firstColumn, width.lastColumn, width.width);
+    worksheet.setColumnNumberFormat(firstTextColumn, lastTextColumn, QStringLiteral("@"));
+    const std::array<qint32, 4> start = ParseRangeAddress(startCell);
+    writeExcelBlock(worksheet, start[0], start[1], rows, cols, cells);
+    return {worksheet, start[0], start[1]};
+}
+
 void saveExcelWorkbook(const platform::WorkbookWriter &workbook, const QString &path)
 {
     if (!workbook.save(path).saved)
@@ -205,25 +220,19 @@ bool ExcelSave(const QString &path, const QString &sheet, const QString &startCe
                const ExcelCellTable &cells, const QStringList &links)
 {
     try {
-        clampExcelBlock(rows, cols);
         platform::WorkbookWriter workbook;
-        platform::Worksheet &worksheet = newExcelSheet(workbook, sheet);
-        worksheet.setColumnWidth(0, 1, 7);  // A, B
-        worksheet.setColumnWidth(2, 3, 16); // C, D
-        worksheet.setColumnWidth(4, 4, 70); // E
-        worksheet.setColumnNumberFormat(2, 4, QStringLiteral("@"));
-
-        const std::array<qint32, 4> start = ParseRangeAddress(startCell);
-        writeExcelBlock(worksheet, start[0], start[1], rows, cols, cells);
+        // Columns A and B 7 wide, C and D 16, E 70; C to E as text.
+        const ExcelBlockSheet block =
+            prepareExcelSheet(workbook, sheet, startCell, rows, cols, cells, {{0, 1, 7}, {2, 3, 16}, {4, 4, 70}}, 2, 4);
         for (qint32 k = 0; k < links.size() && k < rows; ++k) {
             if (links[k].isEmpty())
                 continue;
             const platform::CellRange cell =
-                excelRange(qint64(start[0]) + k, qint64(start[1]) + LinkColumnOffset, qint64(start[0]) + k,
-                           qint64(start[1]) + LinkColumnOffset);
-            worksheet.addHyperlink(cell.firstRow, cell.firstColumn, links[k], LinkSubAddress, links[k]);
+                excelRange(qint64(block.row1) + k, qint64(block.col1) + LinkColumnOffset, qint64(block.row1) + k,
+                           qint64(block.col1) + LinkColumnOffset);
+            block.sheet.addHyperlink(cell.firstRow, cell.firstColumn, links[k], LinkSubAddress, links[k]);
         }
-        paintExcelRowColours(worksheet, start[0], start[1], rows, cols, cells);
+        paintExcelRowColours(block.sheet, block.row1, block.col1, rows, cols, cells);
         saveExcelWorkbook(workbook, path);
         return true;
     } catch (...) {

@@ -7,6 +7,7 @@
 #include <QStringList>
 
 #include <array>
+#include <initializer_list>
 
 namespace common {
 
@@ -79,6 +80,33 @@ void writeExcelBlock(platform::Worksheet &sheet, qint32 row1, qint32 col1, qint3
 // (below 0 or above FFFFFF hex).
 void paintExcelRowColours(platform::Worksheet &sheet, qint32 row1, qint32 col1, qint32 rows, qint32 cols,
                           const ExcelCellTable &cells);
+
+// The width of columns firstColumn to lastColumn, counted from 0 (column A is 0).
+struct ExcelColumnWidth
+{
+    int firstColumn;
+    int lastColumn;
+    double width;
+};
+
+// An export's sheet with its block written, and the block's top-left cell.
+struct ExcelBlockSheet
+{
+    platform::Worksheet &sheet;
+    qint32 row1;
+    qint32 col1;
+};
+
+// Lays out the one sheet of an export in the new `workbook` and writes its block: cuts
+// `rows` and `cols` to the sheet (clampExcelBlock), takes the sheet numbered by `sheet`
+// (newExcelSheet), sets the column `widths` in their order, gives columns
+// firstTextColumn to lastTextColumn (from 0) the text format "@", and writes the block of
+// `cells` from `startCell` on (ParseRangeAddress, writeExcelBlock). Throws the failures
+// of those steps.
+ExcelBlockSheet prepareExcelSheet(platform::WorkbookWriter &workbook, const QString &sheet, const QString &startCell,
+                                  qint32 &rows, qint32 &cols, const ExcelCellTable &cells,
+                                  std::initializer_list<ExcelColumnWidth> widths, int firstTextColumn,
+                                  int lastTextColumn);
 
 // Saves `workbook` under exactly `path` (platform::WorkbookWriter::save: an existing file
 // is replaced only by a completely written one). Throws Failure ExcelWriteFailedNumber

@@ -4,6 +4,8 @@
 #include "platform/workbook_writer.h"
 #include "textcompare/editing/create_folder.h"
 
+#include <algorithm>
+
 namespace textcompare {
 
 namespace {
@@ -12,20 +14,16 @@ constexpr int FirstDataSheetRow = 4;
 constexpr qint32 WriteFailedNumber = 9998;
 const QString WriteFailedText = QStringLiteral("書込み出来ませんでした。文字コードエラー？   ");
 
-// A new workbook with the sheet layout of the difference and the block written.
-platform::Worksheet &prepareSheet(platform::WorkbookWriter &workbook, const QString &sheetName,
-                                  const QString &startCell, qint32 &rows, qint32 &cols,
-                                  const common::ExcelCellTable &cells)
+constexpr int HeadRows = 3; // the two paths and the header
+
+// The sheet of the difference in the new `workbook`, its block written: columns A to F
+// 5, 4, 5, 49, 49 and 5 wide, D and E as text.
+common::ExcelBlockSheet prepareSheet(platform::WorkbookWriter &workbook, const QString &sheetName,
+                                     const QString &startCell, qint32 &rows, qint32 &cols,
+                                     const common::ExcelCellTable &cells)
 {
-    common::clampExcelBlock(rows, cols);
-    platform::Worksheet &sheet = common::newExcelSheet(workbook, sheetName);
-    const double widths[6] = {5, 4, 5, 49, 49, 5};
-    for (int column = 0; column < 6; ++column)
-        sheet.setColumnWidth(column, column, widths[column]);
-    sheet.setColumnNumberFormat(3, 4, QStringLiteral("@"));
-    const std::array<qint32, 4> start = common::ParseRangeAddress(startCell);
-    common::writeExcelBlock(sheet, start[0], start[1], rows, cols, cells);
-    return sheet;
+    return common::prepareExcelSheet(workbook, sheetName, startCell, rows, cols, cells,
+                                     {{0, 0, 5}, {1, 1, 4}, {2, 2, 5}, {3, 3, 49}, {4, 4, 49}, {5, 5, 5}}, 3, 4);
 }
 
 } // namespace
@@ -40,9 +38,10 @@ QString StateFormula(int sheetRow)
 common::ExcelCellTable FileDiffExcel(const DifferenceExport &source, bool conditionalFormats)
 {
     const DisplayTable &table = source.table;
-    const int dataRows = std::max(0, table.lastRow());
+    // The sheet holds no more rows than this; the rows after them are not built.
+    const int dataRows = std::clamp(table.lastRow(), 0, common::ExcelMaxRows - HeadRows);
     common::ExcelCellTable cells;
-    cells.reserve(dataRows + 3);
+    cells.reserve(dataRows + HeadRows);
     for (const QString &path : source.paths) {
         QStringList row(DisplayTable::ColumnCount);
         row[0] = path;
@@ -68,9 +67,8 @@ bool ExcelSaveDiff(const QString &path, const QString &sheet, const QString &sta
 {
     try {
         platform::WorkbookWriter workbook;
-        platform::Worksheet &worksheet = prepareSheet(workbook, sheet, startCell, rows, cols, cells);
-        const std::array<qint32, 4> start = common::ParseRangeAddress(startCell);
-        common::paintExcelRowColours(worksheet, start[0], start[1], rows, cols, cells);
+        const common::ExcelBlockSheet block = prepareSheet(workbook, sheet, startCell, rows, cols, cells);
+        common::paintExcelRowColours(block.sheet, block.row1, block.col1, rows, cols, cells);
         common::saveExcelWorkbook(workbook, path);
         return true;
     } catch (...) {
@@ -85,7 +83,7 @@ bool ExcelSaveDiffCnd(const QString &path, const QString &sheet, const QString &
 {
     try {
         platform::WorkbookWriter workbook;
-        platform::Worksheet &worksheet = prepareSheet(workbook, sheet, startCell, rows, cols, cells);
+        platform::Worksheet &worksheet = prepareSheet(workbook, sheet, startCell, rows, cols, cells).sheet;
         // Every cell from B4 on looks at column B of its own row; the path rows, the
         // header and column A keep no condition.
         const platform::CellRange conditioned = common::excelRange(QStringLiteral("B4:F65535"));

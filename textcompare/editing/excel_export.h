@@ -15,8 +15,9 @@ QString StateFormula(int sheetRow);
 
 // The cell table of the workbook: sheet row 1 and 2 the two paths (column A), row 3 the
 // headers of columns 0 to 5, then the data rows with all eight columns (column 6, the row
-// colour, steers the fills). With `conditionalFormats`, column 1 of each data row holds
-// the state formula instead of the state.
+// colour, steers the fills), as many as fit above sheet row 65,537: the workbook writers
+// cut the rest off, so it is not built. With `conditionalFormats`, column 1 of each data
+// row holds the state formula instead of the state.
 common::ExcelCellTable FileDiffExcel(const DifferenceExport &source, bool conditionalFormats);
 
 // Workbook writers of the difference. Both write the block of `rows` × `cols` cells from
