@@ -152,7 +152,10 @@ DiffDisplay BuildDiffDisplay(const QString &text1, const QString &text2, int nom
         }
         // Without both paths no row shows a state, so the differences-only view keeps none.
         const QString stateText = options.showStates ? DiffStateText(state) : QString();
-        if (!stateText.isEmpty() || nomi == 0) {
+        if (!stateText.isEmpty())
+            ++display.markedRows;
+        // Rows past the limit are counted above but not built.
+        if ((!stateText.isEmpty() || nomi == 0) && table.lastRow() < options.rowLimit) {
             DisplayTable::Row shown;
             shown[DisplayTable::No] = QString::number(table.lastRow() + 1);
             shown[DisplayTable::State] = stateText;
@@ -164,7 +167,6 @@ DiffDisplay BuildDiffDisplay(const QString &text1, const QString &text2, int nom
                 shown[DisplayTable::RowColor] = QString::number(qint32(rowColor(state, options.colors)));
                 if (options.bandColumn)
                     shown[DisplayTable::BandColor] = QString::number(qint32(bands[size_t(blocksEnded % 2)]));
-                ++display.markedRows;
             }
             table.append(std::move(shown));
         }

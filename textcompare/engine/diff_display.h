@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <functional>
+#include <limits>
 
 namespace textcompare {
 
@@ -35,6 +36,9 @@ struct DiffDisplayOptions
     DiffColors colors;
     bool bandColumn = false;       // Chk_Nomi is ticked: difference blocks get band colours
     bool showStates = true;        // both path boxes hold a path
+    // Rows of the display table after the header, at most (none below 1). Rows past it
+    // are not built, but the counts and markedRows take in every row.
+    qint32 rowLimit = std::numeric_limits<qint32>::max();
 };
 
 // The counts of a comparison that the status bar and the exports read.
@@ -54,7 +58,7 @@ struct DiffDisplay
 {
     DisplayTable table;
     DiffCounts counts;
-    // Rows of the table that have a state.
+    // Rows of the table that have a state, those past the row limit included.
     int markedRows = 0;
     // The judgement line count that the automatic search kept; 0 when it did not run or
     // was cancelled before its first try.
@@ -80,9 +84,9 @@ DiffResultTable SearchJudgementLineCount(const std::function<DiffResultTable(int
                                          const DiffRunFlags &run, int &kept, int &keptDifferences);
 
 // Compares the two texts and builds the display table: the rows of the result (only
-// those with a state when `nomi` is not 0), numbered from 1, with their row colours and,
-// when the band column is on, alternating band colours per block of difference rows
-// (blocks are counted over all result rows). Texts are wrapped first when the options
+// those with a state when `nomi` is not 0) up to the options' row limit, numbered from 1,
+// with their row colours and, when the band column is on, alternating band colours per
+// block of difference rows (blocks are counted over all result rows). Texts are wrapped first when the options
 // ask for it and the comparison is not by position. With `saiteki` not 0 the judgement
 // line count is searched. A cancel keeps what was built so far. `previous` gives the line
 // counts that a side without lines keeps.

@@ -81,6 +81,36 @@ TEST(BuildDiffDisplay, DifferencesOnlyWithBandsPerBlock)
     EXPECT_EQ(unbanded.table.cell(2, DisplayTable::BandColor), "") << "the band follows the check box";
 }
 
+TEST(BuildDiffDisplay, RowLimitCutsTheTableButNotTheCounts)
+{
+    const QString text1 = "1\nb\n3\nd\ne\n6\ng\n8";
+    const QString text2 = "1\nB\n3\nD\nE\nnew\n6\n8";
+    for (const int nomi : {0, 1}) {
+        DiffDisplayOptions options;
+        options.bandColumn = true;
+        const DiffDisplay whole = build(text1, text2, nomi, options);
+        const struct
+        {
+            const char *name;
+            qint32 limit;
+            int rows;
+        } cases[] = {{"cut", 3, 3}, {"exactly all rows", whole.table.lastRow(), whole.table.lastRow()},
+                     {"header only", 0, 0}, {"below zero", -1, 0}};
+        for (const auto &c : cases) {
+            SCOPED_TRACE(testing::Message() << c.name << " nomi " << nomi);
+            options.rowLimit = c.limit;
+            const DiffDisplay cut = build(text1, text2, nomi, options);
+            EXPECT_EQ(rowsOf(cut.table), rowsOf(whole.table).mid(0, c.rows));
+            EXPECT_EQ(cut.table.row(0), whole.table.row(0));
+            EXPECT_EQ(cut.counts.LineCount1, whole.counts.LineCount1);
+            EXPECT_EQ(cut.counts.LineCount2, whole.counts.LineCount2);
+            EXPECT_EQ(cut.counts.ResultRowCount, whole.counts.ResultRowCount);
+            EXPECT_EQ(cut.counts.DiffRowCount, whole.counts.DiffRowCount);
+            EXPECT_EQ(cut.markedRows, whole.markedRows);
+        }
+    }
+}
+
 TEST(BuildDiffDisplay, EdgeCases)
 {
     DiffCounts previous;

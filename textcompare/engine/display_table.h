@@ -36,8 +36,6 @@ public:
     QString cell(int row, int column) const;
     const Row &row(int row) const { return m_rows[size_t(row)]; }
     void append(Row row) { m_rows.push_back(std::move(row)); }
-    // Keeps rows 0..lastRow, adding empty rows or cutting at the end.
-    void resize(int rowCount) { m_rows.resize(size_t(rowCount)); }
 
 private:
     std::vector<Row> m_rows;

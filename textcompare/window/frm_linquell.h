@@ -11,6 +11,7 @@
 #include <QString>
 
 #include <array>
+#include <limits>
 
 class QAction;
 class QCheckBox;
@@ -63,9 +64,10 @@ public:
     // Reads both texts, compares them and rebuilds DiffDisplayTable and the counts.
     // nomi not 0 keeps only rows with a state; saiteki not 0 searches the judgement line
     // count (and shows the one kept in Cmb_HanteiLine); blnMsg reports missing files in
-    // boxes. Returns the number of rows of the table that have a state. Failures are
-    // passed on (common::Failure).
-    int BatDiffList(int nomi, int saiteki, bool blnMsg);
+    // boxes. The table keeps at most `rowLimit` rows after its header; the counts and the
+    // return value take in every row. Returns the number of rows that have a state.
+    // Failures are passed on (common::Failure).
+    int BatDiffList(int nomi, int saiteki, bool blnMsg, qint32 rowLimit = std::numeric_limits<qint32>::max());
 
     // Reads the text of one side (0 or 1) as its path box and code list say, and updates
     // the code lists. Missing files are reported when blnMsg is set, failures always.

@@ -63,7 +63,7 @@ QString Frm_Linquell::TextRead(int Index, bool blnMsg)
     return text.text;
 }
 
-int Frm_Linquell::BatDiffList(int nomi, int saiteki, bool blnMsg)
+int Frm_Linquell::BatDiffList(int nomi, int saiteki, bool blnMsg, qint32 rowLimit)
 {
     try {
         TextSides sides = currentSides();
@@ -79,6 +79,7 @@ int Frm_Linquell::BatDiffList(int nomi, int saiteki, bool blnMsg)
         options.colors = Colors;
         options.bandColumn = Chk_Nomi->isChecked();
         options.showStates = !sides.paths[0].isEmpty() && !sides.paths[1].isEmpty();
+        options.rowLimit = rowLimit;
 
         DiffCounts previous;
         previous.LineCount1 = LineCount1;
@@ -149,13 +150,11 @@ void Frm_Linquell::DiffList(int saiteki)
         GridInit();
         LineCount1 = 0;
         LineCount2 = 0;
-        BatDiffList(Chk_Nomi->isChecked() ? 1 : 0, saiteki, true);
+        BatDiffList(Chk_Nomi->isChecked() ? 1 : 0, saiteki, true, LineMax);
         if (CancelFlag) {
             GridInit();
             return;
         }
-        if (DiffDisplayTable.lastRow() > LineMax)
-            DiffDisplayTable.resize(LineMax + 1);
         fillGrid();
     } catch (...) {
         common::SaveErr();

@@ -210,6 +210,9 @@ TEST_F(FrmLinquellCompareTest, TheGridShowsAtMostLineMaxRows)
     m_window->DiffList(0);
     EXPECT_EQ(m_window->Grd_Compare->rows(), 3);
     EXPECT_EQ(m_window->DiffDisplayTable.lastRow(), 2) << "exports write what the grid shows";
+    EXPECT_EQ(m_window->ResultRowCount, 4) << "the counts take in the rows past the limit";
+    EXPECT_EQ(m_window->DiffRowCount, 2);
+    EXPECT_EQ(m_window->LineCount2, 4);
 }
 
 TEST_F(FrmLinquellCompareTest, ExportsWriteTheDisplayTable)
