@@ -1,6 +1,7 @@
 #include "textcompare/engine/line_wrap.h"
 
 #include "platform/code_page.h"
+#include "textcompare/engine/line_split.h"
 
 #include <algorithm>
 
@@ -44,15 +45,9 @@ QString WrapLines(const QString &text, int width)
         return text;
     QString wrapped;
     wrapped.reserve(text.size() + text.size() / 8);
-    qsizetype start = 0;
-    while (start < text.size()) {
-        qsizetype end = start;
-        while (end < text.size() && text[end] != u'\r' && text[end] != u'\n')
-            ++end;
-        wrapLine(text.mid(start, end - start), width, wrapped);
-        const bool crLf = end + 1 < text.size() && text[end] == u'\r' && text[end + 1] == u'\n';
-        start = end + (crLf ? 2 : 1);
-    }
+    DisplayLines lines(text);
+    while (lines.splitNextLine())
+        wrapLine(lines.text(lines.count()), width, wrapped);
     return wrapped;
 }
 

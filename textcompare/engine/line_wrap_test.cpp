@@ -54,6 +54,8 @@ TEST(WrapLines, LongLinesBecomeSeveralLines)
         {"empty lines are kept", "a\r\n\r\n\n", 10, "a\r\n\r\n\r\n"},
         {"empty text", "", 10, ""},
         {"a lone line end is one empty line", "\n", 10, "\r\n"},
+        {"a lone CR before CR LF ends an empty line", "\r\r\n", 10, "\r\n\r\n"},
+        {"a last line without a line end", "a\r\nb", 10, "a\r\nb\r\n"},
         {"width one takes two single-width characters", "abc\r\n\r\n", 1, "ab\r\nc\r\n\r\n"},
         {"no wrap below width one", "abc\ndef", 0, "abc\ndef"},
     };
