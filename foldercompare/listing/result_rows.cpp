@@ -106,19 +106,20 @@ QString RowEntryPath(const QString &sideRoot, const QString &pathBoxText, const 
 {
     if (relativePath.isEmpty())
         return sideRoot;
+    const QLatin1String ftpScheme("ftp://");
+    if (pathBoxText.startsWith(ftpScheme)) {
+        // Only the part after the scheme is tidied, so a name that holds ":" keeps its "/".
+        QString address = pathBoxText.mid(ftpScheme.size()) + u'/' + relativePath;
+        while (address.contains(QLatin1String("//")))
+            address.replace(QLatin1String("//"), QLatin1String("/"));
+        return ftpScheme + address;
+    }
     QString base = sideRoot;
     const QFileInfo root(base);
     if (root.isFile())
         base = root.path();
     if (base.endsWith(u'/'))
         base.chop(1);
-    if (pathBoxText.startsWith(QLatin1String("ftp://"))) {
-        QString address = pathBoxText + u'/' + relativePath;
-        while (address.contains(QLatin1String("//")))
-            address.replace(QLatin1String("//"), QLatin1String("/"));
-        address.replace(QLatin1String(":/"), QLatin1String("://"));
-        return address;
-    }
     QString path = base + u'/' + relativePath;
     if (path.endsWith(u'/'))
         path.chop(1);

@@ -69,7 +69,7 @@ void SortResultRows(platform::FlexGrid &grid, int column, bool descending, const
 // the side's root itself when the row has no relative path (two single files); else the
 // root's folder (a file root's parent) followed by the relative path. For a side whose
 // path box text begins with "ftp://" it is the box text and the relative path joined
-// into an address with single slashes between its parts (a folder keeps its trailing
+// into an address with single slashes after the scheme (a folder keeps its trailing
 // "/"); a local folder loses its trailing "/".
 QString RowEntryPath(const QString &sideRoot, const QString &pathBoxText, const QString &relativePath);
 

@@ -118,6 +118,7 @@ TEST_F(ResultRowsTest, EntryPathsForTheViewerAndNewWindows)
         {"ftp file", "/work/0.ftp/pub", "ftp://u@host/pub/", "sub/a.txt", "ftp://u@host/pub/sub/a.txt"},
         {"ftp box without slash", "/work/0.ftp/pub", "ftp://u@host/pub", "sub/a.txt", "ftp://u@host/pub/sub/a.txt"},
         {"ftp folder keeps its slash", "/work/0.ftp/pub", "ftp://host//pub/", "sub/", "ftp://host/pub/sub/"},
+        {"ftp name holding a colon", "/work/0.ftp/pub", "ftp://u:p@host/pub/", "b:/c.txt", "ftp://u:p@host/pub/b:/c.txt"},
         {"upper-case prefix is local", "/data/x", "FTP://host/pub", "a.txt", "/data/x/a.txt"},
     };
     for (const auto &c : cases) {

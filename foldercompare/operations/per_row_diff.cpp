@@ -2,6 +2,7 @@
 
 #include "common/common_module.h"
 #include "common/saved_error.h"
+#include "foldercompare/listing/result_rows.h"
 #include "platform/flex_grid.h"
 
 #include <QCoreApplication>
@@ -12,7 +13,6 @@ namespace foldercompare {
 
 namespace {
 
-const QString FtpScheme = QStringLiteral("ftp://");
 constexpr int WaitSliceMilliseconds = 100;
 constexpr qint32 ViewerFailure = 9998;
 
@@ -76,32 +76,16 @@ QStringList PerRowOptions(ReportKind kind, const QString &perRowFile, bool diffe
 
 bool IsPerRowEligible(const platform::FlexGrid &grid, int row)
 {
-    const QString status = grid.textMatrix(row, 1);
-    return row >= 1 && !status.isEmpty() && status != u"日時" && !grid.textMatrix(row, 4).endsWith(u'/');
+    return row >= 1 && listing::IsDifferenceStatus(grid.textMatrix(row, listing::ResultColumn::Status))
+           && !grid.textMatrix(row, listing::ResultColumn::Path).endsWith(u'/');
 }
 
 QString PerRowSideFile(const PerRowDiffSource &source, int row, int side)
 {
-    if (source.grid.textMatrix(row, 2 + side).isEmpty())
+    if (source.grid.textMatrix(row, listing::ResultColumn::Side1 + side).isEmpty())
         return {};
-    const QString relative = source.grid.textMatrix(row, 4);
-    const QString &root = source.sideRoot[size_t(side)];
-    if (relative.isEmpty())
-        return root;
-    const QString &folderPath = source.folderPath[size_t(side)];
-    if (!folderPath.startsWith(FtpScheme)) {
-        QString base = root;
-        if (QFileInfo(base).isFile())
-            base = QFileInfo(base).path();
-        if (base.endsWith(u'/'))
-            base.chop(1);
-        return base + u'/' + relative;
-    }
-    // Only the path after the scheme is tidied, so a name that holds ":" keeps its "/".
-    QString path = folderPath.mid(FtpScheme.size()) + u'/' + relative;
-    while (path.contains(QStringLiteral("//")))
-        path.replace(QStringLiteral("//"), QStringLiteral("/"));
-    return FtpScheme + path;
+    return listing::RowEntryPath(source.sideRoot[size_t(side)], source.folderPath[size_t(side)],
+                                 source.grid.textMatrix(row, listing::ResultColumn::Path));
 }
 
 void TxtDifAuto_File(const PerRowDiffSource &source, int row, const QStringList &options)

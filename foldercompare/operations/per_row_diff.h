@@ -34,8 +34,8 @@ QString PerRowLinkName(const QString &reportPath, int row);
 QStringList PerRowOptions(ReportKind kind, const QString &perRowFile, bool differencesOnly, bool automaticFactor,
                           const QString &separator);
 
-// A grid row whose file gets a per-row file: a data row with a status other than "" and
-// "日時" whose relative path (column 4) is not a folder (ending in "/").
+// A grid row whose file gets a per-row file: a data row with a difference status ("変更",
+// "追加" or "削除") whose relative path (column 4) is not a folder (ending in "/").
 bool IsPerRowEligible(const platform::FlexGrid &grid, int row);
 
 // What the per-row run reads of the folder comparison window.
@@ -48,9 +48,8 @@ struct PerRowDiffSource
 };
 
 // The file of side `side` (0 folder 1, 1 folder 2) of grid row `row` as the viewer gets
-// it: "" when the entry is missing on that side; the side's root itself when two single
-// files were compared; else the root folder joined with the relative path, or for an
-// ftp:// side the address joined with it (doubled "/" after the scheme made single).
+// it: "" when the entry is missing on that side, else listing::RowEntryPath of the side's
+// root, path box text and the row's relative path.
 QString PerRowSideFile(const PerRowDiffSource &source, int row, int side);
 
 // Starts the viewer unattended on the two files of grid row `row` with `options` (an
