@@ -333,8 +333,7 @@ int Merge::decide(RowRecords &row, QByteArrayView &rowPath)
             if (singleFiles)
                 rowPath = {};
             else
-                rowPath = QString::fromUtf8(row[0]->path).compare(QString::fromUtf8(row[1]->path)) <= 0 ? row[0]->path
-                                                                                                       : row[1]->path;
+                rowPath = row[0]->path;
         }
     }
     return status;
