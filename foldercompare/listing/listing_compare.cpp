@@ -178,6 +178,7 @@ public:
         , m_sameFolder(request.pathText[0] == request.pathText[1])
         , m_contents(request.compareContents && !m_sameFolder)
         , m_limit(std::max(request.lineMax, 1))
+        , m_run(grid, ColourRun::SkipUncoloured)
     {
     }
 
@@ -196,7 +197,6 @@ private:
     bool fileExists(int side, QByteArrayView relative);
     void writeRow(int gridRow, int status, const RowRecords &row, QByteArrayView rowPath,
                   const ContentCheck::FileResult &codes);
-    void paintRun();
     const QString &statusText(int status) const;
 
     const CompareRequest &m_request;
@@ -216,10 +216,8 @@ private:
     CaptionThrottle m_caption;
     quint32 m_accepted = 0;
 
-    // The open run of rows of one colour.
-    quint32 m_runColor = 0;
-    int m_runFirst = 0;
-    int m_runLast = 0;
+    // The open run of rows of one colour; the grid was reset, so colour 0 needs no paint.
+    ColourRun m_run;
     int m_targetRow = 0;
     bool m_firstDiffSeen = false;
     int m_diffRows = 0;
@@ -356,12 +354,6 @@ const QString &Merge::statusText(int status) const
     }
 }
 
-void Merge::paintRun()
-{
-    if (m_runColor != 0)
-        m_grid.setRangeBackColor(m_runFirst, ResultColumn::Status, m_runLast, ResultColumn::Path, m_runColor);
-}
-
 void Merge::writeRow(int gridRow, int status, const RowRecords &row, QByteArrayView rowPathBytes,
                      const ContentCheck::FileResult &codes)
 {
@@ -405,13 +397,7 @@ void Merge::writeRow(int gridRow, int status, const RowRecords &row, QByteArrayV
     m_grid.setRowData(gridRow, gridRow);
     m_grid.setRowTexts(gridRow, {QString::number(gridRow - m_grid.fixedRows() + 1), text, values[0], values[1], rowPath});
 
-    const quint32 color = m_request.colors.forStatus(text);
-    if (color != m_runColor) {
-        paintRun();
-        m_runColor = color;
-        m_runFirst = gridRow;
-    }
-    m_runLast = gridRow;
+    m_run.add(gridRow, m_request.colors.forStatus(text));
 
     if (IsDifferenceStatus(text)) {
         if (m_request.showFirstDiff && !m_firstDiffSeen) {
@@ -488,7 +474,7 @@ CompareOutcome Merge::run()
         ++steps;
         if (++sinceRefresh >= RefreshSteps) {
             sinceRefresh = 0;
-            paintRun();
+            m_run.paint();
             m_grid.setCurrentCell(m_grid.row(), m_grid.col());
             m_grid.setRedraw(true);
             m_host.pumpEvents();
@@ -496,7 +482,7 @@ CompareOutcome Merge::run()
         }
     }
 
-    paintRun();
+    m_run.paint();
     m_grid.setCurrentCell(m_grid.row(), m_grid.col());
     outcome.compareCount = steps;
     outcome.diffRowCount = m_diffRows;

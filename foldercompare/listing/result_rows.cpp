@@ -26,38 +26,28 @@ bool IsDifferenceStatus(QStringView status)
     return status == StatusText::Changed || status == StatusText::Added || status == StatusText::Deleted;
 }
 
-namespace {
-
-// Consecutive rows of one colour, painted in one step.
-class ColourRun
+ColourRun::ColourRun(platform::FlexGrid &grid, UncolouredRuns uncoloured)
+    : m_grid(grid)
+    , m_paintUncoloured(uncoloured == PaintUncoloured)
 {
-public:
-    explicit ColourRun(platform::FlexGrid &grid)
-        : m_grid(grid)
-    {
+}
+
+void ColourRun::add(int row, quint32 color)
+{
+    if (color == m_color) {
+        m_last = row;
+        return;
     }
+    paint();
+    m_color = color;
+    m_first = m_last = row;
+}
 
-    void add(int row, quint32 color)
-    {
-        if (color == m_color) {
-            m_last = row;
-            return;
-        }
-        paint();
-        m_color = color;
-        m_first = m_last = row;
-    }
-
-    void paint() { m_grid.setRangeBackColor(m_first, ResultColumn::Status, m_last, ResultColumn::Path, m_color); }
-
-private:
-    platform::FlexGrid &m_grid;
-    quint32 m_color = 0;
-    int m_first = 0;
-    int m_last = 0;
-};
-
-} // namespace
+void ColourRun::paint()
+{
+    if (m_color != 0 || m_paintUncoloured)
+        m_grid.setRangeBackColor(m_first, ResultColumn::Status, m_last, ResultColumn::Path, m_color);
+}
 
 void PaintRowsByStatus(platform::FlexGrid &grid, const StatusColors &colors, const std::function<void()> &perRow)
 {

@@ -51,6 +51,31 @@ struct StatusColors
 // True for the statuses that count as a difference: "変更", "追加" and "削除".
 bool IsDifferenceStatus(QStringView status);
 
+// Consecutive rows of one colour, painted as one range over columns 1 to 4. The first
+// run has colour 0 and starts at the header row.
+class ColourRun
+{
+public:
+    // Whether runs of colour 0 are painted: rows that may still hold an old colour need
+    // it, rows that were just reset do not.
+    enum UncolouredRuns { PaintUncoloured, SkipUncoloured };
+
+    explicit ColourRun(platform::FlexGrid &grid, UncolouredRuns uncoloured = PaintUncoloured);
+
+    // Adds `row`, the row after the open run: the run grows when `color` is its colour;
+    // otherwise the open run is painted and a new one starts at `row`.
+    void add(int row, quint32 color);
+    // Paints the open run, which stays open: a later paint covers the rows added since.
+    void paint();
+
+private:
+    platform::FlexGrid &m_grid;
+    const bool m_paintUncoloured;
+    quint32 m_color = 0;
+    int m_first = 0;
+    int m_last = 0;
+};
+
 // Paints columns 1 to 4 of every data row with the colour of its status text, one range
 // per run of equal colour (the header row starts a run of colour 0). `perRow` runs once
 // per data row.
