@@ -3,6 +3,7 @@
 #include "common/mod_ftp.h"
 #include "common/saved_error.h"
 #include "foldercompare/listing/folder_services.h"
+#include "foldercompare/listing/tree_walk.h"
 
 #include <QFile>
 
@@ -39,24 +40,6 @@ ListedEntry splitRow(const QString &row)
     return {row.left(dateTab), row.mid(dateTab + 1, sizeTab - dateTab - 1), row.mid(sizeTab + 1)};
 }
 
-// What a walked folder holds: the newest date below it, the total size and the number
-// of entries at any depth.
-struct Totals
-{
-    bool dated = false;
-    qint64 newest = 0;
-    qint64 size = 0;
-    qint64 count = 0;
-
-    void addDate(qint64 date)
-    {
-        if (!dated || date > newest) {
-            newest = date;
-            dated = true;
-        }
-    }
-};
-
 class FtpWalk
 {
 public:
@@ -73,9 +56,9 @@ public:
 
     // Walks the remote folder `currentPath` (absolute, ending with "/")
     // at `depth` (1 for the address's folder).
-    Totals GetFtpFolderDate(const QString &currentPath, int depth)
+    FolderTotals GetFtpFolderDate(const QString &currentPath, int depth)
     {
-        Totals totals;
+        FolderTotals totals;
         if (m_host.abortRequested())
             return totals;
         m_host.pumpEvents();
@@ -91,16 +74,14 @@ public:
                 || entry.name.startsWith(QStringLiteral("../")) || entry.name.endsWith(u'/'))
                 continue;
             const QString relative = relativePath(currentPath + entry.name);
-            if (!listable(relative)) {
+            if (!FitsListingLine(relative)) {
                 m_gathering.excludedPaths.append(relative);
                 continue;
             }
             mirrorFile(currentPath, relative, entry, throttle);
             const QDateTime listed = parseDate(entry.date);
             const qint64 size = entry.size.toLongLong();
-            totals.addDate(listed.toSecsSinceEpoch());
-            totals.size += size;
-            totals.count += 1;
+            totals.add(true, listed.toSecsSinceEpoch(), size, 0);
             m_records.push_back({relative, listed.toSecsSinceEpoch(), size, 0});
         }
 
@@ -111,19 +92,16 @@ public:
             if (entry.name.isEmpty() || entry.name.startsWith(u'.') || !entry.name.endsWith(u'/'))
                 continue;
             const QString relative = relativePath(currentPath + entry.name);
-            if (!listable(relative)) {
+            if (!FitsListingLine(relative)) {
                 m_gathering.excludedPaths.append(relative);
                 continue;
             }
             bool created = false;
             CreateFolder(m_cacheFolder + u'/' + relative.chopped(1), 0, created);
-            Totals below;
+            FolderTotals below;
             if (depth < m_gathering.folderNum)
                 below = GetFtpFolderDate(currentPath + entry.name, depth + 1);
-            if (below.dated)
-                totals.addDate(below.newest);
-            totals.size += below.size;
-            totals.count += below.count + 1;
+            totals.add(below.dated, below.newest, below.size, below.count);
             const qint64 date = below.dated ? below.newest : parseDate(entry.date).toSecsSinceEpoch();
             m_records.push_back({relative, date, below.size, below.count});
         }
@@ -135,11 +113,6 @@ private:
     QString relativePath(const QString &remotePath) const
     {
         return remotePath.startsWith(m_rootPath) ? remotePath.mid(m_rootPath.size()) : remotePath;
-    }
-
-    static bool listable(const QString &relative)
-    {
-        return !relative.contains(u'\t') && !relative.contains(u'\r') && !relative.contains(u'\n');
     }
 
     void show(const QString &caption)

@@ -20,24 +20,6 @@ namespace foldercompare::listing {
 
 namespace {
 
-struct Totals
-{
-    bool dated = false;
-    qint64 newest = 0;
-    qint64 size = 0;
-    qint64 count = 0;
-
-    void add(bool childDated, qint64 childDate, qint64 childSize, qint64 childCount)
-    {
-        if (childDated && (!dated || childDate > newest)) {
-            newest = childDate;
-            dated = true;
-        }
-        size += childSize;
-        count += childCount + 1;
-    }
-};
-
 // One entry of a folder, as read before its children are walked.
 struct Child
 {
@@ -83,7 +65,7 @@ public:
 
     // Walks the open folder `fd` (taken over and closed here) whose relative path is
     // `relative`; fills `totals` with what lies below it.
-    void walkFolder(int fd, const QString &relative, int depth, dev_t device, ino_t inode, Totals &totals);
+    void walkFolder(int fd, const QString &relative, int depth, dev_t device, ino_t inode, FolderTotals &totals);
 
     bool stopped()
     {
@@ -178,7 +160,8 @@ void TreeWalk::Run::listChildren(DIR *dir, const QString &relative, int depth, s
             m_result.needsSort = true;
 }
 
-void TreeWalk::Run::walkFolder(int fd, const QString &relative, int depth, dev_t device, ino_t inode, Totals &totals)
+void TreeWalk::Run::walkFolder(int fd, const QString &relative, int depth, dev_t device, ino_t inode,
+                               FolderTotals &totals)
 {
     DIR *dir = fdopendir(fd);
     if (!dir) {
@@ -210,7 +193,7 @@ void TreeWalk::Run::walkFolder(int fd, const QString &relative, int depth, dev_t
             // The folder's record goes before its contents and is completed after them.
             const size_t record = m_result.entries.size();
             m_result.entries.push_back({child.path, 0, 0, 0});
-            Totals below;
+            FolderTotals below;
             const bool loop = std::find(m_ancestors.cbegin(), m_ancestors.cend(), std::make_pair(child.device, child.inode))
                               != m_ancestors.cend();
             if (!loop && m_folderNum >= depth + 1) {
@@ -285,16 +268,29 @@ WalkResult TreeWalk::walk(const QString &absolutePath)
                                  + systemErrorText(S_ISDIR(info.st_mode) ? errno : ENOTDIR));
         return result;
     }
-    Totals totals;
+    FolderTotals totals;
     run.walkFolder(fd, QString(), 1, info.st_dev, info.st_ino, totals);
     return result;
 }
 
+void FolderTotals::add(bool childDated, qint64 childDate, qint64 childSize, qint64 childCount)
+{
+    if (childDated && (!dated || childDate > newest)) {
+        newest = childDate;
+        dated = true;
+    }
+    size += childSize;
+    count += childCount + 1;
+}
+
+bool FitsListingLine(const QString &text)
+{
+    return !text.contains(u'\t') && !text.contains(u'\r') && !text.contains(u'\n');
+}
+
 bool IsListableName(const QByteArray &raw, const QString &name)
 {
-    if (name.contains(u'\t') || name.contains(u'\r') || name.contains(u'\n'))
-        return false;
-    return QFile::encodeName(name) == raw;
+    return FitsListingLine(name) && QFile::encodeName(name) == raw;
 }
 
 LocalRoot ResolveLocalRoot(const QString &text)

@@ -61,8 +61,25 @@ private:
     int m_folderNum;
 };
 
+// What a walked folder holds, local or FTP: the newest date below it, the total size and
+// the number of entries at any depth.
+struct FolderTotals
+{
+    bool dated = false;
+    qint64 newest = 0;
+    qint64 size = 0;
+    qint64 count = 0;
+
+    // Counts one child with the `childCount` entries below it; its date counts only when
+    // `childDated`.
+    void add(bool childDated, qint64 childDate, qint64 childSize, qint64 childCount);
+};
+
+// True for a text that a listing line can hold as a path: no TAB and no line break.
+bool FitsListingLine(const QString &text);
+
 // True for a file name (as read from the file system, and decoded) that a listing line
-// can hold: it decodes and encodes back to the same bytes and holds no TAB or line break.
+// can hold: it decodes and encodes back to the same bytes and FitsListingLine.
 bool IsListableName(const QByteArray &raw, const QString &name);
 
 // The root of a local side as gathering uses it: the absolute, clean path of the typed
