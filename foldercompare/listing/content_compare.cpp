@@ -53,15 +53,18 @@ ContentComparer::ContentComparer(ContentOptions options, WorkHost &host)
     : m_options(std::move(options))
     , m_host(host)
 {
+    m_binSuffixes.reserve(m_options.binJdExt.size());
+    for (const QString &extension : std::as_const(m_options.binJdExt))
+        m_binSuffixes.append(u'.' + extension.toLower());
 }
 
-QString ContentComparer::JudgeFileCode(const QString &path, QByteArrayView bytes, bool checkBin) const
+QString ContentComparer::JudgeFileCode(const QString &path, QByteArrayView bytes) const
 {
     const QString lowered = path.toLower();
-    for (const QString &extension : m_options.binJdExt)
-        if (lowered.endsWith(u'.' + extension.toLower()))
+    for (const QString &suffix : m_binSuffixes)
+        if (lowered.endsWith(suffix))
             return Bin;
-    return common::JudgeCode(bytes, checkBin);
+    return common::JudgeCode(bytes, true);
 }
 
 QString ContentComparer::GetFileCode(const QString &path)
@@ -77,7 +80,7 @@ QString ContentComparer::GetFileCode(const QString &path)
     if (count < 1)
         return Bin;
     bytes.truncate(count);
-    return JudgeFileCode(path, bytes, true);
+    return JudgeFileCode(path, bytes);
 }
 
 ContentComparer::FileData ContentComparer::CompareFileData(const QString &path1, const QString &path2)
@@ -177,11 +180,11 @@ ContentCheck::FileResult ContentComparer::CheckFileUpd(const QString &path1, con
     QString code1 = Bin;
     QString code2 = Bin;
     if (!data.firstBlock1.isEmpty() && ((m_options.textCrlfNone && !data.equal) || m_options.textCodeDsp)) {
-        code1 = JudgeFileCode(path1, data.firstBlock1, true);
+        code1 = JudgeFileCode(path1, data.firstBlock1);
         result.code1 = code1;
     }
     if (!data.firstBlock2.isEmpty() && (code1 != Bin || m_options.textCodeDsp)) {
-        code2 = JudgeFileCode(path2, data.firstBlock2, true);
+        code2 = JudgeFileCode(path2, data.firstBlock2);
         result.code2 = code2;
     }
     if (data.equal) {

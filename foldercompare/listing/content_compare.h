@@ -47,8 +47,8 @@ public:
     QString GetFileCode(const QString &path) override;
 
     // "BIN" when the path ends with "." and an entry of binJdExt (any letter case);
-    // otherwise JudgeCode of `bytes`.
-    QString JudgeFileCode(const QString &path, QByteArrayView bytes, bool checkBin) const;
+    // otherwise JudgeCode of `bytes`, "BIN" among its answers.
+    QString JudgeFileCode(const QString &path, QByteArrayView bytes) const;
 
     // The byte comparison of two files.
     struct FileData
@@ -85,6 +85,8 @@ private:
                        std::vector<std::pair<dev_t, ino_t>> &ancestors);
 
     ContentOptions m_options;
+    // "." and each entry of binJdExt, lower-cased.
+    QStringList m_binSuffixes;
     WorkHost &m_host;
     common::NonCodeClass m_codes;
 };

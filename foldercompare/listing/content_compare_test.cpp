@@ -185,7 +185,7 @@ TEST_F(ContentComparerTest, ATextThatDoesNotDecodeCleanlyIsNeverEqual)
     const QString a = file("a.txt", one);
     const QString b = file("b.txt", two);
     ContentComparer compare = comparer(true, false);
-    ASSERT_EQ(compare.JudgeFileCode(a, one, true), "SJIS");
+    ASSERT_EQ(compare.JudgeFileCode(a, one), "SJIS");
     EXPECT_TRUE(compare.CheckFileUpd(a, b).differ) << "two failed decodings must not read as the same text";
 }
 
