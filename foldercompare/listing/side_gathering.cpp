@@ -23,7 +23,7 @@ GatherOutcome GatherLocalSide(const QString &text, const QString &listingPath, i
 {
     GatherOutcome outcome;
     TreeWalk walk(host, folderNum);
-    WalkResult result = walk.walk(ResolveLocalRoot(text).absolutePath);
+    WalkResult result = walk.walk(text);
     if (result.rootUnreadable) {
         outcome.kind = GatherOutcome::Kind::RootUnreadable;
         return outcome;

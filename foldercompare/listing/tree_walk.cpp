@@ -235,10 +235,10 @@ QString TreeWalk::ProgressCaption(const QString &rootPrefix, const QString &rela
     return QStringLiteral("取得中 ") + shown + relativeFolder + QStringLiteral("...");
 }
 
-WalkResult TreeWalk::walk(const QString &absolutePath)
+WalkResult TreeWalk::walk(const QString &text)
 {
     WalkResult result;
-    const LocalRoot root = ResolveLocalRoot(absolutePath);
+    const LocalRoot root = ResolveLocalRoot(text);
     Run run(m_host, m_folderNum, root.rootPrefix, result);
     if (run.stopped())
         return result;

@@ -47,8 +47,8 @@ class TreeWalk
 public:
     TreeWalk(WorkHost &host, int folderNum);
 
-    // Walks `absolutePath` (an absolute, clean path of a folder or a file).
-    WalkResult walk(const QString &absolutePath);
+    // Walks the folder or file that `text` names, resolved by ResolveLocalRoot.
+    WalkResult walk(const QString &text);
 
     // The text shown in the caption while the walk is in the folder `relativeFolder`
     // (ending with "/", empty for the root) below `rootPrefix` (ending with "/").
