@@ -365,6 +365,8 @@ private:
     void disableRowCommands();
     void applySettings(const DirgleamSettings &settings);
     void showHistory();
+    // The bracket around a command's work: the abort flag cleared, BusyFlag set and
+    // "処理中(ESCで中止)" in status panel 1; closing clears all three.
     void openBusyBracket();
     void closeBusyBracket();
     // Two or more dropped paths: the second to folder 1, the first to folder 2, both

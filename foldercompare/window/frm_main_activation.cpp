@@ -13,20 +13,12 @@
 
 namespace foldercompare {
 
-namespace {
-
-const QString BusyText = QStringLiteral("処理中(ESCで中止)");
-
-} // namespace
-
 void Frm_Main::Form_Activate()
 {
     if (InputEventsOn)
         return;
     try {
-        AbortFlag = false;
-        BusyFlag = true;
-        setStatus(0, BusyText);
+        openBusyBracket();
 
         applySettings(LoadDirgleamSettings(IniFilePath));
         m_settingsLoaded = true;
@@ -65,15 +57,11 @@ void Frm_Main::Form_Activate()
         }
 
         InputEventsOn = true;
-        AbortFlag = false;
-        BusyFlag = false;
-        setStatus(0, QString());
+        closeBusyBracket();
     } catch (...) {
         common::SaveErr();
-        AbortFlag = false;
-        BusyFlag = false;
         InputEventsOn = true;
-        setStatus(0, QString());
+        closeBusyBracket();
         common::ReportSavedErr(QStringLiteral("Form_Activate"));
     }
 }

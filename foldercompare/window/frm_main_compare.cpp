@@ -16,8 +16,6 @@ namespace foldercompare {
 
 namespace {
 
-const QString BusyText = QStringLiteral("処理中(ESCで中止)");
-
 // Most entries the history menu keeps.
 constexpr int HistoryLimit = 10;
 
@@ -35,18 +33,12 @@ void Frm_Main::Btn_Compare_Click()
             common::ShowMsg(QStringLiteral("情報取得を行なってください"));
             return;
         }
-        AbortFlag = false;
-        BusyFlag = true;
-        setStatus(0, BusyText);
+        openBusyBracket();
         compareAndNote();
-        AbortFlag = false;
-        BusyFlag = false;
-        setStatus(0, QString());
+        closeBusyBracket();
     } catch (...) {
         common::SaveErr();
-        AbortFlag = false;
-        BusyFlag = false;
-        setStatus(0, QString());
+        closeBusyBracket();
         common::ReportSavedErr(QStringLiteral("Btn_Compare_Click"));
     }
 }

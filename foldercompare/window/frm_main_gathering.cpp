@@ -17,7 +17,6 @@ namespace foldercompare {
 
 namespace {
 
-const QString BusyText = QStringLiteral("処理中(ESCで中止)");
 const QString MissingText = QStringLiteral("フォルダまたはファイルが存在しません　");
 const QString DownloadQuestion = QStringLiteral("指定のFTPフォルダまたはFTPファイルをダウンロードします。　\r\n"
                                                 "宜しいですか？ (次回からは差分ダウンロードなので少し速いです)　\r\n\r\n"
@@ -167,24 +166,18 @@ void Frm_Main::Btn_GetFileInfo_Sub(int side)
 
 void Frm_Main::Btn_GetFileInfo_Click(int side)
 {
-    AbortFlag = false;
-    BusyFlag = true;
-    setStatus(0, BusyText);
+    openBusyBracket();
     try {
         Btn_GetFileInfo_Sub(side);
     } catch (...) {
         // The gathering reports its own failures; the button ends quietly.
     }
-    AbortFlag = false;
-    BusyFlag = false;
-    setStatus(0, QString());
+    closeBusyBracket();
 }
 
 void Frm_Main::Btn_GetFileInfoAll_Click()
 {
-    AbortFlag = false;
-    BusyFlag = true;
-    setStatus(0, BusyText);
+    openBusyBracket();
     try {
         if (!Txt_FolderPath[0]->text().isEmpty()) {
             GatherOnly = true;
@@ -198,9 +191,7 @@ void Frm_Main::Btn_GetFileInfoAll_Click()
     } catch (...) {
         // Failures end the command quietly.
     }
-    AbortFlag = false;
-    BusyFlag = false;
-    setStatus(0, QString());
+    closeBusyBracket();
 }
 
 void Frm_Main::Mnu_GetFileInfoAll_Click()
