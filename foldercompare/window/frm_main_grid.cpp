@@ -106,10 +106,7 @@ void Frm_Main::Grd_Compare_SelChange()
     platform::FlexGrid &grid = *Grd_Compare;
     try {
         const std::array<int, 4> selection = GetSelection();
-        for (RowCommand *command : selectionRowCommands()) {
-            command->menu->setEnabled(false);
-            command->popup->setEnabled(false);
-        }
+        disableRowCommands();
         RecyclerBackup->setEnabled(true);
         auto enable = [](RowCommand &command) {
             command.menu->setEnabled(true);
