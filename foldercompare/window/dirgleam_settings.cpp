@@ -40,11 +40,9 @@ DirgleamSettings LoadDirgleamSettings(const QString &iniFile)
     s.NewDateAsta = flag(Dsp, "NewDtAst", true);
     s.CsvDblQuot = flag(Csv, "CsvDblQuot", true);
     s.CsvSizeFit = flag(Csv, "CsvSizeFit", true);
-    // The pair is exclusive: a checked TxtDifAlll unchecks TxtDifNomi, then a checked
-    // TxtDifNomi unchecks TxtDifAlll, so TxtDifNomi wins when both are stored on.
+    // The pair is exclusive: a checked TxtDifNomi unchecks TxtDifAlll, so TxtDifNomi wins
+    // when both are stored on.
     s.TxtDifAlll = flag(Sav, "TxtDifAlll", false);
-    if (s.TxtDifAlll)
-        s.TxtDifNomi = false;
     s.TxtDifNomi = flag(Sav, "TxtDifNomi", false);
     if (s.TxtDifNomi)
         s.TxtDifAlll = false;
