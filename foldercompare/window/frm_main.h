@@ -354,6 +354,11 @@ private:
     void batchExport();
     // What the writers read of the window.
     ResultListExport exportSource();
+    // The frame of the HTML and Excel writers: nothing when SkipsExportWithoutDifference;
+    // else `write` runs with the grid's redraw off and column 1 current, and the current
+    // row ends on the last row. Returns what `write` returned (false when skipped); a
+    // failure is passed on once the redraw is back on.
+    bool writeList(const std::function<bool()> &write);
     // The steps of a CSV command after its save dialog (and separator dialog).
     void saveCsv(const QString &path, const QString &separator, const QString &procedure);
     // Steps of Btn_Compare_Click and Btn_Compare_Sub after their first check.

@@ -63,15 +63,16 @@ ResultListExport Frm_Main::exportSource()
     };
 }
 
-void Frm_Main::BatHtmlSave(const QString &path)
+bool Frm_Main::writeList(const std::function<bool()> &write)
 {
     if (SkipsExportWithoutDifference(DiffRowCount))
-        return;
+        return false;
     platform::FlexGrid &grid = *Grd_Compare;
     grid.setRedraw(false);
     grid.setCol(1);
+    bool written = false;
     try {
-        foldercompare::BatHtmlSave(exportSource(), path);
+        written = write();
     } catch (...) {
         common::SaveErr();
         grid.setRedraw(true);
@@ -81,6 +82,15 @@ void Frm_Main::BatHtmlSave(const QString &path)
     // The rows were read down to the last one, where the current row stays.
     if (grid.rows() > 1)
         grid.setRow(grid.rows() - 1);
+    return written;
+}
+
+void Frm_Main::BatHtmlSave(const QString &path)
+{
+    writeList([&] {
+        foldercompare::BatHtmlSave(exportSource(), path);
+        return true;
+    });
 }
 
 void Frm_Main::BatCsvSave(const QString &path, const QString &separator)
@@ -92,23 +102,7 @@ void Frm_Main::BatCsvSave(const QString &path, const QString &separator)
 
 bool Frm_Main::BatExcelSave(const QString &path)
 {
-    if (SkipsExportWithoutDifference(DiffRowCount))
-        return false;
-    platform::FlexGrid &grid = *Grd_Compare;
-    grid.setRedraw(false);
-    grid.setCol(1);
-    bool saved = false;
-    try {
-        saved = foldercompare::BatExcelSave(exportSource(), path);
-    } catch (...) {
-        common::SaveErr();
-        grid.setRedraw(true);
-        common::RaiseSavedErr();
-    }
-    grid.setRedraw(true);
-    if (grid.rows() > 1)
-        grid.setRow(grid.rows() - 1);
-    return saved;
+    return writeList([&] { return foldercompare::BatExcelSave(exportSource(), path); });
 }
 
 void Frm_Main::batchExport()
