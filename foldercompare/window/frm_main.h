@@ -388,6 +388,9 @@ private:
                     QAction *excluded = nullptr, const QString &excludedKey = QString());
     void writeOption(const QString &section, const QString &key, bool checked);
     void showModal(QDialog &dialog);
+    // Starts `program` with `arguments` detached from this window; throws
+    // common::Failure 53 when it cannot be started.
+    static void startOrFail(const QString &program, const QStringList &arguments = {});
     // SideRoot of `side` for its gathered path: the path itself, or for an ftp:// side its
     // mirror folder joined with the address's last element when there is one.
     QString sideRootFor(int side) const;

@@ -38,14 +38,14 @@ bool isFtpBox(const QString &text)
     return text.startsWith(QLatin1String("ftp://"));
 }
 
-void startOrFail(const QString &program, const QStringList &arguments)
+} // namespace
+
+void Frm_Main::startOrFail(const QString &program, const QStringList &arguments)
 {
     if (!platform::processStarter().startDetached(program, arguments))
         throw common::Failure(53, QCoreApplication::applicationName(),
                               QStringLiteral("プログラムを起動できません。 ") + program);
 }
-
-} // namespace
 
 void Frm_Main::LockControls(bool lock)
 {

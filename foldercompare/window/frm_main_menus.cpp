@@ -9,7 +9,6 @@
 #include "common/saved_error.h"
 #include "foldercompare/listing/result_rows.h"
 #include "platform/flex_grid.h"
-#include "platform/process_starter.h"
 #include "platform/user_dialogs.h"
 
 #include <QAction>
@@ -35,13 +34,6 @@ const QString RightsLine = QStringLiteral("Copyright (C) Dirgleam の作者");
 QUrl projectPage()
 {
     return QUrl::fromLocalFile(QStringLiteral(DIRGLEAM_README_PATH));
-}
-
-void startOrFail(const QString &program)
-{
-    if (!platform::processStarter().startDetached(program, {}))
-        throw common::Failure(53, QCoreApplication::applicationName(),
-                              QStringLiteral("プログラムを起動できません。 ") + program);
 }
 
 } // namespace
