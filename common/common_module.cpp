@@ -89,4 +89,9 @@ void ReportSavedErr(const QString &procedure)
     ShowMsg(SystemErrorText(procedure), 0, QString());
 }
 
+void ShowSavedErr(const QString &procedure)
+{
+    platform::dialogs().messageBox(SystemErrorText(procedure), platform::MessageStyle::OkOnly, QString());
+}
+
 } // namespace common

@@ -62,4 +62,8 @@ int ShowMsg(const QString &prompt, int buttons = 0, const QString &title = QStri
 // run as failed.
 void ReportSavedErr(const QString &procedure);
 
+// Shows SystemErrorText(procedure) in an OK-only box with an empty title straight through
+// the installed dialogs: the text viewer's report, which knows no batch run.
+void ShowSavedErr(const QString &procedure);
+
 } // namespace common

@@ -95,6 +95,20 @@ TEST_F(ShowMsgTest, ReportInBatchMarksTheRunFailed)
     EXPECT_TRUE(m_dialogs.shown().isEmpty());
 }
 
+TEST_F(ShowMsgTest, ViewerReportShowsTheStoredRecordEvenInBatch)
+{
+    BatchMode = true;
+    SaveErr(75, "Linquell", "フォルダを作成できません。 /tmp/x");
+    ShowSavedErr("CreateFolder");
+    EXPECT_EQ(SavedErr().Number, 75);
+    EXPECT_EQ(SavedErr().Source, "Linquell");
+    ASSERT_EQ(m_dialogs.shown().size(), 1);
+    EXPECT_EQ(m_dialogs.shown()[0].prompt, "システムエラー : CreateFolder\r\nフォルダを作成できません。 /tmp/x");
+    EXPECT_EQ(m_dialogs.shown()[0].style, 0);
+    EXPECT_EQ(m_dialogs.shown()[0].title, "");
+    EXPECT_FALSE(BatchFailed);
+}
+
 TEST(GetIniValue, DefaultsAndStoredValues)
 {
     platform::testing::TemporaryFolder folder;

@@ -43,6 +43,11 @@ void SaveErr()
     }
 }
 
+void SaveErr(qint32 number, const QString &source, const QString &description)
+{
+    savedRecord() = ErrorRecord{number, source, description, {}, 0};
+}
+
 const ErrorRecord &SavedErr()
 {
     return savedRecord();

@@ -38,6 +38,10 @@ private:
 // name as source and its text as description.
 void SaveErr();
 
+// Stores number, source and description as SavedErr(): a failure found by a check rather
+// than caught in flight.
+void SaveErr(qint32 number, const QString &source, const QString &description);
+
 // The last failure captured by SaveErr().
 const ErrorRecord &SavedErr();
 

@@ -236,11 +236,7 @@ void Frm_Main::showProgress(const QString &caption)
 
 void Frm_Main::reportFailure(const QString &procedure, const QString &description)
 {
-    try {
-        throw common::Failure(0, QCoreApplication::applicationName(), description);
-    } catch (...) {
-        common::SaveErr();
-    }
+    common::SaveErr(0, QCoreApplication::applicationName(), description);
     common::ReportSavedErr(procedure);
 }
 

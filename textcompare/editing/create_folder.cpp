@@ -1,7 +1,7 @@
 #include "textcompare/editing/create_folder.h"
 
+#include "common/common_module.h"
 #include "common/saved_error.h"
-#include "platform/user_dialogs.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -19,14 +19,9 @@ bool CreateFolder(const QString &path, int level)
     const QString folder = level >= 1 ? QFileInfo(path).absolutePath() : QFileInfo(path).absoluteFilePath();
     if (QFileInfo(folder).isDir() || QDir().mkpath(folder))
         return true;
-    try {
-        throw common::Failure(FileWriteFailure, QStringLiteral("Linquell"),
-                              QStringLiteral("フォルダを作成できません。 ") + folder);
-    } catch (...) {
-        common::SaveErr();
-    }
-    platform::dialogs().messageBox(common::SystemErrorText(QStringLiteral("CreateFolder")),
-                                   platform::MessageStyle::OkOnly, QString());
+    common::SaveErr(FileWriteFailure, QStringLiteral("Linquell"),
+                    QStringLiteral("フォルダを作成できません。 ") + folder);
+    common::ShowSavedErr(QStringLiteral("CreateFolder"));
     return false;
 }
 

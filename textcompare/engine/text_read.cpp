@@ -39,11 +39,7 @@ void notFound(LoadedSide &loaded, const QString &message, const TextReadContext 
 // "TextRead", whatever blnMsg says.
 void failed(SideText &side, const QString &description)
 {
-    try {
-        throw common::Failure(ReadFailure, QStringLiteral("Linquell"), description);
-    } catch (...) {
-        common::SaveErr();
-    }
+    common::SaveErr(ReadFailure, QStringLiteral("Linquell"), description);
     side.text.clear();
     side.outcome = ReadOutcome::Failed;
     side.message = common::SystemErrorText(QStringLiteral("TextRead"));

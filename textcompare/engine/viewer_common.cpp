@@ -1,8 +1,8 @@
 #include "textcompare/engine/viewer_common.h"
 
+#include "common/common_module.h"
 #include "common/saved_error.h"
 #include "platform/shell_services.h"
-#include "platform/user_dialogs.h"
 
 namespace textcompare {
 
@@ -11,13 +11,8 @@ int RecyclerDelete(const QString &path)
     QString reason;
     const int result = platform::RecyclerDelete(path, &reason);
     if (result != 0) {
-        try {
-            throw common::Failure(result, QStringLiteral("Linquell"), reason);
-        } catch (...) {
-            common::SaveErr();
-        }
-        platform::dialogs().messageBox(common::SystemErrorText(QStringLiteral("RecyclerDelete")),
-                                       platform::MessageStyle::OkOnly, QString());
+        common::SaveErr(result, QStringLiteral("Linquell"), reason);
+        common::ShowSavedErr(QStringLiteral("RecyclerDelete"));
     }
     return result;
 }

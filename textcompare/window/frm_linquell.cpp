@@ -44,11 +44,6 @@ constexpr int GridLeft = 190;
 constexpr int GridTop = 900;
 constexpr int StatusBarHeight = 300;
 
-void reportFailure(const QString &procedure)
-{
-    platform::dialogs().messageBox(common::SystemErrorText(procedure), platform::MessageStyle::OkOnly, QString());
-}
-
 } // namespace
 
 Frm_Linquell::Frm_Linquell(QWidget *parent)
@@ -191,7 +186,7 @@ void Frm_Linquell::Form_Load()
         common::dialogs::MouseWheel::instance().Initialize(m_gridView, IniPath);
     } catch (...) {
         common::SaveErr();
-        reportFailure(QStringLiteral("Form_Load"));
+        common::ShowSavedErr(QStringLiteral("Form_Load"));
     }
 }
 
@@ -273,7 +268,7 @@ void Frm_Linquell::GridInit()
         layoutGrid();
     } catch (...) {
         common::SaveErr();
-        reportFailure(QStringLiteral("GridInit"));
+        common::ShowSavedErr(QStringLiteral("GridInit"));
     }
 }
 
@@ -316,7 +311,7 @@ void Frm_Linquell::Form_KeyDown(int &KeyCode, int)
         }
     } catch (...) {
         common::SaveErr();
-        reportFailure(QStringLiteral("Form_KeyDown"));
+        common::ShowSavedErr(QStringLiteral("Form_KeyDown"));
     }
 }
 
@@ -335,7 +330,7 @@ void Frm_Linquell::Form_Unload()
         }
     } catch (...) {
         common::SaveErr();
-        reportFailure(QStringLiteral("Form_Unload"));
+        common::ShowSavedErr(QStringLiteral("Form_Unload"));
     }
     common::dialogs::MouseWheel::instance().Destroy();
     m_instance.lock.reset();

@@ -1,8 +1,8 @@
 #include "textcompare/window/frm_linquell.h"
 
+#include "common/common_module.h"
 #include "common/saved_error.h"
 #include "platform/flex_grid.h"
-#include "platform/user_dialogs.h"
 #include "textcompare/editing/csv_export.h"
 #include "textcompare/editing/excel_export.h"
 #include "textcompare/editing/html_export.h"
@@ -21,11 +21,6 @@ namespace textcompare {
 namespace {
 
 const QString BusyText = QStringLiteral("処理中(ESCで中止)");
-
-void reportFailure(const QString &procedure)
-{
-    platform::dialogs().messageBox(common::SystemErrorText(procedure), platform::MessageStyle::OkOnly, QString());
-}
 
 } // namespace
 
@@ -123,7 +118,7 @@ void Frm_Linquell::Cmb_FileCode_Click(int Index)
         runComparison(0);
     } catch (...) {
         common::SaveErr();
-        reportFailure(QStringLiteral("Cmb_FileCode_Click"));
+        common::ShowSavedErr(QStringLiteral("Cmb_FileCode_Click"));
     }
 }
 
@@ -159,7 +154,7 @@ void Frm_Linquell::DiffList(int saiteki)
     } catch (...) {
         common::SaveErr();
         GridInit();
-        reportFailure(QStringLiteral("DiffList"));
+        common::ShowSavedErr(QStringLiteral("DiffList"));
     }
 }
 
