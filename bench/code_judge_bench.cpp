@@ -101,22 +101,6 @@ QByteArray encoded(const char *code, qsizetype targetBytes, Sample sample = Samp
     return bytes;
 }
 
-QString decode(common::NonCodeClass &codes, const char *code, const QByteArray &bytes)
-{
-    const std::string name = code;
-    if (name == "SJIS")
-        return codes.SJIS_To_VbUnicode(bytes);
-    if (name == "EUC")
-        return codes.EUC_To_VbUnicode(bytes);
-    if (name == "JIS")
-        return codes.JIS_To_VbUnicode(bytes);
-    if (name == "UTF8")
-        return codes.UTF8_To_VbUnicode(bytes);
-    if (name == "UTF7")
-        return codes.UTF7_To_VbUnicode(bytes);
-    return codes.UNICODE_To_VbUnicode(bytes);
-}
-
 constexpr qsizetype SmallSample = 100 * 1000;
 constexpr qsizetype LargeSample = 10 * 1000 * 1000;
 
@@ -134,9 +118,10 @@ void judge(benchmark::State &state, const char *code, qsizetype targetBytes, Sam
 void decodeAll(benchmark::State &state, const char *code, qsizetype targetBytes, Sample sample)
 {
     const QByteArray bytes = encoded(code, targetBytes, sample);
+    const QString name = QString::fromLatin1(code);
     common::NonCodeClass codes;
     for (auto _ : state) {
-        const QString text = decode(codes, code, bytes);
+        const QString text = codes.ToVbUnicode(name, bytes);
         benchmark::DoNotOptimize(text.constData());
     }
     if (!codes.lastConversionClean())
@@ -148,7 +133,7 @@ void decodeAll(benchmark::State &state, const char *code, qsizetype targetBytes,
 void encodeAll(benchmark::State &state, const char *code, qsizetype targetBytes)
 {
     common::NonCodeClass codes;
-    const QString text = decode(codes, code, encoded(code, targetBytes));
+    const QString text = codes.ToVbUnicode(QString::fromLatin1(code), encoded(code, targetBytes));
     qsizetype size = 0;
     for (auto _ : state) {
         const QByteArray bytes = encode(code, text);

@@ -71,15 +71,22 @@ void requireConnection()
         raiseFtp(FtpNoNumber, NotConnectedText);
 }
 
-ConvertedBytes encodeName(QStringView text)
+// The charset of FileNameCode: "EUC", "JIS" and "UTF8" have their own, any other code
+// name is taken as Shift_JIS.
+QString fileNameCharset()
 {
     if (FileNameCode == QStringLiteral("EUC"))
-        return AdoEncodeEuc(text);
+        return QStringLiteral("EUC-JP");
     if (FileNameCode == QStringLiteral("JIS"))
-        return AdoEncodeJis(text);
+        return QStringLiteral("ISO-2022-JP");
     if (FileNameCode == QStringLiteral("UTF8"))
-        return AdoEncodeUtf8(text);
-    return AdoEncodeSjis(text);
+        return QStringLiteral("UTF-8");
+    return QStringLiteral("Shift_JIS");
+}
+
+ConvertedBytes encodeName(QStringView text)
+{
+    return AdoStringToBytes(fileNameCharset(), text);
 }
 
 // The name in FileNameCode; a name that the code cannot express is refused.
@@ -443,15 +450,7 @@ QString FtpNameToString(QByteArrayView bytes)
     const qsizetype zero = bytes.indexOf('\0');
     if (zero >= 0)
         bytes = bytes.first(zero);
-    QString text;
-    if (FileNameCode == QStringLiteral("EUC"))
-        text = AdoDecodeEuc(bytes).text;
-    else if (FileNameCode == QStringLiteral("JIS"))
-        text = AdoDecodeJis(bytes).text;
-    else if (FileNameCode == QStringLiteral("UTF8"))
-        text = AdoDecodeUtf8(bytes).text;
-    else
-        text = AdoDecodeSjis(bytes).text;
+    QString text = AdoBytesToString(fileNameCharset(), bytes).text;
     const qsizetype nul = text.indexOf(QChar(u'\0'));
     if (nul >= 0)
         text.truncate(nul);

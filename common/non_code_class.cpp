@@ -114,6 +114,27 @@ QByteArray NonCodeClass::VbUnicode_To_UTF8(QStringView text, bool bomFlag)
     return bytes;
 }
 
+QString NonCodeClass::ToVbUnicode(const QString &code, QByteArrayView bytes)
+{
+    const qint16 kept = m_funcRogic;
+    m_funcRogic = code == u"UTF7" ? 1 : 0;
+    QString text;
+    if (code == u"JIS")
+        text = JIS_To_VbUnicode(bytes);
+    else if (code == u"EUC")
+        text = EUC_To_VbUnicode(bytes);
+    else if (code == u"UNICODE")
+        text = UNICODE_To_VbUnicode(bytes);
+    else if (code == u"UTF7")
+        text = UTF7_To_VbUnicode(bytes);
+    else if (code == u"UTF8")
+        text = UTF8_To_VbUnicode(bytes);
+    else
+        text = SJIS_To_VbUnicode(bytes);
+    m_funcRogic = kept;
+    return text;
+}
+
 QByteArray NonCodeClass::CutBOM(QByteArrayView bytes, QByteArrayView bom)
 {
     if (bytes.startsWith(bom))

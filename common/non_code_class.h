@@ -61,6 +61,12 @@ public:
     // Puts EF BB BF in front only when bomFlag is true.
     QByteArray VbUnicode_To_UTF8(QStringView text, bool bomFlag);
 
+    // Decodes `bytes` in the code named `code` ("JIS", "EUC", "UNICODE", "UTF7", "UTF8";
+    // any other name as "SJIS"), through the charset back end but for UTF7, which goes
+    // through the code-page back end, whatever FuncRogic() holds; FuncRogic() is left as
+    // it was. Recorded in lastConversion() like the members above.
+    QString ToVbUnicode(const QString &code, QByteArrayView bytes);
+
     // `bytes` without its first bytes when they are `bom`; otherwise unchanged.
     static QByteArray CutBOM(QByteArrayView bytes, QByteArrayView bom);
     // `bom` followed by `bytes`.

@@ -201,6 +201,35 @@ TEST_F(NonCodeClassTest, FailedDecodingIsNeitherEmptyNorClean)
     }
 }
 
+TEST_F(NonCodeClassTest, DecodingByNameKeepsTheBackEndChoice)
+{
+    const QString text = u"比較 ①"_qs;
+    const struct
+    {
+        const char *code;
+        const char *encodeAs;
+    } cases[] = {
+        {"SJIS", "SJIS"}, {"JIS", "JIS"},   {"EUC", "EUC"},      {"UNICODE", "UNICODE"},
+        {"UTF7", "UTF7"}, {"UTF8", "UTF8"}, {"BIN", "SJIS"},     {"", "SJIS"},
+    };
+    for (const int funcRogic : {0, 1}) {
+        for (const auto &c : cases) {
+            SCOPED_TRACE(std::string(c.code) + " back end " + std::to_string(funcRogic));
+            m_codes.setFuncRogic(0);
+            const QByteArray bytes = encode(c.encodeAs, text);
+            m_codes.setFuncRogic(funcRogic);
+            EXPECT_EQ(m_codes.ToVbUnicode(c.code, bytes), text);
+            EXPECT_TRUE(m_codes.lastConversionClean());
+            EXPECT_EQ(m_codes.FuncRogic(), funcRogic);
+        }
+    }
+    // EUC goes through the charset back end whatever FuncRogic holds: nothing is refused.
+    EXPECT_TRUE(m_dialogs.shown().isEmpty());
+
+    EXPECT_EQ(m_codes.ToVbUnicode("UTF8", bytesOf({0xE3, 0x81})), Bad + Bad);
+    EXPECT_EQ(m_codes.lastConversion(), ConversionState::InvalidBytes);
+}
+
 TEST_F(NonCodeClassTest, UnrepresentableCharactersAreReported)
 {
     const QString text = u"表가"_qs;

@@ -146,29 +146,6 @@ bool ContentComparer::readWhole(const QString &path, qint64 size, QByteArray &by
     return true;
 }
 
-QString ContentComparer::decode(const QString &code, const QByteArray &bytes, bool &clean)
-{
-    m_codes.setFuncRogic(0);
-    QString text;
-    if (code == u"JIS") {
-        text = m_codes.JIS_To_VbUnicode(bytes);
-    } else if (code == u"EUC") {
-        text = m_codes.EUC_To_VbUnicode(bytes);
-    } else if (code == u"UNICODE") {
-        text = m_codes.UNICODE_To_VbUnicode(bytes);
-    } else if (code == u"UTF7") {
-        m_codes.setFuncRogic(1);
-        text = m_codes.UTF7_To_VbUnicode(bytes);
-    } else if (code == u"UTF8") {
-        text = m_codes.UTF8_To_VbUnicode(bytes);
-    } else {
-        text = m_codes.SJIS_To_VbUnicode(bytes);
-    }
-    clean = m_codes.lastConversionClean();
-    m_codes.setFuncRogic(0);
-    return text;
-}
-
 ContentCheck::FileResult ContentComparer::CheckFileUpd(const QString &path1, const QString &path2)
 {
     FileResult result;
@@ -201,10 +178,10 @@ ContentCheck::FileResult ContentComparer::CheckFileUpd(const QString &path1, con
         return result;
     if (whole2.size() < data.size2 && !readWhole(path2, data.size2, whole2))
         return result;
-    bool clean1 = false;
-    bool clean2 = false;
-    const QString text1 = decode(code1, whole1, clean1);
-    const QString text2 = decode(code2, whole2, clean2);
+    const QString text1 = m_codes.ToVbUnicode(code1, whole1);
+    const bool clean1 = m_codes.lastConversionClean();
+    const QString text2 = m_codes.ToVbUnicode(code2, whole2);
+    const bool clean2 = m_codes.lastConversionClean();
     if (clean1 && clean2 && lineEndsAsLf(text1) == lineEndsAsLf(text2))
         result.differ = false;
     return result;

@@ -80,7 +80,6 @@ public:
 
 private:
     bool readWhole(const QString &path, qint64 size, QByteArray &bytes);
-    QString decode(const QString &code, const QByteArray &bytes, bool &clean);
     bool foldersDiffer(const QByteArray &folder1, const QByteArray &folder2,
                        std::vector<std::pair<dev_t, ino_t>> &ancestors);
 

@@ -144,27 +144,7 @@ void decodeSide(LoadedSide &loaded, int code, TextSides &sides, int index, const
         return;
     }
     common::NonCodeClass converter;
-    converter.setFuncRogic(code == FileCodeIndex::Unicode || code == FileCodeIndex::Utf7 ? 1 : 0);
-    switch (code) {
-    case FileCodeIndex::Jis:
-        side.text = converter.JIS_To_VbUnicode(loaded.bytes);
-        break;
-    case FileCodeIndex::Euc:
-        side.text = converter.EUC_To_VbUnicode(loaded.bytes);
-        break;
-    case FileCodeIndex::Unicode:
-        side.text = converter.UNICODE_To_VbUnicode(loaded.bytes);
-        break;
-    case FileCodeIndex::Utf7:
-        side.text = converter.UTF7_To_VbUnicode(loaded.bytes);
-        break;
-    case FileCodeIndex::Utf8:
-        side.text = converter.UTF8_To_VbUnicode(loaded.bytes);
-        break;
-    default:
-        side.text = converter.SJIS_To_VbUnicode(loaded.bytes);
-        break;
-    }
+    side.text = converter.ToVbUnicode(FileCodeNames().value(code), loaded.bytes);
     // A text with undecodable bytes is not shown as if it were the file: two files that
     // differ only there would compare equal.
     if (!converter.lastConversionClean())
