@@ -5,7 +5,6 @@
 #include "platform/jis_codec.h"
 #include "platform/user_dialogs.h"
 
-#include <cstdio>
 #include <optional>
 
 namespace common {
@@ -91,18 +90,11 @@ std::optional<Code> codeOfCodePage(int codePage)
     }
 }
 
-// The code-page back end's one message. It is shown directly, not through ShowMsg, but a
-// batch run never shows a box: there it goes to standard error.
+// The code-page back end's one message: a box, or standard error in a batch run.
 void refuseEuc()
 {
-    const QString message = QStringLiteral("EUCはサポートされていません");
-    if (BatchMode) {
-        std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
-        std::fflush(stderr);
-        return;
-    }
-    platform::dialogs().messageBox(message, platform::MessageStyle::OkOnly | platform::MessageStyle::IconCritical,
-                                   QString());
+    ShowMsg(QStringLiteral("EUCはサポートされていません"),
+            platform::MessageStyle::OkOnly | platform::MessageStyle::IconCritical);
 }
 
 } // namespace
