@@ -1,9 +1,11 @@
 #include "common/export_file.h"
 
+#include "common/non_code_class.h"
 #include "common/saved_error.h"
 #include "platform/code_page.h"
 
 #include <QCoreApplication>
+#include <QtEndian>
 
 namespace common {
 
@@ -21,7 +23,8 @@ ExportFile::ExportFile(const QString &path, bool unicode)
 {
     if (!m_file.open(QIODevice::WriteOnly))
         fail();
-    if (m_unicode && m_file.write("\xFF\xFE", 2) != 2)
+    const QByteArrayView mark = NonCodeClass::Utf16LeBom;
+    if (m_unicode && m_file.write(mark.data(), mark.size()) != mark.size())
         fail();
 }
 
@@ -47,11 +50,7 @@ void ExportFile::writePending()
     QByteArray bytes;
     if (m_unicode) {
         bytes.resize(m_pending.size() * 2);
-        char *out = bytes.data();
-        for (const QChar c : std::as_const(m_pending)) {
-            *out++ = char(c.unicode() & 0xFF);
-            *out++ = char(c.unicode() >> 8);
-        }
+        qToLittleEndian<char16_t>(m_pending.utf16(), m_pending.size(), bytes.data());
     } else {
         platform::EncodedBytes encoded = platform::encodeText(platform::CodePage::Cp932, m_pending);
         if (encoded.result == platform::CodeResult::Unavailable) {
