@@ -68,14 +68,9 @@ constexpr int singleByteHalfPoints(uchar byte)
     return byte < 0x20 || byte == 0x7F ? 1 : 0;
 }
 
-constexpr bool isSjisTrail(uchar byte)
-{
-    return inRange(byte, 0x40, 0x7E) || inRange(byte, 0x80, 0xFC);
-}
-
 constexpr ByteTable SingleByte = makeTable(singleByteHalfPoints);
 constexpr ByteTable SjisLead = makeTable([](uchar b) { return inRange(b, 0x81, 0x9F) || inRange(b, 0xE0, 0xEF); });
-constexpr ByteTable SjisTrail = makeTable([](uchar b) { return isSjisTrail(b) ? 8 : -8; });
+constexpr ByteTable SjisTrail = makeTable([](uchar b) { return platform::isCp932Trail(b) ? 8 : -8; });
 constexpr ByteTable SjisSingle = makeTable([](uchar b) { return inRange(b, 0xA1, 0xDF) ? 2 : singleByteHalfPoints(b); });
 constexpr ByteTable EucByte = makeTable([](uchar b) { return inRange(b, 0xA1, 0xFE); });
 constexpr ByteTable Utf8Continuations = makeTable([](uchar b) {
@@ -86,16 +81,6 @@ constexpr ByteTable Utf8Continuations = makeTable([](uchar b) {
 constexpr ByteTable Binary = makeTable([](uchar b) {
     return (b < 0x20 && b != 0x09 && b != 0x0A && b != 0x0D) || b == 0x7F ? 4 : 2;
 });
-
-// Value of a character in the base64 alphabet, -1 for any other byte.
-constexpr ByteTable Base64Values = [] {
-    ByteTable values{};
-    values.fill(-1);
-    constexpr char alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    for (int value = 0; value < 64; ++value)
-        values[static_cast<uchar>(alphabet[value])] = static_cast<qint8>(value);
-    return values;
-}();
 
 int unicodeCharHalfPoints(uchar low, uchar high)
 {
@@ -229,7 +214,7 @@ public:
         const quint64 leads = leadBytes & ~taken;
         const quint64 singles = ~taken & ~leadBytes;
         const quint64 goodTrail =
-            shiftedDown(bytesIn(block.data, SjisTrailBytes), isSjisTrail(block.data[BlockSize]), 1);
+            shiftedDown(bytesIn(block.data, SjisTrailBytes), platform::isCp932Trail(block.data[BlockSize]), 1);
         const quint64 kana = block.kana;
         // +4 for a lead with a good trail, -4 for one without: 8 × good - 4 × all.
         m_half += 16 * bitCount(leads & goodTrail) - 8 * bitCount(leads)
@@ -551,7 +536,7 @@ public:
                 m_half += count == 0 ? 2 : closedRunHalf(sample.data + index, count);
                 count = 0;
             } else if (count > 0) {
-                count = Base64Values[byte] >= 0 ? count + 1 : 0;
+                count = platform::isBase64(byte) ? count + 1 : 0;
             } else {
                 m_half += SingleByte[byte];
             }
@@ -574,7 +559,7 @@ private:
             return 0;
         const int leftover = int((6 * (count - 1)) % 8);
         const int mask = (1 << leftover) - 1;
-        return leftover < 6 && (Base64Values[end[-1]] & mask) == 0 ? 4 * (count + 1) : 0;
+        return leftover < 6 && (platform::Base64Values[end[-1]] & mask) == 0 ? 4 * (count + 1) : 0;
     }
 
     HalfPoints m_half = 0;

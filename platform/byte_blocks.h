@@ -2,6 +2,7 @@
 
 #include <QtGlobal>
 
+#include <array>
 #include <bit>
 #include <cstddef>
 
@@ -160,4 +161,35 @@ inline int widenAscii16(const uchar *data, char16_t *out)
 }
 
 } // inline namespace
+
+// Classes of single bytes, alike with SSE2 and without.
+
+// A first byte of a two-byte character in code page 932: 0x81 to 0x9F, 0xE0 to 0xFC.
+constexpr bool isCp932Lead(uchar byte)
+{
+    return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
+}
+
+// A second byte of a two-byte character in code page 932: 0x40 to 0x7E, 0x80 to 0xFC.
+constexpr bool isCp932Trail(uchar byte)
+{
+    return (byte >= 0x40 && byte <= 0x7E) || (byte >= 0x80 && byte <= 0xFC);
+}
+
+// The value of each byte in the base64 alphabet of UTF-7 ("A" to "Z", "a" to "z", "0" to
+// "9", "+", "/"), -1 for the others.
+inline constexpr std::array<qint8, 256> Base64Values = [] {
+    std::array<qint8, 256> values{};
+    values.fill(-1);
+    constexpr char alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    for (int value = 0; value < 64; ++value)
+        values[static_cast<uchar>(alphabet[value])] = static_cast<qint8>(value);
+    return values;
+}();
+
+constexpr bool isBase64(uchar byte)
+{
+    return Base64Values[byte] >= 0;
+}
+
 } // namespace platform

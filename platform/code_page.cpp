@@ -117,11 +117,6 @@ private:
     qsizetype m_used;
 };
 
-bool isCp932Lead(uchar byte)
-{
-    return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
-}
-
 // Runs iconv over the whole input, growing the output as needed. Where a byte or a
 // character stops it, `onStop` writes a stand-in and returns how many input bytes to
 // pass over; the conversion then goes on from its initial state. Returns true when
@@ -184,11 +179,6 @@ bool encodeStretch(IconvHandle &handle, const char16_t *units, qsizetype count, 
                       3, onStop);
 }
 
-bool isBase64(char c)
-{
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '+' || c == '/';
-}
-
 // glibc ends a UTF-7 base64 run without "-" when the next character cannot be read as
 // base64. Our judge counts only runs closed by "-", so every run gets one.
 QByteArray closeBase64Runs(const QByteArray &utf7)
@@ -199,7 +189,7 @@ QByteArray closeBase64Runs(const QByteArray &utf7)
     for (qsizetype index = 0; index < utf7.size(); ++index) {
         const char c = utf7[index];
         if (inRun) {
-            if (isBase64(c)) {
+            if (isBase64(static_cast<uchar>(c))) {
                 closed += c;
                 continue;
             }
@@ -357,16 +347,6 @@ char16_t *decodeByTable(const DecodeTable &table, bool eucJp, const uchar *data,
     return out;
 }
 
-// The base64 value of each byte in UTF-7's alphabet, -1 for the others.
-constexpr std::array<qint8, 256> Base64Values = [] {
-    std::array<qint8, 256> values{};
-    values.fill(-1);
-    constexpr char alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    for (int value = 0; value < 64; ++value)
-        values[static_cast<uchar>(alphabet[value])] = static_cast<qint8>(value);
-    return values;
-}();
-
 // The bytes that UTF-7 writes as themselves, RFC 2152's direct and optional direct
 // characters but "\\" and "~", with space, TAB, CR and LF: those that glibc's iconv
 // decodes to themselves outside a base64 run.
@@ -390,7 +370,7 @@ constexpr std::array<bool, 256> Utf7Direct = [] {
 qsizetype decodeUtf7Run(const uchar *data, qsizetype size, char16_t *&out)
 {
     qsizetype end = 1;
-    while (end < size && Base64Values[data[end]] >= 0)
+    while (end < size && isBase64(data[end]))
         ++end;
     if (end == size)
         return 0;
@@ -467,7 +447,7 @@ bool decodeUtf7(IconvHandle &handle, const uchar *data, qsizetype size, OutputBu
                 index += taken;
                 continue;
             }
-            while (end < size && Base64Values[data[end]] >= 0)
+            while (end < size && isBase64(data[end]))
                 ++end;
             end = std::min(end + 1, size);
         }

@@ -24,11 +24,6 @@ bool isJisByte(uchar byte)
     return byte >= 0x21 && byte <= 0x7E;
 }
 
-bool isCp932Trail(uchar byte)
-{
-    return (byte >= 0x40 && byte <= 0x7E) || (byte >= 0x80 && byte <= 0xFC);
-}
-
 // The CP932 code of the JIS X 0208 position (row byte, cell byte), both 0x21 to 0x7E.
 std::array<char, 2> jisToSjis(uchar row, uchar cell)
 {
@@ -285,7 +280,7 @@ EncodedBytes encodeJis(QStringView text)
             enter(Mode::Katakana);
             *out++ = static_cast<char>(byte - 0x80);
             ++index;
-        } else if (index + 1 < size && ((byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC))) {
+        } else if (index + 1 < size && isCp932Lead(byte)) {
             uchar lead = byte;
             uchar trail = data[index + 1];
             index += 2;
