@@ -1,6 +1,7 @@
 #include "common/html_text.h"
 
 #include "common/export_file.h"
+#include "platform/bgr_color.h"
 
 namespace common {
 
@@ -29,8 +30,7 @@ QString HtmlEscapeText(const QString &text)
 
 QString HtmlRowColor(quint32 blueGreenRed)
 {
-    const quint32 bgr = blueGreenRed & 0xFFFFFF;
-    const quint32 rgb = ((bgr & 0xFF) << 16) | (bgr & 0xFF00) | ((bgr >> 16) & 0xFF);
+    const quint32 rgb = platform::rgbFromBgr(blueGreenRed);
     if (rgb == 0)
         return QStringLiteral("#FFFFFF");
     return u'#' + QStringLiteral("%1").arg(rgb, 6, 16, QLatin1Char('0')).toUpper();

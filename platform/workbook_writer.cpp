@@ -1,5 +1,7 @@
 #include "platform/workbook_writer.h"
 
+#include "platform/bgr_color.h"
+
 #include <QFile>
 #include <QHash>
 #include <QRegularExpression>
@@ -96,11 +98,6 @@ int keyRow(quint64 key)
 int keyColumn(quint64 key)
 {
     return int(key & 0xFFFFFFFFu);
-}
-
-quint32 rgbFromBlueGreenRed(quint32 blueGreenRed)
-{
-    return ((blueGreenRed & 0xFF) << 16) | (blueGreenRed & 0xFF00) | ((blueGreenRed >> 16) & 0xFF);
 }
 
 // libxlsxwriter reads colour 0 as "not set" and wants black as a value of its own.
@@ -623,7 +620,7 @@ void Worksheet::setFontSize(const CellRange &range, double points)
 
 void Worksheet::setFillColor(const CellRange &range, quint32 blueGreenRed)
 {
-    const quint32 rgb = rgbFromBlueGreenRed(blueGreenRed);
+    const quint32 rgb = rgbFromBgr(blueGreenRed);
     m_data->changeStyles(range, [&](CellStyle &style) {
         style.filled = true;
         style.fillRgb = rgb;
@@ -657,7 +654,7 @@ void Worksheet::addFormulaCondition(const CellRange &range, const QString &formu
     const std::optional<CellRange> cellsOf = m_data->normalized(range);
     if (!cellsOf)
         return;
-    m_data->conditions.push_back(Condition{*cellsOf, formula, rgbFromBlueGreenRed(fillBlueGreenRed)});
+    m_data->conditions.push_back(Condition{*cellsOf, formula, rgbFromBgr(fillBlueGreenRed)});
 }
 
 WorkbookWriter::WorkbookWriter() = default;

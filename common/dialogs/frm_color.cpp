@@ -5,6 +5,7 @@
 #include "common/dialogs/dialog_support.h"
 #include "common/settings_values.h"
 #include "platform/user_dialogs.h"
+#include "platform/widgets/bgr_qcolor.h"
 
 #include <QEvent>
 #include <QLabel>
@@ -12,15 +13,6 @@
 #include <QPushButton>
 
 namespace common::dialogs {
-
-namespace {
-
-QColor fromBgr(quint32 color)
-{
-    return QColor(int(color & 0xFF), int((color >> 8) & 0xFF), int((color >> 16) & 0xFF));
-}
-
-} // namespace
 
 Frm_Color::Frm_Color(std::array<quint32, 4> &colors, const QString &iniFile, QWidget *parent)
     : QDialog(parent)
@@ -67,8 +59,9 @@ void Frm_Color::Txt_Color_Change(int index)
 {
     m_backColors[index] = ColorBoxValue(Txt_Color[index]->text());
     QPalette palette = Txt_Color[index]->palette();
-    palette.setColor(QPalette::Base, fromBgr(m_backColors[index]));
-    palette.setColor(QPalette::Text, qGray(fromBgr(m_backColors[index]).rgb()) < 128 ? Qt::white : Qt::black);
+    const QColor back = platform::widgets::colorFromBgr(m_backColors[index]);
+    palette.setColor(QPalette::Base, back);
+    palette.setColor(QPalette::Text, qGray(back.rgb()) < 128 ? Qt::white : Qt::black);
     Txt_Color[index]->setPalette(palette);
 }
 

@@ -1,17 +1,13 @@
 #include "platform/widgets/flex_grid_model.h"
 
+#include "platform/widgets/bgr_qcolor.h"
+
 #include <QBrush>
 #include <QColor>
 
 namespace platform::widgets {
 
 namespace {
-
-// A blue-green-red colour value as a Qt colour.
-QColor colorFromBgr(quint32 value)
-{
-    return QColor(int(value & 0xFF), int((value >> 8) & 0xFF), int((value >> 16) & 0xFF));
-}
 
 Qt::Alignment alignmentFlags(int code, const QString &text)
 {

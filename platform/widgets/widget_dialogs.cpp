@@ -1,5 +1,7 @@
 #include "platform/widgets/widget_dialogs.h"
 
+#include "platform/widgets/bgr_qcolor.h"
+
 #include <QApplication>
 #include <QColorDialog>
 #include <QFileDialog>
@@ -138,11 +140,10 @@ std::optional<ChosenFile> WidgetDialogs::saveFile(const QString &title, const QS
 
 std::optional<quint32> WidgetDialogs::chooseColor(quint32 initialColor)
 {
-    const QColor initial(int(initialColor & 0xFF), int((initialColor >> 8) & 0xFF), int((initialColor >> 16) & 0xFF));
-    const QColor chosen = QColorDialog::getColor(initial, owner());
+    const QColor chosen = QColorDialog::getColor(colorFromBgr(initialColor), owner());
     if (!chosen.isValid())
         return std::nullopt;
-    return quint32(chosen.red()) | quint32(chosen.green()) << 8 | quint32(chosen.blue()) << 16;
+    return bgrFromColor(chosen);
 }
 
 QString WidgetDialogs::browseFolder(const QString &title, const QString &initialFolder)
