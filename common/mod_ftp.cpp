@@ -136,18 +136,24 @@ void sendCommand(const QByteArray &verb, const QString &path)
     check(module().session.command(verb + ' ' + remotePath(path)));
 }
 
-// True when the folder above `path` lists an entry of its name. A folder that cannot be
-// entered lists nothing.
+// The entries that the server lists in `folder`. A folder that the server refuses to
+// enter lists nothing; any other failure is raised.
+QList<platform::FtpListEntry> listedEntries(const QByteArray &folder)
+{
+    QByteArray listing;
+    const platform::FtpOutcome outcome = module().session.list(folder, listing);
+    if (outcome.kind == platform::FtpOutcome::Kind::Transfer && !outcome.serverReply.isEmpty())
+        return {};
+    check(outcome);
+    return platform::parseFtpListing(listing, QDate::currentDate());
+}
+
+// True when the folder above `path` lists an entry of its name.
 bool isListed(const QByteArray &path)
 {
     requireConnection();
     const auto [folder, name] = splitLast(path);
-    QByteArray listing;
-    const platform::FtpOutcome outcome = module().session.list(folder, listing);
-    if (outcome.kind == platform::FtpOutcome::Kind::Transfer && !outcome.serverReply.isEmpty())
-        return false;
-    check(outcome);
-    for (const platform::FtpListEntry &entry : platform::parseFtpListing(listing, QDate::currentDate())) {
+    for (const platform::FtpListEntry &entry : listedEntries(folder)) {
         if (entry.name == name)
             return true;
     }
@@ -186,14 +192,9 @@ QStringList listRows(const QString &pattern, bool details)
     const qsizetype slash = pattern.lastIndexOf(u'/');
     const QString namePattern = pattern.mid(slash + 1);
     const QByteArray folder = slash < 0 ? module().currentFolder : remotePath(pattern.left(slash + 1));
-    QByteArray listing;
-    const platform::FtpOutcome outcome = module().session.list(folder, listing);
-    // A folder that the server refuses to enter is a missing search path: nothing listed.
-    if (outcome.kind == platform::FtpOutcome::Kind::Transfer && !outcome.serverReply.isEmpty())
-        return {};
-    check(outcome);
     QStringList rows;
-    for (const platform::FtpListEntry &entry : platform::parseFtpListing(listing, QDate::currentDate())) {
+    // A folder that the server refuses to enter is a missing search path: no rows.
+    for (const platform::FtpListEntry &entry : listedEntries(folder)) {
         const QString name = FtpNameToString(entry.name);
         if (!namePattern.isEmpty() && !wildcardMatch(namePattern, name))
             continue;
