@@ -49,6 +49,16 @@ int ReadIniChoice(const QString &section, const QString &key, int first, int las
     return value && *value >= first && *value <= last ? *value : defaultValue;
 }
 
+bool ReadIniFlag(const QString &section, const QString &key, bool defaultValue, const QString &iniFile)
+{
+    return ReadFlag(GetIniValue(section, key, FlagText(defaultValue), iniFile));
+}
+
+quint32 ReadIniColor(const QString &section, const QString &key, quint32 defaultValue, const QString &iniFile)
+{
+    return ReadColor(GetIniValue(section, key, ColorText(defaultValue), iniFile), defaultValue);
+}
+
 QStringList ReadHistoryItems(const QString &iniFile)
 {
     constexpr int HistorySlots = 10;

@@ -45,6 +45,13 @@ qint32 ReadIniNumber(const QString &section, const QString &key, qint32 defaultV
 int ReadIniChoice(const QString &section, const QString &key, int first, int last, int defaultValue,
                   const QString &iniFile);
 
+// A menu option as ReadFlag reads it; `defaultValue` when the key or the file is missing.
+bool ReadIniFlag(const QString &section, const QString &key, bool defaultValue, const QString &iniFile);
+
+// A colour as ReadColor reads it; `defaultValue` when the key or the file is missing or
+// the text has no leading hexadecimal digits.
+quint32 ReadIniColor(const QString &section, const QString &key, quint32 defaultValue, const QString &iniFile);
+
 // The history of past comparisons, [HISTORY] Item0 upwards up to the first "NONE" (a
 // missing key counts as "NONE"), at most ten items.
 QStringList ReadHistoryItems(const QString &iniFile);

@@ -120,5 +120,36 @@ TEST(GetIniValue, DefaultsAndStoredValues)
     EXPECT_EQ(GetIniValue("DSP", "Nomi", "0", folder.filePath("missing.ini")), "0");
 }
 
+TEST(ReadIniValues, FlagsAndColoursFallBackToTheirDefaults)
+{
+    platform::testing::TemporaryFolder folder;
+    const QString ini =
+        folder.writeFile("Linquell.ini", "[DSP]\nOff=False\nLower=false\nEmpty=\nRed=ff\nWide=1FFFFBB\nNone=xyz\n");
+    const struct
+    {
+        const char *key;
+        bool defaultValue;
+        bool flag;
+    } flags[] = {
+        {"Off", true, false}, {"Lower", false, true}, {"Empty", false, true},
+        {"Missing", false, false}, {"Missing", true, true},
+    };
+    for (const auto &c : flags) {
+        SCOPED_TRACE(std::string(c.key) + (c.defaultValue ? " on" : " off"));
+        EXPECT_EQ(ReadIniFlag("DSP", c.key, c.defaultValue, ini), c.flag);
+    }
+    EXPECT_TRUE(ReadIniFlag("DSP", "Off", true, folder.filePath("missing.ini")));
+
+    const struct
+    {
+        const char *key;
+        quint32 color;
+    } colors[] = {{"Red", 0xFF}, {"Wide", 0xFFFFBB}, {"None", 0x88FFFF}, {"Empty", 0x88FFFF}, {"Missing", 0x88FFFF}};
+    for (const auto &c : colors) {
+        SCOPED_TRACE(c.key);
+        EXPECT_EQ(ReadIniColor("DSP", c.key, 0x88FFFF, ini), c.color);
+    }
+}
+
 } // namespace
 } // namespace common

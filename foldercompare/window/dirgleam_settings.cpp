@@ -9,8 +9,8 @@ namespace foldercompare {
 using common::ColorText;
 using common::FlagText;
 using common::GetIniValue;
-using common::ReadColor;
-using common::ReadFlag;
+using common::ReadIniColor;
+using common::ReadIniFlag;
 
 namespace {
 
@@ -30,28 +30,25 @@ QStringList DirgleamSettings::DefaultBinJdExt()
 DirgleamSettings LoadDirgleamSettings(const QString &iniFile)
 {
     DirgleamSettings s;
-    auto flag = [&](const QString &section, const QString &key, bool defaultValue) {
-        return ReadFlag(GetIniValue(section, key, FlagText(defaultValue), iniFile));
-    };
-    s.RecyclerBackup = flag(Dsp, "RccBakup", true);
-    s.TextCrlfNone = flag(Dsp, "CrlfNone", false);
-    s.TextCodeDsp = flag(Dsp, "CodeDisp", false);
-    s.UpdDateNone = flag(Dsp, "UpDtNone", true);
-    s.NewDateAsta = flag(Dsp, "NewDtAst", true);
-    s.CsvDblQuot = flag(Csv, "CsvDblQuot", true);
-    s.CsvSizeFit = flag(Csv, "CsvSizeFit", true);
+    s.RecyclerBackup = ReadIniFlag(Dsp, "RccBakup", true, iniFile);
+    s.TextCrlfNone = ReadIniFlag(Dsp, "CrlfNone", false, iniFile);
+    s.TextCodeDsp = ReadIniFlag(Dsp, "CodeDisp", false, iniFile);
+    s.UpdDateNone = ReadIniFlag(Dsp, "UpDtNone", true, iniFile);
+    s.NewDateAsta = ReadIniFlag(Dsp, "NewDtAst", true, iniFile);
+    s.CsvDblQuot = ReadIniFlag(Csv, "CsvDblQuot", true, iniFile);
+    s.CsvSizeFit = ReadIniFlag(Csv, "CsvSizeFit", true, iniFile);
     // The pair is exclusive: a checked TxtDifNomi unchecks TxtDifAlll, so TxtDifNomi wins
     // when both are stored on.
-    s.TxtDifAlll = flag(Sav, "TxtDifAlll", false);
-    s.TxtDifNomi = flag(Sav, "TxtDifNomi", false);
+    s.TxtDifAlll = ReadIniFlag(Sav, "TxtDifAlll", false, iniFile);
+    s.TxtDifNomi = ReadIniFlag(Sav, "TxtDifNomi", false, iniFile);
     if (s.TxtDifNomi)
         s.TxtDifAlll = false;
-    s.TxtDifKeis = flag(Sav, "TxtDifKeis", false);
+    s.TxtDifKeis = ReadIniFlag(Sav, "TxtDifKeis", false, iniFile);
 
-    s.ColorUpd = ReadColor(GetIniValue(Dsp, "DIFFCUPD", "FFFFBB", iniFile), 0xFFFFBB);
-    s.ColorAdd = ReadColor(GetIniValue(Dsp, "DIFFCADD", "BBBBFF", iniFile), 0xBBBBFF);
-    s.ColorDel = ReadColor(GetIniValue(Dsp, "DIFFCDEL", "DDDDDD", iniFile), 0xDDDDDD);
-    s.ColorDtm = ReadColor(GetIniValue(Dsp, "DIFFCDTM", "88FFFF", iniFile), 0x88FFFF);
+    s.ColorUpd = ReadIniColor(Dsp, "DIFFCUPD", 0xFFFFBB, iniFile);
+    s.ColorAdd = ReadIniColor(Dsp, "DIFFCADD", 0xBBBBFF, iniFile);
+    s.ColorDel = ReadIniColor(Dsp, "DIFFCDEL", 0xDDDDDD, iniFile);
+    s.ColorDtm = ReadIniColor(Dsp, "DIFFCDTM", 0x88FFFF, iniFile);
 
     s.BinJdExt = GetIniValue(Dsp, "BinJdExt", DirgleamSettings::DefaultBinJdExt().join(u','), iniFile).split(u',');
 

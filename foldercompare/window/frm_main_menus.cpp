@@ -7,6 +7,7 @@
 #include "common/dialogs/frm_line_max.h"
 #include "common/dialogs/mouse_wheel_d.h"
 #include "common/saved_error.h"
+#include "common/settings_values.h"
 #include "foldercompare/listing/result_rows.h"
 #include "platform/flex_grid.h"
 #include "platform/user_dialogs.h"
@@ -144,7 +145,7 @@ void Frm_Main::flipOption(QAction *item, const QString &section, const QString &
 
 void Frm_Main::writeOption(const QString &section, const QString &key, bool checked)
 {
-    if (!common::WriteIniValue(section, key, checked ? QStringLiteral("True") : QStringLiteral("False"), IniFilePath))
+    if (!common::WriteIniValue(section, key, common::FlagText(checked), IniFilePath))
         throw common::Failure(75, QCoreApplication::applicationName(),
                               QStringLiteral("設定ファイルに書き込めません。 ") + IniFilePath);
 }

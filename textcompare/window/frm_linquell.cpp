@@ -6,6 +6,7 @@
 #include "common/dialogs/dialog_support.h"
 #include "common/dialogs/main_window_frame.h"
 #include "common/saved_error.h"
+#include "common/settings_values.h"
 #include "common/window_placement.h"
 #include "platform/flex_grid.h"
 #include "platform/program_folder.h"
@@ -121,8 +122,7 @@ void Frm_Linquell::buildMenus()
         action->setCheckable(true);
         // A check-mark option is written into the settings file as soon as it flips.
         connect(action, &QAction::triggered, this, [this, action, section, key] {
-            common::WriteIniValue(section, key, action->isChecked() ? QStringLiteral("True") : QStringLiteral("False"),
-                                  IniPath);
+            common::WriteIniValue(section, key, common::FlagText(action->isChecked()), IniPath);
         });
         return action;
     };

@@ -9,19 +9,14 @@ namespace textcompare {
 using common::ColorText;
 using common::FlagText;
 using common::GetIniValue;
-using common::ReadColor;
-using common::ReadFlag;
+using common::ReadIniColor;
+using common::ReadIniFlag;
 
 namespace {
 
 const QString Dsp = QStringLiteral("DSP");
 
 constexpr int FactorListLast = 30;
-
-quint32 readColor(const QString &key, quint32 defaultValue, const QString &iniFile)
-{
-    return ReadColor(GetIniValue(Dsp, key, ColorText(defaultValue), iniFile), defaultValue);
-}
 
 } // namespace
 
@@ -52,31 +47,28 @@ QString DefaultEditorCommand(const QString &associatedProgram)
 LinquellSettings LoadLinquellSettings(const QString &iniFile)
 {
     LinquellSettings s;
-    auto flag = [&](const QString &section, const QString &key, bool defaultValue) {
-        return ReadFlag(GetIniValue(section, key, FlagText(defaultValue), iniFile));
-    };
     auto text = [&](const QString &section, const QString &key, const QString &defaultValue) {
         return GetIniValue(section, key, defaultValue, iniFile);
     };
     s.HanteiLine = common::ReadIniChoice(Dsp, "HanteiLine", 1, FactorListLast, s.HanteiLine, iniFile);
     s.LineMax = common::ReadIniNumber(Dsp, "LineMax", s.LineMax, iniFile);
     s.Nomi = common::ReadIniChoice(Dsp, "Nomi", 0, 1, s.Nomi, iniFile);
-    s.NoSpaceCheck = flag(Dsp, "NoSpCheck", s.NoSpaceCheck);
-    s.NoULChrCheck = flag(Dsp, "NoULCheck", s.NoULChrCheck);
-    s.DspSpaceChar = flag(Dsp, "DspSpChar", s.DspSpaceChar);
+    s.NoSpaceCheck = ReadIniFlag(Dsp, "NoSpCheck", s.NoSpaceCheck, iniFile);
+    s.NoULChrCheck = ReadIniFlag(Dsp, "NoULCheck", s.NoULChrCheck, iniFile);
+    s.DspSpaceChar = ReadIniFlag(Dsp, "DspSpChar", s.DspSpaceChar, iniFile);
     s.DspSpTab = text(Dsp, "DspSpTab", s.DspSpTab);
     s.DspSpHsp = text(Dsp, "DspSpHsp", s.DspSpHsp);
     s.DspSpZsp = text(Dsp, "DspSpZsp", s.DspSpZsp);
-    s.XlsFormatCnd = flag("XLS", "XlsFormatCnd", s.XlsFormatCnd);
-    s.CsvDblQuot = flag("CSV", "CsvDblQuot", s.CsvDblQuot);
-    s.CsvHtmlUni = flag("CSV", "CsvHtmlUni", s.CsvHtmlUni);
+    s.XlsFormatCnd = ReadIniFlag("XLS", "XlsFormatCnd", s.XlsFormatCnd, iniFile);
+    s.CsvDblQuot = ReadIniFlag("CSV", "CsvDblQuot", s.CsvDblQuot, iniFile);
+    s.CsvHtmlUni = ReadIniFlag("CSV", "CsvHtmlUni", s.CsvHtmlUni, iniFile);
     s.BinJdExt = text(Dsp, "BinJdExt", s.BinJdExt.join(u',')).split(u',');
     s.LenOfRow = common::ReadIniNumber(Dsp, "LenOfRow", s.LenOfRow, iniFile);
-    s.Colors.DIFFCUPD = readColor("DIFFCUPD", s.Colors.DIFFCUPD, iniFile);
-    s.Colors.DIFFCADD = readColor("DIFFCADD", s.Colors.DIFFCADD, iniFile);
-    s.Colors.DIFFCDEL = readColor("DIFFCDEL", s.Colors.DIFFCDEL, iniFile);
-    s.Colors.DIFFCNO1 = readColor("DIFFCNO1", s.Colors.DIFFCNO1, iniFile);
-    s.Colors.DIFFCNO2 = readColor("DIFFCNO2", s.Colors.DIFFCNO2, iniFile);
+    s.Colors.DIFFCUPD = ReadIniColor(Dsp, "DIFFCUPD", s.Colors.DIFFCUPD, iniFile);
+    s.Colors.DIFFCADD = ReadIniColor(Dsp, "DIFFCADD", s.Colors.DIFFCADD, iniFile);
+    s.Colors.DIFFCDEL = ReadIniColor(Dsp, "DIFFCDEL", s.Colors.DIFFCDEL, iniFile);
+    s.Colors.DIFFCNO1 = ReadIniColor(Dsp, "DIFFCNO1", s.Colors.DIFFCNO1, iniFile);
+    s.Colors.DIFFCNO2 = ReadIniColor(Dsp, "DIFFCNO2", s.Colors.DIFFCNO2, iniFile);
     s.SearchStr = text("ETC", "SearchStr", s.SearchStr);
     s.Editor = text("ETC", "Editor", s.Editor);
 
