@@ -54,6 +54,11 @@ TwipsRect WindowPlacementTwips(const QWidget &window)
             pixelsToTwips(window.height())};
 }
 
+void SaveMainWindowPlacement(const QWidget &window, const QString &iniFile, NormalStateKey normalStateKey)
+{
+    SavePlacement(iniFile, WindowStoredState(window), WindowPlacementTwips(window), normalStateKey);
+}
+
 QStatusBar *BuildStatusPanels(QWidget *parent, std::array<QLabel *, 4> &panels)
 {
     auto *bar = new QStatusBar(parent);

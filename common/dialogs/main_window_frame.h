@@ -24,6 +24,11 @@ StoredWindowState WindowStoredState(const QWidget &window);
 // placement written and read back puts the window where it was.
 TwipsRect WindowPlacementTwips(const QWidget &window);
 
+// SavePlacement of the window's state and its place and size in twips. Throws Failure
+// when a key cannot be written.
+void SaveMainWindowPlacement(const QWidget &window, const QString &iniFile,
+                             NormalStateKey normalStateKey = NormalStateKey::Written);
+
 // The status bar of four panels, 7500, 2500, 2500 and 2500 twips wide, panels 2 to 4 with
 // centred texts. Panel n is `panels[n - 1]`.
 QStatusBar *BuildStatusPanels(QWidget *parent, std::array<QLabel *, 4> &panels);

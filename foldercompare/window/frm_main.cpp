@@ -444,7 +444,7 @@ void Frm_Main::Tmr_Resize_Timer()
 {
     Tmr_Resize->stop();
     try {
-        common::SavePlacement(IniFilePath, common::dialogs::WindowStoredState(*this), common::dialogs::WindowPlacementTwips(*this));
+        common::dialogs::SaveMainWindowPlacement(*this, IniFilePath);
     } catch (...) {
         // The placement is written again at the next resize or at exit.
     }

@@ -178,7 +178,7 @@ void Frm_Main::Form_Unload()
             // window closed before that never overwrites stored values with defaults.
             if (m_settingsLoaded)
                 SaveDirgleamSettings(IniFilePath, currentSettings(), currentLastRun());
-            common::SavePlacement(IniFilePath, common::dialogs::WindowStoredState(*this), common::dialogs::WindowPlacementTwips(*this));
+            common::dialogs::SaveMainWindowPlacement(*this, IniFilePath);
         } catch (...) {
             common::SaveErr();
             common::ReportSavedErr(QStringLiteral("Form_Unload"));

@@ -325,8 +325,7 @@ void Frm_Linquell::Form_Unload()
         // writes no settings back over the stored ones.
         if (m_settingsLoaded) {
             SaveLinquellSettings(IniPath, currentSettings());
-            common::SavePlacement(IniPath, common::dialogs::WindowStoredState(*this), common::dialogs::WindowPlacementTwips(*this),
-                                  common::NormalStateKey::Omitted);
+            common::dialogs::SaveMainWindowPlacement(*this, IniPath, common::NormalStateKey::Omitted);
         }
     } catch (...) {
         common::SaveErr();
