@@ -6,6 +6,7 @@
 #include "platform/flex_grid.h"
 #include "platform/user_dialogs.h"
 #include "platform/widgets/flex_grid_view.h"
+#include "platform/widgets/key_codes.h"
 
 #include <QAction>
 #include <QApplication>
@@ -25,16 +26,6 @@ namespace {
 constexpr qint64 PumpIntervalMs = 30;
 
 constexpr int KeyEscape = 27;
-constexpr int KeyEnter = 13;
-
-// The classic virtual-key code of a key: Enter 13; letters and digits their upper-case
-// character; other keys Qt's own code.
-int virtualKey(const QKeyEvent &key)
-{
-    if (key.key() == Qt::Key_Return || key.key() == Qt::Key_Enter)
-        return KeyEnter;
-    return key.key();
-}
 
 } // namespace
 
@@ -126,19 +117,12 @@ bool Frm_Main::windowEvent(QObject *watched, QEvent *event)
         auto *key = static_cast<QKeyEvent *>(event);
         if (!widget || widget->window() != this)
             return false;
-        int shift = 0;
-        if (key->modifiers() & Qt::ShiftModifier)
-            shift |= 1;
-        if (key->modifiers() & Qt::ControlModifier)
-            shift |= 2;
-        if (key->modifiers() & Qt::AltModifier)
-            shift |= 4;
-        if (key->key() == Qt::Key_Escape) {
-            int keyCode = KeyEscape;
+        const int shift = platform::widgets::shiftState(key->modifiers());
+        int keyCode = platform::widgets::windowsKeyCode(key);
+        if (keyCode == KeyEscape) {
             Form_KeyDown(keyCode, shift);
             return keyCode == 0;
         }
-        const int keyCode = virtualKey(*key);
         for (int side = 0; side < 2; ++side) {
             if (watched == Txt_FolderPath[side])
                 Txt_FolderPath_KeyDown(side, keyCode, shift);
