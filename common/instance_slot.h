@@ -16,10 +16,6 @@ struct InstanceSlot
     std::optional<platform::LockFile> lock;
 };
 
-// Highest number handed out through the regular search; numbers past it are taken only
-// when all of 1 to 100 are held.
-inline constexpr int InstanceNumberLimit = 100;
-
 // Number whose work folder is the hand-over folder between windows; never an instance.
 inline constexpr int HandOverNumber = 999;
 

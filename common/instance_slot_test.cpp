@@ -79,7 +79,7 @@ TEST(InstanceSlot, PastTheLimitEveryWindowStillGetsItsOwnNumber)
 {
     const QString base = uniqueBase();
     std::vector<InstanceSlot> held;
-    for (int i = 1; i <= InstanceNumberLimit; ++i)
+    for (int i = 1; i <= 100; ++i)
         held.push_back(TakeInstanceNumber("Dirgleam", base));
     EXPECT_EQ(held.back().number, 100);
     InstanceSlot extra1 = TakeInstanceNumber("Dirgleam", base);

@@ -9,7 +9,6 @@ namespace common {
 
 namespace {
 
-const QString Section = QStringLiteral("MouseWheel");
 constexpr int NotchDelta = 120;
 constexpr qint32 MaxLines = 32767;
 
@@ -18,10 +17,10 @@ constexpr qint32 MaxLines = 32767;
 void LoadWheelSettings(const QString &iniFile, WheelSettings &settings)
 {
     if (const std::optional<qint32> enable
-        = StrictInteger(GetIniValue(Section, QStringLiteral("Enable"), QStringLiteral("1"), iniFile)))
+        = StrictInteger(GetIniValue(WheelSection, QStringLiteral("Enable"), QStringLiteral("1"), iniFile)))
         settings.WheelEnable = *enable;
     if (const std::optional<qint32> line
-        = StrictInteger(GetIniValue(Section, QStringLiteral("Line"), QStringLiteral("2"), iniFile)))
+        = StrictInteger(GetIniValue(WheelSection, QStringLiteral("Line"), QStringLiteral("2"), iniFile)))
         settings.WheelLine = *line;
 }
 

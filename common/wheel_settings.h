@@ -4,6 +4,9 @@
 
 namespace common {
 
+// The section of the program's settings file that holds the mouse-wheel settings.
+inline const QString WheelSection = QStringLiteral("MouseWheel");
+
 // The result grid's mouse-wheel settings, section [MouseWheel] of the program's settings
 // file.
 struct WheelSettings

@@ -74,7 +74,7 @@ bool FlexGrid::setRows(int count)
     resizeRows(count);
     if (count < old)
         markRows(count, old - 1);
-    markRowCount();
+    markView();
     clampTopRow();
     applyState(std::min(m_row, count - 1), m_col, std::min(m_rowSel, count - 1), m_colSel);
     return true;
@@ -454,7 +454,6 @@ bool FlexGrid::removeItem(int row)
     m_rowData.erase(m_rowData.begin() + row);
     --m_rows;
     markRows(row, m_rows);
-    markRowCount();
     clampTopRow();
     applyState(std::min(m_row, m_rows - 1), m_col, std::min(m_rowSel, m_rows - 1), m_colSel);
     return true;
@@ -534,12 +533,6 @@ void FlexGrid::markLayout()
     schedule();
 }
 
-void FlexGrid::markRowCount()
-{
-    m_pending.rowCount = true;
-    schedule();
-}
-
 void FlexGrid::markView()
 {
     schedule();
@@ -588,7 +581,6 @@ void resetGrid(FlexGrid &grid, const QList<FlexColumn> &columns)
     }
     grid.setCurrentCell(grid.fixedRows(), grid.fixedCols());
     grid.setFocusRect(1);
-    grid.setRow(grid.fixedRows());
 }
 
 } // namespace platform

@@ -33,15 +33,14 @@ inline constexpr int Single = 0;
 inline constexpr int Repeat = 1;
 } // namespace FlexFill
 
-// What changed since the last notification to the views. Selection, top row, focus
-// rectangle and the like are not listed: a view re-reads them on every notification.
+// What changed since the last notification to the views. The row count, selection, top
+// row, focus rectangle and the like are not listed: a view re-reads them on every
+// notification.
 struct FlexGridChange
 {
     // Columns, fixed counts, column widths or alignments, the row height or the column
     // order changed: the view lays itself out again and repaints.
     bool layout = false;
-    // The number of rows changed (rows added or cut at the end, or a row removed).
-    bool rowCount = false;
     // First and last grid row whose cell texts or formats changed; -1 when none.
     int firstRow = -1;
     int lastRow = -1;
@@ -209,7 +208,6 @@ private:
 
     void markRows(int first, int last);
     void markLayout();
-    void markRowCount();
     void markView();
     void schedule();
     void flushQueued();

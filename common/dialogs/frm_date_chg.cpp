@@ -60,11 +60,6 @@ Frm_DateChg::Frm_DateChg(HandBack &handBack, ProgramVariant variant, QWidget *pa
     connect(Btn_OK, &QPushButton::clicked, this, &Frm_DateChg::Btn_OK_Click);
     connect(Btn_Cancel, &QPushButton::clicked, this, &Frm_DateChg::Btn_Cancel_Click);
 
-    if (Chk_Copy) {
-        // Ticking and unticking runs the click step twice: the boxes end up enabled.
-        Chk_Copy->setChecked(true);
-        Chk_Copy->setChecked(false);
-    }
     m_handBack.DateChgDtm.clear();
 }
 

@@ -29,8 +29,7 @@ MouseWheel &MouseWheel::instance()
 
 void MouseWheel::Initialize(platform::widgets::FlexGridView *grid, const QString &iniFile)
 {
-    m_wheelIniPath = iniFile;
-    LoadWheelSettings(m_wheelIniPath, m_settings);
+    LoadWheelSettings(iniFile, m_settings);
     if (m_settings.WheelEnable == 0 || !grid)
         return;
     if (m_hookedGrid)

@@ -40,7 +40,6 @@ private:
     MouseWheel() = default;
 
     QPointer<platform::widgets::FlexGridView> m_hookedGrid;
-    QString m_wheelIniPath;
     WheelSettings m_settings;
     WheelSteps m_steps;
 };

@@ -3,7 +3,7 @@
 #include "common/common_module.h"
 #include "common/dialogs/dialog_support.h"
 #include "common/dialogs/mouse_wheel.h"
-#include "common/settings_values.h"
+#include "common/wheel_settings.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -11,12 +11,6 @@
 #include <QPushButton>
 
 namespace common::dialogs {
-
-namespace {
-
-const QString Section = QStringLiteral("MouseWheel");
-
-} // namespace
 
 MouseWheelD::MouseWheelD(platform::widgets::FlexGridView *grid, const QString &iniFile, QWidget *parent)
     : QDialog(parent)
@@ -40,18 +34,19 @@ MouseWheelD::MouseWheelD(platform::widgets::FlexGridView *grid, const QString &i
     placeTwips(Btn_Ok, 4590, 1365, 1050, 375);
     connect(Btn_Ok, &QPushButton::clicked, this, &MouseWheelD::Btn_Ok_Click);
 
-    const std::optional<qint32> enable
-        = StrictInteger(GetIniValue(Section, QStringLiteral("Enable"), QStringLiteral("1"), m_iniFile));
-    Chk_MouseWheel->setChecked(enable.value_or(0) != 0);
-    Cmb_WheelLine->setEditText(GetIniValue(Section, QStringLiteral("Line"), QStringLiteral("2"), m_iniFile));
+    WheelSettings stored;
+    LoadWheelSettings(m_iniFile, stored);
+    Chk_MouseWheel->setChecked(stored.WheelEnable != 0);
+    // The line count is shown as the file holds it.
+    Cmb_WheelLine->setEditText(GetIniValue(WheelSection, QStringLiteral("Line"), QStringLiteral("2"), m_iniFile));
 }
 
 void MouseWheelD::Btn_Ok_Click()
 {
     const bool enable = Chk_MouseWheel->isChecked();
     try {
-        WriteSetting(Section, QStringLiteral("Enable"), enable ? QStringLiteral("1") : QStringLiteral("0"), m_iniFile);
-        WriteSetting(Section, QStringLiteral("Line"), Cmb_WheelLine->currentText(), m_iniFile);
+        WriteSetting(WheelSection, QStringLiteral("Enable"), enable ? QStringLiteral("1") : QStringLiteral("0"), m_iniFile);
+        WriteSetting(WheelSection, QStringLiteral("Line"), Cmb_WheelLine->currentText(), m_iniFile);
     } catch (...) {
         ReportFailureDirectly(QStringLiteral("Btn_Ok_Click"));
         return;

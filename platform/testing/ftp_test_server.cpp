@@ -109,11 +109,6 @@ void FtpTestProcess::stop()
     }
 }
 
-bool FtpTestProcess::isRunning() const
-{
-    return m_process.state() == QProcess::Running;
-}
-
 QString FtpTestProcess::hostAndPort() const
 {
     return QStringLiteral("127.0.0.1:") + QString::number(m_port);

@@ -23,7 +23,6 @@ public:
     bool start();
     // Ends the process (its connections break); harmless when it is not running.
     void stop();
-    bool isRunning() const;
 
     quint16 port() const { return m_port; }
     // "127.0.0.1:<port>".
