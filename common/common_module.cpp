@@ -7,8 +7,6 @@
 
 #include <QCoreApplication>
 
-#include <cstdio>
-
 namespace common {
 
 bool BatchMode = false;
@@ -79,10 +77,7 @@ int ShowMsg(const QString &prompt, int buttons, const QString &title, const QStr
     if (batchDefault != 0)
         answer = batchDefault;
     if (BatchMode) {
-        QString text = prompt;
-        text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-        std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
-        std::fflush(stderr);
+        platform::writeMessageToStandardError(prompt);
         return answer;
     }
     try {
@@ -90,6 +85,19 @@ int ShowMsg(const QString &prompt, int buttons, const QString &title, const QStr
     } catch (...) {
         return answer;
     }
+}
+
+QString PrintablePath(const QString &path)
+{
+    QString shown = path;
+    if (shown.startsWith(QLatin1String("ftp://"), Qt::CaseInsensitive)) {
+        const qsizetype hostEnd = shown.indexOf(u'/', 6);
+        const qsizetype at = shown.lastIndexOf(u'@', hostEnd < 0 ? -1 : hostEnd);
+        const qsizetype colon = at < 0 ? -1 : shown.indexOf(u':', 6);
+        if (colon >= 0 && colon < at)
+            shown.replace(colon + 1, at - colon - 1, QStringLiteral("****"));
+    }
+    return platform::escapeControlCharacters(shown);
 }
 
 void ReportSavedErr(const QString &procedure)

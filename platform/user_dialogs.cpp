@@ -6,6 +6,28 @@ namespace platform {
 
 namespace {
 
+void appendEscaped(QString &out, QChar c)
+{
+    switch (c.unicode()) {
+    case u'\r':
+        out += QStringLiteral("\\r");
+        return;
+    case u'\n':
+        out += QStringLiteral("\\n");
+        return;
+    case u'\t':
+        out += QStringLiteral("\\t");
+        return;
+    default:
+        out += QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'));
+    }
+}
+
+bool isControl(QChar c)
+{
+    return c.unicode() < 0x20 || (c.unicode() >= 0x7f && c.unicode() < 0xa0);
+}
+
 // Answers without asking anyone; messages go to standard error so that an unattended
 // run still tells what happened.
 class SilentDialogs final : public UserDialogs
@@ -13,10 +35,7 @@ class SilentDialogs final : public UserDialogs
 public:
     int messageBox(const QString &prompt, int style, const QString &title) override
     {
-        QString text = title.isEmpty() ? prompt : title + QStringLiteral(": ") + prompt;
-        text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-        std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
-        std::fflush(stderr);
+        writeMessageToStandardError(title.isEmpty() ? prompt : title + QStringLiteral(": ") + prompt);
         return automaticAnswer(style);
     }
 
@@ -44,6 +63,38 @@ SilentDialogs &silentDialogs()
 UserDialogs *installed = nullptr;
 
 } // namespace
+
+QString escapeControlCharacters(const QString &text)
+{
+    QString out;
+    out.reserve(text.size());
+    for (const QChar c : text) {
+        if (isControl(c))
+            appendEscaped(out, c);
+        else
+            out += c;
+    }
+    return out;
+}
+
+void writeMessageToStandardError(const QString &message)
+{
+    QString text;
+    text.reserve(message.size() + 1);
+    for (qsizetype i = 0; i < message.size(); ++i) {
+        const QChar c = message[i];
+        if (c == u'\r' && i + 1 < message.size() && message[i + 1] == u'\n')
+            continue;
+        if (c == u'\n' || c == u'\t' || !isControl(c))
+            text += c;
+        else
+            appendEscaped(text, c);
+    }
+    text += u'\n';
+    const QByteArray bytes = text.toLocal8Bit();
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stderr);
+    std::fflush(stderr);
+}
 
 int automaticAnswer(int style)
 {

@@ -79,6 +79,17 @@ public:
 // (a style with an icon or default-button flag added counts as another value).
 int automaticAnswer(int style);
 
+// `text` with every control character written out, so that it stays on one line: CR,
+// LF and TAB as "\r", "\n", "\t", any other as "\xNN" (a backslash itself stays as it
+// is). Names taken from disks, servers and command lines go through it before they
+// appear in a message.
+QString escapeControlCharacters(const QString &text);
+
+// Writes a message to standard error as an unattended run reports it: the message's own
+// line breaks (CR LF or LF) as line ends, every other control character written out as
+// escapeControlCharacters does, in the locale's encoding.
+void writeMessageToStandardError(const QString &message);
+
 // The dialogs in use. Never null: without an installed implementation it is the silent
 // one described above.
 UserDialogs &dialogs();

@@ -117,7 +117,7 @@ void Frm_Main::Btn_GetFileInfo_Sub(int side)
         if (!outcome.excludedPaths.isEmpty()) {
             QString list;
             for (const QString &path : outcome.excludedPaths)
-                list += path + QStringLiteral("\r\n");
+                list += common::PrintablePath(path) + QStringLiteral("\r\n");
             common::ShowMsg(QStringLiteral("未対応のファイル名(UNICODE？)を一覧から除外します。ごめんなさい。　　\r\n\r\n")
                             + list);
         }

@@ -124,7 +124,8 @@ TEST_F(GatheringTest, NamesThatCannotBeListedAreNamedInOneMessage)
     gather(*window, 0, tree("one"));
     ASSERT_FALSE(m_dialogs.prompts().isEmpty());
     EXPECT_EQ(m_dialogs.prompts().first(),
-              "未対応のファイル名(UNICODE？)を一覧から除外します。ごめんなさい。　　\r\n\r\nbad\nname.txt\r\n");
+              "未対応のファイル名(UNICODE？)を一覧から除外します。ごめんなさい。　　\r\n\r\nbad\\nname.txt\r\n")
+        << "a line break inside a name is written out, so the name stays on its line";
     EXPECT_EQ(window->statusText(1), "フォルダ1件数:1");
 }
 
