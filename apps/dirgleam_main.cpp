@@ -1,9 +1,11 @@
 #include "common/command_line.h"
 #include "common/common_module.h"
 #include "common/saved_error.h"
+#include "common/startup_check.h"
 #include "foldercompare/window/frm_main.h"
 #include "platform/widgets/widget_dialogs.h"
 #include "platform/program_folder.h"
+#include "platform/user_dialogs.h"
 
 #include <QApplication>
 #include <QFile>
@@ -21,6 +23,12 @@ int main(int argc, char **argv)
     for (int i = 1; i < argc; ++i)
         tokens.append(QFile::decodeName(argv[i]));
     const common::StartupRequest request = common::ParseCommandLine(tokens);
+    const std::optional<QString> refusal = common::StartupRefusal(
+        {QStringLiteral("Dirgleam"), {request.paths[0], request.paths[1]}, request.batchMode, common::DisplayAvailable()});
+    if (refusal) {
+        platform::writeMessageToStandardError(*refusal);
+        return common::StartupRefusedStatus;
+    }
     common::ApplyStartupRequest(request);
     if (common::BatchMode)
         qputenv("QT_QPA_PLATFORM", "offscreen");

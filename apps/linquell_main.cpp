@@ -1,4 +1,6 @@
+#include "common/startup_check.h"
 #include "platform/program_folder.h"
+#include "platform/user_dialogs.h"
 #include "platform/widgets/widget_dialogs.h"
 #include "textcompare/engine/viewer_command_line.h"
 #include "textcompare/window/linquell_entry.h"
@@ -16,6 +18,12 @@ int main(int argc, char **argv)
     for (int i = 1; i < argc; ++i)
         arguments.append(QFile::decodeName(argv[i]));
     const textcompare::ViewerCommandLine commandLine = textcompare::ParseViewerCommandLine(arguments);
+    const std::optional<QString> refusal = common::StartupRefusal(
+        {QStringLiteral("Linquell"), commandLine.paths, commandLine.batchMode, common::DisplayAvailable()});
+    if (refusal) {
+        platform::writeMessageToStandardError(*refusal);
+        return common::StartupRefusedStatus;
+    }
     if (commandLine.batchMode)
         qputenv("QT_QPA_PLATFORM", "offscreen");
 

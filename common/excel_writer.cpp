@@ -10,6 +10,16 @@ namespace common {
 
 const QString ExcelWriteFailedText = QStringLiteral("エクセルの書込みに失敗しました。   ");
 
+qint64 ExcelRowsLeftOut(qint64 tableRows)
+{
+    return std::max<qint64>(0, tableRows - ExcelMaxRows);
+}
+
+QString ExcelRowsLeftOutNotice(qint64 rowsLeftOut)
+{
+    return QStringLiteral("エクセルのシートは65,536行までのため、残りの%1行は保存していません。　").arg(rowsLeftOut);
+}
+
 namespace {
 
 constexpr qint32 TypeMismatchNumber = 13;

@@ -32,6 +32,12 @@ inline constexpr qint32 ExcelMaxColumns = 256;
 inline constexpr qint32 ExcelWriteFailedNumber = 9999;
 extern const QString ExcelWriteFailedText; // "エクセルの書込みに失敗しました。" and three blanks
 
+// How many rows of a table of `tableRows` rows do not fit on a workbook sheet (0 when
+// all of them fit), and the notice that tells the user so: a cut workbook must never read
+// like the whole list.
+qint64 ExcelRowsLeftOut(qint64 tableRows);
+QString ExcelRowsLeftOutNotice(qint64 rowsLeftOut);
+
 // Texts of cells, row index first: cells[row][column].
 using ExcelCellTable = QList<QStringList>;
 

@@ -7,29 +7,23 @@
 
 namespace foldercompare {
 
-namespace {
-
-constexpr int PathRows = 2;
-
-} // namespace
-
 FoldDiffExcel BuildFoldDiffExcel(const ResultListExport &source, const QString &path)
 {
     const platform::FlexGrid &grid = source.rows.grid;
     const int cols = grid.cols();
     // The workbook holds no more rows than this; the rows after them are not built.
-    const int tableRows = std::min(grid.rows() + PathRows, common::ExcelMaxRows);
+    const int tableRows = std::min(grid.rows() + FoldDiffExcelPathRows, common::ExcelMaxRows);
 
     FoldDiffExcel result;
     result.cells.reserve(tableRows);
-    for (int side = 0; side < PathRows; ++side) {
+    for (int side = 0; side < FoldDiffExcelPathRows; ++side) {
         QStringList row(cols + 1);
         row[0] = source.rows.folderPath[size_t(side)];
         result.cells.append(row);
     }
     if (source.perRow.on())
         result.links = QStringList(tableRows);
-    for (int row = 0; row + PathRows < tableRows; ++row) {
+    for (int row = 0; row + FoldDiffExcelPathRows < tableRows; ++row) {
         QStringList texts;
         texts.reserve(cols + 1);
         for (int col = 0; col < cols; ++col)
@@ -38,7 +32,7 @@ FoldDiffExcel BuildFoldDiffExcel(const ResultListExport &source, const QString &
         texts.append(color != 0 ? QString::number(qint32(color)) : QString());
         result.cells.append(texts);
         if (source.perRow.on() && IsPerRowEligible(grid, row))
-            result.links[row + PathRows] = PerRowLinkName(path, row);
+            result.links[row + FoldDiffExcelPathRows] = PerRowLinkName(path, row);
         if (source.letEventsRun)
             source.letEventsRun();
     }
@@ -54,7 +48,7 @@ bool BatExcelSave(const ResultListExport &source, const QString &path)
 
     const platform::FlexGrid &grid = source.rows.grid;
     const FoldDiffExcel table = BuildFoldDiffExcel(source, path);
-    const bool saved = common::ExcelSave(path, QStringLiteral("1"), QStringLiteral("A1"), grid.rows() + PathRows,
+    const bool saved = common::ExcelSave(path, QStringLiteral("1"), QStringLiteral("A1"), grid.rows() + FoldDiffExcelPathRows,
                                          grid.cols(), table.cells, table.links);
     RunPerRowOutputs(source, ReportKind::Excel, path);
     return saved;

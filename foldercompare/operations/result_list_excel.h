@@ -8,6 +8,9 @@
 
 namespace foldercompare {
 
+// Rows of the workbook above the grid's rows: the two path texts.
+inline constexpr int FoldDiffExcelPathRows = 2;
+
 // The workbook's cell table and links of the result list.
 struct FoldDiffExcel
 {

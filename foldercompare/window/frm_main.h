@@ -352,6 +352,11 @@ private:
     bool gatherGivenPaths();
     // The export of an unattended run, by BatchKind, followed by the unload.
     void batchExport();
+    // Whether every side given to an unattended run has information; each one without it
+    // is named on standard error, since the run then writes no output file.
+    bool batchSidesGathered(const std::array<bool, 2> &given);
+    // Ends an unattended run that did not do its work: no export, no saving, exit status 1.
+    void endFailedBatch();
     // What the writers read of the window.
     ResultListExport exportSource();
     // The frame of the HTML and Excel writers: nothing when SkipsExportWithoutDifference;
@@ -405,6 +410,8 @@ private:
     // What the last gathering of each side saw, for the comparisons after it.
     std::array<std::optional<listing::GatheringFacts>, 2> m_gathered;
     bool m_settingsLoaded = false;
+    // True once the last comparison filled the grid to its end without a failure.
+    bool m_comparisonComplete = false;
     bool m_unloaded = false;
     bool m_dropHooked = false;
     std::function<void(QDialog &)> m_modalRunner;

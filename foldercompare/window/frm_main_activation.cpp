@@ -42,16 +42,20 @@ void Frm_Main::Form_Activate()
             compareRequest = gatherGivenPaths();
         else if (InstanceNumber == 1)
             restoreLastRun();
-        if (common::BatchMode) {
-            // A given path that produced no information (missing, unreadable) means the
-            // unattended run did not do its work, though it still exports what it has.
-            for (int side = 0; side < 2; ++side)
-                if (given[side] && Txt_FileInfoDate[side]->text().isEmpty())
-                    common::BatchFailed = true;
+        if (common::BatchMode && !batchSidesGathered(given)) {
+            endFailedBatch();
+            return;
         }
         if (compareRequest)
             Btn_Compare_Sub();
         if (common::BatchKind != 0) {
+            // A comparison that failed would export a list that reads like a result.
+            if (!m_comparisonComplete) {
+                if (!compareRequest)
+                    common::ShowMsg(QStringLiteral("フォルダを指定してください。　"));
+                endFailedBatch();
+                return;
+            }
             batchExport();
             return;
         }
@@ -64,6 +68,28 @@ void Frm_Main::Form_Activate()
         closeBusyBracket();
         common::ReportSavedErr(QStringLiteral("Form_Activate"));
     }
+}
+
+bool Frm_Main::batchSidesGathered(const std::array<bool, 2> &given)
+{
+    bool gathered = true;
+    for (int side = 0; side < 2; ++side) {
+        if (given[side] && Txt_FileInfoDate[side]->text().isEmpty()) {
+            gathered = false;
+            const QString path = Txt_FolderPath[side]->text();
+            common::ShowMsg(QStringLiteral("フォルダ%1の情報を取得できませんでした。出力ファイルは作成しません。 ")
+                                .arg(side == 0 ? QStringLiteral("１（旧）") : QStringLiteral("２（新）"))
+                            + common::PrintablePath(path));
+        }
+    }
+    return gathered;
+}
+
+void Frm_Main::endFailedBatch()
+{
+    common::BatchFailed = true;
+    InputEventsOn = true;
+    closeBusyBracket();
 }
 
 void Frm_Main::applySettings(const DirgleamSettings &s)
@@ -172,7 +198,9 @@ void Frm_Main::Form_Unload()
         return;
     m_unloaded = true;
     Tmr_Resize->stop();
-    if (InstanceNumber == 1) {
+    // An unattended run works on its own fixed values and leaves the user's settings as
+    // they were.
+    if (InstanceNumber == 1 && !common::BatchMode) {
         try {
             // Settings are written back only after the first activation loaded them, so a
             // window closed before that never overwrites stored values with defaults.

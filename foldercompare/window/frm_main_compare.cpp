@@ -12,6 +12,8 @@
 #include <QLineEdit>
 #include <QMenu>
 
+#include <limits>
+
 namespace foldercompare {
 
 namespace {
@@ -72,6 +74,7 @@ void Frm_Main::compareAndNote()
 
 int Frm_Main::CompareFiles()
 {
+    m_comparisonComplete = false;
     if (AbortFlag)
         return 0;
     BusyFlag = true;
@@ -99,7 +102,8 @@ int Frm_Main::CompareFiles()
         request.newDateAsta = NewDateAsta->isChecked();
         request.textCodeDsp = TextCodeDsp->isChecked();
         request.colors = statusColors();
-        request.lineMax = LineMax;
+        // The row limit keeps the window responsive; an unattended list holds every row.
+        request.lineMax = common::BatchMode ? std::numeric_limits<int>::max() : LineMax;
         request.topRowPath = TopRowPath;
         request.showFirstDiff = ShowFirstDiff;
 
@@ -122,6 +126,7 @@ int Frm_Main::CompareFiles()
         setStatus(3, QStringLiteral("比較件数:") + QString::number(CompareCount));
         setStatusTip(3, QStringLiteral("比較時間:") + QString::number(double(timer.elapsed()) / 1000.0, 'f', 1)
                             + QStringLiteral("秒"));
+        m_comparisonComplete = true;
         return DiffRowCount;
     } catch (...) {
         common::SaveErr();
@@ -144,6 +149,8 @@ void Frm_Main::addHistory(const QString &key)
         HistoryItems.removeLast();
     HistoryItems.prepend(key);
     showHistory();
+    if (common::BatchMode)
+        return;
     for (qsizetype i = 0; i < HistoryItems.size(); ++i)
         common::WriteIniValue(QStringLiteral("HISTORY"), QStringLiteral("Item") + QString::number(i), HistoryItems.at(i),
                               IniFilePath);

@@ -102,7 +102,14 @@ void Frm_Main::BatCsvSave(const QString &path, const QString &separator)
 
 bool Frm_Main::BatExcelSave(const QString &path)
 {
-    return writeList([&] { return foldercompare::BatExcelSave(exportSource(), path); });
+    const bool saved = writeList([&] { return foldercompare::BatExcelSave(exportSource(), path); });
+    const qint64 leftOut = common::ExcelRowsLeftOut(qint64(Grd_Compare->rows()) + FoldDiffExcelPathRows);
+    if (saved && leftOut > 0) {
+        common::ShowMsg(common::ExcelRowsLeftOutNotice(leftOut));
+        if (common::BatchMode)
+            common::BatchFailed = true;
+    }
+    return saved;
 }
 
 void Frm_Main::batchExport()

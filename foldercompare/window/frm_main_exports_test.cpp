@@ -214,6 +214,18 @@ TEST_F(ExportCommandTest, ExcelCommandRemembersTheFileType)
     EXPECT_TRUE(m_dialogs.shown().isEmpty());
 }
 
+TEST_F(ExportCommandTest, AWorkbookCutToTheSheetSaysSo)
+{
+    auto window = compared();
+    ASSERT_TRUE(window->Grd_Compare->setRows(65536));
+    const QString path = output("long.xlsx");
+    m_dialogs.chooseNextFile({path, 1});
+    window->ExcelSave->trigger();
+    EXPECT_TRUE(TemporaryFolder::readFile(path).startsWith("PK"));
+    EXPECT_EQ(m_dialogs.prompts(), QStringList{"エクセルのシートは65,536行までのため、残りの2行は保存していません。　"})
+        << "the two path rows push the grid's last two rows off the sheet";
+}
+
 TEST_F(ExportCommandTest, FailuresAreReportedAndNothingIsOpened)
 {
     auto window = compared();

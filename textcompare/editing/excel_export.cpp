@@ -14,8 +14,6 @@ constexpr int FirstDataSheetRow = 4;
 constexpr qint32 WriteFailedNumber = 9998;
 const QString WriteFailedText = QStringLiteral("書込み出来ませんでした。文字コードエラー？   ");
 
-constexpr int HeadRows = 3; // the two paths and the header
-
 // The sheet of the difference in the new `workbook`, its block written: columns A to F
 // 5, 4, 5, 49, 49 and 5 wide, D and E as text.
 common::ExcelBlockSheet prepareSheet(platform::WorkbookWriter &workbook, const QString &sheetName,
@@ -39,9 +37,9 @@ common::ExcelCellTable FileDiffExcel(const DifferenceExport &source, bool condit
 {
     const DisplayTable &table = source.table;
     // The sheet holds no more rows than this; the rows after them are not built.
-    const int dataRows = std::clamp(table.lastRow(), 0, common::ExcelMaxRows - HeadRows);
+    const int dataRows = std::clamp(table.lastRow(), 0, common::ExcelMaxRows - FileDiffExcelHeadRows);
     common::ExcelCellTable cells;
-    cells.reserve(dataRows + HeadRows);
+    cells.reserve(dataRows + FileDiffExcelHeadRows);
     for (const QString &path : source.paths) {
         QStringList row(DisplayTable::ColumnCount);
         row[0] = path;

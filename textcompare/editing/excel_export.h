@@ -13,6 +13,9 @@ namespace textcompare {
 // else "変更", each column read through OFFSET from the row's own cell in column B.
 QString StateFormula(int sheetRow);
 
+// Rows of the workbook above the data rows: the two paths and the header.
+inline constexpr int FileDiffExcelHeadRows = 3;
+
 // The cell table of the workbook: sheet row 1 and 2 the two paths (column A), row 3 the
 // headers of columns 0 to 5, then the data rows with all eight columns (column 6, the row
 // colour, steers the fills), as many as fit above sheet row 65,537: the workbook writers

@@ -3,6 +3,7 @@
 #include "common/common_module.h"
 #include "common/saved_error.h"
 #include "platform/flex_grid.h"
+#include "platform/user_dialogs.h"
 #include "textcompare/editing/csv_export.h"
 #include "textcompare/editing/excel_export.h"
 #include "textcompare/editing/html_export.h"
@@ -196,7 +197,18 @@ void Frm_Linquell::BatCsvSave(const QString &fpath, const QString &sepa, bool, b
 
 bool Frm_Linquell::BatExcelSave(const QString &fpath, bool batmode, bool no_same)
 {
-    return textcompare::BatExcelSave(exportSource(), XlsFormatCnd->isChecked(), Colors, fpath, batmode, no_same);
+    const DifferenceExport source = exportSource();
+    const bool saved = textcompare::BatExcelSave(source, XlsFormatCnd->isChecked(), Colors, fpath, batmode, no_same);
+    const qint64 leftOut = common::ExcelRowsLeftOut(qint64(source.table.lastRow()) + FileDiffExcelHeadRows);
+    if (saved && leftOut > 0) {
+        // An unattended run fails with the notice; the window tells it and goes on.
+        if (batmode)
+            throw common::Failure(common::ExcelWriteFailedNumber, QStringLiteral("Linquell"),
+                                  common::ExcelRowsLeftOutNotice(leftOut));
+        platform::dialogs().messageBox(common::ExcelRowsLeftOutNotice(leftOut), platform::MessageStyle::OkOnly,
+                                       QString());
+    }
+    return saved;
 }
 
 } // namespace textcompare

@@ -281,6 +281,19 @@ TEST_F(LinquellBatchTest, WorkbookUnderExactlyTheGivenName)
     EXPECT_TRUE(result.standardError.contains("エクセルの書込みに失敗しました。")) << result.standardError.toStdString();
 }
 
+TEST_F(LinquellBatchTest, AWorkbookCutToTheSheetFailsTheRun)
+{
+    QByteArray lines;
+    for (int line = 0; line < 65534; ++line)
+        lines += QByteArray::number(line) + "\r\n";
+    const QString a = m_folder.writeFile("a.txt", lines);
+    const RunResult result = run({a, a, "-Elong.xlsx"});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_TRUE(result.standardError.contains("エクセルのシートは65,536行までのため、残りの1行は保存していません。"))
+        << result.standardError.toStdString();
+    EXPECT_TRUE(read("long.xlsx").startsWith("PK")) << "what fits is still saved";
+}
+
 TEST_F(LinquellBatchTest, FailuresEndWithAMessageAndNoFile)
 {
     const QString a = write("a.txt", "a\r\n");
