@@ -138,7 +138,7 @@ void sendCommand(const QByteArray &verb, const QString &path)
 
 // The entries that the server lists in `folder`. A folder that the server refuses to
 // enter lists nothing; any other failure is raised.
-QList<platform::FtpListEntry> listedEntries(const QByteArray &folder)
+platform::FtpListing listedEntries(const QByteArray &folder)
 {
     QByteArray listing;
     const platform::FtpOutcome outcome = module().session.list(folder, listing);
@@ -148,12 +148,43 @@ QList<platform::FtpListEntry> listedEntries(const QByteArray &folder)
     return platform::parseFtpListing(listing, QDate::currentDate());
 }
 
+// `text` for a message: each control character, NUL included, as "\xNN"; the empty text
+// as "".
+QString printable(QStringView text)
+{
+    if (text.isEmpty())
+        return QStringLiteral("\"\"");
+    QString result;
+    for (const QChar c : text) {
+        if (c.category() == QChar::Other_Control)
+            result += QStringLiteral("\\x") + QString::number(c.unicode(), 16).toUpper().rightJustified(2, u'0');
+        else
+            result += c;
+    }
+    return result;
+}
+
+// A name as the server sent it, decoded by FileNameCode as a whole, for a message.
+QString printableName(QByteArrayView name)
+{
+    return printable(AdoBytesToString(fileNameCharset(), name).text);
+}
+
+// Refuses a transfer of `path` whose file name, the text after its last "/", cannot be
+// one entry of a folder, in the text or in the bytes sent for it.
+void requireFileName(const QString &path)
+{
+    const QString name = path.mid(path.lastIndexOf(u'/') + 1);
+    if (!platform::isSinglePathElement(name) || !platform::isSinglePathElement(StringToFtpName(name)))
+        raiseFtp(FtpNoNumber, QStringLiteral("ファイル名にできない名前です : ") + printable(path));
+}
+
 // True when the folder above `path` lists an entry of its name.
 bool isListed(const QByteArray &path)
 {
     requireConnection();
     const auto [folder, name] = splitLast(path);
-    for (const platform::FtpListEntry &entry : listedEntries(folder)) {
+    for (const platform::FtpListEntry &entry : listedEntries(folder).entries) {
         if (entry.name == name)
             return true;
     }
@@ -186,16 +217,25 @@ bool wildcardMatch(QStringView pattern, QStringView name)
     return p == pattern.size();
 }
 
-QStringList listRows(const QString &pattern, bool details)
+QStringList listRows(const QString &pattern, bool details, QStringList *refusedNames)
 {
     requireConnection();
     const qsizetype slash = pattern.lastIndexOf(u'/');
     const QString namePattern = pattern.mid(slash + 1);
     const QByteArray folder = slash < 0 ? module().currentFolder : remotePath(pattern.left(slash + 1));
-    QStringList rows;
     // A folder that the server refuses to enter is a missing search path: no rows.
-    for (const platform::FtpListEntry &entry : listedEntries(folder)) {
+    const platform::FtpListing listing = listedEntries(folder);
+    QStringList refused;
+    for (const QByteArray &name : listing.refusedNames)
+        refused.append(printableName(name));
+    QStringList rows;
+    for (const platform::FtpListEntry &entry : listing.entries) {
         const QString name = FtpNameToString(entry.name);
+        // The bytes may be one name and still decode to none ("." behind a JIS escape).
+        if (!platform::isSinglePathElement(name)) {
+            refused.append(printableName(entry.name));
+            continue;
+        }
         if (!namePattern.isEmpty() && !wildcardMatch(namePattern, name))
             continue;
         QString row = entry.folder ? name + u'/' : name;
@@ -203,6 +243,8 @@ QStringList listRows(const QString &pattern, bool details)
             row += u'\t' + FileTimeToText(entry.time) + u'\t' + QString::number(entry.size);
         rows.append(row);
     }
+    if (refusedNames)
+        *refusedNames = refused;
     return rows;
 }
 
@@ -377,17 +419,24 @@ void FtpRmDirChecked(const QString &folder)
 
 QStringList FtpListNames(const QString &pattern)
 {
-    return listRows(pattern, false);
+    return listRows(pattern, false, nullptr);
 }
 
 QStringList FtpListDetails(const QString &pattern)
 {
-    return listRows(pattern, true);
+    return listRows(pattern, true, nullptr);
+}
+
+QStringList FtpListDetails(const QString &pattern, QStringList &refusedNames)
+{
+    return listRows(pattern, true, &refusedNames);
 }
 
 void FtpGet(const QString &localPath, const QString &remotePath, bool binary)
 {
     requireConnection();
+    requireFileName(remotePath);
+    requireFileName(localPath);
     check(module().session.retrieve(common::remotePath(remotePath), localPath, binary));
 }
 
@@ -403,6 +452,9 @@ bool FtpGet2(const QString &localPath, const QString &remotePath, bool binary)
 
 bool FtpGet3(const QString &localPath, const QString &remotePath, bool binary)
 {
+    // A name that is no file name in any code is not a question of the code.
+    requireFileName(remotePath);
+    requireFileName(localPath);
     if (tryEveryCode([&] { return FtpGet2(localPath, remotePath, binary); }))
         return true;
     const ErrorRecord last = FtpSavedErr();
@@ -416,11 +468,13 @@ bool FtpGet3(const QString &localPath, const QString &remotePath, bool binary)
 void FtpPut(const QString &localPath, const QString &remotePath, bool binary)
 {
     requireConnection();
+    requireFileName(remotePath);
     check(module().session.store(localPath, common::remotePath(remotePath), binary));
 }
 
 void FtpPutMakeDirs(const QString &localPath, const QString &remotePath, bool binary)
 {
+    requireFileName(remotePath);
     FtpMkDirs(remotePath.left(remotePath.lastIndexOf(u'/') + 1));
     FtpPut(localPath, remotePath, binary);
 }

@@ -24,7 +24,14 @@ namespace common {
 // - the local file could not be written or read: LocalFileInUse or LocalFileFailure with
 //   the system's text;
 // - a name with characters that FileNameCode cannot express: 9999 (the name is never
-//   sent with "?" in their place, which could reach another file).
+//   sent with "?" in their place, which could reach another file);
+// - a download or upload whose file name (remote, or local for a download) cannot be one
+//   entry of a folder (empty, ".", "..", a NUL, or "/" in the bytes for the server):
+//   9999 "ファイル名にできない名前です : " and the path, before anything is sent or written.
+//
+// Names that a server lists are taken only when they can be one entry of a folder
+// (platform::isSinglePathElement, as bytes and as decoded text); the others never reach
+// a row, and the folder's own "." and ".." entries are left out.
 
 inline constexpr qint32 FtpNoNumber = 9999;
 inline constexpr qint32 LocalFileInUse = 32;
@@ -78,6 +85,10 @@ QStringList FtpListNames(const QString &pattern);
 // FtpListDetails: rows of name (with "/" for a folder), TAB, the listed time as
 // "yyyy/mm/dd hh:mm:ss", TAB, the size in bytes (64-bit).
 QStringList FtpListDetails(const QString &pattern);
+// FtpListDetails that also sets `refusedNames` to the folder's listed names that cannot
+// be one entry of a folder, whatever the pattern: in the server's order, decoded for a
+// message (control characters as "\xNN", the empty name as "").
+QStringList FtpListDetails(const QString &pattern, QStringList &refusedNames);
 
 // Downloads `remotePath` to `localPath` (binary: no line-end conversion). The download
 // replaces `localPath` only when complete; a failed one leaves it as it was.

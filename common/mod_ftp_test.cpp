@@ -380,6 +380,43 @@ TEST_F(ModFtpTest, NamesWithoutAFormInTheCodeAreNeverSent)
     EXPECT_TRUE(QFile::exists(serverPath("pub/?.txt")));
 }
 
+TEST_F(ModFtpTest, NamesThatAreNoFileNameReachNeitherARowNorATransfer)
+{
+    // In JIS, an escape to ASCII before ".." is a name of its own in bytes, but ".." in text.
+    m_server.answerListWith("/pub", "-rw-r--r--   1 o g 1 Jan 15  2020 \x1b(B..\r\n"
+                                    "-rw-r--r--   1 o g 2 Jan 15  2020 ok\r\n");
+    ASSERT_TRUE(m_server.start());
+    connect("JIS");
+    FtpCd("pub");
+    QStringList refused;
+    EXPECT_EQ(FtpListDetails("*", refused), QStringList{"ok\t2020/01/15 00:00:00\t2"});
+    EXPECT_EQ(refused, QStringList{".."});
+    EXPECT_EQ(FtpListNames("*"), QStringList{"ok"});
+
+    const QString local = m_local.writeFile("up.txt", "up");
+    const QString target = m_local.filePath("x");
+    const struct
+    {
+        const char *name;
+        std::function<void()> operation;
+        QString shown;
+    } cases[] = {
+        {"download of ..", [&] { FtpGet(target, "..", true); }, ".."},
+        {"download of a folder path", [&] { FtpGet3(target, "deep/", true); }, "deep/"},
+        {"download of a name with a NUL", [&] { FtpGet(target, QString::fromUtf8("a\0b", 3), true); }, "a\\x00b"},
+        {"download onto ..", [&] { FtpGet(m_local.filePath(".."), "readme.txt", true); }, m_local.filePath("..")},
+        {"upload as .", [&] { FtpPut(local, "deep/.", true); }, "deep/."},
+        {"upload with folders as ..", [&] { FtpPutMakeDirs(local, "new/..", true); }, "new/.."},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        expectRecord(failureOf(c.operation), 9999, "ファイル名にできない名前です : " + c.shown);
+    }
+    EXPECT_FALSE(FtpGet2(target, "..", true));
+    EXPECT_FALSE(QFile::exists(serverPath("pub/new")));
+    EXPECT_EQ(platform::testing::rawNames(m_local.path()), QList<QByteArray>{"up.txt"});
+}
+
 TEST(ModFtpNames, ConvertsNamesByTheCode)
 {
     const struct

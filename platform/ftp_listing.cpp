@@ -101,8 +101,6 @@ std::optional<FtpListEntry> parseUnixLine(QStringView line, const QDate &today)
             if (arrow >= 0)
                 name = name.left(arrow);
         }
-        if (name.isEmpty())
-            return std::nullopt;
         bool sizeOk = false;
         const qint64 size = parts[month - 1].text.toLongLong(&sizeOk);
         if (!sizeOk)
@@ -153,11 +151,42 @@ std::optional<FtpListEntry> parseDosLine(QStringView line)
     return entry;
 }
 
+// The rule of isSinglePathElement for bytes and for text.
+template<typename View>
+bool isSingleElement(View name)
+{
+    bool onlyDots = true;
+    for (const auto c : name) {
+        if (c == u'/' || c == u'\0')
+            return false;
+        if (c != u'.')
+            onlyDots = false;
+    }
+    // Also refuses the empty name.
+    return !(onlyDots && name.size() <= 2);
+}
+
+// The entries that stand for the listed folder itself and for its parent.
+bool isOwnOrParentEntry(const FtpListEntry &entry)
+{
+    return entry.folder && (entry.name == "." || entry.name == "..");
+}
+
 } // namespace
 
-QList<FtpListEntry> parseFtpListing(QByteArrayView listing, const QDate &today)
+bool isSinglePathElement(QByteArrayView name)
 {
-    QList<FtpListEntry> entries;
+    return isSingleElement(name);
+}
+
+bool isSinglePathElement(QStringView name)
+{
+    return isSingleElement(name);
+}
+
+FtpListing parseFtpListing(QByteArrayView listing, const QDate &today)
+{
+    FtpListing parsed;
     qsizetype start = 0;
     while (start < listing.size()) {
         qsizetype end = listing.indexOf('\n', start);
@@ -173,10 +202,14 @@ QList<FtpListEntry> parseFtpListing(QByteArrayView listing, const QDate &today)
         std::optional<FtpListEntry> entry = parseUnixLine(line, today);
         if (!entry)
             entry = parseDosLine(line);
-        if (entry)
-            entries.append(*entry);
+        if (!entry || isOwnOrParentEntry(*entry))
+            continue;
+        if (isSinglePathElement(entry->name))
+            parsed.entries.append(*entry);
+        else
+            parsed.refusedNames.append(entry->name);
     }
-    return entries;
+    return parsed;
 }
 
 } // namespace platform

@@ -5,6 +5,7 @@
 #include <QDate>
 #include <QDateTime>
 #include <QList>
+#include <QStringView>
 
 namespace platform {
 
@@ -18,6 +19,23 @@ struct FtpListEntry
     qint64 size = 0;
 };
 
+// A listing as parsed: the entries in the server's order, and, as received, the names of
+// the entries that cannot be one entry of a folder (isSinglePathElement), which are left
+// out of `entries`. The entries "." and ".." that some servers list as folders (the folder
+// itself and its parent) are in neither list.
+struct FtpListing
+{
+    QList<FtpListEntry> entries;
+    QList<QByteArray> refusedNames;
+};
+
+// True when `name`, received from a server, can name one entry of a folder here and in a
+// local copy: it is not empty, not "." or "..", and holds neither "/" nor a NUL. A
+// backslash is an ordinary character, as it is in a Linux file name. Every name that a
+// listing delivers and every name that a transfer writes or sends passes this check.
+bool isSinglePathElement(QByteArrayView name);
+bool isSinglePathElement(QStringView name);
+
 // Parses the reply of LIST in the Unix style
 //     drwxr-xr-x   2 owner group   4096 Jan 15 12:34 name
 //     -rw-r--r--   1 owner group  12345 Jan 15  2020 name
@@ -27,7 +45,7 @@ struct FtpListEntry
 // Lines may end in CR LF or LF. A Unix date without a year lies in today's year, or in the
 // year before when that would put it more than one day after `today`. A link lists under
 // its own name (the text before " -> "), as a file. Lines of neither style ("total 12", a
-// server's error text) are skipped. The entries keep the server's order.
-QList<FtpListEntry> parseFtpListing(QByteArrayView listing, const QDate &today);
+// server's error text) are skipped.
+FtpListing parseFtpListing(QByteArrayView listing, const QDate &today);
 
 } // namespace platform

@@ -60,13 +60,42 @@ TEST(FtpListing, ReadsOneLineOfEachStyle)
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
-        const QList<FtpListEntry> entries = parseFtpListing(c.line + "\r\n", today);
+        const QList<FtpListEntry> entries = parseFtpListing(c.line + "\r\n", today).entries;
         ASSERT_EQ(entries.size(), 1);
         EXPECT_EQ(entries[0].name, c.expected.name);
         EXPECT_EQ(entries[0].folder, c.expected.folder);
         EXPECT_EQ(text(entries[0].time), c.expected.time);
         EXPECT_EQ(entries[0].size, c.expected.size);
     }
+}
+
+TEST(FtpListing, TakesOnlyNamesThatAreOneEntryOfAFolder)
+{
+    const struct
+    {
+        QByteArray name;
+        bool single;
+    } cases[] = {
+        {"notes.txt", true},  {"...", true},       {".profile", true},      {"back\\slash", true},
+        {" ", true},          {"\x93\xfa\x96{", true}, {"", false},              {".", false},
+        {"..", false},        {"a/b", false},      {"/", false},            {"../x", false},
+        {"x/", false},        {"/../../home/x", false}, {QByteArray("a\0b", 3), false},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name.toStdString());
+        EXPECT_EQ(isSinglePathElement(c.name), c.single);
+        EXPECT_EQ(isSinglePathElement(QString::fromLatin1(c.name)), c.single);
+        const FtpListing listing
+            = parseFtpListing("-rw-r--r--   1 o g 1 Jun 01 12:00 " + c.name + "\r\n", QDate(2024, 6, 20));
+        EXPECT_EQ(listing.entries.size(), c.single ? 1 : 0);
+        EXPECT_EQ(listing.refusedNames, c.single ? QList<QByteArray>() : QList<QByteArray>{c.name});
+    }
+    // The folder's own entry and its parent's are neither entries nor refused names.
+    const FtpListing own = parseFtpListing("drwxr-xr-x   2 o g 4096 Jun 01 12:00 .\r\n"
+                                           "drwxr-xr-x   2 o g 4096 Jun 01 12:00 ..\r\n",
+                                           QDate(2024, 6, 20));
+    EXPECT_TRUE(own.entries.isEmpty());
+    EXPECT_TRUE(own.refusedNames.isEmpty());
 }
 
 TEST(FtpListing, SkipsLinesOfNeitherStyleAndKeepsTheServerOrder)
@@ -77,7 +106,7 @@ TEST(FtpListing, SkipsLinesOfNeitherStyleAndKeepsTheServerOrder)
                                "\n"
                                "drwxr-xr-x   2 o g 4096 Jun 01 12:00 alpha\n"
                                "-rw-r--r--   1 o g 2 Jun 01 12:00 a:b";
-    const QList<FtpListEntry> entries = parseFtpListing(listing, QDate(2024, 6, 20));
+    const QList<FtpListEntry> entries = parseFtpListing(listing, QDate(2024, 6, 20)).entries;
     ASSERT_EQ(entries.size(), 3);
     EXPECT_EQ(entries[0].name, "zeta");
     EXPECT_EQ(entries[1].name, "alpha");
@@ -90,13 +119,13 @@ TEST(FtpListing, RefusesImpossibleDates)
     const QByteArray listing = "-rw-r--r--   1 o g 1 Feb 30  2020 nope\n"
                                "13-01-20  10:00AM   1 nope\n"
                                "01-01-20  13:00PM   1 nope\n";
-    EXPECT_TRUE(parseFtpListing(listing, QDate(2024, 6, 20)).isEmpty());
+    EXPECT_TRUE(parseFtpListing(listing, QDate(2024, 6, 20)).entries.isEmpty());
 }
 
 TEST(FtpListing, PlacesLeapDayWithoutYearInTheLastLeapYear)
 {
     const QList<FtpListEntry> entries
-        = parseFtpListing("-rw-r--r--   1 o g 1 Feb 29 10:00 leap\n", QDate(2025, 1, 10));
+        = parseFtpListing("-rw-r--r--   1 o g 1 Feb 29 10:00 leap\n", QDate(2025, 1, 10)).entries;
     ASSERT_EQ(entries.size(), 1);
     EXPECT_EQ(text(entries[0].time), "2024/02/29 10:00:00");
 }

@@ -1,15 +1,20 @@
 #include "platform/ftp_session.h"
 
+#include "platform/ftp_listing.h"
+
 #include <QAtomicInteger>
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 
 #include <curl/curl.h>
 
 #include <cctype>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <optional>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -205,7 +210,50 @@ QByteArray temporaryPathBeside(const QByteArray &target)
         + QByteArray::number(counter.fetchAndAddRelaxed(1)) + ".part";
 }
 
+// `path` (absolute, normalised) with every symbolic link resolved: its nearest existing
+// folder resolved by the system, followed by the steps that do not exist yet. Empty when
+// the path cannot be examined.
+std::optional<QByteArray> resolvedPath(const QByteArray &path)
+{
+    QByteArray existing = path;
+    QByteArray missing;
+    for (;;) {
+        if (char *real = ::realpath(existing.constData(), nullptr)) {
+            QByteArray result(real);
+            std::free(real);
+            return result == "/" ? '/' + missing : result + (missing.isEmpty() ? QByteArray() : '/' + missing);
+        }
+        if ((errno != ENOENT && errno != ENOTDIR) || existing == "/")
+            return std::nullopt;
+        const qsizetype slash = existing.lastIndexOf('/');
+        const QByteArray step = existing.mid(slash + 1);
+        missing = missing.isEmpty() ? step : step + '/' + missing;
+        existing = slash <= 0 ? QByteArray("/") : existing.left(slash);
+    }
+}
+
 } // namespace
+
+bool staysInsideFolder(const QString &folder, QStringView relativePath)
+{
+    for (const QStringView step : relativePath.split(u'/')) {
+        if (!isSinglePathElement(step))
+            return false;
+    }
+    const QByteArray root = QFile::encodeName(QDir::cleanPath(QDir(folder).absolutePath()));
+    const QByteArray target = (root == "/" ? QByteArray() : root) + '/' + QFile::encodeName(relativePath.toString());
+    struct stat status = {};
+    if (::lstat(target.constData(), &status) == 0 && S_ISLNK(status.st_mode))
+        return false;
+    const std::optional<QByteArray> resolvedRoot = resolvedPath(root);
+    const qsizetype lastSlash = target.lastIndexOf('/');
+    const QByteArray parent = lastSlash == 0 ? QByteArray("/") : target.left(lastSlash);
+    const std::optional<QByteArray> resolvedParent = resolvedPath(parent);
+    if (!resolvedRoot || !resolvedParent)
+        return false;
+    return *resolvedParent == *resolvedRoot || *resolvedRoot == "/"
+        || resolvedParent->startsWith(*resolvedRoot + '/');
+}
 
 struct FtpSession::State
 {

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringView>
 
 #include <memory>
 
@@ -76,5 +77,13 @@ private:
     struct State;
     std::unique_ptr<State> m_state;
 };
+
+// True when the file or folder `relativePath` ("a/b/name", no "/" at either end) below
+// `folder` can be created or replaced without reaching outside `folder`: every step of it
+// is one name (isSinglePathElement), so that the joined path is below `folder` once
+// normalised; its nearest existing folder, resolved through symbolic links, lies within
+// `folder` resolved the same way; and the path itself is not a symbolic link. A local
+// copy of remote entries checks each path with this before it writes there.
+bool staysInsideFolder(const QString &folder, QStringView relativePath);
 
 } // namespace platform

@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 namespace platform {
 namespace {
 
@@ -63,7 +65,7 @@ protected:
         const FtpOutcome outcome = m_session.list(folder, listing);
         EXPECT_TRUE(outcome.ok()) << outcome.text.toStdString();
         QList<QByteArray> names;
-        for (const FtpListEntry &entry : parseFtpListing(listing, QDate::currentDate()))
+        for (const FtpListEntry &entry : parseFtpListing(listing, QDate::currentDate()).entries)
             names.append(entry.name + (entry.folder ? "/" : ""));
         std::sort(names.begin(), names.end());
         return names;
@@ -223,6 +225,40 @@ TEST_F(FtpSessionTest, ServerGoneFailsEachOperation)
     EXPECT_EQ(TemporaryFolder::readFile(copy), "previous");
     QByteArray listing;
     EXPECT_EQ(m_session.list("/", listing).code, 7);
+}
+
+TEST(FtpLocalCopy, WritesStayInsideTheFolder)
+{
+    TemporaryFolder base;
+    const QString cache = base.makeFolder("cache");
+    base.makeFolder("cache/sub");
+    base.makeFolder("outside");
+    base.writeFile("outside/f", "user's");
+    const auto link = [&](const QString &target, const QString &at) {
+        ASSERT_EQ(::symlink(QFile::encodeName(target).constData(), QFile::encodeName(base.filePath(at)).constData()),
+                  0);
+    };
+    link(base.filePath("outside"), "cache/out");
+    link(base.filePath("outside/f"), "cache/file-link");
+    link(base.filePath("cache/sub"), "cache/inner");
+    link(cache, "alias");
+    const struct
+    {
+        const char *folder; // below the base
+        const char *relative;
+        bool inside;
+    } cases[] = {
+        {"cache", "a.txt", true},         {"cache", "sub/a.txt", true},    {"cache", "new/deeper/a.txt", true},
+        {"cache", "sub", true},           {"cache", "inner/a.txt", true},  {"alias", "sub/a.txt", true},
+        {"cache", "../x", false},         {"cache", "sub/../../x", false}, {"cache", "", false},
+        {"cache", "./a", false},          {"cache", "a//b", false},        {"cache", "/a", false},
+        {"cache", "out/x", false},        {"cache", "out/new/x", false},   {"cache", "out", false},
+        {"cache", "file-link", false},    {"cache", "inner", false},       {"alias", "out/x", false},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(std::string(c.folder) + " + " + c.relative);
+        EXPECT_EQ(staysInsideFolder(base.filePath(c.folder), QString::fromUtf8(c.relative)), c.inside);
+    }
 }
 
 } // namespace

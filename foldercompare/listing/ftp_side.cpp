@@ -4,6 +4,7 @@
 #include "common/saved_error.h"
 #include "foldercompare/listing/folder_services.h"
 #include "foldercompare/listing/tree_walk.h"
+#include "platform/ftp_session.h"
 
 #include <QFile>
 
@@ -63,18 +64,21 @@ public:
             return totals;
         m_host.pumpEvents();
         common::FtpCd3(currentPath);
-        const QStringList rows = common::FtpListDetails(QStringLiteral("*"));
+        QStringList refusedNames;
+        const QStringList rows = common::FtpListDetails(QStringLiteral("*"), refusedNames);
+        const QString listedIn = relativePath(currentPath);
+        for (const QString &name : refusedNames)
+            m_gathering.excludedPaths.append(listedIn + name);
         CaptionThrottle throttle;
 
         for (const QString &row : rows) {
             if (m_host.abortRequested())
                 break;
             ListedEntry entry = splitRow(row);
-            if (entry.name.isEmpty() || entry.name.startsWith(QStringLiteral("./"))
-                || entry.name.startsWith(QStringLiteral("../")) || entry.name.endsWith(u'/'))
+            if (entry.name.endsWith(u'/'))
                 continue;
             const QString relative = relativePath(currentPath + entry.name);
-            if (!FitsListingLine(relative)) {
+            if (!FitsListingLine(relative) || !platform::staysInsideFolder(m_cacheFolder, relative)) {
                 m_gathering.excludedPaths.append(relative);
                 continue;
             }
@@ -89,10 +93,10 @@ public:
             if (m_host.abortRequested())
                 break;
             const ListedEntry entry = splitRow(row);
-            if (entry.name.isEmpty() || entry.name.startsWith(u'.') || !entry.name.endsWith(u'/'))
+            if (entry.name.startsWith(u'.') || !entry.name.endsWith(u'/'))
                 continue;
             const QString relative = relativePath(currentPath + entry.name);
-            if (!FitsListingLine(relative)) {
+            if (!FitsListingLine(relative) || !platform::staysInsideFolder(m_cacheFolder, relative.chopped(1))) {
                 m_gathering.excludedPaths.append(relative);
                 continue;
             }
@@ -271,6 +275,11 @@ bool GetFtpDate(QString &address, const QString &cacheFolder, const QString &fil
                 }
             }
             if (named && !named->name.endsWith(u'/')) {
+                if (!platform::staysInsideFolder(cacheFolder, info.fileName)) {
+                    gathering.excludedPaths.append(info.fileName);
+                    common::FtpDisconnect();
+                    return true;
+                }
                 const QString cached = cacheFolder + u'/' + info.fileName;
                 common::FtpGet(cached, info.path, true);
                 const QDateTime listed = parseDate(named->date);

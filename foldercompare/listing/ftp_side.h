@@ -51,8 +51,12 @@ struct FtpGathering
     // Downloads each file at most this many times more when its copy keeps a size other
     // than the listed one; the entry then takes the last listed values.
     int sizeCheckRepeats = 3;
-    // Filled by the gathering: relative paths left out because a listing line cannot hold
-    // their names (a TAB in a name).
+    // Filled by the gathering, for the exclusion message: relative paths left out because a
+    // listing line cannot hold their names (a TAB in a name) or because their copy would
+    // leave the cache folder (through a symbolic link in it); and listed names that cannot
+    // be one entry of a folder ("", ".", "..", a "/" or a NUL in them), each as the
+    // relative folder that listed it followed by the name as received, made printable.
+    // Nothing of these is written into the cache, and the gathering goes on without them.
     QStringList excludedPaths;
 };
 

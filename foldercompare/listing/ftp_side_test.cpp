@@ -375,6 +375,56 @@ TEST_F(FtpSideTest, AnAbortEndsTheWalkWithWhatWasGathered)
     expectDisconnected();
 }
 
+TEST_F(FtpSideTest, NamesThatCannotStayInsideTheCacheAreRefusedAndNamed)
+{
+    // The cache lies two levels down in a folder of the user's, beside the user's files
+    // that names leading out of the cache would reach; the server holds files there too.
+    TemporaryFolder user;
+    const QString cache = user.makeFolder("deep/cache");
+    const QString userFile = user.writeFile("x", "user's x");
+    const QString userFileInFolder = user.writeFile("home/x/y", "user's y");
+    const QString elsewhere = user.makeFolder("elsewhere");
+    platform::testing::writeRawFile(m_root.path(), "x", "server bytes");
+    platform::testing::writeRawFile(m_root.path(), "home/x/y", "server bytes");
+    // A symbolic link planted in the cache would lead a good name out of it.
+    user.makeFolder("deep/cache/docs");
+    ASSERT_EQ(::symlink(QFile::encodeName(elsewhere).constData(),
+                        QFile::encodeName(cache + "/docs/deeper").constData()),
+              0);
+
+    const QByteArray file = "-rw-r--r--   1 o g 12 Jan 15  2020 ";
+    const QByteArray folder = "drwxr-xr-x   2 o g 4096 Jan 15  2020 ";
+    const QByteArray listing = "-rw-r--r--   1 o g 9 Jan 15  2020 readme.txt\r\n" + file + "/../../x\r\n" + file
+        + "../x\r\n" + file + "a/b\r\n" + file + "..\r\n" + file + ".\r\n" + file + "\r\n" + file
+        + QByteArray("nul\0name\r\n", 10) + folder + "/../../home/x\r\n" + folder + ".\r\n" + folder + "..\r\n"
+        + folder + "docs\r\n";
+    m_server.answerListWith("/pub", listing);
+    ASSERT_TRUE(m_server.start());
+
+    QString address = m_server.url("/pub/");
+    std::vector<GatheredEntry> records;
+    bool gathered = false;
+    EXPECT_NO_THROW(gathered = GetFtpDate(address, cache, "SJIS", m_gathering, records));
+    EXPECT_TRUE(gathered);
+    QStringList listed;
+    for (const GatheredEntry &record : records)
+        listed.append(record.path);
+    EXPECT_EQ(sorted(listed), (QStringList{"docs/", "docs/資料.txt", "readme.txt"}));
+    EXPECT_EQ(m_gathering.excludedPaths, (QStringList{"/../../x", "../x", "a/b", "..", ".", "\"\"", "nul\\x00name",
+                                                      "/../../home/x", "docs/deeper/"}));
+
+    EXPECT_EQ(TemporaryFolder::readFile(userFile), "user's x");
+    EXPECT_EQ(TemporaryFolder::readFile(userFileInFolder), "user's y");
+    using platform::testing::rawNames;
+    EXPECT_EQ(rawNames(user.path()), (QList<QByteArray>{"deep", "elsewhere", "home", "x"}));
+    EXPECT_EQ(rawNames(user.filePath("deep")), QList<QByteArray>{"cache"});
+    EXPECT_EQ(rawNames(user.filePath("home/x")), QList<QByteArray>{"y"});
+    EXPECT_EQ(rawNames(elsewhere), QList<QByteArray>());
+    EXPECT_EQ(rawNames(cache), (QList<QByteArray>{"docs", "readme.txt"}));
+    EXPECT_EQ(TemporaryFolder::readFile(cache + "/docs/資料.txt"), "sjis file");
+    expectDisconnected();
+}
+
 TEST_F(FtpSideTest, AServerGoneInTheMiddleFailsAndKeepsTheCachedCopies)
 {
     QString address = m_server.url("/pub/");

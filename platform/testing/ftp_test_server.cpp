@@ -144,6 +144,11 @@ QString FtpTestServer::url(const QString &path) const
     return QStringLiteral("ftp://") + m_user + u':' + m_password + u'@' + hostAndPort() + path;
 }
 
+void FtpTestServer::answerListWith(const QString &folder, const QByteArray &listing)
+{
+    addArguments({folder, QString::fromLatin1(listing.toHex())});
+}
+
 FtpTestProxy::FtpTestProxy()
     : FtpTestProcess({QStringLiteral("proxy")})
 {

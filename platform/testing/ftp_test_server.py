@@ -1,10 +1,13 @@
 #!/usr/bin/python3
 """FTP server and FTP proxy for the tests, on 127.0.0.1 only.
 
-server ROOT USER PASSWORD
+server ROOT USER PASSWORD [FOLDER LISTING]...
     Serves ROOT to one account with full rights. File names pass as raw bytes in both
     directions (commands, listings and replies), so a tree may hold names in Shift-JIS,
-    EUC-JP or UTF-8 bytes. Listing times are the server's local time.
+    EUC-JP or UTF-8 bytes. Listing times are the server's local time. Each FOLDER
+    LISTING pair makes LIST in the folder FOLDER ("/pub") answer the bytes LISTING
+    (given in hexadecimal) in place of the folder's entries, as a hostile server might;
+    every other command sees the real tree.
 
 proxy
     A "USER name@host:port" FTP proxy: it greets the client, takes the USER line, opens
@@ -36,6 +39,14 @@ class RawNameHandler(FTPHandler):
     # back into the same bytes on the way out; the file system sees the original bytes.
     unicode_errors = "surrogateescape"
     use_gmt_times = False
+    crafted_listings = {}
+
+    def ftp_LIST(self, path):
+        crafted = self.crafted_listings.get(self.fs.fs2ftp(path))
+        if crafted is None:
+            return FTPHandler.ftp_LIST(self, path)
+        self.push_dtp_data(crafted, cmd="LIST")
+        return path
 
     def decode(self, data):
         return data.decode("utf8", "surrogateescape")
@@ -49,12 +60,13 @@ def say(line):
     sys.stdout.flush()
 
 
-def run_server(root, user, password):
+def run_server(root, user, password, crafted_listings):
     logging.basicConfig(level=logging.WARNING)
     authorizer = DummyAuthorizer()
     authorizer.add_user(user, password, root, perm="elradfmwMT")
     handler = RawNameHandler
     handler.authorizer = authorizer
+    handler.crafted_listings = crafted_listings
     handler.banner = "test server ready"
     server = FTPServer(("127.0.0.1", 0), handler)
     say("READY %d" % server.socket.getsockname()[1])
@@ -135,8 +147,10 @@ def run_proxy():
 
 
 def main(arguments):
-    if len(arguments) == 4 and arguments[0] == "server":
-        run_server(arguments[1], arguments[2], arguments[3])
+    if len(arguments) >= 4 and len(arguments) % 2 == 0 and arguments[0] == "server":
+        pairs = arguments[4:]
+        crafted = {pairs[i]: bytes.fromhex(pairs[i + 1]) for i in range(0, len(pairs), 2)}
+        run_server(arguments[1], arguments[2], arguments[3], crafted)
     elif len(arguments) == 1 and arguments[0] == "proxy":
         run_proxy()
     else:
