@@ -210,8 +210,16 @@ bool ContentComparer::foldersDiffer(const QByteArray &folder1, const QByteArray 
         bool folder;
     };
     std::vector<Entry> entries;
-    errno = 0;
-    while (const dirent *entry = readdir(dir)) {
+    int readError = 0;
+    for (;;) {
+        // readdir leaves errno as it was at the folder's end, so only a value it set
+        // itself tells a failed read; an entry that cannot be examined takes no part.
+        errno = 0;
+        const dirent *entry = readdir(dir);
+        if (!entry) {
+            readError = errno;
+            break;
+        }
         const char *raw = entry->d_name;
         if (raw[0] == '.' && (raw[1] == 0 || (raw[1] == '.' && raw[2] == 0)))
             continue;
@@ -225,12 +233,10 @@ bool ContentComparer::foldersDiffer(const QByteArray &folder1, const QByteArray 
                  && std::find(ancestors.cbegin(), ancestors.cend(), std::make_pair(info.st_dev, info.st_ino))
                         == ancestors.cend())
             entries.push_back({name, true});
-        errno = 0;
     }
-    const bool readFailed = errno != 0;
     closedir(dir);
 
-    bool differ = readFailed;
+    bool differ = readError != 0;
     const QByteArray prefix1 = folder1.endsWith('/') ? folder1 : folder1 + '/';
     const QByteArray prefix2 = folder2.endsWith('/') ? folder2 : folder2 + '/';
     for (const bool folders : {false, true}) {

@@ -202,6 +202,11 @@ TEST_F(ContentComparerTest, FolderTrees)
     ASSERT_EQ(symlink("../..", m_folder.filePath("one/sub/deep/loop").toUtf8().constData()), 0);
     ASSERT_EQ(symlink("../..", m_folder.filePath("two/sub/deep/loop").toUtf8().constData()), 0);
     EXPECT_FALSE(compare.CheckFolderUpd(m_folder.filePath("one/"), m_folder.filePath("two/"))) << "loops are not followed";
+    m_folder.makeFolder("one/links");
+    m_folder.makeFolder("two/links");
+    ASSERT_EQ(symlink("/nonexistent", m_folder.filePath("one/links/dangling").toUtf8().constData()), 0);
+    EXPECT_FALSE(compare.CheckFolderUpd(m_folder.filePath("one"), m_folder.filePath("two")))
+        << "a dangling link takes no part, as if it were not there";
     file("two/sub/deep/b.txt", "B");
     EXPECT_TRUE(compare.CheckFolderUpd(m_folder.filePath("one"), m_folder.filePath("two")));
 }

@@ -94,8 +94,16 @@ private:
 void TreeWalk::Run::listChildren(DIR *dir, const QString &relative, int depth, std::vector<Child> &children)
 {
     const int fd = dirfd(dir);
-    errno = 0;
-    while (const dirent *entry = readdir(dir)) {
+    int readError = 0;
+    for (;;) {
+        // readdir leaves errno as it was at the folder's end, so only a value it set
+        // itself tells a failed read.
+        errno = 0;
+        const dirent *entry = readdir(dir);
+        if (!entry) {
+            readError = errno;
+            break;
+        }
         const char *raw = entry->d_name;
         if (raw[0] == '.' && (raw[1] == 0 || (raw[1] == '.' && raw[2] == 0)))
             continue;
@@ -109,8 +117,12 @@ void TreeWalk::Run::listChildren(DIR *dir, const QString &relative, int depth, s
         if (depth == 1 && skippedUnderRoot(plain ? QString::fromLatin1(raw, length) : decoded))
             continue;
         struct stat info;
-        if (fstatat(fd, raw, &info, 0) != 0)
+        if (fstatat(fd, raw, &info, 0) != 0) {
+            // A dangling or looping symbolic link, an entry removed since the folder was
+            // read, or one that may not be examined: left out and named.
+            m_result.excludedPaths.append(relative + (plain ? QString::fromLatin1(raw, length) : decoded));
             continue;
+        }
         Child child;
         child.folder = S_ISDIR(info.st_mode);
         if (!child.folder && !S_ISREG(info.st_mode))
@@ -141,12 +153,11 @@ void TreeWalk::Run::listChildren(DIR *dir, const QString &relative, int depth, s
             child.size = info.st_size;
         }
         children.push_back(std::move(child));
-        errno = 0;
     }
-    if (errno != 0)
+    if (readError != 0)
         m_host.reportFailure(QStringLiteral("GetFileDate"),
                              QStringLiteral("フォルダを読み込めません。 ") + m_rootPrefix + relative
-                                 + QStringLiteral(" : ") + systemErrorText(errno));
+                                 + QStringLiteral(" : ") + systemErrorText(readError));
 
     // Siblings in the listing's order make the whole walk come out sorted, except where
     // two folders differ only in letter case: their contents interleave in that order,
