@@ -1,6 +1,7 @@
 #include "foldercompare/listing/content_compare.h"
 
 #include "common/judge_code.h"
+#include "foldercompare/listing/long_paths.h"
 #include "foldercompare/listing/tree_walk.h"
 #include "platform/file_handles.h"
 
@@ -23,10 +24,27 @@ const QString Bin = QStringLiteral("BIN");
 qint64 fileSize(const QString &path)
 {
     struct stat info;
-    if (stat(QFile::encodeName(path).constData(), &info) != 0 || !S_ISREG(info.st_mode))
+    if (StatPath(QFile::encodeName(path), info) != 0 || !S_ISREG(info.st_mode))
         return -1;
     return info.st_size;
 }
+
+// A handle for reading `path`, or -1.
+int openForReading(const QString &path)
+{
+    return OpenPath(QFile::encodeName(path), O_RDONLY);
+}
+
+// Closes the folder's descriptor however a walk through it ends.
+struct FolderHandle
+{
+    DIR *dir = nullptr;
+    ~FolderHandle()
+    {
+        if (dir)
+            closedir(dir);
+    }
+};
 
 // Closes the handles of one comparison however it ends.
 struct HandlePair
@@ -71,7 +89,7 @@ QString ContentComparer::GetFileCode(const QString &path)
 {
     if (fileSize(path) < 1)
         return Bin;
-    int handle = platform::OpenFileHandle(path, platform::FileHandleMode::Read);
+    int handle = openForReading(path);
     if (handle == -1)
         return Bin;
     QByteArray bytes;
@@ -98,8 +116,8 @@ ContentComparer::FileData ContentComparer::CompareFileData(const QString &path1,
         return data;
 
     HandlePair handles;
-    handles.first = platform::OpenFileHandle(path1, platform::FileHandleMode::Read);
-    handles.second = platform::OpenFileHandle(path2, platform::FileHandleMode::Read);
+    handles.first = openForReading(path1);
+    handles.second = openForReading(path2);
     if (handles.first == -1 || handles.second == -1) {
         data.unfinished = true;
         return data;
@@ -135,7 +153,7 @@ ContentComparer::FileData ContentComparer::CompareFileData(const QString &path1,
 
 bool ContentComparer::readWhole(const QString &path, qint64 size, QByteArray &bytes)
 {
-    int handle = platform::OpenFileHandle(path, platform::FileHandleMode::Read);
+    int handle = openForReading(path);
     if (handle == -1)
         return false;
     const qint64 count = platform::ReadFileBytes(handle, bytes, size);
@@ -187,22 +205,25 @@ ContentCheck::FileResult ContentComparer::CheckFileUpd(const QString &path1, con
     return result;
 }
 
-bool ContentComparer::foldersDiffer(const QByteArray &folder1, const QByteArray &folder2,
-                                    std::vector<std::pair<dev_t, ino_t>> &ancestors)
+bool ContentComparer::foldersDiffer(int descriptor1, int descriptor2, const QByteArray &folder1,
+                                    const QByteArray &folder2, std::vector<std::pair<dev_t, ino_t>> &ancestors)
 {
-    DIR *dir = opendir(folder1.constData());
-    if (!dir)
-        return true;
-    if (faccessat(AT_FDCWD, folder2.constData(), R_OK | X_OK, AT_EACCESS) != 0) {
-        closedir(dir);
-        return true;
+    HandlePair handles{descriptor1, descriptor2};
+    FolderHandle own;
+    struct stat ownInfo;
+    if (handles.first >= 0 && fstat(handles.first, &ownInfo) == 0) {
+        own.dir = fdopendir(handles.first);
+        if (own.dir)
+            handles.first = -1;
     }
-    struct stat own;
-    if (fstat(dirfd(dir), &own) != 0) {
-        closedir(dir);
+    if (!own.dir)
         return true;
-    }
-    ancestors.emplace_back(own.st_dev, own.st_ino);
+    // The second folder must let its entries be examined, or its files would pass for
+    // missing ones and the trees for equal.
+    if (handles.second < 0 || faccessat(handles.second, ".", R_OK | X_OK, AT_EACCESS) != 0)
+        return true;
+    const int otherFolder = handles.second;
+    ancestors.emplace_back(ownInfo.st_dev, ownInfo.st_ino);
 
     struct Entry
     {
@@ -210,12 +231,13 @@ bool ContentComparer::foldersDiffer(const QByteArray &folder1, const QByteArray 
         bool folder;
     };
     std::vector<Entry> entries;
+    const int ownFolder = dirfd(own.dir);
     int readError = 0;
     for (;;) {
         // readdir leaves errno as it was at the folder's end, so only a value it set
         // itself tells a failed read; an entry that cannot be examined takes no part.
         errno = 0;
-        const dirent *entry = readdir(dir);
+        const dirent *entry = readdir(own.dir);
         if (!entry) {
             readError = errno;
             break;
@@ -225,7 +247,7 @@ bool ContentComparer::foldersDiffer(const QByteArray &folder1, const QByteArray 
             continue;
         const QByteArray name(raw);
         struct stat info;
-        if (!IsListableName(name, QFile::decodeName(name)) || fstatat(dirfd(dir), raw, &info, 0) != 0)
+        if (!IsListableName(name, QFile::decodeName(name)) || fstatat(ownFolder, raw, &info, 0) != 0)
             continue;
         if (S_ISREG(info.st_mode))
             entries.push_back({name, false});
@@ -234,7 +256,6 @@ bool ContentComparer::foldersDiffer(const QByteArray &folder1, const QByteArray 
                         == ancestors.cend())
             entries.push_back({name, true});
     }
-    closedir(dir);
 
     bool differ = readError != 0;
     const QByteArray prefix1 = folder1.endsWith('/') ? folder1 : folder1 + '/';
@@ -245,16 +266,18 @@ bool ContentComparer::foldersDiffer(const QByteArray &folder1, const QByteArray 
                 break;
             if (entry.folder != folders)
                 continue;
+            struct stat info;
+            if (fstatat(otherFolder, entry.name.constData(), &info, 0) != 0)
+                continue;
             const QByteArray path1 = prefix1 + entry.name;
             const QByteArray path2 = prefix2 + entry.name;
-            struct stat other;
-            if (stat(path2.constData(), &other) != 0)
-                continue;
-            if (!folders && S_ISREG(other.st_mode)) {
+            if (!folders && S_ISREG(info.st_mode)) {
                 differ = CheckFileUpd(QFile::decodeName(path1), QFile::decodeName(path2)).differ;
                 m_host.pumpEvents();
-            } else if (folders && S_ISDIR(other.st_mode)) {
-                differ = foldersDiffer(path1, path2, ancestors);
+            } else if (folders && S_ISDIR(info.st_mode)) {
+                const int below1 = openat(ownFolder, entry.name.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+                const int below2 = openat(otherFolder, entry.name.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+                differ = foldersDiffer(below1, below2, path1 + '/', path2 + '/', ancestors);
             }
         }
     }
@@ -265,7 +288,10 @@ bool ContentComparer::foldersDiffer(const QByteArray &folder1, const QByteArray 
 bool ContentComparer::CheckFolderUpd(const QString &path1, const QString &path2)
 {
     std::vector<std::pair<dev_t, ino_t>> ancestors;
-    return foldersDiffer(QFile::encodeName(path1), QFile::encodeName(path2), ancestors);
+    const QByteArray folder1 = QFile::encodeName(path1);
+    const QByteArray folder2 = QFile::encodeName(path2);
+    return foldersDiffer(OpenPath(folder1, O_RDONLY | O_DIRECTORY), OpenPath(folder2, O_RDONLY | O_DIRECTORY),
+                         folder1, folder2, ancestors);
 }
 
 } // namespace foldercompare::listing

@@ -80,7 +80,10 @@ public:
 
 private:
     bool readWhole(const QString &path, qint64 size, QByteArray &bytes);
-    bool foldersDiffer(const QByteArray &folder1, const QByteArray &folder2,
+    // Compares the folders open as `descriptor1` and `descriptor2` (taken over and
+    // closed here; -1 when they could not be opened) whose paths are `folder1` and
+    // `folder2`.
+    bool foldersDiffer(int descriptor1, int descriptor2, const QByteArray &folder1, const QByteArray &folder2,
                        std::vector<std::pair<dev_t, ino_t>> &ancestors);
 
     ContentOptions m_options;

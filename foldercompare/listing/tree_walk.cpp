@@ -1,6 +1,7 @@
 #include "foldercompare/listing/tree_walk.h"
 
 #include "foldercompare/listing/compare_item.h"
+#include "foldercompare/listing/long_paths.h"
 
 #include <QDir>
 #include <QFile>
@@ -259,7 +260,7 @@ WalkResult TreeWalk::walk(const QString &text)
     result.facts.startedNs = qint64(now.tv_sec) * 1000000000 + now.tv_nsec;
     const QByteArray encoded = QFile::encodeName(root.absolutePath);
     struct stat info;
-    if (stat(encoded.constData(), &info) != 0) {
+    if (StatPath(encoded, info) != 0) {
         result.rootUnreadable = true;
         m_host.reportFailure(QStringLiteral("GetFileDate"),
                              QStringLiteral("フォルダまたはファイルを読み込めません。 ") + root.absolutePath
@@ -271,7 +272,7 @@ WalkResult TreeWalk::walk(const QString &text)
             {QFileInfo(root.absolutePath).fileName(), qint64(info.st_mtim.tv_sec), qint64(info.st_size), 0});
         return result;
     }
-    const int fd = S_ISDIR(info.st_mode) ? open(encoded.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC) : -1;
+    const int fd = S_ISDIR(info.st_mode) ? OpenPath(encoded, O_RDONLY | O_DIRECTORY) : -1;
     if (fd < 0) {
         result.rootUnreadable = true;
         m_host.reportFailure(QStringLiteral("GetFileDate"),
@@ -308,9 +309,9 @@ LocalRoot ResolveLocalRoot(const QString &text)
 {
     LocalRoot root;
     root.absolutePath = QDir::cleanPath(QFileInfo(text).absoluteFilePath());
-    const QFileInfo info(root.absolutePath);
-    root.isFile = info.isFile();
-    const QString folder = root.isFile ? info.absolutePath() : root.absolutePath;
+    struct stat info;
+    root.isFile = StatPath(QFile::encodeName(root.absolutePath), info) == 0 && S_ISREG(info.st_mode);
+    const QString folder = root.isFile ? QFileInfo(root.absolutePath).absolutePath() : root.absolutePath;
     root.rootPrefix = folder.endsWith(u'/') ? folder : folder + u'/';
     return root;
 }

@@ -43,7 +43,9 @@ struct WalkResult
 // never followed. Entries directly under the root whose names begin with RECYCLER or
 // SYSTEM VOLUME INFORMATION (any letter case), and the trash and lost+found folders
 // there, are left out with everything below them. A folder that cannot be read is
-// reported as a failure of "GetFileDate" and left out; the walk goes on.
+// reported as a failure of "GetFileDate" and left out; the walk goes on. Every entry is
+// opened and examined relative to its folder's descriptor, so the depth of a tree and
+// the length of its paths set no limit.
 class TreeWalk
 {
 public:

@@ -375,6 +375,23 @@ TEST_F(GatherLocalSideTest, AnUnreadableRootWritesNothing)
     EXPECT_EQ(m_host.failures.size(), 1);
 }
 
+TEST_F(GatherLocalSideTest, FoldersBeyondThePathLimitAreListedAndTheirFactsChecked)
+{
+    folder("", T1);
+    testing::DeepChain chain(root(), 40, 200);
+    chain.writeFile("deep.txt", "12345", T2);
+    const GatherOutcome outcome = GatherLocalSide(root(), listing(), 999, m_host);
+    EXPECT_EQ(outcome.writtenCount, 41);
+    EXPECT_TRUE(TemporaryFolder::readFile(listing()).contains((chain.relative() + "deep.txt\t2021/01/02 03:04:05\t5\t0").toUtf8()));
+    ASSERT_TRUE(outcome.facts.has_value());
+    if (!TrustsChangeTimes(root()))
+        GTEST_SKIP() << "the temporary folder's file system does not keep reliable change times";
+    GatheringFacts later = *outcome.facts;
+    later.startedNs += qint64(3600) * 1000000000;
+    QHash<dev_t, bool> devices;
+    EXPECT_TRUE(FolderUnchangedSince(later, chain.relative().toUtf8(), devices));
+}
+
 TEST_F(GatherLocalSideTest, AListingThatCannotBeWrittenIsAFailure)
 {
     file("a.txt", "1", T1);

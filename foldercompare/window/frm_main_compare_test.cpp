@@ -160,6 +160,41 @@ TEST_F(CompareTest, TextsComparedAcrossLineEndsWhenAsked)
     EXPECT_EQ(rows(*window), QStringList{"|SJIS|UTF8|t.txt"});
 }
 
+TEST_F(CompareTest, TreesBeyondThePathLimitAreComparedEntryByEntry)
+{
+    m_trees.makeFolder("one");
+    m_trees.makeFolder("two");
+    listing::testing::DeepChain one(tree("one"), 40, 200);
+    listing::testing::DeepChain two(tree("two"), 40, 200);
+    one.writeFile("same.txt", "equal", T1);
+    two.writeFile("same.txt", "equal", T1);
+    one.writeFile("other.txt", "bytes", T1);
+    two.writeFile("other.txt", "BYTES", T1);
+    auto window = gathered();
+    window->Chk_Nomi->setChecked(false);
+    const QString deep = one.relative();
+    const struct
+    {
+        const char *name;
+        bool contents;
+        bool subfolders;
+        QStringList expected;
+    } cases[] = {
+        {"dates and sizes", false, true, {"|" + deep + "other.txt", "|" + deep + "same.txt"}},
+        {"contents", true, true, {"変更|" + deep + "other.txt", "|" + deep + "same.txt"}},
+        {"contents of the top folder", true, false, {"変更|" + deep.section(u'/', 0, 0) + "/"}},
+    };
+    for (const auto &testCase : cases) {
+        SCOPED_TRACE(testCase.name);
+        window->Chk_Data->setChecked(testCase.contents);
+        window->Chk_Folder->setChecked(testCase.subfolders);
+        window->Btn_Compare_Click();
+        const QStringList listed = statusRows(*window);
+        EXPECT_EQ(listed.mid(listed.size() - testCase.expected.size()), testCase.expected);
+        EXPECT_EQ(listed.size(), testCase.subfolders ? 42 : 1);
+    }
+}
+
 TEST_F(CompareTest, EscDuringAComparisonKeepsTheRowsSoFar)
 {
     for (int i = 0; i < 40; ++i) {
