@@ -118,6 +118,10 @@ ContentComparer::FileData ContentComparer::CompareFileData(const QString &path1,
     HandlePair handles;
     handles.first = openForReading(path1);
     handles.second = openForReading(path2);
+    if (handles.first == -1)
+        m_unreadablePaths.append(path1);
+    if (handles.second == -1)
+        m_unreadablePaths.append(path2);
     if (handles.first == -1 || handles.second == -1) {
         data.unfinished = true;
         return data;
@@ -131,6 +135,10 @@ ContentComparer::FileData ContentComparer::CompareFileData(const QString &path1,
         }
         const qint64 count1 = platform::ReadFileBytes(handles.first, block1, BlockSize);
         const qint64 count2 = platform::ReadFileBytes(handles.second, block2, BlockSize);
+        if (count1 < 0)
+            m_unreadablePaths.append(path1);
+        if (count2 < 0)
+            m_unreadablePaths.append(path2);
         if (count1 < 0 || count2 < 0) {
             data.unfinished = true;
             return data;
@@ -154,10 +162,10 @@ ContentComparer::FileData ContentComparer::CompareFileData(const QString &path1,
 bool ContentComparer::readWhole(const QString &path, qint64 size, QByteArray &bytes)
 {
     int handle = openForReading(path);
-    if (handle == -1)
-        return false;
-    const qint64 count = platform::ReadFileBytes(handle, bytes, size);
+    const qint64 count = handle == -1 ? -1 : platform::ReadFileBytes(handle, bytes, size);
     platform::CloseFileHandle(handle);
+    if (count < 0)
+        m_unreadablePaths.append(path);
     if (count != size)
         return false;
     bytes.truncate(count);
@@ -216,12 +224,16 @@ bool ContentComparer::foldersDiffer(int descriptor1, int descriptor2, const QByt
         if (own.dir)
             handles.first = -1;
     }
-    if (!own.dir)
+    if (!own.dir) {
+        m_unreadablePaths.append(QFile::decodeName(folder1));
         return true;
+    }
     // The second folder must let its entries be examined, or its files would pass for
     // missing ones and the trees for equal.
-    if (handles.second < 0 || faccessat(handles.second, ".", R_OK | X_OK, AT_EACCESS) != 0)
+    if (handles.second < 0 || faccessat(handles.second, ".", R_OK | X_OK, AT_EACCESS) != 0) {
+        m_unreadablePaths.append(QFile::decodeName(folder2));
         return true;
+    }
     const int otherFolder = handles.second;
     ancestors.emplace_back(ownInfo.st_dev, ownInfo.st_ino);
 
@@ -256,6 +268,8 @@ bool ContentComparer::foldersDiffer(int descriptor1, int descriptor2, const QByt
                         == ancestors.cend())
             entries.push_back({name, true});
     }
+    if (readError != 0)
+        m_unreadablePaths.append(QFile::decodeName(folder1));
 
     bool differ = readError != 0;
     const QByteArray prefix1 = folder1.endsWith('/') ? folder1 : folder1 + '/';
@@ -292,6 +306,17 @@ bool ContentComparer::CheckFolderUpd(const QString &path1, const QString &path2)
     const QByteArray folder2 = QFile::encodeName(path2);
     return foldersDiffer(OpenPath(folder1, O_RDONLY | O_DIRECTORY), OpenPath(folder2, O_RDONLY | O_DIRECTORY),
                          folder1, folder2, ancestors);
+}
+
+QString UnreadableFilesMessage(const QStringList &paths)
+{
+    constexpr qsizetype Shown = 5;
+    QString message = QStringLiteral("読み込めないフォルダまたはファイルがあります。内容を比較できなかったため「変更」としています。　\r\n");
+    for (qsizetype i = 0; i < std::min(paths.size(), Shown); ++i)
+        message += QStringLiteral("\r\n") + paths.at(i);
+    if (paths.size() > Shown)
+        message += QStringLiteral("\r\n．．．");
+    return message;
 }
 
 } // namespace foldercompare::listing
