@@ -1,6 +1,7 @@
 #include "foldercompare/listing/content_compare.h"
 
 #include "common/judge_code.h"
+#include "foldercompare/listing/long_paths.h"
 #include "foldercompare/listing/tree_walk.h"
 #include "platform/file_handles.h"
 
@@ -23,10 +24,27 @@ const QString Bin = QStringLiteral("BIN");
 qint64 fileSize(const QString &path)
 {
     struct stat info;
-    if (stat(QFile::encodeName(path).constData(), &info) != 0 || !S_ISREG(info.st_mode))
+    if (StatPath(QFile::encodeName(path), info) != 0 || !S_ISREG(info.st_mode))
         return -1;
     return info.st_size;
 }
+
+// A handle for reading `path`, or -1.
+int openForReading(const QString &path)
+{
+    return OpenPath(QFile::encodeName(path), O_RDONLY);
+}
+
+// Closes the folder's descriptor however a walk through it ends.
+struct FolderHandle
+{
+    DIR *dir = nullptr;
+    ~FolderHandle()
+    {
+        if (dir)
+            closedir(dir);
+    }
+};
 
 // Closes the handles of one comparison however it ends.
 struct HandlePair
@@ -71,7 +89,7 @@ QString ContentComparer::GetFileCode(const QString &path)
 {
     if (fileSize(path) < 1)
         return Bin;
-    int handle = platform::OpenFileHandle(path, platform::FileHandleMode::Read);
+    int handle = openForReading(path);
     if (handle == -1)
         return Bin;
     QByteArray bytes;
@@ -98,8 +116,12 @@ ContentComparer::FileData ContentComparer::CompareFileData(const QString &path1,
         return data;
 
     HandlePair handles;
-    handles.first = platform::OpenFileHandle(path1, platform::FileHandleMode::Read);
-    handles.second = platform::OpenFileHandle(path2, platform::FileHandleMode::Read);
+    handles.first = openForReading(path1);
+    handles.second = openForReading(path2);
+    if (handles.first == -1)
+        m_unreadablePaths.append(path1);
+    if (handles.second == -1)
+        m_unreadablePaths.append(path2);
     if (handles.first == -1 || handles.second == -1) {
         data.unfinished = true;
         return data;
@@ -113,6 +135,10 @@ ContentComparer::FileData ContentComparer::CompareFileData(const QString &path1,
         }
         const qint64 count1 = platform::ReadFileBytes(handles.first, block1, BlockSize);
         const qint64 count2 = platform::ReadFileBytes(handles.second, block2, BlockSize);
+        if (count1 < 0)
+            m_unreadablePaths.append(path1);
+        if (count2 < 0)
+            m_unreadablePaths.append(path2);
         if (count1 < 0 || count2 < 0) {
             data.unfinished = true;
             return data;
@@ -135,11 +161,11 @@ ContentComparer::FileData ContentComparer::CompareFileData(const QString &path1,
 
 bool ContentComparer::readWhole(const QString &path, qint64 size, QByteArray &bytes)
 {
-    int handle = platform::OpenFileHandle(path, platform::FileHandleMode::Read);
-    if (handle == -1)
-        return false;
-    const qint64 count = platform::ReadFileBytes(handle, bytes, size);
+    int handle = openForReading(path);
+    const qint64 count = handle == -1 ? -1 : platform::ReadFileBytes(handle, bytes, size);
     platform::CloseFileHandle(handle);
+    if (count < 0)
+        m_unreadablePaths.append(path);
     if (count != size)
         return false;
     bytes.truncate(count);
@@ -187,22 +213,29 @@ ContentCheck::FileResult ContentComparer::CheckFileUpd(const QString &path1, con
     return result;
 }
 
-bool ContentComparer::foldersDiffer(const QByteArray &folder1, const QByteArray &folder2,
-                                    std::vector<std::pair<dev_t, ino_t>> &ancestors)
+bool ContentComparer::foldersDiffer(int descriptor1, int descriptor2, const QByteArray &folder1,
+                                    const QByteArray &folder2, std::vector<std::pair<dev_t, ino_t>> &ancestors)
 {
-    DIR *dir = opendir(folder1.constData());
-    if (!dir)
-        return true;
-    if (faccessat(AT_FDCWD, folder2.constData(), R_OK | X_OK, AT_EACCESS) != 0) {
-        closedir(dir);
+    HandlePair handles{descriptor1, descriptor2};
+    FolderHandle own;
+    struct stat ownInfo;
+    if (handles.first >= 0 && fstat(handles.first, &ownInfo) == 0) {
+        own.dir = fdopendir(handles.first);
+        if (own.dir)
+            handles.first = -1;
+    }
+    if (!own.dir) {
+        m_unreadablePaths.append(QFile::decodeName(folder1));
         return true;
     }
-    struct stat own;
-    if (fstat(dirfd(dir), &own) != 0) {
-        closedir(dir);
+    // The second folder must let its entries be examined, or its files would pass for
+    // missing ones and the trees for equal.
+    if (handles.second < 0 || faccessat(handles.second, ".", R_OK | X_OK, AT_EACCESS) != 0) {
+        m_unreadablePaths.append(QFile::decodeName(folder2));
         return true;
     }
-    ancestors.emplace_back(own.st_dev, own.st_ino);
+    const int otherFolder = handles.second;
+    ancestors.emplace_back(ownInfo.st_dev, ownInfo.st_ino);
 
     struct Entry
     {
@@ -210,14 +243,23 @@ bool ContentComparer::foldersDiffer(const QByteArray &folder1, const QByteArray 
         bool folder;
     };
     std::vector<Entry> entries;
-    errno = 0;
-    while (const dirent *entry = readdir(dir)) {
+    const int ownFolder = dirfd(own.dir);
+    int readError = 0;
+    for (;;) {
+        // readdir leaves errno as it was at the folder's end, so only a value it set
+        // itself tells a failed read; an entry that cannot be examined takes no part.
+        errno = 0;
+        const dirent *entry = readdir(own.dir);
+        if (!entry) {
+            readError = errno;
+            break;
+        }
         const char *raw = entry->d_name;
         if (raw[0] == '.' && (raw[1] == 0 || (raw[1] == '.' && raw[2] == 0)))
             continue;
         const QByteArray name(raw);
         struct stat info;
-        if (!IsListableName(name, QFile::decodeName(name)) || fstatat(dirfd(dir), raw, &info, 0) != 0)
+        if (!IsListableName(name, QFile::decodeName(name)) || fstatat(ownFolder, raw, &info, 0) != 0)
             continue;
         if (S_ISREG(info.st_mode))
             entries.push_back({name, false});
@@ -225,12 +267,11 @@ bool ContentComparer::foldersDiffer(const QByteArray &folder1, const QByteArray 
                  && std::find(ancestors.cbegin(), ancestors.cend(), std::make_pair(info.st_dev, info.st_ino))
                         == ancestors.cend())
             entries.push_back({name, true});
-        errno = 0;
     }
-    const bool readFailed = errno != 0;
-    closedir(dir);
+    if (readError != 0)
+        m_unreadablePaths.append(QFile::decodeName(folder1));
 
-    bool differ = readFailed;
+    bool differ = readError != 0;
     const QByteArray prefix1 = folder1.endsWith('/') ? folder1 : folder1 + '/';
     const QByteArray prefix2 = folder2.endsWith('/') ? folder2 : folder2 + '/';
     for (const bool folders : {false, true}) {
@@ -239,16 +280,18 @@ bool ContentComparer::foldersDiffer(const QByteArray &folder1, const QByteArray 
                 break;
             if (entry.folder != folders)
                 continue;
+            struct stat info;
+            if (fstatat(otherFolder, entry.name.constData(), &info, 0) != 0)
+                continue;
             const QByteArray path1 = prefix1 + entry.name;
             const QByteArray path2 = prefix2 + entry.name;
-            struct stat other;
-            if (stat(path2.constData(), &other) != 0)
-                continue;
-            if (!folders && S_ISREG(other.st_mode)) {
+            if (!folders && S_ISREG(info.st_mode)) {
                 differ = CheckFileUpd(QFile::decodeName(path1), QFile::decodeName(path2)).differ;
                 m_host.pumpEvents();
-            } else if (folders && S_ISDIR(other.st_mode)) {
-                differ = foldersDiffer(path1, path2, ancestors);
+            } else if (folders && S_ISDIR(info.st_mode)) {
+                const int below1 = openat(ownFolder, entry.name.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+                const int below2 = openat(otherFolder, entry.name.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+                differ = foldersDiffer(below1, below2, path1 + '/', path2 + '/', ancestors);
             }
         }
     }
@@ -259,7 +302,21 @@ bool ContentComparer::foldersDiffer(const QByteArray &folder1, const QByteArray 
 bool ContentComparer::CheckFolderUpd(const QString &path1, const QString &path2)
 {
     std::vector<std::pair<dev_t, ino_t>> ancestors;
-    return foldersDiffer(QFile::encodeName(path1), QFile::encodeName(path2), ancestors);
+    const QByteArray folder1 = QFile::encodeName(path1);
+    const QByteArray folder2 = QFile::encodeName(path2);
+    return foldersDiffer(OpenPath(folder1, O_RDONLY | O_DIRECTORY), OpenPath(folder2, O_RDONLY | O_DIRECTORY),
+                         folder1, folder2, ancestors);
+}
+
+QString UnreadableFilesMessage(const QStringList &paths)
+{
+    constexpr qsizetype Shown = 5;
+    QString message = QStringLiteral("読み込めないフォルダまたはファイルがあります。内容を比較できなかったため「変更」としています。　\r\n");
+    for (qsizetype i = 0; i < std::min(paths.size(), Shown); ++i)
+        message += QStringLiteral("\r\n") + paths.at(i);
+    if (paths.size() > Shown)
+        message += QStringLiteral("\r\n．．．");
+    return message;
 }
 
 } // namespace foldercompare::listing

@@ -31,7 +31,9 @@ struct ContentOptions
 // Compares the contents of files and folder trees for the merge, and judges character
 // codes. A pair is "equal" only when the comparison ran to its end: a file that cannot
 // be opened or read, an unreadable folder, a decoding that is not clean, or an abort
-// during the comparison makes the pair differ.
+// during the comparison makes the pair differ. Files and folders that could not be
+// opened or read are noted, so that the user can be told which pairs differ only for
+// that reason.
 class ContentComparer : public ContentCheck
 {
 public:
@@ -78,9 +80,16 @@ public:
     // part. A folder that cannot be read makes the trees differ.
     bool CheckFolderUpd(const QString &path1, const QString &path2) override;
 
+    // The paths of the files, and of the folders (ending with "/" below a compared
+    // folder), that could not be opened or read, in the order met.
+    const QStringList &unreadablePaths() const { return m_unreadablePaths; }
+
 private:
     bool readWhole(const QString &path, qint64 size, QByteArray &bytes);
-    bool foldersDiffer(const QByteArray &folder1, const QByteArray &folder2,
+    // Compares the folders open as `descriptor1` and `descriptor2` (taken over and
+    // closed here; -1 when they could not be opened) whose paths are `folder1` and
+    // `folder2`.
+    bool foldersDiffer(int descriptor1, int descriptor2, const QByteArray &folder1, const QByteArray &folder2,
                        std::vector<std::pair<dev_t, ino_t>> &ancestors);
 
     ContentOptions m_options;
@@ -88,6 +97,12 @@ private:
     QStringList m_binSuffixes;
     WorkHost &m_host;
     common::NonCodeClass m_codes;
+    QStringList m_unreadablePaths;
 };
+
+// The message that names what a content comparison could not read (unreadablePaths):
+// a heading, an empty line and the first five paths, one a line, then "．．．" when there
+// are more.
+QString UnreadableFilesMessage(const QStringList &paths);
 
 } // namespace foldercompare::listing

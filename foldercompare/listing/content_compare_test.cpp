@@ -99,13 +99,23 @@ TEST_F(ContentComparerTest, UnreadableFilesNeverCompareEqual)
     const QString locked2 = file("two.txt", "abc");
     chmod(locked1.toUtf8().constData(), 0);
     chmod(locked2.toUtf8().constData(), 0);
+    const QString readable = file("three.txt", "abc");
     ContentComparer compare = comparer(true, true);
     ContentCheck::FileResult result;
+    ContentCheck::FileResult oneLocked;
     {
         platform::testing::UnprivilegedScope unprivileged;
         result = compare.CheckFileUpd(locked1, locked2);
+        oneLocked = compare.CheckFileUpd(readable, locked2);
     }
     EXPECT_TRUE(result.differ);
+    EXPECT_TRUE(oneLocked.differ);
+    EXPECT_EQ(compare.unreadablePaths(), (QStringList{locked1, locked2, locked2})) << "each is named for the user";
+
+    const QStringList many{"/a/1", "/a/2", "/a/3", "/a/4", "/a/5", "/a/6", "/a/7"};
+    const QString heading = "読み込めないフォルダまたはファイルがあります。内容を比較できなかったため「変更」としています。　\r\n";
+    EXPECT_EQ(UnreadableFilesMessage(many.first(1)), heading + "\r\n/a/1");
+    EXPECT_EQ(UnreadableFilesMessage(many), heading + "\r\n/a/1\r\n/a/2\r\n/a/3\r\n/a/4\r\n/a/5\r\n．．．");
 }
 
 TEST_F(ContentComparerTest, AbortMakesThePairDiffer)
@@ -202,8 +212,14 @@ TEST_F(ContentComparerTest, FolderTrees)
     ASSERT_EQ(symlink("../..", m_folder.filePath("one/sub/deep/loop").toUtf8().constData()), 0);
     ASSERT_EQ(symlink("../..", m_folder.filePath("two/sub/deep/loop").toUtf8().constData()), 0);
     EXPECT_FALSE(compare.CheckFolderUpd(m_folder.filePath("one/"), m_folder.filePath("two/"))) << "loops are not followed";
+    m_folder.makeFolder("one/links");
+    m_folder.makeFolder("two/links");
+    ASSERT_EQ(symlink("/nonexistent", m_folder.filePath("one/links/dangling").toUtf8().constData()), 0);
+    EXPECT_FALSE(compare.CheckFolderUpd(m_folder.filePath("one"), m_folder.filePath("two")))
+        << "a dangling link takes no part, as if it were not there";
     file("two/sub/deep/b.txt", "B");
     EXPECT_TRUE(compare.CheckFolderUpd(m_folder.filePath("one"), m_folder.filePath("two")));
+    EXPECT_TRUE(compare.unreadablePaths().isEmpty());
 }
 
 TEST_F(ContentComparerTest, AnUnreadableSubfolderMakesTheTreesDiffer)
@@ -215,12 +231,14 @@ TEST_F(ContentComparerTest, AnUnreadableSubfolderMakesTheTreesDiffer)
     platform::testing::allowOthers(m_folder.path());
     chmod(m_folder.filePath("two/sub").toUtf8().constData(), 0);
     bool differ = false;
+    ContentComparer compare = comparer(false, false);
     {
         platform::testing::UnprivilegedScope unprivileged;
-        differ = comparer(false, false).CheckFolderUpd(m_folder.filePath("one"), m_folder.filePath("two"));
+        differ = compare.CheckFolderUpd(m_folder.filePath("one"), m_folder.filePath("two"));
     }
     chmod(m_folder.filePath("two/sub").toUtf8().constData(), 0755);
     EXPECT_TRUE(differ);
+    EXPECT_EQ(compare.unreadablePaths(), QStringList{m_folder.filePath("two/sub/")});
 }
 
 } // namespace

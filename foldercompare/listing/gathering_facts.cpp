@@ -1,9 +1,13 @@
 #include "foldercompare/listing/gathering_facts.h"
 
+#include "foldercompare/listing/long_paths.h"
+
 #include <QFile>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/vfs.h>
+#include <unistd.h>
 
 namespace foldercompare::listing {
 
@@ -19,11 +23,11 @@ qint64 nanoseconds(const struct timespec &time)
 }
 
 // File systems that set a folder's status change time on every entry added, removed or
-// renamed in it.
-bool trustedChangeTimes(const char *path)
+// renamed in it; `descriptor` is an open entry of the file system.
+bool trustedChangeTimes(int descriptor)
 {
     struct statfs info;
-    if (statfs(path, &info) != 0)
+    if (fstatfs(descriptor, &info) != 0)
         return false;
     switch (quint32(info.f_type)) {
     case 0xEF53:     // ext2, ext3, ext4
@@ -41,13 +45,18 @@ bool trustedChangeTimes(const char *path)
 
 bool TrustsChangeTimes(const QString &path)
 {
-    return trustedChangeTimes(QFile::encodeName(path).constData());
+    const int descriptor = OpenPath(QFile::encodeName(path), O_PATH);
+    if (descriptor < 0)
+        return false;
+    const bool trusted = trustedChangeTimes(descriptor);
+    close(descriptor);
+    return trusted;
 }
 
 std::optional<FileIdentity> IdentityOf(const QString &path)
 {
     struct stat info;
-    if (stat(QFile::encodeName(path).constData(), &info) != 0)
+    if (StatPath(QFile::encodeName(path), info) != 0)
         return std::nullopt;
     return FileIdentity{info.st_dev, info.st_ino, qint64(info.st_size), nanoseconds(info.st_mtim)};
 }
@@ -57,18 +66,19 @@ bool FolderUnchangedSince(const GatheringFacts &facts, const QByteArray &relativ
     const auto seen = facts.folders.constFind(relative);
     if (seen == facts.folders.cend())
         return false;
-    const QByteArray path = QFile::encodeName(facts.root) + '/' + relative;
+    const int descriptor = OpenPath(QFile::encodeName(facts.root) + '/' + relative, O_PATH | O_DIRECTORY);
+    if (descriptor < 0)
+        return false;
     struct stat info;
-    if (stat(path.constData(), &info) != 0 || !S_ISDIR(info.st_mode))
-        return false;
-    if (std::make_pair(info.st_dev, info.st_ino) != *seen)
-        return false;
-    if (nanoseconds(info.st_ctim) >= facts.startedNs - MarginNs)
-        return false;
-    const auto known = trustedDevices.constFind(info.st_dev);
-    if (known != trustedDevices.cend())
-        return *known;
-    return *trustedDevices.insert(info.st_dev, trustedChangeTimes(path.constData()));
+    bool unchanged = fstat(descriptor, &info) == 0 && std::make_pair(info.st_dev, info.st_ino) == *seen
+                     && nanoseconds(info.st_ctim) < facts.startedNs - MarginNs;
+    if (unchanged) {
+        const auto known = trustedDevices.constFind(info.st_dev);
+        unchanged = known != trustedDevices.cend() ? *known
+                                                   : *trustedDevices.insert(info.st_dev, trustedChangeTimes(descriptor));
+    }
+    close(descriptor);
+    return unchanged;
 }
 
 } // namespace foldercompare::listing

@@ -2,6 +2,7 @@
 
 #include "foldercompare/listing/compare_item.h"
 #include "foldercompare/listing/file_info_log.h"
+#include "foldercompare/listing/long_paths.h"
 #include "foldercompare/listing/target_filter.h"
 #include "foldercompare/listing/tree_walk.h"
 #include "platform/flex_grid.h"
@@ -12,8 +13,10 @@
 #include <algorithm>
 #include <cstring>
 #include <dirent.h>
+#include <fcntl.h>
 #include <optional>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 namespace foldercompare::listing {
@@ -28,7 +31,7 @@ constexpr int RefreshSteps = 500;
 bool isExistingFile(const QString &path)
 {
     struct stat info;
-    return stat(QFile::encodeName(path).constData(), &info) == 0 && S_ISREG(info.st_mode);
+    return StatPath(QFile::encodeName(path), info) == 0 && S_ISREG(info.st_mode);
 }
 
 // True for a count text that is 0 as a number (an empty text counts as 0).
@@ -106,7 +109,7 @@ private:
         if (m_facts->linkedFiles.isEmpty() || !m_facts->linkedFiles.contains(relative.toByteArray()))
             return true;
         struct stat info;
-        return stat((m_root + relative.toByteArray()).constData(), &info) == 0 && S_ISREG(info.st_mode);
+        return StatPath(m_root + relative.toByteArray(), info) == 0 && S_ISREG(info.st_mode);
     }
 
     Folder read(const QByteArray &relative)
@@ -116,9 +119,13 @@ private:
             folder.unchanged = true;
             return folder;
         }
-        DIR *dir = opendir((m_root + relative).constData());
-        if (!dir)
+        const int descriptor = OpenPath(m_root + relative, O_RDONLY | O_DIRECTORY);
+        DIR *dir = descriptor >= 0 ? fdopendir(descriptor) : nullptr;
+        if (!dir) {
+            if (descriptor >= 0)
+                close(descriptor);
             return folder;
+        }
         while (const dirent *entry = readdir(dir)) {
             const unsigned char type = entry->d_type;
             if (type == DT_DIR)

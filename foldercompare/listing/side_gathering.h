@@ -26,7 +26,8 @@ struct GatherOutcome
     Kind kind = Kind::Written;
     // Records written.
     qint64 writtenCount = 0;
-    // Relative paths left out because a listing cannot hold their names.
+    // Relative paths left out because a listing cannot hold their names or because
+    // they could not be examined (see WalkResult).
     QStringList excludedPaths;
     // What the walk saw, for the comparison that follows (a folder root only).
     std::optional<GatheringFacts> facts;

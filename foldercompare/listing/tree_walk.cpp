@@ -1,6 +1,7 @@
 #include "foldercompare/listing/tree_walk.h"
 
 #include "foldercompare/listing/compare_item.h"
+#include "foldercompare/listing/long_paths.h"
 
 #include <QDir>
 #include <QFile>
@@ -94,8 +95,16 @@ private:
 void TreeWalk::Run::listChildren(DIR *dir, const QString &relative, int depth, std::vector<Child> &children)
 {
     const int fd = dirfd(dir);
-    errno = 0;
-    while (const dirent *entry = readdir(dir)) {
+    int readError = 0;
+    for (;;) {
+        // readdir leaves errno as it was at the folder's end, so only a value it set
+        // itself tells a failed read.
+        errno = 0;
+        const dirent *entry = readdir(dir);
+        if (!entry) {
+            readError = errno;
+            break;
+        }
         const char *raw = entry->d_name;
         if (raw[0] == '.' && (raw[1] == 0 || (raw[1] == '.' && raw[2] == 0)))
             continue;
@@ -109,8 +118,12 @@ void TreeWalk::Run::listChildren(DIR *dir, const QString &relative, int depth, s
         if (depth == 1 && skippedUnderRoot(plain ? QString::fromLatin1(raw, length) : decoded))
             continue;
         struct stat info;
-        if (fstatat(fd, raw, &info, 0) != 0)
+        if (fstatat(fd, raw, &info, 0) != 0) {
+            // A dangling or looping symbolic link, an entry removed since the folder was
+            // read, or one that may not be examined: left out and named.
+            m_result.excludedPaths.append(relative + (plain ? QString::fromLatin1(raw, length) : decoded));
             continue;
+        }
         Child child;
         child.folder = S_ISDIR(info.st_mode);
         if (!child.folder && !S_ISREG(info.st_mode))
@@ -141,12 +154,11 @@ void TreeWalk::Run::listChildren(DIR *dir, const QString &relative, int depth, s
             child.size = info.st_size;
         }
         children.push_back(std::move(child));
-        errno = 0;
     }
-    if (errno != 0)
+    if (readError != 0)
         m_host.reportFailure(QStringLiteral("GetFileDate"),
                              QStringLiteral("フォルダを読み込めません。 ") + m_rootPrefix + relative
-                                 + QStringLiteral(" : ") + systemErrorText(errno));
+                                 + QStringLiteral(" : ") + systemErrorText(readError));
 
     // Siblings in the listing's order make the whole walk come out sorted, except where
     // two folders differ only in letter case: their contents interleave in that order,
@@ -248,7 +260,7 @@ WalkResult TreeWalk::walk(const QString &text)
     result.facts.startedNs = qint64(now.tv_sec) * 1000000000 + now.tv_nsec;
     const QByteArray encoded = QFile::encodeName(root.absolutePath);
     struct stat info;
-    if (stat(encoded.constData(), &info) != 0) {
+    if (StatPath(encoded, info) != 0) {
         result.rootUnreadable = true;
         m_host.reportFailure(QStringLiteral("GetFileDate"),
                              QStringLiteral("フォルダまたはファイルを読み込めません。 ") + root.absolutePath
@@ -260,7 +272,7 @@ WalkResult TreeWalk::walk(const QString &text)
             {QFileInfo(root.absolutePath).fileName(), qint64(info.st_mtim.tv_sec), qint64(info.st_size), 0});
         return result;
     }
-    const int fd = S_ISDIR(info.st_mode) ? open(encoded.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC) : -1;
+    const int fd = S_ISDIR(info.st_mode) ? OpenPath(encoded, O_RDONLY | O_DIRECTORY) : -1;
     if (fd < 0) {
         result.rootUnreadable = true;
         m_host.reportFailure(QStringLiteral("GetFileDate"),
@@ -297,9 +309,9 @@ LocalRoot ResolveLocalRoot(const QString &text)
 {
     LocalRoot root;
     root.absolutePath = QDir::cleanPath(QFileInfo(text).absoluteFilePath());
-    const QFileInfo info(root.absolutePath);
-    root.isFile = info.isFile();
-    const QString folder = root.isFile ? info.absolutePath() : root.absolutePath;
+    struct stat info;
+    root.isFile = StatPath(QFile::encodeName(root.absolutePath), info) == 0 && S_ISREG(info.st_mode);
+    const QString folder = root.isFile ? QFileInfo(root.absolutePath).absolutePath() : root.absolutePath;
     root.rootPrefix = folder.endsWith(u'/') ? folder : folder + u'/';
     return root;
 }

@@ -20,8 +20,10 @@ struct WalkResult
     // in order yet.
     bool needsSort = false;
     // Relative paths of entries that a listing cannot hold (names that are not valid
-    // UTF-8 or that hold a TAB or a line break); they and everything below them are
-    // left out.
+    // UTF-8 or that hold a TAB or a line break), and of entries that could not be
+    // examined (a dangling or looping symbolic link, an entry removed while its folder
+    // was read, one that may not be examined); they and everything below them are left
+    // out, and the walk goes on.
     QStringList excludedPaths;
     // The walk stopped because the user asked to abort; the entries are incomplete.
     bool aborted = false;
@@ -41,7 +43,9 @@ struct WalkResult
 // never followed. Entries directly under the root whose names begin with RECYCLER or
 // SYSTEM VOLUME INFORMATION (any letter case), and the trash and lost+found folders
 // there, are left out with everything below them. A folder that cannot be read is
-// reported as a failure of "GetFileDate" and left out; the walk goes on.
+// reported as a failure of "GetFileDate" and left out; the walk goes on. Every entry is
+// opened and examined relative to its folder's descriptor, so the depth of a tree and
+// the length of its paths set no limit.
 class TreeWalk
 {
 public:

@@ -16,11 +16,14 @@
 #include <cstdlib>
 #include <ctime>
 #include <fcntl.h>
+#include <functional>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace foldercompare::listing {
 namespace {
 
+using platform::testing::removeRawContents;
 using platform::testing::TemporaryFolder;
 using testing::RecordingHost;
 using testing::setModified;
@@ -217,6 +220,51 @@ TEST_F(TreeWalkTest, NamesALineCannotHoldAreLeftOutAndNamed)
     EXPECT_TRUE(excluded.contains("tab\there/")) << "a folder is left out with everything below it";
 }
 
+TEST_F(TreeWalkTest, EntriesThatCannotBeExaminedAreLeftOutAndNamed)
+{
+    // Each entry is alone in its folder, so that it is the last one the folder gives.
+    const struct
+    {
+        const char *name;
+        const char *excluded;
+        std::function<void()> make;
+    } cases[] = {
+        {"dangling link", "dangling/link",
+         [this] {
+             folder("dangling", T1);
+             ASSERT_EQ(symlink("/nonexistent", m_folder.filePath("root/dangling/link").toUtf8().constData()), 0);
+         }},
+        {"link to itself", "looping/self",
+         [this] {
+             folder("looping", T1);
+             ASSERT_EQ(symlink("self", m_folder.filePath("root/looping/self").toUtf8().constData()), 0);
+         }},
+        {"folder that lets its names be read but not examined", "closed/inside.txt",
+         [this] {
+             file("closed/inside.txt", "1", T1);
+             chmod(m_folder.filePath("root/closed").toUtf8().constData(), 0644);
+         }},
+    };
+    for (const auto &testCase : cases) {
+        SCOPED_TRACE(testCase.name);
+        removeRawContents(m_folder.path());
+        file("a.txt", "1", T1);
+        testCase.make();
+        platform::testing::allowOthers(m_folder.path());
+        WalkResult result;
+        {
+            platform::testing::UnprivilegedScope unprivileged;
+            TreeWalk walk(m_host, 999);
+            result = walk.walk(root());
+        }
+        chmod(m_folder.filePath("root/closed").toUtf8().constData(), 0755);
+        EXPECT_EQ(result.excludedPaths, QStringList{testCase.excluded});
+        EXPECT_EQ(result.entries.size(), 2u) << "the file and the folder that held the entry";
+        EXPECT_TRUE(m_host.failures.isEmpty()) << m_host.failures.join(u'\n').toStdString();
+        m_host.failures.clear();
+    }
+}
+
 TEST_F(TreeWalkTest, AnUnreadableSubfolderIsReportedAndLeftOut)
 {
     file("a.txt", "1", T1);
@@ -325,6 +373,23 @@ TEST_F(GatherLocalSideTest, AnUnreadableRootWritesNothing)
     EXPECT_EQ(outcome.kind, GatherOutcome::Kind::RootUnreadable);
     EXPECT_EQ(TemporaryFolder::readFile(listing()), "previous");
     EXPECT_EQ(m_host.failures.size(), 1);
+}
+
+TEST_F(GatherLocalSideTest, FoldersBeyondThePathLimitAreListedAndTheirFactsChecked)
+{
+    folder("", T1);
+    testing::DeepChain chain(root(), 40, 200);
+    chain.writeFile("deep.txt", "12345", T2);
+    const GatherOutcome outcome = GatherLocalSide(root(), listing(), 999, m_host);
+    EXPECT_EQ(outcome.writtenCount, 41);
+    EXPECT_TRUE(TemporaryFolder::readFile(listing()).contains((chain.relative() + "deep.txt\t2021/01/02 03:04:05\t5\t0").toUtf8()));
+    ASSERT_TRUE(outcome.facts.has_value());
+    if (!TrustsChangeTimes(root()))
+        GTEST_SKIP() << "the temporary folder's file system does not keep reliable change times";
+    GatheringFacts later = *outcome.facts;
+    later.startedNs += qint64(3600) * 1000000000;
+    QHash<dev_t, bool> devices;
+    EXPECT_TRUE(FolderUnchangedSince(later, chain.relative().toUtf8(), devices));
 }
 
 TEST_F(GatherLocalSideTest, AListingThatCannotBeWrittenIsAFailure)

@@ -122,6 +122,13 @@ int Frm_Main::CompareFiles()
             common::ShowMsg(outcome.limitMessage);
             QCoreApplication::processEvents();
         }
+        if (!content.unreadablePaths().isEmpty()) {
+            // Those rows say "変更" without a comparison behind them: an unattended run
+            // has not done its work.
+            if (common::BatchMode)
+                common::BatchFailed = true;
+            common::ShowMsg(listing::UnreadableFilesMessage(content.unreadablePaths()));
+        }
         Grd_Compare_SelChange();
         setStatus(3, QStringLiteral("比較件数:") + QString::number(CompareCount));
         setStatusTip(3, QStringLiteral("比較時間:") + QString::number(double(timer.elapsed()) / 1000.0, 'f', 1)

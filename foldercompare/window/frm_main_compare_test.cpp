@@ -1,14 +1,18 @@
 #include "foldercompare/window/window_test_fixture.h"
 
 #include "common/non_code_class.h"
+#include "foldercompare/listing/content_compare.h"
 #include "foldercompare/listing/testing_host.h"
 #include "platform/testing/print_to.h"
+#include "platform/testing/unprivileged_scope.h"
 
 #include <QAction>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QPushButton>
 #include <QThread>
+
+#include <sys/stat.h>
 
 namespace foldercompare {
 namespace {
@@ -158,6 +162,82 @@ TEST_F(CompareTest, TextsComparedAcrossLineEndsWhenAsked)
     window->TextCodeDsp->setChecked(true);
     window->Btn_Compare_Click();
     EXPECT_EQ(rows(*window), QStringList{"|SJIS|UTF8|t.txt"});
+}
+
+TEST_F(CompareTest, TreesBeyondThePathLimitAreComparedEntryByEntry)
+{
+    m_trees.makeFolder("one");
+    m_trees.makeFolder("two");
+    listing::testing::DeepChain one(tree("one"), 40, 200);
+    listing::testing::DeepChain two(tree("two"), 40, 200);
+    one.writeFile("same.txt", "equal", T1);
+    two.writeFile("same.txt", "equal", T1);
+    one.writeFile("other.txt", "bytes", T1);
+    two.writeFile("other.txt", "BYTES", T1);
+    auto window = gathered();
+    window->Chk_Nomi->setChecked(false);
+    const QString deep = one.relative();
+    const struct
+    {
+        const char *name;
+        bool contents;
+        bool subfolders;
+        QStringList expected;
+    } cases[] = {
+        {"dates and sizes", false, true, {"|" + deep + "other.txt", "|" + deep + "same.txt"}},
+        {"contents", true, true, {"変更|" + deep + "other.txt", "|" + deep + "same.txt"}},
+        {"contents of the top folder", true, false, {"変更|" + deep.section(u'/', 0, 0) + "/"}},
+    };
+    for (const auto &testCase : cases) {
+        SCOPED_TRACE(testCase.name);
+        window->Chk_Data->setChecked(testCase.contents);
+        window->Chk_Folder->setChecked(testCase.subfolders);
+        window->Btn_Compare_Click();
+        const QStringList listed = statusRows(*window);
+        EXPECT_EQ(listed.mid(listed.size() - testCase.expected.size()), testCase.expected);
+        EXPECT_EQ(listed.size(), testCase.subfolders ? 42 : 1);
+    }
+}
+
+TEST_F(CompareTest, FilesThatCannotBeReadAreNamedAndFailAnUnattendedRun)
+{
+    QStringList locked;
+    for (int i = 1; i <= 6; ++i) {
+        const QString name = QStringLiteral("f%1.txt").arg(i);
+        locked.append(file("one/" + name, "same"));
+        file("two/" + name, "same");
+    }
+    auto window = gathered();
+    window->Chk_Nomi->setChecked(false);
+    window->Chk_Data->setChecked(true);
+    window->Btn_Compare_Click();
+    for (const QString &path : locked)
+        chmod(QFile::encodeName(path).constData(), 0);
+    for (const QString &path : {m_programs.path(), window->WorkFolder, window->FileInfoLog[0], window->FileInfoLog[1],
+                                m_trees.path()})
+        platform::testing::allowOthers(path);
+
+    m_dialogs.clear();
+    {
+        platform::testing::UnprivilegedScope unprivileged;
+        window->Btn_Compare_Click();
+    }
+    EXPECT_EQ(m_dialogs.prompts(), QStringList{listing::UnreadableFilesMessage(locked)});
+    EXPECT_EQ(statusRows(*window).filter(QStringLiteral("変更|")).size(), 6) << "the rows still say they differ";
+
+    common::BatchMode = true;
+    common::BatchFailed = false;
+    ::testing::internal::CaptureStderr();
+    {
+        platform::testing::UnprivilegedScope unprivileged;
+        window->Btn_Compare_Click();
+    }
+    const QString standardError = QString::fromLocal8Bit(::testing::internal::GetCapturedStderr());
+    const bool failed = common::BatchFailed;
+    common::BatchMode = false;
+    common::BatchFailed = false;
+    EXPECT_TRUE(failed);
+    EXPECT_TRUE(standardError.contains(locked.first())) << standardError.toStdString();
 }
 
 TEST_F(CompareTest, EscDuringAComparisonKeepsTheRowsSoFar)
