@@ -71,13 +71,22 @@ QStringList ReadHistoryItems(const QString &iniFile)
     return items;
 }
 
+namespace {
+
+// The button part of a message-box style, without its icon and default-button flags.
+constexpr int ButtonStyleMask = 0x0F;
+
+} // namespace
+
 int ShowMsg(const QString &prompt, int buttons, const QString &title, const QString &, int, int batchDefault)
 {
     int answer = platform::automaticAnswer(buttons);
     if (batchDefault != 0)
         answer = batchDefault;
     if (BatchMode) {
-        platform::writeMessageToStandardError(prompt);
+        // A notice tells what happened; a question the run answers by itself tells nothing.
+        if ((buttons & ButtonStyleMask) == platform::MessageStyle::OkOnly)
+            platform::writeMessageToStandardError(prompt);
         return answer;
     }
     try {

@@ -58,9 +58,9 @@ QStringList ReadHistoryItems(const QString &iniFile);
 
 // The message-box wrapper. Returns the answer code (1 OK, 2 Cancel, 6 Yes, 7 No, ...).
 // Outside a batch run it asks the user through the installed dialogs. In a batch run it
-// shows nothing: the prompt goes to standard error and the answer is `batchDefault` when
-// that is not 0, else the automatic answer of `buttons` (OK for 0 and 1, Cancel for 5,
-// Yes for 3 and 4, 0 for anything else).
+// shows nothing: a notice (an OK-only box) goes to standard error, a question is answered
+// without a word, with `batchDefault` when that is not 0, else the automatic answer of
+// `buttons` (OK for 0 and 1, Cancel for 5, Yes for 3 and 4, 0 for anything else).
 int ShowMsg(const QString &prompt, int buttons = 0, const QString &title = QString(),
             const QString &helpFile = QString(), int helpContext = 0, int batchDefault = 0);
 

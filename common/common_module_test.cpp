@@ -37,7 +37,10 @@ TEST_F(ShowMsgTest, BatchAnswersWithoutABox)
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.buttons);
+        ::testing::internal::CaptureStderr();
         EXPECT_EQ(ShowMsg("prompt", c.buttons, "", "", 0, c.batchDefault), c.expected);
+        EXPECT_EQ(::testing::internal::GetCapturedStderr(), (c.buttons & 0x0F) == 0 ? "prompt\n" : "")
+            << "notices are written, questions answered without a word";
     }
     EXPECT_TRUE(m_dialogs.shown().isEmpty());
 }
