@@ -1,7 +1,7 @@
 #include "platform/ftp_session.h"
 
-#include <QAtomicInteger>
-#include <QCoreApplication>
+#include "platform/atomic_file.h"
+
 #include <QFile>
 
 #include <curl/curl.h>
@@ -195,14 +195,11 @@ bool isSafeCommandText(const QByteArray &text)
     return !text.contains('\r') && !text.contains('\n') && !text.contains('\0');
 }
 
-// A temporary file beside `target`, unique to this process.
+// A temporary file beside `target`, unique to this process, named as every temporary
+// file of ours is, so that a start-up recognises one that a killed download left.
 QByteArray temporaryPathBeside(const QByteArray &target)
 {
-    static QAtomicInteger<quint32> counter;
-    const qsizetype slash = target.lastIndexOf('/');
-    const QByteArray folder = slash >= 0 ? target.left(slash + 1) : QByteArray();
-    return folder + ".~ftp" + QByteArray::number(QCoreApplication::applicationPid()) + '-'
-        + QByteArray::number(counter.fetchAndAddRelaxed(1)) + ".part";
+    return temporaryFilePathFor(target);
 }
 
 } // namespace

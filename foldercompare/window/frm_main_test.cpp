@@ -7,6 +7,7 @@
 #include "platform/testing/print_to.h"
 #include "platform/testing/scripted_dialogs.h"
 #include "platform/testing/temporary_folder.h"
+#include "platform/testing/write_faults.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -204,6 +205,25 @@ TEST_F(FrmMainTest, WindowClosedBeforeActivationKeepsStoredSettings)
     }
     EXPECT_EQ(platform::readProfileString("DSP", "LineMax", "", m_ini), "777");
     EXPECT_EQ(platform::readProfileString("DSP", "Path0", "", m_ini), "/keep");
+}
+
+TEST_F(FrmMainTest, ASettingsWriteCutShortAtUnloadIsReportedAndKeepsTheFile)
+{
+    for (int i = 0; i < 10; ++i)
+        platform::writeProfileString("HISTORY", QStringLiteral("Item%1").arg(i), QStringLiteral("/a/%1\t/b/%1").arg(i),
+                                     m_ini);
+    auto window = openWindow();
+    window->Form_Activate();
+    const QByteArray before = TemporaryFolder::readFile(m_ini);
+    {
+        // Every write that would make the file longer than it is fails part way.
+        const platform::testing::FileSizeLimit limit(before.size());
+        window->Form_Unload();
+    }
+    ASSERT_FALSE(m_dialogs.prompts().isEmpty());
+    EXPECT_TRUE(m_dialogs.prompts().last().startsWith("システムエラー : Form_Unload\r\n設定ファイルに書き込めません。 " + m_ini))
+        << m_dialogs.prompts().last().toStdString();
+    EXPECT_EQ(TemporaryFolder::readFile(m_ini), before);
 }
 
 // Waits until `path` exists, for at most ten seconds.
