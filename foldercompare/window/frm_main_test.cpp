@@ -4,6 +4,7 @@
 #include "common/instance_slot.h"
 #include "platform/flex_grid.h"
 #include "platform/profile.h"
+#include "platform/program_folder.h"
 #include "platform/testing/print_to.h"
 #include "platform/testing/scripted_dialogs.h"
 #include "platform/testing/temporary_folder.h"
@@ -93,6 +94,23 @@ TEST_F(FrmMainTest, LoadsAsAnIdleNumberedWindow)
     EXPECT_EQ(grid.row(), 1);
     EXPECT_EQ(grid.col(), 1);
     EXPECT_TRUE(m_dialogs.shown().isEmpty());
+}
+
+TEST_F(FrmMainTest, StartUpRemovesTemporaryFilesThatKilledRunsLeftInItsWorkFolder)
+{
+    const QString work = m_folder.filePath(platform::executableName() + "001");
+    const QStringList stale{work + "/.0.log.~4711-0.tmp", work + "/0.log.tmp4711",
+                            work + "/0.ftp/pub/.~ftp4711-2.part", work + "/0.ftp/pub/.page.html.~4711-3.tmp"};
+    const QStringList kept{work + "/0.log", work + "/0.ftp/pub/page.html"};
+    for (const QString &path : stale + kept)
+        m_folder.writeFile(QDir(m_folder.path()).relativeFilePath(path), "x");
+
+    auto window = openWindow();
+    ASSERT_EQ(window->WorkFolder, work);
+    for (const QString &path : stale)
+        EXPECT_FALSE(QFileInfo::exists(path)) << path.toStdString();
+    for (const QString &path : kept)
+        EXPECT_TRUE(QFileInfo::exists(path)) << path.toStdString();
 }
 
 TEST_F(FrmMainTest, SecondWindowTakesTheNextNumber)
