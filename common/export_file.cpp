@@ -21,10 +21,9 @@ constexpr qsizetype PendingUnits = 1 << 16;
 ExportFile::ExportFile(const QString &path, bool unicode)
     : m_file(path), m_unicode(unicode)
 {
-    if (!m_file.open(QIODevice::WriteOnly))
+    if (!m_file.open())
         fail();
-    const QByteArrayView mark = NonCodeClass::Utf16LeBom;
-    if (m_unicode && m_file.write(mark.data(), mark.size()) != mark.size())
+    if (m_unicode && !m_file.write(NonCodeClass::Utf16LeBom))
         fail();
 }
 
@@ -54,24 +53,23 @@ void ExportFile::writePending()
     } else {
         platform::EncodedBytes encoded = platform::encodeText(platform::CodePage::Cp932, m_pending);
         if (encoded.result == platform::CodeResult::Unavailable) {
-            m_file.cancelWriting();
+            m_file.cancel();
             throw Failure(FileWriteFailure, QCoreApplication::applicationName(),
-                          QStringLiteral("CP932 の変換器がありません。 ") + m_file.fileName());
+                          QStringLiteral("CP932 の変換器がありません。 ") + m_file.path());
         }
         bytes = std::move(encoded.bytes);
     }
     m_pending.clear();
-    if (m_file.write(bytes) != bytes.size())
+    if (!m_file.write(bytes))
         fail();
 }
 
 void ExportFile::fail()
 {
-    const QString reason = m_file.errorString();
-    m_file.cancelWriting();
+    m_file.cancel();
     throw Failure(FileWriteFailure, QCoreApplication::applicationName(),
-                  QStringLiteral("ファイルに書き込めません。 ") + m_file.fileName() + QStringLiteral(" (") + reason
-                      + u')');
+                  QStringLiteral("ファイルに書き込めません。 ") + m_file.path() + QStringLiteral(" (")
+                      + m_file.errorString() + u')');
 }
 
 } // namespace common

@@ -1,15 +1,18 @@
 #pragma once
 
-#include <QSaveFile>
+#include "platform/atomic_file.h"
+
 #include <QString>
 
 namespace common {
 
 // One export file (HTML or CSV) written line by line, each line ending in CR LF, in code
 // page 932 (a character without a form there becomes "?") or in UTF-16 little-endian
-// behind the mark FF FE. Lines are converted in blocks of many lines and go to a
-// temporary file beside the target, which replaces the target only when commit()
-// succeeds; a failed or abandoned export leaves an existing file as it was.
+// behind the mark FF FE. Lines are converted in blocks of many lines and written through
+// a platform::AtomicFile: every byte count, the sync and the closing are checked, and the
+// target is replaced only when commit() succeeds, so a failed or abandoned export leaves
+// an existing file as it was. A target that is not a regular file (a device, a FIFO,
+// "/dev/stdout") is written into directly.
 class ExportFile
 {
 public:
@@ -27,7 +30,7 @@ private:
     void writePending();
     [[noreturn]] void fail();
 
-    QSaveFile m_file;
+    platform::AtomicFile m_file;
     bool m_unicode;
     QString m_pending;
 };

@@ -1,9 +1,8 @@
 #include "platform/ftp_session.h"
 
+#include "platform/atomic_file.h"
 #include "platform/ftp_listing.h"
 
-#include <QAtomicInteger>
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 
@@ -200,14 +199,11 @@ bool isSafeCommandText(const QByteArray &text)
     return !text.contains('\r') && !text.contains('\n') && !text.contains('\0');
 }
 
-// A temporary file beside `target`, unique to this process.
+// A temporary file beside `target`, unique to this process, named as every temporary
+// file of ours is, so that a start-up recognises one that a killed download left.
 QByteArray temporaryPathBeside(const QByteArray &target)
 {
-    static QAtomicInteger<quint32> counter;
-    const qsizetype slash = target.lastIndexOf('/');
-    const QByteArray folder = slash >= 0 ? target.left(slash + 1) : QByteArray();
-    return folder + ".~ftp" + QByteArray::number(QCoreApplication::applicationPid()) + '-'
-        + QByteArray::number(counter.fetchAndAddRelaxed(1)) + ".part";
+    return temporaryFilePathFor(target);
 }
 
 // `path` (absolute, normalised) with every symbolic link resolved: its nearest existing

@@ -1,12 +1,12 @@
 #include "platform/profile.h"
 
+#include "platform/atomic_file.h"
 #include "platform/lock_file.h"
 
 #include <QCryptographicHash>
 #include <QFile>
 #include <QFileInfo>
 #include <QList>
-#include <QSaveFile>
 
 namespace platform {
 
@@ -193,14 +193,8 @@ bool writeProfileString(const QString &section, const QString &key, const QStrin
             output += text.lineEnd;
     }
 
-    QSaveFile file(filePath);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    if (file.write(output) != output.size()) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    // Settings files can hold FTP passwords: a new one is for its owner's eyes only.
+    return !writeWholeFile(filePath, output, PrivateFileMode);
 }
 
 } // namespace platform

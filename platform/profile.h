@@ -20,9 +20,10 @@ QString readProfileString(const QString &section, const QString &key, const QStr
 
 // Sets `key` in `section` to `value`, creating the file, the section and the key as
 // needed; a new key goes after the last non-blank line of its section. The file is
-// locked against other writers and replaced atomically, so a concurrent reader sees the
-// old or the new file, never a half-written one. Returns false, leaving the file as it
-// was, when the file cannot be read or written or the value holds a line break.
+// locked against other writers and replaced atomically (writeWholeFile), so a concurrent
+// reader sees the old or the new file, never a half-written one; a new file is readable
+// by its owner only. Returns false, leaving the file as it was, when the file cannot be
+// read or written (a full disk included) or the value holds a line break.
 bool writeProfileString(const QString &section, const QString &key, const QString &value,
                         const QString &filePath);
 

@@ -2,8 +2,10 @@
 
 #include "platform/testing/print_to.h"
 #include "platform/testing/temporary_folder.h"
+#include "platform/testing/write_faults.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QProcess>
 
 #include <gtest/gtest.h>
@@ -128,6 +130,21 @@ TEST_F(ProfileTest, CreatesFileAndRoundTripsValues)
         EXPECT_EQ(readProfileString("HISTORY", "Item0", "NONE", created), value.trimmed());
     }
     EXPECT_EQ(TemporaryFolder::readFile(created), QByteArray("[HISTORY]\nItem0=padded\n"));
+    // Settings files can hold FTP passwords.
+    EXPECT_EQ(QFile::permissions(created) & ~(QFile::ReadUser | QFile::WriteUser),
+              QFile::ReadOwner | QFile::WriteOwner);
+}
+
+TEST_F(ProfileTest, AWriteCutShortKeepsTheOldFile)
+{
+    const QByteArray old = "[Window]\nLeft=120\n[HISTORY]\nItem0=" + QByteArray(800, 'h') + "\n";
+    write(old);
+    {
+        const platform::testing::FileSizeLimit limit(1024);
+        EXPECT_FALSE(writeProfileString("HISTORY", "Item1", QString(500, u'n'), path()));
+    }
+    EXPECT_EQ(contents(), old);
+    EXPECT_EQ(QDir(m_folder.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"settings.ini"});
 }
 
 TEST_F(ProfileTest, RefusesLineBreaksAndUnwritableFiles)

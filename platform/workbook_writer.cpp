@@ -1,11 +1,11 @@
 #include "platform/workbook_writer.h"
 
+#include "platform/atomic_file.h"
 #include "platform/bgr_color.h"
 
 #include <QFile>
 #include <QHash>
 #include <QRegularExpression>
-#include <QSaveFile>
 #include <QTemporaryDir>
 
 #include <algorithm>
@@ -327,25 +327,30 @@ private:
     lxw_workbook *m_workbook = nullptr;
 };
 
-// Copies `from` into `to` through a temporary file in the folder of `to`, which
-// replaces `to` only when every byte was written.
+// Copies `from` into `to` through an AtomicFile, which replaces `to` only when every
+// byte was written, synced and closed.
 WorkbookResult replaceFile(const QString &from, const QString &to)
 {
     QFile source(from);
     if (!source.open(QIODevice::ReadOnly))
         return {false, QStringLiteral("cannot read the built workbook: ") + source.errorString()};
-    QSaveFile target(to);
-    if (!target.open(QIODevice::WriteOnly))
-        return {false, QStringLiteral("cannot write %1: %2").arg(to, target.errorString())};
+    AtomicFile target(to);
+    const auto failed = [&to, &target] {
+        return WorkbookResult{false, QStringLiteral("cannot write %1: %2").arg(to, target.errorString())};
+    };
+    if (!target.open())
+        return failed();
     while (!source.atEnd()) {
         const QByteArray chunk = source.read(CopyChunkBytes);
-        if (chunk.isEmpty() || target.write(chunk) != chunk.size()) {
-            target.cancelWriting();
-            return {false, QStringLiteral("cannot write %1: %2").arg(to, target.errorString())};
+        if (chunk.isEmpty()) {
+            target.cancel();
+            return {false, QStringLiteral("cannot read the built workbook: ") + source.errorString()};
         }
+        if (!target.write(chunk))
+            return failed();
     }
     if (!target.commit())
-        return {false, QStringLiteral("cannot write %1: %2").arg(to, target.errorString())};
+        return failed();
     return {true, QString()};
 }
 

@@ -132,10 +132,12 @@ public:
     Worksheet &worksheet(int index);
 
     // Writes the workbook to exactly `path`. The file is first built in a private scratch
-    // folder, then copied into a temporary file in the target's folder with every byte
-    // count checked, and that file replaces the target only when all of it was written
-    // (an existing target keeps its permissions; a symbolic link is followed). On any
-    // failure the target is left as it was and no temporary file stays behind.
+    // folder, then copied to the target through an AtomicFile: a temporary file in the
+    // target's folder with every byte count, the sync and the closing checked, which
+    // replaces the target only when all of it was written (an existing target keeps its
+    // permissions; a symbolic link is followed; a device or FIFO is written into
+    // directly). On any failure the target is left as it was and no temporary file stays
+    // behind.
     WorkbookResult save(const QString &path) const;
 
 private:

@@ -2,17 +2,14 @@
 
 #include "common/saved_error.h"
 #include "foldercompare/listing/compare_item.h"
+#include "platform/atomic_file.h"
 
 #include <QCoreApplication>
 #include <QFile>
-#include <QFileInfo>
 
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 #include <ctime>
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace foldercompare::listing {
 
@@ -148,32 +145,7 @@ void SortEntries(std::vector<GatheredEntry> &entries)
 
 std::optional<QString> WriteFileAtomically(const QString &path, const QByteArray &bytes)
 {
-    const QByteArray target = QFile::encodeName(path);
-    const QByteArray temporary = target + ".tmp" + QByteArray::number(QCoreApplication::applicationPid());
-    const auto failed = [&temporary](int error) {
-        ::unlink(temporary.constData());
-        return std::optional<QString>(QString::fromLocal8Bit(std::strerror(error)));
-    };
-    const int fd = ::open(temporary.constData(), O_CREAT | O_TRUNC | O_WRONLY | O_CLOEXEC, 0644);
-    if (fd < 0)
-        return QString::fromLocal8Bit(std::strerror(errno));
-    qsizetype written = 0;
-    while (written < bytes.size()) {
-        const ssize_t put = ::write(fd, bytes.constData() + written, size_t(bytes.size() - written));
-        if (put < 0 && errno == EINTR)
-            continue;
-        if (put <= 0) {
-            const int error = put < 0 ? errno : ENOSPC;
-            ::close(fd);
-            return failed(error);
-        }
-        written += put;
-    }
-    if (::close(fd) != 0)
-        return failed(errno);
-    if (::rename(temporary.constData(), target.constData()) != 0)
-        return failed(errno);
-    return std::nullopt;
+    return platform::writeWholeFile(path, bytes);
 }
 
 FileInfoLogReader::FileInfoLogReader(const QString &path)

@@ -50,9 +50,9 @@ QByteArray FormatFileInfoLog(const std::vector<GatheredEntry> &entries);
 void SortEntries(std::vector<GatheredEntry> &entries);
 
 // Writes `bytes` to `path` through a temporary file of this process in the same folder
-// that replaces the target only when every byte was written; on failure the target is
-// left as it was, the temporary file is removed and the description of the failure is
-// returned.
+// (platform::writeWholeFile) that replaces the target only when every byte was written,
+// synced and closed; on failure the target is left as it was, the temporary file is
+// removed and the description of the failure is returned.
 std::optional<QString> WriteFileAtomically(const QString &path, const QByteArray &bytes);
 
 // Reads a listing file one record at a time. Lines may end in CR LF or LF; blank lines

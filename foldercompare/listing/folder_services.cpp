@@ -2,6 +2,7 @@
 
 #include "common/common_module.h"
 #include "common/saved_error.h"
+#include "platform/atomic_file.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -10,7 +11,7 @@
 #include <QFileInfo>
 #include <QStringList>
 
-#include <cstdio>
+#include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -20,6 +21,8 @@
 namespace foldercompare::listing {
 
 namespace {
+
+constexpr qsizetype CopyChunkBytes = 1 << 20;
 
 QString parentOf(const QString &path)
 {
@@ -47,21 +50,34 @@ void deleteContents(const QString &folder)
     }
 }
 
+// Copies one file through an AtomicFile, so that a copy cut short by a full disk or a
+// failing read leaves an existing target as it was; the copy gets the source's
+// modification time and, when new, its permission bits.
 bool copyFile(const QString &source, const QString &target)
 {
-    const QString temporary = target + QStringLiteral(".copy%1").arg(QCoreApplication::applicationPid());
-    QFile::remove(temporary);
-    if (!QFile::copy(source, temporary))
+    const int input = ::open(QFile::encodeName(source).constData(), O_RDONLY | O_CLOEXEC);
+    if (input < 0)
         return false;
     struct stat info;
-    if (stat(QFile::encodeName(source).constData(), &info) == 0) {
-        const struct timespec times[2] = {info.st_atim, info.st_mtim};
-        utimensat(AT_FDCWD, QFile::encodeName(temporary).constData(), times, 0);
+    bool ok = ::fstat(input, &info) == 0;
+    platform::AtomicFile output(target, ok ? int(info.st_mode & 0777) : platform::SharedFileMode);
+    ok = ok && output.open();
+    QByteArray buffer(CopyChunkBytes, Qt::Uninitialized);
+    while (ok) {
+        const ssize_t got = ::read(input, buffer.data(), size_t(buffer.size()));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0) {
+            ok = got == 0;
+            break;
+        }
+        ok = output.write(QByteArrayView(buffer.constData(), got));
     }
-    if (std::rename(QFile::encodeName(temporary).constData(), QFile::encodeName(target).constData()) != 0) {
-        QFile::remove(temporary);
+    ::close(input);
+    if (!ok || !output.commit())
         return false;
-    }
+    const struct timespec times[2] = {info.st_atim, info.st_mtim};
+    ::utimensat(AT_FDCWD, QFile::encodeName(target).constData(), times, 0);
     return true;
 }
 

@@ -11,6 +11,7 @@
 #include "common/instance_slot.h"
 #include "common/saved_error.h"
 #include "common/window_placement.h"
+#include "platform/atomic_file.h"
 #include "platform/flex_grid.h"
 #include "platform/program_folder.h"
 #include "platform/widgets/flex_grid_view.h"
@@ -314,6 +315,9 @@ void Frm_Main::Form_Load()
         WorkFolder = folder + u'/' + exeName + common::InstanceDigits(InstanceNumber);
         if (!QDir().mkpath(WorkFolder))
             throw common::Failure(75, exeName, QStringLiteral("作業フォルダを作成できません。 ") + WorkFolder);
+        // The instance lock makes the work folder this window's alone: a temporary file in
+        // it is one that a killed run left behind.
+        platform::removeStaleTemporaryFiles(WorkFolder);
         for (int side = 0; side < 2; ++side) {
             FileInfoLog[side] = WorkFolder + u'/' + QString::number(side) + QStringLiteral(".log");
             FtpCacheFolder[side] = WorkFolder + u'/' + QString::number(side) + QStringLiteral(".ftp");

@@ -4,9 +4,11 @@
 #include "common/instance_slot.h"
 #include "platform/flex_grid.h"
 #include "platform/profile.h"
+#include "platform/program_folder.h"
 #include "platform/testing/print_to.h"
 #include "platform/testing/scripted_dialogs.h"
 #include "platform/testing/temporary_folder.h"
+#include "platform/testing/write_faults.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -92,6 +94,23 @@ TEST_F(FrmMainTest, LoadsAsAnIdleNumberedWindow)
     EXPECT_EQ(grid.row(), 1);
     EXPECT_EQ(grid.col(), 1);
     EXPECT_TRUE(m_dialogs.shown().isEmpty());
+}
+
+TEST_F(FrmMainTest, StartUpRemovesTemporaryFilesThatKilledRunsLeftInItsWorkFolder)
+{
+    const QString work = m_folder.filePath(platform::executableName() + "001");
+    const QStringList stale{work + "/.0.log.~4711-0.tmp", work + "/0.log.tmp4711",
+                            work + "/0.ftp/pub/.~ftp4711-2.part", work + "/0.ftp/pub/.page.html.~4711-3.tmp"};
+    const QStringList kept{work + "/0.log", work + "/0.ftp/pub/page.html"};
+    for (const QString &path : stale + kept)
+        m_folder.writeFile(QDir(m_folder.path()).relativeFilePath(path), "x");
+
+    auto window = openWindow();
+    ASSERT_EQ(window->WorkFolder, work);
+    for (const QString &path : stale)
+        EXPECT_FALSE(QFileInfo::exists(path)) << path.toStdString();
+    for (const QString &path : kept)
+        EXPECT_TRUE(QFileInfo::exists(path)) << path.toStdString();
 }
 
 TEST_F(FrmMainTest, SecondWindowTakesTheNextNumber)
@@ -204,6 +223,25 @@ TEST_F(FrmMainTest, WindowClosedBeforeActivationKeepsStoredSettings)
     }
     EXPECT_EQ(platform::readProfileString("DSP", "LineMax", "", m_ini), "777");
     EXPECT_EQ(platform::readProfileString("DSP", "Path0", "", m_ini), "/keep");
+}
+
+TEST_F(FrmMainTest, ASettingsWriteCutShortAtUnloadIsReportedAndKeepsTheFile)
+{
+    for (int i = 0; i < 10; ++i)
+        platform::writeProfileString("HISTORY", QStringLiteral("Item%1").arg(i), QStringLiteral("/a/%1\t/b/%1").arg(i),
+                                     m_ini);
+    auto window = openWindow();
+    window->Form_Activate();
+    const QByteArray before = TemporaryFolder::readFile(m_ini);
+    {
+        // Every write that would make the file longer than it is fails part way.
+        const platform::testing::FileSizeLimit limit(before.size());
+        window->Form_Unload();
+    }
+    ASSERT_FALSE(m_dialogs.prompts().isEmpty());
+    EXPECT_TRUE(m_dialogs.prompts().last().startsWith("システムエラー : Form_Unload\r\n設定ファイルに書き込めません。 " + m_ini))
+        << m_dialogs.prompts().last().toStdString();
+    EXPECT_EQ(TemporaryFolder::readFile(m_ini), before);
 }
 
 // Waits until `path` exists, for at most ten seconds.

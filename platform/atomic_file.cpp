@@ -1,0 +1,347 @@
+#include "platform/atomic_file.h"
+
+#include <QAtomicInteger>
+#include <QFile>
+
+#include <cerrno>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <linux/magic.h>
+#include <sys/stat.h>
+#include <sys/statfs.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <utility>
+#include <vector>
+
+namespace platform {
+
+namespace {
+
+// Longest file name that the file systems in use take, in bytes.
+constexpr qsizetype FileNameMaxBytes = 255;
+// As many symbolic links as the kernel follows in one path.
+constexpr int LinkHopsMax = 40;
+// Attempts at a free temporary name before giving up.
+constexpr int TemporaryNameAttempts = 100;
+// One write() call hands over at most this many bytes.
+constexpr qsizetype WriteChunkBytes = qsizetype(1) << 30;
+
+const QByteArray TemporaryMarker = ".~";
+const QByteArray TemporarySuffix = ".tmp";
+const QByteArray DownloadPrefix = ".~ftp";
+const QByteArray DownloadSuffix = ".part";
+const QByteArray ListingMarker = ".tmp";
+
+QByteArray folderOf(const QByteArray &path)
+{
+    const qsizetype slash = path.lastIndexOf('/');
+    if (slash < 0)
+        return QByteArrayLiteral(".");
+    return slash == 0 ? QByteArrayLiteral("/") : path.left(slash);
+}
+
+bool isInDescriptorFileSystem(const QByteArray &folder)
+{
+    struct statfs info;
+    return ::statfs(folder.constData(), &info) == 0 && info.f_type == PROC_SUPER_MAGIC;
+}
+
+bool allDigits(QByteArrayView text)
+{
+    if (text.isEmpty())
+        return false;
+    for (const char c : text)
+        if (c < '0' || c > '9')
+            return false;
+    return true;
+}
+
+// Whether `text` is "<digits>-<digits>".
+bool isNumberPair(QByteArrayView text)
+{
+    const qsizetype dash = text.indexOf('-');
+    return dash > 0 && allDigits(text.first(dash)) && allDigits(text.sliced(dash + 1));
+}
+
+// "<name>.tmp<digits>", the listing temporaries of earlier versions.
+bool isListingTemporaryName(QByteArrayView name)
+{
+    const qsizetype marker = name.lastIndexOf(ListingMarker);
+    return marker > 0 && allDigits(name.sliced(marker + ListingMarker.size()));
+}
+
+// Whether `name` is one that temporaryFilePathFor gives, or one of the download
+// temporaries of earlier versions.
+bool isTemporaryFileName(QByteArrayView name)
+{
+    if (name.startsWith(DownloadPrefix) && name.endsWith(DownloadSuffix)
+        && isNumberPair(name.sliced(DownloadPrefix.size(),
+                                    name.size() - DownloadPrefix.size() - DownloadSuffix.size())))
+        return true;
+    if (!name.startsWith('.') || !name.endsWith(TemporarySuffix))
+        return false;
+    const QByteArrayView body = name.first(name.size() - TemporarySuffix.size());
+    const qsizetype marker = body.lastIndexOf(TemporaryMarker);
+    return marker >= 0 && isNumberPair(body.sliced(marker + TemporaryMarker.size()));
+}
+
+// Where the path leads once the symbolic links of its last element are followed.
+struct ResolvedTarget
+{
+    QByteArray path;
+    bool exists = false;
+    struct stat info = {};
+    // Reached through one of the kernel's descriptor links ("/proc/self/fd/1").
+    bool descriptorLink = false;
+};
+
+// Follows the links of the last element of `path` one by one, so that the file that a
+// write replaces is the one a link leads to. Returns the failure's errno, or 0.
+int resolveTarget(const QByteArray &path, ResolvedTarget &target)
+{
+    QByteArray current = path;
+    for (int hop = 0; hop < LinkHopsMax; ++hop) {
+        struct stat info;
+        if (::lstat(current.constData(), &info) != 0) {
+            if (errno != ENOENT)
+                return errno;
+            target.path = current;
+            return 0;
+        }
+        if (!S_ISLNK(info.st_mode) || isInDescriptorFileSystem(folderOf(current))) {
+            target.path = current;
+            target.exists = true;
+            target.descriptorLink = S_ISLNK(info.st_mode);
+            if (target.descriptorLink && ::stat(current.constData(), &info) != 0)
+                return errno;
+            target.info = info;
+            return 0;
+        }
+        QByteArray text(qsizetype(info.st_size > 0 ? info.st_size : 256) + 1, Qt::Uninitialized);
+        const ssize_t length = ::readlink(current.constData(), text.data(), size_t(text.size()));
+        if (length < 0)
+            return errno;
+        if (length >= text.size())
+            return ENAMETOOLONG;
+        text.truncate(length);
+        current = text.startsWith('/') ? text : folderOf(current) + '/' + text;
+    }
+    return ELOOP;
+}
+
+int closeDescriptor(int &descriptor)
+{
+    const int result = ::close(std::exchange(descriptor, -1));
+    return result == 0 || errno == EINTR ? 0 : errno;
+}
+
+void collectStale(int folder, bool top)
+{
+    const int listing = ::dup(folder);
+    if (listing < 0)
+        return;
+    DIR *const entries = ::fdopendir(listing);
+    if (!entries) {
+        ::close(listing);
+        return;
+    }
+    std::vector<QByteArray> stale;
+    std::vector<QByteArray> subfolders;
+    while (const dirent *entry = ::readdir(entries)) {
+        const QByteArray name(entry->d_name);
+        if (name == "." || name == "..")
+            continue;
+        struct stat info;
+        if (::fstatat(folder, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0)
+            continue;
+        if (S_ISDIR(info.st_mode))
+            subfolders.push_back(name);
+        else if (S_ISREG(info.st_mode) && (isTemporaryFileName(name) || (top && isListingTemporaryName(name))))
+            stale.push_back(name);
+    }
+    ::closedir(entries);
+    for (const QByteArray &name : stale)
+        ::unlinkat(folder, name.constData(), 0);
+    for (const QByteArray &name : subfolders) {
+        const int subfolder = ::openat(folder, name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (subfolder < 0)
+            continue;
+        collectStale(subfolder, false);
+        ::close(subfolder);
+    }
+}
+
+} // namespace
+
+AtomicFile::AtomicFile(const QString &path, int newFileMode)
+    : m_path(path), m_newFileMode(newFileMode)
+{
+}
+
+AtomicFile::~AtomicFile()
+{
+    cancel();
+}
+
+bool AtomicFile::open()
+{
+    if (m_descriptor >= 0 || m_failed)
+        return fail(EBADF);
+    ResolvedTarget target;
+    if (const int error = resolveTarget(QFile::encodeName(m_path), target))
+        return fail(error);
+    if (target.descriptorLink)
+        return openDirectly(target.path, S_ISREG(target.info.st_mode));
+    if (target.exists && S_ISDIR(target.info.st_mode))
+        return fail(EISDIR);
+    if (target.exists && !S_ISREG(target.info.st_mode))
+        return openDirectly(target.path, false);
+    if (target.exists && ::faccessat(AT_FDCWD, target.path.constData(), W_OK, AT_EACCESS) != 0)
+        return fail(errno);
+    if (!openTemporary(target.path))
+        return false;
+    if (target.exists) {
+        const struct stat &info = target.info;
+        if ((info.st_uid != ::geteuid() || info.st_gid != ::getegid())
+            && ::fchown(m_descriptor, info.st_uid, info.st_gid) != 0) {
+            // Without the right to give the file away, keep at least its group where allowed.
+            [[maybe_unused]] const int groupKept = ::fchown(m_descriptor, uid_t(-1), info.st_gid);
+        }
+        if (::fchmod(m_descriptor, info.st_mode & 07777) != 0)
+            return fail(errno);
+    }
+    return true;
+}
+
+bool AtomicFile::openTemporary(const QByteArray &target)
+{
+    for (int attempt = 0; attempt < TemporaryNameAttempts; ++attempt) {
+        const QByteArray temporary = temporaryFilePathFor(target);
+        const int descriptor
+            = ::open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode_t(m_newFileMode));
+        if (descriptor >= 0) {
+            m_descriptor = descriptor;
+            m_temporary = temporary;
+            m_target = target;
+            return true;
+        }
+        if (errno != EEXIST && errno != EINTR)
+            return fail(errno);
+    }
+    return fail(EEXIST);
+}
+
+bool AtomicFile::openDirectly(const QByteArray &target, bool emptyFirst)
+{
+    int descriptor;
+    do {
+        descriptor = ::open(target.constData(), O_WRONLY | O_NOCTTY | O_CLOEXEC | (emptyFirst ? O_TRUNC : 0));
+    } while (descriptor < 0 && errno == EINTR);
+    if (descriptor < 0)
+        return fail(errno);
+    m_descriptor = descriptor;
+    m_target = target;
+    return true;
+}
+
+bool AtomicFile::write(QByteArrayView bytes)
+{
+    if (m_descriptor < 0 || m_failed)
+        return fail(m_error ? m_error : EBADF);
+    const char *at = bytes.data();
+    qsizetype left = bytes.size();
+    while (left > 0) {
+        const ssize_t written = ::write(m_descriptor, at, size_t(std::min(left, WriteChunkBytes)));
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written < 0)
+            return fail(errno);
+        if (written == 0)
+            return fail(ENOSPC);
+        at += written;
+        left -= written;
+    }
+    return true;
+}
+
+bool AtomicFile::commit()
+{
+    if (m_descriptor < 0 || m_failed)
+        return fail(m_error ? m_error : EBADF);
+    const bool direct = m_temporary.isEmpty();
+    int synced;
+    do {
+        synced = ::fdatasync(m_descriptor);
+    } while (synced != 0 && errno == EINTR);
+    // Devices, pipes and terminals have nothing to sync and say so with EINVAL.
+    if (synced != 0 && !(direct && (errno == EINVAL || errno == EROFS)))
+        return fail(errno);
+    if (const int error = closeDescriptor(m_descriptor))
+        return fail(error);
+    if (!direct && ::rename(m_temporary.constData(), m_target.constData()) != 0)
+        return fail(errno);
+    m_temporary.clear();
+    return true;
+}
+
+void AtomicFile::cancel()
+{
+    if (m_descriptor >= 0)
+        ::close(std::exchange(m_descriptor, -1));
+    if (!m_temporary.isEmpty())
+        ::unlink(m_temporary.constData());
+    m_temporary.clear();
+}
+
+QString AtomicFile::errorString() const
+{
+    return m_error ? QString::fromLocal8Bit(std::strerror(m_error)) : QString();
+}
+
+bool AtomicFile::fail(int error)
+{
+    m_error = error;
+    m_failed = true;
+    cancel();
+    return false;
+}
+
+std::optional<QString> writeWholeFile(const QString &path, QByteArrayView bytes, int newFileMode)
+{
+    AtomicFile file(path, newFileMode);
+    if (file.open() && file.write(bytes) && file.commit())
+        return std::nullopt;
+    return file.errorString();
+}
+
+QByteArray temporaryFilePathFor(const QByteArray &target)
+{
+    static QAtomicInteger<quint32> counter;
+    const qsizetype slash = target.lastIndexOf('/');
+    const QByteArray folder = target.first(slash + 1);
+    QByteArray name = target.sliced(slash + 1);
+    const QByteArray suffix = TemporaryMarker + QByteArray::number(::getpid()) + '-'
+                              + QByteArray::number(counter.fetchAndAddRelaxed(1)) + TemporarySuffix;
+    const qsizetype room = FileNameMaxBytes - 1 - suffix.size();
+    if (name.size() > room) {
+        qsizetype cut = room;
+        while (cut > 0 && (uchar(name[cut]) & 0xC0) == 0x80) // not inside a UTF-8 character
+            --cut;
+        name.truncate(cut);
+    }
+    return folder + '.' + name + suffix;
+}
+
+void removeStaleTemporaryFiles(const QString &folder)
+{
+    const int top = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (top < 0)
+        return;
+    collectStale(top, true);
+    ::close(top);
+}
+
+} // namespace platform

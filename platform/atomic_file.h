@@ -1,0 +1,89 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+
+#include <optional>
+
+namespace platform {
+
+// Permission bits that a write gives a file it creates, before the umask is taken off:
+// readable and writable by everyone the umask allows (exports, listings, workbooks) ...
+inline constexpr int SharedFileMode = 0666;
+// ... or by the owner only (settings files, which can hold FTP passwords).
+inline constexpr int PrivateFileMode = 0600;
+
+// Writes one file so that a failure never costs the old one. The bytes go to a temporary
+// file of this process in the target's folder (named by temporaryFilePathFor), every
+// count is checked, the file is synced and closed with their results checked, and only
+// then is it renamed over the target. On any failure, and when the object is dropped
+// without commit(), the temporary file is removed and the target stays as it was.
+//
+// An existing target keeps its permission bits and, where the process may set them, its
+// owner and group; a new file gets `newFileMode` less the umask. An existing target
+// without write permission is refused, as an editor refuses it. A symbolic link is
+// followed and the file it leads to is replaced; the link stays a link.
+//
+// An existing target that is not a regular file (a character or block device, a FIFO, a
+// terminal, "/dev/stdout" on a pipe) is opened and written into directly, never
+// replaced, and nothing in it is cut. So is whatever one of the system's descriptor
+// links leads to ("/dev/stdout", "/dev/fd/1", "/proc/self/fd/1"): when that is a regular
+// file (the standard output redirected to a file) it is emptied first, as the shell's
+// ">" would; the old contents are then not kept on a failure.
+class AtomicFile
+{
+public:
+    explicit AtomicFile(const QString &path, int newFileMode = SharedFileMode);
+    ~AtomicFile();
+    AtomicFile(const AtomicFile &) = delete;
+    AtomicFile &operator=(const AtomicFile &) = delete;
+
+    // Creates the temporary file (or opens the non-regular target). False on failure.
+    bool open();
+    // Writes all of `bytes`; false when any of them could not be written, after which
+    // only cancel() or the destructor are of use.
+    bool write(QByteArrayView bytes);
+    // Syncs, closes and puts the file in place; false, with the target as it was, when
+    // any of these fails.
+    bool commit();
+    // Abandons the write: closes and removes the temporary file.
+    void cancel();
+
+    // The path given to the constructor.
+    QString path() const { return m_path; }
+    // Why the last failed call failed, in the system's words; empty before any failure.
+    QString errorString() const;
+
+private:
+    bool fail(int error);
+    bool openTemporary(const QByteArray &target);
+    bool openDirectly(const QByteArray &target, bool emptyFirst);
+
+    QString m_path;
+    int m_newFileMode;
+    QByteArray m_target;    // the file that commit() replaces, links resolved
+    QByteArray m_temporary; // empty when the target is written directly
+    int m_descriptor = -1;
+    int m_error = 0;
+    bool m_failed = false;
+};
+
+// Writes `bytes` as the whole new contents of `path` through an AtomicFile. Returns the
+// system's reason when that failed (the target is then as it was), nullopt on success.
+std::optional<QString> writeWholeFile(const QString &path, QByteArrayView bytes, int newFileMode = SharedFileMode);
+
+// A new name for a temporary file beside `target` (an encoded path), unique within this
+// process: ".<name>.~<process id>-<counter>.tmp" in the target's folder, the name part
+// cut so that the whole stays within the file system's name length.
+QByteArray temporaryFilePathFor(const QByteArray &target);
+
+// Removes the temporary files that writes killed before they ended left in `folder` and
+// in every folder below it (symbolic links are not followed): files named as
+// temporaryFilePathFor names them or as earlier versions named their download
+// temporaries (".~ftp<process id>-<counter>.part"), and, in `folder` itself, the
+// "<name>.tmp<process id>" files of earlier versions' listing writes. Only for a folder
+// that this process alone writes in; failures are passed over.
+void removeStaleTemporaryFiles(const QString &folder);
+
+} // namespace platform

@@ -1,0 +1,86 @@
+#include "platform/testing/write_faults.h"
+
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <fcntl.h>
+#include <sys/mount.h>
+#include <unistd.h>
+
+#include <utility>
+
+namespace platform::testing {
+
+SmallFileSystem::SmallFileSystem()
+{
+    if (::geteuid() != 0)
+        return;
+    m_mounted = ::mount("tmpfs", QFile::encodeName(path()).constData(), "tmpfs", 0, "size=1m,mode=0755") == 0;
+}
+
+SmallFileSystem::~SmallFileSystem()
+{
+    if (m_mounted)
+        ::umount2(QFile::encodeName(path()).constData(), MNT_DETACH);
+}
+
+void SmallFileSystem::fill() const
+{
+    const int descriptor = ::open(QFile::encodeName(filePath("filler")).constData(),
+                                  O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    ASSERT_GE(descriptor, 0);
+    const QByteArray block(4096, 'f');
+    while (::write(descriptor, block.constData(), size_t(block.size())) > 0) {
+    }
+    ::close(descriptor);
+}
+
+FileSizeLimit::FileSizeLimit(qint64 bytes)
+{
+    EXPECT_EQ(::getrlimit(RLIMIT_FSIZE, &m_saved), 0);
+    m_savedHandler = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit lowered = m_saved;
+    lowered.rlim_cur = rlim_t(bytes);
+    EXPECT_EQ(::setrlimit(RLIMIT_FSIZE, &lowered), 0);
+}
+
+FileSizeLimit::~FileSizeLimit()
+{
+    EXPECT_EQ(::setrlimit(RLIMIT_FSIZE, &m_saved), 0);
+    std::signal(SIGXFSZ, m_savedHandler);
+}
+
+FifoReader::FifoReader(const QString &path)
+{
+    const QByteArray name = QFile::encodeName(path);
+    const int readingEnd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    EXPECT_GE(readingEnd, 0) << path.toStdString();
+    if (readingEnd < 0)
+        return;
+    m_writingEnd = ::open(name.constData(), O_WRONLY | O_CLOEXEC);
+    EXPECT_GE(m_writingEnd, 0) << path.toStdString();
+    ::fcntl(readingEnd, F_SETFL, 0);
+    m_reader = std::thread([this, readingEnd] {
+        QFile end;
+        if (end.open(readingEnd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
+            m_read = end.readAll();
+    });
+}
+
+FifoReader::~FifoReader()
+{
+    finish();
+}
+
+QByteArray FifoReader::finish()
+{
+    if (m_writingEnd >= 0)
+        ::close(std::exchange(m_writingEnd, -1));
+    if (m_reader.joinable())
+        m_reader.join();
+    return m_read;
+}
+
+} // namespace platform::testing
