@@ -35,6 +35,19 @@ void WriteSetting(const QString &section, const QString &key, const QString &val
                           + QStringLiteral("] ") + key);
 }
 
+bool WriteSettingOrReport(const QString &section, const QString &key, const QString &value, const QString &iniFile,
+                          const QString &procedure)
+{
+    try {
+        WriteSetting(section, key, value, iniFile);
+        return true;
+    } catch (...) {
+        SaveErr();
+        ReportSavedErr(procedure);
+        return false;
+    }
+}
+
 qint32 ReadIniNumber(const QString &section, const QString &key, qint32 defaultValue, const QString &iniFile)
 {
     return LeadingInteger(GetIniValue(section, key, QString::number(defaultValue), iniFile), defaultValue);

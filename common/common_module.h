@@ -38,6 +38,12 @@ bool WriteIniValue(const QString &section, const QString &key, const QString &va
 // section and the key when it cannot be written.
 void WriteSetting(const QString &section, const QString &key, const QString &value, const QString &iniFile);
 
+// Writes one value of a settings file at once; when it cannot be written, reports the
+// failure as WriteSetting describes it under `procedure` (ReportSavedErr) and returns
+// false, so that the command that wrote it can go on.
+bool WriteSettingOrReport(const QString &section, const QString &key, const QString &value, const QString &iniFile,
+                          const QString &procedure);
+
 // A whole number read by its leading digits; `defaultValue` when the text has none.
 qint32 ReadIniNumber(const QString &section, const QString &key, qint32 defaultValue, const QString &iniFile);
 

@@ -159,8 +159,9 @@ void Frm_Main::addHistory(const QString &key)
     if (common::BatchMode)
         return;
     for (qsizetype i = 0; i < HistoryItems.size(); ++i)
-        common::WriteIniValue(QStringLiteral("HISTORY"), QStringLiteral("Item") + QString::number(i), HistoryItems.at(i),
-                              IniFilePath);
+        if (!common::WriteSettingOrReport(QStringLiteral("HISTORY"), QStringLiteral("Item") + QString::number(i),
+                                          HistoryItems.at(i), IniFilePath, QStringLiteral("CompareFiles")))
+            return;
 }
 
 } // namespace foldercompare

@@ -203,9 +203,9 @@ void Frm_Main::ExcelSave_Click()
             = chooseFile(QStringLiteral("表示内容をエクセル形式で保存"), {XlsFiles, XlsxFiles, AllFiles}, initialFilter);
         if (!file)
             return;
-        common::WriteIniValue(QStringLiteral("EXCEL"), QStringLiteral("ExtXls"),
-                              file->right(3).toLower() == u"xls" ? QStringLiteral("xls") : QStringLiteral("xlsx"),
-                              IniFilePath);
+        common::WriteSettingOrReport(QStringLiteral("EXCEL"), QStringLiteral("ExtXls"),
+                                     file->right(3).toLower() == u"xls" ? QStringLiteral("xls") : QStringLiteral("xlsx"),
+                                     IniFilePath, QStringLiteral("ExcelSave_Click"));
         LockControls(true);
         if (BatExcelSave(*file))
             openResult(*file);

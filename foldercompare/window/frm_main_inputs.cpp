@@ -242,8 +242,9 @@ void Frm_Main::checkBoxClicked(QCheckBox *box, const QString &key, const QString
     if (!InputEventsOn)
         return;
     try {
-        common::WriteIniValue(QStringLiteral("DSP"), key, box->isChecked() ? QStringLiteral("1") : QStringLiteral("0"),
-                              IniFilePath);
+        common::WriteSettingOrReport(QStringLiteral("DSP"), key,
+                                     box->isChecked() ? QStringLiteral("1") : QStringLiteral("0"), IniFilePath,
+                                     procedure);
         if (Txt_FileInfoDate[0]->text().isEmpty() && Txt_FileInfoDate[1]->text().isEmpty())
             return;
         if (common::ShowMsg(question, platform::MessageStyle::YesNo) == platform::MessageAnswer::No)

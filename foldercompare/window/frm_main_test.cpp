@@ -225,21 +225,32 @@ TEST_F(FrmMainTest, WindowClosedBeforeActivationKeepsStoredSettings)
     EXPECT_EQ(platform::readProfileString("DSP", "Path0", "", m_ini), "/keep");
 }
 
-TEST_F(FrmMainTest, ASettingsWriteCutShortAtUnloadIsReportedAndKeepsTheFile)
+TEST_F(FrmMainTest, ASettingsWriteCutShortIsReportedAndKeepsTheFile)
 {
     for (int i = 0; i < 10; ++i)
         platform::writeProfileString("HISTORY", QStringLiteral("Item%1").arg(i), QStringLiteral("/a/%1\t/b/%1").arg(i),
                                      m_ini);
+    const TemporaryFolder trees;
+    trees.writeFile("one/a.txt", "a");
+    trees.writeFile("two/a.txt", "b");
     auto window = openWindow();
     window->Form_Activate();
     const QByteArray before = TemporaryFolder::readFile(m_ini);
+    const QString failure = "設定ファイルに書き込めません。 " + m_ini;
     {
         // Every write that would make the file longer than it is fails part way.
         const platform::testing::FileSizeLimit limit(before.size());
+        for (int side = 0; side < 2; ++side) {
+            window->Txt_FolderPath[side]->setText(trees.filePath(side == 0 ? "one" : "two"));
+            window->Btn_GetFileInfo_Click(side);
+        }
+        ASSERT_FALSE(m_dialogs.prompts().isEmpty());
+        EXPECT_TRUE(m_dialogs.prompts().last().startsWith("システムエラー : CompareFiles\r\n" + failure))
+            << m_dialogs.prompts().last().toStdString();
+        EXPECT_EQ(window->Grd_Compare->textMatrix(1, 4), "a.txt") << "the history aside, the comparison is done";
         window->Form_Unload();
     }
-    ASSERT_FALSE(m_dialogs.prompts().isEmpty());
-    EXPECT_TRUE(m_dialogs.prompts().last().startsWith("システムエラー : Form_Unload\r\n設定ファイルに書き込めません。 " + m_ini))
+    EXPECT_TRUE(m_dialogs.prompts().last().startsWith("システムエラー : Form_Unload\r\n" + failure))
         << m_dialogs.prompts().last().toStdString();
     EXPECT_EQ(TemporaryFolder::readFile(m_ini), before);
 }

@@ -122,7 +122,10 @@ void Frm_Linquell::buildMenus()
         action->setCheckable(true);
         // A check-mark option is written into the settings file as soon as it flips.
         connect(action, &QAction::triggered, this, [this, action, section, key] {
-            common::WriteIniValue(section, key, common::FlagText(action->isChecked()), IniPath);
+            if (!common::WriteIniValue(section, key, common::FlagText(action->isChecked()), IniPath))
+                platform::dialogs().messageBox(QStringLiteral("設定ファイルに書き込めません。 ") + IniPath + QStringLiteral(" [")
+                                                   + section + QStringLiteral("] ") + key,
+                                               platform::MessageStyle::OkOnly, QString());
         });
         return action;
     };
