@@ -33,7 +33,7 @@ int main(int argc, char **argv)
     if (common::BatchMode)
         qputenv("QT_QPA_PLATFORM", "offscreen");
 
-    platform::provideRuntimeFolder();
+    const QString runtimeRefusal = platform::provideRuntimeFolder();
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Dirgleam"));
     // An unattended run shows no box: without widget dialogs every message goes to
@@ -41,6 +41,11 @@ int main(int argc, char **argv)
     std::optional<platform::widgets::WidgetDialogs> widgetDialogs;
     if (!common::BatchMode)
         widgetDialogs.emplace();
+    if (!runtimeRefusal.isEmpty()) {
+        platform::dialogs().messageBox(runtimeRefusal, platform::MessageStyle::OkOnly | platform::MessageStyle::IconCritical,
+                                       QString());
+        return 1;
+    }
 
     try {
         auto window = std::make_unique<foldercompare::Frm_Main>();

@@ -27,7 +27,7 @@ int main(int argc, char **argv)
     if (commandLine.batchMode)
         qputenv("QT_QPA_PLATFORM", "offscreen");
 
-    platform::provideRuntimeFolder();
+    const QString runtimeRefusal = platform::provideRuntimeFolder();
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Linquell"));
     // An unattended run shows no box: without widget dialogs every message goes to
@@ -35,5 +35,10 @@ int main(int argc, char **argv)
     std::optional<platform::widgets::WidgetDialogs> widgetDialogs;
     if (!commandLine.batchMode)
         widgetDialogs.emplace();
+    if (!runtimeRefusal.isEmpty()) {
+        platform::dialogs().messageBox(runtimeRefusal, platform::MessageStyle::OkOnly | platform::MessageStyle::IconCritical,
+                                       QString());
+        return 1;
+    }
     return textcompare::Main(commandLine);
 }

@@ -6,7 +6,9 @@
 // The idle-time backup program. Its window opens empty until the backup program is built.
 int main(int argc, char **argv)
 {
-    platform::provideRuntimeFolder();
+    // The backup program takes no locks yet: without a private runtime folder of ours it
+    // runs on, and Qt checks and uses a runtime folder of its own.
+    [[maybe_unused]] const QString runtimeRefusal = platform::provideRuntimeFolder();
     QApplication application(argc, argv);
     QMainWindow window;
     window.setWindowTitle(QStringLiteral("Pellastra"));

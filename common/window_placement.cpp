@@ -2,15 +2,23 @@
 
 #include "common/common_module.h"
 
+#include <algorithm>
+
 namespace common {
+
+TwipsRect ClampedPlacement(const TwipsRect &rect)
+{
+    return {std::clamp(rect.left, -PlacementLimit, PlacementLimit), std::clamp(rect.top, -PlacementLimit, PlacementLimit),
+            std::clamp(rect.width, 0, PlacementLimit), std::clamp(rect.height, 0, PlacementLimit)};
+}
 
 TwipsRect CheckedPlacement(const TwipsRect &placed, int screenWidth, int screenHeight, const TwipsRect &fallback)
 {
-    constexpr int visibleMargin = 2000;
-    const bool offScreen = placed.left + placed.width - visibleMargin < 0
-                           || placed.top + placed.height - visibleMargin < 0
-                           || placed.left + visibleMargin > screenWidth
-                           || placed.top + visibleMargin > screenHeight;
+    constexpr qint64 visibleMargin = 2000;
+    const qint64 left = placed.left;
+    const qint64 top = placed.top;
+    const bool offScreen = left + placed.width - visibleMargin < 0 || top + placed.height - visibleMargin < 0
+                           || left + visibleMargin > screenWidth || top + visibleMargin > screenHeight;
     return offScreen ? fallback : placed;
 }
 
@@ -23,6 +31,7 @@ StoredPlacement LoadPlacement(const QString &iniFile)
     rect.top = ReadIniNumber(window, QStringLiteral("Top"), rect.top, iniFile);
     rect.width = ReadIniNumber(window, QStringLiteral("Width"), rect.width, iniFile);
     rect.height = ReadIniNumber(window, QStringLiteral("Height"), rect.height, iniFile);
+    rect = ClampedPlacement(rect);
     placement.state = StoredWindowState(ReadIniChoice(window, QStringLiteral("State"), 0, 2, 0, iniFile));
     return placement;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/twips.h"
+
 #include <QDateTime>
 #include <QString>
 
@@ -22,6 +24,16 @@ enum class StoredWindowState { Normal = 0, Minimized = 1, Maximized = 2 };
 // Where a window opens the first time, and where an off-screen placement is put back to.
 inline constexpr TwipsRect DefaultWindowRect{0, 0, 15360, 11070};
 
+// The farthest a stored placement may put a window from the screen's origin, and the
+// largest width and height it may give, in twips: 32767 pixels, the most that X11 window
+// geometry holds. Beyond it no display shows anything, and within it no sum of a place
+// and a size overflows.
+inline constexpr int PlacementLimit = 32767 * platform::TwipsPerPixel;
+
+// `rect` with Left and Top clamped to ±PlacementLimit, and Width and Height to 0 to
+// PlacementLimit.
+TwipsRect ClampedPlacement(const TwipsRect &rect);
+
 // A window's stored placement ([Window] Left, Top, Width, Height in twips, and State).
 struct StoredPlacement
 {
@@ -29,8 +41,8 @@ struct StoredPlacement
     StoredWindowState state = StoredWindowState::Normal;
 };
 
-// Reads [Window]: each number by its leading digits (none keeps its default), the state
-// 0 to 2 (any other value reads as normal).
+// Reads [Window]: each number by its leading digits (none keeps its default), clamped by
+// ClampedPlacement, the state 0 to 2 (any other value reads as normal).
 StoredPlacement LoadPlacement(const QString &iniFile);
 
 // Whether a save in the normal state also writes State "0" (the viewer leaves that key to
@@ -50,7 +62,8 @@ QString ReadExeMutex(const QString &iniFile, const QDateTime &now);
 
 // Checks a restored placement against the screen: when less than 2000 twips of the window
 // would remain on the screen on any edge, the placement becomes `fallback`. `placed`
-// holds the stored Left and Top with the width and height the window actually took.
+// holds the stored Left and Top with the width and height the window actually took; any
+// int values are checked without overflow.
 TwipsRect CheckedPlacement(const TwipsRect &placed, int screenWidth, int screenHeight, const TwipsRect &fallback);
 
 } // namespace common

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 namespace common {
 namespace {
 
@@ -29,6 +31,11 @@ TEST(CheckedPlacement, KeepsPlacesWithEnoughOnScreen)
         {"right edge with 2000 shown", {screenWidth - 2000, 0, 15360, 11070}, true},
         {"below the screen", {0, screenHeight - 1999, 15360, 11070}, false},
         {"normal", {1200, 900, 12000, 9000}, true},
+        {"top at the least int", {0, std::numeric_limits<int>::min(), 15360, 0}, false},
+        {"left and width at the largest int", {std::numeric_limits<int>::max(), 0, std::numeric_limits<int>::max(), 11070},
+         false},
+        {"left at the least int, width at the largest", {std::numeric_limits<int>::min(), 0,
+                                                         std::numeric_limits<int>::max(), 11070}, false},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
@@ -71,6 +78,31 @@ TEST_F(StoredPlacementTest, BadStoredValuesKeepTheirDefaults)
     const StoredPlacement placement = LoadPlacement(ini());
     EXPECT_EQ(placement.rect, (TwipsRect{0, 0, 9000, 11070}));
     EXPECT_EQ(placement.state, StoredWindowState::Normal);
+}
+
+TEST_F(StoredPlacementTest, ExtremeStoredValuesAreClamped)
+{
+    const struct
+    {
+        const char *name;
+        const char *left, *top, *width, *height;
+        TwipsRect loaded;
+    } cases[] = {
+        {"least int everywhere", "-2147483648", "-2147483648", "-2147483648", "-2147483648",
+         {-PlacementLimit, -PlacementLimit, 0, 0}},
+        {"largest int everywhere", "2147483647", "2147483647", "2147483647", "2147483647",
+         {PlacementLimit, PlacementLimit, PlacementLimit, PlacementLimit}},
+        {"negative sizes", "100", "-100", "-1", "-15360", {100, -100, 0, 0}},
+        {"just inside the limit", "-491505", "491505", "491505", "0", {-491505, 491505, 491505, 0}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        platform::writeProfileString("Window", "Left", c.left, ini());
+        platform::writeProfileString("Window", "Top", c.top, ini());
+        platform::writeProfileString("Window", "Width", c.width, ini());
+        platform::writeProfileString("Window", "Height", c.height, ini());
+        EXPECT_EQ(LoadPlacement(ini()).rect, c.loaded);
+    }
 }
 
 TEST_F(StoredPlacementTest, ExeMutexIsFixedAtTheFirstStart)

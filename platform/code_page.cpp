@@ -410,11 +410,29 @@ qsizetype decodeUtf7Run(const uchar *data, qsizetype size, char16_t *&out)
     return dash ? end + 1 : end;
 }
 
+// True when `handle`, decoding UTF-7, stands inside a base64 run: a "-" fed to it then
+// only closes the run and gives no character of its own. Leaves the handle in an
+// undefined state.
+bool insideBase64Run(IconvHandle &handle)
+{
+    const char dash = '-';
+    const char *in = &dash;
+    size_t inLeft = 1;
+    char16_t unit = 0;
+    char *out = reinterpret_cast<char *>(&unit);
+    size_t room = sizeof unit;
+    handle.convert(in, inLeft, out, room);
+    return room == sizeof unit;
+}
+
 // Decodes UTF-7 into `output`, which has room for one unit per byte. iconv decodes it at
 // about 150 MB/s; the direct bytes and the plain base64 runs that make up nearly every
 // UTF-7 text are decoded here instead. Any other byte goes to iconv, and any other run
 // from its "+" to the byte that ends it: iconv is in its initial state before and behind
-// such a stretch, so the text is exactly iconv's. Returns true when a byte was replaced.
+// such a stretch, so the text is exactly iconv's. A base64 run still open at the end of
+// the bytes is cut off: iconv takes it without complaint, and bits that would have made
+// the comparison see a difference are dropped unseen, so it gives one U+FFFD at the end.
+// Returns true when a byte was replaced.
 bool decodeUtf7(IconvHandle &handle, const uchar *data, qsizetype size, OutputBuffer<QString> &output)
 {
     bool replaced = false;
@@ -455,6 +473,13 @@ bool decodeUtf7(IconvHandle &handle, const uchar *data, qsizetype size, OutputBu
         replaced |= decodeStretch(handle, reinterpret_cast<const char *>(data + index), static_cast<size_t>(end - index),
                                   output);
         index = end;
+        if (index == size && insideBase64Run(handle)) {
+            // The stretch gave fewer units than it had bytes, so the one unit fits.
+            out = reinterpret_cast<char16_t *>(output.cursor());
+            *out++ = ReplacementCharacter;
+            output.commit(reinterpret_cast<char *>(out));
+            replaced = true;
+        }
     }
     return replaced;
 }

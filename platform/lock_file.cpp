@@ -5,7 +5,9 @@
 #include <QCryptographicHash>
 #include <QFile>
 
+#include <algorithm>
 #include <cerrno>
+#include <thread>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
@@ -34,34 +36,46 @@ QString safeFileName(const QString &name)
 
 QString LockFile::pathFor(const QString &name)
 {
-    return runtimeFolder() + u'/' + safeFileName(name) + QStringLiteral(".lock");
+    const QString folder = runtimeFolder();
+    if (folder.isEmpty())
+        return QString();
+    return folder + u'/' + safeFileName(name) + QStringLiteral(".lock");
 }
 
 std::optional<LockFile> LockFile::tryLock(const QString &name)
 {
-    return acquire(name, false);
+    return acquire(name, std::chrono::milliseconds(0));
 }
 
-std::optional<LockFile> LockFile::lock(const QString &name)
+std::optional<LockFile> LockFile::lock(const QString &name, std::chrono::milliseconds patience)
 {
-    return acquire(name, true);
+    return acquire(name, patience);
 }
 
-std::optional<LockFile> LockFile::acquire(const QString &name, bool wait)
+std::optional<LockFile> LockFile::acquire(const QString &name, std::chrono::milliseconds patience)
 {
-    const QByteArray path = QFile::encodeName(pathFor(name));
-    const int descriptor = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    const QString path = pathFor(name);
+    if (path.isEmpty())
+        return std::nullopt;
+    const int descriptor = ::open(QFile::encodeName(path).constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (descriptor < 0)
         return std::nullopt;
-    int result;
-    do {
-        result = ::flock(descriptor, wait ? LOCK_EX : LOCK_EX | LOCK_NB);
-    } while (result != 0 && errno == EINTR);
-    if (result != 0) {
-        ::close(descriptor);
-        return std::nullopt;
+    // Asked again and again rather than waited for in flock(), so that the wait ends.
+    const auto deadline = std::chrono::steady_clock::now() + patience;
+    auto pause = std::chrono::milliseconds(1);
+    for (;;) {
+        if (::flock(descriptor, LOCK_EX | LOCK_NB) == 0)
+            return LockFile(descriptor);
+        if (errno != EWOULDBLOCK && errno != EINTR)
+            break;
+        const auto now = std::chrono::steady_clock::now();
+        if (now >= deadline)
+            break;
+        std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(pause, deadline - now));
+        pause = std::min(pause * 2, std::chrono::milliseconds(50));
     }
-    return LockFile(descriptor);
+    ::close(descriptor);
+    return std::nullopt;
 }
 
 LockFile::LockFile(int descriptor)

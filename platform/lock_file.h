@@ -2,6 +2,7 @@
 
 #include <QString>
 
+#include <chrono>
 #include <optional>
 
 namespace platform {
@@ -16,9 +17,12 @@ public:
     // another LockFile of this process) holds it, or the lock file cannot be opened.
     static std::optional<LockFile> tryLock(const QString &name);
 
-    // Waits until the lock named `name` is free and takes it. nullopt only when the lock
-    // file cannot be opened.
-    static std::optional<LockFile> lock(const QString &name);
+    // Waits until the lock named `name` is free and takes it, but no longer than
+    // `patience`: nullopt when the lock is still held then (by a process that hangs, or
+    // one that means harm), or the lock file cannot be opened. Our own holders keep a
+    // lock for milliseconds.
+    static std::optional<LockFile> lock(const QString &name,
+                                        std::chrono::milliseconds patience = std::chrono::seconds(10));
 
     LockFile(LockFile &&other) noexcept;
     LockFile &operator=(LockFile &&other) noexcept;
@@ -26,12 +30,13 @@ public:
     LockFile &operator=(const LockFile &) = delete;
     ~LockFile();
 
-    // Full path of the lock file for `name` (names are made safe for the file system).
+    // Full path of the lock file for `name` (names are made safe for the file system);
+    // empty when there is no runtime folder fit for lock files (see findRuntimeFolder).
     static QString pathFor(const QString &name);
 
 private:
     explicit LockFile(int descriptor);
-    static std::optional<LockFile> acquire(const QString &name, bool wait);
+    static std::optional<LockFile> acquire(const QString &name, std::chrono::milliseconds patience);
     void release();
 
     int m_descriptor = -1;

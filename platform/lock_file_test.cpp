@@ -23,6 +23,16 @@ TEST(LockFile, HeldLockRefusesSecondHolderUntilReleased)
     EXPECT_TRUE(LockFile::tryLock(name));
 }
 
+TEST(LockFile, WaitForAHeldLockEnds)
+{
+    const QString name = uniqueName("waited");
+    std::optional<LockFile> held = LockFile::tryLock(name);
+    ASSERT_TRUE(held);
+    EXPECT_FALSE(LockFile::lock(name, std::chrono::milliseconds(30))) << "a holder that never lets go";
+    held.reset();
+    EXPECT_TRUE(LockFile::lock(name, std::chrono::milliseconds(30)));
+}
+
 TEST(LockFile, MovedLockStaysHeld)
 {
     const QString name = uniqueName("moved");

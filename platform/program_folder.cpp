@@ -5,6 +5,9 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
+#include <cerrno>
+#include <cstring>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace platform {
@@ -23,6 +26,36 @@ QString folderOfRunningExecutable()
 bool isWritableFolder(const QString &folder)
 {
     return !folder.isEmpty() && ::access(QFile::encodeName(folder).constData(), W_OK | X_OK) == 0;
+}
+
+enum class LinkUse { Follow, Refuse };
+
+// Why `folder` is no folder for our lock files, or empty when it is one: a real folder
+// (a symbolic link to one only with LinkUse::Follow), owned by us, that we may write to
+// and enter, and group and others may not write to.
+QString privateFolderProblem(const QString &folder, LinkUse links)
+{
+    const QByteArray encoded = QFile::encodeName(folder);
+    struct stat info;
+    const int result = links == LinkUse::Follow ? ::stat(encoded.constData(), &info) : ::lstat(encoded.constData(), &info);
+    if (result != 0)
+        return QStringLiteral("見つかりません (%1)").arg(QString::fromLocal8Bit(std::strerror(errno)));
+    if (S_ISLNK(info.st_mode))
+        return QStringLiteral("シンボリックリンクです");
+    if (!S_ISDIR(info.st_mode))
+        return QStringLiteral("フォルダではありません");
+    if (info.st_uid != ::geteuid())
+        return QStringLiteral("他のユーザーが所有しています");
+    if ((info.st_mode & (S_IWGRP | S_IWOTH)) != 0)
+        return QStringLiteral("他のユーザーも書き込めます");
+    if ((info.st_mode & (S_IWUSR | S_IXUSR)) != (S_IWUSR | S_IXUSR))
+        return QStringLiteral("書き込めません");
+    return QString();
+}
+
+QString refusalOf(const QString &folder, const QString &problem)
+{
+    return QStringLiteral("ロックファイルのフォルダを使用できません。 ") + folder + QStringLiteral(" : ") + problem;
 }
 
 } // namespace
@@ -58,24 +91,41 @@ QString programFolder()
     return folder;
 }
 
-QString runtimeFolder()
+RuntimeFolder findRuntimeFolder(const QString &temporaryBase)
 {
     const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    if (!runtime.isEmpty() && QFileInfo(runtime).isDir() && isWritableFolder(runtime))
-        return runtime;
-    const QString folder = QDir::tempPath() + QStringLiteral("/dirgleam-suite-") + QString::number(::getuid());
-    if (!QFileInfo(folder).isDir()) {
-        QDir().mkpath(folder);
-        QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    if (!runtime.isEmpty() && privateFolderProblem(runtime, LinkUse::Follow).isEmpty())
+        return {runtime, QString()};
+
+    const QString folder = temporaryBase + QStringLiteral("/dirgleam-suite-") + QString::number(::geteuid());
+    const QByteArray encoded = QFile::encodeName(folder);
+    // Made with exactly 0700 whatever the umask; a folder that is already there (made by
+    // anyone, maybe a moment ago) is checked like any other.
+    if (::mkdir(encoded.constData(), 0700) == 0) {
+        ::chmod(encoded.constData(), 0700);
+    } else if (errno != EEXIST) {
+        const QString reason = QString::fromLocal8Bit(std::strerror(errno));
+        return {QString(), refusalOf(folder, QStringLiteral("作成できません (%1)").arg(reason))};
     }
-    return folder;
+    const QString problem = privateFolderProblem(folder, LinkUse::Refuse);
+    if (!problem.isEmpty())
+        return {QString(), refusalOf(folder, problem)};
+    return {folder, QString()};
 }
 
-void provideRuntimeFolder()
+QString runtimeFolder()
 {
-    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    if (runtime.isEmpty() || !QFileInfo(runtime).isDir())
-        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtimeFolder()));
+    return findRuntimeFolder(QDir::tempPath()).path;
+}
+
+QString provideRuntimeFolder()
+{
+    const RuntimeFolder folder = findRuntimeFolder(QDir::tempPath());
+    if (folder.path.isEmpty())
+        return folder.refusal;
+    if (folder.path != qEnvironmentVariable("XDG_RUNTIME_DIR"))
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(folder.path));
+    return QString();
 }
 
 } // namespace platform

@@ -18,13 +18,29 @@ QString executableName();
 // run of a program a folder of its own.
 QString programFolder();
 
-// Folder for lock files: $XDG_RUNTIME_DIR when it exists, else a private folder under
-// the system's temporary folder. Created on demand.
+// The folder for lock files, or why there is none.
+struct RuntimeFolder
+{
+    QString path;    // empty when refused
+    QString refusal; // when refused: a message that names the folder and says why
+};
+
+// Finds the folder for lock files: $XDG_RUNTIME_DIR when it names a folder of ours that
+// nobody else may write to, else `temporaryBase`/dirgleam-suite-<uid>. That one is made
+// with mode 0700 when missing; an existing one is taken only when it is a real folder
+// (no symbolic link), owned by us and not writable by group or others, since anyone may
+// have put it into a folder all users share, and a lock file planted in it could stop
+// our programs.
+RuntimeFolder findRuntimeFolder(const QString &temporaryBase);
+
+// findRuntimeFolder() under the system's temporary folder; its path, empty when refused.
 QString runtimeFolder();
 
-// Gives the process $XDG_RUNTIME_DIR = runtimeFolder() when the session set none (a cron
-// job, a root shell), so that Qt finds a private runtime folder instead of warning on
-// standard error. Call it before the application object is created.
-void provideRuntimeFolder();
+// Gives the process $XDG_RUNTIME_DIR = runtimeFolder() when the session set none or one
+// that is not private to us (a cron job, a root shell), so that Qt finds a private
+// runtime folder instead of warning on standard error. Call it before the application
+// object is created. Returns the refusal of findRuntimeFolder(), empty when there is a
+// folder; a program that takes locks must not go on without one.
+[[nodiscard]] QString provideRuntimeFolder();
 
 } // namespace platform

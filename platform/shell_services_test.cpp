@@ -71,7 +71,11 @@ TEST_F(XdgFolders, RecyclerDeleteThatCannotTrashKeepsThePath)
     QFile::setPermissions(folder, QFile::Permissions(0x7777));
     const QString file = m_folder.writeFile("work/keep.txt", "x");
     testing::allowOthers(file);
-    m_folder.makeFolder("data");
+    // A data folder nobody may write to, the owner included, leaves no home trash to be
+    // had, whether the test runs as root (then as "nobody") or as a user.
+    const QString data = m_folder.makeFolder("data");
+    QFile::setPermissions(data, QFile::ReadOwner | QFile::ExeOwner | QFile::ReadGroup | QFile::ExeGroup
+                                    | QFile::ReadOther | QFile::ExeOther);
     // With no trash folder to be had, a move into the working folder must not count.
     const QString previous = QDir::currentPath();
     QDir::setCurrent(folder);

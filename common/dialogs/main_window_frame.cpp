@@ -15,12 +15,12 @@ using platform::twipsToPixels;
 
 void PlaceMainWindow(QWidget &window, const StoredPlacement &stored)
 {
-    window.move(twipsToPixels(stored.rect.left), twipsToPixels(stored.rect.top));
-    window.resize(twipsToPixels(stored.rect.width), twipsToPixels(stored.rect.height));
+    const TwipsRect rect = ClampedPlacement(stored.rect);
+    window.move(twipsToPixels(rect.left), twipsToPixels(rect.top));
+    window.resize(twipsToPixels(rect.width), twipsToPixels(rect.height));
     const QScreen *screen = QGuiApplication::primaryScreen();
     const QRect area = screen ? screen->geometry() : QRect();
-    const TwipsRect placed{stored.rect.left, stored.rect.top, pixelsToTwips(window.width()),
-                           pixelsToTwips(window.height())};
+    const TwipsRect placed{rect.left, rect.top, pixelsToTwips(window.width()), pixelsToTwips(window.height())};
     const TwipsRect checked
         = CheckedPlacement(placed, pixelsToTwips(area.width()), pixelsToTwips(area.height()), DefaultWindowRect);
     if (!(checked == placed)) {

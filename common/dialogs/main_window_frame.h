@@ -12,9 +12,10 @@ namespace common::dialogs {
 
 // Pieces that the main windows of the two comparison programs share.
 
-// Places a main window from its stored placement: Left and Top move the window's frame,
-// Width and Height size its client area; when less than 2000 twips would remain on the
-// screen the window goes to the default place and size. Then the stored state is applied.
+// Places a main window from its stored placement, clamped by ClampedPlacement: Left and
+// Top move the window's frame, Width and Height size its client area; when less than 2000
+// twips would remain on the screen the window goes to the default place and size. Then
+// the stored state is applied.
 void PlaceMainWindow(QWidget &window, const StoredPlacement &stored);
 
 // The window's state as the settings file stores it.
