@@ -16,10 +16,30 @@ constexpr qint32 FileWriteFailure = 75;
 // Pending text is converted and written once it holds this many UTF-16 units.
 constexpr qsizetype PendingUnits = 1 << 16;
 
+// `text` with every character that code page 932 cannot write as "&#x...;" (a pair of
+// surrogates as the one character it stands for).
+QString withCharacterReferences(const QString &text)
+{
+    QString out;
+    out.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t unit = text[i].unicode();
+        if (unit == u'?' || platform::hasCp932Form(unit)) {
+            out += QChar(unit);
+            continue;
+        }
+        char32_t codePoint = unit;
+        if (QChar::isHighSurrogate(unit) && i + 1 < text.size() && text[i + 1].isLowSurrogate())
+            codePoint = QChar::surrogateToUcs4(unit, text[++i].unicode());
+        out += QStringLiteral("&#x") + QString::number(quint32(codePoint), 16).toUpper() + u';';
+    }
+    return out;
+}
+
 } // namespace
 
-ExportFile::ExportFile(const QString &path, bool unicode)
-    : m_file(path), m_unicode(unicode)
+ExportFile::ExportFile(const QString &path, bool unicode, Unrepresentable unrepresentable)
+    : m_file(path), m_unicode(unicode), m_unrepresentable(unrepresentable)
 {
     if (!m_file.open())
         fail();
@@ -52,6 +72,9 @@ void ExportFile::writePending()
         qToLittleEndian<char16_t>(m_pending.utf16(), m_pending.size(), bytes.data());
     } else {
         platform::EncodedBytes encoded = platform::encodeText(platform::CodePage::Cp932, m_pending);
+        if (encoded.result == platform::CodeResult::Replaced
+            && m_unrepresentable == Unrepresentable::CharacterReference)
+            encoded = platform::encodeText(platform::CodePage::Cp932, withCharacterReferences(m_pending));
         if (encoded.result == platform::CodeResult::Unavailable) {
             m_file.cancel();
             throw Failure(FileWriteFailure, QCoreApplication::applicationName(),

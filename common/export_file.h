@@ -7,7 +7,7 @@
 namespace common {
 
 // One export file (HTML or CSV) written line by line, each line ending in CR LF, in code
-// page 932 (a character without a form there becomes "?") or in UTF-16 little-endian
+// page 932 (for a character without a form there, see Unrepresentable) or in UTF-16 little-endian
 // behind the mark FF FE. Lines are converted in blocks of many lines and written through
 // a platform::AtomicFile: every byte count, the sync and the closing are checked, and the
 // target is replaced only when commit() succeeds, so a failed or abandoned export leaves
@@ -16,8 +16,12 @@ namespace common {
 class ExportFile
 {
 public:
+    // What code page 932 writes for a character without a form there: "?" (CSV), or a
+    // numeric character reference "&#x...;" that a browser shows as the character (HTML).
+    enum class Unrepresentable { QuestionMark, CharacterReference };
+
     // Throws Failure when the file cannot be created.
-    ExportFile(const QString &path, bool unicode);
+    ExportFile(const QString &path, bool unicode, Unrepresentable unrepresentable = Unrepresentable::QuestionMark);
     ExportFile(const ExportFile &) = delete;
     ExportFile &operator=(const ExportFile &) = delete;
 
@@ -32,6 +36,7 @@ private:
 
     platform::AtomicFile m_file;
     bool m_unicode;
+    Unrepresentable m_unrepresentable;
     QString m_pending;
 };
 

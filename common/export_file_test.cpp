@@ -49,14 +49,25 @@ TEST(ExportFile, ManyLinesInCodePage932)
     EXPECT_EQ(TemporaryFolder::readFile(path), cp932(expected));
 }
 
-TEST(ExportFile, CharactersWithoutACodePage932FormBecomeQuestionMarks)
+TEST(ExportFile, CharactersWithoutACodePage932Form)
 {
-    TemporaryFolder folder;
-    const QString path = folder.filePath("odd.html");
-    ExportFile file(path, false);
-    file.writeLine(QStringLiteral("é😀한~"));
-    file.commit();
-    EXPECT_EQ(TemporaryFolder::readFile(path), QByteArray("???~\r\n"));
+    const struct
+    {
+        ExportFile::Unrepresentable unrepresentable;
+        QByteArray written;
+    } cases[] = {
+        {ExportFile::Unrepresentable::QuestionMark, "???~?" + cp932("日本") + "\r\n"},
+        {ExportFile::Unrepresentable::CharacterReference, "&#xE9;&#x1F600;&#xD55C;~?" + cp932("日本") + "\r\n"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.written.toStdString());
+        TemporaryFolder folder;
+        const QString path = folder.filePath("odd.html");
+        ExportFile file(path, false, c.unrepresentable);
+        file.writeLine(QStringLiteral("é😀한~?日本"));
+        file.commit();
+        EXPECT_EQ(TemporaryFolder::readFile(path), c.written);
+    }
 }
 
 TEST(ExportFile, AFailedOrAbandonedExportLeavesTheOldFileAndNoTemporaryFile)

@@ -75,7 +75,7 @@ void BatHtmlSave(const ResultListExport &source, const QString &path)
     const platform::FlexGrid &grid = source.rows.grid;
     const int rows = grid.rows();
     const int cols = grid.cols();
-    common::ExportFile file(path, false);
+    common::ExportFile file(path, false, common::ExportFile::Unrepresentable::CharacterReference);
     common::WriteHtmlPageStart(file, QStringLiteral("shift_jis"), PageTitle, source.rows.folderPath);
 
     QString line;

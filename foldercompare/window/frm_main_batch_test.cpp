@@ -506,6 +506,7 @@ TEST_F(BatchRunTest, ExitStatusAndMessages)
                                                   + f.named + "\n"))
             << result.standardError.toStdString();
         EXPECT_FALSE(result.standardError.contains("secret"));
+        EXPECT_FALSE(result.standardError.contains("宜しいですか")) << "questions the run answers itself stay silent";
         EXPECT_FALSE(QFileInfo::exists(output("missing.html")));
     }
 

@@ -30,7 +30,7 @@ bool BatHtmlSave(const DifferenceExport &source, bool unicode, const QString &pa
     if (noSame && source.diffRowCount < 1)
         return false;
     CreateFolder(path, 1);
-    common::ExportFile file(path, unicode);
+    common::ExportFile file(path, unicode, common::ExportFile::Unrepresentable::CharacterReference);
     common::WriteHtmlPageStart(file, unicode ? QStringLiteral("unicode") : QStringLiteral("shift_jis"),
                                QStringLiteral("Linquell"), source.paths);
 

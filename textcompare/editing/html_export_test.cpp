@@ -90,7 +90,8 @@ TEST_F(HtmlExportTest, PageInCodePage932)
     const QString path = m_folder.filePath("out/sub/diff.html");
     ASSERT_TRUE(BatHtmlSave(source(), false, path, false));
     const QByteArray bytes = TemporaryFolder::readFile(path);
-    EXPECT_EQ(bytes, cp932(PageHead.arg("shift_jis") + PageRows.arg("caf?") + PageTail));
+    EXPECT_EQ(bytes, cp932(PageHead.arg("shift_jis") + PageRows.arg("caf&#xE9;") + PageTail))
+        << "a character without a code-page-932 form as a character reference";
     EXPECT_TRUE(bytes.contains("\x8F\xF3\x91\xD4")) << "状態 in code page 932";
     EXPECT_TRUE(bytes.contains("\x8A\xDB\x87\x40")) << "丸① in code page 932";
     EXPECT_TRUE(m_dialogs.shown().isEmpty());

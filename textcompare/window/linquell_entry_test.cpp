@@ -97,6 +97,13 @@ TEST_F(LinquellBatchTest, HtmlPageWithoutADisplay)
           "<td align=\"right\">4</td></tr>\r\n"
           "</table>\r\n</body>\r\n</html>\r\n";
     EXPECT_EQ(read("out/sub/diff.html"), cp932(expected));
+
+    // A character without a code-page-932 form: a reference in the page, "?" in a list.
+    const QString c = m_folder.writeFile("c.txt", QStringLiteral("café 😀\r\n").toUtf8());
+    ASSERT_EQ(run({c, b, "-He.html"}).exitCode, 0);
+    EXPECT_TRUE(read("e.html").contains("caf&#xE9; &#x1F600;")) << read("e.html").toStdString();
+    ASSERT_EQ(run({c, b, "-Ce.csv"}).exitCode, 0);
+    EXPECT_TRUE(read("e.csv").contains("caf? ?"));
 }
 
 TEST_F(LinquellBatchTest, CsvSeparatorsAndDifferencesOnly)
