@@ -27,8 +27,9 @@ qsizetype NextLineBreak(const Unit *data, qsizetype from, qsizetype size);
 //
 // Only the start of every 32nd line is kept: a line is found again from the nearest kept
 // start by skipping the line ends between, and the last line looked up is remembered, so
-// that reading the lines in order costs one step per line. A million lines thus take
-// a quarter of a megabyte besides their text.
+// that reading the lines in order costs one step per line (and that the lines are read
+// from one thread at a time). A million lines thus take a quarter of a megabyte besides
+// their text.
 class DisplayLines
 {
 public:
