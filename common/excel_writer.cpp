@@ -5,6 +5,9 @@
 #include <QCoreApplication>
 
 #include <algorithm>
+#include <new>
+
+#include <sys/mman.h>
 
 namespace common {
 
@@ -91,6 +94,28 @@ const QString &cellText(const ExcelCellTable &cells, qint32 row, qint32 column)
     if (row < 0 || row >= cells.size() || column < 0 || column >= cells[row].size())
         failSubscript();
     return cells[row][column];
+}
+
+// The workbook writer, and libxlsxwriter under it, do not survive a failed allocation:
+// the library goes on without what it could not allocate and crashes. A block is written
+// only when the memory it will take can be had now: about 384 bytes per cell for the cell
+// records of both, and 4 bytes per character for the texts (the writer's UTF-16 and the
+// library's UTF-8). Throws std::bad_alloc otherwise.
+void requireMemoryForBlock(qint32 rows, qint32 cols, const ExcelCellTable &cells)
+{
+    constexpr qint64 BytesPerCell = 384;
+    constexpr qint64 BytesPerCharacter = 4;
+    qint64 bytes = BytesPerCell * std::max(rows, 0) * std::max(cols, 0);
+    for (qint32 i = 0; i < rows && i < cells.size(); ++i) {
+        for (qint32 j = 0; j < cols && j < cells[i].size(); ++j)
+            bytes += BytesPerCharacter * cells[i][j].size();
+    }
+    if (bytes == 0)
+        return;
+    void *const room = mmap(nullptr, size_t(bytes), PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (room == MAP_FAILED)
+        throw std::bad_alloc();
+    munmap(room, size_t(bytes));
 }
 
 quint32 colourValue(const QString &text)
@@ -211,6 +236,7 @@ ExcelBlockSheet prepareExcelSheet(platform::WorkbookWriter &workbook, const QStr
                                   int lastTextColumn)
 {
     clampExcelBlock(rows, cols);
+    requireMemoryForBlock(rows, cols, cells);
     platform::Worksheet &worksheet = newExcelSheet(workbook, sheet);
     for (const ExcelColumnWidth &width : widths)
         worksheet.setColumnWidth(width.firstColumn, width.lastColumn, width.width);

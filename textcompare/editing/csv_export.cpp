@@ -32,16 +32,18 @@ bool BatCsvSave(const DifferenceExport &source, bool unicode, bool doubleQuote, 
         header += separator + table.cell(0, column);
     file.writeLine(header);
 
+    // Row by row: the table makes the cells of a row only when it is read.
     for (int row = 1; row <= table.lastRow(); ++row) {
-        QString text1 = table.cell(row, DisplayTable::Text1);
-        QString text2 = table.cell(row, DisplayTable::Text2);
+        const DisplayTable::Row cells = table.row(row);
+        QString text1 = cells[DisplayTable::Text1];
+        QString text2 = cells[DisplayTable::Text2];
         if (doubleQuote) {
             text1 = quoted(text1);
             text2 = quoted(text2);
         }
-        file.writeLine(QString::number(row) + separator + table.cell(row, DisplayTable::State) + separator
-                       + table.cell(row, DisplayTable::Line1) + separator + text1 + separator + text2 + separator
-                       + table.cell(row, DisplayTable::Line2));
+        file.writeLine(QString::number(row) + separator + cells[DisplayTable::State] + separator
+                       + cells[DisplayTable::Line1] + separator + text1 + separator + text2 + separator
+                       + cells[DisplayTable::Line2]);
         if (source.letEventsRun)
             source.letEventsRun();
     }

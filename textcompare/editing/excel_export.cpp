@@ -50,7 +50,8 @@ common::ExcelCellTable FileDiffExcel(const DifferenceExport &source, bool condit
         header[column] = table.cell(0, column);
     cells.append(header);
     for (int row = 1; row <= dataRows; ++row) {
-        QStringList data(table.row(row).begin(), table.row(row).end());
+        const DisplayTable::Row shown = table.row(row);
+        QStringList data(shown.begin(), shown.end());
         if (conditionalFormats)
             data[DisplayTable::State] = StateFormula(row + FirstDataSheetRow - 1);
         cells.append(data);

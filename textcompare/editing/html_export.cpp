@@ -44,21 +44,18 @@ bool BatHtmlSave(const DifferenceExport &source, bool unicode, const QString &pa
     }
     file.writeLine(header + QStringLiteral("</tr>"));
 
+    // Row by row: the table makes the cells of a row only when it is read.
     for (int row = 1; row <= table.lastRow(); ++row) {
-        const QString line = QStringLiteral("<tr bgcolor=\"") + rowColor(table.cell(row, DisplayTable::RowColor))
-                             + QStringLiteral("\">")
-                             + cell(QStringLiteral("<td align=\"right\">"), common::HtmlEscape(table.cell(row, DisplayTable::No)))
-                             + cell(QStringLiteral("<td align=\"center\">"),
-                                    common::HtmlEscape(table.cell(row, DisplayTable::State)))
-                             + cell(QStringLiteral("<td align=\"right\">"),
-                                    common::HtmlEscape(table.cell(row, DisplayTable::Line1)))
-                             + cell(QStringLiteral("<td align=\"left\">"),
-                                    common::HtmlEscapeText(table.cell(row, DisplayTable::Text1)))
-                             + cell(QStringLiteral("<td align=\"left\">"),
-                                    common::HtmlEscapeText(table.cell(row, DisplayTable::Text2)))
-                             + cell(QStringLiteral("<td align=\"right\">"),
-                                    common::HtmlEscape(table.cell(row, DisplayTable::Line2)))
-                             + QStringLiteral("</tr>");
+        const DisplayTable::Row cells = table.row(row);
+        const QString line =
+            QStringLiteral("<tr bgcolor=\"") + rowColor(cells[DisplayTable::RowColor]) + QStringLiteral("\">")
+            + cell(QStringLiteral("<td align=\"right\">"), common::HtmlEscape(cells[DisplayTable::No]))
+            + cell(QStringLiteral("<td align=\"center\">"), common::HtmlEscape(cells[DisplayTable::State]))
+            + cell(QStringLiteral("<td align=\"right\">"), common::HtmlEscape(cells[DisplayTable::Line1]))
+            + cell(QStringLiteral("<td align=\"left\">"), common::HtmlEscapeText(cells[DisplayTable::Text1]))
+            + cell(QStringLiteral("<td align=\"left\">"), common::HtmlEscapeText(cells[DisplayTable::Text2]))
+            + cell(QStringLiteral("<td align=\"right\">"), common::HtmlEscape(cells[DisplayTable::Line2]))
+            + QStringLiteral("</tr>");
         file.writeLine(line);
         if (source.letEventsRun)
             source.letEventsRun();

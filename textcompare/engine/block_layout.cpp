@@ -15,6 +15,18 @@ int firstLineBetween(const SideKeys &side, int id, int after, int before)
 
 } // namespace
 
+void AppendRow(const LineKeys &keys, LinePair lines, DiffRowList &rows)
+{
+    DiffState state = DiffState::Same;
+    if (lines[0] == 0)
+        state = DiffState::Added;
+    else if (lines[1] == 0)
+        state = DiffState::Deleted;
+    else if (keys.sides[0].ids[size_t(lines[0])] != keys.sides[1].ids[size_t(lines[1])])
+        state = DiffState::Changed;
+    rows.append(DiffRow{lines, state});
+}
+
 int AlignBlock(std::vector<LinePair> &layout, const LineKeys &keys, int sideS, LinePair from, LinePair to,
                bool pairing, EventPump &pump)
 {
@@ -61,16 +73,15 @@ int AlignBlock(std::vector<LinePair> &layout, const LineKeys &keys, int sideS, L
     return pairs;
 }
 
-void PlaceBlock(const LineKeys &keys, LinePair from, LinePair to, bool pairing, EventPump &pump,
-                std::vector<DiffRow> &rows)
+void PlaceBlock(const LineKeys &keys, LinePair from, LinePair to, bool pairing, EventPump &pump, DiffRowList &rows)
 {
     const LinePair size{to[0] - from[0] - 1, to[1] - from[1] - 1};
     if (size[0] == 0 || size[1] == 0) {
         for (int side = 0; side < 2; ++side) {
             for (int line = from[size_t(side)] + 1; line < to[size_t(side)]; ++line) {
-                DiffRow row;
-                row.line[size_t(side)] = line;
-                rows.push_back(row);
+                LinePair lines{};
+                lines[size_t(side)] = line;
+                AppendRow(keys, lines, rows);
             }
         }
         return;
@@ -88,15 +99,15 @@ void PlaceBlock(const LineKeys &keys, LinePair from, LinePair to, bool pairing, 
     // 1.5 x longest side >= rows, in integers.
     const qint64 longest = std::max(size[0], size[1]);
     if (3 * longest >= 2 * qint64(preferred.size())) {
-        for (const LinePair &line : preferred)
-            rows.push_back(DiffRow{line});
+        for (const LinePair &lines : preferred)
+            AppendRow(keys, lines, rows);
         return;
     }
     for (int offset = 1; offset <= longest; ++offset) {
-        DiffRow row;
+        LinePair lines;
         for (size_t side = 0; side < 2; ++side)
-            row.line[side] = offset <= size[side] ? from[side] + offset : 0;
-        rows.push_back(row);
+            lines[side] = offset <= size[side] ? from[side] + offset : 0;
+        AppendRow(keys, lines, rows);
     }
 }
 

@@ -28,7 +28,7 @@ Layout alignWhole(const LineKeys &keys, int sideS, bool pairing = true)
 std::vector<LinePair> placeWhole(const LineKeys &keys, bool pairing = true)
 {
     EventPump pump({});
-    std::vector<DiffRow> rows;
+    DiffRowList rows;
     PlaceBlock(keys, {0, 0}, {keys.sides[0].lineCount() + 1, keys.sides[1].lineCount() + 1}, pairing, pump, rows);
     std::vector<LinePair> lines;
     for (const DiffRow &row : rows)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "textcompare/engine/compact_text.h"
 #include "textcompare/engine/diff_result_table.h"
 #include "textcompare/engine/diff_run.h"
 #include "textcompare/engine/display_table.h"
@@ -10,18 +11,6 @@
 #include <limits>
 
 namespace textcompare {
-
-// Row and band colours of the difference display, blue-green-red values.
-struct DiffColors
-{
-    quint32 DIFFCUPD = 0xFFFFBB; // changed rows
-    quint32 DIFFCADD = 0xBBBBFF; // added rows
-    quint32 DIFFCDEL = 0xDDDDDD; // deleted rows
-    quint32 DIFFCNO1 = 0x0000FF; // first band of the differences-only view
-    quint32 DIFFCNO2 = 0xFF0000; // second band
-
-    friend bool operator==(const DiffColors &, const DiffColors &) = default;
-};
 
 // What one comparison run takes from the window besides the two texts.
 struct DiffDisplayOptions
@@ -72,7 +61,7 @@ int CountDiffRows(const DiffResultTable &table);
 // that has one. A row is "追加" when only the line of file 2 is there, "削除" when only
 // that of file 1, "変更" when the two differ. Stops before a row when the cancel request
 // is set; the rows not reached are missing.
-DiffResultTable PairByPosition(const QString &text1, const QString &text2, const DiffRunFlags &run);
+DiffResultTable PairByPosition(const CompactText &text1, const CompactText &text2, const DiffRunFlags &run);
 
 // Runs `compare` with the judgement line counts 10, 9, ... 1 and keeps the result with
 // the fewest difference rows: a count equal to the best goes on to the next smaller
@@ -89,8 +78,9 @@ DiffResultTable SearchJudgementLineCount(const std::function<DiffResultTable(int
 // block of difference rows (blocks are counted over all result rows). Texts are wrapped first when the options
 // ask for it and the comparison is not by position. With `saiteki` not 0 the judgement
 // line count is searched. A cancel keeps what was built so far. `previous` gives the line
-// counts that a side without lines keeps.
-DiffDisplay BuildDiffDisplay(const QString &text1, const QString &text2, int nomi, int saiteki,
+// counts that a side without lines keeps. The table shares the texts and holds no copy of
+// their lines. Throws std::bad_alloc when memory runs out.
+DiffDisplay BuildDiffDisplay(const CompactText &text1, const CompactText &text2, int nomi, int saiteki,
                              const DiffDisplayOptions &options, const DiffRunFlags &run, const DiffCounts &previous);
 
 } // namespace textcompare

@@ -8,6 +8,8 @@
 
 #include <map>
 
+#include <malloc.h>
+
 namespace textcompare {
 namespace {
 
@@ -15,8 +17,10 @@ namespace {
 QStringList rowsOf(const DisplayTable &table)
 {
     QStringList rows;
-    for (int row = 1; row <= table.lastRow(); ++row)
-        rows.append(QStringList(table.row(row).begin(), table.row(row).end()).join(u'|'));
+    for (int row = 1; row <= table.lastRow(); ++row) {
+        const DisplayTable::Row cells = table.row(row);
+        rows.append(QStringList(cells.begin(), cells.end()).join(u'|'));
+    }
     return rows;
 }
 
@@ -29,8 +33,10 @@ DiffDisplay build(const QString &text1, const QString &text2, int nomi = 0, Diff
 // A result table of `differences` changed rows followed by one same row.
 DiffResultTable resultWith(int differences)
 {
-    std::vector<DiffRow> rows(size_t(differences), DiffRow{{1, 1}, DiffState::Changed});
-    rows.push_back(DiffRow{{1, 1}, DiffState::Same});
+    DiffRowList rows;
+    for (int row = 0; row < differences; ++row)
+        rows.append(DiffRow{{1, 1}, DiffState::Changed});
+    rows.append(DiffRow{{1, 1}, DiffState::Same});
     return DiffResultTable("file0PATH", "file1PATH", {}, std::move(rows));
 }
 
@@ -43,7 +49,8 @@ const QString Band2 = QString::number(0xFF0000);
 TEST(BuildDiffDisplay, HeaderRowAndColouredRows)
 {
     const DiffDisplay display = build("a\nb\nc\nd", "a\nx\nb\nC\n");
-    const QStringList header(display.table.row(0).begin(), display.table.row(0).end());
+    const DisplayTable::Row headerCells = display.table.row(0);
+    const QStringList header(headerCells.begin(), headerCells.end());
     EXPECT_EQ(header, (QStringList{"No.", "状態", "行No.", "ファイル１", "ファイル２", "行No.", "", ""}));
     EXPECT_EQ(rowsOf(display.table), (QStringList{
                                           "1||1|a|a|1||",
@@ -111,19 +118,46 @@ TEST(BuildDiffDisplay, RowLimitCutsTheTableButNotTheCounts)
     }
 }
 
+// The table makes the cells of a row when they are read: besides the texts, which it
+// shares, it keeps a few bytes per stretch of rows, not a copy of every line.
+TEST(BuildDiffDisplay, KeepsNoCopyOfTheLines)
+{
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the sanitizer's allocator keeps its own counts";
+#endif
+    constexpr int Lines = 200000;
+    QString text1;
+    QString text2;
+    for (int k = 0; k < Lines; ++k) {
+        text1 += QStringLiteral("line %1\n").arg(k);
+        text2 += QStringLiteral("line %1\n").arg(k % 1000 == 0 ? -k : k);
+    }
+    const auto heapBytes = [] {
+        const struct mallinfo2 heap = mallinfo2();
+        return qint64(heap.uordblks + heap.hblkhd);
+    };
+    const qint64 before = heapBytes();
+    const DiffDisplay display = build(text1, text2);
+    const qint64 kept = heapBytes() - before;
+    ASSERT_EQ(display.table.lastRow(), Lines);
+    EXPECT_EQ(display.table.row(Lines), (DisplayTable::Row{QString::number(Lines), "", QString::number(Lines),
+                                                           "line 199999", "line 199999", QString::number(Lines), "", ""}));
+    EXPECT_LT(kept, 2 * Lines) << "bytes kept for " << Lines << " lines";
+}
+
 TEST(BuildDiffDisplay, EdgeCases)
 {
     DiffCounts previous;
     previous.LineCount1 = 41;
     previous.LineCount2 = 42;
-    const DiffDisplay empty = BuildDiffDisplay("", "", 0, 0, {}, {}, previous);
+    const DiffDisplay empty = BuildDiffDisplay(QString(""), QString(""), 0, 0, {}, {}, previous);
     EXPECT_EQ(empty.table.lastRow(), 0);
     EXPECT_EQ(empty.table.cell(0, 0), "No.");
     EXPECT_EQ(empty.counts.LineCount1, 41) << "a side without lines keeps its count";
     EXPECT_EQ(empty.counts.LineCount2, 42);
     EXPECT_EQ(empty.counts.ResultRowCount, 0);
 
-    const DiffDisplay onlyFile2 = BuildDiffDisplay("", "x", 0, 0, {}, {}, previous);
+    const DiffDisplay onlyFile2 = BuildDiffDisplay(QString(""), QString("x"), 0, 0, {}, {}, previous);
     EXPECT_EQ(onlyFile2.counts.LineCount1, 41);
     EXPECT_EQ(onlyFile2.counts.LineCount2, 1);
 
@@ -141,7 +175,7 @@ TEST(BuildDiffDisplay, EdgeCases)
 
     bool cancel = true;
     bool progress = false;
-    const DiffDisplay cancelled = BuildDiffDisplay("a", "b", 0, 0, {}, {&cancel, &progress, {}}, {});
+    const DiffDisplay cancelled = BuildDiffDisplay(QString("a"), QString("b"), 0, 0, {}, {&cancel, &progress, {}}, {});
     EXPECT_EQ(cancelled.table.lastRow(), 0);
 }
 
@@ -177,7 +211,7 @@ TEST(BuildDiffDisplay, DumpsArePairedByPosition)
 
 TEST(PairByPosition, StatesAndCancel)
 {
-    const DiffResultTable table = PairByPosition("A\r\nB\r\nC\r\n", "A\r\nX", {});
+    const DiffResultTable table = PairByPosition(QString("A\r\nB\r\nC\r\n"), QString("A\r\nX"), {});
     ASSERT_EQ(table.lastRow(), 3);
     EXPECT_EQ(table.state(1), DiffState::Same);
     EXPECT_EQ(table.state(2), DiffState::Changed);
@@ -186,7 +220,7 @@ TEST(PairByPosition, StatesAndCancel)
     EXPECT_EQ(table.cell(0, 2), "file0PATH");
 
     bool cancel = true;
-    EXPECT_EQ(PairByPosition("A", "B", {&cancel, nullptr, {}}).lastRow(), 0);
+    EXPECT_EQ(PairByPosition(QString("A"), QString("B"), {&cancel, nullptr, {}}).lastRow(), 0);
 }
 
 TEST(SearchJudgementLineCount, KeepsTheFewestDifferencesAndStopsAtTheFirstRise)
@@ -253,7 +287,7 @@ TEST(SearchJudgementLineCount, CancelStopsBeforeTheNextTry)
 
 TEST(BuildDiffDisplay, SearchReportsTheKeptCount)
 {
-    const DiffDisplay display = BuildDiffDisplay("a\nb\nc", "a\nb\nc", 0, 1, {}, {}, {});
+    const DiffDisplay display = BuildDiffDisplay(QString("a\nb\nc"), QString("a\nb\nc"), 0, 1, {}, {}, {});
     EXPECT_EQ(display.searchedFactor, 1) << "equal counts all the way down";
     EXPECT_EQ(build("a", "a").searchedFactor, 0);
 }

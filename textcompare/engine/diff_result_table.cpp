@@ -4,28 +4,13 @@
 
 namespace textcompare {
 
-QString DiffStateText(DiffState state)
-{
-    switch (state) {
-    case DiffState::Added:
-        return QStringLiteral("追加");
-    case DiffState::Deleted:
-        return QStringLiteral("削除");
-    case DiffState::Changed:
-        return QStringLiteral("変更");
-    case DiffState::Same:
-        break;
-    }
-    return QString();
-}
-
 DiffResultTable::DiffResultTable(const QString &title1, const QString &title2)
     : DiffResultTable(title1, title2, {}, {})
 {
 }
 
 DiffResultTable::DiffResultTable(const QString &title1, const QString &title2,
-                                 std::array<DisplayLines, 2> lines, std::vector<DiffRow> rows)
+                                 std::array<DisplayLines, 2> lines, DiffRowList rows)
     : m_contents(std::make_shared<const Contents>(
           Contents{{title1, title2}, std::move(lines), std::move(rows)}))
 {

@@ -31,6 +31,13 @@ quint64 fold(quint64 left, quint64 right)
     return quint64(product) ^ quint64(product >> 64);
 }
 
+constexpr size_t MostSlots = size_t(1) << 32;
+
+size_t slotCountFor(size_t expectedKeys)
+{
+    return std::bit_ceil(std::clamp<size_t>(expectedKeys * 2, 16, MostSlots));
+}
+
 // Zeroed slots straight from the system, asked to be backed by large pages: lookups land
 // anywhere in the table, and with small pages nearly each one misses the address cache.
 quint64 *allocateSlots(size_t count)
@@ -43,30 +50,21 @@ quint64 *allocateSlots(size_t count)
     return static_cast<quint64 *>(memory);
 }
 
-void releaseSlots(quint64 *slotArray, size_t count)
+int tagShiftFor(size_t slotCount)
 {
-    if (slotArray)
-        munmap(slotArray, count * sizeof(quint64));
+    return 32 - std::countr_zero(slotCount);
 }
-
-size_t slotCountFor(size_t expectedKeys)
-{
-    return std::bit_ceil(std::max<size_t>(16, expectedKeys * 2));
-}
-
-constexpr size_t KeptBlockUnits = size_t(1) << 20;
 
 } // namespace
 
-quint64 HashKey(QStringView key)
+quint64 HashKey(const void *data, size_t size)
 {
     constexpr quint64 Secret[] = {0xa0761d6478bd642full, 0xe7037ed1a0b428dbull, 0x8ebc6af09c88c6e3ull};
-    const char *at = reinterpret_cast<const char *>(key.utf16());
-    const size_t bytes = size_t(key.size()) * sizeof(char16_t);
+    const char *at = static_cast<const char *>(data);
     // The length enters first, so that the overlapping reads of the last bytes below
     // cannot make two different keys alike.
-    quint64 state = Secret[0] ^ bytes;
-    size_t left = bytes;
+    quint64 state = Secret[0] ^ size;
+    size_t left = size;
     for (; left > 16; left -= 16, at += 16)
         state = fold(read64(at) ^ Secret[1], read64(at + 8) ^ state);
     quint64 first = 0;
@@ -78,76 +76,45 @@ quint64 HashKey(QStringView key)
         first = read32(at);
         last = read32(at + left - 4);
     } else if (left > 0) {
-        first = quint64(quint8(at[0])) | quint64(quint8(at[1])) << 8;
+        // One to three bytes: the first, the middle and the last.
+        first = quint64(quint8(at[0])) << 16 | quint64(quint8(at[left / 2])) << 8 | quint8(at[left - 1]);
     }
-    return fold(Secret[2] ^ bytes, fold(first ^ Secret[1], last ^ state));
+    return fold(Secret[2] ^ size, fold(first ^ Secret[1], last ^ state));
 }
 
 KeyTable::KeyTable(size_t expectedKeys)
     : m_slots(allocateSlots(slotCountFor(expectedKeys)))
     , m_slotCount(slotCountFor(expectedKeys))
+    , m_tagShift(tagShiftFor(m_slotCount))
 {
-    m_keys.reserve(expectedKeys);
 }
 
 KeyTable::~KeyTable()
 {
-    releaseSlots(m_slots, m_slotCount);
-}
-
-int KeyTable::idOf(QStringView key, quint64 hash, bool keyIsTemporary)
-{
-    const quint32 tag = quint32(hash >> 32);
-    const size_t mask = m_slotCount - 1;
-    for (size_t slot = hash & mask;; slot = (slot + 1) & mask) {
-        const quint64 entry = m_slots[slot];
-        if (entry == 0) {
-            const int id = count();
-            m_keys.push_back(keyIsTemporary ? keep(key) : key);
-            m_slots[slot] = (quint64(tag) << 32) | quint64(id + 1);
-            if (m_keys.size() * 2 > m_slotCount)
-                grow();
-            return id;
-        }
-        if (quint32(entry >> 32) == tag) {
-            const int id = int(quint32(entry)) - 1;
-            if (m_keys[size_t(id)] == key)
-                return id;
-        }
-    }
-}
-
-QStringView KeyTable::keep(QStringView key)
-{
-    const size_t size = size_t(key.size());
-    if (m_keptRoom < size) {
-        const size_t blockUnits = std::max(size, KeptBlockUnits);
-        m_keptBlocks.push_back(std::make_unique_for_overwrite<char16_t[]>(blockUnits));
-        m_keptEnd = m_keptBlocks.back().get();
-        m_keptRoom = blockUnits;
-    }
-    char16_t *const start = m_keptEnd;
-    std::copy(key.utf16(), key.utf16() + size, start);
-    m_keptEnd += size;
-    m_keptRoom -= size;
-    return QStringView(start, qsizetype(size));
+    munmap(m_slots, m_slotCount * sizeof(quint64));
 }
 
 void KeyTable::grow()
 {
+    if (m_slotCount == MostSlots)
+        throw std::bad_alloc();
     const size_t slotCount = m_slotCount * 2;
+    const int tagShift = tagShiftFor(slotCount);
     quint64 *const grown = allocateSlots(slotCount);
     const size_t mask = slotCount - 1;
-    for (size_t id = 0; id < m_keys.size(); ++id) {
-        const quint64 hash = HashKey(m_keys[id]);
-        size_t slot = hash & mask;
+    for (size_t old = 0; old < m_slotCount; ++old) {
+        const quint64 entry = m_slots[old];
+        if (entry == 0)
+            continue;
+        size_t slot = size_t(entry >> 32) >> tagShift;
         while (grown[slot] != 0)
             slot = (slot + 1) & mask;
-        grown[slot] = (quint64(quint32(hash >> 32)) << 32) | quint64(id + 1);
+        grown[slot] = entry;
     }
-    releaseSlots(m_slots, m_slotCount);
+    munmap(m_slots, m_slotCount * sizeof(quint64));
     m_slots = grown;
     m_slotCount = slotCount;
+    m_tagShift = tagShift;
 }
 
 } // namespace textcompare

@@ -2,7 +2,7 @@
 
 #include "textcompare/engine/line_split.h"
 
-#include <QString>
+#include <QLatin1StringView>
 #include <QStringView>
 
 #include <array>
@@ -36,7 +36,7 @@ struct SideKeys
 struct LineKeys
 {
     std::array<SideKeys, 2> sides;
-    std::vector<qsizetype> keyLength; // characters of the key of each id
+    std::vector<quint32> keyLength; // characters of the key of each id, at most 2^32 - 1
 };
 
 // Both texts split into lines, and the keys of the lines.
@@ -48,11 +48,16 @@ struct PreparedLines
 
 // Splits both texts and gives every line its key id. The key of a line is the line itself,
 // without ASCII spaces, ideographic spaces and TABs when `ignoreBlanks` is set, lowered code
-// point by code point (simple Unicode lower-case mapping) when `ignoreCase` is set.
-PreparedLines PrepareLines(const QString &text1, const QString &text2, bool ignoreBlanks, bool ignoreCase);
+// point by code point (simple Unicode lower-case mapping) when `ignoreCase` is set. Both
+// texts are worked on in one form: one byte per character when both are held so (or
+// empty), else UTF-16, the other text then being widened. Throws std::bad_alloc when memory
+// runs out or a text has more than a billion lines.
+PreparedLines PrepareLines(const CompactText &text1, const CompactText &text2, bool ignoreBlanks, bool ignoreCase);
 
 // Writes `line` without ASCII spaces, ideographic spaces (U+3000) and TABs to `key`, which
 // has room for the whole line. Returns the end of what it wrote.
 char16_t *RemoveBlanks(QStringView line, char16_t *key);
+// The same for a line held one byte per character, which has no ideographic space.
+uchar *RemoveBlanks(QLatin1StringView line, uchar *key);
 
 } // namespace textcompare

@@ -56,7 +56,7 @@ TEST(PrepareLines, KeysUnderTheOptions)
 
 TEST(PrepareLines, KeyLengthsCountCharactersOfTheKey)
 {
-    const PreparedLines prepared = PrepareLines(u"a b\u3000c\n\t\n"_s, "", true, false);
+    const PreparedLines prepared = PrepareLines(u"a b\u3000c\n\t\n"_s, QString(), true, false);
     const SideKeys &side = prepared.keys.sides[0];
     EXPECT_EQ(prepared.keys.keyLength[size_t(side.ids[1])], 3);
     EXPECT_EQ(prepared.keys.keyLength[size_t(side.ids[2])], 0);
@@ -64,7 +64,7 @@ TEST(PrepareLines, KeyLengthsCountCharactersOfTheKey)
 
 TEST(PrepareLines, EachIdListsItsLinesInOrder)
 {
-    const PreparedLines prepared = PrepareLines("a\nb\na\n\na\nb", "b\nc\nb\na", false, false);
+    const PreparedLines prepared = PrepareLines(QString("a\nb\na\n\na\nb"), QString("b\nc\nb\na"), false, false);
     const auto linesOf = [&](size_t side, int line) {
         const SideKeys &keys = prepared.keys.sides[side];
         const std::span<const int> lines = keys.linesOf(prepared.keys.sides[0].ids[size_t(line)]);
@@ -81,17 +81,28 @@ TEST(PrepareLines, EachIdListsItsLinesInOrder)
 TEST(RemoveBlanks, SameAsRemovingEachBlankOnLinesOfEveryLength)
 {
     static const char16_t units[] = {u'a', u'b', u' ', u'\t', u'\u3000', u'\u3001', u'x', u'\u2000', u'Z'};
+    static const char latin1[] = {'a', 'b', ' ', '\t', '\xa0', 'x', '\xe4', 'Z'};
     std::mt19937 random(3);
     for (int length = 0; length <= 40; ++length) {
         for (int round = 0; round < 50; ++round) {
             QString line;
-            for (int k = 0; k < length; ++k)
+            QByteArray latin1Line;
+            for (int k = 0; k < length; ++k) {
                 line += QChar(units[random() % std::size(units)]);
+                latin1Line += latin1[random() % std::size(latin1)];
+            }
             QString expected = line;
             expected.remove(u' ').remove(u'\u3000').remove(u'\t');
             std::vector<char16_t> key(size_t(length) + 1, u'#');
             const char16_t *end = RemoveBlanks(line, key.data());
             ASSERT_EQ(QStringView(key.data(), end), expected) << "line \"" << line.toStdString() << '"';
+
+            QByteArray expectedBytes = latin1Line;
+            expectedBytes.replace(' ', "").replace('\t', "");
+            std::vector<uchar> bytes(size_t(length) + 1, '#');
+            const uchar *bytesEnd = RemoveBlanks(QLatin1StringView(latin1Line), bytes.data());
+            ASSERT_EQ(QByteArray(reinterpret_cast<const char *>(bytes.data()), bytesEnd - bytes.data()), expectedBytes)
+                << "Latin-1 line \"" << latin1Line.toStdString() << '"';
         }
     }
 }
@@ -103,6 +114,12 @@ TEST(RemoveBlanks, WritesNothingBeyondTheLine)
     RemoveBlanks(line, key.data());
     for (size_t k = size_t(line.size()); k < key.size(); ++k)
         EXPECT_EQ(key[k], u'#') << k;
+
+    const QByteArray latin1Line = line.toLatin1();
+    std::vector<uchar> bytes(size_t(line.size()) + 8, '#');
+    RemoveBlanks(QLatin1StringView(latin1Line), bytes.data());
+    for (size_t k = size_t(line.size()); k < bytes.size(); ++k)
+        EXPECT_EQ(bytes[k], '#') << k;
 }
 
 } // namespace

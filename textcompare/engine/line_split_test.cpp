@@ -50,5 +50,34 @@ TEST(DisplayLines, LineEndsAndTheFinalBreak)
     }
 }
 
+// A line is found again from the kept start of its group of 32 lines, or from the line
+// looked up before it: in any order, and in either form of the text.
+TEST(DisplayLines, LinesFoundAgainInAnyOrder)
+{
+    static const char16_t *const ends[] = {u"\n", u"\r\n", u"\r"};
+    constexpr int Count = 300;
+    QStringList expected;
+    QString text;
+    for (int k = 0; k < Count; ++k) {
+        // No empty line ends in LF right after a line ending in CR: that would be one CR LF.
+        expected.append(k % 7 == 0 && k % 3 != 0 ? QString() : QString::number(k * 37));
+        text += expected.last() + QString::fromUtf16(ends[k % 3]);
+    }
+    std::vector<int> order;
+    for (int line = Count; line >= 1; --line)
+        order.push_back(line);
+    for (int k = 0; k < Count; ++k)
+        order.push_back(k * 97 % Count + 1);
+    for (const CompactText &held : {CompactText(text), CompactText::narrowed(text)}) {
+        SCOPED_TRACE(held.isLatin1() ? "one byte per character" : "UTF-16");
+        DisplayLines lines(held);
+        while (lines.splitNextLine()) {
+        }
+        ASSERT_EQ(lines.count(), Count);
+        for (const int line : order)
+            ASSERT_EQ(lines.text(line), expected[line - 1]) << "line " << line;
+    }
+}
+
 } // namespace
 } // namespace textcompare

@@ -121,7 +121,7 @@ LinePair FindNextMatch(const LineKeys &keys, LinePair position, const WalkOption
     return nearest.value_or(endMarker);
 }
 
-void WalkLines(const LineKeys &keys, const WalkOptions &options, EventPump &pump, std::vector<DiffRow> &rows)
+void WalkLines(const LineKeys &keys, const WalkOptions &options, EventPump &pump, DiffRowList &rows)
 {
     const LinePair lineCount{keys.sides[0].lineCount(), keys.sides[1].lineCount()};
     const std::vector<int> &ids1 = keys.sides[0].ids;
@@ -142,7 +142,7 @@ void WalkLines(const LineKeys &keys, const WalkOptions &options, EventPump &pump
         }
         PlaceBlock(keys, position, match, pairing, pump, rows);
         if (match[0] <= lineCount[0] && match[1] <= lineCount[1])
-            rows.push_back(DiffRow{match});
+            AppendRow(keys, match, rows);
         position = match;
     }
 }

@@ -33,9 +33,8 @@ LinePair FindNextMatch(const LineKeys &keys, LinePair position, const WalkOption
 
 // Walks both sides from the start and appends one row per line of each side, in order:
 // match points as pairs, each first slid back over the equal lines just before it, and the
-// changed blocks between them (PlaceBlock). Stops early,
-// leaving the rows built so far, when the cancel request is set at the start of a step.
-// States are left for the caller.
-void WalkLines(const LineKeys &keys, const WalkOptions &options, EventPump &pump, std::vector<DiffRow> &rows);
+// changed blocks between them (PlaceBlock), each row with its state. Stops early, leaving
+// the rows built so far, when the cancel request is set at the start of a step.
+void WalkLines(const LineKeys &keys, const WalkOptions &options, EventPump &pump, DiffRowList &rows);
 
 } // namespace textcompare

@@ -83,12 +83,12 @@ TEST(WalkLines, SlidesBackOverEqualLinesBeforeThePoint)
     EventPump pump({});
     EXPECT_EQ(FindNextMatch(keys, {0, 0}, WalkOptions{1, 1, 1}, pump), (LinePair{3, 4}));
 
-    std::vector<DiffRow> rows;
+    DiffRowList rows;
     WalkLines(keys, WalkOptions{1, 1, 1}, pump, rows);
     ASSERT_EQ(rows.size(), 102u);
     const std::vector<LinePair> expected{{1, 1}, {0, 2}, {2, 3}, {3, 4}};
     for (size_t k = 0; k < expected.size(); ++k)
-        EXPECT_EQ(rows[k].line, expected[k]) << k;
+        EXPECT_EQ(rows[int(k)].line, expected[k]) << k;
     EXPECT_EQ(rows.back().line, (LinePair{101, 102}));
 }
 

@@ -8,7 +8,6 @@
 #include <gtest/gtest.h>
 
 #include <array>
-#include <optional>
 #include <random>
 #include <vector>
 
@@ -223,15 +222,47 @@ std::vector<Cells> cellsOf(const DiffResultTable &table)
     return cells;
 }
 
-std::vector<Cells> engineCells(const EngineInput &in)
+// The forms in which the engine is given the texts: as UTF-16, both held one byte per
+// character where they can be, and only the first so (the engine then widens it).
+enum class TextForm { Utf16, Latin1, Mixed };
+
+const char *formName(TextForm form)
 {
-    return cellsOf(DiffTexts(in.texts[0], in.texts[1], in.ignoreBlanks, in.ignoreCase, in.judgement, in.characters,
+    switch (form) {
+    case TextForm::Latin1:
+        return "one byte per character";
+    case TextForm::Mixed:
+        return "the first one byte per character";
+    case TextForm::Utf16:
+        break;
+    }
+    return "as UTF-16";
+}
+
+std::array<CompactText, 2> textsIn(const EngineInput &in, TextForm form)
+{
+    switch (form) {
+    case TextForm::Latin1:
+        return {CompactText::narrowed(in.texts[0]), CompactText::narrowed(in.texts[1])};
+    case TextForm::Mixed:
+        return {CompactText::narrowed(in.texts[0]), CompactText(in.texts[1])};
+    case TextForm::Utf16:
+        break;
+    }
+    return {CompactText(in.texts[0]), CompactText(in.texts[1])};
+}
+
+std::vector<Cells> engineCells(const EngineInput &in, TextForm form)
+{
+    const std::array<CompactText, 2> texts = textsIn(in, form);
+    return cellsOf(DiffTexts(texts[0], texts[1], in.ignoreBlanks, in.ignoreCase, in.judgement, in.characters,
                              in.candidates, "file0PATH", "file1PATH"));
 }
 
-std::string describe(const EngineInput &in, const std::vector<Cells> &expected, const std::vector<Cells> &actual)
+std::string describe(const EngineInput &in, const char *form, const std::vector<Cells> &expected,
+                     const std::vector<Cells> &actual)
 {
-    QString text;
+    QString text = QStringLiteral("texts held %1\n").arg(form);
     for (const QString &input : in.texts)
         text += "text \"" + QString(input).replace(u'\r', "\\r").replace(u'\n', "\\n").replace(u'\t', "\\t") + "\"\n";
     text += QStringLiteral("blanks %1 case %2 J %3 M %4 C %5\n")
@@ -336,12 +367,18 @@ private:
 class DiffTextsAgainstLiteralWalk : public ::testing::Test
 {
 protected:
-    void check(const EngineInput &in) { check(in, engineCells(in)); }
-    void check(const EngineInput &in, const std::vector<Cells> &actual)
+    // Every form of the texts must give the literal walk's table.
+    void check(const EngineInput &in)
     {
         const std::vector<Cells> expected = LiteralWalk(in).run();
+        for (const TextForm form : {TextForm::Utf16, TextForm::Latin1, TextForm::Mixed})
+            check(in, form, expected, engineCells(in, form));
+    }
+    void check(const EngineInput &in, TextForm form, const std::vector<Cells> &expected,
+               const std::vector<Cells> &actual)
+    {
         if (expected != actual && ++m_failures <= 5)
-            ADD_FAILURE() << describe(in, expected, actual);
+            ADD_FAILURE() << describe(in, formName(form), expected, actual);
     }
     void TearDown() override { EXPECT_EQ(m_failures, 0); }
 
@@ -383,12 +420,11 @@ TEST_F(DiffTextsAgainstLiteralWalk, OnePreparationForEveryJudgementLineCount)
     InputMaker maker(31);
     for (int k = 0; k < 500; ++k) {
         EngineInput in = maker.make(25);
-        const std::optional<PreparedLines> prepared =
-            PrepareTexts(in.texts[0], in.texts[1], in.ignoreBlanks, in.ignoreCase);
-        ASSERT_TRUE(prepared);
+        const PreparedLines prepared = PrepareLines(in.texts[0], in.texts[1], in.ignoreBlanks, in.ignoreCase);
         for (in.judgement = 10; in.judgement >= 1; --in.judgement)
-            check(in, cellsOf(DiffPreparedTexts(*prepared, in.judgement, in.characters, in.candidates, "file0PATH",
-                                                "file1PATH")));
+            check(in, TextForm::Utf16, LiteralWalk(in).run(),
+                  cellsOf(DiffPreparedTexts(prepared, in.judgement, in.characters, in.candidates, "file0PATH",
+                                            "file1PATH")));
     }
 }
 

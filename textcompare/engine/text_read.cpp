@@ -7,6 +7,9 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
+#include <utility>
+
 namespace textcompare {
 
 namespace {
@@ -40,7 +43,7 @@ void notFound(LoadedSide &loaded, const QString &message, const TextReadContext 
 void failed(SideText &side, const QString &description)
 {
     common::SaveErr(ReadFailure, QStringLiteral("Linquell"), description);
-    side.text.clear();
+    side.text = CompactText();
     side.outcome = ReadOutcome::Failed;
     side.message = common::SystemErrorText(QStringLiteral("TextRead"));
     platform::dialogs().messageBox(side.message, platform::MessageStyle::OkOnly, QString());
@@ -132,19 +135,42 @@ int codeFor(const TextSides &sides, int index, const QByteArray &bytes)
     return judged > 0 ? judged : FileCodeIndex::Sjis;
 }
 
+// Whether `bytes` read in `code` give the characters of the same values: every byte lies
+// below 0x80 and the code reads such bytes as themselves (JIS until an escape sequence
+// switches the character set).
+bool readAsThemselves(int code, QByteArrayView bytes)
+{
+    switch (code) {
+    case FileCodeIndex::Sjis:
+    case FileCodeIndex::Euc:
+    case FileCodeIndex::Utf8:
+        return IsAscii(bytes);
+    case FileCodeIndex::Jis:
+        return IsAscii(bytes) && !bytes.contains('\x1b');
+    default:
+        return false;
+    }
+}
+
 // Decodes the loaded bytes in `code`, records the code for the side and sets its list.
+// The bytes are let go once decoded.
 void decodeSide(LoadedSide &loaded, int code, TextSides &sides, int index, const TextReadContext &context)
 {
     SideText &side = loaded.side;
     const QString &path = sides.paths[size_t(index)];
+    const QByteArray bytes = std::exchange(loaded.bytes, QByteArray());
     sides.readCodeIndex[size_t(index)] = code;
     sides.codeList[size_t(index)] = code;
     if (code == FileCodeIndex::Bin) {
-        side.text = BIN_To_VbUnicode(loaded.bytes, context.run);
+        side.text = BIN_To_VbUnicode(bytes, context.run);
+        return;
+    }
+    if (readAsThemselves(code, bytes)) {
+        side.text = CompactText::fromLatin1(bytes);
         return;
     }
     common::NonCodeClass converter;
-    side.text = converter.ToVbUnicode(FileCodeNames().value(code), loaded.bytes);
+    side.text = converter.ToVbUnicode(FileCodeNames().value(code), bytes);
     // A text with undecodable bytes is not shown as if it were the file: two files that
     // differ only there would compare equal.
     if (!converter.lastConversionClean())
@@ -199,19 +225,27 @@ std::array<SideText, 2> ReadBothTexts(TextSides &sides, const TextReadContext &c
     return {loaded[0].side, loaded[1].side};
 }
 
-QString BIN_To_VbUnicode(QByteArrayView bytes, const DiffRunFlags &run)
+CompactText BIN_To_VbUnicode(QByteArrayView bytes, const DiffRunFlags &run)
 {
-    QString dump;
+    static constexpr char Digits[] = "0123456789ABCDEF";
+    QByteArray dump;
     dump.reserve(66 * (bytes.size() / BytesPerDumpLine) + 2 * (bytes.size() % BytesPerDumpLine));
     EventPump pump(run);
     for (qsizetype start = 0; start < bytes.size(); start += BytesPerDumpLine) {
         if (pump.cancelRequested())
             break;
         pump.markProgress();
-        dump += common::NonCodeClass::BIN_To_VbUnicode(bytes.sliced(start, std::min(BytesPerDumpLine, bytes.size() - start)));
+        const qsizetype end = std::min(start + BytesPerDumpLine, bytes.size());
+        for (qsizetype at = start; at < end; ++at) {
+            const auto byte = quint8(bytes[at]);
+            dump.append(Digits[byte >> 4]);
+            dump.append(Digits[byte & 0x0F]);
+        }
+        if (end - start == BytesPerDumpLine)
+            dump.append("\r\n");
         pump.tick();
     }
-    return dump;
+    return CompactText::fromLatin1(dump);
 }
 
 } // namespace textcompare

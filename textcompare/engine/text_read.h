@@ -1,5 +1,6 @@
 #pragma once
 
+#include "textcompare/engine/compact_text.h"
 #include "textcompare/engine/diff_run.h"
 
 #include <QByteArrayView>
@@ -45,7 +46,9 @@ enum class ReadOutcome {
 
 struct SideText
 {
-    QString text;
+    // A file whose bytes all lie below 0x80, read in a code that reads them as themselves,
+    // is its own text: it is held as those bytes, one per character.
+    CompactText text;
     ReadOutcome outcome = ReadOutcome::NoPath;
     // For NotFound and Failed, the message that told the user (or would have).
     QString message;
@@ -75,8 +78,8 @@ SideText TextRead(TextSides &sides, int index, const TextReadContext &context);
 std::array<SideText, 2> ReadBothTexts(TextSides &sides, const TextReadContext &context);
 
 // The hexadecimal dump of `bytes`: two upper-case digits per byte, CR LF after every 32nd
-// byte. Stops at the next line of 32 bytes when the cancel request is set and returns the
-// lines made so far.
-QString BIN_To_VbUnicode(QByteArrayView bytes, const DiffRunFlags &run);
+// byte, held one byte per character. Stops at the next line of 32 bytes when the cancel
+// request is set and returns the lines made so far.
+CompactText BIN_To_VbUnicode(QByteArrayView bytes, const DiffRunFlags &run);
 
 } // namespace textcompare

@@ -69,10 +69,50 @@ TEST_F(TextReadTest, EveryCodeIsJudgedAndDecoded)
         TextSides read = sides(path);
         const SideText text = TextRead(read, 0, context());
         EXPECT_EQ(text.outcome, ReadOutcome::Read);
-        EXPECT_EQ(text.text, Sample);
+        EXPECT_EQ(text.text.toString(), Sample);
         EXPECT_EQ(read.codeList[0], c.code);
         EXPECT_EQ(read.readCodeIndex[0], c.code);
         EXPECT_EQ(read.codeList[1], FileCodeIndex::Auto);
+    }
+    EXPECT_TRUE(m_dialogs.shown().isEmpty());
+}
+
+// A file of bytes below 0x80 is held as those bytes, one per character, in every code that
+// reads them as themselves, and gives the text that the code's decoder gives; any other
+// file is held as UTF-16.
+TEST_F(TextReadTest, PlainAsciiFilesAreHeldAsTheirBytes)
+{
+    QByteArray ascii;
+    for (int byte = 0; byte < 0x80; ++byte) {
+        if (byte != 0x1B) // the escape is JIS's switch of character sets
+            ascii.append(char(byte));
+    }
+    ascii += "\r\nline two\n";
+    const struct
+    {
+        const char *name;
+        QByteArray bytes;
+        int code;
+        bool heldAsBytes;
+    } cases[] = {
+        {"judged", "plain {text} ~\r\n", FileCodeIndex::Auto, true},
+        {"SJIS", ascii, FileCodeIndex::Sjis, true},
+        {"JIS", ascii, FileCodeIndex::Jis, true},
+        {"EUC", ascii, FileCodeIndex::Euc, true},
+        {"UTF8", ascii, FileCodeIndex::Utf8, true},
+        {"JIS with an escape sequence", "\x1b(Bplain\r\n", FileCodeIndex::Jis, false},
+        {"UTF8 beyond ASCII", "caf\xc3\xa9\r\n", FileCodeIndex::Utf8, false},
+        {"UTF7 reads '+' otherwise", "x+AGE-\r\n", FileCodeIndex::Utf7, false},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        TextSides read = sides(m_folder.writeFile("ascii.txt", c.bytes));
+        read.codeList[0] = c.code;
+        const SideText text = TextRead(read, 0, context());
+        ASSERT_EQ(text.outcome, ReadOutcome::Read);
+        EXPECT_EQ(text.text.isLatin1(), c.heldAsBytes);
+        common::NonCodeClass decoder;
+        EXPECT_EQ(text.text.toString(), decoder.ToVbUnicode(FileCodeNames()[read.readCodeIndex[0]], c.bytes));
     }
     EXPECT_TRUE(m_dialogs.shown().isEmpty());
 }
@@ -83,12 +123,12 @@ TEST_F(TextReadTest, ChosenCodeIsUsedAndUndecodableBytesFail)
     const QString path = m_folder.writeFile("sjis.txt", encoder.VbUnicode_To_SJIS(Sample));
     TextSides read = sides(path);
     read.codeList[0] = FileCodeIndex::Sjis;
-    EXPECT_EQ(TextRead(read, 0, context()).text, Sample);
+    EXPECT_EQ(TextRead(read, 0, context()).text.toString(), Sample);
 
     read.codeList[0] = FileCodeIndex::Utf8;
     const SideText wrong = TextRead(read, 0, context(false));
     EXPECT_EQ(wrong.outcome, ReadOutcome::Failed);
-    EXPECT_EQ(wrong.text, "") << "never a text with replaced characters";
+    EXPECT_EQ(wrong.text.toString(), "") << "never a text with replaced characters";
     ASSERT_EQ(m_dialogs.shown().size(), 1) << "failures are reported even without messages";
     EXPECT_TRUE(m_dialogs.shown()[0].prompt.startsWith("システムエラー : TextRead\r\nUTF8 として読めないデータがあります。"));
     EXPECT_EQ(wrong.message, m_dialogs.shown()[0].prompt);
@@ -117,7 +157,7 @@ TEST_F(TextReadTest, MissingAndUnreadableSources)
         read.codeList[0] = FileCodeIndex::Auto;
         const SideText text = TextRead(read, 0, context());
         EXPECT_EQ(text.outcome, ReadOutcome::NotFound);
-        EXPECT_EQ(text.text, "");
+        EXPECT_EQ(text.text.toString(), "");
         EXPECT_EQ(text.message, c.message);
         ASSERT_EQ(m_dialogs.shown().size(), 1);
         EXPECT_EQ(m_dialogs.shown()[0].prompt, c.message);
@@ -137,7 +177,7 @@ TEST_F(TextReadTest, EmptyPathAndEmptyFile)
     read.paths[0] = m_folder.writeFile("empty.txt", "");
     const SideText empty = TextRead(read, 0, context());
     EXPECT_EQ(empty.outcome, ReadOutcome::Read);
-    EXPECT_EQ(empty.text, "");
+    EXPECT_EQ(empty.text.toString(), "");
     EXPECT_EQ(read.codeList[0], FileCodeIndex::Euc) << "an empty file leaves the list as it was";
     EXPECT_EQ(read.readCodeIndex[0], 0);
     EXPECT_TRUE(m_dialogs.shown().isEmpty());
@@ -150,7 +190,7 @@ TEST_F(TextReadTest, DocumentExtensionsFollowTheLists)
     read.codeList = {FileCodeIndex::Sjis, FileCodeIndex::Auto};
     const SideText decoded = TextRead(read, 0, context(false));
     EXPECT_EQ(decoded.outcome, ReadOutcome::Read) << "a chosen code reads a .docx file's bytes";
-    EXPECT_EQ(decoded.text, "plain text");
+    EXPECT_EQ(decoded.text.toString(), "plain text");
 
     read.codeList = {FileCodeIndex::Auto, FileCodeIndex::Bin};
     EXPECT_EQ(TextRead(read, 0, context(false)).outcome, ReadOutcome::Read) << "the other side on BIN";
@@ -167,13 +207,13 @@ TEST_F(TextReadTest, BinaryExtensionOfEitherPathDumpsBoth)
     const QString zip = m_folder.writeFile("b.ZIP", "CD");
     TextSides read = sides(text, zip);
     const SideText first = TextRead(read, 0, context());
-    EXPECT_EQ(first.text, "4142") << "file 1 is dumped because file 2 is a .zip";
+    EXPECT_EQ(first.text.toString(), "4142") << "file 1 is dumped because file 2 is a .zip";
     EXPECT_EQ(read.codeList, (std::array<int, 2>{FileCodeIndex::Bin, FileCodeIndex::Bin}));
     EXPECT_EQ(read.readCodeIndex[0], FileCodeIndex::Bin);
 
     read = sides(text, zip);
     read.codeList[0] = FileCodeIndex::Sjis;
-    EXPECT_EQ(TextRead(read, 0, context()).text, "AB") << "no extension test unless list 0 is automatic";
+    EXPECT_EQ(TextRead(read, 0, context()).text.toString(), "AB") << "no extension test unless list 0 is automatic";
     EXPECT_EQ(read.codeList[1], FileCodeIndex::Auto);
 }
 
@@ -183,23 +223,23 @@ TEST_F(TextReadTest, BothSidesAreJudgedBeforeEitherIsDecoded)
     const QString binary = m_folder.writeFile("b.dat", binaryBytes());
     TextSides read = sides(text, binary);
     const std::array<SideText, 2> texts = ReadBothTexts(read, context());
-    EXPECT_EQ(texts[0].text, "41420D0A") << "file 1 is dumped in the same run";
-    EXPECT_EQ(texts[1].text.left(8), "00050A0F");
+    EXPECT_EQ(texts[0].text.toString(), "41420D0A") << "file 1 is dumped in the same run";
+    EXPECT_EQ(texts[1].text.toString().left(8), "00050A0F");
     EXPECT_EQ(read.codeList, (std::array<int, 2>{FileCodeIndex::Bin, FileCodeIndex::Bin}));
     EXPECT_EQ(read.readCodeIndex, (std::array<int, 2>{FileCodeIndex::Bin, FileCodeIndex::Bin}));
 
     read = sides(text, binary);
     read.codeList[0] = FileCodeIndex::Utf8;
-    EXPECT_EQ(ReadBothTexts(read, context())[0].text, "41420D0A") << "never a text against a dump";
+    EXPECT_EQ(ReadBothTexts(read, context())[0].text.toString(), "41420D0A") << "never a text against a dump";
 
     read = sides(text, binary);
     const SideText single = TextRead(read, 1, context());
-    EXPECT_EQ(single.text.left(8), "00050A0F");
+    EXPECT_EQ(single.text.toString().left(8), "00050A0F");
     EXPECT_EQ(read.codeList[0], FileCodeIndex::Bin) << "a dump puts the other automatic list on BIN";
 
     read = sides(text, "");
     const std::array<SideText, 2> one = ReadBothTexts(read, context());
-    EXPECT_EQ(one[0].text, "AB\r\n");
+    EXPECT_EQ(one[0].text.toString(), "AB\r\n");
     EXPECT_EQ(one[1].outcome, ReadOutcome::NoPath);
     EXPECT_EQ(read.codeList[1], FileCodeIndex::Auto);
 }
@@ -221,10 +261,10 @@ TEST(BinDump, LinesOfThirtyTwoBytes)
     QByteArray bytes;
     for (int i = 0; i < 33; ++i)
         bytes.append(char(i * 8));
-    const QString dump = BIN_To_VbUnicode(bytes, {});
+    const QString dump = BIN_To_VbUnicode(bytes, {}).toString();
     EXPECT_EQ(dump, "0008101820283038404850586068707880889098A0A8B0B8C0C8D0D8E0E8F0F8\r\n00");
     QByteArray full(64, '\xFF');
-    EXPECT_EQ(BIN_To_VbUnicode(full, {}), QString(64, u'F') + "\r\n" + QString(64, u'F') + "\r\n");
+    EXPECT_EQ(BIN_To_VbUnicode(full, {}).toString(), QString(64, u'F') + "\r\n" + QString(64, u'F') + "\r\n");
 
     bool cancel = false;
     int runs = 0;
@@ -232,7 +272,7 @@ TEST(BinDump, LinesOfThirtyTwoBytes)
                          if (++runs == 1)
                              cancel = true;
                      }};
-    const QString cut = BIN_To_VbUnicode(QByteArray(32 * 100, 'A'), run);
+    const QString cut = BIN_To_VbUnicode(QByteArray(32 * 100, 'A'), run).toString();
     EXPECT_EQ(cut, QString("41").repeated(32) + "\r\n") << "stops after the first line";
 }
 

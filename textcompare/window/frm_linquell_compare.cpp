@@ -56,7 +56,7 @@ QString Frm_Linquell::TextRead(int Index, bool blnMsg)
     TextSides sides = currentSides();
     const SideText text = textcompare::TextRead(sides, Index, {BinJdExt, blnMsg, runFlags()});
     applySides(sides);
-    return text.text;
+    return text.text.toString();
 }
 
 int Frm_Linquell::BatDiffList(int nomi, int saiteki, bool blnMsg, qint32 rowLimit)

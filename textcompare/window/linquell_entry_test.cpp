@@ -13,6 +13,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
 namespace textcompare {
 namespace {
 
@@ -36,9 +38,16 @@ protected:
         store("ETC", "Editor", "vi %F%");
     }
 
-    RunResult run(const QStringList &arguments)
+    // `addressSpace` above 0 limits the run's address space to that many bytes.
+    RunResult run(const QStringList &arguments, qint64 addressSpace = 0)
     {
         QProcess process;
+        if (addressSpace > 0) {
+            process.setChildProcessModifier([addressSpace] {
+                const rlimit limit{rlim_t(addressSpace), rlim_t(addressSpace)};
+                setrlimit(RLIMIT_AS, &limit);
+            });
+        }
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert("DIRGLEAM_SUITE_FOLDER", m_folder.path());
         environment.remove("DISPLAY");
@@ -325,6 +334,55 @@ TEST_F(LinquellBatchTest, FailuresEndWithAMessageAndNoFile)
     result = run({a, missing, "-Ckeep.csv"});
     EXPECT_NE(result.exitCode, 0);
     EXPECT_EQ(read("keep.csv"), "old");
+}
+
+// Under a limit of its address space, a run that fits is complete, and a run that runs out
+// of memory, in the comparison or in the workbook, ends with the message and status 1 and
+// writes nothing.
+TEST_F(LinquellBatchTest, OutOfMemoryEndsWithTheMessage)
+{
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "a sanitizer's shadow memory does not fit under an address-space limit";
+#endif
+    constexpr qint64 Limit = qint64(320) << 20;
+    // `count` lines "a", the middle one "b" in the second file.
+    const auto manyLines = [this](const QString &name, int count) {
+        QByteArray text = QByteArray("a\n").repeated(count);
+        m_folder.writeFile(name + "1.txt", text);
+        text[2 * (count / 2)] = 'b';
+        m_folder.writeFile(name + "2.txt", text);
+    };
+    manyLines("fit", 3000000);
+    manyLines("large", 16000000);
+    QByteArray longLines;
+    for (int k = 0; k < 70000; ++k)
+        longLines += QByteArray(400, char('a' + k % 26)) + '\n';
+    m_folder.writeFile("wide1.txt", longLines);
+    m_folder.writeFile("wide2.txt", longLines.replace(400 * 401, 400, "changed"));
+
+    const struct
+    {
+        const char *name;
+        QStringList arguments;
+        QString output;
+        bool fits;
+    } cases[] = {
+        {"3,000,000 lines each", {"fit1.txt", "fit2.txt", "-N", "-Cfit.csv"}, "fit.csv", true},
+        {"16,000,000 lines each", {"large1.txt", "large2.txt", "-N", "-Clarge.csv"}, "large.csv", false},
+        {"a workbook of 65,536 long rows", {"wide1.txt", "wide2.txt", "-Ewide.xlsx"}, "wide.xlsx", false},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const RunResult result = run(c.arguments, Limit);
+        if (c.fits) {
+            EXPECT_EQ(result.exitCode, 0) << result.standardError.toStdString();
+            EXPECT_TRUE(read(c.output).contains(cp932("1,追加,,\"\",\"b\",1500001\r\n")));
+        } else {
+            EXPECT_EQ(result.exitCode, 1);
+            EXPECT_TRUE(result.standardError.contains("メモリが不足しています。")) << result.standardError.toStdString();
+            EXPECT_FALSE(QFile::exists(m_folder.filePath(c.output)));
+        }
+    }
 }
 
 } // namespace
