@@ -10,6 +10,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
+#include <QSet>
 
 #include <gtest/gtest.h>
 
@@ -304,6 +306,100 @@ TEST_F(TreeWalkTest, CaptionShowsTheFolderBeingWalked)
     walk(root());
     ASSERT_FALSE(m_host.captions.isEmpty());
     EXPECT_EQ(m_host.captions[0].left(4), "取得中 ");
+}
+
+// What a walk gave, for comparing walks: its records in the order it gave them, what it
+// left out, the failures it reported and the facts it kept.
+struct WalkRecord
+{
+    QByteArray records;
+    bool needsSort = false;
+    bool rootUnreadable = false;
+    QStringList excluded;
+    QStringList failures;
+    QHash<QByteArray, std::pair<dev_t, ino_t>> folders;
+    QSet<QByteArray> linkedFiles;
+
+    bool operator==(const WalkRecord &other) const = default;
+};
+
+TEST_F(TreeWalkTest, AnyNumberOfThreadsGivesTheSameWalk)
+{
+    // Many folders of files at several depths, with links (to a file, to a folder
+    // elsewhere, back to the root, dangling), names a listing cannot hold, folders
+    // differing in letter case, a skipped system folder, a folder whose entries cannot
+    // be examined, an unreadable folder and a chain beyond the path limit.
+    for (int top = 0; top < 12; ++top)
+        for (int sub = 0; sub < 6; ++sub)
+            for (int i = 0; i < 4; ++i)
+                file(QStringLiteral("d%1/s%2/%3/f%4.txt").arg(top).arg(sub).arg(i % 2 ? "deep/er" : "x").arg(i),
+                     QByteArray(top + sub + i, 'x'), T1 + top * 1000 + sub * 10 + i);
+    const QByteArray base = QFile::encodeName(root());
+    ASSERT_EQ(symlink("../../d2/s1/x/f0.txt", (base + "/d1/s0/to-file").constData()), 0);
+    ASSERT_EQ(symlink("../../d3", (base + "/d1/s0/to-folder").constData()), 0);
+    ASSERT_EQ(symlink("../..", (base + "/d0/s0/up").constData()), 0);
+    ASSERT_EQ(symlink("/nonexistent", (base + "/d2/dangling").constData()), 0);
+    file("d4/bad\nname.txt", "1", T2);
+    file("d4/tab\tfolder/inner.txt", "1", T2);
+    const int invalid = ::open((base + "/d5/bad\xff.txt").constData(), O_CREAT | O_WRONLY, 0644);
+    ASSERT_GE(invalid, 0);
+    ::close(invalid);
+    file("d6/Case/a.txt", "1", T2);
+    file("d6/case/b.txt", "1", T2);
+    file("RECYCLER/r.txt", "1", T2);
+    file("d7/closed/inside.txt", "1", T2);
+    file("d8/locked/secret.txt", "1", T2);
+    testing::DeepChain chain(root() + "/d9", 40, 200);
+    chain.writeFile("deep.txt", "12345", T3);
+
+    const auto walkWith = [this](const QStringList &roots, int folderNum, int threads) {
+        TreeWalk walk(m_host, folderNum, threads);
+        m_host.failures.clear();
+        std::vector<WalkRecord> records;
+        for (WalkResult &result : walk.walk(roots))
+            records.push_back({FormatFileInfoLog(result.entries), result.needsSort, result.rootUnreadable,
+                               result.excludedPaths, {}, result.facts.folders, result.facts.linkedFiles});
+        records.front().failures = m_host.failures;
+        return records;
+    };
+    platform::testing::allowOthers(m_folder.path());
+    chmod(m_folder.filePath("root/d7/closed").toUtf8().constData(), 0644);
+    chmod(m_folder.filePath("root/d8/locked").toUtf8().constData(), 0);
+    {
+        platform::testing::UnprivilegedScope unprivileged;
+        const QString missing = m_folder.filePath("missing");
+        for (int folderNum : {2, 999}) {
+            SCOPED_TRACE(folderNum);
+            const WalkRecord alone = walkWith({root()}, folderNum, 1).front();
+            EXPECT_EQ(alone.failures.size(), folderNum == 999 ? 1 : 0);
+            EXPECT_TRUE(alone.needsSort);
+            for (int threads : {2, 16}) {
+                SCOPED_TRACE(threads);
+                EXPECT_TRUE(walkWith({root()}, folderNum, threads).front() == alone);
+                // Several roots at once: each as alone, failures root by root.
+                std::vector<WalkRecord> together = walkWith({root(), missing, root()}, folderNum, threads);
+                ASSERT_EQ(together.size(), 3u);
+                EXPECT_EQ(together[0].failures, alone.failures + walkWith({missing}, folderNum, 1).front().failures
+                                                    + alone.failures);
+                together[0].failures = alone.failures;
+                together[2].failures = alone.failures;
+                EXPECT_TRUE(together[0] == alone);
+                EXPECT_TRUE(together[1].rootUnreadable);
+                EXPECT_TRUE(together[2] == alone);
+            }
+        }
+        const WalkRecord full = walkWith({root()}, 999, 16).front();
+        EXPECT_TRUE(full.records.contains((chain.relative() + "deep.txt\t2022/01/02 03:04:05\t5\t0\r\n").toUtf8()));
+        EXPECT_TRUE(full.records.contains("d1/s0/to-folder/s5/x/f0.txt\t"));
+        EXPECT_TRUE(full.records.contains("d0/s0/up/\t"));
+        EXPECT_FALSE(full.records.contains("d0/s0/up/d"));
+        QStringList excluded = full.excluded;
+        excluded.sort();
+        EXPECT_EQ(excluded, (QStringList{"d2/dangling", "d4/bad\nname.txt", "d4/tab\tfolder/", "d5/bad\uFFFD.txt",
+                                         "d7/closed/inside.txt"}));
+    }
+    chmod(m_folder.filePath("root/d7/closed").toUtf8().constData(), 0755);
+    chmod(m_folder.filePath("root/d8/locked").toUtf8().constData(), 0755);
 }
 
 // Gathering a side writes the listing and its copy, or leaves both as they were.
