@@ -122,15 +122,16 @@ QString listingPath(int side)
     return workFolder().filePath(QStringLiteral("%1.log").arg(side));
 }
 
-// Gathers both trees into their listing files; returns what each walk saw.
+// Gathers both trees at once into their listing files; returns what each walk saw.
 std::array<std::optional<GatheringFacts>, 2> gatherBoth(WorkHost &host)
 {
+    const std::vector<LocalSideResult> gathered
+        = GatherLocalSides({{sideRoot(0), listingPath(0)}, {sideRoot(1), listingPath(1)}}, 999, host);
     std::array<std::optional<GatheringFacts>, 2> facts;
     for (int side = 0; side < 2; ++side) {
-        const GatherOutcome gathered = GatherLocalSide(sideRoot(side), listingPath(side), 999, host);
-        if (gathered.kind != GatherOutcome::Kind::Written)
+        if (gathered[size_t(side)].failure || gathered[size_t(side)].outcome.kind != GatherOutcome::Kind::Written)
             qFatal("gathering failed");
-        facts[side] = gathered.facts;
+        facts[side] = gathered[size_t(side)].outcome.facts;
     }
     return facts;
 }

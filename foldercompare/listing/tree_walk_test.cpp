@@ -488,6 +488,60 @@ TEST_F(GatherLocalSideTest, FoldersBeyondThePathLimitAreListedAndTheirFactsCheck
     EXPECT_TRUE(FolderUnchangedSince(later, chain.relative().toUtf8(), devices));
 }
 
+TEST_F(GatherLocalSideTest, SidesGatheredAtOnceEndAsEachWouldAlone)
+{
+    for (int i = 0; i < 30; ++i) {
+        file(QStringLiteral("sub%1/f%2.txt").arg(i % 3).arg(i), "1", T1 + i);
+        setModified(m_folder.writeFile(QStringLiteral("two/f%1.txt").arg(i), "22"), T2 + i);
+    }
+    const QString two = m_folder.filePath("two");
+    const QString second = m_folder.filePath("work/1.log");
+    GatherLocalSide(root(), listing(), 999, m_host);
+    const QByteArray first = TemporaryFolder::readFile(listing());
+    GatherLocalSide(two, second, 999, m_host);
+    const QByteArray alone = TemporaryFolder::readFile(second);
+    const auto outcomes = [](const std::vector<LocalSideResult> &results) {
+        QList<GatherOutcome::Kind> kinds;
+        for (const LocalSideResult &result : results)
+            kinds.append(result.failure ? GatherOutcome::Kind::RootUnreadable : result.outcome.kind);
+        return kinds;
+    };
+    using enum GatherOutcome::Kind;
+
+    QFile::remove(listing());
+    QFile::remove(second);
+    std::vector<LocalSideResult> results = GatherLocalSides({{root(), listing()}, {two, second}}, 999, m_host);
+    EXPECT_EQ(outcomes(results), (QList{Written, Written}));
+    EXPECT_EQ(results[0].outcome.writtenCount, 33);
+    EXPECT_TRUE(results[0].outcome.facts.has_value());
+    EXPECT_EQ(TemporaryFolder::readFile(listing()), first);
+    EXPECT_EQ(TemporaryFolder::readFile(listing() + ".bak"), first);
+    EXPECT_EQ(TemporaryFolder::readFile(second), alone);
+
+    // A side that fails fails alone: the other is still written.
+    QFile::remove(second);
+    results = GatherLocalSides({{m_folder.filePath("missing"), listing()}, {two, second}}, 999, m_host);
+    EXPECT_EQ(outcomes(results)[0], RootUnreadable);
+    EXPECT_FALSE(results[0].failure);
+    EXPECT_EQ(m_host.failures.size(), 1);
+    EXPECT_EQ(TemporaryFolder::readFile(second), alone);
+    QFile::remove(second);
+    results = GatherLocalSides({{root(), m_folder.filePath("no/such/0.log")}, {two, second}}, 999, m_host);
+    ASSERT_TRUE(results[0].failure);
+    EXPECT_THROW(std::rethrow_exception(results[0].failure), common::Failure);
+    EXPECT_EQ(results[1].outcome.kind, Written);
+    EXPECT_EQ(TemporaryFolder::readFile(second), alone);
+
+    // An abort stops both, and neither listing changes.
+    m_folder.writeFile("work/0.log", "previous");
+    m_folder.writeFile("work/1.log", "previous");
+    m_host.abortAfterPumps = m_host.pumps + 3;
+    results = GatherLocalSides({{root(), listing()}, {two, second}}, 999, m_host);
+    EXPECT_EQ(outcomes(results), (QList{Aborted, Aborted}));
+    EXPECT_EQ(TemporaryFolder::readFile(listing()), "previous");
+    EXPECT_EQ(TemporaryFolder::readFile(second), "previous");
+}
+
 TEST_F(GatherLocalSideTest, AListingThatCannotBeWrittenIsAFailure)
 {
     file("a.txt", "1", T1);
