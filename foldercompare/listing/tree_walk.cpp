@@ -235,7 +235,7 @@ void FolderReaders::list(FolderRead &read, std::shared_ptr<OpenFolder> folder, c
         if (m_folderNum < depth)
             return;
         listChildren(folder->dir(), relative, depth, read);
-        if (m_folderNum < depth + 1)
+        if (m_folderNum < depth + 1 || stopped())
             return;
         for (Child &child : read.children) {
             if (!child.folder || leadsBack(read, child.device, child.inode))
