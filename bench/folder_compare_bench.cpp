@@ -1,10 +1,12 @@
 // Gathering and comparing two trees of 100,000 files in 1,000 folders (1% changed, 1%
 // date-only, 0.5% only on each side), differences only, row limit raised, side by side
 // with listing both trees with find, sorting the lists and joining them, in one run and
-// with a warm cache. A further run lists every row into a grid with a view attached and
-// reports the longest stretch without letting window events run. The last two write the
-// full list (about 101,500 rows) as HTML, CSV and a workbook: the writers alone, and
-// unattended runs of the built program that gather, compare and export.
+// with a warm cache: the gathering of both sides alone, gathering and comparing, and an
+// unattended run of the built program that gathers, compares and writes the differences
+// as CSV. A further run lists every row into a grid with a view attached and reports the
+// longest stretch without letting window events run. The last two write the full list
+// (about 101,500 rows) as HTML, CSV and a workbook: the writers alone, and unattended
+// runs of the built program that gather, compare and export.
 
 #include "bench/tree_generator.h"
 #include "foldercompare/listing/content_compare.h"
@@ -27,6 +29,8 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <array>
+#include <optional>
 #include <cstdio>
 
 namespace {
@@ -108,21 +112,41 @@ private:
     QElapsedTimer m_sinceCall;
 };
 
+QString sideRoot(int side)
+{
+    return treeFolder() + (side == 0 ? QStringLiteral("/one") : QStringLiteral("/two"));
+}
+
+QString listingPath(int side)
+{
+    return workFolder().filePath(QStringLiteral("%1.log").arg(side));
+}
+
+// Gathers both trees at once into their listing files; returns what each walk saw.
+std::array<std::optional<GatheringFacts>, 2> gatherBoth(WorkHost &host)
+{
+    const std::vector<LocalSideResult> gathered
+        = GatherLocalSides({{sideRoot(0), listingPath(0)}, {sideRoot(1), listingPath(1)}}, 999, host);
+    std::array<std::optional<GatheringFacts>, 2> facts;
+    for (int side = 0; side < 2; ++side) {
+        if (gathered[size_t(side)].failure || gathered[size_t(side)].outcome.kind != GatherOutcome::Kind::Written)
+            qFatal("gathering failed");
+        facts[side] = gathered[size_t(side)].outcome.facts;
+    }
+    return facts;
+}
+
 // Gathers both trees and compares them into `grid`; returns the outcome.
 CompareOutcome gatherAndCompare(platform::FlexGrid &grid, CompareHost &host, bool differencesOnly)
 {
     CompareRequest request;
+    const std::array<std::optional<GatheringFacts>, 2> facts = gatherBoth(host);
     for (int side = 0; side < 2; ++side) {
-        const QString root = treeFolder() + (side == 0 ? QStringLiteral("/one") : QStringLiteral("/two"));
-        const QString listing = workFolder().filePath(QStringLiteral("%1.log").arg(side));
-        const GatherOutcome gathered = GatherLocalSide(root, listing, 999, host);
-        if (gathered.kind != GatherOutcome::Kind::Written)
-            qFatal("gathering failed");
-        request.gathered[side] = gathered.facts;
+        request.gathered[side] = facts[side];
         request.hasInformation[side] = true;
-        request.listingFile[side] = listing;
-        request.sideRoot[side] = root;
-        request.pathText[side] = root;
+        request.listingFile[side] = listingPath(side);
+        request.sideRoot[side] = sideRoot(side);
+        request.pathText[side] = sideRoot(side);
     }
     request.differencesOnly = differencesOnly;
     request.compareContents = false;
@@ -131,6 +155,35 @@ CompareOutcome gatherAndCompare(platform::FlexGrid &grid, CompareHost &host, boo
     ContentComparer content({}, host);
     RowTipTable tips;
     return CompareListings(request, grid, tips, host, content);
+}
+
+// A program folder whose settings file raises the row limit and lists every row, as the
+// unattended runs use it.
+QTemporaryDir &programFolder()
+{
+    static QTemporaryDir folder;
+    static const bool written = [] {
+        QFile settings(folder.filePath(QStringLiteral("Dirgleam.ini")));
+        return settings.open(QIODevice::WriteOnly) && settings.write("[DSP]\nLineMax=1000000\nNomi=0\nData=0\n") > 0;
+    }();
+    if (!written)
+        qFatal("cannot write the settings file");
+    return folder;
+}
+
+// Runs the built program unattended on the two trees with `switches` added; returns its
+// exit status (-1 when it did not end).
+int runUnattended(const QStringList &switches)
+{
+    QProcess run;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("DIRGLEAM_SUITE_FOLDER"), programFolder().path());
+    run.setProcessEnvironment(environment);
+    run.start(QCoreApplication::applicationDirPath() + QStringLiteral("/../bin/Dirgleam"),
+              QStringList{sideRoot(0), sideRoot(1)} + switches);
+    if (!run.waitForFinished(600000))
+        return -1;
+    return run.exitStatus() == QProcess::NormalExit ? run.exitCode() : -1;
 }
 
 // find, sort and join as one would script it: both lists sorted bytewise, then joined
@@ -153,32 +206,50 @@ double median(std::vector<double> values)
     return values[values.size() / 2];
 }
 
-// Each iteration runs both, one after the other, so that both meet the same machine.
+// Each iteration runs all of them, one after the other, so that all meet the same machine.
 void BM_SideBySide(benchmark::State &state)
 {
     platform::FlexGrid grid;
     BenchHost host(grid);
+    std::vector<double> gathering;
     std::vector<double> dirgleam;
+    std::vector<double> unattended;
     std::vector<double> reference;
     CompareOutcome outcome;
     QElapsedTimer timer;
+    const QStringList differencesAsCsv{QStringLiteral("-NT"),
+                                       QStringLiteral("-C") + workFolder().filePath(QStringLiteral("differences.csv"))};
     for (auto _ : state) {
+        timer.start();
+        gatherBoth(host);
+        gathering.push_back(double(timer.nsecsElapsed()) / 1e6);
         timer.start();
         outcome = gatherAndCompare(grid, host, true);
         dirgleam.push_back(double(timer.nsecsElapsed()) / 1e6);
+        timer.start();
+        if (runUnattended(differencesAsCsv) != 0)
+            state.SkipWithError("the unattended run failed");
+        unattended.push_back(double(timer.nsecsElapsed()) / 1e6);
         timer.start();
         if (!findSortJoin())
             state.SkipWithError("find, sort or join failed");
         reference.push_back(double(timer.nsecsElapsed()) / 1e6);
     }
+    const double base = median(reference);
+    state.counters["gather_ms"] = median(gathering);
     state.counters["dirgleam_ms"] = median(dirgleam);
-    state.counters["find_sort_join_ms"] = median(reference);
-    state.counters["ratio"] = median(dirgleam) / median(reference);
+    state.counters["unattended_ms"] = median(unattended);
+    state.counters["find_sort_join_ms"] = base;
+    state.counters["gather_ratio"] = median(gathering) / base;
+    state.counters["ratio"] = median(dirgleam) / base;
+    state.counters["unattended_ratio"] = median(unattended) / base;
     state.counters["rows"] = grid.rows() - 1;
     state.counters["steps"] = outcome.compareCount;
     state.counters["differing"] = outcome.diffRowCount;
-    std::printf("Dirgleam gather+compare / find+sort+join = %.2f (medians %.0f ms / %.0f ms)\n",
-                median(dirgleam) / median(reference), median(dirgleam), median(reference));
+    std::printf("Dirgleam / find+sort+join (medians against %.0f ms): gathering %.2f (%.0f ms), gather+compare %.2f "
+                "(%.0f ms), unattended run %.2f (%.0f ms)\n",
+                base, median(gathering) / base, median(gathering), median(dirgleam) / base, median(dirgleam),
+                median(unattended) / base, median(unattended));
 }
 
 void BM_DirgleamAllRowsWithView(benchmark::State &state)
@@ -229,31 +300,22 @@ void BM_ExportFullList(benchmark::State &state)
 }
 
 // Unattended runs of the built program on the two trees with every row listed: gather
-// both sides, compare and write one export, as a script would run it.
+// both sides, compare and write one export, as a script would run it. A workbook holds
+// its first 65,536 rows, and the run says so with exit status 1.
 void BM_UnattendedFullList(benchmark::State &state)
 {
-    QTemporaryDir programFolder;
-    QFile settings(programFolder.filePath(QStringLiteral("Dirgleam.ini")));
-    if (!settings.open(QIODevice::WriteOnly)
-        || settings.write("[DSP]\nLineMax=1000000\nNomi=0\nData=0\n") < 0)
-        qFatal("cannot write the settings file");
-    settings.close();
-    const QString program = QCoreApplication::applicationDirPath() + QStringLiteral("/../bin/Dirgleam");
     const QString switches[] = {QStringLiteral("-H"), QStringLiteral("-C"), QStringLiteral("-E")};
     const QString names[] = {QStringLiteral("list.html"), QStringLiteral("list.csv"), QStringLiteral("list.xlsx")};
+    const int expectedStatus[] = {0, 0, 1};
     const char *counters[] = {"html_run_ms", "csv_run_ms", "workbook_run_ms"};
     std::vector<double> times[3];
     QElapsedTimer timer;
     for (auto _ : state) {
         for (int kind = 0; kind < 3; ++kind) {
-            QProcess run;
-            QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-            environment.insert(QStringLiteral("DIRGLEAM_SUITE_FOLDER"), programFolder.path());
-            run.setProcessEnvironment(environment);
+            const QString output = workFolder().filePath(names[kind]);
+            QFile::remove(output);
             timer.start();
-            run.start(program, {treeFolder() + QStringLiteral("/one"), treeFolder() + QStringLiteral("/two"),
-                                switches[kind] + workFolder().filePath(names[kind])});
-            if (!run.waitForFinished(600000) || run.exitCode() != 0)
+            if (runUnattended({switches[kind] + output}) != expectedStatus[kind] || !QFile::exists(output))
                 state.SkipWithError("the unattended run failed");
             times[kind].push_back(double(timer.nsecsElapsed()) / 1e6);
         }

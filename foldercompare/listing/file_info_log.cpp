@@ -10,6 +10,9 @@
 #include <algorithm>
 #include <cstring>
 #include <ctime>
+#include <limits>
+#include <optional>
+#include <vector>
 
 namespace foldercompare::listing {
 
@@ -46,6 +49,107 @@ char *putDate(char *out, qint64 seconds)
     *out++ = ':';
     return putDigits(out, local.tm_sec, 2);
 }
+
+// Days from 1970/01/01 to a date of the Gregorian calendar, and back.
+qint64 daysFromCivil(qint64 year, int month, int day)
+{
+    year -= month <= 2;
+    const qint64 era = (year >= 0 ? year : year - 399) / 400;
+    const qint64 yearOfEra = year - era * 400;
+    const qint64 dayOfYear = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
+    return era * 146097 + yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear - 719468;
+}
+
+void civilFromDays(qint64 days, qint64 &year, int &month, int &day)
+{
+    days += 719468;
+    const qint64 era = (days >= 0 ? days : days - 146096) / 146097;
+    const qint64 dayOfEra = days - era * 146097;
+    const qint64 yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+    const qint64 dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+    const qint64 monthIndex = (5 * dayOfYear + 2) / 153;
+    day = int(dayOfYear - (153 * monthIndex + 2) / 5 + 1);
+    month = int(monthIndex < 10 ? monthIndex + 3 : monthIndex - 9);
+    year = yearOfEra + era * 400 + (month <= 2);
+}
+
+// The local dates of one listing, converted a UTC day at a time. localtime_r takes a
+// process-wide lock on every call, which made it most of the cost of formatting a
+// listing and kept two listings from being formatted at once. A day whose first and
+// last seconds lie the same distance from local time has that distance all through (no
+// time zone changes its offset twice within four days), so one pair of conversions
+// serves every further date of the day; other days, such as those of a change, and
+// dates far out, are converted one by one.
+class LocalDates
+{
+public:
+    // Writes "yyyy/mm/dd hh:mm:ss" (19 characters) in local time.
+    char *put(char *out, qint64 seconds)
+    {
+        constexpr qint64 Day = 86400;
+        constexpr qint64 Far = qint64(1) << 40;
+        if (seconds <= -Far || seconds >= Far)
+            return putDate(out, seconds);
+        const qint64 day = seconds >= 0 ? seconds / Day : -((-seconds + Day - 1) / Day);
+        Slot &slot = m_slots[size_t(day) % SlotCount];
+        if (slot.day != day) {
+            // A day met once is converted as it is; only a day met again is examined.
+            slot = {day, 0, Slot::Once};
+            return putDate(out, seconds);
+        }
+        if (slot.state == Slot::Once) {
+            const std::optional<qint64> first = localMinusUtc(day * Day);
+            const std::optional<qint64> last = localMinusUtc(day * Day + Day - 1);
+            slot.offset = first.value_or(0);
+            slot.state = first && first == last ? Slot::Uniform : Slot::Changing;
+        }
+        if (slot.state != Slot::Uniform)
+            return putDate(out, seconds);
+        const qint64 local = seconds + slot.offset;
+        const qint64 localDay = local >= 0 ? local / Day : -((-local + Day - 1) / Day);
+        qint64 year = 0;
+        int month = 0;
+        int dayOfMonth = 0;
+        civilFromDays(localDay, year, month, dayOfMonth);
+        if (year < 0 || year > 9999)
+            return putDate(out, seconds);
+        const int secondOfDay = int(local - localDay * Day);
+        out = putDigits(out, int(year), 4);
+        *out++ = '/';
+        out = putDigits(out, month, 2);
+        *out++ = '/';
+        out = putDigits(out, dayOfMonth, 2);
+        *out++ = ' ';
+        out = putDigits(out, secondOfDay / 3600, 2);
+        *out++ = ':';
+        out = putDigits(out, secondOfDay / 60 % 60, 2);
+        *out++ = ':';
+        return putDigits(out, secondOfDay % 60, 2);
+    }
+
+private:
+    static constexpr size_t SlotCount = 4096;
+    struct Slot
+    {
+        enum State { Once, Uniform, Changing };
+        qint64 day = std::numeric_limits<qint64>::min();
+        qint64 offset = 0;
+        State state = Once;
+    };
+
+    // How far the local clock reads ahead of UTC at `seconds`, leap seconds included.
+    static std::optional<qint64> localMinusUtc(qint64 seconds)
+    {
+        const time_t time = time_t(seconds);
+        struct tm local = {};
+        if (!localtime_r(&time, &local))
+            return std::nullopt;
+        return daysFromCivil(qint64(local.tm_year) + 1900, local.tm_mon + 1, local.tm_mday) * 86400
+               + local.tm_hour * 3600 + local.tm_min * 60 + local.tm_sec - seconds;
+    }
+
+    std::vector<Slot> m_slots = std::vector<Slot>(SlotCount);
+};
 
 char *putNumber(char *out, qint64 value)
 {
@@ -113,6 +217,7 @@ QByteArray FormatFileInfoLog(const std::vector<GatheredEntry> &entries)
     // Room for the longest line: the path at three bytes per unit, the date, two
     // numbers, three TABs and CR LF.
     constexpr qsizetype Fixed = 19 + 2 * 20 + 3 + 2;
+    LocalDates dates;
     QByteArray out;
     qsizetype used = 0;
     for (const GatheredEntry &entry : entries) {
@@ -122,7 +227,7 @@ QByteArray FormatFileInfoLog(const std::vector<GatheredEntry> &entries)
         char *start = out.data() + used;
         char *at = putPath(start, entry.path);
         *at++ = '\t';
-        at = putDate(at, entry.modified);
+        at = dates.put(at, entry.modified);
         if (!entry.dateOnly) {
             *at++ = '\t';
             at = putNumber(at, entry.size);

@@ -75,6 +75,28 @@ TEST_F(FileInfoLogTest, WritesUtf8LinesWithTabsAndCrLf)
     EXPECT_EQ(FormatLocalDate(Jan2020), "2020/01/02 03:04:05");
 }
 
+TEST_F(FileInfoLogTest, ListingDatesAreTheLocalTimesOfEachSecond)
+{
+    // Every quarter hour for a week around each change of offset of 2021 (each date
+    // twice, as files written together share their day), and a leap second.
+    std::vector<GatheredEntry> entries;
+    for (const qint64 around : {qint64(1615705200), qint64(1616893200), qint64(1617498000), qint64(1633147200),
+                                qint64(1635642000), qint64(1636264800), qint64(1483228800)})
+        for (qint64 time = around - 3 * 86400; time < around + 4 * 86400; time += 900)
+            for (const qint64 second : {time, time + 1, time - 1})
+                entries.push_back({"f", second, 0, 0});
+    for (const char *zone : {"Europe/Dublin", "America/St_Johns", "Australia/Lord_Howe", "right/Europe/Berlin",
+                             "EST5EDT,M3.2.0,M11.1.0"}) {
+        SCOPED_TRACE(zone);
+        setenv("TZ", zone, 1);
+        tzset();
+        const QList<QByteArray> lines = FormatFileInfoLog(entries).split('\n');
+        for (size_t i = 0; i < entries.size(); ++i)
+            if (lines[qsizetype(i)].split('\t')[1] != FormatLocalDate(entries[i].modified).toLatin1())
+                ADD_FAILURE() << entries[i].modified << ": " << lines[qsizetype(i)].constData();
+    }
+}
+
 TEST_F(FileInfoLogTest, SortsEntriesAsCompareItemOrdersPaths)
 {
     std::vector<GatheredEntry> entries{{"b", 0, 0, 0}, {"a/", 0, 0, 0}, {"A/", 0, 0, 0}, {"a.txt", 0, 0, 0}, {"a/x", 0, 0, 0}};

@@ -3,49 +3,133 @@
 #include "common/saved_error.h"
 #include "foldercompare/listing/file_info_log.h"
 #include "foldercompare/listing/tree_walk.h"
+#include "foldercompare/listing/worker_threads.h"
 
 #include <QCoreApplication>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <new>
 
 namespace foldercompare::listing {
 
 namespace {
 
+std::exception_ptr writeFailure(const QString &path, const QString &error)
+{
+    return std::make_exception_ptr(common::Failure(75, QCoreApplication::applicationName(),
+                                                   QStringLiteral("一覧ファイルを書き込めません。 ") + path
+                                                       + QStringLiteral(" : ") + error));
+}
+
 void writeOrThrow(const QString &path, const QByteArray &bytes)
 {
     if (const std::optional<QString> error = WriteFileAtomically(path, bytes))
-        throw common::Failure(75, QCoreApplication::applicationName(),
-                              QStringLiteral("一覧ファイルを書き込めません。 ") + path + QStringLiteral(" : ") + *error);
+        std::rethrow_exception(writeFailure(path, *error));
 }
+
+// A complete walk's listing, written on a worker thread: sorted where the walk left
+// that to the end, formatted and written with its copy.
+struct ListingWrite
+{
+    WalkResult walked;
+    QString listingPath;
+    // The records written.
+    qint64 count = 0;
+    // The file that could not be written and why (or that memory ran out); empty when
+    // all went well.
+    QString failedPath;
+    QString error;
+    bool outOfMemory = false;
+    std::optional<FileIdentity> written;
+
+    void run()
+    {
+        try {
+            if (walked.needsSort)
+                SortEntries(walked.entries);
+            const QByteArray bytes = FormatFileInfoLog(walked.entries);
+            // The records are let go here rather than on the window's thread.
+            count = qint64(walked.entries.size());
+            std::vector<GatheredEntry>().swap(walked.entries);
+            for (const QString &path : {listingPath, listingPath + QStringLiteral(".bak")}) {
+                if (const std::optional<QString> failure = WriteFileAtomically(path, bytes)) {
+                    failedPath = path;
+                    error = *failure;
+                    return;
+                }
+            }
+            if (!walked.facts.folders.isEmpty())
+                written = IdentityOf(listingPath);
+        } catch (const std::bad_alloc &) {
+            // A task may not throw; the listing counts as not written.
+            failedPath = listingPath;
+            outOfMemory = true;
+        }
+    }
+};
 
 } // namespace
 
 GatherOutcome GatherLocalSide(const QString &text, const QString &listingPath, int folderNum, WorkHost &host)
 {
-    GatherOutcome outcome;
+    std::vector<LocalSideResult> results = GatherLocalSides({{text, listingPath}}, folderNum, host);
+    if (results.front().failure)
+        std::rethrow_exception(results.front().failure);
+    return std::move(results.front().outcome);
+}
+
+std::vector<LocalSideResult> GatherLocalSides(const std::vector<LocalSide> &sides, int folderNum, WorkHost &host)
+{
+    QStringList texts;
+    for (const LocalSide &side : sides)
+        texts.append(side.text);
     TreeWalk walk(host, folderNum);
-    WalkResult result = walk.walk(text);
-    if (result.rootUnreadable) {
-        outcome.kind = GatherOutcome::Kind::RootUnreadable;
-        return outcome;
+    std::vector<WalkResult> walked = walk.walk(texts);
+    const bool aborted = host.abortRequested()
+                         || std::any_of(walked.cbegin(), walked.cend(), [](const WalkResult &w) { return w.aborted; });
+
+    std::vector<LocalSideResult> results(sides.size());
+    std::vector<ListingWrite> writes(sides.size());
+    {
+        WorkerThreads writers(int(sides.size()));
+        for (size_t i = 0; i < sides.size(); ++i) {
+            GatherOutcome &outcome = results[i].outcome;
+            if (walked[i].rootUnreadable) {
+                outcome.kind = GatherOutcome::Kind::RootUnreadable;
+                continue;
+            }
+            if (aborted) {
+                outcome.kind = GatherOutcome::Kind::Aborted;
+                continue;
+            }
+            writes[i].walked = std::move(walked[i]);
+            writes[i].listingPath = sides[i].listingPath;
+            writers.post([&write = writes[i]] { write.run(); });
+        }
+        // Events keep running; an abort asked for now no longer stops the writing.
+        while (!writers.waitUntilIdle(PumpSliceMs))
+            host.pumpEvents();
     }
-    if (result.needsSort)
-        SortEntries(result.entries);
-    if (result.aborted || host.abortRequested()) {
-        outcome.kind = GatherOutcome::Kind::Aborted;
-        return outcome;
-    }
-    const QByteArray bytes = FormatFileInfoLog(result.entries);
-    writeOrThrow(listingPath, bytes);
-    writeOrThrow(listingPath + QStringLiteral(".bak"), bytes);
-    outcome.writtenCount = qint64(result.entries.size());
-    outcome.excludedPaths = result.excludedPaths;
-    if (!result.facts.folders.isEmpty()) {
-        if (const std::optional<FileIdentity> written = IdentityOf(listingPath)) {
-            result.facts.listing = *written;
-            outcome.facts = std::move(result.facts);
+    for (size_t i = 0; i < sides.size(); ++i) {
+        ListingWrite &write = writes[i];
+        GatherOutcome &outcome = results[i].outcome;
+        if (outcome.kind != GatherOutcome::Kind::Written)
+            continue;
+        if (!write.failedPath.isEmpty()) {
+            results[i].failure = writeFailure(
+                write.failedPath, write.outOfMemory ? QString::fromLocal8Bit(std::strerror(ENOMEM)) : write.error);
+            continue;
+        }
+        outcome.writtenCount = write.count;
+        outcome.excludedPaths = write.walked.excludedPaths;
+        if (write.written) {
+            write.walked.facts.listing = *write.written;
+            outcome.facts = std::move(write.walked.facts);
         }
     }
-    return outcome;
+    return results;
 }
 
 GatherOutcome GatherFtpSide(QString &address, const QString &listingPath, const QString &cacheFolder,

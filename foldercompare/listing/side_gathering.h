@@ -7,7 +7,9 @@
 #include <QString>
 #include <QStringList>
 
+#include <exception>
 #include <optional>
+#include <vector>
 
 namespace foldercompare::listing {
 
@@ -39,6 +41,29 @@ struct GatherOutcome
 // through a temporary file that replaces the old one only once it is complete. Throws
 // common::Failure when a file cannot be written; the old files then stay as they were.
 GatherOutcome GatherLocalSide(const QString &text, const QString &listingPath, int folderNum, WorkHost &host);
+
+// One local side for GatherLocalSides: the folder or file typed, and its listing file.
+struct LocalSide
+{
+    QString text;
+    QString listingPath;
+};
+
+// How one side of GatherLocalSides ended: its outcome, or the failure (common::Failure)
+// that GatherLocalSide would have thrown for it, for the caller to raise in that side's
+// turn.
+struct LocalSideResult
+{
+    GatherOutcome outcome;
+    std::exception_ptr failure;
+};
+
+// Gathers the local sides `sides` at once, each as GatherLocalSide does: one walk reads
+// all of them on the same worker threads, and their listings are written side by side
+// while the host keeps pumping events. An abort before the writing stops every side,
+// and no listing is written; the writing, once begun, is completed. Returns one result
+// per side, in the order given.
+std::vector<LocalSideResult> GatherLocalSides(const std::vector<LocalSide> &sides, int folderNum, WorkHost &host);
 
 // Gathers the FTP address `address` the same way: GetFtpDate mirrors it into
 // `cacheFolder` with the side's file-name code and completes a folder address with "/";

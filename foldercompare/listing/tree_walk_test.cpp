@@ -10,6 +10,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
+#include <QSet>
 
 #include <gtest/gtest.h>
 
@@ -306,6 +308,100 @@ TEST_F(TreeWalkTest, CaptionShowsTheFolderBeingWalked)
     EXPECT_EQ(m_host.captions[0].left(4), "取得中 ");
 }
 
+// What a walk gave, for comparing walks: its records in the order it gave them, what it
+// left out, the failures it reported and the facts it kept.
+struct WalkRecord
+{
+    QByteArray records;
+    bool needsSort = false;
+    bool rootUnreadable = false;
+    QStringList excluded;
+    QStringList failures;
+    QHash<QByteArray, std::pair<dev_t, ino_t>> folders;
+    QSet<QByteArray> linkedFiles;
+
+    bool operator==(const WalkRecord &other) const = default;
+};
+
+TEST_F(TreeWalkTest, AnyNumberOfThreadsGivesTheSameWalk)
+{
+    // Many folders of files at several depths, with links (to a file, to a folder
+    // elsewhere, back to the root, dangling), names a listing cannot hold, folders
+    // differing in letter case, a skipped system folder, a folder whose entries cannot
+    // be examined, an unreadable folder and a chain beyond the path limit.
+    for (int top = 0; top < 12; ++top)
+        for (int sub = 0; sub < 6; ++sub)
+            for (int i = 0; i < 4; ++i)
+                file(QStringLiteral("d%1/s%2/%3/f%4.txt").arg(top).arg(sub).arg(i % 2 ? "deep/er" : "x").arg(i),
+                     QByteArray(top + sub + i, 'x'), T1 + top * 1000 + sub * 10 + i);
+    const QByteArray base = QFile::encodeName(root());
+    ASSERT_EQ(symlink("../../d2/s1/x/f0.txt", (base + "/d1/s0/to-file").constData()), 0);
+    ASSERT_EQ(symlink("../../d3", (base + "/d1/s0/to-folder").constData()), 0);
+    ASSERT_EQ(symlink("../..", (base + "/d0/s0/up").constData()), 0);
+    ASSERT_EQ(symlink("/nonexistent", (base + "/d2/dangling").constData()), 0);
+    file("d4/bad\nname.txt", "1", T2);
+    file("d4/tab\tfolder/inner.txt", "1", T2);
+    const int invalid = ::open((base + "/d5/bad\xff.txt").constData(), O_CREAT | O_WRONLY, 0644);
+    ASSERT_GE(invalid, 0);
+    ::close(invalid);
+    file("d6/Case/a.txt", "1", T2);
+    file("d6/case/b.txt", "1", T2);
+    file("RECYCLER/r.txt", "1", T2);
+    file("d7/closed/inside.txt", "1", T2);
+    file("d8/locked/secret.txt", "1", T2);
+    testing::DeepChain chain(root() + "/d9", 40, 200);
+    chain.writeFile("deep.txt", "12345", T3);
+
+    const auto walkWith = [this](const QStringList &roots, int folderNum, int threads) {
+        TreeWalk walk(m_host, folderNum, threads);
+        m_host.failures.clear();
+        std::vector<WalkRecord> records;
+        for (WalkResult &result : walk.walk(roots))
+            records.push_back({FormatFileInfoLog(result.entries), result.needsSort, result.rootUnreadable,
+                               result.excludedPaths, {}, result.facts.folders, result.facts.linkedFiles});
+        records.front().failures = m_host.failures;
+        return records;
+    };
+    platform::testing::allowOthers(m_folder.path());
+    chmod(m_folder.filePath("root/d7/closed").toUtf8().constData(), 0644);
+    chmod(m_folder.filePath("root/d8/locked").toUtf8().constData(), 0);
+    {
+        platform::testing::UnprivilegedScope unprivileged;
+        const QString missing = m_folder.filePath("missing");
+        for (int folderNum : {2, 999}) {
+            SCOPED_TRACE(folderNum);
+            const WalkRecord alone = walkWith({root()}, folderNum, 1).front();
+            EXPECT_EQ(alone.failures.size(), folderNum == 999 ? 1 : 0);
+            EXPECT_TRUE(alone.needsSort);
+            for (int threads : {2, 16}) {
+                SCOPED_TRACE(threads);
+                EXPECT_TRUE(walkWith({root()}, folderNum, threads).front() == alone);
+                // Several roots at once: each as alone, failures root by root.
+                std::vector<WalkRecord> together = walkWith({root(), missing, root()}, folderNum, threads);
+                ASSERT_EQ(together.size(), 3u);
+                EXPECT_EQ(together[0].failures, alone.failures + walkWith({missing}, folderNum, 1).front().failures
+                                                    + alone.failures);
+                together[0].failures = alone.failures;
+                together[2].failures = alone.failures;
+                EXPECT_TRUE(together[0] == alone);
+                EXPECT_TRUE(together[1].rootUnreadable);
+                EXPECT_TRUE(together[2] == alone);
+            }
+        }
+        const WalkRecord full = walkWith({root()}, 999, 16).front();
+        EXPECT_TRUE(full.records.contains((chain.relative() + "deep.txt\t2022/01/02 03:04:05\t5\t0\r\n").toUtf8()));
+        EXPECT_TRUE(full.records.contains("d1/s0/to-folder/s5/x/f0.txt\t"));
+        EXPECT_TRUE(full.records.contains("d0/s0/up/\t"));
+        EXPECT_FALSE(full.records.contains("d0/s0/up/d"));
+        QStringList excluded = full.excluded;
+        excluded.sort();
+        EXPECT_EQ(excluded, (QStringList{"d2/dangling", "d4/bad\nname.txt", "d4/tab\tfolder/", "d5/bad\uFFFD.txt",
+                                         "d7/closed/inside.txt"}));
+    }
+    chmod(m_folder.filePath("root/d7/closed").toUtf8().constData(), 0755);
+    chmod(m_folder.filePath("root/d8/locked").toUtf8().constData(), 0755);
+}
+
 // Gathering a side writes the listing and its copy, or leaves both as they were.
 class GatherLocalSideTest : public TreeWalkTest
 {
@@ -390,6 +486,60 @@ TEST_F(GatherLocalSideTest, FoldersBeyondThePathLimitAreListedAndTheirFactsCheck
     later.startedNs += qint64(3600) * 1000000000;
     QHash<dev_t, bool> devices;
     EXPECT_TRUE(FolderUnchangedSince(later, chain.relative().toUtf8(), devices));
+}
+
+TEST_F(GatherLocalSideTest, SidesGatheredAtOnceEndAsEachWouldAlone)
+{
+    for (int i = 0; i < 30; ++i) {
+        file(QStringLiteral("sub%1/f%2.txt").arg(i % 3).arg(i), "1", T1 + i);
+        setModified(m_folder.writeFile(QStringLiteral("two/f%1.txt").arg(i), "22"), T2 + i);
+    }
+    const QString two = m_folder.filePath("two");
+    const QString second = m_folder.filePath("work/1.log");
+    GatherLocalSide(root(), listing(), 999, m_host);
+    const QByteArray first = TemporaryFolder::readFile(listing());
+    GatherLocalSide(two, second, 999, m_host);
+    const QByteArray alone = TemporaryFolder::readFile(second);
+    const auto outcomes = [](const std::vector<LocalSideResult> &results) {
+        QList<GatherOutcome::Kind> kinds;
+        for (const LocalSideResult &result : results)
+            kinds.append(result.failure ? GatherOutcome::Kind::RootUnreadable : result.outcome.kind);
+        return kinds;
+    };
+    using enum GatherOutcome::Kind;
+
+    QFile::remove(listing());
+    QFile::remove(second);
+    std::vector<LocalSideResult> results = GatherLocalSides({{root(), listing()}, {two, second}}, 999, m_host);
+    EXPECT_EQ(outcomes(results), (QList{Written, Written}));
+    EXPECT_EQ(results[0].outcome.writtenCount, 33);
+    EXPECT_TRUE(results[0].outcome.facts.has_value());
+    EXPECT_EQ(TemporaryFolder::readFile(listing()), first);
+    EXPECT_EQ(TemporaryFolder::readFile(listing() + ".bak"), first);
+    EXPECT_EQ(TemporaryFolder::readFile(second), alone);
+
+    // A side that fails fails alone: the other is still written.
+    QFile::remove(second);
+    results = GatherLocalSides({{m_folder.filePath("missing"), listing()}, {two, second}}, 999, m_host);
+    EXPECT_EQ(outcomes(results)[0], RootUnreadable);
+    EXPECT_FALSE(results[0].failure);
+    EXPECT_EQ(m_host.failures.size(), 1);
+    EXPECT_EQ(TemporaryFolder::readFile(second), alone);
+    QFile::remove(second);
+    results = GatherLocalSides({{root(), m_folder.filePath("no/such/0.log")}, {two, second}}, 999, m_host);
+    ASSERT_TRUE(results[0].failure);
+    EXPECT_THROW(std::rethrow_exception(results[0].failure), common::Failure);
+    EXPECT_EQ(results[1].outcome.kind, Written);
+    EXPECT_EQ(TemporaryFolder::readFile(second), alone);
+
+    // An abort stops both, and neither listing changes.
+    m_folder.writeFile("work/0.log", "previous");
+    m_folder.writeFile("work/1.log", "previous");
+    m_host.abortAfterPumps = m_host.pumps + 3;
+    results = GatherLocalSides({{root(), listing()}, {two, second}}, 999, m_host);
+    EXPECT_EQ(outcomes(results), (QList{Aborted, Aborted}));
+    EXPECT_EQ(TemporaryFolder::readFile(listing()), "previous");
+    EXPECT_EQ(TemporaryFolder::readFile(second), "previous");
 }
 
 TEST_F(GatherLocalSideTest, AListingThatCannotBeWrittenIsAFailure)

@@ -33,6 +33,10 @@ class FlexGridView;
 
 namespace foldercompare {
 
+namespace listing {
+struct LocalSideResult;
+} // namespace listing
+
 struct ResultListExport;
 
 // The main window of the folder comparison program: two path rows, the pattern boxes and
@@ -350,6 +354,12 @@ private:
     bool windowEvent(QObject *watched, QEvent *event);
     // Gathers the sides given on the command line; true when either has information.
     bool gatherGivenPaths();
+    // Gathers both sides at once when both boxes name existing local folders or files;
+    // false, with nothing done, otherwise.
+    bool gatherLocalSidesAtOnce();
+    // Btn_GetFileInfo_Sub for `side`, timed from `timer`; a local side whose listing
+    // `gatheredAtOnce` already holds (or the failure of writing it) is not walked again.
+    void gatherSide(int side, const QElapsedTimer &timer, const listing::LocalSideResult *gatheredAtOnce);
     // The export of an unattended run, by BatchKind, followed by the unload.
     void batchExport();
     // Whether every side given to an unattended run has information; each one without it

@@ -45,12 +45,18 @@ QString seconds(qint64 milliseconds)
 
 void Frm_Main::Btn_GetFileInfo_Sub(int side)
 {
-    if (AbortFlag)
+    QElapsedTimer timer;
+    timer.start();
+    gatherSide(side, timer, nullptr);
+}
+
+void Frm_Main::gatherSide(int side, const QElapsedTimer &timer, const listing::LocalSideResult *gatheredAtOnce)
+{
+    // A listing already written is taken even when an abort was asked for since.
+    if (AbortFlag && !gatheredAtOnce)
         return;
     const int other = 1 - side;
     BusyFlag = true;
-    QElapsedTimer timer;
-    timer.start();
     auto endStep = [this] {
         GatherOnly = false;
         CompareWithoutAsking = false;
@@ -99,6 +105,10 @@ void Frm_Main::Btn_GetFileInfo_Sub(int side)
                 return;
             }
             Txt_FolderPath[side]->setText(gathered);
+        } else if (gatheredAtOnce) {
+            if (gatheredAtOnce->failure)
+                std::rethrow_exception(gatheredAtOnce->failure);
+            outcome = gatheredAtOnce->outcome;
         } else {
             if (!QFileInfo::exists(text)) {
                 common::ShowMsg(MissingText);
@@ -241,11 +251,46 @@ bool Frm_Main::gatherGivenPaths()
                 QDir().rename(handedOver, FtpCacheFolder[side]);
         }
     }
-    if (!Txt_FolderPath[0]->text().isEmpty())
-        Btn_GetFileInfo_Sub(0);
-    if (!Txt_FolderPath[1]->text().isEmpty())
-        Btn_GetFileInfo_Sub(1);
+    // Two local sides are read at once; otherwise (an FTP side, a side left empty or
+    // missing) each side is gathered in its turn.
+    if (!gatherLocalSidesAtOnce()) {
+        if (!Txt_FolderPath[0]->text().isEmpty())
+            Btn_GetFileInfo_Sub(0);
+        if (!Txt_FolderPath[1]->text().isEmpty())
+            Btn_GetFileInfo_Sub(1);
+    }
     return !Txt_FileInfoDate[0]->text().isEmpty() || !Txt_FileInfoDate[1]->text().isEmpty();
+}
+
+bool Frm_Main::gatherLocalSidesAtOnce()
+{
+    if (AbortFlag)
+        return false;
+    std::array<QString, 2> texts;
+    for (int side = 0; side < 2; ++side) {
+        texts[side] = cleanedPath(Txt_FolderPath[side]->text());
+        if (texts[side].isEmpty() || texts[side].startsWith(QLatin1String("ftp://")) || !QFileInfo::exists(texts[side]))
+            return false;
+    }
+    BusyFlag = true;
+    QElapsedTimer timer;
+    timer.start();
+    std::vector<listing::LocalSideResult> results;
+    try {
+        LockControls(true);
+        results = listing::GatherLocalSides({{texts[0], FileInfoLog[0]}, {texts[1], FileInfoLog[1]}}, FolderNum, *this);
+    } catch (...) {
+        common::SaveErr();
+        LockControls(false);
+        setWindowTitle(BaseCaption);
+        common::ReportSavedErr(QStringLiteral("Btn_GetFileInfo_Sub"));
+        return true;
+    }
+    // Each side then takes its listing in its turn, as a side gathered alone does: its
+    // messages, its failure, its status panel.
+    for (int side = 0; side < 2; ++side)
+        gatherSide(side, timer, &results[size_t(side)]);
+    return true;
 }
 
 } // namespace foldercompare
