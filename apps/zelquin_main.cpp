@@ -1,4 +1,5 @@
 #include "platform/program_folder.h"
+#include "platform/widgets/qt_translation.h"
 
 #include <QApplication>
 #include <QMainWindow>
@@ -8,6 +9,7 @@ int main(int argc, char **argv)
 {
     platform::provideRuntimeFolder();
     QApplication application(argc, argv);
+    platform::widgets::installQtJapanese();
     QMainWindow window;
     window.setWindowTitle(QStringLiteral("Pellastra"));
     window.resize(640, 480);
