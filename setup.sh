@@ -7,6 +7,7 @@ cd "$(dirname "$0")"
 packages=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev libcurl4-openssl-dev libxlsxwriter-dev libzip-dev libfreexl-dev antiword
+  fonts-noto-cjk qt6-translations-l10n
   libgtest-dev libbenchmark-dev
   python3 python3-pyftpdlib python3-openpyxl curl
 )

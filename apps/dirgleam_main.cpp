@@ -3,9 +3,10 @@
 #include "common/saved_error.h"
 #include "common/startup_check.h"
 #include "foldercompare/window/frm_main.h"
-#include "platform/widgets/widget_dialogs.h"
 #include "platform/program_folder.h"
 #include "platform/user_dialogs.h"
+#include "platform/widgets/qt_translation.h"
+#include "platform/widgets/widget_dialogs.h"
 
 #include <QApplication>
 #include <QFile>
@@ -39,8 +40,10 @@ int main(int argc, char **argv)
     // An unattended run shows no box: without widget dialogs every message goes to
     // standard error.
     std::optional<platform::widgets::WidgetDialogs> widgetDialogs;
-    if (!common::BatchMode)
+    if (!common::BatchMode) {
         widgetDialogs.emplace();
+        platform::widgets::installQtJapanese();
+    }
     if (!runtimeRefusal.isEmpty()) {
         platform::dialogs().messageBox(runtimeRefusal, platform::MessageStyle::OkOnly | platform::MessageStyle::IconCritical,
                                        QString());

@@ -1,6 +1,7 @@
 #include "common/startup_check.h"
 #include "platform/program_folder.h"
 #include "platform/user_dialogs.h"
+#include "platform/widgets/qt_translation.h"
 #include "platform/widgets/widget_dialogs.h"
 #include "textcompare/engine/viewer_command_line.h"
 #include "textcompare/window/linquell_entry.h"
@@ -33,8 +34,10 @@ int main(int argc, char **argv)
     // An unattended run shows no box: without widget dialogs every message goes to
     // standard error.
     std::optional<platform::widgets::WidgetDialogs> widgetDialogs;
-    if (!commandLine.batchMode)
+    if (!commandLine.batchMode) {
         widgetDialogs.emplace();
+        platform::widgets::installQtJapanese();
+    }
     if (!runtimeRefusal.isEmpty()) {
         platform::dialogs().messageBox(runtimeRefusal, platform::MessageStyle::OkOnly | platform::MessageStyle::IconCritical,
                                        QString());

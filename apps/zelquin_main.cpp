@@ -1,4 +1,5 @@
 #include "platform/program_folder.h"
+#include "platform/widgets/qt_translation.h"
 
 #include <QApplication>
 #include <QMainWindow>
@@ -10,6 +11,7 @@ int main(int argc, char **argv)
     // runs on, and Qt checks and uses a runtime folder of its own.
     [[maybe_unused]] const QString runtimeRefusal = platform::provideRuntimeFolder();
     QApplication application(argc, argv);
+    platform::widgets::installQtJapanese();
     QMainWindow window;
     window.setWindowTitle(QStringLiteral("Pellastra"));
     window.resize(640, 480);

@@ -59,11 +59,19 @@ constexpr bool inRange(uchar byte, uchar low, uchar high)
     return byte >= low && byte <= high;
 }
 
-// Half points of a byte that no rule of the scorer claims: printable, TAB, LF and CR 1,
-// other control bytes 0.5, bytes of 0x80 and above 0.
+// The control bytes that plain text is made of: TAB, LF, form feed and CR. Form feed
+// counts as text because C and Python sources use it as a page break; counted as a
+// control byte, one of them lifts an ASCII file's binary score above its text scores.
+constexpr bool isTextControl(uchar byte)
+{
+    return byte == 0x09 || byte == 0x0A || byte == 0x0C || byte == 0x0D;
+}
+
+// Half points of a byte that no rule of the scorer claims: printable, TAB, LF, form feed
+// and CR 1, other control bytes 0.5, bytes of 0x80 and above 0.
 constexpr int singleByteHalfPoints(uchar byte)
 {
-    if (inRange(byte, 0x20, 0x7E) || byte == 0x09 || byte == 0x0A || byte == 0x0D)
+    if (inRange(byte, 0x20, 0x7E) || isTextControl(byte))
         return 2;
     return byte < 0x20 || byte == 0x7F ? 1 : 0;
 }
@@ -76,11 +84,9 @@ constexpr ByteTable EucByte = makeTable([](uchar b) { return inRange(b, 0xA1, 0x
 constexpr ByteTable Utf8Continuations = makeTable([](uchar b) {
     return b < 0xC0 ? 0 : b <= 0xDF ? 1 : b <= 0xEF ? 2 : b <= 0xF7 ? 3 : b <= 0xFB ? 4 : 5;
 });
-// Half points of a byte in the binary score: 4 for a control byte other than TAB, LF and
-// CR, 2 for any other byte.
-constexpr ByteTable Binary = makeTable([](uchar b) {
-    return (b < 0x20 && b != 0x09 && b != 0x0A && b != 0x0D) || b == 0x7F ? 4 : 2;
-});
+// Half points of a byte in the binary score: 4 for a control byte other than TAB, LF,
+// form feed and CR, 2 for any other byte.
+constexpr ByteTable Binary = makeTable([](uchar b) { return (b < 0x20 && !isTextControl(b)) || b == 0x7F ? 4 : 2; });
 
 int unicodeCharHalfPoints(uchar low, uchar high)
 {
@@ -90,7 +96,7 @@ int unicodeCharHalfPoints(uchar low, uchar high)
         return (low >= 0x20 ? 2 : 1) + (high >= 0x20 ? 2 : 1);
     if (high != 0)
         return 8;
-    if (low >= 0x20 || low == 0x09 || low == 0x0D || low == 0x0A)
+    if (low >= 0x20 || isTextControl(low))
         return 8;
     return 2;
 }
@@ -128,7 +134,9 @@ constexpr int BlockSize = platform::MaskedBlockSize;
 // longest look ahead, a UTF-8 lead byte's five continuation bytes.
 constexpr int LookAhead = 5;
 
-constexpr ByteRange TextBytes[] = {{0x20, 0x7E}, {0x09, 0x0A}, {0x0D, 0x0D}};
+// The order of these ranges changes how the compiler schedules a block; this one
+// measured fastest (bench/code_judge_bench).
+constexpr ByteRange TextBytes[] = {{0x09, 0x0A}, {0x0C, 0x0D}, {0x20, 0x7E}};
 constexpr ByteRange EscapeByte[] = {{Escape, Escape}};
 constexpr ByteRange PlusByte[] = {{'+', '+'}};
 constexpr ByteRange SjisLeadBytes[] = {{0x81, 0x9F}, {0xE0, 0xEF}};
@@ -183,7 +191,7 @@ struct Block
     const uchar *data; // the block's first byte; at least LookAhead bytes follow the block
     qsizetype start;   // its index in the array
     quint64 high;      // bytes of 0x80 and above
-    quint64 text;      // printable, TAB, LF, CR: 1 point by the single-byte rule
+    quint64 text;      // printable, TAB, LF, form feed, CR: 1 point by the single-byte rule
     quint64 control;   // other bytes below 0x80: 0.5 points
     quint64 escape;
     quint64 plus;

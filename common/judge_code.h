@@ -34,8 +34,8 @@ double ScoreBinary(QByteArrayView bytes);
 
 // Points (not a score) of the UTF-16 little-endian unit at `position`: 0 when the unit
 // has no code page 932 form (or is "?"), 1 to 2 when it looks like two single-byte
-// characters, 4 for other characters, 1 for a control character other than TAB, CR and
-// LF. 0 when the unit does not lie wholly inside `bytes`.
+// characters, 4 for other characters, 1 for a control character other than TAB, CR, LF
+// and form feed. 0 when the unit does not lie wholly inside `bytes`.
 double ScoreUnicodeChar(QByteArrayView bytes, qsizetype position);
 
 } // namespace common

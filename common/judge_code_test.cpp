@@ -58,6 +58,13 @@ TEST(JudgeCode, ScoresOfSingleRules)
     } cases[] = {
         {"printable, TAB, CR, LF give 1", "SJIS", "a\t\r\n", 4},
         {"other control bytes give 0.5", "SJIS", bytesOf({0x00, 0x07, 0x7F}), 1.5},
+        {"form feed gives 1 as TAB does", "SJIS", "a\f\t", 3},
+        {"form feed in EUC", "EUC", "\f", 1},
+        {"form feed in JIS", "JIS", "\f", 1},
+        {"form feed in UTF-7", "UTF7", "\f", 1},
+        {"form feed in UTF-8", "UTF8", "\f", 1},
+        {"binary form feed", "BIN", "\f\t", 2},
+        {"UTF-16 form feed", "UNICODE", bytesOf({0x0C, 0x00}), 4},
         {"Shift-JIS pair", "SJIS", bytesOf({0x88, 0x9F}), 4},
         {"Shift-JIS bad trail", "SJIS", bytesOf({0x88, 0x20}), -4},
         {"Shift-JIS lead at the end", "SJIS", bytesOf({0x41, 0x88}), 1},
@@ -148,6 +155,7 @@ TEST(JudgeCode, TiesAndTheBinaryRule)
     } cases[] = {
         {"plain ASCII", "Hello, world.\r\n", false, "SJIS"},
         {"plain ASCII with BIN allowed", "Hello, world.\r\n", true, "SJIS"},
+        {"ASCII source with a page break", "int main();\r\n\f\r\nint x;\r\n", true, "SJIS"},
         {"NUL bytes with BIN allowed", QByteArray(10, '\0'), true, "BIN"},
         {"NUL bytes without", QByteArray(10, '\0'), false, "SJIS"},
         {"UTF-8 and EUC tie", bytesOf({0xC2, 0xA1}), false, "UTF8"},
@@ -254,8 +262,8 @@ TEST(JudgeCode, HalfWidthKatakana)
     }
 }
 
-// The scorers as they were first written: one plain walk per code over the window, kept
-// here unchanged so that the block-wise scorers can be checked against them on any input.
+// The scorers as plain walks, one per code over the window, so that the block-wise
+// scorers can be checked against them on any input.
 namespace reference {
 
 using HalfPoints = qint64;
@@ -280,9 +288,14 @@ bool inRange(uchar byte, uchar low, uchar high)
     return byte >= low && byte <= high;
 }
 
+bool isTextControl(uchar byte)
+{
+    return byte == 0x09 || byte == 0x0A || byte == 0x0C || byte == 0x0D;
+}
+
 int singleByte(uchar byte)
 {
-    if (inRange(byte, 0x20, 0x7E) || byte == 0x09 || byte == 0x0A || byte == 0x0D)
+    if (inRange(byte, 0x20, 0x7E) || isTextControl(byte))
         return 2;
     return byte < 0x20 || byte == 0x7F ? 1 : 0;
 }
@@ -465,7 +478,7 @@ double scoreBinary(QByteArrayView bytes)
     HalfPoints half = 0;
     for (qsizetype index = 0; index < sample.windowEnd; ++index) {
         const uchar byte = sample.data[index];
-        half += (byte < 0x20 && byte != 0x09 && byte != 0x0A && byte != 0x0D) || byte == 0x7F ? 2 : 1;
+        half += (byte < 0x20 && !isTextControl(byte)) || byte == 0x7F ? 2 : 1;
     }
     return sample.score(2 * half);
 }
@@ -489,7 +502,7 @@ QString judgeCode(QByteArrayView bytes, bool checkBin)
 
 // Bytes that the scorers treat in a way of their own, and their neighbours.
 constexpr uchar NotableBytes[] = {
-    0x00, 0x07, 0x09, 0x0A, 0x0D, 0x1B, 0x1F, 0x20, 0x21, '$',  '(',  '+',  '-',  '/',  '0',  '9',
+    0x00, 0x07, 0x09, 0x0A, 0x0C, 0x0D, 0x1B, 0x1F, 0x20, 0x21, '$',  '(',  '+',  '-',  '/',  '0',  '9',
     '@',  'A',  'B',  'D',  'E',  'F',  'I',  'J',  'Z',  'a',  'z',  0x5F, 0x60, 0x7E, 0x7F, 0x80,
     0x81, 0x88, 0x8E, 0x8F, 0x9F, 0xA0, 0xA1, 0xB0, 0xBF, 0xC0, 0xC3, 0xDF, 0xE0, 0xE3, 0xEF, 0xF0,
     0xF7, 0xF8, 0xFB, 0xFC, 0xFD, 0xFE, 0xFF,

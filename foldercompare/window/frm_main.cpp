@@ -29,7 +29,11 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QStatusBar>
+#include <QStyle>
+#include <QStyleOptionFrame>
 #include <QTimer>
+
+#include <algorithm>
 
 
 namespace foldercompare {
@@ -45,6 +49,50 @@ const QString BaseCaptionText = QStringLiteral("フォルダ内のファイル�
 // Height of the status bar and the grid's top, in twips.
 constexpr int StatusBarHeight = 300;
 constexpr int GridTop = 1710;
+// The designed widths of the date boxes and of the grid's two side columns, in twips:
+// wider where the font needs it.
+constexpr int DateBoxWidth = 1860;
+constexpr int SideColumnWidth = 2000;
+// The controls right of the path boxes take this much of the window's width, in twips.
+constexpr int RightOfPathBoxes = 5650;
+
+// A date and time as the date boxes and the grid show it ("2026/12/09 00:05:55"), written
+// in the widest digit of `metrics`, so that every date fits where this one does.
+QString widestDate(const QFontMetrics &metrics)
+{
+    QChar widest = u'0';
+    for (char16_t digit = u'1'; digit <= u'9'; ++digit)
+        if (metrics.horizontalAdvance(QChar(digit)) > metrics.horizontalAdvance(widest))
+            widest = QChar(digit);
+    return QStringLiteral("0000/00/00 00:00:00").replace(u'0', widest);
+}
+
+// The width in pixels that `box` needs to show `text` whole, without scrolling it. A
+// line box keeps 2 pixels between its contents area and the text on each side, and
+// scrolls a text that does not leave one pixel free behind it (for the cursor) beside
+// the room for glyphs that reach out of their advance.
+int lineBoxWidthFor(const QLineEdit &box, const QString &text)
+{
+    QStyleOptionFrame option;
+    option.initFrom(&box);
+    option.lineWidth = box.hasFrame() ? box.style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, &box) : 0;
+    option.state |= QStyle::State_Sunken;
+    const QMargins margins = box.textMargins();
+    const int inner = box.style()->subElementRect(QStyle::SE_LineEditContents, &option, &box).width() - margins.left()
+                      - margins.right() - 2 * 2;
+    const QFontMetrics metrics = box.fontMetrics();
+    const int used = metrics.horizontalAdvance(text) + 1 + std::max(0, -metrics.minLeftBearing())
+                     + std::max(0, -metrics.minRightBearing());
+    return box.width() - inner + used;
+}
+
+// The width in pixels that a column of `view` needs to show `text` whole: a cell keeps
+// a margin on each side of its text, and the grid line takes a pixel of the column.
+int gridColumnWidthFor(const QTableView &view, const QString &text)
+{
+    const int textMargin = view.style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, &view) + 1;
+    return view.fontMetrics().horizontalAdvance(text) + 2 * textMargin + (view.showGrid() ? 1 : 0);
+}
 
 } // namespace
 
@@ -85,7 +133,10 @@ void Frm_Main::buildControls()
         placeTwips(Label2[side], 5085, labelTop, 735, 240);
         Txt_FileInfoDate[side] = new QLineEdit(m_client);
         Txt_FileInfoDate[side]->setReadOnly(true);
-        placeTwips(Txt_FileInfoDate[side], 5850, rowTop, 1860, 330);
+        placeTwips(Txt_FileInfoDate[side], 5850, rowTop, DateBoxWidth, 330);
+        QLineEdit &dateBox = *Txt_FileInfoDate[side];
+        dateBox.resize(std::max(dateBox.width(), lineBoxWidthFor(dateBox, widestDate(dateBox.fontMetrics()))),
+                       dateBox.height());
         Label3[side] = new QLabel(patternCaptions[side], m_client);
         placeTwips(Label3[side], 90, side == 0 ? 990 : 1395, 1320, 240);
         Txt_Ext[side] = new QLineEdit(m_client);
@@ -375,11 +426,16 @@ void Frm_Main::disableRowCommands()
 void Frm_Main::GridInit()
 {
     try {
+        // A side column shows a date with the blank and the "*" that mark the newer one,
+        // or a code name.
+        const QString widestSideText = u' ' + widestDate(m_gridView->fontMetrics()) + u'*';
+        const int sideColumn = std::max({SideColumnWidth, pixelsToTwips(gridColumnWidthFor(*m_gridView, widestSideText)),
+                                         pixelsToTwips(gridColumnWidthFor(*m_gridView, QStringLiteral("UNICODE")))});
         platform::resetGrid(*Grd_Compare, {
             {600, QStringLiteral("No."), platform::FlexAlign::RightCenter},
             {600, QStringLiteral("状態"), platform::FlexAlign::CenterCenter},
-            {2000, QStringLiteral("フォルダ１"), platform::FlexAlign::CenterCenter},
-            {2000, QStringLiteral("フォルダ２"), platform::FlexAlign::CenterCenter},
+            {sideColumn, QStringLiteral("フォルダ１"), platform::FlexAlign::CenterCenter},
+            {sideColumn, QStringLiteral("フォルダ２"), platform::FlexAlign::CenterCenter},
             {8500, QStringLiteral("ファイル/フォルダの相対パス"), platform::FlexAlign::LeftCenter},
         });
         Form_Resize();
@@ -410,8 +466,11 @@ void Frm_Main::Form_Resize()
         }
 
         const int pathLeft = pixelsToTwips(Txt_FolderPath[0]->x());
-        if (innerWidth - pathLeft - 5650 > 0) {
-            const int pathWidth = innerWidth - 5650;
+        // A date box widened for its font takes its extra width from the path boxes.
+        const int rightOfPathBoxes =
+            RightOfPathBoxes + std::max(0, pixelsToTwips(Txt_FileInfoDate[0]->width()) - DateBoxWidth);
+        if (innerWidth - pathLeft - rightOfPathBoxes > 0) {
+            const int pathWidth = innerWidth - rightOfPathBoxes;
             const int browseLeft = pathLeft + pathWidth + 20;
             const int gatherLeft = browseLeft + pixelsToTwips(Btn_InFolderName[0]->width()) + 30;
             const int dateLabelLeft = gatherLeft + pixelsToTwips(Btn_GetFileInfo[0]->width()) + 50;

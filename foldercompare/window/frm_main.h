@@ -194,6 +194,10 @@ public:
     QString HandOverFolder;
     QString ViewerExePath;
     QString OwnExePath;
+    // Where the help items look for the README, in this order: beside the executable,
+    // then in the source tree the program was built from.
+    QStringList ReadmePlaces = DefaultReadmePlaces();
+    static QStringList DefaultReadmePlaces();
 
     // Per side: the path last gathered and the folder its relative paths start from.
     std::array<QString, 2> GatheredPath;
@@ -380,6 +384,8 @@ private:
     void compareAndNote();
     void addHistory(const QString &key);
     void sortByColumn(bool descending, const QString &procedure);
+    // Opens the README for the help items, or names it in a box where nothing opens it.
+    void showReadme();
     listing::StatusColors statusColors() const;
     void placeWindow();
     void disableRowCommands();

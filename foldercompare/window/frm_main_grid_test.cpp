@@ -3,6 +3,7 @@
 #include "foldercompare/listing/file_info_log.h"
 #include "foldercompare/listing/testing_host.h"
 #include "platform/testing/print_to.h"
+#include "platform/widgets/flex_grid_view.h"
 
 #include <QAction>
 #include <QApplication>
@@ -12,6 +13,9 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QScopeGuard>
+#include <QStyle>
+#include <QStyleOptionFrame>
 #include <QTimer>
 
 namespace foldercompare {
@@ -374,6 +378,52 @@ TEST_F(GridTest, StatusPanelClickSwapsCountsAndTimes)
     for (int panel = 1; panel <= 3; ++panel)
         EXPECT_EQ(window->statusText(panel), texts[panel - 1]);
     EXPECT_EQ(window->statusText(0), "");
+}
+
+// The date boxes show a date, the side columns a date with the blank and the "*" that
+// mark the newer one, or a code name: whole, in the window's font, whatever its size.
+TEST_F(GridTest, DatesFitTheirBoxesAndColumnsInTheWindowsFont)
+{
+    const QFont original = QApplication::font();
+    const auto restore = qScopeGuard([original] { QApplication::setFont(original); });
+    QFont large = original;
+    large.setPointSizeF(original.pointSizeF() * 1.6);
+    QFont japanese(QStringLiteral("Noto Sans CJK JP"));
+    japanese.setPointSizeF(original.pointSizeF() * 1.2);
+    const struct
+    {
+        const char *name;
+        QFont font;
+    } cases[] = {{"the default font", original}, {"a large font", large}, {"a Japanese font", japanese}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        QApplication::setFont(c.font);
+        auto window = readyWindow();
+        window->show();
+        window->resize(900, 600);
+        QApplication::processEvents();
+
+        for (int side = 0; side < 2; ++side) {
+            const QLineEdit &box = *window->Txt_FileInfoDate[side];
+            QStyleOptionFrame option;
+            option.initFrom(&box);
+            option.lineWidth = box.style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, &box);
+            option.state |= QStyle::State_Sunken;
+            // The line box's own margin of 2 pixels each side, and a pixel for the cursor.
+            const int inner = box.style()->subElementRect(QStyle::SE_LineEditContents, &option, &box).width() - 4;
+            EXPECT_LE(box.fontMetrics().horizontalAdvance("2026/12/09 00:05:55") + 1, inner);
+            EXPECT_LE(box.geometry().right(), window->centralWidget()->width()) << "the box stays inside the window";
+            EXPECT_GT(box.x(), window->Label2[side]->geometry().right());
+        }
+
+        const auto &view = *window->findChild<platform::widgets::FlexGridView *>();
+        const int textMargin = view.style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, &view) + 1;
+        for (const int col : {2, 3}) {
+            const int inner = view.cellRect(1, col).width() - 2 * textMargin - 1;
+            for (const char *text : {" 2026/12/09 00:05:55*", "UNICODE"})
+                EXPECT_LE(view.fontMetrics().horizontalAdvance(QString::fromUtf8(text)), inner) << text;
+        }
+    }
 }
 
 TEST_F(GridTest, ResizeTimerWritesThePlacement)

@@ -19,6 +19,8 @@
 #include <QFileInfo>
 #include <QUrl>
 
+#include <algorithm>
+
 namespace foldercompare {
 
 namespace {
@@ -30,14 +32,28 @@ constexpr int VersionRevision = 0;
 
 const QString RightsLine = QStringLiteral("Copyright (C) Dirgleam の作者");
 
-// The page that the help menu's two web items open: the project's README beside the
-// source tree the program was built from.
-QUrl projectPage()
+} // namespace
+
+QStringList Frm_Main::DefaultReadmePlaces()
 {
-    return QUrl::fromLocalFile(QStringLiteral(DIRGLEAM_README_PATH));
+    return {QCoreApplication::applicationDirPath() + QStringLiteral("/README.md"), QStringLiteral(DIRGLEAM_README_PATH)};
 }
 
-} // namespace
+// The help menu's two page items open the project's README. Where no program opens it
+// (a desktop without a handler for the file), a box names the file, so that the user
+// can still find and read it.
+void Frm_Main::showReadme()
+{
+    const auto found = std::find_if(ReadmePlaces.cbegin(), ReadmePlaces.cend(),
+                                    [](const QString &place) { return QFileInfo(place).isFile(); });
+    if (found == ReadmePlaces.cend()) {
+        common::ShowMsg(QStringLiteral("説明書（README.md）が見つかりません。　"));
+        return;
+    }
+    const QString readme = QFileInfo(*found).absoluteFilePath();
+    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(readme)))
+        common::ShowMsg(QStringLiteral("説明書を開くプログラムがありません。次のファイルをご覧ください。　\r\n\r\n") + readme);
+}
 
 void Frm_Main::setModalRunner(std::function<void(QDialog &)> runner)
 {
@@ -228,12 +244,12 @@ void Frm_Main::NewLinquell_Click()
 
 void Frm_Main::Homepage_Click()
 {
-    QDesktopServices::openUrl(projectPage());
+    showReadme();
 }
 
 void Frm_Main::XxxReqFaq_Click()
 {
-    QDesktopServices::openUrl(projectPage());
+    showReadme();
 }
 
 void Frm_Main::Version_Click()

@@ -17,6 +17,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QUrl>
 
 #include <functional>
@@ -288,6 +289,27 @@ TEST_F(MenusTest, HelpPagesOpenTheProjectReadme)
         EXPECT_EQ(QFileInfo(url.toLocalFile()).fileName(), "README.md");
     }
     EXPECT_EQ(m_dialogs.prompts(), QStringList());
+}
+
+// A desktop where nothing opens the README: the handler of file addresses refuses
+// (its slot does not exist), as openUrl does where no program is registered.
+TEST_F(MenusTest, HelpPagesNameTheReadmeWhereNothingOpensIt)
+{
+    QObject refusingOpener;
+    QDesktopServices::setUrlHandler("file", &refusingOpener, "noSuchSlot");
+    const auto restore = qScopeGuard([] { QDesktopServices::unsetUrlHandler("file"); });
+    auto window = readyWindow();
+    const QString readme = m_programs.writeFile("README.md", "# Dirgleam\n");
+    window->ReadmePlaces = {m_programs.filePath("missing/README.md"), readme};
+    window->Homepage->trigger();
+    window->XxxReqFaq->trigger();
+    const QString named = "説明書を開くプログラムがありません。次のファイルをご覧ください。　\r\n\r\n" + readme;
+    EXPECT_EQ(m_dialogs.prompts(), (QStringList{named, named}));
+
+    m_dialogs.clear();
+    window->ReadmePlaces = {m_programs.filePath("missing/README.md")};
+    window->Homepage->trigger();
+    EXPECT_EQ(m_dialogs.prompts(), QStringList{"説明書（README.md）が見つかりません。　"});
 }
 
 } // namespace

@@ -57,6 +57,16 @@ void exchangeEntries(const QString &first, const QString &second, const QString 
         removeEntry(temporary);
 }
 
+// The status-bar panel of each side names its folder ("フォルダ1件数:12"): `text` of the
+// panel of side `from`, named for side `to`.
+QString statusForSide(const QString &text, int from, int to)
+{
+    const QString fromName = QStringLiteral("フォルダ") + QString::number(from + 1);
+    if (!text.startsWith(fromName))
+        return text;
+    return QStringLiteral("フォルダ") + QString::number(to + 1) + text.mid(fromName.size());
+}
+
 } // namespace
 
 void Frm_Main::Change1To2_Click()
@@ -88,6 +98,14 @@ void Frm_Main::Change1To2_Click()
         const QString date0 = Txt_FileInfoDate[0]->text();
         Txt_FileInfoDate[0]->setText(Txt_FileInfoDate[1]->text());
         Txt_FileInfoDate[1]->setText(date0);
+
+        // Each side's count and gathering time (panels 1 and 2) go with the side.
+        const std::array<QString, 2> statusTexts = {statusText(1), statusText(2)};
+        const std::array<QString, 2> statusTips = {statusTip(1), statusTip(2)};
+        for (int side = 0; side < 2; ++side) {
+            setStatus(side + 1, statusForSide(statusTexts[1 - side], 1 - side, side));
+            setStatusTip(side + 1, statusForSide(statusTips[1 - side], 1 - side, side));
+        }
 
         InputEventsOn = false;
         const QString path0 = Txt_FolderPath[0]->text();

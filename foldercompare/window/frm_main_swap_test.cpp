@@ -158,7 +158,14 @@ TEST_F(SwapTest, OneSidedInformationMovesWithItsSide)
     setModified(file("one/a.txt", "a"), T1);
     auto window = readyWindow();
     gather(*window, 0, tree("one"));
+    ASSERT_EQ(window->statusText(1), "フォルダ1件数:1");
+    ASSERT_EQ(window->statusText(2), "フォルダ2件数:0");
+    const QString gatheringTime = window->statusTip(1).mid(QString("フォルダ1").size());
     window->Change1To2_Click();
+    EXPECT_EQ(window->statusText(1), "フォルダ1件数:0");
+    EXPECT_EQ(window->statusText(2), "フォルダ2件数:1");
+    EXPECT_EQ(window->statusTip(1), "フォルダ1取得時間:0.0秒");
+    EXPECT_EQ(window->statusTip(2), "フォルダ2" + gatheringTime);
     EXPECT_EQ(window->Txt_FileInfoDate[0]->text(), "");
     EXPECT_FALSE(window->Txt_FileInfoDate[1]->text().isEmpty());
     EXPECT_FALSE(QFileInfo::exists(window->FileInfoLog[0]));

@@ -90,7 +90,8 @@ TEST_F(FrmMainTest, LoadsAsAnIdleNumberedWindow)
         EXPECT_EQ(grid.textMatrix(1, col), "");
     }
     EXPECT_EQ(grid.colWidth(0), 600);
-    EXPECT_EQ(grid.colWidth(2), 2000);
+    EXPECT_GE(grid.colWidth(2), 2000) << "wider where the font needs it";
+    EXPECT_EQ(grid.colWidth(3), grid.colWidth(2));
     EXPECT_EQ(grid.row(), 1);
     EXPECT_EQ(grid.col(), 1);
     EXPECT_TRUE(m_dialogs.shown().isEmpty());
