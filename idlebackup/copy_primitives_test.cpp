@@ -174,6 +174,10 @@ TEST_F(CopyFileTest, UnreadableSourceLeavesTheDestinationAlone)
     prepare(1000);
     platform::testing::allowOthers(m_folder.path());
     platform::testing::allowOthers(m_folder.filePath("src"));
+    // Everyone may write the backup's folder and the trash, so that nothing but the
+    // copy's own rules keeps the old backup where it is.
+    for (const QString &folder : {m_folder.filePath("bak"), m_folder.makeFolder("data")})
+        ASSERT_EQ(::chmod(QFile::encodeName(folder).constData(), 0777), 0);
     ASSERT_EQ(::chmod(QFile::encodeName(m_source).constData(), 0), 0);
     {
         platform::testing::UnprivilegedScope unprivileged;
