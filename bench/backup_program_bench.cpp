@@ -141,7 +141,7 @@ double runPass(const QString &destination, int minIdle, int useCpu)
     ProcStatMeter meter;
     BackupProgram program(window, clock, meter, ini, QString());
     program.Form_Load();
-    program.flags.RunFlag = 1;
+    program.flags().RunFlag = 1;
     QElapsedTimer timer;
     timer.start();
     program.SyncTimer_Timer();

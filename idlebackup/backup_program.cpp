@@ -30,13 +30,6 @@ const QString StopCaption = QStringLiteral("停止");
 using platform::MessageAnswer::No;
 namespace Style = platform::MessageStyle;
 
-QString withoutTrailingSlash(QString path)
-{
-    while (path.size() > 1 && path.endsWith(u'/'))
-        path.chop(1);
-    return path;
-}
-
 } // namespace
 
 QString programCaption()
@@ -49,10 +42,10 @@ BackupProgram::BackupProgram(ProgramHost &host, Clock &clock, ProcessorMeter &me
     : QObject(parent)
     , IniPath(iniPath)
     , ComparerPath(comparerPath)
-    , pacer(clock, meter, settings, flags, [&host] { host.pumpEvents(); })
-    , work(BakList, CurrentEntry, settings, flags, pacer, clock, host)
     , m_host(host)
     , m_clock(clock)
+    , m_pacer(clock, meter, m_settings, m_flags, [&host] { host.pumpEvents(); })
+    , m_work(BakList, CurrentEntry, m_settings, m_flags, m_pacer, clock, host)
 {
     connect(&CpuTimer, &QTimer::timeout, this, &BackupProgram::CpuTimer_Timer);
     connect(&CheckTimer, &QTimer::timeout, this, &BackupProgram::CheckTimer_Timer);
@@ -62,14 +55,14 @@ BackupProgram::BackupProgram(ProgramHost &host, Clock &clock, ProcessorMeter &me
 
 void BackupProgram::Form_Load()
 {
-    if (flags.CloseFlag)
+    if (m_flags.CloseFlag)
         return;
     try {
         InitBackupListGrid(BakList);
         LoadBackupList(BakList, IniPath);
-        settings = LoadBackupSettings(IniPath);
-        m_host.setSettingsBoxes(BoxesFromSettings(settings));
-        SyncModeOption_Click(settings.SyncMode);
+        m_settings = LoadBackupSettings(IniPath);
+        m_host.setSettingsBoxes(BoxesFromSettings(m_settings));
+        SyncModeOption_Click(m_settings.SyncMode);
         RunCount = 0;
         CpuTimer.setInterval(CpuInterval);
         CpuTimer.start();
@@ -77,11 +70,11 @@ void BackupProgram::Form_Load()
         CheckTimer.start();
         SyncTimer.setInterval(PassInterval);
         SyncTimer.stop();
-        WaitSeconds = settings.AutoTime;
+        WaitSeconds = m_settings.AutoTime;
         WaitStartMs = m_clock.nowMs();
         WaitTimer.setInterval(WaitInterval);
         WaitTimer.start();
-        SetRunState(settings.AutoStart);
+        SetRunState(m_settings.AutoStart);
     } catch (...) {
         common::SaveErr();
     }
@@ -89,7 +82,7 @@ void BackupProgram::Form_Load()
 
 void BackupProgram::Form_Unload()
 {
-    flags.CloseFlag = true;
+    m_flags.CloseFlag = true;
 }
 
 void BackupProgram::SyncModeOption_Click(int Index)
@@ -115,9 +108,9 @@ bool BackupProgram::SetteiErr()
 void BackupProgram::SetteiSub()
 {
     SettingsBoxes boxes = m_host.settingsBoxes();
-    settings = TakeSettingsFromBoxes(boxes);
+    m_settings = TakeSettingsFromBoxes(boxes);
     m_host.setSettingsBoxes(boxes);
-    if (!SaveBackupSettings(settings, IniPath)) {
+    if (!SaveBackupSettings(m_settings, IniPath)) {
         common::SaveErr(WriteFailureNumber, QCoreApplication::applicationName(),
                         QStringLiteral("設定ファイルに書き込めません。 ") + IniPath);
         common::ShowSavedErr(QStringLiteral("SetteiSub"));
@@ -141,13 +134,13 @@ void BackupProgram::btnStart_Click()
             return;
         SetteiSub();
         RunCount = 0;
-        flags.RunFlag = 1;
+        m_flags.RunFlag = 1;
         SetRunState(1);
         return;
     }
     if (ask(QStringLiteral("処理を停止します。宜しいですか？"), true) == No)
         return;
-    flags.RunFlag = 0;
+    m_flags.RunFlag = 0;
     SetRunState(0);
     SyncTimer.start();
 }
@@ -169,7 +162,7 @@ int BackupProgram::ListCheck()
 {
     int result = 0;
     try {
-        result = idlebackup::ListCheck(BakList, settings.SyncMode == 1, history, MountTable::current());
+        result = idlebackup::ListCheck(BakList, m_settings.SyncMode == 1, m_history, MountTable::current());
     } catch (...) {
         common::SaveErr();
         return result;
@@ -185,15 +178,15 @@ int BackupProgram::ListCheck()
 void BackupProgram::CpuTimer_Timer()
 {
     CpuTimer.stop();
-    if (flags.CloseFlag)
+    if (m_flags.CloseFlag)
         return;
     try {
-        if (pacer.takeSample())
-            m_host.showMeter(pacer.meterPercent());
+        if (m_pacer.takeSample())
+            m_host.showMeter(m_pacer.meterPercent());
     } catch (...) {
         common::SaveErr();
     }
-    if (flags.CloseFlag)
+    if (m_flags.CloseFlag)
         m_host.unloadWindow();
     else
         CpuTimer.start();
@@ -202,7 +195,7 @@ void BackupProgram::CpuTimer_Timer()
 void BackupProgram::CheckTimer_Timer()
 {
     CheckTimer.stop();
-    if (flags.CloseFlag)
+    if (m_flags.CloseFlag)
         return;
     try {
         const int result = ListCheck();
@@ -221,7 +214,7 @@ void BackupProgram::CheckTimer_Timer()
     } catch (...) {
         common::SaveErr();
     }
-    if (flags.CloseFlag)
+    if (m_flags.CloseFlag)
         m_host.unloadWindow();
     else
         CheckTimer.start();
@@ -230,19 +223,19 @@ void BackupProgram::CheckTimer_Timer()
 void BackupProgram::WaitTimer_Timer()
 {
     WaitTimer.stop();
-    if (flags.CloseFlag)
+    if (m_flags.CloseFlag)
         return;
     try {
         if (m_running && !SyncTimer.isActive()) {
             const qint64 elapsed = (m_clock.nowMs() - WaitStartMs) / 1000;
             if (elapsed >= WaitSeconds) {
-                flags.RunFlag = 1;
+                m_flags.RunFlag = 1;
                 SyncTimer.start();
             } else {
-                work.showMessage(RunCaption + QString::number(WaitSeconds - elapsed) + QStringLiteral("秒前"));
+                m_work.showMessage(RunCaption + QString::number(WaitSeconds - elapsed) + QStringLiteral("秒前"));
                 WaitTimer.start();
             }
-            if (flags.CloseFlag)
+            if (m_flags.CloseFlag)
                 m_host.unloadWindow();
         } else {
             SyncTimer.start();
@@ -255,7 +248,7 @@ void BackupProgram::WaitTimer_Timer()
 void BackupProgram::SyncTimer_Timer()
 {
     SyncTimer.stop();
-    if (flags.CloseFlag)
+    if (m_flags.CloseFlag)
         return;
     if (m_passActive) {
         // A tick inside the events a pass lets run: the pass in hand goes on, and this
@@ -264,8 +257,8 @@ void BackupProgram::SyncTimer_Timer()
         SyncTimer.start();
         return;
     }
-    if (flags.RunFlag == 0) {
-        work.showMessage(QStringLiteral("待機中"));
+    if (m_flags.RunFlag == 0) {
+        m_work.showMessage(QStringLiteral("待機中"));
         SyncTimer.setInterval(PollInterval);
         SyncTimer.start();
         return;
@@ -279,17 +272,17 @@ void BackupProgram::SyncTimer_Timer()
         return;
     }
     m_passActive = false;
-    if (flags.CloseFlag) {
+    if (m_flags.CloseFlag) {
         m_host.unloadWindow();
         return;
     }
-    if (settings.NextStart == 1) {
-        WaitSeconds = settings.NextTime;
+    if (m_settings.NextStart == 1) {
+        WaitSeconds = m_settings.NextTime;
         WaitStartMs = m_clock.nowMs();
         WaitTimer.start();
         return;
     }
-    flags.RunFlag = 0;
+    m_flags.RunFlag = 0;
     SetRunState(0);
     SyncTimer.setInterval(PassInterval);
     SyncTimer.start();
@@ -297,29 +290,29 @@ void BackupProgram::SyncTimer_Timer()
 
 void BackupProgram::runPass()
 {
-    work.showMessage(QStringLiteral("実行中"));
+    m_work.showMessage(QStringLiteral("実行中"));
     ++RunCount;
-    if (settings.HiSpeed == 1) {
+    if (m_settings.HiSpeed == 1) {
         if (RunCount == 1) {
-            settings.MinIdle = 0;
-            settings.UseCpu = 99;
+            m_settings.MinIdle = 0;
+            m_settings.UseCpu = 99;
         } else if (RunCount == 2) {
-            ReloadPacingSettings(settings, IniPath);
+            ReloadPacingSettings(m_settings, IniPath);
         }
     }
-    pacer.startBusyStretch();
+    m_pacer.startBusyStretch();
     ListCheck();
-    pacer.BreakeTime(0);
+    m_pacer.BreakeTime(0);
     const MountTable mounts = MountTable::current();
     const int lastRow = BakList.rows() - 1;
     for (int row = BakList.fixedRows(); row <= lastRow; ++row) {
         CurrentEntry = row - BakList.fixedRows();
         if (BakList.textMatrix(row, BakListColumn::Judgement) == u"OK")
-            work.BackUpEntry(BakList.textMatrix(row, BakListColumn::Original),
-                             BakList.textMatrix(row, BakListColumn::Destination), history, mounts);
-        pacer.BreakeTime(0);
+            m_work.BackUpEntry(BakList.textMatrix(row, BakListColumn::Original),
+                             BakList.textMatrix(row, BakListColumn::Destination), m_history, mounts);
+        m_pacer.BreakeTime(0);
     }
-    work.flushMessage();
+    m_work.flushMessage();
 }
 
 void BackupProgram::btnAddFile_Click()
@@ -415,7 +408,7 @@ void BackupProgram::btnComp_Click()
             destination = FileCopyPath(original, destination);
         } else if (present && S_ISDIR(info.st_mode)) {
             if (FileNameOf(original) != FileNameOf(destination))
-                destination = withoutTrailingSlash(FolderCopyRoot(original, destination));
+                destination = WithoutTrailingSlash(FolderCopyRoot(original, destination));
         } else {
             warn(QStringLiteral("オリジナルのファイルまたはフォルダが存在しません。"));
             return;

@@ -96,10 +96,13 @@ public:
 
     bool running() const { return m_running; }
     bool passActive() const { return m_passActive; }
+    // The run settings in effect (HiSpeed and sync mode change them for a pass).
+    BackupSettings &settings() { return m_settings; }
+    RunFlags &flags() { return m_flags; }
+    Pacer &pacer() { return m_pacer; }
+    BackupWork &work() { return m_work; }
 
     platform::FlexGrid BakList;
-    BackupSettings settings;
-    RunFlags flags;
     qint32 RunCount = 0;
     qint32 CurrentEntry = 0;
     qint64 WaitSeconds = 0;
@@ -115,10 +118,6 @@ public:
     QTimer WaitTimer;
     QTimer SyncTimer;
 
-    Pacer pacer;
-    BackupWork work;
-    MountHistory history;
-
 private:
     void runPass();
     int ask(const QString &question, bool noByDefault);
@@ -128,6 +127,11 @@ private:
 
     ProgramHost &m_host;
     Clock &m_clock;
+    BackupSettings m_settings;
+    RunFlags m_flags;
+    Pacer m_pacer;
+    BackupWork m_work;
+    MountHistory m_history;
     bool m_running = false;
     bool m_passActive = false;
 };

@@ -137,19 +137,19 @@ TEST_F(BackupProgramTest, CountdownHiSpeedAndNextPass)
     m_clock.advance(1000);
     program.WaitTimer_Timer();
     EXPECT_EQ(m_window.message, "実行2秒前");
-    EXPECT_EQ(program.flags.RunFlag, 0);
+    EXPECT_EQ(program.flags().RunFlag, 0);
     m_clock.advance(2000);
     program.WaitTimer_Timer();
-    EXPECT_EQ(program.flags.RunFlag, 1);
+    EXPECT_EQ(program.flags().RunFlag, 1);
     EXPECT_TRUE(program.SyncTimer.isActive());
 
     program.SyncTimer_Timer();
-    EXPECT_EQ((std::pair{program.settings.MinIdle, program.settings.UseCpu}), (std::pair{0, 99}));
+    EXPECT_EQ((std::pair{program.settings().MinIdle, program.settings().UseCpu}), (std::pair{0, 99}));
     EXPECT_TRUE(program.WaitTimer.isActive());
     program.WaitTimer_Timer();
     program.SyncTimer_Timer();
     EXPECT_EQ(program.RunCount, 2);
-    EXPECT_EQ((std::pair{program.settings.MinIdle, program.settings.UseCpu}), (std::pair{50, 20}));
+    EXPECT_EQ((std::pair{program.settings().MinIdle, program.settings().UseCpu}), (std::pair{50, 20}));
 
     // Stop during the countdown: the next ticks return to polling.
     m_dialogs.answerNext(Yes);
@@ -166,14 +166,14 @@ TEST_F(BackupProgramTest, ATimerTickWithinAPassStartsNoSecondPass)
     store("OrgFolder1", m_folder.filePath("src"));
     store("BakFolder1", m_folder.filePath("bak"));
     BackupProgram &program = load();
-    program.flags.RunFlag = 1;
+    program.flags().RunFlag = 1;
     int nested = 0;
     m_window.onPump = [&] {
         if (nested++ > 0)
             return;
         // Stop and start again while the pass is under way; the timer ticks.
-        program.flags.RunFlag = 0;
-        program.flags.RunFlag = 1;
+        program.flags().RunFlag = 0;
+        program.flags().RunFlag = 1;
         program.SyncTimer_Timer();
     };
     m_clock.m_step = 20;
@@ -260,7 +260,7 @@ TEST_F(BackupProgramTest, AFailedSettingsWriteIsReported)
     ASSERT_EQ(m_dialogs.prompts().size(), 2);
     EXPECT_TRUE(m_dialogs.prompts()[1].startsWith("システムエラー : SetteiSub\r\n設定ファイルに書き込めません。"))
         << m_dialogs.prompts()[1].toStdString();
-    EXPECT_EQ(program.settings.NoneStr.size(), 5000);
+    EXPECT_EQ(program.settings().NoneStr.size(), 5000);
 }
 
 } // namespace

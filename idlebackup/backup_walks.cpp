@@ -101,20 +101,6 @@ bool statPath(const QString &path, struct stat &info)
     return ::stat(QFile::encodeName(path).constData(), &info) == 0;
 }
 
-QString withoutTrailingSlash(QString path)
-{
-    while (path.size() > 1 && path.endsWith(u'/'))
-        path.chop(1);
-    return path;
-}
-
-QString parentOf(const QString &path)
-{
-    const QString trimmed = withoutTrailingSlash(path);
-    const qsizetype slash = trimmed.lastIndexOf(u'/');
-    return slash <= 0 ? QStringLiteral("/") : trimmed.left(slash);
-}
-
 // Whether the first element of a path below a root is one that walks leave out.
 bool underSkippedRootItem(const QString &relativePath)
 {
@@ -198,7 +184,7 @@ void BackupWork::CopyFileOnly(const QString &OrgPath, const QString &BakPath)
                             IsFatFileSystem(OrgPath), IsFatFileSystem(BakPath));
         if (due) {
             showItem(QStringLiteral("コピー ") + OrgPath);
-            const QString folder = parentOf(BakPath);
+            const QString folder = ParentFolderOf(BakPath);
             CreateFolder(folder);
             removeStaleCopies(folder);
             CopyFile(OrgPath, BakPath);
@@ -278,7 +264,7 @@ void BackupWork::copyFileItem(const Roots &roots, const QString &path, qint64 mo
         return;
     }
     showItem(QStringLiteral("コピー ") + path);
-    CreateFolder(parentOf(target));
+    CreateFolder(ParentFolderOf(target));
     CopyFile(path, target);
 }
 
@@ -318,7 +304,7 @@ void BackupWork::deleteItem(const QString &OrgPath, const QString &BakPath, cons
                     return;
                 }
                 if (state != Counterpart::Folder) {
-                    RecyclerDelete(withoutTrailingSlash(path), true);
+                    RecyclerDelete(WithoutTrailingSlash(path), true);
                     m_pacer.BreakeTime(0);
                     return;
                 }

@@ -63,17 +63,6 @@ qsizetype findItem(const QString &list, const QString &item, qsizetype from = 0)
     return -1;
 }
 
-QString parentOf(const QString &path)
-{
-    QString trimmed = path;
-    while (trimmed.size() > 1 && trimmed.endsWith(u'/'))
-        trimmed.chop(1);
-    const qsizetype slash = trimmed.lastIndexOf(u'/');
-    if (slash < 0)
-        return QString();
-    return slash == 0 ? QStringLiteral("/") : trimmed.left(slash);
-}
-
 bool anythingAt(const QByteArray &path)
 {
     struct stat info;
@@ -198,7 +187,7 @@ void BackupWork::CreateFolder(const QString &folder)
     try {
         m_pacer.CpuIdleCheckAndWait();
         QList<QByteArray> levels;
-        for (QString level = folder; !level.isEmpty(); level = parentOf(level)) {
+        for (QString level = folder; !level.isEmpty(); level = ParentFolderOf(level)) {
             levels.append(QFile::encodeName(level));
             if (level == u"/")
                 break;

@@ -19,13 +19,6 @@ QString extensionOf(const QString &name)
     return dot < 0 ? QString() : name.mid(dot + 1);
 }
 
-QString withoutTrailingSlash(QString path)
-{
-    while (path.size() > 1 && path.endsWith(u'/'))
-        path.chop(1);
-    return path;
-}
-
 } // namespace
 
 bool CopyIsDue(qint64 seconds, bool newOverWrite, bool sourceOnFat, bool copyOnFat)
@@ -98,7 +91,7 @@ QString CommaEdit(double value)
 
 QString FileNameOf(const QString &path)
 {
-    const QString trimmed = withoutTrailingSlash(path);
+    const QString trimmed = WithoutTrailingSlash(path);
     if (trimmed == u"/")
         return QString();
     return trimmed.mid(trimmed.lastIndexOf(u'/') + 1);
@@ -107,6 +100,23 @@ QString FileNameOf(const QString &path)
 QString WithTrailingSlash(const QString &path)
 {
     return path.endsWith(u'/') ? path : path + u'/';
+}
+
+QString WithoutTrailingSlash(const QString &path)
+{
+    QString trimmed = path;
+    while (trimmed.size() > 1 && trimmed.endsWith(u'/'))
+        trimmed.chop(1);
+    return trimmed;
+}
+
+QString ParentFolderOf(const QString &path)
+{
+    const QString trimmed = WithoutTrailingSlash(path);
+    const qsizetype slash = trimmed.lastIndexOf(u'/');
+    if (slash < 0)
+        return QString();
+    return slash == 0 ? QStringLiteral("/") : trimmed.left(slash);
 }
 
 QString FileCopyPath(const QString &original, const QString &destination)

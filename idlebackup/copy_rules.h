@@ -33,6 +33,13 @@ QString FileNameOf(const QString &path);
 // `path` with a trailing "/".
 QString WithTrailingSlash(const QString &path);
 
+// `path` without trailing "/" ("/" stays "/").
+QString WithoutTrailingSlash(const QString &path);
+
+// The folder that holds `path`: "/" for an item right below the root, "" for a name
+// without any "/".
+QString ParentFolderOf(const QString &path);
+
 // Where a pass puts the copy of a single-file entry: the destination folder and the
 // file's whole name.
 QString FileCopyPath(const QString &original, const QString &destination);

@@ -1,5 +1,7 @@
 #include "idlebackup/mount_table.h"
 
+#include "idlebackup/copy_rules.h"
+
 #include <QFile>
 #include <QFileInfo>
 
@@ -40,21 +42,6 @@ bool exists(const QString &path)
     return ::lstat(QFile::encodeName(path).constData(), &info) == 0;
 }
 
-QString parentOf(const QString &path)
-{
-    const qsizetype slash = path.lastIndexOf(u'/');
-    if (slash <= 0)
-        return QStringLiteral("/");
-    return path.left(slash);
-}
-
-QString withoutTrailingSlash(QString path)
-{
-    while (path.size() > 1 && path.endsWith(u'/'))
-        path.chop(1);
-    return path;
-}
-
 } // namespace
 
 MountTable MountTable::current()
@@ -87,7 +74,7 @@ QString MountTable::mountPointHolding(const QString &path) const
     QString resolved = QFileInfo(existing).canonicalFilePath();
     if (resolved.isEmpty())
         resolved = existing;
-    for (QString candidate = resolved;; candidate = parentOf(candidate)) {
+    for (QString candidate = resolved;; candidate = ParentFolderOf(candidate)) {
         if (m_mountPoints.contains(candidate) || candidate == u"/")
             return candidate;
     }
@@ -98,7 +85,7 @@ void MountHistory::record(const QString &path, const MountTable &table)
     const QString holder = table.mountPointHolding(path);
     if (holder.isEmpty())
         return;
-    QString &remembered = m_mountPointOf[withoutTrailingSlash(path)];
+    QString &remembered = m_mountPointOf[WithoutTrailingSlash(path)];
     if (remembered.isEmpty() || holder.size() > remembered.size())
         remembered = holder;
 }
@@ -107,7 +94,7 @@ bool MountHistory::driveMounted(const QString &path, const MountTable &table) co
 {
     if (!path.startsWith(u'/') || DeepestExisting(path).isEmpty())
         return false;
-    const QString remembered = m_mountPointOf.value(withoutTrailingSlash(path));
+    const QString remembered = m_mountPointOf.value(WithoutTrailingSlash(path));
     return remembered.isEmpty() || remembered == u"/" || table.isMountPoint(remembered);
 }
 
@@ -127,7 +114,7 @@ QString DeepestExisting(const QString &path)
 {
     if (!path.startsWith(u'/'))
         return QString();
-    for (QString candidate = withoutTrailingSlash(path);; candidate = parentOf(candidate)) {
+    for (QString candidate = WithoutTrailingSlash(path);; candidate = ParentFolderOf(candidate)) {
         if (exists(candidate))
             return candidate;
         if (candidate == u"/")

@@ -106,7 +106,7 @@ frmMain::~frmMain()
 
 void frmMain::Form_Load()
 {
-    if (m_program->flags.CloseFlag)
+    if (m_program->flags().CloseFlag)
         return;
     try {
         resize(1100, 720);
@@ -122,7 +122,7 @@ void frmMain::Form_Load()
         if (m_trayAvailable)
             TrayIcon->show();
         m_program->Form_Load();
-        if (m_program->settings.AutoStart == 0)
+        if (m_program->settings().AutoStart == 0)
             show();
         else if (!m_trayAvailable)
             showMinimized();
@@ -202,6 +202,7 @@ void frmMain::buildControls()
             mnuSettei_Click();
     });
     connect(Varnholt1Label, &QLabel::linkActivated, this, [this] { Varnholt1Label_Click(); });
+    showMeter(100);
 }
 
 QWidget *frmMain::buildSettings()

@@ -113,7 +113,7 @@ TEST_F(FrmMainTest, LoadsChecksTheListAndRunsOnePass)
     EXPECT_EQ(unloaded, 0);
     window.mnuEnd_Click();
     EXPECT_EQ(unloaded, 1);
-    EXPECT_TRUE(window.program().flags.CloseFlag);
+    EXPECT_TRUE(window.program().flags().CloseFlag);
     EXPECT_EQ(m_dialogs.prompts().last(), "終了しますか？");
 }
 
