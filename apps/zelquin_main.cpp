@@ -1,20 +1,47 @@
+#include "common/saved_error.h"
+#include "common/startup_check.h"
+#include "idlebackup/window/frm_main.h"
 #include "platform/program_folder.h"
+#include "platform/user_dialogs.h"
 #include "platform/widgets/qt_translation.h"
+#include "platform/widgets/widget_dialogs.h"
 
 #include <QApplication>
-#include <QMainWindow>
 
-// The idle-time backup program. Its window opens empty until the backup program is built.
+#include <memory>
+
+// Entry of the idle-time backup program: loads the main window, which shows itself or
+// stays in the notification area, and runs until the window unloads.
 int main(int argc, char **argv)
 {
-    // The backup program takes no locks yet: without a private runtime folder of ours it
-    // runs on, and Qt checks and uses a runtime folder of its own.
-    [[maybe_unused]] const QString runtimeRefusal = platform::provideRuntimeFolder();
+    if (!common::DisplayAvailable()) {
+        platform::writeMessageToStandardError(
+            QStringLiteral("画面(ディスプレイ)がないためウィンドウを開けません。\n"
+                           "DISPLAY か WAYLAND_DISPLAY のある環境で起動してください。"));
+        return common::StartupRefusedStatus;
+    }
+    // Every write of the settings file takes its lock in the runtime folder.
+    const QString runtimeRefusal = platform::provideRuntimeFolder();
     QApplication application(argc, argv);
     platform::widgets::installQtJapanese();
-    QMainWindow window;
-    window.setWindowTitle(QStringLiteral("Pellastra"));
-    window.resize(640, 480);
-    window.show();
+    QApplication::setApplicationName(QStringLiteral("Zelquin"));
+    QApplication::setQuitOnLastWindowClosed(false);
+    platform::widgets::WidgetDialogs widgetDialogs;
+    if (!runtimeRefusal.isEmpty()) {
+        platform::dialogs().messageBox(runtimeRefusal, platform::MessageStyle::OkOnly | platform::MessageStyle::IconCritical,
+                                       QString());
+        return 1;
+    }
+    std::unique_ptr<idlebackup::frmMain> window;
+    try {
+        window = std::make_unique<idlebackup::frmMain>();
+    } catch (...) {
+        common::SaveErr();
+        platform::dialogs().messageBox(common::SystemErrorText(QStringLiteral("Main")), platform::MessageStyle::OkOnly,
+                                       QString());
+        return 1;
+    }
+    QObject::connect(window.get(), &idlebackup::frmMain::unloaded, &application, &QApplication::quit,
+                     Qt::QueuedConnection);
     return application.exec();
 }

@@ -78,6 +78,10 @@ std::optional<QString> writeWholeFile(const QString &path, QByteArrayView bytes,
 // cut so that the whole stays within the file system's name length.
 QByteArray temporaryFilePathFor(const QByteArray &target);
 
+// The id of the process that made a temporary file named `name` (a file name without
+// folder) as temporaryFilePathFor names them; nullopt for any other name.
+std::optional<qint64> temporaryFileProcess(QByteArrayView name);
+
 // Removes the temporary files that writes killed before they ended left in `folder` and
 // in every folder below it (symbolic links are not followed): files named as
 // temporaryFilePathFor names them or as earlier versions named their download

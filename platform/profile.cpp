@@ -154,8 +154,18 @@ QString readProfileString(const QString &section, const QString &key, const QStr
 bool writeProfileString(const QString &section, const QString &key, const QString &value,
                         const QString &filePath)
 {
-    if (value.contains(u'\n') || value.contains(u'\r') || section.contains(u'\n') || key.contains(u'\n'))
+    return writeProfileStrings(section, {{key, value}}, filePath);
+}
+
+bool writeProfileStrings(const QString &section, const QList<std::pair<QString, QString>> &values,
+                         const QString &filePath)
+{
+    if (section.contains(u'\n'))
         return false;
+    for (const auto &[key, value] : values) {
+        if (value.contains(u'\n') || value.contains(u'\r') || key.contains(u'\n'))
+            return false;
+    }
     const std::optional<LockFile> guard = LockFile::lock(lockNameFor(filePath));
     if (!guard)
         return false;
@@ -169,12 +179,15 @@ bool writeProfileString(const QString &section, const QString &key, const QStrin
         existing.close();
     }
     ProfileText text = parseProfile(content);
-    const QByteArray keyLine = key.trimmed().toUtf8() + '=' + value.trimmed().toUtf8();
-
-    const qsizetype keyIndex = findKey(text, section, key);
-    if (keyIndex >= 0) {
-        text.lines[keyIndex] = parseLine(keyLine);
-    } else {
+    qsizetype added = 0;
+    for (const auto &[key, value] : values) {
+        const QByteArray keyLine = key.trimmed().toUtf8() + '=' + value.trimmed().toUtf8();
+        added += keyLine.size() + 2;
+        const qsizetype keyIndex = findKey(text, section, key);
+        if (keyIndex >= 0) {
+            text.lines[keyIndex] = parseLine(keyLine);
+            continue;
+        }
         const qsizetype after = insertionPoint(text, section);
         if (after >= 0) {
             text.lines.insert(after + 1, parseLine(keyLine));
@@ -186,7 +199,7 @@ bool writeProfileString(const QString &section, const QString &key, const QStrin
     }
 
     QByteArray output;
-    output.reserve(content.size() + keyLine.size() + 64);
+    output.reserve(content.size() + added + 64);
     for (qsizetype i = 0; i < text.lines.size(); ++i) {
         output += text.lines[i].bytes;
         if (i + 1 < text.lines.size() || text.endsWithLineEnd)

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <QList>
 #include <QString>
+
+#include <utility>
 
 namespace platform {
 
@@ -26,5 +29,11 @@ QString readProfileString(const QString &section, const QString &key, const QStr
 // read or written (a full disk included) or the value holds a line break.
 bool writeProfileString(const QString &section, const QString &key, const QString &value,
                         const QString &filePath);
+
+// Sets several keys of `section` at once, in the order given, as that many
+// writeProfileString calls would, but under one lock and with one replacement of the
+// file: either all of them are written or, on failure (false), none.
+bool writeProfileStrings(const QString &section, const QList<std::pair<QString, QString>> &values,
+                         const QString &filePath);
 
 } // namespace platform

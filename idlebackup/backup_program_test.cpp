@@ -1,0 +1,267 @@
+#include "idlebackup/backup_program.h"
+
+#include "idlebackup/backup_list.h"
+#include "idlebackup/work_test_fixture.h"
+#include "platform/profile.h"
+#include "platform/testing/recording_process_starter.h"
+#include "platform/testing/scripted_dialogs.h"
+#include "platform/testing/write_faults.h"
+
+namespace idlebackup {
+namespace {
+
+using platform::MessageAnswer::No;
+using platform::MessageAnswer::Yes;
+using platform::testing::ScriptedDialogs;
+
+// The window as the program sees it, kept in plain values.
+class FakeWindow final : public ProgramHost
+{
+public:
+    void setMessageText(const QString &text) override { message = text; }
+    void pumpEvents() override
+    {
+        if (onPump)
+            onPump();
+    }
+    void showIcon(int state) override { icon = state; }
+    void showMeter(int usePercent) override { meter = usePercent; }
+    void setStartCaption(const QString &text) override { caption = text; }
+    SettingsBoxes settingsBoxes() const override { return boxes; }
+    void setSettingsBoxes(const SettingsBoxes &newBoxes) override { boxes = newBoxes; }
+    void focusSettingsBox(SettingsBox box) override { focused = box; }
+    void setBackupOnlyChecksEnabled(bool enabled) override { backupChecksEnabled = enabled; }
+    bool windowHidden() const override { return hidden; }
+    void popUpWindow() override
+    {
+        hidden = false;
+        ++popUps;
+    }
+    void hideWindow() override { hidden = true; }
+    void unloadWindow() override { ++unloads; }
+
+    QString message;
+    int icon = 0;
+    int meter = -1;
+    QString caption;
+    SettingsBoxes boxes;
+    std::optional<SettingsBox> focused;
+    bool backupChecksEnabled = false;
+    bool hidden = true;
+    int popUps = 0;
+    int unloads = 0;
+    std::function<void()> onPump;
+};
+
+class BackupProgramTest : public ::testing::Test
+{
+public:
+    BackupProgramTest()
+        : m_xdg(m_folder.path())
+    {
+        m_ini = m_folder.filePath("Zelquin.ini");
+        m_comparer = m_folder.writeFile("bin/Dirgleam", "");
+    }
+    void store(const QString &key, const QString &value)
+    {
+        ASSERT_TRUE(platform::writeProfileString("SETTING", key, value, m_ini));
+    }
+    BackupProgram &load()
+    {
+        m_program = std::make_unique<BackupProgram>(m_window, m_clock, m_meter, m_ini, m_comparer);
+        m_program->Form_Load();
+        return *m_program;
+    }
+    QString cell(int row, int col) const { return m_program->BakList.textMatrix(row, col); }
+
+    platform::testing::TemporaryFolder m_folder;
+    testing::XdgFolders m_xdg;
+    QString m_ini;
+    QString m_comparer;
+    FakeWindow m_window;
+    testing::SteppingClock m_clock;
+    testing::FixedMeter m_meter;
+    ScriptedDialogs m_dialogs;
+    std::unique_ptr<BackupProgram> m_program;
+};
+
+TEST_F(BackupProgramTest, StartChecksSavesAndRunsOnePass)
+{
+    m_folder.writeFile("src/a.txt", "a");
+    store("OrgFolder1", m_folder.filePath("src"));
+    store("BakFolder1", m_folder.filePath("bak"));
+    store("SyncMode", "1");
+    BackupProgram &program = load();
+    EXPECT_EQ(m_window.caption, "実行");
+    EXPECT_FALSE(m_window.backupChecksEnabled);
+    EXPECT_EQ(cell(1, BakListColumn::Judgement), "OK");
+    EXPECT_EQ(m_window.icon, IconState::Idle);
+
+    m_window.boxes.CpuUseText = "0";
+    program.btnStart_Click();
+    EXPECT_EQ(m_dialogs.prompts(), QStringList{"CPU使用率は1～99で指定してください。"});
+    EXPECT_EQ(m_window.focused, SettingsBox::CpuUse);
+    EXPECT_FALSE(program.running());
+
+    m_window.boxes.CpuUseText = "99";
+    m_window.boxes.CpuIdleText = "0";
+    m_window.boxes.SyncModeOption = false;
+    m_dialogs.answerNext(Yes);
+    program.btnStart_Click();
+    EXPECT_TRUE(program.running());
+    EXPECT_EQ(m_window.caption, "停止");
+    EXPECT_EQ(m_window.icon, IconState::Running);
+    EXPECT_EQ(platform::readProfileString("SETTING", "UseCpu", "", m_ini), "99");
+    EXPECT_EQ(platform::readProfileString("SETTING", "SyncMode", "", m_ini), "0");
+
+    program.SyncTimer_Timer();
+    EXPECT_EQ(platform::testing::TemporaryFolder::readFile(m_folder.filePath("bak/src/a.txt")), "a");
+    EXPECT_TRUE(cell(1, BakListColumn::Info).startsWith("COPY_(OK) "));
+    EXPECT_FALSE(program.running());
+    EXPECT_EQ(m_window.caption, "実行");
+    program.SyncTimer_Timer();
+    EXPECT_EQ(m_window.message, "待機中");
+}
+
+TEST_F(BackupProgramTest, CountdownHiSpeedAndNextPass)
+{
+    store("AutoStart", "1");
+    store("AutoTime", "3");
+    store("HiSpeed", "1");
+    store("NextStart", "1");
+    store("NextTime", "0");
+    store("MinIdle", "50");
+    store("UseCpu", "20");
+    BackupProgram &program = load();
+    EXPECT_TRUE(program.running());
+    m_clock.advance(1000);
+    program.WaitTimer_Timer();
+    EXPECT_EQ(m_window.message, "実行2秒前");
+    EXPECT_EQ(program.flags().RunFlag, 0);
+    m_clock.advance(2000);
+    program.WaitTimer_Timer();
+    EXPECT_EQ(program.flags().RunFlag, 1);
+    EXPECT_TRUE(program.SyncTimer.isActive());
+
+    program.SyncTimer_Timer();
+    EXPECT_EQ((std::pair{program.settings().MinIdle, program.settings().UseCpu}), (std::pair{0, 99}));
+    EXPECT_TRUE(program.WaitTimer.isActive());
+    program.WaitTimer_Timer();
+    program.SyncTimer_Timer();
+    EXPECT_EQ(program.RunCount, 2);
+    EXPECT_EQ((std::pair{program.settings().MinIdle, program.settings().UseCpu}), (std::pair{50, 20}));
+
+    // Stop during the countdown: the next ticks return to polling.
+    m_dialogs.answerNext(Yes);
+    program.btnStart_Click();
+    EXPECT_FALSE(program.running());
+    program.WaitTimer_Timer();
+    program.SyncTimer_Timer();
+    EXPECT_EQ(m_window.message, "待機中");
+}
+
+TEST_F(BackupProgramTest, ATimerTickWithinAPassStartsNoSecondPass)
+{
+    m_folder.writeFile("src/a.txt", "a");
+    store("OrgFolder1", m_folder.filePath("src"));
+    store("BakFolder1", m_folder.filePath("bak"));
+    BackupProgram &program = load();
+    program.flags().RunFlag = 1;
+    int nested = 0;
+    m_window.onPump = [&] {
+        if (nested++ > 0)
+            return;
+        // Stop and start again while the pass is under way; the timer ticks.
+        program.flags().RunFlag = 0;
+        program.flags().RunFlag = 1;
+        program.SyncTimer_Timer();
+    };
+    m_clock.m_step = 20;
+    program.SyncTimer_Timer();
+    EXPECT_GT(nested, 0);
+    EXPECT_EQ(program.RunCount, 1);
+    EXPECT_FALSE(program.passActive());
+}
+
+TEST_F(BackupProgramTest, ListCheckPopsTheWindowUpAndHidesItAgain)
+{
+    store("OrgFolder1", m_folder.filePath("missing"));
+    store("BakFolder1", m_folder.filePath("bak"));
+    BackupProgram &program = load();
+    program.CheckTimer_Timer();
+    EXPECT_EQ(m_window.popUps, 1);
+    EXPECT_EQ(m_window.icon, IconState::Ng);
+    m_folder.makeFolder("missing");
+    program.CheckTimer_Timer();
+    EXPECT_TRUE(m_window.hidden);
+    EXPECT_EQ(m_window.icon, IconState::Idle);
+
+    // An uncheckable list pops the window up once.
+    program.BakList.setTextMatrix(1, BakListColumn::Original, "");
+    program.CheckTimer_Timer();
+    program.CheckTimer_Timer();
+    EXPECT_EQ(m_window.popUps, 2);
+}
+
+TEST_F(BackupProgramTest, ListButtons)
+{
+    const QString data = m_folder.makeFolder("data");
+    const QString backup = m_folder.makeFolder("bak");
+    BackupProgram &program = load();
+
+    m_dialogs.chooseNextFolder(data);
+    m_dialogs.chooseNextFolder(data + "/inner");
+    program.btnAddFolder_Click();
+    EXPECT_EQ(m_dialogs.prompts(), QStringList{"オリジナルとコピー先のフォルダが同じです。"});
+    m_dialogs.chooseNextFolder(data);
+    m_dialogs.chooseNextFolder(backup);
+    program.btnAddFolder_Click();
+    EXPECT_EQ((QStringList{cell(1, 1), cell(1, 2), cell(1, 3)}), (QStringList{data, backup, "OK"}));
+    EXPECT_EQ(platform::readProfileString("SETTING", "BakFolder1", "", m_ini), backup);
+
+    platform::testing::RecordingProcessStarter starter;
+    program.BakList.setCurrentCell(1, 1);
+    m_dialogs.answerNext(Yes);
+    program.btnComp_Click();
+    ASSERT_EQ(starter.starts().size(), 1);
+    EXPECT_EQ(starter.starts()[0].program, m_comparer);
+    EXPECT_EQ(starter.starts()[0].arguments, (QStringList{data, backup + "/data", "-nd"}));
+
+    m_dialogs.clear();
+    QFile::remove(m_comparer);
+    m_dialogs.answerNext(Yes);
+    program.btnComp_Click();
+    EXPECT_EQ(m_dialogs.prompts().last(), "フォルダ内のファイル比較ツールが存在しません　\r\n\r\n" + m_comparer);
+
+    m_dialogs.answerNext(No);
+    program.btnDel_Click();
+    EXPECT_EQ(cell(1, 1), data);
+    m_dialogs.answerNext(Yes);
+    program.btnDel_Click();
+    EXPECT_EQ(cell(1, 1), "");
+    EXPECT_EQ(platform::readProfileString("SETTING", "OrgFolder1", "<missing>", m_ini), "");
+
+    for (int row = 1; row <= BackupListEntries; ++row)
+        program.BakList.setTextMatrix(row, BakListColumn::Original, "/x");
+    m_dialogs.clear();
+    program.btnAddFile_Click();
+    EXPECT_EQ(m_dialogs.prompts(), QStringList{"バックアップリストが一杯です。これ以上追加出来ません。"});
+}
+
+TEST_F(BackupProgramTest, AFailedSettingsWriteIsReported)
+{
+    BackupProgram &program = load();
+    m_window.boxes.NoneStrText = QString(5000, u'x');
+    m_dialogs.answerNext(Yes);
+    {
+        platform::testing::FileSizeLimit limit(1000);
+        program.btnSettei_Click();
+    }
+    ASSERT_EQ(m_dialogs.prompts().size(), 2);
+    EXPECT_TRUE(m_dialogs.prompts()[1].startsWith("システムエラー : SetteiSub\r\n設定ファイルに書き込めません。"))
+        << m_dialogs.prompts()[1].toStdString();
+    EXPECT_EQ(program.settings().NoneStr.size(), 5000);
+}
+
+} // namespace
+} // namespace idlebackup

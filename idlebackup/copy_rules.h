@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QString>
+
+namespace idlebackup {
+
+// Whether a copy D of a source file O that both exist is out of date. `seconds` is the
+// whole number of seconds from O's last-write time to D's (positive when D is newer);
+// FAT file systems keep times to two seconds, so a difference of one second does not
+// count on the side that lies on FAT (the source for an older copy, the copy for a
+// newer one). A newer copy is overwritten only under NewOverWr.
+bool CopyIsDue(qint64 seconds, bool newOverWrite, bool sourceOnFat, bool copyOnFat);
+
+// Whether an item of an entry is copied: `relativePath` is its path below the entry's
+// root ("sub/name.ext"). It is not copied when one of its path elements begins with a
+// token of `noneStr` or its last element has an extension (the text behind the last ".")
+// equal to a token of `noneExt`. Tokens are split at ","; empty tokens are ignored;
+// comparisons are case-sensitive.
+bool CheckTarget(const QString &relativePath, const QString &noneStr, const QString &noneExt);
+
+// Whether an item right below a root is left out of every walk: the system's own
+// folders (trash, lost+found, and the Windows recycle and volume folders on shared
+// disks), whose names begin with one of RECYCLER, SYSTEM VOLUME INFORMATION, .Trash or
+// lost+found in any letter case.
+bool IsSkippedRootItem(const QString &name);
+
+// A number with thousands separators: 1234567.5 gives "1,234,567.5", -12 gives "-12".
+QString CommaEdit(double value);
+
+// The last element of a path (its whole name, extension included); "" for "/".
+QString FileNameOf(const QString &path);
+
+// `path` with a trailing "/".
+QString WithTrailingSlash(const QString &path);
+
+// `path` without trailing "/" ("/" stays "/").
+QString WithoutTrailingSlash(const QString &path);
+
+// The folder that holds `path`: "/" for an item right below the root, "" for a name
+// without any "/".
+QString ParentFolderOf(const QString &path);
+
+// Where a pass puts the copy of a single-file entry: the destination folder and the
+// file's whole name.
+QString FileCopyPath(const QString &original, const QString &destination);
+
+// The folder that receives the contents of a folder entry: the destination itself when
+// its whole name equals the original's (or the original is the root), else a folder of
+// the original's whole name inside it; always with a trailing "/".
+QString FolderCopyRoot(const QString &original, const QString &destination);
+
+// The overlap tests of adding an entry. A file entry is refused when the two paths are
+// equal or either is the beginning of the other's text; a folder entry when they are
+// equal or either, followed by "/", is the beginning of the other followed by "/".
+// Names are compared exactly, as the file system does.
+bool FileEntryOverlaps(const QString &original, const QString &destination);
+bool FolderEntryOverlaps(const QString &original, const QString &destination);
+
+} // namespace idlebackup

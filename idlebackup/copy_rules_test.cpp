@@ -1,0 +1,104 @@
+#include "idlebackup/copy_rules.h"
+
+#include "platform/testing/print_to.h"
+
+#include <gtest/gtest.h>
+
+namespace idlebackup {
+namespace {
+
+TEST(CopyRules, CopyDecisionByWholeSecondsAndFat)
+{
+    struct Case
+    {
+        qint64 seconds;
+        bool newOverWrite;
+        bool sourceOnFat;
+        bool copyOnFat;
+        bool due;
+    };
+    const Case cases[] = {
+        {-5, false, true, true, true},  {-2, false, true, true, true},  {-1, false, false, false, true},
+        {-1, true, true, false, false}, {-1, false, false, true, true},  {0, true, false, false, false},
+        {1, false, false, false, false}, {1, true, false, false, true},  {1, true, false, true, false},
+        {1, true, true, false, true},   {2, false, false, false, false}, {2, true, true, true, true},
+    };
+    for (const Case &test : cases) {
+        SCOPED_TRACE(::testing::Message() << test.seconds << " newOverWrite " << test.newOverWrite << " sourceFat "
+                                          << test.sourceOnFat << " copyFat " << test.copyOnFat);
+        EXPECT_EQ(CopyIsDue(test.seconds, test.newOverWrite, test.sourceOnFat, test.copyOnFat), test.due);
+    }
+}
+
+TEST(CopyRules, CheckTargetLooksOnlyBelowTheRoot)
+{
+    struct Case
+    {
+        QString relative;
+        QString noneStr;
+        QString noneExt;
+        bool copied;
+    };
+    const Case cases[] = {
+        {"a.txt", "~", "tmp", true},
+        {"~tmp.doc", "~", "tmp", false},
+        {"~old/c.txt", "~", "tmp", false},
+        {"sub/~old/", "~", "tmp", false},
+        {"a~b.txt", "~", "tmp", true},
+        {"x.tmp", "~", "tmp", false},
+        {"x.TMP", "~", "tmp", true},
+        {"folder.tmp/", "", "tmp", false},
+        {"noext", "~,,", "tmp,", true},
+        {"a.txt", ",", ",", true},
+        {"a.txt", "", "", true},
+        {"b.bak", "~", "tmp,bak", false},
+        {"#x/y", "~,#", "", false},
+    };
+    for (const Case &test : cases) {
+        SCOPED_TRACE(test.relative.toStdString() + " | " + test.noneStr.toStdString() + " | "
+                     + test.noneExt.toStdString());
+        EXPECT_EQ(CheckTarget(test.relative, test.noneStr, test.noneExt), test.copied);
+    }
+}
+
+TEST(CopyRules, NamesAndPlaces)
+{
+    for (const char *skipped : {"RECYCLER", "Recycler2", "System Volume Information", ".Trash-1000", ".Trash",
+                                "lost+found"})
+        EXPECT_TRUE(IsSkippedRootItem(skipped)) << skipped;
+    for (const char *kept : {"data", "my RECYCLER", "Trash"})
+        EXPECT_FALSE(IsSkippedRootItem(kept)) << kept;
+
+    struct Place
+    {
+        QString original;
+        QString destination;
+        QString folderRoot;
+    };
+    const Place places[] = {
+        {"/data", "/bak", "/bak/data/"},
+        {"/data/", "/bak/data", "/bak/data/"},
+        {"/Data", "/bak/data", "/bak/data/Data/"},
+        {"/data.v1", "/bak/data.v2", "/bak/data.v2/data.v1/"},
+        {"/", "/bak", "/bak/"},
+    };
+    for (const Place &place : places)
+        EXPECT_EQ(FolderCopyRoot(place.original, place.destination), place.folderRoot) << place.original.toStdString();
+    EXPECT_EQ(FileCopyPath("/a/README", "/bak"), "/bak/README");
+    EXPECT_EQ(FileCopyPath("/a/b.txt", "/bak/"), "/bak/b.txt");
+
+    EXPECT_EQ(CommaEdit(1234567.5), "1,234,567.5");
+    EXPECT_EQ(CommaEdit(1000), "1,000");
+    EXPECT_EQ(CommaEdit(1000001), "1,000,001");
+    EXPECT_EQ(CommaEdit(0), "0");
+    EXPECT_EQ(CommaEdit(-12), "-12");
+
+    EXPECT_TRUE(FileEntryOverlaps("/data/a.txt", "/data"));
+    EXPECT_TRUE(FileEntryOverlaps("/ab/x.txt", "/a"));
+    EXPECT_FALSE(FolderEntryOverlaps("/ab", "/a"));
+    EXPECT_TRUE(FolderEntryOverlaps("/a", "/a/bak"));
+    EXPECT_TRUE(FolderEntryOverlaps("/a/", "/a"));
+}
+
+} // namespace
+} // namespace idlebackup

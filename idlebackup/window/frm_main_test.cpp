@@ -1,0 +1,133 @@
+#include "idlebackup/window/frm_main.h"
+
+#include "idlebackup/backup_list.h"
+#include "platform/flex_grid.h"
+#include "platform/profile.h"
+#include "platform/program_folder.h"
+#include "platform/testing/print_to.h"
+#include "platform/testing/scripted_dialogs.h"
+#include "platform/testing/temporary_folder.h"
+
+#include <QCheckBox>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QThread>
+#include <QSystemTrayIcon>
+
+#include <gtest/gtest.h>
+
+namespace idlebackup {
+namespace {
+
+using platform::MessageAnswer::No;
+using platform::MessageAnswer::Yes;
+using platform::testing::TemporaryFolder;
+
+// Runs each window in a program folder of its own, with its trash in the test's folder.
+class FrmMainTest : public ::testing::Test
+{
+public:
+    void SetUp() override
+    {
+        setEnvironment("DIRGLEAM_SUITE_FOLDER", m_folder.path());
+        setEnvironment("XDG_DATA_HOME", m_folder.makeFolder("xdg/data"));
+        m_ini = m_folder.filePath(platform::executableName() + ".ini");
+    }
+    void TearDown() override
+    {
+        for (const auto &[name, value] : m_savedEnvironment) {
+            if (value.isNull())
+                qunsetenv(name);
+            else
+                qputenv(name, value);
+        }
+    }
+    void setEnvironment(const char *name, const QString &value)
+    {
+        m_savedEnvironment.append({name, qgetenv(name)});
+        qputenv(name, value.toUtf8());
+    }
+    void store(const char *key, const QString &value)
+    {
+        ASSERT_TRUE(platform::writeProfileString("SETTING", key, value, m_ini));
+    }
+    // Lets events run until `done` holds or 30 seconds have passed.
+    static bool waitFor(const std::function<bool()> &done)
+    {
+        QElapsedTimer waited;
+        waited.start();
+        while (!done() && waited.elapsed() < 30000) {
+            QCoreApplication::processEvents();
+            QThread::msleep(10);
+        }
+        return done();
+    }
+
+    TemporaryFolder m_folder;
+    QString m_ini;
+    QList<std::pair<const char *, QByteArray>> m_savedEnvironment;
+    platform::testing::ScriptedDialogs m_dialogs;
+};
+
+TEST_F(FrmMainTest, LoadsChecksTheListAndRunsOnePass)
+{
+    m_folder.writeFile("src/a.txt", "a");
+    store("OrgFolder1", m_folder.filePath("src"));
+    store("BakFolder1", m_folder.filePath("bak"));
+    store("OrgFolder2", m_folder.filePath("missing"));
+    store("BakFolder2", m_folder.filePath("bak"));
+    store("MinIdle", "0");
+    store("UseCpu", "99");
+    store("BakDel", "1");
+    frmMain window;
+    const platform::FlexGrid &list = window.program().BakList;
+    EXPECT_TRUE(window.isVisible());
+    EXPECT_EQ(window.windowTitle(), "Pellastra");
+    EXPECT_EQ(list.rows(), 100);
+    EXPECT_EQ(list.textMatrix(0, BakListColumn::Original), "オリジナル");
+    EXPECT_EQ(list.textMatrix(99, BakListColumn::No), "99");
+    EXPECT_EQ(window.CpuUseText->text(), "99");
+    EXPECT_TRUE(window.DeleteCheck->isChecked());
+    EXPECT_EQ(window.btnStart->text(), "実行");
+    EXPECT_EQ((QStringList{list.textMatrix(1, BakListColumn::Judgement), list.textMatrix(2, BakListColumn::Judgement),
+                           list.textMatrix(2, BakListColumn::Info)}),
+              (QStringList{"OK", "NG", "オリジナル無し"}));
+
+    // Once the program polls, start a run; its pass begins at the next poll.
+    ASSERT_TRUE(waitFor([&] { return window.MsgText->text() == "待機中"; }));
+    m_dialogs.answerNext(Yes);
+    window.btnStart->click();
+    EXPECT_EQ(window.btnStart->text(), "停止");
+    ASSERT_TRUE(waitFor([&] { return window.btnStart->text() == "実行"; }));
+    EXPECT_EQ(TemporaryFolder::readFile(m_folder.filePath("bak/src/a.txt")), "a");
+    EXPECT_TRUE(list.textMatrix(1, BakListColumn::Info).startsWith("COPY_(OK) "));
+    EXPECT_TRUE(waitFor([&] { return window.MsgText->text() == "待機中"; }));
+
+    int unloaded = 0;
+    QObject::connect(&window, &frmMain::unloaded, [&unloaded] { ++unloaded; });
+    m_dialogs.answerNext(No);
+    window.close();
+    EXPECT_TRUE(window.isVisible());
+    EXPECT_EQ(unloaded, 0);
+    window.mnuEnd_Click();
+    EXPECT_EQ(unloaded, 1);
+    EXPECT_TRUE(window.program().flags().CloseFlag);
+    EXPECT_EQ(m_dialogs.prompts().last(), "終了しますか？");
+}
+
+TEST_F(FrmMainTest, AutomaticStartStaysReachableWithoutANotificationArea)
+{
+    store("AutoStart", "1");
+    store("AutoTime", "9999");
+    frmMain window;
+    EXPECT_EQ(window.btnStart->text(), "停止");
+    if (QSystemTrayIcon::isSystemTrayAvailable())
+        EXPECT_FALSE(window.isVisible());
+    else
+        EXPECT_TRUE(window.isVisible() && window.isMinimized());
+}
+
+} // namespace
+} // namespace idlebackup
