@@ -1,14 +1,12 @@
 #pragma once
 
+#include "platform/network_timeouts.h"
+
 #include <QString>
 
 #include <functional>
 
 namespace platform {
-
-// Seconds without a single byte after which a connection attempt, a wait for an answer
-// or a transfer of the network sources counts as failed, unless set otherwise.
-inline constexpr int DefaultStallSeconds = 60;
 
 // One HTTP download.
 struct HttpRequest

@@ -216,6 +216,7 @@ void Frm_Linquell::applySettings(const LinquellSettings &s)
     SheetNo = s.SheetNo;
     Server_HTTP = s.Server_HTTP;
     Server_FTP = s.Server_FTP;
+    TimeOut = s.TimeOut;
     HistoryItems = s.History;
     CompHistory->clear();
     for (const QString &item : HistoryItems)
@@ -247,6 +248,7 @@ LinquellSettings Frm_Linquell::currentSettings() const
     s.SheetNo = SheetNo;
     s.Server_HTTP = Server_HTTP;
     s.Server_FTP = Server_FTP;
+    s.TimeOut = TimeOut;
     s.History = HistoryItems;
     return s;
 }

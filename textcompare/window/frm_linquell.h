@@ -145,6 +145,7 @@ public:
     std::array<QString, 2> SheetNo;
     QString Server_HTTP;
     QString Server_FTP;
+    qint32 TimeOut = 60;
     QStringList HistoryItems;
 
     // Controls, under their names; pairs are indexed by side (0 file 1, 1 file 2).
@@ -194,6 +195,7 @@ private:
     void fillGrid();
     void runComparison(int saiteki);
     DiffRunFlags runFlags();
+    TextReadContext readContext(bool blnMsg);
     TextSides currentSides() const;
     void applySides(const TextSides &sides);
     DifferenceExport exportSource();
