@@ -84,7 +84,8 @@ std::unique_ptr<QXmlStreamReader> OoxmlPackage::openXml(const QString &part)
     m_entry = m_archive.openEntry(part);
     m_partName = part;
     if (!m_entry) {
-        m_error = QStringLiteral("必要な部分がありません (") + m_archive.errorString() + u')';
+        m_error = (m_archive.contains(part) ? QStringLiteral("壊れています (") : QStringLiteral("必要な部分がありません ("))
+                  + m_archive.errorString() + u')';
         return nullptr;
     }
     return std::make_unique<QXmlStreamReader>(m_entry.get());
