@@ -153,6 +153,10 @@ void Frm_Linquell::buildMenus()
     MenuS->addAction(NoSpaceCheck);
     MenuS->addAction(NoULChrCheck);
     MenuS->addAction(DspSpaceChar);
+    connect(MenuS->addAction(QStringLiteral("EXCELファイル読込条件の設定...")), &QAction::triggered, this,
+            &Frm_Linquell::SetExcel_Click);
+    connect(MenuS->addAction(QStringLiteral("プロキシサーバの設定...")), &QAction::triggered, this,
+            &Frm_Linquell::SetProxy_Click);
     MenuH = menuBar()->addMenu(QStringLiteral("ヘルプ(&H)"));
 }
 
