@@ -128,9 +128,11 @@ TEST_F(DocumentReadTest, PackageReadFromItsOwnXml)
         {"strings.xml", "<sst><si><r><t>共</t></r><r><t>有</t></r><rPh><t>キョウ</t></rPh></si></sst>"},
         {"xl/s/one.xml", "<worksheet><sheetData><row r=\"2\"><c t=\"inlineStr\"><is><t>in</t></is></c>"
                          "<c t=\"str\"><f>A1</f><v>formula text</v></c><c t=\"d\"><v>2024-03-04T05:06:07</v></c>"
-                         "<c r=\"E2\"><v>1.25</v></c><c t=\"s\"><v>0</v></c></row></sheetData></worksheet>"},
+                         "<c r=\"E2\"><v>1.25</v></c><c t=\"s\"><v>0</v></c><c><v>-0</v></c></row>"
+                         "</sheetData></worksheet>"},
     });
-    EXPECT_EQ(excel(path), "\r\nin\tformula text\t2024/03/04 05:06:07\t\t1.25\t共有\r\n") << m_description.toStdString();
+    EXPECT_EQ(excel(path), "\r\nin\tformula text\t2024/03/04 05:06:07\t\t1.25\t共有\t0\r\n")
+        << m_description.toStdString();
 }
 
 TEST_F(DocumentReadTest, WordDocuments)

@@ -130,12 +130,13 @@ qint64 referenceColumn(QStringView reference)
     return column;
 }
 
-// Digits alone, at most 15 of them, with an optional "-": a whole number that reads as
-// the same text.
+// Digits alone, at most 15 of them and no leading zero, with an optional "-": a whole
+// number that reads as the same text.
 bool isPlainInteger(QStringView text)
 {
     const QStringView digits = text.startsWith(u'-') ? text.mid(1) : text;
-    if (digits.isEmpty() || digits.size() > 15 || (digits.size() > 1 && digits[0] == u'0'))
+    // "-0" reads "0", and "007" "7".
+    if (digits.isEmpty() || digits.size() > 15 || (digits[0] == u'0' && text.size() > 1))
         return false;
     return std::all_of(digits.begin(), digits.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
 }
@@ -204,7 +205,10 @@ private:
             if (token != QXmlStreamReader::StartElement)
                 continue;
             if (isElement(reader, L1("v"))) {
-                value = reader.readElementText();
+                // The value's text as it stands, without a copy when it is one piece.
+                value.clear();
+                while (reader.readNext() == QXmlStreamReader::Characters)
+                    value += reader.text();
                 hasValue = true;
             } else if (isElement(reader, L1("is"))) {
                 value = richText(reader, L1("is"));
