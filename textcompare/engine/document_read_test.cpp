@@ -128,10 +128,11 @@ TEST_F(DocumentReadTest, PackageReadFromItsOwnXml)
         {"strings.xml", "<sst><si><r><t>共</t></r><r><t>有</t></r><rPh><t>キョウ</t></rPh></si></sst>"},
         {"xl/s/one.xml", "<worksheet><sheetData><row r=\"2\"><c t=\"inlineStr\"><is><t>in</t></is></c>"
                          "<c t=\"str\"><f>A1</f><v>formula text</v></c><c t=\"d\"><v>2024-03-04T05:06:07</v></c>"
-                         "<c r=\"E2\"><v>1.25</v></c><c t=\"s\"><v>0</v></c><c><v>-0</v></c></row>"
+                         "<c r=\"E2\"><v>1.25</v></c><c t=\"s\"><v>0</v></c><c><v>-0</v></c>"
+                         "<!-- a note --><c t=\"str\"><v>a&amp;b&#x41;<![CDATA[<x>]]></v></c></row>"
                          "</sheetData></worksheet>"},
     });
-    EXPECT_EQ(excel(path), "\r\nin\tformula text\t2024/03/04 05:06:07\t\t1.25\t共有\t0\r\n")
+    EXPECT_EQ(excel(path), "\r\nin\tformula text\t2024/03/04 05:06:07\t\t1.25\t共有\t0\ta&bA<x>\r\n")
         << m_description.toStdString();
 }
 
@@ -190,6 +191,17 @@ TEST_F(DocumentReadTest, DamagedDocumentsFailWhole)
     writePackage(m_folder.filePath("text.xlsx"), workbook(sheetXml.arg("0", "<row r=\"2\"><c><v>2x</v></c></row>")));
     writePackage(m_folder.filePath("order.xlsx"), workbook(sheetXml.arg("0", "<row r=\"1\"><c><v>2</v></c></row>")));
     writePackage(m_folder.filePath("parts.xlsx"), {{"a.txt", "a"}});
+    auto withSheet = [&](const QByteArray &sheet) {
+        auto parts = workbook(QString());
+        parts.last().second = sheet;
+        return parts;
+    };
+    writePackage(m_folder.filePath("crossed.xlsx"), withSheet("<worksheet><sheetData><row><c><v>1</c></v></row>"
+                                                              "</sheetData></worksheet>"));
+    writePackage(m_folder.filePath("entity.xlsx"), withSheet("<worksheet><sheetData><row><c t=\"str\"><v>&nbsp;</v>"
+                                                             "</c></row></sheetData></worksheet>"));
+    writePackage(m_folder.filePath("bytes.xlsx"), withSheet("<worksheet><sheetData><row><c t=\"str\"><v>\xff</v>"
+                                                            "</c></row></sheetData></worksheet>"));
     writePackage(m_folder.filePath("nobody.docx"), {{"word/document.xml", "<w:document xmlns:w=\"w\"/>"}});
     // A sheet that inflates past 1 GiB from a zip of about a megabyte.
     testing::runPython(R"(
@@ -217,6 +229,9 @@ with zipfile.ZipFile(sys.argv[1], "w", zipfile.ZIP_DEFLATED, compresslevel=9) as
         {"not a zip", true, m_folder.writeFile("plain.xlsx", "plain text"), "1", "zip として読めません"},
         {"a zip without the workbook", true, m_folder.filePath("parts.xlsx"), "1", "必要な部分がありません"},
         {"XML cut short", true, m_folder.filePath("cut.xlsx"), "1", "壊れています (xl/sheet1.xml"},
+        {"an end tag that closes another element", true, m_folder.filePath("crossed.xlsx"), "1", "対応しない終了タグ </c>"},
+        {"an unknown entity", true, m_folder.filePath("entity.xlsx"), "1", "知らない実体 &nbsp;"},
+        {"bytes that are not UTF-8", true, m_folder.filePath("bytes.xlsx"), "1", "UTF-8 でないバイト"},
         {"a shared string that is not there", true, m_folder.filePath("index.xlsx"), "1", "共有文字列 9 がありません"},
         {"a number cell holding text", true, m_folder.filePath("text.xlsx"), "1", "数値として読めない値 2x"},
         {"rows out of order", true, m_folder.filePath("order.xlsx"), "1", "セルの順序"},

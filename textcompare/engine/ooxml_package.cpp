@@ -91,6 +91,15 @@ std::unique_ptr<QXmlStreamReader> OoxmlPackage::openXml(const QString &part)
     return std::make_unique<QXmlStreamReader>(m_entry.get());
 }
 
+bool OoxmlPackage::readPart(const QString &part, QByteArray &bytes)
+{
+    std::unique_ptr<QXmlStreamReader> reader = openXml(part);
+    if (!reader)
+        return false;
+    bytes = m_entry->readAll();
+    return !failed(*reader);
+}
+
 bool OoxmlPackage::failed(const QXmlStreamReader &reader)
 {
     if (m_entry && m_entry->failed()) {

@@ -32,6 +32,8 @@ public:
     // The relationships of `part` by id; empty (not a failure) when it has none.
     bool relationships(const QString &part, QHash<QString, OoxmlRelationship> &result);
 
+    // The bytes of `part`, inflated whole; false when it cannot be read whole.
+    bool readPart(const QString &part, QByteArray &bytes);
     // A reader over `part`, or nullptr when the part cannot be opened.
     std::unique_ptr<QXmlStreamReader> openXml(const QString &part);
     // Whether the reader opened last has met damaged XML or damaged zip data; then

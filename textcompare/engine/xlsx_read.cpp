@@ -2,6 +2,7 @@
 
 #include "textcompare/engine/cell_text.h"
 #include "textcompare/engine/ooxml_package.h"
+#include "textcompare/engine/sheet_xml_scan.h"
 
 #include <QList>
 #include <QStringList>
@@ -117,19 +118,6 @@ bool readDateFormats(OoxmlPackage &package, const QString &part, QList<bool> &da
     return !package.failed(*reader);
 }
 
-// The column of a cell reference ("BC12" is 55); 0 when it has no letters.
-qint64 referenceColumn(QStringView reference)
-{
-    qint64 column = 0;
-    for (const QChar c : reference) {
-        const char16_t letter = c.toUpper().unicode();
-        if (letter < u'A' || letter > u'Z' || column > 1'000'000)
-            break;
-        column = column * 26 + (letter - u'A' + 1);
-    }
-    return column;
-}
-
 // Digits alone, at most 15 of them and no leading zero, with an optional "-": a whole
 // number that reads as the same text.
 bool isPlainInteger(QStringView text)
@@ -153,74 +141,39 @@ public:
 
     bool read(OoxmlPackage &package, const QString &part, SheetTextBuilder &builder)
     {
-        std::unique_ptr<QXmlStreamReader> reader = package.openXml(part);
-        if (!reader)
+        QByteArray xml;
+        if (!package.readPart(part, xml))
             return false;
-        qint64 row = 0;
-        qint64 column = 0;
-        while (!reader->atEnd()) {
-            if (reader->readNext() != QXmlStreamReader::StartElement)
-                continue;
-            if (isElement(*reader, L1("row"))) {
-                const QStringView number = attributeValue(reader->attributes(), L1("r"));
-                row = number.isEmpty() ? row + 1 : number.toLongLong();
-                column = 0;
-                if (row < 1) {
-                    package.setError(QStringLiteral("壊れています (%1: 行番号 %2)").arg(part, number));
+        QString text;
+        QString error;
+        const bool scanned = ScanSheetXml(
+            xml, [&](qint64 row) { return builder.wantsRow(row); },
+            [&](const ScannedCell &cell) {
+                if (!cellText(cell, text)) {
+                    error = m_problem;
                     return false;
                 }
-                // Rows come in order: the rest lies below the rows read.
-                if (!builder.wantsRow(row))
-                    return true;
-            } else if (isElement(*reader, L1("c"))) {
-                const QXmlStreamAttributes attributes = reader->attributes();
-                const qint64 referenced = referenceColumn(attributeValue(attributes, L1("r")));
-                column = referenced > 0 ? referenced : column + 1;
-                QString text;
-                if (!cellText(*reader, attributes, text)) {
-                    if (!package.failed(*reader))
-                        package.setError(QStringLiteral("壊れています (%1: %2)").arg(part, m_problem));
+                if (!builder.addCell(cell.row, cell.column, text)) {
+                    error = QStringLiteral("セルの順序");
                     return false;
                 }
-                if (!builder.addCell(row, column, text)) {
-                    package.setError(QStringLiteral("壊れています (%1: セルの順序)").arg(part));
-                    return false;
-                }
-            }
-        }
-        return !package.failed(*reader);
+                return true;
+            },
+            error);
+        if (!scanned)
+            package.setError(QStringLiteral("壊れています (%1 %2)").arg(part, error));
+        return scanned;
     }
 
 private:
-    // Reads the cell element at the reader to its end and gives its value as text.
-    bool cellText(QXmlStreamReader &reader, const QXmlStreamAttributes &attributes, QString &text)
+    // The cell's value as text.
+    bool cellText(const ScannedCell &cell, QString &text)
     {
-        const QStringView type = attributeValue(attributes, L1("t"));
-        QString value;
-        bool hasValue = false;
-        while (!reader.atEnd()) {
-            const QXmlStreamReader::TokenType token = reader.readNext();
-            if (token == QXmlStreamReader::EndElement && isElement(reader, L1("c")))
-                break;
-            if (token != QXmlStreamReader::StartElement)
-                continue;
-            if (isElement(reader, L1("v"))) {
-                // The value's text as it stands, without a copy when it is one piece.
-                value.clear();
-                while (reader.readNext() == QXmlStreamReader::Characters)
-                    value += reader.text();
-                hasValue = true;
-            } else if (isElement(reader, L1("is"))) {
-                value = richText(reader, L1("is"));
-                hasValue = true;
-            } else {
-                reader.skipCurrentElement();
-            }
-        }
-        if (reader.hasError())
-            return false;
-        if (!hasValue)
+        text.clear();
+        if (!cell.hasValue)
             return true;
+        const QString &type = cell.type;
+        const QString &value = cell.value;
         if (type == u"s") {
             bool ok = false;
             const qsizetype index = value.toLongLong(&ok);
@@ -236,8 +189,7 @@ private:
         } else if (type == u"d") {
             text = IsoDateText(value);
         } else {
-            const qsizetype style = attributeValue(attributes, L1("s")).toLongLong();
-            const bool date = style >= 0 && style < m_dateFormats.size() && m_dateFormats[style];
+            const bool date = cell.style >= 0 && cell.style < m_dateFormats.size() && m_dateFormats[cell.style];
             if (!date && isPlainInteger(value)) {
                 text = value;
                 return true;
