@@ -112,10 +112,13 @@ int ShowMsg(const QString &prompt, int buttons, const QString &title, const QStr
 QString PrintablePath(const QString &path)
 {
     QString shown = path;
-    if (shown.startsWith(QLatin1String("ftp://"), Qt::CaseInsensitive)) {
-        const qsizetype hostEnd = shown.indexOf(u'/', 6);
+    const qsizetype schemeEnd = shown.startsWith(QLatin1String("ftp://"), Qt::CaseInsensitive)    ? 6
+                                : shown.startsWith(QLatin1String("http://"), Qt::CaseInsensitive) ? 7
+                                                                                                   : -1;
+    if (schemeEnd > 0) {
+        const qsizetype hostEnd = shown.indexOf(u'/', schemeEnd);
         const qsizetype at = shown.lastIndexOf(u'@', hostEnd < 0 ? -1 : hostEnd);
-        const qsizetype colon = at < 0 ? -1 : shown.indexOf(u':', 6);
+        const qsizetype colon = at < 0 ? -1 : shown.indexOf(u':', schemeEnd);
         if (colon >= 0 && colon < at)
             shown.replace(colon + 1, at - colon - 1, QStringLiteral("****"));
     }

@@ -278,7 +278,7 @@ const ErrorRecord &FtpSavedErr()
 }
 
 void FtpConnect(const QString &server, const QString &user, const QString &password, const QString &proxy,
-                bool passive, const QString &fileNameCode)
+                bool passive, const QString &fileNameCode, int stallSeconds)
 {
     FileNameCode = fileNameCode;
     ModuleState &state = module();
@@ -304,6 +304,7 @@ void FtpConnect(const QString &server, const QString &user, const QString &passw
     target.user = login.toUtf8();
     target.password = password.toUtf8();
     target.passive = passive;
+    target.stallSeconds = stallSeconds;
     const platform::FtpOutcome outcome = state.session.open(target);
     if (!outcome.ok()) {
         FtpDisconnect();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/saved_error.h"
+#include "platform/network_timeouts.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -52,8 +53,9 @@ const ErrorRecord &FtpSavedErr();
 // Connects and logs in. `server` is a host with an optional ":" and port (leading digits;
 // none or 0 means 21). With a `proxy` ("host:port") the client logs in at the proxy as
 // user + "@" + server with the given password. On failure the module is not connected.
+// Every operation of the connection fails after `stallSeconds` without progress.
 void FtpConnect(const QString &server, const QString &user, const QString &password, const QString &proxy,
-                bool passive, const QString &fileNameCode);
+                bool passive, const QString &fileNameCode, int stallSeconds = platform::DefaultStallSeconds);
 // Logs out; harmless when not connected; never fails.
 void FtpDisconnect();
 

@@ -23,10 +23,6 @@ namespace platform {
 
 namespace {
 
-// Seconds without progress after which a connection attempt, a reply or a transfer
-// counts as failed.
-constexpr long NoProgressSeconds = 60;
-
 void initializeCurl()
 {
     static std::once_flag once;
@@ -324,10 +320,11 @@ struct FtpSession::State
         if (!login.passive)
             curl_easy_setopt(handle, CURLOPT_FTPPORT, "-");
         curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
-        curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT, NoProgressSeconds);
-        curl_easy_setopt(handle, CURLOPT_SERVER_RESPONSE_TIMEOUT, NoProgressSeconds);
+        const long stallSeconds = login.stallSeconds > 0 ? login.stallSeconds : DefaultStallSeconds;
+        curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT, stallSeconds);
+        curl_easy_setopt(handle, CURLOPT_SERVER_RESPONSE_TIMEOUT, stallSeconds);
         curl_easy_setopt(handle, CURLOPT_LOW_SPEED_LIMIT, 1L);
-        curl_easy_setopt(handle, CURLOPT_LOW_SPEED_TIME, NoProgressSeconds);
+        curl_easy_setopt(handle, CURLOPT_LOW_SPEED_TIME, stallSeconds);
         curl_easy_setopt(handle, CURLOPT_HEADERFUNCTION, onHeader);
         curl_easy_setopt(handle, CURLOPT_HEADERDATA, &replies);
     }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/network_timeouts.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringView>
@@ -17,6 +19,8 @@ struct FtpLogin
     QByteArray user;
     QByteArray password;
     bool passive = true;
+    // Seconds without progress after which a connection, a reply or a transfer fails.
+    int stallSeconds = DefaultStallSeconds;
 };
 
 // How one FTP operation ended.

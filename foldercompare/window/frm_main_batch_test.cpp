@@ -1,6 +1,7 @@
 #include "foldercompare/listing/testing_host.h"
 #include "platform/code_page.h"
 #include "platform/profile.h"
+#include "platform/testing/ftp_test_server.h"
 #include "platform/testing/print_to.h"
 #include "platform/testing/temporary_folder.h"
 #include "platform/testing/workbook_read_back.h"
@@ -405,6 +406,30 @@ TEST_F(BatchRunTest, PerRowCsvFilesUseTheReportsSeparator)
     expectCp932(read("out/list.dir/00000006.txt"),
                 tree("one") + "/say \"hi\".txt\r\n" + tree("two") + "/say \"hi\".txt\r\n"
                     + ";状態;行No.;ファイル１;ファイル２;行No.\r\n1;変更;1;\"q1\";\"q22\";1\r\n");
+}
+
+// The per-row text differences of a comparison with an FTP side: each viewer run reads
+// its row's file from the server through the ftp:// address that the row hands over.
+TEST_F(BatchRunTest, PerRowFilesOfAnFtpSide)
+{
+    TemporaryFolder ftpRoot;
+    platform::testing::writeRawFile(ftpRoot.path(), "pub/changed.txt", "newer");
+    platform::testing::writeRawFile(ftpRoot.path(), "pub/sub dir/say \"hi\".txt", "q22\r\n");
+    platform::testing::FtpTestServer server(ftpRoot.path());
+    ASSERT_TRUE(server.start());
+    m_trees.writeFile(Base + "ftp/changed.txt", "old");
+    m_trees.writeFile(Base + "ftp/sub dir/say \"hi\".txt", "q1\r\n");
+    store("SAV", "TxtDifAlll", "True");
+    const RunResult result = run({"-Cout/list.csv"}, "ftp", server.url("/pub/"));
+    EXPECT_EQ(result.exitCode, 0) << result.standardError.toStdString();
+    QStringList rows;
+    for (const QString &name : QDir(output("out/list.dir")).entryList(QDir::Files)) {
+        const QByteArray page = read("out/list.dir/" + name);
+        rows.append(platform::decodeBytes(platform::CodePage::Cp932, page.mid(page.indexOf("\r\n1,"))).text.trimmed());
+    }
+    rows.sort();
+    EXPECT_EQ(rows, (QStringList{"1,変更,1,\"old\",\"newer\",1", "1,変更,1,\"q1\",\"q22\",1"}));
+    platform::testing::removeRawContents(ftpRoot.path());
 }
 
 TEST_F(BatchRunTest, XWritesNothingWithoutADifference)

@@ -1,8 +1,12 @@
 #include "textcompare/engine/text_read.h"
 
+#include "common/common_module.h"
 #include "common/non_code_class.h"
 #include "common/saved_error.h"
+#include "common/settings_values.h"
 #include "platform/user_dialogs.h"
+#include "textcompare/engine/document_read.h"
+#include "textcompare/engine/network_sources.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -19,6 +23,7 @@ const QString UrlNotFound = QStringLiteral("ＵＲＬが存在しません。　
 
 constexpr qint32 ReadFailure = 75;
 constexpr qsizetype BytesPerDumpLine = 32;
+constexpr qint32 WorksheetColumns = 256;
 
 // One side between loading and decoding: its outcome so far and, for a file with
 // contents, its bytes.
@@ -39,14 +44,54 @@ void notFound(LoadedSide &loaded, const QString &message, const TextReadContext 
 }
 
 // Records `description` as the failure of the read and reports it as a system error of
-// "TextRead", whatever blnMsg says.
-void failed(SideText &side, const QString &description)
+// `procedure`, whatever blnMsg says.
+void failed(SideText &side, const QString &description, const QString &procedure = QStringLiteral("TextRead"))
 {
     common::SaveErr(ReadFailure, QStringLiteral("Linquell"), description);
     side.text = CompactText();
     side.outcome = ReadOutcome::Failed;
-    side.message = common::SystemErrorText(QStringLiteral("TextRead"));
+    side.message = common::SystemErrorText(procedure);
     platform::dialogs().messageBox(side.message, platform::MessageStyle::OkOnly, QString());
+}
+
+// A download that failed: the side is a failure, told whatever blnMsg says, except when
+// the user stopped it.
+void downloadFailed(SideText &side, const QString &path, const QString &reason, const TextReadContext &context)
+{
+    side.outcome = ReadOutcome::Failed;
+    side.message = UrlNotFound + common::PrintablePath(path) + QStringLiteral("\r\n(") + reason + u')';
+    if (!context.run.cancelRequested())
+        platform::dialogs().messageBox(side.message,
+                                       platform::MessageStyle::OkOnly | platform::MessageStyle::IconExclamation, QString());
+}
+
+// Downloads the address `path` into the side's temporary file; the file to read, or an
+// empty text when the download failed.
+QString downloaded(LoadedSide &loaded, const QString &path, int index, const TextReadContext &context)
+{
+    const QString &target = context.sources.tempFilePaths[size_t(index)];
+    if (target.isEmpty()) {
+        downloadFailed(loaded.side, path, QStringLiteral("一時ファイルがありません"), context);
+        return QString();
+    }
+    // A failed download must not leave the previous one to be opened as this side.
+    QFile::remove(target);
+    NetworkOptions options;
+    options.stallSeconds = context.sources.stallSeconds;
+    const DiffRunFlags run = context.run;
+    options.keepGoing = [run] {
+        run.runEvents();
+        return !run.cancelRequested();
+    };
+    QString reason;
+    const bool fetched = path.startsWith(QLatin1String("ftp://"), Qt::CaseInsensitive)
+                             ? FtpGetUrl(path, target, context.sources.serverFtp, true, reason, options)
+                             : HttpGet(path, target, context.sources.serverHttp, reason, options);
+    if (!fetched) {
+        downloadFailed(loaded.side, path, reason, context);
+        return QString();
+    }
+    return target;
 }
 
 // The text after the last "." of the path's last element; "" when there is none.
@@ -85,6 +130,30 @@ bool isDocument(const TextSides &sides, int index, const QString &path)
            && sides.codeList[size_t(1 - index)] != FileCodeIndex::Bin;
 }
 
+// Reads a Word or Excel document whole, or fails the side. The side's list goes to
+// automatic either way.
+void readDocument(LoadedSide &loaded, TextSides &sides, int index, const QString &source,
+                  const TextReadContext &context)
+{
+    const QString &path = sides.paths[size_t(index)];
+    const bool word = extensionOf(path).toLower().startsWith(u"doc");
+    QString text;
+    QString description;
+    const bool read = word ? RdWordValue(source, text, description)
+                           : RdExcelValue(source, context.sources.sheetNo[size_t(index)], QStringLiteral("A1"),
+                                          std::max(common::LeadingInteger(context.sources.maxLine, 0), 0),
+                                          WorksheetColumns, text, description);
+    sides.readCodeIndex[size_t(index)] = FileCodeIndex::Auto;
+    sides.codeList[size_t(index)] = FileCodeIndex::Auto;
+    if (!read) {
+        failed(loaded.side, description + QStringLiteral("\r\n") + common::PrintablePath(path),
+               word ? QStringLiteral("RdWordValue") : QStringLiteral("RdExcelValue"));
+        return;
+    }
+    loaded.side.outcome = ReadOutcome::Read;
+    loaded.side.text = CompactText::narrowed(text);
+}
+
 LoadedSide loadSide(TextSides &sides, int index, const TextReadContext &context)
 {
     LoadedSide loaded;
@@ -93,22 +162,25 @@ LoadedSide loadSide(TextSides &sides, int index, const TextReadContext &context)
         return loaded;
     context.run.runEvents();
     const QString scheme = path.left(7).toLower();
+    QString source = path;
     if (scheme.startsWith(u"ftp://") || scheme.startsWith(u"http://")) {
-        notFound(loaded, UrlNotFound + path, context);
-        return loaded;
-    }
-    const QFileInfo info(path);
-    if (!info.exists() || info.isDir()) {
-        notFound(loaded, FileNotFound + path, context);
-        return loaded;
+        source = downloaded(loaded, path, index, context);
+        if (source.isEmpty())
+            return loaded;
+    } else {
+        const QFileInfo info(path);
+        if (!info.exists() || info.isDir()) {
+            notFound(loaded, FileNotFound + path, context);
+            return loaded;
+        }
     }
     context.run.runEvents();
     applyBinaryExtensions(sides, context.binJdExt);
     if (isDocument(sides, index, path)) {
-        notFound(loaded, FileNotFound + path, context);
+        readDocument(loaded, sides, index, source, context);
         return loaded;
     }
-    QFile file(path);
+    QFile file(source);
     if (!file.open(QIODevice::ReadOnly)) {
         failed(loaded.side, QStringLiteral("ファイルを開けません。 ") + path + QStringLiteral(" (") + file.errorString()
                                 + u')');

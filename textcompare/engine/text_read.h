@@ -40,8 +40,9 @@ struct TextSides
 enum class ReadOutcome {
     NoPath,   // the path box is empty: an empty text
     Read,     // the text was read (a file of 0 bytes gives an empty text)
-    NotFound, // the file is missing (or the source cannot be read yet): an empty text
-    Failed,   // the file could not be opened or decoded: an empty text
+    NotFound, // the file is missing: an empty text
+    Failed,   // the file could not be opened, downloaded, read whole or decoded: an
+              // empty text, never to be compared as the side's contents
 };
 
 struct SideText
@@ -54,6 +55,21 @@ struct SideText
     QString message;
 };
 
+// What the reading of addresses and documents takes from the settings.
+struct SourceSettings
+{
+    // Download targets of ftp:// and http:// sides, one per side.
+    std::array<QString, 2> tempFilePaths;
+    // Proxies "host:port"; an empty HTTP proxy means the environment's proxy variables.
+    QString serverHttp;
+    QString serverFtp;
+    // Seconds without progress after which a download fails.
+    int stallSeconds = 60;
+    // The last worksheet row read, and the worksheet of each side, as texts of numbers.
+    QString maxLine = QStringLiteral("1000");
+    std::array<QString, 2> sheetNo{QStringLiteral("1"), QStringLiteral("1")};
+};
+
 struct TextReadContext
 {
     // Extensions read as binary without looking at the bytes.
@@ -61,15 +77,22 @@ struct TextReadContext
     // When false, a missing file is not reported in a box; failures always are.
     bool blnMsg = true;
     DiffRunFlags run;
+    SourceSettings sources;
 };
 
 // Reads the text of side `index` as its path box and code list say: a local file decoded
 // in the chosen code, or in the code judged from its bytes when the list is on automatic;
-// "BIN" gives a hexadecimal dump. ftp:// and http:// addresses and Word or Excel
-// documents are not read yet: they count as not found. Updates the side's code list and
-// readCodeIndex; a side read as "BIN" also puts the other list on "BIN" when that one is
-// on automatic, and an extension of the binary list puts both lists on "BIN" while list 0
-// is on automatic.
+// "BIN" gives a hexadecimal dump. An ftp:// or http:// address (the scheme in any case)
+// is first downloaded into the side's temporary file, which is then read as a local file;
+// a download that fails is a failure of the side ("ＵＲＬが存在しません。" with the
+// address, its password hidden, and the reason). A Word document (".doc" always, ".docx"
+// while this list is on automatic and the other not on "BIN") is read by RdWordValue and
+// an Excel workbook (".xls", ".xlsx" alike) by RdExcelValue with the side's sheet number,
+// the start cell "A1", MaxLine rows and 256 columns; the side's list then goes to
+// automatic, and a document that cannot be read whole is a failure of the side, reported
+// as a system error of its reader. Updates the side's code list and readCodeIndex; a side
+// read as "BIN" also puts the other list on "BIN" when that one is on automatic, and an
+// extension of the binary list puts both lists on "BIN" while list 0 is on automatic.
 SideText TextRead(TextSides &sides, int index, const TextReadContext &context);
 
 // Reads both sides for a comparison. Both codes are decided before either side is

@@ -4,6 +4,7 @@
 #include "platform/testing/print_to.h"
 #include "platform/testing/scripted_dialogs.h"
 #include "platform/testing/temporary_folder.h"
+#include "textcompare/engine/document_test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -145,10 +146,6 @@ TEST_F(TextReadTest, MissingAndUnreadableSources)
         {"missing file", m_folder.filePath("none.txt"), FileMessage + m_folder.filePath("none.txt")},
         {"a folder", m_folder.path(), FileMessage + m_folder.path()},
         {"https is a local name", "https://host/a.txt", FileMessage + "https://host/a.txt"},
-        {"ftp address", "ftp://user@host/a.txt", "ＵＲＬが存在しません。　\r\n\r\nftp://user@host/a.txt"},
-        {"http address in capitals", "HTTP://host/a.txt", "ＵＲＬが存在しません。　\r\n\r\nHTTP://host/a.txt"},
-        {"Word document", m_folder.writeFile("a.doc", "text"), FileMessage + m_folder.filePath("a.doc")},
-        {"Excel workbook", m_folder.writeFile("a.xlsx", "text"), FileMessage + m_folder.filePath("a.xlsx")},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
@@ -198,7 +195,23 @@ TEST_F(TextReadTest, DocumentExtensionsFollowTheLists)
     const QString doc = m_folder.writeFile("b.doc", "plain text");
     read = sides(doc);
     read.codeList = {FileCodeIndex::Bin, FileCodeIndex::Bin};
-    EXPECT_EQ(TextRead(read, 0, context(false)).outcome, ReadOutcome::NotFound) << ".doc whatever the list shows";
+    const SideText refused = TextRead(read, 0, context(false));
+    EXPECT_EQ(refused.outcome, ReadOutcome::Failed) << ".doc whatever the list shows";
+    EXPECT_TRUE(refused.message.startsWith("システムエラー : RdWordValue\r\nantiword が読めません"))
+        << refused.message.toStdString();
+    EXPECT_TRUE(refused.message.endsWith("\r\n" + doc));
+    EXPECT_EQ(read.codeList[0], FileCodeIndex::Auto) << "a document read leaves its list on automatic";
+    EXPECT_EQ(m_dialogs.shown().size(), 1) << "reported even without messages";
+
+    const QString wordFile = m_folder.filePath("c.docx");
+    testing::writePackage(wordFile, testing::wordPackage("<w:p><w:r><w:t>本文</w:t></w:r></w:p>"));
+    read = sides(wordFile);
+    read.codeList = {FileCodeIndex::Auto, FileCodeIndex::Sjis};
+    read.readCodeIndex = {FileCodeIndex::Utf8, FileCodeIndex::Sjis};
+    const SideText word = TextRead(read, 0, context());
+    EXPECT_EQ(word.outcome, ReadOutcome::Read);
+    EXPECT_EQ(word.text.toString(), "本文\r\n");
+    EXPECT_EQ(read.readCodeIndex[0], FileCodeIndex::Auto);
 }
 
 TEST_F(TextReadTest, BinaryExtensionOfEitherPathDumpsBoth)

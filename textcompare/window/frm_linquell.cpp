@@ -153,6 +153,10 @@ void Frm_Linquell::buildMenus()
     MenuS->addAction(NoSpaceCheck);
     MenuS->addAction(NoULChrCheck);
     MenuS->addAction(DspSpaceChar);
+    connect(MenuS->addAction(QStringLiteral("EXCELファイル読込条件の設定...")), &QAction::triggered, this,
+            &Frm_Linquell::SetExcel_Click);
+    connect(MenuS->addAction(QStringLiteral("プロキシサーバの設定...")), &QAction::triggered, this,
+            &Frm_Linquell::SetProxy_Click);
     MenuH = menuBar()->addMenu(QStringLiteral("ヘルプ(&H)"));
 }
 
@@ -216,6 +220,7 @@ void Frm_Linquell::applySettings(const LinquellSettings &s)
     SheetNo = s.SheetNo;
     Server_HTTP = s.Server_HTTP;
     Server_FTP = s.Server_FTP;
+    TimeOut = s.TimeOut;
     HistoryItems = s.History;
     CompHistory->clear();
     for (const QString &item : HistoryItems)
@@ -247,6 +252,7 @@ LinquellSettings Frm_Linquell::currentSettings() const
     s.SheetNo = SheetNo;
     s.Server_HTTP = Server_HTTP;
     s.Server_FTP = Server_FTP;
+    s.TimeOut = TimeOut;
     s.History = HistoryItems;
     return s;
 }

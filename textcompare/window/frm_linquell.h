@@ -69,6 +69,11 @@ public:
     // Failures are passed on (common::Failure).
     int BatDiffList(int nomi, int saiteki, bool blnMsg, qint32 rowLimit = std::numeric_limits<qint32>::max());
 
+    // The settings menu's dialogs of the sources: worksheet rows and sheet numbers, and
+    // the proxies. Each opens modally and changes the program-wide values only.
+    void SetExcel_Click();
+    void SetProxy_Click();
+
     // Reads the text of one side (0 or 1) as its path box and code list say, and updates
     // the code lists. Missing files are reported when blnMsg is set, failures always.
     QString TextRead(int Index, bool blnMsg);
@@ -145,6 +150,7 @@ public:
     std::array<QString, 2> SheetNo;
     QString Server_HTTP;
     QString Server_FTP;
+    qint32 TimeOut = 60;
     QStringList HistoryItems;
 
     // Controls, under their names; pairs are indexed by side (0 file 1, 1 file 2).
@@ -194,6 +200,7 @@ private:
     void fillGrid();
     void runComparison(int saiteki);
     DiffRunFlags runFlags();
+    TextReadContext readContext(bool blnMsg);
     TextSides currentSides() const;
     void applySides(const TextSides &sides);
     DifferenceExport exportSource();

@@ -15,6 +15,7 @@
 #include <QCoreApplication>
 #include <QLineEdit>
 
+#include <algorithm>
 #include <memory>
 
 namespace textcompare {
@@ -28,6 +29,18 @@ const QString BusyText = QStringLiteral("処理中(ESCで中止)");
 DiffRunFlags Frm_Linquell::runFlags()
 {
     return {&CancelFlag, &ProgrsFlag, [] { QCoreApplication::processEvents(); }};
+}
+
+TextReadContext Frm_Linquell::readContext(bool blnMsg)
+{
+    TextReadContext context{BinJdExt, blnMsg, runFlags(), {}};
+    context.sources.tempFilePaths = TempFilePaths;
+    context.sources.serverHttp = Server_HTTP;
+    context.sources.serverFtp = Server_FTP;
+    context.sources.stallSeconds = TimeOut;
+    context.sources.maxLine = MaxLine;
+    context.sources.sheetNo = SheetNo;
+    return context;
 }
 
 TextSides Frm_Linquell::currentSides() const
@@ -54,7 +67,7 @@ void Frm_Linquell::applySides(const TextSides &sides)
 QString Frm_Linquell::TextRead(int Index, bool blnMsg)
 {
     TextSides sides = currentSides();
-    const SideText text = textcompare::TextRead(sides, Index, {BinJdExt, blnMsg, runFlags()});
+    const SideText text = textcompare::TextRead(sides, Index, readContext(blnMsg));
     applySides(sides);
     return text.text.toString();
 }
@@ -63,7 +76,7 @@ int Frm_Linquell::BatDiffList(int nomi, int saiteki, bool blnMsg, qint32 rowLimi
 {
     try {
         TextSides sides = currentSides();
-        LastReadTexts = ReadBothTexts(sides, {BinJdExt, blnMsg, runFlags()});
+        LastReadTexts = ReadBothTexts(sides, readContext(blnMsg));
         applySides(sides);
 
         DiffDisplayOptions options;
@@ -147,7 +160,11 @@ void Frm_Linquell::DiffList(int saiteki)
         LineCount1 = 0;
         LineCount2 = 0;
         BatDiffList(Chk_Nomi->isChecked() ? 1 : 0, saiteki, true, LineMax);
-        if (CancelFlag) {
+        // A side that could not be read whole was reported; nothing is shown as its
+        // comparison.
+        const bool unread = std::any_of(LastReadTexts.begin(), LastReadTexts.end(),
+                                        [](const SideText &side) { return side.outcome == ReadOutcome::Failed; });
+        if (CancelFlag || unread) {
             GridInit();
             return;
         }

@@ -130,6 +130,17 @@ TEST_F(FrmLinquellCompareTest, MissingFileIsReportedAndComparedAsEmpty)
     EXPECT_EQ(gridRow(3), (QStringList{"3", "削除", "3", "three", "", ""}));
 }
 
+TEST_F(FrmLinquellCompareTest, ASideThatCannotBeReadWholeGivesNoComparison)
+{
+    setPaths(m_file1, m_folder.writeFile("damaged.xlsx", "not a workbook"));
+    m_window->Form_Activate();
+    ASSERT_EQ(m_dialogs.shown().size(), 1);
+    EXPECT_TRUE(m_dialogs.shown()[0].prompt.startsWith("システムエラー : RdExcelValue\r\n"));
+    EXPECT_EQ(m_window->LastReadTexts[1].outcome, ReadOutcome::Failed);
+    EXPECT_EQ(m_window->Grd_Compare->rows(), 2);
+    EXPECT_EQ(gridRow(1), (QStringList{"", "", "", "", "", ""}));
+}
+
 TEST_F(FrmLinquellCompareTest, CodeListChoicesRereadAndCompare)
 {
     setPaths(m_file1, m_file2);

@@ -1,8 +1,11 @@
 #include "platform/code_page.h"
 #include "platform/profile.h"
+#include "platform/testing/ftp_test_server.h"
+#include "platform/testing/http_test_server.h"
 #include "platform/testing/print_to.h"
 #include "platform/testing/temporary_folder.h"
 #include "platform/testing/workbook_read_back.h"
+#include "textcompare/engine/document_test_support.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -38,8 +41,9 @@ protected:
         store("ETC", "Editor", "vi %F%");
     }
 
-    // `addressSpace` above 0 limits the run's address space to that many bytes.
-    RunResult run(const QStringList &arguments, qint64 addressSpace = 0)
+    // `addressSpace` above 0 limits the run's address space to that many bytes;
+    // `environment` adds variables ("name=value") to the run's environment.
+    RunResult run(const QStringList &arguments, qint64 addressSpace = 0, const QStringList &variables = {})
     {
         QProcess process;
         if (addressSpace > 0) {
@@ -53,6 +57,8 @@ protected:
         environment.remove("DISPLAY");
         environment.remove("WAYLAND_DISPLAY");
         environment.remove("QT_QPA_PLATFORM");
+        for (const QString &variable : variables)
+            environment.insert(variable.section(u'=', 0, 0), variable.section(u'=', 1));
         process.setProcessEnvironment(environment);
         process.setWorkingDirectory(m_folder.path());
         process.start(platform::testing::builtProgramsFolder() + "/Linquell", arguments);
@@ -334,6 +340,76 @@ TEST_F(LinquellBatchTest, FailuresEndWithAMessageAndNoFile)
     result = run({a, missing, "-Ckeep.csv"});
     EXPECT_NE(result.exitCode, 0);
     EXPECT_EQ(read("keep.csv"), "old");
+}
+
+// Addresses and documents compare unattended as local texts do; a source that cannot be
+// read ends the run with its message (the password of an address hidden), status 1 and no
+// file.
+TEST_F(LinquellBatchTest, AddressesAndDocuments)
+{
+    TemporaryFolder served;
+    served.writeFile("a.txt", "same\r\nold\r\n");
+    TemporaryFolder ftpRoot;
+    platform::testing::writeRawFile(ftpRoot.path(), "dir/b.txt", "same\r\nnew\r\n");
+    platform::testing::HttpTestServer http(served.path());
+    platform::testing::FtpTestServer ftp(ftpRoot.path());
+    ASSERT_TRUE(http.start());
+    ASSERT_TRUE(ftp.start());
+    const QByteArray workbook = R"(
+import sys, openpyxl
+wb = openpyxl.Workbook()
+wb.active.append(["name", 1.5])
+wb.active.append([sys.argv[2], 2])
+wb.save(sys.argv[1])
+)";
+    testing::runPython(workbook, {m_folder.filePath("old.xlsx"), "old"});
+    testing::runPython(workbook, {m_folder.filePath("new.xlsx"), "new"});
+    testing::writePackage(m_folder.filePath("old.docx"),
+                          testing::wordPackage("<w:p><w:r><w:t>差分表示のための文書です。</w:t></w:r></w:p>"));
+    m_folder.writeFile("new.doc", TemporaryFolder::readFile(testing::fixturePath("document.doc")));
+
+    const struct
+    {
+        const char *name;
+        QStringList paths;
+        QByteArray changedRow;
+    } compared[] = {
+        {"http and ftp", {http.url("/a.txt"), ftp.url("/dir/b.txt")}, "1,変更,2,\"old\",\"new\",2\r\n"},
+        {"workbooks", {"old.xlsx", "new.xlsx"}, "1,変更,2,\"old\t2\",\"new\t2\",2\r\n"},
+        {"Word documents", {"old.docx", "new.doc"}, "1,追加,,\"\",\"tab\tafter\",2\r\n"},
+    };
+    for (const auto &c : compared) {
+        SCOPED_TRACE(c.name);
+        QFile::remove(m_folder.filePath("out.csv"));
+        const RunResult result = run(c.paths + QStringList{"-Cout.csv", "-N"});
+        EXPECT_EQ(result.exitCode, 0) << result.standardError.toStdString();
+        EXPECT_TRUE(read("out.csv").contains(cp932(QString::fromUtf8(c.changedRow)))) << read("out.csv").toStdString();
+    }
+    RunResult proxied = run({"http://viewer.invalid/a.txt", "old.xlsx", "-Cout.csv"}, 0, {"http_proxy=" + http.hostAndPort()});
+    EXPECT_EQ(proxied.exitCode, 0) << proxied.standardError.toStdString();
+    EXPECT_EQ(http.proxiedAddresses(), QStringList{"http://viewer.invalid/a.txt"}) << "the environment's proxy";
+
+    store("PROXY", "TimeOut", "1");
+    m_folder.writeFile("damaged.xlsx", "not a workbook");
+    const struct
+    {
+        const char *name;
+        QString path;
+        QString message;
+    } failed[] = {
+        {"status 404", http.url("/status/404").replace("//", "//u:secret@"),
+         "ＵＲＬが存在しません。　\n\n" + http.url("/status/404").replace("//", "//u:****@") + "\n(HTTP 404)"},
+        {"a stalled server", http.url("/stall-body"), "(Operation too slow"},
+        {"a damaged workbook", "damaged.xlsx", "システムエラー : RdExcelValue\nzip として読めません"},
+    };
+    for (const auto &c : failed) {
+        SCOPED_TRACE(c.name);
+        const RunResult result = run({"old.xlsx", c.path, "-Cfailed.csv"});
+        EXPECT_EQ(result.exitCode, 1);
+        EXPECT_TRUE(result.standardError.contains(c.message)) << result.standardError.toStdString();
+        EXPECT_FALSE(result.standardError.contains("secret"));
+        EXPECT_FALSE(QFile::exists(m_folder.filePath("failed.csv")));
+    }
 }
 
 // Under a limit of its address space, a run that fits is complete, and a run that runs out

@@ -77,6 +77,8 @@ LinquellSettings LoadLinquellSettings(const QString &iniFile)
     s.SheetNo[1] = QString::number(common::ReadIniNumber("EXCEL", "SheetNo2", s.SheetNo[1].toInt(), iniFile));
     s.Server_HTTP = text("PROXY", "Server_HTTP", s.Server_HTTP);
     s.Server_FTP = text("PROXY", "Server_FTP", s.Server_FTP);
+    const qint32 timeOut = common::ReadIniNumber("PROXY", "TimeOut", s.TimeOut, iniFile);
+    s.TimeOut = timeOut >= 1 ? timeOut : s.TimeOut;
 
     s.History = common::ReadHistoryItems(iniFile);
     return s;

@@ -52,6 +52,9 @@ struct LinquellSettings
     // Proxies "host:port" ([PROXY] Server_HTTP, Server_FTP).
     QString Server_HTTP;
     QString Server_FTP;
+    // Seconds without progress after which a download fails, 1 or more ([PROXY]
+    // TimeOut). Read only at load.
+    qint32 TimeOut = 60;
     // Past comparisons, newest first: path 1, TAB, path 2 ([HISTORY] Item0..Item9, read up
     // to the first "NONE"). Read only at load.
     QStringList History;

@@ -116,6 +116,8 @@ TEST_F(LinquellSettingsTest, StoredFormsAreReadAsTheWindowReadsThem)
         {"empty items of the extension list", "DSP", "BinJdExt", "zip,,EXE,",
          [](auto &s) { return s.BinJdExt == QStringList{"zip", "", "EXE", ""}; }},
         {"blank marks as text", "DSP", "DspSpTab", "→", [](auto &s) { return s.DspSpTab == "→"; }},
+        {"download time-out", "PROXY", "TimeOut", "5s", [](auto &s) { return s.TimeOut == 5; }},
+        {"a time-out of 0 keeps the default", "PROXY", "TimeOut", "0", [](auto &s) { return s.TimeOut == 60; }},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);

@@ -1,0 +1,192 @@
+#include "platform/http_download.h"
+
+#include "platform/atomic_file.h"
+
+#include <QFile>
+
+#include <curl/curl.h>
+
+#include <cerrno>
+#include <cstring>
+#include <memory>
+#include <mutex>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace platform {
+
+namespace {
+
+// Large reads keep the number of calls per megabyte low; curl's own tool reads 100 KiB.
+constexpr long ReceiveBufferBytes = 512 * 1024;
+
+struct EasyDeleter
+{
+    void operator()(CURL *handle) const { curl_easy_cleanup(handle); }
+};
+using EasyHandle = std::unique_ptr<CURL, EasyDeleter>;
+
+class Descriptor
+{
+public:
+    explicit Descriptor(int descriptor) : m_descriptor(descriptor) {}
+    ~Descriptor()
+    {
+        if (m_descriptor >= 0)
+            ::close(m_descriptor);
+    }
+    Descriptor(const Descriptor &) = delete;
+    Descriptor &operator=(const Descriptor &) = delete;
+    int get() const { return m_descriptor; }
+    // Closes now; 0 or the errno value of a failed close.
+    int closeNow()
+    {
+        const int result = ::close(m_descriptor);
+        m_descriptor = -1;
+        return result == 0 ? 0 : errno;
+    }
+
+private:
+    int m_descriptor;
+};
+
+struct Receiver
+{
+    int descriptor = -1;
+    int error = 0;
+    qint64 bytes = 0;
+    const std::function<bool()> *keepGoing = nullptr;
+    bool stopped = false;
+};
+
+size_t onBody(char *data, size_t size, size_t count, void *user)
+{
+    auto *receiver = static_cast<Receiver *>(user);
+    const size_t total = size * count;
+    size_t written = 0;
+    while (written < total) {
+        const ssize_t result = ::write(receiver->descriptor, data + written, total - written);
+        if (result < 0) {
+            if (errno == EINTR)
+                continue;
+            receiver->error = errno;
+            return 0;
+        }
+        written += size_t(result);
+    }
+    receiver->bytes += qint64(total);
+    return total;
+}
+
+int onProgress(void *user, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
+{
+    auto *receiver = static_cast<Receiver *>(user);
+    if ((*receiver->keepGoing)())
+        return 0;
+    receiver->stopped = true;
+    return 1;
+}
+
+HttpOutcome failure(HttpOutcome::Kind kind, int code, const QString &text)
+{
+    HttpOutcome outcome;
+    outcome.kind = kind;
+    outcome.code = code;
+    outcome.text = text;
+    return outcome;
+}
+
+HttpOutcome localFailure(int error)
+{
+    return failure(HttpOutcome::Kind::LocalFile, error, QString::fromLocal8Bit(std::strerror(error)));
+}
+
+// Runs the prepared transfer and tells how it ended.
+HttpOutcome perform(CURL *handle, const Receiver &receiver)
+{
+    char errorText[CURL_ERROR_SIZE] = {};
+    curl_easy_setopt(handle, CURLOPT_ERRORBUFFER, errorText);
+    const CURLcode code = curl_easy_perform(handle);
+    long status = 0;
+    curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &status);
+    if (receiver.stopped)
+        return failure(HttpOutcome::Kind::Stopped, int(code), QString::fromUtf8(curl_easy_strerror(code)));
+    if (receiver.error != 0)
+        return localFailure(receiver.error);
+    if (status >= 400)
+        return failure(HttpOutcome::Kind::Status, int(status), QStringLiteral("HTTP %1").arg(status));
+    if (code != CURLE_OK) {
+        const QString text = errorText[0] ? QString::fromUtf8(errorText) : QString::fromUtf8(curl_easy_strerror(code));
+        return failure(HttpOutcome::Kind::Transfer, int(code), text);
+    }
+    HttpOutcome done;
+    done.bytes = receiver.bytes;
+    return done;
+}
+
+} // namespace
+
+HttpOutcome downloadHttp(const HttpRequest &request)
+{
+    static std::once_flag once;
+    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+
+    const QByteArray target = QFile::encodeName(request.localPath);
+    const QByteArray temporary = temporaryFilePathFor(target);
+    Descriptor file(::open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+    if (file.get() < 0)
+        return localFailure(errno);
+
+    EasyHandle easy(curl_easy_init());
+    if (!easy) {
+        ::unlink(temporary.constData());
+        return failure(HttpOutcome::Kind::Transfer, int(CURLE_FAILED_INIT), QStringLiteral("libcurl"));
+    }
+    CURL *handle = easy.get();
+    const QByteArray url = request.url.toUtf8();
+    const QByteArray proxy = request.proxy.toUtf8();
+    const long stallSeconds = request.stallSeconds > 0 ? request.stallSeconds : DefaultStallSeconds;
+    Receiver receiver;
+    receiver.descriptor = file.get();
+    receiver.keepGoing = &request.keepGoing;
+
+    curl_easy_setopt(handle, CURLOPT_URL, url.constData());
+    curl_easy_setopt(handle, CURLOPT_PROTOCOLS_STR, "http");
+    curl_easy_setopt(handle, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(handle, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(handle, CURLOPT_MAXREDIRS, long(request.maxRedirects));
+    // A status of 400 and above ends the transfer before its body (an error page) is
+    // taken for the file.
+    curl_easy_setopt(handle, CURLOPT_FAILONERROR, 1L);
+    curl_easy_setopt(handle, CURLOPT_USERAGENT, "Linquell");
+    curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT, stallSeconds);
+    curl_easy_setopt(handle, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    curl_easy_setopt(handle, CURLOPT_LOW_SPEED_TIME, stallSeconds);
+    curl_easy_setopt(handle, CURLOPT_BUFFERSIZE, ReceiveBufferBytes);
+    if (!proxy.isEmpty()) {
+        curl_easy_setopt(handle, CURLOPT_PROXY, proxy.constData());
+        // A chosen proxy serves every host, whatever no_proxy says.
+        curl_easy_setopt(handle, CURLOPT_NOPROXY, "");
+    }
+    curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, onBody);
+    curl_easy_setopt(handle, CURLOPT_WRITEDATA, &receiver);
+    if (request.keepGoing) {
+        curl_easy_setopt(handle, CURLOPT_XFERINFOFUNCTION, onProgress);
+        curl_easy_setopt(handle, CURLOPT_XFERINFODATA, &receiver);
+        curl_easy_setopt(handle, CURLOPT_NOPROGRESS, 0L);
+    }
+
+    HttpOutcome outcome = perform(handle, receiver);
+    const int closeError = file.closeNow();
+    if (outcome.ok() && closeError != 0)
+        outcome = localFailure(closeError);
+    if (outcome.ok() && ::rename(temporary.constData(), target.constData()) != 0)
+        outcome = localFailure(errno);
+    if (!outcome.ok())
+        ::unlink(temporary.constData());
+    return outcome;
+}
+
+} // namespace platform

@@ -1,0 +1,288 @@
+#include "textcompare/engine/document_read.h"
+
+#include "platform/testing/print_to.h"
+#include "platform/testing/temporary_folder.h"
+#include "textcompare/engine/cell_text.h"
+#include "textcompare/engine/document_test_support.h"
+
+#include <gtest/gtest.h>
+
+namespace textcompare {
+namespace {
+
+using platform::testing::TemporaryFolder;
+using testing::fixturePath;
+using testing::wordPackage;
+using testing::writePackage;
+
+// A workbook as a spreadsheet program writes it: shared strings, numbers, dates and
+// times, booleans, error values, empty rows and cells inside and after the values, a
+// chart sheet between the two worksheets.
+const QByteArray WorkbookScript = R"(
+import sys, datetime, openpyxl
+from openpyxl.chart import BarChart
+wb = openpyxl.Workbook()
+ws = wb.active
+ws.title = "数値"
+ws["A1"] = "名前"; ws["B1"] = 1.5; ws["C1"] = 42
+ws["A3"] = datetime.date(2024, 1, 2); ws["B3"] = datetime.datetime(2024, 1, 2, 3, 4, 5)
+ws["C3"] = datetime.time(3, 4, 5)
+ws["A4"] = True; ws["C4"] = "#DIV/0!"
+ws["A5"] = 0.1 + 0.2; ws["B5"] = 1e20; ws["C5"] = 1 / 3; ws["D5"] = 123456789012; ws["E5"] = -0.5
+ws["A6"] = "x"
+ws["B8"] = "last"; ws["G8"] = None
+ws["IW8"] = "beyond the 256 columns"
+for row in range(9, 12):
+    ws.cell(row=row, column=2).number_format = "0.00"
+chart = wb.create_chartsheet("グラフ")
+chart.add_chart(BarChart())
+wb.create_sheet("二枚目")["A1"] = "second"
+wb.save(sys.argv[1])
+)";
+
+const QString FirstSheet = QStringLiteral("名前\t1.5\t42\r\n"
+                                          "\r\n"
+                                          "2024/01/02\t2024/01/02 03:04:05\t03:04:05\r\n"
+                                          "TRUE\t\t#DIV/0!\r\n"
+                                          "0.3\t1E+20\t0.333333333333333\t123456789012\t-0.5\r\n"
+                                          "x\r\n"
+                                          "\r\n"
+                                          "\tlast\r\n");
+
+class DocumentReadTest : public ::testing::Test
+{
+protected:
+    QString excel(const QString &path, const QString &sheet = "1", qint32 maxRows = 1000)
+    {
+        QString text;
+        m_description.clear();
+        m_read = RdExcelValue(path, sheet, "A1", maxRows, 256, text, m_description);
+        return text;
+    }
+    QString word(const QString &path)
+    {
+        QString text;
+        m_description.clear();
+        m_read = RdWordValue(path, text, m_description);
+        return text;
+    }
+
+    TemporaryFolder m_folder;
+    QString m_description;
+    bool m_read = false;
+};
+
+TEST_F(DocumentReadTest, WorkbookCellsAsAUserSeesThem)
+{
+    const QString xlsx = m_folder.filePath("book.xlsx");
+    testing::runPython(WorkbookScript, {xlsx});
+    const struct
+    {
+        const char *name;
+        QString sheet;
+        qint32 maxRows;
+        QString expected;
+    } cases[] = {
+        {"the first worksheet", "1", 1000, FirstSheet},
+        {"rows up to MaxLine", "1", 3, FirstSheet.left(FirstSheet.indexOf("TRUE"))},
+        {"MaxLine 0", "1", 0, ""},
+        {"the chart sheet takes no number", "2", 1000, "second\r\n"},
+        {"a number with letters after it", "2nd", 1000, "second\r\n"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(excel(xlsx, c.sheet, c.maxRows), c.expected) << m_description.toStdString();
+        EXPECT_TRUE(m_read);
+    }
+
+    // The same workbook saved as ".xls" in the newer form is read as what it is.
+    const QString renamed = m_folder.writeFile("saved.xls", TemporaryFolder::readFile(xlsx));
+    EXPECT_EQ(excel(renamed), FirstSheet);
+}
+
+TEST_F(DocumentReadTest, LegacyWorkbookWithFormulas)
+{
+    const QString text = excel(fixturePath("book.xls"));
+    ASSERT_TRUE(m_read) << m_description.toStdString();
+    EXPECT_EQ(text, "名前\t1.5\t42\r\n"
+                    "\r\n"
+                    "2024/01/02\t2024/01/02 03:04:05\t03:04:05\r\n"
+                    "TRUE\t\t#DIV/0!\r\n"
+                    "0.3\t1E+20\t0.333333333333333\t0.3\r\n"
+                    "xy\t-7\tFALSE\r\n"
+                    "2024/05/06\t"
+                        + QString(5000, QChar(u'長')) + "\r\n");
+    EXPECT_EQ(excel(fixturePath("book.xls"), "2"), "second sheet\r\n\t2\r\n");
+}
+
+TEST_F(DocumentReadTest, PackageReadFromItsOwnXml)
+{
+    const QString path = m_folder.filePath("inline.xlsx");
+    writePackage(path, {
+        {"_rels/.rels", "<Relationships><Relationship Id=\"r1\" Type=\"x/officeDocument\" Target=\"/xl/book.xml\"/>"
+                        "</Relationships>"},
+        {"xl/book.xml", "<x:workbook xmlns:x=\"s\" xmlns:r=\"r\"><x:sheets><x:sheet r:id=\"a\"/></x:sheets></x:workbook>"},
+        {"xl/_rels/book.xml.rels", "<Relationships><Relationship Id=\"a\" Type=\"x/worksheet\" Target=\"s/one.xml\"/>"
+                                   "<Relationship Id=\"b\" Type=\"x/sharedStrings\" Target=\"../strings.xml\"/>"
+                                   "</Relationships>"},
+        {"strings.xml", "<sst><si><r><t>共</t></r><r><t>有</t></r><rPh><t>キョウ</t></rPh></si></sst>"},
+        {"xl/s/one.xml", "<worksheet><sheetData><row r=\"2\"><c t=\"inlineStr\"><is><t>in</t></is></c>"
+                         "<c t=\"str\"><f>A1</f><v>formula text</v></c><c t=\"d\"><v>2024-03-04T05:06:07</v></c>"
+                         "<c r=\"E2\"><v>1.25</v></c><c t=\"s\"><v>0</v></c><c><v>-0</v></c>"
+                         "<!-- a note --><c t=\"str\"><v>a&amp;b&#x41;<![CDATA[<x>]]></v></c></row>"
+                         "</sheetData></worksheet>"},
+    });
+    EXPECT_EQ(excel(path), "\r\nin\tformula text\t2024/03/04 05:06:07\t\t1.25\t共有\t0\ta&bA<x>\r\n")
+        << m_description.toStdString();
+}
+
+TEST_F(DocumentReadTest, WordDocuments)
+{
+    const QByteArray paragraphs
+        = "<w:p><w:pPr><w:tabs><w:tab w:val=\"left\" w:pos=\"720\"/></w:tabs></w:pPr><w:r><w:t>差分表示のための文書です。"
+          "</w:t></w:r></w:p>"
+          "<w:p><w:r><w:t>tab</w:t></w:r><w:r><w:tab/><w:t>after</w:t></w:r></w:p>"
+          "<w:p><w:hyperlink><w:r><w:t xml:space=\"preserve\">a &amp; b &lt;c&gt; \"quoted\"</w:t></w:r></w:hyperlink>"
+          "<w:del><w:r><w:delText>gone</w:delText></w:r></w:del>"
+          "<w:r><w:fldChar w:fldCharType=\"begin\"/><w:instrText>PAGE</w:instrText></w:r></w:p>"
+          "<w:p><w:r><w:t>line1</w:t><w:br/><w:t>line2</w:t><w:br w:type=\"page\"/></w:r></w:p>"
+          "<w:p/>"
+          "<w:tbl><w:tblPr/><w:tr><w:tc><w:p><w:r><w:t>a1</w:t></w:r></w:p></w:tc><w:tc><w:p><w:r><w:t>b1</w:t></w:r>"
+          "</w:p></w:tc></w:tr><w:tr><w:tc><w:p><w:r><w:t>a2</w:t></w:r></w:p><w:p><w:r><w:t>a2 second</w:t></w:r>"
+          "</w:p></w:tc><w:tc><w:p><w:r><w:t>セル</w:t></w:r></w:p></w:tc></w:tr></w:tbl>"
+          "<w:sdt><w:sdtContent><w:p><w:r><w:t>最後の段落です。</w:t></w:r></w:p></w:sdtContent></w:sdt>";
+    const QString docx = m_folder.filePath("a.docx");
+    writePackage(docx, wordPackage(paragraphs));
+    const QString head = "差分表示のための文書です。\r\ntab\tafter\r\na & b <c> \"quoted\"\r\nline1\r\nline2\r\n\r\n"
+                         "a1\tb1\r\na2\tセル\r\na2 second\r\n";
+    EXPECT_EQ(word(docx), head + "最後の段落です。\r\n") << m_description.toStdString();
+    EXPECT_TRUE(m_read);
+
+    // The same text saved by a word processor in the legacy format; antiword ends a table
+    // with empty lines of its own.
+    EXPECT_EQ(word(fixturePath("document.doc")), head + "\r\n\r\n最後の段落です。\r\n") << m_description.toStdString();
+    EXPECT_TRUE(m_read);
+
+    writePackage(docx, wordPackage(""));
+    EXPECT_EQ(word(docx), "") << "an empty body is an empty text";
+    EXPECT_TRUE(m_read);
+}
+
+// Every damaged or refused document fails the read whole, with its reason.
+TEST_F(DocumentReadTest, DamagedDocumentsFailWhole)
+{
+    const QString sheetXml = "<worksheet><sheetData><row r=\"1\"><c t=\"s\"><v>%1</v></c></row>%2</sheetData></worksheet>";
+    auto workbook = [&](const QString &sheet) -> QList<std::pair<QByteArray, QByteArray>> {
+        return {
+            {"xl/workbook.xml", "<workbook><sheets><sheet id=\"a\"/></sheets></workbook>"},
+            {"xl/_rels/workbook.xml.rels", "<Relationships><Relationship Id=\"a\" Type=\"w/worksheet\" "
+                                           "Target=\"sheet1.xml\"/><Relationship Id=\"s\" Type=\"w/sharedStrings\" "
+                                           "Target=\"strings.xml\"/></Relationships>"},
+            {"xl/strings.xml", "<sst><si><t>only</t></si></sst>"},
+            {"xl/sheet1.xml", sheet.toUtf8()},
+        };
+    };
+    const QString good = m_folder.filePath("good.xlsx");
+    writePackage(good, workbook(sheetXml.arg("0", "<row r=\"2\"><c><v>2</v></c></row>")));
+    ASSERT_EQ(excel(good), "only\r\n2\r\n") << m_description.toStdString();
+
+    writePackage(m_folder.filePath("cut.xlsx"), workbook(sheetXml.arg("0", "<row r=\"2\"><c><v>2</v></c>").chopped(25)));
+    writePackage(m_folder.filePath("index.xlsx"), workbook(sheetXml.arg("9", "")));
+    writePackage(m_folder.filePath("text.xlsx"), workbook(sheetXml.arg("0", "<row r=\"2\"><c><v>2x</v></c></row>")));
+    writePackage(m_folder.filePath("order.xlsx"), workbook(sheetXml.arg("0", "<row r=\"1\"><c><v>2</v></c></row>")));
+    writePackage(m_folder.filePath("parts.xlsx"), {{"a.txt", "a"}});
+    auto withSheet = [&](const QByteArray &sheet) {
+        auto parts = workbook(QString());
+        parts.last().second = sheet;
+        return parts;
+    };
+    writePackage(m_folder.filePath("crossed.xlsx"), withSheet("<worksheet><sheetData><row><c><v>1</c></v></row>"
+                                                              "</sheetData></worksheet>"));
+    writePackage(m_folder.filePath("entity.xlsx"), withSheet("<worksheet><sheetData><row><c t=\"str\"><v>&nbsp;</v>"
+                                                             "</c></row></sheetData></worksheet>"));
+    writePackage(m_folder.filePath("bytes.xlsx"), withSheet("<worksheet><sheetData><row><c t=\"str\"><v>\xff</v>"
+                                                            "</c></row></sheetData></worksheet>"));
+    writePackage(m_folder.filePath("nobody.docx"), {{"word/document.xml", "<w:document xmlns:w=\"w\"/>"}});
+    // A sheet that inflates past 1 GiB from a zip of about a megabyte.
+    testing::runPython(R"(
+import sys, zipfile
+with zipfile.ZipFile(sys.argv[1], "w", zipfile.ZIP_DEFLATED, compresslevel=9) as z:
+    z.writestr("xl/workbook.xml", '<workbook><sheets><sheet id="a"/></sheets></workbook>')
+    z.writestr("xl/_rels/workbook.xml.rels",
+               '<Relationships><Relationship Id="a" Type="w/worksheet" Target="sheet1.xml"/></Relationships>')
+    with z.open("xl/sheet1.xml", "w", force_zip64=True) as sheet:
+        sheet.write(b"<worksheet><sheetData>")
+        block = b" " * (1 << 20)
+        for _ in range(1025):
+            sheet.write(block)
+)",
+                       {m_folder.filePath("bomb.xlsx")});
+
+    const struct
+    {
+        const char *name;
+        bool workbook;
+        QString path;
+        QString sheet;
+        QString reason;
+    } cases[] = {
+        {"not a zip", true, m_folder.writeFile("plain.xlsx", "plain text"), "1", "zip として読めません"},
+        {"a zip without the workbook", true, m_folder.filePath("parts.xlsx"), "1", "必要な部分がありません"},
+        {"XML cut short", true, m_folder.filePath("cut.xlsx"), "1", "壊れています (xl/sheet1.xml"},
+        {"an end tag that closes another element", true, m_folder.filePath("crossed.xlsx"), "1", "対応しない終了タグ </c>"},
+        {"an unknown entity", true, m_folder.filePath("entity.xlsx"), "1", "知らない実体 &nbsp;"},
+        {"bytes that are not UTF-8", true, m_folder.filePath("bytes.xlsx"), "1", "UTF-8 でないバイト"},
+        {"a shared string that is not there", true, m_folder.filePath("index.xlsx"), "1", "共有文字列 9 がありません"},
+        {"a number cell holding text", true, m_folder.filePath("text.xlsx"), "1", "数値として読めない値 2x"},
+        {"rows out of order", true, m_folder.filePath("order.xlsx"), "1", "セルの順序"},
+        {"a part past 1 GiB", true, m_folder.filePath("bomb.xlsx"), "1", "inflates to more than 1073741824 bytes"},
+        {"no such sheet", true, good, "3", "シート番号 3 のシートがありません (シート数 1)"},
+        {"sheet 0", true, good, "abc", "シート番号 0 のシートがありません"},
+        {"an empty workbook file", true, m_folder.writeFile("empty.xlsx", ""), "1", "空のファイルです"},
+        {"FreeXL refuses it", true, m_folder.writeFile("plain.xls", "plain text"), "1", "ブックを読めません"},
+        {"no sheet in the legacy workbook", true, fixturePath("book.xls"), "3", "シート番号 3 のシートがありません"},
+        {"antiword refuses it", false, m_folder.writeFile("plain.doc", "plain text"), "", "antiword が読めません"},
+        {"an empty document file", false, m_folder.writeFile("empty.docx", ""), "", "空のファイルです"},
+        {"a document without a body", false, m_folder.filePath("nobody.docx"), "", "本文がありません"},
+        {"a document that is no zip", false, m_folder.writeFile("plain.docx", "plain"), "", "antiword が読めません"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString text = c.workbook ? excel(c.path, c.sheet) : word(c.path);
+        EXPECT_FALSE(m_read);
+        EXPECT_EQ(text, "");
+        EXPECT_TRUE(m_description.contains(c.reason)) << m_description.toStdString();
+    }
+}
+
+TEST(CellText, NumbersAndDates)
+{
+    const struct
+    {
+        double value;
+        const char *text;
+    } numbers[] = {
+        {0.1 + 0.2, "0.3"}, {1.0000000001, "1.0000000001"}, {1e15, "1E+15"}, {123456789012345.0, "123456789012345"},
+        {-0.0, "0"},        {0.0001, "0.0001"},              {0.00001, "1E-05"}, {2.5e-7, "2.5E-07"},
+    };
+    for (const auto &c : numbers)
+        EXPECT_EQ(NumberText(c.value), c.text);
+
+    EXPECT_EQ(SerialDateText(45293.0, false), "2024/01/02");
+    EXPECT_EQ(SerialDateText(45293.5 + 1.0 / 86400 * 0.6, false), "2024/01/02 12:00:01") << "to the nearest second";
+    EXPECT_EQ(SerialDateText(0.75, false), "18:00:00");
+    EXPECT_EQ(SerialDateText(0.0, true), "1904/01/01");
+    EXPECT_EQ(SerialDateText(0.9999999, false), "1899/12/31") << "rounded up to the next day";
+    EXPECT_EQ(IsoDateText(u"2024-01-02 00:00:00"), "2024/01/02");
+    EXPECT_EQ(IsoDateText(u"not a date"), "not a date");
+
+    for (const char *code : {"yyyy/mm/dd", "h:mm", "[h]:mm:ss", "[$-411]ggge\"年\"m\"月\"d\"日\""})
+        EXPECT_TRUE(IsDateFormat(200, QString::fromUtf8(code))) << code;
+    for (const char *code : {"General", "0.00E+00", "#,##0\"日\"", "[Red]0.0", "\\d0"})
+        EXPECT_FALSE(IsDateFormat(200, QString::fromUtf8(code))) << code;
+    EXPECT_TRUE(IsDateFormat(14, u""));
+    EXPECT_TRUE(IsDateFormat(31, u"")) << "a Japanese built-in date format";
+}
+
+} // namespace
+} // namespace textcompare

@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QString>
+
+namespace textcompare {
+
+// The text of the Office Open XML document at `path`: each paragraph a line ending in CR
+// LF; a manual line break also ends a line and a tab is a TAB; each table row one line of
+// its cells joined by TAB (a cell of several paragraphs adds a line per further
+// paragraph, the other cells' fields empty there). Deleted text, field codes and drawings
+// are left out. False, with `error` telling why, as ReadXlsxSheet does (xlsx_read.h).
+bool ReadDocxText(const QString &path, QString &text, QString &error);
+
+} // namespace textcompare

@@ -1,0 +1,42 @@
+#pragma once
+
+#include "platform/network_timeouts.h"
+
+#include <QString>
+
+#include <functional>
+
+namespace textcompare {
+
+// How the downloads of the network sources run.
+struct NetworkOptions
+{
+    // Seconds without progress after which a download fails.
+    int stallSeconds = platform::DefaultStallSeconds;
+    // Called now and then during an HTTP download; returning false stops it.
+    std::function<bool()> keepGoing;
+};
+
+// Downloads "http://" `url` into `localFile` through `proxy` ("host:port"; empty: the
+// environment's proxy variables). Redirects are followed; a status of 400 and above, a
+// body cut short, a server that stalls and an empty body are failures. True when the
+// whole body, at least one byte, is in localFile; otherwise localFile is as it was and
+// `reason` tells why.
+bool HttpGet(const QString &url, const QString &localFile, const QString &proxy, QString &reason,
+             const NetworkOptions &options = {});
+
+// Downloads "ftp://[user:password@]host[:port]/path" into `localFile` over the common FTP
+// client: the login part before the host's last "@" is split at its first ":" (without
+// one, neither user nor password is sent), the path after the host's "/" is the remote
+// path from the root, and the file's name is tried in every file-name code. The
+// connection goes through `proxy` when it is set and is closed at the end. True when the
+// file was fetched; otherwise `reason` tells why.
+bool FtpGetUrl(const QString &url, const QString &localFile, const QString &proxy, bool passive, QString &reason,
+               const NetworkOptions &options = {});
+
+// Downloads `remotePath` over the open connection, trying the file-name codes "SJIS",
+// "EUC", "JIS" and "UTF8" in turn; common::FileNameCode keeps the last one tried. True at
+// the first success.
+bool FtpGetAnyCode(const QString &localFile, const QString &remotePath, bool binary);
+
+} // namespace textcompare

@@ -1,0 +1,115 @@
+#include "textcompare/engine/ooxml_package.h"
+
+namespace textcompare {
+
+namespace {
+
+// `target` of a relationship of `part`, as a full part name: relative targets are taken
+// from the part's folder, with "." and ".." steps resolved.
+QString resolvedTarget(const QString &part, QStringView target)
+{
+    QStringList steps;
+    if (!target.startsWith(u'/'))
+        steps = part.left(part.lastIndexOf(u'/') + 1).split(u'/', Qt::SkipEmptyParts);
+    for (const QStringView step : target.split(u'/', Qt::SkipEmptyParts)) {
+        if (step == u"..") {
+            if (!steps.isEmpty())
+                steps.removeLast();
+        } else if (step != u".") {
+            steps.append(step.toString());
+        }
+    }
+    return steps.join(u'/');
+}
+
+// "xl/_rels/workbook.xml.rels" for "xl/workbook.xml".
+QString relationshipsPart(const QString &part)
+{
+    const qsizetype slash = part.lastIndexOf(u'/');
+    return part.left(slash + 1) + QStringLiteral("_rels/") + part.mid(slash + 1) + QStringLiteral(".rels");
+}
+
+} // namespace
+
+QStringView attributeValue(const QXmlStreamAttributes &attributes, QLatin1StringView name)
+{
+    for (const QXmlStreamAttribute &attribute : attributes)
+        if (attribute.name() == name)
+            return attribute.value();
+    return {};
+}
+
+bool OoxmlPackage::open(const QString &path)
+{
+    if (m_archive.open(path))
+        return true;
+    m_error = QStringLiteral("zip として読めません (") + m_archive.errorString() + u')';
+    return false;
+}
+
+QString OoxmlPackage::mainPart(const QString &fallback)
+{
+    QHash<QString, OoxmlRelationship> packageRelationships;
+    if (m_archive.contains(QStringLiteral("_rels/.rels")) && relationships(QString(), packageRelationships)) {
+        for (const OoxmlRelationship &relationship : packageRelationships)
+            if (relationship.type == u"officeDocument")
+                return relationship.target;
+    }
+    return fallback;
+}
+
+bool OoxmlPackage::relationships(const QString &part, QHash<QString, OoxmlRelationship> &result)
+{
+    const QString name = part.isEmpty() ? QStringLiteral("_rels/.rels") : relationshipsPart(part);
+    if (!m_archive.contains(name))
+        return true;
+    std::unique_ptr<QXmlStreamReader> reader = openXml(name);
+    if (!reader)
+        return false;
+    while (!reader->atEnd()) {
+        if (reader->readNext() == QXmlStreamReader::StartElement
+            && isElement(*reader, QLatin1StringView("Relationship"))) {
+            const QXmlStreamAttributes attributes = reader->attributes();
+            const QStringView type = attributeValue(attributes, QLatin1StringView("Type"));
+            result.insert(attributeValue(attributes, QLatin1StringView("Id")).toString(),
+                          {type.mid(type.lastIndexOf(u'/') + 1).toString(),
+                           resolvedTarget(part, attributeValue(attributes, QLatin1StringView("Target")))});
+        }
+    }
+    return !failed(*reader);
+}
+
+std::unique_ptr<QXmlStreamReader> OoxmlPackage::openXml(const QString &part)
+{
+    m_entry = m_archive.openEntry(part);
+    m_partName = part;
+    if (!m_entry) {
+        m_error = (m_archive.contains(part) ? QStringLiteral("壊れています (") : QStringLiteral("必要な部分がありません ("))
+                  + m_archive.errorString() + u')';
+        return nullptr;
+    }
+    return std::make_unique<QXmlStreamReader>(m_entry.get());
+}
+
+bool OoxmlPackage::readPart(const QString &part, QByteArray &bytes)
+{
+    std::unique_ptr<QXmlStreamReader> reader = openXml(part);
+    if (!reader)
+        return false;
+    bytes = m_entry->readAll();
+    return !failed(*reader);
+}
+
+bool OoxmlPackage::failed(const QXmlStreamReader &reader)
+{
+    if (m_entry && m_entry->failed()) {
+        m_error = QStringLiteral("壊れています (") + m_entry->errorString() + u')';
+        return true;
+    }
+    if (!reader.hasError())
+        return false;
+    m_error = QStringLiteral("壊れています (%1 %2行: %3)").arg(m_partName).arg(reader.lineNumber()).arg(reader.errorString());
+    return true;
+}
+
+} // namespace textcompare

@@ -1,0 +1,62 @@
+#pragma once
+
+#include "platform/zip_archive.h"
+
+#include <QHash>
+#include <QString>
+#include <QXmlStreamReader>
+
+#include <memory>
+
+namespace textcompare {
+
+// One relationship of a package part: its type (the last step of the type address,
+// "worksheet", "sharedStrings", "officeDocument") and the part it leads to, as a full
+// name inside the package ("xl/worksheets/sheet1.xml").
+struct OoxmlRelationship
+{
+    QString type;
+    QString target;
+};
+
+// An Office Open XML package (a zip of XML parts) opened for reading. Every failure
+// leaves its reason in error(): the zip cannot be read, a part is missing, a part's
+// XML is damaged or cut short, a part inflates past the limit.
+class OoxmlPackage
+{
+public:
+    bool open(const QString &path);
+    // The name of the package's main part ("xl/workbook.xml", "word/document.xml"): the
+    // target of the package's officeDocument relationship, else `fallback`.
+    QString mainPart(const QString &fallback);
+    // The relationships of `part` by id; empty (not a failure) when it has none.
+    bool relationships(const QString &part, QHash<QString, OoxmlRelationship> &result);
+
+    // The bytes of `part`, inflated whole; false when it cannot be read whole.
+    bool readPart(const QString &part, QByteArray &bytes);
+    // A reader over `part`, or nullptr when the part cannot be opened.
+    std::unique_ptr<QXmlStreamReader> openXml(const QString &part);
+    // Whether the reader opened last has met damaged XML or damaged zip data; then
+    // error() tells which part and why.
+    bool failed(const QXmlStreamReader &reader);
+
+    QString error() const { return m_error; }
+    void setError(const QString &error) { m_error = error; }
+
+private:
+    platform::ZipArchive m_archive;
+    std::unique_ptr<platform::ZipEntry> m_entry;
+    QString m_partName;
+    QString m_error;
+};
+
+// The element name without its prefix, as the parts are read regardless of prefixes.
+inline bool isElement(const QXmlStreamReader &reader, QLatin1StringView name)
+{
+    return reader.name() == name;
+}
+
+// The value of the attribute whose name without prefix is `name`.
+QStringView attributeValue(const QXmlStreamAttributes &attributes, QLatin1StringView name);
+
+} // namespace textcompare
