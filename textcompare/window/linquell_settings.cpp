@@ -37,11 +37,16 @@ const std::array<EditorPreset, 3> &EditorPresets()
 
 QString DefaultEditorCommand(const QString &associatedProgram)
 {
+    // The command is split into words at blanks when it is started: a path with a blank
+    // or a quote in it goes in double quotes (a quote itself written as three).
+    QString program = associatedProgram;
+    if (program.contains(u' ') || program.contains(u'"'))
+        program = u'"' + QString(program).replace(QStringLiteral("\""), QStringLiteral("\"\"\"")) + u'"';
     const QString lower = associatedProgram.toLower();
     for (const EditorPreset &preset : EditorPresets())
         if (lower.endsWith(preset.executable.toLower()))
-            return associatedProgram + u' ' + preset.arguments;
-    return associatedProgram + QStringLiteral(" %F%");
+            return program + u' ' + preset.arguments;
+    return program + QStringLiteral(" %F%");
 }
 
 LinquellSettings LoadLinquellSettings(const QString &iniFile)
