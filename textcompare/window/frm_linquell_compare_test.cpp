@@ -82,8 +82,9 @@ TEST_F(FrmLinquellCompareTest, FirstActivationComparesTheGivenFiles)
     EXPECT_EQ(grid.backColorAt(1, 3), 0xFFFFBBu);
     EXPECT_EQ(grid.backColorAt(2, 1), 0xBBBBFFu);
     EXPECT_EQ(grid.backColorAt(1, 0), 0u) << "the number column keeps its look";
-    EXPECT_EQ(grid.backColorAt(1, 2), 0x0000FFu) << "first band on the line numbers";
-    EXPECT_EQ(grid.backColorAt(2, 5), 0xFF0000u) << "second block, second band";
+    EXPECT_EQ(grid.foreColorAt(1, 2), 0x0000FFu) << "first band on the line numbers' text";
+    EXPECT_EQ(grid.foreColorAt(2, 5), 0xFF0000u) << "second block, second band";
+    EXPECT_EQ(grid.backColorAt(1, 2), 0xFFFFBBu);
     EXPECT_EQ(m_window->DiffRowCount, 2);
     EXPECT_EQ(m_window->ResultRowCount, 4);
     EXPECT_EQ(m_window->LineCount1, 3);
@@ -206,13 +207,24 @@ TEST_F(FrmLinquellCompareTest, TheGridShowsAtMostLineMaxRows)
     m_window->DiffList(0);
     EXPECT_EQ(m_window->LineCount2, 0) << "each comparison run starts its line counts afresh";
     setPaths(m_file1, m_file2);
+    m_window->LineMax = 4;
+    m_window->DiffList(0);
+    EXPECT_EQ(m_window->Grd_Compare->rows(), 5) << "exactly LineMax rows are shown whole";
+    EXPECT_TRUE(m_dialogs.shown().isEmpty());
     m_window->LineMax = 2;
     m_window->DiffList(0);
     EXPECT_EQ(m_window->Grd_Compare->rows(), 3);
-    EXPECT_EQ(m_window->DiffDisplayTable.lastRow(), 2) << "exports write what the grid shows";
+    ASSERT_EQ(m_dialogs.shown().size(), 1);
+    EXPECT_EQ(m_dialogs.shown()[0].prompt, "行数が多すぎるため全ての行を表示しません。ごめんなさい。　　\r\n"
+                                           "表示行数MAXを2行に制限しています。");
     EXPECT_EQ(m_window->ResultRowCount, 4) << "the counts take in the rows past the limit";
     EXPECT_EQ(m_window->DiffRowCount, 2);
     EXPECT_EQ(m_window->LineCount2, 4);
+
+    const QString csv = m_folder.filePath("all.csv");
+    m_window->BatCsvSave(csv, ",", false, false);
+    EXPECT_TRUE(TemporaryFolder::readFile(csv).endsWith("4,\x92\xC7\x89\xC1,,\"\",\"four\",4\r\n"))
+        << "an export writes every row, also those the grid leaves out";
 }
 
 TEST_F(FrmLinquellCompareTest, ExportsWriteTheDisplayTable)

@@ -183,8 +183,9 @@ TEST_F(FrmLinquellTest, SettingsComeInAndGoBackAtUnload)
         EXPECT_TRUE(window->CsvDblQuot->isChecked());
         EXPECT_EQ(window->Colors.DIFFCADD, 0xFFu);
         EXPECT_EQ(window->LenOfRow, 0);
-        EXPECT_EQ(window->CompHistory->actions().size(), 2);
-        EXPECT_EQ(window->CompHistory->actions()[1]->text(), "/c.txt\t/d.txt");
+        EXPECT_TRUE(window->CompHistory[1]->isVisible());
+        EXPECT_FALSE(window->CompHistory[2]->isVisible());
+        EXPECT_EQ(window->CompHistory[1]->text(), "/c.txt\t/d.txt");
 
         window->Chk_Nomi->setChecked(false);
         window->SearchStr = "検索";

@@ -35,13 +35,16 @@ const std::array<EditorPreset, 3> &EditorPresets()
     return presets;
 }
 
+QString CommandWord(const QString &program)
+{
+    if (!program.contains(u' ') && !program.contains(u'"'))
+        return program;
+    return u'"' + QString(program).replace(QStringLiteral("\""), QStringLiteral("\"\"\"")) + u'"';
+}
+
 QString DefaultEditorCommand(const QString &associatedProgram)
 {
-    // The command is split into words at blanks when it is started: a path with a blank
-    // or a quote in it goes in double quotes (a quote itself written as three).
-    QString program = associatedProgram;
-    if (program.contains(u' ') || program.contains(u'"'))
-        program = u'"' + QString(program).replace(QStringLiteral("\""), QStringLiteral("\"\"\"")) + u'"';
+    const QString program = CommandWord(associatedProgram);
     const QString lower = associatedProgram.toLower();
     for (const EditorPreset &preset : EditorPresets())
         if (lower.endsWith(preset.executable.toLower()))
