@@ -11,8 +11,8 @@ namespace textcompare {
 
 namespace {
 
-// A marker: an outline for the rows in view, a solid strip for the current row. It lets
-// mouse presses through to the bar.
+// A marker: an outline for the rows in view, a shaded strip for the current row through
+// which its row's colour still shows. It lets mouse presses through to the bar.
 class Marker final : public QWidget
 {
 public:
@@ -31,7 +31,7 @@ protected:
             painter.setPen(QPen(QColor(0, 0, 128), 1));
             painter.drawRect(rect().adjusted(0, 0, -1, -1));
         } else {
-            painter.fillRect(rect(), QColor(0, 0, 0));
+            painter.fillRect(rect(), QColor(0, 0, 0, 120));
         }
     }
 
