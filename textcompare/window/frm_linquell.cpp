@@ -373,6 +373,12 @@ void Frm_Linquell::connectHandlers()
         });
     }
 
+    // A shortcut reaches its item even while the item's menu is disabled; in busy mode no
+    // command may start inside the running one.
+    for (QMenu *menu : {MenuF, MenuE, MenuT, MenuS, MenuH})
+        for (QAction *item : menu->actions())
+            item->installEventFilter(this);
+
     using platform::widgets::FlexGridView;
     connect(Grd_Compare, &platform::FlexGrid::selChange, this, &Frm_Linquell::Grd_Compare_SelChange);
     connect(Grd_Compare, &platform::FlexGrid::rowColChange, this, &Frm_Linquell::Grd_Compare_RowColChange);
@@ -614,6 +620,8 @@ void Frm_Linquell::setStatus(int panel, const QString &text)
 
 bool Frm_Linquell::eventFilter(QObject *watched, QEvent *event)
 {
+    if (event->type() == QEvent::Shortcut && MousePointer != 0)
+        return true;
     if (watched == m_client && event->type() == QEvent::Resize) {
         Form_Resize();
         return QMainWindow::eventFilter(watched, event);

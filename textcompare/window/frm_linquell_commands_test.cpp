@@ -12,6 +12,7 @@
 #include <QGuiApplication>
 #include <QMenu>
 #include <QPushButton>
+#include <QShortcutEvent>
 #include <QUrl>
 
 namespace textcompare {
@@ -157,10 +158,15 @@ TEST_F(FrmLinquellCommandsTest, SelectionEnablesTheRowCommandsAndTheirTwins)
 
     m_window->LockControls(true);
     EXPECT_FALSE(m_window->m_gridView->isEnabled()) << "the grid is locked too";
+    QShortcutEvent shortcut(m_window->JumpNext->shortcut(), 0);
+    QCoreApplication::sendEvent(m_window->JumpNext, &shortcut);
+    EXPECT_EQ(m_window->Grd_Compare->row(), 2) << "no shortcut starts a command while busy";
     EXPECT_FALSE(m_window->MenuT->menuAction()->isEnabled());
     m_window->LockControls(true);
     m_window->LockControls(false);
     EXPECT_TRUE(m_window->m_gridView->isEnabled());
+    QCoreApplication::sendEvent(m_window->JumpNext, &shortcut);
+    EXPECT_EQ(m_window->Grd_Compare->row(), 4);
     EXPECT_EQ(m_window->MousePointer, 0);
 }
 
