@@ -37,8 +37,6 @@ public:
     quint32 backColor(int row, int col) const override;
     quint32 foreColor(int row, int col) const override;
 
-    const DisplayTable &table() const { return m_table; }
-
 private:
     DisplayTable m_table;
     std::optional<BlankMarks> m_marks;

@@ -514,7 +514,6 @@ void Frm_Linquell::GridInit()
             {600, QStringLiteral("行No."), platform::FlexAlign::RightCenter},
         });
         DiffDisplayTable = DisplayTable(Grd_Compare->rows());
-        m_gridRows.reset();
         m_barRuns.clear();
         Pic_Diff->setBoxes({});
         Pic_Diff->hideMarkers();

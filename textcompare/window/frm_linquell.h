@@ -16,7 +16,6 @@
 #include <array>
 #include <chrono>
 #include <functional>
-#include <memory>
 
 class QAction;
 class QCheckBox;
@@ -39,7 +38,6 @@ class FlexGridView;
 namespace textcompare {
 
 class DiffBar;
-class DiffGridRows;
 struct DropPlan;
 
 // The main window of the text difference viewer: the two path rows with their code
@@ -435,8 +433,7 @@ private:
     bool m_unloaded = false;
     bool m_dropHooked = false;
     QWidget *m_client = nullptr;
-    // The rows the grid shows and the runs of the bar, from the last run that showed rows.
-    std::shared_ptr<const DiffGridRows> m_gridRows;
+    // The runs of the bar, from the last run that showed rows.
     std::vector<BarRun> m_barRuns;
     std::function<void(QDialog &)> m_modalRunner;
     std::chrono::steady_clock::time_point m_lastPump;

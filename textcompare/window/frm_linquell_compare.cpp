@@ -269,8 +269,7 @@ int Frm_Linquell::DiffList(int saiteki)
         std::optional<BlankMarks> marks;
         if (DspSpaceChar->isChecked())
             marks = BlankMarks{DspSpTab, DspSpHsp, DspSpZsp};
-        m_gridRows = std::make_shared<DiffGridRows>(DiffDisplayTable, marks);
-        grid.setRowProvider(m_gridRows);
+        grid.setRowProvider(std::make_shared<DiffGridRows>(DiffDisplayTable, marks));
         grid.setRows(lastShown + 1);
         m_barRuns = DiffBarRuns(DiffDisplayTable, grid.fixedRows(), lastShown);
         const int target = viewTarget(lastShown, previousTop);

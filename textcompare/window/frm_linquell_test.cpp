@@ -17,6 +17,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QRegularExpression>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -253,6 +254,22 @@ TEST_F(FrmLinquellTest, StartupPlacement)
             EXPECT_EQ(window->y() * 15, c.expectedTwips.y());
         }
     }
+}
+
+TEST_F(FrmLinquellTest, TextColumnsTakeTheWidthOfTheGrid)
+{
+    auto window = openWindow();
+    const platform::FlexGrid &grid = *window->Grd_Compare;
+    window->resize(413, 500);
+    window->show();
+    QCoreApplication::processEvents();
+    ASSERT_EQ(window->m_gridView->width(), 400) << "the grid reaches the right edge";
+    EXPECT_EQ(grid.colWidth(3), 1615) << "(6000 - 4 x 600 - 230) / 2 - 70";
+    EXPECT_EQ(grid.colWidth(4), 1615);
+    window->resize(280, 500);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(grid.colWidth(3), 1615) << "too narrow: the widths stay";
+    EXPECT_TRUE(window->Tmr_Resize->isActive()) << "the placement is saved once the size settles";
 }
 
 TEST_F(FrmLinquellTest, ClosingMaximisedKeepsTheLastNormalPlacement)
