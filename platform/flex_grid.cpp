@@ -82,7 +82,13 @@ bool FlexGrid::setRows(int count)
 
 void FlexGrid::resizeRows(int count)
 {
-    const qsizetype cells = qsizetype(count) * m_cols;
+    m_rows = count;
+    resizeStorage(storedRows());
+}
+
+void FlexGrid::resizeStorage(int storedRowCount)
+{
+    const qsizetype cells = qsizetype(storedRowCount) * m_cols;
     m_text.resize(cells);
     if (!m_backColor.empty())
         m_backColor.resize(cells, 0);
@@ -90,8 +96,7 @@ void FlexGrid::resizeRows(int count)
         m_foreColor.resize(cells, 0);
     if (!m_alignment.empty())
         m_alignment.resize(cells, -1);
-    m_rowData.resize(count, 0);
-    m_rows = count;
+    m_rowData.resize(storedRowCount, 0);
 }
 
 bool FlexGrid::setCols(int count)
@@ -108,10 +113,11 @@ bool FlexGrid::setCols(int count)
 
 void FlexGrid::relayoutColumns(int count)
 {
-    relayout(m_text, m_rows, m_cols, count, QString());
-    relayout(m_backColor, m_rows, m_cols, count, quint32(0));
-    relayout(m_foreColor, m_rows, m_cols, count, quint32(0));
-    relayout(m_alignment, m_rows, m_cols, count, qint8(-1));
+    const int stored = storedRows();
+    relayout(m_text, stored, m_cols, count, QString());
+    relayout(m_backColor, stored, m_cols, count, quint32(0));
+    relayout(m_foreColor, stored, m_cols, count, quint32(0));
+    relayout(m_alignment, stored, m_cols, count, qint8(-1));
     m_colWidth.resize(count, DefaultColWidth);
     m_colAlignment.resize(count, FlexAlign::General);
     m_cols = count;
@@ -123,6 +129,7 @@ bool FlexGrid::setFixedRows(int count)
         return false;
     if (count != m_fixedRows) {
         m_fixedRows = count;
+        resizeStorage(storedRows());
         markLayout();
         clampTopRow();
     }
@@ -144,12 +151,14 @@ QString FlexGrid::textMatrix(int row, int col) const
 {
     if (!validRow(row) || !validCol(col))
         return {};
+    if (provided(row))
+        return m_provider->text(row, col);
     return m_text[cellIndex(row, col)];
 }
 
 bool FlexGrid::setTextMatrix(int row, int col, const QString &text)
 {
-    if (!validRow(row) || !validCol(col))
+    if (!validRow(row) || !validCol(col) || provided(row))
         return false;
     m_text[cellIndex(row, col)] = text;
     markRows(row, row);
@@ -158,7 +167,7 @@ bool FlexGrid::setTextMatrix(int row, int col, const QString &text)
 
 bool FlexGrid::setRowTexts(int row, const QStringList &texts, int firstCol)
 {
-    if (!validRow(row) || !validCol(firstCol))
+    if (!validRow(row) || !validCol(firstCol) || provided(row))
         return false;
     const qsizetype count = std::min<qsizetype>(texts.size(), m_cols - firstCol);
     std::copy_n(texts.cbegin(), count, m_text.begin() + cellIndex(row, firstCol));
@@ -170,6 +179,9 @@ void FlexGrid::setText(const QString &text)
 {
     int row1, col1, row2, col2;
     currentTarget(row1, col1, row2, col2);
+    row2 = std::min(row2, storedRows() - 1);
+    if (row1 > row2)
+        return;
     for (int row = row1; row <= row2; ++row)
         std::fill_n(m_text.begin() + cellIndex(row, col1), col2 - col1 + 1, text);
     markRows(row1, row2);
@@ -177,12 +189,12 @@ void FlexGrid::setText(const QString &text)
 
 qint32 FlexGrid::rowData(int row) const
 {
-    return validRow(row) ? m_rowData[row] : 0;
+    return validRow(row) && !provided(row) ? m_rowData[row] : 0;
 }
 
 bool FlexGrid::setRowData(int row, qint32 value)
 {
-    if (!validRow(row))
+    if (!validRow(row) || provided(row))
         return false;
     m_rowData[row] = value;
     return true;
@@ -358,7 +370,7 @@ void FlexGrid::fillColor(std::vector<quint32> &colors, int row1, int col1, int r
         std::swap(col1, col2);
     row1 = std::max(row1, 0);
     col1 = std::max(col1, 0);
-    row2 = std::min(row2, m_rows - 1);
+    row2 = std::min(row2, storedRows() - 1);
     col2 = std::min(col2, m_cols - 1);
     if (row1 > row2 || col1 > col2)
         return;
@@ -398,7 +410,7 @@ void FlexGrid::setRangeForeColor(int row1, int col1, int row2, int col2, quint32
 
 int FlexGrid::cellAlignment() const
 {
-    if (m_alignment.empty() || !validRow(m_row) || !validCol(m_col))
+    if (m_alignment.empty() || !validRow(m_row) || !validCol(m_col) || provided(m_row))
         return -1;
     return m_alignment[cellIndex(m_row, m_col)];
 }
@@ -409,6 +421,9 @@ void FlexGrid::setCellAlignment(int alignment)
         return;
     int row1, col1, row2, col2;
     currentTarget(row1, col1, row2, col2);
+    row2 = std::min(row2, storedRows() - 1);
+    if (row1 > row2)
+        return;
     if (m_alignment.empty())
         m_alignment.assign(m_text.size(), -1);
     for (int row = row1; row <= row2; ++row)
@@ -418,14 +433,22 @@ void FlexGrid::setCellAlignment(int alignment)
 
 quint32 FlexGrid::backColorAt(int row, int col) const
 {
-    if (m_backColor.empty() || !validRow(row) || !validCol(col))
+    if (!validRow(row) || !validCol(col))
+        return 0;
+    if (provided(row))
+        return m_provider->backColor(row, col);
+    if (m_backColor.empty())
         return 0;
     return m_backColor[cellIndex(row, col)];
 }
 
 quint32 FlexGrid::foreColorAt(int row, int col) const
 {
-    if (m_foreColor.empty() || !validRow(row) || !validCol(col))
+    if (!validRow(row) || !validCol(col))
+        return 0;
+    if (provided(row))
+        return m_provider->foreColor(row, col);
+    if (m_foreColor.empty())
         return 0;
     return m_foreColor[cellIndex(row, col)];
 }
@@ -434,7 +457,7 @@ int FlexGrid::effectiveAlignment(int row, int col) const
 {
     if (!validRow(row) || !validCol(col))
         return FlexAlign::General;
-    if (!m_alignment.empty()) {
+    if (!m_alignment.empty() && !provided(row)) {
         const int own = m_alignment[cellIndex(row, col)];
         if (own >= 0)
             return own;
@@ -444,7 +467,7 @@ int FlexGrid::effectiveAlignment(int row, int col) const
 
 bool FlexGrid::removeItem(int row)
 {
-    if (row < m_fixedRows || row >= m_rows || m_rows - m_fixedRows <= 1)
+    if (m_provider || row < m_fixedRows || row >= m_rows || m_rows - m_fixedRows <= 1)
         return false;
     const qsizetype first = cellIndex(row, 0);
     removeRowOf(m_text, first, m_cols);
@@ -461,7 +484,7 @@ bool FlexGrid::removeItem(int row)
 
 bool FlexGrid::setColPosition(int col, int position)
 {
-    if (col < m_fixedCols || col >= m_cols || position < m_fixedCols || position >= m_cols)
+    if (m_provider || col < m_fixedCols || col >= m_cols || position < m_fixedCols || position >= m_cols)
         return false;
     if (col == position)
         return true;
@@ -478,12 +501,24 @@ bool FlexGrid::setColPosition(int col, int position)
 
 void FlexGrid::clear()
 {
+    setRowProvider(nullptr);
     std::fill(m_text.begin(), m_text.end(), QString());
     std::vector<quint32>().swap(m_backColor);
     std::vector<quint32>().swap(m_foreColor);
     std::vector<qint8>().swap(m_alignment);
     std::fill(m_rowData.begin(), m_rowData.end(), 0);
     markRows(0, m_rows - 1);
+}
+
+void FlexGrid::setRowProvider(std::shared_ptr<const FlexRowProvider> provider)
+{
+    if (!provider && !m_provider)
+        return;
+    m_provider = std::move(provider);
+    // The own cells of the rows that a provider takes over are let go; when the grid takes
+    // its rows back they are empty.
+    resizeStorage(storedRows());
+    markRows(m_fixedRows, m_rows - 1);
 }
 
 void FlexGrid::setMousePosition(int row, int col)
@@ -566,6 +601,9 @@ void FlexGrid::flush()
 
 void resetGrid(FlexGrid &grid, const QList<FlexColumn> &columns)
 {
+    // Down to two rows first, so that a grid whose rows came from a provider does not
+    // make cells of its own for all of them when it lets the provider go.
+    grid.setRows(std::max(2, grid.fixedRows()));
     grid.clear();
     grid.setRows(2);
     grid.setCols(int(columns.size()));

@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
 #include <vector>
 
 namespace platform {
@@ -44,6 +45,20 @@ struct FlexGridChange
     // First and last grid row whose cell texts or formats changed; -1 when none.
     int firstRow = -1;
     int lastRow = -1;
+};
+
+// The cells of the non-fixed rows of a grid whose table is held elsewhere (see
+// FlexGrid::setRowProvider). It is asked only for rows from the grid's fixedRows() to
+// rows() - 1 and columns from 0 to cols() - 1; colours are as FlexGrid gives them, 0 for
+// none. It is asked whenever a cell is read, so it answers from its table without
+// copying it.
+class FlexRowProvider
+{
+public:
+    virtual ~FlexRowProvider() = default;
+    virtual QString text(int row, int col) const = 0;
+    virtual quint32 backColor(int row, int col) const = 0;
+    virtual quint32 foreColor(int row, int col) const = 0;
 };
 
 // The data and state of one result grid: a matrix of cell texts with fixed (header)
@@ -162,8 +177,18 @@ public:
     // columns between shift by one. Fixed columns cannot be moved or moved into.
     bool setColPosition(int col, int position);
     // Empties every cell text, drops all cell formatting and sets every row's data to 0;
-    // sizes, widths, column alignments and the selection stay.
+    // sizes, widths, column alignments and the selection stay. A row provider is let go.
     void clear();
+
+    // Shows the non-fixed rows from `provider` instead of the grid's own cells: their texts
+    // and colours are read from it whenever asked, nothing is copied, so rows cost no
+    // memory of the grid's own; the row count stays the caller's (setRows). The fixed rows
+    // keep their own cells. While a provider is set its rows take no texts, formats or row
+    // data (the setters return false or leave them out), have the column's alignment and
+    // row data 0, and rows cannot be removed nor columns moved. nullptr returns to the
+    // grid's own cells, all empty below the fixed rows.
+    void setRowProvider(std::shared_ptr<const FlexRowProvider> provider);
+    const FlexRowProvider *rowProvider() const { return m_provider.get(); }
 
     // The cell under the mouse, set by the view on every mouse event; -1 where there is
     // no cell (below the last row, right of the last column).
@@ -195,6 +220,11 @@ Q_SIGNALS:
 
 private:
     bool validRow(int row) const { return row >= 0 && row < m_rows; }
+    // Rows whose cells the grid holds itself: all of them, or the fixed ones while a
+    // provider gives the others.
+    int storedRows() const { return m_provider ? m_fixedRows : m_rows; }
+    bool provided(int row) const { return m_provider && row >= m_fixedRows; }
+    void resizeStorage(int storedRowCount);
     bool validCol(int col) const { return col >= 0 && col < m_cols; }
     qsizetype cellIndex(int row, int col) const { return qsizetype(row) * m_cols + col; }
     void relayoutColumns(int count);
@@ -218,14 +248,15 @@ private:
     int m_fixedRows = 1;
     int m_fixedCols = 1;
 
-    // Per cell, row-major (row * m_cols + col). The format arrays stay empty until a
-    // cell first gets a format of its own.
+    // Per stored cell, row-major (row * m_cols + col). The format arrays stay empty until
+    // a cell first gets a format of its own.
     std::vector<QString> m_text;
     std::vector<quint32> m_backColor;
     std::vector<quint32> m_foreColor;
     std::vector<qint8> m_alignment; // -1: the column's alignment
 
     std::vector<qint32> m_rowData;
+    std::shared_ptr<const FlexRowProvider> m_provider;
     std::vector<int> m_colWidth;
     std::vector<qint8> m_colAlignment;
     int m_rowHeight = 240;

@@ -318,5 +318,48 @@ TEST_F(FlexGridTest, ColPositionCarriesTheWholeColumn)
     EXPECT_FALSE(m_grid.setColPosition(3, 0));
 }
 
+// Names the cells it is asked for; colours the back of column 1 and the text of column 2.
+class NamingProvider final : public FlexRowProvider
+{
+public:
+    QString text(int row, int col) const override { return QStringLiteral("p") + cellName(row, col); }
+    quint32 backColor(int row, int col) const override { return col == 1 ? quint32(row) : 0; }
+    quint32 foreColor(int row, int col) const override { return col == 2 ? quint32(row + 1) : 0; }
+};
+
+TEST_F(FlexGridTest, ProvidedRowsAreReadNotHeld)
+{
+    build(3, 4);
+    m_grid.setRowProvider(std::make_shared<NamingProvider>());
+    ASSERT_TRUE(m_grid.setRows(2000000));
+    EXPECT_EQ(m_grid.textMatrix(0, 3), cellName(0, 3)) << "the fixed row keeps its own cells";
+    EXPECT_EQ(m_grid.textMatrix(1999999, 3), "pr1999999c3");
+    EXPECT_EQ(m_grid.backColorAt(7, 1), 7u);
+    EXPECT_EQ(m_grid.foreColorAt(7, 2), 8u);
+    EXPECT_EQ(m_grid.backColorAt(7, 2), 0u);
+    EXPECT_EQ(m_grid.rowData(1), 0);
+
+    EXPECT_FALSE(m_grid.setTextMatrix(5, 1, "x"));
+    EXPECT_FALSE(m_grid.setRowTexts(5, {"x"}));
+    EXPECT_FALSE(m_grid.setRowData(5, 1));
+    m_grid.setRangeBackColor(0, 0, 9, 3, 0x123456);
+    EXPECT_EQ(m_grid.backColorAt(0, 0), 0x123456u);
+    EXPECT_EQ(m_grid.backColorAt(5, 0), 0u);
+    EXPECT_FALSE(m_grid.removeItem(5));
+    EXPECT_FALSE(m_grid.setColPosition(1, 2));
+
+    ASSERT_TRUE(m_grid.setRows(3));
+    m_grid.setRowProvider(nullptr);
+    EXPECT_EQ(m_grid.textMatrix(2, 3), "") << "the grid takes its rows back empty";
+    EXPECT_EQ(m_grid.textMatrix(0, 3), cellName(0, 3));
+    EXPECT_TRUE(m_grid.setTextMatrix(2, 3, "own"));
+
+    m_grid.setRowProvider(std::make_shared<NamingProvider>());
+    resetGrid(m_grid, {{600, "No."}, {900, "A"}});
+    EXPECT_EQ(m_grid.rowProvider(), nullptr);
+    EXPECT_EQ(m_grid.rows(), 2);
+    EXPECT_EQ(m_grid.textMatrix(1, 1), "");
+}
+
 } // namespace
 } // namespace platform

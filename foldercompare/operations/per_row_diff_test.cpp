@@ -188,8 +188,10 @@ TEST_F(PerRowDiffRunTest, OneFilePerChangedFileRow)
     EXPECT_EQ(TemporaryFolder::readFile(folder + "/00000002.csv"),
               cp932(old + "/sub/changed.txt\r\n" + fresh + "/sub/changed.txt\r\n" + header
                     + "1\t変更\t2\t\"二\"\t\"弐\"\t2\r\n"));
-    EXPECT_EQ(TemporaryFolder::readFile(folder + "/00000004.csv"), cp932("\r\n" + fresh + "/added.txt\r\n" + header))
-        << "with one file missing no line shows a state, so differences only keeps none";
+    EXPECT_EQ(TemporaryFolder::readFile(folder + "/00000004.csv"),
+              cp932("\r\n" + fresh + "/added.txt\r\n" + header + "1\t追加\t\t\"\"\t\"a1\"\t1\r\n"
+                    + "2\t追加\t\t\"\"\t\"a2\"\t2\r\n"))
+        << "the lines of an added file are listed as added";
 }
 
 TEST_F(PerRowDiffRunTest, HtmlPerRowFilesOverwriteEarlierOnes)

@@ -42,7 +42,10 @@ int buttonCode(Qt::MouseButtons buttons)
            | (buttons & Qt::MiddleButton ? 4 : 0);
 }
 
-// Paints cells as usual, without the focus frame while the grid's FocusRect is 0.
+// Paints a cell's background, selection and focus frame as the style does, and its text
+// on one line, clipped to the cell, without the text layout that a general item needs
+// (line breaking, eliding, measuring for its size): a grid repaints whole pages of
+// cells at a time. No focus frame while the grid's FocusRect is 0.
 class FlexGridDelegate final : public QStyledItemDelegate
 {
 public:
@@ -55,12 +58,58 @@ public:
     void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override
     {
         QStyleOptionViewItem cell(option);
+        initStyleOption(&cell, index);
         if (m_view->grid()->focusRect() == 0)
             cell.state &= ~QStyle::State_HasFocus;
-        QStyledItemDelegate::paint(painter, cell, index);
+        const QWidget *widget = cell.widget;
+        QStyle *style = widget ? widget->style() : m_view->style();
+        style->drawPrimitive(QStyle::PE_PanelItemViewItem, &cell, painter, widget);
+        drawText(painter, cell, style);
+        if (cell.state & QStyle::State_HasFocus) {
+            QStyleOptionFocusRect focus;
+            focus.QStyleOption::operator=(cell);
+            focus.rect = style->subElementRect(QStyle::SE_ItemViewItemFocusRect, &cell, widget);
+            focus.state |= QStyle::State_KeyboardFocusChange | QStyle::State_Item;
+            focus.backgroundColor = cell.palette.color(
+                cell.state & QStyle::State_Enabled ? QPalette::Normal : QPalette::Disabled,
+                cell.state & QStyle::State_Selected ? QPalette::Highlight : QPalette::Window);
+            style->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, painter, widget);
+        }
     }
 
 private:
+    static void drawText(QPainter *painter, const QStyleOptionViewItem &cell, const QStyle *style)
+    {
+        if (cell.text.isEmpty())
+            return;
+        const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, cell.widget) + 1;
+        const QRect area = cell.rect.adjusted(margin, 0, -margin, 0);
+        const QFontMetrics metrics(cell.font);
+        const Qt::Alignment horizontal = QStyle::visualAlignment(cell.direction, cell.displayAlignment)
+                                         & Qt::AlignHorizontal_Mask;
+        // No character is narrower than a pixel, so a left-aligned text shows no more
+        // characters than the cell has pixels; the rest is not shaped at all.
+        const QString text = horizontal & Qt::AlignLeft ? cell.text.left(area.width() + 1) : cell.text;
+        int x = area.left();
+        if (!(horizontal & Qt::AlignLeft)) {
+            const int advance = metrics.horizontalAdvance(text);
+            x = horizontal & Qt::AlignRight ? area.right() + 1 - advance : area.left() + (area.width() - advance) / 2;
+        }
+        int y = area.top() + (area.height() - metrics.height()) / 2 + metrics.ascent();
+        if (cell.displayAlignment & Qt::AlignTop)
+            y = area.top() + metrics.ascent();
+        else if (cell.displayAlignment & Qt::AlignBottom)
+            y = area.bottom() + 1 - metrics.descent();
+        const QPalette::ColorGroup group = cell.state & QStyle::State_Enabled ? QPalette::Normal : QPalette::Disabled;
+        painter->save();
+        painter->setClipRect(area, Qt::IntersectClip);
+        painter->setFont(cell.font);
+        painter->setPen(cell.palette.color(group, cell.state & QStyle::State_Selected ? QPalette::HighlightedText
+                                                                                     : QPalette::Text));
+        painter->drawText(QPoint(x, y), text);
+        painter->restore();
+    }
+
     FlexGridView *m_view;
 };
 

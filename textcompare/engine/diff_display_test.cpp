@@ -88,6 +88,44 @@ TEST(BuildDiffDisplay, DifferencesOnlyWithBandsPerBlock)
     EXPECT_EQ(unbanded.table.cell(2, DisplayTable::BandColor), "") << "the band follows the check box";
 }
 
+TEST(DisplayTable, MarksAgreeWithTheCells)
+{
+    DiffDisplayOptions options;
+    options.bandColumn = true;
+    const DiffDisplay display = build("1\nb\n3\nd\ne\n6\ng\n8", "1\nB\n3\nD\nE\nnew\n6\n8", 0, options);
+    const DisplayTable &table = display.table;
+    auto fromCells = [&table](int row) {
+        const DisplayTable::Row cells = table.row(row);
+        return QStringList{cells[DisplayTable::State].isEmpty() ? "" : "marked", cells[DisplayTable::Line1],
+                           cells[DisplayTable::Line2], cells[DisplayTable::RowColor], cells[DisplayTable::BandColor]}
+            .join(u'|');
+    };
+    auto fromMarks = [](const DisplayTable::RowMarks &marks) {
+        auto number = [](int value) { return value ? QString::number(value) : QString(); };
+        auto color = [](std::optional<quint32> value) { return value ? QString::number(*value) : QString(); };
+        return QStringList{marks.marked ? "marked" : "", number(marks.line[0]), number(marks.line[1]),
+                           color(marks.rowColor), color(marks.band)}
+            .join(u'|');
+    };
+    int visited = 1;
+    table.visitMarks(1, table.lastRow(), [&](int row, const DisplayTable::RowMarks &marks) {
+        SCOPED_TRACE(row);
+        EXPECT_EQ(row, visited++);
+        EXPECT_EQ(fromMarks(marks), fromCells(row));
+        EXPECT_EQ(fromMarks(table.marks(row)), fromCells(row));
+        for (int column = 0; column < DisplayTable::ColumnCount; ++column)
+            EXPECT_EQ(table.cell(row, column), table.row(row)[size_t(column)]);
+        return true;
+    });
+    EXPECT_EQ(visited, table.lastRow() + 1);
+    QList<int> stopped;
+    table.visitMarks(3, 99, [&](int row, const DisplayTable::RowMarks &) {
+        stopped.append(row);
+        return row < 5;
+    });
+    EXPECT_EQ(stopped, (QList<int>{3, 4, 5}));
+}
+
 TEST(BuildDiffDisplay, RowLimitCutsTheTableButNotTheCounts)
 {
     const QString text1 = "1\nb\n3\nd\ne\n6\ng\n8";

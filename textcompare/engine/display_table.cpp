@@ -31,36 +31,105 @@ QString DisplayTable::cell(int row, int column) const
         return {};
     if (row < int(m_textRows.size()))
         return m_textRows[size_t(row)][size_t(column)];
-    return this->row(row)[size_t(column)];
+    return resultCell(row, place(row), column);
 }
 
 DisplayTable::Row DisplayTable::row(int row) const
 {
     if (row < int(m_textRows.size()))
         return m_textRows[size_t(row)];
+    const ResultPlace where = place(row);
+    Row cells;
+    for (int column = 0; column < ColumnCount; ++column)
+        cells[size_t(column)] = resultCell(row, where, column);
+    return cells;
+}
+
+DisplayTable::ResultPlace DisplayTable::place(int row) const
+{
     const auto after = std::upper_bound(m_stretches.begin(), m_stretches.end(), row,
                                         [](int wanted, const Stretch &stretch) { return wanted < stretch.firstRow; });
     const Stretch &stretch = *(after - 1);
-    const int resultRow = stretch.firstResultRow + (row - stretch.firstRow);
-    const DiffRow lines = m_result.row(resultRow);
-    const bool marked = m_look.showStates && lines.state != DiffState::Same;
+    return {stretch.firstResultRow + (row - stretch.firstRow), stretch.band};
+}
 
-    Row cells;
-    cells[No] = QString::number(row);
-    if (marked) {
-        cells[State] = DiffStateText(lines.state);
-        cells[RowColor] = colorText(rowColor(lines.state, m_look.colors));
-        if (stretch.band)
-            cells[BandColor] = colorText(*stretch.band);
-    }
-    for (int side = 0; side < 2; ++side) {
+QString DisplayTable::resultCell(int row, const ResultPlace &where, int column) const
+{
+    const DiffRow lines = m_result.row(where.resultRow);
+    const bool marked = m_look.showStates && lines.state != DiffState::Same;
+    switch (column) {
+    case No:
+        return QString::number(row);
+    case State:
+        return marked ? DiffStateText(lines.state) : QString();
+    case RowColor:
+        return marked ? colorText(rowColor(lines.state, m_look.colors)) : QString();
+    case BandColor:
+        return marked && where.band ? colorText(*where.band) : QString();
+    default: {
+        const int side = column == Line2 || column == Text2 ? 1 : 0;
         const int line = lines.line[size_t(side)];
-        if (line) {
-            cells[side ? Line2 : Line1] = QString::number(line);
-            cells[side ? Text2 : Text1] = m_result.lines(side).text(line);
-        }
+        if (!line)
+            return {};
+        return column == Line1 || column == Line2 ? QString::number(line) : m_result.lines(side).text(line);
     }
-    return cells;
+    }
+}
+
+DisplayTable::RowMarks DisplayTable::resultMarks(const ResultPlace &where) const
+{
+    const DiffRow lines = m_result.row(where.resultRow);
+    RowMarks marks;
+    marks.line = lines.line;
+    marks.marked = m_look.showStates && lines.state != DiffState::Same;
+    if (marks.marked) {
+        marks.rowColor = rowColor(lines.state, m_look.colors);
+        marks.band = where.band;
+    }
+    return marks;
+}
+
+DisplayTable::RowMarks DisplayTable::textMarks(const Row &cells)
+{
+    RowMarks marks;
+    marks.marked = !cells[State].isEmpty();
+    marks.line = {cells[Line1].toInt(), cells[Line2].toInt()};
+    if (!cells[RowColor].isEmpty())
+        marks.rowColor = cells[RowColor].toUInt();
+    if (!cells[BandColor].isEmpty())
+        marks.band = cells[BandColor].toUInt();
+    return marks;
+}
+
+DisplayTable::RowMarks DisplayTable::marks(int row) const
+{
+    if (row < 0 || row > lastRow())
+        return {};
+    if (row < int(m_textRows.size()))
+        return textMarks(m_textRows[size_t(row)]);
+    return resultMarks(place(row));
+}
+
+void DisplayTable::visitMarks(int first, int last, const std::function<bool(int, const RowMarks &)> &visit) const
+{
+    first = std::max(first, 0);
+    last = std::min(last, lastRow());
+    int row = first;
+    for (; row <= last && row < int(m_textRows.size()); ++row)
+        if (!visit(row, textMarks(m_textRows[size_t(row)])))
+            return;
+    if (row > last)
+        return;
+    auto stretch = std::upper_bound(m_stretches.begin(), m_stretches.end(), row,
+                                    [](int wanted, const Stretch &s) { return wanted < s.firstRow; })
+                   - 1;
+    for (; row <= last; ++row) {
+        if (stretch + 1 != m_stretches.end() && (stretch + 1)->firstRow == row)
+            ++stretch;
+        const ResultPlace where{stretch->firstResultRow + (row - stretch->firstRow), stretch->band};
+        if (!visit(row, resultMarks(where)))
+            return;
+    }
 }
 
 void DisplayTable::showResult(const DiffResultTable &result, const ResultLook &look)

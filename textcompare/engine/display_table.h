@@ -5,6 +5,7 @@
 #include <QString>
 
 #include <array>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -63,6 +64,19 @@ public:
     QString cell(int row, int column) const;
     // The cells of row `row` (0 to lastRow()).
     Row row(int row) const;
+    // What a row shows besides its line texts, read without making its cells.
+    struct RowMarks
+    {
+        bool marked = false;             // column 1 holds a state
+        std::array<int, 2> line{};       // columns 2 and 5 as numbers, 0 where empty
+        std::optional<quint32> rowColor; // column 6, none where empty
+        std::optional<quint32> band;     // column 7, none where empty
+    };
+    RowMarks marks(int row) const;
+    // Calls `visit` with the marks of rows first..last in order, each row at the cost of a
+    // step rather than a search; stops as soon as `visit` returns false.
+    void visitMarks(int first, int last, const std::function<bool(int row, const RowMarks &marks)> &visit) const;
+
     // Appends a row given as texts; only before any result row.
     void append(Row row) { m_textRows.push_back(std::move(row)); }
 
@@ -73,6 +87,17 @@ public:
     void appendResultRow(int resultRow, std::optional<quint32> band);
 
 private:
+    // Where a result row's cells come from.
+    struct ResultPlace
+    {
+        int resultRow;
+        std::optional<quint32> band;
+    };
+    ResultPlace place(int row) const;
+    QString resultCell(int row, const ResultPlace &place, int column) const;
+    RowMarks resultMarks(const ResultPlace &place) const;
+    static RowMarks textMarks(const Row &cells);
+
     // Rows firstRow, firstRow + 1, ... up to the next stretch show the result rows
     // firstResultRow, firstResultRow + 1, ..., all with the same band.
     struct Stretch

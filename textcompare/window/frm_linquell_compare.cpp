@@ -1,13 +1,17 @@
 #include "textcompare/window/frm_linquell.h"
 
 #include "common/common_module.h"
+#include "common/excel_writer.h"
 #include "common/saved_error.h"
 #include "platform/flex_grid.h"
 #include "platform/user_dialogs.h"
+#include "platform/widgets/flex_grid_view.h"
 #include "textcompare/editing/csv_export.h"
 #include "textcompare/editing/excel_export.h"
 #include "textcompare/editing/html_export.h"
 #include "textcompare/engine/diff_display.h"
+#include "textcompare/window/diff_grid_rows.h"
+#include "textcompare/window/file_choice.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -23,6 +27,11 @@ namespace textcompare {
 namespace {
 
 const QString BusyText = QStringLiteral("処理中(ESCで中止)");
+
+bool bothPathsSet(const std::array<QLineEdit *, 2> &boxes)
+{
+    return !boxes[0]->text().isEmpty() && !boxes[1]->text().isEmpty();
+}
 
 } // namespace
 
@@ -72,7 +81,7 @@ QString Frm_Linquell::TextRead(int Index, bool blnMsg)
     return text.text.toString();
 }
 
-int Frm_Linquell::BatDiffList(int nomi, int saiteki, bool blnMsg, qint32 rowLimit)
+int Frm_Linquell::BatDiffList(int nomi, int saiteki, bool blnMsg)
 {
     try {
         TextSides sides = currentSides();
@@ -87,8 +96,9 @@ int Frm_Linquell::BatDiffList(int nomi, int saiteki, bool blnMsg, qint32 rowLimi
         options.lenOfRow = LenOfRow;
         options.colors = Colors;
         options.bandColumn = Chk_Nomi->isChecked();
-        options.showStates = !sides.paths[0].isEmpty() && !sides.paths[1].isEmpty();
-        options.rowLimit = rowLimit;
+        // The window shows a single file unmarked; an unattended run marks its lines, so
+        // that an export of an added or deleted file lists them as such.
+        options.showStates = BatchRun || (!sides.paths[0].isEmpty() && !sides.paths[1].isEmpty());
 
         DiffCounts previous;
         previous.LineCount1 = LineCount1;
@@ -125,75 +135,232 @@ void Frm_Linquell::Cmb_FileCode_Click(int Index)
         ReadCodeIndex[Index] = chosen;
         if (chosen == FileCodeIndex::Bin) {
             ReadCodeIndex[other] = FileCodeIndex::Bin;
+            CodeListMuted = true;
             Cmb_FileCode[other]->setCurrentIndex(FileCodeIndex::Bin);
+            CodeListMuted = false;
         } else if (Cmb_FileCode[other]->currentIndex() == FileCodeIndex::Bin) {
+            // The other side is read in the new code by the comparison below; its own
+            // click would only run the same comparison once more.
+            CodeListMuted = true;
             Cmb_FileCode[other]->setCurrentIndex(chosen);
+            CodeListMuted = false;
         }
-        runComparison(0);
+        Btn_DiffList_Click();
     } catch (...) {
         common::SaveErr();
+        CodeListMuted = false;
         common::ShowSavedErr(QStringLiteral("Cmb_FileCode_Click"));
     }
 }
 
-void Frm_Linquell::runComparison(int saiteki)
-{
-    CancelFlag = false;
-    ProgrsFlag = true;
-    setStatus(0, BusyText);
-    // Events run during the comparison, so the inputs are held until it ends: a click
-    // there must not start a second comparison inside this one. Esc still reaches the
-    // window.
-    m_client->setEnabled(false);
-    QCoreApplication::processEvents();
-    DiffList(saiteki);
-    m_client->setEnabled(true);
-    CancelFlag = false;
-    ProgrsFlag = false;
-    setStatus(0, QString());
-}
-
-void Frm_Linquell::DiffList(int saiteki)
-{
-    try {
-        GridInit();
-        LineCount1 = 0;
-        LineCount2 = 0;
-        BatDiffList(Chk_Nomi->isChecked() ? 1 : 0, saiteki, true, LineMax);
-        // A side that could not be read whole was reported; nothing is shown as its
-        // comparison.
-        const bool unread = std::any_of(LastReadTexts.begin(), LastReadTexts.end(),
-                                        [](const SideText &side) { return side.outcome == ReadOutcome::Failed; });
-        if (CancelFlag || unread) {
-            GridInit();
-            return;
-        }
-        fillGrid();
-    } catch (...) {
-        common::SaveErr();
-        GridInit();
-        common::ShowSavedErr(QStringLiteral("DiffList"));
-    }
-}
-
-void Frm_Linquell::fillGrid()
+void Frm_Linquell::Btn_DiffList_Click()
 {
     platform::FlexGrid &grid = *Grd_Compare;
-    const DisplayTable &table = DiffDisplayTable;
-    grid.setRedraw(false);
-    grid.setRows(std::max(2, table.lastRow() + 1));
-    for (int row = 1; row <= table.lastRow(); ++row) {
-        const DisplayTable::Row &cells = table.row(row);
-        grid.setRowTexts(row, QStringList(cells.begin(), cells.begin() + DisplayTable::RowColor));
-        if (!cells[DisplayTable::RowColor].isEmpty())
-            grid.setRangeBackColor(row, 1, row, 5, cells[DisplayTable::RowColor].toUInt());
-        if (!cells[DisplayTable::BandColor].isEmpty()) {
-            const quint32 band = cells[DisplayTable::BandColor].toUInt();
-            grid.setRangeBackColor(row, DisplayTable::Line1, row, DisplayTable::Line1, band);
-            grid.setRangeBackColor(row, DisplayTable::Line2, row, DisplayTable::Line2, band);
+    try {
+        if (Txt_FilePath[0]->text().isEmpty() && Txt_FilePath[1]->text().isEmpty()) {
+            platform::dialogs().messageBox(QStringLiteral("比較するファイルを指定してください。　"),
+                                           platform::MessageStyle::OkOnly, QString());
+            Chk_HanteiLine->setChecked(false);
+            return;
         }
+        TopLineNumbers = {QStringLiteral("-1"), QStringLiteral("-1")};
+        if (!JumpToFirstDiff) {
+            const int top = grid.topRow();
+            const QString line1 = grid.textMatrix(top, DisplayTable::Line1);
+            const QString line2 = grid.textMatrix(top, DisplayTable::Line2);
+            TopLineNumbers = SwapInProgress ? std::array<QString, 2>{line2, line1} : std::array<QString, 2>{line1, line2};
+        }
+        SwapInProgress = false;
+        CancelFlag = false;
+        ProgrsFlag = true;
+        setStatus(0, BusyText);
+        DiffList(Chk_HanteiLine->isChecked() ? 1 : 0);
+        Chk_HanteiLine->setChecked(false);
+        CancelFlag = false;
+        ProgrsFlag = false;
+        setStatus(0, QString());
+    } catch (...) {
+        common::SaveErr();
+        CancelFlag = false;
+        ProgrsFlag = false;
+        setStatus(0, QString());
+        common::ShowSavedErr(QStringLiteral("Btn_DiffList_Click"));
     }
-    grid.setRedraw(true);
+}
+
+void Frm_Linquell::Mnu_DiffList_Click()
+{
+    Btn_DiffList_Click();
+}
+
+void Frm_Linquell::Chk_HanteiLine_Click()
+{
+    try {
+        if (Chk_HanteiLine->isChecked())
+            Btn_DiffList_Click();
+    } catch (...) {
+        common::SaveErr();
+        common::ShowSavedErr(QStringLiteral("Chk_HanteiLine_Click"));
+    }
+}
+
+void Frm_Linquell::Cmb_HanteiLine_Click()
+{
+    if (FactorListMuted || !bothPathsSet(Txt_FilePath))
+        return;
+    try {
+        QCoreApplication::processEvents();
+        JumpToFirstDiff = false;
+        Btn_DiffList_Click();
+        const QString factor = Cmb_HanteiLine->currentText();
+        common::WriteSetting(QStringLiteral("DSP"), QStringLiteral("HanteiLine"),
+                             factor.toInt() > 1 ? factor : QStringLiteral("1"), IniPath);
+        Chk_HanteiLine->setChecked(false);
+    } catch (...) {
+        common::SaveErr();
+        common::ShowSavedErr(QStringLiteral("Cmb_HanteiLine_Click"));
+    }
+}
+
+void Frm_Linquell::recordHistory()
+{
+    if (!bothPathsSet(Txt_FilePath))
+        return;
+    if (!AddToHistory(HistoryItems, Txt_FilePath[0]->text() + u'\t' + Txt_FilePath[1]->text()))
+        return;
+    showHistory();
+    for (int index = 0; index < HistoryItems.size(); ++index)
+        common::WriteSetting(QStringLiteral("HISTORY"), QStringLiteral("Item") + QString::number(index),
+                             HistoryItems[index], IniPath);
+}
+
+int Frm_Linquell::DiffList(int saiteki)
+{
+    platform::FlexGrid &grid = *Grd_Compare;
+    try {
+        LockControls(true);
+        recordHistory();
+        const int rememberedRow = grid.row();
+        const int rememberedCol = grid.col();
+        const int previousTop = grid.topRow();
+        grid.setRedraw(false);
+
+        GridInit();
+        LineCount1 = LineCount2 = ResultRowCount = DiffRowCount = 0;
+        int count = BatDiffList(Chk_Nomi->isChecked() ? 1 : 0, saiteki, true);
+        // A side that could not be read is no empty text: comparing it would show every
+        // line of the other side as added or deleted.
+        const bool unreadable = LastReadTexts[0].outcome == ReadOutcome::Failed
+                                || LastReadTexts[1].outcome == ReadOutcome::Failed;
+        if (CancelFlag || unreadable) {
+            LineCount1 = LineCount2 = ResultRowCount = DiffRowCount = 0;
+            DiffDisplayTable = DisplayTable();
+            DiffDisplayTable.append(DisplayHeaderRow());
+            count = 0;
+        }
+        setStatus(1, QStringLiteral("ファイル1行数:") + QString::number(LineCount1));
+        setStatus(2, QStringLiteral("ファイル2行数:") + QString::number(LineCount2));
+        setStatus(3, QStringLiteral("比較行数:") + QString::number(ResultRowCount) + u'('
+                         + QString::number(DiffRowCount) + u')');
+
+        if (DiffDisplayTable.lastRow() < 1) {
+            if (Chk_Nomi->isChecked() && !CancelFlag && !unreadable && (LineCount1 > 0 || LineCount2 > 0))
+                grid.setTextMatrix(grid.fixedRows(), DisplayTable::Text1, QStringLiteral("差分データはありません"));
+            grid.setRedraw(true);
+            LockControls(false);
+            return 0;
+        }
+
+        int lastShown = DiffDisplayTable.lastRow();
+        if (lastShown > LineMax) {
+            platform::dialogs().messageBox(
+                QStringLiteral("行数が多すぎるため全ての行を表示しません。ごめんなさい。　　\r\n表示行数MAXを")
+                    + QString::number(LineMax) + QStringLiteral("行に制限しています。"),
+                platform::MessageStyle::OkOnly, QString());
+            lastShown = LineMax;
+        }
+        std::optional<BlankMarks> marks;
+        if (DspSpaceChar->isChecked())
+            marks = BlankMarks{DspSpTab, DspSpHsp, DspSpZsp};
+        grid.setRowProvider(std::make_shared<DiffGridRows>(DiffDisplayTable, marks));
+        grid.setRows(lastShown + 1);
+        m_barRuns = DiffBarRuns(DiffDisplayTable, grid.fixedRows(), lastShown);
+        const int target = viewTarget(lastShown, previousTop);
+
+        DrawDiffBar();
+        grid.setRedraw(true);
+        placeView(target, rememberedRow, rememberedCol);
+        JumpToFirstDiff = false;
+        LockControls(false);
+        focusAfterRun();
+        Grd_Compare_Scroll();
+        Grd_Compare_RowColChange();
+        return count;
+    } catch (...) {
+        common::SaveErr();
+        grid.setRedraw(true);
+        LockControls(false);
+        common::ShowSavedErr(QStringLiteral("DiffList"));
+        return 0;
+    }
+}
+
+int Frm_Linquell::viewTarget(int lastShownRow, int fallback) const
+{
+    int target = fallback;
+    const int first = Grd_Compare->fixedRows();
+    if (JumpToFirstDiff) {
+        DiffDisplayTable.visitMarks(first, lastShownRow, [&target](int row, const DisplayTable::RowMarks &marks) {
+            if (!marks.marked)
+                return true;
+            target = row;
+            return false;
+        });
+        return target;
+    }
+    // The lines that were at the top: "" for a side without a line there, "-1" for none.
+    bool number1 = false;
+    bool number2 = false;
+    const int line1 = TopLineNumbers[0].toInt(&number1);
+    const int line2 = TopLineNumbers[1].toInt(&number2);
+    DiffDisplayTable.visitMarks(first, lastShownRow, [&](int row, const DisplayTable::RowMarks &marks) {
+        if ((number1 && marks.line[0] == line1) || (number2 && marks.line[1] == line2))
+            target = row;
+        return true;
+    });
+    return target;
+}
+
+void Frm_Linquell::placeView(int target, int rememberedRow, int rememberedCol)
+{
+    platform::FlexGrid &grid = *Grd_Compare;
+    if (!grid.textMatrix(grid.fixedRows(), 0).isEmpty() && target < grid.rows()) {
+        if (!grid.rowIsVisible(target))
+            grid.setTopRow(target);
+        grid.setRow(target);
+        grid.setCol(grid.fixedCols());
+        if (!JumpToFirstDiff) {
+            if (rememberedRow >= grid.fixedRows() && rememberedRow < grid.rows())
+                grid.setRow(rememberedRow);
+            if (rememberedCol >= grid.fixedCols() && rememberedCol < grid.cols())
+                grid.setCol(rememberedCol);
+        }
+        grid.setFocusRect(0);
+    } else {
+        grid.setCurrentCell(grid.fixedRows(), grid.fixedCols());
+        grid.setFocusRect(1);
+    }
+}
+
+void Frm_Linquell::focusAfterRun()
+{
+    const platform::FlexGrid &grid = *Grd_Compare;
+    if (!grid.textMatrix(grid.row(), 0).isEmpty())
+        m_gridView->setFocus();
+    else if (Txt_FilePath[0]->text().isEmpty())
+        Txt_FilePath[0]->setFocus();
+    else if (Txt_FilePath[1]->text().isEmpty())
+        Txt_FilePath[1]->setFocus();
 }
 
 DifferenceExport Frm_Linquell::exportSource()

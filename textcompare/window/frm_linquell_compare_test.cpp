@@ -1,11 +1,9 @@
-#include "textcompare/window/frm_linquell.h"
+#include "textcompare/window/linquell_window_test_fixture.h"
 
 #include "common/saved_error.h"
-#include "platform/flex_grid.h"
-#include "platform/profile.h"
-#include "platform/testing/print_to.h"
-#include "platform/testing/scripted_dialogs.h"
-#include "platform/testing/temporary_folder.h"
+#include "platform/code_page.h"
+#include "platform/widgets/flex_grid_view.h"
+#include "textcompare/window/diff_bar.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -22,49 +20,9 @@
 namespace textcompare {
 namespace {
 
-using platform::testing::ScriptedDialogs;
 using platform::testing::TemporaryFolder;
 
-// A window in a program folder of its own, with two text files to compare.
-class FrmLinquellCompareTest : public ::testing::Test
-{
-protected:
-    void SetUp() override
-    {
-        qputenv("DIRGLEAM_SUITE_FOLDER", m_folder.path().toUtf8());
-        const QString ini = m_folder.filePath(QCoreApplication::applicationName() + ".ini");
-        platform::writeProfileString("MUTEX", "ExeMutex",
-                                     QStringLiteral("c%1x%2").arg(QCoreApplication::applicationPid())
-                                         .arg(QDateTime::currentMSecsSinceEpoch()),
-                                     ini);
-        platform::writeProfileString("ETC", "Editor", "vi %F%", ini);
-        m_window = std::make_unique<Frm_Linquell>();
-    }
-    void TearDown() override
-    {
-        m_window->Form_Unload();
-        m_window.reset();
-        qunsetenv("DIRGLEAM_SUITE_FOLDER");
-    }
-    void setPaths(const QString &path0, const QString &path1)
-    {
-        m_window->Txt_FilePath[0]->setText(path0);
-        m_window->Txt_FilePath[1]->setText(path1);
-    }
-    QStringList gridRow(int row) const
-    {
-        QStringList cells;
-        for (int col = 0; col < 6; ++col)
-            cells.append(m_window->Grd_Compare->textMatrix(row, col));
-        return cells;
-    }
-
-    TemporaryFolder m_folder;
-    ScriptedDialogs m_dialogs;
-    std::unique_ptr<Frm_Linquell> m_window;
-    QString m_file1 = m_folder.writeFile("a.txt", "one\ntwo\nthree\n");
-    QString m_file2 = m_folder.writeFile("b.txt", "one\n2\nthree\nfour\n");
-};
+using FrmLinquellCompareTest = testing::LinquellWindowTest;
 
 TEST_F(FrmLinquellCompareTest, FirstActivationComparesTheGivenFiles)
 {
@@ -82,8 +40,9 @@ TEST_F(FrmLinquellCompareTest, FirstActivationComparesTheGivenFiles)
     EXPECT_EQ(grid.backColorAt(1, 3), 0xFFFFBBu);
     EXPECT_EQ(grid.backColorAt(2, 1), 0xBBBBFFu);
     EXPECT_EQ(grid.backColorAt(1, 0), 0u) << "the number column keeps its look";
-    EXPECT_EQ(grid.backColorAt(1, 2), 0x0000FFu) << "first band on the line numbers";
-    EXPECT_EQ(grid.backColorAt(2, 5), 0xFF0000u) << "second block, second band";
+    EXPECT_EQ(grid.foreColorAt(1, 2), 0x0000FFu) << "first band on the line numbers' text";
+    EXPECT_EQ(grid.foreColorAt(2, 5), 0xFF0000u) << "second block, second band";
+    EXPECT_EQ(grid.backColorAt(1, 2), 0xFFFFBBu);
     EXPECT_EQ(m_window->DiffRowCount, 2);
     EXPECT_EQ(m_window->ResultRowCount, 4);
     EXPECT_EQ(m_window->LineCount1, 3);
@@ -217,13 +176,112 @@ TEST_F(FrmLinquellCompareTest, TheGridShowsAtMostLineMaxRows)
     m_window->DiffList(0);
     EXPECT_EQ(m_window->LineCount2, 0) << "each comparison run starts its line counts afresh";
     setPaths(m_file1, m_file2);
+    m_window->LineMax = 4;
+    m_window->DiffList(0);
+    EXPECT_EQ(m_window->Grd_Compare->rows(), 5) << "exactly LineMax rows are shown whole";
+    EXPECT_TRUE(m_dialogs.shown().isEmpty());
     m_window->LineMax = 2;
     m_window->DiffList(0);
     EXPECT_EQ(m_window->Grd_Compare->rows(), 3);
-    EXPECT_EQ(m_window->DiffDisplayTable.lastRow(), 2) << "exports write what the grid shows";
+    ASSERT_EQ(m_dialogs.shown().size(), 1);
+    EXPECT_EQ(m_dialogs.shown()[0].prompt, "行数が多すぎるため全ての行を表示しません。ごめんなさい。　　\r\n"
+                                           "表示行数MAXを2行に制限しています。");
     EXPECT_EQ(m_window->ResultRowCount, 4) << "the counts take in the rows past the limit";
     EXPECT_EQ(m_window->DiffRowCount, 2);
     EXPECT_EQ(m_window->LineCount2, 4);
+
+    const QString csv = m_folder.filePath("all.csv");
+    m_window->BatCsvSave(csv, ",", false, false);
+    EXPECT_TRUE(TemporaryFolder::readFile(csv).endsWith("4,\x92\xC7\x89\xC1,,\"\",\"four\",4\r\n"))
+        << "an export writes every row, also those the grid leaves out";
+}
+
+TEST_F(FrmLinquellCompareTest, ASideThatCannotBeDecodedShowsNoComparison)
+{
+    const QByteArray sjis = platform::encodeText(platform::CodePage::Cp932, QStringLiteral("日本語の行\r\n")).bytes;
+    setPaths(m_folder.writeFile("sjis.txt", sjis), m_file2);
+    m_window->Form_Activate();
+    EXPECT_EQ(m_window->Grd_Compare->textMatrix(1, 3), "日本語の行") << "read in the code it was judged to be in";
+    m_dialogs.clear();
+
+    m_window->Cmb_FileCode[0]->setCurrentIndex(FileCodeIndex::Utf8);
+    ASSERT_EQ(m_dialogs.shown().size(), 1) << m_dialogs.prompts().join(" / ").toStdString();
+    EXPECT_TRUE(m_dialogs.shown()[0].prompt.startsWith("システムエラー : TextRead"));
+    EXPECT_EQ(m_window->Grd_Compare->rows(), 2);
+    EXPECT_EQ(gridRow(1), (QStringList{"", "", "", "", "", ""})) << "no line of file 2 shown as added";
+    EXPECT_EQ(m_window->DiffDisplayTable.lastRow(), 0);
+    EXPECT_EQ(m_window->statusText(3), "比較行数:0(0)");
+}
+
+TEST_F(FrmLinquellCompareTest, BlanksShowAsMarksWhileTheOptionIsChecked)
+{
+    setPaths(m_folder.writeFile("c.txt", QStringLiteral("a\tb c\u3000d\n").toUtf8()), m_folder.writeFile("d.txt", "x\n"));
+    m_window->Form_Activate();
+    EXPECT_EQ(m_window->Grd_Compare->textMatrix(1, 3), QStringLiteral("a b c\u3000d"));
+    m_window->DspSpaceChar->trigger();
+    EXPECT_EQ(m_window->Grd_Compare->textMatrix(1, 3), QStringLiteral("a b c\u3000d")) << "shown so until the next run";
+    m_window->Btn_DiffList_Click();
+    EXPECT_EQ(m_window->Grd_Compare->textMatrix(1, 3), "a<TAB>b<S>c<SP>d");
+    EXPECT_EQ(m_window->DiffDisplayTable.cell(1, DisplayTable::Text1), QStringLiteral("a\tb c\u3000d"));
+}
+
+TEST_F(FrmLinquellCompareTest, FactorListAutomaticBoxAndEmptyPaths)
+{
+    m_window->Form_Activate();
+    m_window->Chk_HanteiLine->setChecked(true);
+    m_window->Btn_DiffList_Click();
+    ASSERT_EQ(m_dialogs.prompts(), QStringList{"比較するファイルを指定してください。　"});
+    EXPECT_FALSE(m_window->Chk_HanteiLine->isChecked());
+
+    setPaths(m_file1, "");
+    m_window->Cmb_HanteiLine->setCurrentText("12");
+    m_window->Cmb_HanteiLine_Click();
+    EXPECT_EQ(stored("DSP", "HanteiLine"), "<missing>") << "one path: no run, no write";
+    setPaths(m_file1, m_file2);
+    m_window->Cmb_HanteiLine_Click();
+    EXPECT_EQ(stored("DSP", "HanteiLine"), "12");
+    EXPECT_EQ(m_window->Grd_Compare->rows(), 5);
+
+    m_window->Chk_HanteiLine->click();
+    EXPECT_FALSE(m_window->Chk_HanteiLine->isChecked()) << "the box is a one-shot command";
+    EXPECT_EQ(m_window->Cmb_HanteiLine->currentText(), "1") << "the factor found is shown";
+    EXPECT_EQ(stored("DSP", "HanteiLine"), "12") << "and not written";
+    EXPECT_EQ(stored("HISTORY", "Item0"), m_file1 + "\t" + m_file2);
+}
+
+TEST_F(FrmLinquellCompareTest, TheBarShowsTheRunsAndScrollsTheGrid)
+{
+    QByteArray lines1, lines2;
+    for (int line = 1; line <= 200; ++line) {
+        lines1 += "line " + QByteArray::number(line) + "\n";
+        lines2 += (line == 150 ? QByteArray("changed") : "line " + QByteArray::number(line)) + "\n";
+    }
+    setPaths(m_folder.writeFile("e.txt", lines1), m_folder.writeFile("f.txt", lines2));
+    m_window->resize(800, 600);
+    m_window->show();
+    m_window->Form_Activate();
+    const platform::FlexGrid &grid = *m_window->Grd_Compare;
+    EXPECT_EQ(grid.row(), 150) << "a new pair opens at its first difference";
+    EXPECT_TRUE(grid.rowIsVisible(150));
+
+    const DiffBar &bar = *m_window->Pic_Diff;
+    const double h = double(bar.scaleHeight()) / 200;
+    ASSERT_EQ(bar.boxes().size(), 3u);
+    EXPECT_EQ(bar.boxes()[1].color, 0xFFFFBBu);
+    EXPECT_EQ(bar.boxes()[1].box.top, int(149 * h));
+    EXPECT_EQ(m_window->Pic_Line[1]->y(), int(149 * h)) << "the current-row marker";
+    EXPECT_EQ(m_window->Pic_Line[0]->y(), int((grid.topRow() - 1) * h)) << "the view marker";
+
+    m_window->Pic_Diff_MouseDown(1, 0, 0, int(120 * h) + 1);
+    EXPECT_EQ(grid.topRow(), 121);
+    EXPECT_EQ(grid.row(), 121);
+    m_window->Pic_Diff_MouseDown(1, 0, 0, bar.scaleHeight() + 50);
+    EXPECT_EQ(grid.row(), 121) << "below the last row nothing moves";
+
+    m_window->Cmb_HanteiLine->setCurrentText("5");
+    m_window->Cmb_HanteiLine_Click();
+    EXPECT_EQ(grid.topRow(), 121) << "a re-run brings back the lines that were at the top";
+    EXPECT_EQ(grid.row(), 121);
 }
 
 TEST_F(FrmLinquellCompareTest, ExportsWriteTheDisplayTable)

@@ -17,6 +17,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QRegularExpression>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -183,8 +184,9 @@ TEST_F(FrmLinquellTest, SettingsComeInAndGoBackAtUnload)
         EXPECT_TRUE(window->CsvDblQuot->isChecked());
         EXPECT_EQ(window->Colors.DIFFCADD, 0xFFu);
         EXPECT_EQ(window->LenOfRow, 0);
-        EXPECT_EQ(window->CompHistory->actions().size(), 2);
-        EXPECT_EQ(window->CompHistory->actions()[1]->text(), "/c.txt\t/d.txt");
+        EXPECT_TRUE(window->CompHistory[1]->isVisible());
+        EXPECT_FALSE(window->CompHistory[2]->isVisible());
+        EXPECT_EQ(window->CompHistory[1]->text(), "/c.txt\t/d.txt");
 
         window->Chk_Nomi->setChecked(false);
         window->SearchStr = "検索";
@@ -252,6 +254,22 @@ TEST_F(FrmLinquellTest, StartupPlacement)
             EXPECT_EQ(window->y() * 15, c.expectedTwips.y());
         }
     }
+}
+
+TEST_F(FrmLinquellTest, TextColumnsTakeTheWidthOfTheGrid)
+{
+    auto window = openWindow();
+    const platform::FlexGrid &grid = *window->Grd_Compare;
+    window->resize(413, 500);
+    window->show();
+    QCoreApplication::processEvents();
+    ASSERT_EQ(window->m_gridView->width(), 400) << "the grid reaches the right edge";
+    EXPECT_EQ(grid.colWidth(3), 1615) << "(6000 - 4 x 600 - 230) / 2 - 70";
+    EXPECT_EQ(grid.colWidth(4), 1615);
+    window->resize(280, 500);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(grid.colWidth(3), 1615) << "too narrow: the widths stay";
+    EXPECT_TRUE(window->Tmr_Resize->isActive()) << "the placement is saved once the size settles";
 }
 
 TEST_F(FrmLinquellTest, ClosingMaximisedKeepsTheLastNormalPlacement)

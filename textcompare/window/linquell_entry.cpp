@@ -41,6 +41,7 @@ void setCodeList(QComboBox *codeList, const QString &name, int side)
 // could not be read ends the run with its message before anything is written.
 int runUnattended(Frm_Linquell &window, const ViewerCommandLine &line)
 {
+    window.BatchRun = true;
     window.Chk_Nomi->setChecked(line.nomi != 0);
     for (int side = 0; side < 2; ++side)
         setCodeList(window.Cmb_FileCode[side], line.codes[side], side);

@@ -204,10 +204,13 @@ TEST_F(LinquellBatchTest, NoDifferenceWritesNothingWithX)
 TEST_F(LinquellBatchTest, EmptyPathsCompareAsEmptyTexts)
 {
     const QString b = write("b.txt", "one\r\ntwo\r\n");
-    const RunResult result = run({"", b, "-Cd.csv"});
+    RunResult result = run({"", b, "-N", "-Cd.csv"});
     EXPECT_EQ(result.exitCode, 0) << result.standardError.toStdString();
-    EXPECT_EQ(read("d.csv"), cp932("\r\n" + b + "\r\n" + CsvHeader + "1,,,\"\",\"one\",1\r\n2,,,\"\",\"two\",2\r\n"))
-        << "with one path empty no row shows a state";
+    EXPECT_EQ(read("d.csv"), cp932("\r\n" + b + "\r\n" + CsvHeader + "1,追加,,\"\",\"one\",1\r\n2,追加,,\"\",\"two\",2\r\n"))
+        << "the lines of an added file are listed as added, also with differences only";
+    result = run({b, "", "-Hd.html"});
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_TRUE(read("d.html").contains(cp932("<td align=\"center\">削除</td>"))) << "and those of a deleted file";
 }
 
 TEST_F(LinquellBatchTest, CodesJudgedOrChosen)

@@ -35,13 +35,21 @@ const std::array<EditorPreset, 3> &EditorPresets()
     return presets;
 }
 
+QString CommandWord(const QString &program)
+{
+    if (!program.contains(u' ') && !program.contains(u'"'))
+        return program;
+    return u'"' + QString(program).replace(QStringLiteral("\""), QStringLiteral("\"\"\"")) + u'"';
+}
+
 QString DefaultEditorCommand(const QString &associatedProgram)
 {
+    const QString program = CommandWord(associatedProgram);
     const QString lower = associatedProgram.toLower();
     for (const EditorPreset &preset : EditorPresets())
         if (lower.endsWith(preset.executable.toLower()))
-            return associatedProgram + u' ' + preset.arguments;
-    return associatedProgram + QStringLiteral(" %F%");
+            return program + u' ' + preset.arguments;
+    return program + QStringLiteral(" %F%");
 }
 
 LinquellSettings LoadLinquellSettings(const QString &iniFile)

@@ -73,9 +73,14 @@ struct EditorPreset
 // gedit, kate and mousepad, in the order in which they are recognised.
 const std::array<EditorPreset, 3> &EditorPresets();
 
-// The editor command used when none is set: the associated program's path, a blank and
-// the arguments of the first preset whose executable name ends the path (compared in
-// lower case), else "%F%". An empty path gives " %F%".
+// `program` as the first word of a command that is split into words at blanks: in double
+// quotes when it holds a blank or a quote (a quote itself written as three).
+QString CommandWord(const QString &program);
+
+// The editor command used when none is set: the associated program's path (in double
+// quotes when it holds a blank or a quote), a blank and the arguments of the first preset
+// whose executable name ends the path (compared in lower case), else "%F%". An empty path
+// gives " %F%".
 QString DefaultEditorCommand(const QString &associatedProgram);
 
 // Loads every setting that the window's load step reads, in its order. A value that
