@@ -107,15 +107,14 @@ void OperationFrame::failUnexpectedly(FileOperation &operation)
     common::ReportSavedErr(operation.words().procedureName);
 }
 
-QString OperationFrame::rowPath(int side, const OperationRow &row) const
+QString RowPath(const QString &sideRoot, const QString &relative)
 {
-    const QString &root = m_sides.sideRoot[side];
-    if (row.path.isEmpty())
-        return root;
-    QString base = QFileInfo(root).isDir() ? root : QFileInfo(root).path();
+    if (relative.isEmpty())
+        return sideRoot;
+    QString base = QFileInfo(sideRoot).isDir() ? sideRoot : QFileInfo(sideRoot).path();
     if (base.endsWith(u'/'))
         base.chop(1);
-    return base + u'/' + row.path;
+    return base + u'/' + relative;
 }
 
 QString OperationFrame::remotePath(const QString &cachePath) const

@@ -67,6 +67,10 @@ struct OperationRow
     QString path;
 };
 
+// The path of the relative path `relative` of a row below `sideRoot` (below its parent
+// folder when the root is a file), or the root itself for an empty relative path.
+QString RowPath(const QString &sideRoot, const QString &relative);
+
 // The words of one operation in its boxes.
 struct OperationWords
 {
@@ -133,9 +137,8 @@ public:
     bool isFtp() const { return m_ftp; }
     const listing::FtpInfo &ftpInfo() const { return m_ftpInfo; }
 
-    // The path of a row on `side`: the relative path below the side's root (its parent
-    // folder when the root is a file), or the root itself for an empty relative path.
-    QString rowPath(int side, const OperationRow &row) const;
+    // RowPath of the row on `side`.
+    QString rowPath(int side, const OperationRow &row) const { return RowPath(m_sides.sideRoot[side], row.path); }
     // The server path of a path below the remote side's mirror folder ("/pub/a/b.txt");
     // throws common::Failure for a path outside it.
     QString remotePath(const QString &cachePath) const;
