@@ -15,11 +15,11 @@ const QString Refresh = QStringLiteral("\r\n\r\n最新の状況を取得し一�
 class OperationFrameTest : public testing::OperationsTest
 {
 protected:
-    QStringList readOnlyFiles(int count) const
+    QStringList readOnlyFiles(int count, const QString &folder) const
     {
         QStringList names;
         for (int index = 0; index < count; ++index) {
-            const QString name = QStringLiteral("r%1.txt").arg(index);
+            const QString name = folder + QStringLiteral("/r%1.txt").arg(index);
             QFile::setPermissions(file("one/" + name, "x"), QFile::ReadOwner);
             names.append(name);
         }
@@ -56,7 +56,7 @@ TEST_F(OperationFrameTest, TheReadOnlyQuestionComesOnceAndItsListStopsAtFive)
         SCOPED_TRACE(c.name);
         m_dialogs.clear();
         m_host = {};
-        const QStringList names = readOnlyFiles(7);
+        const QStringList names = readOnlyFiles(7, c.answer == Yes ? "yes" : "no");
         m_dialogs.answerNext(c.answer);
         m_dialogs.answerNext(Yes);
         DeleteOperation remove(0);
@@ -72,11 +72,11 @@ TEST_F(OperationFrameTest, TheReadOnlyQuestionComesOnceAndItsListStopsAtFive)
             EXPECT_EQ(m_readOnlyList, listed + QStringLiteral("\r\n．．．"));
             EXPECT_TRUE(m_dialogs.prompts().contains(
                 QStringLiteral("読み取り専用のため削除出来ないファイルがありました。　\r\n") + m_readOnlyList));
-            EXPECT_TRUE(QFileInfo::exists(tree("one/r6.txt")));
+            EXPECT_TRUE(QFileInfo::exists(tree("one/no/r6.txt")));
             EXPECT_TRUE(m_host.refreshed.isEmpty());
         } else {
             EXPECT_TRUE(m_readOnlyList.isEmpty());
-            EXPECT_FALSE(QFileInfo::exists(tree("one/r0.txt")));
+            EXPECT_FALSE(QFileInfo::exists(tree("one/yes/r0.txt")));
             EXPECT_EQ(m_host.refreshed, QList<int>{0});
         }
         EXPECT_EQ(m_host.busyChanges, (QList<bool>{true, false}));
