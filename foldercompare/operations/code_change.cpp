@@ -7,6 +7,12 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QMutex>
+#include <QThread>
+#include <QThreadPool>
+
+#include <algorithm>
+#include <memory>
 
 namespace foldercompare::operations {
 
@@ -169,11 +175,75 @@ CodeChangeOperation::CodeChangeOperation(int side, QString sourceCode, QString t
     m_words.procedureName = QStringLiteral("CodeChange");
 }
 
+CodeChangeOperation::~CodeChangeOperation()
+{
+    for (PendingFile &file : m_pending)
+        file.outcome.wait();
+}
+
 void CodeChangeOperation::handleRow(OperationFrame &frame, const OperationRow &row)
 {
     const QString path = frame.rowPath(m_side, row);
     if (path.endsWith(u'/') || QFileInfo(path).isDir())
         return;
+    if (frame.isFtp()) {
+        convertMirrorCopy(frame, path);
+        return;
+    }
+    const bool readOnly = IsReadOnlyEntry(path);
+    if (readOnly) {
+        if (!frame.mayHandleReadOnly(path))
+            return;
+        SetReadOnly(path, -1);
+    }
+    if (m_pending.size() >= size_t(std::max(2, QThread::idealThreadCount())))
+        collectOldest(frame);
+    auto job = std::make_shared<std::packaged_task<FileOutcome()>>(
+        [path, sourceCode = m_sourceCode, targetCode = m_targetCode, lineEnd = m_lineEnd,
+         binJdExt = frame.sides().binJdExt, backup = frame.sides().recyclerBackup, readOnly] {
+            FileOutcome outcome;
+            const FileConversion conversion = ConvertFileBytes(path, sourceCode, targetCode, lineEnd, binJdExt);
+            if (!conversion.ok) {
+                outcome.failure = conversion.refusal;
+            } else {
+                BeforeReplace trash;
+                if (backup)
+                    trash = [path] {
+                        static QMutex trashing;
+                        const QMutexLocker lock(&trashing);
+                        return TrashBackup(path);
+                    };
+                const StepResult failure = ReplaceFileContents(path, conversion.bytes, trash);
+                outcome.converted = !failure;
+                outcome.failure = failure.value_or(QString());
+            }
+            if (readOnly)
+                SetReadOnly(path, 1);
+            return outcome;
+        });
+    m_pending.push_back({path, job->get_future()});
+    QThreadPool::globalInstance()->start([job] { (*job)(); });
+}
+
+void CodeChangeOperation::collectOldest(OperationFrame &frame)
+{
+    PendingFile file = std::move(m_pending.front());
+    m_pending.pop_front();
+    const FileOutcome outcome = file.outcome.get();
+    if (outcome.converted)
+        ++m_filesConverted;
+    else if (!outcome.failure.isEmpty())
+        frame.listError(file.path, outcome.failure);
+}
+
+void CodeChangeOperation::finishRows(OperationFrame &frame)
+{
+    while (!m_pending.empty())
+        collectOldest(frame);
+}
+
+void CodeChangeOperation::convertMirrorCopy(OperationFrame &frame, const QString &path)
+{
     const FileConversion conversion
         = ConvertFileBytes(path, m_sourceCode, m_targetCode, m_lineEnd, frame.sides().binJdExt);
     if (!conversion.ok) {
@@ -181,36 +251,24 @@ void CodeChangeOperation::handleRow(OperationFrame &frame, const OperationRow &r
             frame.listError(path, conversion.refusal);
         return;
     }
-    // On an FTP side the file is the mirror copy: the server gets the new contents
-    // first, and no question or trash applies to the copy.
-    const bool mirror = frame.isFtp();
-    if (mirror) {
-        QString remote;
-        try {
-            remote = frame.remotePath(path);
-            if (const StepResult failure = ReplaceFileContents(m_temporaryFile, conversion.bytes))
-                throw common::Failure(common::LocalFileFailure, QStringLiteral("CodeChange"), *failure);
-            common::FtpPutMakeDirs(m_temporaryFile, remote, true);
-        } catch (const common::Failure &failure) {
-            frame.listError(remote.isEmpty() ? path : remote, failure.record().Description);
-            return;
-        }
+    // The mirror copy is no file of the user's: the server gets the new contents first,
+    // and no question or trash applies to the copy.
+    QString remote;
+    try {
+        remote = frame.remotePath(path);
+        if (const StepResult failure = ReplaceFileContents(m_temporaryFile, conversion.bytes))
+            throw common::Failure(common::LocalFileFailure, QStringLiteral("CodeChange"), *failure);
+        common::FtpPutMakeDirs(m_temporaryFile, remote, true);
+    } catch (const common::Failure &failure) {
+        frame.listError(remote.isEmpty() ? path : remote, failure.record().Description);
+        return;
     }
-    const bool readOnly = IsReadOnlyEntry(path);
-    if (readOnly) {
-        if (!mirror && !frame.mayHandleReadOnly(path))
-            return;
+    if (IsReadOnlyEntry(path))
         SetReadOnly(path, -1);
-    }
-    BeforeReplace backup;
-    if (!mirror && frame.sides().recyclerBackup)
-        backup = [path] { return TrashBackup(path); };
-    if (const StepResult failure = ReplaceFileContents(path, conversion.bytes, backup))
+    if (const StepResult failure = ReplaceFileContents(path, conversion.bytes))
         frame.listError(path, *failure);
     else
         ++m_filesConverted;
-    if (readOnly && !mirror)
-        SetReadOnly(path, 1);
 }
 
 QString CodeChangeOperation::resultText(const RunOutcome &outcome) const

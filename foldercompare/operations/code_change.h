@@ -5,6 +5,9 @@
 #include <QByteArray>
 #include <QStringList>
 
+#include <deque>
+#include <future>
+
 namespace foldercompare::operations {
 
 // The code dialog's message for a conversion on side `side`.
@@ -49,22 +52,43 @@ bool ConvertFileCode(const QString &source, const QString &destination, const QS
 
 // CodeChange(p): rewrites the files of the selected rows on side p in the chosen code
 // and line end. On an FTP side the converted file is uploaded from `temporaryFile` (a
-// file of this window's own) first and then replaces the mirror copy.
+// file of this window's own) first and then replaces the mirror copy. Local files are
+// converted and written on worker threads behind the walk, a few rows ahead at most, so
+// that one file's conversion runs while another is being written; their results reach
+// the lists in row order.
 class CodeChangeOperation final : public FileOperation
 {
 public:
     CodeChangeOperation(int side, QString sourceCode, QString targetCode, QString lineEnd, QString temporaryFile);
+    ~CodeChangeOperation() override;
 
     const OperationWords &words() const override { return m_words; }
     QList<int> rootsToCheck() const override { return {m_side}; }
     int remoteSide() const override { return m_side; }
     int refreshSide() const override { return m_side; }
     void handleRow(OperationFrame &frame, const OperationRow &row) override;
+    void finishRows(OperationFrame &frame) override;
     QString resultText(const RunOutcome &outcome) const override;
 
     int filesConverted() const { return m_filesConverted; }
 
+    // How the conversion of one local file ended: converted, or the reason it was not
+    // (empty when it was passed over quietly).
+    struct FileOutcome
+    {
+        bool converted = false;
+        QString failure;
+    };
+
 private:
+    struct PendingFile
+    {
+        QString path;
+        std::future<FileOutcome> outcome;
+    };
+    void convertMirrorCopy(OperationFrame &frame, const QString &path);
+    void collectOldest(OperationFrame &frame);
+
     int m_side;
     QString m_sourceCode;
     QString m_targetCode;
@@ -72,6 +96,7 @@ private:
     QString m_temporaryFile;
     OperationWords m_words;
     int m_filesConverted = 0;
+    std::deque<PendingFile> m_pending;
 };
 
 } // namespace foldercompare::operations

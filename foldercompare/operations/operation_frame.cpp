@@ -55,6 +55,7 @@ bool OperationFrame::run(FileOperation &operation)
             common::FtpCd(QStringLiteral("/"));
         }
         walk(operation);
+        operation.finishRows(*this);
         close(operation);
     } catch (...) {
         common::SaveErr();

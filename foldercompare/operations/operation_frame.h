@@ -110,6 +110,9 @@ public:
     // Works one row. Failures of its own files it lists through the frame and goes on;
     // a Failure it throws ends the run as unexpected.
     virtual void handleRow(OperationFrame &frame, const OperationRow &row) = 0;
+    // Ends the work of the rows handed over, after the last one or an abort and before
+    // the closing boxes (for work that runs behind the walk).
+    virtual void finishRows(OperationFrame &) {}
     // The result box's first line: the complete or partial text, or empty when nothing
     // was done (the none text follows then).
     virtual QString resultText(const RunOutcome &outcome) const = 0;
