@@ -48,8 +48,8 @@ TEST_F(OperationFrameTest, TheReadOnlyQuestionComesOnceAndItsListStopsAtFive)
         QString result;
     };
     const Case cases[] = {
-        {"answer No: every read-only file is skipped and listed", No,
-         QStringLiteral("削除したファイルはありません。　")},
+        {"answer No: every read-only file is skipped and listed, so the run is partial", No,
+         QStringLiteral("一部のファイルが削除されました。　") + Refresh},
         {"answer Yes: every one is deleted", Yes, QStringLiteral("削除が完了しました。　") + Refresh},
     };
     for (const Case &c : cases) {
@@ -57,10 +57,14 @@ TEST_F(OperationFrameTest, TheReadOnlyQuestionComesOnceAndItsListStopsAtFive)
         m_dialogs.clear();
         m_host = {};
         const QStringList names = readOnlyFiles(7, c.answer == Yes ? "yes" : "no");
+        file("one/writable.txt", "w");
+        // The question, the read-only list's box (after No), the refresh question.
         m_dialogs.answerNext(c.answer);
-        m_dialogs.answerNext(Yes);
+        if (c.answer == No)
+            m_dialogs.answerNext(platform::MessageAnswer::Ok);
+        m_dialogs.answerNext(c.answer);
         DeleteOperation remove(0);
-        EXPECT_TRUE(run(remove, rows(names), localSides()));
+        EXPECT_TRUE(run(remove, rows(names + QStringList{"writable.txt"}), localSides()));
         const QString question = QStringLiteral("読み取り専用のファイルがあります。　\r\n\r\n読み取り専用のファイルも削除しますか？  ");
         EXPECT_EQ(m_dialogs.prompts().count(question), 1);
         EXPECT_EQ(m_host.visibility, (QList<bool>{false, true}));
