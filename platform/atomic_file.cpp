@@ -203,6 +203,7 @@ bool AtomicFile::open()
         return fail(errno);
     if (!openTemporary(target.path))
         return false;
+    m_targetExisted = target.exists;
     if (target.exists) {
         const struct stat &info = target.info;
         if ((info.st_uid != ::geteuid() || info.st_gid != ::getegid())
@@ -272,10 +273,12 @@ bool AtomicFile::commit()
     if (m_descriptor < 0 || m_failed)
         return fail(m_error ? m_error : EBADF);
     const bool direct = m_temporary.isEmpty();
-    int synced;
-    do {
-        synced = ::fdatasync(m_descriptor);
-    } while (synced != 0 && errno == EINTR);
+    int synced = 0;
+    if (direct || m_targetExisted || m_syncNewFiles) {
+        do {
+            synced = ::fdatasync(m_descriptor);
+        } while (synced != 0 && errno == EINTR);
+    }
     // Devices, pipes and terminals have nothing to sync and say so with EINVAL.
     if (synced != 0 && !(direct && (errno == EINVAL || errno == EROFS)))
         return fail(errno);

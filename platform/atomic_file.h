@@ -49,6 +49,11 @@ public:
     bool commit();
     // Abandons the write: closes and removes the temporary file.
     void cancel();
+    // Lets commit() skip the sync when the target did not exist at open(): nothing old
+    // can then be lost, and a failure still leaves no partial file under the name. For
+    // callers that create many new files at once (copying a tree); replacing an existing
+    // file is always synced.
+    void syncOnlyWhenReplacing() { m_syncNewFiles = false; }
 
     // The path given to the constructor.
     QString path() const { return m_path; }
@@ -67,6 +72,8 @@ private:
     int m_descriptor = -1;
     int m_error = 0;
     bool m_failed = false;
+    bool m_targetExisted = false;
+    bool m_syncNewFiles = true;
 };
 
 // Writes `bytes` as the whole new contents of `path` through an AtomicFile. Returns the

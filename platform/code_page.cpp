@@ -634,6 +634,13 @@ EncodedBytes encodeText(CodePage codePage, QStringView text)
     }
     if (text.isEmpty())
         return encoded;
+    // UTF-8 has a form for every character: well-formed UTF-16 goes through Qt's own
+    // encoder, which gives iconv's bytes several times faster. Unpaired surrogates have
+    // no form and take iconv's road, which reports them.
+    if (codePage == CodePage::Utf8 && text.isValidUtf16()) {
+        encoded.bytes = text.toUtf8();
+        return encoded;
+    }
 
     const auto *units = reinterpret_cast<const char16_t *>(text.utf16());
     const qsizetype size = text.size();

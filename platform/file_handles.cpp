@@ -3,6 +3,7 @@
 #include <QFile>
 
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -83,14 +84,22 @@ void SetFileTimes(int handle, const QDateTime &, const QDateTime &access, const 
     ::futimens(handle, times);
 }
 
-bool SetFileDate(const QString &path, const QDateTime &date)
+bool SetFileDate(const QString &path, const QDateTime &date, QString *errorText)
 {
-    int handle = OpenFileHandle(path, FileHandleMode::ReadWrite);
-    if (handle == -1)
-        return false;
-    SetFileTimes(handle, date, date, date);
+    int handle;
+    do {
+        handle = ::open(QFile::encodeName(path).constData(), O_RDWR | O_CLOEXEC);
+    } while (handle < 0 && errno == EINTR);
+    bool set = handle >= 0;
+    if (set) {
+        const struct timespec times[2] = {toTimespec(date), toTimespec(date)};
+        set = ::futimens(handle, times) == 0;
+    }
+    const int error = errno;
     CloseFileHandle(handle);
-    return true;
+    if (!set && errorText)
+        *errorText = QString::fromLocal8Bit(std::strerror(error));
+    return set;
 }
 
 } // namespace platform

@@ -39,9 +39,10 @@ qint64 WriteFileBytes(int handle, const QByteArray &bytes, qint64 count);
 // not used. Failures are passed over.
 void SetFileTimes(int handle, const QDateTime &creation, const QDateTime &access, const QDateTime &write);
 
-// Gives the file `path` the local date `date` as access and write time: opens it for
-// reading and writing (a missing file is created empty), sets the times and closes it.
-// False when the file cannot be opened (a folder, for instance).
-bool SetFileDate(const QString &path, const QDateTime &date);
+// Gives the existing file `path` the local date `date` as access and write time: opens
+// it for reading and writing (a missing file is not created), sets the times and closes
+// it. False, with the system's reason in `errorText` when given, when the file cannot be
+// opened (missing, a folder, no write permission) or its times cannot be set.
+bool SetFileDate(const QString &path, const QDateTime &date, QString *errorText = nullptr);
 
 } // namespace platform

@@ -152,6 +152,18 @@ void Frm_Main::buildControls()
     placeTwips(Chk_Nomi, 5235, 1350, 1050, 285);
     Chk_Data = new QCheckBox(QStringLiteral("データ比較"), m_client);
     placeTwips(Chk_Data, 6480, 1350, 1290, 285);
+    for (int side = 0; side < 2; ++side) {
+        const QString folder = side == 0 ? QStringLiteral("フォルダ１") : QStringLiteral("フォルダ２");
+        Btn_GetFileInfo[side]->setToolTip(folder + QStringLiteral("の情報(更新日時やサイズ)を取得します"));
+        Txt_FileInfoDate[side]->setToolTip(folder + QStringLiteral("の情報を取得した日時です"));
+    }
+    Txt_Ext[0]->setToolTip(
+        QStringLiteral("一覧表示するファイルのパス(sub/*,sub/*.c,*.h,*.)を指定します(カンマ区切りで複数指定可)"));
+    Txt_Ext[1]->setToolTip(
+        QStringLiteral("一覧表示しないファイルのパス(sub/*,sub/*.c,*.h,*.)を指定します(カンマ区切りで複数指定可)"));
+    Chk_Folder->setToolTip(QStringLiteral("情報取得したフォルダ階層数分(MAX)のサブフォルダを表示します"));
+    Chk_Nomi->setToolTip(QStringLiteral("追加/更新/削除されたファアイル/フォルダのみ一覧表示します"));
+    Chk_Data->setToolTip(QStringLiteral("データの中身を比較します/チェックを外した時は更新日時とサイズのみの比較です"));
     // The drop box sits in the free corner of the menu bar (buildMenus), where it never
     // crowds the option boxes whatever the window's width.
     Txt_Drop = new QLineEdit;

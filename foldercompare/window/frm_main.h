@@ -180,6 +180,22 @@ public:
     void AllRowSelect_Click();
     void ClipBoardCopy_Click();
 
+    // File operations on the selected rows (frm_main_operations.cpp): copy and delete
+    // after their confirmation, date change and code conversion after their dialogs, and
+    // the runs themselves on side 0 or 1.
+    void CopyOldToNew_Click();
+    void CopyNewToOld_Click();
+    void DeleteOld_Click();
+    void DeleteNew_Click();
+    void DateChgOld_Click();
+    void DateChgNew_Click();
+    void CodeChgOld_Click();
+    void CodeChgNew_Click();
+    void CopyFile(int side);
+    void DeleteFile(int side);
+    void DateChange(int side);
+    void CodeChange(int side);
+
     // Shows a modal dialog of the window and returns when it has closed. Tests replace
     // the way it is run (the dialog is filled in and confirmed or closed by the test).
     void setModalRunner(std::function<void(QDialog &dialog)> runner);
@@ -380,6 +396,11 @@ private:
     bool writeList(const std::function<bool()> &write);
     // The steps of a CSV command after its save dialog (and separator dialog).
     void saveCsv(const QString &path, const QString &separator, const QString &procedure);
+    // The confirmations and dialogs of the file operations, then their runs.
+    void confirmCopy(int side);
+    void confirmDelete(int side);
+    void askDateChange(int side);
+    void askCodeChange(int side);
     // Steps of Btn_Compare_Click and Btn_Compare_Sub after their first check.
     void compareAndNote();
     void addHistory(const QString &key);

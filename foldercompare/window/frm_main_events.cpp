@@ -81,6 +81,14 @@ void Frm_Main::connectHandlers()
         {Properties.menu, &Frm_Main::Properties_Click},
         {AllRowSelect.menu, &Frm_Main::AllRowSelect_Click},
         {ClipBoardCopy.menu, &Frm_Main::ClipBoardCopy_Click},
+        {CopyOldToNew.menu, &Frm_Main::CopyOldToNew_Click},
+        {CopyNewToOld.menu, &Frm_Main::CopyNewToOld_Click},
+        {DeleteOld.menu, &Frm_Main::DeleteOld_Click},
+        {DeleteNew.menu, &Frm_Main::DeleteNew_Click},
+        {DateChgOld.menu, &Frm_Main::DateChgOld_Click},
+        {DateChgNew.menu, &Frm_Main::DateChgNew_Click},
+        {CodeChgOld.menu, &Frm_Main::CodeChgOld_Click},
+        {CodeChgNew.menu, &Frm_Main::CodeChgNew_Click},
     };
     for (const auto &[action, handler] : commands)
         connect(action, &QAction::triggered, this, handler);

@@ -1,0 +1,282 @@
+#include "foldercompare/operations/code_change.h"
+
+#include "common/judge_code.h"
+#include "common/mod_ftp.h"
+#include "common/non_code_class.h"
+#include "foldercompare/operations/local_files.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QMutex>
+#include <QThread>
+#include <QThreadPool>
+
+#include <algorithm>
+#include <memory>
+
+namespace foldercompare::operations {
+
+namespace {
+
+const QString Bin = QStringLiteral("BIN");
+constexpr qint64 JudgeSampleBytes = 100000;
+
+const QStringList &codeNames()
+{
+    static const QStringList names{QStringLiteral("SJIS"),    QStringLiteral("JIS"),  QStringLiteral("EUC"),
+                                   QStringLiteral("UNICODE"), QStringLiteral("UTF7"), QStringLiteral("UTF8")};
+    return names;
+}
+
+QByteArray encode(common::NonCodeClass &codes, const QString &code, QStringView text)
+{
+    codes.setFuncRogic(0);
+    if (code == QStringLiteral("SJIS"))
+        return codes.VbUnicode_To_SJIS(text);
+    if (code == QStringLiteral("JIS"))
+        return codes.VbUnicode_To_JIS(text);
+    if (code == QStringLiteral("EUC"))
+        return codes.VbUnicode_To_EUC(text);
+    if (code == QStringLiteral("UNICODE"))
+        return codes.VbUnicode_To_UNICODE(text, false);
+    if (code == QStringLiteral("UTF7")) {
+        codes.setFuncRogic(1);
+        QByteArray bytes = codes.VbUnicode_To_UTF7(text);
+        codes.setFuncRogic(0);
+        return bytes;
+    }
+    return codes.VbUnicode_To_UTF8(text, false);
+}
+
+QString withLineEnds(QString text, const QString &lineEnd)
+{
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    text.replace(u'\r', u'\n');
+    if (lineEnd != QStringLiteral("\n"))
+        text.replace(QStringLiteral("\n"), lineEnd);
+    return text;
+}
+
+} // namespace
+
+QString CodeChangeMessage(int side)
+{
+    return (side == 0 ? QStringLiteral("フォルダ１（旧）側の選択したファイル(行)の文字コードを変換します。")
+                      : QStringLiteral("フォルダ２（新）側の選択したファイル(行)の文字コードを変換します。"))
+           + QStringLiteral("\r\n変換前後の文字コードを指定してください。(フォルダは変換しません)");
+}
+
+QString JudgeFileCode(const QString &path, QByteArrayView bytes, const QStringList &binJdExt)
+{
+    const QString lowered = path.toLower();
+    for (const QString &extension : binJdExt)
+        if (lowered.endsWith(u'.' + extension.toLower()))
+            return Bin;
+    return common::JudgeCode(bytes, true);
+}
+
+void GetFileCodeCrLf(const QString &path, const QStringList &binJdExt, QString &code, QString &lineEnd)
+{
+    code = Bin;
+    QFile file(path);
+    if (path.endsWith(u'/') || !QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly))
+        return;
+    const QByteArray bytes = file.read(JudgeSampleBytes);
+    if (bytes.isEmpty())
+        return;
+    code = JudgeFileCode(path, bytes, binJdExt);
+    if (code == Bin)
+        return;
+    common::NonCodeClass codes;
+    const QString text = codes.ToVbUnicode(code, bytes);
+    const bool cr = text.contains(u'\r');
+    const bool lf = text.contains(u'\n');
+    lineEnd = cr && !lf ? QStringLiteral("\r") : lf && !cr ? QStringLiteral("\n") : QStringLiteral("\r\n");
+}
+
+std::pair<QString, QString> CodePreset(const QStringList &paths, const QStringList &binJdExt)
+{
+    for (const QString &path : paths) {
+        QString code;
+        QString lineEnd;
+        GetFileCodeCrLf(path, binJdExt, code, lineEnd);
+        if (!code.isEmpty() && code != Bin)
+            return {code, lineEnd};
+    }
+    return {};
+}
+
+FileConversion ConvertFileBytes(const QString &source, const QString &sourceCode, const QString &targetCode,
+                                const QString &lineEnd, const QStringList &binJdExt)
+{
+    FileConversion result;
+    QFile file(source);
+    if (!file.open(QIODevice::ReadOnly)) {
+        if (file.error() != QFileDevice::OpenError || QFileInfo::exists(source))
+            result.refusal = file.errorString();
+        return result;
+    }
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        result.refusal = file.errorString();
+        return result;
+    }
+    if (bytes.isEmpty())
+        return result;
+    const QString judged = JudgeFileCode(source, QByteArrayView(bytes).first(std::min<qsizetype>(bytes.size(), JudgeSampleBytes)),
+                                         binJdExt);
+    if (judged == Bin) {
+        result.refusal = QStringLiteral("バイナリファイルと判定されたため変換しません");
+        return result;
+    }
+    const QString code = sourceCode.isEmpty() ? judged : sourceCode;
+    if (!codeNames().contains(code) || !codeNames().contains(targetCode)) {
+        result.refusal = QStringLiteral("変換できない文字コードです : ") + (codeNames().contains(code) ? targetCode : code);
+        return result;
+    }
+    common::NonCodeClass codes;
+    const QString text = codes.ToVbUnicode(code, bytes);
+    if (!codes.lastConversionClean()) {
+        result.refusal = QStringLiteral("変換前の文字コード(") + code + QStringLiteral(")で読めないデータがあります");
+        return result;
+    }
+    result.bytes = encode(codes, targetCode, withLineEnds(text, lineEnd));
+    if (!codes.lastConversionClean()) {
+        result.bytes.clear();
+        result.refusal = QStringLiteral("変換後の文字コード(") + targetCode + QStringLiteral(")で表せない文字があります");
+        return result;
+    }
+    result.ok = true;
+    return result;
+}
+
+bool ConvertFileCode(const QString &source, const QString &destination, const QString &sourceCode,
+                     const QString &targetCode, const QString &lineEnd, const QStringList &binJdExt)
+{
+    const FileConversion conversion = ConvertFileBytes(source, sourceCode, targetCode, lineEnd, binJdExt);
+    return conversion.ok && !ReplaceFileContents(destination, conversion.bytes);
+}
+
+CodeChangeOperation::CodeChangeOperation(int side, QString sourceCode, QString targetCode, QString lineEnd,
+                                         QString temporaryFile)
+    : m_side(side)
+    , m_sourceCode(std::move(sourceCode))
+    , m_targetCode(std::move(targetCode))
+    , m_lineEnd(std::move(lineEnd))
+    , m_temporaryFile(std::move(temporaryFile))
+{
+    m_words.missingRoot = QStringLiteral("フォルダまたはファイルが存在しません。　");
+    m_words.progressMessage = QStringLiteral("文字コード変換中です");
+    m_words.readOnlyLine = QStringLiteral("読み取り専用のファイルがあります。　");
+    m_words.readOnlyQuestion = QStringLiteral("読み取り専用のファイルも文字コード変換しますか？  ");
+    m_words.readOnlyHeading = QStringLiteral("読み取り専用のため文字コード変換出来ないファイルがありました。　");
+    m_words.errorHeading = QStringLiteral("エラーが発生したため文字コード変換出来ないファイルがありました。　");
+    m_words.noneText = QStringLiteral("文字コード変換したファイルはありません。　");
+    m_words.procedureName = QStringLiteral("CodeChange");
+}
+
+CodeChangeOperation::~CodeChangeOperation()
+{
+    for (PendingFile &file : m_pending)
+        file.outcome.wait();
+}
+
+void CodeChangeOperation::handleRow(OperationFrame &frame, const OperationRow &row)
+{
+    const QString path = frame.rowPath(m_side, row);
+    if (path.endsWith(u'/') || QFileInfo(path).isDir())
+        return;
+    if (frame.isFtp()) {
+        convertMirrorCopy(frame, path);
+        return;
+    }
+    const bool readOnly = IsReadOnlyEntry(path);
+    if (readOnly) {
+        if (!frame.mayHandleReadOnly(path))
+            return;
+        SetReadOnly(path, -1);
+    }
+    if (m_pending.size() >= size_t(std::max(2, QThread::idealThreadCount())))
+        collectOldest(frame);
+    auto job = std::make_shared<std::packaged_task<FileOutcome()>>(
+        [path, sourceCode = m_sourceCode, targetCode = m_targetCode, lineEnd = m_lineEnd,
+         binJdExt = frame.sides().binJdExt, backup = frame.sides().recyclerBackup, readOnly] {
+            FileOutcome outcome;
+            const FileConversion conversion = ConvertFileBytes(path, sourceCode, targetCode, lineEnd, binJdExt);
+            if (!conversion.ok) {
+                outcome.failure = conversion.refusal;
+            } else {
+                BeforeReplace trash;
+                if (backup)
+                    trash = [path] {
+                        static QMutex trashing;
+                        const QMutexLocker lock(&trashing);
+                        return TrashBackup(path);
+                    };
+                const StepResult failure = ReplaceFileContents(path, conversion.bytes, trash);
+                outcome.converted = !failure;
+                outcome.failure = failure.value_or(QString());
+            }
+            if (readOnly)
+                SetReadOnly(path, 1);
+            return outcome;
+        });
+    m_pending.push_back({path, job->get_future()});
+    QThreadPool::globalInstance()->start([job] { (*job)(); });
+}
+
+void CodeChangeOperation::collectOldest(OperationFrame &frame)
+{
+    PendingFile file = std::move(m_pending.front());
+    m_pending.pop_front();
+    const FileOutcome outcome = file.outcome.get();
+    if (outcome.converted)
+        ++m_filesConverted;
+    else if (!outcome.failure.isEmpty())
+        frame.listError(file.path, outcome.failure);
+}
+
+void CodeChangeOperation::finishRows(OperationFrame &frame)
+{
+    while (!m_pending.empty())
+        collectOldest(frame);
+}
+
+void CodeChangeOperation::convertMirrorCopy(OperationFrame &frame, const QString &path)
+{
+    const FileConversion conversion
+        = ConvertFileBytes(path, m_sourceCode, m_targetCode, m_lineEnd, frame.sides().binJdExt);
+    if (!conversion.ok) {
+        if (!conversion.refusal.isEmpty())
+            frame.listError(path, conversion.refusal);
+        return;
+    }
+    // The mirror copy is no file of the user's: the server gets the new contents first,
+    // and no question or trash applies to the copy.
+    QString remote;
+    try {
+        remote = frame.remotePath(path);
+        if (const StepResult failure = ReplaceFileContents(m_temporaryFile, conversion.bytes))
+            throw common::Failure(common::LocalFileFailure, QStringLiteral("CodeChange"), *failure);
+        common::FtpPutMakeDirs(m_temporaryFile, remote, true);
+    } catch (const common::Failure &failure) {
+        frame.listError(remote.isEmpty() ? path : remote, failure.record().Description);
+        return;
+    }
+    if (IsReadOnlyEntry(path))
+        SetReadOnly(path, -1);
+    if (const StepResult failure = ReplaceFileContents(path, conversion.bytes))
+        frame.listError(path, *failure);
+    else
+        ++m_filesConverted;
+}
+
+QString CodeChangeOperation::resultText(const RunOutcome &outcome) const
+{
+    if (m_filesConverted == 0)
+        return QString();
+    return outcome.readOnlyCount > 0 || outcome.aborted ? QStringLiteral("一部のファイルが文字コード変換されました。　")
+                                                        : QStringLiteral("文字コード変換が完了しました。　");
+}
+
+} // namespace foldercompare::operations

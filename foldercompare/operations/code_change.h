@@ -1,0 +1,102 @@
+#pragma once
+
+#include "foldercompare/operations/operation_frame.h"
+
+#include <QByteArray>
+#include <QStringList>
+
+#include <deque>
+#include <future>
+
+namespace foldercompare::operations {
+
+// The code dialog's message for a conversion on side `side`.
+QString CodeChangeMessage(int side);
+
+// The code name of a file: "BIN" when the path ends with "." and an entry of
+// `binJdExt` (any letter case), else the judge's answer for `bytes`, "BIN" among them.
+QString JudgeFileCode(const QString &path, QByteArrayView bytes, const QStringList &binJdExt);
+
+// The character code and line end of the file `path`, judged from its first 100000
+// bytes: `code` becomes "BIN" for a folder, a missing, empty, unreadable or binary file
+// (`lineEnd` then stays as it was); else the code name, and `lineEnd` CR when the text
+// holds CR but no LF, LF when it holds LF but no CR, CR LF otherwise.
+void GetFileCodeCrLf(const QString &path, const QStringList &binJdExt, QString &code, QString &lineEnd);
+
+// The code and line end that the code dialog opens on: those of the first of `paths`
+// that is a text file; both empty when none is.
+std::pair<QString, QString> CodePreset(const QStringList &paths, const QStringList &binJdExt);
+
+// One file's contents converted.
+struct FileConversion
+{
+    bool ok = false;
+    QByteArray bytes;
+    // Why the file is refused (binary, not clean in the source code, a character that
+    // the target code cannot express, unreadable); empty when it is passed over quietly
+    // (missing, empty).
+    QString refusal;
+};
+
+// Reads `source` whole, decodes it in `sourceCode` (judged per file when empty; a file
+// judged "BIN" is refused whatever the code), makes every line end `lineEnd` (CR, LF or
+// CR LF) and encodes it in `targetCode`, never with a byte-order mark. Code names are
+// "SJIS", "JIS", "EUC", "UNICODE", "UTF7" and "UTF8"; any other is refused.
+FileConversion ConvertFileBytes(const QString &source, const QString &sourceCode, const QString &targetCode,
+                                const QString &lineEnd, const QStringList &binJdExt);
+
+// ConvertFileBytes of `source`, written over `destination` through a temporary file
+// beside it. False, with nothing written, when the conversion or the write failed.
+bool ConvertFileCode(const QString &source, const QString &destination, const QString &sourceCode,
+                     const QString &targetCode, const QString &lineEnd, const QStringList &binJdExt);
+
+// CodeChange(p): rewrites the files of the selected rows on side p in the chosen code
+// and line end. On an FTP side the converted file is uploaded from `temporaryFile` (a
+// file of this window's own) first and then replaces the mirror copy. Local files are
+// converted and written on worker threads behind the walk, a few rows ahead at most, so
+// that one file's conversion runs while another is being written; their results reach
+// the lists in row order.
+class CodeChangeOperation final : public FileOperation
+{
+public:
+    CodeChangeOperation(int side, QString sourceCode, QString targetCode, QString lineEnd, QString temporaryFile);
+    ~CodeChangeOperation() override;
+
+    const OperationWords &words() const override { return m_words; }
+    QList<int> rootsToCheck() const override { return {m_side}; }
+    int remoteSide() const override { return m_side; }
+    int refreshSide() const override { return m_side; }
+    void handleRow(OperationFrame &frame, const OperationRow &row) override;
+    void finishRows(OperationFrame &frame) override;
+    QString resultText(const RunOutcome &outcome) const override;
+
+    int filesConverted() const { return m_filesConverted; }
+
+    // How the conversion of one local file ended: converted, or the reason it was not
+    // (empty when it was passed over quietly).
+    struct FileOutcome
+    {
+        bool converted = false;
+        QString failure;
+    };
+
+private:
+    struct PendingFile
+    {
+        QString path;
+        std::future<FileOutcome> outcome;
+    };
+    void convertMirrorCopy(OperationFrame &frame, const QString &path);
+    void collectOldest(OperationFrame &frame);
+
+    int m_side;
+    QString m_sourceCode;
+    QString m_targetCode;
+    QString m_lineEnd;
+    QString m_temporaryFile;
+    OperationWords m_words;
+    int m_filesConverted = 0;
+    std::deque<PendingFile> m_pending;
+};
+
+} // namespace foldercompare::operations

@@ -1,0 +1,67 @@
+#pragma once
+
+#include "foldercompare/operations/operation_frame.h"
+
+namespace foldercompare::operations {
+
+// The confirmation of a copy from side `side` (title "コピーしますか？") and of a delete
+// on side `side` (title "削除しますか？"), with the notes of the trash option.
+QString CopyPrompt(int side, bool recyclerBackup);
+QString DeletePrompt(int side, bool recyclerBackup);
+
+// CopyFile(p): copies the selected rows from side p to the other side. Folder rows only
+// create the folder; an FTP destination gets the file uploaded first, and only then its
+// mirror copy written.
+class CopyOperation final : public FileOperation
+{
+public:
+    explicit CopyOperation(int sourceSide);
+
+    const OperationWords &words() const override { return m_words; }
+    QList<int> rootsToCheck() const override { return {0, 1}; }
+    int remoteSide() const override { return m_destinationSide; }
+    int refreshSide() const override { return m_destinationSide; }
+    void handleRow(OperationFrame &frame, const OperationRow &row) override;
+    QString resultText(const RunOutcome &outcome) const override;
+
+    int filesCopied() const { return m_filesCopied; }
+    int foldersCreated() const { return m_foldersCreated; }
+
+private:
+    void copyLocally(OperationFrame &frame, const QString &source, const QString &destination);
+
+    int m_sourceSide;
+    int m_destinationSide;
+    OperationWords m_words;
+    int m_filesCopied = 0;
+    int m_foldersCreated = 0;
+};
+
+// DeleteFile(p): deletes the selected rows on side p (through the trash when the option
+// asks for it, never for an FTP mirror); an FTP side loses the remote entry first.
+class DeleteOperation final : public FileOperation
+{
+public:
+    explicit DeleteOperation(int side);
+
+    const OperationWords &words() const override { return m_words; }
+    QList<int> rootsToCheck() const override { return {m_side}; }
+    int remoteSide() const override { return m_side; }
+    int refreshSide() const override { return m_side; }
+    void handleRow(OperationFrame &frame, const OperationRow &row) override;
+    QString resultText(const RunOutcome &outcome) const override;
+
+    int rowsDeleted() const { return m_rowsDeleted; }
+
+private:
+    int m_side;
+    OperationWords m_words;
+    int m_rowsDeleted = 0;
+};
+
+// Deletes the remote folder `path` with its files and subfolders on the open
+// connection. Entries whose names begin with "." stay, so their folder stays too and
+// the removal fails. The first failure is thrown (common::Failure).
+void FtpDeleteFolder(const QString &path);
+
+} // namespace foldercompare::operations

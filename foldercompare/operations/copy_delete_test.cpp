@@ -1,0 +1,226 @@
+#include "foldercompare/operations/copy_delete.h"
+#include "foldercompare/operations/local_files.h"
+#include "foldercompare/operations/operations_test_fixture.h"
+#include "platform/file_handles.h"
+#include "platform/testing/print_to.h"
+#include "platform/testing/unprivileged_scope.h"
+#include "platform/testing/write_faults.h"
+
+#include <QDateTime>
+#include <QFileInfo>
+
+#include <optional>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace foldercompare::operations {
+namespace {
+
+using platform::MessageAnswer::No;
+using platform::MessageAnswer::Yes;
+using platform::testing::allowOthers;
+
+const QDateTime Old(QDate(2020, 1, 2), QTime(3, 4, 5));
+
+// Answers every box with Yes, running `onQuestion` first at a Yes/No question.
+class QuestionHook final : public platform::UserDialogs
+{
+public:
+    explicit QuestionHook(std::function<void()> onQuestion)
+        : m_onQuestion(std::move(onQuestion))
+    {
+        platform::installDialogs(this);
+    }
+    ~QuestionHook() override { platform::installDialogs(nullptr); }
+    int messageBox(const QString &prompt, int style, const QString &) override
+    {
+        prompts.append(prompt);
+        if (style == platform::MessageStyle::YesNo && m_onQuestion)
+            std::exchange(m_onQuestion, nullptr)();
+        return platform::automaticAnswer(style);
+    }
+    std::optional<platform::ChosenFile> openFile(const QString &, const QString &, const QList<platform::FileFilter> &,
+                                                 int) override
+    {
+        return std::nullopt;
+    }
+    std::optional<platform::ChosenFile> saveFile(const QString &, const QString &, const QList<platform::FileFilter> &,
+                                                 int) override
+    {
+        return std::nullopt;
+    }
+    std::optional<quint32> chooseColor(quint32) override { return std::nullopt; }
+    QString browseFolder(const QString &, const QString &) override { return {}; }
+
+    QStringList prompts;
+
+private:
+    std::function<void()> m_onQuestion;
+};
+
+mode_t modeOf(const QString &path)
+{
+    struct stat info;
+    return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? info.st_mode & 07777 : 0;
+}
+
+using CopyTest = testing::OperationsTest;
+
+TEST_F(CopyTest, CopiesFilesWithTheirTimesAndModeAndCreatesFolders)
+{
+    const QString source = file("one/a.txt", "new contents");
+    ::chmod(QFile::encodeName(source).constData(), 0640);
+    ASSERT_TRUE(platform::SetFileDate(source, Old));
+    file("one/sub/b.txt", "b");
+    file("two/a.txt", "old contents");
+    m_trees.makeFolder("one/empty");
+    m_dialogs.answerNext(No);
+    CopyOperation copy(0);
+    run(copy, rows({"a.txt", "empty/", "sub/b.txt", "gone.txt"}), localSides(true));
+
+    EXPECT_EQ(read(tree("two/a.txt")), "new contents");
+    EXPECT_EQ(QFileInfo(tree("two/a.txt")).lastModified(), Old);
+    EXPECT_EQ(modeOf(tree("two/a.txt")), 0640u);
+    EXPECT_EQ(read(tree("two/sub/b.txt")), "b");
+    EXPECT_TRUE(QFileInfo(tree("two/empty")).isDir());
+    EXPECT_FALSE(QFileInfo::exists(tree("two/gone.txt")));
+    EXPECT_EQ(trashed(), QStringList{"a.txt"}) << "the replaced file went to the trash";
+    EXPECT_EQ(copy.filesCopied(), 2);
+    EXPECT_EQ(copy.foldersCreated(), 1);
+    EXPECT_TRUE(m_errorList.isEmpty()) << m_errorList.toStdString();
+    EXPECT_EQ(lastPrompt(), QStringLiteral("コピーが完了しました。　\r\n\r\n最新の状況を取得し一覧に反映しますか？"));
+    EXPECT_EQ(QDir(tree("two")).entryList(QDir::Hidden | QDir::Files).size(), 1) << "no temporary file stays";
+
+    m_dialogs.clear();
+    CopyOperation folders(1);
+    run(folders, rows({"more/"}), localSides());
+    EXPECT_EQ(m_dialogs.prompts().value(0).left(13), QStringLiteral("フォルダを作成しました。　"));
+}
+
+TEST_F(CopyTest, AReadOnlyDestinationFollowsTheAnswer)
+{
+    for (const int answer : {No, Yes}) {
+        SCOPED_TRACE(answer == Yes ? "Yes" : "No");
+        m_dialogs.clear();
+        file("one/a.txt", "new");
+        const QString destination = file("two/a.txt", "old");
+        QFile::setPermissions(destination, QFile::ReadOwner);
+        m_dialogs.answerNext(answer);
+        CopyOperation copy(0);
+        run(copy, rows({"a.txt"}), localSides());
+        EXPECT_EQ(read(destination), answer == Yes ? "new" : "old");
+        EXPECT_EQ(m_readOnlyList.isEmpty(), answer == Yes);
+        EXPECT_EQ(lastPrompt().left(11), answer == Yes ? QStringLiteral("コピーが完了しました。　").left(11)
+                                                       : QStringLiteral("コピーしたファイルはありません。　").left(11));
+        QFile::setPermissions(destination, QFile::ReadOwner | QFile::WriteOwner);
+    }
+}
+
+// Each fault spoils the copy of the first row; the old destination stays as it was, the
+// row is listed with its reason, no temporary file is left, and the run goes on.
+TEST_F(CopyTest, AFailedCopyLeavesTheOldFileAndTheRunGoesOn)
+{
+    enum class Fault { SizeLimit, FullFileSystem, UnwritableFolder, VanishedSource };
+    const std::pair<Fault, const char *> faults[] = {
+        {Fault::SizeLimit, "a write cut short by the file size limit"},
+        {Fault::FullFileSystem, "a full file system"},
+        {Fault::UnwritableFolder, "a destination folder without write permission"},
+        {Fault::VanishedSource, "a source that vanishes before it is read"},
+    };
+    for (const auto &[fault, name] : faults) {
+        SCOPED_TRACE(name);
+        std::optional<platform::testing::SmallFileSystem> small;
+        OperationSides sides = localSides();
+        if (fault == Fault::FullFileSystem) {
+            small.emplace();
+            if (!small->isMounted())
+                continue; // only the superuser can mount it
+            sides.sideRoot[1] = sides.pathBox[1] = small->path();
+        }
+        file("one/a.bin", QByteArray(2 << 20, 'b'));
+        file("one/b.txt", "second");
+        const QString folder = sides.sideRoot[1];
+        const QString destination = folder + "/a.bin";
+        QFile good(destination);
+        ASSERT_TRUE(good.open(QIODevice::WriteOnly | QIODevice::Truncate) && good.write("good") == 4);
+        good.close();
+        QFile::remove(folder + "/b.txt");
+
+        std::optional<platform::testing::FileSizeLimit> limit;
+        std::optional<platform::testing::UnprivilegedScope> unprivileged;
+        std::optional<QuestionHook> hook;
+        if (fault == Fault::SizeLimit) {
+            limit.emplace(64 * 1024);
+        } else if (fault == Fault::UnwritableFolder) {
+            for (const QString &path : {m_trees.path(), tree("one"), tree("one/a.bin"), tree("one/b.txt")})
+                allowOthers(path);
+            ::chmod(QFile::encodeName(folder).constData(), 0555);
+            unprivileged.emplace();
+        } else if (fault == Fault::VanishedSource) {
+            QFile::setPermissions(destination, QFile::ReadOwner);
+            hook.emplace([this] { QFile::remove(tree("one/a.bin")); });
+        }
+        CopyOperation copy(0);
+        run(copy, rows({"a.bin", "b.txt"}), sides);
+        hook.reset();
+        unprivileged.reset();
+        limit.reset();
+        ::chmod(QFile::encodeName(folder).constData(), 0755);
+        QFile::setPermissions(destination, QFile::ReadOwner | QFile::WriteOwner);
+
+        EXPECT_EQ(read(destination), "good");
+        EXPECT_TRUE(m_errorList.startsWith(QStringLiteral("\r\n") + destination + QStringLiteral(" : ")))
+            << m_errorList.toStdString();
+        EXPECT_EQ(read(folder + "/b.txt"), fault == Fault::UnwritableFolder ? "" : "second");
+        EXPECT_EQ(QDir(folder).entryList(QDir::Hidden | QDir::Files).filter(".tmp"), QStringList());
+    }
+}
+
+using DeleteTest = testing::OperationsTest;
+
+TEST_F(DeleteTest, DeletesFilesAndFoldersThroughTheTrashOrForGood)
+{
+    for (const bool recyclerBackup : {true, false}) {
+        SCOPED_TRACE(recyclerBackup ? "trash" : "for good");
+        m_dialogs.clear();
+        file("one/a.txt", "a");
+        QFile::setPermissions(file("one/sub/deep/locked.txt", "l"), QFile::ReadOwner);
+        m_dialogs.answerNext(Yes);
+        DeleteOperation remove(0);
+        run(remove, rows({"a.txt", "sub/", "gone.txt"}), localSides(recyclerBackup));
+        EXPECT_FALSE(QFileInfo::exists(tree("one/a.txt")));
+        EXPECT_FALSE(QFileInfo::exists(tree("one/sub")));
+        EXPECT_EQ(remove.rowsDeleted(), 2) << "a missing row is not counted";
+        EXPECT_EQ(trashed(), recyclerBackup ? QStringList({"a.txt", "sub"}) : QStringList({"a.txt", "sub"}).mid(2));
+        EXPECT_EQ(lastPrompt().left(10), QStringLiteral("削除が完了しました。　").left(10));
+        QDir(m_home.filePath("data/Trash")).removeRecursively();
+    }
+}
+
+TEST_F(DeleteTest, AFailedDeleteIsListedAndNotCounted)
+{
+    for (const bool recyclerBackup : {true, false}) {
+        SCOPED_TRACE(recyclerBackup ? "trash" : "for good");
+        m_dialogs.clear();
+        const QString target = file("one/kept/a.txt", "a");
+        for (const QString &path : {m_trees.path(), tree("one"), tree("one/kept"), target, m_home.path()})
+            allowOthers(path);
+        ::chmod(QFile::encodeName(tree("one/kept")).constData(), 0555);
+        DeleteOperation remove(0);
+        {
+            platform::testing::UnprivilegedScope unprivileged;
+            run(remove, rows({"kept/a.txt"}), localSides(recyclerBackup));
+        }
+        ::chmod(QFile::encodeName(tree("one/kept")).constData(), 0755);
+        EXPECT_TRUE(QFileInfo::exists(target));
+        EXPECT_EQ(remove.rowsDeleted(), 0);
+        EXPECT_TRUE(m_errorList.startsWith(QStringLiteral("\r\n") + target + QStringLiteral(" : "))) << m_errorList.toStdString();
+        EXPECT_EQ(m_dialogs.prompts(),
+                  QStringList({QStringLiteral("エラーが発生したため削除出来ないファイルがありました。　\r\n") + m_errorList,
+                               QStringLiteral("削除したファイルはありません。　")}));
+    }
+}
+
+} // namespace
+} // namespace foldercompare::operations

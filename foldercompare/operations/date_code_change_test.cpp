@@ -1,0 +1,140 @@
+#include "common/non_code_class.h"
+#include "foldercompare/operations/code_change.h"
+#include "foldercompare/operations/date_change.h"
+#include "foldercompare/operations/operations_test_fixture.h"
+#include "platform/testing/print_to.h"
+#include "platform/testing/unprivileged_scope.h"
+
+#include <QDateTime>
+#include <QFileInfo>
+
+#include <unistd.h>
+
+namespace foldercompare::operations {
+namespace {
+
+using platform::MessageAnswer::No;
+using platform::MessageAnswer::Yes;
+
+const QDateTime Typed(QDate(2019, 6, 30), QTime(12, 34, 56));
+const QString Refresh = QStringLiteral("\r\n\r\n最新の状況を取得し一覧に反映しますか？");
+
+using DateChangeTest = testing::OperationsTest;
+
+TEST_F(DateChangeTest, TypedAndCopiedDatesReachTheFilesOnly)
+{
+    file("one/a.txt", "a");
+    file("one/b.txt", "b");
+    m_trees.makeFolder("one/sub");
+    QFile::setPermissions(file("one/locked.txt", "l"), QFile::ReadOwner);
+    m_dialogs.answerNext(Yes);
+    DateChangeOperation typed(0, QStringLiteral("2019/06/30 12:34:56"));
+    run(typed, rows({"a.txt", "sub/", "locked.txt", "gone.txt"}), localSides());
+    EXPECT_EQ(QFileInfo(tree("one/a.txt")).lastModified(), Typed);
+    EXPECT_EQ(QFileInfo(tree("one/locked.txt")).lastModified(), Typed);
+    EXPECT_FALSE(QFileInfo(tree("one/locked.txt")).permission(QFile::WriteOwner)) << "it stays read-only";
+    EXPECT_EQ(typed.filesChanged(), 2);
+    EXPECT_EQ(lastPrompt(), QStringLiteral("日時変更が完了しました。　") + Refresh);
+
+    m_dialogs.clear();
+    DateChangeOperation copied(0, QStringLiteral("COPY"));
+    const QList<OperationRow> copyRows{{QString(), QStringLiteral(" 2021/01/02 03:04:05*"), QStringLiteral("b.txt")},
+                                       {QString(), QString(), QStringLiteral("a.txt")}};
+    run(copied, copyRows, localSides());
+    EXPECT_EQ(QFileInfo(tree("one/b.txt")).lastModified(), QDateTime(QDate(2021, 1, 2), QTime(3, 4, 5)));
+    EXPECT_EQ(QFileInfo(tree("one/a.txt")).lastModified(), Typed) << "no date on the other side: passed over";
+    EXPECT_EQ(copied.filesChanged(), 1);
+}
+
+TEST_F(DateChangeTest, AFileWhoseTimesCannotBeSetMakesThePartialText)
+{
+    file("one/a.txt", "a");
+    // Another owner's file: its times cannot be set by this user.
+    const QString foreign = tree("one/foreign.txt");
+    if (::geteuid() == 0)
+        file("one/foreign.txt", "f");
+    else
+        ASSERT_TRUE(QFile::link(QStringLiteral("/etc/passwd"), foreign));
+    const QDateTime before = QFileInfo(foreign).lastModified();
+    for (const QString &path : {m_trees.path(), tree("one"), tree("one/a.txt")})
+        platform::testing::allowOthers(path);
+    ::chown(QFile::encodeName(tree("one/a.txt")).constData(), 65534, 65534);
+    DateChangeOperation typed(0, QStringLiteral("2019/06/30 12:34:56"));
+    {
+        platform::testing::UnprivilegedScope unprivileged;
+        run(typed, rows({"foreign.txt", "a.txt"}), localSides());
+    }
+    EXPECT_EQ(QFileInfo(foreign).lastModified(), before);
+    EXPECT_TRUE(m_errorList.startsWith(QStringLiteral("\r\n") + foreign + QStringLiteral(" : ")))
+        << m_errorList.toStdString();
+    EXPECT_EQ(lastPrompt(), QStringLiteral("一部のファイルが日時変更されました。　") + Refresh);
+}
+
+using CodeChangeTest = testing::OperationsTest;
+
+TEST_F(CodeChangeTest, PresetsTheFirstTextFilesCodeAndLineEnd)
+{
+    struct Case
+    {
+        const char *name;
+        QByteArray content;
+        QString code;
+        QString lineEnd;
+    };
+    common::NonCodeClass codes;
+    const Case cases[] = {
+        {"CR LF", codes.VbUnicode_To_SJIS(u"日本語の行\r\n次の行\r\n"), "SJIS", "\r\n"},
+        {"LF", "plain\nlines\n", "SJIS", "\n"},
+        {"CR", codes.VbUnicode_To_UTF8(u"日本語の行\r次の行\r", false), "UTF8", "\r"},
+        {"no line end", "one line", "SJIS", "\r\n"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString text = file("one/text.txt", c.content);
+        const auto [code, lineEnd] = CodePreset({tree("one/sub/"), file("one/picture.png", "x"), tree("one/gone.txt"), text},
+                                                localSides().binJdExt);
+        EXPECT_EQ(code, c.code);
+        EXPECT_EQ(lineEnd, c.lineEnd);
+    }
+    EXPECT_EQ(CodePreset({tree("one/sub/")}, {}), (std::pair<QString, QString>()));
+}
+
+TEST_F(CodeChangeTest, ConvertsInPlaceAndRefusesWhatItCannotConvertCleanly)
+{
+    common::NonCodeClass codes;
+    const QString sjis = file("one/sjis.txt", codes.VbUnicode_To_SJIS(u"日本語\r\nmixed\rends\n"));
+    const QString bom = file("one/bom.txt", "\xEF\xBB\xBFtext\r\n");
+    const QByteArray emoji = codes.VbUnicode_To_UTF8(u"smile \U0001F600\n", false);
+    const QString unrepresentable = file("one/emoji.txt", emoji);
+    const QString binary = file("one/tool.exe", "MZ\x90");
+    const QString empty = file("one/empty.txt", "");
+    QFile::setPermissions(file("one/locked.txt", "locked\r\n"), QFile::ReadOwner);
+    m_dialogs.answerNext(Yes);
+    CodeChangeOperation toUtf8(0, QString(), QStringLiteral("UTF8"), QStringLiteral("\n"), tree("work.tmp"));
+    run(toUtf8,
+        rows({"sjis.txt", "bom.txt", "tool.exe", "empty.txt", "locked.txt", "sub/", "gone.txt"}),
+        localSides(true));
+    EXPECT_EQ(read(sjis), codes.VbUnicode_To_UTF8(u"日本語\nmixed\nends\n", false));
+    EXPECT_EQ(read(bom), "text\n");
+    EXPECT_EQ(read(tree("one/locked.txt")), "locked\n");
+    EXPECT_FALSE(QFileInfo(tree("one/locked.txt")).permission(QFile::WriteOwner));
+    EXPECT_EQ(read(binary), "MZ\x90");
+    EXPECT_EQ(read(empty), "");
+    EXPECT_EQ(toUtf8.filesConverted(), 3);
+    EXPECT_EQ(trashed().size(), 3) << "each replaced file went to the trash";
+    EXPECT_EQ(m_errorList, QStringLiteral("\r\n") + binary + QStringLiteral(" : バイナリファイルと判定されたため変換しません"));
+
+    m_dialogs.clear();
+    CodeChangeOperation explicitSource(0, QStringLiteral("UTF8"), QStringLiteral("SJIS"), QStringLiteral("\r\n"),
+                                       tree("work.tmp"));
+    run(explicitSource, rows({"emoji.txt", "tool.exe"}), localSides());
+    EXPECT_EQ(read(unrepresentable), emoji) << "a character without a form in the target is never written as ?";
+    EXPECT_EQ(read(binary), "MZ\x90") << "a binary file is not converted even with a source code given";
+    EXPECT_EQ(explicitSource.filesConverted(), 0);
+    EXPECT_TRUE(m_errorList.contains(unrepresentable + QStringLiteral(" : 変換後の文字コード(SJIS)で表せない文字があります")))
+        << m_errorList.toStdString();
+    EXPECT_EQ(lastPrompt(), QStringLiteral("文字コード変換したファイルはありません。　"));
+}
+
+} // namespace
+} // namespace foldercompare::operations

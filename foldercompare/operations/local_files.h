@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QByteArrayView>
+#include <QString>
+
+#include <functional>
+#include <optional>
+
+namespace foldercompare::operations {
+
+// The file steps of the operations on local files and on FTP mirrors. Each returns the
+// reason of a failure in the system's words, or nullopt on success.
+using StepResult = std::optional<QString>;
+
+// Runs once the new contents are complete beside the target and before they replace
+// it (the trash backup of the old file); a failure leaves the target as it was.
+using BeforeReplace = std::function<StepResult()>;
+
+// Copies the file `source` over or to `destination` through a temporary file beside
+// it, so that a copy cut short (a full disk, a source that vanishes or shrinks) leaves
+// an existing destination as it was. The copy gets the source's permission bits and its
+// access and modification times.
+StepResult CopyFileKeepingTimes(const QString &source, const QString &destination,
+                                const BeforeReplace &beforeReplace = {});
+
+// Replaces the contents of `path` (created when missing) by `bytes` through a temporary
+// file beside it; the file keeps its permission bits and owner.
+StepResult ReplaceFileContents(const QString &path, QByteArrayView bytes, const BeforeReplace &beforeReplace = {});
+
+// Moves `path` to the trash when something is there; a move that failed is a failure.
+StepResult TrashBackup(const QString &path);
+
+// Deletes the file, link or folder (with everything below it) at `path` for good. A
+// failure names the first entry that stayed.
+StepResult RemoveEntry(const QString &path);
+
+// Whether anything (a file, a folder, a link even when broken) is at `path`.
+bool EntryExists(const QString &path);
+
+// True when `path` is a read-only file, or a folder holding one at any depth (links
+// are not followed). Failures end the check with what was found so far.
+bool ChkReadOnly(const QString &path);
+
+// Sets (mode >= 1) or clears (mode < 0) the read-only attribute of the file `path`, or
+// of every file below the folder `path`; folders keep their own. Mode 0 does nothing.
+// Failures are passed over.
+void SetReadOnly(const QString &path, int mode);
+
+} // namespace foldercompare::operations

@@ -1,0 +1,166 @@
+#include "foldercompare/operations/operation_frame.h"
+
+#include "common/common_module.h"
+#include "common/mod_ftp.h"
+#include "common/saved_error.h"
+#include "platform/user_dialogs.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <sys/stat.h>
+
+namespace foldercompare::operations {
+
+namespace {
+
+const QString CrLf = QStringLiteral("\r\n");
+const QString RefreshQuestion = QStringLiteral("最新の状況を取得し一覧に反映しますか？");
+const QString MoreEntries = QStringLiteral("．．．");
+const QString FtpPrefix = QStringLiteral("ftp://");
+
+} // namespace
+
+bool IsReadOnlyEntry(const QString &path)
+{
+    struct stat info;
+    return ::stat(QFile::encodeName(path).constData(), &info) == 0 && !(info.st_mode & S_IWUSR);
+}
+
+OperationFrame::OperationFrame(OperationHost &host, OperationSides sides, QList<OperationRow> rows)
+    : m_host(host), m_sides(std::move(sides)), m_rows(std::move(rows))
+{
+}
+
+bool OperationFrame::run(FileOperation &operation)
+{
+    const OperationWords &words = operation.words();
+    m_words = &words;
+    for (const int side : operation.rootsToCheck()) {
+        const QString &root = m_sides.sideRoot[side];
+        if (root.isEmpty() || !QFileInfo::exists(root)) {
+            common::ShowMsg(words.missingRoot + CrLf + CrLf + common::PrintablePath(root));
+            return false;
+        }
+    }
+    m_host.setBusy(true);
+    m_host.progressStart(words.progressMessage);
+    try {
+        m_remoteSide = operation.remoteSide();
+        if (m_remoteSide >= 0 && m_sides.pathBox[m_remoteSide].startsWith(FtpPrefix)) {
+            m_ftp = true;
+            m_ftpInfo = listing::GetFtpInfo(m_sides.pathBox[m_remoteSide], m_sides.proxy);
+            common::FtpConnect(m_ftpInfo.host, m_ftpInfo.user, m_ftpInfo.password, m_ftpInfo.proxy,
+                               m_ftpInfo.passive == QStringLiteral("True"), m_sides.fileNameCode[m_remoteSide]);
+            common::FtpCd(QStringLiteral("/"));
+        }
+        walk(operation);
+        operation.finishRows(*this);
+        close(operation);
+    } catch (...) {
+        common::SaveErr();
+        failUnexpectedly(operation);
+    }
+    return true;
+}
+
+void OperationFrame::walk(FileOperation &operation)
+{
+    const qsizetype count = m_rows.size();
+    for (qsizetype index = 0; index < count; ++index) {
+        m_host.progressUpdate(double(index) / double(count) * 100.0);
+        if (m_host.progressCancelled() || m_host.abortRequested()) {
+            m_outcome.aborted = true;
+            break;
+        }
+        operation.handleRow(*this, m_rows.at(index));
+        m_host.pumpEvents();
+    }
+}
+
+void OperationFrame::close(FileOperation &operation)
+{
+    const OperationWords &words = operation.words();
+    if (m_ftp)
+        common::FtpDisconnect();
+    m_host.progressEnd();
+    if (!m_readOnlyList.isEmpty())
+        common::ShowMsg(words.readOnlyHeading + CrLf + m_readOnlyList);
+    if (!m_errorList.isEmpty())
+        common::ShowMsg(words.errorHeading + CrLf + m_errorList);
+    const QString result = operation.resultText(m_outcome);
+    if (!result.isEmpty()) {
+        if (common::ShowMsg(result + CrLf + CrLf + RefreshQuestion, platform::MessageStyle::YesNo)
+            == platform::MessageAnswer::Yes)
+            m_host.refreshSide(operation.refreshSide());
+    } else {
+        common::ShowMsg(words.noneText);
+    }
+    m_host.setBusy(false);
+}
+
+void OperationFrame::failUnexpectedly(FileOperation &operation)
+{
+    m_host.setBusy(false);
+    m_host.progressEnd();
+    if (m_ftp)
+        common::FtpDisconnect();
+    common::ReportSavedErr(operation.words().procedureName);
+}
+
+QString RowPath(const QString &sideRoot, const QString &relative)
+{
+    if (relative.isEmpty())
+        return sideRoot;
+    QString base = QFileInfo(sideRoot).isDir() ? sideRoot : QFileInfo(sideRoot).path();
+    if (base.endsWith(u'/'))
+        base.chop(1);
+    return base + u'/' + relative;
+}
+
+QString OperationFrame::remotePath(const QString &cachePath) const
+{
+    const QString &cacheFolder = m_sides.ftpCacheFolder[m_remoteSide];
+    if (cachePath == cacheFolder)
+        return m_ftpInfo.folderPart;
+    if (!cachePath.startsWith(cacheFolder + u'/'))
+        throw common::Failure(common::FtpNoNumber, QStringLiteral("modFtp"),
+                              QStringLiteral("FTPのキャッシュフォルダの外のパスです : ") + cachePath);
+    return m_ftpInfo.folderPart + cachePath.mid(cacheFolder.size() + 1);
+}
+
+bool OperationFrame::mayHandleReadOnly(const QString &path)
+{
+    if (m_readOnlyAnswer.isEmpty()) {
+        m_readOnlyAnswer = QStringLiteral("F");
+        m_host.progressVisible(false);
+        if (common::ShowMsg(m_words->readOnlyLine + CrLf + CrLf + m_words->readOnlyQuestion,
+                            platform::MessageStyle::YesNo)
+            == platform::MessageAnswer::Yes)
+            m_readOnlyAnswer = QStringLiteral("T");
+        m_host.progressVisible(true);
+    }
+    if (m_readOnlyAnswer == QStringLiteral("T"))
+        return true;
+    addToList(m_readOnlyList, m_outcome.readOnlyCount, common::PrintablePath(path));
+    return false;
+}
+
+void OperationFrame::listError(const QString &path, const QString &reason)
+{
+    QString entry = common::PrintablePath(path);
+    if (!reason.isEmpty())
+        entry += QStringLiteral(" : ") + platform::escapeControlCharacters(reason.simplified());
+    addToList(m_errorList, m_outcome.errorCount, entry);
+}
+
+void OperationFrame::addToList(QString &list, int &count, const QString &entry)
+{
+    ++count;
+    if (count <= ListedPathsMax)
+        list += CrLf + entry;
+    else if (count == ListedPathsMax + 1)
+        list += CrLf + MoreEntries;
+}
+
+} // namespace foldercompare::operations

@@ -1,0 +1,184 @@
+#pragma once
+
+#include "foldercompare/listing/ftp_side.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <array>
+
+namespace foldercompare::operations {
+
+// What a file operation needs of the window that starts it: its flags, its status
+// text, its progress window, its event loop and its gathering.
+class OperationHost
+{
+public:
+    virtual ~OperationHost() = default;
+
+    // True once the user confirmed Esc in the window (AbortFlag).
+    virtual bool abortRequested() const = 0;
+    // True clears the abort flag, sets BusyFlag and shows "処理中(ESCで中止)" in status
+    // panel 1; false clears all three.
+    virtual void setBusy(bool busy) = 0;
+    // The progress window: a run starts with `message`, shown after one second over the
+    // window, which it disables; updates move the bar; the end closes it.
+    virtual void progressStart(const QString &message) = 0;
+    virtual void progressUpdate(double percent) = 0;
+    virtual void progressEnd() = 0;
+    // True once the user confirmed a cancel in the progress window.
+    virtual bool progressCancelled() const = 0;
+    // Hides the progress window around a question, and shows it again.
+    virtual void progressVisible(bool visible) = 0;
+    // Lets pending window events run (once per row, so that Esc acts).
+    virtual void pumpEvents() = 0;
+    // Gathers side `side` again and compares at once without asking.
+    virtual void refreshSide(int side) = 0;
+};
+
+// The state of the two sides that the operations read; index 0 is folder 1 (old),
+// index 1 folder 2 (new).
+struct OperationSides
+{
+    // The path boxes as typed; "ftp://" at the start makes an FTP side.
+    std::array<QString, 2> pathBox;
+    // Roots of the last gathering: the folder or file itself, or for an FTP side its
+    // mirror folder (joined with the address's last element when there is one).
+    std::array<QString, 2> sideRoot;
+    // The mirror folders of FTP sides.
+    std::array<QString, 2> ftpCacheFolder;
+    // File-name codes of the FTP sides ("SJIS", "EUC", "JIS", "UTF8").
+    std::array<QString, 2> fileNameCode;
+    // [PROXY] Server_FTP.
+    QString proxy;
+    // RccBakup: replaced and deleted local files go to the trash first.
+    bool recyclerBackup = true;
+    // Extensions whose files are always judged "BIN".
+    QStringList binJdExt;
+};
+
+// The grid texts of one selected row: the two date columns (or code names) and the
+// relative path ("a/b.txt", "a/" for a folder, empty for the roots themselves).
+struct OperationRow
+{
+    QString side1;
+    QString side2;
+    QString path;
+};
+
+// The path of the relative path `relative` of a row below `sideRoot` (below its parent
+// folder when the root is a file), or the root itself for an empty relative path.
+QString RowPath(const QString &sideRoot, const QString &relative);
+
+// The words of one operation in its boxes.
+struct OperationWords
+{
+    QString missingRoot;      // before a blank line and the missing root
+    QString progressMessage;  // the progress window's message
+    QString readOnlyLine;     // the read-only question's first line ...
+    QString readOnlyQuestion; // ... and its question
+    QString readOnlyHeading;  // heads the list of skipped read-only files
+    QString errorHeading;     // heads the list of failed files
+    QString noneText;         // when nothing was done
+    QString procedureName;    // names the operation in a failure report
+};
+
+// How a run ended, for the result box.
+struct RunOutcome
+{
+    int readOnlyCount = 0;
+    int errorCount = 0;
+    bool aborted = false;
+};
+
+class OperationFrame;
+
+// One file operation over the selected rows: its words, its sides and its work per row.
+class FileOperation
+{
+public:
+    virtual ~FileOperation() = default;
+
+    virtual const OperationWords &words() const = 0;
+    // The sides whose roots must exist, in the order they are checked.
+    virtual QList<int> rootsToCheck() const = 0;
+    // The side whose FTP server the run connects to when it is an FTP side; -1 for none.
+    virtual int remoteSide() const = 0;
+    // The side gathered again when the user accepts the refresh.
+    virtual int refreshSide() const = 0;
+    // Works one row. Failures of its own files it lists through the frame and goes on;
+    // a Failure it throws ends the run as unexpected.
+    virtual void handleRow(OperationFrame &frame, const OperationRow &row) = 0;
+    // Ends the work of the rows handed over, after the last one or an abort and before
+    // the closing boxes (for work that runs behind the walk).
+    virtual void finishRows(OperationFrame &) {}
+    // The result box's first line: the complete or partial text, or empty when nothing
+    // was done (the none text follows then).
+    virtual QString resultText(const RunOutcome &outcome) const = 0;
+};
+
+// The common course of the file operations: the roots checked, the busy state and the
+// progress window, the FTP connection of an FTP side, the walk over the rows with a
+// cancel check before each, one read-only question per run, the lists of skipped and
+// failed paths (five each, then "．．．"), the closing boxes and the refresh question.
+// Boxes go through common::ShowMsg.
+class OperationFrame
+{
+public:
+    // A list shows this many paths; the next addition shows "．．．".
+    static constexpr int ListedPathsMax = 5;
+
+    OperationFrame(OperationHost &host, OperationSides sides, QList<OperationRow> rows);
+
+    // Runs `operation` over the rows. Returns false when a root was missing (nothing
+    // was done), true otherwise.
+    bool run(FileOperation &operation);
+
+    const OperationSides &sides() const { return m_sides; }
+    // The run's remote side is an FTP side; the connection is open during the rows.
+    bool isFtp() const { return m_ftp; }
+    const listing::FtpInfo &ftpInfo() const { return m_ftpInfo; }
+
+    // RowPath of the row on `side`.
+    QString rowPath(int side, const OperationRow &row) const { return RowPath(m_sides.sideRoot[side], row.path); }
+    // The server path of a path below the remote side's mirror folder ("/pub/a/b.txt");
+    // throws common::Failure for a path outside it.
+    QString remotePath(const QString &cachePath) const;
+
+    // The read-only question, asked at the first read-only target of the run; its
+    // answer holds for the rest. True when `path` may be handled; false when it is
+    // skipped (listed in the read-only list).
+    bool mayHandleReadOnly(const QString &path);
+    // Lists `path` as failed, with the reason when one is given.
+    void listError(const QString &path, const QString &reason = QString());
+
+    // The lists as the closing boxes show them (each entry CR LF and a path).
+    QString readOnlyList() const { return m_readOnlyList; }
+    QString errorList() const { return m_errorList; }
+    const RunOutcome &outcome() const { return m_outcome; }
+
+private:
+    void walk(FileOperation &operation);
+    void close(FileOperation &operation);
+    void failUnexpectedly(FileOperation &operation);
+    static void addToList(QString &list, int &count, const QString &entry);
+
+    OperationHost &m_host;
+    OperationSides m_sides;
+    QList<OperationRow> m_rows;
+    bool m_ftp = false;
+    int m_remoteSide = -1;
+    listing::FtpInfo m_ftpInfo;
+    const OperationWords *m_words = nullptr;
+    QString m_readOnlyAnswer;
+    QString m_readOnlyList;
+    QString m_errorList;
+    RunOutcome m_outcome;
+};
+
+// Whether the owner lacks write permission on the file or folder at `path` (the
+// read-only attribute); false when nothing is there.
+bool IsReadOnlyEntry(const QString &path);
+
+} // namespace foldercompare::operations

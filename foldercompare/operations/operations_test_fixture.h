@@ -1,0 +1,114 @@
+#pragma once
+
+#include "foldercompare/operations/operation_frame.h"
+#include "platform/testing/scripted_dialogs.h"
+#include "platform/testing/temporary_folder.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+namespace foldercompare::operations::testing {
+
+// The window as a test plays it: it records the busy state, the progress calls and the
+// refreshes, can ask to abort or cancel, and runs `onRow` at each row's progress step.
+class RecordingHost final : public OperationHost
+{
+public:
+    bool abortRequested() const override { return abort; }
+    void setBusy(bool busy) override { busyChanges.append(busy); }
+    void progressStart(const QString &message) override { progressMessages.append(message); }
+    void progressUpdate(double percent) override
+    {
+        percents.append(percent);
+        if (onRow)
+            onRow(int(percents.size()) - 1);
+    }
+    void progressEnd() override { ++progressEnds; }
+    bool progressCancelled() const override { return cancelled; }
+    void progressVisible(bool visible) override { visibility.append(visible); }
+    void pumpEvents() override { ++pumps; }
+    void refreshSide(int side) override { refreshed.append(side); }
+
+    bool abort = false;
+    bool cancelled = false;
+    int progressEnds = 0;
+    int pumps = 0;
+    QList<bool> busyChanges;
+    QStringList progressMessages;
+    QList<double> percents;
+    QList<bool> visibility;
+    QList<int> refreshed;
+    std::function<void(int row)> onRow;
+};
+
+// Two local sides "one" and "two" in a temporary folder, scripted boxes, and the
+// desktop's trash in a folder of the test.
+class OperationsTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        m_savedDataHome = qgetenv("XDG_DATA_HOME");
+        qputenv("XDG_DATA_HOME", m_home.filePath("data").toUtf8());
+        m_trees.makeFolder("one");
+        m_trees.makeFolder("two");
+    }
+    void TearDown() override
+    {
+        if (m_savedDataHome.isNull())
+            qunsetenv("XDG_DATA_HOME");
+        else
+            qputenv("XDG_DATA_HOME", m_savedDataHome);
+    }
+
+    OperationSides localSides(bool recyclerBackup = false) const
+    {
+        OperationSides sides;
+        sides.sideRoot = {tree("one"), tree("two")};
+        sides.pathBox = sides.sideRoot;
+        sides.recyclerBackup = recyclerBackup;
+        sides.binJdExt = {QStringLiteral("exe"), QStringLiteral("png")};
+        return sides;
+    }
+    bool run(FileOperation &operation, const QList<OperationRow> &rows, const OperationSides &sides)
+    {
+        OperationFrame frame(m_host, sides, rows);
+        const bool ran = frame.run(operation);
+        m_readOnlyList = frame.readOnlyList();
+        m_errorList = frame.errorList();
+        return ran;
+    }
+    static QList<OperationRow> rows(const QStringList &paths)
+    {
+        QList<OperationRow> result;
+        for (const QString &path : paths)
+            result.append({QString(), QString(), path});
+        return result;
+    }
+    QString tree(const QString &relative) const { return m_trees.filePath(relative); }
+    QString file(const QString &relative, const QByteArray &content) const
+    {
+        return m_trees.writeFile(relative, content);
+    }
+    static QByteArray read(const QString &path) { return platform::testing::TemporaryFolder::readFile(path); }
+    QStringList trashed() const
+    {
+        return QDir(m_home.filePath("data/Trash/files")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+    }
+    // The last box's prompt.
+    QString lastPrompt() const { return m_dialogs.prompts().value(m_dialogs.prompts().size() - 1); }
+
+    platform::testing::TemporaryFolder m_trees;
+    platform::testing::TemporaryFolder m_home;
+    platform::testing::ScriptedDialogs m_dialogs;
+    RecordingHost m_host;
+    QString m_readOnlyList;
+    QString m_errorList;
+    QByteArray m_savedDataHome;
+};
+
+} // namespace foldercompare::operations::testing
