@@ -13,6 +13,7 @@
 // difference rows in every hundred: the runs of equal colour (runs_ms), the boxes to paint
 // (boxes), and the paint of the bar (the iteration time).
 
+#include "bench/child_run.h"
 #include "bench/text_pair_generator.h"
 #include "platform/flex_grid.h"
 #include "platform/profile.h"
@@ -35,9 +36,6 @@
 
 #include <benchmark/benchmark.h>
 
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -65,52 +63,15 @@ QTemporaryDir &programFolder()
     return folder;
 }
 
-struct ChildRun
-{
-    int exitCode = -1; // -1 when it did not end normally
-    double seconds = 0;
-    double peakMegabytes = 0;
-};
 
 // Runs `program` with `arguments` in the bench's program folder, its standard output
 // thrown away, and waits for it.
-std::optional<ChildRun> runChild(const QString &program, const QStringList &arguments)
+std::optional<bench::ChildRun> runChild(const QString &program, const QStringList &arguments)
 {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("DIRGLEAM_SUITE_FOLDER"), programFolder().path());
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    std::vector<QByteArray> texts{QFile::encodeName(program)};
-    for (const QString &argument : arguments)
-        texts.push_back(QFile::encodeName(argument));
-    const qsizetype argumentCount = qsizetype(texts.size());
-    for (const QString &variable : environment.toStringList())
-        texts.push_back(variable.toLocal8Bit());
-    std::vector<char *> argv;
-    std::vector<char *> envp;
-    for (qsizetype k = 0; k < qsizetype(texts.size()); ++k)
-        (k < argumentCount ? argv : envp).push_back(texts[size_t(k)].data());
-    argv.push_back(nullptr);
-    envp.push_back(nullptr);
-
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    QElapsedTimer timer;
-    timer.start();
-    pid_t child = 0;
-    const int spawned = posix_spawn(&child, argv[0], &actions, nullptr, argv.data(), envp.data());
-    posix_spawn_file_actions_destroy(&actions);
-    if (spawned != 0)
-        return std::nullopt;
-    int status = 0;
-    rusage usage{};
-    if (wait4(child, &status, 0, &usage) != child)
-        return std::nullopt;
-    ChildRun run;
-    run.seconds = double(timer.nsecsElapsed()) / 1e9;
-    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    run.peakMegabytes = double(usage.ru_maxrss) / 1024;
-    return run;
+    return bench::runChild(program, arguments, environment);
 }
 
 // Runs `write` in a child process, so that making the files does not raise this
@@ -205,12 +166,12 @@ void BM_WindowAgainstUnattendedRun(benchmark::State &state)
     const QString viewer = QCoreApplication::applicationDirPath() + QStringLiteral("/../bin/Linquell");
     const QString resultPath = fileFolder().filePath(QStringLiteral("window.txt"));
     const std::array<QString, 2> &paths = pairPaths();
-    ChildRun unattended;
-    ChildRun window;
+    bench::ChildRun unattended;
+    bench::ChildRun window;
     QMap<QString, double> figures;
     for (auto _ : state) {
-        const std::optional<ChildRun> unattendedRun = runChild(viewer, {paths[0], paths[1], QStringLiteral("-C/dev/null")});
-        const std::optional<ChildRun> windowRunResult = runChild(
+        const std::optional<bench::ChildRun> unattendedRun = runChild(viewer, {paths[0], paths[1], QStringLiteral("-C/dev/null")});
+        const std::optional<bench::ChildRun> windowRunResult = runChild(
             QCoreApplication::applicationFilePath(), {QString::fromLatin1(WindowRunSwitch), paths[0], paths[1], resultPath});
         if (!unattendedRun || unattendedRun->exitCode != 0 || !windowRunResult || windowRunResult->exitCode != 0) {
             state.SkipWithError("a run failed");
