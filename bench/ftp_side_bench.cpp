@@ -96,7 +96,7 @@ public:
 bool mirror(const QString &cache)
 {
     QuietHost host;
-    foldercompare::listing::FtpGathering gathering{host, QString(), 999, [](int) {}, 3, {}};
+    foldercompare::listing::FtpGathering gathering{.host = host, .folderNum = 999, .wait = [](int) {}};
     std::vector<foldercompare::listing::GatheredEntry> records;
     QString address = setup().server->url(QStringLiteral("/"));
     const bool gathered = foldercompare::listing::GetFtpDate(address, cache, QStringLiteral("SJIS"), gathering, records);
