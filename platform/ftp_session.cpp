@@ -331,6 +331,7 @@ struct FtpSession::State
         CURL *handle = easy.get();
         curl_multi_add_handle(queue, handle);
         CURLcode result = CURLE_OK;
+        int ready = 0;
         for (;;) {
             int running = 0;
             if (curl_multi_perform(queue, &running) != CURLM_OK) {
@@ -349,8 +350,9 @@ struct FtpSession::State
                 break;
             // When the reply to EPSV or PASV is already waiting, this libcurl opens the
             // data connection only at its next wake-up and may sleep a whole second
-            // before it; waking at least every millisecond keeps that gap short.
-            curl_multi_poll(queue, nullptr, 0, 1, nullptr);
+            // before it. So after any activity it is driven once more at once, and
+            // otherwise woken at least every millisecond.
+            curl_multi_poll(queue, nullptr, 0, ready > 0 ? 0 : 1, &ready);
         }
         curl_multi_remove_handle(queue, handle);
         return result;

@@ -10,7 +10,9 @@ server ROOT USER PASSWORD [OPTION | FOLDER LISTING]...
     Each FOLDER LISTING pair makes LIST in the folder FOLDER ("/pub") answer the bytes
     LISTING (given in hexadecimal) in place of the folder's entries, as a hostile server
     might; every other command sees the real tree. A server with such a listing offers no
-    MLSD, so that clients list with LIST.
+    MLSD, so that clients list with LIST. Passive data connections take ports from
+    PASSIVE_PORTS, as real servers are set up to: the kernel's own choice of a free port
+    grows slow once thousands of closed connections wait out their time.
 
     Options make the server behave as some real servers do:
     --refuse COMMAND     answers COMMAND (such as "EPSV", "PASV" or "LIST -a") with a 550
@@ -49,6 +51,8 @@ from pyftpdlib.handlers import FTPHandler
 from pyftpdlib.servers import FTPServer
 
 LIST_OPTIONS = ("-a", "-l", "-al", "-la")
+# Below the kernel's range of ports for outgoing connections.
+PASSIVE_PORTS = range(20000, 21000)
 
 
 class RawNameHandler(FTPHandler):
@@ -121,6 +125,7 @@ def run_server(root, user, password, options, crafted_listings):
     handler.authorizer = authorizer
     handler.crafted_listings = crafted_listings
     handler.banner = "test server ready"
+    handler.passive_ports = PASSIVE_PORTS
     handler.refused_commands = set(value for name, value in options if name == "--refuse")
     handler.refused_sends = set(value for name, value in options if name == "--refuse-to-send")
     handler.hide_dot_files = ("--hide-dot-files", None) in options
