@@ -9,7 +9,9 @@
 //
 // curl runs in its quickest form here: active mode and one RETR per file without CWD.
 // In passive mode this libcurl (7.88) often sleeps a second before it opens a data
-// connection, which would make curl, not the mirror, the thing measured.
+// connection, which would make curl, not the mirror, the thing measured. The mirror works
+// in passive mode, for which the server takes ports from a fixed range, as real servers
+// are set up to (see platform/testing/ftp_test_server.py).
 
 #include "common/mod_ftp.h"
 #include "foldercompare/listing/ftp_side.h"
@@ -96,7 +98,7 @@ public:
 bool mirror(const QString &cache)
 {
     QuietHost host;
-    foldercompare::listing::FtpGathering gathering{host, QString(), 999, [](int) {}, 3, {}};
+    foldercompare::listing::FtpGathering gathering{.host = host, .folderNum = 999, .wait = [](int) {}};
     std::vector<foldercompare::listing::GatheredEntry> records;
     QString address = setup().server->url(QStringLiteral("/"));
     const bool gathered = foldercompare::listing::GetFtpDate(address, cache, QStringLiteral("SJIS"), gathering, records);

@@ -7,6 +7,7 @@
 
 #include <QFile>
 
+#include <algorithm>
 #include <cerrno>
 
 #include <fcntl.h>
@@ -20,13 +21,16 @@ namespace {
 
 const QString Source = QStringLiteral("modFtp");
 const QString NotConnectedText = QStringLiteral("It is not connected to the ftp server");
-const QString CodeHint = QStringLiteral("  \r\n\r\nもしかして?? ファイル名の漢字コード??  ");
+const QString CodeHint = QStringLiteral("\r\n\r\nもしかして?? ファイル名の漢字コード??  ");
 
 struct ModuleState
 {
     platform::FtpSession session;
     QByteArray currentFolder; // absolute, in the bytes the server uses
     ErrorRecord savedErr;
+    // The last failure may come from the code of a name: the server refused it, it could
+    // not be sent, or the code has no form for one of its characters.
+    bool codeMayMatter = false;
 };
 
 ModuleState &module()
@@ -42,21 +46,33 @@ ModuleState &module()
     throw Failure(record);
 }
 
-[[noreturn]] void raiseFtp(qint32 number, const QString &description)
+[[noreturn]] void raiseFtp(qint32 number, const QString &description, bool codeMayMatter = false)
 {
+    module().codeMayMatter = codeMayMatter;
     raiseFtpRecord(ErrorRecord{number, Source, description, {}, 0});
 }
 
-[[noreturn]] void raiseOutcome(const platform::FtpOutcome &outcome)
+// Keeps the failure `outcome` as the module's last one.
+void keepOutcome(const platform::FtpOutcome &outcome)
 {
+    ModuleState &state = module();
+    state.codeMayMatter = false;
     if (outcome.kind == platform::FtpOutcome::Kind::LocalFile) {
         const bool inUse = outcome.code == EBUSY || outcome.code == ETXTBSY;
-        raiseFtp(inUse ? LocalFileInUse : LocalFileFailure, outcome.text);
+        state.savedErr = ErrorRecord{inUse ? LocalFileInUse : LocalFileFailure, Source, outcome.text, {}, 0};
+        return;
     }
     QString description = outcome.text;
     if (!outcome.serverReply.isEmpty())
         description += QStringLiteral("\r\n") + FtpNameToString(outcome.serverReply);
-    raiseFtp(outcome.code != 0 ? outcome.code : FtpNoNumber, description);
+    state.savedErr = ErrorRecord{outcome.code != 0 ? outcome.code : FtpNoNumber, Source, description, {}, 0};
+    state.codeMayMatter = outcome.nameMayMatter;
+}
+
+[[noreturn]] void raiseOutcome(const platform::FtpOutcome &outcome)
+{
+    keepOutcome(outcome);
+    throw Failure(module().savedErr);
 }
 
 void check(const platform::FtpOutcome &outcome)
@@ -71,17 +87,22 @@ void requireConnection()
         raiseFtp(FtpNoNumber, NotConnectedText);
 }
 
-// The charset of FileNameCode: "EUC", "JIS" and "UTF8" have their own, any other code
-// name is taken as Shift_JIS.
-QString fileNameCharset()
+// The charset of a file-name code: "EUC", "JIS" and "UTF8" have their own, any other
+// code name is taken as Shift_JIS.
+QString charsetOf(const QString &code)
 {
-    if (FileNameCode == QStringLiteral("EUC"))
+    if (code == QStringLiteral("EUC"))
         return QStringLiteral("EUC-JP");
-    if (FileNameCode == QStringLiteral("JIS"))
+    if (code == QStringLiteral("JIS"))
         return QStringLiteral("ISO-2022-JP");
-    if (FileNameCode == QStringLiteral("UTF8"))
+    if (code == QStringLiteral("UTF8"))
         return QStringLiteral("UTF-8");
     return QStringLiteral("Shift_JIS");
+}
+
+QString fileNameCharset()
+{
+    return charsetOf(FileNameCode);
 }
 
 ConvertedBytes encodeName(QStringView text)
@@ -94,8 +115,9 @@ QByteArray remoteName(const QString &text)
 {
     ConvertedBytes converted = encodeName(text);
     if (!converted.clean())
-        raiseFtp(FtpNoNumber, QStringLiteral("ファイル名の漢字コード(") + FileNameCode
-                                  + QStringLiteral(")で表せない文字があります : ") + text);
+        raiseFtp(FtpNoNumber,
+                 QStringLiteral("ファイル名の漢字コード(") + FileNameCode + QStringLiteral(")で表せない文字があります : ") + text,
+                 true);
     return converted.bytes;
 }
 
@@ -136,16 +158,81 @@ void sendCommand(const QByteArray &verb, const QString &path)
     check(module().session.command(verb + ' ' + remotePath(path)));
 }
 
+platform::FtpListing parsedListing(const platform::FtpFolderReply &reply)
+{
+    return reply.machineReadable ? platform::parseMlsdListing(reply.listing)
+                                 : platform::parseFtpListing(reply.listing, QDate::currentDate());
+}
+
 // The entries that the server lists in `folder`. A folder that the server refuses to
 // enter lists nothing; any other failure is raised.
 platform::FtpListing listedEntries(const QByteArray &folder)
 {
-    QByteArray listing;
-    const platform::FtpOutcome outcome = module().session.list(folder, listing);
-    if (outcome.kind == platform::FtpOutcome::Kind::Transfer && !outcome.serverReply.isEmpty())
+    platform::FtpFolderReply reply;
+    const platform::FtpOutcome outcome = module().session.list(folder, reply);
+    if (outcome.folderRefused)
         return {};
     check(outcome);
-    return platform::parseFtpListing(listing, QDate::currentDate());
+    return parsedListing(reply);
+}
+
+// True for a name of bytes that read the same in every file-name code.
+bool isAsciiName(QByteArrayView name)
+{
+    return std::all_of(name.begin(), name.end(), [](char c) { return uchar(c) < 0x80 && c != '\x1b'; });
+}
+
+bool isAsciiText(QStringView text)
+{
+    return std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80 && c != u'\x1b'; });
+}
+
+// The name decoded in `code`, when the bytes are valid there and encode back to
+// themselves. Bytes that are valid UTF-8 beyond ASCII are taken as UTF-8 only: in the
+// other codes they read as mistaken characters nearly always, while names in those codes
+// are valid UTF-8 almost never.
+std::optional<QString> decodedIn(const QString &code, QByteArrayView name)
+{
+    if (isAsciiName(name))
+        return QString::fromLatin1(name);
+    const QString charset = charsetOf(code);
+    if (charset != QStringLiteral("UTF-8") && name.isValidUtf8())
+        return std::nullopt;
+    ConvertedText decoded = AdoBytesToString(charset, name);
+    if (!decoded.clean())
+        return std::nullopt;
+    const ConvertedBytes encoded = AdoStringToBytes(charset, decoded.text);
+    if (!encoded.clean() || encoded.bytes != name)
+        return std::nullopt;
+    return decoded.text;
+}
+
+// The code to read the names of `entries` in: FileNameCode when it decodes every one, else
+// the first of FtpCodeTrialOrder that does, else the one that decodes most.
+QString listingCode(const QList<platform::FtpListEntry> &entries)
+{
+    if (std::all_of(entries.cbegin(), entries.cend(),
+                    [](const platform::FtpListEntry &entry) { return isAsciiName(entry.name); }))
+        return FileNameCode;
+    QStringList codes{FileNameCode};
+    for (const QString &code : FtpCodeTrialOrder) {
+        if (code != FileNameCode)
+            codes.append(code);
+    }
+    QString best = FileNameCode;
+    qsizetype bestCount = -1;
+    for (const QString &code : codes) {
+        const qsizetype count = std::count_if(entries.cbegin(), entries.cend(), [&code](const platform::FtpListEntry &entry) {
+            return decodedIn(code, entry.name).has_value();
+        });
+        if (count == entries.size())
+            return code;
+        if (count > bestCount) {
+            best = code;
+            bestCount = count;
+        }
+    }
+    return best;
 }
 
 // `text` for a message: each control character, NUL included, as "\xNN"; the empty text
@@ -164,10 +251,21 @@ QString printable(QStringView text)
     return result;
 }
 
-// A name as the server sent it, decoded by FileNameCode as a whole, for a message.
+// A name as the server sent it, for a message: decoded by FileNameCode as a whole, or,
+// when it does not decode, with each byte outside ASCII as "\xNN".
 QString printableName(QByteArrayView name)
 {
-    return printable(AdoBytesToString(fileNameCharset(), name).text);
+    const ConvertedText decoded = AdoBytesToString(fileNameCharset(), name);
+    if (decoded.clean())
+        return printable(decoded.text);
+    QString text;
+    for (const char byte : name) {
+        if (uchar(byte) < 0x80)
+            text += QChar(uchar(byte));
+        else
+            text += QStringLiteral("\\x") + QString::number(uchar(byte), 16).toUpper();
+    }
+    return printable(text);
 }
 
 // Refuses a transfer of `path` whose file name, the text after its last "/", cannot be
@@ -248,26 +346,43 @@ QStringList listRows(const QString &pattern, bool details, QStringList *refusedN
     return rows;
 }
 
-// Runs `attempt` with FileNameCode and then with the other codes in trial order, and
-// sets the code back. True when one of them succeeded.
+// How the attempts of tryEveryCode ended.
+enum class Trials {
+    Worked,
+    Failed,             // the failure cannot come from the code; no other code was tried
+    FailedInEveryCode,  // every code was tried
+};
+
+// Runs `attempt` with FileNameCode and, when it failed in a way that the code of `path`
+// may explain, with the other codes in trial order. The code goes back to the one before
+// unless `keepWorkingCode` and an attempt worked.
 template<typename Attempt>
-bool tryEveryCode(Attempt attempt)
+Trials tryEveryCode(const QString &path, bool keepWorkingCode, Attempt attempt)
 {
     if (attempt())
-        return true;
+        return Trials::Worked;
+    if (isAsciiText(path) || !module().codeMayMatter)
+        return Trials::Failed;
     const QString remembered = FileNameCode;
-    bool succeeded = false;
     for (const QString &code : FtpCodeTrialOrder) {
         if (code == remembered)
             continue;
         FileNameCode = code;
         if (attempt()) {
-            succeeded = true;
-            break;
+            if (!keepWorkingCode)
+                FileNameCode = remembered;
+            return Trials::Worked;
         }
     }
     FileNameCode = remembered;
-    return succeeded;
+    return Trials::FailedInEveryCode;
+}
+
+// The failure of FtpCd3 or FtpGet3 after `trials`.
+[[noreturn]] void raiseTrialFailure(const QString &procedure, Trials trials)
+{
+    raiseFtp(FtpNoNumber, procedure + QStringLiteral("() ERROR!! <") + FtpSavedErr().Description + QStringLiteral(">  ")
+                              + (trials == Trials::FailedInEveryCode ? CodeHint : QString()));
 }
 
 } // namespace
@@ -339,9 +454,15 @@ bool FtpCd2(const QString &folder)
 
 bool FtpCd3(const QString &folder)
 {
-    if (tryEveryCode([&] { return FtpCd2(folder); }))
+    const Trials trials = tryEveryCode(folder, false, [&] { return FtpCd2(folder); });
+    if (trials == Trials::Worked)
         return true;
-    raiseFtp(FtpNoNumber, QStringLiteral("FtpCd3() ERROR!! <") + FtpSavedErr().Description + u'>' + CodeHint);
+    raiseTrialFailure(QStringLiteral("FtpCd3"), trials);
+}
+
+bool FtpCdInAnyCode(const QString &folder)
+{
+    return tryEveryCode(folder, true, [&] { return FtpCd2(folder); }) == Trials::Worked;
 }
 
 QString FtpPwd()
@@ -456,14 +577,15 @@ bool FtpGet3(const QString &localPath, const QString &remotePath, bool binary)
     // A name that is no file name in any code is not a question of the code.
     requireFileName(remotePath);
     requireFileName(localPath);
-    if (tryEveryCode([&] { return FtpGet2(localPath, remotePath, binary); }))
+    const Trials trials = tryEveryCode(remotePath, false, [&] { return FtpGet2(localPath, remotePath, binary); });
+    if (trials == Trials::Worked)
         return true;
     const ErrorRecord last = FtpSavedErr();
     if (last.Number == LocalFileInUse) {
         ShowMsg(last.Description + QStringLiteral("\r\n\r\n") + localPath, 0, QString());
         return false;
     }
-    raiseFtp(FtpNoNumber, QStringLiteral("FtpGet3() ERROR!! <") + last.Description + u'>' + CodeHint);
+    raiseTrialFailure(QStringLiteral("FtpGet3"), trials);
 }
 
 void FtpPut(const QString &localPath, const QString &remotePath, bool binary)
@@ -494,6 +616,73 @@ void FtpDeleteChecked(const QString &remotePath)
         if (isListed(common::remotePath(remotePath)))
             raiseFtpRecord(deletion);
     }
+}
+
+QByteArray FtpRemoteFolder()
+{
+    requireConnection();
+    return module().currentFolder;
+}
+
+FtpFolder FtpReadFolder(const QByteArray &folder)
+{
+    requireConnection();
+    platform::FtpFolderReply reply;
+    check(module().session.list(folder, reply));
+    const platform::FtpListing listing = parsedListing(reply);
+    FileNameCode = listingCode(listing.entries);
+    FtpFolder result;
+    result.listing = reply.listing;
+    for (const QByteArray &name : listing.refusedNames)
+        result.refusedNames.append(printableName(name));
+    for (const platform::FtpListEntry &listed : listing.entries) {
+        const std::optional<QString> name = decodedIn(FileNameCode, listed.name);
+        // The bytes may be one name and still decode to none ("." behind a JIS escape).
+        if (!name || !platform::isSinglePathElement(*name)) {
+            result.refusedNames.append(printableName(listed.name));
+            continue;
+        }
+        result.entries.append(
+            {*name, listed.name, listed.folder, listed.link, listed.time, listed.size});
+    }
+    return result;
+}
+
+bool FtpEnterFolder(const QByteArray &folder)
+{
+    requireConnection();
+    const platform::FtpOutcome outcome = module().session.command("CWD " + folder);
+    if (outcome.ok())
+        return true;
+    if (outcome.kind != platform::FtpOutcome::Kind::Transfer || outcome.serverReply.isEmpty())
+        raiseOutcome(outcome);
+    keepOutcome(outcome);
+    return false;
+}
+
+platform::FtpFileFacts FtpDescribeFile(const QByteArray &path)
+{
+    requireConnection();
+    platform::FtpFileFacts facts;
+    const platform::FtpOutcome outcome = module().session.describe(path, facts);
+    if (outcome.kind == platform::FtpOutcome::Kind::Transfer && outcome.serverReply.isEmpty())
+        raiseOutcome(outcome);
+    return facts;
+}
+
+bool FtpGetFile(const QString &localPath, const QByteArray &path)
+{
+    requireConnection();
+    requireFileName(localPath);
+    if (!platform::isSinglePathElement(QByteArrayView(path).sliced(path.lastIndexOf('/') + 1)))
+        raiseFtp(FtpNoNumber, QStringLiteral("ファイル名にできない名前です : ") + printableName(path));
+    const platform::FtpOutcome outcome = module().session.retrieve(path, localPath, true);
+    if (outcome.ok())
+        return true;
+    if (outcome.kind != platform::FtpOutcome::Kind::Transfer || outcome.serverReply.isEmpty())
+        raiseOutcome(outcome);
+    keepOutcome(outcome);
+    return false;
 }
 
 QByteArray StringToFtpName(QStringView text)

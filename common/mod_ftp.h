@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/saved_error.h"
+#include "platform/ftp_session.h"
 #include "platform/network_timeouts.h"
 
 #include <QByteArray>
@@ -19,9 +20,9 @@ namespace common {
 // Every failure is thrown as a Failure with source "modFtp" and kept in FtpSavedErr():
 // - not connected: 9999, "It is not connected to the ftp server";
 // - the connection, the login or the server failed or refused: libcurl's result code
-//   (7 no connection, 21 a command refused, 28 timed out, 67 login refused, 78 no such
-//   remote file, ...) with libcurl's text, followed by CR LF and the server's reply when
-//   the server refused;
+//   (7 no connection, 13 passive mode refused, 19 a listing or download refused, 21 a
+//   command refused, 28 timed out, 67 login refused, 78 no such remote file, ...) with
+//   libcurl's text, followed by CR LF and the server's reply when the server refused;
 // - the local file could not be written or read: LocalFileInUse or LocalFileFailure with
 //   the system's text;
 // - a name with characters that FileNameCode cannot express: 9999 (the name is never
@@ -40,8 +41,12 @@ inline constexpr qint32 LocalFileFailure = 75;
 
 // Code of remote file names: "SJIS", "EUC", "JIS" or "UTF8", compared exactly; any other
 // text behaves as "SJIS". Set by every FtpConnect; FtpCd3 and FtpGet3 change it only for
-// the duration of their trials.
+// the duration of their trials; FtpCdInAnyCode and FtpReadFolder keep the code that worked.
 extern QString FileNameCode;
+
+// Seconds that connecting, a reply or a transfer may go without progress before it fails
+// as timed out (28).
+inline constexpr int FtpWaitSeconds = 30;
 
 // The order in which FtpCd3 and FtpGet3 try the codes.
 inline const QStringList FtpCodeTrialOrder = {QStringLiteral("SJIS"), QStringLiteral("EUC"), QStringLiteral("JIS"),
@@ -64,9 +69,14 @@ void FtpCd(const QString &folder);
 // FtpCd; false on any failure (kept in FtpSavedErr()).
 bool FtpCd2(const QString &folder);
 // FtpCd2 with the current code, then with the other codes of FtpCodeTrialOrder; the code
-// goes back to the current one afterwards. When none works it throws 9999
-// "FtpCd3() ERROR!! <last description>  " CR LF CR LF "もしかして?? ファイル名の漢字コード??  ".
+// goes back to the current one afterwards. Only a refusal by the server of a path that
+// holds characters outside ASCII (the same bytes in every code otherwise) is tried in the
+// other codes. When nothing works it throws 9999 "FtpCd3() ERROR!! <last description>  ",
+// followed, when the codes were tried, by CR LF CR LF "もしかして?? ファイル名の漢字コード??  ".
 bool FtpCd3(const QString &folder);
+// FtpCd2 with the code trials of FtpCd3; the code that worked stays FileNameCode. False
+// when none works, with the last failure kept in FtpSavedErr().
+bool FtpCdInAnyCode(const QString &folder);
 QString FtpPwd();
 void FtpMkDir(const QString &folder);
 // FtpMkDir; a failure counts only when the folder cannot be entered afterwards.
@@ -97,9 +107,10 @@ QStringList FtpListDetails(const QString &pattern, QStringList &refusedNames);
 void FtpGet(const QString &localPath, const QString &remotePath, bool binary);
 // FtpGet; false on any failure (kept in FtpSavedErr()).
 bool FtpGet2(const QString &localPath, const QString &remotePath, bool binary);
-// FtpGet2 with the code trials of FtpCd3. When none works: a local file in use is told
+// FtpGet2 with the code trials of FtpCd3. When nothing works: a local file in use is told
 // in a message box (never in a batch run) and gives false; anything else throws 9999
-// "FtpGet3() ERROR!! <last description>  " CR LF CR LF "もしかして?? ファイル名の漢字コード??  ".
+// "FtpGet3() ERROR!! <last description>  ", followed, when the codes were tried, by
+// CR LF CR LF "もしかして?? ファイル名の漢字コード??  ".
 bool FtpGet3(const QString &localPath, const QString &remotePath, bool binary);
 void FtpPut(const QString &localPath, const QString &remotePath, bool binary);
 // FtpMkDirs of the folder part of `remotePath`, then FtpPut.
@@ -107,6 +118,50 @@ void FtpPutMakeDirs(const QString &localPath, const QString &remotePath, bool bi
 void FtpDelete(const QString &remotePath);
 // FtpDelete; a failure counts only when the file is still listed.
 void FtpDeleteChecked(const QString &remotePath);
+
+// Operations on remote paths as the bytes the server uses, for a walk that sends back the
+// names that the server listed. The paths are absolute.
+
+// One entry of a folder as FtpReadFolder reads it.
+struct FtpFolderEntry
+{
+    QString name;          // decoded in the code that the listing was read in
+    QByteArray remoteName; // as the server listed it
+    bool folder = false;
+    bool link = false;     // a symbolic link that the listing does not resolve
+    QDateTime time;        // local time, as precise as the listing (platform::FtpListEntry)
+    qint64 size = 0;
+};
+
+struct FtpFolder
+{
+    // The listing as the server sent it.
+    QByteArray listing;
+    QList<FtpFolderEntry> entries;
+    // Listed names that no code decodes or that cannot be one entry of a folder, in the
+    // server's order, made printable as FtpListDetails gives them.
+    QStringList refusedNames;
+};
+
+// The current folder in the server's bytes.
+QByteArray FtpRemoteFolder();
+// Enters and lists `folder`. The names are decoded in FileNameCode when it decodes every
+// one of them, else in the first of FtpCodeTrialOrder that does, else in the code that
+// decodes most; that code stays FileNameCode. A code decodes a name when the bytes are
+// valid in it and encode back to themselves; Shift-JIS, EUC and JIS do not decode names
+// that are valid UTF-8 beyond ASCII. Any failure is raised, a folder that cannot be
+// entered included. The current folder stays as it was.
+FtpFolder FtpReadFolder(const QByteArray &folder);
+// Enters `folder` to see whether it is one: true when the server enters it, false when
+// it refuses (the refusal kept in FtpSavedErr()). Other failures are raised. The current
+// folder stays as it was.
+bool FtpEnterFolder(const QByteArray &folder);
+// The size and time that the server tells of the file `path`; unknown parts when it
+// tells nothing. A lost connection is raised.
+platform::FtpFileFacts FtpDescribeFile(const QByteArray &path);
+// Downloads `path` to `localPath` in binary as FtpGet does. False when the server refused
+// to send it (the refusal kept in FtpSavedErr()); any other failure is raised.
+bool FtpGetFile(const QString &localPath, const QByteArray &path);
 
 // `text` in FileNameCode; a character without a form there comes out as "?".
 QByteArray StringToFtpName(QStringView text);

@@ -39,7 +39,7 @@ QByteArray utf8(const QString &text)
     return text.toUtf8();
 }
 
-const QString CodeHint = QStringLiteral("  \r\n\r\nもしかして?? ファイル名の漢字コード??  ");
+const QString CodeHint = QStringLiteral("\r\n\r\nもしかして?? ファイル名の漢字コード??  ");
 const QString NoSuchFolder = QStringLiteral("Quote command returned error\r\n550 No such file or directory.");
 
 // The failure that `operation` throws; a test failure when it throws none.
@@ -233,30 +233,49 @@ TEST_F(ModFtpTest, CodeTrialsReachNamesInEveryCodeAndKeepTheSidesCode)
     EXPECT_EQ(FtpListNames("*"), QStringList{"資料.txt"});
 }
 
-TEST_F(ModFtpTest, CodeTrialsThatAllFailSuggestTheCode)
+TEST_F(ModFtpTest, CodeTrialsAndTheirHintOnlyWhereTheCodeMayBeTheCause)
 {
+    m_server.recordCommands();
+    ASSERT_TRUE(m_server.start());
     connect("EUC");
     FtpCd("pub");
-    expectRecord(failureOf([] { FtpCd3("nope"); }), 9999,
-                 "FtpCd3() ERROR!! <" + NoSuchFolder + ">" + CodeHint);
-    EXPECT_EQ(FileNameCode, "EUC");
-    EXPECT_EQ(FtpPwd(), "/pub");
-
     const QString kept = m_local.writeFile("kept.txt", "previous");
-    expectRecord(failureOf([&] { FtpGet3(kept, "nope.txt", true); }), 9999,
-                 "FtpGet3() ERROR!! <Remote file not found\r\n550 No such file or directory.>" + CodeHint);
-    EXPECT_EQ(TemporaryFolder::readFile(kept), "previous");
-
     const QString nowhere = m_local.filePath("no/such/folder.txt");
-    expectRecord(failureOf([&] { FtpGet(nowhere, "readme.txt", true); }), 75, "No such file or directory");
-    expectRecord(failureOf([&] { FtpGet3(nowhere, "readme.txt", true); }), 9999,
-                 "FtpGet3() ERROR!! <No such file or directory>" + CodeHint);
+    const QString notFound = QStringLiteral("Remote file not found\r\n550 No such file or directory.");
+    const struct
+    {
+        const char *name;
+        std::function<void()> operation;
+        QString description;
+        int attempts; // commands sent for the name
+        const char *verb;
+    } cases[] = {
+        {"a folder of ASCII is the same in every code", [] { FtpCd3("nope"); }, "FtpCd3() ERROR!! <" + NoSuchFolder + ">  ",
+         1, "CWD"},
+        {"a refused folder of other characters", [] { FtpCd3("無い"); }, "FtpCd3() ERROR!! <" + NoSuchFolder + ">  " + CodeHint,
+         4, "CWD"},
+        {"a file of ASCII", [&] { FtpGet3(kept, "nope.txt", true); }, "FtpGet3() ERROR!! <" + notFound + ">  ", 1, "RETR"},
+        {"a refused file of other characters", [&] { FtpGet3(kept, "無い.txt", true); },
+         "FtpGet3() ERROR!! <" + notFound + ">  " + CodeHint, 3, "RETR"}, // no URL carries the escapes of JIS
+        {"a local file that cannot be written", [&] { FtpGet3(nowhere, "日本語/資料.txt", true); },
+         "FtpGet3() ERROR!! <No such file or directory>  ", 0, "RETR"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const qsizetype before = m_server.commands().size();
+        expectRecord(failureOf(c.operation), 9999, c.description);
+        const QStringList sent = m_server.commands().mid(before);
+        EXPECT_EQ(sent.filter(QString::fromLatin1(c.verb) + u' ').size(), c.attempts) << sent.join('\n').toStdString();
+        EXPECT_EQ(FileNameCode, "EUC");
+        EXPECT_EQ(FtpPwd(), "/pub");
+    }
+    EXPECT_EQ(TemporaryFolder::readFile(kept), "previous");
     EXPECT_TRUE(m_dialogs.shown().isEmpty());
 }
 
 TEST_F(ModFtpTest, ListsDetailsWithListedTimesAndFullSizes)
 {
-    const QDateTime recent = QDateTime::currentDateTime().addDays(-2);
+    const QDateTime recent = QDateTime::fromSecsSinceEpoch(QDateTime::currentSecsSinceEpoch() - 2 * 86400 + 33);
     const QDateTime old(QDate(2019, 3, 5), QTime(10, 20, 30));
     QFile huge(serverPath("pub/huge.img"));
     ASSERT_TRUE(huge.open(QIODevice::WriteOnly));
@@ -265,16 +284,37 @@ TEST_F(ModFtpTest, ListsDetailsWithListedTimesAndFullSizes)
     platform::testing::setRawFileTime(m_root.path(), "pub/readme.txt", recent);
     platform::testing::setRawFileTime(m_root.path(), "pub/huge.img", old);
     platform::testing::setRawFileTime(m_root.path(), "pub/deep", old);
+    platform::testing::writeRawFile(m_root.path(), "pub/.hidden", "h");
+    platform::testing::setRawFileTime(m_root.path(), "pub/.hidden", old);
+    const QString deepSize = QString::number(QFileInfo(serverPath("pub/deep")).size());
 
-    connect();
-    FtpCd("pub");
-    const QStringList rows = FtpListDetails("*");
-    const QString recentText = recent.toString("yyyy/MM/dd HH:mm") + ":00";
-    EXPECT_TRUE(rows.contains("readme.txt\t" + recentText + "\t9")) << rows.join('\n').toStdString();
-    EXPECT_TRUE(rows.contains("huge.img\t2019/03/05 00:00:00\t5368709120")) << rows.join('\n').toStdString();
-    EXPECT_TRUE(rows.contains("deep/\t2019/03/05 00:00:00\t" + QString::number(QFileInfo(serverPath("pub/deep")).size())))
-        << rows.join('\n').toStdString();
-    EXPECT_EQ(rows.size(), 6);
+    const struct
+    {
+        const char *name;
+        bool mlsd;
+        QString recentTime;
+        QString oldTime;
+    } cases[] = {
+        {"MLSD: to the second", true, recent.toString("yyyy/MM/dd HH:mm:ss"), "2019/03/05 10:20:30"},
+        {"LIST: minutes, the day for old entries", false, recent.toString("yyyy/MM/dd HH:mm") + ":00",
+         "2019/03/05 00:00:00"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        m_server.hideDotFilesFromPlainList();
+        if (!c.mlsd)
+            m_server.offerNoMlsd();
+        ASSERT_TRUE(m_server.start());
+        connect();
+        FtpCd("pub");
+        const QStringList rows = FtpListDetails("*");
+        EXPECT_TRUE(rows.contains("readme.txt\t" + c.recentTime + "\t9")) << rows.join('\n').toStdString();
+        EXPECT_TRUE(rows.contains("huge.img\t" + c.oldTime + "\t5368709120")) << rows.join('\n').toStdString();
+        EXPECT_TRUE(rows.contains("deep/\t" + c.oldTime + "\t" + deepSize)) << rows.join('\n').toStdString();
+        EXPECT_TRUE(rows.contains(".hidden\t" + c.oldTime + "\t1")) << rows.join('\n').toStdString();
+        EXPECT_EQ(rows.size(), 7);
+        FtpDisconnect();
+    }
 }
 
 TEST_F(ModFtpTest, ListsNamesByPattern)
@@ -361,8 +401,7 @@ TEST_F(ModFtpTest, ServerGoneInTheMiddleFailsEveryLaterCall)
     expectRecord(failureOf([] { FtpListDetails("*"); }), 7, "Couldn't connect to server");
     EXPECT_FALSE(FtpGet2(m_local.filePath("r.txt"), "readme.txt", true));
     expectRecord(FtpSavedErr(), 7, "Couldn't connect to server");
-    expectRecord(failureOf([] { FtpCd3("deep"); }), 9999,
-                 "FtpCd3() ERROR!! <Couldn't connect to server>" + CodeHint);
+    expectRecord(failureOf([] { FtpCd3("deep"); }), 9999, "FtpCd3() ERROR!! <Couldn't connect to server>  ");
     EXPECT_FALSE(QFile::exists(m_local.filePath("r.txt")));
 }
 

@@ -108,6 +108,7 @@ std::optional<FtpListEntry> parseUnixLine(QStringView line, const QDate &today)
         FtpListEntry entry;
         entry.name = name.toLatin1();
         entry.folder = line[0] == u'd';
+        entry.link = line[0] == u'l';
         entry.time = QDateTime(date, time);
         entry.size = size;
         return entry;
@@ -151,6 +152,43 @@ std::optional<FtpListEntry> parseDosLine(QStringView line)
     return entry;
 }
 
+// One line of MLSD: "fact=value;...; name".
+std::optional<FtpListEntry> parseMlsdLine(QByteArrayView line)
+{
+    const qsizetype factsEnd = line.indexOf("; ");
+    if (factsEnd < 0)
+        return std::nullopt;
+    FtpListEntry entry;
+    entry.name = line.sliced(factsEnd + 2).toByteArray();
+    QByteArray type;
+    for (const QByteArray &fact : line.first(factsEnd).toByteArray().split(';')) {
+        const qsizetype equals = fact.indexOf('=');
+        if (equals <= 0)
+            continue;
+        const QByteArray name = fact.left(equals).toLower();
+        const QByteArray value = fact.mid(equals + 1);
+        if (name == "type") {
+            type = value.toLower();
+        } else if (name == "size") {
+            bool sizeOk = false;
+            entry.size = value.toLongLong(&sizeOk);
+            if (!sizeOk)
+                entry.size = 0;
+        } else if (name == "modify") {
+            const QDateTime utc = QDateTime::fromString(QString::fromLatin1(value.left(14)), QStringLiteral("yyyyMMddHHmmss"));
+            if (utc.isValid())
+                entry.time = QDateTime(utc.date(), utc.time(), Qt::UTC).toLocalTime();
+        }
+    }
+    if (type == "dir")
+        entry.folder = true;
+    else if (type.startsWith("os.unix=slink") || type == "os.unix=symlink")
+        entry.link = true;
+    else if (type != "file")
+        return std::nullopt;
+    return entry;
+}
+
 // The rule of isSinglePathElement for bytes and for text.
 template<typename View>
 bool isSingleElement(View name)
@@ -184,7 +222,12 @@ bool isSinglePathElement(QStringView name)
     return isSingleElement(name);
 }
 
-FtpListing parseFtpListing(QByteArrayView listing, const QDate &today)
+namespace {
+
+// Splits `listing` into lines without their line ends and keeps the entries that
+// `parseLine` makes of them.
+template<typename ParseLine>
+FtpListing parseLines(QByteArrayView listing, ParseLine parseLine)
 {
     FtpListing parsed;
     qsizetype start = 0;
@@ -198,10 +241,7 @@ FtpListing parseFtpListing(QByteArrayView listing, const QDate &today)
             bytes.chop(1);
         if (bytes.isEmpty())
             continue;
-        const QString line = QString::fromLatin1(bytes);
-        std::optional<FtpListEntry> entry = parseUnixLine(line, today);
-        if (!entry)
-            entry = parseDosLine(line);
+        const std::optional<FtpListEntry> entry = parseLine(bytes);
         if (!entry || isOwnOrParentEntry(*entry))
             continue;
         if (isSinglePathElement(entry->name))
@@ -210,6 +250,22 @@ FtpListing parseFtpListing(QByteArrayView listing, const QDate &today)
             parsed.refusedNames.append(entry->name);
     }
     return parsed;
+}
+
+} // namespace
+
+FtpListing parseFtpListing(QByteArrayView listing, const QDate &today)
+{
+    return parseLines(listing, [&today](QByteArrayView bytes) {
+        const QString line = QString::fromLatin1(bytes);
+        std::optional<FtpListEntry> entry = parseUnixLine(line, today);
+        return entry ? entry : parseDosLine(line);
+    });
+}
+
+FtpListing parseMlsdListing(QByteArrayView listing)
+{
+    return parseLines(listing, parseMlsdLine);
 }
 
 } // namespace platform

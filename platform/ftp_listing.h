@@ -12,10 +12,13 @@ namespace platform {
 // One entry of a folder listing as the server sent it.
 struct FtpListEntry
 {
-    QByteArray name;  // raw bytes, in the server's file-name code
+    QByteArray name;        // raw bytes, in the server's file-name code
     bool folder = false;
-    QDateTime time;   // the listed clock reading as local time; seconds are 0 (listings show
-                      // minutes), and a Unix entry older than half a year shows only its day
+    bool link = false;      // a symbolic link whose target the listing does not describe;
+                            // its size and time are the link's own, `folder` is false
+    QDateTime time;         // local time; from MLSD to the second, from LIST to the minute
+                            // (seconds 0), and for a Unix entry older than half a year only
+                            // to the day (at 00:00)
     qint64 size = 0;
 };
 
@@ -44,8 +47,17 @@ bool isSinglePathElement(QStringView name);
 //     01-15-2020  23:05              12345 name
 // Lines may end in CR LF or LF. A Unix date without a year lies in today's year, or in the
 // year before when that would put it more than one day after `today`. A link lists under
-// its own name (the text before " -> "), as a file. Lines of neither style ("total 12", a
+// its own name (the text before " -> ") as a link. Lines of neither style ("total 12", a
 // server's error text) are skipped.
 FtpListing parseFtpListing(QByteArrayView listing, const QDate &today);
+
+// Parses the reply of MLSD: one entry a line, facts and a name,
+//     type=file;size=12345;modify=20200115123456;perm=r; name
+// The facts are read without regard to case; "type" is "file", "dir", or "OS.unix=slink:..."
+// or "OS.unix=symlink" for a link; "cdir" and "pdir" (the folder and its parent) are left
+// out, as are lines without "; " or of another type. "modify" is UTC, to the second, with
+// optional fractions, and is given as local time; a missing or bad one leaves `time`
+// invalid. A missing size counts 0.
+FtpListing parseMlsdListing(QByteArrayView listing);
 
 } // namespace platform

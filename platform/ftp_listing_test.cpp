@@ -66,6 +66,56 @@ TEST(FtpListing, ReadsOneLineOfEachStyle)
         EXPECT_EQ(entries[0].folder, c.expected.folder);
         EXPECT_EQ(text(entries[0].time), c.expected.time);
         EXPECT_EQ(entries[0].size, c.expected.size);
+        EXPECT_EQ(entries[0].link, QByteArray(c.line).startsWith('l'));
+    }
+}
+
+TEST(FtpListing, ReadsMachineListings)
+{
+    const auto utc = [](const char *text) {
+        const QDateTime time = QDateTime::fromString(QString::fromLatin1(text), QStringLiteral("yyyyMMddHHmmss"));
+        return QDateTime(time.date(), time.time(), Qt::UTC).toLocalTime();
+    };
+    const struct
+    {
+        const char *name;
+        QByteArray line;
+        QByteArray entryName; // empty: no entry
+        bool folder;
+        bool link;
+        QDateTime time;
+        qint64 size;
+    } cases[] = {
+        {"file", "type=file;size=12;modify=20200115123456;perm=r; notes.txt", "notes.txt", false, false,
+         utc("20200115123456"), 12},
+        {"folder, facts in any case, fractions", "Type=dir;Modify=20191231235959.250;perm=el; pub", "pub", true, false,
+         utc("20191231235959"), 0},
+        {"link with its target", "type=OS.unix=slink:/srv/x;modify=20200115123456; current", "current", false, true,
+         utc("20200115123456"), 0},
+        {"link", "type=OS.unix=symlink;size=7;modify=20200115123456; latest", "latest", false, true,
+         utc("20200115123456"), 7},
+        {"name with blanks and semicolons", "type=file;size=6442450944; a; b  c ", "a; b  c ", false, false, {},
+         6442450944LL},
+        {"raw name bytes", "type=file;size=3;modify=20200115123456; \x93\xfa\x96{.txt", "\x93\xfa\x96{.txt", false,
+         false, utc("20200115123456"), 3},
+        {"dot entry", "type=file;size=1;modify=20200115123456; .profile", ".profile", false, false,
+         utc("20200115123456"), 1},
+        {"the folder itself", "type=cdir;modify=20200115123456; .", "", false, false, {}, 0},
+        {"its parent", "type=pdir;modify=20200115123456; ..", "", false, false, {}, 0},
+        {"a device", "type=OS.unix=chr-13/29; null", "", false, false, {}, 0},
+        {"no facts", "notes.txt", "", false, false, {}, 0},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const QList<FtpListEntry> entries = parseMlsdListing(c.line + "\r\n").entries;
+        ASSERT_EQ(entries.size(), c.entryName.isEmpty() ? 0 : 1);
+        if (entries.isEmpty())
+            continue;
+        EXPECT_EQ(entries[0].name, c.entryName);
+        EXPECT_EQ(entries[0].folder, c.folder);
+        EXPECT_EQ(entries[0].link, c.link);
+        EXPECT_EQ(entries[0].time, c.time);
+        EXPECT_EQ(entries[0].size, c.size);
     }
 }
 

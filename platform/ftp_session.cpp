@@ -11,6 +11,7 @@
 #include <cctype>
 #include <cerrno>
 #include <cstdlib>
+#include <algorithm>
 #include <cstring>
 #include <mutex>
 #include <optional>
@@ -72,19 +73,37 @@ private:
     int m_descriptor;
 };
 
-// Collects the server's replies as libcurl passes them to the header callback, keeping
-// the last complete one (all its lines for a multi-line reply).
+// Collects the server's replies as libcurl passes them to the header callback: every
+// complete one in order, all its lines for a multi-line reply.
 struct ReplyCapture
 {
     QByteArray pending;
     QByteArray pendingCode; // "550" while a multi-line reply is open
     QByteArray last;
+    QList<QByteArray> complete;
 
     void reset()
     {
         pending.clear();
         pendingCode.clear();
         last.clear();
+        complete.clear();
+    }
+
+    void finish(const QByteArray &reply)
+    {
+        last = reply;
+        complete.append(reply);
+    }
+
+    // The last complete reply with the reply code `code` ("211"), empty when none came.
+    QByteArray lastWithCode(QByteArrayView code) const
+    {
+        for (auto reply = complete.crbegin(); reply != complete.crend(); ++reply) {
+            if (reply->startsWith(code))
+                return *reply;
+        }
+        return {};
     }
 
     static bool startsWithCode(QByteArrayView line)
@@ -105,13 +124,13 @@ struct ReplyCapture
                 pending = line.toByteArray();
                 return;
             }
-            last = line.toByteArray();
+            finish(line.toByteArray());
             return;
         }
         pending += "\r\n";
         pending += line;
         if (line.size() >= 4 && line.startsWith(pendingCode) && line[3] == ' ') {
-            last = pending;
+            finish(pending);
             pending.clear();
             pendingCode.clear();
         }
@@ -119,6 +138,33 @@ struct ReplyCapture
 
     bool lastIsRefusal() const { return last.size() >= 3 && last[0] >= '4' && last[0] <= '9'; }
 };
+
+// True when the server offers MLSD, as its reply to FEAT tells with a line "MLST ...".
+bool offersMachineListing(const QByteArray &featureReply)
+{
+    for (const QByteArray &line : featureReply.split('\n')) {
+        const QByteArray feature = line.trimmed().toUpper();
+        if (feature == "MLST" || feature.startsWith("MLST ") || feature == "MLSD")
+            return true;
+    }
+    return false;
+}
+
+// The listing commands in the order they are tried.
+enum class ListingCommand { Mlsd, ListAll, List };
+
+const char *commandText(ListingCommand command)
+{
+    switch (command) {
+    case ListingCommand::Mlsd:
+        return "MLSD";
+    case ListingCommand::ListAll:
+        return "LIST -a";
+    case ListingCommand::List:
+        break;
+    }
+    return "LIST";
+}
 
 size_t onHeader(char *data, size_t size, size_t count, void *user)
 {
@@ -257,6 +303,8 @@ struct FtpSession::State
     QByteArray entryFolder = "/";
     ReplyCapture replies;
     bool open = false;
+    // The first listing command to try in this session.
+    ListingCommand listingCommand = ListingCommand::ListAll;
 
     State()
     {
@@ -279,6 +327,7 @@ struct FtpSession::State
         CURL *handle = easy.get();
         curl_multi_add_handle(queue, handle);
         CURLcode result = CURLE_OK;
+        int ready = 0;
         for (;;) {
             int running = 0;
             if (curl_multi_perform(queue, &running) != CURLM_OK) {
@@ -297,8 +346,9 @@ struct FtpSession::State
                 break;
             // When the reply to EPSV or PASV is already waiting, this libcurl opens the
             // data connection only at its next wake-up and may sleep a whole second
-            // before it; waking at least every millisecond keeps that gap short.
-            curl_multi_poll(queue, nullptr, 0, 1, nullptr);
+            // before it. So after any activity it is driven once more at once, and
+            // otherwise woken at least every millisecond.
+            curl_multi_poll(queue, nullptr, 0, ready > 0 ? 0 : 1, &ready);
         }
         curl_multi_remove_handle(queue, handle);
         return result;
@@ -345,9 +395,35 @@ struct FtpSession::State
         FtpOutcome outcome = transferFailure(code);
         if (replies.lastIsRefusal())
             outcome.serverReply = replies.last;
+        outcome.nameMayMatter = !outcome.serverReply.isEmpty() || code == CURLE_URL_MALFORMAT;
+        return outcome;
+    }
+
+    // Enters `folder` and lists it with `command`.
+    FtpOutcome listWith(ListingCommand command, const QByteArray &folder, FtpFolderReply &reply)
+    {
+        reply.listing.clear();
+        reply.machineReadable = command == ListingCommand::Mlsd;
+        // The listing command without an argument in the entered folder: servers differ
+        // in how they read an argument (options, patterns), never in this.
+        CommandList commands(curl_slist_append(nullptr, QByteArray("CWD " + folder).constData()));
+        prepare(baseUrl);
+        curl_easy_setopt(easy.get(), CURLOPT_QUOTE, commands.get());
+        curl_easy_setopt(easy.get(), CURLOPT_CUSTOMREQUEST, commandText(command));
+        curl_easy_setopt(easy.get(), CURLOPT_WRITEFUNCTION, onListingData);
+        curl_easy_setopt(easy.get(), CURLOPT_WRITEDATA, &reply.listing);
+        FtpOutcome outcome = perform();
+        outcome.folderRefused = outcome.code == CURLE_QUOTE_ERROR;
         return outcome;
     }
 };
+
+// True when `outcome` is the server's refusal of the listing command itself, after it
+// entered the folder and opened the data connection.
+bool refusesListingCommand(const FtpOutcome &outcome)
+{
+    return outcome.code == CURLE_FTP_COULDNT_RETR_FILE && outcome.serverReply.startsWith('5');
+}
 
 FtpSession::FtpSession()
     : m_state(std::make_unique<State>())
@@ -364,6 +440,9 @@ FtpOutcome FtpSession::open(const FtpLogin &login)
     state.baseUrl = "ftp://" + login.host.toUtf8() + ':' + QByteArray::number(login.port) + '/';
     state.prepare(state.baseUrl);
     curl_easy_setopt(state.easy.get(), CURLOPT_NOBODY, 1L);
+    // "*": a server that knows no FEAT offers no extensions; the login stands.
+    CommandList features(curl_slist_append(nullptr, "*FEAT"));
+    curl_easy_setopt(state.easy.get(), CURLOPT_QUOTE, features.get());
     const FtpOutcome outcome = state.perform();
     if (!outcome.ok()) {
         close();
@@ -372,6 +451,8 @@ FtpOutcome FtpSession::open(const FtpLogin &login)
     char *entry = nullptr;
     curl_easy_getinfo(state.easy.get(), CURLINFO_FTP_ENTRY_PATH, &entry);
     state.entryFolder = entry && *entry ? QByteArray(entry) : QByteArray("/");
+    state.listingCommand = offersMachineListing(state.replies.lastWithCode("211")) ? ListingCommand::Mlsd
+                                                                                    : ListingCommand::ListAll;
     state.open = true;
     return outcome;
 }
@@ -409,23 +490,58 @@ FtpOutcome FtpSession::command(const QByteArray &line)
     if (outcome.ok() && state.replies.lastIsRefusal()) {
         outcome = transferFailure(CURLE_QUOTE_ERROR);
         outcome.serverReply = state.replies.last;
+        outcome.nameMayMatter = true;
     }
     return outcome;
 }
 
-FtpOutcome FtpSession::list(const QByteArray &folder, QByteArray &listing)
+FtpOutcome FtpSession::list(const QByteArray &folder, FtpFolderReply &reply)
 {
     State &state = *m_state;
     if (!isSafeCommandText(folder))
         return transferFailure(CURLE_BAD_FUNCTION_ARGUMENT);
-    // LIST without an argument in the entered folder: servers differ in how they read an
-    // argument (options, patterns), never in this.
-    CommandList commands(curl_slist_append(nullptr, QByteArray("CWD " + folder).constData()));
-    state.prepare(state.baseUrl);
-    curl_easy_setopt(state.easy.get(), CURLOPT_QUOTE, commands.get());
-    curl_easy_setopt(state.easy.get(), CURLOPT_WRITEFUNCTION, onListingData);
-    curl_easy_setopt(state.easy.get(), CURLOPT_WRITEDATA, &listing);
-    return state.perform();
+    const FtpOutcome first = state.listWith(state.listingCommand, folder, reply);
+    const bool refused = refusesListingCommand(first);
+    // A server that reads "-a" as a name may list nothing for it.
+    const bool emptyAll = first.ok() && state.listingCommand == ListingCommand::ListAll
+                          && reply.listing.trimmed().isEmpty();
+    if (state.listingCommand == ListingCommand::List || !(refused || emptyAll))
+        return first;
+    FtpFolderReply later;
+    for (auto command = ListingCommand(int(state.listingCommand) + 1);; command = ListingCommand(int(command) + 1)) {
+        const FtpOutcome outcome = state.listWith(command, folder, later);
+        if (outcome.ok() && (!emptyAll || !later.listing.trimmed().isEmpty())) {
+            state.listingCommand = command;
+            reply = later;
+            return outcome;
+        }
+        if (command == ListingCommand::List || !refusesListingCommand(outcome))
+            return first;
+    }
+}
+
+FtpOutcome FtpSession::describe(const QByteArray &path, FtpFileFacts &facts)
+{
+    State &state = *m_state;
+    facts = {};
+    state.prepare(state.fileUrl(path));
+    CURL *handle = state.easy.get();
+    curl_easy_setopt(handle, CURLOPT_NOBODY, 1L);
+    curl_easy_setopt(handle, CURLOPT_FILETIME, 1L);
+    // libcurl hands the facts over as header lines in the data too; they are read below.
+    QByteArray headerLines;
+    curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, onListingData);
+    curl_easy_setopt(handle, CURLOPT_WRITEDATA, &headerLines);
+    const FtpOutcome outcome = state.perform();
+    if (!outcome.ok())
+        return outcome;
+    curl_off_t size = -1;
+    if (curl_easy_getinfo(handle, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &size) == CURLE_OK && size >= 0)
+        facts.size = qint64(size);
+    curl_off_t time = -1;
+    if (curl_easy_getinfo(handle, CURLINFO_FILETIME_T, &time) == CURLE_OK && time >= 0)
+        facts.time = QDateTime::fromSecsSinceEpoch(qint64(time));
+    return outcome;
 }
 
 FtpOutcome FtpSession::retrieve(const QByteArray &path, const QString &localPath, bool binary)

@@ -3,6 +3,7 @@
 #include "platform/network_timeouts.h"
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QString>
 #include <QStringView>
 
@@ -36,7 +37,27 @@ struct FtpOutcome
     QString text;           // libcurl's text for the code, or the system's text for errno
     QByteArray serverReply; // the server's last reply during the operation when it was a
                             // refusal (reply code 400 and above), else empty
+    bool folderRefused = false; // Transfer: the server refused to enter the folder of a
+                                // listing
+    bool nameMayMatter = false; // Transfer: the server refused, or the path could not be
+                                // sent; other bytes for the same name might have worked
     bool ok() const { return kind == Kind::Done; }
+};
+
+// A folder listing as the server sent it.
+struct FtpFolderReply
+{
+    QByteArray listing;
+    // True for the reply of MLSD (platform::parseMlsdListing), false for LIST
+    // (platform::parseFtpListing).
+    bool machineReadable = false;
+};
+
+// What the server tells of one file; each part may be unknown.
+struct FtpFileFacts
+{
+    qint64 size = -1; // SIZE; -1 when unknown
+    QDateTime time;   // MDTM, as local time; invalid when unknown
 };
 
 // One FTP session over libcurl: one easy handle, so that every operation reuses the
@@ -66,8 +87,16 @@ public:
     // 400 or above is a failure.
     FtpOutcome command(const QByteArray &line);
 
-    // Enters `folder` and appends the reply of LIST to `listing`.
-    FtpOutcome list(const QByteArray &folder, QByteArray &listing);
+    // Enters `folder` and lists it: with MLSD where the server offers it, else with
+    // "LIST -a", so that names beginning with "." come too, else with LIST. A listing
+    // command that the server refuses, or a "LIST -a" that gives nothing, where the next
+    // one lists the folder is not used again in this session. On failure the outcome is
+    // the first command's.
+    FtpOutcome list(const QByteArray &folder, FtpFolderReply &reply);
+
+    // Asks for the size and the time of the file `path`; what the server does not tell
+    // stays unknown.
+    FtpOutcome describe(const QByteArray &path, FtpFileFacts &facts);
 
     // Downloads `path` into `localPath`. The bytes go to a temporary file beside it, which
     // replaces `localPath` only when the transfer is complete; on failure `localPath` is

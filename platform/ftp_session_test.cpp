@@ -61,11 +61,13 @@ protected:
 
     QList<QByteArray> namesIn(const QByteArray &folder)
     {
-        QByteArray listing;
-        const FtpOutcome outcome = m_session.list(folder, listing);
+        FtpFolderReply reply;
+        const FtpOutcome outcome = m_session.list(folder, reply);
         EXPECT_TRUE(outcome.ok()) << outcome.text.toStdString();
+        const FtpListing listing = reply.machineReadable ? parseMlsdListing(reply.listing)
+                                                         : parseFtpListing(reply.listing, QDate::currentDate());
         QList<QByteArray> names;
-        for (const FtpListEntry &entry : parseFtpListing(listing, QDate::currentDate()).entries)
+        for (const FtpListEntry &entry : listing.entries)
             names.append(entry.name + (entry.folder ? "/" : ""));
         std::sort(names.begin(), names.end());
         return names;
@@ -176,8 +178,8 @@ TEST_F(FtpSessionTest, CommandTextCannotCarryASecondCommand)
 {
     openSession();
     EXPECT_FALSE(m_session.command("CWD /\r\nDELE /a.txt").ok());
-    QByteArray listing;
-    EXPECT_FALSE(m_session.list("/\nDELE /a.txt", listing).ok());
+    FtpFolderReply reply;
+    EXPECT_FALSE(m_session.list("/\nDELE /a.txt", reply).ok());
     EXPECT_TRUE(QFile::exists(m_root.filePath("a.txt")));
 }
 
@@ -223,8 +225,8 @@ TEST_F(FtpSessionTest, ServerGoneFailsEachOperation)
     EXPECT_EQ(outcome.text, "Couldn't connect to server");
     EXPECT_TRUE(outcome.serverReply.isEmpty());
     EXPECT_EQ(TemporaryFolder::readFile(copy), "previous");
-    QByteArray listing;
-    EXPECT_EQ(m_session.list("/", listing).code, 7);
+    FtpFolderReply reply;
+    EXPECT_EQ(m_session.list("/", reply).code, 7);
 }
 
 TEST(FtpLocalCopy, WritesStayInsideTheFolder)

@@ -18,105 +18,128 @@ namespace {
 
 const QString DateFormat = QStringLiteral("yyyy/MM/dd HH:mm:ss");
 
-QDateTime parseDate(const QString &text)
+QString dateText(const QDateTime &time)
 {
-    return QDateTime::fromString(text, DateFormat);
+    return time.toString(DateFormat);
 }
 
-// One row of FtpListDetails split into name, listed date and listed size. The name is
-// everything before the last two TABs, so that a name holding a TAB stays whole.
-struct ListedEntry
+// `name` below the remote folder `folder`.
+QByteArray remoteChild(const QByteArray &folder, const QByteArray &name)
 {
-    QString name;
-    QString date;
-    QString size;
-};
-
-ListedEntry splitRow(const QString &row)
-{
-    const qsizetype sizeTab = row.lastIndexOf(u'\t');
-    const qsizetype dateTab = sizeTab > 0 ? row.lastIndexOf(u'\t', sizeTab - 1) : -1;
-    if (dateTab < 0)
-        return {row, QString(), QString()};
-    return {row.left(dateTab), row.mid(dateTab + 1, sizeTab - dateTab - 1), row.mid(sizeTab + 1)};
+    return folder.endsWith('/') ? folder + name : folder + '/' + name;
 }
+
+// The server's reply in the module's last failure, its description's last line.
+QString lastReply()
+{
+    return common::FtpSavedErr().Description.section(QStringLiteral("\r\n"), -1);
+}
+
+// A failure that makes the FTP side unusable: anything of the FTP client except a cached
+// copy that cannot be written.
+bool isSideFailure(const common::ErrorRecord &record)
+{
+    return record.Source == QStringLiteral("modFtp") && record.Number != common::LocalFileInUse
+           && record.Number != common::LocalFileFailure;
+}
+
 
 class FtpWalk
 {
 public:
-    FtpWalk(FtpGathering &gathering, const QString &address, const QString &rootPath, const QString &cacheFolder,
+    FtpWalk(FtpGathering &gathering, const QString &address, const QString &cacheFolder,
             std::vector<GatheredEntry> &records)
         : m_gathering(gathering)
         , m_host(gathering.host)
-        , m_rootPath(rootPath)
         , m_cacheFolder(cacheFolder)
         , m_records(records)
     {
         m_captionAddress = address.size() > 35 ? address.left(6) + QStringLiteral("...") + address.right(26) : address;
     }
 
-    // Walks the remote folder `currentPath` (absolute, ending with "/")
-    // at `depth` (1 for the address's folder).
-    FolderTotals GetFtpFolderDate(const QString &currentPath, int depth)
+    // Walks the remote folder `remote` (GetFtpFolderDate), whose entries are recorded
+    // below `relativeFolder` ("" or "a/b/") at `depth` (1 for the address's folder);
+    // `ancestors` are the listings of the folders above it. Nothing when it lists the very
+    // same entries as one of them: a link led back there.
+    std::optional<FolderTotals> walk(const QByteArray &remote, const QString &relativeFolder, int depth,
+                                     QList<QByteArray> ancestors)
     {
         FolderTotals totals;
         if (m_host.abortRequested())
             return totals;
         m_host.pumpEvents();
-        common::FtpCd3(currentPath);
-        QStringList refusedNames;
-        const QStringList rows = common::FtpListDetails(QStringLiteral("*"), refusedNames);
-        const QString listedIn = relativePath(currentPath);
-        for (const QString &name : refusedNames)
-            m_gathering.excludedPaths.append(listedIn + name);
-        CaptionThrottle throttle;
+        const common::FtpFolder folder = common::FtpReadFolder(remote);
+        if (!folder.listing.isEmpty() && ancestors.contains(folder.listing))
+            return std::nullopt;
+        ancestors.append(folder.listing);
+        for (const QString &name : folder.refusedNames)
+            m_gathering.excludedPaths.append(relativeFolder + name);
 
-        for (const QString &row : rows) {
+        QList<common::FtpFolderEntry> entries;
+        for (const common::FtpFolderEntry &listed : folder.entries) {
             if (m_host.abortRequested())
                 break;
-            ListedEntry entry = splitRow(row);
-            if (entry.name.endsWith(u'/'))
+            entries.append(resolved(remote, listed));
+        }
+        CaptionThrottle throttle;
+
+        for (common::FtpFolderEntry &entry : entries) {
+            if (m_host.abortRequested())
+                break;
+            if (entry.folder)
                 continue;
-            const QString relative = relativePath(currentPath + entry.name);
+            const QString relative = relativeFolder + entry.name;
             if (!FitsListingLine(relative) || !platform::staysInsideFolder(m_cacheFolder, relative)) {
                 m_gathering.excludedPaths.append(relative);
                 continue;
             }
-            mirrorFile(currentPath, relative, entry, throttle);
-            const QDateTime listed = parseDate(entry.date);
-            const qint64 size = entry.size.toLongLong();
-            totals.add(true, listed.toSecsSinceEpoch(), size, 0);
-            m_records.push_back({relative, listed.toSecsSinceEpoch(), size, 0});
+            mirrorFile(remote, relative, entry, throttle);
+            const qint64 listed = entry.time.toSecsSinceEpoch();
+            totals.add(true, listed, entry.size, 0);
+            m_records.push_back({relative, listed, entry.size, 0});
         }
 
-        for (const QString &row : rows) {
+        for (const common::FtpFolderEntry &entry : entries) {
             if (m_host.abortRequested())
                 break;
-            const ListedEntry entry = splitRow(row);
-            if (entry.name.startsWith(u'.') || !entry.name.endsWith(u'/'))
+            if (!entry.folder)
                 continue;
-            const QString relative = relativePath(currentPath + entry.name);
+            const QString relative = relativeFolder + entry.name + u'/';
             if (!FitsListingLine(relative) || !platform::staysInsideFolder(m_cacheFolder, relative.chopped(1))) {
                 m_gathering.excludedPaths.append(relative);
                 continue;
             }
             bool created = false;
             CreateFolder(m_cacheFolder + u'/' + relative.chopped(1), 0, created);
-            FolderTotals below;
+            std::optional<FolderTotals> below;
             if (depth < m_gathering.folderNum)
-                below = GetFtpFolderDate(currentPath + entry.name, depth + 1);
-            totals.add(below.dated, below.newest, below.size, below.count);
-            const qint64 date = below.dated ? below.newest : parseDate(entry.date).toSecsSinceEpoch();
-            m_records.push_back({relative, date, below.size, below.count});
+                below = walk(remoteChild(remote, entry.remoteName), relative, depth + 1, ancestors);
+            const FolderTotals contents = below.value_or(FolderTotals());
+            totals.add(contents.dated, contents.newest, contents.size, contents.count);
+            const qint64 date = contents.dated ? contents.newest : entry.time.toSecsSinceEpoch();
+            m_records.push_back({relative, date, contents.size, contents.count});
         }
         return totals;
     }
 
 private:
-    // The path below the address's folder.
-    QString relativePath(const QString &remotePath) const
+    // `listed` with its link, if it is one, resolved: a folder when it can be entered, else
+    // a file with the size and time that the server tells of it (size -1 when it tells
+    // none).
+    common::FtpFolderEntry resolved(const QByteArray &remote, common::FtpFolderEntry entry)
     {
-        return remotePath.startsWith(m_rootPath) ? remotePath.mid(m_rootPath.size()) : remotePath;
+        if (!entry.link)
+            return entry;
+        const QByteArray path = remoteChild(remote, entry.remoteName);
+        if (common::FtpEnterFolder(path)) {
+            entry.folder = true;
+            return entry;
+        }
+        const platform::FtpFileFacts facts = common::FtpDescribeFile(path);
+        entry.size = facts.size;
+        if (facts.time.isValid())
+            entry.time = facts.time;
+        return entry;
     }
 
     void show(const QString &caption)
@@ -125,23 +148,24 @@ private:
         m_host.pumpEvents();
     }
 
-    // The listed date and size of `name` in the current folder, when it is listed.
-    bool probe(const QString &name, ListedEntry &listed)
+    // The entry of `remoteName` in a new listing of `remote`, when it is listed.
+    std::optional<common::FtpFolderEntry> probe(const QByteArray &remote, const QByteArray &remoteName)
     {
-        for (const QString &row : common::FtpListDetails(name)) {
-            const ListedEntry entry = splitRow(row);
-            if (entry.name == name) {
-                listed = entry;
-                return true;
-            }
+        for (const common::FtpFolderEntry &entry : common::FtpReadFolder(remote).entries) {
+            if (entry.remoteName == remoteName)
+                return entry;
         }
-        return false;
+        return std::nullopt;
     }
 
-    // Brings the cached copy of one remote file up to the listed date and size.
-    void mirrorFile(const QString &currentPath, const QString &relative, ListedEntry &entry, CaptionThrottle &throttle)
+    // Brings the cached copy of one remote file up to the listed date and size. A file
+    // that the server refuses to send keeps its listed values, loses an older copy and is
+    // named in the gathering's refused files.
+    void mirrorFile(const QByteArray &remote, const QString &relative, common::FtpFolderEntry &entry,
+                    CaptionThrottle &throttle)
     {
         const QString cached = m_cacheFolder + u'/' + relative;
+        const QByteArray path = remoteChild(remote, entry.remoteName);
         for (int round = 0;; ++round) {
             QString caption = QStringLiteral("取得中 ") + m_captionAddress + relative + u' ';
             if (throttle.due())
@@ -154,29 +178,38 @@ private:
 
             // A listing may lag behind a file that was just written: give it a few chances
             // to catch up with a cached copy that is newer than the listed time.
-            for (int attempt = 0; attempt < 10 && !cachedDate.isEmpty(); ++attempt) {
-                const QString limit = parseDate(cachedDate).addSecs(-60).toString(DateFormat);
-                if (entry.date >= limit)
+            for (int attempt = 0; attempt < 10 && !cachedDate.isEmpty() && !entry.link; ++attempt) {
+                const QString limit = dateText(QDateTime::fromString(cachedDate, DateFormat).addSecs(-60));
+                if (dateText(entry.time) >= limit)
                     break;
                 caption += u'.';
                 show(caption);
                 m_gathering.wait(500);
-                ListedEntry later;
-                if (probe(entry.name, later) && later.date > entry.date) {
-                    entry.date = later.date;
-                    entry.size = later.size;
+                const std::optional<common::FtpFolderEntry> later = probe(remote, entry.remoteName);
+                if (later && later->time > entry.time) {
+                    entry.time = later->time;
+                    entry.size = later->size;
                 }
             }
 
-            if (cachedDate != entry.date || cachedSize != entry.size) {
+            if (cachedDate != dateText(entry.time) || cachedSize != QString::number(entry.size)) {
                 caption += QStringLiteral("<D>");
                 show(caption);
-                common::FtpGet3(cached, currentPath + entry.name, true);
-                common::SetLocalFileTime(cached, parseDate(entry.date));
+                if (!common::FtpGetFile(cached, path)) {
+                    QFile::remove(cached);
+                    m_gathering.refusedFiles.append(relative + QStringLiteral(" : ") + lastReply());
+                    if (entry.size < 0)
+                        entry.size = 0;
+                    return;
+                }
+                common::SetLocalFileTime(cached, entry.time);
                 GetCacheFileDate(cached, cachedDate, cachedSize);
             }
 
-            if (cachedSize == entry.size) {
+            // A link's size is its target's, which the listing does not tell: the copy
+            // tells it.
+            if (cachedSize == QString::number(entry.size) || entry.link) {
+                entry.size = cachedSize.toLongLong();
                 m_host.pumpEvents();
                 return;
             }
@@ -185,10 +218,9 @@ private:
             if (round >= m_gathering.sizeCheckRepeats || m_host.abortRequested())
                 return;
             m_gathering.wait(100);
-            ListedEntry again;
-            if (probe(entry.name, again)) {
-                entry.date = again.date;
-                entry.size = again.size;
+            if (const std::optional<common::FtpFolderEntry> again = probe(remote, entry.remoteName)) {
+                entry.time = again->time;
+                entry.size = again->size;
             }
             caption += u'*';
             show(caption);
@@ -200,11 +232,52 @@ private:
 
     FtpGathering &m_gathering;
     WorkHost &m_host;
-    QString m_rootPath;
     QString m_cacheFolder;
     std::vector<GatheredEntry> &m_records;
     QString m_captionAddress;
 };
+
+// Gathers the single file `name` of the current folder, or tells that the address names
+// a folder (or nothing) instead.
+enum class SingleFile { Gathered, NotAFile };
+
+SingleFile gatherSingleFile(const FtpInfo &info, const QString &cacheFolder, FtpGathering &gathering,
+                            std::vector<GatheredEntry> &records)
+{
+    const QByteArray remote = common::FtpRemoteFolder();
+    std::optional<common::FtpFolderEntry> named;
+    for (const common::FtpFolderEntry &entry : common::FtpReadFolder(remote).entries) {
+        if (entry.name == info.fileName) {
+            named = entry;
+            break;
+        }
+    }
+    if (!named || named->folder)
+        return SingleFile::NotAFile;
+    const QByteArray path = remoteChild(remote, named->remoteName);
+    if (named->link) {
+        if (common::FtpEnterFolder(path))
+            return SingleFile::NotAFile;
+        const platform::FtpFileFacts facts = common::FtpDescribeFile(path);
+        if (facts.time.isValid())
+            named->time = facts.time;
+    }
+    if (!platform::staysInsideFolder(cacheFolder, info.fileName)) {
+        gathering.excludedPaths.append(info.fileName);
+        return SingleFile::Gathered;
+    }
+    const QString cached = cacheFolder + u'/' + info.fileName;
+    if (common::FtpGetFile(cached, path)) {
+        common::SetLocalFileTime(cached, named->time);
+    } else {
+        QFile::remove(cached);
+        gathering.refusedFiles.append(info.fileName + QStringLiteral(" : ") + lastReply());
+    }
+    GatheredEntry record{info.fileName, named->time.toSecsSinceEpoch(), 0, 0};
+    record.dateOnly = true;
+    records.push_back(record);
+    return SingleFile::Gathered;
+}
 
 } // namespace
 
@@ -257,50 +330,36 @@ bool GetFtpDate(QString &address, const QString &cacheFolder, const QString &fil
                 std::vector<GatheredEntry> &records)
 {
     FtpInfo info = GetFtpInfo(address, gathering.proxy);
-    try {
-        common::FtpConnect(info.host, info.user, info.password, info.proxy, true, fileNameCode);
-    } catch (const common::Failure &) {
-        return false;
-    }
     records.clear();
+    gathering.failure.clear();
     try {
+        common::FtpConnect(info.host, info.user, info.password, info.proxy, true, fileNameCode, gathering.waitSeconds);
         if (!info.fileName.isEmpty()) {
-            common::FtpCd(info.folderPart);
-            std::optional<ListedEntry> named;
-            for (const QString &row : common::FtpListDetails(QStringLiteral("*"))) {
-                const ListedEntry entry = splitRow(row);
-                if (entry.name == info.fileName || entry.name == info.fileName + u'/') {
-                    named = entry;
-                    break;
-                }
-            }
-            if (named && !named->name.endsWith(u'/')) {
-                if (!platform::staysInsideFolder(cacheFolder, info.fileName)) {
-                    gathering.excludedPaths.append(info.fileName);
-                    common::FtpDisconnect();
-                    return true;
-                }
-                const QString cached = cacheFolder + u'/' + info.fileName;
-                common::FtpGet(cached, info.path, true);
-                const QDateTime listed = parseDate(named->date);
-                common::SetLocalFileTime(cached, listed);
-                GatheredEntry record{info.fileName, listed.toSecsSinceEpoch(), 0, 0};
-                record.dateOnly = true;
-                records.push_back(record);
+            if (!common::FtpCdInAnyCode(info.folderPart))
+                throw common::Failure(common::FtpSavedErr());
+            if (gatherSingleFile(info, cacheFolder, gathering, records) == SingleFile::Gathered) {
                 common::FtpDisconnect();
                 return true;
             }
             info.path += u'/';
             address += u'/';
         }
-        if (!common::FtpCd2(info.path)) {
+        if (!common::FtpCdInAnyCode(info.path))
+            throw common::Failure(common::FtpSavedErr());
+        FtpWalk walk(gathering, address, cacheFolder, records);
+        walk.walk(common::FtpRemoteFolder(), QString(), 1, {});
+        common::FtpDisconnect();
+        return true;
+    } catch (const common::Failure &failure) {
+        if (isSideFailure(failure.record())) {
+            gathering.failure = failure.record().Description;
+            records.clear();
             common::FtpDisconnect();
             return false;
         }
-        FtpWalk walk(gathering, address, info.path, cacheFolder, records);
-        walk.GetFtpFolderDate(info.path, 1);
+        common::SaveErr();
         common::FtpDisconnect();
-        return true;
+        common::RaiseSavedErr();
     } catch (...) {
         common::SaveErr();
         common::FtpDisconnect();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/mod_ftp.h"
 #include "foldercompare/listing/file_info_log.h"
 #include "foldercompare/listing/work_host.h"
 
@@ -44,10 +45,10 @@ void GetCacheFileDate(const QString &localPath, QString &date, QString &size);
 struct FtpGathering
 {
     WorkHost &host;
-    QString proxy;     // [PROXY] Server_FTP
+    QString proxy = {}; // [PROXY] Server_FTP
     int folderNum = 999;
     // Waits the given milliseconds (the late-listing wait and the size check).
-    std::function<void(int milliseconds)> wait;
+    std::function<void(int milliseconds)> wait = {};
     // Downloads each file at most this many times more when its copy keeps a size other
     // than the listed one; the entry then takes the last listed values.
     int sizeCheckRepeats = 3;
@@ -57,17 +58,33 @@ struct FtpGathering
     // be one entry of a folder ("", ".", "..", a "/" or a NUL in them), each as the
     // relative folder that listed it followed by the name as received, made printable.
     // Nothing of these is written into the cache, and the gathering goes on without them.
-    QStringList excludedPaths;
+    QStringList excludedPaths = {};
+    // Filled by the gathering: files that the server refused to send, each as its relative
+    // path, " : " and the server's reply. Their records carry the listed values; they have
+    // no cached copy (an older one is removed), and the gathering goes on without them.
+    QStringList refusedFiles = {};
+    // Set when GetFtpDate returns false: why the side could not be gathered (the FTP
+    // client's description of the failure).
+    QString failure = {};
+    // Seconds that connecting, a reply or a transfer may go without progress.
+    int waitSeconds = common::FtpWaitSeconds;
 };
 
 // Gathers an FTP address into `records` (GetFtpDate): connects, mirrors the tree below
 // the address into `cacheFolder` (downloading only files whose listed date or size
-// differs from the cached copy), lists every entry, and disconnects. A single-file
-// address is downloaded every time and gives one record of its name and listed time
-// (`dateOnly`). A folder named without the trailing "/" gets it, also in `address`.
-// Returns false when the server cannot be reached or the address's folder cannot be
-// entered; true when the records were gathered (also after an abort, with what was
-// walked by then). Throws common::Failure for any other failure, after disconnecting.
+// differs from the cached copy), lists every entry, dot entries included, and
+// disconnects. Names go back to the server as it listed them. A symbolic link that can be
+// entered is a folder; any other is a file whose size and time the server tells (SIZE,
+// MDTM) or, failing that, its size is the download's. A folder that lists the very same
+// entries as one being walked above it (a link that leads back there) is listed with its
+// own date and nothing below it. A single-file address
+// is downloaded every time and gives one record of its name and listed time (`dateOnly`).
+// A folder named without the trailing "/" gets it, also in `address`.
+// Returns false, with the reason in `gathering.failure` and no records, when the server
+// cannot be reached, refuses the login, or a folder of the address or below it cannot be
+// entered or listed, or the server stops answering; true when the records were gathered
+// (also after an abort, with what was walked by then). Throws common::Failure for any
+// other failure (a cached copy that cannot be written), after disconnecting.
 bool GetFtpDate(QString &address, const QString &cacheFolder, const QString &fileNameCode, FtpGathering &gathering,
                 std::vector<GatheredEntry> &records);
 

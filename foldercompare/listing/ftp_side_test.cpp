@@ -11,12 +11,15 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
+#include <QSet>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <functional>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -173,6 +176,7 @@ protected:
         stamp("pub/docs/deeper", 6);
         stamp("pub/docs", 4);
         stamp("pub/empty", 8);
+        stamp("pub/.hidden/secret.txt", 9);
         stamp("pub/.hidden", 9);
         ASSERT_TRUE(m_server.start());
         m_gathering.wait = [this](int milliseconds) { m_waits.append(milliseconds); };
@@ -212,7 +216,7 @@ protected:
     TemporaryFolder m_cache;
     FtpTestServer m_server{m_root.path()};
     StepHost m_host;
-    FtpGathering m_gathering{m_host, QString(), 999, {}, 3, {}};
+    FtpGathering m_gathering{.host = m_host, .folderNum = 999};
     QList<int> m_waits;
 };
 
@@ -222,6 +226,8 @@ TEST_F(FtpSideTest, MirrorsTheTreeAndListsItLikeALocalSide)
     const QStringList lines = gather(address);
     EXPECT_EQ(address, m_server.url("/pub/"));
     EXPECT_EQ(sorted(lines), sorted({
+                                 ".hidden/\t" + time(9) + "\t1\t1",
+                                 ".hidden/secret.txt\t" + time(9) + "\t1\t0",
                                  ".profile\t" + time(2) + "\t1\t0",
                                  "docs/\t" + time(5) + "\t11\t3",
                                  "docs/deeper/\t" + time(7) + "\t2\t1",
@@ -235,8 +241,8 @@ TEST_F(FtpSideTest, MirrorsTheTreeAndListsItLikeALocalSide)
     EXPECT_EQ(TemporaryFolder::readFile(cached("large.bin")), QByteArray(4 * 1024 * 1024, 'L'));
     EXPECT_EQ(QFileInfo(cached("readme.txt")).lastModified(), m_times[1]);
     EXPECT_TRUE(QFileInfo(cached("empty")).isDir());
-    EXPECT_FALSE(QFile::exists(cached(".hidden")));
-    EXPECT_EQ(m_host.downloads(), 5);
+    EXPECT_EQ(TemporaryFolder::readFile(cached(".hidden/secret.txt")), "s");
+    EXPECT_EQ(m_host.downloads(), 6);
     EXPECT_TRUE(m_waits.isEmpty());
     EXPECT_EQ(m_gathering.excludedPaths, QStringList());
     expectDisconnected();
@@ -282,22 +288,24 @@ TEST_F(FtpSideTest, ACopyNewerThanTheListingWaitsForTheListingBeforeItDownloads)
                             [](const QString &caption) { return caption.endsWith("readme.txt .........."); }));
 }
 
+// A listing that states a size other than the file's.
+const QByteArray WrongSizeListing = "-rw-r--r--   1 o g 10 Jan 15  2020 readme.txt\r\n";
+
 TEST_F(FtpSideTest, ASizeThatNeverMatchesEndsAfterABoundedNumberOfDownloads)
 {
-    // A link lists with the length of its target's name, but downloads as the target.
-    ASSERT_EQ(::symlink("readme.txt", QFile::encodeName(m_root.filePath("pub/link-to-readme")).constData()), 0);
+    m_server.answerListWith("/pub", WrongSizeListing);
+    ASSERT_TRUE(m_server.start());
     QString address = m_server.url("/pub/");
     const QStringList lines = gather(address);
     EXPECT_EQ(m_waits, (QList<int>{100, 400, 100, 400, 100, 400}));
-    EXPECT_EQ(TemporaryFolder::readFile(cached("link-to-readme")), "read me\r\n");
-    EXPECT_TRUE(std::any_of(lines.cbegin(), lines.cend(),
-                            [](const QString &line) { return line.startsWith("link-to-readme\t") && line.endsWith("\t10\t0"); }))
-        << lines.join('\n').toStdString();
+    EXPECT_EQ(TemporaryFolder::readFile(cached("readme.txt")), "read me\r\n");
+    EXPECT_EQ(lines, QStringList{"readme.txt\t2020/01/15 00:00:00\t10\t0"});
 }
 
 TEST_F(FtpSideTest, TheSizeCheckStopsAtAnAbort)
 {
-    ASSERT_EQ(::symlink("readme.txt", QFile::encodeName(m_root.filePath("pub/link-to-readme")).constData()), 0);
+    m_server.answerListWith("/pub", WrongSizeListing);
+    ASSERT_TRUE(m_server.start());
     m_gathering.wait = [this](int milliseconds) {
         m_waits.append(milliseconds);
         m_host.abortAfterPumps = 0;
@@ -338,18 +346,33 @@ TEST_F(FtpSideTest, AFileNameThatMatchesNothingIsWalkedAsAFolder)
     expectDisconnected();
 }
 
-TEST_F(FtpSideTest, AServerThatRefusesTheLoginOrIsGoneGivesFalse)
+TEST_F(FtpSideTest, AServerThatRefusesTheLoginIsGoneOrNeverAnswersGivesFalseWithTheReason)
 {
-    bool gathered = true;
-    QString wrong = QStringLiteral("ftp://alice:guess@") + m_server.hostAndPort() + "/pub/";
-    gather(wrong, &gathered);
-    EXPECT_FALSE(gathered);
-    m_server.stop();
-    QString gone = m_server.url("/pub/");
-    gathered = true;
-    gather(gone, &gathered);
-    EXPECT_FALSE(gathered);
-    expectDisconnected();
+    platform::testing::SilentServer silent;
+    const struct
+    {
+        const char *name;
+        QString address;
+        int waitSeconds;
+        QString failure;
+    } cases[] = {
+        {"login refused", "ftp://alice:guess@" + m_server.hostAndPort() + "/pub/", common::FtpWaitSeconds,
+         "Login denied\r\n530 Authentication failed."},
+        {"never answers", "ftp://alice:secret@" + silent.hostAndPort() + "/pub/", 1, "Timeout was reached"},
+        {"gone", m_server.url("/pub/"), common::FtpWaitSeconds, "Couldn't connect to server"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        m_gathering.waitSeconds = c.waitSeconds;
+        if (c.failure.startsWith("Couldn't"))
+            m_server.stop();
+        bool gathered = true;
+        QString address = c.address;
+        EXPECT_EQ(gather(address, &gathered), QStringList());
+        EXPECT_FALSE(gathered);
+        EXPECT_EQ(m_gathering.failure, c.failure);
+        expectDisconnected();
+    }
 }
 
 TEST_F(FtpSideTest, FolderDepthOneListsFirstLevelFoldersWithTheirOwnDate)
@@ -359,7 +382,8 @@ TEST_F(FtpSideTest, FolderDepthOneListsFirstLevelFoldersWithTheirOwnDate)
     const QStringList lines = gather(address);
     EXPECT_TRUE(lines.contains("docs/\t" + time(4) + "\t0\t0")) << lines.join('\n').toStdString();
     EXPECT_TRUE(lines.contains("empty/\t" + time(8) + "\t0\t0"));
-    EXPECT_EQ(lines.size(), 5);
+    EXPECT_TRUE(lines.contains(".hidden/\t" + time(9) + "\t0\t0"));
+    EXPECT_EQ(lines.size(), 6);
     EXPECT_TRUE(QFileInfo(cached("docs")).isDir());
     EXPECT_EQ(QDir(cached("docs")).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList());
 }
@@ -425,7 +449,121 @@ TEST_F(FtpSideTest, NamesThatCannotStayInsideTheCacheAreRefusedAndNamed)
     expectDisconnected();
 }
 
-TEST_F(FtpSideTest, AServerGoneInTheMiddleFailsAndKeepsTheCachedCopies)
+// Sets the time of the symbolic link `relative` below `folder` itself.
+void setLinkTime(const QString &folder, const QByteArray &relative, const QDateTime &time)
+{
+    timespec times[2] = {};
+    times[0].tv_nsec = UTIME_OMIT;
+    times[1].tv_sec = time_t(time.toSecsSinceEpoch());
+    const QByteArray path = QFile::encodeName(folder) + '/' + relative;
+    ASSERT_EQ(::utimensat(AT_FDCWD, path.constData(), times, AT_SYMLINK_NOFOLLOW), 0) << path.toStdString();
+}
+
+// Gathers one small tree from servers that behave as real ones do: with and without
+// MLSD, hiding dot entries from a plain LIST, refusing passive mode, a command or a file.
+// The tree holds dot entries, a folder of Shift-JIS
+// names and one of UTF-8 names (the side's code is Shift-JIS), links to a folder, to a
+// file and back to their own folder, every entry dated to one whole minute.
+TEST(FtpServerKinds, EachGathersTheSameRowsOrFailsAsASide)
+{
+    const QDateTime time = QDateTime::fromSecsSinceEpoch((QDateTime::currentSecsSinceEpoch() - 86400) / 60 * 60);
+    TemporaryFolder root;
+    using platform::testing::writeRawFile;
+    writeRawFile(root.path(), "pub/a.txt", "a");
+    writeRawFile(root.path(), "pub/.profile", "p");
+    writeRawFile(root.path(), "pub/.hidden/s.txt", "s");
+    writeRawFile(root.path(), "pub/docs/d.txt", "dd");
+    writeRawFile(root.path(), "pub/docs/" + sjis("資料.txt"), "sjis");
+    writeRawFile(root.path(), "pub/utf/" + QString("テスト.txt").toUtf8(), "utf8");
+    for (const char *link : {"docs link-to-docs", "a.txt link-to-a", ". loop"}) {
+        const QList<QByteArray> parts = QByteArray(link).split(' ');
+        ASSERT_EQ(::symlink(parts[0].constData(), QFile::encodeName(root.filePath("pub/" + parts[1])).constData()), 0);
+        setLinkTime(root.path(), "pub/" + parts[1], time);
+    }
+    for (const char *entry : {"pub/a.txt", "pub/.profile", "pub/.hidden/s.txt", "pub/.hidden", "pub/docs/d.txt",
+                              "pub/docs", "pub/utf", "pub"})
+        platform::testing::setRawFileTime(root.path(), entry, time);
+    platform::testing::setRawFileTime(root.path(), "pub/docs/" + sjis("資料.txt"), time);
+    platform::testing::setRawFileTime(root.path(), "pub/utf/" + QString("テスト.txt").toUtf8(), time);
+    const QString t = dateText(time);
+    const QStringList everything = {
+        ".hidden/\t" + t + "\t1\t1", ".hidden/s.txt\t" + t + "\t1\t0", ".profile\t" + t + "\t1\t0",
+        "a.txt\t" + t + "\t1\t0", "docs/\t" + t + "\t6\t2", "docs/d.txt\t" + t + "\t2\t0",
+        "docs/資料.txt\t" + t + "\t4\t0", "link-to-a\t" + t + "\t1\t0", "link-to-docs/\t" + t + "\t6\t2",
+        "link-to-docs/d.txt\t" + t + "\t2\t0", "link-to-docs/資料.txt\t" + t + "\t4\t0", "loop/\t" + t + "\t0\t0",
+        "utf/\t" + t + "\t4\t1", "utf/テスト.txt\t" + t + "\t4\t0"};
+    const QStringList dotEntries = {".hidden/\t" + t + "\t1\t1", ".hidden/s.txt\t" + t + "\t1\t0",
+                                    ".profile\t" + t + "\t1\t0"};
+    const QByteArray ghostListing = "-rw-r--r--   1 o g 1 Jan 15  2020 a.txt\r\n"
+                                    "drwxr-xr-x   2 o g 4096 Jan 15  2020 ghost\r\n";
+
+    using Server = platform::testing::FtpTestServer;
+    const struct
+    {
+        const char *name;
+        std::function<void(Server &)> behave;
+        QStringList missing;     // rows of `everything` that this server does not give
+        QString failure;         // for a side that fails: part of the reason
+        QStringList refusedFiles;
+        int listAllCount;        // how often "LIST -a" is sent, -1 when it does not matter
+    } cases[] = {
+        {"MLSD", [](Server &) {}, {}, {}, {}, 0},
+        {"LIST -a without MLSD", [](Server &server) { server.offerNoMlsd(), server.hideDotFilesFromPlainList(); }, {},
+         {}, {}, -1},
+        {"LIST after a refused LIST -a",
+         [](Server &server) {
+             server.offerNoMlsd(), server.hideDotFilesFromPlainList(), server.refuse("LIST -a");
+         },
+         dotEntries, {}, {}, 1},
+        {"LIST after a LIST -a that lists nothing",
+         [](Server &server) { server.offerNoMlsd(), server.takeListOptionsForNames(); }, {}, {}, {}, 1},
+        {"a file the server refuses to send", [](Server &server) { server.refuseToSend("/pub/a.txt"); }, {}, {},
+         {"a.txt : 550 Permission denied."}, -1},
+        {"passive mode refused", [](Server &server) { server.refuse("EPSV"), server.refuse("PASV"); }, everything,
+         "550 PASV refused.", {}, -1},
+        {"a folder that cannot be entered", [&](Server &server) { server.answerListWith("/pub", ghostListing); },
+         everything, "550 ", {}, -1},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        Server server(root.path());
+        server.recordCommands();
+        c.behave(server);
+        ASSERT_TRUE(server.start());
+        TemporaryFolder cache;
+        cache.writeFile("a.txt", "an older copy");
+        testing::RecordingHost host;
+        FtpGathering gathering{.host = host, .wait = [](int) {}};
+        std::vector<GatheredEntry> records;
+        QString address = server.url("/pub/");
+        const bool gathered = GetFtpDate(address, cache.path(), "SJIS", gathering, records);
+        EXPECT_EQ(gathered, c.failure.isEmpty());
+        EXPECT_TRUE(gathering.failure.contains(c.failure)) << gathering.failure.toStdString();
+        SortEntries(records);
+        QString text = QString::fromUtf8(FormatFileInfoLog(records));
+        text.chop(2);
+        QStringList expected = everything;
+        for (const QString &line : c.missing)
+            expected.removeAll(line);
+        EXPECT_EQ(sorted(text.isEmpty() ? QStringList() : text.split("\r\n")), sorted(expected));
+        EXPECT_EQ(gathering.refusedFiles, c.refusedFiles);
+        if (gathered) {
+            EXPECT_EQ(TemporaryFolder::readFile(cache.filePath("link-to-a")), "a");
+            EXPECT_EQ(TemporaryFolder::readFile(cache.filePath("utf/テスト.txt")), "utf8");
+            EXPECT_EQ(QFile::exists(cache.filePath("a.txt")), c.refusedFiles.isEmpty());
+        }
+        const QStringList sent = server.commands();
+        const QStringList downloads = sent.filter(QRegularExpression("^RETR "));
+        EXPECT_EQ(QSet<QString>(downloads.cbegin(), downloads.cend()).size(), downloads.size())
+            << "a download is never sent twice: " << downloads.join(", ").toStdString();
+        if (c.listAllCount >= 0) {
+            EXPECT_EQ(sent.count("LIST -a"), c.listAllCount);
+        }
+        expectDisconnected();
+    }
+}
+
+TEST_F(FtpSideTest, AServerGoneInTheMiddleFailsTheSideAndKeepsTheCachedCopies)
 {
     QString address = m_server.url("/pub/");
     gather(address);
@@ -434,16 +572,10 @@ TEST_F(FtpSideTest, AServerGoneInTheMiddleFailsAndKeepsTheCachedCopies)
     m_host.pumps = 0;
     m_host.stepAtPump = 2;
     m_host.step = [this] { m_server.stop(); };
-    std::vector<GatheredEntry> records;
-    try {
-        GetFtpDate(address, m_cache.path(), "SJIS", m_gathering, records);
-        ADD_FAILURE() << "no failure";
-    } catch (const common::Failure &failure) {
-        EXPECT_EQ(failure.record().Number, 9999);
-        EXPECT_EQ(failure.record().Source, "modFtp");
-        EXPECT_TRUE(failure.record().Description.contains("() ERROR!! <Couldn't connect to server>"))
-            << failure.record().Description.toStdString();
-    }
+    bool gathered = true;
+    EXPECT_EQ(gather(address, &gathered), QStringList());
+    EXPECT_FALSE(gathered);
+    EXPECT_EQ(m_gathering.failure, "Couldn't connect to server");
     EXPECT_EQ(TemporaryFolder::readFile(cached("readme.txt")), "read me\r\n");
     expectDisconnected();
 }

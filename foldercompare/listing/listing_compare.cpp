@@ -151,6 +151,20 @@ private:
     std::vector<Folder> m_folders;
 };
 
+// How many leading characters of the date text "yyyy/mm/dd hh:mm:ss" state something:
+// all of them, or for a date of a server's listing 16 (to the minute) when its seconds
+// are 0 and 10 (the day) when its time is 00:00:00.
+qsizetype statedLength(QByteArrayView date, bool listed)
+{
+    constexpr qsizetype Minute = 16;
+    constexpr qsizetype Day = 10;
+    if (!listed || date.size() != 19)
+        return date.size();
+    if (date.endsWith(" 00:00:00"))
+        return Day;
+    return date.endsWith(":00") ? Minute : date.size();
+}
+
 QString joinPath(const QString &root, const QString &relative)
 {
     return root.endsWith(u'/') ? root + relative : root + u'/' + relative;
@@ -200,6 +214,8 @@ private:
     int filePairStatus(const RowRecords &row, ContentCheck::FileResult &codes);
     int folderPairStatus(const FileInfoRecord &a, const FileInfoRecord &b);
     int dateStatus(QByteArrayView dateA, QByteArrayView dateB) const;
+    // The two dates are the same as far as both state them.
+    bool sameDate(QByteArrayView dateA, QByteArrayView dateB) const;
     QString fullPath(int side, QByteArrayView relative) const;
     bool fileExists(int side, QByteArrayView relative);
     void writeRow(int gridRow, int status, const RowRecords &row, QByteArrayView rowPath,
@@ -272,9 +288,18 @@ bool Merge::fileExists(int side, QByteArrayView relative)
     return m_sides[side].nonFolder ? isExistingFile(m_sides[side].root) : m_sides[side].files.isFile(relative);
 }
 
+bool Merge::sameDate(QByteArrayView dateA, QByteArrayView dateB) const
+{
+    if (dateA.size() != dateB.size())
+        return false;
+    const qsizetype stated =
+        std::min(statedLength(dateA, m_request.listedDates[0]), statedLength(dateB, m_request.listedDates[1]));
+    return dateA.first(stated) == dateB.first(stated);
+}
+
 int Merge::dateStatus(QByteArrayView dateA, QByteArrayView dateB) const
 {
-    if (dateA == dateB)
+    if (sameDate(dateA, dateB))
         return Same;
     return m_request.updDateNone ? Same : DateOnly;
 }
@@ -303,7 +328,7 @@ int Merge::folderPairStatus(const FileInfoRecord &a, const FileInfoRecord &b)
         return a.size != b.size ? Changed : dateStatus(a.date, b.date);
     if (m_content.CheckFolderUpd(fullPath(0, a.path), fullPath(1, b.path)))
         return Changed;
-    if (a.date != b.date && isPositive(a.size) && isPositive(b.size))
+    if (!sameDate(a.date, b.date) && isPositive(a.size) && isPositive(b.size))
         return dateStatus(a.date, b.date);
     return Same;
 }
@@ -390,7 +415,7 @@ void Merge::writeRow(int gridRow, int status, const RowRecords &row, QByteArrayV
             values[side] = !judged.isEmpty() ? judged : m_content.GetFileCode(fullPath(side, row[side]->path));
         }
     } else if (m_request.newDateAsta) {
-        if (fileRow && row[0] && row[1] && values[0] != values[1]) {
+        if (fileRow && row[0] && row[1] && !sameDate(row[0]->date, row[1]->date)) {
             const int newer = values[0] > values[1] ? 0 : 1;
             values[newer] = u' ' + values[newer] + u'*';
             values[1 - newer] = u' ' + values[1 - newer] + u' ';

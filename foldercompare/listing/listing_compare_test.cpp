@@ -242,6 +242,39 @@ TEST_F(CompareListingsTest, DateOnlyDifferenceIgnoredWhenAsked)
     EXPECT_TRUE(outcome.showFirstDiff == m_request.showFirstDiff);
 }
 
+TEST_F(CompareListingsTest, DatesOfAServersListingCountAsFarAsTheListingStatesThem)
+{
+    m_request.newDateAsta = true;
+    const qint64 minute = T1 - 5;        // 2020/01/02 03:04:00
+    const qint64 midnight = T1 - 11045;  // 2020/01/02 00:00:00
+    const struct
+    {
+        const char *name;
+        std::array<bool, 2> listed;
+        qint64 one;
+        qint64 two;
+        QString status;
+    } cases[] = {
+        {"a listed minute holds the disk's seconds", {true, false}, minute, T1, ""},
+        {"on either side", {false, true}, T1, minute, ""},
+        {"another minute differs", {true, false}, minute, minute + 60 + 5, "日時"},
+        {"a listed day holds its whole day", {true, false}, midnight, T1, ""},
+        {"another day differs", {true, false}, midnight, midnight + 86400 + 7, "日時"},
+        {"listed seconds are compared", {true, false}, T1, T1 + 1, "日時"},
+        {"dates of disks are compared to the second", {false, false}, minute, T1, "日時"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        m_request.listedDates = c.listed;
+        file(0, "a.txt", "same", c.one);
+        file(1, "a.txt", "same", c.two);
+        compare();
+        ASSERT_EQ(rows().size(), 1);
+        EXPECT_EQ(rows()[0].section(u'|', 0, 0), c.status);
+        EXPECT_EQ(rows()[0].contains(u'*'), !c.status.isEmpty()) << rows()[0].toStdString();
+    }
+}
+
 TEST_F(CompareListingsTest, OneSideWithoutInformationListsTheOtherWithoutStatus)
 {
     m_request.differencesOnly = true;

@@ -91,6 +91,66 @@ TEST_F(FtpWindowTest, BatchComparisonOfAnFtpSideWithALocalSide)
     EXPECT_FALSE(common::BatchFailed);
 }
 
+TEST_F(FtpWindowTest, UnattendedRunsAgainstServersThatBehaveAsRealOnes)
+{
+    // Every file changed at 33 s past a minute; LIST states only the minute, and only the
+    // day for old.txt.
+    const QDateTime changed = m_time.addSecs(33);
+    const QDateTime old = QDateTime(QDate::currentDate().addYears(-1), QTime(10, 20, 33));
+    for (const char *name : {"a.txt", "b.txt", "c.txt"})
+        platform::testing::setRawFileTime(m_root.path(), QByteArray("pub/") + name, changed);
+    for (const char *name : {"a.txt", "b.txt", "d.txt"})
+        platform::testing::setRawFileTime(m_trees.path(), QByteArray("local/") + name, changed);
+    serverFile("pub/old.txt", "old");
+    platform::testing::setRawFileTime(m_root.path(), "pub/old.txt", old);
+    localFile("local/old.txt", "old");
+    platform::testing::setRawFileTime(m_trees.path(), "local/old.txt", old);
+    const QStringList compared = {"|a.txt", "変更|b.txt", "削除|c.txt", "追加|d.txt", "|old.txt"};
+    const QString missing = QStringLiteral("フォルダまたはファイルが存在しません　\n");
+
+    using Server = platform::testing::FtpTestServer;
+    const struct
+    {
+        const char *name;
+        std::function<void(Server &)> behave;
+        QStringList rows;
+        bool failed;
+        QStringList told; // parts of standard error
+    } cases[] = {
+        {"LIST", [](Server &server) { server.offerNoMlsd(); }, compared, false, {}},
+        {"MLSD", [](Server &) {}, compared, false, {}},
+        {"passive mode refused", [](Server &server) { server.refuse("EPSV"), server.refuse("PASV"); }, {}, true,
+         {missing + "FTP: unknown PASV reply\n550 PASV refused.\n", "フォルダ１（旧）の情報を取得できませんでした。出力ファイルは作成しません。"}},
+        {"a file the server refuses to send", [](Server &server) { server.refuseToSend("/pub/b.txt"); },
+         {"|a.txt", "追加|b.txt", "削除|c.txt", "追加|d.txt", "|old.txt"}, true,
+         {"サーバーが送らなかったファイルがあります。一覧の日時とサイズで表示します。　\n\nb.txt : 550 Permission denied.\n"}},
+    };
+    platform::writeProfileString("DSP", "Data", "0", m_ini);
+    platform::writeProfileString("DSP", "UpDtNone", "False", m_ini);
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        Server server(m_root.path());
+        c.behave(server);
+        ASSERT_TRUE(server.start());
+        common::BatchMode = true;
+        common::BatchFailed = false;
+        auto window = openWindow();
+        window->Txt_FolderPath[0]->setText(server.url("/pub"));
+        window->Txt_FolderPath[1]->setText(tree("local"));
+        ::testing::internal::CaptureStderr();
+        window->Form_Activate();
+        const QString told = QString::fromLocal8Bit(::testing::internal::GetCapturedStderr());
+        EXPECT_EQ(common::BatchFailed, c.failed);
+        if (!c.rows.isEmpty()) {
+            EXPECT_EQ(statusRows(*window), c.rows);
+        } else {
+            EXPECT_FALSE(statusRows(*window).join(u' ').contains("a.txt"));
+        }
+        for (const QString &part : c.told)
+            EXPECT_TRUE(told.contains(part)) << told.toStdString();
+    }
+}
+
 TEST_F(FtpWindowTest, ANewAddressAsksBeforeItsFirstDownloadOnly)
 {
     auto window = readyWindow();
@@ -136,23 +196,22 @@ TEST_F(FtpWindowTest, AServerThatRefusesTheLoginIsAMissingFolder)
 {
     auto window = readyWindow();
     gather(*window, 0, "ftp://alice:guess@" + m_server.hostAndPort() + "/pub/");
-    EXPECT_EQ(m_dialogs.prompts(), (QStringList{DownloadQuestion, "フォルダまたはファイルが存在しません　"}));
+    EXPECT_EQ(m_dialogs.prompts(), (QStringList{DownloadQuestion, "フォルダまたはファイルが存在しません　\r\n"
+                                                                  "Login denied\r\n530 Authentication failed."}));
     EXPECT_EQ(window->Txt_FileInfoDate[0]->text(), "");
     EXPECT_FALSE(QFileInfo::exists(window->FileInfoLog[0]));
     EXPECT_EQ(window->windowTitle(), window->BaseCaption);
 }
 
-TEST_F(FtpWindowTest, ANameNoCodeReachesIsReportedWithItsFailure)
+TEST_F(FtpWindowTest, ANameNoCodeDecodesIsLeftOutAndNamed)
 {
     serverFile("pub/\x80\xa0.txt", "unreachable");
     auto window = readyWindow();
     gather(*window, 0, m_server.url("/pub/"));
     EXPECT_EQ(m_dialogs.prompts(),
-              (QStringList{DownloadQuestion, "システムエラー : Btn_GetFileInfo_Sub\r\n"
-                                             "FtpGet3() ERROR!! <Remote file not found\r\n550 No such file or directory.>  "
-                                             "\r\n\r\nもしかして?? ファイル名の漢字コード??  "}));
-    EXPECT_EQ(window->Txt_FileInfoDate[0]->text(), "");
-    EXPECT_EQ(window->windowTitle(), window->BaseCaption);
+              (QStringList{DownloadQuestion, "未対応のファイル名(UNICODE？)を一覧から除外します。ごめんなさい。　　\r\n\r\n"
+                                             "\\x80\\xA0.txt\r\n"}));
+    EXPECT_EQ(statusRows(*window), (QStringList{"|a.txt", "|b.txt", "|c.txt"}));
 }
 
 // Runs `act` on the modal dialog of type Dialog as soon as it shows.

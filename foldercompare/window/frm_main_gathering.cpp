@@ -80,6 +80,7 @@ void Frm_Main::gatherSide(int side, const QElapsedTimer &timer, const listing::L
         const bool ftp = text.startsWith(QLatin1String("ftp://"));
         QString gathered = text;
         listing::GatherOutcome outcome;
+        QStringList refusedFiles;
         if (ftp) {
             // A new address starts a new mirror; the same address downloads only what changed.
             if (text != GatheredPath[side] && InstanceNumber == 1) {
@@ -93,17 +94,22 @@ void Frm_Main::gatherSide(int side, const QElapsedTimer &timer, const listing::L
             LockControls(true);
             bool created = false;
             listing::CreateFolder(FtpCacheFolder[side], 0, created);
-            listing::FtpGathering gathering{*this, Server_FTP, FolderNum,
-                                            [](int milliseconds) { QThread::msleep(milliseconds); }, 3, {}};
+            listing::FtpGathering gathering{.host = *this,
+                                            .proxy = Server_FTP,
+                                            .folderNum = FolderNum,
+                                            .wait = [](int milliseconds) { QThread::msleep(milliseconds); }};
             outcome = listing::GatherFtpSide(gathered, FileInfoLog[side], FtpCacheFolder[side], SideFileNameCode[side],
                                              gathering);
             if (outcome.kind == listing::GatherOutcome::Kind::RootUnreadable) {
                 setWindowTitle(BaseCaption);
                 LockControls(false);
-                common::ShowMsg(MissingText);
+                // The server's reason follows on the next line.
+                common::ShowMsg(gathering.failure.isEmpty() ? MissingText
+                                                            : MissingText + QStringLiteral("\r\n") + gathering.failure);
                 endStep();
                 return;
             }
+            refusedFiles = gathering.refusedFiles;
             Txt_FolderPath[side]->setText(gathered);
         } else if (gatheredAtOnce) {
             if (gatheredAtOnce->failure)
@@ -129,6 +135,17 @@ void Frm_Main::gatherSide(int side, const QElapsedTimer &timer, const listing::L
             for (const QString &path : outcome.excludedPaths)
                 list += common::PrintablePath(path) + QStringLiteral("\r\n");
             common::ShowMsg(QStringLiteral("未対応のファイル名(UNICODE？)を一覧から除外します。ごめんなさい。　　\r\n\r\n")
+                            + list);
+        }
+        if (!refusedFiles.isEmpty()) {
+            // Their rows carry the listed values without a copy to compare: an unattended
+            // run has not done all its work.
+            if (common::BatchMode)
+                common::BatchFailed = true;
+            QString list;
+            for (const QString &file : refusedFiles)
+                list += common::PrintablePath(file) + QStringLiteral("\r\n");
+            common::ShowMsg(QStringLiteral("サーバーが送らなかったファイルがあります。一覧の日時とサイズで表示します。　\r\n\r\n")
                             + list);
         }
 

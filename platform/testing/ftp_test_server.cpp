@@ -149,6 +149,73 @@ void FtpTestServer::answerListWith(const QString &folder, const QByteArray &list
     addArguments({folder, QString::fromLatin1(listing.toHex())});
 }
 
+void FtpTestServer::refuse(const QString &command)
+{
+    addArguments({QStringLiteral("--refuse"), command});
+}
+
+void FtpTestServer::hideDotFilesFromPlainList()
+{
+    addArguments({QStringLiteral("--hide-dot-files")});
+}
+
+void FtpTestServer::takeListOptionsForNames()
+{
+    addArguments({QStringLiteral("--list-options-as-names")});
+}
+
+void FtpTestServer::offerNoMlsd()
+{
+    addArguments({QStringLiteral("--no-mlsd")});
+}
+
+void FtpTestServer::refuseToSend(const QString &path)
+{
+    addArguments({QStringLiteral("--refuse-to-send"), path});
+}
+
+void FtpTestServer::recordCommands()
+{
+    addArguments({QStringLiteral("--log-commands")});
+}
+
+QStringList FtpTestServer::commands()
+{
+    QStringList result;
+    for (const QString &line : outputLines()) {
+        if (line.startsWith(QStringLiteral("COMMAND ")))
+            result.append(line.mid(8));
+    }
+    return result;
+}
+
+SilentServer::SilentServer()
+    : m_descriptor(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0))
+{
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    if (m_descriptor < 0 || ::bind(m_descriptor, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0
+        || ::listen(m_descriptor, 16) != 0
+        || ::getsockname(m_descriptor, reinterpret_cast<sockaddr *>(&address), &length) != 0) {
+        ADD_FAILURE() << "cannot listen on 127.0.0.1";
+        return;
+    }
+    m_port = ntohs(address.sin_port);
+}
+
+SilentServer::~SilentServer()
+{
+    if (m_descriptor >= 0)
+        ::close(m_descriptor);
+}
+
+QString SilentServer::hostAndPort() const
+{
+    return QStringLiteral("127.0.0.1:") + QString::number(m_port);
+}
+
 FtpTestProxy::FtpTestProxy()
     : FtpTestProcess({QStringLiteral("proxy")})
 {

@@ -45,7 +45,9 @@ private:
 };
 
 // pyftpdlib serving `rootFolder` to one account with full rights. Names pass as raw bytes,
-// so a tree may hold names in Shift-JIS, EUC-JP and UTF-8 bytes; listings show local time.
+// so a tree may hold names in Shift-JIS, EUC-JP and UTF-8 bytes. LIST shows local time to
+// the minute (only the day for entries older than half a year), MLSD shows UTC to the
+// second and links as what they lead to.
 class FtpTestServer : public FtpTestProcess
 {
 public:
@@ -59,8 +61,26 @@ public:
     QString url(const QString &path) const;
 
     // From the next start() on, LIST in the folder `folder` ("/pub") answers `listing`
-    // in place of the folder's entries; every other command sees the real tree.
+    // in place of the folder's entries; every other command sees the real tree. The
+    // server then offers no MLSD.
     void answerListWith(const QString &folder, const QByteArray &listing);
+
+    // From the next start() on, the server behaves as some real servers do:
+    // refuses `command` (such as "EPSV", "PASV", or "LIST -a" for LIST with options) with 550;
+    void refuse(const QString &command);
+    // leaves out names beginning with "." from LIST without "-a";
+    void hideDotFilesFromPlainList();
+    // lists nothing for LIST with options, as servers that take "-a" for a name do;
+    void takeListOptionsForNames();
+    // offers no MLSD;
+    void offerNoMlsd();
+    // refuses to send the file `path` ("/pub/secret.txt") with "550 Permission denied.".
+    void refuseToSend(const QString &path);
+
+    // From the next start() on, the server keeps the commands it receives after the
+    // login; commands() gives them ("RETR /pub/a.txt"), in order, since that start.
+    void recordCommands();
+    QStringList commands();
 
 private:
     QString m_user;
@@ -76,6 +96,24 @@ public:
 
     // The login names the proxy received ("alice@127.0.0.1:40000"), in order.
     QStringList logins();
+};
+
+// A listener on 127.0.0.1 that lets clients connect and never answers them, as a server
+// that has stopped working.
+class SilentServer
+{
+public:
+    SilentServer();
+    ~SilentServer();
+    SilentServer(const SilentServer &) = delete;
+    SilentServer &operator=(const SilentServer &) = delete;
+
+    // "127.0.0.1:<port>"; the port is 0 when no listener could be made.
+    QString hostAndPort() const;
+
+private:
+    int m_descriptor = -1;
+    quint16 m_port = 0;
 };
 
 // Writes `content` to the file `relativePath` below `folder`, creating the folders on the

@@ -1,13 +1,30 @@
 #!/usr/bin/python3
 """FTP server and FTP proxy for the tests, on 127.0.0.1 only.
 
-server ROOT USER PASSWORD [FOLDER LISTING]...
+server ROOT USER PASSWORD [OPTION | FOLDER LISTING]...
     Serves ROOT to one account with full rights. File names pass as raw bytes in both
     directions (commands, listings and replies), so a tree may hold names in Shift-JIS,
-    EUC-JP or UTF-8 bytes. Listing times are the server's local time. Each FOLDER
-    LISTING pair makes LIST in the folder FOLDER ("/pub") answer the bytes LISTING
-    (given in hexadecimal) in place of the folder's entries, as a hostile server might;
-    every other command sees the real tree.
+    EUC-JP or UTF-8 bytes. LIST shows the server's local time, to the minute, and only
+    the day for entries older than half a year; MLSD shows UTC to the second and
+    describes a symbolic link as what it leads to.
+    Each FOLDER LISTING pair makes LIST in the folder FOLDER ("/pub") answer the bytes
+    LISTING (given in hexadecimal) in place of the folder's entries, as a hostile server
+    might; every other command sees the real tree. A server with such a listing offers no
+    MLSD, so that clients list with LIST. Passive data connections take ports from
+    PASSIVE_PORTS, as real servers are set up to: the kernel's own choice of a free port
+    grows slow once thousands of closed connections wait out their time.
+
+    Options make the server behave as some real servers do:
+    --refuse COMMAND     answers COMMAND (such as "EPSV", "PASV" or "LIST -a") with a 550
+                         refusal; "LIST -a" stands for LIST with an option argument
+    --hide-dot-files     LIST without "-a" leaves out names that begin with "."
+    --list-options-as-names
+                         LIST with an option argument lists nothing, as servers that take
+                         "-a" for a name do
+    --no-mlsd            neither offers nor knows MLST and MLSD
+    --refuse-to-send P   answers RETR of the path P ("/pub/secret.txt") with
+                         "550 Permission denied."
+    --log-commands       prints each command after the login as "COMMAND <line>"
 
 proxy
     A "USER name@host:port" FTP proxy: it greets the client, takes the USER line, opens
@@ -33,6 +50,10 @@ from pyftpdlib.authorizers import DummyAuthorizer
 from pyftpdlib.handlers import FTPHandler
 from pyftpdlib.servers import FTPServer
 
+LIST_OPTIONS = ("-a", "-l", "-al", "-la")
+# Below the kernel's range of ports for outgoing connections.
+PASSIVE_PORTS = range(20000, 21000)
+
 
 class RawNameHandler(FTPHandler):
     # Bytes that are not UTF-8 survive as surrogate escapes on the way in and are turned
@@ -40,13 +61,49 @@ class RawNameHandler(FTPHandler):
     unicode_errors = "surrogateescape"
     use_gmt_times = False
     crafted_listings = {}
+    refused_commands = set()
+    hide_dot_files = False
+    options_as_names = False
+    refused_sends = set()
+    log_commands = False
+    listing_all = False
+
+    def pre_process_command(self, line, cmd, arg):
+        if self.log_commands and self.authenticated:
+            say("COMMAND " + line.encode("utf8", "surrogateescape").decode("utf8", "replace"))
+        self.listing_all = cmd == "LIST" and arg.lower() in LIST_OPTIONS
+        asked = "LIST -a" if cmd == "LIST" and arg.startswith("-") else cmd
+        if self.authenticated and asked in self.refused_commands:
+            self.respond("550 %s refused." % asked)
+            return
+        return FTPHandler.pre_process_command(self, line, cmd, arg)
 
     def ftp_LIST(self, path):
         crafted = self.crafted_listings.get(self.fs.fs2ftp(path))
-        if crafted is None:
-            return FTPHandler.ftp_LIST(self, path)
-        self.push_dtp_data(crafted, cmd="LIST")
-        return path
+        if crafted is not None:
+            self.push_dtp_data(crafted, cmd="LIST")
+            return path
+        if self.options_as_names and self.listing_all:
+            self.push_dtp_data(b"", cmd="LIST")
+            return path
+        if self.hide_dot_files and not self.listing_all and self.fs.isdir(path):
+            listing = sorted(name for name in self.fs.listdir(path) if not name.startswith("."))
+            self.push_dtp_data(b"".join(self.fs.format_list(path, listing)), cmd="LIST")
+            return path
+        return FTPHandler.ftp_LIST(self, path)
+
+    def ftp_MLSD(self, path):
+        self.use_gmt_times = True
+        try:
+            return FTPHandler.ftp_MLSD(self, path)
+        finally:
+            self.use_gmt_times = False
+
+    def ftp_RETR(self, file):
+        if self.fs.fs2ftp(file) in self.refused_sends:
+            self.respond("550 Permission denied.")
+            return
+        return FTPHandler.ftp_RETR(self, file)
 
     def decode(self, data):
         return data.decode("utf8", "surrogateescape")
@@ -60,7 +117,7 @@ def say(line):
     sys.stdout.flush()
 
 
-def run_server(root, user, password, crafted_listings):
+def run_server(root, user, password, options, crafted_listings):
     logging.basicConfig(level=logging.WARNING)
     authorizer = DummyAuthorizer()
     authorizer.add_user(user, password, root, perm="elradfmwMT")
@@ -68,6 +125,15 @@ def run_server(root, user, password, crafted_listings):
     handler.authorizer = authorizer
     handler.crafted_listings = crafted_listings
     handler.banner = "test server ready"
+    handler.passive_ports = PASSIVE_PORTS
+    handler.refused_commands = set(value for name, value in options if name == "--refuse")
+    handler.refused_sends = set(value for name, value in options if name == "--refuse-to-send")
+    handler.hide_dot_files = ("--hide-dot-files", None) in options
+    handler.log_commands = ("--log-commands", None) in options
+    handler.options_as_names = ("--list-options-as-names", None) in options
+    if ("--no-mlsd", None) in options or crafted_listings:
+        handler.proto_cmds = {name: value for name, value in FTPHandler.proto_cmds.items()
+                              if name not in ("MLSD", "MLST")}
     server = FTPServer(("127.0.0.1", 0), handler)
     say("READY %d" % server.socket.getsockname()[1])
     server.serve_forever()
@@ -146,17 +212,37 @@ def run_proxy():
         threading.Thread(target=serve_proxy_client, args=(client,), daemon=True).start()
 
 
+def server_arguments(arguments):
+    """The options (name, value) and the crafted listings of a server's arguments."""
+    options = []
+    crafted = {}
+    rest = list(arguments)
+    while rest:
+        name = rest.pop(0)
+        if name in ("--refuse", "--refuse-to-send"):
+            options.append((name, rest.pop(0)))
+        elif name in ("--hide-dot-files", "--no-mlsd", "--log-commands", "--list-options-as-names"):
+            options.append((name, None))
+        elif name.startswith("--"):
+            raise ValueError(name)
+        else:
+            crafted[name] = bytes.fromhex(rest.pop(0))
+    return options, crafted
+
+
 def main(arguments):
-    if len(arguments) >= 4 and len(arguments) % 2 == 0 and arguments[0] == "server":
-        pairs = arguments[4:]
-        crafted = {pairs[i]: bytes.fromhex(pairs[i + 1]) for i in range(0, len(pairs), 2)}
-        run_server(arguments[1], arguments[2], arguments[3], crafted)
-    elif len(arguments) == 1 and arguments[0] == "proxy":
-        run_proxy()
-    else:
-        sys.stderr.write(__doc__)
-        return 2
-    return 0
+    try:
+        if len(arguments) >= 4 and arguments[0] == "server":
+            options, crafted = server_arguments(arguments[4:])
+            run_server(arguments[1], arguments[2], arguments[3], options, crafted)
+            return 0
+        if len(arguments) == 1 and arguments[0] == "proxy":
+            run_proxy()
+            return 0
+    except (ValueError, IndexError):
+        pass
+    sys.stderr.write(__doc__)
+    return 2
 
 
 if __name__ == "__main__":
