@@ -285,6 +285,8 @@ QString Merge::fullPath(int side, QByteArrayView relative) const
 
 bool Merge::fileExists(int side, QByteArrayView relative)
 {
+    if (m_request.fromServerListing[size_t(side)])
+        return true;
     return m_sides[side].nonFolder ? isExistingFile(m_sides[side].root) : m_sides[side].files.isFile(relative);
 }
 
@@ -293,7 +295,7 @@ bool Merge::sameDate(QByteArrayView dateA, QByteArrayView dateB) const
     if (dateA.size() != dateB.size())
         return false;
     const qsizetype stated =
-        std::min(statedLength(dateA, m_request.listedDates[0]), statedLength(dateB, m_request.listedDates[1]));
+        std::min(statedLength(dateA, m_request.fromServerListing[0]), statedLength(dateB, m_request.fromServerListing[1]));
     return dateA.first(stated) == dateB.first(stated);
 }
 

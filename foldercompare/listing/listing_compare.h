@@ -53,10 +53,11 @@ struct CompareRequest
     std::array<QString, 2> listingFile;
     std::array<QString, 2> sideRoot;
     std::array<QString, 2> pathText;
-    // Per side: its dates come from a server's listing (an FTP side), which may state
-    // only the minute, or only the day for older entries. A date of such a side whose
-    // seconds are 0 is compared to the minute, one at 00:00:00 to the day.
-    std::array<bool, 2> listedDates{};
+    // Per side: its entries come from a server's listing (an FTP side). Such a listing may
+    // state only the minute, or only the day for older entries: a date of such a side whose
+    // seconds are 0 is compared to the minute, one at 00:00:00 to the day. A file it lists
+    // is there even when the mirror holds no copy (a file the server refused to send).
+    std::array<bool, 2> fromServerListing{};
     // What the gathering of each side saw, when the window still has it. Listed files in
     // folders that cannot have changed since are taken as there without reading the
     // folders again; facts that do not match the listing file or the root are ignored.

@@ -265,7 +265,7 @@ TEST_F(CompareListingsTest, DatesOfAServersListingCountAsFarAsTheListingStatesTh
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
-        m_request.listedDates = c.listed;
+        m_request.fromServerListing = c.listed;
         file(0, "a.txt", "same", c.one);
         file(1, "a.txt", "same", c.two);
         compare();

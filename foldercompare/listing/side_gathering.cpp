@@ -1,5 +1,6 @@
 #include "foldercompare/listing/side_gathering.h"
 
+#include "common/mod_ftp.h"
 #include "common/saved_error.h"
 #include "foldercompare/listing/file_info_log.h"
 #include "foldercompare/listing/tree_walk.h"
@@ -151,6 +152,7 @@ GatherOutcome GatherFtpSide(QString &address, const QString &listingPath, const 
     writeOrThrow(listingPath + QStringLiteral(".bak"), bytes);
     outcome.writtenCount = qint64(entries.size());
     outcome.excludedPaths = gathering.excludedPaths;
+    outcome.fileNameCode = common::FileNameCode;
     return outcome;
 }
 

@@ -33,6 +33,9 @@ struct GatherOutcome
     QStringList excludedPaths;
     // What the walk saw, for the comparison that follows (a folder root only).
     std::optional<GatheringFacts> facts;
+    // An FTP side: the file-name code its server's names were read in, which the side
+    // keeps for the names it sends later (copies, deletes, downloads).
+    QString fileNameCode;
 };
 
 // Gathers the local folder or file `text` into the listing file `listingPath`: walks it

@@ -91,7 +91,7 @@ int Frm_Main::CompareFiles()
             request.listingFile[side] = FileInfoLog[side];
             request.sideRoot[side] = SideRoot[side];
             request.pathText[side] = Txt_FolderPath[side]->text();
-            request.listedDates[side] = GatheredPath[side].startsWith(QLatin1String("ftp://"));
+            request.fromServerListing[side] = GatheredPath[side].startsWith(QLatin1String("ftp://"));
         }
         request.gathered = m_gathered;
         request.includePatterns = Txt_Ext[0]->text();

@@ -110,6 +110,7 @@ void Frm_Main::gatherSide(int side, const QElapsedTimer &timer, const listing::L
                 return;
             }
             refusedFiles = gathering.refusedFiles;
+            SideFileNameCode[side] = outcome.fileNameCode;
             Txt_FolderPath[side]->setText(gathered);
         } else if (gatheredAtOnce) {
             if (gatheredAtOnce->failure)
