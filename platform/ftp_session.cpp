@@ -1,6 +1,7 @@
 #include "platform/ftp_session.h"
 
 #include "platform/atomic_file.h"
+#include "platform/curl_handles.h"
 #include "platform/ftp_listing.h"
 
 #include <QDir>
@@ -10,10 +11,9 @@
 
 #include <cctype>
 #include <cerrno>
-#include <cstdlib>
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
-#include <mutex>
 #include <optional>
 
 #include <fcntl.h>
@@ -23,55 +23,6 @@
 namespace platform {
 
 namespace {
-
-void initializeCurl()
-{
-    static std::once_flag once;
-    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
-}
-
-struct EasyDeleter
-{
-    void operator()(CURL *handle) const { curl_easy_cleanup(handle); }
-};
-using EasyHandle = std::unique_ptr<CURL, EasyDeleter>;
-
-struct MultiDeleter
-{
-    void operator()(CURLM *handle) const { curl_multi_cleanup(handle); }
-};
-using MultiHandle = std::unique_ptr<CURLM, MultiDeleter>;
-
-struct CommandListDeleter
-{
-    void operator()(curl_slist *list) const { curl_slist_free_all(list); }
-};
-using CommandList = std::unique_ptr<curl_slist, CommandListDeleter>;
-
-// A file descriptor closed when it goes out of scope, unless released.
-class FileDescriptor
-{
-public:
-    explicit FileDescriptor(int descriptor) : m_descriptor(descriptor) {}
-    ~FileDescriptor()
-    {
-        if (m_descriptor >= 0)
-            ::close(m_descriptor);
-    }
-    FileDescriptor(const FileDescriptor &) = delete;
-    FileDescriptor &operator=(const FileDescriptor &) = delete;
-    int get() const { return m_descriptor; }
-    // Closes now and returns 0, or the errno value of a failed close.
-    int closeNow()
-    {
-        const int result = ::close(m_descriptor);
-        m_descriptor = -1;
-        return result == 0 ? 0 : errno;
-    }
-
-private:
-    int m_descriptor;
-};
 
 // Collects the server's replies as libcurl passes them to the header callback: every
 // complete one in order, all its lines for a multi-line reply.
@@ -296,8 +247,8 @@ bool staysInsideFolder(const QString &folder, QStringView relativePath)
 struct FtpSession::State
 {
     // The multi handle holds the connection cache: it lives as long as the session.
-    MultiHandle multi;
-    EasyHandle easy;
+    curl::MultiHandle multi;
+    curl::EasyHandle easy;
     FtpLogin login;
     QByteArray baseUrl;
     QByteArray entryFolder = "/";
@@ -308,7 +259,7 @@ struct FtpSession::State
 
     State()
     {
-        initializeCurl();
+        curl::initializeOnce();
         renew();
     }
 
@@ -406,7 +357,7 @@ struct FtpSession::State
         reply.machineReadable = command == ListingCommand::Mlsd;
         // The listing command without an argument in the entered folder: servers differ
         // in how they read an argument (options, patterns), never in this.
-        CommandList commands(curl_slist_append(nullptr, QByteArray("CWD " + folder).constData()));
+        curl::CommandList commands(curl_slist_append(nullptr, QByteArray("CWD " + folder).constData()));
         prepare(baseUrl);
         curl_easy_setopt(easy.get(), CURLOPT_QUOTE, commands.get());
         curl_easy_setopt(easy.get(), CURLOPT_CUSTOMREQUEST, commandText(command));
@@ -441,7 +392,7 @@ FtpOutcome FtpSession::open(const FtpLogin &login)
     state.prepare(state.baseUrl);
     curl_easy_setopt(state.easy.get(), CURLOPT_NOBODY, 1L);
     // "*": a server that knows no FEAT offers no extensions; the login stands.
-    CommandList features(curl_slist_append(nullptr, "*FEAT"));
+    curl::CommandList features(curl_slist_append(nullptr, "*FEAT"));
     curl_easy_setopt(state.easy.get(), CURLOPT_QUOTE, features.get());
     const FtpOutcome outcome = state.perform();
     if (!outcome.ok()) {
@@ -482,7 +433,7 @@ FtpOutcome FtpSession::command(const QByteArray &line)
         return transferFailure(CURLE_BAD_FUNCTION_ARGUMENT);
     // "*" lets libcurl accept a refusal, which would otherwise make it drop the
     // connection; the refusal is read from the captured reply instead.
-    CommandList commands(curl_slist_append(nullptr, QByteArray('*' + line).constData()));
+    curl::CommandList commands(curl_slist_append(nullptr, QByteArray('*' + line).constData()));
     state.prepare(state.baseUrl);
     curl_easy_setopt(state.easy.get(), CURLOPT_NOBODY, 1L);
     curl_easy_setopt(state.easy.get(), CURLOPT_QUOTE, commands.get());
@@ -549,7 +500,7 @@ FtpOutcome FtpSession::retrieve(const QByteArray &path, const QString &localPath
     State &state = *m_state;
     const QByteArray target = QFile::encodeName(localPath);
     const QByteArray temporary = temporaryPathBeside(target);
-    FileDescriptor file(::open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+    curl::FileDescriptor file(::open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
     if (file.get() < 0)
         return localFailure(errno);
 
@@ -579,7 +530,7 @@ FtpOutcome FtpSession::retrieve(const QByteArray &path, const QString &localPath
 FtpOutcome FtpSession::store(const QString &localPath, const QByteArray &path, bool binary)
 {
     State &state = *m_state;
-    FileDescriptor file(::open(QFile::encodeName(localPath).constData(), O_RDONLY | O_CLOEXEC));
+    curl::FileDescriptor file(::open(QFile::encodeName(localPath).constData(), O_RDONLY | O_CLOEXEC));
     if (file.get() < 0)
         return localFailure(errno);
     struct stat status = {};

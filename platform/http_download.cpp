@@ -1,6 +1,7 @@
 #include "platform/http_download.h"
 
 #include "platform/atomic_file.h"
+#include "platform/curl_handles.h"
 
 #include <QFile>
 
@@ -8,8 +9,6 @@
 
 #include <cerrno>
 #include <cstring>
-#include <memory>
-#include <mutex>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -20,36 +19,6 @@ namespace {
 
 // Large reads keep the number of calls per megabyte low; curl's own tool reads 100 KiB.
 constexpr long ReceiveBufferBytes = 512 * 1024;
-
-struct EasyDeleter
-{
-    void operator()(CURL *handle) const { curl_easy_cleanup(handle); }
-};
-using EasyHandle = std::unique_ptr<CURL, EasyDeleter>;
-
-class Descriptor
-{
-public:
-    explicit Descriptor(int descriptor) : m_descriptor(descriptor) {}
-    ~Descriptor()
-    {
-        if (m_descriptor >= 0)
-            ::close(m_descriptor);
-    }
-    Descriptor(const Descriptor &) = delete;
-    Descriptor &operator=(const Descriptor &) = delete;
-    int get() const { return m_descriptor; }
-    // Closes now; 0 or the errno value of a failed close.
-    int closeNow()
-    {
-        const int result = ::close(m_descriptor);
-        m_descriptor = -1;
-        return result == 0 ? 0 : errno;
-    }
-
-private:
-    int m_descriptor;
-};
 
 struct Receiver
 {
@@ -129,16 +98,15 @@ HttpOutcome perform(CURL *handle, const Receiver &receiver)
 
 HttpOutcome downloadHttp(const HttpRequest &request)
 {
-    static std::once_flag once;
-    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+    curl::initializeOnce();
 
     const QByteArray target = QFile::encodeName(request.localPath);
     const QByteArray temporary = temporaryFilePathFor(target);
-    Descriptor file(::open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+    curl::FileDescriptor file(::open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
     if (file.get() < 0)
         return localFailure(errno);
 
-    EasyHandle easy(curl_easy_init());
+    curl::EasyHandle easy(curl_easy_init());
     if (!easy) {
         ::unlink(temporary.constData());
         return failure(HttpOutcome::Kind::Transfer, int(CURLE_FAILED_INIT), QStringLiteral("libcurl"));
