@@ -2,7 +2,6 @@
 
 #include "platform/testing/temporary_folder.h"
 
-#include <QDeadlineTimer>
 #include <QFile>
 
 #include <gtest/gtest.h>
@@ -22,11 +21,6 @@
 namespace platform::testing {
 
 namespace {
-
-// Debian's interpreter, which sees the Debian packages (pyftpdlib).
-const QString Interpreter = QStringLiteral("/usr/bin/python3");
-
-constexpr int StartSeconds = 20;
 
 // True when a connection to 127.0.0.1:port is answered with a "220" greeting.
 bool greets(quint16 port)
@@ -59,77 +53,13 @@ bool greets(quint16 port)
 } // namespace
 
 FtpTestProcess::FtpTestProcess(QStringList arguments)
-    : m_arguments(std::move(arguments))
+    : ScriptProcess(QStringLiteral("ftp_test_server.py"), std::move(arguments))
 {
 }
 
-FtpTestProcess::~FtpTestProcess()
+bool FtpTestProcess::answers(quint16 port) const
 {
-    stop();
-}
-
-bool FtpTestProcess::start()
-{
-    stop();
-    m_pending.clear();
-    m_lines.clear();
-    m_port = 0;
-    const QString script = sourceFolder() + QStringLiteral("/platform/testing/ftp_test_server.py");
-    m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    m_process.start(Interpreter, QStringList{script} + m_arguments);
-    if (!m_process.waitForStarted(StartSeconds * 1000)) {
-        ADD_FAILURE() << "cannot start " << Interpreter.toStdString() << ": " << m_process.errorString().toStdString();
-        return false;
-    }
-    const QDeadlineTimer deadline(StartSeconds * 1000);
-    while (m_port == 0 && !deadline.hasExpired() && m_process.state() == QProcess::Running) {
-        m_process.waitForReadyRead(int(deadline.remainingTime()));
-        readOutput();
-        if (!m_lines.isEmpty() && m_lines.first().startsWith(QStringLiteral("READY "))) {
-            m_port = quint16(m_lines.takeFirst().mid(6).toUInt());
-            break;
-        }
-    }
-    if (m_port == 0 || !greets(m_port)) {
-        ADD_FAILURE() << "the FTP test process did not answer: " << m_arguments.join(u' ').toStdString();
-        stop();
-        return false;
-    }
-    return true;
-}
-
-void FtpTestProcess::stop()
-{
-    if (m_process.state() == QProcess::NotRunning)
-        return;
-    m_process.terminate();
-    if (!m_process.waitForFinished(5000)) {
-        m_process.kill();
-        m_process.waitForFinished(5000);
-    }
-}
-
-QString FtpTestProcess::hostAndPort() const
-{
-    return QStringLiteral("127.0.0.1:") + QString::number(m_port);
-}
-
-QStringList FtpTestProcess::outputLines()
-{
-    while (m_process.state() == QProcess::Running && m_process.waitForReadyRead(200))
-        readOutput();
-    readOutput();
-    return m_lines;
-}
-
-void FtpTestProcess::readOutput()
-{
-    m_pending += m_process.readAllStandardOutput();
-    qsizetype end = 0;
-    while ((end = m_pending.indexOf('\n')) >= 0) {
-        m_lines.append(QString::fromUtf8(m_pending.left(end)));
-        m_pending.remove(0, end + 1);
-    }
+    return greets(port);
 }
 
 FtpTestServer::FtpTestServer(const QString &rootFolder, const QString &user, const QString &password)

@@ -1,47 +1,22 @@
 #pragma once
 
+#include "platform/testing/script_process.h"
+
 #include <QDateTime>
-#include <QProcess>
 #include <QString>
 #include <QStringList>
 
 namespace platform::testing {
 
-// A helper process of ftp_test_server.py on 127.0.0.1 with a port of its own choice.
-// start() launches it and waits until it accepts connections; stop() and the destructor
-// end it.
-class FtpTestProcess
+// A helper process of ftp_test_server.py (a server or a proxy) that counts as started
+// once it greets a connection with "220".
+class FtpTestProcess : public ScriptProcess
 {
 public:
     explicit FtpTestProcess(QStringList arguments);
-    ~FtpTestProcess();
-    FtpTestProcess(const FtpTestProcess &) = delete;
-    FtpTestProcess &operator=(const FtpTestProcess &) = delete;
-
-    // True once the process listens and greets a connection; on failure the reason is
-    // reported to GoogleTest and the process is ended.
-    bool start();
-    // Ends the process (its connections break); harmless when it is not running.
-    void stop();
-
-    quint16 port() const { return m_port; }
-    // "127.0.0.1:<port>".
-    QString hostAndPort() const;
 
 protected:
-    // The lines the process printed after its READY line, in order.
-    QStringList outputLines();
-    // Adds arguments for the next start().
-    void addArguments(const QStringList &arguments) { m_arguments += arguments; }
-
-private:
-    void readOutput();
-
-    QStringList m_arguments;
-    QProcess m_process;
-    QByteArray m_pending;
-    QStringList m_lines;
-    quint16 m_port = 0;
+    bool answers(quint16 port) const override;
 };
 
 // pyftpdlib serving `rootFolder` to one account with full rights. Names pass as raw bytes,
