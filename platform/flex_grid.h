@@ -6,6 +6,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <algorithm>
+#include <array>
 #include <memory>
 #include <vector>
 
@@ -136,6 +138,13 @@ public:
     bool setCurrentCell(int row, int col);
     // Sets the current cell and the far corner at once, raising each event once.
     bool setSelection(int row, int col, int rowSel, int colSel);
+    // The selection as {first row, first column, last row, last column}: the current cell
+    // and the far corner in whichever order the user dragged them.
+    std::array<int, 4> orderedSelection() const
+    {
+        return {std::min(m_row, m_rowSel), std::min(m_col, m_colSel), std::max(m_row, m_rowSel),
+                std::max(m_col, m_colSel)};
+    }
 
     // The first non-fixed row shown at the top. Setting it scrolls as far as the grid can
     // go (a view cannot scroll the last row above its bottom); raises scroll() when it

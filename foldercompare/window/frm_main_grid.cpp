@@ -87,13 +87,7 @@ void Frm_Main::LockControls(bool lock)
 
 std::array<int, 4> Frm_Main::GetSelection() const
 {
-    const platform::FlexGrid &grid = *Grd_Compare;
-    std::array<int, 4> selection{grid.row(), grid.col(), grid.rowSel(), grid.colSel()};
-    if (selection[0] > selection[2])
-        std::swap(selection[0], selection[2]);
-    if (selection[1] > selection[3])
-        std::swap(selection[1], selection[3]);
-    return selection;
+    return Grd_Compare->orderedSelection();
 }
 
 void Frm_Main::Grd_Compare_RowColChange()

@@ -144,13 +144,7 @@ void Frm_Linquell::LockControls(bool lock)
 
 std::array<int, 4> Frm_Linquell::GetSelection() const
 {
-    const platform::FlexGrid &grid = *Grd_Compare;
-    std::array<int, 4> selection{grid.row(), grid.col(), grid.rowSel(), grid.colSel()};
-    if (selection[2] < selection[0])
-        std::swap(selection[0], selection[2]);
-    if (selection[3] < selection[1])
-        std::swap(selection[1], selection[3]);
-    return selection;
+    return Grd_Compare->orderedSelection();
 }
 
 double Frm_Linquell::barUnitsPerRow() const
