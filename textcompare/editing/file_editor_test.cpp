@@ -123,7 +123,7 @@ TEST_F(FileEditorTest, AFailedChangeLeavesTheFileTheUndoAndTheTrashAsTheyWere)
          }},
         {"a trash that cannot take the file",
          [&](std::shared_ptr<void> &) {
-             m_folder.writeFile("data/Trash", "a file where the trash folder belongs");
+             m_folder.writeFile("data/Trash/files", "a file where the trash's folder of files belongs");
              return m_folder.writeFile("trash/a.txt", original);
          }},
         {"a read-only file",
@@ -160,7 +160,7 @@ TEST_F(FileEditorTest, AFailedChangeLeavesTheFileTheUndoAndTheTrashAsTheyWere)
         EXPECT_EQ(m_editor.LastEditPath, "");
         EXPECT_FALSE(QFileInfo::exists(m_editor.undoFilePath()));
         EXPECT_EQ(m_editor.RecycledPaths, (std::array<QString, 2>{}));
-        QFile::remove(m_folder.filePath("data/Trash"));
+        QFile::remove(m_folder.filePath("data/Trash/files"));
         QFile::setPermissions(m_folder.filePath("locked"), everyone | QFileDevice::ExeOwner);
     }
     EXPECT_EQ(trashed(), QStringList{});

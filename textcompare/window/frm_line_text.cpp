@@ -101,6 +101,11 @@ Frm_LineText::Frm_LineText(QString &LineTextDt1, QString &LineTextDt2, bool &Lin
 void Frm_LineText::resizeEvent(QResizeEvent *event)
 {
     QDialog::resizeEvent(event);
+    Form_Resize();
+}
+
+void Frm_LineText::Form_Resize()
+{
     const LineTextLayout layout = LineTextLayout::forWidth(width());
     for (int index = 0; index < 2; ++index) {
         for (QLineEdit *box : {Txt_LineText[index], Txt_ChrJudge[index]})

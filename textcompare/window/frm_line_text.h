@@ -48,6 +48,9 @@ public:
     std::array<QLineEdit *, 2> Txt_LineText{};
     std::array<QPushButton *, 2> Btn_SaveText{};
 
+    // Fits the boxes and buttons to the window's width (LineTextLayout).
+    void Form_Resize();
+
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
