@@ -1,13 +1,19 @@
 #pragma once
 
+#include "textcompare/editing/line_splice.h"
 #include "textcompare/engine/text_read.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QList>
 #include <QString>
 
 #include <array>
 #include <optional>
+
+namespace platform {
+class AtomicFile;
+} // namespace platform
 
 namespace textcompare {
 
@@ -50,9 +56,16 @@ public:
         QString failure;
     };
 
-    // A line edit: `path` gets `bytes`; `oldBytes`, its contents now, become the undo
-    // copy, and `path` the last edited file.
-    Outcome changeFile(const QString &path, QByteArrayView bytes, QByteArrayView oldBytes);
+    // A line edit: `path` gets the `pieces` one after another as its contents; its
+    // contents until then become the undo copy, and `path` the last edited file. Refused
+    // when the file is no longer as `expected` (changed since the edit was made).
+    Outcome changeFile(const QString &path, const QList<QByteArrayView> &pieces, const FileStamp &expected);
+    // The same for a file in a code that EditedAsBytes: the file, which must be as
+    // `expected`, is read a block at a time, its lines before and after `range` are
+    // copied as they are and `lines` written between them in `code`. Neither the file nor
+    // the new contents are held whole in memory.
+    Outcome changeLines(const QString &path, const FileStamp &expected, const QString &code, const EditRange &range,
+                        const EditLines &lines);
     // A conversion: `path` gets `bytes`, with the trash backup but without an undo copy.
     Outcome replaceFile(const QString &path, QByteArrayView bytes);
     // Swaps the last edited file's contents with the undo copy.
@@ -70,8 +83,12 @@ public:
     std::array<QString, 2> RecycledPaths;
 
 private:
-    // Writes `bytes` as the next undo copy beside the undo file; the reason on failure.
-    std::optional<QString> stageUndoCopy(QByteArrayView bytes);
+    // The steps after the new contents are written into `target`: the undo copy, the
+    // trash backup before the first change, the rename.
+    Outcome finishChange(const QString &path, platform::AtomicFile &target);
+    // Keeps the file `path` as it is now as the next undo copy beside the undo file; the
+    // reason on failure.
+    std::optional<QString> stageUndoCopy(const QString &path);
     // Puts the staged copy in place of the undo file.
     bool keepStagedUndoCopy();
     void dropStagedUndoCopy();

@@ -53,11 +53,12 @@ TEST_F(FileEditorTest, ChangesBackUpOnceAndUndoSwapsWithTheCopy)
 {
     const QString path = m_folder.writeFile("texts/a.txt", "old\n");
     QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup);
-    if (::geteuid() == 0)
+    if (::geteuid() == 0) {
         ASSERT_EQ(::chown(QFile::encodeName(path).constData(), 65534, 65534), 0);
+    }
     const QFileInfo before(path);
 
-    FileEditor::Outcome outcome = m_editor.changeFile(path, "new\n", "old\n");
+    FileEditor::Outcome outcome = m_editor.changeFile(path, {"new\n"}, FileStamp::of(path));
     EXPECT_TRUE(outcome.changed);
     EXPECT_EQ(outcome.failure, "");
     EXPECT_EQ(TemporaryFolder::readFile(path), "new\n");
@@ -70,7 +71,7 @@ TEST_F(FileEditorTest, ChangesBackUpOnceAndUndoSwapsWithTheCopy)
     EXPECT_EQ(TemporaryFolder::readFile(m_editor.undoFilePath()), "old\n");
     EXPECT_EQ(m_editor.LastEditPath, path);
 
-    EXPECT_TRUE(m_editor.changeFile(path, "newer\n", "new\n").changed);
+    EXPECT_TRUE(m_editor.changeFile(path, {"newer\n"}, FileStamp::of(path)).changed);
     EXPECT_EQ(trashed(), QStringList{"a.txt"}) << "backed up before the first change only";
     EXPECT_TRUE(m_editor.undoLastEdit().changed);
     EXPECT_EQ(TemporaryFolder::readFile(path), "new\n");
@@ -86,7 +87,7 @@ TEST_F(FileEditorTest, ChangesBackUpOnceAndUndoSwapsWithTheCopy)
     // Two slots: after two other files, the first is backed up again.
     for (const char *name : {"texts/b.txt", "texts/c.txt", "texts/a.txt"}) {
         const QString other = m_folder.writeFile(name, "x\n");
-        EXPECT_TRUE(m_editor.changeFile(other, "y\n", "x\n").changed);
+        EXPECT_TRUE(m_editor.changeFile(other, {"y\n"}, FileStamp::of(other)).changed);
     }
     EXPECT_EQ(trashed().size(), 4);
 }
@@ -149,7 +150,7 @@ TEST_F(FileEditorTest, AFailedChangeLeavesTheFileTheUndoAndTheTrashAsTheyWere)
         const QString path = c.fault(keep);
         if (path.isEmpty())
             continue; // only the superuser can mount the small file system
-        const FileEditor::Outcome outcome = m_editor.changeFile(path, larger, original);
+        const FileEditor::Outcome outcome = m_editor.changeFile(path, {larger}, FileStamp::of(path));
         const QByteArray left = TemporaryFolder::readFile(path);
         const QStringList files = entries(QFileInfo(path).path());
         keep.reset();
@@ -167,10 +168,49 @@ TEST_F(FileEditorTest, AFailedChangeLeavesTheFileTheUndoAndTheTrashAsTheyWere)
     m_folder.makeFolder("folder");
     for (const char *missing : {"nowhere/a.txt", "folder"}) {
         SCOPED_TRACE(missing);
-        const FileEditor::Outcome outcome = m_editor.changeFile(m_folder.filePath(missing), larger, original);
+        const FileEditor::Outcome outcome = m_editor.changeFile(m_folder.filePath(missing), {larger}, {});
         EXPECT_FALSE(outcome.changed);
         EXPECT_NE(outcome.failure, "");
     }
+}
+
+TEST_F(FileEditorTest, ChangedLinesKeepTheOtherBytesAcrossReadBlocks)
+{
+    // Lines across more than two blocks of reading, a CR LF cut by the first block's end,
+    // mixed breaks and a last line without one.
+    QByteArray text;
+    while (text.size() < (1 << 20) - 1)
+        text += "a line of text\n";
+    text.truncate((1 << 20) - 1);
+    text += "\r\n";
+    while (text.size() < (2 << 20) + 100)
+        text += "x\ry\r\n";
+    text += "last";
+    const int lines = int(text.count('\n') + text.count('\r') - text.count("\r\n")) + 1;
+    const struct
+    {
+        const char *name;
+        EditRange range;
+        EditLines lines;
+    } cases[] = {
+        {"the line whose CR LF the first block cuts", {69905, 69907}, EditLines::change("changed")},
+        {"above line 1", {0, 1}, EditLines::insertion("", 2)},
+        {"the last line", {lines - 1, lines + 1}, EditLines::deletion()},
+        {"after the last line", {lines, 0}, EditLines::copy({"one", "two"})},
+    };
+    for (const QByteArray &start : {QByteArray(), QByteArray("\xEF\xBB\xBF")}) {
+        for (const auto &c : cases) {
+            SCOPED_TRACE(std::string(c.name) + (start.isEmpty() ? "" : " behind a mark"));
+            const QString path = m_folder.writeFile("texts/long.txt", start + text);
+            EXPECT_TRUE(m_editor.changeLines(path, FileStamp::of(path), "UTF8", c.range, c.lines).changed);
+            EXPECT_EQ(TemporaryFolder::readFile(path), SpliceFileBytes(start + text, "UTF8", c.range, c.lines).joined());
+        }
+    }
+    const QString path = m_folder.writeFile("texts/long.txt", text);
+    const FileStamp stamp = FileStamp::of(path);
+    m_folder.writeFile("texts/long.txt", text + "more");
+    EXPECT_FALSE(m_editor.changeLines(path, stamp, "UTF8", {0, 2}, EditLines::deletion()).changed)
+        << "changed since the edit was made";
 }
 
 } // namespace

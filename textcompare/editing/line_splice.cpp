@@ -14,83 +14,157 @@ namespace {
 
 constexpr QByteArrayView Utf8Bom{"\xEF\xBB\xBF", 3};
 
-// Position of the first `unit` in units[from..size), or `size` when there is none.
-qsizetype findUnit(const uchar *units, qsizetype size, qsizetype from, uchar unit)
+// Whether one of the eight bytes of `word` is a CR or an LF.
+bool holdsBreakByte(quint64 word)
 {
-    const void *found = std::memchr(units + from, unit, size_t(size - from));
-    return found ? static_cast<const uchar *>(found) - units : size;
+    constexpr quint64 Ones = 0x0101010101010101ULL;
+    constexpr quint64 Highs = 0x8080808080808080ULL;
+    const quint64 lf = word ^ (Ones * '\n');
+    const quint64 cr = word ^ (Ones * '\r');
+    return (((lf - Ones) & ~lf) | ((cr - Ones) & ~cr)) & Highs;
 }
 
-qsizetype findUnit(const char16_t *units, qsizetype size, qsizetype from, char16_t unit)
+// Position of the first CR or LF in units[from..size), or `size` when there is none.
+// Bytes are looked at eight at a time, as most of them are no break.
+qsizetype findBreakUnit(const uchar *units, qsizetype size, qsizetype from)
 {
-    const qsizetype found = QStringView(units + from, size - from).indexOf(QChar(unit));
-    return found < 0 ? size : from + found;
-}
-
-// Position of the last CR or LF, or -1.
-qsizetype lastBreakUnit(const uchar *units, qsizetype size)
-{
-    for (qsizetype at = size - 1; at >= 0; --at)
+    qsizetype at = from;
+    for (; at + 8 <= size; at += 8) {
+        quint64 word;
+        std::memcpy(&word, units + at, sizeof word);
+        if (holdsBreakByte(word))
+            break;
+    }
+    for (; at < size; ++at)
         if (units[at] == '\r' || units[at] == '\n')
             return at;
-    return -1;
+    return size;
 }
 
-qsizetype lastBreakUnit(const char16_t *units, qsizetype size)
+qsizetype findBreakUnit(const char16_t *units, qsizetype size, qsizetype from)
 {
-    const QStringView text(units, size);
-    return std::max(text.lastIndexOf(u'\r'), text.lastIndexOf(u'\n'));
+    for (qsizetype at = from; at < size; ++at)
+        if (units[at] == u'\r' || units[at] == u'\n')
+            return at;
+    return size;
 }
 
-bool isBreakUnit(char16_t unit)
-{
-    return unit == u'\r' || unit == u'\n';
-}
+} // namespace
 
-// Walks the line breaks of a text from its start, one break at a time. The next CR and
-// the next LF are each searched for once and kept until the walk has passed them.
+// Walks the breaks of the text as it is fed; a CR at the end of one piece waits for the
+// first unit of the next to tell whether it is a CR LF.
 template <typename Unit>
-class BreakWalk
+void SpliceScanner<Unit>::feed(const Unit *units, qsizetype size)
 {
-public:
-    BreakWalk(const Unit *units, qsizetype size) : m_units(units), m_size(size) {}
-
-    // The next break: the position right after it and its kind; false at the end.
-    bool next(qsizetype &breakEnd, LineBreak &kind)
-    {
-        if (m_nextCr < m_position)
-            m_nextCr = findUnit(m_units, m_size, m_position, Unit('\r'));
-        if (m_nextLf < m_position)
-            m_nextLf = findUnit(m_units, m_size, m_position, Unit('\n'));
-        if (m_nextCr < m_nextLf) {
-            const bool pair = m_nextLf < m_size && m_nextCr + 1 == m_nextLf;
-            kind = pair ? LineBreak::CrLf : LineBreak::Cr;
-            breakEnd = m_nextCr + (pair ? 2 : 1);
-        } else if (m_nextLf < m_size) {
-            kind = LineBreak::Lf;
-            breakEnd = m_nextLf + 1;
-        } else {
-            return false;
-        }
-        m_position = breakEnd;
-        return true;
+    qsizetype position = 0;
+    if (m_pendingCr && size > 0) {
+        m_pendingCr = false;
+        const bool pair = units[0] == Unit('\n');
+        passBreak(m_fed + (pair ? 1 : 0), pair ? LineBreak::CrLf : LineBreak::Cr);
+        position = pair ? 1 : 0;
     }
+    while (needsMore()) {
+        const qsizetype at = findBreakUnit(units, size, position);
+        if (at == size)
+            break;
+        if (units[at] == Unit('\n')) {
+            passBreak(m_fed + at + 1, LineBreak::Lf);
+            position = at + 1;
+        } else if (at + 1 == size) {
+            m_pendingCr = true;
+            position = size;
+        } else {
+            const bool pair = units[at + 1] == Unit('\n');
+            passBreak(m_fed + at + (pair ? 2 : 1), pair ? LineBreak::CrLf : LineBreak::Cr);
+            position = at + (pair ? 2 : 1);
+        }
+    }
+    if (size > 0)
+        m_endsInBreak = units[size - 1] == Unit('\r') || units[size - 1] == Unit('\n');
+    m_fed += size;
+}
 
-private:
-    const Unit *m_units;
-    qsizetype m_size;
-    qsizetype m_position = 0;
-    qsizetype m_nextCr = -1;
-    qsizetype m_nextLf = -1;
-};
-
-// The kind of the text's last break; CR LF when it has none.
 template <typename Unit>
-LineBreak lastBreakKind(const Unit *units, qsizetype size)
+void SpliceScanner<Unit>::finish()
 {
-    const qsizetype last = lastBreakUnit(units, size);
+    // A walk that still wanted more when the text ended has passed every break.
+    m_walkedAll = needsMore();
+    if (m_pendingCr) {
+        m_pendingCr = false;
+        passBreak(m_fed, LineBreak::Cr);
+    }
+}
+
+template <typename Unit>
+void SpliceScanner<Unit>::passBreak(qsizetype breakEnd, LineBreak kind)
+{
+    ++m_line;
+    m_lastKind = kind;
+    if (m_line == m_range.before)
+        m_prefixEnd = breakEnd;
+    if (m_line == m_stopLine) {
+        m_stopEnd = breakEnd;
+        m_stopKind = kind;
+    }
+}
+
+template <typename Unit>
+SpliceScanner<Unit>::SpliceScanner(const EditRange &range)
+    : m_range(range)
+    , m_stopLine(range.after >= 2 ? range.after - 1 : 0)
+    , m_lastNeeded(std::max(range.before, m_stopLine))
+{
+    if (range.before == 0)
+        m_prefixEnd = 0;
+}
+
+template <typename Unit>
+bool SpliceScanner<Unit>::needsLastBreak() const
+{
+    return !m_stopEnd && !m_walkedAll;
+}
+
+template <typename Unit>
+SplicePoints SpliceScanner<Unit>::points(qsizetype size, std::optional<LineBreak> textLastBreak) const
+{
+    SplicePoints points;
+    if (m_stopEnd)
+        points.lineEnd = m_stopKind;
+    else if (m_walkedAll)
+        points.lineEnd = m_lastKind.value_or(LineBreak::CrLf);
+    else
+        points.lineEnd = textLastBreak.value_or(LineBreak::CrLf);
+    if (m_prefixEnd) {
+        points.prefixEnd = *m_prefixEnd;
+    } else {
+        // Line `before` is the last line (or lies beyond it): the whole text is kept in
+        // front, and a last line without a break gets one before new lines follow it.
+        points.prefixEnd = size;
+        points.breakBeforeLines = size > 0 && !m_endsInBreak;
+    }
+    if (m_range.after == 1)
+        points.suffixStart = 0;
+    else if (m_range.after == 0 || !m_stopEnd)
+        points.suffixStart = size;
+    else
+        points.suffixStart = *m_stopEnd;
+    points.suffixStart = std::max(points.suffixStart, points.prefixEnd);
+    return points;
+}
+
+template class SpliceScanner<uchar>;
+template class SpliceScanner<char16_t>;
+
+namespace {
+
+template <typename Unit>
+std::optional<LineBreak> lastBreakOf(const Unit *units, qsizetype size)
+{
+    qsizetype last = size - 1;
+    while (last >= 0 && units[last] != Unit('\r') && units[last] != Unit('\n'))
+        --last;
     if (last < 0)
-        return LineBreak::CrLf;
+        return std::nullopt;
     if (units[last] == Unit('\r'))
         return LineBreak::Cr;
     return last > 0 && units[last - 1] == Unit('\r') ? LineBreak::CrLf : LineBreak::Lf;
@@ -99,53 +173,10 @@ LineBreak lastBreakKind(const Unit *units, qsizetype size)
 template <typename Unit>
 SplicePoints splicePoints(const Unit *units, qsizetype size, const EditRange &range)
 {
-    // The walk stops right after the break that ends line after - 1, or runs on to find
-    // the break of line `before` where that lies further.
-    const int stopLine = range.after >= 2 ? range.after - 1 : 0;
-    const int lastNeeded = std::max(range.before, stopLine);
-    std::optional<qsizetype> prefixEnd = range.before == 0 ? std::optional<qsizetype>(0) : std::nullopt;
-    std::optional<qsizetype> stopEnd;
-    LineBreak stopKind = LineBreak::CrLf;
-
-    BreakWalk<Unit> walk(units, size);
-    qsizetype breakEnd = 0;
-    LineBreak kind = LineBreak::CrLf;
-    for (int line = 1; line <= lastNeeded && walk.next(breakEnd, kind); ++line) {
-        if (line == range.before)
-            prefixEnd = breakEnd;
-        if (line == stopLine) {
-            stopEnd = breakEnd;
-            stopKind = kind;
-        }
-    }
-
-    SplicePoints points;
-    points.lineEnd = stopEnd ? stopKind : lastBreakKind(units, size);
-    if (prefixEnd) {
-        points.prefixEnd = *prefixEnd;
-    } else {
-        // Line `before` is the last line (or lies beyond it): the whole text is kept in
-        // front, and a last line without a break gets one before new lines follow it.
-        points.prefixEnd = size;
-        points.breakBeforeLines = size > 0 && !isBreakUnit(char16_t(units[size - 1]));
-    }
-    if (range.after == 1)
-        points.suffixStart = 0;
-    else if (range.after == 0 || !stopEnd)
-        points.suffixStart = size;
-    else
-        points.suffixStart = *stopEnd;
-    points.suffixStart = std::max(points.suffixStart, points.prefixEnd);
-    return points;
-}
-
-// The text that goes between the kept parts.
-QString newLinesText(const SplicePoints &points, const EditLines &lines)
-{
-    QString text = lines.blockText(points.lineEnd);
-    if (points.breakBeforeLines && !text.isEmpty())
-        text.prepend(LineBreakText(points.lineEnd));
-    return text;
+    SpliceScanner<Unit> scanner(range);
+    scanner.feed(units, size);
+    scanner.finish();
+    return scanner.points(size, scanner.needsLastBreak() ? lastBreakOf(units, size) : std::nullopt);
 }
 
 // Appends units position..position + length - 1 of `text`.
@@ -163,6 +194,20 @@ QString unrepresentable(const QString &code)
 }
 
 } // namespace
+
+QString NewLinesText(const SplicePoints &points, const EditLines &lines)
+{
+    QString text = lines.blockText(points.lineEnd);
+    if (points.breakBeforeLines && !text.isEmpty())
+        text.prepend(LineBreakText(points.lineEnd));
+    return text;
+}
+
+bool EditedAsBytes(const QString &code)
+{
+    const QString name = WritableCode(code);
+    return name == u"SJIS" || name == u"EUC" || name == u"UTF8";
+}
 
 QString LineBreakText(LineBreak lineBreak)
 {
@@ -255,37 +300,45 @@ SplicePoints FindSplicePoints(const char16_t *units, qsizetype size, const EditR
     return splicePoints(units, size, range);
 }
 
+std::optional<LineBreak> LastLineBreak(QByteArrayView bytes)
+{
+    return lastBreakOf(reinterpret_cast<const uchar *>(bytes.data()), bytes.size());
+}
+
 SplicePoints FindSplicePoints(const uchar *units, qsizetype size, const EditRange &range)
 {
     return splicePoints(units, size, range);
 }
 
-EditedContents SpliceFileBytes(const QByteArray &fileBytes, const QString &code, const EditRange &range,
+QByteArray EditedContents::joined() const
+{
+    QByteArray whole;
+    whole.reserve(before.size() + bytes.size() + after.size());
+    whole.append(before);
+    whole.append(bytes);
+    whole.append(after);
+    return whole;
+}
+
+EditedContents SpliceFileBytes(QByteArrayView fileBytes, const QString &code, const EditRange &range,
                                const EditLines &lines)
 {
     const QString name = WritableCode(code);
-    if (name != u"SJIS" && name != u"EUC" && name != u"UTF8") {
+    if (!EditedAsBytes(name)) {
         // In these codes a line break is not one byte of its own, or the meaning of a
         // byte depends on what came before it: the text is edited instead.
         const std::optional<QString> text = DecodeFromFile(name, fileBytes);
         if (!text)
-            return {{}, QStringLiteral("%1 として読めないデータがあります。").arg(name)};
+            return {{}, {}, {}, QStringLiteral("%1 として読めないデータがあります。").arg(name)};
         return SpliceText(CompactText(*text), name, range, lines);
     }
-    // A CR or LF byte is always a line break in these codes, never part of a character.
-    const QByteArrayView body = name == u"UTF8" && fileBytes.startsWith(Utf8Bom)
-                                    ? QByteArrayView(fileBytes).sliced(Utf8Bom.size())
-                                    : QByteArrayView(fileBytes);
+    const QByteArrayView body = name == u"UTF8" && fileBytes.startsWith(Utf8Bom) ? fileBytes.sliced(Utf8Bom.size())
+                                                                                 : fileBytes;
     const SplicePoints points = FindSplicePoints(reinterpret_cast<const uchar *>(body.data()), body.size(), range);
-    const std::optional<QByteArray> block = EncodeForFile(name, newLinesText(points, lines));
+    std::optional<QByteArray> block = EncodeForFile(name, NewLinesText(points, lines));
     if (!block)
-        return {{}, unrepresentable(name)};
-    EditedContents edited;
-    edited.bytes.reserve(points.prefixEnd + block->size() + body.size() - points.suffixStart);
-    edited.bytes.append(body.first(points.prefixEnd));
-    edited.bytes.append(*block);
-    edited.bytes.append(body.sliced(points.suffixStart));
-    return edited;
+        return {{}, {}, {}, unrepresentable(name)};
+    return {body.first(points.prefixEnd), std::move(*block), body.sliced(points.suffixStart), {}};
 }
 
 EditedContents SpliceText(const CompactText &text, const QString &code, const EditRange &range,
@@ -294,16 +347,16 @@ EditedContents SpliceText(const CompactText &text, const QString &code, const Ed
     const SplicePoints points = text.isLatin1()
                                     ? FindSplicePoints(text.data<uchar>(), text.size(), range)
                                     : FindSplicePoints(text.data<char16_t>(), text.size(), range);
-    const QString block = newLinesText(points, lines);
+    const QString block = NewLinesText(points, lines);
     QString edited;
     edited.reserve(points.prefixEnd + block.size() + text.size() - points.suffixStart);
     appendPart(edited, text, 0, points.prefixEnd);
     edited.append(block);
     appendPart(edited, text, points.suffixStart, text.size() - points.suffixStart);
-    const std::optional<QByteArray> bytes = EncodeForFile(code, edited);
+    std::optional<QByteArray> bytes = EncodeForFile(code, edited);
     if (!bytes)
-        return {{}, unrepresentable(WritableCode(code))};
-    return {*bytes, {}};
+        return {{}, {}, {}, unrepresentable(WritableCode(code))};
+    return {{}, std::move(*bytes), {}, {}};
 }
 
 } // namespace textcompare

@@ -3,10 +3,13 @@
 #include "textcompare/engine/compact_text.h"
 
 #include <QByteArray>
+#include <QByteArrayView>
+#include <QList>
 #include <QString>
 #include <QStringList>
 
 #include <functional>
+#include <optional>
 
 namespace textcompare {
 
@@ -97,12 +100,69 @@ struct SplicePoints
 SplicePoints FindSplicePoints(const char16_t *units, qsizetype size, const EditRange &range);
 SplicePoints FindSplicePoints(const uchar *units, qsizetype size, const EditRange &range);
 
-// The new contents of an edited file, or why they cannot be made.
+// FindSplicePoints for a text that arrives in pieces, such as a file read a block at a
+// time: feed() the pieces in order while needsMore(), then finish() if the text ended
+// before. The walk stops as soon as it has passed the breaks it needs, so that the rest
+// of a large file is not read for it.
+template <typename Unit>
+class SpliceScanner
+{
+public:
+    explicit SpliceScanner(const EditRange &range);
+
+    void feed(const Unit *units, qsizetype size);
+    // The text has ended: a CR waiting for its next unit is a lone CR.
+    void finish();
+    bool needsMore() const { return m_pendingCr || m_line < m_lastNeeded; }
+    // Whether points() needs the kind of the text's last break: the walk stopped before
+    // the end without passing the break that ends line after - 1.
+    bool needsLastBreak() const;
+    // The points of the text of `size` units; `textLastBreak` is the kind of its last
+    // break (nullopt when it has none) where needsLastBreak().
+    SplicePoints points(qsizetype size, std::optional<LineBreak> textLastBreak) const;
+
+private:
+    void passBreak(qsizetype breakEnd, LineBreak kind);
+
+    EditRange m_range;
+    int m_stopLine;
+    int m_lastNeeded;
+    int m_line = 0;
+    qsizetype m_fed = 0;
+    bool m_pendingCr = false;
+    bool m_endsInBreak = false;
+    bool m_walkedAll = false;
+    std::optional<qsizetype> m_prefixEnd;
+    std::optional<qsizetype> m_stopEnd;
+    LineBreak m_stopKind = LineBreak::CrLf;
+    std::optional<LineBreak> m_lastKind;
+};
+
+// The kind of the last line break of `bytes`; nullopt when they hold none.
+std::optional<LineBreak> LastLineBreak(QByteArrayView bytes);
+
+// The text that an edit puts between the kept parts: the new lines, each with the break
+// of the points, behind a break for a last line that has none.
+QString NewLinesText(const SplicePoints &points, const EditLines &lines);
+
+// Whether a file in `code` is edited as bytes: in Shift-JIS, EUC and UTF-8 a CR or LF
+// byte is always a line break, never part of a character.
+bool EditedAsBytes(const QString &code);
+
+// The new contents of an edited file, or why they cannot be made: the new bytes between
+// the kept bytes before and after them, which are parts of the bytes that the file was
+// made from (and live only as long as those), so that a large file is not copied once
+// more in memory.
 struct EditedContents
 {
+    QByteArrayView before;
     QByteArray bytes;
-    // Empty when the bytes are made.
+    QByteArrayView after;
+    // Empty when the contents are made.
     QString refusal;
+
+    QList<QByteArrayView> pieces() const { return {before, bytes, after}; }
+    QByteArray joined() const;
 };
 
 // The file's bytes, as read in `code`, with the edit applied: the kept lines keep their
@@ -110,7 +170,7 @@ struct EditedContents
 // without one) and the new lines are written in `code` (WritableCode of it). Shift-JIS,
 // EUC and UTF-8 are edited as bytes; UNICODE, JIS and UTF-7 through their text. Refused
 // when the bytes are not valid in `code` or a new character has no form in it.
-EditedContents SpliceFileBytes(const QByteArray &fileBytes, const QString &code, const EditRange &range,
+EditedContents SpliceFileBytes(QByteArrayView fileBytes, const QString &code, const EditRange &range,
                                const EditLines &lines);
 
 // The same edit applied to `text`, the file's text as a comparison read it, and the

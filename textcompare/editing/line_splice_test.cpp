@@ -75,9 +75,9 @@ TEST(SpliceText, KeepsTheLinesAroundTheRangeWithTheirBreaks)
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         const QString text = QString::fromLatin1(c.text);
-        EXPECT_EQ(SpliceText(CompactText(text), "SJIS", c.range, c.lines).bytes, QByteArray(c.expected));
-        EXPECT_EQ(SpliceText(CompactText::fromLatin1(c.text), "SJIS", c.range, c.lines).bytes, QByteArray(c.expected));
-        EXPECT_EQ(SpliceFileBytes(c.text, "UTF8", c.range, c.lines).bytes, QByteArray(c.expected));
+        EXPECT_EQ(SpliceText(CompactText(text), "SJIS", c.range, c.lines).joined(), QByteArray(c.expected));
+        EXPECT_EQ(SpliceText(CompactText::fromLatin1(c.text), "SJIS", c.range, c.lines).joined(), QByteArray(c.expected));
+        EXPECT_EQ(SpliceFileBytes(c.text, "UTF8", c.range, c.lines).joined(), QByteArray(c.expected));
     }
 }
 
@@ -104,14 +104,14 @@ TEST(SpliceFileBytes, WritesTheNewLinesInTheFilesCode)
         SCOPED_TRACE(c.code);
         const EditedContents edited = SpliceFileBytes(c.file, c.code, {1, 3}, change);
         EXPECT_EQ(edited.refusal, "");
-        EXPECT_EQ(edited.bytes, c.expected);
+        EXPECT_EQ(edited.joined(), c.expected);
     }
 
     // Shift-JIS bytes that the code page writes in another form stay as they are outside
     // the edited line: the NEC-selected IBM extension "ⅰ" (EE EF) reads as U+2170, which
     // is written back as FA 40.
     const QByteArray kept("\xEE\xEF\r\nold\r\n", 9);
-    EXPECT_EQ(SpliceFileBytes(kept, "SJIS", {1, 3}, EditLines::change("new")).bytes, QByteArray("\xEE\xEF\r\nnew\r\n", 9));
+    EXPECT_EQ(SpliceFileBytes(kept, "SJIS", {1, 3}, EditLines::change("new")).joined(), QByteArray("\xEE\xEF\r\nnew\r\n", 9));
 
     const struct
     {
@@ -128,7 +128,7 @@ TEST(SpliceFileBytes, WritesTheNewLinesInTheFilesCode)
         SCOPED_TRACE(r.name);
         const EditedContents edited = SpliceFileBytes(r.file, r.code, {0, 2}, r.lines);
         EXPECT_FALSE(edited.refusal.isEmpty());
-        EXPECT_TRUE(edited.bytes.isEmpty());
+        EXPECT_TRUE(edited.joined().isEmpty());
     }
 }
 

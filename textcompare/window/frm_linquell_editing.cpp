@@ -14,6 +14,7 @@
 #include "platform/shell_services.h"
 #include "platform/user_dialogs.h"
 #include "textcompare/editing/code_conversion.h"
+#include "textcompare/editing/text_codes.h"
 #include "textcompare/window/frm_color_viewer.h"
 #include "textcompare/window/frm_len_of_row.h"
 #include "textcompare/window/frm_line_text.h"
@@ -148,14 +149,30 @@ void Frm_Linquell::TextEdit(int side, const EditLines &lines, int startRow, int 
         const EditRange range = FindEditRange([this, side](int row) { return DiffDisplayTable.marks(row).line[side]; },
                                               startRow, endRow, Grd_Compare->fixedRows(), DiffDisplayTable.lastRow(),
                                               mode);
-        const FileContents current = ReadFileContents(path);
-        if (!current.failure.isEmpty()) {
-            showMessage(notChanged(current.failure, path));
+        const QString code = Cmb_FileCode[side]->currentText();
+        const QString confirmation = QStringLiteral("ファイルを変更(") + lines.operationName()
+                                     + QStringLiteral(")します。宜しいですか？    \r\n"
+                                                      "念のため初回変更前にごみ箱へバックアップします。      \r\n\r\n")
+                                     + path + QStringLiteral("    ");
+        const FileStamp now = FileStamp::of(path);
+        if (now == compared.stamp && EditedAsBytes(code)) {
+            // The file's kept lines are copied as they are, a block at a time.
+            if (!EncodeForFile(code, lines.blockText(LineBreak::CrLf))) {
+                showMessage(notChanged(WritableCode(code) + QStringLiteral(" で表せない文字があります。"), path));
+                return;
+            }
+            if (askYesNo(confirmation))
+                tellOutcome(FileEditing.changeLines(path, now, code, range, lines), path);
             return;
         }
-        const QString code = Cmb_FileCode[side]->currentText();
+        FileContents current;
         EditedContents edited;
-        if (current.stamp == compared.stamp) {
+        if (now == compared.stamp) {
+            current = ReadFileContents(path);
+            if (!current.failure.isEmpty()) {
+                showMessage(notChanged(current.failure, path));
+                return;
+            }
             edited = SpliceFileBytes(current.bytes, code, range, lines);
         } else {
             if (!askYesNo(ChangedSinceComparison + path))
@@ -166,11 +183,8 @@ void Frm_Linquell::TextEdit(int side, const EditLines &lines, int startRow, int 
             showMessage(notChanged(edited.refusal, path));
             return;
         }
-        if (!askYesNo(QStringLiteral("ファイルを変更(") + lines.operationName()
-                      + QStringLiteral(")します。宜しいですか？    \r\n念のため初回変更前にごみ箱へバックアップします。      \r\n\r\n")
-                      + path + QStringLiteral("    ")))
-            return;
-        tellOutcome(FileEditing.changeFile(path, edited.bytes, current.bytes), path);
+        if (askYesNo(confirmation))
+            tellOutcome(FileEditing.changeFile(path, edited.pieces(), now), path);
     } catch (...) {
         common::SaveErr();
         common::ShowSavedErr(QStringLiteral("TextEdit"));
@@ -420,7 +434,7 @@ void Frm_Linquell::CodeChg_Click()
             = source.failure.isEmpty()
                   ? ConvertFileCode(source.bytes, DialogAnswers.CodeChgCd1, DialogAnswers.CodeChgCd2,
                                     DialogAnswers.CodeChgCd3)
-                  : EditedContents{{}, source.failure};
+                  : EditedContents{{}, {}, {}, source.failure};
         if (!converted.refusal.isEmpty()) {
             showMessage(QStringLiteral("文字コード変換出来ませんでした。　\r\n(") + converted.refusal
                         + QStringLiteral(")\r\n\r\n") + path);
