@@ -284,10 +284,12 @@ FileEditor::Outcome FileEditor::finishChange(const QString &path, platform::Atom
     return {true, {}};
 }
 
-FileEditor::Outcome FileEditor::replaceFile(const QString &path, QByteArrayView bytes)
+FileEditor::Outcome FileEditor::replaceFile(const QString &path, QByteArrayView bytes, const FileStamp &expected)
 {
     if (const std::optional<QString> refusal = ChangeRefusal(path))
         return {false, *refusal};
+    if (FileStamp::of(path) != expected)
+        return {false, ChangedMeanwhile};
     platform::AtomicFile target(path);
     if (!target.open() || !target.write(bytes))
         return {false, target.errorString()};

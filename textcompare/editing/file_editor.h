@@ -66,8 +66,9 @@ public:
     // the new contents are held whole in memory.
     Outcome changeLines(const QString &path, const FileStamp &expected, const QString &code, const EditRange &range,
                         const EditLines &lines);
-    // A conversion: `path` gets `bytes`, with the trash backup but without an undo copy.
-    Outcome replaceFile(const QString &path, QByteArrayView bytes);
+    // A conversion: `path` gets `bytes`, with the trash backup but without an undo copy;
+    // refused when the file is no longer as `expected`.
+    Outcome replaceFile(const QString &path, QByteArrayView bytes, const FileStamp &expected);
     // Swaps the last edited file's contents with the undo copy.
     Outcome undoLastEdit();
     // Whether the last edited file is no longer as this editor last wrote it.

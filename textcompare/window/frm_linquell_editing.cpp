@@ -439,7 +439,7 @@ void Frm_Linquell::CodeChg_Click()
             showMessage(QStringLiteral("文字コード変換出来ませんでした。　\r\n(") + converted.refusal
                         + QStringLiteral(")\r\n\r\n") + path);
         } else {
-            const FileEditor::Outcome outcome = FileEditing.replaceFile(path, converted.bytes);
+            const FileEditor::Outcome outcome = FileEditing.replaceFile(path, converted.bytes, source.stamp);
             if (!outcome.changed)
                 showMessage(QStringLiteral("文字コード変換出来ませんでした。　\r\n(") + outcome.failure
                             + QStringLiteral(")\r\n\r\n") + path);

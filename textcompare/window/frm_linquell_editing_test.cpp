@@ -150,6 +150,20 @@ TEST_F(FrmLinquellEditingTest, RefusedEditsChangeNothing)
         QFile::setPermissions(m_file1, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     }
 
+    // Rows past the grid's limit still hold the lines below the selection: deleting rows
+    // that hold no line of file 1 keeps every line.
+    const QString longer = m_folder.writeFile("c.txt", "one\nX\nY\nZ\ntwo\nthree\n");
+    setPaths(m_file1, longer);
+    m_window->LineMax = 3;
+    m_dialogs.answerNext(platform::MessageAnswer::Ok);
+    m_window->Btn_DiffList_Click();
+    select(2, 3, 3);
+    m_dialogs.answerNext(platform::MessageAnswer::Yes);
+    m_window->LineDelete_Click();
+    EXPECT_EQ(file1(), original1);
+    m_window->LineMax = 50000;
+    setPaths(m_file1, m_file2);
+
     // Display lines of a wrap width are no file lines.
     m_window->LenOfRow = 2;
     m_window->Btn_DiffList_Click();
