@@ -9,7 +9,6 @@
 #include <QFileInfo>
 
 #include <algorithm>
-
 #include <cstdio>
 #include <fcntl.h>
 #include <unistd.h>
@@ -22,6 +21,7 @@ constexpr qsizetype CopyBlockBytes = qsizetype(1) << 20;
 
 const QString TrashedNote = QStringLiteral("(変更前のファイルはごみ箱にあります)");
 const QString UndoCopyLost = QStringLiteral("元に戻すためのファイルを保存できませんでした");
+const QString ChangedMeanwhile = QStringLiteral("ファイルが他のプログラムで変更されました");
 
 // The file that a change of `path` replaces: a symbolic link stays and its file is
 // replaced, so the file goes to the trash, not the link.
@@ -49,8 +49,6 @@ std::optional<QString> copyInto(platform::AtomicFile &target, const QString &sou
             return target.errorString();
     }
 }
-
-const QString ChangedMeanwhile = QStringLiteral("ファイルが他のプログラムで変更されました");
 
 // Copies bytes from..to - 1 of `source` into `target`; the reason when they could not
 // all be read (the file shrank) or written.

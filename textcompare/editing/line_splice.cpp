@@ -300,11 +300,6 @@ SplicePoints FindSplicePoints(const char16_t *units, qsizetype size, const EditR
     return splicePoints(units, size, range);
 }
 
-std::optional<LineBreak> LastLineBreak(QByteArrayView bytes)
-{
-    return lastBreakOf(reinterpret_cast<const uchar *>(bytes.data()), bytes.size());
-}
-
 SplicePoints FindSplicePoints(const uchar *units, qsizetype size, const EditRange &range)
 {
     return splicePoints(units, size, range);

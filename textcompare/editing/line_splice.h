@@ -67,7 +67,6 @@ public:
     QString operationName() const;
     // The new lines, each followed by `lineBreak`.
     QString blockText(LineBreak lineBreak) const;
-    bool isEmpty() const { return m_lines.isEmpty() || m_count == 0; }
 
 private:
     EditLines(Kind kind, QStringList lines, int count) : m_kind(kind), m_lines(std::move(lines)), m_count(count) {}
@@ -137,9 +136,6 @@ private:
     LineBreak m_stopKind = LineBreak::CrLf;
     std::optional<LineBreak> m_lastKind;
 };
-
-// The kind of the last line break of `bytes`; nullopt when they hold none.
-std::optional<LineBreak> LastLineBreak(QByteArrayView bytes);
 
 // The text that an edit puts between the kept parts: the new lines, each with the break
 // of the points, behind a break for a last line that has none.

@@ -221,8 +221,6 @@ public:
     void CodeChg_Click();
     void SetLenOfRow_Click();
     void SetDiffColor_Click();
-    void SetExcel_Click();
-    void SetProxy_Click();
     // Replaces the lines of rows startRow..endRow of side `side` (0 file 1, 1 file 2) by
     // `lines`; `mode` 0 replaces them, a negative mode inserts above them, a positive one
     // below. The file must be as the last comparison read it; when another program has
@@ -233,6 +231,11 @@ public:
     // The enabling rule's inputs and answer for the grid and the inputs as they are now.
     RowCommandInputs rowCommandInputs() const;
     RowCommandStates rowCommandStates() const;
+
+    // The dialogs of the sources read from Excel sheets and through proxy servers
+    // (frm_linquell_sources.cpp).
+    void SetExcel_Click();
+    void SetProxy_Click();
 
     // Shows a modal dialog of the window and returns when it has closed. Tests replace
     // the way it is run (the dialog is filled in and confirmed or closed by the test).
