@@ -45,12 +45,24 @@ int RecyclerDelete(const QString &path, QString *errorText)
     }
     // The home trash lives in the user's data folder; a desktop has it, a bare account may not.
     QDir().mkpath(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation));
+    // Where no trash folder can be set up, the move lands in folders "files" and "info" of
+    // the working folder.
+    const QDir working = QDir::current();
+    const bool hadFolders[2] = {working.exists(QStringLiteral("files")), working.exists(QStringLiteral("info"))};
     QFile file(path);
     const bool moved = file.moveToTrash();
     if (moved && !isTrashLocation(file.fileName())) {
-        // Where no trash folder could be set up, the move may have landed elsewhere; put
-        // the path back rather than leave it somewhere the user would not look.
+        // Put the path back rather than leave it somewhere the user would not look, and
+        // take away the record of the move and the folders that it made.
         std::rename(QFile::encodeName(file.fileName()).constData(), QFile::encodeName(path).constData());
+        const QFileInfo landed(file.fileName());
+        if (landed.absolutePath() == working.filePath(QStringLiteral("files"))) {
+            QFile::remove(working.filePath(QStringLiteral("info/") + landed.fileName() + QStringLiteral(".trashinfo")));
+            if (!hadFolders[0])
+                working.rmdir(QStringLiteral("files"));
+            if (!hadFolders[1])
+                working.rmdir(QStringLiteral("info"));
+        }
     } else if (moved && !QFileInfo(path).exists() && !QFileInfo(path).isSymLink()) {
         return 0;
     }

@@ -152,6 +152,7 @@ void readDocument(LoadedSide &loaded, TextSides &sides, int index, const QString
     }
     loaded.side.outcome = ReadOutcome::Read;
     loaded.side.text = CompactText::narrowed(text);
+    loaded.side.document = true;
 }
 
 LoadedSide loadSide(TextSides &sides, int index, const TextReadContext &context)
@@ -194,6 +195,8 @@ LoadedSide loadSide(TextSides &sides, int index, const TextReadContext &context)
     }
     loaded.side.outcome = ReadOutcome::Read;
     loaded.hasBytes = !loaded.bytes.isEmpty();
+    if (source == path)
+        loaded.side.stamp = {path, file.size(), file.fileTime(QFileDevice::FileModificationTime)};
     return loaded;
 }
 
@@ -250,6 +253,14 @@ void decodeSide(LoadedSide &loaded, int code, TextSides &sides, int index, const
 }
 
 } // namespace
+
+FileStamp FileStamp::of(const QString &path)
+{
+    const QFileInfo info(path);
+    if (!info.isFile())
+        return {};
+    return {path, info.size(), info.lastModified()};
+}
 
 const QStringList &FileCodeNames()
 {

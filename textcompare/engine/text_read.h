@@ -4,6 +4,7 @@
 #include "textcompare/engine/diff_run.h"
 
 #include <QByteArrayView>
+#include <QDateTime>
 #include <QString>
 #include <QStringList>
 
@@ -36,6 +37,22 @@ struct TextSides
     std::array<int, 2> readCodeIndex{};
 };
 
+// What a local file was like when it was read: its path, size and modification time. A
+// later edit compares it with the file as it is then, so that a change that another
+// program made in between is not silently overwritten.
+struct FileStamp
+{
+    QString path;
+    qint64 size = -1;
+    QDateTime modified;
+
+    // The stamp of the file `path` as it is now; a null stamp when it is no regular file.
+    static FileStamp of(const QString &path);
+    bool isNull() const { return size < 0; }
+
+    friend bool operator==(const FileStamp &, const FileStamp &) = default;
+};
+
 // How the reading of one side ended.
 enum class ReadOutcome {
     NoPath,   // the path box is empty: an empty text
@@ -53,6 +70,11 @@ struct SideText
     ReadOutcome outcome = ReadOutcome::NoPath;
     // For NotFound and Failed, the message that told the user (or would have).
     QString message;
+    // For a local file read as Read: the file as it was read (a downloaded address has
+    // none).
+    FileStamp stamp;
+    // The text came through a document reader (Word, Excel), not from the file's bytes.
+    bool document = false;
 };
 
 // What the reading of addresses and documents takes from the settings.

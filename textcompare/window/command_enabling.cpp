@@ -19,7 +19,7 @@ int sideOfColumn(int col)
 bool editable(const RowCommandInputs &inputs, int side)
 {
     return inputs.codeTexts[size_t(side)] != QLatin1String("BIN") && inputs.codeIndexes[size_t(side)] != AutomaticCode
-           && !inputs.nomi;
+           && !inputs.nomi && !inputs.wrapped && !inputs.documents[size_t(side)];
 }
 
 } // namespace

@@ -23,6 +23,11 @@ struct RowCommandInputs
     bool nomi = false;
     // The file that the last line edit changed.
     QString lastEditPath;
+    // The last comparison cut long lines into display lines: its line numbers are no
+    // file line numbers.
+    bool wrapped = false;
+    // Per side, the text came through a document reader, not from the file's bytes.
+    std::array<bool, 2> documents{};
 };
 
 // Which of the twelve row commands (each with its popup twin) may be chosen.
@@ -51,9 +56,10 @@ bool IsLocalPath(const QString &path);
 // The enabling rule. With data shown the one-line comparison is always offered. The
 // file commands need the current column and a one-column selection on a side with a
 // local path; the line edits also need that side's code chosen (neither automatic nor
-// "BIN") and all rows shown; the undo comes with the file commands when either path is
-// the last edited file. The copy to the other side needs a path on the current side and
-// a local, editable file on the other.
+// "BIN"), all rows shown, lines that are the file's lines (no wrap width in the last
+// comparison) and a text read from the file itself (no document); the undo comes with
+// the file commands when either path is the last edited file. The copy to the other side
+// needs a path on the current side and a local, editable file on the other.
 RowCommandStates EnabledRowCommands(const RowCommandInputs &inputs);
 
 } // namespace textcompare

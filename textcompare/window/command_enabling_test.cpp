@@ -58,6 +58,11 @@ TEST(EnabledRowCommands, FollowTheSelectionThePathsAndTheCodes)
         {"file 2 edited last", [](RowCommandInputs &in) { in.lastEditPath = "/new/a.txt"; }, fileCommands(true, true, true)},
         {"nothing edited, file 2 empty", [](RowCommandInputs &in) { in.paths[1].clear(); }, fileCommands(true, true, false)},
         {"empty path of the current side", [](RowCommandInputs &in) { in.paths[0].clear(); }, lineTextOnly},
+        {"wrapped display lines", [](RowCommandInputs &in) { in.wrapped = true; }, fileCommands(false, false, false)},
+        {"file 1 read from a document", [](RowCommandInputs &in) { in.documents[0] = true; },
+         fileCommands(false, true, false)},
+        {"file 2 read from a document: no copy", [](RowCommandInputs &in) { in.documents[1] = true; },
+         fileCommands(true, false, false)},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);

@@ -408,6 +408,9 @@ void Frm_Linquell::Form_Load()
         for (int side = 0; side < 2; ++side)
             TempFilePaths[side] = folder + u'/' + exeName + common::InstanceDigits(InstanceNumber) + u'-'
                                   + QString::number(side + 1) + QStringLiteral(".tmp");
+        // The undo copy lies in a folder of this instance's own, made at the first edit.
+        FileEditing.setWorkFolder(folder + u'/' + exeName + common::InstanceDigits(InstanceNumber),
+                                  exeName + QStringLiteral("5.tmp"));
 
         LinquellSettings settings = LoadLinquellSettings(IniPath);
         if (settings.Editor.isEmpty())

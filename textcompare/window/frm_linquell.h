@@ -3,9 +3,12 @@
 #include "common/dialogs/hand_back.h"
 #include "common/instance_slot.h"
 #include "textcompare/editing/difference_export.h"
+#include "textcompare/editing/file_editor.h"
+#include "textcompare/editing/line_splice.h"
 #include "textcompare/engine/diff_run.h"
 #include "textcompare/engine/display_table.h"
 #include "textcompare/engine/text_read.h"
+#include "textcompare/window/command_enabling.h"
 #include "textcompare/window/diff_bar_geometry.h"
 #include "textcompare/window/linquell_settings.h"
 
@@ -200,10 +203,11 @@ public:
     void CsvSaveTab_Click();
     void CsvSaveStr_Click();
 
-    // Commands whose menu items are in place (and follow the enabling rule) but which do
-    // nothing yet (frm_linquell_editing.cpp): the line edits with their undo, the file
-    // commands on a compared file, the one-line comparison, the colour and wrap-width
-    // dialogs, and the Excel-reading and proxy dialogs.
+    // Editing of the compared files and the viewer's setting dialogs
+    // (frm_linquell_editing.cpp). The line commands work on the side that the selection
+    // (or the one-line window's button) names, only where the enabling rule offers them,
+    // change the file through TextEdit and then compare again keeping the lines in view;
+    // EditRedo swaps the last edited file with its undo copy.
     void LineText_Click();
     void LineTextE_Click();
     void LineDelete_Click();
@@ -217,6 +221,19 @@ public:
     void CodeChg_Click();
     void SetLenOfRow_Click();
     void SetDiffColor_Click();
+    // Replaces the lines of rows startRow..endRow of side `side` (0 file 1, 1 file 2) by
+    // `lines`; `mode` 0 replaces them, a negative mode inserts above them, a positive one
+    // below. The file must be as the last comparison read it; when another program has
+    // changed it since, the user chooses between writing the edit over the compared
+    // contents and leaving the file alone. Asks for confirmation, then writes through
+    // FileEditing. Every refusal and failure is told; the file is then as it was.
+    void TextEdit(int side, const EditLines &lines, int startRow, int endRow, int mode);
+    // The enabling rule's inputs and answer for the grid and the inputs as they are now.
+    RowCommandInputs rowCommandInputs() const;
+    RowCommandStates rowCommandStates() const;
+
+    // The dialogs of the sources read from Excel sheets and through proxy servers
+    // (frm_linquell_sources.cpp).
     void SetExcel_Click();
     void SetProxy_Click();
 
@@ -255,8 +272,18 @@ public:
     bool SwapInProgress = false;
     // Line numbers of file 1 and file 2 in the top row before a run; "-1" for none.
     std::array<QString, 2> TopLineNumbers{QStringLiteral("-1"), QStringLiteral("-1")};
-    // The file that the last line edit changed.
-    QString LastEditPath;
+    // The writes of the line edits and conversions: LastEditPath, RecycledPaths and the
+    // undo copy in the instance's work folder.
+    FileEditor FileEditing;
+    // The last comparison cut long lines into display lines (a wrap width was set and no
+    // side was read as "BIN"): the line numbers of the table are no file line numbers.
+    bool ComparedWrapped = false;
+    // The lines that the one-line window shows and hands back, and whether it handed
+    // back the file-1 or the file-2 line.
+    QString LineTextDt1;
+    QString LineTextDt2;
+    bool LineTextSv1 = false;
+    bool LineTextSv2 = false;
     // How the search dialog was closed.
     bool SearchDownFlag = false;
     bool SearchUpFlag = false;
@@ -430,6 +457,12 @@ private:
     double barUnitsPerRow() const;
     // Lets pending window events run at most every few milliseconds during long loops.
     void pumpEvents();
+    // The frame of the line commands: TextEdit, then (for an insert above) both code lists
+    // back to automatic, then a comparison that keeps the lines in view.
+    void runLineCommand(int side, const EditLines &lines, int startRow, int endRow, int mode,
+                        bool resetCodeLists = false);
+    // Both code lists back to the automatic entry, without a comparison of their own.
+    void resetCodeLists();
 
     common::InstanceSlot m_instance;
     bool m_settingsLoaded = false;

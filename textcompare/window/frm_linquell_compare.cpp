@@ -115,6 +115,7 @@ int Frm_Linquell::BatDiffList(int nomi, int saiteki, bool blnMsg)
         LineCount2 = display.counts.LineCount2;
         ResultRowCount = display.counts.ResultRowCount;
         DiffRowCount = display.counts.DiffRowCount;
+        ComparedWrapped = options.lenOfRow > 0 && !options.byPosition;
         return display.markedRows;
     } catch (...) {
         common::SaveErr();

@@ -7,7 +7,6 @@
 #include "platform/twips.h"
 #include "platform/user_dialogs.h"
 #include "platform/widgets/flex_grid_view.h"
-#include "textcompare/window/command_enabling.h"
 #include "textcompare/window/editor_command.h"
 
 #include <QAction>
@@ -45,22 +44,35 @@ int sideOfColumn(int col)
 
 } // namespace
 
+RowCommandInputs Frm_Linquell::rowCommandInputs() const
+{
+    const platform::FlexGrid &grid = *Grd_Compare;
+    RowCommandInputs inputs;
+    inputs.selection = GetSelection();
+    inputs.col = grid.col();
+    inputs.dataPresent = !grid.textMatrix(grid.fixedRows(), 0).isEmpty();
+    for (int side = 0; side < 2; ++side) {
+        inputs.paths[side] = Txt_FilePath[side]->text();
+        inputs.codeTexts[side] = Cmb_FileCode[side]->currentText();
+        inputs.codeIndexes[side] = Cmb_FileCode[side]->currentIndex();
+        inputs.documents[side] = LastReadTexts[side].document;
+    }
+    inputs.nomi = Chk_Nomi->isChecked();
+    inputs.lastEditPath = FileEditing.LastEditPath;
+    inputs.wrapped = ComparedWrapped;
+    return inputs;
+}
+
+RowCommandStates Frm_Linquell::rowCommandStates() const
+{
+    return EnabledRowCommands(rowCommandInputs());
+}
+
 void Frm_Linquell::Grd_Compare_SelChange()
 {
     platform::FlexGrid &grid = *Grd_Compare;
     try {
-        RowCommandInputs inputs;
-        inputs.selection = GetSelection();
-        inputs.col = grid.col();
-        inputs.dataPresent = !grid.textMatrix(grid.fixedRows(), 0).isEmpty();
-        for (int side = 0; side < 2; ++side) {
-            inputs.paths[side] = Txt_FilePath[side]->text();
-            inputs.codeTexts[side] = Cmb_FileCode[side]->currentText();
-            inputs.codeIndexes[side] = Cmb_FileCode[side]->currentIndex();
-        }
-        inputs.nomi = Chk_Nomi->isChecked();
-        inputs.lastEditPath = LastEditPath;
-        const RowCommandStates states = EnabledRowCommands(inputs);
+        const RowCommandStates states = rowCommandStates();
         const bool enabled[] = {states.LineText,  states.OpenText,   states.OpenExt,     states.Properties,
                                 states.DateChg,   states.CodeChg,    states.LineTextE,   states.LineDelete,
                                 states.LineInsert1, states.LineInsert2, states.LineCopy, states.EditRedo};

@@ -1,0 +1,336 @@
+#include "textcompare/editing/file_editor.h"
+
+#include "platform/atomic_file.h"
+#include "platform/shell_services.h"
+#include "textcompare/editing/text_codes.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <algorithm>
+#include <cstdio>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace textcompare {
+
+namespace {
+
+constexpr qsizetype CopyBlockBytes = qsizetype(1) << 20;
+
+const QString TrashedNote = QStringLiteral("(変更前のファイルはごみ箱にあります)");
+const QString UndoCopyLost = QStringLiteral("元に戻すためのファイルを保存できませんでした");
+const QString ChangedMeanwhile = QStringLiteral("ファイルが他のプログラムで変更されました");
+
+// The file that a change of `path` replaces: a symbolic link stays and its file is
+// replaced, so the file goes to the trash, not the link.
+QString trashedFile(const QString &path)
+{
+    const QFileInfo info(path);
+    return info.isSymLink() ? info.canonicalFilePath() : path;
+}
+
+// Writes the contents of the file `source` into `target` a block at a time; the reason
+// when a read or a write failed.
+std::optional<QString> copyInto(platform::AtomicFile &target, const QString &source)
+{
+    QFile file(source);
+    if (!file.open(QIODevice::ReadOnly))
+        return file.errorString();
+    QByteArray block(CopyBlockBytes, Qt::Uninitialized);
+    for (;;) {
+        const qint64 read = file.read(block.data(), block.size());
+        if (read < 0)
+            return file.errorString();
+        if (read == 0)
+            return std::nullopt;
+        if (!target.write(QByteArrayView(block.constData(), read)))
+            return target.errorString();
+    }
+}
+
+// Copies bytes from..to - 1 of `source` into `target`; the reason when they could not
+// all be read (the file shrank) or written.
+std::optional<QString> copyRange(QFile &source, qint64 from, qint64 to, platform::AtomicFile &target,
+                                 QByteArray &block)
+{
+    if (from >= to)
+        return std::nullopt;
+    if (!source.seek(from))
+        return source.errorString();
+    while (from < to) {
+        const qint64 read = source.read(block.data(), std::min<qint64>(block.size(), to - from));
+        if (read < 0)
+            return source.errorString();
+        if (read == 0)
+            return ChangedMeanwhile;
+        if (!target.write(QByteArrayView(block.constData(), read)))
+            return target.errorString();
+        from += read;
+    }
+    return std::nullopt;
+}
+
+// The kind of the last line break of bytes start..start + size - 1 of `file`, read
+// backwards a block at a time; nullopt when there is none.
+std::optional<LineBreak> lastBreakOfFile(QFile &file, qint64 start, qint64 size, QByteArray &block)
+{
+    qint64 end = start + size;
+    while (end > start) {
+        const qint64 from = std::max(start, end - qint64(block.size()) + 1);
+        // One byte more in front, for the CR of a CR LF whose LF begins the block.
+        const qint64 readFrom = from > start ? from - 1 : from;
+        if (!file.seek(readFrom) || file.read(block.data(), end - readFrom) != end - readFrom)
+            return std::nullopt;
+        const QByteArrayView bytes(block.constData(), end - readFrom);
+        for (qsizetype at = bytes.size() - 1; at >= from - readFrom; --at) {
+            if (bytes[at] == '\r')
+                return LineBreak::Cr;
+            if (bytes[at] == '\n')
+                return at > 0 && bytes[at - 1] == '\r' ? LineBreak::CrLf : LineBreak::Lf;
+        }
+        end = from;
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+FileContents ReadFileContents(const QString &path)
+{
+    FileContents contents;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        contents.failure = file.errorString();
+        return contents;
+    }
+    contents.bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        contents.failure = file.errorString();
+        contents.bytes.clear();
+        return contents;
+    }
+    contents.stamp = {path, file.size(), file.fileTime(QFileDevice::FileModificationTime)};
+    return contents;
+}
+
+std::optional<QString> ChangeRefusal(const QString &path)
+{
+    const QFileInfo info(path);
+    if (!info.exists())
+        return QStringLiteral("ファイルが存在しません");
+    if (!info.isFile())
+        return QStringLiteral("ファイルではありません");
+    if (!info.permission(QFileDevice::WriteOwner))
+        return QStringLiteral("読み取り専用のファイルです");
+    return std::nullopt;
+}
+
+void FileEditor::setWorkFolder(const QString &workFolder, const QString &undoFileName)
+{
+    m_workFolder = workFolder;
+    m_undoFileName = undoFileName;
+    m_workFolderCleaned = false;
+}
+
+QString FileEditor::undoFilePath() const
+{
+    return m_workFolder + u'/' + m_undoFileName;
+}
+
+QString FileEditor::stagePath() const
+{
+    return undoFilePath() + QStringLiteral(".new");
+}
+
+std::optional<QString> FileEditor::stageUndoCopy(const QString &path)
+{
+    if (m_workFolder.isEmpty() || !QDir().mkpath(m_workFolder))
+        return QStringLiteral("作業フォルダを作成できません : ") + m_workFolder;
+    if (!m_workFolderCleaned) {
+        platform::removeStaleTemporaryFiles(m_workFolder);
+        m_workFolderCleaned = true;
+    }
+    const QString stage = stagePath();
+    QFile::remove(stage);
+    // The change puts a new file in place of the old one, which nothing writes into
+    // afterwards: a second name for the old file is its copy, made without copying. Where
+    // the work folder lies on another file system, the contents are copied instead.
+    if (::linkat(AT_FDCWD, QFile::encodeName(path).constData(), AT_FDCWD, QFile::encodeName(stage).constData(),
+                 AT_SYMLINK_FOLLOW)
+        == 0)
+        return std::nullopt;
+    // A copy of the process's own: a crash ends the undo anyway, so it is not synced.
+    platform::AtomicFile file(stage, platform::PrivateFileMode);
+    file.syncOnlyWhenReplacing();
+    if (!file.open())
+        return QStringLiteral("元に戻すためのファイルを書き込めません : ") + file.errorString();
+    if (const std::optional<QString> failure = copyInto(file, path))
+        return QStringLiteral("元に戻すためのファイルを書き込めません : ") + *failure;
+    if (!file.commit())
+        return QStringLiteral("元に戻すためのファイルを書き込めません : ") + file.errorString();
+    return std::nullopt;
+}
+
+bool FileEditor::keepStagedUndoCopy()
+{
+    return std::rename(QFile::encodeName(stagePath()).constData(), QFile::encodeName(undoFilePath()).constData()) == 0;
+}
+
+void FileEditor::dropStagedUndoCopy()
+{
+    QFile::remove(stagePath());
+}
+
+std::optional<QString> FileEditor::BackupOnFirstChange(const QString &path)
+{
+    if (path == RecycledPaths[0] || path == RecycledPaths[1])
+        return std::nullopt;
+    QString reason;
+    if (platform::RecyclerDelete(trashedFile(path), &reason) != 0)
+        return reason;
+    RecycledPaths[1] = RecycledPaths[0];
+    RecycledPaths[0] = path;
+    return std::nullopt;
+}
+
+FileEditor::Outcome FileEditor::changeFile(const QString &path, const QList<QByteArrayView> &pieces,
+                                           const FileStamp &expected)
+{
+    if (const std::optional<QString> refusal = ChangeRefusal(path))
+        return {false, *refusal};
+    if (FileStamp::of(path) != expected)
+        return {false, ChangedMeanwhile};
+    platform::AtomicFile target(path);
+    if (!target.open())
+        return {false, target.errorString()};
+    for (const QByteArrayView piece : pieces)
+        if (!target.write(piece))
+            return {false, target.errorString()};
+    return finishChange(path, target);
+}
+
+FileEditor::Outcome FileEditor::changeLines(const QString &path, const FileStamp &expected, const QString &code,
+                                            const EditRange &range, const EditLines &lines)
+{
+    if (const std::optional<QString> refusal = ChangeRefusal(path))
+        return {false, *refusal};
+    QFile source(path);
+    if (!source.open(QIODevice::ReadOnly))
+        return {false, source.errorString()};
+    const FileStamp opened{path, source.size(), source.fileTime(QFileDevice::FileModificationTime)};
+    if (opened != expected)
+        return {false, ChangedMeanwhile};
+    QByteArray block(CopyBlockBytes, Qt::Uninitialized);
+    // A byte-order mark of UTF-8 is not written again, as the viewer writes no mark.
+    const qint64 start = WritableCode(code) == u"UTF8" && source.peek(3) == "\xEF\xBB\xBF" ? 3 : 0;
+    const qint64 size = opened.size - start;
+
+    SpliceScanner<uchar> scanner(range);
+    if (!source.seek(start))
+        return {false, source.errorString()};
+    while (scanner.needsMore()) {
+        const qint64 read = source.read(block.data(), block.size());
+        if (read < 0)
+            return {false, source.errorString()};
+        if (read == 0) {
+            scanner.finish();
+            break;
+        }
+        scanner.feed(reinterpret_cast<const uchar *>(block.constData()), read);
+    }
+    const std::optional<LineBreak> lastBreak
+        = scanner.needsLastBreak() ? lastBreakOfFile(source, start, size, block) : std::nullopt;
+    const SplicePoints points = scanner.points(size, lastBreak);
+    const std::optional<QByteArray> newLines = EncodeForFile(code, NewLinesText(points, lines));
+    if (!newLines)
+        return {false, QStringLiteral("%1 で表せない文字があります。").arg(WritableCode(code))};
+
+    platform::AtomicFile target(path);
+    if (!target.open())
+        return {false, target.errorString()};
+    if (std::optional<QString> failure = copyRange(source, start, start + points.prefixEnd, target, block))
+        return {false, *failure};
+    if (!target.write(*newLines))
+        return {false, target.errorString()};
+    if (std::optional<QString> failure = copyRange(source, start + points.suffixStart, start + size, target, block))
+        return {false, *failure};
+    return finishChange(path, target);
+}
+
+FileEditor::Outcome FileEditor::finishChange(const QString &path, platform::AtomicFile &target)
+{
+    if (const std::optional<QString> failure = stageUndoCopy(path))
+        return {false, *failure};
+    const bool firstChange = path != RecycledPaths[0] && path != RecycledPaths[1];
+    if (const std::optional<QString> failure = BackupOnFirstChange(path)) {
+        dropStagedUndoCopy();
+        return {false, *failure};
+    }
+    if (!target.commit()) {
+        dropStagedUndoCopy();
+        return {false, target.errorString() + (firstChange ? u' ' + TrashedNote : QString())};
+    }
+    m_written = FileStamp::of(path);
+    if (!keepStagedUndoCopy()) {
+        dropStagedUndoCopy();
+        LastEditPath.clear();
+        return {true, UndoCopyLost};
+    }
+    LastEditPath = path;
+    return {true, {}};
+}
+
+FileEditor::Outcome FileEditor::replaceFile(const QString &path, QByteArrayView bytes, const FileStamp &expected)
+{
+    if (const std::optional<QString> refusal = ChangeRefusal(path))
+        return {false, *refusal};
+    if (FileStamp::of(path) != expected)
+        return {false, ChangedMeanwhile};
+    platform::AtomicFile target(path);
+    if (!target.open() || !target.write(bytes))
+        return {false, target.errorString()};
+    const bool firstChange = path != RecycledPaths[0] && path != RecycledPaths[1];
+    if (const std::optional<QString> failure = BackupOnFirstChange(path))
+        return {false, *failure};
+    if (!target.commit())
+        return {false, target.errorString() + (firstChange ? u' ' + TrashedNote : QString())};
+    if (path == LastEditPath)
+        m_written = FileStamp::of(path);
+    return {true, {}};
+}
+
+FileEditor::Outcome FileEditor::undoLastEdit()
+{
+    const QString path = LastEditPath;
+    if (path.isEmpty())
+        return {};
+    if (const std::optional<QString> refusal = ChangeRefusal(path))
+        return {false, *refusal};
+    platform::AtomicFile target(path);
+    if (!target.open())
+        return {false, target.errorString()};
+    if (const std::optional<QString> failure = copyInto(target, undoFilePath()))
+        return {false, QStringLiteral("元に戻すためのファイルを読めません : ") + *failure};
+    if (const std::optional<QString> failure = stageUndoCopy(path))
+        return {false, *failure};
+    if (!target.commit()) {
+        dropStagedUndoCopy();
+        return {false, target.errorString()};
+    }
+    m_written = FileStamp::of(path);
+    if (!keepStagedUndoCopy()) {
+        dropStagedUndoCopy();
+        LastEditPath.clear();
+        return {true, UndoCopyLost};
+    }
+    return {true, {}};
+}
+
+bool FileEditor::lastEditChangedSinceWritten() const
+{
+    return !LastEditPath.isEmpty() && FileStamp::of(LastEditPath) != m_written;
+}
+
+} // namespace textcompare

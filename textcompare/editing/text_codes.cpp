@@ -1,0 +1,54 @@
+#include "textcompare/editing/text_codes.h"
+
+#include "common/non_code_class.h"
+
+namespace textcompare {
+
+const QStringList &WritableCodeNames()
+{
+    static const QStringList names{QStringLiteral("SJIS"),    QStringLiteral("JIS"),  QStringLiteral("EUC"),
+                                   QStringLiteral("UNICODE"), QStringLiteral("UTF7"), QStringLiteral("UTF8")};
+    return names;
+}
+
+QString WritableCode(const QString &code)
+{
+    return WritableCodeNames().contains(code) ? code : QStringLiteral("SJIS");
+}
+
+std::optional<QByteArray> EncodeForFile(const QString &code, QStringView text)
+{
+    common::NonCodeClass codes;
+    const QString name = WritableCode(code);
+    QByteArray bytes;
+    if (name == u"JIS") {
+        bytes = codes.VbUnicode_To_JIS(text);
+    } else if (name == u"EUC") {
+        bytes = codes.VbUnicode_To_EUC(text);
+    } else if (name == u"UNICODE") {
+        bytes = codes.VbUnicode_To_UNICODE(text, false);
+    } else if (name == u"UTF7") {
+        codes.setFuncRogic(1);
+        bytes = codes.VbUnicode_To_UTF7(text);
+    } else if (name == u"UTF8") {
+        bytes = codes.VbUnicode_To_UTF8(text, false);
+    } else {
+        bytes = codes.VbUnicode_To_SJIS(text);
+    }
+    if (!codes.lastConversionClean())
+        return std::nullopt;
+    return bytes;
+}
+
+std::optional<QString> DecodeFromFile(const QString &code, QByteArrayView bytes)
+{
+    if (!WritableCodeNames().contains(code))
+        return std::nullopt;
+    common::NonCodeClass codes;
+    QString text = codes.ToVbUnicode(code, bytes);
+    if (!codes.lastConversionClean())
+        return std::nullopt;
+    return text;
+}
+
+} // namespace textcompare
