@@ -1,20 +1,12 @@
 #include "textcompare/window/command_enabling.h"
 
+#include "textcompare/engine/display_table.h"
+
 namespace textcompare {
 
 namespace {
 
 constexpr int AutomaticCode = 0;
-
-// The side that grid column `col` belongs to, or -1 for the number and state columns.
-int sideOfColumn(int col)
-{
-    if (col == 2 || col == 3)
-        return 0;
-    if (col == 4 || col == 5)
-        return 1;
-    return -1;
-}
 
 bool editable(const RowCommandInputs &inputs, int side)
 {
@@ -23,6 +15,15 @@ bool editable(const RowCommandInputs &inputs, int side)
 }
 
 } // namespace
+
+int sideOfColumn(int col)
+{
+    if (col == DisplayTable::Line1 || col == DisplayTable::Text1)
+        return 0;
+    if (col == DisplayTable::Text2 || col == DisplayTable::Line2)
+        return 1;
+    return -1;
+}
 
 bool IsLocalPath(const QString &path)
 {

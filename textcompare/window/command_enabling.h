@@ -49,6 +49,10 @@ struct RowCommandStates
     friend bool operator==(const RowCommandStates &, const RowCommandStates &) = default;
 };
 
+// The side that grid column `col` belongs to: 0 for columns 2 and 3 (file 1's line number
+// and text), 1 for 4 and 5, -1 for the number and state columns.
+int sideOfColumn(int col);
+
 // A path that names no ftp:// or http:// address (in any letter case); an empty path is
 // local too.
 bool IsLocalPath(const QString &path);

@@ -463,6 +463,9 @@ private:
                         bool resetCodeLists = false);
     // Both code lists back to the automatic entry, without a comparison of their own.
     void resetCodeLists();
+    // The side of the current column when its path box names something; nullopt for the
+    // number and state columns and for an empty box.
+    std::optional<int> currentSideWithPath() const;
 
     common::InstanceSlot m_instance;
     bool m_settingsLoaded = false;

@@ -11,6 +11,7 @@
 #include "platform/file_handles.h"
 #include "platform/flex_grid.h"
 #include "platform/process_starter.h"
+#include "textcompare/window/command_enabling.h"
 #include "platform/shell_services.h"
 #include "platform/user_dialogs.h"
 #include "textcompare/editing/code_conversion.h"
@@ -47,19 +48,18 @@ const QString ChangedSinceComparison = QStringLiteral("このファイルは比�
 const QString ChangedSinceEdit = QStringLiteral("このファイルは最後の編集の後に他のプログラムで変更されています。　\r\n"
                                                 "その変更を捨てて元に戻しますか？　\r\n\r\n");
 
-// The side of grid column `col`: 0 for columns 2 and 3, 1 for 4 and 5, -1 otherwise.
-int sideOfColumn(int col)
-{
-    if (col == DisplayTable::Line1 || col == DisplayTable::Text1)
-        return 0;
-    if (col == DisplayTable::Text2 || col == DisplayTable::Line2)
-        return 1;
-    return -1;
-}
-
 void showMessage(const QString &text, const QString &title = QString())
 {
     platform::dialogs().messageBox(text, platform::MessageStyle::OkOnly, title);
+}
+
+// Whether `path` is a file; tells the user when it is not.
+bool isFileOrTell(const QString &path)
+{
+    if (QFileInfo(path).isFile())
+        return true;
+    showMessage(MissingFile + path);
+    return false;
 }
 
 bool askYesNo(const QString &text)
@@ -290,6 +290,14 @@ void Frm_Linquell::LineCopy_Click()
     }
 }
 
+std::optional<int> Frm_Linquell::currentSideWithPath() const
+{
+    const int side = sideOfColumn(Grd_Compare->col());
+    if (side < 0 || Txt_FilePath[side]->text().isEmpty())
+        return std::nullopt;
+    return side;
+}
+
 void Frm_Linquell::EditRedo_Click()
 {
     try {
@@ -315,19 +323,14 @@ void Frm_Linquell::EditRedo_Click()
 void Frm_Linquell::OpenExt_Click()
 {
     try {
-        const int side = sideOfColumn(Grd_Compare->col());
-        if (side < 0)
+        const std::optional<int> side = currentSideWithPath();
+        if (!side)
             return;
-        const QString path = Txt_FilePath[side]->text();
-        if (path.isEmpty())
-            return;
-        if (!askYesNo(QStringLiteral("関連づけられたプログラムを起動します。宜しいですか？　\r\n\r\n") + path))
+        const QString path = Txt_FilePath[*side]->text();
+        if (!askYesNo(QStringLiteral("関連づけられたプログラムを起動します。宜しいですか？　\r\n\r\n") + path)
+            || !isFileOrTell(path))
             return;
         const QFileInfo info(path);
-        if (!info.isFile()) {
-            showMessage(MissingFile + path);
-            return;
-        }
         if (!info.suffix().isEmpty()) {
             if (!QDesktopServices::openUrl(QUrl::fromLocalFile(info.absoluteFilePath())))
                 throw common::Failure(CannotStart, QCoreApplication::applicationName(),
@@ -349,16 +352,12 @@ void Frm_Linquell::OpenExt_Click()
 void Frm_Linquell::Properties_Click()
 {
     try {
-        const int side = sideOfColumn(Grd_Compare->col());
-        if (side < 0)
+        const std::optional<int> side = currentSideWithPath();
+        if (!side)
             return;
-        const QString path = Txt_FilePath[side]->text();
-        if (path.isEmpty())
+        const QString path = Txt_FilePath[*side]->text();
+        if (!isFileOrTell(path))
             return;
-        if (!QFileInfo(path).isFile()) {
-            showMessage(MissingFile + path);
-            return;
-        }
         if (platform::ShowFileProperties(path) <= 32)
             showMessage(propertiesText(path), QStringLiteral("プロパティ"));
     } catch (...) {
@@ -370,19 +369,15 @@ void Frm_Linquell::Properties_Click()
 void Frm_Linquell::DateChg_Click()
 {
     try {
-        const int side = sideOfColumn(Grd_Compare->col());
-        if (side < 0)
+        const std::optional<int> side = currentSideWithPath();
+        if (!side)
             return;
-        const QString path = Txt_FilePath[side]->text();
-        const QString message = (side == 0 ? QStringLiteral("ファイル１（旧）側のファイルを日時変更します。")
-                                           : QStringLiteral("ファイル２（新）側のファイルを日時変更します。"))
+        const QString path = Txt_FilePath[*side]->text();
+        const QString message = (*side == 0 ? QStringLiteral("ファイル１（旧）側のファイルを日時変更します。")
+                                            : QStringLiteral("ファイル２（新）側のファイルを日時変更します。"))
                                 + QStringLiteral("\r\n作成日時/更新日時が変更されます。");
-        if (path.isEmpty())
+        if (!isFileOrTell(path))
             return;
-        if (!QFileInfo(path).isFile()) {
-            showMessage(MissingFile + path);
-            return;
-        }
         DialogAnswers.DateChgDtm.clear();
         common::dialogs::Frm_DateChg dialog(DialogAnswers, ProgramVariant::Linquell, this);
         dialog.Lbl_Message->setText(message);
@@ -416,12 +411,8 @@ void Frm_Linquell::CodeChg_Click()
                                 + QStringLiteral("\r\n変換前後の文字コードを指定してください。");
         const QString text = TextRead(side, true);
         DialogAnswers.CodeChgCd1 = DialogAnswers.CodeChgCd2 = Cmb_FileCode[side]->currentText();
-        if (path.isEmpty())
+        if (path.isEmpty() || !isFileOrTell(path))
             return;
-        if (!QFileInfo(path).isFile()) {
-            showMessage(MissingFile + path);
-            return;
-        }
         DialogAnswers.CodeChgCd3 = PresetLineEnd(text);
         common::dialogs::Frm_CodeChg dialog(DialogAnswers, ProgramVariant::Linquell, this);
         dialog.Lbl_Message->setText(message);

@@ -7,6 +7,7 @@
 #include "platform/twips.h"
 #include "platform/user_dialogs.h"
 #include "platform/widgets/flex_grid_view.h"
+#include "textcompare/window/command_enabling.h"
 #include "textcompare/window/editor_command.h"
 
 #include <QAction>
@@ -31,16 +32,6 @@ constexpr int RightButton = 2;
 constexpr int KeyEnter = 13;
 constexpr int NoSuchProperty = 438;
 constexpr int ToolTipLength = 999;
-
-// The side of grid column `col`: 0 for columns 2 and 3, 1 for 4 and 5, -1 otherwise.
-int sideOfColumn(int col)
-{
-    if (col == DisplayTable::Line1 || col == DisplayTable::Text1)
-        return 0;
-    if (col == DisplayTable::Text2 || col == DisplayTable::Line2)
-        return 1;
-    return -1;
-}
 
 } // namespace
 
