@@ -4,6 +4,7 @@
 #include "common/instance_slot.h"
 #include "foldercompare/listing/listing_compare.h"
 #include "foldercompare/window/dirgleam_settings.h"
+#include "platform/widgets/readme_page.h"
 
 #include <QElapsedTimer>
 #include <QMainWindow>
@@ -212,8 +213,7 @@ public:
     QString OwnExePath;
     // Where the help items look for the README, in this order: beside the executable,
     // then in the source tree the program was built from.
-    QStringList ReadmePlaces = DefaultReadmePlaces();
-    static QStringList DefaultReadmePlaces();
+    QStringList ReadmePlaces = platform::widgets::DefaultReadmePlaces();
 
     // Per side: the path last gathered and the folder its relative paths start from.
     std::array<QString, 2> GatheredPath;
@@ -405,8 +405,6 @@ private:
     void compareAndNote();
     void addHistory(const QString &key);
     void sortByColumn(bool descending, const QString &procedure);
-    // Opens the README for the help items, or names it in a box where nothing opens it.
-    void showReadme();
     listing::StatusColors statusColors() const;
     void placeWindow();
     void disableRowCommands();

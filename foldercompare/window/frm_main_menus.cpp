@@ -11,13 +11,12 @@
 #include "foldercompare/listing/result_rows.h"
 #include "platform/flex_grid.h"
 #include "platform/user_dialogs.h"
+#include "platform/widgets/readme_page.h"
 
 #include <QAction>
 #include <QCoreApplication>
-#include <QDesktopServices>
 #include <QDialog>
 #include <QFileInfo>
-#include <QUrl>
 
 #include <algorithm>
 
@@ -33,27 +32,6 @@ constexpr int VersionRevision = 0;
 const QString RightsLine = QStringLiteral("Copyright (C) Dirgleam の作者");
 
 } // namespace
-
-QStringList Frm_Main::DefaultReadmePlaces()
-{
-    return {QCoreApplication::applicationDirPath() + QStringLiteral("/README.md"), QStringLiteral(DIRGLEAM_README_PATH)};
-}
-
-// The help menu's two page items open the project's README. Where no program opens it
-// (a desktop without a handler for the file), a box names the file, so that the user
-// can still find and read it.
-void Frm_Main::showReadme()
-{
-    const auto found = std::find_if(ReadmePlaces.cbegin(), ReadmePlaces.cend(),
-                                    [](const QString &place) { return QFileInfo(place).isFile(); });
-    if (found == ReadmePlaces.cend()) {
-        common::ShowMsg(QStringLiteral("説明書（README.md）が見つかりません。　"));
-        return;
-    }
-    const QString readme = QFileInfo(*found).absoluteFilePath();
-    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(readme)))
-        common::ShowMsg(QStringLiteral("説明書を開くプログラムがありません。次のファイルをご覧ください。　\r\n\r\n") + readme);
-}
 
 void Frm_Main::setModalRunner(std::function<void(QDialog &)> runner)
 {
@@ -244,12 +222,12 @@ void Frm_Main::NewLinquell_Click()
 
 void Frm_Main::Homepage_Click()
 {
-    showReadme();
+    platform::widgets::ShowReadme(ReadmePlaces);
 }
 
 void Frm_Main::XxxReqFaq_Click()
 {
-    showReadme();
+    platform::widgets::ShowReadme(ReadmePlaces);
 }
 
 void Frm_Main::Version_Click()

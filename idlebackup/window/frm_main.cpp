@@ -5,12 +5,12 @@
 #include "platform/user_dialogs.h"
 #include "platform/widgets/bgr_qcolor.h"
 #include "platform/widgets/flex_grid_view.h"
+#include "platform/widgets/readme_page.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
-#include <QDesktopServices>
 #include <QFrame>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -35,13 +35,6 @@ namespace {
 constexpr quint32 MeterColor = 0x0000FFFF;
 constexpr int MeterWidth = 200;
 constexpr int MeterHeight = 14;
-
-// The page that the web label opens: the project's README beside the source tree the
-// program was built from.
-QUrl projectPage()
-{
-    return QUrl::fromLocalFile(QStringLiteral(ZELQUIN_README_PATH));
-}
 
 // The three icons: idle (green), running (blue, with an arrow), list has NG (red, with
 // a bar).
@@ -172,7 +165,7 @@ void frmMain::buildControls()
     layout->addLayout(bottom);
 
     Varnholt1Label = new QLabel(QStringLiteral("<a href=\"%1\">Varnholt Webページ(最新情報／要望／問い合わせ) %1</a>")
-                                    .arg(projectPage().toString().toHtmlEscaped()));
+                                    .arg(QUrl::fromLocalFile(platform::widgets::FindReadme()).toString().toHtmlEscaped()));
     Varnholt1Label->setTextInteractionFlags(Qt::LinksAccessibleByMouse);
     layout->addWidget(Varnholt1Label);
     setCentralWidget(central);
@@ -309,7 +302,7 @@ void frmMain::BringWindowToFront()
 
 void frmMain::Varnholt1Label_Click()
 {
-    QDesktopServices::openUrl(projectPage());
+    platform::widgets::ShowReadme();
 }
 
 void frmMain::setMessageText(const QString &text)

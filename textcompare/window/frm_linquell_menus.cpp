@@ -11,6 +11,7 @@
 #include "common/saved_error.h"
 #include "common/settings_values.h"
 #include "platform/user_dialogs.h"
+#include "platform/widgets/readme_page.h"
 #include "textcompare/window/frm_editor.h"
 
 #include <QAction>
@@ -40,13 +41,6 @@ const platform::FileFilter CsvFiles{QStringLiteral("CSVﾌｧｲﾙ(*.csv)"), {Q
 const platform::FileFilter TextFiles{QStringLiteral("ﾃｷｽﾄﾌｧｲﾙ(*.txt)"), {QStringLiteral("*.txt")}};
 const platform::FileFilter XlsFiles{QStringLiteral("EXCELﾌｧｲﾙ(*.xls)"), {QStringLiteral("*.xls")}};
 const platform::FileFilter XlsxFiles{QStringLiteral("EXCELﾌｧｲﾙ(*.xlsx)"), {QStringLiteral("*.xlsx")}};
-
-// The page that the help menu's two web items open: the project's README beside the
-// source tree the program was built from.
-QUrl projectPage()
-{
-    return QUrl::fromLocalFile(QStringLiteral(LINQUELL_README_PATH));
-}
 
 // The save dialog of an export, starting at "FileDiff"; the chosen path, or nothing when
 // the user cancelled.
@@ -207,12 +201,12 @@ void Frm_Linquell::MnuEnd_Click()
 
 void Frm_Linquell::Homepage_Click()
 {
-    QDesktopServices::openUrl(projectPage());
+    platform::widgets::ShowReadme();
 }
 
 void Frm_Linquell::XxxReqFaq_Click()
 {
-    QDesktopServices::openUrl(projectPage());
+    platform::widgets::ShowReadme();
 }
 
 void Frm_Linquell::Version_Click()
