@@ -1,6 +1,7 @@
 #include "foldercompare/window/frm_main.h"
 
 #include "common/common_module.h"
+#include "common/dialogs/export_file_choice.h"
 #include "common/dialogs/frm_csv_sepa.h"
 #include "common/excel_writer.h"
 #include "common/saved_error.h"
@@ -13,10 +14,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QCoreApplication>
-#include <QDesktopServices>
-#include <QFileInfo>
 #include <QLineEdit>
-#include <QUrl>
 
 namespace foldercompare {
 
@@ -25,30 +23,18 @@ namespace {
 const QString DefaultFileName = QStringLiteral("FoldDiff");
 const QString Tab = QStringLiteral("\t");
 
-const platform::FileFilter AllFiles{QStringLiteral("全てのﾌｧｲﾙ(*.*)"), {QStringLiteral("*.*")}};
-const platform::FileFilter HtmlFiles{QStringLiteral("HTMLﾌｧｲﾙ(*.html)"), {QStringLiteral("*.html")}};
-const platform::FileFilter CsvFiles{QStringLiteral("CSVﾌｧｲﾙ(*.csv)"), {QStringLiteral("*.csv")}};
-const platform::FileFilter TextFiles{QStringLiteral("ﾃｷｽﾄﾌｧｲﾙ(*.txt)"), {QStringLiteral("*.txt")}};
-const platform::FileFilter XlsFiles{QStringLiteral("EXCELﾌｧｲﾙ(*.xls)"), {QStringLiteral("*.xls")}};
-const platform::FileFilter XlsxFiles{QStringLiteral("EXCELﾌｧｲﾙ(*.xlsx)"), {QStringLiteral("*.xlsx")}};
+using common::dialogs::AllFiles;
+using common::dialogs::CsvFiles;
+using common::dialogs::HtmlFiles;
+using common::dialogs::TextFiles;
+using common::dialogs::XlsFiles;
+using common::dialogs::XlsxFiles;
 
-// The save dialog of an export, starting at "FoldDiff"; the chosen path, or nothing when
-// the user cancelled. Pending window events run once after it.
+// The save dialog of an export, starting at "FoldDiff".
 std::optional<QString> chooseFile(const QString &title, const QList<platform::FileFilter> &filters,
                                   int initialFilter = 0)
 {
-    const std::optional<platform::ChosenFile> chosen
-        = platform::dialogs().saveFile(title, DefaultFileName, filters, initialFilter);
-    QCoreApplication::processEvents();
-    if (!chosen)
-        return std::nullopt;
-    return chosen->path;
-}
-
-// Opens a written page or workbook in the program the desktop uses for it.
-void openResult(const QString &path)
-{
-    QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()));
+    return common::dialogs::ChooseExportFile(title, DefaultFileName, filters, initialFilter);
 }
 
 } // namespace
@@ -138,7 +124,7 @@ void Frm_Main::HtmlSave_Click()
             return;
         LockControls(true);
         BatHtmlSave(*file);
-        openResult(*file);
+        common::dialogs::OpenExportedFile(*file);
         LockControls(false);
     } catch (...) {
         common::SaveErr();
@@ -208,7 +194,7 @@ void Frm_Main::ExcelSave_Click()
                                      IniFilePath, QStringLiteral("ExcelSave_Click"));
         LockControls(true);
         if (BatExcelSave(*file))
-            openResult(*file);
+            common::dialogs::OpenExportedFile(*file);
         LockControls(false);
     } catch (...) {
         common::SaveErr();

@@ -4,6 +4,7 @@
 #include "common/common_module.h"
 #include "common/dialogs/dialog_support.h"
 #include "common/dialogs/frm_bin_ext.h"
+#include "common/dialogs/export_file_choice.h"
 #include "common/dialogs/frm_csv_sepa.h"
 #include "common/dialogs/frm_line_max.h"
 #include "common/dialogs/mouse_wheel_d.h"
@@ -16,10 +17,8 @@
 
 #include <QAction>
 #include <QCoreApplication>
-#include <QDesktopServices>
 #include <QDialog>
 #include <QFileInfo>
-#include <QUrl>
 
 namespace textcompare {
 
@@ -35,30 +34,19 @@ const QString RightsLine = QStringLiteral("Copyright (C) Linquell の作者");
 constexpr int FileFailure = 75;
 
 const QString DefaultFileName = QStringLiteral("FileDiff");
-const platform::FileFilter AllFiles{QStringLiteral("全てのﾌｧｲﾙ(*.*)"), {QStringLiteral("*.*")}};
-const platform::FileFilter HtmlFiles{QStringLiteral("HTMLﾌｧｲﾙ(*.html)"), {QStringLiteral("*.html")}};
-const platform::FileFilter CsvFiles{QStringLiteral("CSVﾌｧｲﾙ(*.csv)"), {QStringLiteral("*.csv")}};
-const platform::FileFilter TextFiles{QStringLiteral("ﾃｷｽﾄﾌｧｲﾙ(*.txt)"), {QStringLiteral("*.txt")}};
-const platform::FileFilter XlsFiles{QStringLiteral("EXCELﾌｧｲﾙ(*.xls)"), {QStringLiteral("*.xls")}};
-const platform::FileFilter XlsxFiles{QStringLiteral("EXCELﾌｧｲﾙ(*.xlsx)"), {QStringLiteral("*.xlsx")}};
 
-// The save dialog of an export, starting at "FileDiff"; the chosen path, or nothing when
-// the user cancelled.
+using common::dialogs::AllFiles;
+using common::dialogs::CsvFiles;
+using common::dialogs::HtmlFiles;
+using common::dialogs::TextFiles;
+using common::dialogs::XlsFiles;
+using common::dialogs::XlsxFiles;
+
+// The save dialog of an export, starting at "FileDiff".
 std::optional<QString> chooseFile(const QString &title, const QList<platform::FileFilter> &filters,
                                   int initialFilter = 0)
 {
-    const std::optional<platform::ChosenFile> chosen
-        = platform::dialogs().saveFile(title, DefaultFileName, filters, initialFilter);
-    QCoreApplication::processEvents();
-    if (!chosen)
-        return std::nullopt;
-    return chosen->path;
-}
-
-// Opens a written page or workbook in the program the desktop uses for it.
-void openResult(const QString &path)
-{
-    QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()));
+    return common::dialogs::ChooseExportFile(title, DefaultFileName, filters, initialFilter);
 }
 
 void showMessage(const QString &text, const QString &title = QString())
@@ -227,7 +215,7 @@ void Frm_Linquell::HtmlSave_Click()
             return;
         LockControls(true);
         BatHtmlSave(*file, false, false);
-        openResult(*file);
+        common::dialogs::OpenExportedFile(*file);
         LockControls(false);
     } catch (...) {
         common::SaveErr();
@@ -299,7 +287,7 @@ void Frm_Linquell::ExcelSave_Click()
                              IniPath);
         LockControls(true);
         if (BatExcelSave(*file, false, false))
-            openResult(*file);
+            common::dialogs::OpenExportedFile(*file);
         LockControls(false);
     } catch (...) {
         common::SaveErr();
