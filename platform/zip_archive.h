@@ -10,7 +10,7 @@ struct zip_file;
 
 namespace platform {
 
-// Parts of a package are refused when they inflate past this: a zip of a megabyte can
+// Entries of a package are refused when they inflate past this: a zip of a megabyte can
 // hold a gigabyte of zeros.
 inline constexpr qint64 MaxInflatedPartBytes = qint64(1) << 30;
 

@@ -195,8 +195,12 @@ QString DeleteOperation::resultText(const RunOutcome &outcome) const
 void FtpDeleteFolder(const QString &path)
 {
     const QString saved = common::FtpPwd();
-    if (!common::FtpCd2(path))
+    // A folder that cannot be entered cannot be emptied; removing it still tells whether
+    // it is gone, so a folder that stays is reported rather than counted as deleted.
+    if (!common::FtpCd2(path)) {
+        common::FtpRmDirChecked(path);
         return;
+    }
     const QStringList names = common::FtpListNames(QStringLiteral("*"));
     common::FtpCd(saved);
     const QString separator = !path.isEmpty() && !path.endsWith(u'/') ? QStringLiteral("/") : QString();

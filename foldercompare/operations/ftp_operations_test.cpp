@@ -97,6 +97,21 @@ TEST_F(FtpOperationsTest, DeleteRemovesTheRemoteEntriesFirst)
     EXPECT_EQ(remove.rowsDeleted(), 2);
 }
 
+TEST_F(FtpOperationsTest, AFolderTheServerWillNotEnterIsNoDeletedRow)
+{
+    // The mirror holds a folder where the server now has a file: the server cannot enter it.
+    startServer(m_served.makeFolder("pub").chopped(4));
+    m_served.writeFile("pub/tree", "a file now");
+    file("cache/tree/x.txt", "x");
+    DeleteOperation remove(1);
+    run(remove, rows({"tree/"}), ftpSides());
+
+    EXPECT_EQ(read(m_served.filePath("pub/tree")), "a file now");
+    EXPECT_TRUE(QFileInfo::exists(tree("cache/tree/x.txt"))) << "the mirror keeps what the server kept";
+    EXPECT_TRUE(m_errorList.startsWith(QStringLiteral("\r\n/pub/tree/ : "))) << m_errorList.toStdString();
+    EXPECT_EQ(remove.rowsDeleted(), 0);
+}
+
 TEST_F(FtpOperationsTest, CodeChangeUploadsTheConvertedFileAndThenReplacesTheMirror)
 {
     startServer(m_served.makeFolder("pub").chopped(4));
