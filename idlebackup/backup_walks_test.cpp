@@ -1,6 +1,7 @@
 #include "idlebackup/work_test_fixture.h"
 
 #include "idlebackup/mount_table.h"
+#include "idlebackup/temporary_names.h"
 #include "platform/testing/unprivileged_scope.h"
 #include "platform/testing/write_faults.h"
 
@@ -135,9 +136,16 @@ TEST_F(WalkTest, DeleteWalkKeepsWhatItCannotCompare)
         platform::testing::UnprivilegedScope unprivileged;
         m_work.DeleteFoldersAndFiles(m_folder.filePath("src"), m_folder.filePath("bak"), "");
     }
-    ::chmod(QFile::encodeName(m_folder.filePath("src/locked")).constData(), 0755);
     EXPECT_EQ(treeOf(m_folder.filePath("bak")), (QStringList{"locked/", "locked/f.txt", "locked/g.txt"}));
-    EXPECT_EQ(errors(), "");
+    // The folder that could not be read is listed, by the copy walk too.
+    EXPECT_EQ(errors(), m_folder.filePath("src/locked(DIR)"));
+    m_grid.setTextMatrix(1, BakListColumn::Errors, "");
+    {
+        platform::testing::UnprivilegedScope unprivileged;
+        m_work.CopyFoldersAndFiles(m_folder.filePath("src"), m_folder.filePath("bak"), "");
+    }
+    ::chmod(QFile::encodeName(m_folder.filePath("src/locked")).constData(), 0755);
+    EXPECT_TRUE(errors().split(',').contains(m_folder.filePath("src/locked(DIR)"))) << errors().toStdString();
 }
 
 TEST_F(WalkTest, UnmountedOriginalNeverEmptiesTheBackup)
@@ -197,12 +205,21 @@ TEST_F(WalkTest, TemporariesOfRunningWritersAreLeftAlone)
     const qint64 gone = finished.processId();
     ASSERT_TRUE(finished.waitForFinished());
     m_folder.writeFile("src/a.txt", "a");
-    const QString live = m_folder.writeFile(QString("bak/src/.a.txt.~%1-0.tmp").arg(::getppid()), "live");
-    const QString stale = m_folder.writeFile(QString("bak/src/.a.txt.~%1-0.tmp").arg(gone), "stale");
-    m_settings.BakDel = 1;
+    const QString live = m_folder.writeFile("bak/src/" + TemporaryName(::getppid(), 0), "live");
+    const QString stale = m_folder.writeFile("bak/src/" + TemporaryName(gone, 0), "stale");
+    // Files of the user's that look like temporary files are backed up like any other
+    // and never removed, also by the way back of sync mode.
+    const QStringList userFiles{QString(".a.txt.~%1-0.tmp").arg(gone), QString(".zelquin-%1-0-0123456789ab.tmp").arg(gone)};
+    for (const QString &name : userFiles)
+        m_folder.writeFile("src/" + name, "user");
+    m_settings.SyncMode = 1;
     backUp(m_folder.filePath("src"), m_folder.filePath("bak"));
     EXPECT_TRUE(QFileInfo::exists(live));
     EXPECT_FALSE(QFileInfo::exists(stale));
+    for (const QString &name : userFiles) {
+        EXPECT_EQ(read(m_folder.filePath("src/" + name)), "user") << name.toStdString();
+        EXPECT_EQ(read(m_folder.filePath("bak/src/" + name)), "user") << name.toStdString();
+    }
     EXPECT_EQ(errors(), "");
 }
 

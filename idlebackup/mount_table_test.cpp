@@ -20,7 +20,7 @@ TEST(MountTable, DrivesAndTheirHistory)
     EXPECT_EQ(mounted.mountPointHolding(disk + "/data/not yet"), disk);
     EXPECT_EQ(mounted.mountPointHolding(folder.filePath("elsewhere")), "/");
     EXPECT_EQ(mounted.mountPointHolding("relative/path"), "");
-    EXPECT_FALSE(IsFatFileSystem(disk));
+    EXPECT_FALSE(mounted.isFat(disk));
 
     MountHistory history;
     const QString data = disk + "/data";
