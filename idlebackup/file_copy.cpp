@@ -139,6 +139,15 @@ bool CopyFileAt(const FileAt &source, const FileAt &target, const CopyCallbacks 
     if (::renameat(target.folder, temporaryName.constData(), target.folder, target.name.constData()) != 0)
         failWithSystemText(QStringLiteral("書き込めません。"), target.display, errno);
     temporary.placed();
+    // Some file systems (FUSE FAT) give a file the time of its renaming: the copy takes
+    // its times once more, or the next pass would take it for newer than its source.
+    struct stat placed;
+    if (::fstatat(target.folder, target.name.constData(), &placed, AT_SYMLINK_NOFOLLOW) != 0
+        || qAbs(qint64(placed.st_mtim.tv_sec) - written.toSecsSinceEpoch()) > 1) {
+        const timespec times[2] = {{time_t(accessed.toSecsSinceEpoch()), 0}, {time_t(written.toSecsSinceEpoch()), 0}};
+        if (::utimensat(target.folder, target.name.constData(), times, AT_SYMLINK_NOFOLLOW) != 0)
+            failWithSystemText(QStringLiteral("日時を設定できません。"), target.display, errno);
+    }
     return true;
 }
 
