@@ -419,6 +419,7 @@ TEST_F(WalkTest, FatBackupDisksTakeTheDataAndKeepTheTwoSecondWindow)
     EXPECT_EQ(errors(), "");
     EXPECT_EQ(treeOf(disk.path() + "/src"), (QStringList{"f0.txt", "f1.txt", "f2.txt"}));
     EXPECT_EQ(read(disk.path() + "/src/f2.txt"), "odd");
+    EXPECT_EQ(QFileInfo(disk.path() + "/src/f2.txt").lastModified().toSecsSinceEpoch(), 1600000004);
     m_grid.setTextMatrix(1, BakListColumn::Info, "");
     backUp(m_folder.filePath("src"), disk.path());
     EXPECT_EQ(status(), "");
