@@ -10,6 +10,7 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QHash>
 #include <QScopeGuard>
 
 #include <cerrno>
@@ -270,7 +271,7 @@ void BackupWork::copyFolder(const CopyWalk &walk, WalkFolder &source, TargetFold
         if (entry.kind == EntryKind::File) {
             copyFileEntry(walk, source, target, entry.name, entry.modifiedSeconds, relative + entry.name);
         } else if (entry.kind == EntryKind::FolderLink) {
-            showItem(DisplayPath(path));
+            showItem(QString(), path);
             recordFolderFailure(path, FailureKind::FolderLink, 0);
         } else if (entry.kind == EntryKind::Folder) {
             if (unmountedMountPoint(walk.drives, path, source.device, entry.device)) {
@@ -301,9 +302,9 @@ void BackupWork::copyFileEntry(const CopyWalk &walk, WalkFolder &source, TargetF
                                qint64 modifiedSeconds, const QByteArray &relative)
 {
     m_pacer.BreakeTime(0);
-    const QString sourceText = DisplayPath(source.path + name);
+    const QByteArray sourcePath = source.path + name;
     if (!walk.exclusions.copies(relative)) {
-        showItem(sourceText);
+        showItem(QString(), sourcePath);
         return;
     }
     bool due = true;
@@ -314,9 +315,10 @@ void BackupWork::copyFileEntry(const CopyWalk &walk, WalkFolder &source, TargetF
         due = CopyIsDue(qint64(copy.st_mtim.tv_sec) - modifiedSeconds, m_settings.NewOverWr == 1,
                         source.onFat || target.onFat);
     if (!due) {
-        showItem(sourceText);
+        showItem(QString(), sourcePath);
         return;
     }
+    const QString sourceText = DisplayPath(sourcePath);
     showItem(QStringLiteral("コピー ") + sourceText);
     if (makeTarget(walk, target))
         copyFile(FileAt{source.descriptor.get(), name, sourceText},
@@ -409,6 +411,17 @@ void BackupWork::deleteFolder(const Drives &drives, WalkFolder &original, WalkFo
         recordFolderFailure(backup.path, FailureKind::Folder, error);
         return;
     }
+    // The original folder's own listing answers for most items at once; an item that
+    // it does not show as the same kind is looked up in it one by one.
+    std::vector<FolderEntry> originals;
+    if (const int error = ListFolderAt(original.descriptor.get(), ListingDepth::KindsOnly, originals)) {
+        recordFolderFailure(original.path, FailureKind::Folder, error);
+        return;
+    }
+    QHash<QByteArray, EntryKind> originalKinds;
+    originalKinds.reserve(qsizetype(originals.size()));
+    for (const FolderEntry &entry : originals)
+        originalKinds.insert(entry.name, entry.kind);
     clearFolderFailures(backup.path);
     clearFolderFailures(original.path);
     for (const FolderEntry &entry : entries) {
@@ -416,8 +429,12 @@ void BackupWork::deleteFolder(const Drives &drives, WalkFolder &original, WalkFo
             return;
         m_pacer.BreakeTime(0);
         m_pacer.CpuIdleCheckAndWait();
-        if (!atRoot || !IsSkippedRootItem(entry.name))
-            deleteFolderEntry(drives, original, backup, entry.name, entry.kind == EntryKind::Folder);
+        if (!atRoot || !IsSkippedRootItem(entry.name)) {
+            if (entry.kind == EntryKind::File && originalKinds.value(entry.name, EntryKind::Other) == EntryKind::File)
+                showItem(QString(), backup.path + entry.name);
+            else
+                deleteFolderEntry(drives, original, backup, entry.name, entry.kind == EntryKind::Folder);
+        }
         m_pacer.BreakeTime(0);
     }
 }

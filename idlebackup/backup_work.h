@@ -137,7 +137,7 @@ public:
     void SetFileErrMsg(const QString &item, int mode);
 
     // The text last given to the status line (shown at the latest with the next pump).
-    QString messageText() const { return m_messageText; }
+    QString messageText() const;
     // Shows `text` in the status line at once.
     void showMessage(const QString &text);
     // Puts the last status text on the window now.
@@ -168,6 +168,9 @@ private:
     void clearFolderFailures(const QByteArray &path);
     void writeStatus(const char16_t *tag);
     void showItem(const QString &text);
+    // Shows `prefix` followed by the path `path` (bytes, as DisplayPath shows them); the
+    // text is made only when it is shown or asked for.
+    void showItem(const QString &prefix, const QByteArray &path);
     int currentRow() const;
 
     platform::FlexGrid &m_bakList;
@@ -177,7 +180,8 @@ private:
     Pacer &m_pacer;
     Clock &m_clock;
     WorkHost &m_host;
-    QString m_messageText;
+    mutable QString m_messageText;
+    mutable QByteArray m_messagePath; // still to be added to m_messageText; null when none
     qint64 m_lastShown = 0;
     bool m_messagePending = false;
     // The drives of the entry in hand while BackUpEntry runs.

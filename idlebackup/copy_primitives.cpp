@@ -111,7 +111,7 @@ void BackupWork::copyFile(const FileAt &source, const FileAt &target)
     const QString item = FailureItem(source.display + QStringLiteral("->") + target.display, FailureKind::Copy);
     try {
         m_pacer.CpuIdleCheckAndWait();
-        const QString kept = m_messageText;
+        const QString kept = messageText();
         const CopyCallbacks callbacks{
             [this] { return m_flags.going(); },
             [this](qint16 code) { m_pacer.BreakeTime(code); },
@@ -227,15 +227,25 @@ void BackupWork::SetFileErrMsg(const QString &item, int mode)
     m_bakList.setTextMatrix(row, BakListColumn::Errors, list.left(ErrorListMaxLength));
 }
 
+QString BackupWork::messageText() const
+{
+    if (!m_messagePath.isNull()) {
+        m_messageText += DisplayPath(m_messagePath);
+        m_messagePath = QByteArray();
+    }
+    return m_messageText;
+}
+
 void BackupWork::showMessage(const QString &text)
 {
     m_messageText = text;
+    m_messagePath = QByteArray();
     flushMessage();
 }
 
 void BackupWork::flushMessage()
 {
-    m_host.setMessageText(m_messageText);
+    m_host.setMessageText(messageText());
     m_messagePending = false;
     m_lastShown = m_clock.nowMs();
 }
@@ -252,7 +262,13 @@ void BackupWork::writeStatus(const char16_t *tag)
 
 void BackupWork::showItem(const QString &text)
 {
-    m_messageText = text;
+    showItem(text, QByteArray());
+}
+
+void BackupWork::showItem(const QString &prefix, const QByteArray &path)
+{
+    m_messageText = prefix;
+    m_messagePath = path;
     m_messagePending = true;
     if (m_clock.nowMs() - m_lastShown < StatusIntervalMs)
         return;

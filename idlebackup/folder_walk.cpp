@@ -77,7 +77,9 @@ int ListFolderAt(int folder, ListingDepth depth, std::vector<FolderEntry> &entri
         FolderEntry item;
         item.name = name.toByteArray();
         if (depth == ListingDepth::KindsOnly && entry->d_type != DT_UNKNOWN) {
-            item.kind = entry->d_type == DT_DIR ? EntryKind::Folder : EntryKind::Other;
+            item.kind = entry->d_type == DT_DIR ? EntryKind::Folder
+                        : entry->d_type == DT_REG ? EntryKind::File
+                                                  : EntryKind::Other;
             entries.push_back(std::move(item));
             continue;
         }
@@ -86,7 +88,9 @@ int ListFolderAt(int folder, ListingDepth depth, std::vector<FolderEntry> &entri
             continue;
         item.device = info.st_dev;
         if (depth == ListingDepth::KindsOnly) {
-            item.kind = S_ISDIR(info.st_mode) ? EntryKind::Folder : EntryKind::Other;
+            item.kind = S_ISDIR(info.st_mode)   ? EntryKind::Folder
+                        : S_ISREG(info.st_mode) ? EntryKind::File
+                                                : EntryKind::Other;
         } else {
             item.kind = kindOf(folder, entry->d_name, info);
             item.modifiedSeconds = info.st_mtim.tv_sec;

@@ -69,9 +69,9 @@ struct FolderEntry
 enum class ListingDepth {
     // Every entry with its kind, time and device (the side that a walk copies from).
     Examined,
-    // Every entry, only told apart as a real folder or not (EntryKind Folder, else
-    // Other), without examining each where the folder's own listing tells (the side
-    // that a delete walk clears).
+    // Every entry, told apart only as a real folder (Folder), a regular file (File, no
+    // link) or anything else (Other), without examining each where the folder's own
+    // listing tells (both sides of a delete walk).
     KindsOnly,
 };
 
