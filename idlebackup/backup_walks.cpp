@@ -253,16 +253,11 @@ void BackupWork::copyFolder(const CopyWalk &walk, WalkFolder &source, TargetFold
     if (openTarget(walk, target))
         RemoveStaleTemporaries(target.descriptor.get());
     std::vector<FolderEntry> entries;
-    if (const int error = ListFolderAt(source.descriptor.get(), ListingDepth::Examined, entries)) {
-        recordFolderFailure(source.path, FailureKind::Folder, error);
+    if (!listFolder(source, ListingDepth::Examined, entries))
         return;
-    }
-    clearFolderFailures(source.path);
     for (const FolderEntry &entry : entries) {
-        if (!m_flags.going())
+        if (!startItem())
             return;
-        m_pacer.BreakeTime(0);
-        m_pacer.CpuIdleCheckAndWait();
         if (relative.isEmpty() && IsSkippedRootItem(entry.name)) {
             m_pacer.BreakeTime(0);
             continue;
@@ -406,29 +401,19 @@ void BackupWork::DeleteFoldersAndFiles(const QString &OrgPath, const QString &Ba
 
 void BackupWork::deleteFolder(const Drives &drives, WalkFolder &original, WalkFolder &backup, bool atRoot)
 {
-    std::vector<FolderEntry> entries;
-    if (const int error = ListFolderAt(backup.descriptor.get(), ListingDepth::KindsOnly, entries)) {
-        recordFolderFailure(backup.path, FailureKind::Folder, error);
-        return;
-    }
     // The original folder's own listing answers for most items at once; an item that
     // it does not show as the same kind is looked up in it one by one.
+    std::vector<FolderEntry> entries;
     std::vector<FolderEntry> originals;
-    if (const int error = ListFolderAt(original.descriptor.get(), ListingDepth::KindsOnly, originals)) {
-        recordFolderFailure(original.path, FailureKind::Folder, error);
+    if (!listFolder(backup, ListingDepth::KindsOnly, entries) || !listFolder(original, ListingDepth::KindsOnly, originals))
         return;
-    }
     QHash<QByteArray, EntryKind> originalKinds;
     originalKinds.reserve(qsizetype(originals.size()));
     for (const FolderEntry &entry : originals)
         originalKinds.insert(entry.name, entry.kind);
-    clearFolderFailures(backup.path);
-    clearFolderFailures(original.path);
     for (const FolderEntry &entry : entries) {
-        if (!m_flags.going())
+        if (!startItem())
             return;
-        m_pacer.BreakeTime(0);
-        m_pacer.CpuIdleCheckAndWait();
         if (!atRoot || !IsSkippedRootItem(entry.name)) {
             if (entry.kind == EntryKind::File && originalKinds.value(entry.name, EntryKind::Other) == EntryKind::File)
                 showItem(QString(), backup.path + entry.name);
@@ -503,6 +488,25 @@ void BackupWork::deleteFolderEntry(const Drives &drives, WalkFolder &original, W
         return;
     }
     deleteFolder(drives, originalChild, backupChild, false);
+}
+
+bool BackupWork::listFolder(const WalkFolder &folder, ListingDepth depth, std::vector<FolderEntry> &entries)
+{
+    if (const int error = ListFolderAt(folder.descriptor.get(), depth, entries)) {
+        recordFolderFailure(folder.path, FailureKind::Folder, error);
+        return false;
+    }
+    clearFolderFailures(folder.path);
+    return true;
+}
+
+bool BackupWork::startItem()
+{
+    if (!m_flags.going())
+        return false;
+    m_pacer.BreakeTime(0);
+    m_pacer.CpuIdleCheckAndWait();
+    return true;
 }
 
 void BackupWork::recordFolderFailure(const QByteArray &path, const char16_t *kind, int error)

@@ -8,17 +8,20 @@
 #include <QString>
 
 #include <optional>
+#include <vector>
 
 #include <sys/types.h>
 
 namespace platform {
+class Descriptor;
 class FlexGrid;
-}
+} // namespace platform
 
 namespace idlebackup {
 
-class Descriptor;
 struct FileAt;
+struct FolderEntry;
+enum class ListingDepth;
 
 // What the backup work needs from its window: the status line and event pumping.
 class WorkHost
@@ -153,7 +156,7 @@ private:
     bool openWalkFolder(WalkFolder &folder, const QByteArray &path, const Drives &drives) const;
     bool sourceRootReady(const WalkFolder &root, const QString &otherRoot, const Drives &drives);
     bool unmountedMountPoint(const Drives &drives, const QByteArray &path, dev_t parentDevice, dev_t device) const;
-    void copyTree(WalkFolder &source, Descriptor targetRoot, const QByteArray &targetPath, const QByteArray &relative);
+    void copyTree(WalkFolder &source, platform::Descriptor targetRoot, const QByteArray &targetPath, const QByteArray &relative);
     void copyFolder(const CopyWalk &walk, WalkFolder &source, TargetFolder &target, const QByteArray &relative);
     void copyFileEntry(const CopyWalk &walk, WalkFolder &source, TargetFolder &target, const QByteArray &name,
                        qint64 modifiedSeconds, const QByteArray &relative);
@@ -164,6 +167,11 @@ private:
                            bool isFolder);
     void copyFile(const FileAt &source, const FileAt &target);
     qint32 recycle(int folder, const QByteArray &name, const QByteArray &path, bool msgf);
+    // Lists a folder of a walk; a failure is recorded as path(DIR), a success clears the
+    // folder's items.
+    bool listFolder(const WalkFolder &folder, ListingDepth depth, std::vector<FolderEntry> &entries);
+    // Between two items of a walk: false when the run stops, else paces.
+    bool startItem();
     void recordFolderFailure(const QByteArray &path, const char16_t *kind, int error);
     void clearFolderFailures(const QByteArray &path);
     void writeStatus(const char16_t *tag);

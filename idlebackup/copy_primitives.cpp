@@ -58,20 +58,6 @@ bool anythingAt(const QByteArray &path)
     return ::stat(path.constData(), &info) == 0 || ::lstat(path.constData(), &info) == 0;
 }
 
-// The folder part and the name of an encoded path.
-QByteArray folderOf(const QByteArray &path)
-{
-    const qsizetype slash = path.lastIndexOf('/');
-    if (slash < 0)
-        return QByteArrayLiteral(".");
-    return slash == 0 ? QByteArrayLiteral("/") : path.left(slash);
-}
-
-QByteArray nameOf(const QByteArray &path)
-{
-    return path.mid(path.lastIndexOf('/') + 1);
-}
-
 } // namespace
 
 QString FailureItem(const QString &path, const char16_t *kind)
@@ -98,12 +84,10 @@ void BackupWork::CopyFile(const QString &source, const QString &destination)
 {
     if (source == destination)
         return;
-    const QByteArray sourcePath = QFile::encodeName(source);
-    const QByteArray targetPath = QFile::encodeName(destination);
-    const Descriptor sourceFolder = OpenFolder(folderOf(sourcePath));
-    const Descriptor targetFolder = OpenFolder(folderOf(targetPath));
-    copyFile(FileAt{sourceFolder.get(), nameOf(sourcePath), source},
-             FileAt{targetFolder.get(), nameOf(targetPath), destination});
+    const Descriptor sourceFolder = OpenFolder(QFile::encodeName(ParentFolderOf(source)));
+    const Descriptor targetFolder = OpenFolder(QFile::encodeName(ParentFolderOf(destination)));
+    copyFile(FileAt{sourceFolder.get(), QFile::encodeName(FileNameOf(source)), source},
+             FileAt{targetFolder.get(), QFile::encodeName(FileNameOf(destination)), destination});
 }
 
 void BackupWork::copyFile(const FileAt &source, const FileAt &target)
@@ -171,9 +155,9 @@ void BackupWork::CreateFolder(const QString &folder)
 
 qint32 BackupWork::RecyclerDelete(const QString &FileName, bool msgf)
 {
-    const QByteArray path = QFile::encodeName(WithoutTrailingSlash(FileName));
-    const Descriptor folder = OpenFolder(folderOf(path));
-    return recycle(folder.get(), nameOf(path), path, msgf);
+    const QString path = WithoutTrailingSlash(FileName);
+    const Descriptor folder = OpenFolder(QFile::encodeName(ParentFolderOf(path)));
+    return recycle(folder.get(), QFile::encodeName(FileNameOf(path)), QFile::encodeName(path), msgf);
 }
 
 qint32 BackupWork::recycle(int folder, const QByteArray &name, const QByteArray &path, bool msgf)

@@ -16,17 +16,6 @@ QByteArrayList tokensOf(const QString &list, char lead)
     return tokens;
 }
 
-bool allDigits(QByteArrayView text)
-{
-    if (text.isEmpty())
-        return false;
-    for (const char c : text) {
-        if (c < '0' || c > '9')
-            return false;
-    }
-    return true;
-}
-
 // The length of the valid UTF-8 sequence at the start of `bytes`, 0 when there is none
 // (a stray, overlong, surrogate or cut sequence).
 qsizetype utf8SequenceLength(QByteArrayView bytes)
@@ -107,6 +96,17 @@ bool CheckTarget(const QString &relativePath, const QString &noneStr, const QStr
     return Exclusions(noneStr, noneExt).copies(relativePath.toUtf8());
 }
 
+bool IsDecimalNumber(QByteArrayView text)
+{
+    if (text.isEmpty() || text.size() > 18)
+        return false;
+    for (const char c : text) {
+        if (c < '0' || c > '9')
+            return false;
+    }
+    return true;
+}
+
 bool IsSkippedRootItem(QByteArrayView name)
 {
     static const QByteArray prefixes[] = {QByteArrayLiteral("RECYCLER"), QByteArrayLiteral("SYSTEM VOLUME INFORMATION")};
@@ -116,7 +116,7 @@ bool IsSkippedRootItem(QByteArrayView name)
     }
     static const QByteArray trashNumbered = QByteArrayLiteral(".Trash-");
     return name == ".Trash" || name == "lost+found"
-           || (name.startsWith(trashNumbered) && allDigits(name.sliced(trashNumbered.size())));
+           || (name.startsWith(trashNumbered) && IsDecimalNumber(name.sliced(trashNumbered.size())));
 }
 
 QString DisplayPath(QByteArrayView path)

@@ -34,13 +34,6 @@ EntryKind kindOf(int folder, const char *name, struct stat &info)
 
 } // namespace
 
-void Descriptor::reset()
-{
-    if (m_descriptor >= 0)
-        ::close(m_descriptor);
-    m_descriptor = -1;
-}
-
 Descriptor OpenFolder(const QByteArray &path)
 {
     return Descriptor(::open(path.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
@@ -51,9 +44,8 @@ Descriptor OpenFolderAt(int parent, const QByteArray &name)
     return Descriptor(::openat(parent, name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
 }
 
-int ListFolderAt(int folder, ListingDepth depth, std::vector<FolderEntry> &entries)
+int ForEachName(int folder, const std::function<void(const char *name, unsigned char type)> &take)
 {
-    entries.clear();
     const int listing = ::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (listing < 0)
         return errno;
@@ -71,33 +63,40 @@ int ListFolderAt(int folder, ListingDepth depth, std::vector<FolderEntry> &entri
             error = errno;
             break;
         }
-        const QByteArrayView name(entry->d_name);
+        take(entry->d_name, entry->d_type);
+    }
+    ::closedir(stream);
+    return error;
+}
+
+int ListFolderAt(int folder, ListingDepth depth, std::vector<FolderEntry> &entries)
+{
+    entries.clear();
+    const int error = ForEachName(folder, [&](const char *rawName, unsigned char type) {
+        const QByteArrayView name(rawName);
         if (name == "." || name == ".." || TemporaryNameProcess(name))
-            continue;
+            return;
         FolderEntry item;
         item.name = name.toByteArray();
-        if (depth == ListingDepth::KindsOnly && entry->d_type != DT_UNKNOWN) {
-            item.kind = entry->d_type == DT_DIR ? EntryKind::Folder
-                        : entry->d_type == DT_REG ? EntryKind::File
-                                                  : EntryKind::Other;
+        if (depth == ListingDepth::KindsOnly && type != DT_UNKNOWN) {
+            item.kind = type == DT_DIR ? EntryKind::Folder : type == DT_REG ? EntryKind::File : EntryKind::Other;
             entries.push_back(std::move(item));
-            continue;
+            return;
         }
         struct stat info;
-        if (::fstatat(folder, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0)
-            continue;
+        if (::fstatat(folder, rawName, &info, AT_SYMLINK_NOFOLLOW) != 0)
+            return;
         item.device = info.st_dev;
         if (depth == ListingDepth::KindsOnly) {
             item.kind = S_ISDIR(info.st_mode)   ? EntryKind::Folder
                         : S_ISREG(info.st_mode) ? EntryKind::File
                                                 : EntryKind::Other;
         } else {
-            item.kind = kindOf(folder, entry->d_name, info);
+            item.kind = kindOf(folder, rawName, info);
             item.modifiedSeconds = info.st_mtim.tv_sec;
         }
         entries.push_back(std::move(item));
-    }
-    ::closedir(stream);
+    });
     if (error != 0)
         return error;
     std::sort(entries.begin(), entries.end(), [](const FolderEntry &one, const FolderEntry &other) {

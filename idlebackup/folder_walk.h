@@ -1,46 +1,19 @@
 #pragma once
 
+#include "platform/descriptor.h"
+
 #include <QByteArray>
+#include <QByteArrayView>
+
+#include <functional>
 
 #include <sys/types.h>
 
-#include <utility>
 #include <vector>
 
 namespace idlebackup {
 
-// A file descriptor that closes itself.
-class Descriptor
-{
-public:
-    Descriptor() = default;
-    explicit Descriptor(int descriptor)
-        : m_descriptor(descriptor)
-    {
-    }
-    ~Descriptor() { reset(); }
-    Descriptor(Descriptor &&other) noexcept
-        : m_descriptor(std::exchange(other.m_descriptor, -1))
-    {
-    }
-    Descriptor &operator=(Descriptor &&other) noexcept
-    {
-        if (this != &other) {
-            reset();
-            m_descriptor = std::exchange(other.m_descriptor, -1);
-        }
-        return *this;
-    }
-    Descriptor(const Descriptor &) = delete;
-    Descriptor &operator=(const Descriptor &) = delete;
-
-    int get() const { return m_descriptor; }
-    bool isOpen() const { return m_descriptor >= 0; }
-    void reset();
-
-private:
-    int m_descriptor = -1;
-};
+using platform::Descriptor;
 
 // Opens the folder `path` (an encoded absolute path; links on the way and at its end are
 // followed, as the user's own paths are). -1 with errno on failure.
@@ -74,6 +47,11 @@ enum class ListingDepth {
     // listing tells (both sides of a delete walk).
     KindsOnly,
 };
+
+// Calls `take` with each name that the open folder `folder` lists ("." and ".." too),
+// in the folder's order. Returns 0, or the errno of the failure when the folder cannot
+// be read to its end.
+int ForEachName(int folder, const std::function<void(const char *name, unsigned char type)> &take);
 
 // Lists the open folder `folder`: every entry but "." and ".." and this program's
 // temporary files, folders first, then in the byte order of the names. Returns 0, or the

@@ -1,12 +1,14 @@
 #include "idlebackup/temporary_names.h"
 
+#include "idlebackup/copy_rules.h"
+#include "idlebackup/folder_walk.h"
+
 #include <QByteArrayList>
 #include <QCryptographicHash>
 
 #include <atomic>
 #include <cerrno>
 #include <csignal>
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -22,17 +24,6 @@ constexpr qsizetype CheckDigits = 12;
 QByteArray checkOf(QByteArrayView body)
 {
     return QCryptographicHash::hash(body, QCryptographicHash::Sha256).toHex().left(CheckDigits);
-}
-
-bool allDigits(QByteArrayView text)
-{
-    if (text.isEmpty() || text.size() > 19)
-        return false;
-    for (const char c : text) {
-        if (c < '0' || c > '9')
-            return false;
-    }
-    return true;
 }
 
 // A process that made a temporary file is gone, or is this one.
@@ -68,7 +59,7 @@ std::optional<qint64> TemporaryNameProcess(QByteArrayView name)
     const QByteArrayView body = withCheck.first(dash);
     const QByteArrayView numbers = body.sliced(Prefix.size());
     const qsizetype separator = numbers.indexOf('-');
-    if (separator < 0 || !allDigits(numbers.first(separator)) || !allDigits(numbers.sliced(separator + 1)))
+    if (separator < 0 || !IsDecimalNumber(numbers.first(separator)) || !IsDecimalNumber(numbers.sliced(separator + 1)))
         return std::nullopt;
     if (withCheck.sliced(dash + 1) != checkOf(body))
         return std::nullopt;
@@ -77,23 +68,14 @@ std::optional<qint64> TemporaryNameProcess(QByteArrayView name)
 
 void RemoveStaleTemporaries(int folder)
 {
-    const int listing = ::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (listing < 0)
-        return;
-    DIR *const entries = ::fdopendir(listing);
-    if (!entries) {
-        ::close(listing);
-        return;
-    }
     QByteArrayList stale;
-    while (const dirent *entry = ::readdir(entries)) {
-        const std::optional<qint64> process = TemporaryNameProcess(QByteArrayView(entry->d_name));
+    ForEachName(folder, [&](const char *name, unsigned char) {
+        const std::optional<qint64> process = TemporaryNameProcess(QByteArrayView(name));
         struct stat info;
-        if (process && isStale(*process) && ::fstatat(folder, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0
+        if (process && isStale(*process) && ::fstatat(folder, name, &info, AT_SYMLINK_NOFOLLOW) == 0
             && S_ISREG(info.st_mode))
-            stale.append(QByteArray(entry->d_name));
-    }
-    ::closedir(entries);
+            stale.append(QByteArray(name));
+    });
     for (const QByteArray &name : stale)
         ::unlinkat(folder, name.constData(), 0);
 }

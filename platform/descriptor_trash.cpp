@@ -1,5 +1,7 @@
 #include "platform/descriptor_trash.h"
 
+#include "platform/descriptor.h"
+
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -20,27 +22,6 @@ namespace {
 constexpr qsizetype NameMax = 255;
 const QByteArray InfoExtension = QByteArrayLiteral(".trashinfo");
 constexpr int NameAttempts = 1000;
-
-// A descriptor that closes itself.
-class Folder
-{
-public:
-    explicit Folder(int descriptor = -1)
-        : m_descriptor(descriptor)
-    {
-    }
-    ~Folder()
-    {
-        if (m_descriptor >= 0)
-            ::close(m_descriptor);
-    }
-    Folder(const Folder &) = delete;
-    Folder &operator=(const Folder &) = delete;
-    int get() const { return m_descriptor; }
-
-private:
-    int m_descriptor;
-};
 
 QByteArray parentOf(const QByteArray &path)
 {
@@ -92,7 +73,7 @@ int openTrashFor(const QByteArray &path, dev_t device)
     QDir().mkpath(QFile::decodeName(dataHome));
     struct stat home;
     if (::stat(dataHome.constData(), &home) == 0 && home.st_dev == device) {
-        const Folder data(::open(dataHome.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        const Descriptor data(::open(dataHome.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
         return data.get() < 0 ? -1 : openOwnFolder(data.get(), "Trash");
     }
     const QByteArray top = topFolderOf(path, device);
@@ -100,14 +81,14 @@ int openTrashFor(const QByteArray &path, dev_t device)
         errno = EXDEV;
         return -1;
     }
-    const Folder topFolder(::open(top.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    const Descriptor topFolder(::open(top.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (topFolder.get() < 0)
         return -1;
     const QByteArray user = QByteArray::number(::geteuid());
     struct stat shared;
     if (::fstatat(topFolder.get(), ".Trash", &shared, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(shared.st_mode)
         && (shared.st_mode & S_ISVTX)) {
-        const Folder sharedTrash(::openat(topFolder.get(), ".Trash", O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+        const Descriptor sharedTrash(::openat(topFolder.get(), ".Trash", O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
         if (sharedTrash.get() >= 0) {
             const int own = openOwnFolder(sharedTrash.get(), user.constData());
             if (own >= 0)
@@ -138,11 +119,11 @@ int MoveToTrashAt(int folder, const QByteArray &name, const QByteArray &path, QS
     struct stat item;
     if (::fstatat(folder, name.constData(), &item, AT_SYMLINK_NOFOLLOW) != 0)
         return failWith(errno, path, errorText);
-    const Folder trash(openTrashFor(path, item.st_dev));
+    const Descriptor trash(openTrashFor(path, item.st_dev));
     if (trash.get() < 0)
         return failWith(errno, path, errorText);
-    const Folder files(openOwnFolder(trash.get(), "files"));
-    const Folder info(openOwnFolder(trash.get(), "info"));
+    const Descriptor files(openOwnFolder(trash.get(), "files"));
+    const Descriptor info(openOwnFolder(trash.get(), "info"));
     if (files.get() < 0 || info.get() < 0)
         return failWith(errno, path, errorText);
     const QByteArray record = trashInfo(path);
