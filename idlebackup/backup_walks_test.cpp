@@ -58,6 +58,15 @@ public:
             names.append(entry.name);
         return names;
     }
+    // The contents of the file at the encoded path `path`.
+    static QByteArray readRaw(const QByteArray &path)
+    {
+        QByteArray content(4096, '\0');
+        const int descriptor = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
+        content.resize(descriptor < 0 ? 0 : qMax(ssize_t(0), ::read(descriptor, content.data(), size_t(content.size()))));
+        ::close(descriptor);
+        return content;
+    }
     QStringList trash() const { return treeOf(m_xdg.trashFiles(m_folder.path())); }
 
     MountHistory m_history;
@@ -344,6 +353,8 @@ TEST_F(WalkTest, NamesAreBytesFromTheWalkToTheCopy)
     EXPECT_EQ(errors(), shownFolder + "(MKDIR)");
     const QByteArray trashFiles = QFile::encodeName(m_xdg.trashFiles(m_folder.path()));
     EXPECT_EQ(rawNames(trashFiles), QByteArrayList{folder});
+    EXPECT_TRUE(readRaw(trashFiles + "/../info/" + folder + ".trashinfo")
+                    .contains("\nPath=" + (copyRoot + "/" + folder).toPercentEncoding("/") + "\n"));
 
     m_grid.setTextMatrix(1, BakListColumn::Errors, "");
     backUp(m_folder.filePath("src"), m_folder.filePath("bak"));
@@ -351,11 +362,7 @@ TEST_F(WalkTest, NamesAreBytesFromTheWalkToTheCopy)
     EXPECT_EQ(errors(), "");
     EXPECT_EQ(rawNames(copyRoot), (QByteArrayList{folder, stray}));
     EXPECT_EQ(rawNames(copyRoot + "/" + folder), QByteArrayList{file});
-    QByteArray copied(100, '\0');
-    const int descriptor = ::open(copyRoot + "/" + folder + "/" + file, O_RDONLY | O_CLOEXEC);
-    copied.resize(::read(descriptor, copied.data(), size_t(copied.size())));
-    ::close(descriptor);
-    EXPECT_EQ(copied, folder + "/" + file);
+    EXPECT_EQ(readRaw(copyRoot + "/" + folder + "/" + file), folder + "/" + file);
     EXPECT_EQ(rawNames(trashFiles), QByteArrayList{folder});
     EXPECT_TRUE(m_host.messages.contains(m_folder.filePath("src/x\\xFF\\x01.txt"))) << m_host.messages.join('\n').toStdString();
 }

@@ -101,7 +101,7 @@ int openTrashFor(const QByteArray &path, dev_t device)
 QByteArray trashInfo(const QByteArray &path)
 {
     return "[Trash Info]\nPath=" + path.toPercentEncoding("/")
-           + "\nDeletionDate=" + QDateTime::currentDateTime().toString(Qt::ISODate).toLatin1() + "\n";
+           + "\nDeletionDate=" + QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-ddThh:mm:ss")).toLatin1() + "\n";
 }
 
 int failWith(int error, const QByteArray &path, QString *errorText)
