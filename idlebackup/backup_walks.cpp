@@ -220,7 +220,7 @@ void BackupWork::CopyFoldersAndFiles(const QString &OrgPath, const QString &BakP
     WalkFolder source;
     if (openWalkFolder(source, item, drives())) {
         CreateFolder(QFile::decodeName(withoutTrailingSlash(targetPath)));
-        copyTree(source, OpenFolder(targetPath), targetPath, relative);
+        copyTree(source, Descriptor(), targetPath, relative);
     } else if (errno != ENOENT && errno != ENOTDIR) {
         recordFolderFailure(item, FailureKind::Folder, errno);
     }
@@ -230,18 +230,21 @@ void BackupWork::CopyFoldersAndFiles(const QString &OrgPath, const QString &BakP
 void BackupWork::copyTree(WalkFolder &source, Descriptor targetRoot, const QByteArray &targetPath,
                           const QByteArray &relative)
 {
-    const CopyWalk walk{Exclusions(m_settings.NoneStr, m_settings.NoneExt), drives()};
     TargetFolder target;
     target.path = targetPath;
+    if (!targetRoot.isOpen())
+        targetRoot = OpenFolder(targetPath);
     struct stat info;
-    if (targetRoot.isOpen() && ::fstat(targetRoot.get(), &info) == 0) {
+    if (!targetRoot.isOpen() || ::fstat(targetRoot.get(), &info) != 0) {
+        target.state = TargetFolder::State::Refused;
+        target.error = errno;
+    }
+    const CopyWalk walk{Exclusions(m_settings.NoneStr, m_settings.NoneExt), drives()};
+    if (target.state != TargetFolder::State::Refused) {
         target.descriptor = std::move(targetRoot);
         target.device = info.st_dev;
         target.onFat = walk.drives.mounts.isFat(QFile::decodeName(targetPath));
         target.state = TargetFolder::State::Open;
-    } else {
-        target.state = TargetFolder::State::Refused;
-        target.error = errno;
     }
     copyFolder(walk, source, target, relative);
 }
@@ -364,20 +367,26 @@ bool BackupWork::makeTarget(const CopyWalk &walk, TargetFolder &target)
             return false;
         }
         m_pacer.CpuIdleCheckAndWait();
-        if (::mkdirat(target.parent->descriptor.get(), target.name.constData(), 0777) == 0)
+        if (::mkdirat(target.parent->descriptor.get(), target.name.constData(), 0777) == 0) {
             writeStatus(StatusTag::FolderMade);
-        target.state = State::Unknown;
-        if (openTarget(walk, target)) {
-            SetFileErrMsg(item, ErrorItemMode::Remove);
-            m_pacer.BreakeTime(0);
-            return true;
+        } else if (errno != EEXIST) {
+            target.state = State::Refused;
+            target.error = errno;
+        }
+        if (target.state != State::Refused) {
+            target.state = State::Unknown;
+            if (openTarget(walk, target)) {
+                SetFileErrMsg(item, ErrorItemMode::Remove);
+                m_pacer.BreakeTime(0);
+                return true;
+            }
         }
     }
-    if (target.state == State::Refused && target.error != 0) {
+    // A failure is told once, at the level where it happened.
+    if (target.error != 0 && (!target.parent || target.parent->state == State::Open))
         recordFolderFailure(target.path, FailureKind::MakeFolder, target.error);
-    } else if (target.state == State::Refused && target.parent) {
+    else if (target.state == State::Refused && target.parent)
         makeTarget(walk, *target.parent);
-    }
     m_pacer.BreakeTime(0);
     return false;
 }

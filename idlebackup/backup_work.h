@@ -156,6 +156,8 @@ private:
     bool openWalkFolder(WalkFolder &folder, const QByteArray &path, const Drives &drives) const;
     bool sourceRootReady(const WalkFolder &root, const QString &otherRoot, const Drives &drives);
     bool unmountedMountPoint(const Drives &drives, const QByteArray &path, dev_t parentDevice, dev_t device) const;
+    // Copies below `source` into the folder `targetPath`, opened already as `targetRoot`
+    // or opened here when that holds none.
     void copyTree(WalkFolder &source, platform::Descriptor targetRoot, const QByteArray &targetPath, const QByteArray &relative);
     void copyFolder(const CopyWalk &walk, WalkFolder &source, TargetFolder &target, const QByteArray &relative);
     void copyFileEntry(const CopyWalk &walk, WalkFolder &source, TargetFolder &target, const QByteArray &name,
