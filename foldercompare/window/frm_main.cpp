@@ -369,13 +369,15 @@ void Frm_Main::Form_Load()
         const QString exeName = platform::executableName();
         IniFilePath = folder + u'/' + exeName + QStringLiteral(".ini");
 
-        const QString mutexBase = common::ReadExeMutex(IniFilePath, QDateTime::currentDateTime());
-        m_instance = common::TakeInstanceNumber(exeName, mutexBase);
+        // The settings file keeps the name base fixed at the first start; the number itself
+        // is claimed by the lock of its work folder.
+        common::ReadExeMutex(IniFilePath, QDateTime::currentDateTime());
+        m_instance = common::TakeInstanceNumber(folder, exeName);
         InstanceNumber = m_instance.number;
         BaseCaption = BaseCaptionText + u'(' + QString::number(InstanceNumber) + u')';
         setWindowTitle(BaseCaption);
 
-        WorkFolder = folder + u'/' + exeName + common::InstanceDigits(InstanceNumber);
+        WorkFolder = m_instance.workFolder;
         if (!QDir().mkpath(WorkFolder))
             throw common::Failure(75, exeName, QStringLiteral("作業フォルダを作成できません。 ") + WorkFolder);
         // The instance lock makes the work folder this window's alone: a temporary file in

@@ -401,16 +401,17 @@ void Frm_Linquell::Form_Load()
         const QString exeName = platform::executableName();
         IniPath = folder + u'/' + exeName + QStringLiteral(".ini");
 
-        const QString mutexBase = common::ReadExeMutex(IniPath, QDateTime::currentDateTime());
-        m_instance = common::TakeInstanceNumber(exeName, mutexBase);
+        // The settings file keeps the name base fixed at the first start; the number itself
+        // is claimed by the lock of its work folder.
+        common::ReadExeMutex(IniPath, QDateTime::currentDateTime());
+        m_instance = common::TakeInstanceNumber(folder, exeName);
         InstanceNumber = m_instance.number;
         setWindowTitle(CaptionText + u'(' + QString::number(InstanceNumber) + u')');
         for (int side = 0; side < 2; ++side)
             TempFilePaths[side] = folder + u'/' + exeName + common::InstanceDigits(InstanceNumber) + u'-'
                                   + QString::number(side + 1) + QStringLiteral(".tmp");
-        // The undo copy lies in a folder of this instance's own, made at the first edit.
-        FileEditing.setWorkFolder(folder + u'/' + exeName + common::InstanceDigits(InstanceNumber),
-                                  exeName + QStringLiteral("5.tmp"));
+        // The undo copy lies in the work folder that the instance lock holds.
+        FileEditing.setWorkFolder(m_instance.workFolder, exeName + QStringLiteral("5.tmp"));
 
         LinquellSettings settings = LoadLinquellSettings(IniPath);
         if (settings.Editor.isEmpty())
