@@ -223,8 +223,8 @@ FileEditor::Outcome FileEditor::changeLines(const QString &path, const FileStamp
     if (opened != expected)
         return {false, ChangedMeanwhile};
     QByteArray block(CopyBlockBytes, Qt::Uninitialized);
-    // A byte-order mark of UTF-8 is not written again, as the viewer writes no mark.
-    const qint64 start = WritableCode(code) == u"UTF8" && source.peek(3) == "\xEF\xBB\xBF" ? 3 : 0;
+    // The lines start behind a byte-order mark, which is kept as it is.
+    const qint64 start = ByteOrderMark(code, source.peek(3)).size();
     const qint64 size = opened.size - start;
 
     SpliceScanner<uchar> scanner(range);
@@ -250,7 +250,7 @@ FileEditor::Outcome FileEditor::changeLines(const QString &path, const FileStamp
     platform::AtomicFile target(path);
     if (!target.open())
         return {false, target.errorString()};
-    if (std::optional<QString> failure = copyRange(source, start, start + points.prefixEnd, target, block))
+    if (std::optional<QString> failure = copyRange(source, 0, start + points.prefixEnd, target, block))
         return {false, *failure};
     if (!target.write(*newLines))
         return {false, target.errorString()};

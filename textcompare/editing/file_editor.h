@@ -61,9 +61,9 @@ public:
     // when the file is no longer as `expected` (changed since the edit was made).
     Outcome changeFile(const QString &path, const QList<QByteArrayView> &pieces, const FileStamp &expected);
     // The same for a file in a code that EditedAsBytes: the file, which must be as
-    // `expected`, is read a block at a time, its lines before and after `range` are
-    // copied as they are and `lines` written between them in `code`. Neither the file nor
-    // the new contents are held whole in memory.
+    // `expected`, is read a block at a time, its byte-order mark and its lines before and
+    // after `range` are copied as they are and `lines` written between them in `code`.
+    // Neither the file nor the new contents are held whole in memory.
     Outcome changeLines(const QString &path, const FileStamp &expected, const QString &code, const EditRange &range,
                         const EditLines &lines);
     // A conversion: `path` gets `bytes`, with the trash backup but without an undo copy;

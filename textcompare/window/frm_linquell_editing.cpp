@@ -24,6 +24,7 @@
 #include <QCoreApplication>
 #include <QCheckBox>
 #include <QDesktopServices>
+#include <QFile>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
@@ -66,6 +67,14 @@ bool askYesNo(const QString &text)
 {
     return platform::dialogs().messageBox(text, platform::MessageStyle::YesNo, QString())
            == platform::MessageAnswer::Yes;
+}
+
+// The first bytes of the file `path`, as far as a byte-order mark reaches; empty when it
+// cannot be read.
+QByteArray fileStart(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.read(3) : QByteArray();
 }
 
 QString notChanged(const QString &reason, const QString &path)
@@ -177,7 +186,7 @@ void Frm_Linquell::TextEdit(int side, const EditLines &lines, int startRow, int 
         } else {
             if (!askYesNo(ChangedSinceComparison + path))
                 return;
-            edited = SpliceText(compared.text, code, range, lines);
+            edited = SpliceText(compared.text, code, range, lines, ByteOrderMark(code, fileStart(path)));
         }
         if (!edited.refusal.isEmpty()) {
             showMessage(notChanged(edited.refusal, path));
