@@ -7,6 +7,7 @@
 #include "platform/testing/print_to.h"
 #include "platform/testing/scripted_dialogs.h"
 #include "platform/testing/temporary_folder.h"
+#include "platform/twips.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -270,6 +271,36 @@ TEST_F(FrmLinquellTest, TextColumnsTakeTheWidthOfTheGrid)
     QCoreApplication::processEvents();
     EXPECT_EQ(grid.colWidth(3), 1615) << "too narrow: the widths stay";
     EXPECT_TRUE(window->Tmr_Resize->isActive()) << "the placement is saved once the size settles";
+}
+
+TEST_F(FrmLinquellTest, NumberColumnsFitTheLargestNumbersAfterEachComparison)
+{
+    auto window = openWindow();
+    QFont font = window->m_gridView->font();
+    font.setPixelSize(30);
+    window->m_gridView->setFont(font);
+    QByteArray lines;
+    for (int line = 1; line <= 120; ++line)
+        lines += "line " + QByteArray::number(line) + '\n';
+    window->Txt_FilePath[0]->setText(m_folder.writeFile("long1.txt", lines));
+    window->Txt_FilePath[1]->setText(m_folder.writeFile("long2.txt", lines + "one more\n"));
+    window->Btn_DiffList_Click();
+    const platform::FlexGrid &grid = *window->Grd_Compare;
+    ASSERT_EQ(grid.textMatrix(grid.rows() - 1, DisplayTable::No), "121");
+    const QFontMetrics metrics(font);
+    for (const auto &[col, largest] : {std::pair{DisplayTable::No, "121"}, std::pair{DisplayTable::Line1, "120"},
+                                       std::pair{DisplayTable::Line2, "121"}}) {
+        SCOPED_TRACE(col);
+        EXPECT_GE(platform::twipsToPixels(grid.colWidth(col)), metrics.horizontalAdvance(largest) + 4)
+            << "the whole number with a margin on each side";
+    }
+    EXPECT_EQ(grid.colWidth(DisplayTable::Text1), grid.colWidth(DisplayTable::Text2));
+
+    window->Txt_FilePath[0]->setText(m_folder.writeFile("short1.txt", "a\n"));
+    window->Txt_FilePath[1]->setText(m_folder.writeFile("short2.txt", "b\n"));
+    window->Btn_DiffList_Click();
+    for (const int col : {DisplayTable::No, DisplayTable::Line1, DisplayTable::Line2})
+        EXPECT_EQ(grid.colWidth(col), 600) << "the designed width again";
 }
 
 TEST_F(FrmLinquellTest, ClosingMaximisedKeepsTheLastNormalPlacement)
