@@ -6,6 +6,7 @@
 #include "platform/antiword_text.h"
 #include "platform/xls_workbook.h"
 #include "textcompare/engine/cell_text.h"
+#include "textcompare/engine/document_limits.h"
 #include "textcompare/engine/docx_read.h"
 #include "textcompare/engine/sheet_text.h"
 #include "textcompare/engine/xlsx_read.h"
@@ -79,7 +80,10 @@ bool readXlsSheet(const QString &path, qint64 sheetNumber, SheetTextBuilder &bui
                 description = QStringLiteral("セルを読めません (%1)").arg(book.errorString());
                 return false;
             }
-            builder.addCell(qint64(row) + 1, qint64(column) + 1, xlsCellText(cell, book.dates1904()));
+            if (!builder.addCell(qint64(row) + 1, qint64(column) + 1, xlsCellText(cell, book.dates1904()))) {
+                description = builder.budget().refusal();
+                return false;
+            }
         }
     }
     return true;
@@ -130,29 +134,22 @@ bool RdExcelValue(const QString &path, const QString &sheetNo, const QString &st
         return false;
     }
     const qint64 sheetNumber = common::LeadingInteger(sheetNo, 0);
+    ExpansionBudget budget(DocumentLimits::forFile(path));
     SheetTextBuilder builder(std::max(start[0], 1), maxRows, std::max(start[1], 1),
-                             qint64(std::max(start[1], 1)) + maxCols - 1);
-    bool read = false;
-    switch (containerOf(path, description)) {
-    case Container::Zip:
-        read = ReadXlsxSheet(path, sheetNumber, builder, description);
-        break;
-    case Container::Compound:
-        read = readXlsSheet(path, sheetNumber, builder, description);
-        break;
-    case Container::Other:
-        if (path.endsWith(QStringLiteral(".xlsx"), Qt::CaseInsensitive))
-            read = ReadXlsxSheet(path, sheetNumber, builder, description);
-        else
-            read = readXlsSheet(path, sheetNumber, builder, description);
-        break;
-    case Container::Empty:
-    case Container::Unreadable:
-        break;
+                             qint64(std::max(start[1], 1)) + maxCols - 1, budget);
+    const Container container = containerOf(path, description);
+    if (container == Container::Empty || container == Container::Unreadable)
+        return false;
+    if (container == Container::Compound
+        || (container == Container::Other && !path.endsWith(QStringLiteral(".xlsx"), Qt::CaseInsensitive)))
+    {
+        if (!readXlsSheet(path, sheetNumber, builder, description))
+            return false;
+    } else if (!ReadXlsxSheet(path, sheetNumber, builder, description)) {
+        return false;
     }
-    if (read)
-        text = builder.finish();
-    return read;
+    text = builder.finish();
+    return true;
 }
 
 bool RdWordValue(const QString &path, QString &text, QString &description)
