@@ -4,6 +4,7 @@
 #include "common/saved_error.h"
 #include "common/settings_values.h"
 #include "platform/antiword_text.h"
+#include "platform/isolated_run.h"
 #include "platform/xls_workbook.h"
 #include "textcompare/engine/cell_text.h"
 #include "textcompare/engine/document_limits.h"
@@ -89,6 +90,37 @@ bool readXlsSheet(const QString &path, qint64 sheetNumber, SheetTextBuilder &bui
     return true;
 }
 
+// readXlsSheet in a child process (platform::runIsolated): FreeXL, a C library, has read
+// past its buffers on crafted files. A fault there, or a file that takes it past the
+// child's memory or time, fails the read as a damaged workbook and leaves this process
+// as it was. The child hands back a marker byte and the text or the reason as UTF-16.
+bool readXlsSheetIsolated(const QString &path, qint64 sheetNumber, SheetTextBuilder &builder, QString &text,
+                          QString &description)
+{
+    platform::IsolationLimits limits;
+    limits.outputBytes = 2 * (DocumentLimits::forFile(path).characters + 4096);
+    const platform::IsolatedOutcome outcome = platform::runIsolated(
+        [&] {
+            QString reason;
+            const bool read = readXlsSheet(path, sheetNumber, builder, reason);
+            const QString result = read ? builder.finish() : reason;
+            return (read ? QByteArray("T") : QByteArray("F"))
+                   + QByteArray(reinterpret_cast<const char *>(result.utf16()), result.size() * 2);
+        },
+        limits);
+    if (!outcome.ok() || outcome.output.isEmpty()) {
+        description = QStringLiteral("ブックを読めません (壊れています: ") + outcome.text + u')';
+        return false;
+    }
+    const QString result(reinterpret_cast<const QChar *>(outcome.output.constData() + 1), (outcome.output.size() - 1) / 2);
+    if (outcome.output[0] != 'T') {
+        description = result;
+        return false;
+    }
+    text = result;
+    return true;
+}
+
 // antiword's text with CR LF line ends: the empty line that it writes first is left out,
 // and a table row ("|cell   |cell   |") becomes its cells, blanks at their ends cut,
 // joined by TAB, empty cells at the end left out.
@@ -142,12 +174,9 @@ bool RdExcelValue(const QString &path, const QString &sheetNo, const QString &st
         return false;
     if (container == Container::Compound
         || (container == Container::Other && !path.endsWith(QStringLiteral(".xlsx"), Qt::CaseInsensitive)))
-    {
-        if (!readXlsSheet(path, sheetNumber, builder, description))
-            return false;
-    } else if (!ReadXlsxSheet(path, sheetNumber, builder, description)) {
+        return readXlsSheetIsolated(path, sheetNumber, builder, text, description);
+    if (!ReadXlsxSheet(path, sheetNumber, builder, description))
         return false;
-    }
     text = builder.finish();
     return true;
 }
