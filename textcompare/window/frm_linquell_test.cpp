@@ -141,6 +141,19 @@ TEST_F(FrmLinquellTest, PartialDownloadsOfItsNumberAreRemovedAtLoad)
     EXPECT_TRUE(QFile::exists(others));
 }
 
+// The placement timer of an unattended run writes nothing, not even over values that do
+// not read.
+TEST_F(FrmLinquellTest, AnUnattendedRunWritesNoPlacement)
+{
+    store("Window", "Left", "far");
+    store("Window", "Width", "9000px");
+    const QByteArray before = TemporaryFolder::readFile(m_ini);
+    auto window = openWindow();
+    window->BatchRun = true;
+    window->Tmr_Resize_Timer();
+    EXPECT_EQ(TemporaryFolder::readFile(m_ini), before);
+}
+
 TEST_F(FrmLinquellTest, GridScrollsByTheWheelWhileLoaded)
 {
     auto window = openWindow();
