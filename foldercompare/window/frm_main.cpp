@@ -520,6 +520,9 @@ void Frm_Main::Form_Resize()
 void Frm_Main::Tmr_Resize_Timer()
 {
     Tmr_Resize->stop();
+    // An unattended run writes no settings, the placement included.
+    if (common::BatchMode)
+        return;
     try {
         common::dialogs::SaveMainWindowPlacement(*this, IniFilePath);
     } catch (...) {

@@ -158,6 +158,20 @@ TEST_F(FrmMainTest, StartupPlacement)
     }
 }
 
+// The placement timer of an unattended run writes nothing, not even over values that do
+// not read.
+TEST_F(FrmMainTest, AnUnattendedRunWritesNoPlacement)
+{
+    platform::writeProfileString("Window", "Left", "far", m_ini);
+    platform::writeProfileString("Window", "Width", "9000px", m_ini);
+    const QByteArray before = TemporaryFolder::readFile(m_ini);
+    auto window = openWindow();
+    common::BatchMode = true;
+    window->Tmr_Resize_Timer();
+    common::BatchMode = false;
+    EXPECT_EQ(TemporaryFolder::readFile(m_ini), before);
+}
+
 TEST_F(FrmMainTest, FirstActivationLoadsSettingsAndCommandLineOptions)
 {
     platform::writeProfileString("DSP", "RccBakup", "false", m_ini);

@@ -10,6 +10,7 @@
 #include "common/saved_error.h"
 #include "common/settings_values.h"
 #include "common/window_placement.h"
+#include "platform/atomic_file.h"
 #include "platform/flex_grid.h"
 #include "platform/program_folder.h"
 #include "platform/user_dialogs.h"
@@ -407,9 +408,13 @@ void Frm_Linquell::Form_Load()
         m_instance = common::TakeInstanceNumber(folder, exeName);
         InstanceNumber = m_instance.number;
         setWindowTitle(CaptionText + u'(' + QString::number(InstanceNumber) + u')');
-        for (int side = 0; side < 2; ++side)
+        // The instance lock makes the download targets this window's alone: a temporary
+        // file beside one is a download that a killed run left behind.
+        for (int side = 0; side < 2; ++side) {
             TempFilePaths[side] = folder + u'/' + exeName + common::InstanceDigits(InstanceNumber) + u'-'
                                   + QString::number(side + 1) + QStringLiteral(".tmp");
+            platform::removeStaleTemporaryFilesOf(TempFilePaths[side]);
+        }
         // The undo copy lies in the work folder that the instance lock holds.
         FileEditing.setWorkFolder(m_instance.workFolder, exeName + QStringLiteral("5.tmp"));
 

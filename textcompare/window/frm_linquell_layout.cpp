@@ -139,6 +139,9 @@ void Frm_Linquell::fitNumberColumns(int lastShownRow)
 void Frm_Linquell::Tmr_Resize_Timer()
 {
     Tmr_Resize->stop();
+    // An unattended run writes no settings, the placement included.
+    if (BatchRun)
+        return;
     try {
         common::dialogs::SaveMainWindowPlacement(*this, IniPath);
     } catch (...) {

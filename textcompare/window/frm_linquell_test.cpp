@@ -1,6 +1,7 @@
 #include "textcompare/window/frm_linquell.h"
 
 #include "common/dialogs/mouse_wheel.h"
+#include "platform/atomic_file.h"
 #include "platform/flex_grid.h"
 #include "platform/widgets/flex_grid_view.h"
 #include "platform/profile.h"
@@ -15,6 +16,7 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QFile>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QMenu>
 #include <QRegularExpression>
@@ -122,6 +124,35 @@ TEST_F(FrmLinquellTest, LoadsAsAnIdleNumberedWindow)
     EXPECT_EQ(window->Cmb_HanteiLine->count(), 30);
     EXPECT_FALSE(window->CodeListReady);
     EXPECT_TRUE(m_dialogs.shown().isEmpty());
+}
+
+// A download that a killed window of the same number left beside its target is removed
+// at load; another number's is left to its window.
+TEST_F(FrmLinquellTest, PartialDownloadsOfItsNumberAreRemovedAtLoad)
+{
+    const QString base = m_folder.filePath(QCoreApplication::applicationName());
+    const auto leftBeside = [this](const QString &target) {
+        const QString path = QFile::decodeName(platform::temporaryFilePathFor(QFile::encodeName(target)));
+        return m_folder.writeFile(QFileInfo(path).fileName(), "part");
+    };
+    const QString ours = leftBeside(base + "001-1.tmp");
+    const QString others = leftBeside(base + "002-2.tmp");
+    auto window = openWindow();
+    EXPECT_FALSE(QFile::exists(ours));
+    EXPECT_TRUE(QFile::exists(others));
+}
+
+// The placement timer of an unattended run writes nothing, not even over values that do
+// not read.
+TEST_F(FrmLinquellTest, AnUnattendedRunWritesNoPlacement)
+{
+    store("Window", "Left", "far");
+    store("Window", "Width", "9000px");
+    const QByteArray before = TemporaryFolder::readFile(m_ini);
+    auto window = openWindow();
+    window->BatchRun = true;
+    window->Tmr_Resize_Timer();
+    EXPECT_EQ(TemporaryFolder::readFile(m_ini), before);
 }
 
 TEST_F(FrmLinquellTest, GridScrollsByTheWheelWhileLoaded)
