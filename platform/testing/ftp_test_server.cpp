@@ -104,6 +104,16 @@ void FtpTestServer::refuseToSend(const QString &path)
     addArguments({QStringLiteral("--refuse-to-send"), path});
 }
 
+void FtpTestServer::listWithoutEnd(const QString &folder)
+{
+    addArguments({QStringLiteral("--list-without-end"), folder});
+}
+
+void FtpTestServer::trickle(const QString &path)
+{
+    addArguments({QStringLiteral("--trickle"), path});
+}
+
 void FtpTestServer::recordCommands()
 {
     addArguments({QStringLiteral("--log-commands")});

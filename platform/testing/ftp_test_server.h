@@ -51,6 +51,12 @@ public:
     void offerNoMlsd();
     // refuses to send the file `path` ("/pub/secret.txt") with "550 Permission denied.".
     void refuseToSend(const QString &path);
+    // From the next start() on, the server behaves as a hostile one might:
+    // LIST in `folder` ("/pub") sends listing lines without end (the server then offers no
+    // MLSD);
+    void listWithoutEnd(const QString &folder);
+    // RETR of `path` sends one byte every 0.2 s, without end.
+    void trickle(const QString &path);
 
     // From the next start() on, the server keeps the commands it receives after the
     // login; commands() gives them ("RETR /pub/a.txt"), in order, since that start.
