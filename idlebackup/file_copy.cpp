@@ -70,9 +70,11 @@ private:
 
 bool CopyFileAt(const FileAt &source, const FileAt &target, const CopyCallbacks &callbacks)
 {
+    // Declared first, so that a failed copy's temporary file is removed once both files
+    // are closed.
+    Temporary temporary(target.folder);
     clsFileAccess input;
     clsFileAccess output;
-    Temporary temporary(target.folder);
     input.OpenFileAt(source.folder, source.name, source.display, FileAccessMode::Read);
     struct stat before;
     if (::fstat(input.FileHandle(), &before) != 0)
