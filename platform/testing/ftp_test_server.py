@@ -25,6 +25,14 @@ server ROOT USER PASSWORD [OPTION | FOLDER LISTING]...
     --refuse-to-send P   answers RETR of the path P ("/pub/secret.txt") with
                          "550 Permission denied."
     --log-commands       prints each command after the login as "COMMAND <line>"
+    --drop-store-after N closes the data and the control connection of a STOR once it has
+                         received N bytes, keeping those bytes on disk, as a server whose
+                         connection breaks during an upload
+    --refuse-rename-over-existing
+                         answers RNTO with "550 File exists." when the new name is taken,
+                         as servers that never replace a file by a rename
+
+    Each login is printed as "LOGIN <user>".
 
 proxy
     A "USER name@host:port" FTP proxy: it greets the client, takes the USER line, opens
@@ -47,12 +55,28 @@ with warnings.catch_warnings():
     import asynchat
 
 from pyftpdlib.authorizers import DummyAuthorizer
-from pyftpdlib.handlers import FTPHandler
+from pyftpdlib.handlers import DTPHandler, FTPHandler
 from pyftpdlib.servers import FTPServer
 
 LIST_OPTIONS = ("-a", "-l", "-al", "-la")
 # Below the kernel's range of ports for outgoing connections.
 PASSIVE_PORTS = range(20000, 21000)
+
+
+class DroppingDTPHandler(DTPHandler):
+    """Breaks both connections once an upload has received `limit` bytes."""
+    limit = None
+
+    def handle_read(self):
+        DTPHandler.handle_read(self)
+        if self.limit is not None and self.receive and self.tot_bytes_received >= self.limit:
+            self.file_obj.flush()
+            control = self.cmd_channel
+            self.close()
+            control.close()
+
+    # The base class calls its own handle_read for this event.
+    handle_read_event = handle_read
 
 
 class RawNameHandler(FTPHandler):
@@ -67,6 +91,10 @@ class RawNameHandler(FTPHandler):
     refused_sends = set()
     log_commands = False
     listing_all = False
+    refuse_rename_over_existing = False
+
+    def on_login(self, username):
+        say("LOGIN " + username)
 
     def pre_process_command(self, line, cmd, arg):
         if self.log_commands and self.authenticated:
@@ -105,6 +133,13 @@ class RawNameHandler(FTPHandler):
             return
         return FTPHandler.ftp_RETR(self, file)
 
+    def ftp_RNTO(self, path):
+        if self.refuse_rename_over_existing and self._rnfr and self.fs.lexists(path):
+            self._rnfr = None
+            self.respond("550 File exists.")
+            return
+        return FTPHandler.ftp_RNTO(self, path)
+
     def decode(self, data):
         return data.decode("utf8", "surrogateescape")
 
@@ -131,6 +166,10 @@ def run_server(root, user, password, options, crafted_listings):
     handler.hide_dot_files = ("--hide-dot-files", None) in options
     handler.log_commands = ("--log-commands", None) in options
     handler.options_as_names = ("--list-options-as-names", None) in options
+    handler.refuse_rename_over_existing = ("--refuse-rename-over-existing", None) in options
+    drops = [int(value) for name, value in options if name == "--drop-store-after"]
+    if drops:
+        handler.dtp_handler = type("Dropping", (DroppingDTPHandler,), {"limit": drops[-1]})
     if ("--no-mlsd", None) in options or crafted_listings:
         handler.proto_cmds = {name: value for name, value in FTPHandler.proto_cmds.items()
                               if name not in ("MLSD", "MLST")}
@@ -219,9 +258,10 @@ def server_arguments(arguments):
     rest = list(arguments)
     while rest:
         name = rest.pop(0)
-        if name in ("--refuse", "--refuse-to-send"):
+        if name in ("--refuse", "--refuse-to-send", "--drop-store-after"):
             options.append((name, rest.pop(0)))
-        elif name in ("--hide-dot-files", "--no-mlsd", "--log-commands", "--list-options-as-names"):
+        elif name in ("--hide-dot-files", "--no-mlsd", "--log-commands", "--list-options-as-names",
+                      "--refuse-rename-over-existing"):
             options.append((name, None))
         elif name.startswith("--"):
             raise ValueError(name)
