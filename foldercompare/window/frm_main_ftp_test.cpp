@@ -9,6 +9,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QMenu>
@@ -184,6 +185,32 @@ TEST_F(FtpWindowTest, ANewAddressAsksBeforeItsFirstDownloadOnly)
     window->Txt_FolderPath[0]->setText(m_server.url("/pub/"));
     window->Btn_GetFileInfo_Click(0);
     EXPECT_EQ(m_dialogs.prompts(), QStringList()) << "the same address mirrors only what changed";
+}
+
+// An address given on the command line is gathered as a typed one is: the window's first
+// activation asks once, logs in once and gathers once, however often the window is
+// activated meanwhile.
+TEST_F(FtpWindowTest, AnAddressOnTheCommandLineAsksOnceAndLogsInOnce)
+{
+    platform::writeProfileString("DSP", "Data", "0", m_ini);
+    platform::writeProfileString("DSP", "UpDtNone", "False", m_ini);
+    auto window = openWindow();
+    window->Txt_FolderPath[0]->setText(tree("local"));
+    window->Txt_FolderPath[1]->setText(m_server.url("/pub/"));
+    window->show();
+    QElapsedTimer waited;
+    waited.start();
+    while (!window->InputEventsOn && waited.elapsed() < 30000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    for (int round = 0; round < 3; ++round) {
+        QEvent activation(QEvent::WindowActivate);
+        QCoreApplication::sendEvent(window.get(), &activation);
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    }
+    EXPECT_EQ(m_dialogs.prompts().count(DownloadQuestion), 1) << m_dialogs.prompts().join(" | ").toStdString();
+    EXPECT_EQ(m_server.logins(), QStringList{m_server.user()});
+    EXPECT_EQ(statusRows(*window), (QStringList{"|a.txt", "変更|b.txt", "追加|c.txt", "削除|d.txt"}));
+    EXPECT_FALSE(m_dialogs.prompts().join(u' ').contains("システムエラー"));
 }
 
 TEST_F(FtpWindowTest, ASingleFileSideHasTheCachedFileAsItsRoot)

@@ -226,6 +226,24 @@ TEST_F(GatheringTest, FirstActivationWithOnePathListsThatSide)
     EXPECT_EQ(window->Txt_FileInfoDate[0]->text(), "");
 }
 
+// A window started with a folder that is missing (as Zelquin's comparison starts one for
+// a backup not yet made) says so once, however often it is activated meanwhile.
+TEST_F(GatheringTest, AStartedWindowTellsOfAMissingFolderOnce)
+{
+    twoTrees();
+    auto window = openWindow();
+    window->Txt_FolderPath[0]->setText(tree("one"));
+    window->Txt_FolderPath[1]->setText(tree("not yet"));
+    window->show();
+    for (int round = 0; round < 20 && !window->InputEventsOn; ++round)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    QEvent activation(QEvent::WindowActivate);
+    QCoreApplication::sendEvent(window.get(), &activation);
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    EXPECT_EQ(m_dialogs.prompts().count(QStringLiteral("フォルダまたはファイルが存在しません　")), 1)
+        << m_dialogs.prompts().join(" | ").toStdString();
+}
+
 TEST_F(GatheringTest, InstanceOneRestoresTheListingTimes)
 {
     twoTrees();
