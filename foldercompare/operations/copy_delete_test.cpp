@@ -11,6 +11,9 @@
 
 #include <optional>
 
+#include <cerrno>
+#include <cstring>
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -187,6 +190,23 @@ TEST_F(CopyTest, AFailedCopyLeavesTheOldFileAndTheRunGoesOn)
                                                 "コピーしたファイル（行）：1件　コピー出来なかったファイル（行）：1件　")
                                      + Refresh);
     }
+}
+
+// A destination folder that cannot be made is told once, with the system's reason, and
+// every row below it fails with it.
+TEST_F(CopyTest, AFolderThatCannotBeMadeIsToldOnce)
+{
+    file("one/sub/deeper/a.txt", "a");
+    file("one/sub/deeper/b.txt", "b");
+    file("two/sub", "a file where the folder would be");
+    CopyOperation copy(0);
+    run(copy, rows({"sub/deeper/a.txt", "sub/deeper/b.txt"}), localSides());
+    EXPECT_EQ(m_errorList, QStringLiteral("\r\n") + tree("two/sub/deeper/") + QStringLiteral(" : ")
+                               + QString::fromLocal8Bit(std::strerror(ENOTDIR)) + QStringLiteral(" : ")
+                               + tree("two/sub/deeper"));
+    EXPECT_EQ(m_dialogs.prompts().filter(QStringLiteral("システムエラー")), QStringList());
+    EXPECT_EQ(lastPrompt(), QStringLiteral("コピーしたファイルはありません。　\r\n"
+                                           "コピーしたファイル（行）：0件　コピー出来なかったファイル（行）：2件　"));
 }
 
 using DeleteTest = testing::OperationsTest;
