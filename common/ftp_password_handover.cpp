@@ -2,6 +2,7 @@
 
 #include "common/mod_ftp.h"
 #include "common/saved_error.h"
+#include "platform/file_handles.h"
 #include "platform/program_folder.h"
 
 #include <QCoreApplication>
@@ -21,21 +22,6 @@ namespace {
 
 const QString FtpScheme = QStringLiteral("ftp://");
 constexpr qint64 HandOverBytesMax = 64 * 1024;
-
-// Writes all of `bytes` to `descriptor`; false on any failure.
-bool writeAll(int descriptor, const QByteArray &bytes)
-{
-    qsizetype written = 0;
-    while (written < bytes.size()) {
-        const ssize_t count = ::write(descriptor, bytes.constData() + written, size_t(bytes.size() - written));
-        if (count < 0 && errno == EINTR)
-            continue;
-        if (count <= 0)
-            return false;
-        written += count;
-    }
-    return true;
-}
 
 [[noreturn]] void failHandOver(const QString &path, int error)
 {
@@ -84,7 +70,8 @@ QStringList ViewerArgumentsWithoutPasswords(const std::array<QString, 2> &paths,
             continue;
         if (descriptor < 0)
             failHandOver(path, errno);
-        const bool written = writeAll(descriptor, (paths[0] + u'\n' + paths[1] + u'\n').toUtf8());
+        const QByteArray lines = (paths[0] + u'\n' + paths[1] + u'\n').toUtf8();
+        const bool written = platform::WriteFileBytes(descriptor, lines, lines.size()) == lines.size();
         const int error = errno;
         if (::close(descriptor) != 0 || !written) {
             ::unlink(QFile::encodeName(path).constData());
@@ -106,17 +93,8 @@ void TakeBackFtpPasswords(const QString &file, std::array<std::optional<QString>
     const bool ours = ::fstat(descriptor, &info) == 0 && S_ISREG(info.st_mode) && info.st_uid == ::geteuid()
                       && (info.st_mode & 077) == 0 && info.st_size <= HandOverBytesMax;
     if (ours) {
-        bytes.resize(qsizetype(info.st_size));
-        qsizetype done = 0;
-        while (done < bytes.size()) {
-            const ssize_t count = ::read(descriptor, bytes.data() + done, size_t(bytes.size() - done));
-            if (count < 0 && errno == EINTR)
-                continue;
-            if (count <= 0)
-                break;
-            done += count;
-        }
-        bytes.truncate(done);
+        const qint64 got = platform::ReadFileBytes(descriptor, bytes, qint64(info.st_size));
+        bytes.truncate(got < 0 ? 0 : qsizetype(got));
         ::unlink(name.constData());
     }
     ::close(descriptor);

@@ -44,6 +44,7 @@ Both bind a free port and print "READY <port>" once they accept connections, the
 until they are terminated.
 """
 
+import io
 import logging
 import socket
 import warnings
@@ -55,6 +56,7 @@ with warnings.catch_warnings():
     import asynchat
 
 from pyftpdlib.authorizers import DummyAuthorizer
+from pyftpdlib.filesystems import AbstractedFS
 from pyftpdlib.handlers import DTPHandler, FTPHandler
 from pyftpdlib.servers import FTPServer
 
@@ -63,14 +65,35 @@ LIST_OPTIONS = ("-a", "-l", "-al", "-la")
 PASSIVE_PORTS = range(20000, 21000)
 
 
-class DroppingDTPHandler(DTPHandler):
-    """Breaks both connections once an upload has received `limit` bytes."""
+class WholeWriteFile(io.FileIO):
+    """An upload's file without a buffer: each write puts all its bytes on disk or fails,
+    so that a full disk fails the write itself and never the close after it, which would
+    leave the client without a reply."""
+
+    def write(self, data):
+        view = memoryview(data)
+        while view:
+            view = view[io.FileIO.write(self, view):]
+        return len(data)
+
+
+class ServerFS(AbstractedFS):
+    """Files opened for writing are WholeWriteFile objects."""
+
+    def open(self, filename, mode):
+        if "r" in mode and "+" not in mode:
+            return AbstractedFS.open(self, filename, mode)
+        return WholeWriteFile(filename, mode.replace("b", ""))
+
+
+class ServerDTPHandler(DTPHandler):
+    """With `limit` set, an upload breaks both connections once it has received that many
+    bytes, as a connection that breaks during an upload."""
     limit = None
 
     def handle_read(self):
         DTPHandler.handle_read(self)
         if self.limit is not None and self.receive and self.tot_bytes_received >= self.limit:
-            self.file_obj.flush()
             control = self.cmd_channel
             self.close()
             control.close()
@@ -168,8 +191,8 @@ def run_server(root, user, password, options, crafted_listings):
     handler.options_as_names = ("--list-options-as-names", None) in options
     handler.refuse_rename_over_existing = ("--refuse-rename-over-existing", None) in options
     drops = [int(value) for name, value in options if name == "--drop-store-after"]
-    if drops:
-        handler.dtp_handler = type("Dropping", (DroppingDTPHandler,), {"limit": drops[-1]})
+    handler.dtp_handler = type("DataHandler", (ServerDTPHandler,), {"limit": drops[-1] if drops else None})
+    handler.abstracted_fs = ServerFS
     if ("--no-mlsd", None) in options or crafted_listings:
         handler.proto_cmds = {name: value for name, value in FTPHandler.proto_cmds.items()
                               if name not in ("MLSD", "MLST")}
