@@ -68,10 +68,11 @@ void DateChangeOperation::handleRow(OperationFrame &frame, const OperationRow &r
     } else {
         const QString format = QStringLiteral("yyyy/MM/dd HH:mm:ss");
         const QDateTime date = QDateTime::fromString(m_dateChgDtm, format);
-        if (!date.isValid())
+        if (m_dateChgDtm.isEmpty())
             return;
-        // A local time that the clock skips when daylight saving begins names no moment.
-        if (date.toString(format) != m_dateChgDtm) {
+        // The dialog hands over only well-formed dates: one that names no moment is a local
+        // time that the clock skips when daylight saving begins.
+        if (!date.isValid() || date.toString(format) != m_dateChgDtm) {
             frame.listError(path, QStringLiteral("この日時は夏時間の切り替えのため存在しません : ") + m_dateChgDtm);
             return;
         }

@@ -9,6 +9,8 @@
 #include <QDateTime>
 #include <QFileInfo>
 
+#include <ctime>
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -113,6 +115,29 @@ TEST_F(DateChangeTest, ADateThatDidNotLandOrAVanishedFileFailsItsRow)
                                                "日時変更したファイル（行）：0件　日時変更出来なかったファイル（行）：2件　"));
         EXPECT_NE(QFileInfo(tree("one/a.txt")).lastModified(), before) << "the clamped date is on the file";
     }
+}
+
+// A typed local time that daylight saving skips names no moment: the row fails instead of
+// being passed over or shifted.
+TEST_F(DateChangeTest, ATypedTimeThatDaylightSavingSkipsFailsItsRow)
+{
+    if (!QFileInfo::exists(QStringLiteral("/usr/share/zoneinfo/Europe/Berlin")))
+        GTEST_SKIP() << "no time zone data for Europe/Berlin";
+    const QByteArray savedZone = qgetenv("TZ");
+    qputenv("TZ", "Europe/Berlin");
+    ::tzset();
+    const std::pair<qint64, long> before = mtime(file("one/a.txt", "a"));
+    DateChangeOperation change(0, QStringLiteral("2021/03/28 02:30:00"));
+    run(change, rows({"a.txt"}), localSides());
+    if (savedZone.isNull())
+        qunsetenv("TZ");
+    else
+        qputenv("TZ", savedZone);
+    ::tzset();
+    EXPECT_EQ(change.filesChanged(), 0);
+    EXPECT_TRUE(m_errorList.startsWith(QStringLiteral("\r\n") + tree("one/a.txt") + QStringLiteral(" : この日時は")))
+        << m_errorList.toStdString();
+    EXPECT_EQ(mtime(tree("one/a.txt")), before);
 }
 
 using CodeChangeTest = testing::OperationsTest;
