@@ -136,10 +136,12 @@ public:
 };
 
 // The common course of the file operations: the roots checked, the busy state and the
-// progress window, the FTP connection of an FTP side, the walk over the rows with a
+// progress window, the FTP connections of FTP sides, the walk over the rows with a
 // cancel check before each, one read-only question per run, the lists of skipped and
 // failed paths (five each, then "．．．"), the closing boxes and the refresh question.
-// Boxes go through common::ShowMsg.
+// The closing text is the complete text only when every row was done; when rows were
+// skipped, refused, failed or not reached it counts the rows done and not done. The
+// refresh is offered whenever a side changed. Boxes go through common::ShowMsg.
 class OperationFrame
 {
 public:
