@@ -140,10 +140,7 @@ TEST_F(CompareTest, ExactlyAsManyRowsAsTheLimitAtTheStart)
     auto window = openWindow();
     window->Txt_FolderPath[0]->setText(tree("one"));
     window->Txt_FolderPath[1]->setText(tree("two"));
-    window->show();
-    for (int round = 0; round < 20 && !window->InputEventsOn; ++round)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    showAtStart(*window);
     EXPECT_EQ(m_dialogs.prompts(), QStringList{"3行だけ表示し比較を中止しました。ごめんなさい。　\r\n"
                                                "差分のみにすると全ての比較が出来るかもしれません。　"});
     EXPECT_EQ(rows(*window).size(), 3);

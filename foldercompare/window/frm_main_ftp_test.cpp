@@ -9,7 +9,6 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QMenu>
@@ -197,16 +196,7 @@ TEST_F(FtpWindowTest, AnAddressOnTheCommandLineAsksOnceAndLogsInOnce)
     auto window = openWindow();
     window->Txt_FolderPath[0]->setText(tree("local"));
     window->Txt_FolderPath[1]->setText(m_server.url("/pub/"));
-    window->show();
-    QElapsedTimer waited;
-    waited.start();
-    while (!window->InputEventsOn && waited.elapsed() < 30000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-    for (int round = 0; round < 3; ++round) {
-        QEvent activation(QEvent::WindowActivate);
-        QCoreApplication::sendEvent(window.get(), &activation);
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-    }
+    showAtStart(*window);
     EXPECT_EQ(m_dialogs.prompts().count(DownloadQuestion), 1) << m_dialogs.prompts().join(" | ").toStdString();
     EXPECT_EQ(m_server.logins(), QStringList{m_server.user()});
     EXPECT_EQ(statusRows(*window), (QStringList{"|a.txt", "変更|b.txt", "追加|c.txt", "削除|d.txt"}));

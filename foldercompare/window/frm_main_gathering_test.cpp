@@ -234,12 +234,7 @@ TEST_F(GatheringTest, AStartedWindowTellsOfAMissingFolderOnce)
     auto window = openWindow();
     window->Txt_FolderPath[0]->setText(tree("one"));
     window->Txt_FolderPath[1]->setText(tree("not yet"));
-    window->show();
-    for (int round = 0; round < 20 && !window->InputEventsOn; ++round)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-    QEvent activation(QEvent::WindowActivate);
-    QCoreApplication::sendEvent(window.get(), &activation);
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    showAtStart(*window);
     EXPECT_EQ(m_dialogs.prompts().count(QStringLiteral("フォルダまたはファイルが存在しません　")), 1)
         << m_dialogs.prompts().join(" | ").toStdString();
 }
