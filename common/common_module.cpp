@@ -109,7 +109,7 @@ int ShowMsg(const QString &prompt, int buttons, const QString &title, const QStr
     }
 }
 
-QString PrintablePath(const QString &path)
+QString PasswordHidden(const QString &path)
 {
     QString shown = path;
     const qsizetype schemeEnd = shown.startsWith(QLatin1String("ftp://"), Qt::CaseInsensitive)    ? 6
@@ -122,7 +122,12 @@ QString PrintablePath(const QString &path)
         if (colon >= 0 && colon < at)
             shown.replace(colon + 1, at - colon - 1, QStringLiteral("****"));
     }
-    return platform::escapeControlCharacters(shown);
+    return shown;
+}
+
+QString PrintablePath(const QString &path)
+{
+    return platform::escapeControlCharacters(PasswordHidden(path));
 }
 
 void ReportSavedErr(const QString &procedure)

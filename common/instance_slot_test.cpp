@@ -1,30 +1,33 @@
 #include "common/instance_slot.h"
 
+#include "platform/testing/temporary_folder.h"
+
 #include <QCoreApplication>
-#include <QDateTime>
+#include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 
 #include <gtest/gtest.h>
 
 #include <memory>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace common {
 namespace {
 
-QString uniqueBase()
-{
-    return QStringLiteral("test%1x%2").arg(QCoreApplication::applicationPid()).arg(QDateTime::currentMSecsSinceEpoch());
-}
+using platform::testing::TemporaryFolder;
 
-// Starts a child process that takes an instance number, prints it and holds it until
-// its standard input closes.
+// Starts a child process that takes an instance number in the program folder `folder`,
+// prints it and holds it until its standard input closes.
 class InstanceHolder
 {
 public:
-    explicit InstanceHolder(const QString &base)
+    explicit InstanceHolder(const QString &folder)
     {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert("INSTANCE_CHILD_BASE", base);
+        environment.insert("INSTANCE_CHILD_FOLDER", folder);
         m_process.setProcessEnvironment(environment);
         m_process.start(QCoreApplication::applicationFilePath(), {"--gtest_filter=InstanceSlotChild.*"});
         EXPECT_TRUE(m_process.waitForStarted());
@@ -54,36 +57,56 @@ private:
 
 TEST(InstanceSlot, NumbersComeBackWhenAProcessEnds)
 {
-    const QString base = uniqueBase();
-    auto first = std::make_unique<InstanceHolder>(base);
+    const TemporaryFolder folder;
+    auto first = std::make_unique<InstanceHolder>(folder.path());
     EXPECT_EQ(first->number(), 1);
-    InstanceHolder second(base);
+    InstanceHolder second(folder.path());
     EXPECT_EQ(second.number(), 2);
     first->end();
-    InstanceHolder third(base);
+    InstanceHolder third(folder.path());
     EXPECT_EQ(third.number(), 1) << "the number of an ended window is free again";
 }
 
-TEST(InstanceSlot, ProgramsAndBasesCountApart)
+TEST(InstanceSlot, AWorkFolderThatIsNotOursIsPassedOver)
 {
-    const QString base = uniqueBase();
-    InstanceSlot dirgleam = TakeInstanceNumber("Dirgleam", base);
-    InstanceSlot linquell = TakeInstanceNumber("Linquell", base);
-    InstanceSlot other = TakeInstanceNumber("Dirgleam", base + "b");
+    const TemporaryFolder folder;
+    const QString elsewhere = folder.makeFolder("elsewhere");
+    ASSERT_TRUE(QFile::link(elsewhere, folder.filePath("Dirgleam001")));
+    InstanceSlot slot = TakeInstanceNumber(folder.path(), "Dirgleam");
+    EXPECT_EQ(slot.number, 2) << "a symbolic link is no work folder";
+    EXPECT_EQ(slot.workFolder, folder.filePath("Dirgleam002"));
+    EXPECT_EQ(QFileInfo(slot.workFolder).permissions() & (QFile::WriteGroup | QFile::WriteOther), 0);
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "only the superuser can give a folder to another user";
+    const QString others = folder.makeFolder("Linquell001");
+    ASSERT_EQ(::chown(QFile::encodeName(others).constData(), 65534, 65534), 0);
+    EXPECT_EQ(TakeInstanceNumber(folder.path(), "Linquell").number, 2) << "another user's work folder";
+    EXPECT_FALSE(QFileInfo::exists(others + "/.instance.lock")) << "nothing is put into it";
+}
+
+TEST(InstanceSlot, ProgramsAndFoldersCountApart)
+{
+    const TemporaryFolder folder;
+    const TemporaryFolder otherFolder;
+    InstanceSlot dirgleam = TakeInstanceNumber(folder.path(), "Dirgleam");
+    InstanceSlot linquell = TakeInstanceNumber(folder.path(), "Linquell");
+    InstanceSlot other = TakeInstanceNumber(otherFolder.path(), "Dirgleam");
     EXPECT_EQ(dirgleam.number, 1);
     EXPECT_EQ(linquell.number, 1);
     EXPECT_EQ(other.number, 1);
+    EXPECT_EQ(linquell.workFolder, folder.filePath("Linquell001"));
+    EXPECT_TRUE(QFileInfo(linquell.workFolder).isDir());
 }
 
 TEST(InstanceSlot, PastTheLimitEveryWindowStillGetsItsOwnNumber)
 {
-    const QString base = uniqueBase();
+    const TemporaryFolder folder;
     std::vector<InstanceSlot> held;
     for (int i = 1; i <= 100; ++i)
-        held.push_back(TakeInstanceNumber("Dirgleam", base));
+        held.push_back(TakeInstanceNumber(folder.path(), "Dirgleam"));
     EXPECT_EQ(held.back().number, 100);
-    InstanceSlot extra1 = TakeInstanceNumber("Dirgleam", base);
-    InstanceSlot extra2 = TakeInstanceNumber("Dirgleam", base);
+    InstanceSlot extra1 = TakeInstanceNumber(folder.path(), "Dirgleam");
+    InstanceSlot extra2 = TakeInstanceNumber(folder.path(), "Dirgleam");
     EXPECT_EQ(extra1.number, 101);
     EXPECT_TRUE(extra1.lock.has_value());
     EXPECT_EQ(extra2.number, 102);
@@ -93,21 +116,21 @@ TEST(InstanceSlot, PastTheLimitEveryWindowStillGetsItsOwnNumber)
 
 TEST(InstanceSlot, HandOverNumberIsNeverTaken)
 {
-    const QString base = uniqueBase();
+    const TemporaryFolder folder;
     std::vector<InstanceSlot> held;
     for (int i = 1; i < HandOverNumber; ++i)
-        held.push_back(TakeInstanceNumber("Dirgleam", base));
+        held.push_back(TakeInstanceNumber(folder.path(), "Dirgleam"));
     EXPECT_EQ(held.back().number, HandOverNumber - 1);
-    EXPECT_EQ(TakeInstanceNumber("Dirgleam", base).number, HandOverNumber + 1);
+    EXPECT_EQ(TakeInstanceNumber(folder.path(), "Dirgleam").number, HandOverNumber + 1);
 }
 
-// Runs only as a child of NumbersComeBackWhenAProcessEnds.
+// Runs only as a child of the tests above.
 TEST(InstanceSlotChild, HoldNumber)
 {
-    const QString base = qEnvironmentVariable("INSTANCE_CHILD_BASE");
-    if (base.isEmpty())
+    const QString folder = qEnvironmentVariable("INSTANCE_CHILD_FOLDER");
+    if (folder.isEmpty())
         GTEST_SKIP();
-    InstanceSlot slot = TakeInstanceNumber("Dirgleam", base);
+    InstanceSlot slot = TakeInstanceNumber(folder, "Dirgleam");
     std::printf("INSTANCE=%d\n", slot.number);
     std::fflush(stdout);
     char buffer[16];

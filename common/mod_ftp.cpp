@@ -465,8 +465,13 @@ const ErrorRecord &FtpSavedErr()
     return module().savedErr;
 }
 
+bool FtpCodeMayMatter()
+{
+    return module().codeMayMatter;
+}
+
 void FtpConnect(const QString &server, const QString &user, const QString &password, const QString &proxy,
-                bool passive, const QString &fileNameCode, int stallSeconds)
+                bool passive, const QString &fileNameCode, int stallSeconds, const platform::TransferLimits &limits)
 {
     FileNameCode = fileNameCode;
     ModuleState &state = module();
@@ -493,6 +498,7 @@ void FtpConnect(const QString &server, const QString &user, const QString &passw
     target.password = password.toUtf8();
     target.passive = passive;
     target.stallSeconds = stallSeconds;
+    target.limits = limits;
     const platform::FtpOutcome outcome = state.session.open(target);
     if (!outcome.ok()) {
         FtpDisconnect();

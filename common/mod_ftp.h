@@ -54,13 +54,19 @@ inline const QStringList FtpCodeTrialOrder = {QStringLiteral("SJIS"), QStringLit
 
 // The last failure of the module; kept until the next one.
 const ErrorRecord &FtpSavedErr();
+// Whether the last failure may come from the code of a name: the server refused it, it
+// could not be sent, or FileNameCode has no form for one of its characters. Only then may
+// another code work.
+bool FtpCodeMayMatter();
 
 // Connects and logs in. `server` is a host with an optional ":" and port (leading digits;
 // none or 0 means 21). With a `proxy` ("host:port") the client logs in at the proxy as
 // user + "@" + server with the given password. On failure the module is not connected.
-// Every operation of the connection fails after `stallSeconds` without progress.
+// Every operation of the connection fails after `stallSeconds` without progress, and as
+// `limits` bound it.
 void FtpConnect(const QString &server, const QString &user, const QString &password, const QString &proxy,
-                bool passive, const QString &fileNameCode, int stallSeconds = platform::DefaultStallSeconds);
+                bool passive, const QString &fileNameCode, int stallSeconds = platform::DefaultStallSeconds,
+                const platform::TransferLimits &limits = {});
 // Logs out; harmless when not connected; never fails.
 void FtpDisconnect();
 

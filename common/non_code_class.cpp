@@ -36,11 +36,14 @@ QString NonCodeClass::BIN_To_VbUnicode(QByteArrayView bytes)
 
 QString NonCodeClass::UNICODE_To_VbUnicode(QByteArrayView bytes)
 {
-    const QByteArrayView body = bytes.startsWith(Utf16LeBom) ? bytes.sliced(Utf16LeBom.size()) : bytes;
+    const bool bigEndian = bytes.startsWith(Utf16BeBom);
+    const QByteArrayView body = bytes.startsWith(Utf16LeBom) || bigEndian ? bytes.sliced(Utf16LeBom.size()) : bytes;
     const qsizetype units = body.size() / 2;
     const bool oddByte = body.size() % 2 != 0;
     QString text(units + (oddByte ? 1 : 0), Qt::Uninitialized);
-    if (units > 0)
+    if (units > 0 && bigEndian)
+        qFromBigEndian<char16_t>(body.data(), units, text.data());
+    else if (units > 0)
         qFromLittleEndian<char16_t>(body.data(), units, text.data());
     if (oddByte)
         text[units] = QChar(QChar::ReplacementCharacter);

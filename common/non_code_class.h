@@ -23,6 +23,7 @@ class NonCodeClass
 {
 public:
     static constexpr QByteArrayView Utf16LeBom{"\xFF\xFE", 2};
+    static constexpr QByteArrayView Utf16BeBom{"\xFE\xFF", 2};
     static constexpr QByteArrayView Utf8Bom{"\xEF\xBB\xBF", 3};
 
     // The back end of SJIS, JIS, EUC, UTF7 and UTF8: 0 the charset back end (the
@@ -42,7 +43,8 @@ public:
     static QString BIN_To_VbUnicode(QByteArrayView bytes);
 
     // Cuts a leading FF FE and takes the rest as UTF-16 little-endian units, unpaired
-    // surrogates included. An odd last byte becomes U+FFFD (InvalidBytes).
+    // surrogates included; behind a leading FE FF the units are big-endian, as that mark
+    // says. An odd last byte becomes U+FFFD (InvalidBytes).
     QString UNICODE_To_VbUnicode(QByteArrayView bytes);
     // The text's UTF-16 little-endian units, behind FF FE when bomFlag is true. Always clean.
     QByteArray VbUnicode_To_UNICODE(QStringView text, bool bomFlag);

@@ -107,6 +107,8 @@ TEST_F(NonCodeClassTest, ByteOrderMarks)
     EXPECT_EQ(m_codes.UNICODE_To_VbUnicode(bytesOf({0xFF, 0xFE})), "");
     EXPECT_TRUE(m_codes.lastConversionClean());
     EXPECT_EQ(m_codes.UNICODE_To_VbUnicode(bytesOf({0x41, 0x00, 0xFF, 0xFE})), u"A\uFEFF"_qs);
+    EXPECT_EQ(m_codes.UNICODE_To_VbUnicode(bytesOf({0xFE, 0xFF, 0x30, 0x42, 0x00, 0x0A})), u"あ\n"_qs)
+        << "big-endian behind its mark";
 
     for (const int funcRogic : {0, 1}) {
         SCOPED_TRACE(funcRogic);

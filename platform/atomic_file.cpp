@@ -354,6 +354,31 @@ std::optional<qint64> temporaryFileProcess(QByteArrayView name)
     return valid ? std::optional<qint64>(process) : std::nullopt;
 }
 
+void removeStaleTemporaryFilesOf(const QString &target)
+{
+    const QByteArray path = QFile::encodeName(target);
+    const qsizetype slash = path.lastIndexOf('/');
+    const QByteArray folder = slash < 0 ? QByteArray(".") : slash == 0 ? QByteArray("/") : path.first(slash);
+    // The name that temporaryFilePathFor gives, up to its process id.
+    QByteArray prefix = temporaryFilePathFor(path);
+    prefix = prefix.sliced(slash + 1, prefix.lastIndexOf(TemporaryMarker) - slash - 1 + TemporaryMarker.size());
+    DIR *const entries = ::opendir(folder.constData());
+    if (!entries)
+        return;
+    const int descriptor = ::dirfd(entries);
+    std::vector<QByteArray> stale;
+    while (const dirent *entry = ::readdir(entries)) {
+        const QByteArrayView name(entry->d_name);
+        struct stat info;
+        if (name.startsWith(prefix) && isTemporaryFileName(name)
+            && ::fstatat(descriptor, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(info.st_mode))
+            stale.emplace_back(name.toByteArray());
+    }
+    for (const QByteArray &name : stale)
+        ::unlinkat(descriptor, name.constData(), 0);
+    ::closedir(entries);
+}
+
 void removeStaleTemporaryFiles(const QString &folder)
 {
     const int top = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);

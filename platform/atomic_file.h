@@ -85,6 +85,11 @@ std::optional<QString> writeWholeFile(const QString &path, QByteArrayView bytes,
 // cut so that the whole stays within the file system's name length.
 QByteArray temporaryFilePathFor(const QByteArray &target);
 
+// Removes the temporary files that writes of `target` (a file path) killed before they
+// ended left beside it: those that temporaryFilePathFor names for this very target. Only
+// for a target that this process alone writes; failures are passed over.
+void removeStaleTemporaryFilesOf(const QString &target);
+
 // The id of the process that made a temporary file named `name` (a file name without
 // folder) as temporaryFilePathFor names them; nullopt for any other name.
 std::optional<qint64> temporaryFileProcess(QByteArrayView name);

@@ -49,6 +49,10 @@ struct FlexGridChange
     int lastRow = -1;
 };
 
+// A colour value for the grid's colours that shows black, where 0 means "no colour of its
+// own": the byte above blue is not part of the colour.
+inline constexpr quint32 FlexBlack = 0x01000000;
+
 // The cells of the non-fixed rows of a grid whose table is held elsewhere (see
 // FlexGrid::setRowProvider). It is asked only for rows from the grid's fixedRows() to
 // rows() - 1 and columns from 0 to cols() - 1; colours are as FlexGrid gives them, 0 for
@@ -73,7 +77,7 @@ public:
 // either corner may be the larger. Setters of indexes return false and change nothing
 // when the index is out of range. Colours are blue-green-red integers (the low byte is
 // red); 0 means "no colour of its own": the standard background or text colour, and a
-// fixed cell keeps its header look.
+// fixed cell keeps its header look (FlexBlack is black).
 //
 // Views are told of changes through changed(), coalesced: at most one notification per
 // pass of the event loop while redraw() is true, none at all while it is false, and one

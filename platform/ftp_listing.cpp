@@ -34,6 +34,12 @@ QList<Token> tokens(QStringView line)
     return result;
 }
 
+// A listed size, or -1 (unknown) for a negative one, which no file has.
+qint64 knownSize(qint64 size)
+{
+    return size < 0 ? -1 : size;
+}
+
 int monthNumber(QStringView text)
 {
     static const QStringList names = {QStringLiteral("jan"), QStringLiteral("feb"), QStringLiteral("mar"),
@@ -76,7 +82,9 @@ std::optional<FtpListEntry> parseUnixLine(QStringView line, const QDate &today)
     // perms, links, owner[, group], size, month, day, time or year, name
     for (qsizetype month = 3; month + 2 < parts.size(); ++month) {
         const int monthValue = monthNumber(parts[month].text);
-        if (monthValue == 0 || !allDigits(parts[month - 1].text) || !allDigits(parts[month + 1].text))
+        const QStringView size = parts[month - 1].text;
+        if (monthValue == 0 || !allDigits(size.startsWith(u'-') ? size.mid(1) : size)
+            || !allDigits(parts[month + 1].text))
             continue;
         const int day = parts[month + 1].text.toInt();
         const QStringView clock = parts[month + 2].text;
@@ -102,7 +110,7 @@ std::optional<FtpListEntry> parseUnixLine(QStringView line, const QDate &today)
                 name = name.left(arrow);
         }
         bool sizeOk = false;
-        const qint64 size = parts[month - 1].text.toLongLong(&sizeOk);
+        const qint64 listedSize = size.toLongLong(&sizeOk);
         if (!sizeOk)
             return std::nullopt;
         FtpListEntry entry;
@@ -110,7 +118,7 @@ std::optional<FtpListEntry> parseUnixLine(QStringView line, const QDate &today)
         entry.folder = line[0] == u'd';
         entry.link = line[0] == u'l';
         entry.time = QDateTime(date, time);
-        entry.size = size;
+        entry.size = knownSize(listedSize);
         return entry;
     }
     return std::nullopt;
@@ -171,7 +179,7 @@ std::optional<FtpListEntry> parseMlsdLine(QByteArrayView line)
             type = value.toLower();
         } else if (name == "size") {
             bool sizeOk = false;
-            entry.size = value.toLongLong(&sizeOk);
+            entry.size = knownSize(value.toLongLong(&sizeOk));
             if (!sizeOk)
                 entry.size = 0;
         } else if (name == "modify") {

@@ -19,7 +19,7 @@ struct FtpListEntry
     QDateTime time;         // local time; from MLSD to the second, from LIST to the minute
                             // (seconds 0), and for a Unix entry older than half a year only
                             // to the day (at 00:00)
-    qint64 size = 0;
+    qint64 size = 0;        // -1 when the listing gives a negative size: unknown
 };
 
 // A listing as parsed: the entries in the server's order, and, as received, the names of
@@ -47,8 +47,8 @@ bool isSinglePathElement(QStringView name);
 //     01-15-2020  23:05              12345 name
 // Lines may end in CR LF or LF. A Unix date without a year lies in today's year, or in the
 // year before when that would put it more than one day after `today`. A link lists under
-// its own name (the text before " -> ") as a link. Lines of neither style ("total 12", a
-// server's error text) are skipped.
+// its own name (the text before " -> ") as a link. A negative size lists as unknown (-1).
+// Lines of neither style ("total 12", a server's error text) are skipped.
 FtpListing parseFtpListing(QByteArrayView listing, const QDate &today);
 
 // Parses the reply of MLSD: one entry a line, facts and a name,
@@ -57,7 +57,7 @@ FtpListing parseFtpListing(QByteArrayView listing, const QDate &today);
 // or "OS.unix=symlink" for a link; "cdir" and "pdir" (the folder and its parent) are left
 // out, as are lines without "; " or of another type. "modify" is UTC, to the second, with
 // optional fractions, and is given as local time; a missing or bad one leaves `time`
-// invalid. A missing size counts 0.
+// invalid. A missing size counts 0, a negative one is unknown (-1).
 FtpListing parseMlsdListing(QByteArrayView listing);
 
 } // namespace platform

@@ -100,6 +100,7 @@ TEST(FtpListing, ReadsMachineListings)
          false, utc("20200115123456"), 3},
         {"dot entry", "type=file;size=1;modify=20200115123456; .profile", ".profile", false, false,
          utc("20200115123456"), 1},
+        {"a negative size: unknown", "type=file;size=-5; negative", "negative", false, false, {}, -1},
         {"the folder itself", "type=cdir;modify=20200115123456; .", "", false, false, {}, 0},
         {"its parent", "type=pdir;modify=20200115123456; ..", "", false, false, {}, 0},
         {"a device", "type=OS.unix=chr-13/29; null", "", false, false, {}, 0},

@@ -125,21 +125,33 @@ size_t onHeader(char *data, size_t size, size_t count, void *user)
 
 size_t onListingData(char *data, size_t size, size_t count, void *user)
 {
-    static_cast<QByteArray *>(user)->append(data, qsizetype(size * count));
+    auto *listing = static_cast<QByteArray *>(user);
+    if (listing->size() + qint64(size * count) > MaxListingBytes)
+        return 0;
+    listing->append(data, qsizetype(size * count));
     return size * count;
 }
 
-// The local end of a transfer and the errno value of its first failure.
+// The local end of a transfer, the errno value of its first failure, and for a download
+// the bytes so far and their bound (0 for none).
 struct LocalEnd
 {
     int descriptor = -1;
     int error = 0;
+    qint64 bytes = 0;
+    qint64 maxBytes = 0;
+    bool tooLarge = false;
 };
 
 size_t onDownloadData(char *data, size_t size, size_t count, void *user)
 {
     auto *target = static_cast<LocalEnd *>(user);
     const size_t total = size * count;
+    target->bytes += qint64(total);
+    if (target->maxBytes > 0 && target->bytes > target->maxBytes) {
+        target->tooLarge = true;
+        return 0;
+    }
     size_t written = 0;
     while (written < total) {
         const ssize_t result = ::write(target->descriptor, data + written, total - written);
@@ -326,6 +338,7 @@ struct FtpSession::State
         curl_easy_setopt(handle, CURLOPT_SERVER_RESPONSE_TIMEOUT, stallSeconds);
         curl_easy_setopt(handle, CURLOPT_LOW_SPEED_LIMIT, 1L);
         curl_easy_setopt(handle, CURLOPT_LOW_SPEED_TIME, stallSeconds);
+        curl_easy_setopt(handle, CURLOPT_TIMEOUT, long(login.limits.deadlineSeconds));
         curl_easy_setopt(handle, CURLOPT_HEADERFUNCTION, onHeader);
         curl_easy_setopt(handle, CURLOPT_HEADERDATA, &replies);
     }
@@ -365,6 +378,8 @@ struct FtpSession::State
         curl_easy_setopt(easy.get(), CURLOPT_WRITEDATA, &reply.listing);
         FtpOutcome outcome = perform();
         outcome.folderRefused = outcome.code == CURLE_QUOTE_ERROR;
+        if (outcome.code == CURLE_WRITE_ERROR)
+            outcome.text = QStringLiteral("一覧が %1 バイトを超えました").arg(MaxListingBytes);
         return outcome;
     }
 };
@@ -530,7 +545,9 @@ FtpOutcome FtpSession::retrieve(const QByteArray &path, const QString &localPath
     if (file.get() < 0)
         return localFailure(errno);
 
-    LocalEnd local{file.get(), 0};
+    LocalEnd local;
+    local.descriptor = file.get();
+    local.maxBytes = state.login.limits.downloadBytes;
     state.prepare(state.fileUrl(path));
     CURL *handle = state.easy.get();
     curl_easy_setopt(handle, CURLOPT_TRANSFERTEXT, binary ? 0L : 1L);
@@ -546,6 +563,10 @@ FtpOutcome FtpSession::retrieve(const QByteArray &path, const QString &localPath
         outcome = localFailure(closeError);
     if (!outcome.ok() && local.error != 0)
         outcome = localFailure(local.error);
+    if (local.tooLarge) {
+        outcome = transferFailure(CURLE_FILESIZE_EXCEEDED);
+        outcome.text = QStringLiteral("ファイルが %1 バイトを超えました").arg(local.maxBytes);
+    }
     if (outcome.ok() && ::rename(temporary.constData(), target.constData()) != 0)
         outcome = localFailure(errno);
     if (!outcome.ok())
@@ -565,7 +586,8 @@ FtpOutcome FtpSession::store(const QString &localPath, const QByteArray &path, b
     if (S_ISDIR(status.st_mode))
         return localFailure(EISDIR);
 
-    LocalEnd local{file.get(), 0};
+    LocalEnd local;
+    local.descriptor = file.get();
     state.prepare(state.fileUrl(path));
     CURL *handle = state.easy.get();
     curl_easy_setopt(handle, CURLOPT_UPLOAD, 1L);

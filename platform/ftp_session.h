@@ -22,6 +22,8 @@ struct FtpLogin
     bool passive = true;
     // Seconds without progress after which a connection, a reply or a transfer fails.
     int stallSeconds = DefaultStallSeconds;
+    // The deadline of every operation and the most bytes of a download.
+    TransferLimits limits;
 };
 
 // How one FTP operation ended.
@@ -91,7 +93,8 @@ public:
     // "LIST -a", so that names beginning with "." come too, else with LIST. A listing
     // command that the server refuses, or a "LIST -a" that gives nothing, where the next
     // one lists the folder is not used again in this session. On failure the outcome is
-    // the first command's.
+    // the first command's. A listing longer than MaxListingBytes fails (CURLE_WRITE_ERROR,
+    // with a text that tells the bound).
     FtpOutcome list(const QByteArray &folder, FtpFolderReply &reply);
 
     // Asks for the size and the time of the file `path`; what the server does not tell
@@ -100,7 +103,8 @@ public:
 
     // Downloads `path` into `localPath`. The bytes go to a temporary file beside it, which
     // replaces `localPath` only when the transfer is complete; on failure `localPath` is
-    // as it was.
+    // as it was. A file longer than the login's download bound fails
+    // (CURLE_FILESIZE_EXCEEDED).
     FtpOutcome retrieve(const QByteArray &path, const QString &localPath, bool binary);
 
     // Uploads `localPath` to `path`, replacing a file there.

@@ -229,6 +229,21 @@ TEST_F(FtpSessionTest, ServerGoneFailsEachOperation)
     EXPECT_EQ(m_session.list("/", reply).code, 7);
 }
 
+// A server that lists without end fails the listing at its bound, with a text that tells
+// so, instead of taking the memory; the session goes on.
+TEST_F(FtpSessionTest, AListingWithoutEndFailsAtItsBound)
+{
+    m_server.listWithoutEnd("/sub");
+    ASSERT_TRUE(m_server.start());
+    openSession();
+    FtpFolderReply reply;
+    const FtpOutcome outcome = m_session.list("/sub", reply);
+    EXPECT_EQ(outcome.kind, FtpOutcome::Kind::Transfer);
+    EXPECT_EQ(outcome.text, QStringLiteral("一覧が %1 バイトを超えました").arg(MaxListingBytes));
+    EXPECT_LE(reply.listing.size(), MaxListingBytes);
+    EXPECT_EQ(namesIn("/"), (QList<QByteArray>{"a.txt", "large.bin", "sub/"}));
+}
+
 TEST(FtpLocalCopy, WritesStayInsideTheFolder)
 {
     TemporaryFolder base;

@@ -25,6 +25,8 @@ struct Receiver
     int descriptor = -1;
     int error = 0;
     qint64 bytes = 0;
+    qint64 maxBytes = 0; // 0: no bound
+    bool tooLarge = false;
     const std::function<bool()> *keepGoing = nullptr;
     bool stopped = false;
 };
@@ -33,6 +35,10 @@ size_t onBody(char *data, size_t size, size_t count, void *user)
 {
     auto *receiver = static_cast<Receiver *>(user);
     const size_t total = size * count;
+    if (receiver->maxBytes > 0 && receiver->bytes + qint64(total) > receiver->maxBytes) {
+        receiver->tooLarge = true;
+        return 0;
+    }
     size_t written = 0;
     while (written < total) {
         const ssize_t result = ::write(receiver->descriptor, data + written, total - written);
@@ -83,6 +89,9 @@ HttpOutcome perform(CURL *handle, const Receiver &receiver)
         return failure(HttpOutcome::Kind::Stopped, int(code), QString::fromUtf8(curl_easy_strerror(code)));
     if (receiver.error != 0)
         return localFailure(receiver.error);
+    if (receiver.tooLarge || code == CURLE_FILESIZE_EXCEEDED)
+        return failure(HttpOutcome::Kind::Transfer, int(CURLE_FILESIZE_EXCEEDED),
+                       QStringLiteral("ファイルが %1 バイトを超えました").arg(receiver.maxBytes));
     if (status >= 400)
         return failure(HttpOutcome::Kind::Status, int(status), QStringLiteral("HTTP %1").arg(status));
     if (code != CURLE_OK) {
@@ -118,9 +127,11 @@ HttpOutcome downloadHttp(const HttpRequest &request)
     Receiver receiver;
     receiver.descriptor = file.get();
     receiver.keepGoing = &request.keepGoing;
+    receiver.maxBytes = request.limits.downloadBytes;
 
     curl_easy_setopt(handle, CURLOPT_URL, url.constData());
-    curl_easy_setopt(handle, CURLOPT_PROTOCOLS_STR, "http");
+    // A transfer may use only what a redirect may lead to: https too.
+    curl_easy_setopt(handle, CURLOPT_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(handle, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(handle, CURLOPT_FOLLOWLOCATION, 1L);
     curl_easy_setopt(handle, CURLOPT_MAXREDIRS, long(request.maxRedirects));
@@ -132,6 +143,8 @@ HttpOutcome downloadHttp(const HttpRequest &request)
     curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT, stallSeconds);
     curl_easy_setopt(handle, CURLOPT_LOW_SPEED_LIMIT, 1L);
     curl_easy_setopt(handle, CURLOPT_LOW_SPEED_TIME, stallSeconds);
+    curl_easy_setopt(handle, CURLOPT_TIMEOUT, long(request.limits.deadlineSeconds));
+    curl_easy_setopt(handle, CURLOPT_MAXFILESIZE_LARGE, curl_off_t(request.limits.downloadBytes));
     curl_easy_setopt(handle, CURLOPT_BUFFERSIZE, ReceiveBufferBytes);
     if (!proxy.isEmpty()) {
         curl_easy_setopt(handle, CURLOPT_PROXY, proxy.constData());

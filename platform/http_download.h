@@ -22,6 +22,8 @@ struct HttpRequest
     int stallSeconds = DefaultStallSeconds;
     // Redirects followed before the download counts as failed.
     int maxRedirects = 5;
+    // The deadline of the whole download and the most bytes of its body.
+    TransferLimits limits;
     // Called now and then while the download runs; returning false stops it (a failure).
     std::function<bool()> keepGoing;
 };
@@ -31,7 +33,8 @@ struct HttpOutcome
 {
     enum class Kind {
         Done,      // the whole body is in the file
-        Transfer,  // no connection, no answer in time, a cut body, too many redirects
+        Transfer,  // no connection, no answer in time, a cut body, too many redirects,
+                   // a body past its bound (CURLE_FILESIZE_EXCEEDED), the deadline passed
         Status,    // the server answered with a status of 400 or above
         LocalFile, // the file could not be written
         Stopped,   // keepGoing returned false

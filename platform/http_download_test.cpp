@@ -24,13 +24,15 @@ protected:
         ASSERT_TRUE(m_server.start());
     }
 
-    HttpOutcome download(const QString &url, const QString &proxy = QString(), int stallSeconds = 5)
+    HttpOutcome download(const QString &url, const QString &proxy = QString(), int stallSeconds = 5,
+                         const TransferLimits &limits = {})
     {
         HttpRequest request;
         request.url = url;
         request.localPath = m_target;
         request.proxy = proxy;
         request.stallSeconds = stallSeconds;
+        request.limits = limits;
         return downloadHttp(request);
     }
 
@@ -70,6 +72,7 @@ TEST_F(HttpDownloadTest, FailuresLeaveTheTargetAsItWas)
         QString url;
         HttpOutcome::Kind kind;
         int code;
+        TransferLimits limits = {};
     } cases[] = {
         {"not found", m_server.url("/status/404"), HttpOutcome::Kind::Status, 404},
         {"server error", m_server.url("/status/500"), HttpOutcome::Kind::Status, 500},
@@ -80,10 +83,16 @@ TEST_F(HttpDownloadTest, FailuresLeaveTheTargetAsItWas)
         {"no answer", m_server.url("/stall-headers"), HttpOutcome::Kind::Transfer, 28},
         {"a body that stops", m_server.url("/stall-body"), HttpOutcome::Kind::Transfer, 28},
         {"no server", "http://127.0.0.1:1/a.txt", HttpOutcome::Kind::Transfer, 7},
+        // The TLS handshake is tried, with a server that knows no TLS: the redirect is
+        // followed.
+        {"a redirect to https", m_server.url("/redirect-to/https://" + m_server.hostAndPort() + "/a.txt"),
+         HttpOutcome::Kind::Transfer, 35},
+        {"a body without end", m_server.url("/endless"), HttpOutcome::Kind::Transfer, 63, {0, 1 << 20}},
+        {"a body that trickles past the deadline", m_server.url("/trickle"), HttpOutcome::Kind::Transfer, 28, {2, 0}},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
-        const HttpOutcome outcome = download(c.url, QString(), 1);
+        const HttpOutcome outcome = download(c.url, QString(), 1, c.limits);
         EXPECT_EQ(outcome.kind, c.kind) << outcome.text.toStdString();
         EXPECT_EQ(outcome.code, c.code) << outcome.text.toStdString();
         EXPECT_FALSE(outcome.text.isEmpty());

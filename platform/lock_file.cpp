@@ -10,6 +10,7 @@
 #include <thread>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace platform {
@@ -30,6 +31,26 @@ QString safeFileName(const QString &name)
     if (plain && name != u"." && name != u"..")
         return name;
     return QString::fromLatin1(QCryptographicHash::hash(name.toUtf8(), QCryptographicHash::Sha1).toHex());
+}
+
+// The lock file inside a folder that tryLockFolder() locks.
+constexpr char FolderLockName[] = ".instance.lock";
+
+// The descriptor of the folder `folder` (no symbolic link) when it is ours, made private
+// where group or others could write to it; -1 otherwise.
+int openOwnFolder(const QByteArray &folder)
+{
+    const int descriptor = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (descriptor < 0)
+        return -1;
+    struct stat info;
+    bool ours = ::fstat(descriptor, &info) == 0 && info.st_uid == ::geteuid();
+    if (ours && (info.st_mode & (S_IWGRP | S_IWOTH)) != 0)
+        ours = ::fchmod(descriptor, info.st_mode & 07777 & ~mode_t(S_IWGRP | S_IWOTH)) == 0;
+    if (ours)
+        return descriptor;
+    ::close(descriptor);
+    return -1;
 }
 
 } // namespace
@@ -74,6 +95,24 @@ std::optional<LockFile> LockFile::acquire(const QString &name, std::chrono::mill
         std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(pause, deadline - now));
         pause = std::min(pause * 2, std::chrono::milliseconds(50));
     }
+    ::close(descriptor);
+    return std::nullopt;
+}
+
+std::optional<LockFile> LockFile::tryLockFolder(const QString &folder)
+{
+    const QByteArray encoded = QFile::encodeName(folder);
+    if (::mkdir(encoded.constData(), 0700) != 0 && errno != EEXIST)
+        return std::nullopt;
+    const int folderDescriptor = openOwnFolder(encoded);
+    if (folderDescriptor < 0)
+        return std::nullopt;
+    const int descriptor = ::openat(folderDescriptor, FolderLockName, O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    ::close(folderDescriptor);
+    if (descriptor < 0)
+        return std::nullopt;
+    if (::flock(descriptor, LOCK_EX | LOCK_NB) == 0)
+        return LockFile(descriptor);
     ::close(descriptor);
     return std::nullopt;
 }

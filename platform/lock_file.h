@@ -7,8 +7,8 @@
 
 namespace platform {
 
-// A lock file in the user's runtime folder, held with flock() for as long as the object
-// lives. The kernel drops the lock when the process ends, however it ends, so a lock
+// A lock file, in the user's runtime folder or in a folder that it claims, held with
+// flock() for as long as the object lives. The kernel drops the lock when the process ends, however it ends, so a lock
 // left by a crashed process never blocks anyone.
 class LockFile
 {
@@ -23,6 +23,14 @@ public:
     // lock for milliseconds.
     static std::optional<LockFile> lock(const QString &name,
                                         std::chrono::milliseconds patience = std::chrono::seconds(10));
+
+    // Takes the lock of the folder `folder` itself, a lock file inside it, so that every
+    // process that could use the folder sees the lock, whatever runtime folder it has.
+    // The folder is made (mode 0700) when missing. nullopt when another process holds the
+    // lock, or the folder is none of ours: a symbolic link, no folder, owned by another
+    // user (root and a user sharing one program folder never share a folder of it). A
+    // folder of ours that group or others may write to is made private first.
+    static std::optional<LockFile> tryLockFolder(const QString &folder);
 
     LockFile(LockFile &&other) noexcept;
     LockFile &operator=(LockFile &&other) noexcept;

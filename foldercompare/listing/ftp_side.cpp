@@ -11,6 +11,7 @@
 #include <QFileInfo>
 #include <QHash>
 
+#include <climits>
 #include <optional>
 
 #include <sys/stat.h>
@@ -36,6 +37,13 @@ QByteArray remoteChild(const QByteArray &folder, const QByteArray &name)
 QString lastReply()
 {
     return common::FtpSavedErr().Description.section(QStringLiteral("\r\n"), -1);
+}
+
+// Whether the cache can hold an entry of the remote name `name`: a local name has at most
+// NAME_MAX bytes, which a name of 90 Japanese characters in UTF-8 already passes.
+bool cacheCanHold(const QString &name)
+{
+    return QFile::encodeName(name).size() <= NAME_MAX;
 }
 
 // A failure that makes the FTP side unusable: anything of the FTP client except a cached
@@ -94,7 +102,8 @@ public:
             if (entry.folder)
                 continue;
             const QString relative = relativeFolder + entry.name;
-            if (!FitsListingLine(relative) || !platform::staysInsideFolder(m_cacheFolder, relative)) {
+            if (!FitsListingLine(relative) || !cacheCanHold(entry.name)
+                || !platform::staysInsideFolder(m_cacheFolder, relative)) {
                 m_gathering.excludedPaths.append(relative);
                 continue;
             }
@@ -110,7 +119,8 @@ public:
             if (!entry.folder)
                 continue;
             const QString relative = relativeFolder + entry.name + u'/';
-            if (!FitsListingLine(relative) || !platform::staysInsideFolder(m_cacheFolder, relative.chopped(1))) {
+            if (!FitsListingLine(relative) || !cacheCanHold(entry.name)
+                || !platform::staysInsideFolder(m_cacheFolder, relative.chopped(1))) {
                 m_gathering.excludedPaths.append(relative);
                 continue;
             }
@@ -215,9 +225,9 @@ private:
                 GetCacheFileDate(cached, cachedDate, cachedSize);
             }
 
-            // A link's size is its target's, which the listing does not tell: the copy
-            // tells it.
-            if (cachedSize == QString::number(entry.size) || entry.link) {
+            // A link's size is its target's, which the listing does not tell, and a
+            // negative listed size is none: the copy tells it.
+            if (cachedSize == QString::number(entry.size) || entry.link || entry.size < 0) {
                 entry.size = cachedSize.toLongLong();
                 m_host.pumpEvents();
                 return;
@@ -271,7 +281,7 @@ SingleFile gatherSingleFile(const FtpInfo &info, const QString &cacheFolder, Ftp
         if (facts.time.isValid())
             named->time = facts.time;
     }
-    if (!platform::staysInsideFolder(cacheFolder, info.fileName)) {
+    if (!cacheCanHold(info.fileName) || !platform::staysInsideFolder(cacheFolder, info.fileName)) {
         gathering.excludedPaths.append(info.fileName);
         return SingleFile::Gathered;
     }

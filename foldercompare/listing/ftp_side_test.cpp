@@ -310,6 +310,40 @@ TEST_F(FtpSideTest, ASizeThatNeverMatchesEndsAfterABoundedNumberOfDownloads)
     EXPECT_EQ(lines, QStringList{"readme.txt\t2020/01/15 00:00:00\t10\t0"});
 }
 
+// A negative listed size is none: the copy tells the size. The largest size a listing can
+// state counts as it is, and the folder's total stops there rather than wrap.
+TEST_F(FtpSideTest, SizesNoFileHasDoNotEndTheWalk)
+{
+    platform::testing::writeRawFile(m_root.path(), "pub/docs/negative.txt", "neg");
+    platform::testing::writeRawFile(m_root.path(), "pub/docs/huge.bin", "hh");
+    m_server.answerListWith("/pub/docs", "-rw-r--r--   1 o g -5 Jan 15  2020 negative.txt\r\n"
+                                         "-rw-r--r--   1 o g 9223372036854775807 Jan 15  2020 huge.bin\r\n");
+    ASSERT_TRUE(m_server.start());
+    QString address = m_server.url("/pub/");
+    const QStringList lines = gather(address);
+    for (const char *line : {"docs/\t2020/01/15 00:00:00\t9223372036854775807\t2",
+                             "docs/huge.bin\t2020/01/15 00:00:00\t9223372036854775807\t0",
+                             "docs/negative.txt\t2020/01/15 00:00:00\t3\t0"})
+        EXPECT_TRUE(lines.contains(QString::fromUtf8(line))) << line << "\n" << lines.join('\n').toStdString();
+}
+
+// A name longer than a local name can be (90 Japanese characters are 270 bytes in UTF-8) is
+// left out of the cache and named among the refused names; the side goes on.
+TEST_F(FtpSideTest, NamesTooLongForTheCacheAreLeftOutAndNamed)
+{
+    const QString longName(90, QChar(u'長'));
+    platform::testing::writeRawFile(m_root.path(), "pub/" + sjis(longName) + ".txt", "long");
+    platform::testing::writeRawFile(m_root.path(), "pub/docs/" + sjis(longName) + "/inside.txt", "inside");
+    QString address = m_server.url("/pub/");
+    bool gathered = false;
+    const QStringList lines = gather(address, &gathered);
+    EXPECT_TRUE(gathered);
+    EXPECT_EQ(m_gathering.excludedPaths, (QStringList{longName + ".txt", "docs/" + longName + "/"}));
+    EXPECT_TRUE(lines.contains("docs/deeper/x.bin\t" + time(7) + "\t2\t0")) << lines.join('\n').toStdString();
+    EXPECT_EQ(lines.size(), 10);
+    expectDisconnected();
+}
+
 TEST_F(FtpSideTest, TheSizeCheckStopsAtAnAbort)
 {
     m_server.answerListWith("/pub", WrongSizeListing);

@@ -14,6 +14,7 @@
 #include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
+#include <limits>
 #include <memory>
 #include <mutex>
 #include <new>
@@ -545,7 +546,8 @@ void FolderTotals::add(bool childDated, qint64 childDate, qint64 childSize, qint
         newest = childDate;
         dated = true;
     }
-    size += childSize;
+    // A server may list any size: the sum stops at the largest one rather than wrap.
+    size = childSize > std::numeric_limits<qint64>::max() - size ? std::numeric_limits<qint64>::max() : size + childSize;
     count += childCount + 1;
 }
 

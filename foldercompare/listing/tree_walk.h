@@ -88,7 +88,7 @@ struct FolderTotals
     qint64 count = 0;
 
     // Counts one child with the `childCount` entries below it; its date counts only when
-    // `childDated`.
+    // `childDated`. The size (childSize is not negative) saturates at the largest qint64.
     void add(bool childDated, qint64 childDate, qint64 childSize, qint64 childCount);
 };
 

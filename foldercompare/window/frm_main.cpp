@@ -11,6 +11,7 @@
 #include "common/instance_slot.h"
 #include "common/saved_error.h"
 #include "common/window_placement.h"
+#include "foldercompare/listing/result_rows.h"
 #include "platform/atomic_file.h"
 #include "platform/flex_grid.h"
 #include "platform/program_folder.h"
@@ -53,6 +54,8 @@ constexpr int GridTop = 1710;
 // wider where the font needs it.
 constexpr int DateBoxWidth = 1860;
 constexpr int SideColumnWidth = 2000;
+// The designed width of the "No." column, wider where its numbers need it.
+constexpr int NumberColumnWidth = 600;
 // The controls right of the path boxes take this much of the window's width, in twips.
 constexpr int RightOfPathBoxes = 5650;
 
@@ -60,11 +63,7 @@ constexpr int RightOfPathBoxes = 5650;
 // in the widest digit of `metrics`, so that every date fits where this one does.
 QString widestDate(const QFontMetrics &metrics)
 {
-    QChar widest = u'0';
-    for (char16_t digit = u'1'; digit <= u'9'; ++digit)
-        if (metrics.horizontalAdvance(QChar(digit)) > metrics.horizontalAdvance(widest))
-            widest = QChar(digit);
-    return QStringLiteral("0000/00/00 00:00:00").replace(u'0', widest);
+    return QStringLiteral("0000/00/00 00:00:00").replace(u'0', platform::widgets::widestDigit(metrics));
 }
 
 // The width in pixels that `box` needs to show `text` whole, without scrolling it. A
@@ -84,14 +83,6 @@ int lineBoxWidthFor(const QLineEdit &box, const QString &text)
     const int used = metrics.horizontalAdvance(text) + 1 + std::max(0, -metrics.minLeftBearing())
                      + std::max(0, -metrics.minRightBearing());
     return box.width() - inner + used;
-}
-
-// The width in pixels that a column of `view` needs to show `text` whole: a cell keeps
-// a margin on each side of its text, and the grid line takes a pixel of the column.
-int gridColumnWidthFor(const QTableView &view, const QString &text)
-{
-    const int textMargin = view.style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, &view) + 1;
-    return view.fontMetrics().horizontalAdvance(text) + 2 * textMargin + (view.showGrid() ? 1 : 0);
 }
 
 } // namespace
@@ -369,13 +360,15 @@ void Frm_Main::Form_Load()
         const QString exeName = platform::executableName();
         IniFilePath = folder + u'/' + exeName + QStringLiteral(".ini");
 
-        const QString mutexBase = common::ReadExeMutex(IniFilePath, QDateTime::currentDateTime());
-        m_instance = common::TakeInstanceNumber(exeName, mutexBase);
+        // The settings file keeps the name base fixed at the first start; the number itself
+        // is claimed by the lock of its work folder.
+        common::ReadExeMutex(IniFilePath, QDateTime::currentDateTime());
+        m_instance = common::TakeInstanceNumber(folder, exeName);
         InstanceNumber = m_instance.number;
         BaseCaption = BaseCaptionText + u'(' + QString::number(InstanceNumber) + u')';
         setWindowTitle(BaseCaption);
 
-        WorkFolder = folder + u'/' + exeName + common::InstanceDigits(InstanceNumber);
+        WorkFolder = m_instance.workFolder;
         if (!QDir().mkpath(WorkFolder))
             throw common::Failure(75, exeName, QStringLiteral("作業フォルダを作成できません。 ") + WorkFolder);
         // The instance lock makes the work folder this window's alone: a temporary file in
@@ -441,10 +434,10 @@ void Frm_Main::GridInit()
         // A side column shows a date with the blank and the "*" that mark the newer one,
         // or a code name.
         const QString widestSideText = u' ' + widestDate(m_gridView->fontMetrics()) + u'*';
-        const int sideColumn = std::max({SideColumnWidth, pixelsToTwips(gridColumnWidthFor(*m_gridView, widestSideText)),
-                                         pixelsToTwips(gridColumnWidthFor(*m_gridView, QStringLiteral("UNICODE")))});
+        const int sideColumn = std::max({SideColumnWidth, m_gridView->columnTwipsFor(2, widestSideText),
+                                         m_gridView->columnTwipsFor(2, QStringLiteral("UNICODE"))});
         platform::resetGrid(*Grd_Compare, {
-            {600, QStringLiteral("No."), platform::FlexAlign::RightCenter},
+            {NumberColumnWidth, QStringLiteral("No."), platform::FlexAlign::RightCenter},
             {600, QStringLiteral("状態"), platform::FlexAlign::CenterCenter},
             {sideColumn, QStringLiteral("フォルダ１"), platform::FlexAlign::CenterCenter},
             {sideColumn, QStringLiteral("フォルダ２"), platform::FlexAlign::CenterCenter},
@@ -455,6 +448,15 @@ void Frm_Main::GridInit()
         common::SaveErr();
         common::ReportSavedErr(QStringLiteral("GridInit"));
     }
+}
+
+void Frm_Main::fitNumberColumn()
+{
+    platform::FlexGrid &grid = *Grd_Compare;
+    const qint64 largest = grid.textMatrix(grid.rows() - 1, listing::ResultColumn::Number).toLongLong();
+    grid.setColWidth(listing::ResultColumn::Number,
+                     std::max(NumberColumnWidth, m_gridView->numberColumnTwips(listing::ResultColumn::Number, largest)));
+    Form_Resize();
 }
 
 void Frm_Main::Form_Resize()
@@ -518,6 +520,9 @@ void Frm_Main::Form_Resize()
 void Frm_Main::Tmr_Resize_Timer()
 {
     Tmr_Resize->stop();
+    // An unattended run writes no settings, the placement included.
+    if (common::BatchMode)
+        return;
     try {
         common::dialogs::SaveMainWindowPlacement(*this, IniFilePath);
     } catch (...) {

@@ -64,6 +64,10 @@ public:
 
     // Empties the grid to its header row and one blank data row.
     void GridInit();
+    // Widens the "No." column where its largest number needs more than the designed
+    // width in the grid's font (narrows it back to that width where not), and lays out
+    // the path column after it.
+    void fitNumberColumn();
 
     // Lays out the controls for the window's current size and arms Tmr_Resize.
     void Form_Resize();

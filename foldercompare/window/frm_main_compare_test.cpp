@@ -2,9 +2,12 @@
 
 #include "common/non_code_class.h"
 #include "foldercompare/listing/content_compare.h"
+#include "foldercompare/listing/result_rows.h"
 #include "foldercompare/listing/testing_host.h"
 #include "platform/testing/print_to.h"
 #include "platform/testing/unprivileged_scope.h"
+#include "platform/twips.h"
+#include "platform/widgets/flex_grid_view.h"
 
 #include <QAction>
 #include <QKeyEvent>
@@ -63,6 +66,30 @@ TEST_F(CompareTest, DifferencesOnlyOfEqualTreesSaysSo)
     EXPECT_FALSE(window->Linquell.popup->isEnabled());
     EXPECT_EQ(window->statusText(3), "比較件数:1");
     EXPECT_TRUE(window->statusTip(3).startsWith("比較時間:"));
+}
+
+TEST_F(CompareTest, TheNumberColumnFitsTheLargestNumberAfterEachComparison)
+{
+    for (int index = 0; index < 120; ++index)
+        file(QStringLiteral("one/f%1.txt").arg(index));
+    file("two/f0.txt");
+    auto window = gathered();
+    QFont font = window->m_gridView->font();
+    font.setPixelSize(30);
+    window->m_gridView->setFont(font);
+    const platform::FlexGrid &grid = *window->Grd_Compare;
+    window->Btn_Compare_Click();
+    const QString largest = grid.textMatrix(grid.rows() - 1, listing::ResultColumn::Number);
+    ASSERT_EQ(largest, "120");
+    EXPECT_GE(platform::twipsToPixels(grid.colWidth(listing::ResultColumn::Number)),
+              QFontMetrics(font).horizontalAdvance(largest) + 4)
+        << "the whole number with a margin on each side";
+
+    window->Txt_FolderPath[0]->setText(tree("two"));
+    window->GatherOnly = true;
+    window->Btn_GetFileInfo_Click(0);
+    window->Btn_Compare_Click();
+    EXPECT_EQ(grid.colWidth(listing::ResultColumn::Number), 600) << "one row: the designed width again";
 }
 
 TEST_F(CompareTest, AChangeIsListedAndCountedWhateverItsColour)

@@ -27,6 +27,8 @@
 
 #include <memory>
 
+#include <sys/stat.h>
+
 namespace foldercompare {
 namespace {
 
@@ -156,6 +158,20 @@ TEST_F(FrmMainTest, StartupPlacement)
     }
 }
 
+// The placement timer of an unattended run writes nothing, not even over values that do
+// not read.
+TEST_F(FrmMainTest, AnUnattendedRunWritesNoPlacement)
+{
+    platform::writeProfileString("Window", "Left", "far", m_ini);
+    platform::writeProfileString("Window", "Width", "9000px", m_ini);
+    const QByteArray before = TemporaryFolder::readFile(m_ini);
+    auto window = openWindow();
+    common::BatchMode = true;
+    window->Tmr_Resize_Timer();
+    common::BatchMode = false;
+    EXPECT_EQ(TemporaryFolder::readFile(m_ini), before);
+}
+
 TEST_F(FrmMainTest, FirstActivationLoadsSettingsAndCommandLineOptions)
 {
     platform::writeProfileString("DSP", "RccBakup", "false", m_ini);
@@ -256,14 +272,25 @@ TEST_F(FrmMainTest, ASettingsWriteCutShortIsReportedAndKeepsTheFile)
     EXPECT_EQ(TemporaryFolder::readFile(m_ini), before);
 }
 
-// Waits until `path` exists, for at most ten seconds.
-bool waitForPath(const QString &path)
+// Waits until a process holds the lock of the work folder `folder`, as /proc/locks lists
+// the locks of every process, for at most ten seconds.
+bool waitForHeldWorkFolder(const QString &folder)
 {
     QElapsedTimer timer;
     timer.start();
-    while (!QFileInfo::exists(path) && timer.elapsed() < 10000)
+    do {
+        struct stat info;
+        QFile locks("/proc/locks");
+        if (::stat(QFile::encodeName(folder + "/.instance.lock").constData(), &info) == 0
+            && locks.open(QIODevice::ReadOnly)) {
+            const QByteArray inode = ':' + QByteArray::number(quint64(info.st_ino)) + ' ';
+            for (const QByteArray &line : locks.readAll().split('\n'))
+                if (line.contains("FLOCK") && line.contains(inode))
+                    return true;
+        }
         QThread::msleep(20);
-    return QFileInfo::exists(path);
+    } while (timer.elapsed() < 10000);
+    return false;
 }
 
 TEST(DirgleamProcesses, InstanceNumbersAcrossRealProcesses)
@@ -271,13 +298,12 @@ TEST(DirgleamProcesses, InstanceNumbersAcrossRealProcesses)
     const QString programs = platform::testing::builtProgramsFolder();
     ASSERT_FALSE(programs.isEmpty());
     TemporaryFolder folder;
+    // The second window comes from another session (a shell without the desktop's
+    // runtime folder, or sudo): a runtime folder of its own.
+    TemporaryFolder otherSession;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert("DIRGLEAM_SUITE_FOLDER", folder.path());
     environment.insert("QT_QPA_PLATFORM", "offscreen");
-    const QString ini = folder.filePath("Dirgleam.ini");
-    platform::writeProfileString("MUTEX", "ExeMutex",
-                                 QStringLiteral("p%1x%2").arg(QCoreApplication::applicationPid()).arg(QDateTime::currentMSecsSinceEpoch()),
-                                 ini);
 
     auto start = [&](QProcess &process) {
         process.setProcessEnvironment(environment);
@@ -286,17 +312,17 @@ TEST(DirgleamProcesses, InstanceNumbersAcrossRealProcesses)
     };
     QProcess first;
     ASSERT_TRUE(start(first));
-    ASSERT_TRUE(waitForPath(folder.filePath("Dirgleam001")));
-    const QString base = platform::readProfileString("MUTEX", "ExeMutex", "", ini);
-    EXPECT_EQ(common::TakeInstanceNumber("Dirgleam", base).number, 2);
+    ASSERT_TRUE(waitForHeldWorkFolder(folder.filePath("Dirgleam001")));
+    EXPECT_EQ(common::TakeInstanceNumber(folder.path(), "Dirgleam").number, 2);
 
     QProcess second;
+    environment.insert("XDG_RUNTIME_DIR", otherSession.path());
     ASSERT_TRUE(start(second));
-    EXPECT_TRUE(waitForPath(folder.filePath("Dirgleam002")));
+    EXPECT_TRUE(waitForHeldWorkFolder(folder.filePath("Dirgleam002"))) << "the second window becomes (2)";
 
     first.kill();
     first.waitForFinished();
-    EXPECT_EQ(common::TakeInstanceNumber("Dirgleam", base).number, 1) << "the ended window's number is free";
+    EXPECT_EQ(common::TakeInstanceNumber(folder.path(), "Dirgleam").number, 1) << "the ended window's number is free";
     second.kill();
     second.waitForFinished();
 }

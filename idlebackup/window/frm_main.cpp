@@ -89,6 +89,7 @@ frmMain::frmMain(Clock *clock, ProcessorMeter *meter, QWidget *parent)
     m_icons = {drawIcon(Qt::gray, IconState::None), drawIcon(QColor(0x2e, 0x9d, 0x3f), IconState::Idle),
                drawIcon(QColor(0x1f, 0x6f, 0xd0), IconState::Running), drawIcon(QColor(0xd0, 0x30, 0x2a), IconState::Ng)};
     buildControls();
+    QCoreApplication::instance()->installEventFilter(this);
     Form_Load();
 }
 
@@ -279,6 +280,15 @@ void frmMain::closeEvent(QCloseEvent *event)
     event->accept();
     m_program->Form_Unload();
     unloadWindow();
+}
+
+bool frmMain::eventFilter(QObject *watched, QEvent *event)
+{
+    // At the end of the desktop session the session manager has the application quit,
+    // which closes every window; nobody may be asked then. The close box never quits.
+    if (watched == QCoreApplication::instance() && event->type() == QEvent::Quit && !m_unloading)
+        mnuEnd_Click();
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void frmMain::changeEvent(QEvent *event)

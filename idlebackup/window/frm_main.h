@@ -98,8 +98,12 @@ Q_SIGNALS:
     void unloaded();
 
 protected:
+    // The close box asks "終了しますか？" first; every other way of ending asks nothing.
     void closeEvent(QCloseEvent *event) override;
     void changeEvent(QEvent *event) override;
+    // Watches the application for the request to quit that the desktop's session manager
+    // makes at logout or shutdown: the program then ends as "終了" in the menu ends it.
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void Form_Load();

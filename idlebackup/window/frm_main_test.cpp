@@ -15,6 +15,7 @@
 #include <QPushButton>
 #include <QThread>
 #include <QSystemTrayIcon>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -115,6 +116,20 @@ TEST_F(FrmMainTest, LoadsChecksTheListAndRunsOnePass)
     EXPECT_EQ(unloaded, 1);
     EXPECT_TRUE(window.program().flags().CloseFlag);
     EXPECT_EQ(m_dialogs.prompts().last(), "終了しますか？");
+}
+
+TEST_F(FrmMainTest, TheEndOfTheDesktopSessionAsksNothing)
+{
+    frmMain window;
+    window.show();
+    int unloaded = 0;
+    QObject::connect(&window, &frmMain::unloaded, [&unloaded] { ++unloaded; });
+    // At logout the session manager has the application quit, which ends its event loop.
+    QTimer::singleShot(0, QCoreApplication::instance(), &QCoreApplication::quit);
+    QCoreApplication::exec();
+    EXPECT_EQ(unloaded, 1);
+    EXPECT_TRUE(window.program().flags().CloseFlag);
+    EXPECT_EQ(m_dialogs.prompts(), QStringList{});
 }
 
 TEST_F(FrmMainTest, AutomaticStartStaysReachableWithoutANotificationArea)

@@ -124,6 +124,16 @@ void FtpTestServer::refuseRenameOverExisting()
     addArguments({QStringLiteral("--refuse-rename-over-existing")});
 }
 
+void FtpTestServer::listWithoutEnd(const QString &folder)
+{
+    addArguments({QStringLiteral("--list-without-end"), folder});
+}
+
+void FtpTestServer::trickle(const QString &path)
+{
+    addArguments({QStringLiteral("--trickle"), path});
+}
+
 void FtpTestServer::recordCommands()
 {
     addArguments({QStringLiteral("--log-commands")});

@@ -58,6 +58,12 @@ public:
     void dropUploadsAfter(qint64 bytes);
     // refuses RNTO with "550 File exists." when a file has the new name.
     void refuseRenameOverExisting();
+    // From the next start() on, the server behaves as a hostile one might:
+    // LIST in `folder` ("/pub") sends listing lines without end (the server then offers no
+    // MLSD);
+    void listWithoutEnd(const QString &folder);
+    // RETR of `path` sends one byte every 0.2 s, without end.
+    void trickle(const QString &path);
 
     // From the next start() on, the server keeps the commands it receives after the
     // login; commands() gives them ("RETR /pub/a.txt"), in order, since that start.

@@ -31,6 +31,9 @@ server ROOT USER PASSWORD [OPTION | FOLDER LISTING]...
     --refuse-rename-over-existing
                          answers RNTO with "550 File exists." when the new name is taken,
                          as servers that never replace a file by a rename
+    --list-without-end F LIST in the folder F ("/pub") sends listing lines without end
+    --trickle P          answers RETR of the path P by sending one byte every 0.2 s,
+                         without end
 
     Each login is printed as "LOGIN <user>".
 
@@ -50,6 +53,7 @@ import socket
 import warnings
 import sys
 import threading
+import time
 
 with warnings.catch_warnings():
     warnings.simplefilter("ignore", DeprecationWarning)
@@ -114,6 +118,8 @@ class RawNameHandler(FTPHandler):
     refused_sends = set()
     log_commands = False
     listing_all = False
+    endless_listings = set()
+    trickled_sends = set()
     refuse_rename_over_existing = False
 
     def on_login(self, username):
@@ -130,6 +136,10 @@ class RawNameHandler(FTPHandler):
         return FTPHandler.pre_process_command(self, line, cmd, arg)
 
     def ftp_LIST(self, path):
+        if self.fs.fs2ftp(path) in self.endless_listings:
+            self.push_dtp_data(EndlessProducer(
+                b"-rw-r--r--   1 o g 12 Jan 15  2020 name%d\r\n", 0), isproducer=True, cmd="LIST")
+            return path
         crafted = self.crafted_listings.get(self.fs.fs2ftp(path))
         if crafted is not None:
             self.push_dtp_data(crafted, cmd="LIST")
@@ -151,6 +161,9 @@ class RawNameHandler(FTPHandler):
             self.use_gmt_times = False
 
     def ftp_RETR(self, file):
+        if self.fs.fs2ftp(file) in self.trickled_sends:
+            self.push_dtp_data(EndlessProducer(b"t", 0.2), isproducer=True, cmd="RETR")
+            return file
         if self.fs.fs2ftp(file) in self.refused_sends:
             self.respond("550 Permission denied.")
             return
@@ -170,6 +183,26 @@ class RawNameHandler(FTPHandler):
         asynchat.async_chat.push(self, text.encode("utf8", "surrogateescape"))
 
 
+class EndlessProducer:
+    """Data without end: PATTERN again and again (with a running number where it holds
+    "%d"), a thousand times per piece, or once per piece after a pause of PAUSE seconds."""
+
+    def __init__(self, pattern, pause):
+        self.pattern = pattern
+        self.pause = pause
+        self.number = 0
+
+    def more(self):
+        if self.pause:
+            time.sleep(self.pause)
+            return self.pattern
+        piece = []
+        for _ in range(1000):
+            self.number += 1
+            piece.append(self.pattern % self.number if b"%d" in self.pattern else self.pattern)
+        return b"".join(piece)
+
+
 def say(line):
     sys.stdout.write(line + "\n")
     sys.stdout.flush()
@@ -186,6 +219,8 @@ def run_server(root, user, password, options, crafted_listings):
     handler.passive_ports = PASSIVE_PORTS
     handler.refused_commands = set(value for name, value in options if name == "--refuse")
     handler.refused_sends = set(value for name, value in options if name == "--refuse-to-send")
+    handler.endless_listings = set(value for name, value in options if name == "--list-without-end")
+    handler.trickled_sends = set(value for name, value in options if name == "--trickle")
     handler.hide_dot_files = ("--hide-dot-files", None) in options
     handler.log_commands = ("--log-commands", None) in options
     handler.options_as_names = ("--list-options-as-names", None) in options
@@ -193,7 +228,7 @@ def run_server(root, user, password, options, crafted_listings):
     drops = [int(value) for name, value in options if name == "--drop-store-after"]
     handler.dtp_handler = type("DataHandler", (ServerDTPHandler,), {"limit": drops[-1] if drops else None})
     handler.abstracted_fs = ServerFS
-    if ("--no-mlsd", None) in options or crafted_listings:
+    if ("--no-mlsd", None) in options or crafted_listings or handler.endless_listings:
         handler.proto_cmds = {name: value for name, value in FTPHandler.proto_cmds.items()
                               if name not in ("MLSD", "MLST")}
     server = FTPServer(("127.0.0.1", 0), handler)
@@ -281,7 +316,7 @@ def server_arguments(arguments):
     rest = list(arguments)
     while rest:
         name = rest.pop(0)
-        if name in ("--refuse", "--refuse-to-send", "--drop-store-after"):
+        if name in ("--refuse", "--refuse-to-send", "--list-without-end", "--trickle", "--drop-store-after"):
             options.append((name, rest.pop(0)))
         elif name in ("--hide-dot-files", "--no-mlsd", "--log-commands", "--list-options-as-names",
                       "--refuse-rename-over-existing"):

@@ -10,6 +10,9 @@ http_test_server.py ROOT
       /stall-body           announces 100 bytes, sends 10 and then nothing
       /cut                  announces 1000 bytes, sends 500 and closes the connection
       /cut-chunked          a chunked body that ends without its last chunk
+      /endless              a chunked body that never ends
+      /trickle              announces a million bytes and sends one every 0.2 s
+      /redirect-to/ADDRESS  302 to ADDRESS ("https://127.0.0.1:8443/a.txt")
     A request for an absolute address ("GET http://host/path"), as a client sends it to
     a proxy, is answered for PATH and printed as "PROXIED <address>".
 
@@ -55,6 +58,29 @@ class Handler(http.server.SimpleHTTPRequestHandler):
             rest = "/".join(parts[3:])
             target = "/redirect/%d/%s" % (left - 1, rest) if left > 0 else "/" + rest
             self.answer(302, b"", [("Location", target)])
+        elif parts[1] == "redirect-to":
+            self.answer(302, b"", [("Location", self.path[len("/redirect-to/"):])])
+        elif parts[1] == "endless":
+            self.send_response(200)
+            self.send_header("Transfer-Encoding", "chunked")
+            self.end_headers()
+            chunk = b"%x\r\n%s\r\n" % (65536, b"e" * 65536)
+            try:
+                while True:
+                    self.wfile.write(chunk)
+            except OSError:
+                self.close_connection = True
+        elif parts[1] == "trickle":
+            self.send_response(200)
+            self.send_header("Content-Length", "1000000")
+            self.end_headers()
+            try:
+                while True:
+                    self.wfile.write(b"t")
+                    self.wfile.flush()
+                    time.sleep(0.2)
+            except OSError:
+                self.close_connection = True
         elif parts[1] == "loop":
             self.answer(302, b"", [("Location", "/loop")])
         elif parts[1] == "stall-headers":

@@ -357,6 +357,36 @@ FlexGridView::Cell FlexGridView::cellAt(const QPoint &position) const
     return cell;
 }
 
+QChar widestDigit(const QFontMetrics &metrics)
+{
+    QChar widest = u'0';
+    for (char16_t digit = u'1'; digit <= u'9'; ++digit)
+        if (metrics.horizontalAdvance(QChar(digit)) > metrics.horizontalAdvance(widest))
+            widest = QChar(digit);
+    return widest;
+}
+
+int FlexGridView::columnTwipsFor(int col, const QString &text) const
+{
+    if (col < m_grid->fixedCols()) {
+        const QHeaderView *header = verticalHeader();
+        QStyleOptionHeader option;
+        option.initFrom(header);
+        option.text = text;
+        option.position = QStyleOptionHeader::OnlyOneSection;
+        return pixelsToTwips(header->style()->sizeFromContents(QStyle::CT_HeaderSection, &option, QSize(), header).width());
+    }
+    const int textMargin = style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1;
+    return pixelsToTwips(fontMetrics().horizontalAdvance(text) + 2 * textMargin + (showGrid() ? 1 : 0));
+}
+
+int FlexGridView::numberColumnTwips(int col, qint64 largest) const
+{
+    const int digits = int(QString::number(std::max<qint64>(largest, 0)).size());
+    const QFont font = col < m_grid->fixedCols() ? verticalHeader()->font() : this->font();
+    return columnTwipsFor(col, QString(digits, widestDigit(QFontMetrics(font))));
+}
+
 QRect FlexGridView::cellRect(int row, int col) const
 {
     if (row < 0 || row >= m_grid->rows() || col < 0 || col >= m_grid->cols())

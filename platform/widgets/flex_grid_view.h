@@ -7,9 +7,15 @@
 #include <QTableView>
 #include <QTimer>
 
+class QFontMetrics;
+
 namespace platform::widgets {
 
 class FlexGridModel;
+
+// The digit that takes the most room in `metrics`' font, so that a text of digits made of
+// it is as wide as any other of as many digits.
+QChar widestDigit(const QFontMetrics &metrics);
 
 // Shows a FlexGrid and turns the user's mouse and keyboard into changes of it and into
 // the grid's input events. The fixed rows are the horizontal header and the fixed columns
@@ -49,6 +55,15 @@ public:
     // Rectangle of a grid cell in this widget's coordinates as it is laid out now (it may
     // lie outside the visible area); empty for a cell that does not exist.
     QRect cellRect(int row, int col) const;
+
+    // The width in twips that column `col` needs to show `text` whole in the view's font:
+    // a cell keeps a margin on each side of its text and the grid line takes a pixel of
+    // the column; the cells of a fixed column are header sections with the style's
+    // header margins.
+    int columnTwipsFor(int col, const QString &text) const;
+    // The width in twips that column `col` needs to show every whole number from 0 to
+    // `largest`: as many of the font's widest digit as `largest` has digits.
+    int numberColumnTwips(int col, qint64 largest) const;
 
 Q_SIGNALS:
     void mouseDown(int button, int shift, int x, int y);

@@ -23,8 +23,8 @@ bool BatCsvSave(const DifferenceExport &source, bool unicode, bool doubleQuote, 
         return false;
     CreateFolder(path, 1);
     common::ExportFile file(path, unicode);
-    file.writeLine(source.paths[0]);
-    file.writeLine(source.paths[1]);
+    for (const QString &shown : source.shownPaths())
+        file.writeLine(shown);
 
     const DisplayTable &table = source.table;
     QString header;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/common_module.h"
 #include "textcompare/engine/display_table.h"
 
 #include <QString>
@@ -18,6 +19,9 @@ struct DifferenceExport
     std::array<QString, 2> paths;
     qint32 diffRowCount = 0;
     std::function<void()> letEventsRun;
+
+    // The paths as the exports write them, with the password of an address hidden.
+    std::array<QString, 2> shownPaths() const { return {common::PasswordHidden(paths[0]), common::PasswordHidden(paths[1])}; }
 };
 
 } // namespace textcompare

@@ -40,7 +40,7 @@ common::ExcelCellTable FileDiffExcel(const DifferenceExport &source, bool condit
     const int dataRows = std::clamp(table.lastRow(), 0, common::ExcelMaxRows - FileDiffExcelHeadRows);
     common::ExcelCellTable cells;
     cells.reserve(dataRows + FileDiffExcelHeadRows);
-    for (const QString &path : source.paths) {
+    for (const QString &path : source.shownPaths()) {
         QStringList row(DisplayTable::ColumnCount);
         row[0] = path;
         cells.append(row);

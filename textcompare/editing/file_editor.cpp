@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace textcompare {
@@ -22,6 +23,13 @@ constexpr qsizetype CopyBlockBytes = qsizetype(1) << 20;
 const QString TrashedNote = QStringLiteral("(変更前のファイルはごみ箱にあります)");
 const QString UndoCopyLost = QStringLiteral("元に戻すためのファイルを保存できませんでした");
 const QString ChangedMeanwhile = QStringLiteral("ファイルが他のプログラムで変更されました");
+const QString NotTheEditsCopy = QStringLiteral("元に戻すためのファイルがこのファイルの編集で保存したものではありません");
+
+FileIdentity identityOf(const struct stat &info)
+{
+    return {quint64(info.st_dev), quint64(info.st_ino), qint64(info.st_size),
+            qint64(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec};
+}
 
 // The file that a change of `path` replaces: a symbolic link stays and its file is
 // replaced, so the file goes to the trash, not the link.
@@ -31,13 +39,10 @@ QString trashedFile(const QString &path)
     return info.isSymLink() ? info.canonicalFilePath() : path;
 }
 
-// Writes the contents of the file `source` into `target` a block at a time; the reason
-// when a read or a write failed.
-std::optional<QString> copyInto(platform::AtomicFile &target, const QString &source)
+// Writes the contents of the open file `file` into `target` a block at a time; the
+// reason when a read or a write failed.
+std::optional<QString> copyInto(platform::AtomicFile &target, QFile &file)
 {
-    QFile file(source);
-    if (!file.open(QIODevice::ReadOnly))
-        return file.errorString();
     QByteArray block(CopyBlockBytes, Qt::Uninitialized);
     for (;;) {
         const qint64 read = file.read(block.data(), block.size());
@@ -96,6 +101,22 @@ std::optional<LineBreak> lastBreakOfFile(QFile &file, qint64 start, qint64 size,
 }
 
 } // namespace
+
+std::optional<FileIdentity> FileIdentity::of(const QString &path)
+{
+    struct stat info;
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0 || !S_ISREG(info.st_mode))
+        return std::nullopt;
+    return identityOf(info);
+}
+
+std::optional<FileIdentity> FileIdentity::ofDescriptor(int descriptor)
+{
+    struct stat info;
+    if (::fstat(descriptor, &info) != 0 || !S_ISREG(info.st_mode))
+        return std::nullopt;
+    return identityOf(info);
+}
 
 FileContents ReadFileContents(const QString &path)
 {
@@ -164,9 +185,12 @@ std::optional<QString> FileEditor::stageUndoCopy(const QString &path)
     // A copy of the process's own: a crash ends the undo anyway, so it is not synced.
     platform::AtomicFile file(stage, platform::PrivateFileMode);
     file.syncOnlyWhenReplacing();
+    QFile source(path);
     if (!file.open())
         return QStringLiteral("元に戻すためのファイルを書き込めません : ") + file.errorString();
-    if (const std::optional<QString> failure = copyInto(file, path))
+    if (!source.open(QIODevice::ReadOnly))
+        return QStringLiteral("元に戻すためのファイルを書き込めません : ") + source.errorString();
+    if (const std::optional<QString> failure = copyInto(file, source))
         return QStringLiteral("元に戻すためのファイルを書き込めません : ") + *failure;
     if (!file.commit())
         return QStringLiteral("元に戻すためのファイルを書き込めません : ") + file.errorString();
@@ -175,7 +199,11 @@ std::optional<QString> FileEditor::stageUndoCopy(const QString &path)
 
 bool FileEditor::keepStagedUndoCopy()
 {
-    return std::rename(QFile::encodeName(stagePath()).constData(), QFile::encodeName(undoFilePath()).constData()) == 0;
+    m_undoCopy.reset();
+    if (std::rename(QFile::encodeName(stagePath()).constData(), QFile::encodeName(undoFilePath()).constData()) != 0)
+        return false;
+    m_undoCopy = FileIdentity::of(undoFilePath());
+    return m_undoCopy.has_value();
 }
 
 void FileEditor::dropStagedUndoCopy()
@@ -187,16 +215,25 @@ std::optional<QString> FileEditor::BackupOnFirstChange(const QString &path)
 {
     if (path == RecycledPaths[0] || path == RecycledPaths[1])
         return std::nullopt;
+    return backUp(path, TrashBackup::Always);
+}
+
+std::optional<QString> FileEditor::backUp(const QString &path, TrashBackup backup)
+{
+    if (backup == TrashBackup::FirstChange)
+        return BackupOnFirstChange(path);
     QString reason;
     if (platform::RecyclerDelete(trashedFile(path), &reason) != 0)
         return reason;
-    RecycledPaths[1] = RecycledPaths[0];
-    RecycledPaths[0] = path;
+    if (path != RecycledPaths[0]) {
+        RecycledPaths[1] = RecycledPaths[0];
+        RecycledPaths[0] = path;
+    }
     return std::nullopt;
 }
 
 FileEditor::Outcome FileEditor::changeFile(const QString &path, const QList<QByteArrayView> &pieces,
-                                           const FileStamp &expected)
+                                           const FileStamp &expected, TrashBackup backup)
 {
     if (const std::optional<QString> refusal = ChangeRefusal(path))
         return {false, *refusal};
@@ -208,7 +245,7 @@ FileEditor::Outcome FileEditor::changeFile(const QString &path, const QList<QByt
     for (const QByteArrayView piece : pieces)
         if (!target.write(piece))
             return {false, target.errorString()};
-    return finishChange(path, target);
+    return finishChange(path, target, backup);
 }
 
 FileEditor::Outcome FileEditor::changeLines(const QString &path, const FileStamp &expected, const QString &code,
@@ -223,8 +260,8 @@ FileEditor::Outcome FileEditor::changeLines(const QString &path, const FileStamp
     if (opened != expected)
         return {false, ChangedMeanwhile};
     QByteArray block(CopyBlockBytes, Qt::Uninitialized);
-    // A byte-order mark of UTF-8 is not written again, as the viewer writes no mark.
-    const qint64 start = WritableCode(code) == u"UTF8" && source.peek(3) == "\xEF\xBB\xBF" ? 3 : 0;
+    // The lines start behind a byte-order mark, which is kept as it is.
+    const qint64 start = ByteOrderMark(code, source.peek(3)).size();
     const qint64 size = opened.size - start;
 
     SpliceScanner<uchar> scanner(range);
@@ -250,29 +287,35 @@ FileEditor::Outcome FileEditor::changeLines(const QString &path, const FileStamp
     platform::AtomicFile target(path);
     if (!target.open())
         return {false, target.errorString()};
-    if (std::optional<QString> failure = copyRange(source, start, start + points.prefixEnd, target, block))
+    if (std::optional<QString> failure = copyRange(source, 0, start + points.prefixEnd, target, block))
         return {false, *failure};
     if (!target.write(*newLines))
         return {false, target.errorString()};
     if (std::optional<QString> failure = copyRange(source, start + points.suffixStart, start + size, target, block))
         return {false, *failure};
-    return finishChange(path, target);
+    return finishChange(path, target, TrashBackup::FirstChange);
 }
 
-FileEditor::Outcome FileEditor::finishChange(const QString &path, platform::AtomicFile &target)
+FileEditor::Outcome FileEditor::finishChange(const QString &path, platform::AtomicFile &target, TrashBackup backup)
 {
     if (const std::optional<QString> failure = stageUndoCopy(path))
         return {false, *failure};
-    const bool firstChange = path != RecycledPaths[0] && path != RecycledPaths[1];
-    if (const std::optional<QString> failure = BackupOnFirstChange(path)) {
+    const bool trashed
+        = backup == TrashBackup::Always || (path != RecycledPaths[0] && path != RecycledPaths[1]);
+    if (const std::optional<QString> failure = backUp(path, backup)) {
         dropStagedUndoCopy();
         return {false, *failure};
     }
     if (!target.commit()) {
         dropStagedUndoCopy();
-        return {false, target.errorString() + (firstChange ? u' ' + TrashedNote : QString())};
+        return {false, target.errorString() + (trashed ? u' ' + TrashedNote : QString())};
     }
-    m_written = FileStamp::of(path);
+    return keepChange(path);
+}
+
+FileEditor::Outcome FileEditor::keepChange(const QString &path)
+{
+    m_written = FileIdentity::of(path);
     if (!keepStagedUndoCopy()) {
         dropStagedUndoCopy();
         LastEditPath.clear();
@@ -297,40 +340,45 @@ FileEditor::Outcome FileEditor::replaceFile(const QString &path, QByteArrayView 
     if (!target.commit())
         return {false, target.errorString() + (firstChange ? u' ' + TrashedNote : QString())};
     if (path == LastEditPath)
-        m_written = FileStamp::of(path);
+        m_written = FileIdentity::of(path);
     return {true, {}};
 }
 
-FileEditor::Outcome FileEditor::undoLastEdit()
+FileEditor::Outcome FileEditor::undoLastEdit(TrashBackup backup)
 {
     const QString path = LastEditPath;
     if (path.isEmpty())
         return {};
     if (const std::optional<QString> refusal = ChangeRefusal(path))
         return {false, *refusal};
+    QFile copy(undoFilePath());
+    if (!copy.open(QIODevice::ReadOnly))
+        return {false, QStringLiteral("元に戻すためのファイルを読めません : ") + copy.errorString()};
+    // The copy read is the one opened: one that another process put under the name, or
+    // that changed since, is never written over this file.
+    if (!m_undoCopy || FileIdentity::ofDescriptor(copy.handle()) != m_undoCopy)
+        return {false, NotTheEditsCopy};
     platform::AtomicFile target(path);
     if (!target.open())
         return {false, target.errorString()};
-    if (const std::optional<QString> failure = copyInto(target, undoFilePath()))
+    if (const std::optional<QString> failure = copyInto(target, copy))
         return {false, QStringLiteral("元に戻すためのファイルを読めません : ") + *failure};
     if (const std::optional<QString> failure = stageUndoCopy(path))
         return {false, *failure};
+    if (const std::optional<QString> failure = backUp(path, backup)) {
+        dropStagedUndoCopy();
+        return {false, *failure};
+    }
     if (!target.commit()) {
         dropStagedUndoCopy();
         return {false, target.errorString()};
     }
-    m_written = FileStamp::of(path);
-    if (!keepStagedUndoCopy()) {
-        dropStagedUndoCopy();
-        LastEditPath.clear();
-        return {true, UndoCopyLost};
-    }
-    return {true, {}};
+    return keepChange(path);
 }
 
 bool FileEditor::lastEditChangedSinceWritten() const
 {
-    return !LastEditPath.isEmpty() && FileStamp::of(LastEditPath) != m_written;
+    return !LastEditPath.isEmpty() && FileIdentity::of(LastEditPath) != m_written;
 }
 
 } // namespace textcompare

@@ -32,13 +32,35 @@ FileContents ReadFileContents(const QString &path);
 // nullopt when it may be changed.
 std::optional<QString> ChangeRefusal(const QString &path);
 
+// A file as the file system identifies it, with its size and modification time.
+struct FileIdentity
+{
+    quint64 device = 0;
+    quint64 inode = 0;
+    qint64 size = 0;
+    qint64 modifiedNs = 0;
+
+    // The identity of the file `path` (links followed); nullopt when it is none.
+    static std::optional<FileIdentity> of(const QString &path);
+    // The identity of the open file `descriptor`.
+    static std::optional<FileIdentity> ofDescriptor(int descriptor);
+
+    friend bool operator==(const FileIdentity &, const FileIdentity &) = default;
+};
+
+// Whether the file as it is on disk goes to the trash before a change: before its first
+// change in this run only, or before this change too (the user chose to overwrite what
+// another program wrote into it, which is then kept there).
+enum class TrashBackup { FirstChange, Always };
+
 // Writes the viewer's changes of the compared files. A change goes into a temporary file
 // beside the file and replaces it only when every byte is written and synced, so that a
 // failure leaves the file as it was; it keeps the file's permission bits and, where it
 // may, its owner. Before its first change a file goes to the trash (and stays there as
 // the backup); when that fails the change is not made. A line edit keeps the contents
 // from before it in the undo file of the process's own work folder, and one undo swaps
-// the last edited file with that copy, so that a second undo redoes the change.
+// the last edited file with that copy, so that a second undo redoes the change. An undo
+// first checks that the undo file is still the copy that the edit made of that file.
 class FileEditor
 {
 public:
@@ -59,19 +81,23 @@ public:
     // A line edit: `path` gets the `pieces` one after another as its contents; its
     // contents until then become the undo copy, and `path` the last edited file. Refused
     // when the file is no longer as `expected` (changed since the edit was made).
-    Outcome changeFile(const QString &path, const QList<QByteArrayView> &pieces, const FileStamp &expected);
+    Outcome changeFile(const QString &path, const QList<QByteArrayView> &pieces, const FileStamp &expected,
+                       TrashBackup backup = TrashBackup::FirstChange);
     // The same for a file in a code that EditedAsBytes: the file, which must be as
-    // `expected`, is read a block at a time, its lines before and after `range` are
-    // copied as they are and `lines` written between them in `code`. Neither the file nor
-    // the new contents are held whole in memory.
+    // `expected`, is read a block at a time, its byte-order mark and its lines before and
+    // after `range` are copied as they are and `lines` written between them in `code`.
+    // Neither the file nor the new contents are held whole in memory.
     Outcome changeLines(const QString &path, const FileStamp &expected, const QString &code, const EditRange &range,
                         const EditLines &lines);
     // A conversion: `path` gets `bytes`, with the trash backup but without an undo copy;
     // refused when the file is no longer as `expected`.
     Outcome replaceFile(const QString &path, QByteArrayView bytes, const FileStamp &expected);
-    // Swaps the last edited file's contents with the undo copy.
-    Outcome undoLastEdit();
-    // Whether the last edited file is no longer as this editor last wrote it.
+    // Swaps the last edited file's contents with the undo copy. Refused, with nothing
+    // changed, when the undo file is no longer the copy that the last edit (or undo) of
+    // that file made: another file, or the copy changed since.
+    Outcome undoLastEdit(TrashBackup backup = TrashBackup::FirstChange);
+    // Whether the last edited file is no longer the one this editor last wrote: another
+    // file in its place, or its size or time changed.
     bool lastEditChangedSinceWritten() const;
 
     // Sends `path` to the trash unless it is one of RecycledPaths; the reason when it
@@ -85,21 +111,28 @@ public:
 
 private:
     // The steps after the new contents are written into `target`: the undo copy, the
-    // trash backup before the first change, the rename.
-    Outcome finishChange(const QString &path, platform::AtomicFile &target);
+    // trash backup, the rename.
+    Outcome finishChange(const QString &path, platform::AtomicFile &target, TrashBackup backup);
+    // Sends `path` to the trash as `backup` asks; the reason when it could not go there.
+    std::optional<QString> backUp(const QString &path, TrashBackup backup);
     // Keeps the file `path` as it is now as the next undo copy beside the undo file; the
     // reason on failure.
     std::optional<QString> stageUndoCopy(const QString &path);
-    // Puts the staged copy in place of the undo file.
+    // Puts the staged copy in place of the undo file and records what it is.
     bool keepStagedUndoCopy();
     void dropStagedUndoCopy();
     QString stagePath() const;
+    // After a change or an undo of `path` has put its new contents in place: keeps the
+    // staged undo copy and records the file as written. The outcome of the change.
+    Outcome keepChange(const QString &path);
 
     QString m_workFolder;
     QString m_undoFileName;
     bool m_workFolderCleaned = false;
     // The last edited file as this editor last wrote it.
-    FileStamp m_written;
+    std::optional<FileIdentity> m_written;
+    // The undo file as the last edit or undo of LastEditPath left it.
+    std::optional<FileIdentity> m_undoCopy;
 };
 
 } // namespace textcompare

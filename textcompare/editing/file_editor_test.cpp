@@ -92,6 +92,25 @@ TEST_F(FileEditorTest, ChangesBackUpOnceAndUndoSwapsWithTheCopy)
     EXPECT_EQ(trashed().size(), 4);
 }
 
+TEST_F(FileEditorTest, UndoRefusesAnUndoFileThatIsNotTheCopyOfItsEdit)
+{
+    const QString own = m_folder.writeFile("texts/own1.txt", "own 1\nown 2\n");
+    const QString other = m_folder.writeFile("texts/x1.txt", "x 1\nx 2\n");
+    ASSERT_TRUE(m_editor.changeFile(own, {"own 2\n"}, FileStamp::of(own)).changed);
+    // Another window that works in the same folder edits its own file.
+    FileEditor otherWindow;
+    otherWindow.setWorkFolder(m_folder.filePath("work"), "Linquell5.tmp");
+    ASSERT_TRUE(otherWindow.changeFile(other, {"x 2\n"}, FileStamp::of(other)).changed);
+
+    const FileEditor::Outcome outcome = m_editor.undoLastEdit();
+    EXPECT_FALSE(outcome.changed);
+    EXPECT_EQ(outcome.failure, "元に戻すためのファイルがこのファイルの編集で保存したものではありません");
+    EXPECT_EQ(TemporaryFolder::readFile(own), "own 2\n") << "never the other file's lines";
+    EXPECT_EQ(TemporaryFolder::readFile(otherWindow.undoFilePath()), "x 1\nx 2\n");
+    EXPECT_TRUE(otherWindow.undoLastEdit().changed);
+    EXPECT_EQ(TemporaryFolder::readFile(other), "x 1\nx 2\n");
+}
+
 TEST_F(FileEditorTest, AFailedChangeLeavesTheFileTheUndoAndTheTrashAsTheyWere)
 {
     const QByteArray original(300 * 1024, 'o');
@@ -203,7 +222,8 @@ TEST_F(FileEditorTest, ChangedLinesKeepTheOtherBytesAcrossReadBlocks)
             SCOPED_TRACE(std::string(c.name) + (start.isEmpty() ? "" : " behind a mark"));
             const QString path = m_folder.writeFile("texts/long.txt", start + text);
             EXPECT_TRUE(m_editor.changeLines(path, FileStamp::of(path), "UTF8", c.range, c.lines).changed);
-            EXPECT_EQ(TemporaryFolder::readFile(path), SpliceFileBytes(start + text, "UTF8", c.range, c.lines).joined());
+            EXPECT_EQ(TemporaryFolder::readFile(path), start + SpliceFileBytes(text, "UTF8", c.range, c.lines).joined())
+                << "a byte-order mark stays";
         }
     }
     const QString path = m_folder.writeFile("texts/long.txt", text);

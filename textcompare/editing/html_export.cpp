@@ -32,7 +32,7 @@ bool BatHtmlSave(const DifferenceExport &source, bool unicode, const QString &pa
     CreateFolder(path, 1);
     common::ExportFile file(path, unicode, common::ExportFile::Unrepresentable::CharacterReference);
     common::WriteHtmlPageStart(file, unicode ? QStringLiteral("unicode") : QStringLiteral("shift_jis"),
-                               QStringLiteral("Linquell"), source.paths);
+                               QStringLiteral("Linquell"), source.shownPaths());
 
     const DisplayTable &table = source.table;
     QString header = QStringLiteral("<tr bgcolor=\"#FFFFFF\">");

@@ -12,8 +12,6 @@ namespace textcompare {
 
 namespace {
 
-constexpr QByteArrayView Utf8Bom{"\xEF\xBB\xBF", 3};
-
 // Whether one of the eight bytes of `word` is a CR or an LF.
 bool holdsBreakByte(quint64 word)
 {
@@ -319,25 +317,25 @@ EditedContents SpliceFileBytes(QByteArrayView fileBytes, const QString &code, co
                                const EditLines &lines)
 {
     const QString name = WritableCode(code);
+    const QByteArrayView mark = ByteOrderMark(name, fileBytes);
     if (!EditedAsBytes(name)) {
         // In these codes a line break is not one byte of its own, or the meaning of a
         // byte depends on what came before it: the text is edited instead.
         const std::optional<QString> text = DecodeFromFile(name, fileBytes);
         if (!text)
             return {{}, {}, {}, QStringLiteral("%1 として読めないデータがあります。").arg(name)};
-        return SpliceText(CompactText(*text), name, range, lines);
+        return SpliceText(CompactText(*text), name, range, lines, mark);
     }
-    const QByteArrayView body = name == u"UTF8" && fileBytes.startsWith(Utf8Bom) ? fileBytes.sliced(Utf8Bom.size())
-                                                                                 : fileBytes;
+    const QByteArrayView body = fileBytes.sliced(mark.size());
     const SplicePoints points = FindSplicePoints(reinterpret_cast<const uchar *>(body.data()), body.size(), range);
     std::optional<QByteArray> block = EncodeForFile(name, NewLinesText(points, lines));
     if (!block)
         return {{}, {}, {}, unrepresentable(name)};
-    return {body.first(points.prefixEnd), std::move(*block), body.sliced(points.suffixStart), {}};
+    return {fileBytes.first(mark.size() + points.prefixEnd), std::move(*block), body.sliced(points.suffixStart), {}};
 }
 
 EditedContents SpliceText(const CompactText &text, const QString &code, const EditRange &range,
-                          const EditLines &lines)
+                          const EditLines &lines, QByteArrayView mark)
 {
     const SplicePoints points = text.isLatin1()
                                     ? FindSplicePoints(text.data<uchar>(), text.size(), range)
@@ -348,10 +346,10 @@ EditedContents SpliceText(const CompactText &text, const QString &code, const Ed
     appendPart(edited, text, 0, points.prefixEnd);
     edited.append(block);
     appendPart(edited, text, points.suffixStart, text.size() - points.suffixStart);
-    std::optional<QByteArray> bytes = EncodeForFile(code, edited);
+    std::optional<QByteArray> bytes = EncodeForFile(code, edited, mark);
     if (!bytes)
         return {{}, {}, {}, unrepresentable(WritableCode(code))};
-    return {{}, std::move(*bytes), {}, {}};
+    return {mark, std::move(*bytes), {}, {}};
 }
 
 } // namespace textcompare

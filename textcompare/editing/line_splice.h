@@ -162,16 +162,19 @@ struct EditedContents
 };
 
 // The file's bytes, as read in `code`, with the edit applied: the kept lines keep their
-// bytes as they are (a byte-order mark at the start is dropped, as the viewer writes files
-// without one) and the new lines are written in `code` (WritableCode of it). Shift-JIS,
-// EUC and UTF-8 are edited as bytes; UNICODE, JIS and UTF-7 through their text. Refused
-// when the bytes are not valid in `code` or a new character has no form in it.
+// bytes as they are, a byte-order mark at the start (ByteOrderMark) included, and the new
+// lines are written in `code` (WritableCode of it; UTF-16 in the mark's byte order).
+// Shift-JIS, EUC and UTF-8 are edited as bytes; UNICODE, JIS and UTF-7 through their
+// text, which gives UTF-16 back unit for unit. Refused when the bytes are not valid in
+// `code` or a new character has no form in it.
 EditedContents SpliceFileBytes(QByteArrayView fileBytes, const QString &code, const EditRange &range,
                                const EditLines &lines);
 
 // The same edit applied to `text`, the file's text as a comparison read it, and the
-// whole written in `code`. Refused when a character has no form in `code`.
+// whole written in `code` behind `mark`, the byte-order mark that the file keeps (see
+// EncodeForFile; `mark` must outlive the result). Refused when a character has no form
+// in `code`.
 EditedContents SpliceText(const CompactText &text, const QString &code, const EditRange &range,
-                          const EditLines &lines);
+                          const EditLines &lines, QByteArrayView mark = {});
 
 } // namespace textcompare

@@ -87,6 +87,12 @@ TEST(SpliceFileBytes, WritesTheNewLinesInTheFilesCode)
     const QString text = QStringLiteral("一行目\r\n二行目\r\n三行目");
     const QString expected = QStringLiteral("一行目\r\n変更\r\n三行目");
     const EditLines change = EditLines::change(QStringLiteral("変更"));
+    const auto bigEndian = [](const QString &units) {
+        QByteArray bytes("\xFE\xFF");
+        for (const QChar unit : units)
+            bytes += char(unit.unicode() >> 8) + QByteArray(1, char(unit.unicode() & 0xFF));
+        return bytes;
+    };
     const struct
     {
         const char *code;
@@ -95,8 +101,10 @@ TEST(SpliceFileBytes, WritesTheNewLinesInTheFilesCode)
     } cases[] = {
         {"SJIS", codes.VbUnicode_To_SJIS(text), codes.VbUnicode_To_SJIS(expected)},
         {"EUC", codes.VbUnicode_To_EUC(text), codes.VbUnicode_To_EUC(expected)},
-        {"UTF8", codes.VbUnicode_To_UTF8(text, true), codes.VbUnicode_To_UTF8(expected, false)},
-        {"UNICODE", codes.VbUnicode_To_UNICODE(text, true), codes.VbUnicode_To_UNICODE(expected, false)},
+        // A byte-order mark stays with the kept bytes, also in UTF-16 big-endian.
+        {"UTF8", codes.VbUnicode_To_UTF8(text, true), codes.VbUnicode_To_UTF8(expected, true)},
+        {"UNICODE", codes.VbUnicode_To_UNICODE(text, true), codes.VbUnicode_To_UNICODE(expected, true)},
+        {"UNICODE", bigEndian(text), bigEndian(expected)},
         {"JIS", codes.VbUnicode_To_JIS(text), codes.VbUnicode_To_JIS(expected)},
         {"UTF7", codes.VbUnicode_To_UTF7(text), codes.VbUnicode_To_UTF7(expected)},
     };
@@ -106,6 +114,9 @@ TEST(SpliceFileBytes, WritesTheNewLinesInTheFilesCode)
         EXPECT_EQ(edited.refusal, "");
         EXPECT_EQ(edited.joined(), c.expected);
     }
+    EXPECT_EQ(SpliceText(CompactText(text), "UNICODE", {1, 3}, change, common::NonCodeClass::Utf16BeBom).joined(),
+              bigEndian(expected))
+        << "the edit of the compared text behind the mark the file has";
 
     // Shift-JIS bytes that the code page writes in another form stay as they are outside
     // the edited line: the NEC-selected IBM extension "ⅰ" (EE EF) reads as U+2170, which

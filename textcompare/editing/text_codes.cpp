@@ -2,6 +2,8 @@
 
 #include "common/non_code_class.h"
 
+#include <QtEndian>
+
 namespace textcompare {
 
 const QStringList &WritableCodeNames()
@@ -16,11 +18,30 @@ QString WritableCode(const QString &code)
     return WritableCodeNames().contains(code) ? code : QStringLiteral("SJIS");
 }
 
-std::optional<QByteArray> EncodeForFile(const QString &code, QStringView text)
+QByteArrayView ByteOrderMark(const QString &code, QByteArrayView bytes)
+{
+    using common::NonCodeClass;
+    const QString name = WritableCode(code);
+    if (name == u"UTF8" && bytes.startsWith(NonCodeClass::Utf8Bom))
+        return NonCodeClass::Utf8Bom;
+    if (name == u"UNICODE" && bytes.startsWith(NonCodeClass::Utf16LeBom))
+        return NonCodeClass::Utf16LeBom;
+    if (name == u"UNICODE" && bytes.startsWith(NonCodeClass::Utf16BeBom))
+        return NonCodeClass::Utf16BeBom;
+    return {};
+}
+
+std::optional<QByteArray> EncodeForFile(const QString &code, QStringView text, QByteArrayView mark)
 {
     common::NonCodeClass codes;
     const QString name = WritableCode(code);
     QByteArray bytes;
+    if (name == u"UNICODE" && mark == common::NonCodeClass::Utf16BeBom) {
+        bytes.resize(text.size() * 2);
+        if (!text.isEmpty())
+            qToBigEndian<char16_t>(text.utf16(), text.size(), bytes.data());
+        return bytes;
+    }
     if (name == u"JIS") {
         bytes = codes.VbUnicode_To_JIS(text);
     } else if (name == u"EUC") {

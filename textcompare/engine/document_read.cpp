@@ -4,8 +4,10 @@
 #include "common/saved_error.h"
 #include "common/settings_values.h"
 #include "platform/antiword_text.h"
+#include "platform/isolated_run.h"
 #include "platform/xls_workbook.h"
 #include "textcompare/engine/cell_text.h"
+#include "textcompare/engine/document_limits.h"
 #include "textcompare/engine/docx_read.h"
 #include "textcompare/engine/sheet_text.h"
 #include "textcompare/engine/xlsx_read.h"
@@ -79,9 +81,43 @@ bool readXlsSheet(const QString &path, qint64 sheetNumber, SheetTextBuilder &bui
                 description = QStringLiteral("セルを読めません (%1)").arg(book.errorString());
                 return false;
             }
-            builder.addCell(qint64(row) + 1, qint64(column) + 1, xlsCellText(cell, book.dates1904()));
+            if (!builder.addCell(qint64(row) + 1, qint64(column) + 1, xlsCellText(cell, book.dates1904()))) {
+                description = builder.budget().refusal();
+                return false;
+            }
         }
     }
+    return true;
+}
+
+// readXlsSheet in a child process (platform::runIsolated): FreeXL, a C library, has read
+// past its buffers on crafted files. A fault there, or a file that takes it past the
+// child's memory or time, fails the read as a damaged workbook and leaves this process
+// as it was. The child hands back a marker byte and the text or the reason as UTF-16.
+bool readXlsSheetIsolated(const QString &path, qint64 sheetNumber, SheetTextBuilder &builder, QString &text,
+                          QString &description)
+{
+    platform::IsolationLimits limits;
+    limits.outputBytes = 2 * (DocumentLimits::forFile(path).characters + 4096);
+    const platform::IsolatedOutcome outcome = platform::runIsolated(
+        [&] {
+            QString reason;
+            const bool read = readXlsSheet(path, sheetNumber, builder, reason);
+            const QString result = read ? builder.finish() : reason;
+            return (read ? QByteArray("T") : QByteArray("F"))
+                   + QByteArray(reinterpret_cast<const char *>(result.utf16()), result.size() * 2);
+        },
+        limits);
+    if (!outcome.ok() || outcome.output.isEmpty()) {
+        description = QStringLiteral("ブックを読めません (壊れています: ") + outcome.text + u')';
+        return false;
+    }
+    const QString result(reinterpret_cast<const QChar *>(outcome.output.constData() + 1), (outcome.output.size() - 1) / 2);
+    if (outcome.output[0] != 'T') {
+        description = result;
+        return false;
+    }
+    text = result;
     return true;
 }
 
@@ -130,29 +166,19 @@ bool RdExcelValue(const QString &path, const QString &sheetNo, const QString &st
         return false;
     }
     const qint64 sheetNumber = common::LeadingInteger(sheetNo, 0);
+    ExpansionBudget budget(DocumentLimits::forFile(path));
     SheetTextBuilder builder(std::max(start[0], 1), maxRows, std::max(start[1], 1),
-                             qint64(std::max(start[1], 1)) + maxCols - 1);
-    bool read = false;
-    switch (containerOf(path, description)) {
-    case Container::Zip:
-        read = ReadXlsxSheet(path, sheetNumber, builder, description);
-        break;
-    case Container::Compound:
-        read = readXlsSheet(path, sheetNumber, builder, description);
-        break;
-    case Container::Other:
-        if (path.endsWith(QStringLiteral(".xlsx"), Qt::CaseInsensitive))
-            read = ReadXlsxSheet(path, sheetNumber, builder, description);
-        else
-            read = readXlsSheet(path, sheetNumber, builder, description);
-        break;
-    case Container::Empty:
-    case Container::Unreadable:
-        break;
-    }
-    if (read)
-        text = builder.finish();
-    return read;
+                             qint64(std::max(start[1], 1)) + maxCols - 1, budget);
+    const Container container = containerOf(path, description);
+    if (container == Container::Empty || container == Container::Unreadable)
+        return false;
+    if (container == Container::Compound
+        || (container == Container::Other && !path.endsWith(QStringLiteral(".xlsx"), Qt::CaseInsensitive)))
+        return readXlsSheetIsolated(path, sheetNumber, builder, text, description);
+    if (!ReadXlsxSheet(path, sheetNumber, builder, description))
+        return false;
+    text = builder.finish();
+    return true;
 }
 
 bool RdWordValue(const QString &path, QString &text, QString &description)

@@ -4,6 +4,8 @@
 
 #include <QStringList>
 
+#include <vector>
+
 namespace textcompare {
 
 namespace {
@@ -22,42 +24,125 @@ bool isPassedOver(const QXmlStreamReader &reader)
     return std::any_of(std::begin(names), std::end(names), [&](L1 name) { return isElement(reader, name); });
 }
 
+// Walks the body of a document into its text. Tables nest to any depth in a file of a
+// few kilobytes, so the open tables, rows and cells are kept on a stack of frames here
+// rather than on the machine's stack. Every line held, in the text or in a cell still
+// open, is counted in the budget.
 class DocumentWalk
 {
 public:
-    explicit DocumentWalk(QXmlStreamReader &reader) : m_reader(reader) {}
+    DocumentWalk(QXmlStreamReader &reader, ExpansionBudget &budget, QString &text)
+        : m_reader(reader)
+        , m_budget(budget)
+        , m_text(text)
+    {
+    }
 
-    // The lines of the block content up to the end element `endName`.
-    void blocks(L1 endName, QStringList &lines)
+    // The lines of the body, each ending in CR LF, up to the end of <body>; a paragraph a
+    // line (more for manual line breaks), a table row one line per line of its tallest
+    // cell. Stops early when the reader meets an error or the budget is spent.
+    void body()
     {
         while (!m_reader.atEnd()) {
-            const QXmlStreamReader::TokenType token = m_reader.readNext();
-            if (token == QXmlStreamReader::EndElement && isElement(m_reader, endName))
-                return;
+            const QXmlStreamReader::TokenType token = nextToken(m_reader);
+            if (token == QXmlStreamReader::EndElement) {
+                if (m_frames.empty() && isElement(m_reader, L1("body")))
+                    return;
+                if (!m_frames.empty())
+                    closeFrame();
+                continue;
+            }
             if (token != QXmlStreamReader::StartElement)
                 continue;
-            if (isElement(m_reader, L1("p")))
-                lines += paragraph().split(QStringLiteral("\r\n"));
-            else if (isElement(m_reader, L1("tbl")))
-                table(lines);
-            else if (isPassedOver(m_reader))
+            const Kind context = m_frames.empty() ? Kind::Cell : m_frames.back().kind;
+            if (context == Kind::Cell && isElement(m_reader, L1("p"))) {
+                paragraph();
+            } else if (context == Kind::Cell && isElement(m_reader, L1("tbl"))) {
+                m_frames.emplace_back(Kind::Table);
+            } else if (context == Kind::Table && isElement(m_reader, L1("tr"))) {
+                m_frames.emplace_back(Kind::Row);
+            } else if (context == Kind::Row && isElement(m_reader, L1("tc"))) {
+                m_frames.back().cells.append(QStringList());
+                m_frames.emplace_back(Kind::Cell);
+            } else if (isPassedOver(m_reader)) {
                 m_reader.skipCurrentElement();
+            }
         }
     }
 
 private:
-    // The paragraph at the reader, to its end; a manual line break as CR LF.
-    QString paragraph()
+    // Cell: the block content of a table cell (the body's, with no frame open); Table:
+    // inside a table, looking for its rows; Row: inside a row, looking for its cells.
+    enum class Kind { Cell, Table, Row };
+
+    struct Frame
+    {
+        explicit Frame(Kind frameKind) : kind(frameKind) {}
+
+        Kind kind;
+        // Row: the lines of its cells so far, and what they count in the budget.
+        QList<QStringList> cells;
+        qint64 characters = 0;
+        qint64 lines = 0;
+    };
+
+    // Ends the open frame when the end element is its own.
+    void closeFrame()
+    {
+        const Kind kind = m_frames.back().kind;
+        if (kind == Kind::Cell && isElement(m_reader, L1("tc"))) {
+            m_frames.pop_back();
+        } else if (kind == Kind::Table && isElement(m_reader, L1("tbl"))) {
+            m_frames.pop_back();
+        } else if (kind == Kind::Row && isElement(m_reader, L1("tr"))) {
+            Frame row = std::move(m_frames.back());
+            m_frames.pop_back();
+            m_budget.release(row.characters, row.lines);
+            rowLines(row.cells);
+        }
+    }
+
+    // The innermost open cell, -1 for the body. Lines come from a paragraph, where a cell
+    // (or the body) is open, or from a row that has just ended, whose table is still open.
+    qsizetype innermostCell() const
+    {
+        const qsizetype top = qsizetype(m_frames.size()) - 1;
+        return top >= 0 && m_frames.back().kind == Kind::Table ? top - 1 : top;
+    }
+
+    // Adds a line to the text, or to the lines of the innermost open cell.
+    void addLine(const QString &line)
+    {
+        const qsizetype cell = innermostCell();
+        if (!m_budget.take(line.size() + (cell < 0 ? 2 : 0), 1)) {
+            m_reader.raiseError(m_budget.refusal());
+            return;
+        }
+        if (cell < 0) {
+            m_text += line;
+            m_text += QLatin1StringView("\r\n");
+            return;
+        }
+        // A cell's frame lies right above its row's.
+        Frame &row = m_frames[size_t(cell - 1)];
+        row.cells.last().append(line);
+        row.characters += line.size();
+        row.lines += 1;
+    }
+
+    // The paragraph at the reader, to its end; a manual line break starts a new line.
+    void paragraph()
     {
         QString text;
         while (!m_reader.atEnd()) {
-            const QXmlStreamReader::TokenType token = m_reader.readNext();
+            const QXmlStreamReader::TokenType token = nextToken(m_reader);
             if (token == QXmlStreamReader::EndElement && isElement(m_reader, L1("p")))
                 break;
             if (token != QXmlStreamReader::StartElement)
                 continue;
             if (isElement(m_reader, L1("t"))) {
-                text += m_reader.readElementText();
+                if (!appendElementText(m_reader, text, m_budget))
+                    return;
             } else if (isElement(m_reader, L1("tab"))) {
                 text += u'\t';
             } else if (isElement(m_reader, L1("br")) || isElement(m_reader, L1("cr"))) {
@@ -70,62 +155,38 @@ private:
                 m_reader.skipCurrentElement();
             }
         }
-        return text;
-    }
-
-    void table(QStringList &lines)
-    {
-        while (!m_reader.atEnd()) {
-            const QXmlStreamReader::TokenType token = m_reader.readNext();
-            if (token == QXmlStreamReader::EndElement && isElement(m_reader, L1("tbl")))
-                return;
-            if (token != QXmlStreamReader::StartElement)
-                continue;
-            if (isElement(m_reader, L1("tr")))
-                row(lines);
-            else if (isPassedOver(m_reader))
-                m_reader.skipCurrentElement();
-        }
+        for (const QString &line : text.split(QStringLiteral("\r\n")))
+            addLine(line);
     }
 
     // One line per line of the row's tallest cell: the cells' lines of that rank joined
     // by TAB, empty fields at the end left out.
-    void row(QStringList &lines)
+    void rowLines(const QList<QStringList> &cells)
     {
-        QList<QStringList> cells;
-        while (!m_reader.atEnd()) {
-            const QXmlStreamReader::TokenType token = m_reader.readNext();
-            if (token == QXmlStreamReader::EndElement && isElement(m_reader, L1("tr")))
-                break;
-            if (token != QXmlStreamReader::StartElement)
-                continue;
-            if (isElement(m_reader, L1("tc"))) {
-                cells.append(QStringList());
-                blocks(L1("tc"), cells.last());
-            } else if (isPassedOver(m_reader)) {
-                m_reader.skipCurrentElement();
-            }
-        }
         qsizetype height = 0;
         for (const QStringList &cell : cells)
             height = std::max(height, cell.size());
-        for (qsizetype rank = 0; rank < height; ++rank) {
+        for (qsizetype rank = 0; rank < height && !m_reader.hasError(); ++rank) {
             QStringList fields;
             for (const QStringList &cell : cells)
                 fields.append(cell.value(rank));
             while (!fields.isEmpty() && fields.last().isEmpty())
                 fields.removeLast();
-            lines.append(fields.join(u'\t'));
+            addLine(fields.join(u'\t'));
         }
     }
 
     QXmlStreamReader &m_reader;
+    ExpansionBudget &m_budget;
+    QString &m_text;
+    std::vector<Frame> m_frames;
 };
 
 } // namespace
 
 bool ReadDocxText(const QString &path, QString &text, QString &error)
 {
+    text.clear();
     OoxmlPackage package;
     if (!package.open(path)) {
         error = package.error();
@@ -136,22 +197,24 @@ bool ReadDocxText(const QString &path, QString &text, QString &error)
         error = package.error();
         return false;
     }
-    QStringList lines;
+    ExpansionBudget budget(package.limits());
     bool hasBody = false;
     while (!reader->atEnd() && !hasBody) {
-        if (reader->readNext() == QXmlStreamReader::StartElement && isElement(*reader, L1("body"))) {
-            DocumentWalk(*reader).blocks(L1("body"), lines);
+        if (nextToken(*reader) == QXmlStreamReader::StartElement && isElement(*reader, L1("body"))) {
+            DocumentWalk(*reader, budget, text).body();
             hasBody = true;
         }
     }
-    if (package.failed(*reader) || !hasBody) {
-        error = hasBody ? package.error() : QStringLiteral("壊れています (本文がありません)");
-        return false;
-    }
+    if (budget.exceeded())
+        error = budget.refusal();
+    else if (package.failed(*reader))
+        error = package.error();
+    else if (!hasBody)
+        error = QStringLiteral("壊れています (本文がありません)");
+    else
+        return true;
     text.clear();
-    for (const QString &line : lines)
-        text += line + QStringLiteral("\r\n");
-    return true;
+    return false;
 }
 
 } // namespace textcompare

@@ -20,6 +20,7 @@ bool HttpGet(const QString &url, const QString &localFile, const QString &proxy,
     request.proxy = proxy;
     request.stallSeconds = options.stallSeconds;
     request.keepGoing = options.keepGoing;
+    request.limits = options.limits;
     const platform::HttpOutcome outcome = platform::downloadHttp(request);
     if (!outcome.ok()) {
         reason = outcome.kind == platform::HttpOutcome::Kind::Stopped ? QStringLiteral("中止しました") : outcome.text;
@@ -61,7 +62,8 @@ bool FtpGetUrl(const QString &url, const QString &localFile, const QString &prox
     }
     bool fetched = false;
     try {
-        common::FtpConnect(server, user, password, proxy, passive, QStringLiteral("SJIS"), options.stallSeconds);
+        common::FtpConnect(server, user, password, proxy, passive, QStringLiteral("SJIS"), options.stallSeconds,
+                           options.limits);
         fetched = FtpGetAnyCode(localFile, u'/' + rest, true);
     } catch (const common::Failure &) {
         fetched = false;
@@ -78,6 +80,8 @@ bool FtpGetAnyCode(const QString &localFile, const QString &remotePath, bool bin
         common::FileNameCode = code;
         if (common::FtpGet2(localFile, remotePath, binary))
             return true;
+        if (!common::FtpCodeMayMatter())
+            return false;
     }
     return false;
 }

@@ -15,6 +15,8 @@ struct NetworkOptions
     int stallSeconds = platform::DefaultStallSeconds;
     // Called now and then during an HTTP download; returning false stops it.
     std::function<bool()> keepGoing;
+    // The deadline of a download and the most bytes it may bring.
+    platform::TransferLimits limits = platform::SourceDownloadLimits;
 };
 
 // Downloads "http://" `url` into `localFile` through `proxy` ("host:port"; empty: the
@@ -36,7 +38,8 @@ bool FtpGetUrl(const QString &url, const QString &localFile, const QString &prox
 
 // Downloads `remotePath` over the open connection, trying the file-name codes "SJIS",
 // "EUC", "JIS" and "UTF8" in turn; common::FileNameCode keeps the last one tried. True at
-// the first success.
+// the first success. A failure that no other code can mend (a timeout, a lost connection,
+// a download past its bound, a local file that cannot be written) ends the trials.
 bool FtpGetAnyCode(const QString &localFile, const QString &remotePath, bool binary);
 
 } // namespace textcompare

@@ -160,6 +160,43 @@ TEST_F(NetworkSourcesTest, FailedDownloadsAreToldAndLeaveNoFile)
     }
 }
 
+// A server that trickles a byte now and then, or sends without end, fails the download at
+// its deadline or its size bound, after one try: another file-name code cannot mend it.
+TEST_F(NetworkSourcesTest, DownloadsEndAtTheirDeadlineOrSizeBound)
+{
+    platform::testing::writeRawFile(m_ftpRoot.path(), "pub/slow.txt", "slow");
+    platform::testing::writeRawFile(m_ftpRoot.path(), "pub/large.bin", QByteArray(2 << 20, 'L'));
+    m_ftp.trickle("/pub/slow.txt");
+    m_ftp.recordCommands();
+    ASSERT_TRUE(m_ftp.start());
+    NetworkOptions options;
+    options.stallSeconds = 5;
+    options.limits = {2, 1 << 20};
+    const QString tooLarge = QStringLiteral("ファイルが 1048576 バイトを超えました");
+    const struct
+    {
+        const char *name;
+        QString url;
+        QString reason;
+    } cases[] = {
+        {"an FTP file that trickles", m_ftp.url("/pub/slow.txt"), "Timeout was reached"},
+        {"an FTP file past the bound", m_ftp.url("/pub/large.bin"), tooLarge},
+        {"an HTTP body that trickles", m_http.url("/trickle"), "Operation timed out"},
+        {"an HTTP body without end", m_http.url("/endless"), tooLarge},
+    };
+    const QString target = m_work.filePath("target");
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        QString reason;
+        const bool fetched = c.url.startsWith("ftp") ? FtpGetUrl(c.url, target, QString(), true, reason, options)
+                                                     : HttpGet(c.url, target, QString(), reason, options);
+        EXPECT_FALSE(fetched);
+        EXPECT_TRUE(reason.contains(c.reason)) << reason.toStdString();
+        EXPECT_FALSE(QFile::exists(target));
+    }
+    EXPECT_EQ(m_ftp.commands().filter("RETR").size(), 2) << m_ftp.commands().join('\n').toStdString();
+}
+
 TEST_F(NetworkSourcesTest, DownloadersOnTheirOwn)
 {
     const QString target = m_work.filePath("target");

@@ -31,6 +31,39 @@ QString relationshipsPart(const QString &part)
 
 } // namespace
 
+QXmlStreamReader::TokenType nextToken(QXmlStreamReader &reader)
+{
+    const QXmlStreamReader::TokenType token = reader.readNext();
+    if (token != QXmlStreamReader::DTD)
+        return token;
+    reader.raiseError(QStringLiteral("DTD があります"));
+    return QXmlStreamReader::Invalid;
+}
+
+bool appendElementText(QXmlStreamReader &reader, QString &text, ExpansionBudget &budget)
+{
+    while (!reader.atEnd()) {
+        switch (nextToken(reader)) {
+        case QXmlStreamReader::Characters:
+            if (!budget.fits(text.size() + reader.text().size())) {
+                budget.refuseCharacters();
+                reader.raiseError(budget.refusal());
+                return false;
+            }
+            text += reader.text();
+            break;
+        case QXmlStreamReader::StartElement:
+            reader.raiseError(QStringLiteral("文字の中に要素 <%1> があります").arg(reader.name()));
+            return false;
+        case QXmlStreamReader::EndElement:
+            return true;
+        default:
+            break;
+        }
+    }
+    return false;
+}
+
 QStringView attributeValue(const QXmlStreamAttributes &attributes, QLatin1StringView name)
 {
     for (const QXmlStreamAttribute &attribute : attributes)
@@ -41,6 +74,7 @@ QStringView attributeValue(const QXmlStreamAttributes &attributes, QLatin1String
 
 bool OoxmlPackage::open(const QString &path)
 {
+    m_limits = DocumentLimits::forFile(path);
     if (m_archive.open(path))
         return true;
     m_error = QStringLiteral("zip として読めません (") + m_archive.errorString() + u')';
@@ -67,7 +101,7 @@ bool OoxmlPackage::relationships(const QString &part, QHash<QString, OoxmlRelati
     if (!reader)
         return false;
     while (!reader->atEnd()) {
-        if (reader->readNext() == QXmlStreamReader::StartElement
+        if (nextToken(*reader) == QXmlStreamReader::StartElement
             && isElement(*reader, QLatin1StringView("Relationship"))) {
             const QXmlStreamAttributes attributes = reader->attributes();
             const QStringView type = attributeValue(attributes, QLatin1StringView("Type"));
@@ -81,7 +115,7 @@ bool OoxmlPackage::relationships(const QString &part, QHash<QString, OoxmlRelati
 
 std::unique_ptr<QXmlStreamReader> OoxmlPackage::openXml(const QString &part)
 {
-    m_entry = m_archive.openEntry(part);
+    m_entry = m_archive.openEntry(part, m_limits.partBytes);
     m_partName = part;
     if (!m_entry) {
         m_error = (m_archive.contains(part) ? QStringLiteral("壊れています (") : QStringLiteral("必要な部分がありません ("))

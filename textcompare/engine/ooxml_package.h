@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/zip_archive.h"
+#include "textcompare/engine/document_limits.h"
 
 #include <QHash>
 #include <QString>
@@ -21,11 +22,14 @@ struct OoxmlRelationship
 
 // An Office Open XML package (a zip of XML parts) opened for reading. Every failure
 // leaves its reason in error(): the zip cannot be read, a part is missing, a part's
-// XML is damaged or cut short, a part inflates past the limit.
+// XML is damaged or cut short or holds a document type declaration, a part inflates past
+// the package's limit (DocumentLimits of the file's size).
 class OoxmlPackage
 {
 public:
     bool open(const QString &path);
+    // The bounds of what reading this package may make, from the file's size at open().
+    const DocumentLimits &limits() const { return m_limits; }
     // The name of the package's main part ("xl/workbook.xml", "word/document.xml"): the
     // target of the package's officeDocument relationship, else `fallback`.
     QString mainPart(const QString &fallback);
@@ -45,6 +49,7 @@ public:
 
 private:
     platform::ZipArchive m_archive;
+    DocumentLimits m_limits;
     std::unique_ptr<platform::ZipEntry> m_entry;
     QString m_partName;
     QString m_error;
@@ -55,6 +60,17 @@ inline bool isElement(const QXmlStreamReader &reader, QLatin1StringView name)
 {
     return reader.name() == name;
 }
+
+// The next token of `reader`. A document type declaration ends the read as damage: the
+// parts of a package have none, and its entities could blow a small part up without
+// bound or stand for files outside the package.
+QXmlStreamReader::TokenType nextToken(QXmlStreamReader &reader);
+
+// Appends the character data of the element at the reader to `text`, up to the element's
+// end. False, with an error raised on the reader, when the element holds another element,
+// or when `text` would grow past what `budget` can still take (the budget is then
+// exceeded; nothing of `text` is counted in it).
+bool appendElementText(QXmlStreamReader &reader, QString &text, ExpansionBudget &budget);
 
 // The value of the attribute whose name without prefix is `name`.
 QStringView attributeValue(const QXmlStreamAttributes &attributes, QLatin1StringView name);

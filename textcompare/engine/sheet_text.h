@@ -1,5 +1,7 @@
 #pragma once
 
+#include "textcompare/engine/document_limits.h"
+
 #include <QString>
 #include <QStringView>
 
@@ -10,16 +12,19 @@ namespace textcompare {
 // value, each ending in CR LF; within a line the cells from the block's first column to
 // the row's last cell with a value, joined by TAB. Empty rows and cells before a value
 // stay as empty lines and fields; those after the last value are left out. Cells outside
-// the block are passed over.
+// the block are passed over. The text's characters and lines count in a budget, which the
+// reader of the workbook shares.
 class SheetTextBuilder
 {
 public:
     // The block: rows firstRow to lastRow, columns firstColumn to lastColumn (1-based).
-    SheetTextBuilder(qint64 firstRow, qint64 lastRow, qint64 firstColumn, qint64 lastColumn);
+    SheetTextBuilder(qint64 firstRow, qint64 lastRow, qint64 firstColumn, qint64 lastColumn, ExpansionBudget &budget);
 
     // Adds the cell at `row`, `column`; an empty `text` counts as no value. False when
-    // the cell does not come after the last one added (a file out of order).
+    // the cell does not come after the last one added (a file out of order), or when the
+    // text would pass the budget (budget().exceeded() then tells so).
     bool addCell(qint64 row, qint64 column, QStringView text);
+    ExpansionBudget &budget() { return m_budget; }
     // Whether rows below `row` can still be added.
     bool wantsRow(qint64 row) const { return row <= m_lastRow; }
     // The text; the builder is spent.
@@ -35,6 +40,7 @@ private:
     qint64 m_openRow = 0;    // the row whose line is being written, 0 for none
     qint64 m_openColumn = 0; // its last column with a value
     QString m_text;
+    ExpansionBudget &m_budget;
 };
 
 } // namespace textcompare

@@ -90,6 +90,9 @@ public:
             if (m_at >= size)
                 break;
             const QByteArrayView rest = m_xml.sliced(m_at);
+            // A document type declaration could define entities; the package's parts have none.
+            if (rest.startsWith("<!DOCTYPE"))
+                return fail(QStringLiteral("DTD があります"));
             if (rest.size() > 1 && (rest[1] == '?' || rest[1] == '!')) {
                 const char *end = rest.startsWith("<?") ? "?>" : rest.startsWith("<!--") ? "-->"
                                                            : rest.startsWith("<![CDATA[") ? "]]>" : ">";
@@ -137,17 +140,20 @@ public:
             if (inSheetData && (local == "row" || local == "c")) {
                 qsizetype at = nameEnd;
                 const qsizetype attributesEnd = selfClosing ? close - 1 : close;
+                // Searches stay within the tag, so that a tag's attributes cost their own
+                // length and no more.
+                const QByteArrayView attributes = m_xml.first(attributesEnd);
                 while (at < attributesEnd) {
                     while (at < attributesEnd && isSpace(data[at]))
                         ++at;
-                    const qsizetype equals = m_xml.indexOf('=', at);
-                    if (at >= attributesEnd || equals < 0 || equals >= attributesEnd)
+                    const qsizetype equals = at < attributesEnd ? attributes.indexOf('=', at) : -1;
+                    if (equals < 0)
                         break;
                     qsizetype quote = equals + 1;
                     while (quote < attributesEnd && isSpace(data[quote]))
                         ++quote;
-                    const qsizetype valueEnd = quote < attributesEnd ? m_xml.indexOf(data[quote], quote + 1) : -1;
-                    if (valueEnd < 0 || valueEnd > attributesEnd)
+                    const qsizetype valueEnd = quote < attributesEnd ? attributes.indexOf(data[quote], quote + 1) : -1;
+                    if (valueEnd < 0)
                         return fail(QStringLiteral("壊れた属性"));
                     QByteArrayView attribute = m_xml.sliced(at, equals - at).trimmed();
                     attribute = localName(attribute);

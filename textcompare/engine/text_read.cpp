@@ -183,14 +183,14 @@ LoadedSide loadSide(TextSides &sides, int index, const TextReadContext &context)
     }
     QFile file(source);
     if (!file.open(QIODevice::ReadOnly)) {
-        failed(loaded.side, QStringLiteral("ファイルを開けません。 ") + path + QStringLiteral(" (") + file.errorString()
-                                + u')');
+        failed(loaded.side, QStringLiteral("ファイルを開けません。 ") + common::PrintablePath(path) + QStringLiteral(" (")
+                                + file.errorString() + u')');
         return loaded;
     }
     loaded.bytes = file.readAll();
     if (file.error() != QFileDevice::NoError) {
-        failed(loaded.side, QStringLiteral("ファイルを読めません。 ") + path + QStringLiteral(" (") + file.errorString()
-                                + u')');
+        failed(loaded.side, QStringLiteral("ファイルを読めません。 ") + common::PrintablePath(path) + QStringLiteral(" (")
+                                + file.errorString() + u')');
         return loaded;
     }
     loaded.side.outcome = ReadOutcome::Read;
@@ -249,7 +249,8 @@ void decodeSide(LoadedSide &loaded, int code, TextSides &sides, int index, const
     // A text with undecodable bytes is not shown as if it were the file: two files that
     // differ only there would compare equal.
     if (!converter.lastConversionClean())
-        failed(side, QStringLiteral("%1 として読めないデータがあります。 ").arg(FileCodeNames()[code]) + path);
+        failed(side, QStringLiteral("%1 として読めないデータがあります。 ").arg(FileCodeNames()[code])
+                         + common::PrintablePath(path));
 }
 
 } // namespace

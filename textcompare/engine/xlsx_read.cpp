@@ -38,7 +38,7 @@ bool readWorkbook(OoxmlPackage &package, WorkbookParts &parts)
     if (!reader)
         return false;
     while (!reader->atEnd()) {
-        if (reader->readNext() != QXmlStreamReader::StartElement)
+        if (nextToken(*reader) != QXmlStreamReader::StartElement)
             continue;
         const QXmlStreamAttributes attributes = reader->attributes();
         if (isElement(*reader, L1("workbookPr"))) {
@@ -55,25 +55,28 @@ bool readWorkbook(OoxmlPackage &package, WorkbookParts &parts)
 }
 
 // The text of the run texts (<t>) below the current element up to its end, phonetic
-// guides (<rPh>) left out.
-QString richText(QXmlStreamReader &reader, L1 endName)
+// guides (<rPh>) left out; false when the reader met an error or the budget cannot take
+// the text.
+bool richText(QXmlStreamReader &reader, L1 endName, ExpansionBudget &budget, QString &text)
 {
-    QString text;
     while (!reader.atEnd()) {
-        const QXmlStreamReader::TokenType token = reader.readNext();
+        const QXmlStreamReader::TokenType token = nextToken(reader);
         if (token == QXmlStreamReader::EndElement && isElement(reader, endName))
-            break;
+            return true;
         if (token != QXmlStreamReader::StartElement)
             continue;
-        if (isElement(reader, L1("t")))
-            text += reader.readElementText();
-        else if (isElement(reader, L1("rPh")))
+        if (isElement(reader, L1("t"))) {
+            if (!appendElementText(reader, text, budget))
+                return false;
+        } else if (isElement(reader, L1("rPh"))) {
             reader.skipCurrentElement();
+        }
     }
-    return text;
+    return false;
 }
 
-bool readSharedStrings(OoxmlPackage &package, const QString &part, QStringList &strings)
+// The shared strings, which count in the budget as long as the workbook is read.
+bool readSharedStrings(OoxmlPackage &package, const QString &part, ExpansionBudget &budget, QStringList &strings)
 {
     if (part.isEmpty())
         return true;
@@ -81,8 +84,16 @@ bool readSharedStrings(OoxmlPackage &package, const QString &part, QStringList &
     if (!reader)
         return false;
     while (!reader->atEnd()) {
-        if (reader->readNext() == QXmlStreamReader::StartElement && isElement(*reader, L1("si")))
-            strings.append(richText(*reader, L1("si")));
+        if (nextToken(*reader) != QXmlStreamReader::StartElement || !isElement(*reader, L1("si")))
+            continue;
+        QString text;
+        if (!richText(*reader, L1("si"), budget, text) || !budget.take(text.size()))
+            break;
+        strings.append(text);
+    }
+    if (budget.exceeded()) {
+        package.setError(budget.refusal());
+        return false;
     }
     return !package.failed(*reader);
 }
@@ -98,7 +109,7 @@ bool readDateFormats(OoxmlPackage &package, const QString &part, QList<bool> &da
     QHash<int, QString> codes;
     bool inCellFormats = false;
     while (!reader->atEnd()) {
-        const QXmlStreamReader::TokenType token = reader->readNext();
+        const QXmlStreamReader::TokenType token = nextToken(*reader);
         if (token == QXmlStreamReader::EndElement && isElement(*reader, L1("cellXfs")))
             inCellFormats = false;
         if (token != QXmlStreamReader::StartElement)
@@ -149,6 +160,8 @@ public:
         const bool scanned = ScanSheetXml(
             xml, [&](qint64 row) { return builder.wantsRow(row); },
             [&](const ScannedCell &cell) {
+                if (!builder.budget().takeCell())
+                    return false;
                 if (!cellText(cell, text)) {
                     error = m_problem;
                     return false;
@@ -160,7 +173,9 @@ public:
                 return true;
             },
             error);
-        if (!scanned)
+        if (builder.budget().exceeded())
+            package.setError(builder.budget().refusal());
+        else if (!scanned)
             package.setError(QStringLiteral("壊れています (%1 %2)").arg(part, error));
         return scanned;
     }
@@ -226,7 +241,7 @@ bool ReadXlsxSheet(const QString &path, qint64 sheetNumber, SheetTextBuilder &bu
                              .arg(parts.worksheets.size()));
         read = false;
     }
-    read = read && readSharedStrings(package, parts.sharedStrings, strings)
+    read = read && readSharedStrings(package, parts.sharedStrings, builder.budget(), strings)
            && readDateFormats(package, parts.styles, dateFormats)
            && SheetReader(strings, dateFormats, parts.dates1904).read(package, parts.worksheets[sheetNumber - 1], builder);
     if (!read)

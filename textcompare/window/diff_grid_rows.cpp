@@ -2,6 +2,19 @@
 
 namespace textcompare {
 
+namespace {
+
+// A colour of the table as the grid takes it: none stays none, and black (0) is black, as
+// the bar and the exports show it, not the grid's "no colour of its own".
+quint32 gridColor(std::optional<quint32> color)
+{
+    if (!color)
+        return 0;
+    return *color == 0 ? platform::FlexBlack : *color;
+}
+
+} // namespace
+
 QString ShownLineText(QString text, const std::optional<BlankMarks> &marks)
 {
     if (!marks)
@@ -27,14 +40,14 @@ quint32 DiffGridRows::backColor(int row, int col) const
 {
     if (col < DisplayTable::State || col > DisplayTable::Line2)
         return 0;
-    return m_table.marks(row).rowColor.value_or(0);
+    return gridColor(m_table.marks(row).rowColor);
 }
 
 quint32 DiffGridRows::foreColor(int row, int col) const
 {
     if (col != DisplayTable::Line1 && col != DisplayTable::Line2)
         return 0;
-    return m_table.marks(row).band.value_or(0);
+    return gridColor(m_table.marks(row).band);
 }
 
 } // namespace textcompare

@@ -27,7 +27,7 @@ QString ShownLineText(QString text, const std::optional<BlankMarks> &marks);
 // row k. Columns 0 to 5 show the table's columns 0 to 5, the line texts as
 // ShownLineText() shows them; columns 1 to 5 take the row colour (column 6) as their
 // background, and the line numbers (columns 2 and 5) the band colour (column 7) as their
-// text colour. The table is shared, not copied.
+// text colour, a black colour (0) as platform::FlexBlack. The table is shared, not copied.
 class DiffGridRows final : public platform::FlexRowProvider
 {
 public:

@@ -1,6 +1,11 @@
 #include "textcompare/window/diff_grid_rows.h"
 
+#include "platform/widgets/bgr_qcolor.h"
+#include "platform/widgets/flex_grid_model.h"
 #include "textcompare/engine/diff_display.h"
+#include "textcompare/window/diff_bar_geometry.h"
+
+#include <QBrush>
 
 #include <gtest/gtest.h>
 
@@ -28,6 +33,28 @@ TEST(DiffGridRows, ShowsTheTableWithBlankMarksAndColours)
     EXPECT_EQ(rows.foreColor(2, 2), 0x0000FFu) << "the band is the line numbers' text colour";
     EXPECT_EQ(rows.foreColor(2, 5), 0x0000FFu);
     EXPECT_EQ(rows.foreColor(2, 3), 0u);
+}
+
+TEST(DiffGridRows, ABlackRowColourIsBlackInTheGridAsOnTheBar)
+{
+    DiffDisplayOptions options;
+    options.colors.DIFFCUPD = 0;
+    const DiffDisplay display = BuildDiffDisplay(QStringLiteral("x\ny"), QStringLiteral("x\nz"), 0, 0, options, {}, {});
+    const int lastRow = display.table.lastRow();
+    platform::FlexGrid grid;
+    grid.setCols(6);
+    grid.setRowProvider(std::make_shared<DiffGridRows>(display.table, std::nullopt));
+    grid.setRows(lastRow + 1);
+    platform::widgets::FlexGridModel model;
+    model.setGrid(&grid);
+    for (const BarRun &run : DiffBarRuns(display.table, grid.fixedRows(), lastRow)) {
+        SCOPED_TRACE(run.firstRow);
+        const QModelIndex cell = model.index(model.modelRow(run.firstRow), model.modelCol(DisplayTable::Text1));
+        // No background of its own is the white of the list.
+        const QVariant background = model.data(cell, Qt::BackgroundRole);
+        const QColor shown = background.isValid() ? background.value<QBrush>().color() : QColor(Qt::white);
+        EXPECT_EQ(shown.rgb(), platform::widgets::colorFromBgr(run.color).rgb());
+    }
 }
 
 } // namespace

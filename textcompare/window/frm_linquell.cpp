@@ -10,6 +10,7 @@
 #include "common/saved_error.h"
 #include "common/settings_values.h"
 #include "common/window_placement.h"
+#include "platform/atomic_file.h"
 #include "platform/flex_grid.h"
 #include "platform/program_folder.h"
 #include "platform/user_dialogs.h"
@@ -401,16 +402,21 @@ void Frm_Linquell::Form_Load()
         const QString exeName = platform::executableName();
         IniPath = folder + u'/' + exeName + QStringLiteral(".ini");
 
-        const QString mutexBase = common::ReadExeMutex(IniPath, QDateTime::currentDateTime());
-        m_instance = common::TakeInstanceNumber(exeName, mutexBase);
+        // The settings file keeps the name base fixed at the first start; the number itself
+        // is claimed by the lock of its work folder.
+        common::ReadExeMutex(IniPath, QDateTime::currentDateTime());
+        m_instance = common::TakeInstanceNumber(folder, exeName);
         InstanceNumber = m_instance.number;
         setWindowTitle(CaptionText + u'(' + QString::number(InstanceNumber) + u')');
-        for (int side = 0; side < 2; ++side)
+        // The instance lock makes the download targets this window's alone: a temporary
+        // file beside one is a download that a killed run left behind.
+        for (int side = 0; side < 2; ++side) {
             TempFilePaths[side] = folder + u'/' + exeName + common::InstanceDigits(InstanceNumber) + u'-'
                                   + QString::number(side + 1) + QStringLiteral(".tmp");
-        // The undo copy lies in a folder of this instance's own, made at the first edit.
-        FileEditing.setWorkFolder(folder + u'/' + exeName + common::InstanceDigits(InstanceNumber),
-                                  exeName + QStringLiteral("5.tmp"));
+            platform::removeStaleTemporaryFilesOf(TempFilePaths[side]);
+        }
+        // The undo copy lies in the work folder that the instance lock holds.
+        FileEditing.setWorkFolder(m_instance.workFolder, exeName + QStringLiteral("5.tmp"));
 
         LinquellSettings settings = LoadLinquellSettings(IniPath);
         if (settings.Editor.isEmpty())

@@ -440,6 +440,12 @@ private:
     // Puts the view on `target` after a run that shows rows.
     void placeView(int target, int rememberedRow, int rememberedCol);
     void focusAfterRun();
+    // Widens the "No." and "行No." columns where the largest numbers of the comparison
+    // (rows up to `lastShownRow`, the two files' line counts) need more than the designed
+    // width in the grid's font, and lays out the text columns beside them.
+    void fitNumberColumns(int lastShownRow);
+    // Shares the grid's width left beside the number columns between the text columns.
+    void layoutTextColumns();
     // Carries out a drop plan of PlanDrop.
     void carryOutDrop(const DropPlan &plan);
     void startFolderComparison(const std::array<QString, 2> &paths);

@@ -285,6 +285,7 @@ int Frm_Linquell::DiffList(int saiteki)
             marks = BlankMarks{DspSpTab, DspSpHsp, DspSpZsp};
         grid.setRowProvider(std::make_shared<DiffGridRows>(DiffDisplayTable, marks));
         grid.setRows(lastShown + 1);
+        fitNumberColumns(lastShown);
         m_barRuns = DiffBarRuns(DiffDisplayTable, grid.fixedRows(), lastShown);
         const int target = viewTarget(lastShown, previousTop);
 

@@ -24,6 +24,7 @@
 #include <QCoreApplication>
 #include <QCheckBox>
 #include <QDesktopServices>
+#include <QFile>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
@@ -66,6 +67,23 @@ bool askYesNo(const QString &text)
 {
     return platform::dialogs().messageBox(text, platform::MessageStyle::YesNo, QString())
            == platform::MessageAnswer::Yes;
+}
+
+// Asks whether to overwrite what another program wrote into a file; いいえ is the default
+// button, so that a hurried Enter keeps it.
+bool askOverwrite(const QString &text)
+{
+    return platform::dialogs().messageBox(text, platform::MessageStyle::YesNo | platform::MessageStyle::DefaultButton2,
+                                          QString())
+           == platform::MessageAnswer::Yes;
+}
+
+// The first bytes of the file `path`, as far as a byte-order mark reaches; empty when it
+// cannot be read.
+QByteArray fileStart(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.read(3) : QByteArray();
 }
 
 QString notChanged(const QString &reason, const QString &path)
@@ -167,6 +185,7 @@ void Frm_Linquell::TextEdit(int side, const EditLines &lines, int startRow, int 
         }
         FileContents current;
         EditedContents edited;
+        TrashBackup backup = TrashBackup::FirstChange;
         if (now == compared.stamp) {
             current = ReadFileContents(path);
             if (!current.failure.isEmpty()) {
@@ -175,16 +194,18 @@ void Frm_Linquell::TextEdit(int side, const EditLines &lines, int startRow, int 
             }
             edited = SpliceFileBytes(current.bytes, code, range, lines);
         } else {
-            if (!askYesNo(ChangedSinceComparison + path))
+            if (!askOverwrite(ChangedSinceComparison + path))
                 return;
-            edited = SpliceText(compared.text, code, range, lines);
+            // What the other program wrote goes to the trash before it is overwritten.
+            backup = TrashBackup::Always;
+            edited = SpliceText(compared.text, code, range, lines, ByteOrderMark(code, fileStart(path)));
         }
         if (!edited.refusal.isEmpty()) {
             showMessage(notChanged(edited.refusal, path));
             return;
         }
         if (askYesNo(confirmation))
-            tellOutcome(FileEditing.changeFile(path, edited.pieces(), now), path);
+            tellOutcome(FileEditing.changeFile(path, edited.pieces(), now, backup), path);
     } catch (...) {
         common::SaveErr();
         common::ShowSavedErr(QStringLiteral("TextEdit"));
@@ -304,9 +325,13 @@ void Frm_Linquell::EditRedo_Click()
         const QString path = FileEditing.LastEditPath;
         if (path.isEmpty() || (path != Txt_FilePath[1]->text() && path != Txt_FilePath[0]->text()))
             return;
-        if (FileEditing.lastEditChangedSinceWritten() && QFileInfo(path).isFile() && !askYesNo(ChangedSinceEdit + path))
+        // What another program wrote since the last edit goes to the trash before the undo
+        // overwrites it.
+        const bool changedElsewhere = FileEditing.lastEditChangedSinceWritten() && QFileInfo(path).isFile();
+        if (changedElsewhere && !askOverwrite(ChangedSinceEdit + path))
             return;
-        const FileEditor::Outcome outcome = FileEditing.undoLastEdit();
+        const FileEditor::Outcome outcome
+            = FileEditing.undoLastEdit(changedElsewhere ? TrashBackup::Always : TrashBackup::FirstChange);
         if (!outcome.failure.isEmpty())
             showMessage(outcome.changed ? QStringLiteral("元に戻しましたが、もう一度元に戻す事は出来ません。　\r\n(")
                                               + outcome.failure + QStringLiteral(")\r\n\r\n") + path

@@ -173,6 +173,50 @@ TEST_F(FrmLinquellEditingTest, RefusedEditsChangeNothing)
     EXPECT_EQ(file1(), original1);
 }
 
+TEST_F(FrmLinquellEditingTest, WhatAnotherProgramWroteGoesToTheTrashBeforeItIsOverwritten)
+{
+    using platform::MessageAnswer::Yes;
+    const auto trashed = [this] {
+        QByteArrayList contents;
+        const QDir trash(m_folder.filePath("data/Trash/files"));
+        for (const QString &name : trash.entryList(QDir::Files))
+            contents.append(TemporaryFolder::readFile(trash.filePath(name)));
+        std::sort(contents.begin(), contents.end());
+        return contents;
+    };
+    const auto questionStyle = [this] {
+        return m_dialogs.shown().isEmpty() ? -1 : m_dialogs.shown().first().style;
+    };
+    select(2, 2, 3);
+    m_dialogs.answerNext(Yes);
+    m_window->LineDelete_Click();
+    ASSERT_EQ(file1(), "one\nthree\n");
+
+    // Changed by another program since the comparison: overwritten only on はい.
+    m_folder.writeFile("a.txt", "one\nthree\ntheirs\n");
+    m_dialogs.clear();
+    m_dialogs.answerNext(Yes);
+    m_dialogs.answerNext(Yes);
+    select(3, 3, 3);
+    m_window->LineDelete_Click();
+    EXPECT_TRUE(m_dialogs.prompts().value(0).startsWith("このファイルは比較した後に他のプログラムで変更されています。"));
+    EXPECT_EQ(questionStyle(), platform::MessageStyle::YesNo | platform::MessageStyle::DefaultButton2)
+        << "いいえ is the default button";
+    EXPECT_EQ(file1(), "one\n");
+    EXPECT_EQ(trashed(), (QByteArrayList{"one\nthree\ntheirs\n", "one\ntwo\nthree\n"}))
+        << "not only before the first change";
+
+    // The same for an undo over another program's change.
+    m_folder.writeFile("a.txt", "theirs again\n");
+    m_dialogs.clear();
+    m_dialogs.answerNext(Yes);
+    m_window->EditRedo_Click();
+    EXPECT_TRUE(m_dialogs.prompts().value(0).startsWith("このファイルは最後の編集の後に他のプログラムで変更されています。"));
+    EXPECT_EQ(questionStyle(), platform::MessageStyle::YesNo | platform::MessageStyle::DefaultButton2);
+    EXPECT_EQ(file1(), "one\nthree\ntheirs\n");
+    EXPECT_EQ(trashed(), (QByteArrayList{"one\nthree\ntheirs\n", "one\ntwo\nthree\n", "theirs again\n"}));
+}
+
 TEST_F(FrmLinquellEditingTest, FileCommandsOnTheCurrentColumnsFile)
 {
     m_window->Grd_Compare->setCurrentCell(1, 1);

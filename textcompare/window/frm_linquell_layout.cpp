@@ -19,6 +19,7 @@
 #include <QStatusBar>
 #include <QTimer>
 
+#include <array>
 #include <cmath>
 
 namespace textcompare {
@@ -29,6 +30,8 @@ using platform::pixelsToTwips;
 using platform::twipsToPixels;
 
 constexpr int StatusBarHeight = 300;
+// The designed width of the "No." and "行No." columns, wider where their numbers need it.
+constexpr int NumberColumnWidth = 600;
 // The bar starts below the grid's header row and ends above its bottom border: 10 and
 // 50 twips beyond the header's height.
 constexpr int BarBelowHeader = 10;
@@ -61,16 +64,7 @@ void Frm_Linquell::Form_Resize()
         if (scaleWidth - gridLeft > 0)
             m_gridView->resize(twipsToPixels(scaleWidth - gridLeft), m_gridView->height());
 
-        if (grid.cols() > 5) {
-            const double width = (double(twipsOf(m_gridView->width())) - grid.colWidth(0) - grid.colWidth(1)
-                                  - grid.colWidth(2) - grid.colWidth(5) - 230)
-                                 / 2;
-            if (width > 1000) {
-                const int textWidth = int(std::nearbyint(width - 70));
-                grid.setColWidth(3, textWidth);
-                grid.setColWidth(4, textWidth);
-            }
-        }
+        layoutTextColumns();
 
         const int gridTop = twipsOf(m_gridView->y());
         if (scaleHeight - gridTop - StatusBarHeight + 20 > 0)
@@ -114,9 +108,40 @@ void Frm_Linquell::Form_Resize()
     }
 }
 
+void Frm_Linquell::layoutTextColumns()
+{
+    platform::FlexGrid &grid = *Grd_Compare;
+    if (grid.cols() <= 5)
+        return;
+    const double width = (double(twipsOf(m_gridView->width())) - grid.colWidth(0) - grid.colWidth(1)
+                          - grid.colWidth(2) - grid.colWidth(5) - 230)
+                         / 2;
+    if (width > 1000) {
+        const int textWidth = int(std::nearbyint(width - 70));
+        grid.setColWidth(3, textWidth);
+        grid.setColWidth(4, textWidth);
+    }
+}
+
+void Frm_Linquell::fitNumberColumns(int lastShownRow)
+{
+    platform::FlexGrid &grid = *Grd_Compare;
+    const std::array<std::pair<int, qint64>, 3> largest{{
+        {DisplayTable::No, DiffDisplayTable.cell(lastShownRow, DisplayTable::No).toLongLong()},
+        {DisplayTable::Line1, LineCount1},
+        {DisplayTable::Line2, LineCount2},
+    }};
+    for (const auto &[col, number] : largest)
+        grid.setColWidth(col, std::max(NumberColumnWidth, m_gridView->numberColumnTwips(col, number)));
+    layoutTextColumns();
+}
+
 void Frm_Linquell::Tmr_Resize_Timer()
 {
     Tmr_Resize->stop();
+    // An unattended run writes no settings, the placement included.
+    if (BatchRun)
+        return;
     try {
         common::dialogs::SaveMainWindowPlacement(*this, IniPath);
     } catch (...) {

@@ -1,12 +1,14 @@
 #include "textcompare/window/frm_linquell.h"
 
 #include "common/dialogs/mouse_wheel.h"
+#include "platform/atomic_file.h"
 #include "platform/flex_grid.h"
 #include "platform/widgets/flex_grid_view.h"
 #include "platform/profile.h"
 #include "platform/testing/print_to.h"
 #include "platform/testing/scripted_dialogs.h"
 #include "platform/testing/temporary_folder.h"
+#include "platform/twips.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -14,6 +16,7 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QFile>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QMenu>
 #include <QRegularExpression>
@@ -121,6 +124,35 @@ TEST_F(FrmLinquellTest, LoadsAsAnIdleNumberedWindow)
     EXPECT_EQ(window->Cmb_HanteiLine->count(), 30);
     EXPECT_FALSE(window->CodeListReady);
     EXPECT_TRUE(m_dialogs.shown().isEmpty());
+}
+
+// A download that a killed window of the same number left beside its target is removed
+// at load; another number's is left to its window.
+TEST_F(FrmLinquellTest, PartialDownloadsOfItsNumberAreRemovedAtLoad)
+{
+    const QString base = m_folder.filePath(QCoreApplication::applicationName());
+    const auto leftBeside = [this](const QString &target) {
+        const QString path = QFile::decodeName(platform::temporaryFilePathFor(QFile::encodeName(target)));
+        return m_folder.writeFile(QFileInfo(path).fileName(), "part");
+    };
+    const QString ours = leftBeside(base + "001-1.tmp");
+    const QString others = leftBeside(base + "002-2.tmp");
+    auto window = openWindow();
+    EXPECT_FALSE(QFile::exists(ours));
+    EXPECT_TRUE(QFile::exists(others));
+}
+
+// The placement timer of an unattended run writes nothing, not even over values that do
+// not read.
+TEST_F(FrmLinquellTest, AnUnattendedRunWritesNoPlacement)
+{
+    store("Window", "Left", "far");
+    store("Window", "Width", "9000px");
+    const QByteArray before = TemporaryFolder::readFile(m_ini);
+    auto window = openWindow();
+    window->BatchRun = true;
+    window->Tmr_Resize_Timer();
+    EXPECT_EQ(TemporaryFolder::readFile(m_ini), before);
 }
 
 TEST_F(FrmLinquellTest, GridScrollsByTheWheelWhileLoaded)
@@ -270,6 +302,36 @@ TEST_F(FrmLinquellTest, TextColumnsTakeTheWidthOfTheGrid)
     QCoreApplication::processEvents();
     EXPECT_EQ(grid.colWidth(3), 1615) << "too narrow: the widths stay";
     EXPECT_TRUE(window->Tmr_Resize->isActive()) << "the placement is saved once the size settles";
+}
+
+TEST_F(FrmLinquellTest, NumberColumnsFitTheLargestNumbersAfterEachComparison)
+{
+    auto window = openWindow();
+    QFont font = window->m_gridView->font();
+    font.setPixelSize(30);
+    window->m_gridView->setFont(font);
+    QByteArray lines;
+    for (int line = 1; line <= 120; ++line)
+        lines += "line " + QByteArray::number(line) + '\n';
+    window->Txt_FilePath[0]->setText(m_folder.writeFile("long1.txt", lines));
+    window->Txt_FilePath[1]->setText(m_folder.writeFile("long2.txt", lines + "one more\n"));
+    window->Btn_DiffList_Click();
+    const platform::FlexGrid &grid = *window->Grd_Compare;
+    ASSERT_EQ(grid.textMatrix(grid.rows() - 1, DisplayTable::No), "121");
+    const QFontMetrics metrics(font);
+    for (const auto &[col, largest] : {std::pair{DisplayTable::No, "121"}, std::pair{DisplayTable::Line1, "120"},
+                                       std::pair{DisplayTable::Line2, "121"}}) {
+        SCOPED_TRACE(col);
+        EXPECT_GE(platform::twipsToPixels(grid.colWidth(col)), metrics.horizontalAdvance(largest) + 4)
+            << "the whole number with a margin on each side";
+    }
+    EXPECT_EQ(grid.colWidth(DisplayTable::Text1), grid.colWidth(DisplayTable::Text2));
+
+    window->Txt_FilePath[0]->setText(m_folder.writeFile("short1.txt", "a\n"));
+    window->Txt_FilePath[1]->setText(m_folder.writeFile("short2.txt", "b\n"));
+    window->Btn_DiffList_Click();
+    for (const int col : {DisplayTable::No, DisplayTable::Line1, DisplayTable::Line2})
+        EXPECT_EQ(grid.colWidth(col), 600) << "the designed width again";
 }
 
 TEST_F(FrmLinquellTest, ClosingMaximisedKeepsTheLastNormalPlacement)

@@ -354,6 +354,7 @@ TEST_F(LinquellBatchTest, AddressesAndDocuments)
 {
     TemporaryFolder served;
     served.writeFile("a.txt", "same\r\nold\r\n");
+    served.writeFile("sjis.txt", cp932("シフトJIS"));
     TemporaryFolder ftpRoot;
     platform::testing::writeRawFile(ftpRoot.path(), "dir/b.txt", "same\r\nnew\r\n");
     platform::testing::HttpTestServer http(served.path());
@@ -390,12 +391,28 @@ wb.save(sys.argv[1])
         EXPECT_EQ(result.exitCode, 0) << result.standardError.toStdString();
         EXPECT_TRUE(read("out.csv").contains(cp932(QString::fromUtf8(c.changedRow)))) << read("out.csv").toStdString();
     }
+    // The reports name an address with its password hidden.
+    const QString hidden = http.url("/a.txt").replace("//", "//u:****@");
+    for (const QString &report : QStringList{"-Cout.csv", "-Hout.html", "-Eout.xlsx"}) {
+        SCOPED_TRACE(report.toStdString());
+        const RunResult result = run({QString(hidden).replace("****", "secret"), ftp.url("/dir/b.txt"), report});
+        EXPECT_EQ(result.exitCode, 0) << result.standardError.toStdString();
+        if (report.startsWith("-E")) {
+            const QJsonObject cells
+                = platform::testing::readWorkbookBack(m_folder.filePath("out.xlsx"), {"A1:A2"})["cells"].toObject();
+            EXPECT_EQ(cells["A1"].toObject()["value"].toString(), hidden);
+            EXPECT_EQ(cells["A2"].toObject()["value"].toString(), ftp.url("/dir/b.txt").replace(":secret@", ":****@"));
+        } else {
+            EXPECT_TRUE(read(report.mid(2)).contains(cp932(hidden))) << read(report.mid(2)).toStdString();
+            EXPECT_FALSE(read(report.mid(2)).contains("secret"));
+        }
+    }
     // Dirgleam hands the FTP password over in a file of the user's, not in the arguments.
     QString handOver;
-    const QStringList hidden
+    const QStringList handedArguments
         = common::ViewerArgumentsWithoutPasswords({http.url("/a.txt"), ftp.url("/dir/b.txt")}, {"-Cout.csv", "-N"}, handOver);
-    ASSERT_FALSE(hidden.join(u' ').contains(ftp.password()));
-    const RunResult handedOver = run(hidden);
+    ASSERT_FALSE(handedArguments.join(u' ').contains(ftp.password()));
+    const RunResult handedOver = run(handedArguments);
     EXPECT_EQ(handedOver.exitCode, 0) << handedOver.standardError.toStdString();
     EXPECT_TRUE(read("out.csv").contains("\"new\"")) << read("out.csv").toStdString();
     EXPECT_FALSE(QFileInfo::exists(handOver)) << "the viewer removes the file it read";
@@ -411,15 +428,18 @@ wb.save(sys.argv[1])
         const char *name;
         QString path;
         QString message;
+        QStringList options = {};
     } failed[] = {
         {"status 404", http.url("/status/404").replace("//", "//u:secret@"),
          "ＵＲＬが存在しません。　\n\n" + http.url("/status/404").replace("//", "//u:****@") + "\n(HTTP 404)"},
         {"a stalled server", http.url("/stall-body"), "(Operation too slow"},
         {"a damaged workbook", "damaged.xlsx", "システムエラー : RdExcelValue\nzip として読めません"},
+        {"a body that does not decode", http.url("/sjis.txt").replace("//", "//u:secret@"),
+         "UTF8 として読めないデータがあります。 " + http.url("/sjis.txt").replace("//", "//u:****@"), {"-M2UTF8"}},
     };
     for (const auto &c : failed) {
         SCOPED_TRACE(c.name);
-        const RunResult result = run({"old.xlsx", c.path, "-Cfailed.csv"});
+        const RunResult result = run(QStringList{"old.xlsx", c.path, "-Cfailed.csv"} + c.options);
         EXPECT_EQ(result.exitCode, 1);
         EXPECT_TRUE(result.standardError.contains(c.message)) << result.standardError.toStdString();
         EXPECT_FALSE(result.standardError.contains("secret"));

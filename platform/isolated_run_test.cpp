@@ -1,0 +1,72 @@
+#include "platform/isolated_run.h"
+
+#include "platform/testing/print_to.h"
+
+#include <gtest/gtest.h>
+
+#include <list>
+#include <vector>
+
+#include <sys/mman.h>
+#include <unistd.h>
+
+namespace platform {
+namespace {
+
+using Kind = IsolatedOutcome::Kind;
+
+// Work that faults, runs away or hands back too much ends its child, told by its kind;
+// this process goes on. Work that ends well hands back its bytes.
+TEST(IsolatedRun, FaultsEndOnlyTheChild)
+{
+    const struct
+    {
+        const char *name;
+        std::function<QByteArray()> work;
+        Kind kind;
+    } cases[] = {
+        {"a result", [] { return QByteArray(300000, 'x'); }, Kind::Done},
+        {"a write to a page that may not be written",
+         [] {
+             void *page = ::mmap(nullptr, size_t(::getpagesize()), PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+             *static_cast<volatile char *>(page) = 1;
+             return QByteArray("written");
+         },
+         Kind::Crashed},
+        {"memory without end",
+         [] {
+             std::list<std::vector<char>> blocks;
+             for (;;)
+                 blocks.emplace_back(size_t(1) << 20, 'm');
+             return QByteArray();
+         },
+         Kind::OutOfMemory},
+        {"a loop without end",
+         [] {
+             volatile quint64 turns = 0;
+             for (;;)
+                 turns = turns + 1;
+             return QByteArray();
+         },
+         Kind::OutOfTime},
+        {"too much to hand back", [] { return QByteArray(70000, 'y'); }, Kind::TooMuch},
+    };
+    IsolationLimits limits;
+    limits.memoryBytes = qint64(64) << 20;
+    limits.seconds = 1;
+    limits.outputBytes = 300000;
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.kind == Kind::TooMuch)
+            limits.outputBytes = 65536;
+        const IsolatedOutcome outcome = runIsolated(c.work, limits);
+        EXPECT_EQ(int(outcome.kind), int(c.kind)) << outcome.text.toStdString();
+        if (c.kind == Kind::Done)
+            EXPECT_EQ(outcome.output, QByteArray(300000, 'x'));
+        else
+            EXPECT_FALSE(outcome.text.isEmpty());
+    }
+}
+
+} // namespace
+} // namespace platform

@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QString>
+
+namespace textcompare {
+
+// How far reading a document file may take it, so that a small file made to expand (a
+// part that inflates a thousandfold, one string repeated in every cell, millions of empty
+// paragraphs) is refused before it takes the machine's memory or minutes of work. Each
+// bound grows with the file's size from a floor that ordinary documents stay far below,
+// up to a ceiling that holds for any file.
+struct DocumentLimits
+{
+    // The bounds for a file of `fileBytes` bytes.
+    static DocumentLimits forSize(qint64 fileBytes);
+    // The bounds for the file at `path` as it is now (its size, 0 when it cannot be
+    // examined).
+    static DocumentLimits forFile(const QString &path);
+
+    qint64 partBytes = 0;  // the inflated bytes of one part of a package
+    qint64 characters = 0; // the characters of the text and of the strings held to make it
+    qint64 lines = 0;      // the lines of the text
+    qint64 cells = 0;      // the cells of a worksheet
+};
+
+// Counts what a reader holds and makes against DocumentLimits. Once a bound is passed
+// every count fails and refusal() tells which bound it was.
+class ExpansionBudget
+{
+public:
+    explicit ExpansionBudget(const DocumentLimits &limits) : m_limits(limits) {}
+
+    // Counts `characters` more characters in `lines` more lines; false when the totals
+    // pass a bound.
+    bool take(qint64 characters, qint64 lines = 0);
+    // Gives back what was counted for text that is no longer held.
+    void release(qint64 characters, qint64 lines);
+    // Counts one more cell; false when the cells pass their bound.
+    bool takeCell();
+    // Whether `characters` more characters would stay within the bound.
+    bool fits(qint64 characters) const { return !exceeded() && m_characters + characters <= m_limits.characters; }
+    // Fails the budget for text that would not fit (fits() was false).
+    void refuseCharacters() { refuse(QStringLiteral("文字数"), m_limits.characters); }
+
+    bool exceeded() const { return !m_refusal.isEmpty(); }
+    // "大きすぎます (文字数が 8388608 を超えます)", or empty while no bound was passed.
+    QString refusal() const { return m_refusal; }
+
+private:
+    bool refuse(const QString &what, qint64 bound);
+
+    DocumentLimits m_limits;
+    qint64 m_characters = 0;
+    qint64 m_lines = 0;
+    qint64 m_cells = 0;
+    QString m_refusal;
+};
+
+} // namespace textcompare
