@@ -1,3 +1,4 @@
+#include "common/ftp_password_handover.h"
 #include "common/startup_check.h"
 #include "platform/program_folder.h"
 #include "platform/user_dialogs.h"
@@ -18,7 +19,10 @@ int main(int argc, char **argv)
     QStringList arguments;
     for (int i = 1; i < argc; ++i)
         arguments.append(QFile::decodeName(argv[i]));
-    const textcompare::ViewerCommandLine commandLine = textcompare::ParseViewerCommandLine(arguments);
+    textcompare::ViewerCommandLine commandLine = textcompare::ParseViewerCommandLine(arguments);
+    // Dirgleam hands the passwords of ftp:// paths over in a file of the user's alone.
+    if (!commandLine.passwordFile.isEmpty())
+        common::TakeBackFtpPasswords(commandLine.passwordFile, commandLine.paths);
     const std::optional<QString> refusal = common::StartupRefusal(
         {QStringLiteral("Linquell"), commandLine.paths, commandLine.batchMode, common::DisplayAvailable()});
     if (refusal) {

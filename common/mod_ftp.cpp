@@ -2,6 +2,7 @@
 
 #include "common/code_backends.h"
 #include "common/common_module.h"
+#include "platform/atomic_file.h"
 #include "platform/ftp_listing.h"
 #include "platform/ftp_session.h"
 
@@ -289,6 +290,78 @@ bool isListed(const QByteArray &path)
     return false;
 }
 
+// Whether the server enters `path` as a folder.
+bool entersFolder(const QByteArray &path)
+{
+    const platform::FtpOutcome outcome = module().session.command("CWD " + path);
+    if (outcome.ok())
+        return true;
+    if (outcome.kind != platform::FtpOutcome::Kind::Transfer || outcome.serverReply.isEmpty())
+        raiseOutcome(outcome);
+    return false;
+}
+
+// Sends `verb` ("DELE" or "RMD") for `path`. A refusal counts only when the entry is
+// still there: a folder that can still be entered, or an entry its folder still lists.
+void sendCheckedRemoval(const QByteArray &verb, const QByteArray &path)
+{
+    requireConnection();
+    const platform::FtpOutcome outcome = module().session.command(verb + ' ' + path);
+    if (outcome.ok())
+        return;
+    keepOutcome(outcome);
+    const ErrorRecord removal = FtpSavedErr();
+    if ((verb == "RMD" && entersFolder(path)) || isListed(path))
+        raiseFtpRecord(removal);
+}
+
+// The failure of a stored file whose size on the server is not that of `localPath`.
+platform::FtpOutcome checkStoredSize(const QString &localPath, const QByteArray &path)
+{
+    struct stat local = {};
+    if (::stat(QFile::encodeName(localPath).constData(), &local) != 0)
+        return {};
+    platform::FtpFileFacts facts;
+    const platform::FtpOutcome described = module().session.describe(path, facts);
+    if (!described.ok() && described.serverReply.isEmpty())
+        return described;
+    if (facts.size < 0 || facts.size == qint64(local.st_size))
+        return {};
+    platform::FtpOutcome shorter;
+    shorter.kind = platform::FtpOutcome::Kind::Transfer;
+    shorter.text = QStringLiteral("サーバーに届いたファイルのサイズが違います (%1 / %2 バイト)")
+                       .arg(facts.size)
+                       .arg(qint64(local.st_size));
+    return shorter;
+}
+
+// FtpPut's upload of `localPath` to `target` through a temporary name beside it.
+void storeReplacing(const QString &localPath, const QByteArray &target, bool binary)
+{
+    platform::FtpSession &session = module().session;
+    const QByteArray temporary = platform::temporaryFilePathFor(target);
+    platform::FtpOutcome outcome = session.store(localPath, temporary, binary);
+    if (outcome.ok() && binary)
+        outcome = checkStoredSize(localPath, temporary);
+    if (!outcome.ok()) {
+        session.command("DELE " + temporary);
+        raiseOutcome(outcome);
+    }
+    outcome = session.rename(temporary, target);
+    if (outcome.ok())
+        return;
+    if (!outcome.serverReply.isEmpty() && isListed(target) && session.command("DELE " + target).ok()) {
+        // The old file is gone only now that the upload is whole under its temporary name.
+        const platform::FtpOutcome renamed = session.rename(temporary, target);
+        if (renamed.ok())
+            return;
+        keepOutcome(renamed);
+        raiseFtp(FtpSavedErr().Number, FtpSavedErr().Description + QStringLiteral("\r\n") + printableName(temporary));
+    }
+    session.command("DELE " + temporary);
+    raiseOutcome(outcome);
+}
+
 // "*" any run of characters, "?" one character, anything else itself.
 bool wildcardMatch(QStringView pattern, QStringView name)
 {
@@ -528,21 +601,7 @@ void FtpRmDir(const QString &folder)
 
 void FtpRmDirChecked(const QString &folder)
 {
-    try {
-        FtpRmDir(folder);
-        return;
-    } catch (const Failure &failure) {
-        const ErrorRecord removal = failure.record();
-        ModuleState &state = module();
-        const QByteArray before = state.currentFolder;
-        const QByteArray target = remotePath(folder);
-        const bool entered = FtpCd2(folder);
-        const bool moved = entered && state.currentFolder != before;
-        state.currentFolder = before;
-        // Gone only when it can no longer be entered and its parent does not list it.
-        if (moved || isListed(target))
-            raiseFtpRecord(removal);
-    }
+    sendCheckedRemoval("RMD", remotePath(folder));
 }
 
 QStringList FtpListNames(const QString &pattern)
@@ -598,7 +657,7 @@ void FtpPut(const QString &localPath, const QString &remotePath, bool binary)
 {
     requireConnection();
     requireFileName(remotePath);
-    check(module().session.store(localPath, common::remotePath(remotePath), binary));
+    storeReplacing(localPath, common::remotePath(remotePath), binary);
 }
 
 void FtpPutMakeDirs(const QString &localPath, const QString &remotePath, bool binary)
@@ -615,13 +674,22 @@ void FtpDelete(const QString &remotePath)
 
 void FtpDeleteChecked(const QString &remotePath)
 {
-    try {
-        FtpDelete(remotePath);
-    } catch (const Failure &failure) {
-        const ErrorRecord deletion = failure.record();
-        if (isListed(common::remotePath(remotePath)))
-            raiseFtpRecord(deletion);
-    }
+    sendCheckedRemoval("DELE", common::remotePath(remotePath));
+}
+
+QByteArray FtpRemotePath(const QString &path)
+{
+    return remotePath(path);
+}
+
+void FtpDeleteRemoteFile(const QByteArray &path)
+{
+    sendCheckedRemoval("DELE", path);
+}
+
+void FtpRemoveRemoteFolder(const QByteArray &path)
+{
+    sendCheckedRemoval("RMD", path);
 }
 
 QByteArray FtpRemoteFolder()

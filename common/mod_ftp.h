@@ -118,6 +118,12 @@ bool FtpGet2(const QString &localPath, const QString &remotePath, bool binary);
 // "FtpGet3() ERROR!! <last description>  ", followed, when the codes were tried, by
 // CR LF CR LF "もしかして?? ファイル名の漢字コード??  ".
 bool FtpGet3(const QString &localPath, const QString &remotePath, bool binary);
+// Uploads to a temporary name beside `remotePath` and renames it over `remotePath` only
+// once the server holds all of it (in binary, its size is checked), so that a cut
+// transfer never leaves part of a file under the name: the temporary is deleted and a
+// file there stays as it was. Where the server refuses to rename over an existing file,
+// that file is deleted only then, and the whole upload renamed in its place; should that
+// rename fail too, the failure names the temporary that holds the upload.
 void FtpPut(const QString &localPath, const QString &remotePath, bool binary);
 // FtpMkDirs of the folder part of `remotePath`, then FtpPut.
 void FtpPutMakeDirs(const QString &localPath, const QString &remotePath, bool binary);
@@ -127,6 +133,15 @@ void FtpDeleteChecked(const QString &remotePath);
 
 // Operations on remote paths as the bytes the server uses, for a walk that sends back the
 // names that the server listed. The paths are absolute.
+
+// `path` (relative to the current folder unless it begins with "/") as the absolute path
+// in the server's bytes; a name that FileNameCode cannot express is refused (9999).
+QByteArray FtpRemotePath(const QString &path);
+// Deletes the file `path`; a failure counts only when the file is still listed.
+void FtpDeleteRemoteFile(const QByteArray &path);
+// Removes the folder `path`; a failure counts only when it can still be entered or is
+// still listed.
+void FtpRemoveRemoteFolder(const QByteArray &path);
 
 // One entry of a folder as FtpReadFolder reads it.
 struct FtpFolderEntry

@@ -86,20 +86,35 @@ void SetFileTimes(int handle, const QDateTime &, const QDateTime &access, const 
 
 bool SetFileDate(const QString &path, const QDateTime &date, QString *errorText)
 {
+    return SetFileTimestamp(path, toTimespec(date), errorText);
+}
+
+bool SetFileTimestamp(const QString &path, const struct timespec &time, QString *errorText)
+{
     int handle;
     do {
         handle = ::open(QFile::encodeName(path).constData(), O_RDWR | O_CLOEXEC);
     } while (handle < 0 && errno == EINTR);
     bool set = handle >= 0;
+    struct stat kept = {};
     if (set) {
-        const struct timespec times[2] = {toTimespec(date), toTimespec(date)};
-        set = ::futimens(handle, times) == 0;
+        const struct timespec times[2] = {time, time};
+        set = ::futimens(handle, times) == 0 && ::fstat(handle, &kept) == 0;
     }
     const int error = errno;
     CloseFileHandle(handle);
-    if (!set && errorText)
-        *errorText = QString::fromLocal8Bit(std::strerror(error));
-    return set;
+    if (!set) {
+        if (errorText)
+            *errorText = QString::fromLocal8Bit(std::strerror(error));
+        return false;
+    }
+    if (kept.st_mtim.tv_sec == time.tv_sec)
+        return true;
+    if (errorText)
+        *errorText = QStringLiteral("ファイルシステムがこの日時を保持できません (保持された日時 ")
+                     + QDateTime::fromSecsSinceEpoch(kept.st_mtim.tv_sec).toString(QStringLiteral("yyyy/MM/dd HH:mm:ss"))
+                     + u')';
+    return false;
 }
 
 } // namespace platform

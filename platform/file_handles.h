@@ -4,6 +4,8 @@
 #include <QDateTime>
 #include <QString>
 
+#include <ctime>
+
 namespace platform {
 
 // Raw file handles (POSIX file descriptors), opened and closed within one procedure.
@@ -44,5 +46,12 @@ void SetFileTimes(int handle, const QDateTime &creation, const QDateTime &access
 // it. False, with the system's reason in `errorText` when given, when the file cannot be
 // opened (missing, a folder, no write permission) or its times cannot be set.
 bool SetFileDate(const QString &path, const QDateTime &date, QString *errorText = nullptr);
+
+// Gives the existing file `path` the time stamp `time` (seconds and nanoseconds since
+// the epoch) as access and write time, as SetFileDate does, and reads it back: a file
+// system that keeps another second than the one asked for (one that clamps dates beyond
+// its range, or rounds to two seconds) makes it false, with the kept date in
+// `errorText`. Nanoseconds that the file system does not keep are no failure.
+bool SetFileTimestamp(const QString &path, const struct timespec &time, QString *errorText = nullptr);
 
 } // namespace platform

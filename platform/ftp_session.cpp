@@ -461,6 +461,32 @@ FtpOutcome FtpSession::command(const QByteArray &line)
     return outcome;
 }
 
+FtpOutcome FtpSession::rename(const QByteArray &from, const QByteArray &to)
+{
+    State &state = *m_state;
+    if (!isSafeCommandText(from) || !isSafeCommandText(to))
+        return transferFailure(CURLE_BAD_FUNCTION_ARGUMENT);
+    // Both with "*", so that the connection stays; an RNTO after a refused RNFR is
+    // refused as well and renames nothing.
+    curl::CommandList commands(curl_slist_append(nullptr, QByteArray("*RNFR " + from).constData()));
+    curl_slist_append(commands.get(), QByteArray("*RNTO " + to).constData());
+    state.prepare(state.baseUrl);
+    curl_easy_setopt(state.easy.get(), CURLOPT_NOBODY, 1L);
+    curl_easy_setopt(state.easy.get(), CURLOPT_QUOTE, commands.get());
+    FtpOutcome outcome = state.perform();
+    if (!outcome.ok())
+        return outcome;
+    for (const QByteArray &reply : std::as_const(state.replies.complete)) {
+        if (reply.size() >= 3 && reply[0] >= '4' && reply[0] <= '9') {
+            outcome = transferFailure(CURLE_QUOTE_ERROR);
+            outcome.serverReply = reply;
+            outcome.nameMayMatter = true;
+            break;
+        }
+    }
+    return outcome;
+}
+
 FtpOutcome FtpSession::list(const QByteArray &folder, FtpFolderReply &reply)
 {
     State &state = *m_state;

@@ -110,6 +110,11 @@ public:
     // Uploads `localPath` to `path`, replacing a file there.
     FtpOutcome store(const QString &localPath, const QByteArray &path, bool binary);
 
+    // Renames `from` to `to` with RNFR and RNTO on one connection. A refusal of either is
+    // a failure with the first refusing reply. Whether an existing `to` is replaced is the
+    // server's choice; some refuse.
+    FtpOutcome rename(const QByteArray &from, const QByteArray &to);
+
 private:
     struct State;
     std::unique_ptr<State> m_state;

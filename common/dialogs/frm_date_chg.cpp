@@ -77,7 +77,10 @@ bool Frm_DateChg::eventFilter(QObject *watched, QEvent *event)
     const int index = int(box - Txt_DateTime.begin());
     switch (event->type()) {
     case QEvent::FocusIn:
-        Txt_DateTime[index]->selectAll();
+        // Reached by the keyboard a box is selected to be typed over; a click puts the
+        // cursor where it points.
+        if (static_cast<QFocusEvent *>(event)->reason() != Qt::MouseFocusReason)
+            Txt_DateTime[index]->selectAll();
         break;
     case QEvent::FocusOut: {
         const Qt::FocusReason reason = static_cast<QFocusEvent *>(event)->reason();

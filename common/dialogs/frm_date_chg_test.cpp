@@ -135,6 +135,19 @@ TEST_F(FrmDateChgTest, LeavingABoxWritesItWithLeadingZeros)
     EXPECT_EQ(dialog.Txt_DateTime[0]->text(), "0024");
 }
 
+TEST_F(FrmDateChgTest, AClickIntoABoxPlacesTheCursorWithoutSelecting)
+{
+    Frm_DateChg dialog(m_handBack, ProgramVariant::Dirgleam, nullptr, Now);
+    dialog.show();
+    dialog.activateWindow();
+    QApplication::processEvents();
+    ASSERT_EQ(QApplication::activeWindow(), &dialog);
+    dialog.Txt_DateTime[3]->setFocus(Qt::MouseFocusReason);
+    EXPECT_EQ(dialog.Txt_DateTime[3]->selectedText(), "") << "typed digits must not replace the box's text";
+    dialog.Txt_DateTime[4]->setFocus(Qt::TabFocusReason);
+    EXPECT_EQ(dialog.Txt_DateTime[4]->selectedText(), dialog.Txt_DateTime[4]->text());
+}
+
 TEST_F(FrmDateChgTest, CancelEscapeAndCloseBoxHandBackNothing)
 {
     const char *ways[] = {"cancel button", "escape", "close box"};

@@ -12,6 +12,7 @@
 #include <QStringList>
 
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -106,29 +107,36 @@ bool copyContents(const QString &source, const QString &target, std::vector<std:
 
 } // namespace
 
-bool CreateFolder(const QString &path, int level, bool &created)
+std::optional<QString> MakeFolders(const QString &path, int level, bool &created)
 {
     created = false;
+    QStringList chain;
+    for (QString element = QDir::cleanPath(QFileInfo(path).absoluteFilePath()); !element.isEmpty();
+         element = parentOf(element))
+        chain.append(element);
+    qsizetype firstExisting = chain.size();
+    for (qsizetype i = 0; i < chain.size(); ++i) {
+        if (QFileInfo::exists(chain.at(i))) {
+            firstExisting = i;
+            break;
+        }
+    }
+    for (qsizetype i = firstExisting - 1; i >= level && i >= 0; --i) {
+        if (QFileInfo(chain.at(i)).isDir())
+            continue;
+        if (::mkdir(QFile::encodeName(chain.at(i)).constData(), 0777) != 0 && errno != EEXIST)
+            return QString::fromLocal8Bit(std::strerror(errno)) + QStringLiteral(" : ") + chain.at(i);
+        created = true;
+    }
+    return std::nullopt;
+}
+
+bool CreateFolder(const QString &path, int level, bool &created)
+{
     try {
-        QStringList chain;
-        for (QString element = QDir::cleanPath(QFileInfo(path).absoluteFilePath()); !element.isEmpty();
-             element = parentOf(element))
-            chain.append(element);
-        qsizetype firstExisting = chain.size();
-        for (qsizetype i = 0; i < chain.size(); ++i) {
-            if (QFileInfo::exists(chain.at(i))) {
-                firstExisting = i;
-                break;
-            }
-        }
-        for (qsizetype i = firstExisting - 1; i >= level && i >= 0; --i) {
-            if (QFileInfo(chain.at(i)).isDir())
-                continue;
-            if (!QDir().mkdir(chain.at(i)))
-                throw common::Failure(75, QCoreApplication::applicationName(),
-                                      QStringLiteral("パス名が無効です。 ") + chain.at(i));
-            created = true;
-        }
+        if (const std::optional<QString> failure = MakeFolders(path, level, created))
+            throw common::Failure(75, QCoreApplication::applicationName(),
+                                  QStringLiteral("フォルダを作成できません。 ") + *failure);
         return true;
     } catch (...) {
         common::SaveErr();

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <optional>
+
 namespace foldercompare::listing {
 
 // Creates the missing folders of `path` from the top down, stopping at the element
@@ -10,6 +12,10 @@ namespace foldercompare::listing {
 // reported as a failure of "CreateFolder" through the message-box wrapper; `created`
 // then tells whether a folder was made before it. Returns false on that failure.
 bool CreateFolder(const QString &path, int level, bool &created);
+
+// CreateFolder without the report: the system's reason and the folder that could not be
+// made, or nullopt when every level is there.
+std::optional<QString> MakeFolders(const QString &path, int level, bool &created);
 
 // Deletes `folder` with its contents when it exists. Symbolic links inside are removed
 // as links, never followed; read-only files (no write permission for the owner) are not

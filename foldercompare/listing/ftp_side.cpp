@@ -6,7 +6,10 @@
 #include "foldercompare/listing/tree_walk.h"
 #include "platform/ftp_session.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QHash>
 
 #include <climits>
 #include <optional>
@@ -77,7 +80,7 @@ public:
             return totals;
         m_host.pumpEvents();
         const common::FtpFolder folder = common::FtpReadFolder(remote);
-        if (!folder.listing.isEmpty() && ancestors.contains(folder.listing))
+        if (LeadsBackToAncestor(ancestors, folder.listing))
             return std::nullopt;
         ancestors.append(folder.listing);
         for (const QString &name : folder.refusedNames)
@@ -87,8 +90,10 @@ public:
         for (const common::FtpFolderEntry &listed : folder.entries) {
             if (m_host.abortRequested())
                 break;
-            entries.append(resolved(remote, listed));
+            entries.append(ResolveFtpLink(remote, listed));
         }
+        if (!m_host.abortRequested())
+            pruneCache(relativeFolder, entries);
         CaptionThrottle throttle;
 
         for (common::FtpFolderEntry &entry : entries) {
@@ -133,23 +138,27 @@ public:
     }
 
 private:
-    // `listed` with its link, if it is one, resolved: a folder when it can be entered, else
-    // a file with the size and time that the server tells of it (size -1 when it tells
-    // none).
-    common::FtpFolderEntry resolved(const QByteArray &remote, common::FtpFolderEntry entry)
+    // Removes from the cache folder of `relativeFolder` every entry that the server no
+    // longer lists, or lists as the other kind, so that no copy outlives the server's file
+    // and nothing stale can be taken for it. A symbolic link under a listed name stays for
+    // the check that refuses it.
+    void pruneCache(const QString &relativeFolder, const QList<common::FtpFolderEntry> &entries)
     {
-        if (!entry.link)
-            return entry;
-        const QByteArray path = remoteChild(remote, entry.remoteName);
-        if (common::FtpEnterFolder(path)) {
-            entry.folder = true;
-            return entry;
+        QHash<QString, bool> listed;
+        for (const common::FtpFolderEntry &entry : entries)
+            listed.insert(entry.name, entry.folder);
+        const QString folder = relativeFolder.isEmpty() ? m_cacheFolder : m_cacheFolder + u'/' + relativeFolder.chopped(1);
+        const QFileInfoList cached
+            = QDir(folder).entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+        for (const QFileInfo &entry : cached) {
+            const auto found = listed.constFind(entry.fileName());
+            if (found != listed.cend() && (entry.isSymLink() || (*found ? entry.isDir() : entry.isFile())))
+                continue;
+            if (entry.isDir() && !entry.isSymLink())
+                DeleteFolderIfExists(entry.filePath());
+            else
+                QFile::remove(entry.filePath());
         }
-        const platform::FtpFileFacts facts = common::FtpDescribeFile(path);
-        entry.size = facts.size;
-        if (facts.time.isValid())
-            entry.time = facts.time;
-        return entry;
     }
 
     void show(const QString &caption)
@@ -290,6 +299,64 @@ SingleFile gatherSingleFile(const FtpInfo &info, const QString &cacheFolder, Ftp
 }
 
 } // namespace
+
+common::FtpFolderEntry ResolveFtpLink(const QByteArray &folder, common::FtpFolderEntry listed)
+{
+    if (!listed.link)
+        return listed;
+    const QByteArray path = remoteChild(folder, listed.remoteName);
+    if (common::FtpEnterFolder(path)) {
+        listed.folder = true;
+        return listed;
+    }
+    const platform::FtpFileFacts facts = common::FtpDescribeFile(path);
+    listed.size = facts.size;
+    if (facts.time.isValid())
+        listed.time = facts.time;
+    return listed;
+}
+
+bool LeadsBackToAncestor(const QList<QByteArray> &ancestors, const QByteArray &listing)
+{
+    return !listing.isEmpty() && ancestors.contains(listing);
+}
+
+namespace {
+
+FtpTreeFolder readTree(const QByteArray &path, int depth, int folderNum,
+                       const std::function<bool(const common::FtpFolderEntry &)> &take, QList<QByteArray> ancestors)
+{
+    const common::FtpFolder listed = common::FtpReadFolder(path);
+    if (LeadsBackToAncestor(ancestors, listed.listing))
+        throw common::Failure(common::FtpNoNumber, QStringLiteral("modFtp"),
+                              QStringLiteral("上のフォルダに戻るリンクのため中に入りません : ")
+                                  + common::FtpNameToString(path));
+    ancestors.append(listed.listing);
+    FtpTreeFolder tree{path, {}, {}};
+    for (const common::FtpFolderEntry &entry : listed.entries) {
+        if (!take(entry))
+            continue;
+        const common::FtpFolderEntry resolved = ResolveFtpLink(path, entry);
+        if (!resolved.folder) {
+            tree.files.append(resolved);
+            continue;
+        }
+        const QByteArray below = remoteChild(path, resolved.remoteName);
+        if (depth >= folderNum)
+            throw common::Failure(common::FtpNoNumber, QStringLiteral("modFtp"),
+                                  QStringLiteral("フォルダの階層が深すぎます : ") + common::FtpNameToString(below));
+        tree.folders.append({resolved, readTree(below, depth + 1, folderNum, take, ancestors)});
+    }
+    return tree;
+}
+
+} // namespace
+
+FtpTreeFolder ReadFtpTree(const QByteArray &path, int folderNum,
+                          const std::function<bool(const common::FtpFolderEntry &)> &take)
+{
+    return readTree(path, 1, folderNum, take, {});
+}
 
 FtpInfo GetFtpInfo(const QString &address, const QString &proxy)
 {

@@ -88,6 +88,34 @@ struct FtpGathering
 bool GetFtpDate(QString &address, const QString &cacheFolder, const QString &fileNameCode, FtpGathering &gathering,
                 std::vector<GatheredEntry> &records);
 
+// `listed`, an entry of the remote folder `folder`, with its symbolic link, if it is one,
+// resolved as the gathering resolves links: a folder when the server enters it, else a
+// file with the size and time that the server tells of it (size -1 when it tells none).
+common::FtpFolderEntry ResolveFtpLink(const QByteArray &folder, common::FtpFolderEntry listed);
+
+// Whether a folder whose listing is `listing` leads back to one of the folders above it,
+// whose listings are `ancestors`: it lists the very same entries, as a link that leads
+// back there does.
+bool LeadsBackToAncestor(const QList<QByteArray> &ancestors, const QByteArray &listing);
+
+// A remote folder tree as ReadFtpTree reads it, before anything in it is changed.
+struct FtpTreeFolder
+{
+    QByteArray path; // absolute, in the server's bytes
+    QList<common::FtpFolderEntry> files;
+    // The folders, each with its entry as its parent listed it (links resolved).
+    QList<std::pair<common::FtpFolderEntry, FtpTreeFolder>> folders;
+};
+
+// Reads the tree below the remote folder `path` on the open connection, with the
+// gathering's rules: links resolved, a folder that leads back to one above it never
+// entered, at most `folderNum` levels. Entries for which `take` is false are neither
+// kept nor entered. A loop or a tree deeper than `folderNum` is thrown as a
+// common::Failure naming the folder, so that nothing is done below it; so is any failure
+// of the server.
+FtpTreeFolder ReadFtpTree(const QByteArray &path, int folderNum,
+                          const std::function<bool(const common::FtpFolderEntry &)> &take);
+
 // The root of an FTP side for the row commands: the cache folder, joined by "/" with the
 // last part of the address when that is not empty.
 QString FtpSideRoot(const QString &cacheFolder, const QString &address);

@@ -270,6 +270,14 @@ TEST_F(FtpSideTest, ASecondWalkDownloadsOnlyWhatChanged)
     EXPECT_EQ(QFileInfo(cached("docs/deeper/x.bin")).lastModified(), later);
     EXPECT_EQ(inodeOf(cached("large.bin")), largeCopy);
     EXPECT_TRUE(m_waits.isEmpty());
+
+    // What the server no longer holds leaves the mirror, so that no copy can stand for it.
+    QFile::remove(m_root.filePath("pub/readme.txt"));
+    QDir(m_root.filePath("pub/docs/deeper")).removeRecursively();
+    gather(address);
+    EXPECT_FALSE(QFileInfo::exists(cached("readme.txt")));
+    EXPECT_FALSE(QFileInfo::exists(cached("docs/deeper")));
+    EXPECT_TRUE(QFileInfo::exists(cached("docs/資料.txt")));
 }
 
 TEST_F(FtpSideTest, ACopyNewerThanTheListingWaitsForTheListingBeforeItDownloads)

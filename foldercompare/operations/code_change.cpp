@@ -171,7 +171,10 @@ CodeChangeOperation::CodeChangeOperation(int side, QString sourceCode, QString t
     m_words.readOnlyQuestion = QStringLiteral("読み取り専用のファイルも文字コード変換しますか？  ");
     m_words.readOnlyHeading = QStringLiteral("読み取り専用のため文字コード変換出来ないファイルがありました。　");
     m_words.errorHeading = QStringLiteral("エラーが発生したため文字コード変換出来ないファイルがありました。　");
+    m_words.completeText = QStringLiteral("文字コード変換が完了しました。　");
+    m_words.partialText = QStringLiteral("一部のファイルが文字コード変換されました。　");
     m_words.noneText = QStringLiteral("文字コード変換したファイルはありません。　");
+    m_words.verb = QStringLiteral("文字コード変換");
     m_words.procedureName = QStringLiteral("CodeChange");
 }
 
@@ -184,9 +187,9 @@ CodeChangeOperation::~CodeChangeOperation()
 void CodeChangeOperation::handleRow(OperationFrame &frame, const OperationRow &row)
 {
     const QString path = frame.rowPath(m_side, row);
-    if (path.endsWith(u'/') || QFileInfo(path).isDir())
+    if (path.endsWith(u'/') || QFileInfo(path).isDir() || frame.vanished(m_side, row, path))
         return;
-    if (frame.isFtp()) {
+    if (frame.isFtpSide(m_side)) {
         convertMirrorCopy(frame, path);
         return;
     }
@@ -208,9 +211,12 @@ void CodeChangeOperation::handleRow(OperationFrame &frame, const OperationRow &r
             } else {
                 BeforeReplace trash;
                 if (backup)
-                    trash = [path] {
+                    trash = [path, readOnly] {
                         static QMutex trashing;
                         const QMutexLocker lock(&trashing);
+                        // The trash keeps the old file as it was, read-only included.
+                        if (readOnly)
+                            SetReadOnly(path, 1);
                         return TrashBackup(path);
                     };
                 const StepResult failure = ReplaceFileContents(path, conversion.bytes, trash);
@@ -255,10 +261,11 @@ void CodeChangeOperation::convertMirrorCopy(OperationFrame &frame, const QString
     // and no question or trash applies to the copy.
     QString remote;
     try {
-        remote = frame.remotePath(path);
+        remote = frame.remotePath(m_side, path);
         if (const StepResult failure = ReplaceFileContents(m_temporaryFile, conversion.bytes))
             throw common::Failure(common::LocalFileFailure, QStringLiteral("CodeChange"), *failure);
         common::FtpPutMakeDirs(m_temporaryFile, remote, true);
+        frame.noteSideChanged();
     } catch (const common::Failure &failure) {
         frame.listError(remote.isEmpty() ? path : remote, failure.record().Description);
         return;
@@ -269,14 +276,6 @@ void CodeChangeOperation::convertMirrorCopy(OperationFrame &frame, const QString
         frame.listError(path, *failure);
     else
         ++m_filesConverted;
-}
-
-QString CodeChangeOperation::resultText(const RunOutcome &outcome) const
-{
-    if (m_filesConverted == 0)
-        return QString();
-    return outcome.readOnlyCount > 0 || outcome.aborted ? QStringLiteral("一部のファイルが文字コード変換されました。　")
-                                                        : QStringLiteral("文字コード変換が完了しました。　");
 }
 
 } // namespace foldercompare::operations

@@ -64,11 +64,11 @@ public:
 
     const OperationWords &words() const override { return m_words; }
     QList<int> rootsToCheck() const override { return {m_side}; }
-    int remoteSide() const override { return m_side; }
+    QList<int> remoteSides() const override { return {m_side}; }
     int refreshSide() const override { return m_side; }
     void handleRow(OperationFrame &frame, const OperationRow &row) override;
     void finishRows(OperationFrame &frame) override;
-    QString resultText(const RunOutcome &outcome) const override;
+    int rowsDone() const override { return m_filesConverted; }
 
     int filesConverted() const { return m_filesConverted; }
 

@@ -2,9 +2,11 @@
 
 #include "common/mod_ftp.h"
 #include "foldercompare/listing/folder_services.h"
+#include "foldercompare/listing/ftp_side.h"
 #include "foldercompare/operations/local_files.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QFileInfo>
 #include <QStringList>
 
@@ -58,8 +60,16 @@ CopyOperation::CopyOperation(int sourceSide)
     m_words.readOnlyQuestion = QStringLiteral("読み取り専用のファイルも上書きコピーしますか？  ");
     m_words.readOnlyHeading = QStringLiteral("コピー先が読み取り専用のためコピー出来ないファイルがありました。　");
     m_words.errorHeading = QStringLiteral("エラーが発生したためコピー出来ないファイルがありました。　");
+    m_words.completeText = QStringLiteral("コピーが完了しました。　");
+    m_words.partialText = QStringLiteral("一部のファイルがコピーされました。　");
     m_words.noneText = QStringLiteral("コピーしたファイルはありません。　");
+    m_words.verb = QStringLiteral("コピー");
     m_words.procedureName = QStringLiteral("CopyFile");
+}
+
+QString CopyOperation::completeText() const
+{
+    return m_filesCopied > 0 ? m_words.completeText : QStringLiteral("フォルダを作成しました。　");
 }
 
 void CopyOperation::handleRow(OperationFrame &frame, const OperationRow &row)
@@ -67,38 +77,93 @@ void CopyOperation::handleRow(OperationFrame &frame, const OperationRow &row)
     const QString source = frame.rowPath(m_sourceSide, row);
     const QString destination = frame.rowPath(m_destinationSide, row);
     const bool folderRow = destination.endsWith(u'/');
-    if (frame.isFtp()) {
-        QString remote;
-        try {
-            remote = frame.remotePath(destination);
-            if (folderRow)
-                common::FtpMkDirs(remote);
-            else if (QFileInfo(source).isFile())
-                common::FtpPutMakeDirs(source, remote, true);
-        } catch (const common::Failure &failure) {
-            frame.listError(remote.isEmpty() ? destination : remote, failure.record().Description);
+    if (!folderRow) {
+        if (frame.isFtpSide(m_sourceSide) ? !fetchSource(frame, row, source) : frame.vanished(m_sourceSide, row, source))
             return;
-        }
     }
+    if (frame.isFtpSide(m_destinationSide) && !uploadToServer(frame, source, destination))
+        return;
     if (folderRow) {
         bool created = false;
-        listing::CreateFolder(destination.chopped(1), 0, created);
-        if (created)
+        if (makeFolder(frame, destination.chopped(1), created) && created)
             ++m_foldersCreated;
         return;
     }
     copyLocally(frame, source, destination);
 }
 
+bool CopyOperation::fetchSource(OperationFrame &frame, const OperationRow &row, const QString &source)
+{
+    // A row that the list shows without a source file has nothing to copy.
+    if ((m_sourceSide == 0 ? row.side1 : row.side2).isEmpty())
+        return true;
+    QString remote;
+    try {
+        remote = frame.remotePath(m_sourceSide, source);
+        frame.connectTo(m_sourceSide);
+        const QByteArray path = common::FtpRemotePath(remote);
+        const platform::FtpFileFacts facts = common::FtpDescribeFile(path);
+        if (!common::FtpGetFile(source, path)) {
+            // The mirror copy no longer stands for a file of the server.
+            QFile::remove(source);
+            frame.listError(remote, common::FtpSavedErr().Description.section(QStringLiteral("\r\n"), -1));
+            return false;
+        }
+        common::SetLocalFileTime(source, facts.time);
+        return true;
+    } catch (const common::Failure &failure) {
+        frame.listError(remote.isEmpty() ? source : remote, failure.record().Description);
+        return false;
+    }
+}
+
+bool CopyOperation::uploadToServer(OperationFrame &frame, const QString &source, const QString &destination)
+{
+    QString remote;
+    try {
+        remote = frame.remotePath(m_destinationSide, destination);
+        frame.connectTo(m_destinationSide);
+        if (destination.endsWith(u'/')) {
+            common::FtpMkDirs(remote);
+        } else if (QFileInfo(source).isFile()) {
+            common::FtpPutMakeDirs(source, remote, true);
+            frame.noteSideChanged();
+        }
+        return true;
+    } catch (const common::Failure &failure) {
+        frame.listError(remote.isEmpty() ? destination : remote, failure.record().Description);
+        return false;
+    }
+}
+
+bool CopyOperation::makeFolder(OperationFrame &frame, const QString &folder, bool &created)
+{
+    created = false;
+    for (const QString &failed : std::as_const(m_failedFolders)) {
+        if (folder == failed || folder.startsWith(failed + u'/')) {
+            frame.countFailure();
+            return false;
+        }
+    }
+    if (const std::optional<QString> failure = listing::MakeFolders(folder, 0, created)) {
+        // Told once for the folder; the rows below it fail with it.
+        m_failedFolders.append(folder);
+        frame.listError(folder + u'/', *failure);
+        return false;
+    }
+    return true;
+}
+
 void CopyOperation::copyLocally(OperationFrame &frame, const QString &source, const QString &destination)
 {
     bool created = false;
-    listing::CreateFolder(QFileInfo(destination).path(), 0, created);
+    if (!makeFolder(frame, QFileInfo(destination).path(), created))
+        return;
     if (!QFileInfo(source).isFile())
         return;
     // An FTP destination's file is the mirror copy, not one of the user's: no question,
     // no trash.
-    const bool mirror = frame.isFtp();
+    const bool mirror = frame.isFtpSide(m_destinationSide);
     const bool madeWritable = QFileInfo(destination).isFile() && IsReadOnlyEntry(destination);
     if (madeWritable) {
         if (!mirror && !frame.mayHandleReadOnly(destination))
@@ -107,7 +172,12 @@ void CopyOperation::copyLocally(OperationFrame &frame, const QString &source, co
     }
     BeforeReplace backup;
     if (!mirror && frame.sides().recyclerBackup)
-        backup = [destination] { return TrashBackup(destination); };
+        backup = [destination, madeWritable] {
+            // The trash keeps the old file as it was, read-only included.
+            if (madeWritable)
+                SetReadOnly(destination, 1);
+            return TrashBackup(destination);
+        };
     if (const StepResult failure = CopyFileKeepingTimes(source, destination, backup)) {
         if (madeWritable && !mirror)
             SetReadOnly(destination, 1);
@@ -119,20 +189,6 @@ void CopyOperation::copyLocally(OperationFrame &frame, const QString &source, co
         SetReadOnly(destination, -1);
 }
 
-QString CopyOperation::resultText(const RunOutcome &outcome) const
-{
-    if (outcome.readOnlyCount == 0 && !outcome.aborted) {
-        if (m_filesCopied > 0)
-            return QStringLiteral("コピーが完了しました。　");
-        if (m_foldersCreated > 0)
-            return QStringLiteral("フォルダを作成しました。　");
-        return QString();
-    }
-    if (m_filesCopied > 0 || m_foldersCreated > 0)
-        return QStringLiteral("一部のファイルがコピーされました。　");
-    return QString();
-}
-
 DeleteOperation::DeleteOperation(int side)
     : m_side(side)
 {
@@ -142,28 +198,19 @@ DeleteOperation::DeleteOperation(int side)
     m_words.readOnlyQuestion = QStringLiteral("読み取り専用のファイルも削除しますか？  ");
     m_words.readOnlyHeading = QStringLiteral("読み取り専用のため削除出来ないファイルがありました。　");
     m_words.errorHeading = QStringLiteral("エラーが発生したため削除出来ないファイルがありました。　");
+    m_words.completeText = QStringLiteral("削除が完了しました。　");
+    m_words.partialText = QStringLiteral("一部のファイルが削除されました。　");
     m_words.noneText = QStringLiteral("削除したファイルはありません。　");
+    m_words.verb = QStringLiteral("削除");
     m_words.procedureName = QStringLiteral("DeleteFile");
 }
 
 void DeleteOperation::handleRow(OperationFrame &frame, const OperationRow &row)
 {
     QString target = frame.rowPath(m_side, row);
-    const bool mirror = frame.isFtp();
-    if (mirror) {
-        QString remote;
-        try {
-            remote = frame.remotePath(target);
-            const QFileInfo cached(target);
-            if (cached.isDir())
-                FtpDeleteFolder(remote);
-            else if (cached.isFile())
-                common::FtpDeleteChecked(remote);
-        } catch (const common::Failure &failure) {
-            frame.listError(remote.isEmpty() ? target : remote, failure.record().Description);
-            return;
-        }
-    }
+    const bool mirror = frame.isFtpSide(m_side);
+    if (mirror && !deleteOnServer(frame, target))
+        return;
     if (!mirror && ChkReadOnly(target) && !frame.mayHandleReadOnly(target))
         return;
     if (target.endsWith(u'/'))
@@ -184,38 +231,64 @@ void DeleteOperation::handleRow(OperationFrame &frame, const OperationRow &row)
         ++m_rowsDeleted;
 }
 
-QString DeleteOperation::resultText(const RunOutcome &outcome) const
+bool DeleteOperation::deleteOnServer(OperationFrame &frame, const QString &target)
 {
-    if (m_rowsDeleted == 0)
-        return QString();
-    return outcome.readOnlyCount > 0 || outcome.aborted ? QStringLiteral("一部のファイルが削除されました。　")
-                                                        : QStringLiteral("削除が完了しました。　");
+    QString remote;
+    bool changed = false;
+    bool deleted = true;
+    try {
+        remote = frame.remotePath(m_side, target);
+        const QFileInfo cached(target);
+        if (cached.isDir()) {
+            FtpDeleteFolder(remote, frame.sides().folderNum, changed);
+        } else if (cached.isFile()) {
+            common::FtpDeleteChecked(remote);
+            changed = true;
+        }
+    } catch (const common::Failure &failure) {
+        frame.listError(remote.isEmpty() ? target : remote, failure.record().Description);
+        deleted = false;
+    }
+    // A folder that stays may still have lost files on the way.
+    if (changed)
+        frame.noteSideChanged();
+    return deleted;
 }
 
-void FtpDeleteFolder(const QString &path)
+namespace {
+
+// Deletes what `folder` held when it was read, files first, then the folders below it,
+// then the folder itself.
+void deleteTree(const listing::FtpTreeFolder &folder, bool &changed)
 {
-    const QString saved = common::FtpPwd();
-    // A folder that cannot be entered cannot be emptied; removing it still tells whether
-    // it is gone, so a folder that stays is reported rather than counted as deleted.
-    if (!common::FtpCd2(path)) {
-        common::FtpRmDirChecked(path);
-        return;
-    }
-    const QStringList names = common::FtpListNames(QStringLiteral("*"));
-    common::FtpCd(saved);
-    const QString separator = !path.isEmpty() && !path.endsWith(u'/') ? QStringLiteral("/") : QString();
-    auto deletable = [](const QString &name) { return !name.isEmpty() && !name.startsWith(u'.'); };
-    for (const QString &name : names) {
-        if (deletable(name) && !name.endsWith(u'/')) {
-            common::FtpDeleteChecked(path + separator + name);
-            QCoreApplication::processEvents();
-        }
+    const QByteArray separator = folder.path.endsWith('/') ? QByteArray() : QByteArray("/");
+    for (const common::FtpFolderEntry &file : folder.files) {
+        common::FtpDeleteRemoteFile(folder.path + separator + file.remoteName);
+        changed = true;
+        QCoreApplication::processEvents();
     }
     QCoreApplication::processEvents();
-    for (const QString &name : names)
-        if (deletable(name) && name.endsWith(u'/'))
-            FtpDeleteFolder(path + separator + name);
-    common::FtpRmDirChecked(path);
+    for (const auto &below : folder.folders)
+        deleteTree(below.second, changed);
+    common::FtpRemoveRemoteFolder(folder.path);
+    changed = true;
+}
+
+} // namespace
+
+void FtpDeleteFolder(const QString &path, int folderNum, bool &changed)
+{
+    const QByteArray remote = common::FtpRemotePath(path);
+    // A folder that cannot be entered cannot be emptied; removing it still tells whether
+    // it is gone, so a folder that stays is reported rather than counted as deleted.
+    if (!common::FtpEnterFolder(remote)) {
+        common::FtpRemoveRemoteFolder(remote);
+        changed = true;
+        return;
+    }
+    const listing::FtpTreeFolder tree = listing::ReadFtpTree(
+        remote, folderNum, [](const common::FtpFolderEntry &entry) { return !entry.name.startsWith(u'.'); });
+    deleteTree(tree, changed);
 }
 
 } // namespace foldercompare::operations

@@ -11,7 +11,10 @@ QString DeletePrompt(int side, bool recyclerBackup);
 
 // CopyFile(p): copies the selected rows from side p to the other side. Folder rows only
 // create the folder; an FTP destination gets the file uploaded first, and only then its
-// mirror copy written.
+// mirror copy written. A file of an FTP source is downloaded into its mirror copy first,
+// so that the copy takes what the server holds now; a file the server no longer sends
+// fails its row and changes nothing. A source that the list shows but that is gone
+// fails its row too.
 class CopyOperation final : public FileOperation
 {
 public:
@@ -19,15 +22,19 @@ public:
 
     const OperationWords &words() const override { return m_words; }
     QList<int> rootsToCheck() const override { return {0, 1}; }
-    int remoteSide() const override { return m_destinationSide; }
+    QList<int> remoteSides() const override { return {m_sourceSide, m_destinationSide}; }
     int refreshSide() const override { return m_destinationSide; }
     void handleRow(OperationFrame &frame, const OperationRow &row) override;
-    QString resultText(const RunOutcome &outcome) const override;
+    int rowsDone() const override { return m_filesCopied + m_foldersCreated; }
+    QString completeText() const override;
 
     int filesCopied() const { return m_filesCopied; }
     int foldersCreated() const { return m_foldersCreated; }
 
 private:
+    bool fetchSource(OperationFrame &frame, const OperationRow &row, const QString &source);
+    bool uploadToServer(OperationFrame &frame, const QString &source, const QString &destination);
+    bool makeFolder(OperationFrame &frame, const QString &folder, bool &created);
     void copyLocally(OperationFrame &frame, const QString &source, const QString &destination);
 
     int m_sourceSide;
@@ -35,6 +42,9 @@ private:
     OperationWords m_words;
     int m_filesCopied = 0;
     int m_foldersCreated = 0;
+    // Destination folders that could not be made; rows below them fail without trying
+    // again.
+    QStringList m_failedFolders;
 };
 
 // DeleteFile(p): deletes the selected rows on side p (through the trash when the option
@@ -46,22 +56,27 @@ public:
 
     const OperationWords &words() const override { return m_words; }
     QList<int> rootsToCheck() const override { return {m_side}; }
-    int remoteSide() const override { return m_side; }
+    QList<int> remoteSides() const override { return {m_side}; }
     int refreshSide() const override { return m_side; }
     void handleRow(OperationFrame &frame, const OperationRow &row) override;
-    QString resultText(const RunOutcome &outcome) const override;
+    int rowsDone() const override { return m_rowsDeleted; }
 
     int rowsDeleted() const { return m_rowsDeleted; }
 
 private:
+    bool deleteOnServer(OperationFrame &frame, const QString &target);
+
     int m_side;
     OperationWords m_words;
     int m_rowsDeleted = 0;
 };
 
 // Deletes the remote folder `path` with its files and subfolders on the open
-// connection. Entries whose names begin with "." stay, so their folder stays too and
-// the removal fails. The first failure is thrown (common::Failure).
-void FtpDeleteFolder(const QString &path);
+// connection. The tree is read first with the gathering's rules (listing::ReadFtpTree,
+// at most `folderNum` levels); a folder that leads back to one above it, or a deeper
+// tree, fails before anything is deleted. Entries whose names begin with "." stay, so
+// their folder stays too and the removal fails. The first failure is thrown
+// (common::Failure); `changed` is set once anything on the server is gone.
+void FtpDeleteFolder(const QString &path, int folderNum, bool &changed);
 
 } // namespace foldercompare::operations

@@ -11,6 +11,9 @@
 
 #include <optional>
 
+#include <cerrno>
+#include <cstring>
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -22,6 +25,7 @@ using platform::MessageAnswer::Yes;
 using platform::testing::allowOthers;
 
 const QDateTime Old(QDate(2020, 1, 2), QTime(3, 4, 5));
+const QString Refresh = QStringLiteral("\r\n\r\n最新の状況を取得し一覧に反映しますか？");
 
 // Answers every box with Yes, running `onQuestion` first at a Yes/No question.
 class QuestionHook final : public platform::UserDialogs
@@ -108,8 +112,12 @@ TEST_F(CopyTest, AReadOnlyDestinationFollowsTheAnswer)
         QFile::setPermissions(destination, QFile::ReadOwner);
         m_dialogs.answerNext(answer);
         CopyOperation copy(0);
-        run(copy, rows({"a.txt"}), localSides());
+        run(copy, rows({"a.txt"}), localSides(true));
         EXPECT_EQ(read(destination), answer == Yes ? "new" : "old");
+        if (answer == Yes) {
+            EXPECT_EQ(modeOf(m_home.filePath("data/Trash/files/a.txt")) & S_IWUSR, 0u)
+                << "the trash keeps the replaced file read-only";
+        }
         EXPECT_EQ(m_readOnlyList.isEmpty(), answer == Yes);
         EXPECT_EQ(lastPrompt().left(11), answer == Yes ? QStringLiteral("コピーが完了しました。　").left(11)
                                                        : QStringLiteral("コピーしたファイルはありません。　").left(11));
@@ -163,6 +171,7 @@ TEST_F(CopyTest, AFailedCopyLeavesTheOldFileAndTheRunGoesOn)
         }
         CopyOperation copy(0);
         run(copy, rows({"a.bin", "b.txt"}), sides);
+        const QString closing = hook ? hook->prompts.constLast() : lastPrompt();
         hook.reset();
         unprivileged.reset();
         limit.reset();
@@ -174,7 +183,30 @@ TEST_F(CopyTest, AFailedCopyLeavesTheOldFileAndTheRunGoesOn)
             << m_errorList.toStdString();
         EXPECT_EQ(read(folder + "/b.txt"), fault == Fault::UnwritableFolder ? "" : "second");
         EXPECT_EQ(QDir(folder).entryList(QDir::Hidden | QDir::Files).filter(".tmp"), QStringList());
+        EXPECT_EQ(closing, fault == Fault::UnwritableFolder
+                               ? QStringLiteral("コピーしたファイルはありません。　\r\n"
+                                                "コピーしたファイル（行）：0件　コピー出来なかったファイル（行）：2件　")
+                               : QStringLiteral("一部のファイルがコピーされました。　\r\n"
+                                                "コピーしたファイル（行）：1件　コピー出来なかったファイル（行）：1件　")
+                                     + Refresh);
     }
+}
+
+// A destination folder that cannot be made is told once, with the system's reason, and
+// every row below it fails with it.
+TEST_F(CopyTest, AFolderThatCannotBeMadeIsToldOnce)
+{
+    file("one/sub/deeper/a.txt", "a");
+    file("one/sub/deeper/b.txt", "b");
+    file("two/sub", "a file where the folder would be");
+    CopyOperation copy(0);
+    run(copy, rows({"sub/deeper/a.txt", "sub/deeper/b.txt"}), localSides());
+    EXPECT_EQ(m_errorList, QStringLiteral("\r\n") + tree("two/sub/deeper/") + QStringLiteral(" : ")
+                               + QString::fromLocal8Bit(std::strerror(ENOTDIR)) + QStringLiteral(" : ")
+                               + tree("two/sub/deeper"));
+    EXPECT_EQ(m_dialogs.prompts().filter(QStringLiteral("システムエラー")), QStringList());
+    EXPECT_EQ(lastPrompt(), QStringLiteral("コピーしたファイルはありません。　\r\n"
+                                           "コピーしたファイル（行）：0件　コピー出来なかったファイル（行）：2件　"));
 }
 
 using DeleteTest = testing::OperationsTest;
@@ -218,7 +250,8 @@ TEST_F(DeleteTest, AFailedDeleteIsListedAndNotCounted)
         EXPECT_TRUE(m_errorList.startsWith(QStringLiteral("\r\n") + target + QStringLiteral(" : "))) << m_errorList.toStdString();
         EXPECT_EQ(m_dialogs.prompts(),
                   QStringList({QStringLiteral("エラーが発生したため削除出来ないファイルがありました。　\r\n") + m_errorList,
-                               QStringLiteral("削除したファイルはありません。　")}));
+                               QStringLiteral("削除したファイルはありません。　\r\n"
+                                              "削除したファイル（行）：0件　削除出来なかったファイル（行）：1件　")}));
     }
 }
 

@@ -4,7 +4,13 @@
 #include "platform/file_handles.h"
 
 #include <QDateTime>
+#include <QFile>
 #include <QFileInfo>
+
+#include <cerrno>
+#include <cstring>
+
+#include <sys/stat.h>
 
 namespace foldercompare::operations {
 
@@ -30,42 +36,57 @@ DateChangeOperation::DateChangeOperation(int side, QString dateChgDtm)
     m_words.readOnlyQuestion = QStringLiteral("読み取り専用のファイルも日時変更しますか？  ");
     m_words.readOnlyHeading = QStringLiteral("読み取り専用のため日時変更出来ないファイルがありました。　");
     m_words.errorHeading = QStringLiteral("エラーが発生したため日時変更出来ないファイルがありました。　");
+    m_words.completeText = QStringLiteral("日時変更が完了しました。　");
+    m_words.partialText = QStringLiteral("一部のファイルが日時変更されました。　");
     m_words.noneText = QStringLiteral("日時変更したファイルはありません。　");
+    m_words.verb = QStringLiteral("日時変更");
     m_words.procedureName = QStringLiteral("DateChange");
 }
 
 void DateChangeOperation::handleRow(OperationFrame &frame, const OperationRow &row)
 {
     const QString path = frame.rowPath(m_side, row);
-    if (path.endsWith(u'/') || !QFileInfo(path).isFile())
+    if (path.endsWith(u'/') || frame.vanished(m_side, row, path) || !QFileInfo(path).isFile())
         return;
     const bool readOnly = IsReadOnlyEntry(path);
     if (readOnly && !frame.mayHandleReadOnly(path))
         return;
-    QString text = m_dateChgDtm;
-    if (text == QStringLiteral("COPY"))
-        text = QString(m_side == 0 ? row.side2 : row.side1).replace(u'*', u' ').trimmed();
-    const QDateTime date = QDateTime::fromString(text, QStringLiteral("yyyy/MM/dd HH:mm:ss"));
-    if (!date.isValid())
-        return;
+    struct timespec stamp = {};
+    if (m_dateChgDtm == QStringLiteral("COPY")) {
+        // The other side's file gives its own time stamp, seconds and nanoseconds, with no
+        // local-time text between that an hour of daylight saving could shift.
+        const int other = 1 - m_side;
+        if ((other == 0 ? row.side1 : row.side2).isEmpty())
+            return;
+        const QString source = frame.rowPath(other, row);
+        struct stat info;
+        if (::stat(QFile::encodeName(source).constData(), &info) != 0) {
+            frame.listError(path, QString::fromLocal8Bit(std::strerror(errno)) + QStringLiteral(" : ") + source);
+            return;
+        }
+        stamp = info.st_mtim;
+    } else {
+        const QString format = QStringLiteral("yyyy/MM/dd HH:mm:ss");
+        const QDateTime date = QDateTime::fromString(m_dateChgDtm, format);
+        if (m_dateChgDtm.isEmpty())
+            return;
+        // The dialog hands over only well-formed dates: one that names no moment is a local
+        // time that the clock skips when daylight saving begins.
+        if (!date.isValid() || date.toString(format) != m_dateChgDtm) {
+            frame.listError(path, QStringLiteral("この日時は夏時間の切り替えのため存在しません : ") + m_dateChgDtm);
+            return;
+        }
+        stamp.tv_sec = time_t(date.toSecsSinceEpoch());
+    }
     if (readOnly)
         SetReadOnly(path, -1);
     QString reason;
-    if (platform::SetFileDate(path, date, &reason))
+    if (platform::SetFileTimestamp(path, stamp, &reason))
         ++m_filesChanged;
     else
         frame.listError(path, reason);
     if (readOnly)
         SetReadOnly(path, 1);
-}
-
-QString DateChangeOperation::resultText(const RunOutcome &outcome) const
-{
-    if (m_filesChanged == 0)
-        return QString();
-    return outcome.readOnlyCount > 0 || outcome.errorCount > 0 || outcome.aborted
-               ? QStringLiteral("一部のファイルが日時変更されました。　")
-               : QStringLiteral("日時変更が完了しました。　");
 }
 
 } // namespace foldercompare::operations

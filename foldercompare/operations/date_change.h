@@ -10,9 +10,11 @@ QString DateChangeMessage(int side);
 QString DateCopyCaption(int side);
 
 // DateChange(p): gives the files of the selected rows on side p one typed date, or with
-// "COPY" the date that the other side's column shows for the row. Folders, missing
-// files and rows without a valid date are passed over; a read-only file that the user
-// lets be changed keeps its attribute.
+// "COPY" the time stamp of the row's file on the other side. Folders, missing files and
+// rows without a date on the other side are passed over; a file that the list shows but
+// that is gone, a typed time that daylight saving skips, and a date that the file system
+// did not keep as asked (read back after setting) fail their rows. A read-only file that
+// the user lets be changed keeps its attribute.
 class DateChangeOperation final : public FileOperation
 {
 public:
@@ -21,10 +23,10 @@ public:
 
     const OperationWords &words() const override { return m_words; }
     QList<int> rootsToCheck() const override { return {m_side}; }
-    int remoteSide() const override { return -1; }
+    QList<int> remoteSides() const override { return {}; }
     int refreshSide() const override { return m_side; }
     void handleRow(OperationFrame &frame, const OperationRow &row) override;
-    QString resultText(const RunOutcome &outcome) const override;
+    int rowsDone() const override { return m_filesChanged; }
 
     int filesChanged() const { return m_filesChanged; }
 

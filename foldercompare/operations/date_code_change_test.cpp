@@ -2,12 +2,16 @@
 #include "foldercompare/operations/code_change.h"
 #include "foldercompare/operations/date_change.h"
 #include "foldercompare/operations/operations_test_fixture.h"
+#include "platform/file_handles.h"
 #include "platform/testing/print_to.h"
 #include "platform/testing/unprivileged_scope.h"
 
 #include <QDateTime>
 #include <QFileInfo>
 
+#include <ctime>
+
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace foldercompare::operations {
@@ -18,6 +22,14 @@ using platform::MessageAnswer::Yes;
 
 const QDateTime Typed(QDate(2019, 6, 30), QTime(12, 34, 56));
 const QString Refresh = QStringLiteral("\r\n\r\n最新の状況を取得し一覧に反映しますか？");
+
+// The modification time of `path` as seconds and nanoseconds.
+std::pair<qint64, long> mtime(const QString &path)
+{
+    struct stat info = {};
+    ::stat(QFile::encodeName(path).constData(), &info);
+    return {info.st_mtim.tv_sec, info.st_mtim.tv_nsec};
+}
 
 using DateChangeTest = testing::OperationsTest;
 
@@ -36,12 +48,16 @@ TEST_F(DateChangeTest, TypedAndCopiedDatesReachTheFilesOnly)
     EXPECT_EQ(typed.filesChanged(), 2);
     EXPECT_EQ(lastPrompt(), QStringLiteral("日時変更が完了しました。　") + Refresh);
 
+    // The other side's file gives its time stamp as it is, nanoseconds included, whatever
+    // its cell shows.
     m_dialogs.clear();
+    const struct timespec stamp = {1635643800, 123456789}; // within the autumn hour that Europe repeats
+    ASSERT_TRUE(platform::SetFileTimestamp(file("two/b.txt", "b"), stamp));
     DateChangeOperation copied(0, QStringLiteral("COPY"));
-    const QList<OperationRow> copyRows{{QString(), QStringLiteral(" 2021/01/02 03:04:05*"), QStringLiteral("b.txt")},
+    const QList<OperationRow> copyRows{{QString(), QStringLiteral(" 2021/10/31 02:30:00*"), QStringLiteral("b.txt")},
                                        {QString(), QString(), QStringLiteral("a.txt")}};
     run(copied, copyRows, localSides());
-    EXPECT_EQ(QFileInfo(tree("one/b.txt")).lastModified(), QDateTime(QDate(2021, 1, 2), QTime(3, 4, 5)));
+    EXPECT_EQ(mtime(tree("one/b.txt")), mtime(tree("two/b.txt")));
     EXPECT_EQ(QFileInfo(tree("one/a.txt")).lastModified(), Typed) << "no date on the other side: passed over";
     EXPECT_EQ(copied.filesChanged(), 1);
 }
@@ -67,7 +83,61 @@ TEST_F(DateChangeTest, AFileWhoseTimesCannotBeSetMakesThePartialText)
     EXPECT_EQ(QFileInfo(foreign).lastModified(), before);
     EXPECT_TRUE(m_errorList.startsWith(QStringLiteral("\r\n") + foreign + QStringLiteral(" : ")))
         << m_errorList.toStdString();
-    EXPECT_EQ(lastPrompt(), QStringLiteral("一部のファイルが日時変更されました。　") + Refresh);
+    EXPECT_EQ(lastPrompt(), QStringLiteral("一部のファイルが日時変更されました。　\r\n"
+                                           "日時変更したファイル（行）：1件　日時変更出来なかったファイル（行）：1件　")
+                                + Refresh);
+}
+
+// A date that the file system clamps to its range did not land: the row fails with the
+// date that was kept. So does a file that the list shows but that is gone.
+TEST_F(DateChangeTest, ADateThatDidNotLandOrAVanishedFileFailsItsRow)
+{
+    const QString probe = file("probe.txt", "p");
+    const struct timespec far = {QDateTime(QDate(2500, 1, 1), QTime(0, 0)).toSecsSinceEpoch(), 0};
+    platform::SetFileTimestamp(probe, far);
+    if (mtime(probe).first == far.tv_sec)
+        GTEST_SKIP() << "the file system of the temporary folder holds every date";
+    for (const char *typed : {"2500/01/01 00:00:00", "0024/01/01 00:00:00"}) {
+        SCOPED_TRACE(typed);
+        m_dialogs.clear();
+        const QDateTime before = QFileInfo(file("one/a.txt", "a")).lastModified();
+        DateChangeOperation change(0, QString::fromLatin1(typed));
+        const QList<OperationRow> changeRows{{QStringLiteral(" 2020/01/01 00:00:00 "), QString(), QStringLiteral("a.txt")},
+                                             {QStringLiteral(" 2020/01/01 00:00:00 "), QString(), QStringLiteral("gone.txt")}};
+        run(change, changeRows, localSides());
+        EXPECT_EQ(change.filesChanged(), 0);
+        EXPECT_TRUE(m_errorList.startsWith(QStringLiteral("\r\n") + tree("one/a.txt")
+                                           + QStringLiteral(" : ファイルシステムがこの日時を保持できません (保持された日時 ")))
+            << m_errorList.toStdString();
+        EXPECT_TRUE(m_errorList.contains(QStringLiteral("\r\n") + tree("one/gone.txt") + QStringLiteral(" : ")))
+            << m_errorList.toStdString();
+        EXPECT_EQ(lastPrompt(), QStringLiteral("日時変更したファイルはありません。　\r\n"
+                                               "日時変更したファイル（行）：0件　日時変更出来なかったファイル（行）：2件　"));
+        EXPECT_NE(QFileInfo(tree("one/a.txt")).lastModified(), before) << "the clamped date is on the file";
+    }
+}
+
+// A typed local time that daylight saving skips names no moment: the row fails instead of
+// being passed over or shifted.
+TEST_F(DateChangeTest, ATypedTimeThatDaylightSavingSkipsFailsItsRow)
+{
+    if (!QFileInfo::exists(QStringLiteral("/usr/share/zoneinfo/Europe/Berlin")))
+        GTEST_SKIP() << "no time zone data for Europe/Berlin";
+    const QByteArray savedZone = qgetenv("TZ");
+    qputenv("TZ", "Europe/Berlin");
+    ::tzset();
+    const std::pair<qint64, long> before = mtime(file("one/a.txt", "a"));
+    DateChangeOperation change(0, QStringLiteral("2021/03/28 02:30:00"));
+    run(change, rows({"a.txt"}), localSides());
+    if (savedZone.isNull())
+        qunsetenv("TZ");
+    else
+        qputenv("TZ", savedZone);
+    ::tzset();
+    EXPECT_EQ(change.filesChanged(), 0);
+    EXPECT_TRUE(m_errorList.startsWith(QStringLiteral("\r\n") + tree("one/a.txt") + QStringLiteral(" : この日時は")))
+        << m_errorList.toStdString();
+    EXPECT_EQ(mtime(tree("one/a.txt")), before);
 }
 
 using CodeChangeTest = testing::OperationsTest;
@@ -133,7 +203,8 @@ TEST_F(CodeChangeTest, ConvertsInPlaceAndRefusesWhatItCannotConvertCleanly)
     EXPECT_EQ(explicitSource.filesConverted(), 0);
     EXPECT_TRUE(m_errorList.contains(unrepresentable + QStringLiteral(" : 変換後の文字コード(SJIS)で表せない文字があります")))
         << m_errorList.toStdString();
-    EXPECT_EQ(lastPrompt(), QStringLiteral("文字コード変換したファイルはありません。　"));
+    EXPECT_EQ(lastPrompt(), QStringLiteral("文字コード変換したファイルはありません。　\r\n"
+                                           "文字コード変換したファイル（行）：0件　文字コード変換出来なかったファイル（行）：2件　"));
 }
 
 } // namespace

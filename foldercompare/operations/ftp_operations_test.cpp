@@ -7,6 +7,7 @@
 #include "platform/testing/write_faults.h"
 
 #include <QFileInfo>
+#include <QRegularExpression>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -172,6 +173,95 @@ TEST_F(FtpOperationsTest, ServerFaultsAreListedAndKeepTheMirror)
         EXPECT_EQ(copy.filesCopied(), dropped ? 1 : 0);
         EXPECT_EQ(read(tree("cache/a.txt")), dropped ? big : QByteArray("old"));
     }
+}
+
+// Copying from the FTP side takes the file the server holds now: a changed file comes as
+// the server has it, a file deleted since the gathering fails its row, loses its stale
+// mirror copy and leaves the local file as it was.
+TEST_F(FtpOperationsTest, ACopyFromTheServerTakesWhatItHoldsNow)
+{
+    startServer(m_served.makeFolder("pub").chopped(4));
+    onBothSides("a.txt", "mirrored");
+    onBothSides("gone.txt", "mirrored");
+    m_served.writeFile("pub/a.txt", "the server's now");
+    QFile::remove(m_served.filePath("pub/gone.txt"));
+    file("one/a.txt", "local");
+    file("one/gone.txt", "local");
+    const QString date = QStringLiteral(" 2020/01/01 00:00:00 ");
+    CopyOperation copy(1);
+    run(copy, {{date, date, "a.txt"}, {date, date, "gone.txt"}}, ftpSides());
+
+    EXPECT_EQ(read(tree("one/a.txt")), "the server's now");
+    EXPECT_EQ(read(tree("one/gone.txt")), "local");
+    EXPECT_FALSE(QFileInfo::exists(tree("cache/gone.txt")));
+    EXPECT_TRUE(m_errorList.startsWith(QStringLiteral("\r\n/pub/gone.txt : 550 "))) << m_errorList.toStdString();
+    EXPECT_EQ(lastPrompt(), QStringLiteral("一部のファイルがコピーされました。　\r\n"
+                                           "コピーしたファイル（行）：1件　コピー出来なかったファイル（行）：1件　\r\n\r\n"
+                                           "最新の状況を取得し一覧に反映しますか？"));
+}
+
+// An upload goes to a temporary name and replaces the file only when whole: a connection
+// cut during the upload leaves the server's file and no fragment; a server that will not
+// rename over a file gets the old one deleted only after the upload is whole.
+TEST_F(FtpOperationsTest, AnUploadReplacesTheServersFileOnlyWhenWhole)
+{
+    const QByteArray content(1 << 20, 'n');
+    for (const bool cut : {true, false}) {
+        SCOPED_TRACE(cut ? "the connection breaks during the upload" : "the server refuses to rename over a file");
+        m_dialogs.clear();
+        const QString served = m_served.makeFolder(cut ? "cut" : "norename");
+        QDir(tree("cache")).removeRecursively();
+        m_server.emplace(served);
+        if (cut)
+            m_server->dropUploadsAfter(64 * 1024);
+        else
+            m_server->refuseRenameOverExisting();
+        ASSERT_TRUE(m_server->start());
+        platform::testing::writeRawFile(served, "pub/a.txt", "old");
+        file("cache/a.txt", "old");
+        file("one/a.txt", content);
+        CopyOperation copy(0);
+        run(copy, rows({"a.txt"}), ftpSides());
+
+        EXPECT_TRUE(read(served + "/pub/a.txt") == (cut ? QByteArray("old") : content));
+        EXPECT_EQ(platform::testing::rawNames(served + "/pub"), QList<QByteArray>{"a.txt"}) << "no temporary stays";
+        EXPECT_TRUE(read(tree("cache/a.txt")) == (cut ? QByteArray("old") : content));
+        EXPECT_EQ(m_errorList.startsWith(QStringLiteral("\r\n/pub/a.txt : ")), cut) << m_errorList.toStdString();
+        EXPECT_EQ(copy.filesCopied(), cut ? 0 : 1);
+    }
+}
+
+// Deleting a folder reads its tree first: a link back to the folder stops the row before
+// any command goes through it or deletes anything. A folder that keeps a dot entry fails
+// after its other files went, and the changed side is offered for a refresh.
+TEST_F(FtpOperationsTest, DeletingAFolderStopsAtALoopAndOffersTheRefreshAfterAChange)
+{
+    const QString served = m_served.makeFolder("pub").chopped(4);
+    onBothSides("x/a.txt", "a");
+    ASSERT_EQ(::symlink(".", QFile::encodeName(m_served.filePath("pub/x/loop")).constData()), 0);
+    onBothSides("dotted/.keep", "k");
+    onBothSides("dotted/z.txt", "z");
+    m_server.emplace(served);
+    m_server->recordCommands();
+    ASSERT_TRUE(m_server->start());
+
+    DeleteOperation loop(1);
+    run(loop, rows({"x/"}), ftpSides());
+    EXPECT_TRUE(QFileInfo::exists(m_served.filePath("pub/x/a.txt")));
+    EXPECT_TRUE(m_errorList.startsWith(QStringLiteral("\r\n/pub/x/ : "))) << m_errorList.toStdString();
+    const QStringList sent = m_server->commands();
+    EXPECT_TRUE(sent.filter(QRegularExpression("^(DELE|RMD) ")).isEmpty()) << sent.join(", ").toStdString();
+    EXPECT_TRUE(sent.filter("/loop/").isEmpty()) << sent.join(", ").toStdString();
+    EXPECT_EQ(lastPrompt(), QStringLiteral("削除したファイルはありません。　\r\n"
+                                           "削除したファイル（行）：0件　削除出来なかったファイル（行）：1件　"));
+
+    m_dialogs.clear();
+    DeleteOperation dotted(1);
+    run(dotted, rows({"dotted/"}), ftpSides());
+    EXPECT_FALSE(QFileInfo::exists(m_served.filePath("pub/dotted/z.txt")));
+    EXPECT_EQ(lastPrompt(), QStringLiteral("一部のファイルが削除されました。　\r\n"
+                                           "削除したファイル（行）：0件　削除出来なかったファイル（行）：1件　\r\n\r\n"
+                                           "最新の状況を取得し一覧に反映しますか？"));
 }
 
 } // namespace

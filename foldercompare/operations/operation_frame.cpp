@@ -8,6 +8,9 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <cerrno>
+#include <cstring>
+
 #include <sys/stat.h>
 
 namespace foldercompare::operations {
@@ -46,13 +49,11 @@ bool OperationFrame::run(FileOperation &operation)
     m_host.setBusy(true);
     m_host.progressStart(words.progressMessage);
     try {
-        m_remoteSide = operation.remoteSide();
-        if (m_remoteSide >= 0 && m_sides.pathBox[m_remoteSide].startsWith(FtpPrefix)) {
-            m_ftp = true;
-            m_ftpInfo = listing::GetFtpInfo(m_sides.pathBox[m_remoteSide], m_sides.proxy);
-            common::FtpConnect(m_ftpInfo.host, m_ftpInfo.user, m_ftpInfo.password, m_ftpInfo.proxy,
-                               m_ftpInfo.passive == QStringLiteral("True"), m_sides.fileNameCode[m_remoteSide]);
-            common::FtpCd(QStringLiteral("/"));
+        for (const int side : operation.remoteSides()) {
+            if (isFtpSide(side)) {
+                connectTo(side);
+                break;
+            }
         }
         walk(operation);
         operation.finishRows(*this);
@@ -64,6 +65,31 @@ bool OperationFrame::run(FileOperation &operation)
     return true;
 }
 
+bool OperationFrame::isFtpSide(int side) const
+{
+    return m_sides.pathBox[side].startsWith(FtpPrefix);
+}
+
+void OperationFrame::connectTo(int side)
+{
+    if (m_connectedSide == side)
+        return;
+    disconnect();
+    const listing::FtpInfo info = listing::GetFtpInfo(m_sides.pathBox[side], m_sides.proxy);
+    common::FtpConnect(info.host, info.user, info.password, info.proxy, info.passive == QStringLiteral("True"),
+                       m_sides.fileNameCode[side]);
+    m_connectedSide = side;
+    common::FtpCd(QStringLiteral("/"));
+}
+
+void OperationFrame::disconnect()
+{
+    if (m_connectedSide < 0)
+        return;
+    common::FtpDisconnect();
+    m_connectedSide = -1;
+}
+
 void OperationFrame::walk(FileOperation &operation)
 {
     const qsizetype count = m_rows.size();
@@ -71,6 +97,7 @@ void OperationFrame::walk(FileOperation &operation)
         m_host.progressUpdate(double(index) / double(count) * 100.0);
         if (m_host.progressCancelled() || m_host.abortRequested()) {
             m_outcome.aborted = true;
+            m_outcome.rowsNotReached = int(count - index);
             break;
         }
         operation.handleRow(*this, m_rows.at(index));
@@ -78,23 +105,34 @@ void OperationFrame::walk(FileOperation &operation)
     }
 }
 
+QString OperationFrame::resultText(const FileOperation &operation) const
+{
+    const OperationWords &words = operation.words();
+    const int done = operation.rowsDone();
+    const int notDone = m_outcome.rowsNotDone();
+    if (notDone == 0)
+        return done > 0 ? operation.completeText() : m_outcome.sideChanged ? words.partialText : QString();
+    const QString counts = words.verb + QStringLiteral("したファイル（行）：%1件　").arg(done) + words.verb
+                           + QStringLiteral("出来なかったファイル（行）：%1件　").arg(notDone);
+    return done > 0 || m_outcome.sideChanged ? words.partialText + CrLf + counts : counts;
+}
+
 void OperationFrame::close(FileOperation &operation)
 {
     const OperationWords &words = operation.words();
-    if (m_ftp)
-        common::FtpDisconnect();
+    disconnect();
     m_host.progressEnd();
     if (!m_readOnlyList.isEmpty())
         common::ShowMsg(words.readOnlyHeading + CrLf + m_readOnlyList);
     if (!m_errorList.isEmpty())
         common::ShowMsg(words.errorHeading + CrLf + m_errorList);
-    const QString result = operation.resultText(m_outcome);
-    if (!result.isEmpty()) {
+    const QString result = resultText(operation);
+    if (operation.rowsDone() > 0 || m_outcome.sideChanged) {
         if (common::ShowMsg(result + CrLf + CrLf + RefreshQuestion, platform::MessageStyle::YesNo)
             == platform::MessageAnswer::Yes)
             m_host.refreshSide(operation.refreshSide());
     } else {
-        common::ShowMsg(words.noneText);
+        common::ShowMsg(result.isEmpty() ? words.noneText : words.noneText + CrLf + result);
     }
     m_host.setBusy(false);
 }
@@ -103,8 +141,7 @@ void OperationFrame::failUnexpectedly(FileOperation &operation)
 {
     m_host.setBusy(false);
     m_host.progressEnd();
-    if (m_ftp)
-        common::FtpDisconnect();
+    disconnect();
     common::ReportSavedErr(operation.words().procedureName);
 }
 
@@ -118,15 +155,26 @@ QString RowPath(const QString &sideRoot, const QString &relative)
     return base + u'/' + relative;
 }
 
-QString OperationFrame::remotePath(const QString &cachePath) const
+QString OperationFrame::remotePath(int side, const QString &cachePath) const
 {
-    const QString &cacheFolder = m_sides.ftpCacheFolder[m_remoteSide];
+    const QString &cacheFolder = m_sides.ftpCacheFolder[side];
+    const QString folderPart = listing::GetFtpInfo(m_sides.pathBox[side], m_sides.proxy).folderPart;
     if (cachePath == cacheFolder)
-        return m_ftpInfo.folderPart;
+        return folderPart;
     if (!cachePath.startsWith(cacheFolder + u'/'))
         throw common::Failure(common::FtpNoNumber, QStringLiteral("modFtp"),
                               QStringLiteral("FTPのキャッシュフォルダの外のパスです : ") + cachePath);
-    return m_ftpInfo.folderPart + cachePath.mid(cacheFolder.size() + 1);
+    return folderPart + cachePath.mid(cacheFolder.size() + 1);
+}
+
+bool OperationFrame::vanished(int side, const OperationRow &row, const QString &path)
+{
+    const QString &shown = side == 0 ? row.side1 : row.side2;
+    struct stat info;
+    if (shown.isEmpty() || ::lstat(QFile::encodeName(path).constData(), &info) == 0)
+        return false;
+    listError(path, QString::fromLocal8Bit(std::strerror(errno)));
+    return true;
 }
 
 bool OperationFrame::mayHandleReadOnly(const QString &path)

@@ -56,6 +56,8 @@ struct OperationSides
     bool recyclerBackup = true;
     // Extensions whose files are always judged "BIN".
     QStringList binJdExt;
+    // The most folder levels that a walk of a server tree enters (FolderNum).
+    int folderNum = 999;
 };
 
 // The grid texts of one selected row: the two date columns (or code names) and the
@@ -80,7 +82,10 @@ struct OperationWords
     QString readOnlyQuestion; // ... and its question
     QString readOnlyHeading;  // heads the list of skipped read-only files
     QString errorHeading;     // heads the list of failed files
+    QString completeText;     // when every row was done
+    QString partialText;      // when some rows were done and others not
     QString noneText;         // when nothing was done
+    QString verb;             // "コピー": names the done and the undone rows in the counts
     QString procedureName;    // names the operation in a failure report
 };
 
@@ -89,7 +94,17 @@ struct RunOutcome
 {
     int readOnlyCount = 0;
     int errorCount = 0;
+    // Rows that failed under an entry of the error list that tells for them all (a
+    // folder that could not be made).
+    int unlistedFailures = 0;
     bool aborted = false;
+    // Rows that the walk did not reach after an abort.
+    int rowsNotReached = 0;
+    // Something on a side changed, also in a row that failed part way.
+    bool sideChanged = false;
+
+    // Rows that were skipped, refused, failed or not reached.
+    int rowsNotDone() const { return readOnlyCount + errorCount + unlistedFailures + rowsNotReached; }
 };
 
 class OperationFrame;
@@ -103,8 +118,9 @@ public:
     virtual const OperationWords &words() const = 0;
     // The sides whose roots must exist, in the order they are checked.
     virtual QList<int> rootsToCheck() const = 0;
-    // The side whose FTP server the run connects to when it is an FTP side; -1 for none.
-    virtual int remoteSide() const = 0;
+    // The sides whose FTP servers the rows use, in the order the run needs them; the run
+    // connects to the first FTP side among them before the first row.
+    virtual QList<int> remoteSides() const = 0;
     // The side gathered again when the user accepts the refresh.
     virtual int refreshSide() const = 0;
     // Works one row. Failures of its own files it lists through the frame and goes on;
@@ -113,16 +129,19 @@ public:
     // Ends the work of the rows handed over, after the last one or an abort and before
     // the closing boxes (for work that runs behind the walk).
     virtual void finishRows(OperationFrame &) {}
-    // The result box's first line: the complete or partial text, or empty when nothing
-    // was done (the none text follows then).
-    virtual QString resultText(const RunOutcome &outcome) const = 0;
+    // The rows that were done whole.
+    virtual int rowsDone() const = 0;
+    // The text when every row was done.
+    virtual QString completeText() const { return words().completeText; }
 };
 
 // The common course of the file operations: the roots checked, the busy state and the
-// progress window, the FTP connection of an FTP side, the walk over the rows with a
+// progress window, the FTP connections of FTP sides, the walk over the rows with a
 // cancel check before each, one read-only question per run, the lists of skipped and
 // failed paths (five each, then "．．．"), the closing boxes and the refresh question.
-// Boxes go through common::ShowMsg.
+// The closing text is the complete text only when every row was done; when rows were
+// skipped, refused, failed or not reached it counts the rows done and not done. The
+// refresh is offered whenever a side changed. Boxes go through common::ShowMsg.
 class OperationFrame
 {
 public:
@@ -136,15 +155,20 @@ public:
     bool run(FileOperation &operation);
 
     const OperationSides &sides() const { return m_sides; }
-    // The run's remote side is an FTP side; the connection is open during the rows.
-    bool isFtp() const { return m_ftp; }
-    const listing::FtpInfo &ftpInfo() const { return m_ftpInfo; }
+    // Whether side `side` is an FTP side (its path box holds an ftp:// address).
+    bool isFtpSide(int side) const;
+    // Makes the connection the one to the server of the FTP side `side`, logging in there
+    // when it is not. Throws common::Failure when that fails.
+    void connectTo(int side);
 
     // RowPath of the row on `side`.
     QString rowPath(int side, const OperationRow &row) const { return RowPath(m_sides.sideRoot[side], row.path); }
-    // The server path of a path below the remote side's mirror folder ("/pub/a/b.txt");
-    // throws common::Failure for a path outside it.
-    QString remotePath(const QString &cachePath) const;
+    // The server path of a path below the mirror folder of the FTP side `side`
+    // ("/pub/a/b.txt"); throws common::Failure for a path outside it.
+    QString remotePath(int side, const QString &cachePath) const;
+    // Whether the entry of the row on `side`, which the list shows there, is gone from
+    // `path`; it is then listed as failed.
+    bool vanished(int side, const OperationRow &row, const QString &path);
 
     // The read-only question, asked at the first read-only target of the run; its
     // answer holds for the rest. True when `path` may be handled; false when it is
@@ -152,6 +176,10 @@ public:
     bool mayHandleReadOnly(const QString &path);
     // Lists `path` as failed, with the reason when one is given.
     void listError(const QString &path, const QString &reason = QString());
+    // Counts a row as failed whose reason an entry listed before tells.
+    void countFailure() { ++m_outcome.unlistedFailures; }
+    // Notes that a side changed (for the refresh question).
+    void noteSideChanged() { m_outcome.sideChanged = true; }
 
     // The lists as the closing boxes show them (each entry CR LF and a path).
     QString readOnlyList() const { return m_readOnlyList; }
@@ -162,14 +190,15 @@ private:
     void walk(FileOperation &operation);
     void close(FileOperation &operation);
     void failUnexpectedly(FileOperation &operation);
+    void disconnect();
+    QString resultText(const FileOperation &operation) const;
     static void addToList(QString &list, int &count, const QString &entry);
 
     OperationHost &m_host;
     OperationSides m_sides;
     QList<OperationRow> m_rows;
-    bool m_ftp = false;
-    int m_remoteSide = -1;
-    listing::FtpInfo m_ftpInfo;
+    // The side whose server the connection is logged in to; -1 for none.
+    int m_connectedSide = -1;
     const OperationWords *m_words = nullptr;
     QString m_readOnlyAnswer;
     QString m_readOnlyList;

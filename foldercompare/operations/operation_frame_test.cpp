@@ -49,7 +49,9 @@ TEST_F(OperationFrameTest, TheReadOnlyQuestionComesOnceAndItsListStopsAtFive)
     };
     const Case cases[] = {
         {"answer No: every read-only file is skipped and listed, so the run is partial", No,
-         QStringLiteral("一部のファイルが削除されました。　") + Refresh},
+         QStringLiteral("一部のファイルが削除されました。　\r\n"
+                        "削除したファイル（行）：1件　削除出来なかったファイル（行）：7件　")
+             + Refresh},
         {"answer Yes: every one is deleted", Yes, QStringLiteral("削除が完了しました。　") + Refresh},
     };
     for (const Case &c : cases) {
@@ -106,7 +108,9 @@ TEST_F(OperationFrameTest, CancelAndAbortStopBeforeTheNextRow)
         EXPECT_EQ(remove.rowsDeleted(), 2);
         EXPECT_TRUE(QFileInfo::exists(tree("one/c.txt")));
         EXPECT_EQ(m_host.percents, (QList<double>{0, 25, 50}));
-        EXPECT_EQ(lastPrompt(), QStringLiteral("一部のファイルが削除されました。　") + Refresh);
+        EXPECT_EQ(lastPrompt(), QStringLiteral("一部のファイルが削除されました。　\r\n"
+                                               "削除したファイル（行）：2件　削除出来なかったファイル（行）：2件　")
+                                    + Refresh);
         EXPECT_EQ(m_host.progressEnds, 1);
     }
 }

@@ -1,13 +1,16 @@
 #include "foldercompare/operations/per_row_diff.h"
 
 #include "common/common_module.h"
+#include "common/ftp_password_handover.h"
 #include "common/saved_error.h"
 #include "foldercompare/listing/result_rows.h"
 #include "platform/flex_grid.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QScopeGuard>
 
 namespace foldercompare {
 
@@ -91,9 +94,16 @@ QString PerRowSideFile(const PerRowDiffSource &source, int row, int side)
 void TxtDifAuto_File(const PerRowDiffSource &source, int row, const QStringList &options)
 {
     try {
+        QString handOver;
+        const QStringList arguments = common::ViewerArgumentsWithoutPasswords(
+            {PerRowSideFile(source, row, 0), PerRowSideFile(source, row, 1)}, options, handOver);
+        // The viewer removes the file once it read it; this removes it in any case.
+        const auto removeHandOver = qScopeGuard([&handOver] {
+            if (!handOver.isEmpty())
+                QFile::remove(handOver);
+        });
         QProcess viewer;
-        viewer.start(source.viewerExePath,
-                     QStringList{PerRowSideFile(source, row, 0), PerRowSideFile(source, row, 1)} + options);
+        viewer.start(source.viewerExePath, arguments);
         if (!viewer.waitForStarted())
             fail(QStringLiteral("テキスト差分表示ツールを起動できません。 ") + source.viewerExePath + QStringLiteral(" (")
                  + viewer.errorString() + u')');

@@ -449,6 +449,8 @@ private:
     // What the last gathering of each side saw, for the comparisons after it.
     std::array<std::optional<listing::GatheringFacts>, 2> m_gathered;
     bool m_settingsLoaded = false;
+    // The first activation has begun (it runs once).
+    bool m_activationStarted = false;
     // True once the last comparison filled the grid to its end without a failure.
     bool m_comparisonComplete = false;
     bool m_unloaded = false;

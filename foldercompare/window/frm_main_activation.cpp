@@ -15,8 +15,11 @@ namespace foldercompare {
 
 void Frm_Main::Form_Activate()
 {
-    if (InputEventsOn)
+    // Every activation queues a call, also those that the boxes and the event pumps of
+    // the first one cause while it gathers: only the first call runs.
+    if (InputEventsOn || m_activationStarted)
         return;
+    m_activationStarted = true;
     try {
         openBusyBracket();
 

@@ -155,6 +155,24 @@ TEST_F(CompareTest, TheRowLimitIsToldAndTheRowsStay)
     EXPECT_EQ(window->windowTitle(), window->BaseCaption);
 }
 
+// Two folders given at the start with exactly as many rows as the limit: the list shows
+// them all and the limit is told once.
+TEST_F(CompareTest, ExactlyAsManyRowsAsTheLimitAtTheStart)
+{
+    for (int i = 0; i < 3; ++i)
+        file(QStringLiteral("one/f%1.txt").arg(i));
+    for (int i = 0; i < 3; ++i)
+        file(QStringLiteral("two/f%1.txt").arg(i));
+    platform::writeProfileString("DSP", "LineMax", "3", m_ini);
+    auto window = openWindow();
+    window->Txt_FolderPath[0]->setText(tree("one"));
+    window->Txt_FolderPath[1]->setText(tree("two"));
+    showAtStart(*window);
+    EXPECT_EQ(m_dialogs.prompts(), QStringList{"3行だけ表示し比較を中止しました。ごめんなさい。　\r\n"
+                                               "差分のみにすると全ての比較が出来るかもしれません。　"});
+    EXPECT_EQ(rows(*window).size(), 3);
+}
+
 TEST_F(CompareTest, ADamagedListingIsReportedAndTheWindowUnlocked)
 {
     file("one/a.txt");

@@ -186,6 +186,23 @@ TEST_F(FtpWindowTest, ANewAddressAsksBeforeItsFirstDownloadOnly)
     EXPECT_EQ(m_dialogs.prompts(), QStringList()) << "the same address mirrors only what changed";
 }
 
+// An address given on the command line is gathered as a typed one is: the window's first
+// activation asks once, logs in once and gathers once, however often the window is
+// activated meanwhile.
+TEST_F(FtpWindowTest, AnAddressOnTheCommandLineAsksOnceAndLogsInOnce)
+{
+    platform::writeProfileString("DSP", "Data", "0", m_ini);
+    platform::writeProfileString("DSP", "UpDtNone", "False", m_ini);
+    auto window = openWindow();
+    window->Txt_FolderPath[0]->setText(tree("local"));
+    window->Txt_FolderPath[1]->setText(m_server.url("/pub/"));
+    showAtStart(*window);
+    EXPECT_EQ(m_dialogs.prompts().count(DownloadQuestion), 1) << m_dialogs.prompts().join(" | ").toStdString();
+    EXPECT_EQ(m_server.logins(), QStringList{m_server.user()});
+    EXPECT_EQ(statusRows(*window), (QStringList{"|a.txt", "変更|b.txt", "追加|c.txt", "削除|d.txt"}));
+    EXPECT_FALSE(m_dialogs.prompts().join(u' ').contains("システムエラー"));
+}
+
 TEST_F(FtpWindowTest, ASingleFileSideHasTheCachedFileAsItsRoot)
 {
     auto window = readyWindow();

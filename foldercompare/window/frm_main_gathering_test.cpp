@@ -226,6 +226,19 @@ TEST_F(GatheringTest, FirstActivationWithOnePathListsThatSide)
     EXPECT_EQ(window->Txt_FileInfoDate[0]->text(), "");
 }
 
+// A window started with a folder that is missing (as Zelquin's comparison starts one for
+// a backup not yet made) says so once, however often it is activated meanwhile.
+TEST_F(GatheringTest, AStartedWindowTellsOfAMissingFolderOnce)
+{
+    twoTrees();
+    auto window = openWindow();
+    window->Txt_FolderPath[0]->setText(tree("one"));
+    window->Txt_FolderPath[1]->setText(tree("not yet"));
+    showAtStart(*window);
+    EXPECT_EQ(m_dialogs.prompts().count(QStringLiteral("フォルダまたはファイルが存在しません　")), 1)
+        << m_dialogs.prompts().join(" | ").toStdString();
+}
+
 TEST_F(GatheringTest, InstanceOneRestoresTheListingTimes)
 {
     twoTrees();

@@ -1,6 +1,7 @@
 #include "foldercompare/window/frm_main.h"
 
 #include "common/common_module.h"
+#include "common/ftp_password_handover.h"
 #include "common/saved_error.h"
 #include "foldercompare/listing/folder_services.h"
 #include "foldercompare/listing/result_rows.h"
@@ -12,12 +13,14 @@
 #include <QCheckBox>
 #include <QCoreApplication>
 #include <QCursor>
+#include <QFile>
 #include <QFileInfo>
 #include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QScopeGuard>
 
 #include <cmath>
 
@@ -305,12 +308,20 @@ void Frm_Main::Linquell_Click()
             common::ShowMsg(QStringLiteral("テキスト差分表示ツールが存在しません　\r\n\r\n") + ViewerExePath);
             return;
         }
-        QStringList paths{QString(), QString()};
+        std::array<QString, 2> paths;
         const QString relative = grid.textMatrix(grid.row(), Path);
         for (int side = 0; side < 2; ++side)
             if (!grid.textMatrix(grid.row(), Side1 + side).isEmpty())
                 paths[side] = listing::RowEntryPath(SideRoot[side], Txt_FolderPath[side]->text(), relative);
-        startOrFail(ViewerExePath, paths);
+        QString handOver;
+        const QStringList arguments = common::ViewerArgumentsWithoutPasswords(paths, {}, handOver);
+        // The viewer removes the file once it read it; a viewer that did not start cannot.
+        auto removeHandOver = qScopeGuard([&handOver] {
+            if (!handOver.isEmpty())
+                QFile::remove(handOver);
+        });
+        startOrFail(ViewerExePath, arguments);
+        removeHandOver.dismiss();
     } catch (...) {
         common::SaveErr();
         common::ReportSavedErr(QStringLiteral("Linquell_Click"));

@@ -81,6 +81,7 @@ operations::OperationSides sidesOf(const Frm_Main &window)
     sides.proxy = window.Server_FTP;
     sides.recyclerBackup = window.RecyclerBackup->isChecked();
     sides.binJdExt = window.BinJdExt;
+    sides.folderNum = window.FolderNum;
     return sides;
 }
 

@@ -54,6 +54,18 @@ protected:
         return window;
     }
 
+    // Shows `window` as the program does at its start, lets the event loop run the first
+    // activation that the showing queues, then activates the window once more.
+    static void showAtStart(Frm_Main &window)
+    {
+        window.show();
+        for (int round = 0; round < 600 && !window.InputEventsOn; ++round)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        QEvent activation(QEvent::WindowActivate);
+        QCoreApplication::sendEvent(&window, &activation);
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    }
+
     // Types `path` into side `side` and presses its gather button.
     void gather(Frm_Main &window, int side, const QString &path)
     {

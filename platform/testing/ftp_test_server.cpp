@@ -62,6 +62,16 @@ bool FtpTestProcess::answers(quint16 port) const
     return greets(port);
 }
 
+QStringList FtpTestProcess::linesAfter(const QString &prefix)
+{
+    QStringList result;
+    for (const QString &line : outputLines()) {
+        if (line.startsWith(prefix))
+            result.append(line.mid(prefix.size()));
+    }
+    return result;
+}
+
 FtpTestServer::FtpTestServer(const QString &rootFolder, const QString &user, const QString &password)
     : FtpTestProcess({QStringLiteral("server"), rootFolder, user, password})
     , m_user(user)
@@ -104,6 +114,16 @@ void FtpTestServer::refuseToSend(const QString &path)
     addArguments({QStringLiteral("--refuse-to-send"), path});
 }
 
+void FtpTestServer::dropUploadsAfter(qint64 bytes)
+{
+    addArguments({QStringLiteral("--drop-store-after"), QString::number(bytes)});
+}
+
+void FtpTestServer::refuseRenameOverExisting()
+{
+    addArguments({QStringLiteral("--refuse-rename-over-existing")});
+}
+
 void FtpTestServer::listWithoutEnd(const QString &folder)
 {
     addArguments({QStringLiteral("--list-without-end"), folder});
@@ -121,12 +141,12 @@ void FtpTestServer::recordCommands()
 
 QStringList FtpTestServer::commands()
 {
-    QStringList result;
-    for (const QString &line : outputLines()) {
-        if (line.startsWith(QStringLiteral("COMMAND ")))
-            result.append(line.mid(8));
-    }
-    return result;
+    return linesAfter(QStringLiteral("COMMAND "));
+}
+
+QStringList FtpTestServer::logins()
+{
+    return linesAfter(QStringLiteral("LOGIN "));
 }
 
 SilentServer::SilentServer()
@@ -163,12 +183,7 @@ FtpTestProxy::FtpTestProxy()
 
 QStringList FtpTestProxy::logins()
 {
-    QStringList result;
-    for (const QString &line : outputLines()) {
-        if (line.startsWith(QStringLiteral("LOGIN ")))
-            result.append(line.mid(6));
-    }
-    return result;
+    return linesAfter(QStringLiteral("LOGIN "));
 }
 
 void makeRawFolder(const QString &folder, const QByteArray &relativePath)

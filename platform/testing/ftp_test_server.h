@@ -17,6 +17,8 @@ public:
 
 protected:
     bool answers(quint16 port) const override;
+    // The printed lines that begin with `prefix`, without it, in order.
+    QStringList linesAfter(const QString &prefix);
 };
 
 // pyftpdlib serving `rootFolder` to one account with full rights. Names pass as raw bytes,
@@ -49,8 +51,13 @@ public:
     void takeListOptionsForNames();
     // offers no MLSD;
     void offerNoMlsd();
-    // refuses to send the file `path` ("/pub/secret.txt") with "550 Permission denied.".
+    // refuses to send the file `path` ("/pub/secret.txt") with "550 Permission denied.";
     void refuseToSend(const QString &path);
+    // breaks both connections of an upload once it has received `bytes` bytes, keeping
+    // them on disk;
+    void dropUploadsAfter(qint64 bytes);
+    // refuses RNTO with "550 File exists." when a file has the new name.
+    void refuseRenameOverExisting();
     // From the next start() on, the server behaves as a hostile one might:
     // LIST in `folder` ("/pub") sends listing lines without end (the server then offers no
     // MLSD);
@@ -62,6 +69,8 @@ public:
     // login; commands() gives them ("RETR /pub/a.txt"), in order, since that start.
     void recordCommands();
     QStringList commands();
+    // The user names of the logins since the last start(), in order.
+    QStringList logins();
 
 private:
     QString m_user;

@@ -25,9 +25,17 @@ server ROOT USER PASSWORD [OPTION | FOLDER LISTING]...
     --refuse-to-send P   answers RETR of the path P ("/pub/secret.txt") with
                          "550 Permission denied."
     --log-commands       prints each command after the login as "COMMAND <line>"
+    --drop-store-after N closes the data and the control connection of a STOR once it has
+                         received N bytes, keeping those bytes on disk, as a server whose
+                         connection breaks during an upload
+    --refuse-rename-over-existing
+                         answers RNTO with "550 File exists." when the new name is taken,
+                         as servers that never replace a file by a rename
     --list-without-end F LIST in the folder F ("/pub") sends listing lines without end
     --trickle P          answers RETR of the path P by sending one byte every 0.2 s,
                          without end
+
+    Each login is printed as "LOGIN <user>".
 
 proxy
     A "USER name@host:port" FTP proxy: it greets the client, takes the USER line, opens
@@ -39,6 +47,7 @@ Both bind a free port and print "READY <port>" once they accept connections, the
 until they are terminated.
 """
 
+import io
 import logging
 import socket
 import warnings
@@ -51,12 +60,50 @@ with warnings.catch_warnings():
     import asynchat
 
 from pyftpdlib.authorizers import DummyAuthorizer
-from pyftpdlib.handlers import FTPHandler
+from pyftpdlib.filesystems import AbstractedFS
+from pyftpdlib.handlers import DTPHandler, FTPHandler
 from pyftpdlib.servers import FTPServer
 
 LIST_OPTIONS = ("-a", "-l", "-al", "-la")
 # Below the kernel's range of ports for outgoing connections.
 PASSIVE_PORTS = range(20000, 21000)
+
+
+class WholeWriteFile(io.FileIO):
+    """An upload's file without a buffer: each write puts all its bytes on disk or fails,
+    so that a full disk fails the write itself and never the close after it, which would
+    leave the client without a reply."""
+
+    def write(self, data):
+        view = memoryview(data)
+        while view:
+            view = view[io.FileIO.write(self, view):]
+        return len(data)
+
+
+class ServerFS(AbstractedFS):
+    """Files opened for writing are WholeWriteFile objects."""
+
+    def open(self, filename, mode):
+        if "r" in mode and "+" not in mode:
+            return AbstractedFS.open(self, filename, mode)
+        return WholeWriteFile(filename, mode.replace("b", ""))
+
+
+class ServerDTPHandler(DTPHandler):
+    """With `limit` set, an upload breaks both connections once it has received that many
+    bytes, as a connection that breaks during an upload."""
+    limit = None
+
+    def handle_read(self):
+        DTPHandler.handle_read(self)
+        if self.limit is not None and self.receive and self.tot_bytes_received >= self.limit:
+            control = self.cmd_channel
+            self.close()
+            control.close()
+
+    # The base class calls its own handle_read for this event.
+    handle_read_event = handle_read
 
 
 class RawNameHandler(FTPHandler):
@@ -73,6 +120,10 @@ class RawNameHandler(FTPHandler):
     listing_all = False
     endless_listings = set()
     trickled_sends = set()
+    refuse_rename_over_existing = False
+
+    def on_login(self, username):
+        say("LOGIN " + username)
 
     def pre_process_command(self, line, cmd, arg):
         if self.log_commands and self.authenticated:
@@ -117,6 +168,13 @@ class RawNameHandler(FTPHandler):
             self.respond("550 Permission denied.")
             return
         return FTPHandler.ftp_RETR(self, file)
+
+    def ftp_RNTO(self, path):
+        if self.refuse_rename_over_existing and self._rnfr and self.fs.lexists(path):
+            self._rnfr = None
+            self.respond("550 File exists.")
+            return
+        return FTPHandler.ftp_RNTO(self, path)
 
     def decode(self, data):
         return data.decode("utf8", "surrogateescape")
@@ -166,6 +224,10 @@ def run_server(root, user, password, options, crafted_listings):
     handler.hide_dot_files = ("--hide-dot-files", None) in options
     handler.log_commands = ("--log-commands", None) in options
     handler.options_as_names = ("--list-options-as-names", None) in options
+    handler.refuse_rename_over_existing = ("--refuse-rename-over-existing", None) in options
+    drops = [int(value) for name, value in options if name == "--drop-store-after"]
+    handler.dtp_handler = type("DataHandler", (ServerDTPHandler,), {"limit": drops[-1] if drops else None})
+    handler.abstracted_fs = ServerFS
     if ("--no-mlsd", None) in options or crafted_listings or handler.endless_listings:
         handler.proto_cmds = {name: value for name, value in FTPHandler.proto_cmds.items()
                               if name not in ("MLSD", "MLST")}
@@ -254,9 +316,10 @@ def server_arguments(arguments):
     rest = list(arguments)
     while rest:
         name = rest.pop(0)
-        if name in ("--refuse", "--refuse-to-send", "--list-without-end", "--trickle"):
+        if name in ("--refuse", "--refuse-to-send", "--list-without-end", "--trickle", "--drop-store-after"):
             options.append((name, rest.pop(0)))
-        elif name in ("--hide-dot-files", "--no-mlsd", "--log-commands", "--list-options-as-names"):
+        elif name in ("--hide-dot-files", "--no-mlsd", "--log-commands", "--list-options-as-names",
+                      "--refuse-rename-over-existing"):
             options.append((name, None))
         elif name.startswith("--"):
             raise ValueError(name)

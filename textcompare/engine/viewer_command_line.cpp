@@ -36,6 +36,8 @@ ViewerCommandLine ParseViewerCommandLine(const QStringList &arguments)
             line.csvSeparator = QStringLiteral("\t");
         else if (upper.startsWith(u"-S"))
             line.csvSeparator = argument.mid(2);
+        else if (upper.startsWith(u"-P"))
+            line.passwordFile = argument.mid(2);
     }
     return line;
 }

@@ -1,3 +1,4 @@
+#include "common/ftp_password_handover.h"
 #include "platform/code_page.h"
 #include "platform/profile.h"
 #include "platform/testing/ftp_test_server.h"
@@ -10,6 +11,7 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QProcess>
@@ -405,6 +407,16 @@ wb.save(sys.argv[1])
             EXPECT_FALSE(read(report.mid(2)).contains("secret"));
         }
     }
+    // Dirgleam hands the FTP password over in a file of the user's, not in the arguments.
+    QString handOver;
+    const QStringList handedArguments
+        = common::ViewerArgumentsWithoutPasswords({http.url("/a.txt"), ftp.url("/dir/b.txt")}, {"-Cout.csv", "-N"}, handOver);
+    ASSERT_FALSE(handedArguments.join(u' ').contains(ftp.password()));
+    const RunResult handedOver = run(handedArguments);
+    EXPECT_EQ(handedOver.exitCode, 0) << handedOver.standardError.toStdString();
+    EXPECT_TRUE(read("out.csv").contains("\"new\"")) << read("out.csv").toStdString();
+    EXPECT_FALSE(QFileInfo::exists(handOver)) << "the viewer removes the file it read";
+
     RunResult proxied = run({"http://viewer.invalid/a.txt", "old.xlsx", "-Cout.csv"}, 0, {"http_proxy=" + http.hostAndPort()});
     EXPECT_EQ(proxied.exitCode, 0) << proxied.standardError.toStdString();
     EXPECT_EQ(http.proxiedAddresses(), QStringList{"http://viewer.invalid/a.txt"}) << "the environment's proxy";
