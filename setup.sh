@@ -10,6 +10,7 @@ packages=(
   fonts-noto-cjk qt6-translations-l10n
   libgtest-dev libbenchmark-dev
   python3 python3-pyftpdlib python3-openpyxl curl
+  rsync dosfstools fusefat
 )
 
 missing=()

@@ -1,9 +1,10 @@
 // One pass of the backup program over a tree of 10,000 files (500 MB in 100 folders),
 // side by side with rsync in one run: the first pass into an empty destination against
 // "rsync -a --fsync" (both sync every file), and a second pass with nothing changed
-// against "rsync -a" doing nothing. A third measure runs a pass with UseCpu 20 and
-// reports the program's processor share over it, from /proc/self/stat. Without rsync
-// the comparisons are skipped.
+// against "rsync -a" doing nothing, once as a plain backup and once with 削除 (BakDel),
+// whose delete walk looks at every item of the backup once more. A third measure runs
+// a pass with UseCpu 20 and reports the program's processor share over it, from
+// /proc/self/stat. Without rsync the comparisons are skipped.
 
 #include "idlebackup/backup_list.h"
 #include "idlebackup/backup_program.h"
@@ -123,8 +124,8 @@ public:
 };
 
 // Runs one pass of the program over the source tree into `destination` with the given
-// pacing; returns its wall time in milliseconds.
-double runPass(const QString &destination, int minIdle, int useCpu)
+// pacing (and 削除 with `deleteToo`); returns its wall time in milliseconds.
+double runPass(const QString &destination, int minIdle, int useCpu, bool deleteToo = false)
 {
     const QString ini = workFolder() + QStringLiteral("/Zelquin.ini");
     QFile::remove(ini);
@@ -133,6 +134,7 @@ double runPass(const QString &destination, int minIdle, int useCpu)
                                    {QStringLiteral("BakFolder1"), destination},
                                    {QStringLiteral("MinIdle"), QString::number(minIdle)},
                                    {QStringLiteral("UseCpu"), QString::number(useCpu)},
+                                   {QStringLiteral("BakDel"), QString::number(deleteToo ? 1 : 0)},
                                    {QStringLiteral("NoneExt"), QString()}},
                                   ini);
     QDir().mkpath(destination);
@@ -205,16 +207,22 @@ void BM_UnchangedPassAgainstRsync(benchmark::State &state)
     runPass(ours, 0, 99);
     runRsync({QStringLiteral("-a")}, theirs);
     std::vector<double> zelquin;
+    std::vector<double> zelquinDeleting;
     std::vector<double> rsync;
     for (auto _ : state) {
         zelquin.push_back(runPass(ours, 0, 99));
         rsync.push_back(runRsync({QStringLiteral("-a")}, theirs));
+        zelquinDeleting.push_back(runPass(ours, 0, 99, true));
     }
     state.counters["zelquin_ms"] = median(zelquin);
+    state.counters["zelquin_delete_ms"] = median(zelquinDeleting);
     state.counters["rsync_ms"] = median(rsync);
     state.counters["ratio"] = median(zelquin) / median(rsync);
+    state.counters["ratio_delete"] = median(zelquinDeleting) / median(rsync);
     std::printf("unchanged pass / rsync -a = %.2f (medians %.0f ms / %.0f ms)\n", median(zelquin) / median(rsync),
                 median(zelquin), median(rsync));
+    std::printf("unchanged pass with 削除 / rsync -a = %.2f (medians %.0f ms / %.0f ms)\n",
+                median(zelquinDeleting) / median(rsync), median(zelquinDeleting), median(rsync));
 }
 
 // The processor share of a pass held to UseCpu 20, into a destination in memory

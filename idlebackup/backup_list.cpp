@@ -6,7 +6,7 @@
 #include "platform/flex_grid.h"
 #include "platform/profile.h"
 
-#include <QFileInfo>
+#include <QFile>
 
 #include <sys/stat.h>
 
@@ -43,23 +43,10 @@ bool existsAsFileOrFolder(const QString &path)
            && (S_ISREG(info.st_mode) || S_ISDIR(info.st_mode));
 }
 
-// The path with the symbolic links of its existing part resolved.
-QString resolvedPath(const QString &path)
-{
-    const QString existing = DeepestExisting(path);
-    if (existing.isEmpty())
-        return path;
-    const QString canonical = QFileInfo(existing).canonicalFilePath();
-    if (canonical.isEmpty())
-        return path;
-    QString rest = path.mid(existing.size());
-    return canonical + rest;
-}
-
 bool entryOverlaps(const QString &original, const QString &destination)
 {
     return FolderEntryOverlaps(original, destination)
-           || FolderEntryOverlaps(resolvedPath(original), resolvedPath(destination));
+           || FolderEntryOverlaps(ResolvedPath(original), ResolvedPath(destination));
 }
 
 void judge(platform::FlexGrid &grid, int row, const QString &mark, const QString &info)
@@ -149,6 +136,7 @@ int ListCheck(platform::FlexGrid &grid, bool syncMode, MountHistory &history, co
 {
     int ngCount = 0;
     int checkedCount = 0;
+    QStringList entryPaths;
     for (int row = grid.fixedRows(); row < grid.rows(); ++row) {
         const QString original = grid.textMatrix(row, BakListColumn::Original);
         const QString destination = grid.textMatrix(row, BakListColumn::Destination);
@@ -169,6 +157,7 @@ int ListCheck(platform::FlexGrid &grid, bool syncMode, MountHistory &history, co
         ++checkedCount;
         history.record(original, mounts);
         history.record(destination, mounts);
+        entryPaths << original << destination;
         if (!history.driveMounted(original, mounts)) {
             judge(grid, row, Ng, QStringLiteral("ドライブ無"));
             ++ngCount;
@@ -190,6 +179,7 @@ int ListCheck(platform::FlexGrid &grid, bool syncMode, MountHistory &history, co
         if (!wasOk)
             grid.setTextMatrix(row, BakListColumn::Info, QString());
     }
+    history.keepOnly(entryPaths);
     return checkedCount < 1 ? -1 : ngCount;
 }
 

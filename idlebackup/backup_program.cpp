@@ -60,6 +60,8 @@ void BackupProgram::Form_Load()
     try {
         InitBackupListGrid(BakList);
         LoadBackupList(BakList, IniPath);
+        m_history.load(MountStatePath(IniPath));
+        m_history.setListedMountPoints(ListedMountPoints(FstabPath));
         m_settings = LoadBackupSettings(IniPath);
         m_host.setSettingsBoxes(BoxesFromSettings(m_settings));
         SyncModeOption_Click(m_settings.SyncMode);
@@ -163,6 +165,9 @@ int BackupProgram::ListCheck()
     int result = 0;
     try {
         result = idlebackup::ListCheck(BakList, m_settings.SyncMode == 1, m_history, MountTable::current());
+        if (m_history.takeChanged() && !m_history.save(MountStatePath(IniPath)))
+            common::SaveErr(WriteFailureNumber, QCoreApplication::applicationName(),
+                            QStringLiteral("ファイルに書き込めません。 ") + MountStatePath(IniPath));
     } catch (...) {
         common::SaveErr();
         return result;
@@ -301,6 +306,7 @@ void BackupProgram::runPass()
         }
     }
     m_pacer.startBusyStretch();
+    m_history.setListedMountPoints(ListedMountPoints(FstabPath));
     ListCheck();
     m_pacer.BreakeTime(0);
     const MountTable mounts = MountTable::current();

@@ -48,8 +48,9 @@ public:
 // The caption of the main window, and the title of its questions.
 QString programCaption();
 
-// The backup program without its widgets: the backup list, the settings, the list check,
-// the processor sampling, and the run driver with its four timers (CpuTimer 100 ms,
+// The backup program without its widgets: the backup list, the settings, the list check
+// with the drives that it remembers across runs (MountStatePath) and those of the
+// file-system table, the processor sampling, and the run driver with its four timers (CpuTimer 100 ms,
 // CheckTimer 2 s, WaitTimer 1 s, SyncTimer). Boxes go through platform::dialogs(),
 // programs are started through platform::processStarter(). Everything runs on one
 // thread; a pass runs inside one SyncTimer tick and lets events run through the host.
@@ -112,6 +113,8 @@ public:
     int TrayIconState = IconState::None;
     QString IniPath;
     QString ComparerPath;
+    // The file-system table whose mount points count as drives (see MountHistory).
+    QString FstabPath = QStringLiteral("/etc/fstab");
 
     QTimer CpuTimer;
     QTimer CheckTimer;

@@ -60,6 +60,7 @@ public:
         : m_xdg(m_folder.path())
     {
         m_ini = m_folder.filePath("Zelquin.ini");
+        m_fstab = m_folder.filePath("fstab");
         m_comparer = m_folder.writeFile("bin/Dirgleam", "");
     }
     void store(const QString &key, const QString &value)
@@ -69,6 +70,7 @@ public:
     BackupProgram &load()
     {
         m_program = std::make_unique<BackupProgram>(m_window, m_clock, m_meter, m_ini, m_comparer);
+        m_program->FstabPath = m_fstab;
         m_program->Form_Load();
         return *m_program;
     }
@@ -77,6 +79,7 @@ public:
     platform::testing::TemporaryFolder m_folder;
     testing::XdgFolders m_xdg;
     QString m_ini;
+    QString m_fstab;
     QString m_comparer;
     FakeWindow m_window;
     testing::SteppingClock m_clock;
@@ -261,6 +264,62 @@ TEST_F(BackupProgramTest, AFailedSettingsWriteIsReported)
     EXPECT_TRUE(m_dialogs.prompts()[1].startsWith("システムエラー : SetteiSub\r\n設定ファイルに書き込めません。"))
         << m_dialogs.prompts()[1].toStdString();
     EXPECT_EQ(program.settings().NoneStr.size(), 5000);
+}
+
+// After a restart, a disk that was mounted at an earlier run, or that the file-system
+// table lists, and is not mounted now has no drive, for the original as for the
+// destination: the pass neither empties the backup for a stray file in the bare mount
+// point nor writes the backup into it.
+TEST_F(BackupProgramTest, DisksNotMountedAtStartAreNoDrive)
+{
+    struct Case
+    {
+        const char *name;
+        bool originalOnDisk;
+        bool listed; // in the file-system table, else mounted at the first run
+    };
+    const Case cases[] = {
+        {"destination listed", false, true},
+        {"original remembered", true, false},
+        {"destination remembered", false, false},
+    };
+    store("BakDel", "1");
+    for (const Case &test : cases) {
+        SCOPED_TRACE(test.name);
+        for (const char *folder : {"disk", "src", "bak"})
+            QDir(m_folder.filePath(folder)).removeRecursively();
+        QFile::remove(MountStatePath(m_ini));
+        const QString disk = m_folder.makeFolder("disk");
+        m_folder.writeFile("fstab", test.listed ? "/dev/sdb1 " + QFile::encodeName(disk) + " vfat noauto 0 0\n" : "");
+        const QString original = test.originalOnDisk ? disk + "/data" : m_folder.filePath("src");
+        const QString destination = test.originalOnDisk ? m_folder.filePath("bak") : disk + "/bak";
+        store("OrgFolder1", original);
+        store("BakFolder1", destination);
+        const QString copied = test.originalOnDisk ? destination + "/data/a.txt" : destination + "/src/a.txt";
+        if (!test.listed) {
+            platform::testing::SmallFileSystem mounted(disk);
+            if (!mounted.isMounted())
+                GTEST_SKIP() << "mounting a file system needs the superuser";
+            m_folder.writeFile(original.mid(m_folder.path().size() + 1) + "/a.txt", "a");
+            load().flags().RunFlag = 1;
+            m_program->SyncTimer_Timer();
+            ASSERT_TRUE(QFileInfo::exists(copied));
+            m_program->Form_Unload();
+            m_program.reset();
+        } else {
+            m_folder.writeFile("src/a.txt", "a");
+        }
+        m_folder.writeFile(original.mid(m_folder.path().size() + 1) + "/stray.txt", "s");
+
+        BackupProgram &program = load();
+        EXPECT_EQ((QStringList{cell(1, BakListColumn::Judgement), cell(1, BakListColumn::Info)}),
+                  (QStringList{"NG", "ドライブ無"}));
+        program.flags().RunFlag = 1;
+        program.SyncTimer_Timer();
+        EXPECT_EQ(QFileInfo::exists(copied), test.originalOnDisk);
+        EXPECT_FALSE(QFileInfo::exists(m_xdg.trashFiles(m_folder.path())));
+        m_program.reset();
+    }
 }
 
 } // namespace

@@ -1,16 +1,19 @@
 #include "idlebackup/backup_work.h"
 #include "idlebackup/copy_rules.h"
+#include "idlebackup/file_access.h"
+#include "idlebackup/file_copy.h"
+#include "idlebackup/folder_walk.h"
 #include "idlebackup/mount_table.h"
+#include "idlebackup/temporary_names.h"
 
 #include "common/saved_error.h"
-#include "platform/atomic_file.h"
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QHash>
+#include <QScopeGuard>
 
-#include <algorithm>
 #include <cerrno>
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -20,106 +23,85 @@ namespace idlebackup {
 
 namespace {
 
-// An item of a folder as a walk sees it.
-struct ListedItem
-{
-    QString name;
-    bool folder = false;
-    qint64 modifiedSeconds = 0;
-};
-
-// What a walk takes from a folder: on the source side regular files (also through
-// symbolic links) and real folders; on the destination side every item, links and
-// special files counting as files. Temporary files of unfinished writes are left out on
-// both. Raises a failure when the folder cannot be read to its end.
-enum class ListingSide { Source, Destination };
-
-std::vector<ListedItem> listFolder(const QString &folder, ListingSide side)
-{
-    const QByteArray encoded = QFile::encodeName(folder);
-    const int descriptor = ::open(encoded.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (descriptor < 0)
-        throw common::Failure(9999, QCoreApplication::applicationName(),
-                              QStringLiteral("フォルダを読み込めません。 ") + folder);
-    DIR *const entries = ::fdopendir(descriptor);
-    if (!entries) {
-        ::close(descriptor);
-        throw common::Failure(9999, QCoreApplication::applicationName(),
-                              QStringLiteral("フォルダを読み込めません。 ") + folder);
-    }
-    std::vector<ListedItem> items;
-    for (;;) {
-        errno = 0;
-        const dirent *entry = ::readdir(entries);
-        if (!entry)
-            break;
-        const QByteArrayView name(entry->d_name);
-        if (name == "." || name == ".." || platform::temporaryFileProcess(name))
-            continue;
-        struct stat info;
-        if (::fstatat(descriptor, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0)
-            continue;
-        ListedItem item;
-        item.name = QFile::decodeName(entry->d_name);
-        if (side == ListingSide::Source && S_ISLNK(info.st_mode)
-            && (::fstatat(descriptor, entry->d_name, &info, 0) != 0 || !S_ISREG(info.st_mode)))
-            continue;
-        if (side == ListingSide::Source && !S_ISREG(info.st_mode) && !S_ISDIR(info.st_mode))
-            continue;
-        item.folder = S_ISDIR(info.st_mode);
-        item.modifiedSeconds = info.st_mtim.tv_sec;
-        items.push_back(std::move(item));
-    }
-    const int readError = errno;
-    ::closedir(entries);
-    if (readError != 0)
-        throw common::Failure(9999, QCoreApplication::applicationName(),
-                              QStringLiteral("フォルダを読み込めません。 ") + folder);
-    std::sort(items.begin(), items.end(), [](const ListedItem &one, const ListedItem &other) {
-        if (one.folder != other.folder)
-            return one.folder;
-        return one.name < other.name;
-    });
-    return items;
-}
-
-// What stands at a counterpart path.
-enum class Counterpart { File, Folder, Other, Missing, Unknown };
-
-Counterpart examine(const QString &path)
-{
-    struct stat info;
-    if (::stat(QFile::encodeName(path).constData(), &info) != 0)
-        return errno == ENOENT || errno == ENOTDIR ? Counterpart::Missing : Counterpart::Unknown;
-    if (S_ISDIR(info.st_mode))
-        return Counterpart::Folder;
-    return S_ISREG(info.st_mode) ? Counterpart::File : Counterpart::Other;
-}
+constexpr qint32 FolderFailureNumber = 9999;
 
 bool statPath(const QString &path, struct stat &info)
 {
     return ::stat(QFile::encodeName(path).constData(), &info) == 0;
 }
 
-// Whether the first element of a path below a root is one that walks leave out.
-bool underSkippedRootItem(const QString &relativePath)
+QByteArray withTrailingSlash(QByteArray path)
 {
-    return !relativePath.isEmpty() && IsSkippedRootItem(relativePath.section(u'/', 0, 0));
+    if (!path.endsWith('/'))
+        path += '/';
+    return path;
+}
+
+QByteArray withoutTrailingSlash(QByteArray path)
+{
+    while (path.size() > 1 && path.endsWith('/'))
+        path.chop(1);
+    return path;
 }
 
 } // namespace
 
-struct BackupWork::Roots
+// The drives that a walk judges the folders of its trees by.
+struct BackupWork::Drives
 {
-    QString org;
-    QString bak;
-    bool sourceOnFat = false;
-    bool copyOnFat = false;
+    const MountHistory *history = nullptr; // null: no folder is a known mount point
+    MountTable mounts;
 };
+
+// An open folder of a walk.
+struct BackupWork::WalkFolder
+{
+    Descriptor descriptor;
+    QByteArray path; // encoded absolute path, ending in "/"
+    dev_t device = 0;
+    bool onFat = false;
+};
+
+// A folder of the tree that a copy walk writes, opened or made when a copy needs it.
+struct BackupWork::TargetFolder
+{
+    enum class State {
+        Unknown, // not looked at yet
+        Open,
+        Missing, // may be made
+        Refused, // must not be written: a link or a file stands there, it cannot be
+                 // opened, or it is the mount point of a disk that is not mounted
+    };
+    TargetFolder *parent = nullptr; // null for the root
+    QByteArray name;                // in the parent
+    QByteArray path;                // encoded absolute path, ending in "/"
+    Descriptor descriptor;
+    dev_t device = 0;
+    bool onFat = false;
+    State state = State::Unknown;
+    int error = 0; // why it was refused; 0 when that is reported already
+};
+
+// What a copy walk keeps from start to end.
+struct BackupWork::CopyWalk
+{
+    Exclusions exclusions;
+    Drives drives;
+};
+
+BackupWork::~BackupWork() = default;
 
 void BackupWork::BackUpEntry(const QString &original, const QString &destination, const MountHistory &history,
                              const MountTable &mounts)
 {
+    m_history = &history;
+    m_mounts = mounts;
+    const auto forget = qScopeGuard([this] {
+        m_history = nullptr;
+        m_mounts.reset();
+    });
+    if (!history.driveMounted(destination, mounts))
+        return;
     const QString destinationFolder = WithTrailingSlash(destination);
     const bool syncMode = m_settings.SyncMode == 1;
     if (syncMode)
@@ -139,34 +121,61 @@ void BackupWork::BackUpEntry(const QString &original, const QString &destination
     const QString originalFolder = WithTrailingSlash(original);
     const QString copyRoot = FolderCopyRoot(originalFolder, destinationFolder);
     CopyFoldersAndFiles(originalFolder, copyRoot, QString());
-    if (!syncMode && m_settings.BakDel != 1)
+    if ((!syncMode && m_settings.BakDel != 1) || !m_flags.going())
         return;
-    if (!SourceRootReady(originalFolder, copyRoot, history, mounts))
+    const Drives walkDrives = drives();
+    WalkFolder root;
+    if (!openWalkFolder(root, QFile::encodeName(originalFolder), walkDrives)
+        || !sourceRootReady(root, copyRoot, walkDrives))
         return;
-    if (syncMode)
-        CopyFoldersAndFiles(copyRoot, originalFolder, QString());
-    else
-        DeleteFoldersAndFiles(originalFolder, copyRoot, QString());
+    WalkFolder copy;
+    if (!openWalkFolder(copy, QFile::encodeName(copyRoot), walkDrives))
+        return;
+    m_pacer.CpuIdleCheckAndWait();
+    if (syncMode) {
+        copyTree(copy, std::move(root.descriptor), root.path, QByteArray());
+    } else {
+        deleteFolder(walkDrives, root, copy, true);
+        m_pacer.BreakeTime(0);
+    }
 }
 
-bool BackupWork::SourceRootReady(const QString &root, const QString &otherRoot, const MountHistory &history,
-                                 const MountTable &mounts) const
+BackupWork::Drives BackupWork::drives() const
 {
-    if (!history.driveMounted(root, mounts))
+    return Drives{m_history, m_mounts ? *m_mounts : MountTable::current()};
+}
+
+bool BackupWork::openWalkFolder(WalkFolder &folder, const QByteArray &path, const Drives &drives) const
+{
+    folder.path = withTrailingSlash(path);
+    folder.descriptor = OpenFolder(folder.path);
+    struct stat info;
+    if (!folder.descriptor.isOpen() || ::fstat(folder.descriptor.get(), &info) != 0)
         return false;
-    std::vector<ListedItem> rootItems;
-    try {
-        rootItems = listFolder(WithTrailingSlash(root), ListingSide::Destination);
-    } catch (const common::Failure &) {
+    folder.device = info.st_dev;
+    folder.onFat = drives.mounts.isFat(QFile::decodeName(folder.path));
+    return true;
+}
+
+bool BackupWork::sourceRootReady(const WalkFolder &root, const QString &otherRoot, const Drives &drives)
+{
+    if (drives.history && !drives.history->driveMounted(QFile::decodeName(root.path), drives.mounts))
         return false;
-    }
-    if (!rootItems.empty())
+    std::vector<FolderEntry> entries;
+    if (ListFolderAt(root.descriptor.get(), ListingDepth::KindsOnly, entries) != 0)
+        return false;
+    if (!entries.empty())
         return true;
-    try {
-        return listFolder(WithTrailingSlash(otherRoot), ListingSide::Destination).empty();
-    } catch (const common::Failure &) {
-        return true;
-    }
+    const Descriptor other = OpenFolder(QFile::encodeName(otherRoot));
+    return !other.isOpen() || ListFolderAt(other.get(), ListingDepth::KindsOnly, entries) != 0 || entries.empty();
+}
+
+bool BackupWork::unmountedMountPoint(const Drives &drives, const QByteArray &path, dev_t parentDevice,
+                                     dev_t device) const
+{
+    if (!drives.history || !drives.history->isKnownMountPoint(path) || device != parentDevice)
+        return false;
+    return !drives.mounts.reread().isMountPoint(path);
 }
 
 void BackupWork::CopyFileOnly(const QString &OrgPath, const QString &BakPath)
@@ -179,14 +188,18 @@ void BackupWork::CopyFileOnly(const QString &OrgPath, const QString &BakPath)
         m_pacer.BreakeTime(0);
         bool due = true;
         struct stat copy;
-        if (statPath(BakPath, copy))
+        if (statPath(BakPath, copy)) {
+            const Drives walkDrives = drives();
             due = CopyIsDue(qint64(copy.st_mtim.tv_sec) - qint64(source.st_mtim.tv_sec), m_settings.NewOverWr == 1,
-                            IsFatFileSystem(OrgPath), IsFatFileSystem(BakPath));
+                            walkDrives.mounts.isFat(OrgPath) || walkDrives.mounts.isFat(BakPath));
+        }
         if (due) {
             showItem(QStringLiteral("コピー ") + OrgPath);
             const QString folder = ParentFolderOf(BakPath);
             CreateFolder(folder);
-            removeStaleCopies(folder);
+            const Descriptor opened = OpenFolder(QFile::encodeName(folder));
+            if (opened.isOpen())
+                RemoveStaleTemporaries(opened.get());
             CopyFile(OrgPath, BakPath);
         } else {
             showItem(OrgPath);
@@ -200,72 +213,182 @@ void BackupWork::CopyFoldersAndFiles(const QString &OrgPath, const QString &BakP
     if (!m_flags.going())
         return;
     m_pacer.CpuIdleCheckAndWait();
-    const Roots roots{WithTrailingSlash(OrgPath), WithTrailingSlash(BakPath), IsFatFileSystem(OrgPath),
-                      IsFatFileSystem(BakPath)};
-    const QString item = path.isEmpty() ? roots.org : path;
+    const QByteArray sourceRoot = withTrailingSlash(QFile::encodeName(OrgPath));
+    const QByteArray item = path.isEmpty() ? sourceRoot : withTrailingSlash(QFile::encodeName(path));
+    const QByteArray relative = item.startsWith(sourceRoot) ? item.mid(sourceRoot.size()) : QByteArray();
+    const QByteArray targetPath = withTrailingSlash(QFile::encodeName(BakPath)) + relative;
+    WalkFolder source;
+    if (openWalkFolder(source, item, drives())) {
+        CreateFolder(QFile::decodeName(withoutTrailingSlash(targetPath)));
+        copyTree(source, Descriptor(), targetPath, relative);
+    } else if (errno != ENOENT && errno != ENOTDIR) {
+        recordFolderFailure(item, FailureKind::Folder, errno);
+    }
+    m_pacer.BreakeTime(0);
+}
+
+void BackupWork::copyTree(WalkFolder &source, Descriptor targetRoot, const QByteArray &targetPath,
+                          const QByteArray &relative)
+{
+    TargetFolder target;
+    target.path = targetPath;
+    if (!targetRoot.isOpen())
+        targetRoot = OpenFolder(targetPath);
     struct stat info;
-    if (!statPath(item, info)) {
-        m_pacer.BreakeTime(0);
-        return;
+    if (!targetRoot.isOpen() || ::fstat(targetRoot.get(), &info) != 0) {
+        target.state = TargetFolder::State::Refused;
+        target.error = errno;
     }
-    copyItem(roots, item, S_ISDIR(info.st_mode), info.st_mtim.tv_sec);
+    const CopyWalk walk{Exclusions(m_settings.NoneStr, m_settings.NoneExt), drives()};
+    if (target.state != TargetFolder::State::Refused) {
+        target.descriptor = std::move(targetRoot);
+        target.device = info.st_dev;
+        target.onFat = walk.drives.mounts.isFat(QFile::decodeName(targetPath));
+        target.state = TargetFolder::State::Open;
+    }
+    copyFolder(walk, source, target, relative);
 }
 
-void BackupWork::copyItem(const Roots &roots, const QString &path, bool isFolder, qint64 modifiedSeconds)
+void BackupWork::copyFolder(const CopyWalk &walk, WalkFolder &source, TargetFolder &target, const QByteArray &relative)
 {
-    if (!m_flags.going())
+    if (relative.isEmpty() || walk.exclusions.copies(relative))
+        makeTarget(walk, target);
+    if (openTarget(walk, target))
+        RemoveStaleTemporaries(target.descriptor.get());
+    std::vector<FolderEntry> entries;
+    if (!listFolder(source, ListingDepth::Examined, entries))
         return;
-    m_pacer.CpuIdleCheckAndWait();
-    try {
-        if (!underSkippedRootItem(path.mid(roots.org.size()))) {
-            if (isFolder)
-                copyFolder(roots, path);
-            else
-                copyFileItem(roots, path, modifiedSeconds);
-        }
-    } catch (...) {
-        common::SaveErr();
-    }
-    m_pacer.BreakeTime(0);
-}
-
-void BackupWork::copyFolder(const Roots &roots, const QString &path)
-{
-    const QString folder = WithTrailingSlash(path);
-    const QString relative = folder.mid(roots.org.size());
-    const QString target = roots.bak + relative;
-    if (relative.isEmpty() || CheckTarget(relative))
-        CreateFolder(target);
-    removeStaleCopies(target);
-    for (const ListedItem &child : listFolder(folder, ListingSide::Source)) {
-        if (!m_flags.going())
+    for (const FolderEntry &entry : entries) {
+        if (!startItem())
             return;
+        if (relative.isEmpty() && IsSkippedRootItem(entry.name)) {
+            m_pacer.BreakeTime(0);
+            continue;
+        }
+        const QByteArray path = source.path + entry.name;
+        if (entry.kind == EntryKind::File) {
+            copyFileEntry(walk, source, target, entry.name, entry.modifiedSeconds, relative + entry.name);
+        } else if (entry.kind == EntryKind::FolderLink) {
+            showItem(QString(), path);
+            recordFolderFailure(path, FailureKind::FolderLink, 0);
+        } else if (entry.kind == EntryKind::Folder) {
+            if (unmountedMountPoint(walk.drives, path, source.device, entry.device)) {
+                recordFolderFailure(path, FailureKind::NoDrive, 0);
+                continue;
+            }
+            WalkFolder child;
+            child.descriptor = OpenFolderAt(source.descriptor.get(), entry.name);
+            if (!child.descriptor.isOpen()) {
+                recordFolderFailure(path, FailureKind::Folder, errno);
+                continue;
+            }
+            child.path = path + '/';
+            child.device = entry.device;
+            child.onFat = entry.device == source.device ? source.onFat
+                                                        : walk.drives.mounts.isFat(QFile::decodeName(path));
+            TargetFolder childTarget;
+            childTarget.parent = &target;
+            childTarget.name = entry.name;
+            childTarget.path = target.path + entry.name + '/';
+            copyFolder(walk, child, childTarget, relative + entry.name + '/');
+        }
         m_pacer.BreakeTime(0);
-        copyItem(roots, folder + child.name, child.folder, child.modifiedSeconds);
     }
 }
 
-void BackupWork::copyFileItem(const Roots &roots, const QString &path, qint64 modifiedSeconds)
+void BackupWork::copyFileEntry(const CopyWalk &walk, WalkFolder &source, TargetFolder &target, const QByteArray &name,
+                               qint64 modifiedSeconds, const QByteArray &relative)
 {
     m_pacer.BreakeTime(0);
-    const QString relative = path.mid(roots.org.size());
-    if (!CheckTarget(relative)) {
-        showItem(path);
+    const QByteArray sourcePath = source.path + name;
+    if (!walk.exclusions.copies(relative)) {
+        showItem(QString(), sourcePath);
         return;
     }
-    const QString target = roots.bak + relative;
     bool due = true;
     struct stat copy;
-    if (statPath(target, copy))
-        due = CopyIsDue(qint64(copy.st_mtim.tv_sec) - modifiedSeconds, m_settings.NewOverWr == 1, roots.sourceOnFat,
-                        roots.copyOnFat);
+    if (openTarget(walk, target)
+        && ::fstatat(target.descriptor.get(), name.constData(), &copy, AT_SYMLINK_NOFOLLOW) == 0
+        && S_ISREG(copy.st_mode))
+        due = CopyIsDue(qint64(copy.st_mtim.tv_sec) - modifiedSeconds, m_settings.NewOverWr == 1,
+                        source.onFat || target.onFat);
     if (!due) {
-        showItem(path);
+        showItem(QString(), sourcePath);
         return;
     }
-    showItem(QStringLiteral("コピー ") + path);
-    CreateFolder(ParentFolderOf(target));
-    CopyFile(path, target);
+    const QString sourceText = DisplayPath(sourcePath);
+    showItem(QStringLiteral("コピー ") + sourceText);
+    if (makeTarget(walk, target))
+        copyFile(FileAt{source.descriptor.get(), name, sourceText},
+                 FileAt{target.descriptor.get(), name, DisplayPath(target.path + name)});
+}
+
+bool BackupWork::openTarget(const CopyWalk &walk, TargetFolder &target)
+{
+    using State = TargetFolder::State;
+    if (target.state != State::Unknown)
+        return target.state == State::Open;
+    if (!openTarget(walk, *target.parent)) {
+        target.state = target.parent->state == State::Refused ? State::Refused : State::Missing;
+        return false;
+    }
+    target.descriptor = OpenFolderAt(target.parent->descriptor.get(), target.name);
+    struct stat info;
+    if (!target.descriptor.isOpen() || ::fstat(target.descriptor.get(), &info) != 0) {
+        target.error = errno;
+        target.state = target.error == ENOENT ? State::Missing : State::Refused;
+        return false;
+    }
+    const QByteArray path = withoutTrailingSlash(target.path);
+    if (unmountedMountPoint(walk.drives, path, target.parent->device, info.st_dev)) {
+        target.descriptor.reset();
+        target.state = State::Refused;
+        recordFolderFailure(target.path, FailureKind::NoDrive, 0);
+        return false;
+    }
+    target.device = info.st_dev;
+    target.onFat = info.st_dev == target.parent->device ? target.parent->onFat
+                                                        : walk.drives.mounts.isFat(QFile::decodeName(path));
+    target.state = State::Open;
+    return true;
+}
+
+bool BackupWork::makeTarget(const CopyWalk &walk, TargetFolder &target)
+{
+    using State = TargetFolder::State;
+    if (openTarget(walk, target))
+        return true;
+    const QString item = FailureItem(DisplayPath(withoutTrailingSlash(target.path)), FailureKind::MakeFolder);
+    if (target.state == State::Missing && makeTarget(walk, *target.parent)) {
+        if (walk.drives.history && walk.drives.history->isKnownMountPoint(withoutTrailingSlash(target.path))) {
+            // The mount point of a disk is gone with the disk: nothing is made in its place.
+            target.state = State::Refused;
+            recordFolderFailure(target.path, FailureKind::NoDrive, 0);
+            return false;
+        }
+        m_pacer.CpuIdleCheckAndWait();
+        if (::mkdirat(target.parent->descriptor.get(), target.name.constData(), 0777) == 0) {
+            writeStatus(StatusTag::FolderMade);
+        } else if (errno != EEXIST) {
+            target.state = State::Refused;
+            target.error = errno;
+        }
+        if (target.state != State::Refused) {
+            target.state = State::Unknown;
+            if (openTarget(walk, target)) {
+                SetFileErrMsg(item, ErrorItemMode::Remove);
+                m_pacer.BreakeTime(0);
+                return true;
+            }
+        }
+    }
+    // A failure is told once, at the level where it happened.
+    if (target.error != 0 && (!target.parent || target.parent->state == State::Open))
+        recordFolderFailure(target.path, FailureKind::MakeFolder, target.error);
+    else if (target.state == State::Refused && target.parent)
+        makeTarget(walk, *target.parent);
+    m_pacer.BreakeTime(0);
+    return false;
 }
 
 void BackupWork::DeleteFoldersAndFiles(const QString &OrgPath, const QString &BakPath, const QString &path)
@@ -273,63 +396,143 @@ void BackupWork::DeleteFoldersAndFiles(const QString &OrgPath, const QString &Ba
     if (!m_flags.going())
         return;
     m_pacer.CpuIdleCheckAndWait();
-    const QString org = WithTrailingSlash(OrgPath);
-    const QString bak = WithTrailingSlash(BakPath);
-    const QString item = path.isEmpty() ? bak : path;
-    struct stat info;
-    if (::lstat(QFile::encodeName(item).constData(), &info) != 0) {
-        m_pacer.BreakeTime(0);
-        return;
-    }
-    deleteItem(org, bak, item, S_ISDIR(info.st_mode));
+    const QByteArray backupRoot = withTrailingSlash(QFile::encodeName(BakPath));
+    const QByteArray item = path.isEmpty() ? backupRoot : withTrailingSlash(QFile::encodeName(path));
+    const QByteArray relative = item.startsWith(backupRoot) ? item.mid(backupRoot.size()) : QByteArray();
+    const Drives walkDrives = drives();
+    WalkFolder original;
+    WalkFolder backup;
+    if (openWalkFolder(original, withTrailingSlash(QFile::encodeName(OrgPath)) + relative, walkDrives)
+        && openWalkFolder(backup, item, walkDrives))
+        deleteFolder(walkDrives, original, backup, relative.isEmpty());
+    m_pacer.BreakeTime(0);
 }
 
-void BackupWork::deleteItem(const QString &OrgPath, const QString &BakPath, const QString &path, bool isFolder)
+void BackupWork::deleteFolder(const Drives &drives, WalkFolder &original, WalkFolder &backup, bool atRoot)
 {
-    if (!m_flags.going())
+    // The original folder's own listing answers for most items at once; an item that
+    // it does not show as the same kind is looked up in it one by one.
+    std::vector<FolderEntry> entries;
+    std::vector<FolderEntry> originals;
+    if (!listFolder(backup, ListingDepth::KindsOnly, entries) || !listFolder(original, ListingDepth::KindsOnly, originals))
         return;
-    m_pacer.CpuIdleCheckAndWait();
-    try {
-        const QString relative = (isFolder ? WithTrailingSlash(path) : path).mid(BakPath.size());
-        if (underSkippedRootItem(relative)) {
-            m_pacer.BreakeTime(0);
+    QHash<QByteArray, EntryKind> originalKinds;
+    originalKinds.reserve(qsizetype(originals.size()));
+    for (const FolderEntry &entry : originals)
+        originalKinds.insert(entry.name, entry.kind);
+    for (const FolderEntry &entry : entries) {
+        if (!startItem())
+            return;
+        if (!atRoot || !IsSkippedRootItem(entry.name)) {
+            if (entry.kind == EntryKind::File && originalKinds.value(entry.name, EntryKind::Other) == EntryKind::File)
+                showItem(QString(), backup.path + entry.name);
+            else
+                deleteFolderEntry(drives, original, backup, entry.name, entry.kind == EntryKind::Folder);
+        }
+        m_pacer.BreakeTime(0);
+    }
+}
+
+void BackupWork::deleteFolderEntry(const Drives &drives, WalkFolder &original, WalkFolder &backup,
+                                   const QByteArray &name, bool isFolder)
+{
+    const QByteArray backupPath = backup.path + name;
+    // The counterpart is looked up in the original's folder that was opened and checked:
+    // only that folder's own answer that it holds no such entry lets the item go.
+    struct stat counterpart;
+    if (::fstatat(original.descriptor.get(), name.constData(), &counterpart, AT_SYMLINK_NOFOLLOW) != 0) {
+        if (errno != ENOENT) {
+            showItem(DisplayPath(backupPath));
             return;
         }
-        const QString counterpart = OrgPath + relative;
-        if (isFolder) {
-            if (!relative.isEmpty()) {
-                const Counterpart state = examine(counterpart);
-                if (state == Counterpart::Unknown) {
-                    m_pacer.BreakeTime(0);
-                    return;
-                }
-                if (state != Counterpart::Folder) {
-                    RecyclerDelete(WithoutTrailingSlash(path), true);
-                    m_pacer.BreakeTime(0);
-                    return;
-                }
-            }
-            const QString folder = WithTrailingSlash(path);
-            for (const ListedItem &child : listFolder(folder, ListingSide::Destination)) {
-                if (!m_flags.going())
-                    break;
-                m_pacer.BreakeTime(0);
-                deleteItem(OrgPath, BakPath, folder + child.name, child.folder);
-            }
-        } else {
-            m_pacer.BreakeTime(0);
-            const Counterpart state = examine(counterpart);
-            if (state == Counterpart::File || state == Counterpart::Unknown) {
-                showItem(path);
-            } else {
-                showItem(QStringLiteral("削　除 ") + path);
-                RecyclerDelete(path, true);
-            }
-        }
-    } catch (...) {
-        common::SaveErr();
+        if (!isFolder)
+            showItem(QStringLiteral("削　除 ") + DisplayPath(backupPath));
+        recycle(backup.descriptor.get(), name, backupPath, true);
+        return;
     }
+    const bool link = S_ISLNK(counterpart.st_mode);
+    if (link && ::fstatat(original.descriptor.get(), name.constData(), &counterpart, 0) != 0) {
+        showItem(DisplayPath(backupPath));
+        return;
+    }
+    if (!isFolder) {
+        if (S_ISREG(counterpart.st_mode)) {
+            showItem(DisplayPath(backupPath));
+        } else {
+            showItem(QStringLiteral("削　除 ") + DisplayPath(backupPath));
+            recycle(backup.descriptor.get(), name, backupPath, true);
+        }
+        return;
+    }
+    if (!S_ISDIR(counterpart.st_mode)) {
+        recycle(backup.descriptor.get(), name, backupPath, true);
+        return;
+    }
+    if (link)
+        return;
+    const QByteArray originalPath = original.path + name;
+    if (unmountedMountPoint(drives, originalPath, original.device, counterpart.st_dev)) {
+        recordFolderFailure(originalPath, FailureKind::NoDrive, 0);
+        return;
+    }
+    WalkFolder originalChild;
+    originalChild.descriptor = OpenFolderAt(original.descriptor.get(), name);
+    if (!originalChild.descriptor.isOpen()) {
+        recordFolderFailure(originalPath, FailureKind::Folder, errno);
+        return;
+    }
+    originalChild.path = originalPath + '/';
+    originalChild.device = counterpart.st_dev;
+    WalkFolder backupChild;
+    backupChild.descriptor = OpenFolderAt(backup.descriptor.get(), name);
+    struct stat info;
+    if (!backupChild.descriptor.isOpen() || ::fstat(backupChild.descriptor.get(), &info) != 0) {
+        recordFolderFailure(backupPath, FailureKind::Folder, errno);
+        return;
+    }
+    backupChild.path = backupPath + '/';
+    backupChild.device = info.st_dev;
+    if (unmountedMountPoint(drives, backupPath, backup.device, info.st_dev)) {
+        recordFolderFailure(backupPath, FailureKind::NoDrive, 0);
+        return;
+    }
+    deleteFolder(drives, originalChild, backupChild, false);
+}
+
+bool BackupWork::listFolder(const WalkFolder &folder, ListingDepth depth, std::vector<FolderEntry> &entries)
+{
+    if (const int error = ListFolderAt(folder.descriptor.get(), depth, entries)) {
+        recordFolderFailure(folder.path, FailureKind::Folder, error);
+        return false;
+    }
+    clearFolderFailures(folder.path);
+    return true;
+}
+
+bool BackupWork::startItem()
+{
+    if (!m_flags.going())
+        return false;
     m_pacer.BreakeTime(0);
+    m_pacer.CpuIdleCheckAndWait();
+    return true;
+}
+
+void BackupWork::recordFolderFailure(const QByteArray &path, const char16_t *kind, int error)
+{
+    const QString text = DisplayPath(withoutTrailingSlash(path));
+    if (error != 0)
+        common::SaveErr(FolderFailureNumber, QCoreApplication::applicationName(),
+                        QStringLiteral("フォルダを読み込めません。 ") + text + QStringLiteral(" : ")
+                            + GetSystemErrorText(error));
+    SetFileErrMsg(FailureItem(text, kind), ErrorItemMode::Add);
+}
+
+void BackupWork::clearFolderFailures(const QByteArray &path)
+{
+    const QString text = DisplayPath(withoutTrailingSlash(path));
+    for (const char16_t *kind : {FailureKind::Folder, FailureKind::FolderLink, FailureKind::NoDrive})
+        SetFileErrMsg(FailureItem(text, kind), ErrorItemMode::Remove);
 }
 
 bool BackupWork::CheckTarget(const QString &relativePath) const

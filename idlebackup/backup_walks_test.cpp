@@ -1,12 +1,16 @@
 #include "idlebackup/work_test_fixture.h"
 
+#include "idlebackup/folder_walk.h"
 #include "idlebackup/mount_table.h"
+#include "idlebackup/temporary_names.h"
+#include "platform/testing/deep_chain.h"
 #include "platform/testing/unprivileged_scope.h"
 #include "platform/testing/write_faults.h"
 
 #include <QDirIterator>
 #include <QProcess>
 
+#include <fcntl.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -43,6 +47,27 @@ public:
         m_history.record(original, MountTable::current());
         m_work.BackUpEntry(original, destination, m_history, MountTable::current());
     }
+    // The names in `folder` (encoded) as the disk holds them.
+    static QByteArrayList rawNames(const QByteArray &folder)
+    {
+        QByteArrayList names;
+        const Descriptor opened = OpenFolder(folder);
+        std::vector<FolderEntry> entries;
+        EXPECT_EQ(ListFolderAt(opened.get(), ListingDepth::KindsOnly, entries), 0) << folder.toStdString();
+        for (const FolderEntry &entry : entries)
+            names.append(entry.name);
+        return names;
+    }
+    // The contents of the file at the encoded path `path`.
+    static QByteArray readRaw(const QByteArray &path)
+    {
+        QByteArray content(4096, '\0');
+        const int descriptor = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
+        content.resize(descriptor < 0 ? 0 : qMax(ssize_t(0), ::read(descriptor, content.data(), size_t(content.size()))));
+        ::close(descriptor);
+        return content;
+    }
+    QStringList trash() const { return treeOf(m_xdg.trashFiles(m_folder.path())); }
 
     MountHistory m_history;
 };
@@ -52,13 +77,14 @@ TEST_F(WalkTest, CopyWalkCopiesWhatIsNotExcluded)
     m_settings.NoneStr = "~,";
     m_settings.NoneExt = "tmp,";
     for (const char *file : {"a.txt", "noext", "sub/b.txt", "~tmp.doc", "~old/c.txt", "x.tmp", "y.TMP", "RECYCLER/r.txt",
-                             "Recycler2/r.txt", ".Trash-0/t.txt", "lost+found/l.txt", "deep/RECYCLER/d.txt"})
+                             "Recycler2/r.txt", ".Trash-0/t.txt", "lost+found/l.txt", "deep/RECYCLER/d.txt", ".Trashy/u.txt"})
         m_folder.writeFile(QString("src/") + file, file);
     m_folder.makeFolder("src/empty");
     const QString destination = m_folder.makeFolder("~bak");
     backUp(m_folder.filePath("src"), destination);
-    EXPECT_EQ(treeOf(destination + "/src"), (QStringList{"a.txt", "deep/", "deep/RECYCLER/", "deep/RECYCLER/d.txt",
-                                                         "empty/", "noext", "sub/", "sub/b.txt", "y.TMP"}));
+    EXPECT_EQ(treeOf(destination + "/src"), (QStringList{".Trashy/", ".Trashy/u.txt", "a.txt", "deep/", "deep/RECYCLER/",
+                                                         "deep/RECYCLER/d.txt", "empty/", "noext", "sub/", "sub/b.txt",
+                                                         "y.TMP"}));
     EXPECT_EQ(read(destination + "/src/sub/b.txt"), "sub/b.txt");
     EXPECT_EQ(errors(), "");
 
@@ -135,9 +161,16 @@ TEST_F(WalkTest, DeleteWalkKeepsWhatItCannotCompare)
         platform::testing::UnprivilegedScope unprivileged;
         m_work.DeleteFoldersAndFiles(m_folder.filePath("src"), m_folder.filePath("bak"), "");
     }
-    ::chmod(QFile::encodeName(m_folder.filePath("src/locked")).constData(), 0755);
     EXPECT_EQ(treeOf(m_folder.filePath("bak")), (QStringList{"locked/", "locked/f.txt", "locked/g.txt"}));
-    EXPECT_EQ(errors(), "");
+    // The folder that could not be read is listed, by the copy walk too.
+    EXPECT_EQ(errors(), m_folder.filePath("src/locked(DIR)"));
+    m_grid.setTextMatrix(1, BakListColumn::Errors, "");
+    {
+        platform::testing::UnprivilegedScope unprivileged;
+        m_work.CopyFoldersAndFiles(m_folder.filePath("src"), m_folder.filePath("bak"), "");
+    }
+    ::chmod(QFile::encodeName(m_folder.filePath("src/locked")).constData(), 0755);
+    EXPECT_TRUE(errors().split(',').contains(m_folder.filePath("src/locked(DIR)"))) << errors().toStdString();
 }
 
 TEST_F(WalkTest, UnmountedOriginalNeverEmptiesTheBackup)
@@ -197,13 +230,206 @@ TEST_F(WalkTest, TemporariesOfRunningWritersAreLeftAlone)
     const qint64 gone = finished.processId();
     ASSERT_TRUE(finished.waitForFinished());
     m_folder.writeFile("src/a.txt", "a");
-    const QString live = m_folder.writeFile(QString("bak/src/.a.txt.~%1-0.tmp").arg(::getppid()), "live");
-    const QString stale = m_folder.writeFile(QString("bak/src/.a.txt.~%1-0.tmp").arg(gone), "stale");
-    m_settings.BakDel = 1;
+    const QString live = m_folder.writeFile("bak/src/" + TemporaryName(::getppid(), 0), "live");
+    const QString stale = m_folder.writeFile("bak/src/" + TemporaryName(gone, 0), "stale");
+    // Files of the user's that look like temporary files are backed up like any other
+    // and never removed, also by the way back of sync mode.
+    const QStringList userFiles{QString(".a.txt.~%1-0.tmp").arg(gone), QString(".zelquin-%1-0-0123456789ab.tmp").arg(gone)};
+    for (const QString &name : userFiles)
+        m_folder.writeFile("src/" + name, "user");
+    m_settings.SyncMode = 1;
     backUp(m_folder.filePath("src"), m_folder.filePath("bak"));
     EXPECT_TRUE(QFileInfo::exists(live));
     EXPECT_FALSE(QFileInfo::exists(stale));
+    for (const QString &name : userFiles) {
+        EXPECT_EQ(read(m_folder.filePath("src/" + name)), "user") << name.toStdString();
+        EXPECT_EQ(read(m_folder.filePath("bak/src/" + name)), "user") << name.toStdString();
+    }
     EXPECT_EQ(errors(), "");
+}
+
+
+// The original goes away while the delete walk is under way, at the walk's first pump
+// of events: renamed, or its disk unmounted lazily (as "umount -l" does).
+TEST_F(WalkTest, DeleteWalkLooksUpOnlyBelowTheRootItChecked)
+{
+    struct Case
+    {
+        const char *name;
+        bool unmount;
+    };
+    const Case cases[] = {{"renamed", false}, {"unmounted", true}};
+    m_settings.BakDel = 1;
+    for (const Case &test : cases) {
+        SCOPED_TRACE(test.name);
+        const QString original = m_folder.makeFolder(QString("src-") + test.name);
+        platform::testing::SmallFileSystem disk(test.unmount ? original : QString());
+        if (test.unmount && !disk.isMounted())
+            GTEST_SKIP() << "mounting a file system needs the superuser";
+        for (int file = 0; file < 100; ++file)
+            m_folder.writeFile(QString("src-%1/f%2/file%3.txt").arg(test.name).arg(file % 10).arg(file), "x");
+        const QString copyRoot = m_folder.filePath(QString("bak/src-") + test.name);
+        backUp(original, m_folder.filePath("bak"));
+        ASSERT_EQ(treeOf(copyRoot).size(), 110);
+
+        bool struck = false;
+        m_host.onPump = [&] {
+            if (struck)
+                return;
+            struck = true;
+            if (test.unmount)
+                disk.unmount();
+            else
+                ASSERT_EQ(::rename(QFile::encodeName(original).constData(), QFile::encodeName(original + "-moved").constData()), 0);
+        };
+        m_work.DeleteFoldersAndFiles(original, copyRoot, "");
+        m_host.onPump = nullptr;
+        EXPECT_TRUE(struck);
+        EXPECT_EQ(treeOf(copyRoot).size(), 110);
+        EXPECT_EQ(trash(), QStringList());
+    }
+}
+
+// A disk mounted inside the original, and one that the file-system table lists there,
+// are not trusted while they are not mounted: nothing below them is deleted, and the
+// entry says so.
+TEST_F(WalkTest, NestedMountPointsAreNotTrustedWhileUnmounted)
+{
+    struct Case
+    {
+        const char *name;
+        bool listedInFstab; // else mounted at the first pass and remembered
+    };
+    const Case cases[] = {{"listed", true}, {"remembered", false}};
+    m_settings.BakDel = 1;
+    for (const Case &test : cases) {
+        SCOPED_TRACE(test.name);
+        const QString original = m_folder.makeFolder(QString("src-") + test.name);
+        const QString nested = m_folder.makeFolder(QString("src-") + test.name + "/nested");
+        m_folder.writeFile(QString("src-") + test.name + "/keep.txt", "k");
+        MountHistory history;
+        const QString copied = m_folder.filePath(QString("bak/src-") + test.name + "/nested/data.txt");
+        if (test.listedInFstab) {
+            const QString fstab = m_folder.writeFile("fstab", "# disks\n/dev/sdb1 " + nested.toUtf8() + " vfat noauto 0 0\n");
+            history.setListedMountPoints(ListedMountPoints(fstab));
+            m_folder.writeFile(QString("bak/src-") + test.name + "/nested/data.txt", "d");
+        } else {
+            platform::testing::SmallFileSystem disk(nested);
+            if (!disk.isMounted())
+                GTEST_SKIP() << "mounting a file system needs the superuser";
+            m_folder.writeFile(QString("src-") + test.name + "/nested/data.txt", "d");
+            history.record(original, MountTable::current());
+            m_work.BackUpEntry(original, m_folder.filePath("bak"), history, MountTable::current());
+            ASSERT_TRUE(QFileInfo::exists(copied));
+        }
+        m_grid.setTextMatrix(1, BakListColumn::Errors, "");
+        m_work.BackUpEntry(original, m_folder.filePath("bak"), history, MountTable::current());
+        EXPECT_TRUE(QFileInfo::exists(copied));
+        EXPECT_EQ(errors(), nested + "(ドライブ無)");
+    }
+}
+
+// Names are the disk's bytes from the walk to the copy and the trash (Latin-1,
+// Shift-JIS, stray bytes); the status line and the failure items show them escaped.
+TEST_F(WalkTest, NamesAreBytesFromTheWalkToTheCopy)
+{
+    const QByteArray folder = "caf\xe9";
+    const QByteArray file = "\x83\x65\x83\x58\x83\x67.txt";
+    const QByteArray stray = "x\xff\x01.txt";
+    const QByteArray source = QFile::encodeName(m_folder.makeFolder("src"));
+    ASSERT_EQ(::mkdir(source + "/" + folder, 0755), 0);
+    for (const QByteArray &path : {folder + "/" + file, stray}) {
+        const int descriptor = ::open(source + "/" + path, O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+        ASSERT_GE(descriptor, 0);
+        ASSERT_EQ(::write(descriptor, path.constData(), size_t(path.size())), path.size());
+        ::close(descriptor);
+    }
+    // A file of an old backup stands where the folder's copy goes.
+    const QByteArray copyRoot = QFile::encodeName(m_folder.makeFolder("bak/src"));
+    ::close(::open(copyRoot + "/" + folder, O_WRONLY | O_CREAT | O_CLOEXEC, 0644));
+    m_settings.BakDel = 1;
+    backUp(m_folder.filePath("src"), m_folder.filePath("bak"));
+    const QString shownFolder = m_folder.filePath("bak/src/caf\\xE9");
+    EXPECT_EQ(errors(), shownFolder + "(MKDIR)");
+    const QByteArray trashFiles = QFile::encodeName(m_xdg.trashFiles(m_folder.path()));
+    EXPECT_EQ(rawNames(trashFiles), QByteArrayList{folder});
+    EXPECT_TRUE(readRaw(trashFiles + "/../info/" + folder + ".trashinfo")
+                    .contains("\nPath=" + (copyRoot + "/" + folder).toPercentEncoding("/") + "\n"));
+
+    m_grid.setTextMatrix(1, BakListColumn::Errors, "");
+    backUp(m_folder.filePath("src"), m_folder.filePath("bak"));
+    backUp(m_folder.filePath("src"), m_folder.filePath("bak"));
+    EXPECT_EQ(errors(), "");
+    EXPECT_EQ(rawNames(copyRoot), (QByteArrayList{folder, stray}));
+    EXPECT_EQ(rawNames(copyRoot + "/" + folder), QByteArrayList{file});
+    EXPECT_EQ(readRaw(copyRoot + "/" + folder + "/" + file), folder + "/" + file);
+    EXPECT_EQ(rawNames(trashFiles), QByteArrayList{folder});
+    EXPECT_TRUE(m_host.messages.contains(m_folder.filePath("src/x\\xFF\\x01.txt"))) << m_host.messages.join('\n').toStdString();
+}
+
+// A link inside the backup is never written through, and a link to a folder in the
+// original is listed as passed over.
+TEST_F(WalkTest, LinksAreNeverFollowedOutOfATree)
+{
+    m_folder.writeFile("src/sub/a.txt", "a");
+    m_folder.writeFile("elsewhere/x.txt", "x");
+    const QString outside = m_folder.makeFolder("outside");
+    m_folder.makeFolder("bak/src");
+    ASSERT_TRUE(QFile::link(outside, m_folder.filePath("bak/src/sub")));
+    ASSERT_TRUE(QFile::link(m_folder.filePath("elsewhere"), m_folder.filePath("src/linked")));
+    backUp(m_folder.filePath("src"), m_folder.filePath("bak"));
+    EXPECT_EQ(treeOf(outside), QStringList());
+    EXPECT_EQ(errors(), m_folder.filePath("bak/src/sub(MKDIR)") + "," + m_folder.filePath("src/linked(LINK)"));
+}
+
+// Paths longer than the system takes in one call are backed up, and a failure on such a
+// path keeps its kind in the entry's list.
+TEST_F(WalkTest, PathsLongerThanTheSystemTakesAreBackedUp)
+{
+    m_folder.makeFolder("src");
+    platform::testing::DeepChain original(m_folder.filePath("src"), 20, 250);
+    original.writeFile("deep.txt", "deep", 1600000000);
+    ASSERT_GT(original.relative().size(), 4096);
+    backUp(m_folder.filePath("src"), m_folder.filePath("bak"));
+    EXPECT_EQ(errors(), "");
+    const Descriptor copyRoot = OpenFolder(QFile::encodeName(m_folder.filePath("bak/src")));
+    Descriptor folder(::dup(copyRoot.get()));
+    for (const QString &name : original.relative().split('/', Qt::SkipEmptyParts))
+        folder = OpenFolderAt(folder.get(), name.toUtf8());
+    std::vector<FolderEntry> entries;
+    ASSERT_EQ(ListFolderAt(folder.get(), ListingDepth::Examined, entries), 0);
+    ASSERT_EQ(entries.size(), 1U);
+    EXPECT_EQ(entries[0].name, "deep.txt");
+    EXPECT_EQ(entries[0].modifiedSeconds, 1600000000);
+
+    // A file of the backup stands where a new deep folder's copy goes.
+    ASSERT_EQ(::mkdirat(original.deepest(), "new", 0755), 0);
+    ::close(::openat(original.deepest(), "new/n.txt", O_WRONLY | O_CREAT | O_CLOEXEC, 0644));
+    ::close(::openat(folder.get(), "new", O_WRONLY | O_CREAT | O_CLOEXEC, 0644));
+    backUp(m_folder.filePath("src"), m_folder.filePath("bak"));
+    EXPECT_TRUE(errors().endsWith("/new(MKDIR)")) << errors().toStdString();
+    EXPECT_LE(errors().size(), 256);
+    ::unlinkat(original.deepest(), "new/n.txt", 0);
+    ::unlinkat(original.deepest(), "new", AT_REMOVEDIR);
+}
+
+// A backup on FAT keeps times to two seconds (rounded down), and through FUSE it takes
+// no permission bits: the data still goes there, and a second pass copies nothing again.
+TEST_F(WalkTest, FatBackupDisksTakeTheDataAndKeepTheTwoSecondWindow)
+{
+    platform::testing::FatFileSystem disk;
+    if (!disk.isMounted())
+        GTEST_SKIP() << "a FAT file system through FUSE needs the superuser, mkfs.vfat and fusefat";
+    for (int file = 0; file < 3; ++file)
+        setModified(m_folder.writeFile(QString("src/f%1.txt").arg(file), "odd"), 1600000001 + 2 * file);
+    backUp(m_folder.filePath("src"), disk.path());
+    EXPECT_EQ(errors(), "");
+    EXPECT_EQ(treeOf(disk.path() + "/src"), (QStringList{"f0.txt", "f1.txt", "f2.txt"}));
+    EXPECT_EQ(read(disk.path() + "/src/f2.txt"), "odd");
+    EXPECT_EQ(QFileInfo(disk.path() + "/src/f2.txt").lastModified().toSecsSinceEpoch(), 1600000004);
+    m_grid.setTextMatrix(1, BakListColumn::Info, "");
+    backUp(m_folder.filePath("src"), disk.path());
+    EXPECT_EQ(status(), "");
 }
 
 } // namespace

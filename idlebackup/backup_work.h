@@ -1,20 +1,27 @@
 #pragma once
 
 #include "idlebackup/backup_settings.h"
+#include "idlebackup/mount_table.h"
 #include "idlebackup/pacing.h"
 
+#include <QByteArray>
 #include <QString>
+
+#include <optional>
+#include <vector>
 
 #include <sys/types.h>
 
 namespace platform {
+class Descriptor;
 class FlexGrid;
-}
+} // namespace platform
 
 namespace idlebackup {
 
-class MountHistory;
-class MountTable;
+struct FileAt;
+struct FolderEntry;
+enum class ListingDepth;
 
 // What the backup work needs from its window: the status line and event pumping.
 class WorkHost
@@ -34,6 +41,25 @@ inline const char16_t FolderMade[] = u"MKDIR(OK) ";
 inline const char16_t Deleted[] = u"DEL__(OK) ";
 } // namespace StatusTag
 
+// Kinds of the failure items of an entry (its column 5): an item is a path followed by
+// its kind.
+namespace FailureKind {
+inline const char16_t Copy[] = u"(COPY)";
+inline const char16_t MakeFolder[] = u"(MKDIR)";
+inline const char16_t Delete[] = u"(DEL)";
+// A folder that could not be listed or entered: nothing below it was copied or deleted.
+inline const char16_t Folder[] = u"(DIR)";
+// A link to a folder in the tree copied from: passed over.
+inline const char16_t FolderLink[] = u"(LINK)";
+// A folder that is a mount point of a disk that is not mounted: not entered.
+inline const char16_t NoDrive[] = u"(ドライブ無)";
+} // namespace FailureKind
+
+// A failure item: `path` followed by `kind`. Where the two would be longer than an
+// entry's whole list, the beginning of the path gives way to "…", so the item keeps its
+// kind and the end of its path.
+QString FailureItem(const QString &path, const char16_t *kind);
+
 // Modes of SetFileErrMsg.
 namespace ErrorItemMode {
 inline constexpr int Add = 0;    // add to the current entry's list
@@ -49,39 +75,50 @@ inline constexpr int Remove = 1; // remove from every entry's list
 // its copy, checked, synced and given its times, and only then renamed over the old
 // copy, so a failed, stopped or killed copy leaves the old one as it was. The walks
 // remove the temporaries that killed copies left behind.
+//
+// The walks go down both trees through open folders: each item is looked up in the
+// folder that was opened and checked (openat, fstatat), never by its whole path. So a
+// rename or an unmount of a tree while a walk is under way cannot make its items look
+// missing, paths longer than the system takes in one call are walked like any other,
+// and a link inside a tree that is written is never followed out of it. Names are the
+// bytes the disk holds from the listing to the copy; only the status line and the
+// failure items show them as text (DisplayPath).
 class BackupWork
 {
 public:
     BackupWork(platform::FlexGrid &bakList, const qint32 &currentEntry, BackupSettings &settings,
                const RunFlags &flags, Pacer &pacer, Clock &clock, WorkHost &host);
+    ~BackupWork();
 
     // Backs up one entry: a file to the destination folder (in sync mode both ways), or
     // a folder into the destination (into a folder of its own name when the destination
     // has another name), then, in sync mode, back again, or, with BakDel, removes from
-    // the copy what the original no longer has. The way back and the removal run only
-    // when the original is there to be trusted (SourceRootReady). An original that is
-    // neither a file nor a folder is passed over.
+    // the copy what the original no longer has. Nothing is written while the
+    // destination's drive is gone (`history`). The way back and the removal run only
+    // when the original is there to be trusted: its root, opened once, is a readable
+    // folder whose drive is mounted, and it holds something unless the copy is empty as
+    // well (an unmounted disk's bare mount point never qualifies); they then work below
+    // that very root. An original that is neither a file nor a folder is passed over.
+    // Inside the trees, a folder that `history` knows as a mount point is not entered
+    // while its disk is not mounted, and the entry lists it as path(ドライブ無).
     void BackUpEntry(const QString &original, const QString &destination, const MountHistory &history,
                      const MountTable &mounts);
-
-    // Whether a folder walk may take the absence of an item under `root` as its
-    // deletion: `root` is a readable folder whose drive is mounted (as `history`
-    // remembers it), and it holds something unless `otherRoot` is empty as well. An
-    // unmounted disk's empty mount point, a missing or unreadable root never qualify.
-    bool SourceRootReady(const QString &root, const QString &otherRoot, const MountHistory &history,
-                         const MountTable &mounts) const;
 
     // Copies the file `OrgPath` to the path `BakPath` when the copy is out of date
     // (CopyIsDue), creating the copy's folder when it is missing.
     void CopyFileOnly(const QString &OrgPath, const QString &BakPath);
     // Copies the folder tree `OrgPath` into `BakPath` (both folders), item by item: an
-    // empty `path` stands for the root. Items excluded by CheckTarget are not copied;
-    // the system folders right below the root are left out.
+    // empty `path` stands for the root, else it names the folder below `OrgPath` to
+    // walk. Items excluded by CheckTarget are not copied; the system folders right
+    // below the root are left out. A folder that cannot be listed is recorded as
+    // path(DIR), a link to a folder as path(LINK); a link or a file standing where the
+    // copy needs a folder is not written through (path(MKDIR)).
     void CopyFoldersAndFiles(const QString &OrgPath, const QString &BakPath, const QString &path);
-    // Moves to the trash what lies under `BakPath` but not under `OrgPath`: a folder
-    // whose counterpart is not a folder goes whole, a file whose counterpart is not a
-    // file goes alone. A counterpart that cannot be examined (for any reason other than
-    // its absence) keeps its item.
+    // Moves to the trash what lies under `BakPath` but not under `OrgPath` (`path` as
+    // above): a folder whose counterpart is not a folder goes whole, a file whose
+    // counterpart is not a file goes alone. Only an item that its original folder
+    // reports absent goes: a counterpart that cannot be examined for any other reason
+    // keeps its item, and so does a counterpart that is a link to a folder.
     void DeleteFoldersAndFiles(const QString &OrgPath, const QString &BakPath, const QString &path);
     // Whether an item, given by its path below the entry's root, is copied under the
     // exclusion settings NoneStr and NoneExt.
@@ -103,21 +140,47 @@ public:
     void SetFileErrMsg(const QString &item, int mode);
 
     // The text last given to the status line (shown at the latest with the next pump).
-    QString messageText() const { return m_messageText; }
+    QString messageText() const;
     // Shows `text` in the status line at once.
     void showMessage(const QString &text);
     // Puts the last status text on the window now.
     void flushMessage();
 
 private:
-    struct Roots;
-    void copyItem(const Roots &roots, const QString &path, bool isFolder, qint64 modifiedSeconds);
-    void copyFolder(const Roots &roots, const QString &path);
-    void copyFileItem(const Roots &roots, const QString &path, qint64 modifiedSeconds);
-    void deleteItem(const QString &OrgPath, const QString &BakPath, const QString &path, bool isFolder);
+    struct Drives;
+    struct WalkFolder;
+    struct TargetFolder;
+    struct CopyWalk;
+
+    Drives drives() const;
+    bool openWalkFolder(WalkFolder &folder, const QByteArray &path, const Drives &drives) const;
+    bool sourceRootReady(const WalkFolder &root, const QString &otherRoot, const Drives &drives);
+    bool unmountedMountPoint(const Drives &drives, const QByteArray &path, dev_t parentDevice, dev_t device) const;
+    // Copies below `source` into the folder `targetPath`, opened already as `targetRoot`
+    // or opened here when that holds none.
+    void copyTree(WalkFolder &source, platform::Descriptor targetRoot, const QByteArray &targetPath, const QByteArray &relative);
+    void copyFolder(const CopyWalk &walk, WalkFolder &source, TargetFolder &target, const QByteArray &relative);
+    void copyFileEntry(const CopyWalk &walk, WalkFolder &source, TargetFolder &target, const QByteArray &name,
+                       qint64 modifiedSeconds, const QByteArray &relative);
+    bool openTarget(const CopyWalk &walk, TargetFolder &target);
+    bool makeTarget(const CopyWalk &walk, TargetFolder &target);
+    void deleteFolder(const Drives &drives, WalkFolder &original, WalkFolder &backup, bool atRoot);
+    void deleteFolderEntry(const Drives &drives, WalkFolder &original, WalkFolder &backup, const QByteArray &name,
+                           bool isFolder);
+    void copyFile(const FileAt &source, const FileAt &target);
+    qint32 recycle(int folder, const QByteArray &name, const QByteArray &path, bool msgf);
+    // Lists a folder of a walk; a failure is recorded as path(DIR), a success clears the
+    // folder's items.
+    bool listFolder(const WalkFolder &folder, ListingDepth depth, std::vector<FolderEntry> &entries);
+    // Between two items of a walk: false when the run stops, else paces.
+    bool startItem();
+    void recordFolderFailure(const QByteArray &path, const char16_t *kind, int error);
+    void clearFolderFailures(const QByteArray &path);
     void writeStatus(const char16_t *tag);
     void showItem(const QString &text);
-    void removeStaleCopies(const QString &folder);
+    // Shows `prefix` followed by the path `path` (bytes, as DisplayPath shows them); the
+    // text is made only when it is shown or asked for.
+    void showItem(const QString &prefix, const QByteArray &path);
     int currentRow() const;
 
     platform::FlexGrid &m_bakList;
@@ -127,9 +190,13 @@ private:
     Pacer &m_pacer;
     Clock &m_clock;
     WorkHost &m_host;
-    QString m_messageText;
+    mutable QString m_messageText;
+    mutable QByteArray m_messagePath; // still to be added to m_messageText; null when none
     qint64 m_lastShown = 0;
     bool m_messagePending = false;
+    // The drives of the entry in hand while BackUpEntry runs.
+    const MountHistory *m_history = nullptr;
+    std::optional<MountTable> m_mounts;
 };
 
 } // namespace idlebackup

@@ -2,31 +2,25 @@
 #include "idlebackup/backup_work.h"
 #include "idlebackup/copy_rules.h"
 #include "idlebackup/file_access.h"
+#include "idlebackup/file_copy.h"
+#include "idlebackup/folder_walk.h"
 
 #include "common/saved_error.h"
-#include "platform/atomic_file.h"
+#include "platform/descriptor_trash.h"
 #include "platform/flex_grid.h"
-#include "platform/shell_services.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QFile>
 
 #include <cerrno>
-#include <csignal>
-#include <dirent.h>
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
-
-#include <memory>
 
 namespace idlebackup {
 
 namespace {
 
-// One buffer of a copy, and the step of its progress text (ten buffers).
-constexpr qint64 CopyBufferBytes = 102400;
+// The step of a copy's progress text (ten buffers).
 constexpr qint64 ProgressStepBytes = 1024000;
 // Longest failure list of an entry, in characters.
 constexpr int ErrorListMaxLength = 256;
@@ -44,11 +38,6 @@ const QString ItemSeparator = QStringLiteral(",");
 [[noreturn]] void failWithSystemText(const QString &what, const QString &path, int code)
 {
     fail(what + QStringLiteral(" ") + path + QStringLiteral(" : ") + GetSystemErrorText(code));
-}
-
-bool sameTime(const timespec &one, const timespec &other)
-{
-    return one.tv_sec == other.tv_sec && one.tv_nsec == other.tv_nsec;
 }
 
 // Where `item` stands in the comma list `list` as a whole item, from `from` on; -1 when
@@ -69,16 +58,15 @@ bool anythingAt(const QByteArray &path)
     return ::stat(path.constData(), &info) == 0 || ::lstat(path.constData(), &info) == 0;
 }
 
-// A process that made a temporary file is gone, or is this one (whose copies clean up
-// after themselves before the walk looks again).
-bool isStale(qint64 process)
-{
-    if (process == qint64(::getpid()))
-        return true;
-    return process > 0 && ::kill(pid_t(process), 0) != 0 && errno == ESRCH;
-}
-
 } // namespace
+
+QString FailureItem(const QString &path, const char16_t *kind)
+{
+    const QString kindText = QString::fromUtf16(kind);
+    if (path.size() + kindText.size() <= ErrorListMaxLength)
+        return path + kindText;
+    return QStringLiteral("…") + path.right(ErrorListMaxLength - kindText.size() - 1) + kindText;
+}
 
 BackupWork::BackupWork(platform::FlexGrid &bakList, const qint32 &currentEntry, BackupSettings &settings,
                        const RunFlags &flags, Pacer &pacer, Clock &clock, WorkHost &host)
@@ -96,94 +84,42 @@ void BackupWork::CopyFile(const QString &source, const QString &destination)
 {
     if (source == destination)
         return;
-    const QString item = source + QStringLiteral("->") + destination + QStringLiteral("(COPY)");
-    clsFileAccess input;
-    clsFileAccess output;
-    QByteArray temporary;
+    const Descriptor sourceFolder = OpenFolder(QFile::encodeName(ParentFolderOf(source)));
+    const Descriptor targetFolder = OpenFolder(QFile::encodeName(ParentFolderOf(destination)));
+    copyFile(FileAt{sourceFolder.get(), QFile::encodeName(FileNameOf(source)), source},
+             FileAt{targetFolder.get(), QFile::encodeName(FileNameOf(destination)), destination});
+}
+
+void BackupWork::copyFile(const FileAt &source, const FileAt &target)
+{
+    const QString item = FailureItem(source.display + QStringLiteral("->") + target.display, FailureKind::Copy);
     try {
         m_pacer.CpuIdleCheckAndWait();
-        const QString kept = m_messageText;
-        input.OpenFile(source, FileAccessMode::Read);
-        struct stat before;
-        if (::fstat(input.FileHandle(), &before) != 0)
-            failWithSystemText(QStringLiteral("読み込めません。"), source, errno);
-        if (!S_ISREG(before.st_mode))
-            fail(QStringLiteral("通常のファイルではありません。 ") + source);
-        const QByteArray target = QFile::encodeName(destination);
-        struct stat existing;
-        if (::stat(target.constData(), &existing) == 0 && existing.st_dev == before.st_dev
-            && existing.st_ino == before.st_ino)
+        const QString kept = messageText();
+        const CopyCallbacks callbacks{
+            [this] { return m_flags.going(); },
+            [this](qint16 code) { m_pacer.BreakeTime(code); },
+            [this, &kept](qint64 total) {
+                if (total % ProgressStepBytes == 0)
+                    showItem(kept + QStringLiteral("(SIZE=") + CommaEdit(double(total / ProgressStepBytes))
+                             + QStringLiteral(",000KByte)"));
+            },
+        };
+        if (!CopyFileAt(source, target, callbacks))
             return;
-        temporary = platform::temporaryFilePathFor(target);
-        output.OpenFile(QFile::decodeName(temporary), FileAccessMode::CreateNew);
-        QDateTime created;
-        QDateTime accessed;
-        QDateTime written;
-        input.GetTimes(created, accessed, written);
-        m_pacer.BreakeTime(0);
-
-        QByteArray buffer(CopyBufferBytes, Qt::Uninitialized);
-        qint64 total = 0;
-        for (;;) {
-            if (!m_flags.going())
-                fail(QStringLiteral("中止"));
-            const qint64 count = input.ReadBytes(buffer, CopyBufferBytes);
-            if (count < 0)
-                failWithSystemText(QStringLiteral("読み込めません。"), source, input.lastError());
-            total += count;
-            m_pacer.BreakeTime(0);
-            if (count == 0)
-                break;
-            if (output.WriteBytes(buffer, count) != count)
-                failWithSystemText(QStringLiteral("書き込めません。"), destination, output.lastError());
-            if (total % ProgressStepBytes == 0)
-                showItem(kept + QStringLiteral("(SIZE=") + CommaEdit(double(total / ProgressStepBytes))
-                         + QStringLiteral(",000KByte)"));
-            m_pacer.BreakeTime(999);
-        }
-
-        // A source that changed while it was read gives no copy: the next pass takes it.
-        struct stat after;
-        if (::fstat(input.FileHandle(), &after) != 0 || after.st_size != before.st_size || after.st_size != total
-            || !sameTime(after.st_mtim, before.st_mtim))
-            fail(QStringLiteral("コピー中にファイルが変更されました。 ") + source);
-        m_pacer.BreakeTime(0);
-        output.SetAttributes(input.GetAttributes());
-        m_pacer.BreakeTime(0);
-        output.SetTimes(created, accessed, written);
-        m_pacer.BreakeTime(0);
-        input.CloseFile();
-        m_pacer.BreakeTime(0);
-        struct stat copied;
-        if (!output.Flush() || ::fstat(output.FileHandle(), &copied) != 0 || copied.st_size != total)
-            failWithSystemText(QStringLiteral("書き込めません。"), destination, output.lastError());
-        if (!output.CloseFile())
-            failWithSystemText(QStringLiteral("書き込めません。"), destination, output.lastError());
-        struct stat still;
-        if (::stat(QFile::encodeName(source).constData(), &still) != 0 || still.st_dev != before.st_dev
-            || still.st_ino != before.st_ino)
-            fail(QStringLiteral("コピー中にファイルが削除または置き換えられました。 ") + source);
-        if (::rename(temporary.constData(), target.constData()) != 0)
-            failWithSystemText(QStringLiteral("書き込めません。"), destination, errno);
-        temporary.clear();
-
         writeStatus(StatusTag::Copied);
         SetFileErrMsg(item, ErrorItemMode::Remove);
         m_pacer.BreakeTime(0);
     } catch (...) {
         common::SaveErr();
         SetFileErrMsg(item, ErrorItemMode::Add);
-        input.CloseFile();
-        output.CloseFile();
-        if (!temporary.isEmpty())
-            ::unlink(temporary.constData());
         m_pacer.BreakeTime(0);
     }
 }
 
 void BackupWork::CreateFolder(const QString &folder)
 {
-    const QString item = folder + QStringLiteral("(MKDIR)");
+    const QString item = FailureItem(folder, FailureKind::MakeFolder);
     try {
         m_pacer.CpuIdleCheckAndWait();
         QList<QByteArray> levels;
@@ -219,10 +155,17 @@ void BackupWork::CreateFolder(const QString &folder)
 
 qint32 BackupWork::RecyclerDelete(const QString &FileName, bool msgf)
 {
+    const QString path = WithoutTrailingSlash(FileName);
+    const Descriptor folder = OpenFolder(QFile::encodeName(ParentFolderOf(path)));
+    return recycle(folder.get(), QFile::encodeName(FileNameOf(path)), QFile::encodeName(path), msgf);
+}
+
+qint32 BackupWork::recycle(int folder, const QByteArray &name, const QByteArray &path, bool msgf)
+{
     QString reason;
-    const int result = platform::RecyclerDelete(FileName, &reason);
+    const int result = platform::MoveToTrashAt(folder, name, path, &reason);
     if (msgf) {
-        const QString item = FileName + QStringLiteral("(DEL)");
+        const QString item = FailureItem(DisplayPath(path), FailureKind::Delete);
         if (result == 0) {
             writeStatus(StatusTag::Deleted);
             SetFileErrMsg(item, ErrorItemMode::Remove);
@@ -268,15 +211,25 @@ void BackupWork::SetFileErrMsg(const QString &item, int mode)
     m_bakList.setTextMatrix(row, BakListColumn::Errors, list.left(ErrorListMaxLength));
 }
 
+QString BackupWork::messageText() const
+{
+    if (!m_messagePath.isNull()) {
+        m_messageText += DisplayPath(m_messagePath);
+        m_messagePath = QByteArray();
+    }
+    return m_messageText;
+}
+
 void BackupWork::showMessage(const QString &text)
 {
     m_messageText = text;
+    m_messagePath = QByteArray();
     flushMessage();
 }
 
 void BackupWork::flushMessage()
 {
-    m_host.setMessageText(m_messageText);
+    m_host.setMessageText(messageText());
     m_messagePending = false;
     m_lastShown = m_clock.nowMs();
 }
@@ -293,35 +246,18 @@ void BackupWork::writeStatus(const char16_t *tag)
 
 void BackupWork::showItem(const QString &text)
 {
-    m_messageText = text;
+    showItem(text, QByteArray());
+}
+
+void BackupWork::showItem(const QString &prefix, const QByteArray &path)
+{
+    m_messageText = prefix;
+    m_messagePath = path;
     m_messagePending = true;
     if (m_clock.nowMs() - m_lastShown < StatusIntervalMs)
         return;
     flushMessage();
     m_host.pumpEvents();
-}
-
-void BackupWork::removeStaleCopies(const QString &folder)
-{
-    const int descriptor = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (descriptor < 0)
-        return;
-    DIR *const entries = ::fdopendir(descriptor);
-    if (!entries) {
-        ::close(descriptor);
-        return;
-    }
-    QList<QByteArray> stale;
-    while (const dirent *entry = ::readdir(entries)) {
-        const std::optional<qint64> process = platform::temporaryFileProcess(QByteArrayView(entry->d_name));
-        struct stat info;
-        if (process && isStale(*process) && ::fstatat(descriptor, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0
-            && S_ISREG(info.st_mode))
-            stale.append(QByteArray(entry->d_name));
-    }
-    for (const QByteArray &name : stale)
-        ::unlinkat(descriptor, name.constData(), 0);
-    ::closedir(entries);
 }
 
 int BackupWork::currentRow() const

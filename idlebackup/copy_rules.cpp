@@ -8,57 +8,139 @@ namespace idlebackup {
 
 namespace {
 
-QStringList tokensOf(const QString &list)
+QByteArrayList tokensOf(const QString &list, char lead)
 {
-    return list.split(u',', Qt::SkipEmptyParts);
+    QByteArrayList tokens;
+    for (const QString &token : list.split(u',', Qt::SkipEmptyParts))
+        tokens.append(lead + token.toUtf8());
+    return tokens;
 }
 
-QString extensionOf(const QString &name)
+// The length of the valid UTF-8 sequence at the start of `bytes`, 0 when there is none
+// (a stray, overlong, surrogate or cut sequence).
+qsizetype utf8SequenceLength(QByteArrayView bytes)
 {
-    const qsizetype dot = name.lastIndexOf(u'.');
-    return dot < 0 ? QString() : name.mid(dot + 1);
+    const auto byte = [&bytes](qsizetype at) { return static_cast<unsigned char>(bytes[at]); };
+    const unsigned char lead = byte(0);
+    if (lead < 0x80)
+        return 1;
+    qsizetype length;
+    unsigned char low = 0x80;
+    unsigned char high = 0xBF;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        if (lead == 0xE0)
+            low = 0xA0;
+        else if (lead == 0xED)
+            high = 0x9F;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        if (lead == 0xF0)
+            low = 0x90;
+        else if (lead == 0xF4)
+            high = 0x8F;
+    } else {
+        return 0;
+    }
+    if (bytes.size() < length || byte(1) < low || byte(1) > high)
+        return 0;
+    for (qsizetype at = 2; at < length; ++at) {
+        if (byte(at) < 0x80 || byte(at) > 0xBF)
+            return 0;
+    }
+    return length;
 }
 
 } // namespace
 
-bool CopyIsDue(qint64 seconds, bool newOverWrite, bool sourceOnFat, bool copyOnFat)
+bool CopyIsDue(qint64 seconds, bool newOverWrite, bool onFat)
 {
-    if (seconds <= -2)
-        return true;
-    if (seconds == -1)
-        return !sourceOnFat;
-    if (seconds == 0 || !newOverWrite)
+    if (onFat && seconds >= -1 && seconds <= 1)
         return false;
-    if (seconds == 1)
-        return !copyOnFat;
-    return true;
+    if (seconds < 0)
+        return true;
+    return seconds > 0 && newOverWrite;
 }
 
-bool CheckTarget(const QString &relativePath, const QString &noneStr, const QString &noneExt)
+Exclusions::Exclusions(const QString &noneStr, const QString &noneExt)
+    : m_nameStarts(tokensOf(noneStr, '/'))
+    , m_extensions(tokensOf(noneExt, '.'))
 {
-    const QString path = u'/' + relativePath;
-    for (const QString &token : tokensOf(noneStr)) {
-        if (path.contains(u'/' + token))
+}
+
+bool Exclusions::copies(QByteArrayView relativePath) const
+{
+    QByteArrayView path = relativePath;
+    while (path.endsWith('/'))
+        path.chop(1);
+    for (const QByteArray &token : m_nameStarts) {
+        if (path.startsWith(token.sliced(1)) || path.contains(token))
             return false;
     }
-    const QString extension = extensionOf(FileNameOf(relativePath));
-    for (const QString &token : tokensOf(noneExt)) {
+    const QByteArrayView name = path.sliced(path.lastIndexOf('/') + 1);
+    const qsizetype dot = name.lastIndexOf('.');
+    if (dot < 0)
+        return true;
+    const QByteArrayView extension = name.sliced(dot);
+    for (const QByteArray &token : m_extensions) {
         if (token == extension)
             return false;
     }
     return true;
 }
 
-bool IsSkippedRootItem(const QString &name)
+bool CheckTarget(const QString &relativePath, const QString &noneStr, const QString &noneExt)
 {
-    static const QString prefixes[] = {QStringLiteral("RECYCLER"), QStringLiteral("SYSTEM VOLUME INFORMATION"),
-                                       QStringLiteral(".TRASH"), QStringLiteral("LOST+FOUND")};
-    const QString upper = name.toUpper();
-    for (const QString &prefix : prefixes) {
-        if (upper.startsWith(prefix))
+    return Exclusions(noneStr, noneExt).copies(relativePath.toUtf8());
+}
+
+bool IsDecimalNumber(QByteArrayView text)
+{
+    if (text.isEmpty() || text.size() > 18)
+        return false;
+    for (const char c : text) {
+        if (c < '0' || c > '9')
+            return false;
+    }
+    return true;
+}
+
+bool IsSkippedRootItem(QByteArrayView name)
+{
+    static const QByteArray prefixes[] = {QByteArrayLiteral("RECYCLER"), QByteArrayLiteral("SYSTEM VOLUME INFORMATION")};
+    for (const QByteArray &prefix : prefixes) {
+        if (name.size() >= prefix.size() && name.first(prefix.size()).compare(prefix, Qt::CaseInsensitive) == 0)
             return true;
     }
-    return false;
+    static const QByteArray trashNumbered = QByteArrayLiteral(".Trash-");
+    return name == ".Trash" || name == "lost+found"
+           || (name.startsWith(trashNumbered) && IsDecimalNumber(name.sliced(trashNumbered.size())));
+}
+
+QString DisplayPath(QByteArrayView path)
+{
+    static const char hexDigits[] = "0123456789ABCDEF";
+    QString text;
+    text.reserve(path.size());
+    qsizetype start = 0;
+    qsizetype at = 0;
+    while (at < path.size()) {
+        const unsigned char byte = static_cast<unsigned char>(path[at]);
+        const qsizetype length = utf8SequenceLength(path.sliced(at));
+        if (length > 0 && byte >= 0x20 && byte != 0x7F) {
+            at += length;
+            continue;
+        }
+        text += QString::fromUtf8(path.sliced(start, at - start));
+        text += u"\\x";
+        text += QLatin1Char(hexDigits[byte >> 4]);
+        text += QLatin1Char(hexDigits[byte & 0xF]);
+        start = ++at;
+    }
+    text += QString::fromUtf8(path.sliced(start));
+    return text;
 }
 
 QString CommaEdit(double value)

@@ -1,28 +1,54 @@
 #pragma once
 
+#include <QByteArray>
+#include <QByteArrayList>
 #include <QString>
 
 namespace idlebackup {
 
 // Whether a copy D of a source file O that both exist is out of date. `seconds` is the
-// whole number of seconds from O's last-write time to D's (positive when D is newer);
-// FAT file systems keep times to two seconds, so a difference of one second does not
-// count on the side that lies on FAT (the source for an older copy, the copy for a
-// newer one). A newer copy is overwritten only under NewOverWr.
-bool CopyIsDue(qint64 seconds, bool newOverWrite, bool sourceOnFat, bool copyOnFat);
+// whole number of seconds from O's last-write time to D's (positive when D is newer).
+// FAT file systems keep times to two seconds (a copy on FAT holds its source's time
+// rounded down), so while either side lies on FAT (`onFat`) a difference of one second
+// either way does not count. A newer copy is overwritten only under NewOverWr.
+bool CopyIsDue(qint64 seconds, bool newOverWrite, bool onFat);
 
-// Whether an item of an entry is copied: `relativePath` is its path below the entry's
-// root ("sub/name.ext"). It is not copied when one of its path elements begins with a
-// token of `noneStr` or its last element has an extension (the text behind the last ".")
-// equal to a token of `noneExt`. Tokens are split at ","; empty tokens are ignored;
-// comparisons are case-sensitive.
+// The exclusion settings NoneStr and NoneExt, split once for a walk. Names are bytes as
+// the disk holds them; the tokens are matched as their UTF-8 bytes.
+class Exclusions
+{
+public:
+    Exclusions(const QString &noneStr, const QString &noneExt);
+
+    // Whether an item of an entry is copied: `relativePath` is its path below the
+    // entry's root ("sub/name.ext", a folder may end in "/"). It is not copied when one
+    // of its path elements begins with a token of NoneStr or its last element has an
+    // extension (the bytes behind the last ".") equal to a token of NoneExt. Tokens are
+    // split at ","; empty tokens are ignored; comparisons are case-sensitive.
+    bool copies(QByteArrayView relativePath) const;
+
+private:
+    QByteArrayList m_nameStarts;
+    QByteArrayList m_extensions;
+};
+
+// CheckTarget for one path: Exclusions(noneStr, noneExt).copies(relativePath).
 bool CheckTarget(const QString &relativePath, const QString &noneStr, const QString &noneExt);
 
-// Whether an item right below a root is left out of every walk: the system's own
-// folders (trash, lost+found, and the Windows recycle and volume folders on shared
-// disks), whose names begin with one of RECYCLER, SYSTEM VOLUME INFORMATION, .Trash or
-// lost+found in any letter case.
-bool IsSkippedRootItem(const QString &name);
+// Whether an item right below a root is left out of every walk: the Windows recycle and
+// volume folders of shared disks (names beginning with RECYCLER or SYSTEM VOLUME
+// INFORMATION in any letter case), and exactly the system's own ".Trash",
+// ".Trash-<user number>" and "lost+found".
+bool IsSkippedRootItem(QByteArrayView name);
+
+// Whether `text` is a decimal number of 1 to 18 digits (no sign, no blank), so that it
+// fits a 64-bit integer.
+bool IsDecimalNumber(QByteArrayView text);
+
+// A path or name of the disk as the status line and the backup list show it: valid
+// UTF-8 as its text; every byte that is not part of valid UTF-8, and every control
+// character, as "\x" and two upper-case hexadecimal digits.
+QString DisplayPath(QByteArrayView path);
 
 // A number with thousands separators: 1234567.5 gives "1,234,567.5", -12 gives "-12".
 QString CommaEdit(double value);

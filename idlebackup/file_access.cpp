@@ -131,19 +131,24 @@ void clsFileAccess::SetAttributes(qint32 attr)
 
 void clsFileAccess::OpenFile(const QString &sFileName, qint16 iMode)
 {
+    OpenFileAt(AT_FDCWD, QFile::encodeName(sFileName), sFileName, iMode);
+}
+
+void clsFileAccess::OpenFileAt(int folder, const QByteArray &name, const QString &displayName, qint16 iMode)
+{
     if (m_handle != -1)
         RaiseFileError(FileAccessError::AlreadyOpen, m_fileName);
     const mode_t permissions = iMode == FileAccessMode::CreateNew ? 0600 : 0666;
     int handle;
     do {
-        handle = ::open(QFile::encodeName(sFileName).constData(), openFlags(iMode) | O_CLOEXEC, permissions);
+        handle = ::openat(folder, name.constData(), openFlags(iMode) | O_CLOEXEC, permissions);
     } while (handle < 0 && errno == EINTR);
     if (handle < 0) {
         m_lastError = errno;
-        RaiseFileError(FileAccessError::OpenFailed, sFileName);
+        RaiseFileError(FileAccessError::OpenFailed, displayName);
     }
     m_handle = handle;
-    m_fileName = sFileName;
+    m_fileName = displayName;
 }
 
 bool clsFileAccess::CloseFile()

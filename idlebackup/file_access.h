@@ -66,6 +66,9 @@ public:
     // Opens `sFileName` in `iMode` (FileAccessMode). Raises AlreadyOpen naming the open
     // file when one is open (it stays open), OpenFailed when the file cannot be opened.
     void OpenFile(const QString &sFileName, qint16 iMode);
+    // Opens the item `name` (bytes as the disk holds them) of the open folder `folder`
+    // as OpenFile does; `displayName` names the file in failures and FileName().
+    void OpenFileAt(int folder, const QByteArray &name, const QString &displayName, qint16 iMode);
     // Closes the file when one is open; false when the system reported a failure of the
     // close (written data may not have reached the disk).
     bool CloseFile();

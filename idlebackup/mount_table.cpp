@@ -1,9 +1,14 @@
 #include "idlebackup/mount_table.h"
 
 #include "idlebackup/copy_rules.h"
+#include "platform/atomic_file.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
+
+#include <algorithm>
+#include <utility>
 
 #include <sys/stat.h>
 #include <sys/statfs.h>
@@ -12,19 +17,21 @@ namespace idlebackup {
 
 namespace {
 
-// statfs magic numbers of the FAT family.
-constexpr unsigned long VfatMagic = 0x4d44;
+// statfs magic numbers of the kernel's FAT family (vfat and msdos share one).
+constexpr unsigned long MsdosMagic = 0x4d44;
 constexpr unsigned long ExfatMagic = 0x2011BAB0;
 
-// Undoes the octal escapes of mountinfo ("\040" for a blank).
-QByteArray unescapeMountField(const QByteArray &field)
+const QByteArray Root = QByteArrayLiteral("/");
+
+// Undoes the octal escapes of mountinfo and fstab ("\040" for a blank).
+QByteArray unescapeMountField(QByteArrayView field)
 {
     QByteArray result;
     result.reserve(field.size());
     for (qsizetype i = 0; i < field.size(); ++i) {
         if (field[i] == '\\' && i + 3 < field.size()) {
             bool valid = false;
-            const int value = field.mid(i + 1, 3).toInt(&valid, 8);
+            const int value = field.sliced(i + 1, 3).toByteArray().toInt(&valid, 8);
             if (valid) {
                 result += char(value);
                 i += 3;
@@ -36,25 +43,91 @@ QByteArray unescapeMountField(const QByteArray &field)
     return result;
 }
 
+// The octal escapes of mountinfo for the bytes that would break a line into fields.
+QByteArray escapeMountField(const QByteArray &field)
+{
+    QByteArray result;
+    result.reserve(field.size());
+    for (const char c : field) {
+        if (c == ' ' || c == '\t' || c == '\n' || c == '\\')
+            result += '\\' + QByteArray::number(static_cast<unsigned char>(c), 8).rightJustified(3, '0');
+        else
+            result += c;
+    }
+    return result;
+}
+
+QByteArray withoutTrailingSlash(QByteArray path)
+{
+    while (path.size() > 1 && path.endsWith('/'))
+        path.chop(1);
+    return path;
+}
+
 bool exists(const QString &path)
 {
     struct stat info;
     return ::lstat(QFile::encodeName(path).constData(), &info) == 0;
 }
 
+// Whether `mountPoint` lies at or above `path` (both without trailing "/").
+bool atOrAbove(const QByteArray &mountPoint, const QByteArray &path)
+{
+    return path == mountPoint || (path.startsWith(mountPoint) && path[mountPoint.size()] == '/');
+}
+
+// Whether the two paths lie one at, above or below the other.
+bool related(const QByteArray &one, const QByteArray &other)
+{
+    return atOrAbove(one, other) || atOrAbove(other, one);
+}
+
+// The path as written and with its links resolved, encoded, without trailing "/".
+QByteArrayList bothForms(const QString &path)
+{
+    QByteArrayList forms{withoutTrailingSlash(QFile::encodeName(path))};
+    const QByteArray resolved = withoutTrailingSlash(QFile::encodeName(ResolvedPath(path)));
+    if (resolved != forms.first())
+        forms.append(resolved);
+    return forms;
+}
+
+bool isFatType(QByteArrayView type)
+{
+    for (const char *fuse : {"fuse.", "fuseblk."}) {
+        if (type.startsWith(fuse))
+            type = type.sliced(qstrlen(fuse));
+    }
+    for (const char *fat : {"vfat", "msdos", "umsdos", "exfat", "fat", "fusefat"}) {
+        if (type == fat)
+            return true;
+    }
+    return false;
+}
+
 } // namespace
 
 MountTable MountTable::current()
 {
+    return read(QStringLiteral("/proc/self/mountinfo"));
+}
+
+MountTable MountTable::read(const QString &mountInfoPath)
+{
     MountTable table;
-    QFile file(QStringLiteral("/proc/self/mountinfo"));
+    table.m_source = mountInfoPath;
+    QFile file(mountInfoPath);
     if (!file.open(QIODevice::ReadOnly))
         return table;
     const QList<QByteArray> lines = file.readAll().split('\n');
     for (const QByteArray &line : lines) {
+        // id parent major:minor root mount-point options [optional fields] - type source ...
         const QList<QByteArray> fields = line.split(' ');
-        if (fields.size() > 4)
-            table.m_mountPoints.insert(QFile::decodeName(unescapeMountField(fields[4])));
+        if (fields.size() <= 4)
+            continue;
+        const qsizetype separator = fields.indexOf(QByteArrayLiteral("-"), 5);
+        const QByteArray type = separator > 0 && separator + 1 < fields.size() ? fields[separator + 1] : QByteArray();
+        table.m_typeOf.insert(withoutTrailingSlash(unescapeMountField(fields[4])), type);
     }
     return table;
 }
@@ -62,8 +135,14 @@ MountTable MountTable::current()
 MountTable MountTable::of(const QSet<QString> &mountPoints)
 {
     MountTable table;
-    table.m_mountPoints = mountPoints;
+    for (const QString &mountPoint : mountPoints)
+        table.m_typeOf.insert(withoutTrailingSlash(QFile::encodeName(mountPoint)), QByteArray());
     return table;
+}
+
+MountTable MountTable::reread() const
+{
+    return m_source.isEmpty() ? *this : read(m_source);
 }
 
 QString MountTable::mountPointHolding(const QString &path) const
@@ -75,39 +154,128 @@ QString MountTable::mountPointHolding(const QString &path) const
     if (resolved.isEmpty())
         resolved = existing;
     for (QString candidate = resolved;; candidate = ParentFolderOf(candidate)) {
-        if (m_mountPoints.contains(candidate) || candidate == u"/")
+        if (isMountPoint(QFile::encodeName(candidate)) || candidate == u"/")
             return candidate;
     }
 }
 
+bool MountTable::isFat(const QString &path) const
+{
+    const QString existing = DeepestExisting(path);
+    if (existing.isEmpty())
+        return false;
+    struct statfs info;
+    if (::statfs(QFile::encodeName(existing).constData(), &info) == 0) {
+        const unsigned long type = static_cast<unsigned long>(info.f_type);
+        if (type == MsdosMagic || type == ExfatMagic)
+            return true;
+    }
+    const QString holder = mountPointHolding(existing);
+    return !holder.isEmpty() && isFatType(m_typeOf.value(QFile::encodeName(holder)));
+}
+
+QSet<QByteArray> ListedMountPoints(const QString &fstabPath)
+{
+    QSet<QByteArray> mountPoints;
+    QFile file(fstabPath);
+    if (!file.open(QIODevice::ReadOnly))
+        return mountPoints;
+    const QList<QByteArray> lines = file.readAll().split('\n');
+    for (const QByteArray &line : lines) {
+        const QList<QByteArray> fields = line.simplified().split(' ');
+        if (fields.size() < 2 || fields[0].startsWith('#'))
+            continue;
+        const QByteArray mountPoint = withoutTrailingSlash(unescapeMountField(fields[1]));
+        if (mountPoint.startsWith('/') && mountPoint != Root)
+            mountPoints.insert(mountPoint);
+    }
+    return mountPoints;
+}
+
 void MountHistory::record(const QString &path, const MountTable &table)
 {
-    const QString holder = table.mountPointHolding(path);
-    if (holder.isEmpty())
-        return;
-    QString &remembered = m_mountPointOf[WithoutTrailingSlash(path)];
-    if (remembered.isEmpty() || holder.size() > remembered.size())
-        remembered = holder;
+    const QByteArrayList forms = bothForms(path);
+    for (const QByteArray &mountPoint : table.mountPoints()) {
+        if (mountPoint == Root || m_remembered.contains(mountPoint))
+            continue;
+        for (const QByteArray &form : forms) {
+            if (related(mountPoint, form)) {
+                m_remembered.insert(mountPoint);
+                m_changed = true;
+                break;
+            }
+        }
+    }
+}
+
+void MountHistory::keepOnly(const QStringList &paths)
+{
+    QByteArrayList forms;
+    for (const QString &path : paths)
+        forms += bothForms(path);
+    for (auto mountPoint = m_remembered.begin(); mountPoint != m_remembered.end();) {
+        const bool kept = std::any_of(forms.cbegin(), forms.cend(),
+                                      [&](const QByteArray &form) { return related(*mountPoint, form); });
+        if (kept) {
+            ++mountPoint;
+        } else {
+            mountPoint = m_remembered.erase(mountPoint);
+            m_changed = true;
+        }
+    }
+}
+
+bool MountHistory::takeChanged()
+{
+    return std::exchange(m_changed, false);
 }
 
 bool MountHistory::driveMounted(const QString &path, const MountTable &table) const
 {
     if (!path.startsWith(u'/') || DeepestExisting(path).isEmpty())
         return false;
-    const QString remembered = m_mountPointOf.value(WithoutTrailingSlash(path));
-    return remembered.isEmpty() || remembered == u"/" || table.isMountPoint(remembered);
+    for (const QByteArray &form : bothForms(path)) {
+        for (qsizetype slash = form.indexOf('/', 1); ; slash = form.indexOf('/', slash + 1)) {
+            const QByteArray level = slash < 0 ? form : form.left(slash);
+            if (level != Root && isKnownMountPoint(level) && !table.isMountPoint(level))
+                return false;
+            if (slash < 0)
+                break;
+        }
+    }
+    return true;
 }
 
-bool IsFatFileSystem(const QString &path)
+void MountHistory::load(const QString &statePath)
 {
-    const QString existing = DeepestExisting(path);
-    if (existing.isEmpty())
-        return false;
-    struct statfs info;
-    if (::statfs(QFile::encodeName(existing).constData(), &info) != 0)
-        return false;
-    const unsigned long type = static_cast<unsigned long>(info.f_type);
-    return type == VfatMagic || type == ExfatMagic;
+    m_remembered.clear();
+    QFile file(statePath);
+    if (!file.open(QIODevice::ReadOnly))
+        return;
+    const QList<QByteArray> lines = file.readAll().split('\n');
+    for (const QByteArray &line : lines) {
+        const QByteArray mountPoint = withoutTrailingSlash(unescapeMountField(line));
+        if (mountPoint.startsWith('/') && mountPoint != Root)
+            m_remembered.insert(mountPoint);
+    }
+}
+
+bool MountHistory::save(const QString &statePath) const
+{
+    QByteArrayList lines;
+    for (const QByteArray &mountPoint : m_remembered)
+        lines.append(escapeMountField(mountPoint));
+    std::sort(lines.begin(), lines.end());
+    QByteArray text = lines.join('\n');
+    if (!text.isEmpty())
+        text += '\n';
+    return !platform::writeWholeFile(statePath, text, platform::PrivateFileMode).has_value();
+}
+
+QString MountStatePath(const QString &iniPath)
+{
+    const QFileInfo ini(iniPath);
+    return ini.dir().filePath(ini.completeBaseName() + QStringLiteral(".mounts"));
 }
 
 QString DeepestExisting(const QString &path)
@@ -120,6 +288,17 @@ QString DeepestExisting(const QString &path)
         if (candidate == u"/")
             return QString();
     }
+}
+
+QString ResolvedPath(const QString &path)
+{
+    const QString existing = DeepestExisting(path);
+    if (existing.isEmpty())
+        return path;
+    const QString canonical = QFileInfo(existing).canonicalFilePath();
+    if (canonical.isEmpty())
+        return path;
+    return canonical + path.mid(existing.size());
 }
 
 } // namespace idlebackup

@@ -3,6 +3,8 @@
 #include "platform/testing/print_to.h"
 #include "platform/testing/temporary_folder.h"
 
+#include <QFile>
+
 #include <gtest/gtest.h>
 
 namespace idlebackup {
@@ -20,7 +22,7 @@ TEST(MountTable, DrivesAndTheirHistory)
     EXPECT_EQ(mounted.mountPointHolding(disk + "/data/not yet"), disk);
     EXPECT_EQ(mounted.mountPointHolding(folder.filePath("elsewhere")), "/");
     EXPECT_EQ(mounted.mountPointHolding("relative/path"), "");
-    EXPECT_FALSE(IsFatFileSystem(disk));
+    EXPECT_FALSE(mounted.isFat(disk));
 
     MountHistory history;
     const QString data = disk + "/data";
@@ -30,6 +32,47 @@ TEST(MountTable, DrivesAndTheirHistory)
     history.record(data, unmounted);
     EXPECT_FALSE(history.driveMounted(data, unmounted));
     EXPECT_FALSE(history.driveMounted("relative/path", mounted));
+}
+
+TEST(MountTable, FatTypesAndDrivesRememberedAcrossRuns)
+{
+    TemporaryFolder folder;
+    const QString fuseFat = folder.makeFolder("fat disk");
+    const QString kernelFat = folder.makeFolder("vfat");
+    const QString other = folder.makeFolder("ext");
+    const QByteArray escapedFuseFat = QFile::encodeName(fuseFat).replace(" ", "\\040");
+    const MountTable table = MountTable::read(folder.writeFile(
+        "mountinfo", "22 1 8:1 / / rw - ext4 /dev/sda1 rw\n"
+                     "45 22 0:40 / " + escapedFuseFat + " rw,nosuid shared:7 - fuse.fusefat fusefat rw,user_id=0\n"
+                     "46 22 8:17 / " + QFile::encodeName(kernelFat) + " rw - vfat /dev/sdb1 rw\n"
+                     "47 22 8:33 / " + QFile::encodeName(other) + " rw - ext4 /dev/sdc1 rw\n"));
+    EXPECT_TRUE(table.isFat(fuseFat + "/bak/not yet"));
+    EXPECT_TRUE(table.isFat(kernelFat));
+    EXPECT_FALSE(table.isFat(other));
+    EXPECT_FALSE(table.isFat(folder.path()));
+
+    // A drive seen once is remembered by the next run; the table of file systems lists
+    // drives too; a drive goes with the last entry that used it.
+    const QString state = MountStatePath(folder.filePath("Zelquin.ini"));
+    EXPECT_EQ(state, folder.filePath("Zelquin.mounts"));
+    MountHistory first;
+    first.record(fuseFat + "/data", table);
+    EXPECT_TRUE(first.takeChanged());
+    ASSERT_TRUE(first.save(state));
+    MountHistory second;
+    second.load(state);
+    const MountTable unmounted = MountTable::of({});
+    EXPECT_FALSE(second.driveMounted(fuseFat + "/data", unmounted));
+    EXPECT_TRUE(second.driveMounted(fuseFat + "/data", table));
+    EXPECT_TRUE(second.driveMounted(other + "/data", unmounted));
+    second.setListedMountPoints(ListedMountPoints(
+        folder.writeFile("fstab", "# disks\nUUID=1 /  ext4 defaults 0 1\n/dev/sdc1\t" + QFile::encodeName(other)
+                                      + "\text4 noauto 0 2\nnone swap swap sw 0 0\n")));
+    EXPECT_FALSE(second.driveMounted(other + "/data", unmounted));
+    EXPECT_TRUE(second.driveMounted("/", unmounted));
+    second.keepOnly({other + "/data"});
+    EXPECT_TRUE(second.takeChanged());
+    EXPECT_TRUE(second.driveMounted(fuseFat + "/data", unmounted));
 }
 
 } // namespace

@@ -6,29 +6,55 @@
 
 #include <gtest/gtest.h>
 
-#include <ftw.h>
+#include <dirent.h>
+#include <fcntl.h>
 #include <unistd.h>
+
+#include <vector>
 
 namespace platform::testing {
 
 namespace {
 
-int removeEntry(const char *path, const struct stat *, int type, FTW *position)
+// Removes everything inside the open folder `folder`, each entry by its name in the
+// folder, so that neither names nor the depth of the tree get in the way.
+void removeContentsAt(int folder)
 {
-    if (position->level == 0)
-        return 0;
-    if (type == FTW_DP)
-        ::rmdir(path);
-    else
-        ::unlink(path);
-    return 0;
+    const int listing = ::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    DIR *const stream = listing < 0 ? nullptr : ::fdopendir(listing);
+    if (!stream) {
+        if (listing >= 0)
+            ::close(listing);
+        return;
+    }
+    std::vector<QByteArray> names;
+    while (const dirent *entry = ::readdir(stream)) {
+        const QByteArrayView name(entry->d_name);
+        if (name != "." && name != "..")
+            names.push_back(name.toByteArray());
+    }
+    ::closedir(stream);
+    for (const QByteArray &name : names) {
+        if (::unlinkat(folder, name.constData(), 0) == 0)
+            continue;
+        const int child = ::openat(folder, name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (child < 0)
+            continue;
+        removeContentsAt(child);
+        ::close(child);
+        ::unlinkat(folder, name.constData(), AT_REMOVEDIR);
+    }
 }
 
 } // namespace
 
 void removeRawContents(const QString &folder)
 {
-    ::nftw(QFile::encodeName(folder).constData(), removeEntry, 16, FTW_DEPTH | FTW_PHYS);
+    const int descriptor = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (descriptor < 0)
+        return;
+    removeContentsAt(descriptor);
+    ::close(descriptor);
 }
 
 TemporaryFolder::TemporaryFolder()

@@ -29,7 +29,8 @@ private:
 };
 
 // Removes everything inside `folder` by its raw names, so that names which are not valid
-// UTF-8 go too; the folder itself stays.
+// UTF-8 go too, and through folder descriptors, so that trees deeper than a path can name
+// go too; the folder itself stays.
 void removeRawContents(const QString &folder);
 
 // Folder of the built executables.

@@ -1,26 +1,72 @@
 #include "platform/testing/write_faults.h"
 
 #include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
 
 #include <gtest/gtest.h>
 
 #include <csignal>
 #include <fcntl.h>
 #include <sys/mount.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <utility>
 
 namespace platform::testing {
 
-SmallFileSystem::SmallFileSystem()
+SmallFileSystem::SmallFileSystem(const QString &mountPoint)
+    : m_path(mountPoint.isEmpty() ? m_ownFolder.path() : mountPoint)
 {
     if (::geteuid() != 0)
         return;
-    m_mounted = ::mount("tmpfs", QFile::encodeName(path()).constData(), "tmpfs", 0, "size=1m,mode=0755") == 0;
+    m_mounted = ::mount("tmpfs", QFile::encodeName(m_path).constData(), "tmpfs", 0, "size=1m,mode=0755") == 0;
 }
 
 SmallFileSystem::~SmallFileSystem()
+{
+    unmount();
+}
+
+void SmallFileSystem::unmount()
+{
+    if (m_mounted)
+        ::umount2(QFile::encodeName(m_path).constData(), MNT_DETACH);
+    m_mounted = false;
+}
+
+FatFileSystem::FatFileSystem()
+{
+    const QStringList systemFolders{QStringLiteral("/usr/sbin"), QStringLiteral("/sbin"), QStringLiteral("/usr/bin")};
+    const QString makeFat = QStandardPaths::findExecutable(QStringLiteral("mkfs.vfat"), systemFolders);
+    const QString fuseFat = QStandardPaths::findExecutable(QStringLiteral("fusefat"), systemFolders);
+    if (::geteuid() != 0 || makeFat.isEmpty() || fuseFat.isEmpty())
+        return;
+    const QString image = m_folder.filePath(QStringLiteral("fat.img"));
+    QFile file(image);
+    if (!file.open(QIODevice::WriteOnly) || !file.resize(8 * 1024 * 1024))
+        return;
+    file.close();
+    m_folder.makeFolder(QStringLiteral("mounted"));
+    const auto run = [](const QString &program, const QStringList &arguments) {
+        QProcess process;
+        // The FUSE server stays behind as a daemon: it must not write into a pipe of ours.
+        process.setStandardOutputFile(QProcess::nullDevice());
+        process.setStandardErrorFile(QProcess::nullDevice());
+        process.start(program, arguments);
+        return process.waitForFinished() && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+    };
+    if (!run(makeFat, {image}) || !run(fuseFat, {QStringLiteral("-o"), QStringLiteral("rw+"), image, path()}))
+        return;
+    struct stat mounted;
+    struct stat folder;
+    m_mounted = ::stat(QFile::encodeName(path()).constData(), &mounted) == 0
+                && ::stat(QFile::encodeName(m_folder.path()).constData(), &folder) == 0
+                && mounted.st_dev != folder.st_dev;
+}
+
+FatFileSystem::~FatFileSystem()
 {
     if (m_mounted)
         ::umount2(QFile::encodeName(path()).constData(), MNT_DETACH);

@@ -10,26 +10,50 @@
 
 namespace platform::testing {
 
-// A file system of 1 MiB (tmpfs) mounted for one test on a fresh folder and unmounted at
-// its end, so that writes into it run out of space for real. Only the superuser can
-// mount it; elsewhere isMounted() is false and the test skips what needs it.
+// A file system of 1 MiB (tmpfs) mounted for one test on a fresh folder (or on the
+// existing folder `mountPoint`) and unmounted at its end, so that writes into it run out
+// of space for real and disks can go away under a program. Only the superuser can mount
+// it; elsewhere isMounted() is false and the test skips what needs it.
 class SmallFileSystem
 {
 public:
-    SmallFileSystem();
+    explicit SmallFileSystem(const QString &mountPoint = QString());
     ~SmallFileSystem();
     SmallFileSystem(const SmallFileSystem &) = delete;
     SmallFileSystem &operator=(const SmallFileSystem &) = delete;
 
     bool isMounted() const { return m_mounted; }
-    QString path() const { return m_mountPoint.path(); }
-    QString filePath(const QString &relative) const { return m_mountPoint.filePath(relative); }
+    QString path() const { return m_path; }
+    QString filePath(const QString &relative) const { return m_path + u'/' + relative; }
     // Takes up every free block with the file "filler", so that the next write that needs
     // a block fails with ENOSPC.
     void fill() const;
+    // Unmounts it now, lazily as "umount -l" does: what is open in it stays usable.
+    void unmount();
 
 private:
-    TemporaryFolder m_mountPoint;
+    TemporaryFolder m_ownFolder;
+    QString m_path;
+    bool m_mounted = false;
+};
+
+// A FAT file system in an image of 8 MiB made by mkfs.vfat and mounted through FUSE by
+// fusefat for one test, as a FAT backup disk that the kernel cannot mount itself is
+// reached: times to two seconds, no permission bits. Only the superuser with both tools
+// mounts it; elsewhere isMounted() is false and the test skips what needs it.
+class FatFileSystem
+{
+public:
+    FatFileSystem();
+    ~FatFileSystem();
+    FatFileSystem(const FatFileSystem &) = delete;
+    FatFileSystem &operator=(const FatFileSystem &) = delete;
+
+    bool isMounted() const { return m_mounted; }
+    QString path() const { return m_folder.filePath(QStringLiteral("mounted")); }
+
+private:
+    TemporaryFolder m_folder;
     bool m_mounted = false;
 };
 

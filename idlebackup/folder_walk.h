@@ -1,0 +1,62 @@
+#pragma once
+
+#include "platform/descriptor.h"
+
+#include <QByteArray>
+#include <QByteArrayView>
+
+#include <functional>
+
+#include <sys/types.h>
+
+#include <vector>
+
+namespace idlebackup {
+
+using platform::Descriptor;
+
+// Opens the folder `path` (an encoded absolute path; links on the way and at its end are
+// followed, as the user's own paths are). -1 with errno on failure.
+Descriptor OpenFolder(const QByteArray &path);
+// Opens the folder `name` of the open folder `parent` without following a link at
+// `name`: a link there fails with ELOOP (or ENOTDIR), so a walk never leaves its tree.
+Descriptor OpenFolderAt(int parent, const QByteArray &name);
+
+// What a walk sees of an entry of a folder.
+enum class EntryKind {
+    File,       // a regular file, or a link that leads to one
+    Folder,     // a real folder
+    FolderLink, // a link that leads to a folder
+    Other,      // anything else: special files, links that lead nowhere or elsewhere
+};
+
+struct FolderEntry
+{
+    QByteArray name;
+    EntryKind kind = EntryKind::Other;
+    qint64 modifiedSeconds = 0; // of the file a File entry leads to
+    dev_t device = 0;           // of the entry itself; 0 where it was not examined
+};
+
+// Which entries of a folder a walk lists and how closely it looks at them.
+enum class ListingDepth {
+    // Every entry with its kind, time and device (the side that a walk copies from).
+    Examined,
+    // Every entry, told apart only as a real folder (Folder), a regular file (File, no
+    // link) or anything else (Other), without examining each where the folder's own
+    // listing tells (both sides of a delete walk).
+    KindsOnly,
+};
+
+// Calls `take` with each name that the open folder `folder` lists ("." and ".." too),
+// in the folder's order. Returns 0, or the errno of the failure when the folder cannot
+// be read to its end.
+int ForEachName(int folder, const std::function<void(const char *name, unsigned char type)> &take);
+
+// Lists the open folder `folder`: every entry but "." and ".." and this program's
+// temporary files, folders first, then in the byte order of the names. Returns 0, or the
+// errno of the failure when the folder cannot be read to its end (the list is then not
+// to be used).
+int ListFolderAt(int folder, ListingDepth depth, std::vector<FolderEntry> &entries);
+
+} // namespace idlebackup
