@@ -314,7 +314,7 @@ void Frm_Main::Linquell_Click()
             if (!grid.textMatrix(grid.row(), Side1 + side).isEmpty())
                 paths[side] = listing::RowEntryPath(SideRoot[side], Txt_FolderPath[side]->text(), relative);
         QString handOver;
-        const QStringList arguments = common::ViewerArgumentsWithoutPasswords(paths, {}, handOver);
+        const QStringList arguments = common::ArgumentsWithoutFtpPasswords(paths, {}, handOver);
         // The viewer removes the file once it read it; a viewer that did not start cannot.
         auto removeHandOver = qScopeGuard([&handOver] {
             if (!handOver.isEmpty())
