@@ -1,5 +1,6 @@
 #include "common/ftp_password_handover.h"
 
+#include "common/command_line.h"
 #include "platform/program_folder.h"
 #include "platform/testing/print_to.h"
 #include "platform/testing/temporary_folder.h"
@@ -41,6 +42,17 @@ TEST(FtpPasswordHandOver, AddressesGoWithoutPasswordsAndComeBackWhole)
               (QStringList{"ftp://host/a.txt", "ftp://user@host/b.txt"}));
     EXPECT_EQ(none, "");
     EXPECT_EQ(WithoutFtpPassword("FTP://user:pw@host/a"), "FTP://user@host/a") << "gathered as an FTP side too";
+
+    // Dirgleam reads the switch as the hand-over file: not as the "-PT" or "-PF" patterns
+    // and not as an output switch, so no unattended run starts.
+    QString forDirgleam;
+    StartupRequest request = ParseCommandLine(ArgumentsWithoutFtpPasswords(paths, {"-PT*.txt", "-pf*.bak"}, forDirgleam));
+    EXPECT_EQ(request.passwordFile, forDirgleam);
+    EXPECT_FALSE(request.batchMode);
+    EXPECT_EQ(request.options[5], "*.txt");
+    EXPECT_EQ(request.options[6], "*.bak");
+    TakeBackFtpPasswords(request.passwordFile, request.paths);
+    EXPECT_EQ(request.paths, (std::array<std::optional<QString>, 2>{paths[0], paths[1]}));
 
     // A runtime folder named relative to the working folder still gives an absolute path,
     // which no "-P" switch with a letter can be mistaken for.
