@@ -1,5 +1,6 @@
 #include "common/command_line.h"
 #include "common/common_module.h"
+#include "common/ftp_password_handover.h"
 #include "common/saved_error.h"
 #include "common/startup_check.h"
 #include "foldercompare/window/frm_main.h"
@@ -23,9 +24,13 @@ int main(int argc, char **argv)
     QStringList tokens;
     for (int i = 1; i < argc; ++i)
         tokens.append(QFile::decodeName(argv[i]));
-    const common::StartupRequest request = common::ParseCommandLine(tokens);
+    common::StartupRequest request = common::ParseCommandLine(tokens);
+    // A window that Dirgleam opens on a folder row gets the passwords of ftp:// paths in a
+    // file of the user's alone.
+    if (!request.passwordFile.isEmpty())
+        common::TakeBackFtpPasswords(request.passwordFile, request.paths);
     const std::optional<QString> refusal = common::StartupRefusal(
-        {QStringLiteral("Dirgleam"), {request.paths[0], request.paths[1]}, request.batchMode, common::DisplayAvailable()});
+        {QStringLiteral("Dirgleam"), request.paths, request.batchMode, common::DisplayAvailable()});
     if (refusal) {
         platform::writeMessageToStandardError(*refusal);
         return common::StartupRefusedStatus;

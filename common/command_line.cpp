@@ -1,5 +1,7 @@
 #include "common/command_line.h"
 
+#include "common/ftp_password_handover.h"
+
 namespace common {
 
 QStringList TokenizeCommandLine(const QString &commandLine)
@@ -43,7 +45,9 @@ StartupRequest ParseCommandLine(const QStringList &tokens)
         const QString &token = tokens[i];
         const QString upper = token.toUpper();
         auto &option = request.options;
-        if (upper == u"-ND") {
+        if (const std::optional<QString> passwordFile = PasswordFileOf(token)) {
+            request.passwordFile = *passwordFile;
+        } else if (upper == u"-ND") {
             option[0] = true;
             option[2] = true;
             option[3] = false;

@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <array>
 #include <optional>
 
 namespace common {
@@ -19,7 +20,10 @@ QStringList TokenizeCommandLine(const QString &commandLine);
 struct StartupRequest
 {
     // Paths for the two path boxes; nullopt leaves a box untouched.
-    std::optional<QString> paths[2];
+    std::array<std::optional<QString>, 2> paths;
+    // "-P/...": the file that hands over the passwords of ftp:// paths given without them
+    // (common/ftp_password_handover.h).
+    QString passwordFile;
     CommandLineOptionSlots options;
     bool batchMode = false;
     qint16 batchKind = 0;
@@ -29,6 +33,7 @@ struct StartupRequest
 
 // Reads tokens (without the program name): tokens 0 and 1 are always the two paths;
 // the others are switches matched upper-cased in a fixed order, the last one winning.
+// The hand-over switch is tested first; it is no output switch and starts no batch run.
 // In a batch run, slots still null get the batch defaults (subfolders on, nothing else)
 // and slot 1 tells whether "-X" was seen.
 StartupRequest ParseCommandLine(const QStringList &tokens);

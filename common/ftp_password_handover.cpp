@@ -6,7 +6,9 @@
 #include "platform/program_folder.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QRandomGenerator>
 
 #include <cerrno>
@@ -21,6 +23,7 @@ namespace common {
 namespace {
 
 const QString FtpScheme = QStringLiteral("ftp://");
+const QString HandOverPrefix = QStringLiteral("ftp-address-");
 constexpr qint64 HandOverBytesMax = 64 * 1024;
 
 [[noreturn]] void failHandOver(const QString &path, int error)
@@ -30,11 +33,29 @@ constexpr qint64 HandOverBytesMax = 64 * 1024;
                       + QString::fromLocal8Bit(std::strerror(error)));
 }
 
+// Whether `file` has the name of a hand-over file and lies right in the runtime folder:
+// a switch typed by hand must not make the program read and delete a file of the user's.
+bool isHandOverPlace(const QString &file)
+{
+    const QString folder = platform::runtimeFolder();
+    const QFileInfo info(file);
+    return !folder.isEmpty() && info.fileName().startsWith(HandOverPrefix)
+           && QDir::cleanPath(info.absolutePath()) == QDir::cleanPath(QDir(folder).absolutePath());
+}
+
 } // namespace
+
+std::optional<QString> PasswordFileOf(const QString &token)
+{
+    if (!token.startsWith(PasswordFileSwitch + u'/', Qt::CaseInsensitive))
+        return std::nullopt;
+    return token.mid(PasswordFileSwitch.size());
+}
 
 QString WithoutFtpPassword(const QString &address)
 {
-    if (!address.startsWith(FtpScheme))
+    // Gathering takes "FTP://" for an FTP side as well, so its password is hidden too.
+    if (!address.startsWith(FtpScheme, Qt::CaseInsensitive))
         return address;
     const qsizetype hostEnd = address.indexOf(u'/', FtpScheme.size());
     const QString authority = address.mid(FtpScheme.size(), hostEnd < 0 ? -1 : hostEnd - FtpScheme.size());
@@ -42,11 +63,12 @@ QString WithoutFtpPassword(const QString &address)
     const qsizetype colon = authority.indexOf(u':');
     if (at < 0 || colon < 0 || colon > at)
         return address;
-    return FtpScheme + authority.left(colon) + authority.mid(at) + (hostEnd < 0 ? QString() : address.mid(hostEnd));
+    return address.left(FtpScheme.size()) + authority.left(colon) + authority.mid(at)
+           + (hostEnd < 0 ? QString() : address.mid(hostEnd));
 }
 
-QStringList ViewerArgumentsWithoutPasswords(const std::array<QString, 2> &paths, const QStringList &options,
-                                            QString &handOverFile)
+QStringList ArgumentsWithoutFtpPasswords(const std::array<QString, 2> &paths, const QStringList &options,
+                                         QString &handOverFile)
 {
     handOverFile.clear();
     QStringList arguments;
@@ -62,8 +84,8 @@ QStringList ViewerArgumentsWithoutPasswords(const std::array<QString, 2> &paths,
     if (folder.isEmpty())
         failHandOver(QStringLiteral("$XDG_RUNTIME_DIR"), ENOENT);
     for (;;) {
-        const QString path = folder + QStringLiteral("/ftp-address-")
-                             + QString::number(QRandomGenerator::global()->generate64(), 36);
+        const QString path = QDir(folder).absoluteFilePath(
+            HandOverPrefix + QString::number(QRandomGenerator::global()->generate64(), 36));
         const int descriptor = ::open(QFile::encodeName(path).constData(),
                                       O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
         if (descriptor < 0 && errno == EEXIST)
@@ -84,6 +106,8 @@ QStringList ViewerArgumentsWithoutPasswords(const std::array<QString, 2> &paths,
 
 void TakeBackFtpPasswords(const QString &file, std::array<std::optional<QString>, 2> &paths)
 {
+    if (!isHandOverPlace(file))
+        return;
     const QByteArray name = QFile::encodeName(file);
     const int descriptor = ::open(name.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
     if (descriptor < 0)

@@ -95,7 +95,7 @@ void TxtDifAuto_File(const PerRowDiffSource &source, int row, const QStringList 
 {
     try {
         QString handOver;
-        const QStringList arguments = common::ViewerArgumentsWithoutPasswords(
+        const QStringList arguments = common::ArgumentsWithoutFtpPasswords(
             {PerRowSideFile(source, row, 0), PerRowSideFile(source, row, 1)}, options, handOver);
         // The viewer removes the file once it read it; this removes it in any case.
         const auto removeHandOver = qScopeGuard([&handOver] {

@@ -435,6 +435,9 @@ private:
     // Starts `program` with `arguments` detached from this window; throws
     // common::Failure 53 when it cannot be started.
     static void startOrFail(const QString &program, const QStringList &arguments = {});
+    // startOrFail with the two `paths` as its arguments, every ftp:// password handed over
+    // in a file of the user's instead (common/ftp_password_handover.h).
+    static void startWithoutFtpPasswords(const QString &program, const std::array<QString, 2> &paths);
     // SideRoot of `side` for its gathered path: the path itself, or for an ftp:// side its
     // mirror folder joined with the address's last element when there is one.
     QString sideRootFor(int side) const;

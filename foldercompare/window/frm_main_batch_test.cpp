@@ -1,3 +1,4 @@
+#include "common/ftp_password_handover.h"
 #include "foldercompare/listing/testing_host.h"
 #include "platform/code_page.h"
 #include "platform/profile.h"
@@ -10,6 +11,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonObject>
 #include <QProcess>
 
@@ -429,6 +431,17 @@ TEST_F(BatchRunTest, PerRowFilesOfAnFtpSide)
     }
     rows.sort();
     EXPECT_EQ(rows, (QStringList{"1,変更,1,\"old\",\"newer\",1", "1,変更,1,\"q1\",\"q22\",1"}));
+
+    // A window that Dirgleam opens on a folder row logs in with the password that it takes
+    // from the hand-over file, not from its arguments.
+    QString handOver;
+    const QStringList handed
+        = common::ArgumentsWithoutFtpPasswords({tree("ftp"), server.url("/pub/")}, {"-Cout/handed.csv"}, handOver);
+    ASSERT_FALSE(handed.join(u' ').contains(server.password()));
+    const RunResult handedRun = runArguments(handed);
+    EXPECT_EQ(handedRun.exitCode, 0) << handedRun.standardError.toStdString();
+    EXPECT_EQ(read("out/handed.csv"), read("out/list.csv"));
+    EXPECT_FALSE(QFileInfo::exists(handOver)) << "the window removes the file it read";
     platform::testing::removeRawContents(ftpRoot.path());
 }
 

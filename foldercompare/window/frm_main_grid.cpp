@@ -50,6 +50,19 @@ void Frm_Main::startOrFail(const QString &program, const QStringList &arguments)
                               QStringLiteral("プログラムを起動できません。 ") + program);
 }
 
+void Frm_Main::startWithoutFtpPasswords(const QString &program, const std::array<QString, 2> &paths)
+{
+    QString handOver;
+    const QStringList arguments = common::ArgumentsWithoutFtpPasswords(paths, {}, handOver);
+    // The started program removes the file once it read it; one that did not start cannot.
+    auto removeHandOver = qScopeGuard([&handOver] {
+        if (!handOver.isEmpty())
+            QFile::remove(handOver);
+    });
+    startOrFail(program, arguments);
+    removeHandOver.dismiss();
+}
+
 void Frm_Main::LockControls(bool lock)
 {
     const bool enabled = !lock;
@@ -205,7 +218,7 @@ void Frm_Main::Grd_Compare_DblClick()
             Linquell_Click();
             return;
         }
-        QStringList paths{QString(), QString()};
+        std::array<QString, 2> paths;
         for (int side = 0; side < 2; ++side)
             if (!grid.textMatrix(grid.row(), Side1 + side).isEmpty())
                 paths[side] = listing::RowEntryPath(SideRoot[side], Txt_FolderPath[side]->text(), relative);
@@ -222,7 +235,7 @@ void Frm_Main::Grd_Compare_DblClick()
                 listing::CopyFolderContents(source, target);
         }
         QCoreApplication::processEvents();
-        startOrFail(OwnExePath, paths);
+        startWithoutFtpPasswords(OwnExePath, paths);
     } catch (...) {
         common::SaveErr();
         common::ReportSavedErr(QStringLiteral("Grd_Compare_DblClick"));
@@ -313,15 +326,7 @@ void Frm_Main::Linquell_Click()
         for (int side = 0; side < 2; ++side)
             if (!grid.textMatrix(grid.row(), Side1 + side).isEmpty())
                 paths[side] = listing::RowEntryPath(SideRoot[side], Txt_FolderPath[side]->text(), relative);
-        QString handOver;
-        const QStringList arguments = common::ViewerArgumentsWithoutPasswords(paths, {}, handOver);
-        // The viewer removes the file once it read it; a viewer that did not start cannot.
-        auto removeHandOver = qScopeGuard([&handOver] {
-            if (!handOver.isEmpty())
-                QFile::remove(handOver);
-        });
-        startOrFail(ViewerExePath, arguments);
-        removeHandOver.dismiss();
+        startWithoutFtpPasswords(ViewerExePath, paths);
     } catch (...) {
         common::SaveErr();
         common::ReportSavedErr(QStringLiteral("Linquell_Click"));

@@ -410,7 +410,7 @@ wb.save(sys.argv[1])
     // Dirgleam hands the FTP password over in a file of the user's, not in the arguments.
     QString handOver;
     const QStringList handedArguments
-        = common::ViewerArgumentsWithoutPasswords({http.url("/a.txt"), ftp.url("/dir/b.txt")}, {"-Cout.csv", "-N"}, handOver);
+        = common::ArgumentsWithoutFtpPasswords({http.url("/a.txt"), ftp.url("/dir/b.txt")}, {"-Cout.csv", "-N"}, handOver);
     ASSERT_FALSE(handedArguments.join(u' ').contains(ftp.password()));
     const RunResult handedOver = run(handedArguments);
     EXPECT_EQ(handedOver.exitCode, 0) << handedOver.standardError.toStdString();
