@@ -130,6 +130,14 @@ QString PrintablePath(const QString &path)
     return platform::escapeControlCharacters(PasswordHidden(path));
 }
 
+QString HistoryItemLabel(const QString &item)
+{
+    QStringList paths = item.split(u'\t');
+    for (QString &path : paths)
+        path = PasswordHidden(path).replace(u'&', QStringLiteral("&&"));
+    return paths.join(u'\t');
+}
+
 void ReportSavedErr(const QString &procedure)
 {
     if (BatchMode)

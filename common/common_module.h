@@ -79,6 +79,10 @@ QString PasswordHidden(const QString &path);
 // (platform::escapeControlCharacters), so that a name never breaks a message's line.
 QString PrintablePath(const QString &path);
 
+// The menu text of a history item (paths joined by TAB): each path PasswordHidden, and
+// "&" doubled so that a path shows no mnemonic.
+QString HistoryItemLabel(const QString &item);
+
 // Reports the failure held by SavedErr() as "システムエラー : " + procedure + CR LF +
 // description in an OK-only box with an empty title; in a batch run it also marks the
 // run as failed.

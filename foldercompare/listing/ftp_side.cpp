@@ -1,5 +1,6 @@
 #include "foldercompare/listing/ftp_side.h"
 
+#include "common/common_module.h"
 #include "common/mod_ftp.h"
 #include "common/saved_error.h"
 #include "foldercompare/listing/folder_services.h"
@@ -65,7 +66,8 @@ public:
         , m_cacheFolder(cacheFolder)
         , m_records(records)
     {
-        m_captionAddress = address.size() > 35 ? address.left(6) + QStringLiteral("...") + address.right(26) : address;
+        const QString shown = common::PasswordHidden(address);
+        m_captionAddress = shown.size() > 35 ? shown.left(6) + QStringLiteral("...") + shown.right(26) : shown;
     }
 
     // Walks the remote folder `remote` (GetFtpFolderDate), whose entries are recorded

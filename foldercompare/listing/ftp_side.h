@@ -73,9 +73,10 @@ struct FtpGathering
 // Gathers an FTP address into `records` (GetFtpDate): connects, mirrors the tree below
 // the address into `cacheFolder` (downloading only files whose listed date or size
 // differs from the cached copy), lists every entry, dot entries included, and
-// disconnects. Names go back to the server as it listed them. A symbolic link that can be
-// entered is a folder; any other is a file whose size and time the server tells (SIZE,
-// MDTM) or, failing that, its size is the download's. A folder that lists the very same
+// disconnects. The progress caption names the address with its password shown as "****".
+// Names go back to the server as it listed them. A symbolic link that can be entered is a
+// folder; any other is a file whose size and time the server tells (SIZE, MDTM) or,
+// failing that, its size is the download's. A folder that lists the very same
 // entries as one being walked above it (a link that leads back there) is listed with its
 // own date and nothing below it. A single-file address
 // is downloaded every time and gives one record of its name and listed time (`dateOnly`).

@@ -248,6 +248,19 @@ TEST_F(FtpSideTest, MirrorsTheTreeAndListsItLikeALocalSide)
     expectDisconnected();
 }
 
+// An address short enough to be shown whole in the caption, with its password hidden.
+TEST_F(FtpSideTest, TheCaptionHidesThePassword)
+{
+    QString address = m_server.url("/");
+    ASSERT_LE(address.size(), 35);
+    gather(address);
+    ASSERT_FALSE(m_host.captions.isEmpty());
+    const QString credentials = ':' + m_server.password() + '@';
+    EXPECT_TRUE(m_host.captions.first().startsWith("取得中 " + QString(address).replace(credentials, ":****@")))
+        << m_host.captions.first().toStdString();
+    EXPECT_TRUE(m_host.captions.filter(credentials).isEmpty()) << m_host.captions.join('\n').toStdString();
+}
+
 TEST_F(FtpSideTest, ASecondWalkDownloadsOnlyWhatChanged)
 {
     QString address = m_server.url("/pub/");

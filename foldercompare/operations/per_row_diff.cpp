@@ -91,6 +91,12 @@ QString PerRowSideFile(const PerRowDiffSource &source, int row, int side)
                                  source.grid.textMatrix(row, listing::ResultColumn::Path));
 }
 
+void WaitUntilEnded(QProcess &process, int sliceMilliseconds, const std::function<void()> &letEventsRun)
+{
+    while (process.state() != QProcess::NotRunning && !process.waitForFinished(sliceMilliseconds))
+        letEventsRun();
+}
+
 void TxtDifAuto_File(const PerRowDiffSource &source, int row, const QStringList &options)
 {
     try {
@@ -107,8 +113,7 @@ void TxtDifAuto_File(const PerRowDiffSource &source, int row, const QStringList 
         if (!viewer.waitForStarted())
             fail(QStringLiteral("テキスト差分表示ツールを起動できません。 ") + source.viewerExePath + QStringLiteral(" (")
                  + viewer.errorString() + u')');
-        while (!viewer.waitForFinished(WaitSliceMilliseconds))
-            QCoreApplication::processEvents();
+        WaitUntilEnded(viewer, WaitSliceMilliseconds, [] { QCoreApplication::processEvents(); });
         if (viewer.exitStatus() != QProcess::NormalExit || viewer.exitCode() != 0) {
             const QString message = QString::fromLocal8Bit(viewer.readAllStandardError()).trimmed();
             fail(QStringLiteral("テキスト差分ファイルを書けませんでした。 ") + options.value(0).mid(2)

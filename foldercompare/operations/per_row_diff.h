@@ -4,6 +4,9 @@
 #include <QStringList>
 
 #include <array>
+#include <functional>
+
+class QProcess;
 
 namespace platform {
 class FlexGrid;
@@ -51,6 +54,11 @@ struct PerRowDiffSource
 // it: "" when the entry is missing on that side, else listing::RowEntryPath of the side's
 // root, path box text and the row's relative path.
 QString PerRowSideFile(const PerRowDiffSource &source, int row, int side);
+
+// Waits until `process` has ended, running `letEventsRun` after every `sliceMilliseconds`
+// of waiting. The events may notice the end themselves, and a wait asked after that answers
+// false at once, so the state of the process decides when the waiting is over.
+void WaitUntilEnded(QProcess &process, int sliceMilliseconds, const std::function<void()> &letEventsRun);
 
 // Starts the viewer unattended on the two files of grid row `row` with `options` (an
 // argument list, never a command string) and waits until it has ended, letting window

@@ -12,6 +12,9 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QProcess>
+
+#include <stdexcept>
 
 #include <gtest/gtest.h>
 
@@ -135,6 +138,24 @@ TEST(PerRowDiffRows, FtpSidesPassTheAddress)
 }
 
 // Runs of the built viewer for the rows of a grid over two real folders.
+// The events that run while the viewer is waited for may notice its end themselves, as
+// the event loop does; the wait then ends instead of asking the ended process again and
+// again. This process ends only once the events close its input.
+TEST(PerRowDiffWait, AnEndNoticedWhileEventsRunEndsTheWait)
+{
+    QProcess process;
+    process.start("/bin/cat", {});
+    ASSERT_TRUE(process.waitForStarted());
+    int rounds = 0;
+    const auto letEventsRun = [&process, &rounds] {
+        if (++rounds > 1)
+            throw std::runtime_error("the wait went on after the process had ended");
+        process.closeWriteChannel();
+        process.waitForFinished(-1);
+    };
+    EXPECT_NO_THROW(WaitUntilEnded(process, 10, letEventsRun));
+}
+
 class PerRowDiffRunTest : public ::testing::Test
 {
 protected:

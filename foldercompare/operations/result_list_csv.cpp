@@ -65,8 +65,8 @@ void BatCsvSave(const ResultListExport &source, const CsvOptions &options, const
     const int rows = grid.rows();
     const int cols = grid.cols();
     common::ExportFile file(path, false);
-    file.writeLine(source.rows.folderPath[0]);
-    file.writeLine(source.rows.folderPath[1]);
+    for (const QString &shown : source.shownFolderPaths())
+        file.writeLine(shown);
 
     QString line;
     for (int row = 0; row < rows; ++row) {

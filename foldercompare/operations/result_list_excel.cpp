@@ -16,9 +16,9 @@ FoldDiffExcel BuildFoldDiffExcel(const ResultListExport &source, const QString &
 
     FoldDiffExcel result;
     result.cells.reserve(tableRows);
-    for (int side = 0; side < FoldDiffExcelPathRows; ++side) {
+    for (const QString &shown : source.shownFolderPaths()) {
         QStringList row(cols + 1);
-        row[0] = source.rows.folderPath[size_t(side)];
+        row[0] = shown;
         result.cells.append(row);
     }
     if (source.perRow.on())

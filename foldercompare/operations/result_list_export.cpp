@@ -4,6 +4,11 @@
 
 namespace foldercompare {
 
+std::array<QString, 2> ResultListExport::shownFolderPaths() const
+{
+    return {common::PasswordHidden(rows.folderPath[0]), common::PasswordHidden(rows.folderPath[1])};
+}
+
 bool SkipsExportWithoutDifference(qint32 diffRowCount)
 {
     const QVariant &noSame = common::CommandLineOptions[1];

@@ -4,6 +4,7 @@
 
 #include <QString>
 
+#include <array>
 #include <functional>
 
 namespace foldercompare {
@@ -29,6 +30,10 @@ struct ResultListExport
     qint32 diffRowCount = 0;
     PerRowSwitches perRow;
     std::function<void()> letEventsRun;
+
+    // The texts of the two path boxes as the reports write them: an address with its
+    // password shown as "****".
+    std::array<QString, 2> shownFolderPaths() const;
 };
 
 // The "-X" rule of an unattended run: true when the command line had "-X" and the

@@ -76,7 +76,7 @@ void BatHtmlSave(const ResultListExport &source, const QString &path)
     const int rows = grid.rows();
     const int cols = grid.cols();
     common::ExportFile file(path, false, common::ExportFile::Unrepresentable::CharacterReference);
-    common::WriteHtmlPageStart(file, QStringLiteral("shift_jis"), PageTitle, source.rows.folderPath);
+    common::WriteHtmlPageStart(file, QStringLiteral("shift_jis"), PageTitle, source.shownFolderPaths());
 
     QString line;
     for (int row = 0; row < rows; ++row) {

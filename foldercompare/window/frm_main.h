@@ -341,7 +341,8 @@ public:
     void SetFlNmCode_Click();
     void SetProxy_Click();
 
-    // The history entries of the last comparisons, newest first.
+    // The history entries of the last comparisons, newest first: the two paths joined by
+    // a TAB, shown in the menu as common::HistoryItemLabel.
     QStringList HistoryItems;
 
     // Texts and tooltips of status panels 1 to 4 (index 0 to 3).

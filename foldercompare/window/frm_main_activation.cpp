@@ -129,7 +129,7 @@ void Frm_Main::showHistory()
 {
     CompHistory->clear();
     for (const QString &item : HistoryItems)
-        CompHistory->addAction(item);
+        CompHistory->addAction(common::HistoryItemLabel(item));
     CompHistory->menuAction()->setVisible(!HistoryItems.isEmpty());
 }
 

@@ -15,6 +15,8 @@
 #include <QJsonObject>
 #include <QProcess>
 
+#include <functional>
+
 #include <gtest/gtest.h>
 
 namespace foldercompare {
@@ -443,6 +445,40 @@ TEST_F(BatchRunTest, PerRowFilesOfAnFtpSide)
     EXPECT_EQ(read("out/handed.csv"), read("out/list.csv"));
     EXPECT_FALSE(QFileInfo::exists(handOver)) << "the window removes the file it read";
     platform::testing::removeRawContents(ftpRoot.path());
+}
+
+// Every report names an FTP side by its address with the password shown as "****".
+TEST_F(BatchRunTest, ReportsNameAnFtpSideWithoutItsPassword)
+{
+    TemporaryFolder ftpRoot;
+    platform::testing::writeRawFile(ftpRoot.path(), "pub/changed.txt", "newer");
+    platform::testing::FtpTestServer server(ftpRoot.path());
+    ASSERT_TRUE(server.start());
+    const QString hidden = server.url("/pub/").replace(':' + server.password() + '@', ":****@");
+    const auto exportText = [this](const QString &name) {
+        return platform::decodeBytes(platform::CodePage::Cp932, read(name)).text;
+    };
+    const struct
+    {
+        const char *switchText;
+        std::function<QString()> named; // the text of the report that names the two sides
+    } reports[] = {
+        {"-Hlist.html", [&] { return exportText("list.html"); }},
+        {"-Clist.csv", [&] { return exportText("list.csv"); }},
+        {"-Ebook.xlsx",
+         [&] {
+             const QJsonObject cells = platform::testing::readWorkbookBack(output("book.xlsx"), {"A1:A2"})["cells"].toObject();
+             return cells["A1"].toObject()["value"].toString() + "\n" + cells["A2"].toObject()["value"].toString();
+         }},
+    };
+    for (const auto &report : reports) {
+        SCOPED_TRACE(report.switchText);
+        const RunResult result = run({report.switchText}, "one", server.url("/pub/"));
+        EXPECT_EQ(result.exitCode, 0) << result.standardError.toStdString();
+        const QString named = report.named();
+        EXPECT_TRUE(named.contains(hidden)) << named.toStdString();
+        EXPECT_FALSE(named.contains(server.password()));
+    }
 }
 
 TEST_F(BatchRunTest, XWritesNothingWithoutADifference)

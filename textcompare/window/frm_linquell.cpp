@@ -473,8 +473,7 @@ void Frm_Linquell::showHistory()
     for (int index = 0; index < int(CompHistory.size()); ++index) {
         QAction *item = CompHistory[index];
         const bool used = index < HistoryItems.size();
-        // "&" in a path is no mnemonic.
-        item->setText(used ? QString(HistoryItems[index]).replace(u'&', QStringLiteral("&&")) : QStringLiteral("履歴"));
+        item->setText(used ? common::HistoryItemLabel(HistoryItems[index]) : QStringLiteral("履歴"));
         item->setVisible(used);
     }
 }
