@@ -311,7 +311,8 @@ void DurableCopies::startSync()
         return round;
     });
     m_sync = job->get_future();
-    m_workers.start([job] { (*job)(); });
+    // Ahead of the copies still waiting for a worker: the oldest copies wait for it.
+    m_workers.start([job] { (*job)(); }, 1);
 }
 
 void DurableCopies::endSync()
