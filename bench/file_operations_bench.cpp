@@ -1,9 +1,11 @@
-// The file operations beside the reference tools, measured side by side with a warm cache:
-// copying every row of a comparison of 10,000 files (500 MB in 100 folders) to an empty
-// side 2 with the trash backup off, beside `cp -p -r` of the same tree; and converting
-// 1,000 Shift-JIS files (100 MB) to UTF-8 with LF, beside `iconv -f CP932 -t UTF-8` over
-// one file of the same total size. Each run lets window events run once per row, as the
-// window does. The ratio counters compare the summed times of each pair.
+// The file operations beside the reference tools, measured side by side: copying every
+// row of a comparison to an empty side 2 with the trash backup off, beside `cp -p -r`
+// followed by `sync` in one timed step (a copy counts once it is on the disk), for 10,000
+// files (500 MB in 100 folders) and for 100 files of 50 MB (5 GB in 10 folders); and
+// converting 1,000 Shift-JIS files (100 MB) to UTF-8 with LF, beside `iconv -f CP932 -t
+// UTF-8` over one file of the same total size. The sources are read from a warm cache.
+// Each run lets window events run once per row, as the window does. The ratio counters
+// compare the summed times of each pair.
 
 #include "common/non_code_class.h"
 #include "foldercompare/operations/code_change.h"
@@ -25,9 +27,6 @@ namespace {
 
 using namespace foldercompare::operations;
 
-constexpr int CopyFolders = 100;
-constexpr int CopyFiles = 10000;
-constexpr qint64 CopyBytes = 500LL * 1000 * 1000;
 constexpr int TextFiles = 1000;
 constexpr qint64 TextBytes = 100LL * 1000 * 1000;
 
@@ -60,26 +59,55 @@ void writeFile(const QString &path, const QByteArray &bytes)
         qFatal("cannot write %s", qPrintable(path));
 }
 
-// The copy source: 10,000 files of 25 to 75 kB (50 kB on average) in 100 folders, and
-// the rows of a comparison with an empty side 2 (each folder, then its files).
-QList<OperationRow> copyTree()
+// A tree copied by the copy benchmarks: `folders` folders of `filesPerFolder` files each,
+// the files' sizes spread evenly from `smallestBytes` to `largestBytes`.
+struct CopyTree
 {
-    const QString source = benchFolder() + QStringLiteral("/copy/one");
+    const char *name;
+    int folders;
+    int filesPerFolder;
+    qint64 smallestBytes;
+    qint64 largestBytes;
+
+    int files() const { return folders * filesPerFolder; }
+    qint64 fileBytes(int file) const
+    {
+        return filesPerFolder == 1 ? smallestBytes
+                                   : smallestBytes + (largestBytes - smallestBytes) * file / (filesPerFolder - 1);
+    }
+    qint64 bytes() const
+    {
+        qint64 total = 0;
+        for (int file = 0; file < filesPerFolder; ++file)
+            total += fileBytes(file);
+        return total * folders;
+    }
+};
+
+// 10,000 files of 25 to 75 kB (50 kB on average) in 100 folders.
+constexpr CopyTree SmallFiles{"small", 100, 100, 25000, 75000};
+// 100 files of 50 MB in 10 folders.
+constexpr CopyTree LargeFiles{"large", 10, 10, 50000000, 50000000};
+
+// Writes the copy source of `tree` (once per run) and returns the rows of a comparison
+// with an empty side 2: each folder, then its files.
+QList<OperationRow> copySource(const CopyTree &tree, const QString &source)
+{
     QList<OperationRow> rows;
     const bool exists = QFileInfo::exists(source + QStringLiteral("/.complete"));
-    QByteArray block(75000, 'x');
-    for (int index = 0; index < block.size(); ++index)
+    QByteArray block(tree.largestBytes, Qt::Uninitialized);
+    for (qsizetype index = 0; index < block.size(); ++index)
         block[index] = char('a' + (index * 7919) % 26);
-    for (int folder = 0; folder < CopyFolders; ++folder) {
+    for (int folder = 0; folder < tree.folders; ++folder) {
         const QString name = QStringLiteral("folder%1/").arg(folder, 3, 10, QLatin1Char('0'));
         rows.append({QString(), QString(), name});
         if (!exists)
             QDir().mkpath(source + u'/' + name);
-        for (int file = 0; file < CopyFiles / CopyFolders; ++file) {
+        for (int file = 0; file < tree.filesPerFolder; ++file) {
             const QString path = name + QStringLiteral("file%1.dat").arg(file, 3, 10, QLatin1Char('0'));
             rows.append({QString(), QString(), path});
             if (!exists)
-                writeFile(source + u'/' + path, block.left(25000 + (file * 50000 / (CopyFiles / CopyFolders - 1))));
+                writeFile(source + u'/' + path, QByteArrayView(block).first(tree.fileBytes(file)).toByteArray());
         }
     }
     writeFile(source + QStringLiteral("/.complete"), QByteArray());
@@ -96,13 +124,16 @@ double seconds(Command command)
     return timer.nsecsElapsed() / 1e9;
 }
 
-// Each iteration copies into two new folders, ours and cp's, in alternating order; no
-// tree is deleted until the end, since ext4 searches long for a free inode among ones
-// deleted moments ago, which would burden whichever copy came after a deletion.
-void BM_CopyAllRowsBesideCp(benchmark::State &state)
+// Each iteration copies into two new folders, ours and cp's, in alternating order, each
+// step starting with nothing left to write back. The copies of many small files stay
+// until the end, since ext4 searches long for a free inode among ones deleted moments
+// ago, which would burden whichever copy came after a deletion; the few large files go
+// right after their step, so that the disk holds at most one copy of them.
+void copyBesideCpAndSync(benchmark::State &state, const CopyTree &tree)
 {
-    const QList<OperationRow> rows = copyTree();
-    const QString folder = benchFolder() + QStringLiteral("/copy");
+    const QString folder = benchFolder() + QStringLiteral("/copy-") + QLatin1String(tree.name);
+    const QList<OperationRow> rows = copySource(tree, folder + QStringLiteral("/one"));
+    const bool removeEachCopy = tree.files() < 1000;
     platform::testing::ScriptedDialogs dialogs;
     BenchHost host;
     double ours = 0;
@@ -116,31 +147,53 @@ void BM_CopyAllRowsBesideCp(benchmark::State &state)
         sides.recyclerBackup = false;
         QDir().mkpath(sides.sideRoot[1]);
         const QString cpTarget = folder + QStringLiteral("/cp%1").arg(iteration);
-        ::sync();
         auto runOurs = [&] {
             OperationFrame frame(host, sides, rows);
             CopyOperation copy(0);
             frame.run(copy);
-            if (copy.filesCopied() != CopyFiles)
+            if (copy.filesCopied() != tree.files())
                 state.SkipWithError("not every file was copied");
         };
-        auto runCp = [&] {
-            if (QProcess::execute(QStringLiteral("cp"), {QStringLiteral("-p"), QStringLiteral("-r"), sides.sideRoot[0], cpTarget}) != 0)
-                state.SkipWithError("cp failed");
+        auto runCpAndSync = [&] {
+            if (QProcess::execute(QStringLiteral("cp"), {QStringLiteral("-p"), QStringLiteral("-r"), sides.sideRoot[0], cpTarget}) != 0
+                || QProcess::execute(QStringLiteral("sync"), {}) != 0)
+                state.SkipWithError("cp or sync failed");
+        };
+        auto measure = [&](auto step, const QString &copied) {
+            ::sync();
+            const double spent = seconds(step);
+            if (removeEachCopy) {
+                QDir(copied).removeRecursively();
+                ::sync();
+            }
+            return spent;
         };
         if (iteration % 2) {
-            ours += seconds(runOurs);
-            cp += seconds(runCp);
+            ours += measure(runOurs, sides.sideRoot[1]);
+            cp += measure(runCpAndSync, cpTarget);
         } else {
-            cp += seconds(runCp);
-            ours += seconds(runOurs);
+            cp += measure(runCpAndSync, cpTarget);
+            ours += measure(runOurs, sides.sideRoot[1]);
         }
     }
-    state.counters["files"] = CopyFiles;
+    QDir(folder).removeRecursively();
+    state.counters["files"] = tree.files();
     state.counters["ours s"] = ours / iteration;
-    state.counters["cp s"] = cp / iteration;
+    state.counters["cp+sync s"] = cp / iteration;
     state.counters["ours/cp"] = ours / cp;
-    state.counters["ours MB/s"] = CopyBytes / 1e6 / (ours / iteration);
+    state.counters["ours MB/s"] = tree.bytes() / 1e6 / (ours / iteration);
+    std::printf("copy of %d files (%lld MB): ours / (cp -p -r + sync) = %.2f (%.2f s / %.2f s)\n", tree.files(),
+                tree.bytes() / 1000000, ours / cp, ours / iteration, cp / iteration);
+}
+
+void BM_CopySmallFilesBesideCpAndSync(benchmark::State &state)
+{
+    copyBesideCpAndSync(state, SmallFiles);
+}
+
+void BM_CopyLargeFilesBesideCpAndSync(benchmark::State &state)
+{
+    copyBesideCpAndSync(state, LargeFiles);
 }
 
 // 1,000 Shift-JIS files of 100 kB with CR LF line ends, and one file of all of them.
@@ -166,7 +219,7 @@ QList<OperationRow> textFiles(const QString &folder, const QByteArray &content)
 }
 
 // Each iteration converts a new set of files and writes iconv's output to a new file,
-// in alternating order, for the reason told at the copy.
+// in alternating order, for the reason told at the copies.
 void BM_ConvertShiftJisBesideIconv(benchmark::State &state)
 {
     const QByteArray content = sjisText();
@@ -224,7 +277,8 @@ void BM_ConvertShiftJisBesideIconv(benchmark::State &state)
     state.counters["ours/iconv throughput"] = iconv / ours;
 }
 
-BENCHMARK(BM_CopyAllRowsBesideCp)->Unit(benchmark::kMillisecond)->Iterations(4)->UseRealTime();
+BENCHMARK(BM_CopySmallFilesBesideCpAndSync)->Unit(benchmark::kMillisecond)->Iterations(4)->UseRealTime();
+BENCHMARK(BM_CopyLargeFilesBesideCpAndSync)->Unit(benchmark::kMillisecond)->Iterations(2)->UseRealTime();
 BENCHMARK(BM_ConvertShiftJisBesideIconv)->Unit(benchmark::kMillisecond)->Iterations(4)->UseRealTime();
 
 } // namespace

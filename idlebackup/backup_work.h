@@ -69,7 +69,7 @@ inline constexpr int Remove = 1; // remove from every entry's list
 // The work of a pass on one entry of the backup list: the copy and delete walks, the
 // primitives that change the disk, and the bookkeeping of their outcome in the entry's
 // columns 4 (status) and 5 (failure items). Every step paces itself through the Pacer
-// and ends at the next item, buffer or slice when the run stops or the window closes.
+// and ends at the next item, copy step or slice when the run stops or the window closes.
 //
 // Copies never put a backup at risk: a file is written under a temporary name beside
 // its copy, checked, synced and given its times, and only then renamed over the old

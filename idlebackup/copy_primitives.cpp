@@ -20,7 +20,7 @@ namespace idlebackup {
 
 namespace {
 
-// The step of a copy's progress text (ten buffers).
+// The step of a copy's progress text (ten copy steps).
 constexpr qint64 ProgressStepBytes = 1024000;
 // Longest failure list of an entry, in characters.
 constexpr int ErrorListMaxLength = 256;

@@ -4,6 +4,7 @@
 #include "idlebackup/temporary_names.h"
 
 #include "common/saved_error.h"
+#include "platform/file_copy.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -94,23 +95,25 @@ bool CopyFileAt(const FileAt &source, const FileAt &target, const CopyCallbacks 
     input.GetTimes(created, accessed, written);
     callbacks.pause(0);
 
-    QByteArray buffer(CopyBufferBytes, Qt::Uninitialized);
-    qint64 total = 0;
-    for (;;) {
-        if (!callbacks.going())
-            fail(QStringLiteral("中止"));
-        const qint64 count = input.ReadBytes(buffer, CopyBufferBytes);
-        if (count < 0)
-            failWithSystemText(QStringLiteral("読み込めません。"), source.display, input.lastError());
-        total += count;
-        callbacks.pause(0);
-        if (count == 0)
-            break;
-        if (output.WriteBytes(buffer, count) != count)
-            failWithSystemText(QStringLiteral("書き込めません。"), target.display, output.lastError());
-        callbacks.progress(total);
-        callbacks.pause(999);
-    }
+    if (!callbacks.going())
+        fail(QStringLiteral("中止"));
+    bool stopped = false;
+    const platform::ContentCopy contents
+        = platform::CopyFileContents(input.FileHandle(), output.FileHandle(), CopyBufferBytes, [&](qint64 total) {
+              callbacks.pause(0);
+              callbacks.progress(total);
+              callbacks.pause(999);
+              stopped = !callbacks.going();
+              return !stopped;
+          });
+    if (stopped)
+        fail(QStringLiteral("中止"));
+    if (contents.error != 0 && contents.readFailed)
+        failWithSystemText(QStringLiteral("読み込めません。"), source.display, contents.error);
+    if (contents.error != 0)
+        failWithSystemText(QStringLiteral("書き込めません。"), target.display, contents.error);
+    const qint64 total = contents.bytes;
+    callbacks.pause(0);
 
     // A source that changed while it was read gives no copy: the next pass takes it.
     struct stat after;
@@ -143,13 +146,9 @@ bool CopyFileAt(const FileAt &source, const FileAt &target, const CopyCallbacks 
     temporary.placed();
     // Some file systems (FUSE FAT) give a file the time of its renaming: the copy takes
     // its times once more, or the next pass would take it for newer than its source.
-    struct stat placed;
-    if (::fstatat(target.folder, target.name.constData(), &placed, AT_SYMLINK_NOFOLLOW) != 0
-        || qAbs(qint64(placed.st_mtim.tv_sec) - written.toSecsSinceEpoch()) > 1) {
-        const timespec times[2] = {{time_t(accessed.toSecsSinceEpoch()), 0}, {time_t(written.toSecsSinceEpoch()), 0}};
-        if (::utimensat(target.folder, target.name.constData(), times, AT_SYMLINK_NOFOLLOW) != 0)
-            failWithSystemText(QStringLiteral("日時を設定できません。"), target.display, errno);
-    }
+    const timespec times[2] = {{time_t(accessed.toSecsSinceEpoch()), 0}, {time_t(written.toSecsSinceEpoch()), 0}};
+    if (const int error = platform::KeepTimesAfterRename(target.folder, target.name, times))
+        failWithSystemText(QStringLiteral("日時を設定できません。"), target.display, error);
     return true;
 }
 

@@ -19,17 +19,18 @@ struct FileAt
 // What a file copy asks of its caller while it runs.
 struct CopyCallbacks
 {
-    // False stops the copy between two buffers (it then fails with "中止").
+    // False stops the copy between two steps (it then fails with "中止").
     std::function<bool()> going;
-    // The pacing after each step (BreakeTime with 0, or 999 after a buffer was written).
+    // The pacing after each step (BreakeTime with 0, or 999 after a step was copied).
     std::function<void(qint16 code)> pause;
-    // After each buffer written, with the bytes written so far.
+    // After each step copied, with the bytes copied so far.
     std::function<void(qint64 total)> progress;
 };
 
 // Copies the regular file `source` over the item `target` without ever putting the old
-// copy at risk: the bytes go in buffers of 102,400 to a new temporary file of this
-// program (NewTemporaryName) in the target's folder, every count is checked, the source
+// copy at risk: the bytes go in steps of 102,400 (platform::CopyFileContents: a clone
+// or a copy within the system where the file systems allow) to a new temporary file of
+// this program (NewTemporaryName) in the target's folder, every count is checked, the source
 // must not change or be replaced meanwhile, the file gets the source's permission bits
 // (without set-user and set-group bits; a file system that cannot hold them still gets
 // the data, as "cp -p" does) and times, is synced and closed, and only then is renamed

@@ -270,11 +270,16 @@ bool AtomicFile::write(QByteArrayView bytes)
 
 bool AtomicFile::commit()
 {
+    return finish() && place();
+}
+
+bool AtomicFile::finish()
+{
     if (m_descriptor < 0 || m_failed)
         return fail(m_error ? m_error : EBADF);
     const bool direct = m_temporary.isEmpty();
     int synced = 0;
-    if (direct || m_targetExisted || m_syncNewFiles) {
+    if (direct || (!m_syncElsewhere && (m_targetExisted || m_syncNewFiles))) {
         do {
             synced = ::fdatasync(m_descriptor);
         } while (synced != 0 && errno == EINTR);
@@ -284,7 +289,15 @@ bool AtomicFile::commit()
         return fail(errno);
     if (const int error = closeDescriptor(m_descriptor))
         return fail(error);
-    if (!direct && ::rename(m_temporary.constData(), m_target.constData()) != 0)
+    m_finished = true;
+    return true;
+}
+
+bool AtomicFile::place()
+{
+    if (!m_finished || m_failed)
+        return fail(m_error ? m_error : EBADF);
+    if (!m_temporary.isEmpty() && ::rename(m_temporary.constData(), m_target.constData()) != 0)
         return fail(errno);
     m_temporary.clear();
     return true;

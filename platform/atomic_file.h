@@ -45,8 +45,13 @@ public:
     // only cancel() or the destructor are of use.
     bool write(QByteArrayView bytes);
     // Syncs, closes and puts the file in place; false, with the target as it was, when
-    // any of these fails.
+    // any of these fails. The same as finish() followed by place().
     bool commit();
+    // The first half of commit(): syncs and closes the file. Another thread may call
+    // place() afterwards.
+    bool finish();
+    // The second half of commit(): renames the finished temporary file over the target.
+    bool place();
     // Abandons the write: closes and removes the temporary file.
     void cancel();
     // Lets commit() skip the sync when the target did not exist at open(): nothing old
@@ -54,11 +59,22 @@ public:
     // callers that create many new files at once (copying a tree); replacing an existing
     // file is always synced.
     void syncOnlyWhenReplacing() { m_syncNewFiles = false; }
+    // Lets finish() skip the sync of the temporary file: the caller makes it durable by
+    // other means (a sync of its whole file system) before place().
+    void syncElsewhere() { m_syncElsewhere = true; }
 
     // The path given to the constructor.
     QString path() const { return m_path; }
+    // The file that place() replaces (or that is written directly), links resolved; known
+    // once open() succeeded.
+    QByteArray targetPath() const { return m_target; }
+    // The open file's descriptor (the temporary file, or the target written directly)
+    // between open() and finish(), for callers that fill it themselves; -1 otherwise.
+    int descriptor() const { return m_descriptor; }
     // Why the last failed call failed, in the system's words; empty before any failure.
     QString errorString() const;
+    // The system's error number of the last failure; 0 before any failure.
+    int error() const { return m_error; }
 
 private:
     bool fail(int error);
@@ -74,6 +90,8 @@ private:
     bool m_failed = false;
     bool m_targetExisted = false;
     bool m_syncNewFiles = true;
+    bool m_syncElsewhere = false;
+    bool m_finished = false; // finish() succeeded: place() may rename
 };
 
 // Writes `bytes` as the whole new contents of `path` through an AtomicFile. Returns the

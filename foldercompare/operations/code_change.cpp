@@ -227,7 +227,7 @@ void CodeChangeOperation::handleRow(OperationFrame &frame, const OperationRow &r
                 SetReadOnly(path, 1);
             return outcome;
         });
-    m_pending.push_back({path, job->get_future()});
+    m_pending.push_back({frame.currentRow(), path, job->get_future()});
     QThreadPool::globalInstance()->start([job] { (*job)(); });
 }
 
@@ -239,7 +239,7 @@ void CodeChangeOperation::collectOldest(OperationFrame &frame)
     if (outcome.converted)
         ++m_filesConverted;
     else if (!outcome.failure.isEmpty())
-        frame.listError(file.path, outcome.failure);
+        frame.listRowError(file.row, file.path, outcome.failure);
 }
 
 void CodeChangeOperation::finishRows(OperationFrame &frame)

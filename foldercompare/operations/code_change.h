@@ -83,6 +83,7 @@ public:
 private:
     struct PendingFile
     {
+        qsizetype row = 0;
         QString path;
         std::future<FileOutcome> outcome;
     };

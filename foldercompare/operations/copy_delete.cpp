@@ -10,6 +10,7 @@
 #include <QFileInfo>
 #include <QStringList>
 
+#include <sys/stat.h>
 
 namespace foldercompare::operations {
 
@@ -65,6 +66,15 @@ CopyOperation::CopyOperation(int sourceSide)
     m_words.noneText = QStringLiteral("コピーしたファイルはありません。　");
     m_words.verb = QStringLiteral("コピー");
     m_words.procedureName = QStringLiteral("CopyFile");
+}
+
+CopyOperation::~CopyOperation()
+{
+    // Copies that a failure of the run left behind are not put in place: their
+    // destinations get back what the run took from them.
+    for (const PendingCopy &pending : m_pendingCopies)
+        if (pending.madeWritable && !pending.mirror)
+            SetReadOnly(pending.destination, 1);
 }
 
 QString CopyOperation::completeText() const
@@ -159,34 +169,63 @@ void CopyOperation::copyLocally(OperationFrame &frame, const QString &source, co
     bool created = false;
     if (!makeFolder(frame, QFileInfo(destination).path(), created))
         return;
-    if (!QFileInfo(source).isFile())
+    struct stat sourceInfo;
+    if (::stat(QFile::encodeName(source).constData(), &sourceInfo) != 0 || !S_ISREG(sourceInfo.st_mode))
         return;
+    PendingCopy pending;
+    pending.row = frame.currentRow();
+    pending.destination = destination;
     // An FTP destination's file is the mirror copy, not one of the user's: no question,
     // no trash.
-    const bool mirror = frame.isFtpSide(m_destinationSide);
-    const bool madeWritable = QFileInfo(destination).isFile() && IsReadOnlyEntry(destination);
-    if (madeWritable) {
-        if (!mirror && !frame.mayHandleReadOnly(destination))
+    pending.mirror = frame.isFtpSide(m_destinationSide);
+    struct stat destinationInfo;
+    pending.madeWritable = ::stat(QFile::encodeName(destination).constData(), &destinationInfo) == 0
+                           && S_ISREG(destinationInfo.st_mode) && !(destinationInfo.st_mode & S_IWUSR);
+    if (pending.madeWritable) {
+        if (!pending.mirror && !frame.mayHandleReadOnly(destination))
             return;
         SetReadOnly(destination, -1);
     }
-    BeforeReplace backup;
-    if (!mirror && frame.sides().recyclerBackup)
-        backup = [destination, madeWritable] {
+    if (!pending.mirror && frame.sides().recyclerBackup)
+        pending.backup = [destination, madeWritable = pending.madeWritable] {
             // The trash keeps the old file as it was, read-only included.
             if (madeWritable)
                 SetReadOnly(destination, 1);
             return TrashBackup(destination);
         };
-    if (const StepResult failure = CopyFileKeepingTimes(source, destination, backup)) {
-        if (madeWritable && !mirror)
-            SetReadOnly(destination, 1);
-        frame.listError(destination, *failure);
+    while (m_copies.full(sourceInfo.st_size))
+        placeOldest(frame);
+    m_copies.add(source, destination, sourceInfo.st_size);
+    m_pendingCopies.push_back(std::move(pending));
+}
+
+void CopyOperation::placeOldest(OperationFrame &frame)
+{
+    const PendingCopy pending = std::move(m_pendingCopies.front());
+    m_pendingCopies.pop_front();
+    const std::unique_ptr<platform::DurableCopies::Copy> copy = m_copies.takeOldest();
+    StepResult failure;
+    if (!copy->failure().isEmpty())
+        failure = copy->failure();
+    else if (pending.backup)
+        failure = pending.backup();
+    if (!failure)
+        failure = copy->place();
+    if (failure) {
+        if (pending.madeWritable && !pending.mirror)
+            SetReadOnly(pending.destination, 1);
+        frame.listRowError(pending.row, pending.destination, *failure);
     } else {
         ++m_filesCopied;
     }
-    if (mirror && IsReadOnlyEntry(destination))
-        SetReadOnly(destination, -1);
+    if (pending.mirror && IsReadOnlyEntry(pending.destination))
+        SetReadOnly(pending.destination, -1);
+}
+
+void CopyOperation::finishRows(OperationFrame &frame)
+{
+    while (!m_pendingCopies.empty())
+        placeOldest(frame);
 }
 
 DeleteOperation::DeleteOperation(int side)

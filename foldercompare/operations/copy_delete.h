@@ -1,6 +1,10 @@
 #pragma once
 
+#include "foldercompare/operations/local_files.h"
 #include "foldercompare/operations/operation_frame.h"
+#include "platform/file_copy.h"
+
+#include <deque>
 
 namespace foldercompare::operations {
 
@@ -14,17 +18,21 @@ QString DeletePrompt(int side, bool recyclerBackup);
 // mirror copy written. A file of an FTP source is downloaded into its mirror copy first,
 // so that the copy takes what the server holds now; a file the server no longer sends
 // fails its row and changes nothing. A source that the list shows but that is gone
-// fails its row too.
+// fails its row too. Local copies are made behind the walk, many at once
+// (platform::DurableCopies), and each is put in place (after the trash backup of the file
+// it replaces) in the order of the rows, when it is whole and on the disk.
 class CopyOperation final : public FileOperation
 {
 public:
     explicit CopyOperation(int sourceSide);
+    ~CopyOperation() override;
 
     const OperationWords &words() const override { return m_words; }
     QList<int> rootsToCheck() const override { return {0, 1}; }
     QList<int> remoteSides() const override { return {m_sourceSide, m_destinationSide}; }
     int refreshSide() const override { return m_destinationSide; }
     void handleRow(OperationFrame &frame, const OperationRow &row) override;
+    void finishRows(OperationFrame &frame) override;
     int rowsDone() const override { return m_filesCopied + m_foldersCreated; }
     QString completeText() const override;
 
@@ -36,12 +44,28 @@ private:
     bool uploadToServer(OperationFrame &frame, const QString &source, const QString &destination);
     bool makeFolder(OperationFrame &frame, const QString &folder, bool &created);
     void copyLocally(OperationFrame &frame, const QString &source, const QString &destination);
+    void placeOldest(OperationFrame &frame);
+
+    // A row whose copy is under way.
+    struct PendingCopy
+    {
+        qsizetype row = 0;
+        QString destination;
+        // The destination was read-only and made writable for the copy.
+        bool madeWritable = false;
+        // The destination is an FTP side's mirror copy.
+        bool mirror = false;
+        BeforeReplace backup;
+    };
 
     int m_sourceSide;
     int m_destinationSide;
     OperationWords m_words;
     int m_filesCopied = 0;
     int m_foldersCreated = 0;
+    // In the order of their rows, as m_copies holds their copies.
+    std::deque<PendingCopy> m_pendingCopies;
+    platform::DurableCopies m_copies;
     // Destination folders that could not be made; rows below them fail without trying
     // again.
     QStringList m_failedFolders;

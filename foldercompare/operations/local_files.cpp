@@ -11,15 +11,12 @@
 
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace foldercompare::operations {
 
 namespace {
-
-constexpr qsizetype CopyBufferBytes = qsizetype(1) << 20;
 
 QString systemText(int error)
 {
@@ -38,29 +35,6 @@ void setWritable(const QString &path, bool writable)
         ::chmod(name.constData(), mode & 07777);
 }
 
-// Reads `input` to its end into `output`; false with the reason when a read or write
-// failed or the file did not give `expected` bytes.
-StepResult copyBytes(int input, qint64 expected, platform::AtomicFile &output)
-{
-    thread_local QByteArray buffer(CopyBufferBytes, Qt::Uninitialized);
-    qint64 total = 0;
-    for (;;) {
-        const ssize_t got = ::read(input, buffer.data(), size_t(buffer.size()));
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got < 0)
-            return systemText(errno);
-        if (got == 0)
-            break;
-        if (!output.write(QByteArrayView(buffer.constData(), got)))
-            return output.errorString();
-        total += got;
-    }
-    if (total != expected)
-        return QStringLiteral("コピー中にコピー元のファイルが変わりました");
-    return std::nullopt;
-}
-
 StepResult commitAfter(platform::AtomicFile &output, const BeforeReplace &beforeReplace)
 {
     if (beforeReplace) {
@@ -75,35 +49,6 @@ StepResult commitAfter(platform::AtomicFile &output, const BeforeReplace &before
 }
 
 } // namespace
-
-StepResult CopyFileKeepingTimes(const QString &source, const QString &destination, const BeforeReplace &beforeReplace)
-{
-    int input;
-    do {
-        input = ::open(QFile::encodeName(source).constData(), O_RDONLY | O_CLOEXEC);
-    } while (input < 0 && errno == EINTR);
-    if (input < 0)
-        return systemText(errno);
-    struct stat info = {};
-    if (::fstat(input, &info) != 0 || !S_ISREG(info.st_mode)) {
-        const int error = S_ISREG(info.st_mode) || info.st_mode == 0 ? errno : EINVAL;
-        ::close(input);
-        return systemText(error);
-    }
-    platform::AtomicFile output(destination, int(info.st_mode & 07777));
-    output.syncOnlyWhenReplacing();
-    StepResult failure = output.open() ? copyBytes(input, info.st_size, output) : output.errorString();
-    ::close(input);
-    if (!failure)
-        failure = commitAfter(output, beforeReplace);
-    if (failure)
-        return failure;
-    const QByteArray target = QFile::encodeName(destination);
-    ::chmod(target.constData(), info.st_mode & 07777);
-    const struct timespec times[2] = {info.st_atim, info.st_mtim};
-    ::utimensat(AT_FDCWD, target.constData(), times, 0);
-    return std::nullopt;
-}
 
 StepResult ReplaceFileContents(const QString &path, QByteArrayView bytes, const BeforeReplace &beforeReplace)
 {

@@ -16,13 +16,6 @@ using StepResult = std::optional<QString>;
 // it (the trash backup of the old file); a failure leaves the target as it was.
 using BeforeReplace = std::function<StepResult()>;
 
-// Copies the file `source` over or to `destination` through a temporary file beside
-// it, so that a copy cut short (a full disk, a source that vanishes or shrinks) leaves
-// an existing destination as it was. The copy gets the source's permission bits and its
-// access and modification times.
-StepResult CopyFileKeepingTimes(const QString &source, const QString &destination,
-                                const BeforeReplace &beforeReplace = {});
-
 // Replaces the contents of `path` (created when missing) by `bytes` through a temporary
 // file beside it; the file keeps its permission bits and owner.
 StepResult ReplaceFileContents(const QString &path, QByteArrayView bytes, const BeforeReplace &beforeReplace = {});

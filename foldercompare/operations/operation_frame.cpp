@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -94,6 +95,7 @@ void OperationFrame::walk(FileOperation &operation)
 {
     const qsizetype count = m_rows.size();
     for (qsizetype index = 0; index < count; ++index) {
+        m_currentRow = index;
         m_host.progressUpdate(double(index) / double(count) * 100.0);
         if (m_host.progressCancelled() || m_host.abortRequested()) {
             m_outcome.aborted = true;
@@ -123,9 +125,9 @@ void OperationFrame::close(FileOperation &operation)
     disconnect();
     m_host.progressEnd();
     if (!m_readOnlyList.isEmpty())
-        common::ShowMsg(words.readOnlyHeading + CrLf + m_readOnlyList);
+        common::ShowMsg(words.readOnlyHeading + CrLf + readOnlyList());
     if (!m_errorList.isEmpty())
-        common::ShowMsg(words.errorHeading + CrLf + m_errorList);
+        common::ShowMsg(words.errorHeading + CrLf + errorList());
     const QString result = resultText(operation);
     if (operation.rowsDone() > 0 || m_outcome.sideChanged) {
         if (common::ShowMsg(result + CrLf + CrLf + RefreshQuestion, platform::MessageStyle::YesNo)
@@ -190,25 +192,42 @@ bool OperationFrame::mayHandleReadOnly(const QString &path)
     }
     if (m_readOnlyAnswer == QStringLiteral("T"))
         return true;
-    addToList(m_readOnlyList, m_outcome.readOnlyCount, common::PrintablePath(path));
+    m_readOnlyList.add(m_currentRow, common::PrintablePath(path));
+    ++m_outcome.readOnlyCount;
     return false;
 }
 
 void OperationFrame::listError(const QString &path, const QString &reason)
 {
+    listRowError(m_currentRow, path, reason);
+}
+
+void OperationFrame::listRowError(qsizetype row, const QString &path, const QString &reason)
+{
     QString entry = common::PrintablePath(path);
     if (!reason.isEmpty())
         entry += QStringLiteral(" : ") + platform::escapeControlCharacters(reason.simplified());
-    addToList(m_errorList, m_outcome.errorCount, entry);
+    m_errorList.add(row, entry);
+    ++m_outcome.errorCount;
 }
 
-void OperationFrame::addToList(QString &list, int &count, const QString &entry)
+void OperationFrame::PathList::add(qsizetype row, const QString &entry)
 {
-    ++count;
-    if (count <= ListedPathsMax)
-        list += CrLf + entry;
-    else if (count == ListedPathsMax + 1)
+    // Entries mostly come in the rows' order; one of an earlier row goes after the
+    // entries of its own row and before those of later rows.
+    const auto at = std::upper_bound(m_entries.begin(), m_entries.end(), row,
+                                     [](qsizetype value, const auto &listed) { return value < listed.first; });
+    m_entries.insert(at, {row, entry});
+}
+
+QString OperationFrame::PathList::text() const
+{
+    QString list;
+    for (qsizetype index = 0; index < m_entries.size() && index < ListedPathsMax; ++index)
+        list += CrLf + m_entries.at(index).second;
+    if (m_entries.size() > ListedPathsMax)
         list += CrLf + MoreEntries;
+    return list;
 }
 
 } // namespace foldercompare::operations

@@ -174,16 +174,23 @@ public:
     // answer holds for the rest. True when `path` may be handled; false when it is
     // skipped (listed in the read-only list).
     bool mayHandleReadOnly(const QString &path);
-    // Lists `path` as failed, with the reason when one is given.
+    // Lists `path` as failed, with the reason when one is given, under the row in hand.
     void listError(const QString &path, const QString &reason = QString());
+    // The same for the row `row` (its index among the rows): work that ends behind the
+    // walk lists its failures under the row they belong to, so that the lists keep the
+    // rows' order.
+    void listRowError(qsizetype row, const QString &path, const QString &reason = QString());
+    // The index of the row in hand.
+    qsizetype currentRow() const { return m_currentRow; }
     // Counts a row as failed whose reason an entry listed before tells.
     void countFailure() { ++m_outcome.unlistedFailures; }
     // Notes that a side changed (for the refresh question).
     void noteSideChanged() { m_outcome.sideChanged = true; }
 
-    // The lists as the closing boxes show them (each entry CR LF and a path).
-    QString readOnlyList() const { return m_readOnlyList; }
-    QString errorList() const { return m_errorList; }
+    // The lists as the closing boxes show them (each entry CR LF and a path), in the
+    // order of the rows.
+    QString readOnlyList() const { return m_readOnlyList.text(); }
+    QString errorList() const { return m_errorList.text(); }
     const RunOutcome &outcome() const { return m_outcome; }
 
 private:
@@ -192,7 +199,19 @@ private:
     void failUnexpectedly(FileOperation &operation);
     void disconnect();
     QString resultText(const FileOperation &operation) const;
-    static void addToList(QString &list, int &count, const QString &entry);
+
+    // The entries of a list by the index of their rows.
+    class PathList
+    {
+    public:
+        void add(qsizetype row, const QString &entry);
+        // The first ListedPathsMax entries, then "．．．" when there are more.
+        QString text() const;
+        bool isEmpty() const { return m_entries.isEmpty(); }
+
+    private:
+        QList<std::pair<qsizetype, QString>> m_entries;
+    };
 
     OperationHost &m_host;
     OperationSides m_sides;
@@ -200,9 +219,10 @@ private:
     // The side whose server the connection is logged in to; -1 for none.
     int m_connectedSide = -1;
     const OperationWords *m_words = nullptr;
+    qsizetype m_currentRow = 0;
     QString m_readOnlyAnswer;
-    QString m_readOnlyList;
-    QString m_errorList;
+    PathList m_readOnlyList;
+    PathList m_errorList;
     RunOutcome m_outcome;
 };
 

@@ -1,8 +1,13 @@
+#include "foldercompare/operations/code_change.h"
 #include "foldercompare/operations/copy_delete.h"
 #include "foldercompare/operations/operations_test_fixture.h"
 #include "platform/testing/print_to.h"
 
 #include <QFileInfo>
+
+#include <cerrno>
+#include <cstring>
+#include <memory>
 
 namespace foldercompare::operations {
 namespace {
@@ -112,6 +117,43 @@ TEST_F(OperationFrameTest, CancelAndAbortStopBeforeTheNextRow)
                                                "削除したファイル（行）：2件　削除出来なかったファイル（行）：2件　")
                                     + Refresh);
         EXPECT_EQ(m_host.progressEnds, 1);
+    }
+}
+
+// Copies and conversions end behind the walk: the failure of a first row that ends
+// late is still listed before that of a second row that failed at once (its file gone).
+TEST_F(OperationFrameTest, FailuresOfWorkBehindTheWalkKeepTheRowsOrder)
+{
+    const QString gone = QString::fromLocal8Bit(std::strerror(ENOENT));
+    struct Case
+    {
+        const char *name;
+        std::function<std::unique_ptr<FileOperation>()> operation;
+        QString firstRow;
+        QString firstPath;
+        QString firstReason;
+    };
+    const Case cases[] = {
+        {"copy onto a folder", [] { return std::make_unique<CopyOperation>(0); }, "a.txt", tree("two/a.txt"),
+         QString::fromLocal8Bit(std::strerror(EISDIR))},
+        {"conversion of a binary file",
+         [this] {
+             return std::make_unique<CodeChangeOperation>(0, QString(), QStringLiteral("UTF8"), QStringLiteral("\n"),
+                                                          tree("work.tmp"));
+         },
+         "a.exe", tree("one/a.exe"), QStringLiteral("バイナリファイルと判定されたため変換しません")},
+    };
+    file("one/a.txt", "a");
+    m_trees.makeFolder("two/a.txt");
+    file("one/a.exe", "MZ");
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::unique_ptr<FileOperation> operation = c.operation();
+        const QList<OperationRow> rows{{QStringLiteral("2020/01/02 03:04:05"), QString(), c.firstRow},
+                                       {QStringLiteral("2020/01/02 03:04:05"), QString(), QStringLiteral("b.txt")}};
+        run(*operation, rows, localSides());
+        EXPECT_EQ(m_errorList, QStringLiteral("\r\n") + c.firstPath + QStringLiteral(" : ") + c.firstReason
+                                   + QStringLiteral("\r\n") + tree("one/b.txt") + QStringLiteral(" : ") + gone);
     }
 }
 

@@ -1,0 +1,179 @@
+#pragma once
+
+#include "platform/descriptor.h"
+
+#include <QByteArray>
+#include <QMutex>
+#include <QString>
+#include <QThreadPool>
+
+#include <atomic>
+#include <deque>
+#include <functional>
+#include <future>
+#include <memory>
+#include <map>
+#include <optional>
+
+#include <ctime>
+#include <sys/types.h>
+
+namespace platform {
+
+class AtomicFile;
+
+// How a copy of a file's contents ended.
+struct ContentCopy
+{
+    // Bytes copied.
+    qint64 bytes = 0;
+    // 0 on success, else the system's error number (ECANCELED when the caller stopped it).
+    int error = 0;
+    // The error came from reading the source; else from writing (or from a step that
+    // does both at once in the system).
+    bool readFailed = false;
+};
+
+// Copies the whole contents of the open regular file `input` into the open, empty file
+// `output`, without passing them through this process where the file systems allow: a
+// clone that shares the source's blocks (FICLONE) where the file system offers one,
+// else copy_file_range, else read and write. A file system that refuses one way
+// (EXDEV, EOPNOTSUPP, ENOSYS, EINVAL) gets the next. The bytes go in steps of
+// `stepBytes` (a clone is one step); after each step `afterStep`, when given, receives
+// the bytes copied so far and may stop the copy by returning false.
+ContentCopy CopyFileContents(int input, int output, qint64 stepBytes,
+                             const std::function<bool(qint64 copied)> &afterStep = {});
+
+// Gives the file `name` in the open folder `folder` the times `times` (access,
+// modification) once more when its modification time differs from `times[1]` by more
+// than a second: some file systems (FUSE FAT) give a file the time of its renaming. The
+// name is not followed when it is a link. Returns 0, or the system's error number.
+int KeepTimesAfterRename(int folder, const QByteArray &name, const struct timespec times[2]);
+
+// Copies files to their targets so that each copy is whole and on the disk before it
+// takes its target's name, while many copies share the wait for the disk. Each file is
+// copied on a worker thread into a temporary file beside its target (an AtomicFile:
+// links at the target are followed, an existing target keeps its owner where the
+// process may set it) and gets the source's permission bits and times. The copies
+// written so far are made durable together, by a sync of their file systems (syncfs)
+// that runs while the next copies are written (a copy on a FUSE file system, whose
+// servers mostly take no such sync, is synced on its own); the caller takes the copies
+// back in the order it gave them, each once it is on the disk, and puts each in place.
+// Until then every target stays as it was; a copy that is never put in place leaves no
+// temporary file.
+//
+// A sync that reports a failure to write (the system keeps it for the file system
+// since our first temporary file there was made) fails every copy in hand, since any of
+// them may have lost data. A copy that failed for want of space (ENOSPC, EDQUOT) while
+// others were under way is made once more on its own, and from then on every copy is
+// made alone, once the copies before it are in place: so a disk that is nearly full
+// fails the same copies as one copy at a time would.
+class DurableCopies
+{
+public:
+    // One file's copy, in a temporary file beside its target until placed.
+    class Copy
+    {
+    public:
+        explicit Copy(const QString &target);
+        ~Copy();
+        Copy(const Copy &) = delete;
+        Copy &operator=(const Copy &) = delete;
+
+        // Why the copy failed, in the system's words; empty when it is ready to be placed.
+        QString failure() const { return m_failure; }
+        // Renames the copy over its target and keeps its times there. Returns the reason
+        // when the rename failed (the target is then as it was), nullopt on success.
+        std::optional<QString> place();
+
+    private:
+        friend class DurableCopies;
+        void make(const QString &source, DurableCopies &copies);
+        void fail(const QString &reason, int error);
+
+        QString m_target;
+        std::unique_ptr<AtomicFile> m_file; // from the start of the copy until it fails
+        struct timespec m_times[2] = {};
+        QString m_failure;
+        int m_error = 0;
+        // The count of copies written when this one was: a sync that began after it
+        // covers it.
+        quint64 m_written = 0;
+    };
+
+    // At most `inFlight` copies and, beyond the first, `inFlightBytes` bytes of them are
+    // in hand at once (written or under way, not yet taken back); a sync starts once
+    // `syncBatch` copies are written that no sync covers.
+    explicit DurableCopies(int inFlight = DefaultInFlight, qint64 inFlightBytes = DefaultInFlightBytes,
+                           int syncBatch = DefaultSyncBatch);
+    // Waits for the work under way; copies not taken back leave no temporary file.
+    ~DurableCopies();
+    DurableCopies(const DurableCopies &) = delete;
+    DurableCopies &operator=(const DurableCopies &) = delete;
+
+    // Whether another copy of `bytes` bytes would exceed the limits: the caller then
+    // takes the oldest back first.
+    bool full(qint64 bytes) const;
+    // Starts the copy of the file `source` (expected to hold `bytes` bytes) to the path
+    // `target`.
+    void add(const QString &source, const QString &target, qint64 bytes);
+    // Whether copies are waiting to be taken back.
+    bool isEmpty() const { return m_pending.empty(); }
+    // Waits for the oldest copy to end, and to be on the disk, and hands it over.
+    std::unique_ptr<Copy> takeOldest();
+
+    static constexpr int DefaultInFlight = 1024;
+    static constexpr qint64 DefaultInFlightBytes = qint64(256) << 20;
+    static constexpr int DefaultSyncBatch = 256;
+
+private:
+    struct Pending
+    {
+        QString source;
+        QString target;
+        qint64 bytes = 0;
+        // The count of copies added when this one was.
+        quint64 added = 0;
+        bool started = false;
+        std::future<std::unique_ptr<Copy>> copy;
+    };
+    // How a sync ended: the copies written before it began, and its error number.
+    struct SyncRound
+    {
+        quint64 covered = 0;
+        int error = 0;
+    };
+    void start(Pending &pending);
+    std::unique_ptr<Copy> makeCopy(const QString &source, const QString &target);
+    // Keeps a descriptor of the file system that `file` (open) is on for its syncs,
+    // unless one is kept already: opened before this copy writes anything there.
+    void noteFileSystem(const AtomicFile &file);
+    // Starts a sync when enough copies wait for one, and takes in one that ended.
+    void keepSyncing();
+    void startSync();
+    void endSync();
+
+    int m_inFlight;
+    qint64 m_inFlightBytes;
+    quint64 m_syncBatch;
+    qint64 m_pendingBytes = 0;
+    // Set after a copy ran out of space beside others: every copy is then made alone.
+    bool m_oneAtATime = false;
+    std::deque<Pending> m_pending;
+    // Counts the copies written; each takes the next number.
+    std::atomic<quint64> m_written = 0;
+    // Copies written up to this number are on the disk.
+    quint64 m_durable = 0;
+    // The sync under way, when one is.
+    std::future<SyncRound> m_sync;
+    quint64 m_added = 0;
+    // Set once a sync failed: every copy added up to then fails with it.
+    int m_syncError = 0;
+    quint64 m_failedUpTo = 0;
+    // One descriptor per file system written to, by device number.
+    QMutex m_fileSystemsLock;
+    std::map<dev_t, Descriptor> m_fileSystems;
+    QThreadPool m_workers;
+};
+
+} // namespace platform

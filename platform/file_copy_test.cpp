@@ -1,0 +1,163 @@
+#include "platform/file_copy.h"
+
+#include "platform/descriptor.h"
+#include "platform/testing/print_to.h"
+#include "platform/testing/temporary_folder.h"
+#include "platform/testing/write_faults.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+
+namespace platform {
+namespace {
+
+using platform::testing::TemporaryFolder;
+
+QByteArray pattern(qint64 size)
+{
+    QByteArray bytes(size, Qt::Uninitialized);
+    for (qint64 index = 0; index < size; ++index)
+        bytes[index] = char('a' + index % 23);
+    return bytes;
+}
+
+Descriptor openFile(const QString &path, int flags)
+{
+    return Descriptor(::open(QFile::encodeName(path).constData(), flags | O_CLOEXEC, 0644));
+}
+
+QStringList entries(const QString &folder)
+{
+    return QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System);
+}
+
+// Within one file system and into another (/dev/shm, where copy_file_range and clones
+// are refused with EXDEV and the bytes go through this process), in steps, with a stop
+// after the first step.
+TEST(FileCopy, ContentsReachAnotherFileSystemInSteps)
+{
+    TemporaryFolder folder;
+    QTemporaryDir memory(QStringLiteral("/dev/shm/file-copy-test-XXXXXX"));
+    constexpr qint64 Step = 100000;
+    const struct
+    {
+        const char *name;
+        QString folder;
+        qint64 size;
+        bool stop;
+    } cases[] = {
+        {"empty, same file system", folder.path(), 0, false},
+        {"three steps, same file system", folder.path(), 250000, false},
+        {"three steps, another file system", memory.path(), 250000, false},
+        {"stopped after a step, another file system", memory.path(), 250000, true},
+    };
+    for (const auto &c : cases) {
+        if (!memory.isValid() && c.folder != folder.path())
+            continue; // no /dev/shm here
+        SCOPED_TRACE(c.name);
+        const QByteArray content = pattern(c.size);
+        const QString source = folder.writeFile("source.bin", content);
+        const QString target = c.folder + "/target.bin";
+        QFile::remove(target);
+        const Descriptor input = openFile(source, O_RDONLY);
+        const Descriptor output = openFile(target, O_WRONLY | O_CREAT | O_EXCL);
+        QList<qint64> steps;
+        const ContentCopy copied = CopyFileContents(input.get(), output.get(), Step, [&](qint64 copiedBytes) {
+            steps.append(copiedBytes);
+            return !c.stop;
+        });
+        if (c.stop) {
+            EXPECT_EQ(copied.error, ECANCELED);
+            EXPECT_EQ(steps.size(), 1);
+            continue;
+        }
+        EXPECT_EQ(copied.error, 0);
+        EXPECT_EQ(copied.bytes, c.size);
+        EXPECT_EQ(TemporaryFolder::readFile(target), content);
+        // A clone is a single step.
+        if (steps.size() > 1) {
+            EXPECT_EQ(steps, (QList<qint64>{Step, 2 * Step, c.size}));
+        } else if (c.size > 0) {
+            EXPECT_EQ(steps, QList<qint64>{c.size});
+        }
+    }
+}
+
+// Copies come back in the order given; each leaves its target alone until it is put in
+// place, and a failed or abandoned one leaves no temporary file.
+TEST(DurableCopies, CopiesArePlacedInOrderAndFailuresKeepTheTargets)
+{
+    TemporaryFolder folder;
+    const QString source = folder.writeFile("one/a.bin", pattern(300000));
+    ::chmod(QFile::encodeName(source).constData(), 0640);
+    const struct timespec times[2] = {{1000000000, 5}, {1234567890, 123456789}};
+    ::utimensat(AT_FDCWD, QFile::encodeName(source).constData(), times, 0);
+    folder.makeFolder("one/folder");
+    const QString target = folder.writeFile("two/a.bin", "old");
+    const QString abandoned = folder.writeFile("two/b.bin", "old b");
+    const QString missing = folder.filePath("two/c.bin");
+
+    DurableCopies copies;
+    copies.add(source, target, 300000);
+    copies.add(folder.filePath("one/gone.bin"), missing, 0);
+    copies.add(folder.filePath("one/folder"), missing, 0);
+    copies.add(source, abandoned, 300000);
+    std::unique_ptr<DurableCopies::Copy> copy = copies.takeOldest();
+    EXPECT_EQ(copy->failure(), "");
+    EXPECT_EQ(TemporaryFolder::readFile(target), "old") << "not in place before place()";
+    EXPECT_EQ(copy->place(), std::nullopt);
+    EXPECT_EQ(TemporaryFolder::readFile(target), pattern(300000));
+    struct stat info;
+    ASSERT_EQ(::stat(QFile::encodeName(target).constData(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0640u);
+    EXPECT_EQ(info.st_mtim.tv_sec, times[1].tv_sec);
+    EXPECT_EQ(info.st_mtim.tv_nsec, times[1].tv_nsec);
+    EXPECT_EQ(copies.takeOldest()->failure(), QString::fromLocal8Bit(std::strerror(ENOENT)));
+    std::unique_ptr<DurableCopies::Copy> folderCopy = copies.takeOldest();
+    EXPECT_EQ(folderCopy->failure(), QString::fromLocal8Bit(std::strerror(EINVAL)));
+    EXPECT_EQ(folderCopy->place(), QString::fromLocal8Bit(std::strerror(EINVAL)));
+    EXPECT_EQ(copies.takeOldest()->failure(), "");
+    EXPECT_TRUE(copies.isEmpty());
+    EXPECT_EQ(TemporaryFolder::readFile(abandoned), "old b");
+    EXPECT_EQ(entries(folder.filePath("two")), (QStringList{"a.bin", "b.bin"}));
+}
+
+// On a file system that is nearly full, copies under way together can take the space
+// that one of them needs until the copy before it is in place and has freed the old
+// file's: that copy is made again alone, so the same copies succeed as one at a time.
+TEST(DurableCopies, ANearlyFullDiskFailsOnlyWhatOneCopyAtATimeWould)
+{
+    platform::testing::SmallFileSystem small;
+    if (!small.isMounted())
+        GTEST_SKIP() << "mounting a small file system needs the superuser";
+    TemporaryFolder folder;
+    const QString smallSource = folder.writeFile("small.bin", pattern(100 * 1024));
+    const QString largeSource = folder.writeFile("large.bin", pattern(500 * 1024));
+    QFile old(small.filePath("a.bin"));
+    ASSERT_TRUE(old.open(QIODevice::WriteOnly) && old.write(pattern(500 * 1024)) == 500 * 1024);
+    old.close();
+
+    DurableCopies copies;
+    copies.add(smallSource, small.filePath("a.bin"), 100 * 1024);
+    copies.add(largeSource, small.filePath("b.bin"), 500 * 1024);
+    for (const char *name : {"a.bin", "b.bin"}) {
+        SCOPED_TRACE(name);
+        std::unique_ptr<DurableCopies::Copy> copy = copies.takeOldest();
+        EXPECT_EQ(copy->failure(), "");
+        EXPECT_EQ(copy->place(), std::nullopt);
+    }
+    EXPECT_EQ(QFileInfo(small.filePath("a.bin")).size(), 100 * 1024);
+    EXPECT_EQ(QFileInfo(small.filePath("b.bin")).size(), 500 * 1024);
+    EXPECT_EQ(entries(small.path()), (QStringList{"a.bin", "b.bin"}));
+}
+
+} // namespace
+} // namespace platform
