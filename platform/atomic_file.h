@@ -59,8 +59,9 @@ public:
     // callers that create many new files at once (copying a tree); replacing an existing
     // file is always synced.
     void syncOnlyWhenReplacing() { m_syncNewFiles = false; }
-    // Lets finish() skip the sync of the temporary file: the caller makes it durable by
-    // other means (a sync of its whole file system) before place().
+    // Lets finish() skip the sync of the temporary file (any time before finish()): the
+    // caller makes it durable by other means (a sync of its whole file system) before
+    // place().
     void syncElsewhere() { m_syncElsewhere = true; }
 
     // The path given to the constructor.

@@ -178,9 +178,10 @@ void DurableCopies::Copy::make(const QString &source, DurableCopies &copies)
     if (!S_ISREG(info.st_mode))
         return fail(systemText(EINVAL), EINVAL);
     m_file = std::make_unique<AtomicFile>(m_target, int(info.st_mode & 07777));
-    m_file->syncElsewhere();
     if (!m_file->open())
         return fail(m_file->errorString(), m_file->error());
+    if (wholeFileSystemSyncs(m_file->descriptor()))
+        m_file->syncElsewhere();
     copies.noteFileSystem(*m_file);
     const ContentCopy copied = CopyFileContents(input.get(), m_file->descriptor(), WholeFile);
     if (copied.error != 0)
@@ -192,14 +193,6 @@ void DurableCopies::Copy::make(const QString &source, DurableCopies &copies)
     m_times[0] = info.st_atim;
     m_times[1] = info.st_mtim;
     ::futimens(m_file->descriptor(), m_times);
-    if (!wholeFileSystemSyncs(m_file->descriptor())) {
-        int synced;
-        do {
-            synced = ::fdatasync(m_file->descriptor());
-        } while (synced != 0 && errno == EINTR);
-        if (synced != 0)
-            return fail(systemText(errno), errno);
-    }
     if (!m_file->finish())
         return fail(m_file->errorString(), m_file->error());
     m_written = ++copies.m_written;

@@ -204,10 +204,9 @@ void CopyOperation::placeOldest(OperationFrame &frame)
     const PendingCopy pending = std::move(m_pendingCopies.front());
     m_pendingCopies.pop_front();
     const std::unique_ptr<platform::DurableCopies::Copy> copy = m_copies.takeOldest();
+    // A copy that failed answers place() with its failure.
     StepResult failure;
-    if (!copy->failure().isEmpty())
-        failure = copy->failure();
-    else if (pending.backup)
+    if (copy->failure().isEmpty() && pending.backup)
         failure = pending.backup();
     if (!failure)
         failure = copy->place();
