@@ -132,43 +132,9 @@ size_t onListingData(char *data, size_t size, size_t count, void *user)
     return size * count;
 }
 
-// The local end of a transfer, the errno value of its first failure, and for a download
-// the bytes so far and their bound (0 for none).
-struct LocalEnd
-{
-    int descriptor = -1;
-    int error = 0;
-    qint64 bytes = 0;
-    qint64 maxBytes = 0;
-    bool tooLarge = false;
-};
-
-size_t onDownloadData(char *data, size_t size, size_t count, void *user)
-{
-    auto *target = static_cast<LocalEnd *>(user);
-    const size_t total = size * count;
-    target->bytes += qint64(total);
-    if (target->maxBytes > 0 && target->bytes > target->maxBytes) {
-        target->tooLarge = true;
-        return 0;
-    }
-    size_t written = 0;
-    while (written < total) {
-        const ssize_t result = ::write(target->descriptor, data + written, total - written);
-        if (result < 0) {
-            if (errno == EINTR)
-                continue;
-            target->error = errno;
-            return 0;
-        }
-        written += size_t(result);
-    }
-    return total;
-}
-
 size_t onUploadData(char *buffer, size_t size, size_t count, void *user)
 {
-    auto *source = static_cast<LocalEnd *>(user);
+    auto *source = static_cast<curl::LocalFile *>(user);
     for (;;) {
         const ssize_t result = ::read(source->descriptor, buffer, size * count);
         if (result >= 0)
@@ -545,7 +511,7 @@ FtpOutcome FtpSession::retrieve(const QByteArray &path, const QString &localPath
     if (file.get() < 0)
         return localFailure(errno);
 
-    LocalEnd local;
+    curl::LocalFile local;
     local.descriptor = file.get();
     local.maxBytes = state.login.limits.downloadBytes;
     state.prepare(state.fileUrl(path));
@@ -554,7 +520,7 @@ FtpOutcome FtpSession::retrieve(const QByteArray &path, const QString &localPath
     // The reply to RETR and the transfer's end reply tell whether the file came whole;
     // asking for the size first would cost one more round trip per file.
     curl_easy_setopt(handle, CURLOPT_IGNORE_CONTENT_LENGTH, 1L);
-    curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, onDownloadData);
+    curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, curl::writeToLocalFile);
     curl_easy_setopt(handle, CURLOPT_WRITEDATA, &local);
     FtpOutcome outcome = state.perform();
 
@@ -565,7 +531,7 @@ FtpOutcome FtpSession::retrieve(const QByteArray &path, const QString &localPath
         outcome = localFailure(local.error);
     if (local.tooLarge) {
         outcome = transferFailure(CURLE_FILESIZE_EXCEEDED);
-        outcome.text = QStringLiteral("ファイルが %1 バイトを超えました").arg(local.maxBytes);
+        outcome.text = curl::tooLargeText(local.maxBytes);
     }
     if (outcome.ok() && ::rename(temporary.constData(), target.constData()) != 0)
         outcome = localFailure(errno);
@@ -586,7 +552,7 @@ FtpOutcome FtpSession::store(const QString &localPath, const QByteArray &path, b
     if (S_ISDIR(status.st_mode))
         return localFailure(EISDIR);
 
-    LocalEnd local;
+    curl::LocalFile local;
     local.descriptor = file.get();
     state.prepare(state.fileUrl(path));
     CURL *handle = state.easy.get();
