@@ -87,7 +87,19 @@ struct ReplyCapture
         }
     }
 
-    bool lastIsRefusal() const { return last.size() >= 3 && last[0] >= '4' && last[0] <= '9'; }
+    static bool isRefusal(const QByteArray &reply) { return reply.size() >= 3 && reply[0] >= '4' && reply[0] <= '9'; }
+
+    bool lastIsRefusal() const { return isRefusal(last); }
+
+    // The first complete reply that refuses, empty when none did.
+    QByteArray firstRefusal() const
+    {
+        for (const QByteArray &reply : complete) {
+            if (isRefusal(reply))
+                return reply;
+        }
+        return {};
+    }
 };
 
 // True when the server offers MLSD, as its reply to FEAT tells with a line "MLST ...".
@@ -168,6 +180,15 @@ FtpOutcome transferFailure(CURLcode code)
 bool isSafeCommandText(const QByteArray &text)
 {
     return !text.contains('\r') && !text.contains('\n') && !text.contains('\0');
+}
+
+// The outcome of a command that the server refused with `reply`.
+FtpOutcome commandRefusal(const QByteArray &reply)
+{
+    FtpOutcome outcome = transferFailure(CURLE_QUOTE_ERROR);
+    outcome.serverReply = reply;
+    outcome.nameMayMatter = true;
+    return outcome;
 }
 
 // A temporary file beside `target`, unique to this process, named as every temporary
@@ -329,6 +350,25 @@ struct FtpSession::State
         return outcome;
     }
 
+    // Sends `lines` as commands after the login, each with "*": that lets libcurl accept a
+    // refusal, which would otherwise make it drop the connection; the caller reads the
+    // refusal from the captured replies instead.
+    FtpOutcome runQuoted(const QList<QByteArray> &lines)
+    {
+        if (!std::all_of(lines.cbegin(), lines.cend(), isSafeCommandText))
+            return transferFailure(CURLE_BAD_FUNCTION_ARGUMENT);
+        curl::CommandList commands;
+        for (const QByteArray &line : lines) {
+            curl_slist *head = curl_slist_append(commands.get(), QByteArray('*' + line).constData());
+            if (!commands)
+                commands.reset(head);
+        }
+        prepare(baseUrl);
+        curl_easy_setopt(easy.get(), CURLOPT_NOBODY, 1L);
+        curl_easy_setopt(easy.get(), CURLOPT_QUOTE, commands.get());
+        return perform();
+    }
+
     // Enters `folder` and lists it with `command`.
     FtpOutcome listWith(ListingCommand command, const QByteArray &folder, FtpFolderReply &reply)
     {
@@ -410,45 +450,21 @@ QByteArray FtpSession::entryFolder() const
 FtpOutcome FtpSession::command(const QByteArray &line)
 {
     State &state = *m_state;
-    if (!isSafeCommandText(line))
-        return transferFailure(CURLE_BAD_FUNCTION_ARGUMENT);
-    // "*" lets libcurl accept a refusal, which would otherwise make it drop the
-    // connection; the refusal is read from the captured reply instead.
-    curl::CommandList commands(curl_slist_append(nullptr, QByteArray('*' + line).constData()));
-    state.prepare(state.baseUrl);
-    curl_easy_setopt(state.easy.get(), CURLOPT_NOBODY, 1L);
-    curl_easy_setopt(state.easy.get(), CURLOPT_QUOTE, commands.get());
-    FtpOutcome outcome = state.perform();
-    if (outcome.ok() && state.replies.lastIsRefusal()) {
-        outcome = transferFailure(CURLE_QUOTE_ERROR);
-        outcome.serverReply = state.replies.last;
-        outcome.nameMayMatter = true;
-    }
+    FtpOutcome outcome = state.runQuoted({line});
+    if (outcome.ok() && state.replies.lastIsRefusal())
+        outcome = commandRefusal(state.replies.last);
     return outcome;
 }
 
 FtpOutcome FtpSession::rename(const QByteArray &from, const QByteArray &to)
 {
     State &state = *m_state;
-    if (!isSafeCommandText(from) || !isSafeCommandText(to))
-        return transferFailure(CURLE_BAD_FUNCTION_ARGUMENT);
-    // Both with "*", so that the connection stays; an RNTO after a refused RNFR is
-    // refused as well and renames nothing.
-    curl::CommandList commands(curl_slist_append(nullptr, QByteArray("*RNFR " + from).constData()));
-    curl_slist_append(commands.get(), QByteArray("*RNTO " + to).constData());
-    state.prepare(state.baseUrl);
-    curl_easy_setopt(state.easy.get(), CURLOPT_NOBODY, 1L);
-    curl_easy_setopt(state.easy.get(), CURLOPT_QUOTE, commands.get());
-    FtpOutcome outcome = state.perform();
-    if (!outcome.ok())
-        return outcome;
-    for (const QByteArray &reply : std::as_const(state.replies.complete)) {
-        if (reply.size() >= 3 && reply[0] >= '4' && reply[0] <= '9') {
-            outcome = transferFailure(CURLE_QUOTE_ERROR);
-            outcome.serverReply = reply;
-            outcome.nameMayMatter = true;
-            break;
-        }
+    // An RNTO after a refused RNFR is refused as well and renames nothing.
+    FtpOutcome outcome = state.runQuoted({"RNFR " + from, "RNTO " + to});
+    if (outcome.ok()) {
+        const QByteArray refusal = state.replies.firstRefusal();
+        if (!refusal.isEmpty())
+            outcome = commandRefusal(refusal);
     }
     return outcome;
 }
