@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QString>
+
 #include <curl/curl.h>
 
 #include <cerrno>
@@ -61,5 +63,23 @@ public:
 private:
     int m_descriptor;
 };
+
+// The local file a transfer reads or writes, the errno value of its first failure, and
+// for a download the bytes written so far and their bound (0 for none).
+struct LocalFile
+{
+    int descriptor = -1;
+    int error = 0;
+    qint64 bytes = 0;
+    qint64 maxBytes = 0;
+    bool tooLarge = false;
+};
+
+// libcurl's write callback for a download into the LocalFile `user`: refuses the data
+// that would take the file past its bound, and writes the rest whole.
+size_t writeToLocalFile(char *data, size_t size, size_t count, void *user);
+
+// The text for a download that went past `maxBytes` bytes.
+QString tooLargeText(qint64 maxBytes);
 
 } // namespace platform::curl

@@ -87,7 +87,19 @@ struct ReplyCapture
         }
     }
 
-    bool lastIsRefusal() const { return last.size() >= 3 && last[0] >= '4' && last[0] <= '9'; }
+    static bool isRefusal(const QByteArray &reply) { return reply.size() >= 3 && reply[0] >= '4' && reply[0] <= '9'; }
+
+    bool lastIsRefusal() const { return isRefusal(last); }
+
+    // The first complete reply that refuses, empty when none did.
+    QByteArray firstRefusal() const
+    {
+        for (const QByteArray &reply : complete) {
+            if (isRefusal(reply))
+                return reply;
+        }
+        return {};
+    }
 };
 
 // True when the server offers MLSD, as its reply to FEAT tells with a line "MLST ...".
@@ -132,43 +144,9 @@ size_t onListingData(char *data, size_t size, size_t count, void *user)
     return size * count;
 }
 
-// The local end of a transfer, the errno value of its first failure, and for a download
-// the bytes so far and their bound (0 for none).
-struct LocalEnd
-{
-    int descriptor = -1;
-    int error = 0;
-    qint64 bytes = 0;
-    qint64 maxBytes = 0;
-    bool tooLarge = false;
-};
-
-size_t onDownloadData(char *data, size_t size, size_t count, void *user)
-{
-    auto *target = static_cast<LocalEnd *>(user);
-    const size_t total = size * count;
-    target->bytes += qint64(total);
-    if (target->maxBytes > 0 && target->bytes > target->maxBytes) {
-        target->tooLarge = true;
-        return 0;
-    }
-    size_t written = 0;
-    while (written < total) {
-        const ssize_t result = ::write(target->descriptor, data + written, total - written);
-        if (result < 0) {
-            if (errno == EINTR)
-                continue;
-            target->error = errno;
-            return 0;
-        }
-        written += size_t(result);
-    }
-    return total;
-}
-
 size_t onUploadData(char *buffer, size_t size, size_t count, void *user)
 {
-    auto *source = static_cast<LocalEnd *>(user);
+    auto *source = static_cast<curl::LocalFile *>(user);
     for (;;) {
         const ssize_t result = ::read(source->descriptor, buffer, size * count);
         if (result >= 0)
@@ -202,6 +180,15 @@ FtpOutcome transferFailure(CURLcode code)
 bool isSafeCommandText(const QByteArray &text)
 {
     return !text.contains('\r') && !text.contains('\n') && !text.contains('\0');
+}
+
+// The outcome of a command that the server refused with `reply`.
+FtpOutcome commandRefusal(const QByteArray &reply)
+{
+    FtpOutcome outcome = transferFailure(CURLE_QUOTE_ERROR);
+    outcome.serverReply = reply;
+    outcome.nameMayMatter = true;
+    return outcome;
 }
 
 // A temporary file beside `target`, unique to this process, named as every temporary
@@ -363,6 +350,25 @@ struct FtpSession::State
         return outcome;
     }
 
+    // Sends `lines` as commands after the login, each with "*": that lets libcurl accept a
+    // refusal, which would otherwise make it drop the connection; the caller reads the
+    // refusal from the captured replies instead.
+    FtpOutcome runQuoted(const QList<QByteArray> &lines)
+    {
+        if (!std::all_of(lines.cbegin(), lines.cend(), isSafeCommandText))
+            return transferFailure(CURLE_BAD_FUNCTION_ARGUMENT);
+        curl::CommandList commands;
+        for (const QByteArray &line : lines) {
+            curl_slist *head = curl_slist_append(commands.get(), QByteArray('*' + line).constData());
+            if (!commands)
+                commands.reset(head);
+        }
+        prepare(baseUrl);
+        curl_easy_setopt(easy.get(), CURLOPT_NOBODY, 1L);
+        curl_easy_setopt(easy.get(), CURLOPT_QUOTE, commands.get());
+        return perform();
+    }
+
     // Enters `folder` and lists it with `command`.
     FtpOutcome listWith(ListingCommand command, const QByteArray &folder, FtpFolderReply &reply)
     {
@@ -444,45 +450,21 @@ QByteArray FtpSession::entryFolder() const
 FtpOutcome FtpSession::command(const QByteArray &line)
 {
     State &state = *m_state;
-    if (!isSafeCommandText(line))
-        return transferFailure(CURLE_BAD_FUNCTION_ARGUMENT);
-    // "*" lets libcurl accept a refusal, which would otherwise make it drop the
-    // connection; the refusal is read from the captured reply instead.
-    curl::CommandList commands(curl_slist_append(nullptr, QByteArray('*' + line).constData()));
-    state.prepare(state.baseUrl);
-    curl_easy_setopt(state.easy.get(), CURLOPT_NOBODY, 1L);
-    curl_easy_setopt(state.easy.get(), CURLOPT_QUOTE, commands.get());
-    FtpOutcome outcome = state.perform();
-    if (outcome.ok() && state.replies.lastIsRefusal()) {
-        outcome = transferFailure(CURLE_QUOTE_ERROR);
-        outcome.serverReply = state.replies.last;
-        outcome.nameMayMatter = true;
-    }
+    FtpOutcome outcome = state.runQuoted({line});
+    if (outcome.ok() && state.replies.lastIsRefusal())
+        outcome = commandRefusal(state.replies.last);
     return outcome;
 }
 
 FtpOutcome FtpSession::rename(const QByteArray &from, const QByteArray &to)
 {
     State &state = *m_state;
-    if (!isSafeCommandText(from) || !isSafeCommandText(to))
-        return transferFailure(CURLE_BAD_FUNCTION_ARGUMENT);
-    // Both with "*", so that the connection stays; an RNTO after a refused RNFR is
-    // refused as well and renames nothing.
-    curl::CommandList commands(curl_slist_append(nullptr, QByteArray("*RNFR " + from).constData()));
-    curl_slist_append(commands.get(), QByteArray("*RNTO " + to).constData());
-    state.prepare(state.baseUrl);
-    curl_easy_setopt(state.easy.get(), CURLOPT_NOBODY, 1L);
-    curl_easy_setopt(state.easy.get(), CURLOPT_QUOTE, commands.get());
-    FtpOutcome outcome = state.perform();
-    if (!outcome.ok())
-        return outcome;
-    for (const QByteArray &reply : std::as_const(state.replies.complete)) {
-        if (reply.size() >= 3 && reply[0] >= '4' && reply[0] <= '9') {
-            outcome = transferFailure(CURLE_QUOTE_ERROR);
-            outcome.serverReply = reply;
-            outcome.nameMayMatter = true;
-            break;
-        }
+    // An RNTO after a refused RNFR is refused as well and renames nothing.
+    FtpOutcome outcome = state.runQuoted({"RNFR " + from, "RNTO " + to});
+    if (outcome.ok()) {
+        const QByteArray refusal = state.replies.firstRefusal();
+        if (!refusal.isEmpty())
+            outcome = commandRefusal(refusal);
     }
     return outcome;
 }
@@ -545,7 +527,7 @@ FtpOutcome FtpSession::retrieve(const QByteArray &path, const QString &localPath
     if (file.get() < 0)
         return localFailure(errno);
 
-    LocalEnd local;
+    curl::LocalFile local;
     local.descriptor = file.get();
     local.maxBytes = state.login.limits.downloadBytes;
     state.prepare(state.fileUrl(path));
@@ -554,7 +536,7 @@ FtpOutcome FtpSession::retrieve(const QByteArray &path, const QString &localPath
     // The reply to RETR and the transfer's end reply tell whether the file came whole;
     // asking for the size first would cost one more round trip per file.
     curl_easy_setopt(handle, CURLOPT_IGNORE_CONTENT_LENGTH, 1L);
-    curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, onDownloadData);
+    curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, curl::writeToLocalFile);
     curl_easy_setopt(handle, CURLOPT_WRITEDATA, &local);
     FtpOutcome outcome = state.perform();
 
@@ -565,7 +547,7 @@ FtpOutcome FtpSession::retrieve(const QByteArray &path, const QString &localPath
         outcome = localFailure(local.error);
     if (local.tooLarge) {
         outcome = transferFailure(CURLE_FILESIZE_EXCEEDED);
-        outcome.text = QStringLiteral("ファイルが %1 バイトを超えました").arg(local.maxBytes);
+        outcome.text = curl::tooLargeText(local.maxBytes);
     }
     if (outcome.ok() && ::rename(temporary.constData(), target.constData()) != 0)
         outcome = localFailure(errno);
@@ -586,7 +568,7 @@ FtpOutcome FtpSession::store(const QString &localPath, const QByteArray &path, b
     if (S_ISDIR(status.st_mode))
         return localFailure(EISDIR);
 
-    LocalEnd local;
+    curl::LocalFile local;
     local.descriptor = file.get();
     state.prepare(state.fileUrl(path));
     CURL *handle = state.easy.get();

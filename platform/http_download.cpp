@@ -20,39 +20,13 @@ namespace {
 // Large reads keep the number of calls per megabyte low; curl's own tool reads 100 KiB.
 constexpr long ReceiveBufferBytes = 512 * 1024;
 
+// The file the body goes to, and whether the caller stopped the transfer.
 struct Receiver
 {
-    int descriptor = -1;
-    int error = 0;
-    qint64 bytes = 0;
-    qint64 maxBytes = 0; // 0: no bound
-    bool tooLarge = false;
+    curl::LocalFile file;
     const std::function<bool()> *keepGoing = nullptr;
     bool stopped = false;
 };
-
-size_t onBody(char *data, size_t size, size_t count, void *user)
-{
-    auto *receiver = static_cast<Receiver *>(user);
-    const size_t total = size * count;
-    if (receiver->maxBytes > 0 && receiver->bytes + qint64(total) > receiver->maxBytes) {
-        receiver->tooLarge = true;
-        return 0;
-    }
-    size_t written = 0;
-    while (written < total) {
-        const ssize_t result = ::write(receiver->descriptor, data + written, total - written);
-        if (result < 0) {
-            if (errno == EINTR)
-                continue;
-            receiver->error = errno;
-            return 0;
-        }
-        written += size_t(result);
-    }
-    receiver->bytes += qint64(total);
-    return total;
-}
 
 int onProgress(void *user, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
 {
@@ -87,11 +61,11 @@ HttpOutcome perform(CURL *handle, const Receiver &receiver)
     curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &status);
     if (receiver.stopped)
         return failure(HttpOutcome::Kind::Stopped, int(code), QString::fromUtf8(curl_easy_strerror(code)));
-    if (receiver.error != 0)
-        return localFailure(receiver.error);
-    if (receiver.tooLarge || code == CURLE_FILESIZE_EXCEEDED)
+    if (receiver.file.error != 0)
+        return localFailure(receiver.file.error);
+    if (receiver.file.tooLarge || code == CURLE_FILESIZE_EXCEEDED)
         return failure(HttpOutcome::Kind::Transfer, int(CURLE_FILESIZE_EXCEEDED),
-                       QStringLiteral("ファイルが %1 バイトを超えました").arg(receiver.maxBytes));
+                       curl::tooLargeText(receiver.file.maxBytes));
     if (status >= 400)
         return failure(HttpOutcome::Kind::Status, int(status), QStringLiteral("HTTP %1").arg(status));
     if (code != CURLE_OK) {
@@ -99,7 +73,7 @@ HttpOutcome perform(CURL *handle, const Receiver &receiver)
         return failure(HttpOutcome::Kind::Transfer, int(code), text);
     }
     HttpOutcome done;
-    done.bytes = receiver.bytes;
+    done.bytes = receiver.file.bytes;
     return done;
 }
 
@@ -125,9 +99,9 @@ HttpOutcome downloadHttp(const HttpRequest &request)
     const QByteArray proxy = request.proxy.toUtf8();
     const long stallSeconds = request.stallSeconds > 0 ? request.stallSeconds : DefaultStallSeconds;
     Receiver receiver;
-    receiver.descriptor = file.get();
+    receiver.file.descriptor = file.get();
+    receiver.file.maxBytes = request.limits.downloadBytes;
     receiver.keepGoing = &request.keepGoing;
-    receiver.maxBytes = request.limits.downloadBytes;
 
     curl_easy_setopt(handle, CURLOPT_URL, url.constData());
     // A transfer may use only what a redirect may lead to: https too.
@@ -151,8 +125,8 @@ HttpOutcome downloadHttp(const HttpRequest &request)
         // A chosen proxy serves every host, whatever no_proxy says.
         curl_easy_setopt(handle, CURLOPT_NOPROXY, "");
     }
-    curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, onBody);
-    curl_easy_setopt(handle, CURLOPT_WRITEDATA, &receiver);
+    curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, curl::writeToLocalFile);
+    curl_easy_setopt(handle, CURLOPT_WRITEDATA, &receiver.file);
     if (request.keepGoing) {
         curl_easy_setopt(handle, CURLOPT_XFERINFOFUNCTION, onProgress);
         curl_easy_setopt(handle, CURLOPT_XFERINFODATA, &receiver);

@@ -1,5 +1,8 @@
 #include "platform/isolated_run.h"
 
+#include "platform/descriptor.h"
+#include "platform/file_handles.h"
+
 #include <QDeadlineTimer>
 #include <QFile>
 
@@ -34,20 +37,6 @@ qint64 addressSpaceBytes()
     return pages.toLongLong() * ::sysconf(_SC_PAGESIZE);
 }
 
-bool writeAll(int descriptor, const QByteArray &bytes)
-{
-    qsizetype written = 0;
-    while (written < bytes.size()) {
-        const ssize_t result = ::write(descriptor, bytes.constData() + written, size_t(bytes.size() - written));
-        if (result < 0 && errno == EINTR)
-            continue;
-        if (result <= 0)
-            return false;
-        written += result;
-    }
-    return true;
-}
-
 [[noreturn]] void runChild(const std::function<QByteArray()> &work, const IsolationLimits &limits, int output,
                            qint64 heldBytes)
 {
@@ -57,7 +46,8 @@ bool writeAll(int descriptor, const QByteArray &bytes)
     ::setrlimit(RLIMIT_CPU, &processor);
     int status = 0;
     try {
-        status = writeAll(output, work()) ? 0 : WorkFailedStatus;
+        const QByteArray result = work();
+        status = WriteFileBytes(output, result, result.size()) == result.size() ? 0 : WorkFailedStatus;
     } catch (const std::bad_alloc &) {
         status = OutOfMemoryStatus;
     } catch (...) {
@@ -74,6 +64,11 @@ IsolatedOutcome failure(IsolatedOutcome::Kind kind, const QString &text)
     return outcome;
 }
 
+IsolatedOutcome outOfTime(const IsolationLimits &limits)
+{
+    return failure(IsolatedOutcome::Kind::OutOfTime, QStringLiteral("%1 秒で終わりませんでした").arg(limits.seconds));
+}
+
 // Reads the child's bytes until it closes its end, its time is up or it hands back too
 // much; Done, OutOfTime or TooMuch.
 IsolatedOutcome collect(int input, const IsolationLimits &limits)
@@ -88,7 +83,7 @@ IsolatedOutcome collect(int input, const IsolationLimits &limits)
             return failure(IsolatedOutcome::Kind::Crashed, QString::fromLocal8Bit(std::strerror(errno)));
         if (polled <= 0) {
             if (deadline.hasExpired())
-                return failure(IsolatedOutcome::Kind::OutOfTime, QStringLiteral("%1 秒で終わりませんでした").arg(limits.seconds));
+                return outOfTime(limits);
             continue;
         }
         const ssize_t count = ::read(input, buffer, sizeof buffer);
@@ -110,21 +105,20 @@ IsolatedOutcome runIsolated(const std::function<QByteArray()> &work, const Isola
     int ends[2] = {-1, -1};
     if (::pipe2(ends, O_CLOEXEC) != 0)
         return failure(IsolatedOutcome::Kind::NotStarted, QString::fromLocal8Bit(std::strerror(errno)));
+    Descriptor readEnd(ends[0]);
+    Descriptor writeEnd(ends[1]);
     const qint64 heldBytes = addressSpaceBytes();
     const pid_t child = ::fork();
-    if (child < 0) {
-        const int error = errno;
-        ::close(ends[0]);
-        ::close(ends[1]);
-        return failure(IsolatedOutcome::Kind::NotStarted, QString::fromLocal8Bit(std::strerror(error)));
-    }
+    if (child < 0)
+        return failure(IsolatedOutcome::Kind::NotStarted, QString::fromLocal8Bit(std::strerror(errno)));
     if (child == 0) {
-        ::close(ends[0]);
-        runChild(work, limits, ends[1], heldBytes);
+        readEnd.reset();
+        runChild(work, limits, writeEnd.get(), heldBytes);
     }
-    ::close(ends[1]);
-    IsolatedOutcome outcome = collect(ends[0], limits);
-    ::close(ends[0]);
+    writeEnd.reset();
+    IsolatedOutcome outcome = collect(readEnd.get(), limits);
+    // Closed before the wait: a child still writing then ends rather than blocks.
+    readEnd.reset();
     if (!outcome.ok())
         ::kill(child, SIGKILL);
     int status = 0;
@@ -138,7 +132,7 @@ IsolatedOutcome runIsolated(const std::function<QByteArray()> &work, const Isola
         return failure(IsolatedOutcome::Kind::OutOfMemory,
                        QStringLiteral("メモリの上限 %1 バイトを超えました").arg(limits.memoryBytes));
     if (WIFSIGNALED(status) && WTERMSIG(status) == SIGXCPU)
-        return failure(IsolatedOutcome::Kind::OutOfTime, QStringLiteral("%1 秒で終わりませんでした").arg(limits.seconds));
+        return outOfTime(limits);
     return failure(IsolatedOutcome::Kind::Crashed,
                    WIFSIGNALED(status) ? QStringLiteral("シグナル %1 で異常終了しました").arg(WTERMSIG(status))
                                        : QStringLiteral("終了コード %1 で終わりました").arg(WEXITSTATUS(status)));

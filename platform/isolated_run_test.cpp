@@ -24,15 +24,17 @@ TEST(IsolatedRun, FaultsEndOnlyTheChild)
         const char *name;
         std::function<QByteArray()> work;
         Kind kind;
+        qint64 outputBytes;
+        QByteArray output; // for Kind::Done
     } cases[] = {
-        {"a result", [] { return QByteArray(300000, 'x'); }, Kind::Done},
+        {"a result", [] { return QByteArray(300000, 'x'); }, Kind::Done, 300000, QByteArray(300000, 'x')},
         {"a write to a page that may not be written",
          [] {
              void *page = ::mmap(nullptr, size_t(::getpagesize()), PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
              *static_cast<volatile char *>(page) = 1;
              return QByteArray("written");
          },
-         Kind::Crashed},
+         Kind::Crashed, 300000, {}},
         {"memory without end",
          [] {
              std::list<std::vector<char>> blocks;
@@ -40,7 +42,7 @@ TEST(IsolatedRun, FaultsEndOnlyTheChild)
                  blocks.emplace_back(size_t(1) << 20, 'm');
              return QByteArray();
          },
-         Kind::OutOfMemory},
+         Kind::OutOfMemory, 300000, {}},
         {"a loop without end",
          [] {
              volatile quint64 turns = 0;
@@ -48,21 +50,19 @@ TEST(IsolatedRun, FaultsEndOnlyTheChild)
                  turns = turns + 1;
              return QByteArray();
          },
-         Kind::OutOfTime},
-        {"too much to hand back", [] { return QByteArray(70000, 'y'); }, Kind::TooMuch},
+         Kind::OutOfTime, 300000, {}},
+        {"too much to hand back", [] { return QByteArray(70000, 'y'); }, Kind::TooMuch, 65536, {}},
     };
     IsolationLimits limits;
     limits.memoryBytes = qint64(64) << 20;
     limits.seconds = 1;
-    limits.outputBytes = 300000;
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
-        if (c.kind == Kind::TooMuch)
-            limits.outputBytes = 65536;
+        limits.outputBytes = c.outputBytes;
         const IsolatedOutcome outcome = runIsolated(c.work, limits);
         EXPECT_EQ(int(outcome.kind), int(c.kind)) << outcome.text.toStdString();
         if (c.kind == Kind::Done)
-            EXPECT_EQ(outcome.output, QByteArray(300000, 'x'));
+            EXPECT_EQ(outcome.output, c.output);
         else
             EXPECT_FALSE(outcome.text.isEmpty());
     }

@@ -1,5 +1,6 @@
 #include "platform/lock_file.h"
 
+#include "platform/descriptor.h"
 #include "platform/program_folder.h"
 
 #include <QCryptographicHash>
@@ -36,21 +37,18 @@ QString safeFileName(const QString &name)
 // The lock file inside a folder that tryLockFolder() locks.
 constexpr char FolderLockName[] = ".instance.lock";
 
-// The descriptor of the folder `folder` (no symbolic link) when it is ours, made private
-// where group or others could write to it; -1 otherwise.
-int openOwnFolder(const QByteArray &folder)
+// The folder `folder` (no symbolic link), open, when it is ours, made private where group
+// or others could write to it; none otherwise.
+Descriptor openOwnFolder(const QByteArray &folder)
 {
-    const int descriptor = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    if (descriptor < 0)
-        return -1;
+    Descriptor descriptor(::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (!descriptor.isOpen())
+        return {};
     struct stat info;
-    bool ours = ::fstat(descriptor, &info) == 0 && info.st_uid == ::geteuid();
+    bool ours = ::fstat(descriptor.get(), &info) == 0 && info.st_uid == ::geteuid();
     if (ours && (info.st_mode & (S_IWGRP | S_IWOTH)) != 0)
-        ours = ::fchmod(descriptor, info.st_mode & 07777 & ~mode_t(S_IWGRP | S_IWOTH)) == 0;
-    if (ours)
-        return descriptor;
-    ::close(descriptor);
-    return -1;
+        ours = ::fchmod(descriptor.get(), info.st_mode & 07777 & ~mode_t(S_IWGRP | S_IWOTH)) == 0;
+    return ours ? std::move(descriptor) : Descriptor();
 }
 
 } // namespace
@@ -104,11 +102,10 @@ std::optional<LockFile> LockFile::tryLockFolder(const QString &folder)
     const QByteArray encoded = QFile::encodeName(folder);
     if (::mkdir(encoded.constData(), 0700) != 0 && errno != EEXIST)
         return std::nullopt;
-    const int folderDescriptor = openOwnFolder(encoded);
-    if (folderDescriptor < 0)
+    const Descriptor ownFolder = openOwnFolder(encoded);
+    if (!ownFolder.isOpen())
         return std::nullopt;
-    const int descriptor = ::openat(folderDescriptor, FolderLockName, O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
-    ::close(folderDescriptor);
+    const int descriptor = ::openat(ownFolder.get(), FolderLockName, O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (descriptor < 0)
         return std::nullopt;
     if (::flock(descriptor, LOCK_EX | LOCK_NB) == 0)

@@ -62,6 +62,11 @@ bool FtpTestProcess::answers(quint16 port) const
     return greets(port);
 }
 
+QStringList FtpTestProcess::logins()
+{
+    return linesAfter(QStringLiteral("LOGIN "));
+}
+
 QStringList FtpTestProcess::linesAfter(const QString &prefix)
 {
     QStringList result;
@@ -144,11 +149,6 @@ QStringList FtpTestServer::commands()
     return linesAfter(QStringLiteral("COMMAND "));
 }
 
-QStringList FtpTestServer::logins()
-{
-    return linesAfter(QStringLiteral("LOGIN "));
-}
-
 SilentServer::SilentServer()
     : m_descriptor(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0))
 {
@@ -179,11 +179,6 @@ QString SilentServer::hostAndPort() const
 FtpTestProxy::FtpTestProxy()
     : FtpTestProcess({QStringLiteral("proxy")})
 {
-}
-
-QStringList FtpTestProxy::logins()
-{
-    return linesAfter(QStringLiteral("LOGIN "));
 }
 
 void makeRawFolder(const QString &folder, const QByteArray &relativePath)

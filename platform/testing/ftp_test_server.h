@@ -15,6 +15,10 @@ class FtpTestProcess : public ScriptProcess
 public:
     explicit FtpTestProcess(QStringList arguments);
 
+    // The login names received since the last start(), in order: a server's are user
+    // names, a proxy's "alice@127.0.0.1:40000".
+    QStringList logins();
+
 protected:
     bool answers(quint16 port) const override;
     // The printed lines that begin with `prefix`, without it, in order.
@@ -69,8 +73,6 @@ public:
     // login; commands() gives them ("RETR /pub/a.txt"), in order, since that start.
     void recordCommands();
     QStringList commands();
-    // The user names of the logins since the last start(), in order.
-    QStringList logins();
 
 private:
     QString m_user;
@@ -83,9 +85,6 @@ class FtpTestProxy : public FtpTestProcess
 {
 public:
     FtpTestProxy();
-
-    // The login names the proxy received ("alice@127.0.0.1:40000"), in order.
-    QStringList logins();
 };
 
 // A listener on 127.0.0.1 that lets clients connect and never answers them, as a server
