@@ -25,10 +25,22 @@ const QString UndoCopyLost = QStringLiteral("元に戻すためのファイル�
 const QString ChangedMeanwhile = QStringLiteral("ファイルが他のプログラムで変更されました");
 const QString NotTheEditsCopy = QStringLiteral("元に戻すためのファイルがこのファイルの編集で保存したものではありません");
 
-FileIdentity identityOf(const struct stat &info)
+// The identity of the regular file `path` (links followed); nullopt when it is none.
+std::optional<platform::FileIdentity> regularFileIdentity(const QString &path)
 {
-    return {quint64(info.st_dev), quint64(info.st_ino), qint64(info.st_size),
-            qint64(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec};
+    struct stat info;
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0 || !S_ISREG(info.st_mode))
+        return std::nullopt;
+    return platform::IdentityOf(info);
+}
+
+// The identity of the open regular file `descriptor`; nullopt when it is none.
+std::optional<platform::FileIdentity> regularFileIdentity(int descriptor)
+{
+    struct stat info;
+    if (::fstat(descriptor, &info) != 0 || !S_ISREG(info.st_mode))
+        return std::nullopt;
+    return platform::IdentityOf(info);
 }
 
 // The file that a change of `path` replaces: a symbolic link stays and its file is
@@ -101,22 +113,6 @@ std::optional<LineBreak> lastBreakOfFile(QFile &file, qint64 start, qint64 size,
 }
 
 } // namespace
-
-std::optional<FileIdentity> FileIdentity::of(const QString &path)
-{
-    struct stat info;
-    if (::stat(QFile::encodeName(path).constData(), &info) != 0 || !S_ISREG(info.st_mode))
-        return std::nullopt;
-    return identityOf(info);
-}
-
-std::optional<FileIdentity> FileIdentity::ofDescriptor(int descriptor)
-{
-    struct stat info;
-    if (::fstat(descriptor, &info) != 0 || !S_ISREG(info.st_mode))
-        return std::nullopt;
-    return identityOf(info);
-}
 
 FileContents ReadFileContents(const QString &path)
 {
@@ -202,7 +198,7 @@ bool FileEditor::keepStagedUndoCopy()
     m_undoCopy.reset();
     if (std::rename(QFile::encodeName(stagePath()).constData(), QFile::encodeName(undoFilePath()).constData()) != 0)
         return false;
-    m_undoCopy = FileIdentity::of(undoFilePath());
+    m_undoCopy = regularFileIdentity(undoFilePath());
     return m_undoCopy.has_value();
 }
 
@@ -315,7 +311,7 @@ FileEditor::Outcome FileEditor::finishChange(const QString &path, platform::Atom
 
 FileEditor::Outcome FileEditor::keepChange(const QString &path)
 {
-    m_written = FileIdentity::of(path);
+    m_written = regularFileIdentity(path);
     if (!keepStagedUndoCopy()) {
         dropStagedUndoCopy();
         LastEditPath.clear();
@@ -340,7 +336,7 @@ FileEditor::Outcome FileEditor::replaceFile(const QString &path, QByteArrayView 
     if (!target.commit())
         return {false, target.errorString() + (firstChange ? u' ' + TrashedNote : QString())};
     if (path == LastEditPath)
-        m_written = FileIdentity::of(path);
+        m_written = regularFileIdentity(path);
     return {true, {}};
 }
 
@@ -356,7 +352,7 @@ FileEditor::Outcome FileEditor::undoLastEdit(TrashBackup backup)
         return {false, QStringLiteral("元に戻すためのファイルを読めません : ") + copy.errorString()};
     // The copy read is the one opened: one that another process put under the name, or
     // that changed since, is never written over this file.
-    if (!m_undoCopy || FileIdentity::ofDescriptor(copy.handle()) != m_undoCopy)
+    if (!m_undoCopy || regularFileIdentity(copy.handle()) != m_undoCopy)
         return {false, NotTheEditsCopy};
     platform::AtomicFile target(path);
     if (!target.open())
@@ -378,7 +374,7 @@ FileEditor::Outcome FileEditor::undoLastEdit(TrashBackup backup)
 
 bool FileEditor::lastEditChangedSinceWritten() const
 {
-    return !LastEditPath.isEmpty() && FileIdentity::of(LastEditPath) != m_written;
+    return !LastEditPath.isEmpty() && regularFileIdentity(LastEditPath) != m_written;
 }
 
 } // namespace textcompare
