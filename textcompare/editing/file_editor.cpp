@@ -24,6 +24,7 @@ const QString TrashedNote = QStringLiteral("(変更前のファイルはごみ�
 const QString UndoCopyLost = QStringLiteral("元に戻すためのファイルを保存できませんでした");
 const QString ChangedMeanwhile = QStringLiteral("ファイルが他のプログラムで変更されました");
 const QString NotTheEditsCopy = QStringLiteral("元に戻すためのファイルがこのファイルの編集で保存したものではありません");
+const QString UndoCopyUnreadable = QStringLiteral("元に戻すためのファイルを読めません : ");
 
 // The identity of the regular file `path` (links followed); nullopt when it is none.
 std::optional<platform::FileIdentity> regularFileIdentity(const QString &path)
@@ -209,15 +210,18 @@ void FileEditor::dropStagedUndoCopy()
 
 std::optional<QString> FileEditor::BackupOnFirstChange(const QString &path)
 {
-    if (path == RecycledPaths[0] || path == RecycledPaths[1])
-        return std::nullopt;
-    return backUp(path, TrashBackup::Always);
+    return backUp(path, TrashBackup::FirstChange);
+}
+
+bool FileEditor::goesToTrash(const QString &path, TrashBackup backup) const
+{
+    return backup == TrashBackup::Always || (path != RecycledPaths[0] && path != RecycledPaths[1]);
 }
 
 std::optional<QString> FileEditor::backUp(const QString &path, TrashBackup backup)
 {
-    if (backup == TrashBackup::FirstChange)
-        return BackupOnFirstChange(path);
+    if (!goesToTrash(path, backup))
+        return std::nullopt;
     QString reason;
     if (platform::RecyclerDelete(trashedFile(path), &reason) != 0)
         return reason;
@@ -296,8 +300,7 @@ FileEditor::Outcome FileEditor::finishChange(const QString &path, platform::Atom
 {
     if (const std::optional<QString> failure = stageUndoCopy(path))
         return {false, *failure};
-    const bool trashed
-        = backup == TrashBackup::Always || (path != RecycledPaths[0] && path != RecycledPaths[1]);
+    const bool trashed = goesToTrash(path, backup);
     if (const std::optional<QString> failure = backUp(path, backup)) {
         dropStagedUndoCopy();
         return {false, *failure};
@@ -330,11 +333,11 @@ FileEditor::Outcome FileEditor::replaceFile(const QString &path, QByteArrayView 
     platform::AtomicFile target(path);
     if (!target.open() || !target.write(bytes))
         return {false, target.errorString()};
-    const bool firstChange = path != RecycledPaths[0] && path != RecycledPaths[1];
+    const bool trashed = goesToTrash(path, TrashBackup::FirstChange);
     if (const std::optional<QString> failure = BackupOnFirstChange(path))
         return {false, *failure};
     if (!target.commit())
-        return {false, target.errorString() + (firstChange ? u' ' + TrashedNote : QString())};
+        return {false, target.errorString() + (trashed ? u' ' + TrashedNote : QString())};
     if (path == LastEditPath)
         m_written = regularFileIdentity(path);
     return {true, {}};
@@ -349,7 +352,7 @@ FileEditor::Outcome FileEditor::undoLastEdit(TrashBackup backup)
         return {false, *refusal};
     QFile copy(undoFilePath());
     if (!copy.open(QIODevice::ReadOnly))
-        return {false, QStringLiteral("元に戻すためのファイルを読めません : ") + copy.errorString()};
+        return {false, UndoCopyUnreadable + copy.errorString()};
     // The copy read is the one opened: one that another process put under the name, or
     // that changed since, is never written over this file.
     if (!m_undoCopy || regularFileIdentity(copy.handle()) != m_undoCopy)
@@ -358,7 +361,7 @@ FileEditor::Outcome FileEditor::undoLastEdit(TrashBackup backup)
     if (!target.open())
         return {false, target.errorString()};
     if (const std::optional<QString> failure = copyInto(target, copy))
-        return {false, QStringLiteral("元に戻すためのファイルを読めません : ") + *failure};
+        return {false, UndoCopyUnreadable + *failure};
     if (const std::optional<QString> failure = stageUndoCopy(path))
         return {false, *failure};
     if (const std::optional<QString> failure = backUp(path, backup)) {

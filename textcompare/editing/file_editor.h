@@ -98,6 +98,9 @@ private:
     // The steps after the new contents are written into `target`: the undo copy, the
     // trash backup, the rename.
     Outcome finishChange(const QString &path, platform::AtomicFile &target, TrashBackup backup);
+    // Whether `backup` sends `path` to the trash before its change: always, or when it is
+    // none of RecycledPaths.
+    bool goesToTrash(const QString &path, TrashBackup backup) const;
     // Sends `path` to the trash as `backup` asks; the reason when it could not go there.
     std::optional<QString> backUp(const QString &path, TrashBackup backup);
     // Keeps the file `path` as it is now as the next undo copy beside the undo file; the
