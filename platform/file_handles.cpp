@@ -117,4 +117,10 @@ bool SetFileTimestamp(const QString &path, const struct timespec &time, QString 
     return false;
 }
 
+FileIdentity IdentityOf(const struct stat &info)
+{
+    return {quint64(info.st_dev), quint64(info.st_ino), qint64(info.st_size),
+            qint64(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec};
+}
+
 } // namespace platform

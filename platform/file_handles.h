@@ -6,6 +6,8 @@
 
 #include <ctime>
 
+struct stat;
+
 namespace platform {
 
 // Raw file handles (POSIX file descriptors), opened and closed within one procedure.
@@ -53,5 +55,19 @@ bool SetFileDate(const QString &path, const QDateTime &date, QString *errorText 
 // its range, or rounds to two seconds) makes it false, with the kept date in
 // `errorText`. Nanoseconds that the file system does not keep are no failure.
 bool SetFileTimestamp(const QString &path, const struct timespec &time, QString *errorText = nullptr);
+
+// A file as the file system identifies it, with its size and modification time.
+struct FileIdentity
+{
+    quint64 device = 0;
+    quint64 inode = 0;
+    qint64 size = 0;
+    qint64 modifiedNs = 0;
+
+    friend bool operator==(const FileIdentity &, const FileIdentity &) = default;
+};
+
+// The identity of the file whose status is `info`.
+FileIdentity IdentityOf(const struct stat &info);
 
 } // namespace platform

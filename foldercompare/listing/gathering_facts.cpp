@@ -53,12 +53,12 @@ bool TrustsChangeTimes(const QString &path)
     return trusted;
 }
 
-std::optional<FileIdentity> IdentityOf(const QString &path)
+std::optional<platform::FileIdentity> IdentityOf(const QString &path)
 {
     struct stat info;
     if (StatPath(QFile::encodeName(path), info) != 0)
         return std::nullopt;
-    return FileIdentity{info.st_dev, info.st_ino, qint64(info.st_size), nanoseconds(info.st_mtim)};
+    return platform::IdentityOf(info);
 }
 
 bool FolderUnchangedSince(const GatheringFacts &facts, const QByteArray &relative, QHash<dev_t, bool> &trustedDevices)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/file_handles.h"
+
 #include <QByteArray>
 #include <QHash>
 #include <QSet>
@@ -12,19 +14,8 @@
 
 namespace foldercompare::listing {
 
-// A file as the file system identifies it, with its size and modification time.
-struct FileIdentity
-{
-    dev_t device = 0;
-    ino_t inode = 0;
-    qint64 size = 0;
-    qint64 modifiedNs = 0;
-
-    bool operator==(const FileIdentity &other) const = default;
-};
-
 // The identity of `path` (links followed); nullopt when it cannot be read.
-std::optional<FileIdentity> IdentityOf(const QString &path);
+std::optional<platform::FileIdentity> IdentityOf(const QString &path);
 
 // What a gathering saw, kept so that a comparison soon after it can tell which folders
 // cannot have changed since: a folder whose status change time lies before the walk
@@ -43,7 +34,7 @@ struct GatheringFacts
     // Relative paths (UTF-8) of listed files that are symbolic links.
     QSet<QByteArray> linkedFiles;
     // The listing file as it was written; facts about another file do not apply.
-    FileIdentity listing;
+    platform::FileIdentity listing;
 };
 
 // True when the file system holding `path` sets a folder's status change time on every

@@ -43,7 +43,7 @@ struct ListingWrite
     QString failedPath;
     QString error;
     bool outOfMemory = false;
-    std::optional<FileIdentity> written;
+    std::optional<platform::FileIdentity> written;
 
     void run()
     {

@@ -42,6 +42,13 @@ int buttonCode(Qt::MouseButtons buttons)
            | (buttons & Qt::MiddleButton ? 4 : 0);
 }
 
+// The space between a cell's text and each side of the cell: the text stays clear of the
+// focus frame. Column widths made to fit a text count it on both sides.
+int cellTextMargin(const QStyle *style, const QWidget *widget)
+{
+    return style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, widget) + 1;
+}
+
 // Paints a cell's background, selection and focus frame as the style does, and its text
 // on one line, clipped to the cell, without the text layout that a general item needs
 // (line breaking, eliding, measuring for its size): a grid repaints whole pages of
@@ -82,7 +89,7 @@ private:
     {
         if (cell.text.isEmpty())
             return;
-        const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, cell.widget) + 1;
+        const int margin = cellTextMargin(style, cell.widget);
         const QRect area = cell.rect.adjusted(margin, 0, -margin, 0);
         const QFontMetrics metrics(cell.font);
         const Qt::Alignment horizontal = QStyle::visualAlignment(cell.direction, cell.displayAlignment)
@@ -376,7 +383,7 @@ int FlexGridView::columnTwipsFor(int col, const QString &text) const
         option.position = QStyleOptionHeader::OnlyOneSection;
         return pixelsToTwips(header->style()->sizeFromContents(QStyle::CT_HeaderSection, &option, QSize(), header).width());
     }
-    const int textMargin = style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1;
+    const int textMargin = cellTextMargin(style(), this);
     return pixelsToTwips(fontMetrics().horizontalAdvance(text) + 2 * textMargin + (showGrid() ? 1 : 0));
 }
 

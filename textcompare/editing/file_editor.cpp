@@ -24,11 +24,24 @@ const QString TrashedNote = QStringLiteral("(変更前のファイルはごみ�
 const QString UndoCopyLost = QStringLiteral("元に戻すためのファイルを保存できませんでした");
 const QString ChangedMeanwhile = QStringLiteral("ファイルが他のプログラムで変更されました");
 const QString NotTheEditsCopy = QStringLiteral("元に戻すためのファイルがこのファイルの編集で保存したものではありません");
+const QString UndoCopyUnreadable = QStringLiteral("元に戻すためのファイルを読めません : ");
 
-FileIdentity identityOf(const struct stat &info)
+// The identity of the regular file `path` (links followed); nullopt when it is none.
+std::optional<platform::FileIdentity> regularFileIdentity(const QString &path)
 {
-    return {quint64(info.st_dev), quint64(info.st_ino), qint64(info.st_size),
-            qint64(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec};
+    struct stat info;
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0 || !S_ISREG(info.st_mode))
+        return std::nullopt;
+    return platform::IdentityOf(info);
+}
+
+// The identity of the open regular file `descriptor`; nullopt when it is none.
+std::optional<platform::FileIdentity> regularFileIdentity(int descriptor)
+{
+    struct stat info;
+    if (::fstat(descriptor, &info) != 0 || !S_ISREG(info.st_mode))
+        return std::nullopt;
+    return platform::IdentityOf(info);
 }
 
 // The file that a change of `path` replaces: a symbolic link stays and its file is
@@ -101,22 +114,6 @@ std::optional<LineBreak> lastBreakOfFile(QFile &file, qint64 start, qint64 size,
 }
 
 } // namespace
-
-std::optional<FileIdentity> FileIdentity::of(const QString &path)
-{
-    struct stat info;
-    if (::stat(QFile::encodeName(path).constData(), &info) != 0 || !S_ISREG(info.st_mode))
-        return std::nullopt;
-    return identityOf(info);
-}
-
-std::optional<FileIdentity> FileIdentity::ofDescriptor(int descriptor)
-{
-    struct stat info;
-    if (::fstat(descriptor, &info) != 0 || !S_ISREG(info.st_mode))
-        return std::nullopt;
-    return identityOf(info);
-}
 
 FileContents ReadFileContents(const QString &path)
 {
@@ -202,7 +199,7 @@ bool FileEditor::keepStagedUndoCopy()
     m_undoCopy.reset();
     if (std::rename(QFile::encodeName(stagePath()).constData(), QFile::encodeName(undoFilePath()).constData()) != 0)
         return false;
-    m_undoCopy = FileIdentity::of(undoFilePath());
+    m_undoCopy = regularFileIdentity(undoFilePath());
     return m_undoCopy.has_value();
 }
 
@@ -213,15 +210,18 @@ void FileEditor::dropStagedUndoCopy()
 
 std::optional<QString> FileEditor::BackupOnFirstChange(const QString &path)
 {
-    if (path == RecycledPaths[0] || path == RecycledPaths[1])
-        return std::nullopt;
-    return backUp(path, TrashBackup::Always);
+    return backUp(path, TrashBackup::FirstChange);
+}
+
+bool FileEditor::goesToTrash(const QString &path, TrashBackup backup) const
+{
+    return backup == TrashBackup::Always || (path != RecycledPaths[0] && path != RecycledPaths[1]);
 }
 
 std::optional<QString> FileEditor::backUp(const QString &path, TrashBackup backup)
 {
-    if (backup == TrashBackup::FirstChange)
-        return BackupOnFirstChange(path);
+    if (!goesToTrash(path, backup))
+        return std::nullopt;
     QString reason;
     if (platform::RecyclerDelete(trashedFile(path), &reason) != 0)
         return reason;
@@ -300,8 +300,7 @@ FileEditor::Outcome FileEditor::finishChange(const QString &path, platform::Atom
 {
     if (const std::optional<QString> failure = stageUndoCopy(path))
         return {false, *failure};
-    const bool trashed
-        = backup == TrashBackup::Always || (path != RecycledPaths[0] && path != RecycledPaths[1]);
+    const bool trashed = goesToTrash(path, backup);
     if (const std::optional<QString> failure = backUp(path, backup)) {
         dropStagedUndoCopy();
         return {false, *failure};
@@ -315,7 +314,7 @@ FileEditor::Outcome FileEditor::finishChange(const QString &path, platform::Atom
 
 FileEditor::Outcome FileEditor::keepChange(const QString &path)
 {
-    m_written = FileIdentity::of(path);
+    m_written = regularFileIdentity(path);
     if (!keepStagedUndoCopy()) {
         dropStagedUndoCopy();
         LastEditPath.clear();
@@ -334,13 +333,13 @@ FileEditor::Outcome FileEditor::replaceFile(const QString &path, QByteArrayView 
     platform::AtomicFile target(path);
     if (!target.open() || !target.write(bytes))
         return {false, target.errorString()};
-    const bool firstChange = path != RecycledPaths[0] && path != RecycledPaths[1];
+    const bool trashed = goesToTrash(path, TrashBackup::FirstChange);
     if (const std::optional<QString> failure = BackupOnFirstChange(path))
         return {false, *failure};
     if (!target.commit())
-        return {false, target.errorString() + (firstChange ? u' ' + TrashedNote : QString())};
+        return {false, target.errorString() + (trashed ? u' ' + TrashedNote : QString())};
     if (path == LastEditPath)
-        m_written = FileIdentity::of(path);
+        m_written = regularFileIdentity(path);
     return {true, {}};
 }
 
@@ -353,16 +352,16 @@ FileEditor::Outcome FileEditor::undoLastEdit(TrashBackup backup)
         return {false, *refusal};
     QFile copy(undoFilePath());
     if (!copy.open(QIODevice::ReadOnly))
-        return {false, QStringLiteral("元に戻すためのファイルを読めません : ") + copy.errorString()};
+        return {false, UndoCopyUnreadable + copy.errorString()};
     // The copy read is the one opened: one that another process put under the name, or
     // that changed since, is never written over this file.
-    if (!m_undoCopy || FileIdentity::ofDescriptor(copy.handle()) != m_undoCopy)
+    if (!m_undoCopy || regularFileIdentity(copy.handle()) != m_undoCopy)
         return {false, NotTheEditsCopy};
     platform::AtomicFile target(path);
     if (!target.open())
         return {false, target.errorString()};
     if (const std::optional<QString> failure = copyInto(target, copy))
-        return {false, QStringLiteral("元に戻すためのファイルを読めません : ") + *failure};
+        return {false, UndoCopyUnreadable + *failure};
     if (const std::optional<QString> failure = stageUndoCopy(path))
         return {false, *failure};
     if (const std::optional<QString> failure = backUp(path, backup)) {
@@ -378,7 +377,7 @@ FileEditor::Outcome FileEditor::undoLastEdit(TrashBackup backup)
 
 bool FileEditor::lastEditChangedSinceWritten() const
 {
-    return !LastEditPath.isEmpty() && FileIdentity::of(LastEditPath) != m_written;
+    return !LastEditPath.isEmpty() && regularFileIdentity(LastEditPath) != m_written;
 }
 
 } // namespace textcompare

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/file_handles.h"
 #include "textcompare/editing/line_splice.h"
 #include "textcompare/engine/text_read.h"
 
@@ -31,22 +32,6 @@ FileContents ReadFileContents(const QString &path);
 // (a folder), or it is read-only (its owner may not write it, whoever runs the program).
 // nullopt when it may be changed.
 std::optional<QString> ChangeRefusal(const QString &path);
-
-// A file as the file system identifies it, with its size and modification time.
-struct FileIdentity
-{
-    quint64 device = 0;
-    quint64 inode = 0;
-    qint64 size = 0;
-    qint64 modifiedNs = 0;
-
-    // The identity of the file `path` (links followed); nullopt when it is none.
-    static std::optional<FileIdentity> of(const QString &path);
-    // The identity of the open file `descriptor`.
-    static std::optional<FileIdentity> ofDescriptor(int descriptor);
-
-    friend bool operator==(const FileIdentity &, const FileIdentity &) = default;
-};
 
 // Whether the file as it is on disk goes to the trash before a change: before its first
 // change in this run only, or before this change too (the user chose to overwrite what
@@ -113,6 +98,9 @@ private:
     // The steps after the new contents are written into `target`: the undo copy, the
     // trash backup, the rename.
     Outcome finishChange(const QString &path, platform::AtomicFile &target, TrashBackup backup);
+    // Whether `backup` sends `path` to the trash before its change: always, or when it is
+    // none of RecycledPaths.
+    bool goesToTrash(const QString &path, TrashBackup backup) const;
     // Sends `path` to the trash as `backup` asks; the reason when it could not go there.
     std::optional<QString> backUp(const QString &path, TrashBackup backup);
     // Keeps the file `path` as it is now as the next undo copy beside the undo file; the
@@ -130,9 +118,9 @@ private:
     QString m_undoFileName;
     bool m_workFolderCleaned = false;
     // The last edited file as this editor last wrote it.
-    std::optional<FileIdentity> m_written;
+    std::optional<platform::FileIdentity> m_written;
     // The undo file as the last edit or undo of LastEditPath left it.
-    std::optional<FileIdentity> m_undoCopy;
+    std::optional<platform::FileIdentity> m_undoCopy;
 };
 
 } // namespace textcompare

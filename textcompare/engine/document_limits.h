@@ -30,6 +30,8 @@ class ExpansionBudget
 public:
     explicit ExpansionBudget(const DocumentLimits &limits) : m_limits(limits) {}
 
+    const DocumentLimits &limits() const { return m_limits; }
+
     // Counts `characters` more characters in `lines` more lines; false when the totals
     // pass a bound.
     bool take(qint64 characters, qint64 lines = 0);

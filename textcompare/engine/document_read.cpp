@@ -98,7 +98,7 @@ bool readXlsSheetIsolated(const QString &path, qint64 sheetNumber, SheetTextBuil
                           QString &description)
 {
     platform::IsolationLimits limits;
-    limits.outputBytes = 2 * (DocumentLimits::forFile(path).characters + 4096);
+    limits.outputBytes = 2 * (builder.budget().limits().characters + 4096);
     const platform::IsolatedOutcome outcome = platform::runIsolated(
         [&] {
             QString reason;

@@ -72,9 +72,9 @@ QStringView attributeValue(const QXmlStreamAttributes &attributes, QLatin1String
     return {};
 }
 
-bool OoxmlPackage::open(const QString &path)
+bool OoxmlPackage::open(const QString &path, const DocumentLimits &limits)
 {
-    m_limits = DocumentLimits::forFile(path);
+    m_limits = limits;
     if (m_archive.open(path))
         return true;
     m_error = QStringLiteral("zip として読めません (") + m_archive.errorString() + u')';

@@ -23,12 +23,15 @@ struct OoxmlRelationship
 // An Office Open XML package (a zip of XML parts) opened for reading. Every failure
 // leaves its reason in error(): the zip cannot be read, a part is missing, a part's
 // XML is damaged or cut short or holds a document type declaration, a part inflates past
-// the package's limit (DocumentLimits of the file's size).
+// the package's limit (the DocumentLimits given to open()).
 class OoxmlPackage
 {
 public:
-    bool open(const QString &path);
-    // The bounds of what reading this package may make, from the file's size at open().
+    // Opens the package at `path`, whose reading stays within `limits`.
+    bool open(const QString &path, const DocumentLimits &limits);
+    // The same with the bounds for the file's size as it is now.
+    bool open(const QString &path) { return open(path, DocumentLimits::forFile(path)); }
+    // The bounds of what reading this package may make, as open() set them.
     const DocumentLimits &limits() const { return m_limits; }
     // The name of the package's main part ("xl/workbook.xml", "word/document.xml"): the
     // target of the package's officeDocument relationship, else `fallback`.

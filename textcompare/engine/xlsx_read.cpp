@@ -234,7 +234,7 @@ bool ReadXlsxSheet(const QString &path, qint64 sheetNumber, SheetTextBuilder &bu
     WorkbookParts parts;
     QStringList strings;
     QList<bool> dateFormats;
-    bool read = package.open(path) && readWorkbook(package, parts);
+    bool read = package.open(path, builder.budget().limits()) && readWorkbook(package, parts);
     if (read && (sheetNumber < 1 || sheetNumber > parts.worksheets.size())) {
         package.setError(QStringLiteral("シート番号 %1 のシートがありません (シート数 %2)")
                              .arg(sheetNumber)
