@@ -23,8 +23,6 @@ namespace idlebackup {
 
 namespace {
 
-constexpr qint32 FolderFailureNumber = 9999;
-
 bool statPath(const QString &path, struct stat &info)
 {
     return ::stat(QFile::encodeName(path).constData(), &info) == 0;
@@ -522,7 +520,7 @@ void BackupWork::recordFolderFailure(const QByteArray &path, const char16_t *kin
 {
     const QString text = DisplayPath(withoutTrailingSlash(path));
     if (error != 0)
-        common::SaveErr(FolderFailureNumber, QCoreApplication::applicationName(),
+        common::SaveErr(CopyFailureNumber, QCoreApplication::applicationName(),
                         QStringLiteral("フォルダを読み込めません。 ") + text + QStringLiteral(" : ")
                             + GetSystemErrorText(error));
     SetFileErrMsg(FailureItem(text, kind), ErrorItemMode::Add);
