@@ -28,20 +28,6 @@ bool statPath(const QString &path, struct stat &info)
     return ::stat(QFile::encodeName(path).constData(), &info) == 0;
 }
 
-QByteArray withTrailingSlash(QByteArray path)
-{
-    if (!path.endsWith('/'))
-        path += '/';
-    return path;
-}
-
-QByteArray withoutTrailingSlash(QByteArray path)
-{
-    while (path.size() > 1 && path.endsWith('/'))
-        path.chop(1);
-    return path;
-}
-
 } // namespace
 
 // The drives that a walk judges the folders of its trees by.
@@ -145,7 +131,7 @@ BackupWork::Drives BackupWork::drives() const
 
 bool BackupWork::openWalkFolder(WalkFolder &folder, const QByteArray &path, const Drives &drives) const
 {
-    folder.path = withTrailingSlash(path);
+    folder.path = WithTrailingSlash(path);
     folder.descriptor = OpenFolder(folder.path);
     struct stat info;
     if (!folder.descriptor.isOpen() || ::fstat(folder.descriptor.get(), &info) != 0)
@@ -211,13 +197,13 @@ void BackupWork::CopyFoldersAndFiles(const QString &OrgPath, const QString &BakP
     if (!m_flags.going())
         return;
     m_pacer.CpuIdleCheckAndWait();
-    const QByteArray sourceRoot = withTrailingSlash(QFile::encodeName(OrgPath));
-    const QByteArray item = path.isEmpty() ? sourceRoot : withTrailingSlash(QFile::encodeName(path));
+    const QByteArray sourceRoot = WithTrailingSlash(QFile::encodeName(OrgPath));
+    const QByteArray item = path.isEmpty() ? sourceRoot : WithTrailingSlash(QFile::encodeName(path));
     const QByteArray relative = item.startsWith(sourceRoot) ? item.mid(sourceRoot.size()) : QByteArray();
-    const QByteArray targetPath = withTrailingSlash(QFile::encodeName(BakPath)) + relative;
+    const QByteArray targetPath = WithTrailingSlash(QFile::encodeName(BakPath)) + relative;
     WalkFolder source;
     if (openWalkFolder(source, item, drives())) {
-        CreateFolder(QFile::decodeName(withoutTrailingSlash(targetPath)));
+        CreateFolder(QFile::decodeName(WithoutTrailingSlash(targetPath)));
         copyTree(source, Descriptor(), targetPath, relative);
     } else if (errno != ENOENT && errno != ENOTDIR) {
         recordFolderFailure(item, FailureKind::Folder, errno);
@@ -337,7 +323,7 @@ bool BackupWork::openTarget(const CopyWalk &walk, TargetFolder &target)
         target.state = target.error == ENOENT ? State::Missing : State::Refused;
         return false;
     }
-    const QByteArray path = withoutTrailingSlash(target.path);
+    const QByteArray path = WithoutTrailingSlash(target.path);
     if (unmountedMountPoint(walk.drives, path, target.parent->device, info.st_dev)) {
         target.descriptor.reset();
         target.state = State::Refused;
@@ -356,9 +342,9 @@ bool BackupWork::makeTarget(const CopyWalk &walk, TargetFolder &target)
     using State = TargetFolder::State;
     if (openTarget(walk, target))
         return true;
-    const QString item = FailureItem(DisplayPath(withoutTrailingSlash(target.path)), FailureKind::MakeFolder);
+    const QString item = FailureItem(DisplayPath(WithoutTrailingSlash(target.path)), FailureKind::MakeFolder);
     if (target.state == State::Missing && makeTarget(walk, *target.parent)) {
-        if (walk.drives.history && walk.drives.history->isKnownMountPoint(withoutTrailingSlash(target.path))) {
+        if (walk.drives.history && walk.drives.history->isKnownMountPoint(WithoutTrailingSlash(target.path))) {
             // The mount point of a disk is gone with the disk: nothing is made in its place.
             target.state = State::Refused;
             recordFolderFailure(target.path, FailureKind::NoDrive, 0);
@@ -394,13 +380,13 @@ void BackupWork::DeleteFoldersAndFiles(const QString &OrgPath, const QString &Ba
     if (!m_flags.going())
         return;
     m_pacer.CpuIdleCheckAndWait();
-    const QByteArray backupRoot = withTrailingSlash(QFile::encodeName(BakPath));
-    const QByteArray item = path.isEmpty() ? backupRoot : withTrailingSlash(QFile::encodeName(path));
+    const QByteArray backupRoot = WithTrailingSlash(QFile::encodeName(BakPath));
+    const QByteArray item = path.isEmpty() ? backupRoot : WithTrailingSlash(QFile::encodeName(path));
     const QByteArray relative = item.startsWith(backupRoot) ? item.mid(backupRoot.size()) : QByteArray();
     const Drives walkDrives = drives();
     WalkFolder original;
     WalkFolder backup;
-    if (openWalkFolder(original, withTrailingSlash(QFile::encodeName(OrgPath)) + relative, walkDrives)
+    if (openWalkFolder(original, WithTrailingSlash(QFile::encodeName(OrgPath)) + relative, walkDrives)
         && openWalkFolder(backup, item, walkDrives))
         deleteFolder(walkDrives, original, backup, relative.isEmpty());
     m_pacer.BreakeTime(0);
@@ -518,7 +504,7 @@ bool BackupWork::startItem()
 
 void BackupWork::recordFolderFailure(const QByteArray &path, const char16_t *kind, int error)
 {
-    const QString text = DisplayPath(withoutTrailingSlash(path));
+    const QString text = DisplayPath(WithoutTrailingSlash(path));
     if (error != 0)
         common::SaveErr(CopyFailureNumber, QCoreApplication::applicationName(),
                         QStringLiteral("フォルダを読み込めません。 ") + text + QStringLiteral(" : ")
@@ -528,7 +514,7 @@ void BackupWork::recordFolderFailure(const QByteArray &path, const char16_t *kin
 
 void BackupWork::clearFolderFailures(const QByteArray &path)
 {
-    const QString text = DisplayPath(withoutTrailingSlash(path));
+    const QString text = DisplayPath(WithoutTrailingSlash(path));
     for (const char16_t *kind : {FailureKind::Folder, FailureKind::FolderLink, FailureKind::NoDrive})
         SetFileErrMsg(FailureItem(text, kind), ErrorItemMode::Remove);
 }
