@@ -117,7 +117,7 @@ void BackupWork::BackUpEntry(const QString &original, const QString &destination
         return;
     m_pacer.CpuIdleCheckAndWait();
     if (syncMode) {
-        copyTree(copy, std::move(root.descriptor), root.path, QByteArray());
+        copyTree(walkDrives, copy, root, 0, QByteArray());
     } else {
         deleteFolder(walkDrives, root, copy, true);
         m_pacer.BreakeTime(0);
@@ -201,35 +201,34 @@ void BackupWork::CopyFoldersAndFiles(const QString &OrgPath, const QString &BakP
     const QByteArray item = path.isEmpty() ? sourceRoot : WithTrailingSlash(QFile::encodeName(path));
     const QByteArray relative = item.startsWith(sourceRoot) ? item.mid(sourceRoot.size()) : QByteArray();
     const QByteArray targetPath = WithTrailingSlash(QFile::encodeName(BakPath)) + relative;
+    const Drives walkDrives = drives();
     WalkFolder source;
-    if (openWalkFolder(source, item, drives())) {
+    if (openWalkFolder(source, item, walkDrives)) {
         CreateFolder(QFile::decodeName(WithoutTrailingSlash(targetPath)));
-        copyTree(source, Descriptor(), targetPath, relative);
+        WalkFolder target;
+        const int targetError = openWalkFolder(target, targetPath, walkDrives) ? 0 : errno;
+        copyTree(walkDrives, source, target, targetError, relative);
     } else if (errno != ENOENT && errno != ENOTDIR) {
         recordFolderFailure(item, FailureKind::Folder, errno);
     }
     m_pacer.BreakeTime(0);
 }
 
-void BackupWork::copyTree(WalkFolder &source, Descriptor targetRoot, const QByteArray &targetPath,
+void BackupWork::copyTree(const Drives &drives, WalkFolder &source, WalkFolder &targetRoot, int targetError,
                           const QByteArray &relative)
 {
     TargetFolder target;
-    target.path = targetPath;
-    if (!targetRoot.isOpen())
-        targetRoot = OpenFolder(targetPath);
-    struct stat info;
-    if (!targetRoot.isOpen() || ::fstat(targetRoot.get(), &info) != 0) {
+    target.path = targetRoot.path;
+    if (targetError != 0) {
         target.state = TargetFolder::State::Refused;
-        target.error = errno;
-    }
-    const CopyWalk walk{Exclusions(m_settings.NoneStr, m_settings.NoneExt), drives()};
-    if (target.state != TargetFolder::State::Refused) {
-        target.descriptor = std::move(targetRoot);
-        target.device = info.st_dev;
-        target.onFat = walk.drives.mounts.isFat(QFile::decodeName(targetPath));
+        target.error = targetError;
+    } else {
+        target.descriptor = std::move(targetRoot.descriptor);
+        target.device = targetRoot.device;
+        target.onFat = targetRoot.onFat;
         target.state = TargetFolder::State::Open;
     }
+    const CopyWalk walk{Exclusions(m_settings.NoneStr, m_settings.NoneExt), drives};
     copyFolder(walk, source, target, relative);
 }
 
