@@ -518,9 +518,4 @@ void BackupWork::clearFolderFailures(const QByteArray &path)
         SetFileErrMsg(FailureItem(text, kind), ErrorItemMode::Remove);
 }
 
-bool BackupWork::CheckTarget(const QString &relativePath) const
-{
-    return idlebackup::CheckTarget(relativePath, m_settings.NoneStr, m_settings.NoneExt);
-}
-
 } // namespace idlebackup

@@ -120,9 +120,6 @@ public:
     // reports absent goes: a counterpart that cannot be examined for any other reason
     // keeps its item, and so does a counterpart that is a link to a folder.
     void DeleteFoldersAndFiles(const QString &OrgPath, const QString &BakPath, const QString &path);
-    // Whether an item, given by its path below the entry's root, is copied under the
-    // exclusion settings NoneStr and NoneExt.
-    bool CheckTarget(const QString &relativePath) const;
 
     // Copies one file (see the class comment). Nothing happens when the two name the
     // same file. Success writes "COPY_(OK) " and clears the pair's failure item; any
