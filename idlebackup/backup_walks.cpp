@@ -425,24 +425,24 @@ void BackupWork::deleteFolderEntry(const Drives &drives, WalkFolder &original, W
     struct stat counterpart;
     if (::fstatat(original.descriptor.get(), name.constData(), &counterpart, AT_SYMLINK_NOFOLLOW) != 0) {
         if (errno != ENOENT) {
-            showItem(DisplayPath(backupPath));
+            showItem(QString(), backupPath);
             return;
         }
         if (!isFolder)
-            showItem(QStringLiteral("削　除 ") + DisplayPath(backupPath));
+            showItem(QStringLiteral("削　除 "), backupPath);
         recycle(backup.descriptor.get(), name, backupPath, true);
         return;
     }
     const bool link = S_ISLNK(counterpart.st_mode);
     if (link && ::fstatat(original.descriptor.get(), name.constData(), &counterpart, 0) != 0) {
-        showItem(DisplayPath(backupPath));
+        showItem(QString(), backupPath);
         return;
     }
     if (!isFolder) {
         if (S_ISREG(counterpart.st_mode)) {
-            showItem(DisplayPath(backupPath));
+            showItem(QString(), backupPath);
         } else {
-            showItem(QStringLiteral("削　除 ") + DisplayPath(backupPath));
+            showItem(QStringLiteral("削　除 "), backupPath);
             recycle(backup.descriptor.get(), name, backupPath, true);
         }
         return;
