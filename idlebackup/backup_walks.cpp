@@ -23,25 +23,9 @@ namespace idlebackup {
 
 namespace {
 
-constexpr qint32 FolderFailureNumber = 9999;
-
 bool statPath(const QString &path, struct stat &info)
 {
     return ::stat(QFile::encodeName(path).constData(), &info) == 0;
-}
-
-QByteArray withTrailingSlash(QByteArray path)
-{
-    if (!path.endsWith('/'))
-        path += '/';
-    return path;
-}
-
-QByteArray withoutTrailingSlash(QByteArray path)
-{
-    while (path.size() > 1 && path.endsWith('/'))
-        path.chop(1);
-    return path;
 }
 
 } // namespace
@@ -133,7 +117,7 @@ void BackupWork::BackUpEntry(const QString &original, const QString &destination
         return;
     m_pacer.CpuIdleCheckAndWait();
     if (syncMode) {
-        copyTree(copy, std::move(root.descriptor), root.path, QByteArray());
+        copyTree(walkDrives, copy, root, 0, QByteArray());
     } else {
         deleteFolder(walkDrives, root, copy, true);
         m_pacer.BreakeTime(0);
@@ -147,7 +131,7 @@ BackupWork::Drives BackupWork::drives() const
 
 bool BackupWork::openWalkFolder(WalkFolder &folder, const QByteArray &path, const Drives &drives) const
 {
-    folder.path = withTrailingSlash(path);
+    folder.path = WithTrailingSlash(path);
     folder.descriptor = OpenFolder(folder.path);
     struct stat info;
     if (!folder.descriptor.isOpen() || ::fstat(folder.descriptor.get(), &info) != 0)
@@ -213,39 +197,38 @@ void BackupWork::CopyFoldersAndFiles(const QString &OrgPath, const QString &BakP
     if (!m_flags.going())
         return;
     m_pacer.CpuIdleCheckAndWait();
-    const QByteArray sourceRoot = withTrailingSlash(QFile::encodeName(OrgPath));
-    const QByteArray item = path.isEmpty() ? sourceRoot : withTrailingSlash(QFile::encodeName(path));
+    const QByteArray sourceRoot = WithTrailingSlash(QFile::encodeName(OrgPath));
+    const QByteArray item = path.isEmpty() ? sourceRoot : WithTrailingSlash(QFile::encodeName(path));
     const QByteArray relative = item.startsWith(sourceRoot) ? item.mid(sourceRoot.size()) : QByteArray();
-    const QByteArray targetPath = withTrailingSlash(QFile::encodeName(BakPath)) + relative;
+    const QByteArray targetPath = WithTrailingSlash(QFile::encodeName(BakPath)) + relative;
+    const Drives walkDrives = drives();
     WalkFolder source;
-    if (openWalkFolder(source, item, drives())) {
-        CreateFolder(QFile::decodeName(withoutTrailingSlash(targetPath)));
-        copyTree(source, Descriptor(), targetPath, relative);
+    if (openWalkFolder(source, item, walkDrives)) {
+        CreateFolder(QFile::decodeName(WithoutTrailingSlash(targetPath)));
+        WalkFolder target;
+        const int targetError = openWalkFolder(target, targetPath, walkDrives) ? 0 : errno;
+        copyTree(walkDrives, source, target, targetError, relative);
     } else if (errno != ENOENT && errno != ENOTDIR) {
         recordFolderFailure(item, FailureKind::Folder, errno);
     }
     m_pacer.BreakeTime(0);
 }
 
-void BackupWork::copyTree(WalkFolder &source, Descriptor targetRoot, const QByteArray &targetPath,
+void BackupWork::copyTree(const Drives &drives, WalkFolder &source, WalkFolder &targetRoot, int targetError,
                           const QByteArray &relative)
 {
     TargetFolder target;
-    target.path = targetPath;
-    if (!targetRoot.isOpen())
-        targetRoot = OpenFolder(targetPath);
-    struct stat info;
-    if (!targetRoot.isOpen() || ::fstat(targetRoot.get(), &info) != 0) {
+    target.path = targetRoot.path;
+    if (targetError != 0) {
         target.state = TargetFolder::State::Refused;
-        target.error = errno;
-    }
-    const CopyWalk walk{Exclusions(m_settings.NoneStr, m_settings.NoneExt), drives()};
-    if (target.state != TargetFolder::State::Refused) {
-        target.descriptor = std::move(targetRoot);
-        target.device = info.st_dev;
-        target.onFat = walk.drives.mounts.isFat(QFile::decodeName(targetPath));
+        target.error = targetError;
+    } else {
+        target.descriptor = std::move(targetRoot.descriptor);
+        target.device = targetRoot.device;
+        target.onFat = targetRoot.onFat;
         target.state = TargetFolder::State::Open;
     }
+    const CopyWalk walk{Exclusions(m_settings.NoneStr, m_settings.NoneExt), drives};
     copyFolder(walk, source, target, relative);
 }
 
@@ -339,7 +322,7 @@ bool BackupWork::openTarget(const CopyWalk &walk, TargetFolder &target)
         target.state = target.error == ENOENT ? State::Missing : State::Refused;
         return false;
     }
-    const QByteArray path = withoutTrailingSlash(target.path);
+    const QByteArray path = WithoutTrailingSlash(target.path);
     if (unmountedMountPoint(walk.drives, path, target.parent->device, info.st_dev)) {
         target.descriptor.reset();
         target.state = State::Refused;
@@ -358,9 +341,9 @@ bool BackupWork::makeTarget(const CopyWalk &walk, TargetFolder &target)
     using State = TargetFolder::State;
     if (openTarget(walk, target))
         return true;
-    const QString item = FailureItem(DisplayPath(withoutTrailingSlash(target.path)), FailureKind::MakeFolder);
+    const QString item = FailureItem(DisplayPath(WithoutTrailingSlash(target.path)), FailureKind::MakeFolder);
     if (target.state == State::Missing && makeTarget(walk, *target.parent)) {
-        if (walk.drives.history && walk.drives.history->isKnownMountPoint(withoutTrailingSlash(target.path))) {
+        if (walk.drives.history && walk.drives.history->isKnownMountPoint(WithoutTrailingSlash(target.path))) {
             // The mount point of a disk is gone with the disk: nothing is made in its place.
             target.state = State::Refused;
             recordFolderFailure(target.path, FailureKind::NoDrive, 0);
@@ -396,13 +379,13 @@ void BackupWork::DeleteFoldersAndFiles(const QString &OrgPath, const QString &Ba
     if (!m_flags.going())
         return;
     m_pacer.CpuIdleCheckAndWait();
-    const QByteArray backupRoot = withTrailingSlash(QFile::encodeName(BakPath));
-    const QByteArray item = path.isEmpty() ? backupRoot : withTrailingSlash(QFile::encodeName(path));
+    const QByteArray backupRoot = WithTrailingSlash(QFile::encodeName(BakPath));
+    const QByteArray item = path.isEmpty() ? backupRoot : WithTrailingSlash(QFile::encodeName(path));
     const QByteArray relative = item.startsWith(backupRoot) ? item.mid(backupRoot.size()) : QByteArray();
     const Drives walkDrives = drives();
     WalkFolder original;
     WalkFolder backup;
-    if (openWalkFolder(original, withTrailingSlash(QFile::encodeName(OrgPath)) + relative, walkDrives)
+    if (openWalkFolder(original, WithTrailingSlash(QFile::encodeName(OrgPath)) + relative, walkDrives)
         && openWalkFolder(backup, item, walkDrives))
         deleteFolder(walkDrives, original, backup, relative.isEmpty());
     m_pacer.BreakeTime(0);
@@ -442,24 +425,24 @@ void BackupWork::deleteFolderEntry(const Drives &drives, WalkFolder &original, W
     struct stat counterpart;
     if (::fstatat(original.descriptor.get(), name.constData(), &counterpart, AT_SYMLINK_NOFOLLOW) != 0) {
         if (errno != ENOENT) {
-            showItem(DisplayPath(backupPath));
+            showItem(QString(), backupPath);
             return;
         }
         if (!isFolder)
-            showItem(QStringLiteral("削　除 ") + DisplayPath(backupPath));
+            showItem(QStringLiteral("削　除 "), backupPath);
         recycle(backup.descriptor.get(), name, backupPath, true);
         return;
     }
     const bool link = S_ISLNK(counterpart.st_mode);
     if (link && ::fstatat(original.descriptor.get(), name.constData(), &counterpart, 0) != 0) {
-        showItem(DisplayPath(backupPath));
+        showItem(QString(), backupPath);
         return;
     }
     if (!isFolder) {
         if (S_ISREG(counterpart.st_mode)) {
-            showItem(DisplayPath(backupPath));
+            showItem(QString(), backupPath);
         } else {
-            showItem(QStringLiteral("削　除 ") + DisplayPath(backupPath));
+            showItem(QStringLiteral("削　除 "), backupPath);
             recycle(backup.descriptor.get(), name, backupPath, true);
         }
         return;
@@ -520,9 +503,9 @@ bool BackupWork::startItem()
 
 void BackupWork::recordFolderFailure(const QByteArray &path, const char16_t *kind, int error)
 {
-    const QString text = DisplayPath(withoutTrailingSlash(path));
+    const QString text = DisplayPath(WithoutTrailingSlash(path));
     if (error != 0)
-        common::SaveErr(FolderFailureNumber, QCoreApplication::applicationName(),
+        common::SaveErr(CopyFailureNumber, QCoreApplication::applicationName(),
                         QStringLiteral("フォルダを読み込めません。 ") + text + QStringLiteral(" : ")
                             + GetSystemErrorText(error));
     SetFileErrMsg(FailureItem(text, kind), ErrorItemMode::Add);
@@ -530,14 +513,9 @@ void BackupWork::recordFolderFailure(const QByteArray &path, const char16_t *kin
 
 void BackupWork::clearFolderFailures(const QByteArray &path)
 {
-    const QString text = DisplayPath(withoutTrailingSlash(path));
+    const QString text = DisplayPath(WithoutTrailingSlash(path));
     for (const char16_t *kind : {FailureKind::Folder, FailureKind::FolderLink, FailureKind::NoDrive})
         SetFileErrMsg(FailureItem(text, kind), ErrorItemMode::Remove);
-}
-
-bool BackupWork::CheckTarget(const QString &relativePath) const
-{
-    return idlebackup::CheckTarget(relativePath, m_settings.NoneStr, m_settings.NoneExt);
 }
 
 } // namespace idlebackup

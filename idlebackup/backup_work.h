@@ -120,9 +120,6 @@ public:
     // reports absent goes: a counterpart that cannot be examined for any other reason
     // keeps its item, and so does a counterpart that is a link to a folder.
     void DeleteFoldersAndFiles(const QString &OrgPath, const QString &BakPath, const QString &path);
-    // Whether an item, given by its path below the entry's root, is copied under the
-    // exclusion settings NoneStr and NoneExt.
-    bool CheckTarget(const QString &relativePath) const;
 
     // Copies one file (see the class comment). Nothing happens when the two name the
     // same file. Success writes "COPY_(OK) " and clears the pair's failure item; any
@@ -156,9 +153,11 @@ private:
     bool openWalkFolder(WalkFolder &folder, const QByteArray &path, const Drives &drives) const;
     bool sourceRootReady(const WalkFolder &root, const QString &otherRoot, const Drives &drives);
     bool unmountedMountPoint(const Drives &drives, const QByteArray &path, dev_t parentDevice, dev_t device) const;
-    // Copies below `source` into the folder `targetPath`, opened already as `targetRoot`
-    // or opened here when that holds none.
-    void copyTree(WalkFolder &source, platform::Descriptor targetRoot, const QByteArray &targetPath, const QByteArray &relative);
+    // Copies below `source` into `targetRoot` as openWalkFolder opened it; `targetError`
+    // is the system's error of that open when it failed (the copy then writes nothing
+    // there), else 0.
+    void copyTree(const Drives &drives, WalkFolder &source, WalkFolder &targetRoot, int targetError,
+                  const QByteArray &relative);
     void copyFolder(const CopyWalk &walk, WalkFolder &source, TargetFolder &target, const QByteArray &relative);
     void copyFileEntry(const CopyWalk &walk, WalkFolder &source, TargetFolder &target, const QByteArray &name,
                        qint64 modifiedSeconds, const QByteArray &relative);

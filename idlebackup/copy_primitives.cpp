@@ -9,7 +9,6 @@
 #include "platform/descriptor_trash.h"
 #include "platform/flex_grid.h"
 
-#include <QCoreApplication>
 #include <QDateTime>
 #include <QFile>
 
@@ -26,19 +25,8 @@ constexpr qint64 ProgressStepBytes = 1024000;
 constexpr int ErrorListMaxLength = 256;
 // The status line is redrawn at most this often.
 constexpr qint64 StatusIntervalMs = 50;
-constexpr qint32 CopyFailureNumber = 9999;
 
 const QString ItemSeparator = QStringLiteral(",");
-
-[[noreturn]] void fail(const QString &description)
-{
-    throw common::Failure(CopyFailureNumber, QCoreApplication::applicationName(), description);
-}
-
-[[noreturn]] void failWithSystemText(const QString &what, const QString &path, int code)
-{
-    fail(what + QStringLiteral(" ") + path + QStringLiteral(" : ") + GetSystemErrorText(code));
-}
 
 // Where `item` stands in the comma list `list` as a whole item, from `from` on; -1 when
 // it does not.
@@ -139,8 +127,8 @@ void BackupWork::CreateFolder(const QString &folder)
             if (::mkdir(levels[index].constData(), 0777) != 0) {
                 if (errno == EEXIST)
                     continue;
-                failWithSystemText(QStringLiteral("フォルダを作成できません。"), QFile::decodeName(levels[index]),
-                                   errno);
+                FailCopyWithSystemText(QStringLiteral("フォルダを作成できません。"),
+                                       QFile::decodeName(levels[index]), errno);
             }
             writeStatus(StatusTag::FolderMade);
         }

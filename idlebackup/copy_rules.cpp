@@ -184,12 +184,26 @@ QString WithTrailingSlash(const QString &path)
     return path.endsWith(u'/') ? path : path + u'/';
 }
 
+QByteArray WithTrailingSlash(QByteArray path)
+{
+    if (!path.endsWith('/'))
+        path += '/';
+    return path;
+}
+
 QString WithoutTrailingSlash(const QString &path)
 {
     QString trimmed = path;
     while (trimmed.size() > 1 && trimmed.endsWith(u'/'))
         trimmed.chop(1);
     return trimmed;
+}
+
+QByteArray WithoutTrailingSlash(QByteArray path)
+{
+    while (path.size() > 1 && path.endsWith('/'))
+        path.chop(1);
+    return path;
 }
 
 QString ParentFolderOf(const QString &path)

@@ -58,9 +58,11 @@ QString FileNameOf(const QString &path);
 
 // `path` with a trailing "/".
 QString WithTrailingSlash(const QString &path);
+QByteArray WithTrailingSlash(QByteArray path);
 
 // `path` without trailing "/" ("/" stays "/").
 QString WithoutTrailingSlash(const QString &path);
+QByteArray WithoutTrailingSlash(QByteArray path);
 
 // The folder that holds `path`: "/" for an item right below the root, "" for a name
 // without any "/".

@@ -2,6 +2,7 @@
 
 #include "common/saved_error.h"
 
+#include <QCoreApplication>
 #include <QFile>
 
 #include <cerrno>
@@ -57,6 +58,16 @@ QString GetSystemErrorText(int code)
 {
     const char *text = std::strerror(code);
     return text && *text ? QString::fromLocal8Bit(text) : QStringLiteral("Unknown Error.");
+}
+
+void FailCopy(const QString &description)
+{
+    throw common::Failure(CopyFailureNumber, QCoreApplication::applicationName(), description);
+}
+
+void FailCopyWithSystemText(const QString &what, const QString &path, int code)
+{
+    FailCopy(what + QStringLiteral(" ") + path + QStringLiteral(" : ") + GetSystemErrorText(code));
 }
 
 clsFileAccess::~clsFileAccess()

@@ -104,4 +104,12 @@ private:
 // The system's text for an error number, "Unknown Error." when it has none.
 QString GetSystemErrorText(int code);
 
+// The number of the failures of copies and walks, raised or saved under the
+// application's name.
+inline constexpr qint32 CopyFailureNumber = 9999;
+// Raises a copy failure (common::Failure) with `description`.
+[[noreturn]] void FailCopy(const QString &description);
+// Raises a copy failure described as "<what> <path> : <system's text of code>".
+[[noreturn]] void FailCopyWithSystemText(const QString &what, const QString &path, int code);
+
 } // namespace idlebackup

@@ -6,7 +6,6 @@
 #include "common/saved_error.h"
 #include "platform/file_copy.h"
 
-#include <QCoreApplication>
 #include <QDateTime>
 
 #include <cerrno>
@@ -19,17 +18,6 @@ namespace idlebackup {
 namespace {
 
 constexpr qint64 CopyBufferBytes = 102400;
-constexpr qint32 CopyFailureNumber = 9999;
-
-[[noreturn]] void fail(const QString &description)
-{
-    throw common::Failure(CopyFailureNumber, QCoreApplication::applicationName(), description);
-}
-
-[[noreturn]] void failWithSystemText(const QString &what, const QString &path, int code)
-{
-    fail(what + QStringLiteral(" ") + path + QStringLiteral(" : ") + GetSystemErrorText(code));
-}
 
 bool sameTime(const timespec &one, const timespec &other)
 {
@@ -79,9 +67,9 @@ bool CopyFileAt(const FileAt &source, const FileAt &target, const CopyCallbacks 
     input.OpenFileAt(source.folder, source.name, source.display, FileAccessMode::Read);
     struct stat before;
     if (::fstat(input.FileHandle(), &before) != 0)
-        failWithSystemText(QStringLiteral("読み込めません。"), source.display, errno);
+        FailCopyWithSystemText(QStringLiteral("読み込めません。"), source.display, errno);
     if (!S_ISREG(before.st_mode))
-        fail(QStringLiteral("通常のファイルではありません。 ") + source.display);
+        FailCopy(QStringLiteral("通常のファイルではありません。 ") + source.display);
     struct stat existing;
     if (::fstatat(target.folder, target.name.constData(), &existing, 0) == 0 && existing.st_dev == before.st_dev
         && existing.st_ino == before.st_ino)
@@ -96,7 +84,7 @@ bool CopyFileAt(const FileAt &source, const FileAt &target, const CopyCallbacks 
     callbacks.pause(0);
 
     if (!callbacks.going())
-        fail(QStringLiteral("中止"));
+        FailCopy(QStringLiteral("中止"));
     bool stopped = false;
     const platform::ContentCopy contents
         = platform::CopyFileContents(input.FileHandle(), output.FileHandle(), CopyBufferBytes, [&](qint64 total) {
@@ -107,11 +95,11 @@ bool CopyFileAt(const FileAt &source, const FileAt &target, const CopyCallbacks 
               return !stopped;
           });
     if (stopped)
-        fail(QStringLiteral("中止"));
+        FailCopy(QStringLiteral("中止"));
     if (contents.error != 0 && contents.readFailed)
-        failWithSystemText(QStringLiteral("読み込めません。"), source.display, contents.error);
+        FailCopyWithSystemText(QStringLiteral("読み込めません。"), source.display, contents.error);
     if (contents.error != 0)
-        failWithSystemText(QStringLiteral("書き込めません。"), target.display, contents.error);
+        FailCopyWithSystemText(QStringLiteral("書き込めません。"), target.display, contents.error);
     const qint64 total = contents.bytes;
     callbacks.pause(0);
 
@@ -119,7 +107,7 @@ bool CopyFileAt(const FileAt &source, const FileAt &target, const CopyCallbacks 
     struct stat after;
     if (::fstat(input.FileHandle(), &after) != 0 || after.st_size != before.st_size || after.st_size != total
         || !sameTime(after.st_mtim, before.st_mtim))
-        fail(QStringLiteral("コピー中にファイルが変更されました。 ") + source.display);
+        FailCopy(QStringLiteral("コピー中にファイルが変更されました。 ") + source.display);
     callbacks.pause(0);
     try {
         output.SetAttributes(input.GetAttributes());
@@ -134,21 +122,21 @@ bool CopyFileAt(const FileAt &source, const FileAt &target, const CopyCallbacks 
     callbacks.pause(0);
     struct stat copied;
     if (!output.Flush() || ::fstat(output.FileHandle(), &copied) != 0 || copied.st_size != total)
-        failWithSystemText(QStringLiteral("書き込めません。"), target.display, output.lastError());
+        FailCopyWithSystemText(QStringLiteral("書き込めません。"), target.display, output.lastError());
     if (!output.CloseFile())
-        failWithSystemText(QStringLiteral("書き込めません。"), target.display, output.lastError());
+        FailCopyWithSystemText(QStringLiteral("書き込めません。"), target.display, output.lastError());
     struct stat still;
     if (::fstatat(source.folder, source.name.constData(), &still, 0) != 0 || still.st_dev != before.st_dev
         || still.st_ino != before.st_ino)
-        fail(QStringLiteral("コピー中にファイルが削除または置き換えられました。 ") + source.display);
+        FailCopy(QStringLiteral("コピー中にファイルが削除または置き換えられました。 ") + source.display);
     if (::renameat(target.folder, temporaryName.constData(), target.folder, target.name.constData()) != 0)
-        failWithSystemText(QStringLiteral("書き込めません。"), target.display, errno);
+        FailCopyWithSystemText(QStringLiteral("書き込めません。"), target.display, errno);
     temporary.placed();
     // Some file systems (FUSE FAT) give a file the time of its renaming: the copy takes
     // its times once more, or the next pass would take it for newer than its source.
     const timespec times[2] = {{time_t(accessed.toSecsSinceEpoch()), 0}, {time_t(written.toSecsSinceEpoch()), 0}};
     if (const int error = platform::KeepTimesAfterRename(target.folder, target.name, times))
-        failWithSystemText(QStringLiteral("日時を設定できません。"), target.display, error);
+        FailCopyWithSystemText(QStringLiteral("日時を設定できません。"), target.display, error);
     return true;
 }
 

@@ -57,13 +57,6 @@ QByteArray escapeMountField(const QByteArray &field)
     return result;
 }
 
-QByteArray withoutTrailingSlash(QByteArray path)
-{
-    while (path.size() > 1 && path.endsWith('/'))
-        path.chop(1);
-    return path;
-}
-
 bool exists(const QString &path)
 {
     struct stat info;
@@ -85,8 +78,8 @@ bool related(const QByteArray &one, const QByteArray &other)
 // The path as written and with its links resolved, encoded, without trailing "/".
 QByteArrayList bothForms(const QString &path)
 {
-    QByteArrayList forms{withoutTrailingSlash(QFile::encodeName(path))};
-    const QByteArray resolved = withoutTrailingSlash(QFile::encodeName(ResolvedPath(path)));
+    QByteArrayList forms{WithoutTrailingSlash(QFile::encodeName(path))};
+    const QByteArray resolved = WithoutTrailingSlash(QFile::encodeName(ResolvedPath(path)));
     if (resolved != forms.first())
         forms.append(resolved);
     return forms;
@@ -127,7 +120,7 @@ MountTable MountTable::read(const QString &mountInfoPath)
             continue;
         const qsizetype separator = fields.indexOf(QByteArrayLiteral("-"), 5);
         const QByteArray type = separator > 0 && separator + 1 < fields.size() ? fields[separator + 1] : QByteArray();
-        table.m_typeOf.insert(withoutTrailingSlash(unescapeMountField(fields[4])), type);
+        table.m_typeOf.insert(WithoutTrailingSlash(unescapeMountField(fields[4])), type);
     }
     return table;
 }
@@ -136,7 +129,7 @@ MountTable MountTable::of(const QSet<QString> &mountPoints)
 {
     MountTable table;
     for (const QString &mountPoint : mountPoints)
-        table.m_typeOf.insert(withoutTrailingSlash(QFile::encodeName(mountPoint)), QByteArray());
+        table.m_typeOf.insert(WithoutTrailingSlash(QFile::encodeName(mountPoint)), QByteArray());
     return table;
 }
 
@@ -185,7 +178,7 @@ QSet<QByteArray> ListedMountPoints(const QString &fstabPath)
         const QList<QByteArray> fields = line.simplified().split(' ');
         if (fields.size() < 2 || fields[0].startsWith('#'))
             continue;
-        const QByteArray mountPoint = withoutTrailingSlash(unescapeMountField(fields[1]));
+        const QByteArray mountPoint = WithoutTrailingSlash(unescapeMountField(fields[1]));
         if (mountPoint.startsWith('/') && mountPoint != Root)
             mountPoints.insert(mountPoint);
     }
@@ -254,7 +247,7 @@ void MountHistory::load(const QString &statePath)
         return;
     const QList<QByteArray> lines = file.readAll().split('\n');
     for (const QByteArray &line : lines) {
-        const QByteArray mountPoint = withoutTrailingSlash(unescapeMountField(line));
+        const QByteArray mountPoint = WithoutTrailingSlash(unescapeMountField(line));
         if (mountPoint.startsWith('/') && mountPoint != Root)
             m_remembered.insert(mountPoint);
     }

@@ -351,22 +351,6 @@ QByteArray temporaryFilePathFor(const QByteArray &target)
     return folder + '.' + name + suffix;
 }
 
-std::optional<qint64> temporaryFileProcess(QByteArrayView name)
-{
-    if (!name.startsWith('.') || !name.endsWith(TemporarySuffix))
-        return std::nullopt;
-    const QByteArrayView body = name.first(name.size() - TemporarySuffix.size());
-    const qsizetype marker = body.lastIndexOf(TemporaryMarker);
-    if (marker < 0)
-        return std::nullopt;
-    const QByteArrayView pair = body.sliced(marker + TemporaryMarker.size());
-    if (!isNumberPair(pair))
-        return std::nullopt;
-    bool valid = false;
-    const qint64 process = pair.first(pair.indexOf('-')).toLongLong(&valid);
-    return valid ? std::optional<qint64>(process) : std::nullopt;
-}
-
 void removeStaleTemporaryFilesOf(const QString &target)
 {
     const QByteArray path = QFile::encodeName(target);

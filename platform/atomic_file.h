@@ -109,10 +109,6 @@ QByteArray temporaryFilePathFor(const QByteArray &target);
 // for a target that this process alone writes; failures are passed over.
 void removeStaleTemporaryFilesOf(const QString &target);
 
-// The id of the process that made a temporary file named `name` (a file name without
-// folder) as temporaryFilePathFor names them; nullopt for any other name.
-std::optional<qint64> temporaryFileProcess(QByteArrayView name);
-
 // Removes the temporary files that writes killed before they ended left in `folder` and
 // in every folder below it (symbolic links are not followed): files named as
 // temporaryFilePathFor names them or as earlier versions named their download
