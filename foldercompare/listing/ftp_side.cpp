@@ -12,7 +12,6 @@
 #include <QFileInfo>
 #include <QHash>
 
-#include <climits>
 #include <optional>
 
 #include <sys/stat.h>
@@ -38,13 +37,6 @@ QByteArray remoteChild(const QByteArray &folder, const QByteArray &name)
 QString lastReply()
 {
     return common::FtpSavedErr().Description.section(QStringLiteral("\r\n"), -1);
-}
-
-// Whether the cache can hold an entry of the remote name `name`: a local name has at most
-// NAME_MAX bytes, which a name of 90 Japanese characters in UTF-8 already passes.
-bool cacheCanHold(const QString &name)
-{
-    return QFile::encodeName(name).size() <= NAME_MAX;
 }
 
 // A failure that makes the FTP side unusable: anything of the FTP client except a cached
@@ -104,8 +96,7 @@ public:
             if (entry.folder)
                 continue;
             const QString relative = relativeFolder + entry.name;
-            if (!FitsListingLine(relative) || !cacheCanHold(entry.name)
-                || !platform::staysInsideFolder(m_cacheFolder, relative)) {
+            if (!FitsListingLine(relative) || !platform::staysInsideFolder(m_cacheFolder, relative)) {
                 m_gathering.excludedPaths.append(relative);
                 continue;
             }
@@ -121,8 +112,7 @@ public:
             if (!entry.folder)
                 continue;
             const QString relative = relativeFolder + entry.name + u'/';
-            if (!FitsListingLine(relative) || !cacheCanHold(entry.name)
-                || !platform::staysInsideFolder(m_cacheFolder, relative.chopped(1))) {
+            if (!FitsListingLine(relative) || !platform::staysInsideFolder(m_cacheFolder, relative.chopped(1))) {
                 m_gathering.excludedPaths.append(relative);
                 continue;
             }
@@ -283,7 +273,7 @@ SingleFile gatherSingleFile(const FtpInfo &info, const QString &cacheFolder, Ftp
         if (facts.time.isValid())
             named->time = facts.time;
     }
-    if (!cacheCanHold(info.fileName) || !platform::staysInsideFolder(cacheFolder, info.fileName)) {
+    if (!platform::staysInsideFolder(cacheFolder, info.fileName)) {
         gathering.excludedPaths.append(info.fileName);
         return SingleFile::Gathered;
     }
