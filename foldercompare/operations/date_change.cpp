@@ -65,7 +65,7 @@ void DateChangeOperation::handleRow(OperationFrame &frame, const OperationRow &r
         // The other side's file gives its own time stamp, seconds and nanoseconds, with no
         // local-time text between that an hour of daylight saving could shift.
         const int other = 1 - m_side;
-        if ((other == 0 ? row.side1 : row.side2).isEmpty())
+        if (row.shown(other).isEmpty())
             return;
         const QString source = frame.rowPath(other, row);
         struct stat info;
