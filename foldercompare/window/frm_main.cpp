@@ -362,7 +362,7 @@ void Frm_Main::Form_Load()
 
         // The settings file keeps the name base fixed at the first start; the number itself
         // is claimed by the lock of its work folder.
-        common::ReadExeMutex(IniFilePath, QDateTime::currentDateTime());
+        common::FixExeMutex(IniFilePath, QDateTime::currentDateTime());
         m_instance = common::TakeInstanceNumber(folder, exeName);
         InstanceNumber = m_instance.number;
         BaseCaption = BaseCaptionText + u'(' + QString::number(InstanceNumber) + u')';
