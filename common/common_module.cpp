@@ -109,6 +109,16 @@ int ShowMsg(const QString &prompt, int buttons, const QString &title, const QStr
     }
 }
 
+std::optional<PasswordSpan> PasswordSpanOf(const QString &address, qsizetype schemeEnd)
+{
+    const qsizetype hostEnd = address.indexOf(u'/', schemeEnd);
+    const qsizetype at = address.lastIndexOf(u'@', hostEnd < 0 ? -1 : hostEnd);
+    const qsizetype colon = at < 0 ? -1 : address.indexOf(u':', schemeEnd);
+    if (colon >= 0 && colon < at)
+        return PasswordSpan{colon, at};
+    return std::nullopt;
+}
+
 QString PasswordHidden(const QString &path)
 {
     QString shown = path;
@@ -116,11 +126,8 @@ QString PasswordHidden(const QString &path)
                                 : shown.startsWith(QLatin1String("http://"), Qt::CaseInsensitive) ? 7
                                                                                                    : -1;
     if (schemeEnd > 0) {
-        const qsizetype hostEnd = shown.indexOf(u'/', schemeEnd);
-        const qsizetype at = shown.lastIndexOf(u'@', hostEnd < 0 ? -1 : hostEnd);
-        const qsizetype colon = at < 0 ? -1 : shown.indexOf(u':', schemeEnd);
-        if (colon >= 0 && colon < at)
-            shown.replace(colon + 1, at - colon - 1, QStringLiteral("****"));
+        if (const std::optional<PasswordSpan> span = PasswordSpanOf(shown, schemeEnd))
+            shown.replace(span->colon + 1, span->at - span->colon - 1, QStringLiteral("****"));
     }
     return shown;
 }

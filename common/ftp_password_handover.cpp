@@ -1,5 +1,6 @@
 #include "common/ftp_password_handover.h"
 
+#include "common/common_module.h"
 #include "common/mod_ftp.h"
 #include "common/saved_error.h"
 #include "platform/file_handles.h"
@@ -57,14 +58,8 @@ QString WithoutFtpPassword(const QString &address)
     // Gathering takes "FTP://" for an FTP side as well, so its password is hidden too.
     if (!address.startsWith(FtpScheme, Qt::CaseInsensitive))
         return address;
-    const qsizetype hostEnd = address.indexOf(u'/', FtpScheme.size());
-    const QString authority = address.mid(FtpScheme.size(), hostEnd < 0 ? -1 : hostEnd - FtpScheme.size());
-    const qsizetype at = authority.lastIndexOf(u'@');
-    const qsizetype colon = authority.indexOf(u':');
-    if (at < 0 || colon < 0 || colon > at)
-        return address;
-    return address.left(FtpScheme.size()) + authority.left(colon) + authority.mid(at)
-           + (hostEnd < 0 ? QString() : address.mid(hostEnd));
+    const std::optional<PasswordSpan> span = PasswordSpanOf(address, FtpScheme.size());
+    return span ? address.left(span->colon) + address.mid(span->at) : address;
 }
 
 QStringList ArgumentsWithoutFtpPasswords(const std::array<QString, 2> &paths, const QStringList &options,

@@ -599,11 +599,6 @@ void FtpRmDir(const QString &folder)
     sendCommand("RMD", folder);
 }
 
-void FtpRmDirChecked(const QString &folder)
-{
-    sendCheckedRemoval("RMD", remotePath(folder));
-}
-
 QStringList FtpListNames(const QString &pattern)
 {
     return listRows(pattern, false, nullptr);

@@ -92,8 +92,6 @@ void FtpMkDirChecked(const QString &folder);
 // Never fails.
 void FtpMkDirs(const QString &path);
 void FtpRmDir(const QString &folder);
-// FtpRmDir; a failure counts only when the folder can still be entered or is still listed.
-void FtpRmDirChecked(const QString &folder);
 
 // Listings of the folder part of `pattern` (the current folder when it has none); the name
 // part matches names with "*" and "?" (empty or "*": every entry). A folder that cannot be

@@ -118,7 +118,7 @@ TEST_F(ModFtpTest, EveryOperationNeedsAConnection)
         {"FtpMkDir", [] { FtpMkDir("new"); }},
         {"FtpMkDirChecked", [] { FtpMkDirChecked("new"); }},
         {"FtpRmDir", [] { FtpRmDir("pub"); }},
-        {"FtpRmDirChecked", [] { FtpRmDirChecked("pub"); }},
+        {"FtpRemoveRemoteFolder", [] { FtpRemoveRemoteFolder(FtpRemotePath("pub")); }},
         {"FtpListNames", [] { FtpListNames("*"); }},
         {"FtpListDetails", [] { FtpListDetails("*"); }},
         {"FtpGet", [&] { FtpGet(local, "pub/readme.txt", true); }},
@@ -379,8 +379,8 @@ TEST_F(ModFtpTest, CheckedVariantsLookAtWhatIsReallyThere)
                  "Quote command returned error\r\n550 Not a directory.");
 
     expectRecord(failureOf([] { FtpRmDir("gone"); }), 21, NoSuchFolder);
-    EXPECT_NO_THROW(FtpRmDirChecked("gone"));
-    expectRecord(failureOf([] { FtpRmDirChecked("deep"); }), 21,
+    EXPECT_NO_THROW(FtpRemoveRemoteFolder(FtpRemotePath("gone")));
+    expectRecord(failureOf([] { FtpRemoveRemoteFolder(FtpRemotePath("deep")); }), 21,
                  "Quote command returned error\r\n550 Directory not empty.");
     EXPECT_TRUE(QFileInfo(serverPath("pub/deep")).isDir());
 

@@ -57,12 +57,11 @@ void SavePlacement(const QString &iniFile, StoredWindowState state, const TwipsR
     }
 }
 
-QString ReadExeMutex(const QString &iniFile, const QDateTime &now)
+void FixExeMutex(const QString &iniFile, const QDateTime &now)
 {
     const QString value = GetIniValue(QStringLiteral("MUTEX"), QStringLiteral("ExeMutex"),
                                       now.toString(QStringLiteral("yyyyMMddHHmmss")), iniFile);
     WriteIniValue(QStringLiteral("MUTEX"), QStringLiteral("ExeMutex"), value, iniFile);
-    return value;
 }
 
 } // namespace common

@@ -59,7 +59,7 @@ void SavePlacement(const QString &iniFile, StoredWindowState state, const TwipsR
 // and writes the value read back at once, so that the first start fixes the name base for
 // good and settings files keep the key they always held. The instance numbers themselves
 // are claimed by the locks of their work folders (TakeInstanceNumber).
-QString ReadExeMutex(const QString &iniFile, const QDateTime &now);
+void FixExeMutex(const QString &iniFile, const QDateTime &now);
 
 // Checks a restored placement against the screen: when less than 2000 twips of the window
 // would remain on the screen on any edge, the placement becomes `fallback`. `placed`

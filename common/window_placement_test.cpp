@@ -108,8 +108,10 @@ TEST_F(StoredPlacementTest, ExtremeStoredValuesAreClamped)
 TEST_F(StoredPlacementTest, ExeMutexIsFixedAtTheFirstStart)
 {
     const QDateTime first(QDate(2026, 12, 8), QTime(9, 5, 7));
-    EXPECT_EQ(ReadExeMutex(ini(), first), "20261208090507");
-    EXPECT_EQ(ReadExeMutex(ini(), first.addDays(3)), "20261208090507");
+    FixExeMutex(ini(), first);
+    EXPECT_EQ(platform::readProfileString("MUTEX", "ExeMutex", "", ini()), "20261208090507");
+    FixExeMutex(ini(), first.addDays(3));
+    EXPECT_EQ(platform::readProfileString("MUTEX", "ExeMutex", "", ini()), "20261208090507");
     EXPECT_EQ(stored(), QByteArray("[MUTEX]\nExeMutex=20261208090507\n"));
 }
 

@@ -10,6 +10,7 @@
 #include <curl/curl.h>
 
 #include <cctype>
+#include <climits>
 #include <cerrno>
 #include <algorithm>
 #include <cstdlib>
@@ -225,7 +226,9 @@ std::optional<QByteArray> resolvedPath(const QByteArray &path)
 bool staysInsideFolder(const QString &folder, QStringView relativePath)
 {
     for (const QStringView step : relativePath.split(u'/')) {
-        if (!isSinglePathElement(step))
+        // A local name has at most NAME_MAX bytes, which a name of 90 Japanese characters
+        // in UTF-8 already passes.
+        if (!isSinglePathElement(step) || QFile::encodeName(step.toString()).size() > NAME_MAX)
             return false;
     }
     const QByteArray root = QFile::encodeName(QDir::cleanPath(QDir(folder).absolutePath()));

@@ -276,6 +276,8 @@ TEST(FtpLocalCopy, WritesStayInsideTheFolder)
         SCOPED_TRACE(std::string(c.folder) + " + " + c.relative);
         EXPECT_EQ(staysInsideFolder(base.filePath(c.folder), QString::fromUtf8(c.relative)), c.inside);
     }
+    EXPECT_FALSE(staysInsideFolder(cache, QStringLiteral("sub/") + QString(90, QChar(u'長'))))
+        << "a step longer than a local name can be";
 }
 
 } // namespace

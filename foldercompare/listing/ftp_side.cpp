@@ -12,7 +12,6 @@
 #include <QFileInfo>
 #include <QHash>
 
-#include <climits>
 #include <optional>
 
 #include <sys/stat.h>
@@ -40,11 +39,31 @@ QString lastReply()
     return common::FtpSavedErr().Description.section(QStringLiteral("\r\n"), -1);
 }
 
-// Whether the cache can hold an entry of the remote name `name`: a local name has at most
-// NAME_MAX bytes, which a name of 90 Japanese characters in UTF-8 already passes.
-bool cacheCanHold(const QString &name)
+// `listed`, an entry of the remote folder `folder`, with its symbolic link, if it is one,
+// resolved as the gathering resolves links: a folder when the server enters it, else a
+// file with the size and time that the server tells of it (size -1 when it tells none).
+common::FtpFolderEntry resolveFtpLink(const QByteArray &folder, common::FtpFolderEntry listed)
 {
-    return QFile::encodeName(name).size() <= NAME_MAX;
+    if (!listed.link)
+        return listed;
+    const QByteArray path = remoteChild(folder, listed.remoteName);
+    if (common::FtpEnterFolder(path)) {
+        listed.folder = true;
+        return listed;
+    }
+    const platform::FtpFileFacts facts = common::FtpDescribeFile(path);
+    listed.size = facts.size;
+    if (facts.time.isValid())
+        listed.time = facts.time;
+    return listed;
+}
+
+// Whether a folder whose listing is `listing` leads back to one of the folders above it,
+// whose listings are `ancestors`: it lists the very same entries, as a link that leads
+// back there does.
+bool leadsBackToAncestor(const QList<QByteArray> &ancestors, const QByteArray &listing)
+{
+    return !listing.isEmpty() && ancestors.contains(listing);
 }
 
 // A failure that makes the FTP side unusable: anything of the FTP client except a cached
@@ -82,7 +101,7 @@ public:
             return totals;
         m_host.pumpEvents();
         const common::FtpFolder folder = common::FtpReadFolder(remote);
-        if (LeadsBackToAncestor(ancestors, folder.listing))
+        if (leadsBackToAncestor(ancestors, folder.listing))
             return std::nullopt;
         ancestors.append(folder.listing);
         for (const QString &name : folder.refusedNames)
@@ -92,7 +111,7 @@ public:
         for (const common::FtpFolderEntry &listed : folder.entries) {
             if (m_host.abortRequested())
                 break;
-            entries.append(ResolveFtpLink(remote, listed));
+            entries.append(resolveFtpLink(remote, listed));
         }
         if (!m_host.abortRequested())
             pruneCache(relativeFolder, entries);
@@ -104,8 +123,7 @@ public:
             if (entry.folder)
                 continue;
             const QString relative = relativeFolder + entry.name;
-            if (!FitsListingLine(relative) || !cacheCanHold(entry.name)
-                || !platform::staysInsideFolder(m_cacheFolder, relative)) {
+            if (!FitsListingLine(relative) || !platform::staysInsideFolder(m_cacheFolder, relative)) {
                 m_gathering.excludedPaths.append(relative);
                 continue;
             }
@@ -121,8 +139,7 @@ public:
             if (!entry.folder)
                 continue;
             const QString relative = relativeFolder + entry.name + u'/';
-            if (!FitsListingLine(relative) || !cacheCanHold(entry.name)
-                || !platform::staysInsideFolder(m_cacheFolder, relative.chopped(1))) {
+            if (!FitsListingLine(relative) || !platform::staysInsideFolder(m_cacheFolder, relative.chopped(1))) {
                 m_gathering.excludedPaths.append(relative);
                 continue;
             }
@@ -283,7 +300,7 @@ SingleFile gatherSingleFile(const FtpInfo &info, const QString &cacheFolder, Ftp
         if (facts.time.isValid())
             named->time = facts.time;
     }
-    if (!cacheCanHold(info.fileName) || !platform::staysInsideFolder(cacheFolder, info.fileName)) {
+    if (!platform::staysInsideFolder(cacheFolder, info.fileName)) {
         gathering.excludedPaths.append(info.fileName);
         return SingleFile::Gathered;
     }
@@ -300,36 +317,11 @@ SingleFile gatherSingleFile(const FtpInfo &info, const QString &cacheFolder, Ftp
     return SingleFile::Gathered;
 }
 
-} // namespace
-
-common::FtpFolderEntry ResolveFtpLink(const QByteArray &folder, common::FtpFolderEntry listed)
-{
-    if (!listed.link)
-        return listed;
-    const QByteArray path = remoteChild(folder, listed.remoteName);
-    if (common::FtpEnterFolder(path)) {
-        listed.folder = true;
-        return listed;
-    }
-    const platform::FtpFileFacts facts = common::FtpDescribeFile(path);
-    listed.size = facts.size;
-    if (facts.time.isValid())
-        listed.time = facts.time;
-    return listed;
-}
-
-bool LeadsBackToAncestor(const QList<QByteArray> &ancestors, const QByteArray &listing)
-{
-    return !listing.isEmpty() && ancestors.contains(listing);
-}
-
-namespace {
-
 FtpTreeFolder readTree(const QByteArray &path, int depth, int folderNum,
                        const std::function<bool(const common::FtpFolderEntry &)> &take, QList<QByteArray> ancestors)
 {
     const common::FtpFolder listed = common::FtpReadFolder(path);
-    if (LeadsBackToAncestor(ancestors, listed.listing))
+    if (leadsBackToAncestor(ancestors, listed.listing))
         throw common::Failure(common::FtpNoNumber, QStringLiteral("modFtp"),
                               QStringLiteral("上のフォルダに戻るリンクのため中に入りません : ")
                                   + common::FtpNameToString(path));
@@ -338,7 +330,7 @@ FtpTreeFolder readTree(const QByteArray &path, int depth, int folderNum,
     for (const common::FtpFolderEntry &entry : listed.entries) {
         if (!take(entry))
             continue;
-        const common::FtpFolderEntry resolved = ResolveFtpLink(path, entry);
+        const common::FtpFolderEntry resolved = resolveFtpLink(path, entry);
         if (!resolved.folder) {
             tree.files.append(resolved);
             continue;

@@ -89,16 +89,6 @@ struct FtpGathering
 bool GetFtpDate(QString &address, const QString &cacheFolder, const QString &fileNameCode, FtpGathering &gathering,
                 std::vector<GatheredEntry> &records);
 
-// `listed`, an entry of the remote folder `folder`, with its symbolic link, if it is one,
-// resolved as the gathering resolves links: a folder when the server enters it, else a
-// file with the size and time that the server tells of it (size -1 when it tells none).
-common::FtpFolderEntry ResolveFtpLink(const QByteArray &folder, common::FtpFolderEntry listed);
-
-// Whether a folder whose listing is `listing` leads back to one of the folders above it,
-// whose listings are `ancestors`: it lists the very same entries, as a link that leads
-// back there does.
-bool LeadsBackToAncestor(const QList<QByteArray> &ancestors, const QByteArray &listing);
-
 // A remote folder tree as ReadFtpTree reads it, before anything in it is changed.
 struct FtpTreeFolder
 {

@@ -105,7 +105,7 @@ void CopyOperation::handleRow(OperationFrame &frame, const OperationRow &row)
 bool CopyOperation::fetchSource(OperationFrame &frame, const OperationRow &row, const QString &source)
 {
     // A row that the list shows without a source file has nothing to copy.
-    if ((m_sourceSide == 0 ? row.side1 : row.side2).isEmpty())
+    if (row.shown(m_sourceSide).isEmpty())
         return true;
     QString remote;
     try {

@@ -9,6 +9,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <optional>
 
 #include <sys/stat.h>
 
@@ -41,6 +42,14 @@ DateChangeOperation::DateChangeOperation(int side, QString dateChgDtm)
     m_words.noneText = QStringLiteral("日時変更したファイルはありません。　");
     m_words.verb = QStringLiteral("日時変更");
     m_words.procedureName = QStringLiteral("DateChange");
+    if (m_dateChgDtm != QStringLiteral("COPY")) {
+        const QString format = QStringLiteral("yyyy/MM/dd HH:mm:ss");
+        const QDateTime date = QDateTime::fromString(m_dateChgDtm, format);
+        // The dialog hands over only well-formed dates: one that names no moment is a local
+        // time that the clock skips when daylight saving begins.
+        if (date.isValid() && date.toString(format) == m_dateChgDtm)
+            m_typedDate = date;
+    }
 }
 
 void DateChangeOperation::handleRow(OperationFrame &frame, const OperationRow &row)
@@ -51,12 +60,12 @@ void DateChangeOperation::handleRow(OperationFrame &frame, const OperationRow &r
     const bool readOnly = IsReadOnlyEntry(path);
     if (readOnly && !frame.mayHandleReadOnly(path))
         return;
-    struct timespec stamp = {};
+    std::optional<struct timespec> copied;
     if (m_dateChgDtm == QStringLiteral("COPY")) {
         // The other side's file gives its own time stamp, seconds and nanoseconds, with no
         // local-time text between that an hour of daylight saving could shift.
         const int other = 1 - m_side;
-        if ((other == 0 ? row.side1 : row.side2).isEmpty())
+        if (row.shown(other).isEmpty())
             return;
         const QString source = frame.rowPath(other, row);
         struct stat info;
@@ -64,24 +73,19 @@ void DateChangeOperation::handleRow(OperationFrame &frame, const OperationRow &r
             frame.listError(path, QString::fromLocal8Bit(std::strerror(errno)) + QStringLiteral(" : ") + source);
             return;
         }
-        stamp = info.st_mtim;
+        copied = info.st_mtim;
     } else {
-        const QString format = QStringLiteral("yyyy/MM/dd HH:mm:ss");
-        const QDateTime date = QDateTime::fromString(m_dateChgDtm, format);
         if (m_dateChgDtm.isEmpty())
             return;
-        // The dialog hands over only well-formed dates: one that names no moment is a local
-        // time that the clock skips when daylight saving begins.
-        if (!date.isValid() || date.toString(format) != m_dateChgDtm) {
+        if (!m_typedDate.isValid()) {
             frame.listError(path, QStringLiteral("この日時は夏時間の切り替えのため存在しません : ") + m_dateChgDtm);
             return;
         }
-        stamp.tv_sec = time_t(date.toSecsSinceEpoch());
     }
     if (readOnly)
         SetReadOnly(path, -1);
     QString reason;
-    if (platform::SetFileTimestamp(path, stamp, &reason))
+    if (copied ? platform::SetFileTimestamp(path, *copied, &reason) : platform::SetFileDate(path, m_typedDate, &reason))
         ++m_filesChanged;
     else
         frame.listError(path, reason);

@@ -2,6 +2,8 @@
 
 #include "foldercompare/operations/operation_frame.h"
 
+#include <QDateTime>
+
 namespace foldercompare::operations {
 
 // The date dialog's message and the caption of its box for the other side's dates, for
@@ -33,6 +35,9 @@ public:
 private:
     int m_side;
     QString m_dateChgDtm;
+    // The typed date, read once; invalid for "COPY", for no date and for a time that
+    // daylight saving skips.
+    QDateTime m_typedDate;
     OperationWords m_words;
     int m_filesChanged = 0;
 };

@@ -171,9 +171,8 @@ QString OperationFrame::remotePath(int side, const QString &cachePath) const
 
 bool OperationFrame::vanished(int side, const OperationRow &row, const QString &path)
 {
-    const QString &shown = side == 0 ? row.side1 : row.side2;
     struct stat info;
-    if (shown.isEmpty() || ::lstat(QFile::encodeName(path).constData(), &info) == 0)
+    if (row.shown(side).isEmpty() || ::lstat(QFile::encodeName(path).constData(), &info) == 0)
         return false;
     listError(path, QString::fromLocal8Bit(std::strerror(errno)));
     return true;

@@ -67,6 +67,9 @@ struct OperationRow
     QString side1;
     QString side2;
     QString path;
+
+    // The date column (or code name) of side `side`, 0 or 1.
+    const QString &shown(int side) const { return side == 0 ? side1 : side2; }
 };
 
 // The path of the relative path `relative` of a row below `sideRoot` (below its parent

@@ -362,7 +362,7 @@ void Frm_Main::Form_Load()
 
         // The settings file keeps the name base fixed at the first start; the number itself
         // is claimed by the lock of its work folder.
-        common::ReadExeMutex(IniFilePath, QDateTime::currentDateTime());
+        common::FixExeMutex(IniFilePath, QDateTime::currentDateTime());
         m_instance = common::TakeInstanceNumber(folder, exeName);
         InstanceNumber = m_instance.number;
         BaseCaption = BaseCaptionText + u'(' + QString::number(InstanceNumber) + u')';
@@ -456,7 +456,20 @@ void Frm_Main::fitNumberColumn()
     const qint64 largest = grid.textMatrix(grid.rows() - 1, listing::ResultColumn::Number).toLongLong();
     grid.setColWidth(listing::ResultColumn::Number,
                      std::max(NumberColumnWidth, m_gridView->numberColumnTwips(listing::ResultColumn::Number, largest)));
-    Form_Resize();
+    layoutPathColumn();
+}
+
+void Frm_Main::layoutPathColumn()
+{
+    platform::FlexGrid &grid = *Grd_Compare;
+    if (grid.cols() <= 4)
+        return;
+    const int gridWidth = pixelsToTwips(m_gridView->width());
+    int leftColumns = 0;
+    for (int col = 0; col < 4; ++col)
+        leftColumns += grid.colWidth(col);
+    if (gridWidth - leftColumns - 1700 > 0)
+        grid.setColWidth(4, gridWidth - leftColumns - 370);
 }
 
 void Frm_Main::Form_Resize()
@@ -469,15 +482,7 @@ void Frm_Main::Form_Resize()
         if (innerWidth - gridLeft > 0)
             m_gridView->setGeometry(gridGeometry.x(), gridGeometry.y(), twipsToPixels(innerWidth - gridLeft), gridGeometry.height());
 
-        platform::FlexGrid &grid = *Grd_Compare;
-        if (grid.cols() > 4) {
-            const int gridWidth = pixelsToTwips(m_gridView->width());
-            int leftColumns = 0;
-            for (int col = 0; col < 4; ++col)
-                leftColumns += grid.colWidth(col);
-            if (gridWidth - leftColumns - 1700 > 0)
-                grid.setColWidth(4, gridWidth - leftColumns - 370);
-        }
+        layoutPathColumn();
 
         const int pathLeft = pixelsToTwips(Txt_FolderPath[0]->x());
         // A date box widened for its font takes its extra width from the path boxes.

@@ -68,6 +68,8 @@ public:
     // width in the grid's font (narrows it back to that width where not), and lays out
     // the path column after it.
     void fitNumberColumn();
+    // Gives the path column the grid's width left beside the four columns before it.
+    void layoutPathColumn();
 
     // Lays out the controls for the window's current size and arms Tmr_Resize.
     void Form_Resize();

@@ -1,5 +1,7 @@
 #include "textcompare/engine/viewer_command_line.h"
 
+#include "common/ftp_password_handover.h"
+
 namespace textcompare {
 
 ViewerCommandLine ParseViewerCommandLine(const QStringList &arguments)
@@ -36,8 +38,8 @@ ViewerCommandLine ParseViewerCommandLine(const QStringList &arguments)
             line.csvSeparator = QStringLiteral("\t");
         else if (upper.startsWith(u"-S"))
             line.csvSeparator = argument.mid(2);
-        else if (upper.startsWith(u"-P"))
-            line.passwordFile = argument.mid(2);
+        else if (const std::optional<QString> passwordFile = common::PasswordFileOf(argument))
+            line.passwordFile = *passwordFile;
     }
     return line;
 }

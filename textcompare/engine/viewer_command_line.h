@@ -26,13 +26,14 @@ struct ViewerCommandLine
     QString outputPath;
     bool batchMode = false;                   // an output switch was given
     QString csvSeparator = QStringLiteral(","); // "-STAB", "-S"
-    // "-P": the file that hands over the passwords of ftp:// paths (given without them).
+    // "-P/...": the file that hands over the passwords of ftp:// paths (given without them),
+    // as common::PasswordFileOf reads the switch.
     QString passwordFile;
 };
 
 // Reads the arguments (without the program name). Arguments 0 and 1 are always the two
 // paths. Each later argument is matched by prefix, upper-cased, against "-X", "-N", "-K",
-// "-M1", "-M2", "-E", "-C", "-H", "-STAB", "-S" and "-P" in this order; the first prefix that
+// "-M1", "-M2", "-E", "-C", "-H", "-STAB", "-S" and "-P/" in this order; the first prefix that
 // matches decides and an argument that matches none is ignored. Values are taken as
 // typed, except the code names. A later switch of the same kind replaces the earlier one.
 ViewerCommandLine ParseViewerCommandLine(const QStringList &arguments);

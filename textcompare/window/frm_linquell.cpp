@@ -404,7 +404,7 @@ void Frm_Linquell::Form_Load()
 
         // The settings file keeps the name base fixed at the first start; the number itself
         // is claimed by the lock of its work folder.
-        common::ReadExeMutex(IniPath, QDateTime::currentDateTime());
+        common::FixExeMutex(IniPath, QDateTime::currentDateTime());
         m_instance = common::TakeInstanceNumber(folder, exeName);
         InstanceNumber = m_instance.number;
         setWindowTitle(CaptionText + u'(' + QString::number(InstanceNumber) + u')');
