@@ -123,9 +123,10 @@ private:
 // True when the file or folder `relativePath` ("a/b/name", no "/" at either end) below
 // `folder` can be created or replaced without reaching outside `folder`: every step of it
 // is one name (isSinglePathElement) that a local name can hold (at most NAME_MAX bytes),
-// so that the joined path is below `folder` once normalised; its nearest existing folder, resolved through symbolic links, lies within
-// `folder` resolved the same way; and the path itself is not a symbolic link. A local
-// copy of remote entries checks each path with this before it writes there.
+// so that the joined path is below `folder` once normalised; its nearest existing folder,
+// resolved through symbolic links, lies within `folder` resolved the same way; and the
+// path itself is not a symbolic link. A local copy of remote entries checks each path
+// with this before it writes there.
 bool staysInsideFolder(const QString &folder, QStringView relativePath);
 
 } // namespace platform
