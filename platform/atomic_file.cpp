@@ -15,6 +15,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <functional>
 #include <utility>
 #include <vector>
 
@@ -166,6 +167,25 @@ int closeDescriptor(int &descriptor)
 {
     const int result = ::close(std::exchange(descriptor, -1));
     return result == 0 || errno == EINTR ? 0 : errno;
+}
+
+// Removes from `folder` the regular files (not links) whose names `matches` takes.
+void removeRegularFilesNamed(const QByteArray &folder, const std::function<bool(QByteArrayView)> &matches)
+{
+    DIR *const entries = ::opendir(folder.constData());
+    if (!entries)
+        return;
+    const int descriptor = ::dirfd(entries);
+    std::vector<QByteArray> names;
+    while (const dirent *entry = ::readdir(entries)) {
+        struct stat info;
+        if (matches(QByteArrayView(entry->d_name))
+            && ::fstatat(descriptor, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(info.st_mode))
+            names.emplace_back(entry->d_name);
+    }
+    for (const QByteArray &name : names)
+        ::unlinkat(descriptor, name.constData(), 0);
+    ::closedir(entries);
 }
 
 void collectStale(int folder, bool top)
@@ -393,20 +413,7 @@ bool isLeftoverTemporaryFileName(QByteArrayView name)
 
 void removeLeftoverTemporaryFiles(const QString &folder)
 {
-    DIR *const entries = ::opendir(QFile::encodeName(folder).constData());
-    if (!entries)
-        return;
-    const int descriptor = ::dirfd(entries);
-    std::vector<QByteArray> leftovers;
-    while (const dirent *entry = ::readdir(entries)) {
-        struct stat info;
-        if (isLeftoverTemporaryFileName(QByteArrayView(entry->d_name))
-            && ::fstatat(descriptor, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(info.st_mode))
-            leftovers.emplace_back(entry->d_name);
-    }
-    for (const QByteArray &name : leftovers)
-        ::unlinkat(descriptor, name.constData(), 0);
-    ::closedir(entries);
+    removeRegularFilesNamed(QFile::encodeName(folder), isLeftoverTemporaryFileName);
 }
 
 void removeStaleTemporaryFilesOf(const QString &target)
@@ -417,21 +424,9 @@ void removeStaleTemporaryFilesOf(const QString &target)
     // The name that temporaryFilePathFor gives, up to its process id.
     QByteArray prefix = temporaryFilePathFor(path);
     prefix = prefix.sliced(slash + 1, prefix.lastIndexOf(TemporaryMarker) - slash - 1 + TemporaryMarker.size());
-    DIR *const entries = ::opendir(folder.constData());
-    if (!entries)
-        return;
-    const int descriptor = ::dirfd(entries);
-    std::vector<QByteArray> stale;
-    while (const dirent *entry = ::readdir(entries)) {
-        const QByteArrayView name(entry->d_name);
-        struct stat info;
-        if (name.startsWith(prefix) && isTemporaryFileName(name)
-            && ::fstatat(descriptor, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(info.st_mode))
-            stale.emplace_back(name.toByteArray());
-    }
-    for (const QByteArray &name : stale)
-        ::unlinkat(descriptor, name.constData(), 0);
-    ::closedir(entries);
+    removeRegularFilesNamed(folder, [&prefix](QByteArrayView name) {
+        return name.startsWith(prefix) && isTemporaryFileName(name);
+    });
 }
 
 void removeStaleTemporaryFiles(const QString &folder)
