@@ -1,9 +1,11 @@
 #include "platform/atomic_file.h"
 
 #include <QAtomicInteger>
+#include <QCryptographicHash>
 #include <QFile>
 
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
@@ -13,6 +15,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <functional>
 #include <utility>
 #include <vector>
 
@@ -31,6 +34,8 @@ constexpr qsizetype WriteChunkBytes = qsizetype(1) << 30;
 
 const QByteArray TemporaryMarker = ".~";
 const QByteArray TemporarySuffix = ".tmp";
+// Hexadecimal digits of the check that a temporary name carries.
+constexpr qsizetype CheckDigits = 8;
 const QByteArray DownloadPrefix = ".~ftp";
 const QByteArray DownloadSuffix = ".part";
 const QByteArray ListingMarker = ".tmp";
@@ -73,19 +78,45 @@ bool isListingTemporaryName(QByteArrayView name)
     return marker > 0 && allDigits(name.sliced(marker + ListingMarker.size()));
 }
 
-// Whether `name` is one that temporaryFilePathFor gives, or one of the download
-// temporaries of earlier versions.
+// The check of a temporary name: digits of a SHA-256 digest of the name up to it
+// (".<name>.~<process id>-<counter>").
+QByteArray checkOf(QByteArrayView body)
+{
+    return QCryptographicHash::hash(body, QCryptographicHash::Sha256).toHex().left(CheckDigits);
+}
+
+// The part of a temporary name (without folder) between its marker and ".tmp":
+// "<process id>-<counter>-<check>", or for earlier versions "<process id>-<counter>";
+// empty for other names.
+QByteArrayView temporaryNumbers(QByteArrayView name)
+{
+    if (!name.startsWith('.') || !name.endsWith(TemporarySuffix))
+        return {};
+    const QByteArrayView withoutSuffix = name.first(name.size() - TemporarySuffix.size());
+    const qsizetype marker = withoutSuffix.lastIndexOf(TemporaryMarker);
+    return marker < 0 ? QByteArrayView() : withoutSuffix.sliced(marker + TemporaryMarker.size());
+}
+
+// Whether `name` is one that temporaryFilePathFor gives, with its check right.
+bool isCheckedTemporaryFileName(QByteArrayView name)
+{
+    const QByteArrayView numbers = temporaryNumbers(name);
+    const qsizetype checkAt = numbers.size() - CheckDigits - 1;
+    if (checkAt <= 0 || numbers[checkAt] != '-' || !isNumberPair(numbers.first(checkAt)))
+        return false;
+    const QByteArrayView body = name.first(name.size() - TemporarySuffix.size() - CheckDigits - 1);
+    return numbers.sliced(checkAt + 1) == checkOf(body);
+}
+
+// Whether `name` is one that temporaryFilePathFor gives, or one of the temporaries of
+// earlier versions (without a check, and the download temporaries).
 bool isTemporaryFileName(QByteArrayView name)
 {
     if (name.startsWith(DownloadPrefix) && name.endsWith(DownloadSuffix)
         && isNumberPair(name.sliced(DownloadPrefix.size(),
                                     name.size() - DownloadPrefix.size() - DownloadSuffix.size())))
         return true;
-    if (!name.startsWith('.') || !name.endsWith(TemporarySuffix))
-        return false;
-    const QByteArrayView body = name.first(name.size() - TemporarySuffix.size());
-    const qsizetype marker = body.lastIndexOf(TemporaryMarker);
-    return marker >= 0 && isNumberPair(body.sliced(marker + TemporaryMarker.size()));
+    return isNumberPair(temporaryNumbers(name)) || isCheckedTemporaryFileName(name);
 }
 
 // Where the path leads once the symbolic links of its last element are followed.
@@ -136,6 +167,25 @@ int closeDescriptor(int &descriptor)
 {
     const int result = ::close(std::exchange(descriptor, -1));
     return result == 0 || errno == EINTR ? 0 : errno;
+}
+
+// Removes from `folder` the regular files (not links) whose names `matches` takes.
+void removeRegularFilesNamed(const QByteArray &folder, const std::function<bool(QByteArrayView)> &matches)
+{
+    DIR *const entries = ::opendir(folder.constData());
+    if (!entries)
+        return;
+    const int descriptor = ::dirfd(entries);
+    std::vector<QByteArray> names;
+    while (const dirent *entry = ::readdir(entries)) {
+        struct stat info;
+        if (matches(QByteArrayView(entry->d_name))
+            && ::fstatat(descriptor, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(info.st_mode))
+            names.emplace_back(entry->d_name);
+    }
+    for (const QByteArray &name : names)
+        ::unlinkat(descriptor, name.constData(), 0);
+    ::closedir(entries);
 }
 
 void collectStale(int folder, bool top)
@@ -339,16 +389,31 @@ QByteArray temporaryFilePathFor(const QByteArray &target)
     const qsizetype slash = target.lastIndexOf('/');
     const QByteArray folder = target.first(slash + 1);
     QByteArray name = target.sliced(slash + 1);
-    const QByteArray suffix = TemporaryMarker + QByteArray::number(::getpid()) + '-'
-                              + QByteArray::number(counter.fetchAndAddRelaxed(1)) + TemporarySuffix;
-    const qsizetype room = FileNameMaxBytes - 1 - suffix.size();
+    const QByteArray numbers = TemporaryMarker + QByteArray::number(::getpid()) + '-'
+                               + QByteArray::number(counter.fetchAndAddRelaxed(1));
+    const qsizetype room = FileNameMaxBytes - 1 - numbers.size() - 1 - CheckDigits - TemporarySuffix.size();
     if (name.size() > room) {
         qsizetype cut = room;
         while (cut > 0 && (uchar(name[cut]) & 0xC0) == 0x80) // not inside a UTF-8 character
             --cut;
         name.truncate(cut);
     }
-    return folder + '.' + name + suffix;
+    const QByteArray body = '.' + name + numbers;
+    return folder + body + '-' + checkOf(body) + TemporarySuffix;
+}
+
+bool isLeftoverTemporaryFileName(QByteArrayView name)
+{
+    if (!isCheckedTemporaryFileName(name))
+        return false;
+    const QByteArrayView numbers = temporaryNumbers(name);
+    const qint64 process = numbers.first(numbers.indexOf('-')).toLongLong();
+    return process > 0 && ::kill(pid_t(process), 0) != 0 && errno == ESRCH;
+}
+
+void removeLeftoverTemporaryFiles(const QString &folder)
+{
+    removeRegularFilesNamed(QFile::encodeName(folder), isLeftoverTemporaryFileName);
 }
 
 void removeStaleTemporaryFilesOf(const QString &target)
@@ -359,21 +424,9 @@ void removeStaleTemporaryFilesOf(const QString &target)
     // The name that temporaryFilePathFor gives, up to its process id.
     QByteArray prefix = temporaryFilePathFor(path);
     prefix = prefix.sliced(slash + 1, prefix.lastIndexOf(TemporaryMarker) - slash - 1 + TemporaryMarker.size());
-    DIR *const entries = ::opendir(folder.constData());
-    if (!entries)
-        return;
-    const int descriptor = ::dirfd(entries);
-    std::vector<QByteArray> stale;
-    while (const dirent *entry = ::readdir(entries)) {
-        const QByteArrayView name(entry->d_name);
-        struct stat info;
-        if (name.startsWith(prefix) && isTemporaryFileName(name)
-            && ::fstatat(descriptor, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(info.st_mode))
-            stale.emplace_back(name.toByteArray());
-    }
-    for (const QByteArray &name : stale)
-        ::unlinkat(descriptor, name.constData(), 0);
-    ::closedir(entries);
+    removeRegularFilesNamed(folder, [&prefix](QByteArrayView name) {
+        return name.startsWith(prefix) && isTemporaryFileName(name);
+    });
 }
 
 void removeStaleTemporaryFiles(const QString &folder)

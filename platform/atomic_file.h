@@ -100,9 +100,20 @@ private:
 std::optional<QString> writeWholeFile(const QString &path, QByteArrayView bytes, int newFileMode = SharedFileMode);
 
 // A new name for a temporary file beside `target` (an encoded path), unique within this
-// process: ".<name>.~<process id>-<counter>.tmp" in the target's folder, the name part
-// cut so that the whole stays within the file system's name length.
+// process: ".<name>.~<process id>-<counter>-<check>.tmp" in the target's folder, the name
+// part cut so that the whole stays within the file system's name length. The check is
+// eight hexadecimal digits of a SHA-256 digest of the name up to it, so that no name a
+// user gives a file passes for one by chance.
 QByteArray temporaryFilePathFor(const QByteArray &target);
+
+// Whether `name` (without folder) is a name that temporaryFilePathFor gives, its check
+// right, of a process that has ended: what a write killed before it ended left behind.
+bool isLeftoverTemporaryFileName(QByteArrayView name);
+
+// Removes from `folder` (not below it) the regular files whose names are leftover
+// temporary names (isLeftoverTemporaryFileName). For any folder, also one the user
+// writes in: nothing else is taken. Failures are passed over.
+void removeLeftoverTemporaryFiles(const QString &folder);
 
 // Removes the temporary files that writes of `target` (a file path) killed before they
 // ended left beside it: those that temporaryFilePathFor names for this very target. Only

@@ -320,6 +320,17 @@ void DurableCopies::endSync()
     }
 }
 
+void DurableCopies::discardAll()
+{
+    // Copies still queued are taken off the queue unmade (their futures then hold a
+    // broken promise), and so is a sync still queued: what it would cover is dropped.
+    m_workers.clear();
+    m_workers.waitForDone();
+    m_pending.clear();
+    m_pendingBytes = 0;
+    m_sync = {};
+}
+
 std::unique_ptr<DurableCopies::Copy> DurableCopies::takeOldest()
 {
     Pending oldest = std::move(m_pending.front());

@@ -121,6 +121,9 @@ public:
     bool isEmpty() const { return m_pending.empty(); }
     // Waits for the oldest copy to end, and to be on the disk, and hands it over.
     std::unique_ptr<Copy> takeOldest();
+    // Drops every copy in hand: those not begun are never made, those under way are
+    // waited for; none of their temporary files stays and every target stays as it was.
+    void discardAll();
 
     static constexpr int DefaultInFlight = 1024;
     static constexpr qint64 DefaultInFlightBytes = qint64(256) << 20;

@@ -84,32 +84,46 @@ void SetFileTimes(int handle, const QDateTime &, const QDateTime &access, const 
     ::futimens(handle, times);
 }
 
-bool SetFileDate(const QString &path, const QDateTime &date, QString *errorText)
+bool SetFileDate(const QString &path, const QDateTime &date, QString *errorText, bool *leftChanged)
 {
-    return SetFileTimestamp(path, toTimespec(date), errorText);
+    return SetFileTimestamp(path, toTimespec(date), errorText, leftChanged);
 }
 
-bool SetFileTimestamp(const QString &path, const struct timespec &time, QString *errorText)
+bool SetFileTimestamp(const QString &path, const struct timespec &time, QString *errorText, bool *leftChanged)
 {
     int handle;
     do {
         handle = ::open(QFile::encodeName(path).constData(), O_RDWR | O_CLOEXEC);
     } while (handle < 0 && errno == EINTR);
-    bool set = handle >= 0;
+    struct stat before = {};
     struct stat kept = {};
+    bool written = false;
+    bool set = handle >= 0 && ::fstat(handle, &before) == 0;
     if (set) {
         const struct timespec times[2] = {time, time};
-        set = ::futimens(handle, times) == 0 && ::fstat(handle, &kept) == 0;
+        written = ::futimens(handle, times) == 0;
+        set = written && ::fstat(handle, &kept) == 0;
     }
     const int error = errno;
+    const bool held = set && kept.st_mtim.tv_sec == time.tv_sec;
+    bool restored = true;
+    if (written && !held) {
+        // A date the file system cannot hold changes nothing: the previous times go back.
+        const struct timespec previous[2] = {before.st_atim, before.st_mtim};
+        struct stat back;
+        restored = ::futimens(handle, previous) == 0 && ::fstat(handle, &back) == 0
+                   && back.st_mtim.tv_sec == before.st_mtim.tv_sec && back.st_mtim.tv_nsec == before.st_mtim.tv_nsec;
+    }
     CloseFileHandle(handle);
+    if (leftChanged)
+        *leftChanged = !restored;
+    if (held)
+        return true;
     if (!set) {
         if (errorText)
             *errorText = QString::fromLocal8Bit(std::strerror(error));
         return false;
     }
-    if (kept.st_mtim.tv_sec == time.tv_sec)
-        return true;
     if (errorText)
         *errorText = QStringLiteral("ファイルシステムがこの日時を保持できません (保持された日時 ")
                      + QDateTime::fromSecsSinceEpoch(kept.st_mtim.tv_sec).toString(QStringLiteral("yyyy/MM/dd HH:mm:ss"))

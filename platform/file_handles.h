@@ -46,15 +46,21 @@ void SetFileTimes(int handle, const QDateTime &creation, const QDateTime &access
 // Gives the existing file `path` the local date `date` as access and write time: opens
 // it for reading and writing (a missing file is not created), sets the times and closes
 // it. False, with the system's reason in `errorText` when given, when the file cannot be
-// opened (missing, a folder, no write permission) or its times cannot be set.
-bool SetFileDate(const QString &path, const QDateTime &date, QString *errorText = nullptr);
+// opened (missing, a folder, no write permission) or its times cannot be set. The date
+// is read back as SetFileTimestamp does.
+bool SetFileDate(const QString &path, const QDateTime &date, QString *errorText = nullptr,
+                 bool *leftChanged = nullptr);
 
 // Gives the existing file `path` the time stamp `time` (seconds and nanoseconds since
 // the epoch) as access and write time, as SetFileDate does, and reads it back: a file
 // system that keeps another second than the one asked for (one that clamps dates beyond
 // its range, or rounds to two seconds) makes it false, with the kept date in
-// `errorText`. Nanoseconds that the file system does not keep are no failure.
-bool SetFileTimestamp(const QString &path, const struct timespec &time, QString *errorText = nullptr);
+// `errorText`, and gets the file's previous times back, so that the file is as it was.
+// `leftChanged`, when given, tells whether a failure left the file with other times than
+// before (the previous ones could not be put back). Nanoseconds that the file system
+// does not keep are no failure.
+bool SetFileTimestamp(const QString &path, const struct timespec &time, QString *errorText = nullptr,
+                      bool *leftChanged = nullptr);
 
 // A file as the file system identifies it, with its size and modification time.
 struct FileIdentity

@@ -54,6 +54,7 @@ Frm_DateChg::Frm_DateChg(HandBack &handBack, ProgramVariant variant, QWidget *pa
     }
 
     Btn_OK = new QPushButton(QStringLiteral("日時変更"), this);
+    Btn_OK->setDefault(true);
     placeTwips(Btn_OK, 3120, 1800, 1320, 375);
     Btn_Cancel = new QPushButton(QStringLiteral("キャンセル"), this);
     placeTwips(Btn_Cancel, 4680, 1800, 1320, 375);
@@ -90,6 +91,13 @@ bool Frm_DateChg::eventFilter(QObject *watched, QEvent *event)
     }
     case QEvent::KeyPress: {
         const auto *key = static_cast<QKeyEvent *>(event);
+        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+            // Enter presses the default button 日時変更, with the box written as leaving
+            // it would write it.
+            Txt_DateTime_Validate(index);
+            Btn_OK->click();
+            return true;
+        }
         if (!Txt_DateTime_KeyDown(key->key(), key->modifiers()))
             return true;
         break;

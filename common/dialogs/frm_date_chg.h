@@ -23,7 +23,8 @@ namespace common::dialogs {
 // "COPY" or the boxes joined as "yyyy/mm/dd hh:mm:ss" there when they make a valid date
 // (else it says "日付が誤っています" and stays open); every other way of closing leaves it
 // empty. The boxes take only digits and editing keys, select their text on focus and are
-// written with leading zeros when left. The viewer's copy has no Chk_Copy (nullptr).
+// written with leading zeros when left; Enter in a box presses the button. The viewer's
+// copy has no Chk_Copy (nullptr).
 class Frm_DateChg : public QDialog
 {
     Q_OBJECT

@@ -68,6 +68,21 @@ TEST_F(FrmDateChgTest, ValidDateIsHandedBack)
     EXPECT_TRUE(m_dialogs.shown().isEmpty());
 }
 
+// Enter in a box presses the default button, the box written as leaving it would.
+TEST_F(FrmDateChgTest, EnterInABoxHandsTheDateBack)
+{
+    for (const Qt::Key enter : {Qt::Key_Return, Qt::Key_Enter}) {
+        SCOPED_TRACE(enter == Qt::Key_Return ? "Return" : "Enter");
+        Frm_DateChg dialog(m_handBack, ProgramVariant::Dirgleam, nullptr, Now);
+        dialog.show();
+        EXPECT_TRUE(dialog.Btn_OK->isDefault());
+        setBoxes(dialog, {"2023", "12", "31", "23", "59", "7"});
+        type(dialog.Txt_DateTime[5], enter, "\r", enter == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier);
+        EXPECT_FALSE(dialog.isVisible());
+        EXPECT_EQ(m_handBack.DateChgDtm, "2023/12/31 23:59:07");
+    }
+}
+
 TEST_F(FrmDateChgTest, InvalidDateIsRefusedAndTheDialogStaysOpen)
 {
     Frm_DateChg dialog(m_handBack, ProgramVariant::Dirgleam, nullptr, Now);

@@ -493,6 +493,12 @@ CompareOutcome Merge::run()
             m_grid.setRows(fixedRows + written);
             writeRow(gridRow, status, row, rowPath, codes);
             if (written >= m_limit) {
+                ++steps;
+                // The limit stops the comparison only when something is left to compare.
+                refill(m_sides[0]);
+                refill(m_sides[1]);
+                if (!m_sides[0].current && !m_sides[1].current)
+                    break;
                 outcome.rowLimitReached = true;
                 const QString limit = QString::number(m_request.lineMax);
                 if (!m_bothInformed)

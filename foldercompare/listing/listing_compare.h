@@ -86,7 +86,8 @@ struct CompareOutcome
     int compareCount = 0;
     // Rows written with the status "変更", "追加" or "削除".
     int diffRowCount = 0;
-    // The row limit stopped the comparison; `limitMessage` is the notice for the user.
+    // The row limit stopped the comparison with entries left to compare; `limitMessage`
+    // is the notice for the user.
     bool rowLimitReached = false;
     QString limitMessage;
     // ShowFirstDiff after the comparison: cleared when the list has rows.

@@ -490,24 +490,38 @@ TEST_F(CompareListingsTest, NewerDateMarked)
                                    "| " + D1 + " | " + D1 + " |c.txt", "追加|| " + D1 + " |d.txt"}));
 }
 
+// The row that reaches the limit is counted; the notice comes only when entries were left
+// out.
 TEST_F(CompareListingsTest, RowLimitStopsWithTheRightNotice)
 {
     for (int i = 0; i < 5; ++i) {
         file(0, QStringLiteral("f%1.txt").arg(i), "1", T1);
         file(1, QStringLiteral("f%1.txt").arg(i), "12", T1);
     }
-    m_request.lineMax = 3;
-    CompareOutcome outcome = compare();
-    EXPECT_EQ(m_grid.rows(), 4);
-    EXPECT_TRUE(outcome.rowLimitReached);
-    EXPECT_EQ(outcome.compareCount, 2) << "the step that reaches the limit is not counted";
-    EXPECT_EQ(outcome.limitMessage, "3行だけ表示し比較を中止しました。ごめんなさい。　\r\n"
-                                    "差分のみにすると全ての比較が出来るかもしれません。　");
-    m_request.differencesOnly = true;
-    outcome = compare();
-    EXPECT_EQ(outcome.limitMessage, "3行だけ表示し比較を中止しました。ごめんなさい。　");
-    outcome = compare({true, false});
-    EXPECT_EQ(outcome.limitMessage, "3行だけ表示し中止しました。ごめんなさい。　");
+    const QString stopped = QStringLiteral("3行だけ表示し比較を中止しました。ごめんなさい。　");
+    const struct
+    {
+        const char *name;
+        int lineMax;
+        bool differencesOnly;
+        std::array<bool, 2> informed;
+        QString message;
+    } cases[] = {
+        {"every row", 3, false, {true, true}, stopped + "\r\n差分のみにすると全ての比較が出来るかもしれません。　"},
+        {"differences only", 3, true, {true, true}, stopped},
+        {"one side", 3, false, {true, false}, QStringLiteral("3行だけ表示し中止しました。ごめんなさい。　")},
+        {"exactly the limit", 5, false, {true, true}, QString()},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        m_request.lineMax = c.lineMax;
+        m_request.differencesOnly = c.differencesOnly;
+        const CompareOutcome outcome = compare(c.informed);
+        EXPECT_EQ(m_grid.rows(), c.lineMax + 1);
+        EXPECT_EQ(outcome.compareCount, c.lineMax) << "the step that reaches the limit is counted";
+        EXPECT_EQ(outcome.rowLimitReached, !c.message.isEmpty());
+        EXPECT_EQ(outcome.limitMessage, c.message);
+    }
 }
 
 TEST_F(CompareListingsTest, TwoSingleFilesMakeOneRowWithoutPath)

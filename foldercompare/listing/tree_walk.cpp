@@ -2,6 +2,7 @@
 
 #include "foldercompare/listing/compare_item.h"
 #include "foldercompare/listing/long_paths.h"
+#include "platform/atomic_file.h"
 
 #include <QDir>
 #include <QFile>
@@ -96,6 +97,15 @@ bool skippedUnderRoot(const QString &name)
     return upper.startsWith(QLatin1String("RECYCLER")) || upper.startsWith(QLatin1String("SYSTEM VOLUME INFORMATION"))
            || name == QLatin1String(".Trash") || name.startsWith(QLatin1String(".Trash-"))
            || name == QLatin1String("lost+found");
+}
+
+// Whether the entry `raw` of the open folder `folder` is a temporary file that a write of
+// ours killed before it ended left behind: a regular file of its own, not a link.
+bool isLeftoverTemporaryFile(int folder, const char *raw, qsizetype length)
+{
+    struct stat own;
+    return platform::isLeftoverTemporaryFileName(QByteArrayView(raw, length))
+           && fstatat(folder, raw, &own, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(own.st_mode);
 }
 
 QString systemErrorText(int error)
@@ -292,6 +302,8 @@ void FolderReaders::listChildren(DIR *dir, const QString &relative, int depth, F
         Child child;
         child.folder = S_ISDIR(info.st_mode);
         if (!child.folder && !S_ISREG(info.st_mode))
+            continue;
+        if (!child.folder && raw[0] == '.' && isLeftoverTemporaryFile(fd, raw, length))
             continue;
         if (!plain && !IsListableName(QByteArray(raw, length), decoded)) {
             read.excludedPaths.append(relative + decoded + (child.folder ? QStringLiteral("/") : QString()));

@@ -43,8 +43,9 @@ struct WalkResult
 // what they point to; a link back to a folder being walked is listed with its own date
 // and nothing below it, so a loop is never followed. Entries directly under the root
 // whose names begin with RECYCLER or SYSTEM VOLUME INFORMATION (any letter case), and the
-// trash and lost+found folders there, are left out with everything below them. A folder
-// that cannot be read is reported as a failure of "GetFileDate" and left out; the walk
+// trash and lost+found folders there, are left out with everything below them; so are the
+// temporary files that our writes killed before they ended left anywhere
+// (platform::isLeftoverTemporaryFileName). A folder that cannot be read is reported as a failure of "GetFileDate" and left out; the walk
 // goes on. Every entry is opened and examined relative to its folder's descriptor, so
 // the depth of a tree and the length of its paths set no limit.
 //

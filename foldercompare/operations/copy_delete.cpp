@@ -4,6 +4,7 @@
 #include "foldercompare/listing/folder_services.h"
 #include "foldercompare/listing/ftp_side.h"
 #include "foldercompare/operations/local_files.h"
+#include "platform/atomic_file.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -95,7 +96,7 @@ void CopyOperation::handleRow(OperationFrame &frame, const OperationRow &row)
         return;
     if (folderRow) {
         bool created = false;
-        if (makeFolder(frame, destination.chopped(1), created) && created)
+        if (makeFolder(frame, destination.chopped(1), destination, created) && created)
             ++m_foldersCreated;
         return;
     }
@@ -146,19 +147,18 @@ bool CopyOperation::uploadToServer(OperationFrame &frame, const QString &source,
     }
 }
 
-bool CopyOperation::makeFolder(OperationFrame &frame, const QString &folder, bool &created)
+bool CopyOperation::makeFolder(OperationFrame &frame, const QString &folder, const QString &rowTarget, bool &created)
 {
     created = false;
-    for (const QString &failed : std::as_const(m_failedFolders)) {
+    for (const auto &[failed, failure] : std::as_const(m_failedFolders)) {
         if (folder == failed || folder.startsWith(failed + u'/')) {
-            frame.countFailure();
+            frame.listError(rowTarget, failure);
             return false;
         }
     }
     if (const std::optional<QString> failure = listing::MakeFolders(folder, 0, created)) {
-        // Told once for the folder; the rows below it fail with it.
-        m_failedFolders.append(folder);
-        frame.listError(folder + u'/', *failure);
+        m_failedFolders.append({folder, *failure});
+        frame.listError(rowTarget, *failure);
         return false;
     }
     return true;
@@ -167,8 +167,14 @@ bool CopyOperation::makeFolder(OperationFrame &frame, const QString &folder, boo
 void CopyOperation::copyLocally(OperationFrame &frame, const QString &source, const QString &destination)
 {
     bool created = false;
-    if (!makeFolder(frame, QFileInfo(destination).path(), created))
+    const QString folder = QFileInfo(destination).path();
+    if (!makeFolder(frame, folder, destination, created))
         return;
+    // What copies of a killed run left in the folder goes before the first copy into it.
+    if (!m_clearedFolders.contains(folder)) {
+        m_clearedFolders.insert(folder);
+        platform::removeLeftoverTemporaryFiles(folder);
+    }
     struct stat sourceInfo;
     if (::stat(QFile::encodeName(source).constData(), &sourceInfo) != 0 || !S_ISREG(sourceInfo.st_mode))
         return;
@@ -223,6 +229,18 @@ void CopyOperation::placeOldest(OperationFrame &frame)
 
 void CopyOperation::finishRows(OperationFrame &frame)
 {
+    // After a confirmed stop the user's files get nothing more: the copies in hand are
+    // dropped and their rows are not done. A mirror copy stands for an upload that the
+    // server holds already, so it is still put in place.
+    if (frame.outcome().aborted && !frame.isFtpSide(m_destinationSide)) {
+        m_copies.discardAll();
+        for (const PendingCopy &pending : m_pendingCopies)
+            if (pending.madeWritable)
+                SetReadOnly(pending.destination, 1);
+        frame.countRowsNotReached(int(m_pendingCopies.size()));
+        m_pendingCopies.clear();
+        return;
+    }
     while (!m_pendingCopies.empty())
         placeOldest(frame);
 }

@@ -4,6 +4,8 @@
 #include "foldercompare/operations/operation_frame.h"
 #include "platform/file_copy.h"
 
+#include <QSet>
+
 #include <deque>
 
 namespace foldercompare::operations {
@@ -20,7 +22,11 @@ QString DeletePrompt(int side, bool recyclerBackup);
 // fails its row and changes nothing. A source that the list shows but that is gone
 // fails its row too. Local copies are made behind the walk, many at once
 // (platform::DurableCopies), and each is put in place (after the trash backup of the file
-// it replaces) in the order of the rows, when it is whole and on the disk.
+// it replaces) in the order of the rows, when it is whole and on the disk. The first
+// copy into a folder removes the temporary files that copies of a killed run left there
+// (platform::removeLeftoverTemporaryFiles). After a
+// confirmed stop the local copies not yet in place are dropped, their targets left as
+// they were and their rows counted as not done.
 class CopyOperation final : public FileOperation
 {
 public:
@@ -42,7 +48,9 @@ public:
 private:
     bool fetchSource(OperationFrame &frame, const OperationRow &row, const QString &source);
     bool uploadToServer(OperationFrame &frame, const QString &source, const QString &destination);
-    bool makeFolder(OperationFrame &frame, const QString &folder, bool &created);
+    // Makes `folder` with the folders above it. When it cannot be made, the row fails,
+    // listed as `rowTarget` (its destination) with the folder's reason.
+    bool makeFolder(OperationFrame &frame, const QString &folder, const QString &rowTarget, bool &created);
     void copyLocally(OperationFrame &frame, const QString &source, const QString &destination);
     void placeOldest(OperationFrame &frame);
 
@@ -66,9 +74,11 @@ private:
     // In the order of their rows, as m_copies holds their copies.
     std::deque<PendingCopy> m_pendingCopies;
     platform::DurableCopies m_copies;
-    // Destination folders that could not be made; rows below them fail without trying
-    // again.
-    QStringList m_failedFolders;
+    // Destination folders that could not be made, with the reason; rows below them fail
+    // with it without trying again.
+    QList<std::pair<QString, QString>> m_failedFolders;
+    // Destination folders cleared of the temporary files that killed runs left there.
+    QSet<QString> m_clearedFolders;
 };
 
 // DeleteFile(p): deletes the selected rows on side p (through the trash when the option

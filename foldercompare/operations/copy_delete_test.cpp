@@ -1,13 +1,20 @@
 #include "foldercompare/operations/copy_delete.h"
+#include "foldercompare/listing/side_gathering.h"
+#include "foldercompare/listing/testing_host.h"
 #include "foldercompare/operations/local_files.h"
 #include "foldercompare/operations/operations_test_fixture.h"
+#include "platform/atomic_file.h"
 #include "platform/file_handles.h"
 #include "platform/testing/print_to.h"
 #include "platform/testing/unprivileged_scope.h"
 #include "platform/testing/write_faults.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QFileInfo>
+#include <QProcess>
+#include <QThread>
 
 #include <optional>
 
@@ -67,6 +74,34 @@ mode_t modeOf(const QString &path)
 {
     struct stat info;
     return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? info.st_mode & 07777 : 0;
+}
+
+// The temporary files in `folder`.
+QStringList temporaries(const QString &folder)
+{
+    return QDir(folder).entryList({QStringLiteral(".*.tmp")}, QDir::Files | QDir::Hidden);
+}
+
+// Waits up to 30 seconds until `done` holds.
+bool waitFor(const std::function<bool()> &done)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!done() && timer.elapsed() < 30000)
+        QThread::msleep(10);
+    return done();
+}
+
+// Copies that the stopped and the killed runs have in hand.
+constexpr int CopiesInHand = 8;
+
+// The names "f0.dat", "f1.dat", ...
+QStringList numberedFiles(int count)
+{
+    QStringList names;
+    for (int index = 0; index < count; ++index)
+        names.append(QStringLiteral("f%1.dat").arg(index));
+    return names;
 }
 
 using CopyTest = testing::OperationsTest;
@@ -192,21 +227,126 @@ TEST_F(CopyTest, AFailedCopyLeavesTheOldFileAndTheRunGoesOn)
     }
 }
 
-// A destination folder that cannot be made is told once, with the system's reason, and
-// every row below it fails with it.
-TEST_F(CopyTest, AFolderThatCannotBeMadeIsToldOnce)
+// A destination folder that cannot be made fails every row below it, each named with
+// the folder's reason.
+TEST_F(CopyTest, AFileInAFolderThatCannotBeMadeIsNamed)
 {
     file("one/sub/deeper/a.txt", "a");
     file("one/sub/deeper/b.txt", "b");
     file("two/sub", "a file where the folder would be");
     CopyOperation copy(0);
     run(copy, rows({"sub/deeper/a.txt", "sub/deeper/b.txt"}), localSides());
-    EXPECT_EQ(m_errorList, QStringLiteral("\r\n") + tree("two/sub/deeper/") + QStringLiteral(" : ")
-                               + QString::fromLocal8Bit(std::strerror(ENOTDIR)) + QStringLiteral(" : ")
-                               + tree("two/sub/deeper"));
+    const QString reason = QStringLiteral(" : ") + QString::fromLocal8Bit(std::strerror(ENOTDIR)) + QStringLiteral(" : ")
+                           + tree("two/sub/deeper");
+    EXPECT_EQ(m_errorList, QStringLiteral("\r\n") + tree("two/sub/deeper/a.txt") + reason + QStringLiteral("\r\n")
+                               + tree("two/sub/deeper/b.txt") + reason);
     EXPECT_EQ(m_dialogs.prompts().filter(QStringLiteral("システムエラー")), QStringList());
     EXPECT_EQ(lastPrompt(), QStringLiteral("コピーしたファイルはありません。　\r\n"
                                            "コピーしたファイル（行）：0件　コピー出来なかったファイル（行）：2件　"));
+}
+
+// Esc confirmed while copies are in hand (written beside their targets, none in place
+// yet): they are dropped, every target stays as it was, no temporary file stays, and the
+// dropped rows count as not done.
+TEST_F(CopyTest, AStopDropsTheCopiesInHand)
+{
+    const QStringList names = numberedFiles(2 * CopiesInHand);
+    for (const QString &name : names)
+        file("one/" + name, QByteArray(64 * 1024, 'n'));
+    for (int index = 0; index < names.size(); index += 2)
+        file("two/" + names[index], "old");
+    QFile::setPermissions(tree("two/f0.dat"), QFile::ReadOwner);
+    m_dialogs.answerNext(Yes);
+    m_host.onRow = [this](int row) {
+        if (row == CopiesInHand && waitFor([this] { return temporaries(tree("two")).size() == CopiesInHand; }))
+            m_host.abort = true;
+    };
+    CopyOperation copy(0);
+    run(copy, rows(names), localSides(true));
+    ASSERT_TRUE(m_host.abort) << "the copies in hand were written";
+    for (int index = 0; index < names.size(); ++index) {
+        SCOPED_TRACE(names[index].toStdString());
+        EXPECT_EQ(QFileInfo::exists(tree("two/" + names[index])), index % 2 == 0);
+        if (index % 2 == 0)
+            EXPECT_EQ(read(tree("two/" + names[index])), "old");
+    }
+    EXPECT_EQ(modeOf(tree("two/f0.dat")) & S_IWUSR, 0u) << "a read-only target stays read-only";
+    EXPECT_EQ(temporaries(tree("two")), QStringList());
+    EXPECT_EQ(trashed(), QStringList());
+    EXPECT_EQ(lastPrompt(), QStringLiteral("コピーしたファイルはありません。　\r\n"
+                                           "コピーしたファイル（行）：0件　コピー出来なかったファイル（行）：16件　"));
+}
+
+// Runs only as a child of AKilledCopyLeavesNothingToFind: copies into the folder it is
+// given and waits, with its copies in hand, to be killed.
+using CopyChild = testing::OperationsTest;
+
+TEST_F(CopyChild, CopiesUntilKilled)
+{
+    const QString folder = qEnvironmentVariable("COPY_CHILD_FOLDER");
+    if (folder.isEmpty())
+        GTEST_SKIP() << "child of AKilledCopyLeavesNothingToFind";
+    m_host.onRow = [&](int row) {
+        if (row < CopiesInHand || !waitFor([&] { return temporaries(folder + "/two").size() == CopiesInHand; }))
+            return;
+        QFile marker(folder + "/started");
+        marker.open(QIODevice::WriteOnly);
+        marker.close();
+        for (;;)
+            QThread::sleep(1);
+    };
+    OperationSides sides;
+    sides.sideRoot = sides.pathBox = {folder + "/one", folder + "/two"};
+    sides.recyclerBackup = false;
+    CopyOperation copy(0);
+    run(copy, rows(numberedFiles(CopiesInHand + 1)), sides);
+}
+
+// A copy killed with copies in hand leaves temporary files; the next gathering lists
+// none of them and the next copy into their folder removes them. Files of the user's
+// that look like them, and those of a running process, stay and are listed.
+TEST_F(CopyTest, AKilledCopyLeavesNothingToFind)
+{
+    for (const QString &name : numberedFiles(CopiesInHand + 1))
+        file("one/" + name, QByteArray(64 * 1024, 'n'));
+    m_trees.makeFolder("two");
+    QProcess child;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("COPY_CHILD_FOLDER", m_trees.path());
+    child.setProcessEnvironment(environment);
+    child.start(QCoreApplication::applicationFilePath(), {"--gtest_filter=CopyChild.*"});
+    ASSERT_TRUE(child.waitForStarted());
+    const qint64 gone = child.processId();
+    ASSERT_TRUE(waitFor([this] { return QFileInfo::exists(tree("started")); }));
+    child.kill();
+    ASSERT_TRUE(child.waitForFinished());
+    const QStringList leftovers = temporaries(tree("two"));
+    ASSERT_EQ(leftovers.size(), CopiesInHand);
+
+    const QString live = QFileInfo(QFile::decodeName(platform::temporaryFilePathFor(QFile::encodeName(tree("two/f0.dat")))))
+                             .fileName();
+    const QStringList kept{QStringLiteral(".u.dat.~%1-1.tmp").arg(gone), QStringLiteral(".u.dat.~%1-1-0123abcd.tmp").arg(gone),
+                           QString(leftovers[0]).replace(QStringLiteral(".~"), QStringLiteral("x.~")), live};
+    for (const QString &name : kept)
+        file("two/" + name, "user");
+
+    listing::testing::RecordingHost gatherHost;
+    listing::GatherLocalSide(tree("two"), tree("two.lst"), 999, gatherHost);
+    QStringList listed;
+    for (const QByteArray &line : read(tree("two.lst")).split('\n'))
+        if (!line.isEmpty())
+            listed.append(QString::fromUtf8(line.left(line.indexOf('\t'))));
+    QStringList expected = kept;
+    expected.sort();
+    listed.sort();
+    EXPECT_EQ(listed, expected);
+
+    CopyOperation copy(0);
+    run(copy, rows({"f0.dat"}), localSides());
+    EXPECT_EQ(read(tree("two/f0.dat")).size(), 64 * 1024);
+    QStringList left = temporaries(tree("two"));
+    left.sort();
+    EXPECT_EQ(left, expected);
 }
 
 using DeleteTest = testing::OperationsTest;

@@ -85,10 +85,16 @@ void DateChangeOperation::handleRow(OperationFrame &frame, const OperationRow &r
     if (readOnly)
         SetReadOnly(path, -1);
     QString reason;
-    if (copied ? platform::SetFileTimestamp(path, *copied, &reason) : platform::SetFileDate(path, m_typedDate, &reason))
+    bool leftChanged = false;
+    if (copied ? platform::SetFileTimestamp(path, *copied, &reason, &leftChanged)
+               : platform::SetFileDate(path, m_typedDate, &reason, &leftChanged)) {
         ++m_filesChanged;
-    else
+    } else {
         frame.listError(path, reason);
+        // A date that could not be taken back stays on the file: the list no longer shows it.
+        if (leftChanged)
+            frame.noteSideChanged();
+    }
     if (readOnly)
         SetReadOnly(path, 1);
 }

@@ -15,8 +15,9 @@ QString DateCopyCaption(int side);
 // "COPY" the time stamp of the row's file on the other side. Folders, missing files and
 // rows without a date on the other side are passed over; a file that the list shows but
 // that is gone, a typed time that daylight saving skips, and a date that the file system
-// did not keep as asked (read back after setting) fail their rows. A read-only file that
-// the user lets be changed keeps its attribute.
+// did not keep as asked (read back after setting) fail their rows. Such a file gets its
+// previous times back; when even that fails, the side counts as changed. A read-only
+// file that the user lets be changed keeps its attribute.
 class DateChangeOperation final : public FileOperation
 {
 public:

@@ -97,17 +97,15 @@ struct RunOutcome
 {
     int readOnlyCount = 0;
     int errorCount = 0;
-    // Rows that failed under an entry of the error list that tells for them all (a
-    // folder that could not be made).
-    int unlistedFailures = 0;
     bool aborted = false;
-    // Rows that the walk did not reach after an abort.
+    // Rows that the walk did not reach after an abort, and rows whose work behind the
+    // walk was dropped then.
     int rowsNotReached = 0;
     // Something on a side changed, also in a row that failed part way.
     bool sideChanged = false;
 
     // Rows that were skipped, refused, failed or not reached.
-    int rowsNotDone() const { return readOnlyCount + errorCount + unlistedFailures + rowsNotReached; }
+    int rowsNotDone() const { return readOnlyCount + errorCount + rowsNotReached; }
 };
 
 class OperationFrame;
@@ -185,8 +183,8 @@ public:
     void listRowError(qsizetype row, const QString &path, const QString &reason = QString());
     // The index of the row in hand.
     qsizetype currentRow() const { return m_currentRow; }
-    // Counts a row as failed whose reason an entry listed before tells.
-    void countFailure() { ++m_outcome.unlistedFailures; }
+    // Counts rows whose work behind the walk the abort dropped as not done.
+    void countRowsNotReached(int rows) { m_outcome.rowsNotReached += rows; }
     // Notes that a side changed (for the refresh question).
     void noteSideChanged() { m_outcome.sideChanged = true; }
 
