@@ -702,6 +702,7 @@ FtpFolder FtpReadFolder(const QByteArray &folder)
     FileNameCode = listingCode(listing.entries);
     FtpFolder result;
     result.listing = reply.listing;
+    result.foldersMayBeLinks = reply.machineReadable;
     for (const QByteArray &name : listing.refusedNames)
         result.refusedNames.append(printableName(name));
     for (const platform::FtpListEntry &listed : listing.entries) {
@@ -715,6 +716,14 @@ FtpFolder FtpReadFolder(const QByteArray &folder)
             {*name, listed.name, listed.folder, listed.link, listed.time, listed.size});
     }
     return result;
+}
+
+platform::FtpListing FtpReadFolderShowingLinks(const QByteArray &folder)
+{
+    requireConnection();
+    platform::FtpFolderReply reply;
+    check(module().session.listShowingLinks(folder, reply));
+    return parsedListing(reply);
 }
 
 bool FtpEnterFolder(const QByteArray &folder)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/saved_error.h"
+#include "platform/ftp_listing.h"
 #include "platform/ftp_session.h"
 #include "platform/network_timeouts.h"
 
@@ -156,6 +157,9 @@ struct FtpFolder
 {
     // The listing as the server sent it.
     QByteArray listing;
+    // An MLSD listing, which may describe a symbolic link as what it leads to: its
+    // folders may be links (FtpReadFolderShowingLinks tells).
+    bool foldersMayBeLinks = false;
     QList<FtpFolderEntry> entries;
     // Listed names that no code decodes or that cannot be one entry of a folder, in the
     // server's order, made printable as FtpListDetails gives them.
@@ -171,6 +175,10 @@ QByteArray FtpRemoteFolder();
 // that are valid UTF-8 beyond ASCII. Any failure is raised, a folder that cannot be
 // entered included. The current folder stays as it was.
 FtpFolder FtpReadFolder(const QByteArray &folder);
+// Lists `folder` with LIST, never with MLSD (platform::FtpSession::listShowingLinks), so
+// that each symbolic link shows as one: the entries with their names in the server's
+// bytes. FileNameCode and the current folder stay as they are. Any failure is raised.
+platform::FtpListing FtpReadFolderShowingLinks(const QByteArray &folder);
 // Enters `folder` to see whether it is one: true when the server enters it, false when
 // it refuses (the refusal kept in FtpSavedErr()). Other failures are raised. The current
 // folder stays as it was.

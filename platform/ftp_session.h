@@ -97,6 +97,10 @@ public:
     // with a text that tells the bound).
     FtpOutcome list(const QByteArray &folder, FtpFolderReply &reply);
 
+    // Lists `folder` as list() does, but never with MLSD: the lines of "LIST -a" or LIST
+    // show a symbolic link as one ("l"), where MLSD may describe it as what it leads to.
+    FtpOutcome listShowingLinks(const QByteArray &folder, FtpFolderReply &reply);
+
     // Asks for the size and the time of the file `path`; what the server does not tell
     // stays unknown.
     FtpOutcome describe(const QByteArray &path, FtpFileFacts &facts);
