@@ -255,5 +255,41 @@ TEST_F(DeleteTest, AFailedDeleteIsListedAndNotCounted)
     }
 }
 
+// A link in a deleted folder, to a folder or to a read-only file outside it, and a row
+// that is itself a link, go as links, through the trash or for good: what they lead to
+// keeps its contents and its mode, and no read-only question is asked for it.
+TEST_F(DeleteTest, LinksGoAsLinksAndWhatTheyLeadToStays)
+{
+    const QString keep = file("outside/keep/k.txt", "k");
+    const QString target = file("outside/file.txt", "f");
+    for (const QString &path : {keep, target})
+        QFile::setPermissions(path, QFile::ReadOwner);
+    for (const bool recyclerBackup : {true, false}) {
+        SCOPED_TRACE(recyclerBackup ? "trash" : "for good");
+        m_dialogs.clear();
+        file("one/old/a.txt", "a");
+        for (const auto &[link, to] : {std::pair{"one/old/folder", "outside/keep"}, {"one/old/file", "outside/file.txt"},
+                                       {"one/alias", "outside/keep"}})
+            ASSERT_EQ(::symlink(QFile::encodeName(tree(to)).constData(), QFile::encodeName(tree(link)).constData()), 0);
+        DeleteOperation remove(0);
+        run(remove, rows({"old/", "alias/"}), localSides(recyclerBackup));
+
+        EXPECT_EQ(read(keep), "k");
+        EXPECT_EQ(read(target), "f");
+        EXPECT_EQ(modeOf(keep) & 0222, 0u);
+        EXPECT_EQ(modeOf(target) & 0222, 0u);
+        EXPECT_FALSE(EntryExists(tree("one/old")));
+        EXPECT_FALSE(EntryExists(tree("one/alias")));
+        EXPECT_EQ(m_dialogs.prompts().filter(QStringLiteral("読み取り専用")), QStringList());
+        EXPECT_EQ(m_errorList, QString());
+        EXPECT_EQ(remove.rowsDeleted(), 2);
+        EXPECT_EQ(trashed(), recyclerBackup ? QStringList({"alias", "old"}) : QStringList());
+        if (recyclerBackup) {
+            EXPECT_TRUE(QFileInfo(m_home.filePath("data/Trash/files/old/folder")).isSymLink());
+        }
+        QDir(m_home.filePath("data/Trash")).removeRecursively();
+    }
+}
+
 } // namespace
 } // namespace foldercompare::operations

@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <sys/stat.h>
@@ -23,12 +24,13 @@ QString systemText(int error)
     return QString::fromLocal8Bit(std::strerror(error));
 }
 
-// Changes the owner's write permission of one file; links are followed.
+// Changes the owner's write permission of one file; a link, and what it leads to, is
+// left as it is.
 void setWritable(const QString &path, bool writable)
 {
     const QByteArray name = QFile::encodeName(path);
     struct stat info;
-    if (::stat(name.constData(), &info) != 0 || !S_ISREG(info.st_mode))
+    if (::lstat(name.constData(), &info) != 0 || !S_ISREG(info.st_mode))
         return;
     const mode_t mode = writable ? (info.st_mode | S_IWUSR) : (info.st_mode & ~mode_t(S_IWUSR));
     if (mode != info.st_mode)
@@ -95,31 +97,43 @@ bool EntryExists(const QString &path)
     return ::lstat(QFile::encodeName(path).constData(), &info) == 0;
 }
 
+namespace {
+
+// The files at and below `path`, never through a link: a folder's files at any depth,
+// the file `path` itself, nothing for a link (also when the path ends with "/", which
+// would lead through it).
+QStringList filesWithoutLinks(QString path)
+{
+    while (path.size() > 1 && path.endsWith(u'/'))
+        path.chop(1);
+    const QFileInfo info(path);
+    if (info.isSymLink())
+        return {};
+    if (info.isFile())
+        return {path};
+    QStringList files;
+    if (!info.isDir())
+        return files;
+    QDirIterator below(path, QDir::Files | QDir::Hidden | QDir::System | QDir::NoSymLinks, QDirIterator::Subdirectories);
+    while (below.hasNext())
+        files.append(below.next());
+    return files;
+}
+
+} // namespace
+
 bool ChkReadOnly(const QString &path)
 {
-    const QFileInfo info(path);
-    if (info.isDir() && !info.isSymLink()) {
-        QDirIterator files(path, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
-        while (files.hasNext())
-            if (IsReadOnlyEntry(files.next()))
-                return true;
-        return false;
-    }
-    return info.isFile() && IsReadOnlyEntry(path);
+    const QStringList files = filesWithoutLinks(path);
+    return std::any_of(files.cbegin(), files.cend(), IsReadOnlyEntry);
 }
 
 void SetReadOnly(const QString &path, int mode)
 {
     if (mode == 0)
         return;
-    const QFileInfo info(path);
-    if (info.isDir() && !info.isSymLink()) {
-        QDirIterator files(path, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
-        while (files.hasNext())
-            setWritable(files.next(), mode < 0);
-    } else if (info.isFile()) {
-        setWritable(path, mode < 0);
-    }
+    for (const QString &file : filesWithoutLinks(path))
+        setWritable(file, mode < 0);
 }
 
 } // namespace foldercompare::operations
