@@ -12,6 +12,8 @@
 #include <QStringList>
 #include <QStringView>
 
+#include <memory>
+
 namespace common {
 
 // modFtp: the programs' one FTP client, one connection at a time for the whole program.
@@ -70,6 +72,31 @@ void FtpConnect(const QString &server, const QString &user, const QString &passw
                 const platform::TransferLimits &limits = {});
 // Logs out; harmless when not connected; never fails.
 void FtpDisconnect();
+
+// A connection set aside, with its login, its current folder and its FileNameCode, while
+// the module works on another one: a run over two servers keeps a login to each.
+class FtpHeldConnection
+{
+public:
+    FtpHeldConnection();
+    ~FtpHeldConnection();
+    FtpHeldConnection(const FtpHeldConnection &) = delete;
+    FtpHeldConnection &operator=(const FtpHeldConnection &) = delete;
+
+    bool isOpen() const;
+    // Logs out; harmless when not connected.
+    void close();
+
+private:
+    friend void FtpSwapConnection(FtpHeldConnection &held);
+    std::unique_ptr<platform::FtpSession> m_session;
+    QByteArray m_currentFolder;
+    QString m_fileNameCode;
+};
+
+// Exchanges the module's connection with `held`: the module goes on with the one held
+// (not connected when it was not), and `held` keeps the module's until the next exchange.
+void FtpSwapConnection(FtpHeldConnection &held);
 
 // Folders. Paths are relative to the current folder unless they begin with "/".
 void FtpCd(const QString &folder);

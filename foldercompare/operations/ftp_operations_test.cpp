@@ -201,6 +201,37 @@ TEST_F(FtpOperationsTest, ACopyFromTheServerTakesWhatItHoldsNow)
                                            "最新の状況を取得し一覧に反映しますか？"));
 }
 
+// A copy from one server to another logs in to each once for the whole run, however
+// often the rows go from one to the other.
+TEST_F(FtpOperationsTest, AnFtpToFtpCopyLogsInOncePerServer)
+{
+    startServer(m_served.makeFolder("pub").chopped(4));
+    m_trees.makeFolder("cache");
+    const QString sourceRoot = m_served.makeFolder("source");
+    FtpTestServer source(sourceRoot);
+    ASSERT_TRUE(source.start());
+    OperationSides sides = ftpSides();
+    sides.pathBox[0] = source.url(QStringLiteral("/pub/"));
+    sides.ftpCacheFolder[0] = sides.sideRoot[0] = tree("cache0");
+    sides.fileNameCode[0] = QStringLiteral("UTF8");
+    const QString date = QStringLiteral(" 2020/01/01 00:00:00 ");
+    const QStringList names{"a.txt", "b.txt", "c.txt"};
+    QList<OperationRow> copied;
+    for (const QString &name : names) {
+        platform::testing::writeRawFile(sourceRoot, QFile::encodeName("pub/" + name), name.toUtf8());
+        file("cache0/" + name, "mirrored");
+        copied.append({date, QString(), name});
+    }
+    CopyOperation copy(0);
+    run(copy, copied, sides);
+
+    for (const QString &name : names)
+        EXPECT_EQ(read(m_served.filePath("pub/" + name)), name.toUtf8());
+    EXPECT_EQ(copy.filesCopied(), 3);
+    EXPECT_EQ(source.logins(), QStringList{m_server->user()});
+    EXPECT_EQ(m_server->logins(), QStringList{m_server->user()});
+}
+
 // An upload goes to a temporary name and replaces the file only when whole: a connection
 // cut during the upload leaves the server's file and no fragment; a server that will not
 // rename over a file gets the old one deleted only after the upload is whole.
