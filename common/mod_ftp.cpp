@@ -335,10 +335,31 @@ platform::FtpOutcome checkStoredSize(const QString &localPath, const QByteArray 
     return shorter;
 }
 
+// FtpPut's upload of `localPath` straight to `target`, for a server that renames
+// nothing. A transfer that breaks is raised; a file that the server did not have before
+// (`existed` false) is then deleted where the server allows, so that no part of it stays
+// under the name.
+void storeDirectly(const QString &localPath, const QByteArray &target, bool binary, bool existed)
+{
+    platform::FtpSession &session = *module().session;
+    platform::FtpOutcome outcome = session.store(localPath, target, binary);
+    if (outcome.ok() && binary)
+        outcome = checkStoredSize(localPath, target);
+    if (outcome.ok())
+        return;
+    if (!existed)
+        session.command("DELE " + target);
+    raiseOutcome(outcome);
+}
+
 // FtpPut's upload of `localPath` to `target` through a temporary name beside it.
 void storeReplacing(const QString &localPath, const QByteArray &target, bool binary)
 {
     platform::FtpSession &session = *module().session;
+    if (session.refusesRenames()) {
+        storeDirectly(localPath, target, binary, isListed(target));
+        return;
+    }
     const QByteArray temporary = platform::temporaryFilePathFor(target);
     platform::FtpOutcome outcome = session.store(localPath, temporary, binary);
     if (outcome.ok() && binary)
@@ -350,16 +371,22 @@ void storeReplacing(const QString &localPath, const QByteArray &target, bool bin
     outcome = session.rename(temporary, target);
     if (outcome.ok())
         return;
-    if (!outcome.serverReply.isEmpty() && isListed(target) && session.command("DELE " + target).ok()) {
-        // The old file is gone only now that the upload is whole under its temporary name.
-        const platform::FtpOutcome renamed = session.rename(temporary, target);
-        if (renamed.ok())
-            return;
-        keepOutcome(renamed);
-        raiseFtp(FtpSavedErr().Number, FtpSavedErr().Description + QStringLiteral("\r\n") + printableName(temporary));
+    if (outcome.serverReply.isEmpty()) {
+        session.command("DELE " + temporary);
+        raiseOutcome(outcome);
     }
+    bool existed = isListed(target);
+    if (existed && !session.refusesRenames() && session.command("DELE " + target).ok()) {
+        // A server that never renames over a file: the old file is gone only now that the
+        // upload is whole under its temporary name.
+        if (session.rename(temporary, target).ok())
+            return;
+        existed = false;
+    }
+    // The server renames nothing: the upload goes straight to the name, as it does from
+    // then on in this session, and the temporary goes where the server allows.
     session.command("DELE " + temporary);
-    raiseOutcome(outcome);
+    storeDirectly(localPath, target, binary, existed);
 }
 
 // "*" any run of characters, "?" one character, anything else itself.

@@ -148,8 +148,12 @@ bool FtpGet3(const QString &localPath, const QString &remotePath, bool binary);
 // once the server holds all of it (in binary, its size is checked), so that a cut
 // transfer never leaves part of a file under the name: the temporary is deleted and a
 // file there stays as it was. Where the server refuses to rename over an existing file,
-// that file is deleted only then, and the whole upload renamed in its place; should that
-// rename fail too, the failure names the temporary that holds the upload.
+// that file is deleted only then, and the whole upload renamed in its place. Where the
+// server renames nothing (it refuses RNFR, or the rename after that deletion), the file
+// is uploaded straight to `remotePath`, from then on in the session without a temporary,
+// and the temporary is deleted where the server allows: a new file arrives under its
+// name, an existing one is written over, and a transfer that breaks is raised (a new
+// file's part deleted where the server allows).
 void FtpPut(const QString &localPath, const QString &remotePath, bool binary);
 // FtpMkDirs of the folder part of `remotePath`, then FtpPut.
 void FtpPutMakeDirs(const QString &localPath, const QString &remotePath, bool binary);

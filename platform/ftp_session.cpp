@@ -260,6 +260,7 @@ struct FtpSession::State
     // listShowingLinks().
     ListingCommand listingCommand = ListingCommand::ListAll;
     ListingCommand linkListingCommand = ListingCommand::ListAll;
+    bool refusesRenames = false;
 
     State()
     {
@@ -456,6 +457,7 @@ FtpOutcome FtpSession::open(const FtpLogin &login)
     state.listingCommand = offersMachineListing(state.replies.lastWithCode("211")) ? ListingCommand::Mlsd
                                                                                     : ListingCommand::ListAll;
     state.linkListingCommand = ListingCommand::ListAll;
+    state.refusesRenames = false;
     state.open = true;
     return outcome;
 }
@@ -494,10 +496,19 @@ FtpOutcome FtpSession::rename(const QByteArray &from, const QByteArray &to)
     FtpOutcome outcome = state.runQuoted({"RNFR " + from, "RNTO " + to});
     if (outcome.ok()) {
         const QByteArray refusal = state.replies.firstRefusal();
-        if (!refusal.isEmpty())
+        if (!refusal.isEmpty()) {
+            // RNFR answers 350 where the server would rename the file.
+            if (state.replies.lastWithCode("350").isEmpty())
+                state.refusesRenames = true;
             outcome = commandRefusal(refusal);
+        }
     }
     return outcome;
+}
+
+bool FtpSession::refusesRenames() const
+{
+    return m_state->refusesRenames;
 }
 
 FtpOutcome FtpSession::list(const QByteArray &folder, FtpFolderReply &reply)

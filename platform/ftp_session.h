@@ -118,6 +118,9 @@ public:
     // a failure with the first refusing reply. Whether an existing `to` is replaced is the
     // server's choice; some refuse.
     FtpOutcome rename(const QByteArray &from, const QByteArray &to);
+    // True once the server refused RNFR in this session: it renames nothing (an account
+    // that may only upload).
+    bool refusesRenames() const;
 
 private:
     struct State;

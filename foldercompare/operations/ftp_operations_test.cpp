@@ -263,6 +263,51 @@ TEST_F(FtpOperationsTest, AnUploadReplacesTheServersFileOnlyWhenWhole)
     }
 }
 
+// A server that renames nothing (it refuses RNFR): a new file arrives under its own
+// name and an existing one is written over, and the temporary goes where the server
+// allows; an upload-only account, which may not delete either, keeps at most one. A
+// transfer that breaks is listed, and a new file's part does not stay.
+TEST_F(FtpOperationsTest, AServerThatRenamesNothingStillGetsTheFiles)
+{
+    const QByteArray big(1 << 20, 'b');
+    for (const bool uploadOnly : {false, true}) {
+        SCOPED_TRACE(uploadOnly ? "an upload-only account" : "a server that refuses RNFR");
+        m_dialogs.clear();
+        const QString served = m_served.makeFolder(uploadOnly ? "uploadonly" : "norenames");
+        QDir(tree("cache")).removeRecursively();
+        platform::testing::writeRawFile(served, "pub/old.txt", "old");
+        file("cache/old.txt", "old");
+        file("one/new.txt", "new");
+        file("one/old.txt", "replaced");
+        file("one/big.bin", big);
+        m_server.emplace(served);
+        m_server->refuse("RNFR");
+        if (uploadOnly)
+            m_server->refuse("DELE");
+        else
+            m_server->dropUploadsAfter(64 * 1024);
+        ASSERT_TRUE(m_server->start());
+        CopyOperation copy(0);
+        run(copy, rows(uploadOnly ? QStringList{"new.txt", "old.txt"} : QStringList{"new.txt", "old.txt", "big.bin"}),
+            ftpSides());
+
+        EXPECT_EQ(read(served + "/pub/new.txt"), "new");
+        EXPECT_EQ(read(served + "/pub/old.txt"), "replaced");
+        EXPECT_EQ(read(tree("cache/new.txt")), "new");
+        EXPECT_EQ(read(tree("cache/old.txt")), "replaced");
+        EXPECT_EQ(copy.filesCopied(), 2);
+        const QList<QByteArray> names = platform::testing::rawNames(served + "/pub");
+        if (uploadOnly) {
+            EXPECT_LE(names.size(), 3) << "at most one temporary stays";
+            EXPECT_EQ(m_errorList, QString());
+        } else {
+            EXPECT_EQ(names, (QList<QByteArray>{"new.txt", "old.txt"}));
+            EXPECT_TRUE(m_errorList.startsWith(QStringLiteral("\r\n/pub/big.bin : "))) << m_errorList.toStdString();
+            EXPECT_FALSE(QFileInfo::exists(tree("cache/big.bin")));
+        }
+    }
+}
+
 // Deleting a folder never enters a link: a link in it (one back to the folder too), or
 // the row's folder when it is one, goes by its own name, and what it leads to stays. The
 // server lists a link with LIST as an "l" line and with MLSD as the folder it leads to;
