@@ -2,6 +2,7 @@
 #include "foldercompare/operations/local_files.h"
 #include "foldercompare/operations/operations_test_fixture.h"
 #include "platform/file_handles.h"
+#include "platform/testing/ftp_test_server.h"
 #include "platform/testing/print_to.h"
 #include "platform/testing/unprivileged_scope.h"
 #include "platform/testing/write_faults.h"
@@ -213,11 +214,13 @@ using DeleteTest = testing::OperationsTest;
 
 TEST_F(DeleteTest, DeletesFilesAndFoldersThroughTheTrashOrForGood)
 {
-    for (const bool recyclerBackup : {true, false}) {
+    for (const bool recyclerBackup : {false, true}) {
         SCOPED_TRACE(recyclerBackup ? "trash" : "for good");
         m_dialogs.clear();
         file("one/a.txt", "a");
         QFile::setPermissions(file("one/sub/deep/locked.txt", "l"), QFile::ReadOwner);
+        // A name that is no UTF-8 goes as the bytes it is.
+        platform::testing::writeRawFile(tree("one"), "sub/deep/\xff\xfe.txt", "raw");
         m_dialogs.answerNext(Yes);
         DeleteOperation remove(0);
         run(remove, rows({"a.txt", "sub/", "gone.txt"}), localSides(recyclerBackup));

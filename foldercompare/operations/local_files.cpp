@@ -2,6 +2,7 @@
 
 #include "foldercompare/operations/operation_frame.h"
 #include "platform/atomic_file.h"
+#include "platform/descriptor.h"
 #include "platform/shell_services.h"
 
 #include <QDir>
@@ -12,6 +13,10 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <vector>
+
+#include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -50,6 +55,60 @@ StepResult commitAfter(platform::AtomicFile &output, const BeforeReplace &before
     return std::nullopt;
 }
 
+// The names in the open folder `folder`, "." and ".." left out; nullopt with errno set
+// when it cannot be read.
+std::optional<std::vector<QByteArray>> namesIn(int folder)
+{
+    const int listing = ::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    DIR *const stream = listing < 0 ? nullptr : ::fdopendir(listing);
+    if (!stream) {
+        const int error = errno;
+        if (listing >= 0)
+            ::close(listing);
+        errno = error;
+        return std::nullopt;
+    }
+    std::vector<QByteArray> names;
+    errno = 0;
+    while (const dirent *entry = ::readdir(stream)) {
+        const QByteArrayView name(entry->d_name);
+        if (name != "." && name != "..")
+            names.push_back(name.toByteArray());
+    }
+    const int error = errno;
+    ::closedir(stream);
+    if (error != 0) {
+        errno = error;
+        return std::nullopt;
+    }
+    return names;
+}
+
+// Deletes the entry `name` of the open folder `folder`, whose path is `path`: a folder
+// with everything below it, each entry looked up in the folder that was opened, and a
+// link as a link, never what it leads to.
+StepResult removeAt(int folder, const QByteArray &name, const QString &path)
+{
+    struct stat info;
+    if (::fstatat(folder, name.constData(), &info, AT_SYMLINK_NOFOLLOW) != 0)
+        return errno == ENOENT ? std::nullopt : StepResult(systemText(errno) + QStringLiteral(" : ") + path);
+    if (!S_ISDIR(info.st_mode)) {
+        if (::unlinkat(folder, name.constData(), 0) != 0 && errno != ENOENT)
+            return systemText(errno) + QStringLiteral(" : ") + path;
+        return std::nullopt;
+    }
+    const platform::Descriptor below(::openat(folder, name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    const std::optional<std::vector<QByteArray>> names = below.isOpen() ? namesIn(below.get()) : std::nullopt;
+    if (!names)
+        return systemText(errno) + QStringLiteral(" : ") + path;
+    for (const QByteArray &entry : *names)
+        if (StepResult failure = removeAt(below.get(), entry, path + u'/' + QFile::decodeName(entry)))
+            return failure;
+    if (::unlinkat(folder, name.constData(), AT_REMOVEDIR) != 0)
+        return systemText(errno) + QStringLiteral(" : ") + path;
+    return std::nullopt;
+}
+
 } // namespace
 
 StepResult ReplaceFileContents(const QString &path, QByteArrayView bytes, const BeforeReplace &beforeReplace)
@@ -72,23 +131,12 @@ StepResult TrashBackup(const QString &path)
 
 StepResult RemoveEntry(const QString &path)
 {
-    const QByteArray name = QFile::encodeName(path);
-    struct stat info;
-    if (::lstat(name.constData(), &info) != 0)
-        return errno == ENOENT ? std::nullopt : StepResult(systemText(errno));
-    if (S_ISDIR(info.st_mode)) {
-        const QFileInfoList entries = QDir(path).entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System
-                                                               | QDir::NoDotAndDotDot);
-        for (const QFileInfo &entry : entries)
-            if (StepResult failure = RemoveEntry(entry.filePath()))
-                return failure;
-        if (::rmdir(name.constData()) != 0)
-            return systemText(errno) + QStringLiteral(" : ") + path;
-        return std::nullopt;
-    }
-    if (::unlink(name.constData()) != 0)
-        return systemText(errno) + QStringLiteral(" : ") + path;
-    return std::nullopt;
+    const QFileInfo entry(path);
+    const platform::Descriptor folder(
+        ::open(QFile::encodeName(entry.path()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!folder.isOpen())
+        return errno == ENOENT ? std::nullopt : StepResult(systemText(errno) + QStringLiteral(" : ") + path);
+    return removeAt(folder.get(), QFile::encodeName(entry.fileName()), path);
 }
 
 bool EntryExists(const QString &path)
