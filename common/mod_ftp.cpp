@@ -383,8 +383,9 @@ void storeReplacing(const QString &localPath, const QByteArray &target, bool bin
             return;
         existed = false;
     }
-    // The server renames nothing: the upload goes straight to the name, as it does from
-    // then on in this session, and the temporary goes where the server allows.
+    // The server will not rename the upload to its name: it goes there straight (and so
+    // from then on in this session where the server refuses RNFR), and the temporary goes
+    // where the server allows.
     session.command("DELE " + temporary);
     storeDirectly(localPath, target, binary, existed);
 }
