@@ -26,7 +26,7 @@ const QString CodeHint = QStringLiteral("\r\n\r\nもしかして?? ファイル�
 
 struct ModuleState
 {
-    platform::FtpSession session;
+    std::unique_ptr<platform::FtpSession> session = std::make_unique<platform::FtpSession>();
     QByteArray currentFolder; // absolute, in the bytes the server uses
     ErrorRecord savedErr;
     // The last failure may come from the code of a name: the server refused it, it could
@@ -84,7 +84,7 @@ void check(const platform::FtpOutcome &outcome)
 
 void requireConnection()
 {
-    if (!module().session.isOpen())
+    if (!module().session->isOpen())
         raiseFtp(FtpNoNumber, NotConnectedText);
 }
 
@@ -156,7 +156,7 @@ std::pair<QByteArray, QByteArray> splitLast(const QByteArray &path)
 void sendCommand(const QByteArray &verb, const QString &path)
 {
     requireConnection();
-    check(module().session.command(verb + ' ' + remotePath(path)));
+    check(module().session->command(verb + ' ' + remotePath(path)));
 }
 
 platform::FtpListing parsedListing(const platform::FtpFolderReply &reply)
@@ -170,7 +170,7 @@ platform::FtpListing parsedListing(const platform::FtpFolderReply &reply)
 platform::FtpListing listedEntries(const QByteArray &folder)
 {
     platform::FtpFolderReply reply;
-    const platform::FtpOutcome outcome = module().session.list(folder, reply);
+    const platform::FtpOutcome outcome = module().session->list(folder, reply);
     if (outcome.folderRefused)
         return {};
     check(outcome);
@@ -293,7 +293,7 @@ bool isListed(const QByteArray &path)
 // Whether the server enters `path` as a folder.
 bool entersFolder(const QByteArray &path)
 {
-    const platform::FtpOutcome outcome = module().session.command("CWD " + path);
+    const platform::FtpOutcome outcome = module().session->command("CWD " + path);
     if (outcome.ok())
         return true;
     if (outcome.kind != platform::FtpOutcome::Kind::Transfer || outcome.serverReply.isEmpty())
@@ -306,7 +306,7 @@ bool entersFolder(const QByteArray &path)
 void sendCheckedRemoval(const QByteArray &verb, const QByteArray &path)
 {
     requireConnection();
-    const platform::FtpOutcome outcome = module().session.command(verb + ' ' + path);
+    const platform::FtpOutcome outcome = module().session->command(verb + ' ' + path);
     if (outcome.ok())
         return;
     keepOutcome(outcome);
@@ -322,7 +322,7 @@ platform::FtpOutcome checkStoredSize(const QString &localPath, const QByteArray 
     if (::stat(QFile::encodeName(localPath).constData(), &local) != 0)
         return {};
     platform::FtpFileFacts facts;
-    const platform::FtpOutcome described = module().session.describe(path, facts);
+    const platform::FtpOutcome described = module().session->describe(path, facts);
     if (!described.ok() && described.serverReply.isEmpty())
         return described;
     if (facts.size < 0 || facts.size == qint64(local.st_size))
@@ -335,10 +335,31 @@ platform::FtpOutcome checkStoredSize(const QString &localPath, const QByteArray 
     return shorter;
 }
 
+// FtpPut's upload of `localPath` straight to `target`, for a server that renames
+// nothing. A transfer that breaks is raised; a file that the server did not have before
+// (`existed` false) is then deleted where the server allows, so that no part of it stays
+// under the name.
+void storeDirectly(const QString &localPath, const QByteArray &target, bool binary, bool existed)
+{
+    platform::FtpSession &session = *module().session;
+    platform::FtpOutcome outcome = session.store(localPath, target, binary);
+    if (outcome.ok() && binary)
+        outcome = checkStoredSize(localPath, target);
+    if (outcome.ok())
+        return;
+    if (!existed)
+        session.command("DELE " + target);
+    raiseOutcome(outcome);
+}
+
 // FtpPut's upload of `localPath` to `target` through a temporary name beside it.
 void storeReplacing(const QString &localPath, const QByteArray &target, bool binary)
 {
-    platform::FtpSession &session = module().session;
+    platform::FtpSession &session = *module().session;
+    if (session.refusesRenames()) {
+        storeDirectly(localPath, target, binary, isListed(target));
+        return;
+    }
     const QByteArray temporary = platform::temporaryFilePathFor(target);
     platform::FtpOutcome outcome = session.store(localPath, temporary, binary);
     if (outcome.ok() && binary)
@@ -350,16 +371,23 @@ void storeReplacing(const QString &localPath, const QByteArray &target, bool bin
     outcome = session.rename(temporary, target);
     if (outcome.ok())
         return;
-    if (!outcome.serverReply.isEmpty() && isListed(target) && session.command("DELE " + target).ok()) {
-        // The old file is gone only now that the upload is whole under its temporary name.
-        const platform::FtpOutcome renamed = session.rename(temporary, target);
-        if (renamed.ok())
-            return;
-        keepOutcome(renamed);
-        raiseFtp(FtpSavedErr().Number, FtpSavedErr().Description + QStringLiteral("\r\n") + printableName(temporary));
+    if (outcome.serverReply.isEmpty()) {
+        session.command("DELE " + temporary);
+        raiseOutcome(outcome);
     }
+    bool existed = isListed(target);
+    if (existed && !session.refusesRenames() && session.command("DELE " + target).ok()) {
+        // A server that never renames over a file: the old file is gone only now that the
+        // upload is whole under its temporary name.
+        if (session.rename(temporary, target).ok())
+            return;
+        existed = false;
+    }
+    // The server will not rename the upload to its name: it goes there straight (and so
+    // from then on in this session where the server refuses RNFR), and the temporary goes
+    // where the server allows.
     session.command("DELE " + temporary);
-    raiseOutcome(outcome);
+    storeDirectly(localPath, target, binary, existed);
 }
 
 // "*" any run of characters, "?" one character, anything else itself.
@@ -499,25 +527,51 @@ void FtpConnect(const QString &server, const QString &user, const QString &passw
     target.passive = passive;
     target.stallSeconds = stallSeconds;
     target.limits = limits;
-    const platform::FtpOutcome outcome = state.session.open(target);
+    const platform::FtpOutcome outcome = state.session->open(target);
     if (!outcome.ok()) {
         FtpDisconnect();
         raiseOutcome(outcome);
     }
-    state.currentFolder = resolvedFrom("/", state.session.entryFolder());
+    state.currentFolder = resolvedFrom("/", state.session->entryFolder());
 }
 
 void FtpDisconnect()
 {
-    module().session.close();
+    module().session->close();
     module().currentFolder.clear();
+}
+
+FtpHeldConnection::FtpHeldConnection()
+    : m_session(std::make_unique<platform::FtpSession>())
+{
+}
+
+FtpHeldConnection::~FtpHeldConnection() = default;
+
+bool FtpHeldConnection::isOpen() const
+{
+    return m_session->isOpen();
+}
+
+void FtpHeldConnection::close()
+{
+    m_session->close();
+    m_currentFolder.clear();
+}
+
+void FtpSwapConnection(FtpHeldConnection &held)
+{
+    ModuleState &state = module();
+    std::swap(state.session, held.m_session);
+    std::swap(state.currentFolder, held.m_currentFolder);
+    std::swap(FileNameCode, held.m_fileNameCode);
 }
 
 void FtpCd(const QString &folder)
 {
     requireConnection();
     const QByteArray target = remotePath(folder);
-    check(module().session.command("CWD " + target));
+    check(module().session->command("CWD " + target));
     module().currentFolder = target;
 }
 
@@ -619,7 +673,7 @@ void FtpGet(const QString &localPath, const QString &remotePath, bool binary)
     requireConnection();
     requireFileName(remotePath);
     requireFileName(localPath);
-    check(module().session.retrieve(common::remotePath(remotePath), localPath, binary));
+    check(module().session->retrieve(common::remotePath(remotePath), localPath, binary));
 }
 
 bool FtpGet2(const QString &localPath, const QString &remotePath, bool binary)
@@ -697,11 +751,12 @@ FtpFolder FtpReadFolder(const QByteArray &folder)
 {
     requireConnection();
     platform::FtpFolderReply reply;
-    check(module().session.list(folder, reply));
+    check(module().session->list(folder, reply));
     const platform::FtpListing listing = parsedListing(reply);
     FileNameCode = listingCode(listing.entries);
     FtpFolder result;
     result.listing = reply.listing;
+    result.foldersMayBeLinks = reply.machineReadable;
     for (const QByteArray &name : listing.refusedNames)
         result.refusedNames.append(printableName(name));
     for (const platform::FtpListEntry &listed : listing.entries) {
@@ -717,10 +772,18 @@ FtpFolder FtpReadFolder(const QByteArray &folder)
     return result;
 }
 
+platform::FtpListing FtpReadFolderShowingLinks(const QByteArray &folder)
+{
+    requireConnection();
+    platform::FtpFolderReply reply;
+    check(module().session->listShowingLinks(folder, reply));
+    return parsedListing(reply);
+}
+
 bool FtpEnterFolder(const QByteArray &folder)
 {
     requireConnection();
-    const platform::FtpOutcome outcome = module().session.command("CWD " + folder);
+    const platform::FtpOutcome outcome = module().session->command("CWD " + folder);
     if (outcome.ok())
         return true;
     if (outcome.kind != platform::FtpOutcome::Kind::Transfer || outcome.serverReply.isEmpty())
@@ -733,7 +796,7 @@ platform::FtpFileFacts FtpDescribeFile(const QByteArray &path)
 {
     requireConnection();
     platform::FtpFileFacts facts;
-    const platform::FtpOutcome outcome = module().session.describe(path, facts);
+    const platform::FtpOutcome outcome = module().session->describe(path, facts);
     if (outcome.kind == platform::FtpOutcome::Kind::Transfer && outcome.serverReply.isEmpty())
         raiseOutcome(outcome);
     return facts;
@@ -745,7 +808,7 @@ bool FtpGetFile(const QString &localPath, const QByteArray &path)
     requireFileName(localPath);
     if (!platform::isSinglePathElement(QByteArrayView(path).sliced(path.lastIndexOf('/') + 1)))
         raiseFtp(FtpNoNumber, QStringLiteral("ファイル名にできない名前です : ") + printableName(path));
-    const platform::FtpOutcome outcome = module().session.retrieve(path, localPath, true);
+    const platform::FtpOutcome outcome = module().session->retrieve(path, localPath, true);
     if (outcome.ok())
         return true;
     if (outcome.kind != platform::FtpOutcome::Kind::Transfer || outcome.serverReply.isEmpty())

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/saved_error.h"
+#include "platform/ftp_listing.h"
 #include "platform/ftp_session.h"
 #include "platform/network_timeouts.h"
 
@@ -10,6 +11,8 @@
 #include <QString>
 #include <QStringList>
 #include <QStringView>
+
+#include <memory>
 
 namespace common {
 
@@ -70,6 +73,31 @@ void FtpConnect(const QString &server, const QString &user, const QString &passw
 // Logs out; harmless when not connected; never fails.
 void FtpDisconnect();
 
+// A connection set aside, with its login, its current folder and its FileNameCode, while
+// the module works on another one: a run over two servers keeps a login to each.
+class FtpHeldConnection
+{
+public:
+    FtpHeldConnection();
+    ~FtpHeldConnection();
+    FtpHeldConnection(const FtpHeldConnection &) = delete;
+    FtpHeldConnection &operator=(const FtpHeldConnection &) = delete;
+
+    bool isOpen() const;
+    // Logs out; harmless when not connected.
+    void close();
+
+private:
+    friend void FtpSwapConnection(FtpHeldConnection &held);
+    std::unique_ptr<platform::FtpSession> m_session;
+    QByteArray m_currentFolder;
+    QString m_fileNameCode;
+};
+
+// Exchanges the module's connection with `held`: the module goes on with the one held
+// (not connected when it was not), and `held` keeps the module's until the next exchange.
+void FtpSwapConnection(FtpHeldConnection &held);
+
 // Folders. Paths are relative to the current folder unless they begin with "/".
 void FtpCd(const QString &folder);
 // FtpCd; false on any failure (kept in FtpSavedErr()).
@@ -120,8 +148,12 @@ bool FtpGet3(const QString &localPath, const QString &remotePath, bool binary);
 // once the server holds all of it (in binary, its size is checked), so that a cut
 // transfer never leaves part of a file under the name: the temporary is deleted and a
 // file there stays as it was. Where the server refuses to rename over an existing file,
-// that file is deleted only then, and the whole upload renamed in its place; should that
-// rename fail too, the failure names the temporary that holds the upload.
+// that file is deleted only then, and the whole upload renamed in its place. Where the
+// server renames nothing (it refuses RNFR, or the rename after that deletion), the file
+// is uploaded straight to `remotePath`, from then on in the session without a temporary,
+// and the temporary is deleted where the server allows: a new file arrives under its
+// name, an existing one is written over, and a transfer that breaks is raised (a new
+// file's part deleted where the server allows).
 void FtpPut(const QString &localPath, const QString &remotePath, bool binary);
 // FtpMkDirs of the folder part of `remotePath`, then FtpPut.
 void FtpPutMakeDirs(const QString &localPath, const QString &remotePath, bool binary);
@@ -156,6 +188,9 @@ struct FtpFolder
 {
     // The listing as the server sent it.
     QByteArray listing;
+    // An MLSD listing, which may describe a symbolic link as what it leads to: its
+    // folders may be links (FtpReadFolderShowingLinks tells).
+    bool foldersMayBeLinks = false;
     QList<FtpFolderEntry> entries;
     // Listed names that no code decodes or that cannot be one entry of a folder, in the
     // server's order, made printable as FtpListDetails gives them.
@@ -171,6 +206,10 @@ QByteArray FtpRemoteFolder();
 // that are valid UTF-8 beyond ASCII. Any failure is raised, a folder that cannot be
 // entered included. The current folder stays as it was.
 FtpFolder FtpReadFolder(const QByteArray &folder);
+// Lists `folder` with LIST, never with MLSD (platform::FtpSession::listShowingLinks), so
+// that each symbolic link shows as one: the entries with their names in the server's
+// bytes. FileNameCode and the current folder stay as they are. Any failure is raised.
+platform::FtpListing FtpReadFolderShowingLinks(const QByteArray &folder);
 // Enters `folder` to see whether it is one: true when the server enters it, false when
 // it refuses (the refusal kept in FtpSavedErr()). Other failures are raised. The current
 // folder stays as it was.

@@ -256,8 +256,11 @@ struct FtpSession::State
     QByteArray entryFolder = "/";
     ReplyCapture replies;
     bool open = false;
-    // The first listing command to try in this session.
+    // The first listing command to try in this session, for list() and for
+    // listShowingLinks().
     ListingCommand listingCommand = ListingCommand::ListAll;
+    ListingCommand linkListingCommand = ListingCommand::ListAll;
+    bool refusesRenames = false;
 
     State()
     {
@@ -391,14 +394,39 @@ struct FtpSession::State
             outcome.text = QStringLiteral("一覧が %1 バイトを超えました").arg(MaxListingBytes);
         return outcome;
     }
-};
 
-// True when `outcome` is the server's refusal of the listing command itself, after it
-// entered the folder and opened the data connection.
-bool refusesListingCommand(const FtpOutcome &outcome)
-{
-    return outcome.code == CURLE_FTP_COULDNT_RETR_FILE && outcome.serverReply.startsWith('5');
-}
+    // True when `outcome` is the server's refusal of the listing command itself, after it
+    // entered the folder and opened the data connection.
+    static bool refusesListingCommand(const FtpOutcome &outcome)
+    {
+        return outcome.code == CURLE_FTP_COULDNT_RETR_FILE && outcome.serverReply.startsWith('5');
+    }
+
+    // Lists `folder` with `first`, or with the commands after it where the server refuses
+    // it (or lists nothing for "LIST -a"); the command that worked is tried first next time.
+    FtpOutcome listStartingWith(ListingCommand &first, const QByteArray &folder, FtpFolderReply &reply)
+    {
+        if (!isSafeCommandText(folder))
+            return transferFailure(CURLE_BAD_FUNCTION_ARGUMENT);
+        const FtpOutcome outcome = listWith(first, folder, reply);
+        const bool refused = refusesListingCommand(outcome);
+        // A server that reads "-a" as a name may list nothing for it.
+        const bool emptyAll = outcome.ok() && first == ListingCommand::ListAll && reply.listing.trimmed().isEmpty();
+        if (first == ListingCommand::List || !(refused || emptyAll))
+            return outcome;
+        FtpFolderReply later;
+        for (auto command = ListingCommand(int(first) + 1);; command = ListingCommand(int(command) + 1)) {
+            const FtpOutcome next = listWith(command, folder, later);
+            if (next.ok() && (!emptyAll || !later.listing.trimmed().isEmpty())) {
+                first = command;
+                reply = later;
+                return next;
+            }
+            if (command == ListingCommand::List || !refusesListingCommand(next))
+                return outcome;
+        }
+    }
+};
 
 FtpSession::FtpSession()
     : m_state(std::make_unique<State>())
@@ -428,6 +456,8 @@ FtpOutcome FtpSession::open(const FtpLogin &login)
     state.entryFolder = entry && *entry ? QByteArray(entry) : QByteArray("/");
     state.listingCommand = offersMachineListing(state.replies.lastWithCode("211")) ? ListingCommand::Mlsd
                                                                                     : ListingCommand::ListAll;
+    state.linkListingCommand = ListingCommand::ListAll;
+    state.refusesRenames = false;
     state.open = true;
     return outcome;
 }
@@ -466,35 +496,29 @@ FtpOutcome FtpSession::rename(const QByteArray &from, const QByteArray &to)
     FtpOutcome outcome = state.runQuoted({"RNFR " + from, "RNTO " + to});
     if (outcome.ok()) {
         const QByteArray refusal = state.replies.firstRefusal();
-        if (!refusal.isEmpty())
+        if (!refusal.isEmpty()) {
+            // RNFR answers 350 where the server would rename the file.
+            if (state.replies.lastWithCode("350").isEmpty())
+                state.refusesRenames = true;
             outcome = commandRefusal(refusal);
+        }
     }
     return outcome;
 }
 
+bool FtpSession::refusesRenames() const
+{
+    return m_state->refusesRenames;
+}
+
 FtpOutcome FtpSession::list(const QByteArray &folder, FtpFolderReply &reply)
 {
-    State &state = *m_state;
-    if (!isSafeCommandText(folder))
-        return transferFailure(CURLE_BAD_FUNCTION_ARGUMENT);
-    const FtpOutcome first = state.listWith(state.listingCommand, folder, reply);
-    const bool refused = refusesListingCommand(first);
-    // A server that reads "-a" as a name may list nothing for it.
-    const bool emptyAll = first.ok() && state.listingCommand == ListingCommand::ListAll
-                          && reply.listing.trimmed().isEmpty();
-    if (state.listingCommand == ListingCommand::List || !(refused || emptyAll))
-        return first;
-    FtpFolderReply later;
-    for (auto command = ListingCommand(int(state.listingCommand) + 1);; command = ListingCommand(int(command) + 1)) {
-        const FtpOutcome outcome = state.listWith(command, folder, later);
-        if (outcome.ok() && (!emptyAll || !later.listing.trimmed().isEmpty())) {
-            state.listingCommand = command;
-            reply = later;
-            return outcome;
-        }
-        if (command == ListingCommand::List || !refusesListingCommand(outcome))
-            return first;
-    }
+    return m_state->listStartingWith(m_state->listingCommand, folder, reply);
+}
+
+FtpOutcome FtpSession::listShowingLinks(const QByteArray &folder, FtpFolderReply &reply)
+{
+    return m_state->listStartingWith(m_state->linkListingCommand, folder, reply);
 }
 
 FtpOutcome FtpSession::describe(const QByteArray &path, FtpFileFacts &facts)

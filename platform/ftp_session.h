@@ -97,6 +97,10 @@ public:
     // with a text that tells the bound).
     FtpOutcome list(const QByteArray &folder, FtpFolderReply &reply);
 
+    // Lists `folder` as list() does, but never with MLSD: the lines of "LIST -a" or LIST
+    // show a symbolic link as one ("l"), where MLSD may describe it as what it leads to.
+    FtpOutcome listShowingLinks(const QByteArray &folder, FtpFolderReply &reply);
+
     // Asks for the size and the time of the file `path`; what the server does not tell
     // stays unknown.
     FtpOutcome describe(const QByteArray &path, FtpFileFacts &facts);
@@ -114,6 +118,9 @@ public:
     // a failure with the first refusing reply. Whether an existing `to` is replaced is the
     // server's choice; some refuse.
     FtpOutcome rename(const QByteArray &from, const QByteArray &to);
+    // True once the server refused RNFR in this session: it renames nothing (an account
+    // that may only upload).
+    bool refusesRenames() const;
 
 private:
     struct State;

@@ -12,6 +12,7 @@
 #include <QFileInfo>
 #include <QHash>
 
+#include <algorithm>
 #include <optional>
 
 #include <sys/stat.h>
@@ -317,6 +318,53 @@ SingleFile gatherSingleFile(const FtpInfo &info, const QString &cacheFolder, Ftp
     return SingleFile::Gathered;
 }
 
+// The entries of `listed`, the listing of the remote folder `folder`, for which `take`
+// is true, with each symbolic link as a link, never as what it leads to. An MLSD listing
+// may describe a link to a folder as a folder: its folders are then looked up in a LIST
+// of the folder, which shows a link as one. A folder that the LIST shows as neither, or
+// a LIST that fails, is thrown as a common::Failure naming it: what may be a link is
+// never entered.
+QList<common::FtpFolderEntry> entriesShowingLinks(const QByteArray &folder, const common::FtpFolder &listed,
+                                                  const std::function<bool(const common::FtpFolderEntry &)> &take)
+{
+    QList<common::FtpFolderEntry> entries;
+    bool folders = false;
+    for (const common::FtpFolderEntry &entry : listed.entries) {
+        if (take(entry)) {
+            entries.append(entry);
+            folders = folders || entry.folder;
+        }
+    }
+    if (!listed.foldersMayBeLinks || !folders)
+        return entries;
+    const auto unknown = [&folder](const common::FtpFolderEntry &entry, const QString &reason) {
+        return common::Failure(common::FtpNoNumber, QStringLiteral("modFtp"),
+                               QStringLiteral("リンクかフォルダか分からないため中に入りません : ")
+                                   + common::FtpNameToString(remoteChild(folder, entry.remoteName)) + reason);
+    };
+    platform::FtpListing shown;
+    try {
+        shown = common::FtpReadFolderShowingLinks(folder);
+    } catch (const common::Failure &failure) {
+        const auto first = std::find_if(entries.cbegin(), entries.cend(),
+                                        [](const common::FtpFolderEntry &entry) { return entry.folder; });
+        throw unknown(*first, QStringLiteral(" : ") + failure.record().Description);
+    }
+    for (common::FtpFolderEntry &entry : entries) {
+        if (!entry.folder)
+            continue;
+        const auto line = std::find_if(shown.entries.cbegin(), shown.entries.cend(),
+                                       [&entry](const platform::FtpListEntry &listedLine) {
+                                           return listedLine.name == entry.remoteName;
+                                       });
+        if (line == shown.entries.cend() || !(line->folder || line->link))
+            throw unknown(entry, QString());
+        entry.folder = line->folder;
+        entry.link = line->link;
+    }
+    return entries;
+}
+
 FtpTreeFolder readTree(const QByteArray &path, int depth, int folderNum,
                        const std::function<bool(const common::FtpFolderEntry &)> &take, QList<QByteArray> ancestors)
 {
@@ -327,19 +375,16 @@ FtpTreeFolder readTree(const QByteArray &path, int depth, int folderNum,
                                   + common::FtpNameToString(path));
     ancestors.append(listed.listing);
     FtpTreeFolder tree{path, {}, {}};
-    for (const common::FtpFolderEntry &entry : listed.entries) {
-        if (!take(entry))
-            continue;
-        const common::FtpFolderEntry resolved = resolveFtpLink(path, entry);
-        if (!resolved.folder) {
-            tree.files.append(resolved);
+    for (const common::FtpFolderEntry &entry : entriesShowingLinks(path, listed, take)) {
+        if (!entry.folder) {
+            tree.files.append(entry);
             continue;
         }
-        const QByteArray below = remoteChild(path, resolved.remoteName);
+        const QByteArray below = remoteChild(path, entry.remoteName);
         if (depth >= folderNum)
             throw common::Failure(common::FtpNoNumber, QStringLiteral("modFtp"),
                                   QStringLiteral("フォルダの階層が深すぎます : ") + common::FtpNameToString(below));
-        tree.folders.append({resolved, readTree(below, depth + 1, folderNum, take, ancestors)});
+        tree.folders.append({entry, readTree(below, depth + 1, folderNum, take, ancestors)});
     }
     return tree;
 }
@@ -350,6 +395,21 @@ FtpTreeFolder ReadFtpTree(const QByteArray &path, int folderNum,
                           const std::function<bool(const common::FtpFolderEntry &)> &take)
 {
     return readTree(path, 1, folderNum, take, {});
+}
+
+std::optional<common::FtpFolderEntry> ReadFtpEntry(const QByteArray &path)
+{
+    const qsizetype slash = path.lastIndexOf('/');
+    const QByteArray name = path.mid(slash + 1);
+    if (name.isEmpty())
+        return std::nullopt;
+    const QByteArray folder = slash <= 0 ? QByteArray("/") : path.left(slash);
+    const QList<common::FtpFolderEntry> entries = entriesShowingLinks(
+        folder, common::FtpReadFolder(folder),
+        [&name](const common::FtpFolderEntry &entry) { return entry.remoteName == name; });
+    if (entries.isEmpty())
+        return std::nullopt;
+    return entries.first();
 }
 
 FtpInfo GetFtpInfo(const QString &address, const QString &proxy)

@@ -9,6 +9,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <optional>
 #include <vector>
 
 namespace foldercompare::listing {
@@ -93,19 +94,28 @@ bool GetFtpDate(QString &address, const QString &cacheFolder, const QString &fil
 struct FtpTreeFolder
 {
     QByteArray path; // absolute, in the server's bytes
+    // The files and the symbolic links (`link`), whatever they lead to.
     QList<common::FtpFolderEntry> files;
-    // The folders, each with its entry as its parent listed it (links resolved).
+    // The folders, each with its entry as its parent listed it.
     QList<std::pair<common::FtpFolderEntry, FtpTreeFolder>> folders;
 };
 
-// Reads the tree below the remote folder `path` on the open connection, with the
-// gathering's rules: links resolved, a folder that leads back to one above it never
-// entered, at most `folderNum` levels. Entries for which `take` is false are neither
-// kept nor entered. A loop or a tree deeper than `folderNum` is thrown as a
+// Reads the tree below the remote folder `path` on the open connection for a walk that
+// changes it: a symbolic link is kept as a link and never entered, whatever it leads to;
+// where the listing may describe a link as a folder (MLSD), the folder's LIST tells
+// which entries are links, and a folder that stays in doubt is not entered but thrown as
+// a common::Failure naming it. A folder that leads back to one above it is never
+// entered, and at most `folderNum` levels are read. Entries for which `take` is false are
+// neither kept nor entered. A loop or a tree deeper than `folderNum` is thrown as a
 // common::Failure naming the folder, so that nothing is done below it; so is any failure
 // of the server.
 FtpTreeFolder ReadFtpTree(const QByteArray &path, int folderNum,
                           const std::function<bool(const common::FtpFolderEntry &)> &take);
+
+// The entry of the remote `path` as its folder lists it, with a symbolic link told as
+// ReadFtpTree tells one (thrown as it throws when it stays in doubt); nullopt when the
+// folder does not list it.
+std::optional<common::FtpFolderEntry> ReadFtpEntry(const QByteArray &path);
 
 // The root of an FTP side for the row commands: the cache folder, joined by "/" with the
 // last part of the address when that is not empty.

@@ -313,8 +313,8 @@ bool DeleteOperation::deleteOnServer(OperationFrame &frame, const QString &targe
 
 namespace {
 
-// Deletes what `folder` held when it was read, files first, then the folders below it,
-// then the folder itself.
+// Deletes what `folder` held when it was read, files and links first (each link by its
+// own name), then the folders below it, then the folder itself.
 void deleteTree(const listing::FtpTreeFolder &folder, bool &changed)
 {
     const QByteArray separator = folder.path.endsWith('/') ? QByteArray() : QByteArray("/");
@@ -335,6 +335,13 @@ void deleteTree(const listing::FtpTreeFolder &folder, bool &changed)
 void FtpDeleteFolder(const QString &path, int folderNum, bool &changed)
 {
     const QByteArray remote = common::FtpRemotePath(path);
+    // The gathering lists a link that the server enters as a folder; deleting it
+    // removes the link alone.
+    if (const std::optional<common::FtpFolderEntry> entry = listing::ReadFtpEntry(remote); entry && entry->link) {
+        common::FtpDeleteRemoteFile(remote);
+        changed = true;
+        return;
+    }
     // A folder that cannot be entered cannot be emptied; removing it still tells whether
     // it is gone, so a folder that stays is reported rather than counted as deleted.
     if (!common::FtpEnterFolder(remote)) {

@@ -106,9 +106,11 @@ private:
 };
 
 // Deletes the remote folder `path` with its files and subfolders on the open
-// connection. The tree is read first with the gathering's rules (listing::ReadFtpTree,
-// at most `folderNum` levels); a folder that leads back to one above it, or a deeper
-// tree, fails before anything is deleted. Entries whose names begin with "." stay, so
+// connection. The tree is read first (listing::ReadFtpTree, at most `folderNum`
+// levels): a symbolic link in it is deleted by its own name and never entered, and
+// `path` itself, when it is a link, is deleted alone; an entry that may be a link but
+// stays in doubt, a folder that leads back to one above it, or a deeper tree, fails
+// before anything is deleted. Entries whose names begin with "." stay, so
 // their folder stays too and the removal fails. The first failure is thrown
 // (common::Failure); `changed` is set once anything on the server is gone.
 void FtpDeleteFolder(const QString &path, int folderNum, bool &changed);

@@ -5,6 +5,7 @@
 #include "foldercompare/operations/operations_test_fixture.h"
 #include "platform/atomic_file.h"
 #include "platform/file_handles.h"
+#include "platform/testing/ftp_test_server.h"
 #include "platform/testing/print_to.h"
 #include "platform/testing/unprivileged_scope.h"
 #include "platform/testing/write_faults.h"
@@ -353,11 +354,13 @@ using DeleteTest = testing::OperationsTest;
 
 TEST_F(DeleteTest, DeletesFilesAndFoldersThroughTheTrashOrForGood)
 {
-    for (const bool recyclerBackup : {true, false}) {
+    for (const bool recyclerBackup : {false, true}) {
         SCOPED_TRACE(recyclerBackup ? "trash" : "for good");
         m_dialogs.clear();
         file("one/a.txt", "a");
         QFile::setPermissions(file("one/sub/deep/locked.txt", "l"), QFile::ReadOwner);
+        // A name that is no UTF-8 goes as the bytes it is.
+        platform::testing::writeRawFile(tree("one"), "sub/deep/\xff\xfe.txt", "raw");
         m_dialogs.answerNext(Yes);
         DeleteOperation remove(0);
         run(remove, rows({"a.txt", "sub/", "gone.txt"}), localSides(recyclerBackup));
@@ -392,6 +395,42 @@ TEST_F(DeleteTest, AFailedDeleteIsListedAndNotCounted)
                   QStringList({QStringLiteral("エラーが発生したため削除出来ないファイルがありました。　\r\n") + m_errorList,
                                QStringLiteral("削除したファイルはありません。　\r\n"
                                               "削除したファイル（行）：0件　削除出来なかったファイル（行）：1件　")}));
+    }
+}
+
+// A link in a deleted folder, to a folder or to a read-only file outside it, and a row
+// that is itself a link, go as links, through the trash or for good: what they lead to
+// keeps its contents and its mode, and no read-only question is asked for it.
+TEST_F(DeleteTest, LinksGoAsLinksAndWhatTheyLeadToStays)
+{
+    const QString keep = file("outside/keep/k.txt", "k");
+    const QString target = file("outside/file.txt", "f");
+    for (const QString &path : {keep, target})
+        QFile::setPermissions(path, QFile::ReadOwner);
+    for (const bool recyclerBackup : {true, false}) {
+        SCOPED_TRACE(recyclerBackup ? "trash" : "for good");
+        m_dialogs.clear();
+        file("one/old/a.txt", "a");
+        for (const auto &[link, to] : {std::pair{"one/old/folder", "outside/keep"}, {"one/old/file", "outside/file.txt"},
+                                       {"one/alias", "outside/keep"}})
+            ASSERT_EQ(::symlink(QFile::encodeName(tree(to)).constData(), QFile::encodeName(tree(link)).constData()), 0);
+        DeleteOperation remove(0);
+        run(remove, rows({"old/", "alias/"}), localSides(recyclerBackup));
+
+        EXPECT_EQ(read(keep), "k");
+        EXPECT_EQ(read(target), "f");
+        EXPECT_EQ(modeOf(keep) & 0222, 0u);
+        EXPECT_EQ(modeOf(target) & 0222, 0u);
+        EXPECT_FALSE(EntryExists(tree("one/old")));
+        EXPECT_FALSE(EntryExists(tree("one/alias")));
+        EXPECT_EQ(m_dialogs.prompts().filter(QStringLiteral("読み取り専用")), QStringList());
+        EXPECT_EQ(m_errorList, QString());
+        EXPECT_EQ(remove.rowsDeleted(), 2);
+        EXPECT_EQ(trashed(), recyclerBackup ? QStringList({"alias", "old"}) : QStringList());
+        if (recyclerBackup) {
+            EXPECT_TRUE(QFileInfo(m_home.filePath("data/Trash/files/old/folder")).isSymLink());
+        }
+        QDir(m_home.filePath("data/Trash")).removeRecursively();
     }
 }
 

@@ -1,6 +1,7 @@
 #include "common/non_code_class.h"
 #include "foldercompare/operations/code_change.h"
 #include "foldercompare/operations/copy_delete.h"
+#include "foldercompare/operations/local_files.h"
 #include "foldercompare/operations/operations_test_fixture.h"
 #include "platform/testing/ftp_test_server.h"
 #include "platform/testing/print_to.h"
@@ -200,6 +201,37 @@ TEST_F(FtpOperationsTest, ACopyFromTheServerTakesWhatItHoldsNow)
                                            "最新の状況を取得し一覧に反映しますか？"));
 }
 
+// A copy from one server to another logs in to each once for the whole run, however
+// often the rows go from one to the other.
+TEST_F(FtpOperationsTest, AnFtpToFtpCopyLogsInOncePerServer)
+{
+    startServer(m_served.makeFolder("pub").chopped(4));
+    m_trees.makeFolder("cache");
+    const QString sourceRoot = m_served.makeFolder("source");
+    FtpTestServer source(sourceRoot);
+    ASSERT_TRUE(source.start());
+    OperationSides sides = ftpSides();
+    sides.pathBox[0] = source.url(QStringLiteral("/pub/"));
+    sides.ftpCacheFolder[0] = sides.sideRoot[0] = tree("cache0");
+    sides.fileNameCode[0] = QStringLiteral("UTF8");
+    const QString date = QStringLiteral(" 2020/01/01 00:00:00 ");
+    const QStringList names{"a.txt", "b.txt", "c.txt"};
+    QList<OperationRow> copied;
+    for (const QString &name : names) {
+        platform::testing::writeRawFile(sourceRoot, QFile::encodeName("pub/" + name), name.toUtf8());
+        file("cache0/" + name, "mirrored");
+        copied.append({date, QString(), name});
+    }
+    CopyOperation copy(0);
+    run(copy, copied, sides);
+
+    for (const QString &name : names)
+        EXPECT_EQ(read(m_served.filePath("pub/" + name)), name.toUtf8());
+    EXPECT_EQ(copy.filesCopied(), 3);
+    EXPECT_EQ(source.logins(), QStringList{m_server->user()});
+    EXPECT_EQ(m_server->logins(), QStringList{m_server->user()});
+}
+
 // An upload goes to a temporary name and replaces the file only when whole: a connection
 // cut during the upload leaves the server's file and no fragment; a server that will not
 // rename over a file gets the old one deleted only after the upload is whole.
@@ -231,31 +263,114 @@ TEST_F(FtpOperationsTest, AnUploadReplacesTheServersFileOnlyWhenWhole)
     }
 }
 
-// Deleting a folder reads its tree first: a link back to the folder stops the row before
-// any command goes through it or deletes anything. A folder that keeps a dot entry fails
-// after its other files went, and the changed side is offered for a refresh.
-TEST_F(FtpOperationsTest, DeletingAFolderStopsAtALoopAndOffersTheRefreshAfterAChange)
+// A server that renames nothing (it refuses RNFR): a new file arrives under its own
+// name and an existing one is written over, and the temporary goes where the server
+// allows; an upload-only account, which may not delete either, keeps at most one. A
+// transfer that breaks is listed, and a new file's part does not stay.
+TEST_F(FtpOperationsTest, AServerThatRenamesNothingStillGetsTheFiles)
 {
-    const QString served = m_served.makeFolder("pub").chopped(4);
-    onBothSides("x/a.txt", "a");
-    ASSERT_EQ(::symlink(".", QFile::encodeName(m_served.filePath("pub/x/loop")).constData()), 0);
+    const QByteArray big(1 << 20, 'b');
+    for (const bool uploadOnly : {false, true}) {
+        SCOPED_TRACE(uploadOnly ? "an upload-only account" : "a server that refuses RNFR");
+        m_dialogs.clear();
+        const QString served = m_served.makeFolder(uploadOnly ? "uploadonly" : "norenames");
+        QDir(tree("cache")).removeRecursively();
+        platform::testing::writeRawFile(served, "pub/old.txt", "old");
+        file("cache/old.txt", "old");
+        file("one/new.txt", "new");
+        file("one/old.txt", "replaced");
+        file("one/big.bin", big);
+        m_server.emplace(served);
+        m_server->refuse("RNFR");
+        if (uploadOnly)
+            m_server->refuse("DELE");
+        else
+            m_server->dropUploadsAfter(64 * 1024);
+        ASSERT_TRUE(m_server->start());
+        CopyOperation copy(0);
+        run(copy, rows(uploadOnly ? QStringList{"new.txt", "old.txt"} : QStringList{"new.txt", "old.txt", "big.bin"}),
+            ftpSides());
+
+        EXPECT_EQ(read(served + "/pub/new.txt"), "new");
+        EXPECT_EQ(read(served + "/pub/old.txt"), "replaced");
+        EXPECT_EQ(read(tree("cache/new.txt")), "new");
+        EXPECT_EQ(read(tree("cache/old.txt")), "replaced");
+        EXPECT_EQ(copy.filesCopied(), 2);
+        const QList<QByteArray> names = platform::testing::rawNames(served + "/pub");
+        if (uploadOnly) {
+            EXPECT_LE(names.size(), 3) << "at most one temporary stays";
+            EXPECT_EQ(m_errorList, QString());
+        } else {
+            EXPECT_EQ(names, (QList<QByteArray>{"new.txt", "old.txt"}));
+            EXPECT_TRUE(m_errorList.startsWith(QStringLiteral("\r\n/pub/big.bin : "))) << m_errorList.toStdString();
+            EXPECT_FALSE(QFileInfo::exists(tree("cache/big.bin")));
+        }
+    }
+}
+
+// Deleting a folder never enters a link: a link in it (one back to the folder too), or
+// the row's folder when it is one, goes by its own name, and what it leads to stays. The
+// server lists a link with LIST as an "l" line and with MLSD as the folder it leads to;
+// MLSD is checked with LIST, and where LIST cannot tell, nothing is entered or deleted.
+TEST_F(FtpOperationsTest, DeletingAFolderRemovesItsLinksAndNeverWhatTheyLeadTo)
+{
+    enum class Listing { Mlsd, List, MlsdWithoutList };
+    const std::pair<Listing, const char *> listings[] = {
+        {Listing::Mlsd, "mlsd"}, {Listing::List, "list"}, {Listing::MlsdWithoutList, "unknown"}};
+    for (const auto &[listing, name] : listings) {
+        SCOPED_TRACE(name);
+        m_dialogs.clear();
+        const QString served = m_served.makeFolder(name);
+        platform::testing::writeRawFile(served, "pub/keep/k.txt", "k");
+        platform::testing::writeRawFile(served, "pub/old/a.txt", "a");
+        for (const auto &[link, target] : {std::pair{"pub/old/lnk", "../keep"}, {"pub/old/loop", "."}, {"pub/alias", "keep"}})
+            ASSERT_EQ(::symlink(target, QFile::encodeName(served + '/' + link).constData()), 0);
+        QDir(tree("cache")).removeRecursively();
+        for (const char *mirrored : {"keep/k.txt", "old/a.txt", "old/lnk/k.txt", "alias/k.txt"})
+            file(QStringLiteral("cache/") + mirrored, "mirrored");
+        m_server.emplace(served);
+        m_server->recordCommands();
+        if (listing == Listing::List)
+            m_server->offerNoMlsd();
+        if (listing == Listing::MlsdWithoutList) {
+            m_server->refuse("LIST");
+            m_server->refuse("LIST -a");
+        }
+        ASSERT_TRUE(m_server->start());
+        DeleteOperation remove(1);
+        run(remove, rows({"old/", "alias/"}), ftpSides());
+
+        const QStringList sent = m_server->commands();
+        EXPECT_EQ(read(served + "/pub/keep/k.txt"), "k");
+        EXPECT_EQ(sent.filter(QRegularExpression("/(lnk|loop|alias)/")), QStringList()) << sent.join(", ").toStdString();
+        EXPECT_TRUE(QFileInfo::exists(tree("cache/keep/k.txt")));
+        if (listing == Listing::MlsdWithoutList) {
+            EXPECT_EQ(sent.filter(QRegularExpression("^(DELE|RMD) ")), QStringList()) << sent.join(", ").toStdString();
+            EXPECT_TRUE(EntryExists(served + "/pub/old/lnk"));
+            EXPECT_TRUE(EntryExists(served + "/pub/alias"));
+            EXPECT_TRUE(QFileInfo::exists(tree("cache/old/a.txt")));
+            EXPECT_TRUE(m_errorList.startsWith(QStringLiteral("\r\n/pub/old/ : リンクかフォルダか分からないため中に入りません")))
+                << m_errorList.toStdString();
+            EXPECT_TRUE(m_errorList.contains(QStringLiteral("\r\n/pub/alias/ : "))) << m_errorList.toStdString();
+            EXPECT_EQ(remove.rowsDeleted(), 0);
+        } else {
+            EXPECT_FALSE(EntryExists(served + "/pub/old"));
+            EXPECT_FALSE(EntryExists(served + "/pub/alias"));
+            EXPECT_FALSE(EntryExists(tree("cache/old")));
+            EXPECT_FALSE(EntryExists(tree("cache/alias")));
+            EXPECT_EQ(m_errorList, QString());
+            EXPECT_EQ(remove.rowsDeleted(), 2);
+        }
+    }
+}
+
+// A folder that keeps a dot entry fails after its other files went, and the changed side
+// is offered for a refresh.
+TEST_F(FtpOperationsTest, AFolderThatKeepsADotEntryOffersTheRefreshAfterAChange)
+{
+    startServer(m_served.makeFolder("pub").chopped(4));
     onBothSides("dotted/.keep", "k");
     onBothSides("dotted/z.txt", "z");
-    m_server.emplace(served);
-    m_server->recordCommands();
-    ASSERT_TRUE(m_server->start());
-
-    DeleteOperation loop(1);
-    run(loop, rows({"x/"}), ftpSides());
-    EXPECT_TRUE(QFileInfo::exists(m_served.filePath("pub/x/a.txt")));
-    EXPECT_TRUE(m_errorList.startsWith(QStringLiteral("\r\n/pub/x/ : "))) << m_errorList.toStdString();
-    const QStringList sent = m_server->commands();
-    EXPECT_TRUE(sent.filter(QRegularExpression("^(DELE|RMD) ")).isEmpty()) << sent.join(", ").toStdString();
-    EXPECT_TRUE(sent.filter("/loop/").isEmpty()) << sent.join(", ").toStdString();
-    EXPECT_EQ(lastPrompt(), QStringLiteral("削除したファイルはありません。　\r\n"
-                                           "削除したファイル（行）：0件　削除出来なかったファイル（行）：1件　"));
-
-    m_dialogs.clear();
     DeleteOperation dotted(1);
     run(dotted, rows({"dotted/"}), ftpSides());
     EXPECT_FALSE(QFileInfo::exists(m_served.filePath("pub/dotted/z.txt")));

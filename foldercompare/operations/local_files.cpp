@@ -2,6 +2,7 @@
 
 #include "foldercompare/operations/operation_frame.h"
 #include "platform/atomic_file.h"
+#include "platform/descriptor.h"
 #include "platform/shell_services.h"
 
 #include <QDir>
@@ -9,8 +10,13 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <vector>
+
+#include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -23,12 +29,13 @@ QString systemText(int error)
     return QString::fromLocal8Bit(std::strerror(error));
 }
 
-// Changes the owner's write permission of one file; links are followed.
+// Changes the owner's write permission of one file; a link, and what it leads to, is
+// left as it is.
 void setWritable(const QString &path, bool writable)
 {
     const QByteArray name = QFile::encodeName(path);
     struct stat info;
-    if (::stat(name.constData(), &info) != 0 || !S_ISREG(info.st_mode))
+    if (::lstat(name.constData(), &info) != 0 || !S_ISREG(info.st_mode))
         return;
     const mode_t mode = writable ? (info.st_mode | S_IWUSR) : (info.st_mode & ~mode_t(S_IWUSR));
     if (mode != info.st_mode)
@@ -45,6 +52,60 @@ StepResult commitAfter(platform::AtomicFile &output, const BeforeReplace &before
     }
     if (!output.commit())
         return output.errorString();
+    return std::nullopt;
+}
+
+// The names in the open folder `folder`, "." and ".." left out; nullopt with errno set
+// when it cannot be read.
+std::optional<std::vector<QByteArray>> namesIn(int folder)
+{
+    const int listing = ::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    DIR *const stream = listing < 0 ? nullptr : ::fdopendir(listing);
+    if (!stream) {
+        const int error = errno;
+        if (listing >= 0)
+            ::close(listing);
+        errno = error;
+        return std::nullopt;
+    }
+    std::vector<QByteArray> names;
+    errno = 0;
+    while (const dirent *entry = ::readdir(stream)) {
+        const QByteArrayView name(entry->d_name);
+        if (name != "." && name != "..")
+            names.push_back(name.toByteArray());
+    }
+    const int error = errno;
+    ::closedir(stream);
+    if (error != 0) {
+        errno = error;
+        return std::nullopt;
+    }
+    return names;
+}
+
+// Deletes the entry `name` of the open folder `folder`, whose path is `path`: a folder
+// with everything below it, each entry looked up in the folder that was opened, and a
+// link as a link, never what it leads to.
+StepResult removeAt(int folder, const QByteArray &name, const QString &path)
+{
+    struct stat info;
+    if (::fstatat(folder, name.constData(), &info, AT_SYMLINK_NOFOLLOW) != 0)
+        return errno == ENOENT ? std::nullopt : StepResult(systemText(errno) + QStringLiteral(" : ") + path);
+    if (!S_ISDIR(info.st_mode)) {
+        if (::unlinkat(folder, name.constData(), 0) != 0 && errno != ENOENT)
+            return systemText(errno) + QStringLiteral(" : ") + path;
+        return std::nullopt;
+    }
+    const platform::Descriptor below(::openat(folder, name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    const std::optional<std::vector<QByteArray>> names = below.isOpen() ? namesIn(below.get()) : std::nullopt;
+    if (!names)
+        return systemText(errno) + QStringLiteral(" : ") + path;
+    for (const QByteArray &entry : *names)
+        if (StepResult failure = removeAt(below.get(), entry, path + u'/' + QFile::decodeName(entry)))
+            return failure;
+    if (::unlinkat(folder, name.constData(), AT_REMOVEDIR) != 0)
+        return systemText(errno) + QStringLiteral(" : ") + path;
     return std::nullopt;
 }
 
@@ -70,23 +131,12 @@ StepResult TrashBackup(const QString &path)
 
 StepResult RemoveEntry(const QString &path)
 {
-    const QByteArray name = QFile::encodeName(path);
-    struct stat info;
-    if (::lstat(name.constData(), &info) != 0)
-        return errno == ENOENT ? std::nullopt : StepResult(systemText(errno));
-    if (S_ISDIR(info.st_mode)) {
-        const QFileInfoList entries = QDir(path).entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System
-                                                               | QDir::NoDotAndDotDot);
-        for (const QFileInfo &entry : entries)
-            if (StepResult failure = RemoveEntry(entry.filePath()))
-                return failure;
-        if (::rmdir(name.constData()) != 0)
-            return systemText(errno) + QStringLiteral(" : ") + path;
-        return std::nullopt;
-    }
-    if (::unlink(name.constData()) != 0)
-        return systemText(errno) + QStringLiteral(" : ") + path;
-    return std::nullopt;
+    const QFileInfo entry(path);
+    const platform::Descriptor folder(
+        ::open(QFile::encodeName(entry.path()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!folder.isOpen())
+        return errno == ENOENT ? std::nullopt : StepResult(systemText(errno) + QStringLiteral(" : ") + path);
+    return removeAt(folder.get(), QFile::encodeName(entry.fileName()), path);
 }
 
 bool EntryExists(const QString &path)
@@ -95,31 +145,43 @@ bool EntryExists(const QString &path)
     return ::lstat(QFile::encodeName(path).constData(), &info) == 0;
 }
 
+namespace {
+
+// The files at and below `path`, never through a link: a folder's files at any depth,
+// the file `path` itself, nothing for a link (also when the path ends with "/", which
+// would lead through it).
+QStringList filesWithoutLinks(QString path)
+{
+    while (path.size() > 1 && path.endsWith(u'/'))
+        path.chop(1);
+    const QFileInfo info(path);
+    if (info.isSymLink())
+        return {};
+    if (info.isFile())
+        return {path};
+    QStringList files;
+    if (!info.isDir())
+        return files;
+    QDirIterator below(path, QDir::Files | QDir::Hidden | QDir::System | QDir::NoSymLinks, QDirIterator::Subdirectories);
+    while (below.hasNext())
+        files.append(below.next());
+    return files;
+}
+
+} // namespace
+
 bool ChkReadOnly(const QString &path)
 {
-    const QFileInfo info(path);
-    if (info.isDir() && !info.isSymLink()) {
-        QDirIterator files(path, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
-        while (files.hasNext())
-            if (IsReadOnlyEntry(files.next()))
-                return true;
-        return false;
-    }
-    return info.isFile() && IsReadOnlyEntry(path);
+    const QStringList files = filesWithoutLinks(path);
+    return std::any_of(files.cbegin(), files.cend(), IsReadOnlyEntry);
 }
 
 void SetReadOnly(const QString &path, int mode)
 {
     if (mode == 0)
         return;
-    const QFileInfo info(path);
-    if (info.isDir() && !info.isSymLink()) {
-        QDirIterator files(path, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
-        while (files.hasNext())
-            setWritable(files.next(), mode < 0);
-    } else if (info.isFile()) {
-        setWritable(path, mode < 0);
-    }
+    for (const QString &file : filesWithoutLinks(path))
+        setWritable(file, mode < 0);
 }
 
 } // namespace foldercompare::operations

@@ -30,13 +30,14 @@ StepResult RemoveEntry(const QString &path);
 // Whether anything (a file, a folder, a link even when broken) is at `path`.
 bool EntryExists(const QString &path);
 
-// True when `path` is a read-only file, or a folder holding one at any depth (links
-// are not followed). Failures end the check with what was found so far.
+// True when `path` is a read-only file, or a folder holding one at any depth. A link is
+// never read-only and never followed, whatever it leads to. Failures end the check with
+// what was found so far.
 bool ChkReadOnly(const QString &path);
 
 // Sets (mode >= 1) or clears (mode < 0) the read-only attribute of the file `path`, or
-// of every file below the folder `path`; folders keep their own. Mode 0 does nothing.
-// Failures are passed over.
+// of every file below the folder `path`; folders keep their own, and links and what they
+// lead to stay as they are. Mode 0 does nothing. Failures are passed over.
 void SetReadOnly(const QString &path, int mode);
 
 } // namespace foldercompare::operations

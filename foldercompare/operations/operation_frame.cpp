@@ -75,7 +75,15 @@ void OperationFrame::connectTo(int side)
 {
     if (m_connectedSide == side)
         return;
-    disconnect();
+    // The connection in use waits for its side's next row, logged in.
+    if (m_connectedSide >= 0)
+        common::FtpSwapConnection(m_heldConnections[m_connectedSide]);
+    m_connectedSide = -1;
+    if (m_heldConnections[side].isOpen()) {
+        common::FtpSwapConnection(m_heldConnections[side]);
+        m_connectedSide = side;
+        return;
+    }
     const listing::FtpInfo info = listing::GetFtpInfo(m_sides.pathBox[side], m_sides.proxy);
     common::FtpConnect(info.host, info.user, info.password, info.proxy, info.passive == QStringLiteral("True"),
                        m_sides.fileNameCode[side]);
@@ -85,6 +93,8 @@ void OperationFrame::connectTo(int side)
 
 void OperationFrame::disconnect()
 {
+    for (common::FtpHeldConnection &held : m_heldConnections)
+        held.close();
     if (m_connectedSide < 0)
         return;
     common::FtpDisconnect();

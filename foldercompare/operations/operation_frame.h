@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/mod_ftp.h"
 #include "foldercompare/listing/ftp_side.h"
 
 #include <QList>
@@ -158,8 +159,9 @@ public:
     const OperationSides &sides() const { return m_sides; }
     // Whether side `side` is an FTP side (its path box holds an ftp:// address).
     bool isFtpSide(int side) const;
-    // Makes the connection the one to the server of the FTP side `side`, logging in there
-    // when it is not. Throws common::Failure when that fails.
+    // Makes the connection the one to the server of the FTP side `side`. Each side logs in
+    // once per run: the connection of the other side is held, logged in, for its next
+    // row. Throws common::Failure when the login fails.
     void connectTo(int side);
 
     // RowPath of the row on `side`.
@@ -217,8 +219,10 @@ private:
     OperationHost &m_host;
     OperationSides m_sides;
     QList<OperationRow> m_rows;
-    // The side whose server the connection is logged in to; -1 for none.
+    // The side whose server the module's connection is logged in to; -1 for none.
     int m_connectedSide = -1;
+    // The connections of the sides while the module works on the other side's.
+    std::array<common::FtpHeldConnection, 2> m_heldConnections;
     const OperationWords *m_words = nullptr;
     qsizetype m_currentRow = 0;
     QString m_readOnlyAnswer;

@@ -27,8 +27,9 @@ protected:
 
 // pyftpdlib serving `rootFolder` to one account with full rights. Names pass as raw bytes,
 // so a tree may hold names in Shift-JIS, EUC-JP and UTF-8 bytes. LIST shows local time to
-// the minute (only the day for entries older than half a year), MLSD shows UTC to the
-// second and links as what they lead to.
+// the minute (only the day for entries older than half a year) and a symbolic link as
+// vsftpd does, as an "l" line with "-> target"; MLSD shows UTC to the second and a link
+// as what it leads to ("type=dir" for a link to a folder).
 class FtpTestServer : public FtpTestProcess
 {
 public:

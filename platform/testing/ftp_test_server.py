@@ -5,8 +5,9 @@ server ROOT USER PASSWORD [OPTION | FOLDER LISTING]...
     Serves ROOT to one account with full rights. File names pass as raw bytes in both
     directions (commands, listings and replies), so a tree may hold names in Shift-JIS,
     EUC-JP or UTF-8 bytes. LIST shows the server's local time, to the minute, and only
-    the day for entries older than half a year; MLSD shows UTC to the second and
-    describes a symbolic link as what it leads to.
+    the day for entries older than half a year, and a symbolic link as vsftpd does, as an
+    "l" line with "-> target"; MLSD shows UTC to the second and describes a symbolic link
+    as what it leads to ("type=dir" for a link to a folder).
     Each FOLDER LISTING pair makes LIST in the folder FOLDER ("/pub") answer the bytes
     LISTING (given in hexadecimal) in place of the folder's entries, as a hostile server
     might; every other command sees the real tree. A server with such a listing offers no
