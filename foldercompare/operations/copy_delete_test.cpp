@@ -268,8 +268,9 @@ TEST_F(CopyTest, AStopDropsTheCopiesInHand)
     for (int index = 0; index < names.size(); ++index) {
         SCOPED_TRACE(names[index].toStdString());
         EXPECT_EQ(QFileInfo::exists(tree("two/" + names[index])), index % 2 == 0);
-        if (index % 2 == 0)
+        if (index % 2 == 0) {
             EXPECT_EQ(read(tree("two/" + names[index])), "old");
+        }
     }
     EXPECT_EQ(modeOf(tree("two/f0.dat")) & S_IWUSR, 0u) << "a read-only target stays read-only";
     EXPECT_EQ(temporaries(tree("two")), QStringList());
