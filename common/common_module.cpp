@@ -7,6 +7,8 @@
 
 #include <QCoreApplication>
 
+#include <algorithm>
+
 namespace common {
 
 bool BatchMode = false;
@@ -109,22 +111,51 @@ int ShowMsg(const QString &prompt, int buttons, const QString &title, const QStr
     }
 }
 
+namespace {
+
+// The length of the "scheme://" that `address` starts with ("ftp://", "https://", "file://":
+// a letter followed by letters, digits, "+", "-" and "."), -1 when it starts with none.
+qsizetype schemeEndOf(const QString &address)
+{
+    qsizetype index = 0;
+    while (index < address.size()) {
+        const char16_t c = address[index].unicode();
+        const bool letter = (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z');
+        const bool other = (c >= u'0' && c <= u'9') || c == u'+' || c == u'-' || c == u'.';
+        if (!letter && !(index > 0 && other))
+            break;
+        ++index;
+    }
+    return index > 0 && QStringView(address).sliced(index).startsWith(u"://") ? index + 3 : -1;
+}
+
+} // namespace
+
 std::optional<PasswordSpan> PasswordSpanOf(const QString &address, qsizetype schemeEnd)
 {
     const qsizetype hostEnd = address.indexOf(u'/', schemeEnd);
+    const qsizetype colon = address.indexOf(u':', schemeEnd);
     const qsizetype at = address.lastIndexOf(u'@', hostEnd < 0 ? -1 : hostEnd);
-    const qsizetype colon = at < 0 ? -1 : address.indexOf(u':', schemeEnd);
     if (colon >= 0 && colon < at)
         return PasswordSpan{colon, at};
-    return std::nullopt;
+    if (colon < 0 || hostEnd < 0 || colon > hostEnd)
+        return std::nullopt;
+    // No "@" before the first "/": a password may hold the "/", unless digits alone stand
+    // between the ":" and the "/", a port.
+    const QStringView beforeSlash = QStringView(address).sliced(colon + 1, hostEnd - colon - 1);
+    if (std::all_of(beforeSlash.cbegin(), beforeSlash.cend(), [](QChar c) { return c.isDigit(); }))
+        return std::nullopt;
+    const qsizetype firstAt = address.indexOf(u'@', hostEnd);
+    if (firstAt < 0)
+        return std::nullopt;
+    const qsizetype nextSlash = address.indexOf(u'/', firstAt);
+    return PasswordSpan{colon, address.lastIndexOf(u'@', nextSlash < 0 ? -1 : nextSlash)};
 }
 
 QString PasswordHidden(const QString &path)
 {
     QString shown = path;
-    const qsizetype schemeEnd = shown.startsWith(QLatin1String("ftp://"), Qt::CaseInsensitive)    ? 6
-                                : shown.startsWith(QLatin1String("http://"), Qt::CaseInsensitive) ? 7
-                                                                                                   : -1;
+    const qsizetype schemeEnd = schemeEndOf(shown);
     if (schemeEnd > 0) {
         if (const std::optional<PasswordSpan> span = PasswordSpanOf(shown, schemeEnd))
             shown.replace(span->colon + 1, span->at - span->colon - 1, QStringLiteral("****"));

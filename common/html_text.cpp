@@ -28,11 +28,11 @@ QString HtmlEscapeText(const QString &text)
     return HtmlEscapeMarkup(text);
 }
 
-QString HtmlRowColor(quint32 blueGreenRed)
+QString HtmlRowColor(std::optional<quint32> blueGreenRed)
 {
-    const quint32 rgb = platform::rgbFromBgr(blueGreenRed);
-    if (rgb == 0)
+    if (!blueGreenRed)
         return QStringLiteral("#FFFFFF");
+    const quint32 rgb = platform::rgbFromBgr(*blueGreenRed);
     return u'#' + QStringLiteral("%1").arg(rgb, 6, 16, QLatin1Char('0')).toUpper();
 }
 

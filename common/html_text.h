@@ -3,6 +3,7 @@
 #include <QString>
 
 #include <array>
+#include <optional>
 
 namespace common {
 
@@ -21,8 +22,8 @@ QString HtmlEscapeText(const QString &text);
 
 // The HTML colour of a row whose colour is the blue-green-red value `blueGreenRed` (only
 // its low 24 bits count): "#" and the six upper-case digits of the red-green-blue value,
-// "#FFFFFF" for 0 (no colour of its own).
-QString HtmlRowColor(quint32 blueGreenRed);
+// "#000000" for black (0); "#FFFFFF" for a row without a colour of its own (nullopt).
+QString HtmlRowColor(std::optional<quint32> blueGreenRed);
 
 // The lines of an HTML export before its rows: the head (Japanese, `charset` as the
 // page's character set, `title` as it is), the body with base font size 2, the two paths

@@ -84,6 +84,29 @@ TEST(InstanceSlot, AWorkFolderThatIsNotOursIsPassedOver)
     EXPECT_FALSE(QFileInfo::exists(others + "/.instance.lock")) << "nothing is put into it";
 }
 
+TEST(InstanceSlot, AWorkFolderIsPrivateWhetherNewOrFoundThere)
+{
+    const TemporaryFolder folder;
+    const struct
+    {
+        const char *program;
+        mode_t found; // 0: no folder there yet
+    } cases[] = {{"New", 0}, {"Open", 0777}, {"Readable", 0755}, {"Private", 0700}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.program);
+        const QString workFolder = folder.filePath(QString(c.program) + "001");
+        if (c.found != 0) {
+            folder.makeFolder(QString(c.program) + "001");
+            ASSERT_EQ(::chmod(QFile::encodeName(workFolder).constData(), c.found), 0);
+        }
+        const InstanceSlot slot = TakeInstanceNumber(folder.path(), c.program);
+        EXPECT_EQ(slot.workFolder, workFolder);
+        struct stat info = {};
+        ASSERT_EQ(::stat(QFile::encodeName(workFolder).constData(), &info), 0);
+        EXPECT_EQ(info.st_mode & 07777, 0700u);
+    }
+}
+
 TEST(InstanceSlot, ProgramsAndFoldersCountApart)
 {
     const TemporaryFolder folder;

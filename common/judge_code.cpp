@@ -722,6 +722,10 @@ double ScoreBinary(QByteArrayView bytes)
 
 QString JudgeCode(QByteArrayView bytes, bool checkBin)
 {
+    // A UTF-16 byte-order mark tells the code and its byte order; the scorers read UTF-16
+    // only little-endian and would take big-endian text for something else.
+    if (bytes.startsWith(QByteArrayView("\xFF\xFE", 2)) || bytes.startsWith(QByteArrayView("\xFE\xFF", 2)))
+        return QStringLiteral("UNICODE");
     const Sample sample(bytes);
     SjisScorer sjis;
     UnicodeScorer unicode;

@@ -8,7 +8,8 @@ namespace common {
 // Character-code judging (module modJUDG). Seven scorers walk the same bytes; each adds
 // points for byte patterns typical of its code (and two subtract points for patterns
 // that break theirs). A score is points × 100 / (window size × 2): one point per byte
-// gives 50, two points per byte 100. No byte-order mark, file name or setting counts.
+// gives 50, two points per byte 100. No byte-order mark, file name or setting counts in a
+// score; JudgeCode alone takes a UTF-16 mark first.
 //
 // The window is the first JudgeWindowSize bytes (all bytes when there are fewer). A
 // multi-byte sequence that starts inside the window may take its remaining bytes from
@@ -20,7 +21,9 @@ inline constexpr qsizetype JudgeWindowSize = 100000;
 // highest score, ties going to the earlier name in the order SJIS, UNICODE, JIS, UTF7,
 // UTF8, EUC, BIN. "BIN" is scored only when `checkBin` is true, so it comes back only
 // then and only with a score strictly above all six text codes. An empty array, where
-// every score is 0, gives "SJIS".
+// every score is 0, gives "SJIS". Bytes that start with a UTF-16 byte-order mark (FF FE
+// or FE FF) give "UNICODE" without scoring: the mark decides the code, and the readers of
+// "UNICODE" take the byte order from it.
 QString JudgeCode(QByteArrayView bytes, bool checkBin);
 
 // The scorers, each returning its score over the window of `bytes`.

@@ -164,6 +164,9 @@ TEST(JudgeCode, TiesAndTheBinaryRule)
         {"JIS", "\x1B$B0!0!\x1B(B", false, "JIS"},
         {"EUC", bytesOf({0xB0, 0xA1}), false, "EUC"},
         {"UTF-16", bytesOf({0x93, 0x30, 0x93, 0x30}), false, "UNICODE"},
+        {"UTF-16 big-endian behind its mark", bytesOf({0xFE, 0xFF, 0x30, 0x42, 0x00, 0x0D, 0x00, 0x0A}), true,
+         "UNICODE"},
+        {"UTF-16 little-endian behind its mark", bytesOf({0xFF, 0xFE, 0x0D, 0x00, 0x0A, 0x00}), true, "UNICODE"},
         {"empty", QByteArray(), true, "SJIS"},
     };
     for (const auto &c : cases) {
@@ -485,6 +488,9 @@ double scoreBinary(QByteArrayView bytes)
 
 QString judgeCode(QByteArrayView bytes, bool checkBin)
 {
+    if (bytes.size() >= 2 && ((uchar(bytes[0]) == 0xFF && uchar(bytes[1]) == 0xFE)
+                              || (uchar(bytes[0]) == 0xFE && uchar(bytes[1]) == 0xFF)))
+        return "UNICODE";
     const std::pair<double, const char *> scores[] = {
         {scoreSjis(bytes), "SJIS"}, {scoreUnicode(bytes), "UNICODE"}, {scoreJis(bytes), "JIS"},
         {scoreUtf7(bytes), "UTF7"}, {scoreUtf8(bytes), "UTF8"},       {scoreEuc(bytes), "EUC"},

@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <algorithm>
 #include <optional>
 
 namespace platform {
@@ -228,6 +229,11 @@ bool isSinglePathElement(QByteArrayView name)
 bool isSinglePathElement(QStringView name)
 {
     return isSingleElement(name);
+}
+
+bool isTransferableName(QByteArrayView name)
+{
+    return std::none_of(name.cbegin(), name.cend(), [](char c) { return uchar(c) < 0x20; });
 }
 
 namespace {

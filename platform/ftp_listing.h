@@ -39,6 +39,11 @@ struct FtpListing
 bool isSinglePathElement(QByteArrayView name);
 bool isSinglePathElement(QStringView name);
 
+// True when a transfer can name `name`, received from a server: it holds no control byte
+// below 0x20 (ESC, 0x01, ...), which libcurl refuses in the path of a download, an upload
+// or a file's facts. Commands (CWD, DELE, RMD, RNFR) send such a name as it is.
+bool isTransferableName(QByteArrayView name);
+
 // Parses the reply of LIST in the Unix style
 //     drwxr-xr-x   2 owner group   4096 Jan 15 12:34 name
 //     -rw-r--r--   1 owner group  12345 Jan 15  2020 name

@@ -120,22 +120,26 @@ TEST(FtpListing, ReadsMachineListings)
     }
 }
 
-TEST(FtpListing, TakesOnlyNamesThatAreOneEntryOfAFolder)
+TEST(FtpListing, TakesOnlyNamesThatAreOneEntryOfAFolderAndTellsWhichATransferCanName)
 {
     const struct
     {
         QByteArray name;
         bool single;
+        bool transferable = true;
     } cases[] = {
         {"notes.txt", true},  {"...", true},       {".profile", true},      {"back\\slash", true},
         {" ", true},          {"\x93\xfa\x96{", true}, {"", false},              {".", false},
         {"..", false},        {"a/b", false},      {"/", false},            {"../x", false},
-        {"x/", false},        {"/../../home/x", false}, {QByteArray("a\0b", 3), false},
+        {"x/", false},        {"/../../home/x", false}, {QByteArray("a\0b", 3), false, false},
+        {"ctl\x01.txt", true, false}, {"esc\x1b[1m.txt", true, false}, {"tab\there", true, false},
+        {"del\x7f.txt", true},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name.toStdString());
         EXPECT_EQ(isSinglePathElement(c.name), c.single);
         EXPECT_EQ(isSinglePathElement(QString::fromLatin1(c.name)), c.single);
+        EXPECT_EQ(isTransferableName(c.name), c.transferable);
         const FtpListing listing
             = parseFtpListing("-rw-r--r--   1 o g 1 Jun 01 12:00 " + c.name + "\r\n", QDate(2024, 6, 20));
         EXPECT_EQ(listing.entries.size(), c.single ? 1 : 0);

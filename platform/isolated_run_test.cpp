@@ -15,6 +15,18 @@ namespace {
 
 using Kind = IsolatedOutcome::Kind;
 
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool AddressSanitizerBuild = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool AddressSanitizerBuild = true;
+#else
+constexpr bool AddressSanitizerBuild = false;
+#endif
+#else
+constexpr bool AddressSanitizerBuild = false;
+#endif
+
 // Work that faults, runs away or hands back too much ends its child, told by its kind;
 // this process goes on. Work that ends well hands back its bytes.
 TEST(IsolatedRun, FaultsEndOnlyTheChild)
@@ -60,6 +72,12 @@ TEST(IsolatedRun, FaultsEndOnlyTheChild)
         SCOPED_TRACE(c.name);
         limits.outputBytes = c.outputBytes;
         const IsolatedOutcome outcome = runIsolated(c.work, limits);
+        if (AddressSanitizerBuild && c.kind == Kind::OutOfMemory) {
+            // The sanitizer's allocator ends a child without memory by itself, and cannot
+            // allocate its report either: the child crashes or stalls, never ends well.
+            EXPECT_NE(int(outcome.kind), int(Kind::Done)) << outcome.text.toStdString();
+            continue;
+        }
         EXPECT_EQ(int(outcome.kind), int(c.kind)) << outcome.text.toStdString();
         if (c.kind == Kind::Done)
             EXPECT_EQ(outcome.output, c.output);

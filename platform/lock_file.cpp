@@ -37,8 +37,8 @@ QString safeFileName(const QString &name)
 // The lock file inside a folder that tryLockFolder() locks.
 constexpr char FolderLockName[] = ".instance.lock";
 
-// The folder `folder` (no symbolic link), open, when it is ours, made private where group
-// or others could write to it; none otherwise.
+// The folder `folder` (no symbolic link), open, when it is ours, made private (0700, as
+// a new one is) where group or others had any right to it; none otherwise.
 Descriptor openOwnFolder(const QByteArray &folder)
 {
     Descriptor descriptor(::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
@@ -46,8 +46,8 @@ Descriptor openOwnFolder(const QByteArray &folder)
         return {};
     struct stat info;
     bool ours = ::fstat(descriptor.get(), &info) == 0 && info.st_uid == ::geteuid();
-    if (ours && (info.st_mode & (S_IWGRP | S_IWOTH)) != 0)
-        ours = ::fchmod(descriptor.get(), info.st_mode & 07777 & ~mode_t(S_IWGRP | S_IWOTH)) == 0;
+    if (ours && (info.st_mode & (S_IRWXG | S_IRWXO)) != 0)
+        ours = ::fchmod(descriptor.get(), S_IRWXU) == 0;
     return ours ? std::move(descriptor) : Descriptor();
 }
 

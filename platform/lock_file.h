@@ -29,7 +29,8 @@ public:
     // The folder is made (mode 0700) when missing. nullopt when another process holds the
     // lock, or the folder is none of ours: a symbolic link, no folder, owned by another
     // user (root and a user sharing one program folder never share a folder of it). A
-    // folder of ours that group or others may write to is made private first.
+    // folder of ours that gives group or others any right is made 0700 first, as a new
+    // one is.
     static std::optional<LockFile> tryLockFolder(const QString &folder);
 
     LockFile(LockFile &&other) noexcept;

@@ -33,6 +33,17 @@ protected:
     }
     static QByteArray sjis(const QString &text) { return common::NonCodeClass().VbUnicode_To_SJIS(text); }
     static QByteArray utf8(const QString &text) { return common::NonCodeClass().VbUnicode_To_UTF8(text, false); }
+    // `text` in UTF-16 behind its byte-order mark, in either byte order.
+    static QByteArray utf16(const QString &text, bool bigEndian)
+    {
+        QByteArray bytes = bigEndian ? QByteArray("\xFE\xFF") : QByteArray("\xFF\xFE");
+        for (const QChar c : text) {
+            const char high = char(c.unicode() >> 8);
+            const char low = char(c.unicode() & 0xFF);
+            bytes.append(bigEndian ? high : low).append(bigEndian ? low : high);
+        }
+        return bytes;
+    }
     static QString lf(QString text) { return text.replace(QStringLiteral("\r\n"), QStringLiteral("\n")); }
 
     TemporaryFolder m_folder;
@@ -153,6 +164,12 @@ TEST_F(ContentComparerTest, TextsComparedRegardlessOfLineEndsAndCodes)
     EXPECT_EQ(mixed.code2, "UTF8");
     EXPECT_FALSE(loose.CheckFileUpd(crOnly, lfOnly).differ);
     EXPECT_TRUE(loose.CheckFileUpd(crlf, changed).differ);
+    // The byte-order mark tells UTF-16 and its byte order.
+    const ContentCheck::FileResult utf16Orders = comparer(true, true).CheckFileUpd(
+        file("le.txt", utf16(JapaneseText, false)), file("be.txt", utf16(JapaneseText, true)));
+    EXPECT_FALSE(utf16Orders.differ);
+    EXPECT_EQ(utf16Orders.code1, "UNICODE");
+    EXPECT_EQ(utf16Orders.code2, "UNICODE");
 }
 
 TEST_F(ContentComparerTest, CodesJudgedFromFirstBlocksWhenShown)

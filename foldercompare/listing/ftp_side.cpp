@@ -5,6 +5,7 @@
 #include "common/saved_error.h"
 #include "foldercompare/listing/folder_services.h"
 #include "foldercompare/listing/tree_walk.h"
+#include "platform/ftp_listing.h"
 #include "platform/ftp_session.h"
 
 #include <QDir>
@@ -112,6 +113,12 @@ public:
         for (const common::FtpFolderEntry &listed : folder.entries) {
             if (m_host.abortRequested())
                 break;
+            // No download, size or time can be asked for a name with a control byte.
+            if (!platform::isTransferableName(listed.remoteName)) {
+                m_gathering.excludedPaths.append(relativeFolder + listed.name
+                                                 + (listed.folder ? QStringLiteral("/") : QString()));
+                continue;
+            }
             entries.append(resolveFtpLink(remote, listed));
         }
         if (!m_host.abortRequested())
@@ -293,6 +300,10 @@ SingleFile gatherSingleFile(const FtpInfo &info, const QString &cacheFolder, Ftp
     }
     if (!named || named->folder)
         return SingleFile::NotAFile;
+    if (!platform::isTransferableName(named->remoteName)) {
+        gathering.excludedPaths.append(info.fileName);
+        return SingleFile::Gathered;
+    }
     const QByteArray path = remoteChild(remote, named->remoteName);
     if (named->link) {
         if (common::FtpEnterFolder(path))

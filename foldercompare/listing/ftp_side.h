@@ -55,9 +55,10 @@ struct FtpGathering
     int sizeCheckRepeats = 3;
     // Filled by the gathering, for the exclusion message: relative paths left out because a
     // listing line cannot hold their names (a TAB in a name) or because their copy would
-    // leave the cache folder (through a symbolic link in it); and listed names that cannot
-    // be one entry of a folder ("", ".", "..", a "/" or a NUL in them), each as the
-    // relative folder that listed it followed by the name as received, made printable.
+    // leave the cache folder (through a symbolic link in it) or because no transfer can name
+    // them (a control byte in a name); and listed names that cannot be one entry of a
+    // folder ("", ".", "..", a "/" or a NUL in them), each as the relative folder that
+    // listed it followed by the name as received, made printable.
     // Nothing of these is written into the cache, and the gathering goes on without them.
     QStringList excludedPaths = {};
     // Filled by the gathering: files that the server refused to send, each as its relative

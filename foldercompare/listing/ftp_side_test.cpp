@@ -530,6 +530,10 @@ TEST(FtpServerKinds, EachGathersTheSameRowsOrFailsAsASide)
     writeRawFile(root.path(), "pub/docs/d.txt", "dd");
     writeRawFile(root.path(), "pub/docs/" + sjis("資料.txt"), "sjis");
     writeRawFile(root.path(), "pub/utf/" + QString("テスト.txt").toUtf8(), "utf8");
+    // Names with a control byte, which no transfer can name: left out and named.
+    writeRawFile(root.path(), "pub/ctl\x01.txt", "c");
+    writeRawFile(root.path(), "pub/utf/esc\x1b.txt", "e");
+    const QStringList excluded = {"ctl\x01.txt", "utf/esc\x1b.txt"};
     for (const char *link : {"docs link-to-docs", "a.txt link-to-a", ". loop"}) {
         const QList<QByteArray> parts = QByteArray(link).split(' ');
         ASSERT_EQ(::symlink(parts[0].constData(), QFile::encodeName(root.filePath("pub/" + parts[1])).constData()), 0);
@@ -602,6 +606,7 @@ TEST(FtpServerKinds, EachGathersTheSameRowsOrFailsAsASide)
             expected.removeAll(line);
         EXPECT_EQ(sorted(text.isEmpty() ? QStringList() : text.split("\r\n")), sorted(expected));
         EXPECT_EQ(gathering.refusedFiles, c.refusedFiles);
+        EXPECT_EQ(gathering.excludedPaths, gathered ? excluded : QStringList());
         if (gathered) {
             EXPECT_EQ(TemporaryFolder::readFile(cache.filePath("link-to-a")), "a");
             EXPECT_EQ(TemporaryFolder::readFile(cache.filePath("utf/テスト.txt")), "utf8");

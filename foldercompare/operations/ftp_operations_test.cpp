@@ -232,6 +232,21 @@ TEST_F(FtpOperationsTest, AnFtpToFtpCopyLogsInOncePerServer)
     EXPECT_EQ(m_server->logins(), QStringList{m_server->user()});
 }
 
+// A name with a control byte, which no transfer can name, is no row of the list, but the
+// commands of a delete name it as it is: a folder that holds one is deleted whole.
+TEST_F(FtpOperationsTest, ANameNoTransferCanNameIsDeletedWithItsFolder)
+{
+    startServer(m_served.makeFolder("pub").chopped(4));
+    onBothSides("tree/ok.txt", "ok");
+    m_served.writeFile("pub/tree/ctl\x01.txt", "c");
+    DeleteOperation remove(1);
+    run(remove, rows({"tree/"}), ftpSides());
+    EXPECT_FALSE(QFileInfo::exists(m_served.filePath("pub/tree")));
+    EXPECT_FALSE(QFileInfo::exists(tree("cache/tree")));
+    EXPECT_TRUE(m_errorList.isEmpty()) << m_errorList.toStdString();
+    EXPECT_EQ(remove.rowsDeleted(), 1);
+}
+
 // An upload goes to a temporary name and replaces the file only when whole: a connection
 // cut during the upload leaves the server's file and no fragment; a server that will not
 // rename over a file gets the old one deleted only after the upload is whole.

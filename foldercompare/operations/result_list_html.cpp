@@ -80,8 +80,10 @@ void BatHtmlSave(const ResultListExport &source, const QString &path)
 
     QString line;
     for (int row = 0; row < rows; ++row) {
+        // 0 is the grid's "no colour of its own": white, as the grid and the workbook show it.
         const quint32 color = row > 0 ? grid.backColorAt(row, 1) : 0;
-        line = QStringLiteral("<tr bgcolor=\"") + common::HtmlRowColor(color) + QStringLiteral("\">");
+        const std::optional<quint32> shown = color != 0 ? std::optional<quint32>(color) : std::nullopt;
+        line = QStringLiteral("<tr bgcolor=\"") + common::HtmlRowColor(shown) + QStringLiteral("\">");
         for (int col = 0; col < cols; ++col) {
             const QString text = grid.textMatrix(row, col);
             if (row == 0) {

@@ -162,32 +162,32 @@ void Frm_Main::OpenExt_Click()
         const QString path = currentEntryPath();
         if (path.isEmpty())
             return;
-        if (common::ShowMsg(QStringLiteral("関連づけられたプログラムを起動します。宜しいですか？　\r\n\r\n") + path,
+        if (common::ShowMsg(QStringLiteral("関連づけられたプログラムを起動します。宜しいですか？　\r\n\r\n") + common::PrintablePath(path),
                             platform::MessageStyle::YesNo)
             != platform::MessageAnswer::Yes)
             return;
         const QFileInfo info(path);
         if (isFolderPath(path)) {
             if (!info.isDir()) {
-                common::ShowMsg(MissingFolder + path);
+                common::ShowMsg(MissingFolder + common::PrintablePath(path));
                 return;
             }
         } else if (!info.isFile()) {
-            common::ShowMsg(MissingFile + path);
+            common::ShowMsg(MissingFile + common::PrintablePath(path));
             return;
         }
         if (isFolderPath(path) || !info.suffix().isEmpty()) {
             if (!QDesktopServices::openUrl(QUrl::fromLocalFile(path)))
                 throw common::Failure(53, QCoreApplication::applicationName(),
-                                      QStringLiteral("関連づけられたプログラムを起動できません。 ") + path);
+                                      QStringLiteral("関連づけられたプログラムを起動できません。 ") + common::PrintablePath(path));
             return;
         }
         // A file without an extension opens as a text.
         const QString program = common::GetAssociatedExe(QStringLiteral("txt"));
         if (program.isEmpty() || !platform::processStarter().startDetached(program, {path}))
             throw common::Failure(53, QCoreApplication::applicationName(),
-                                  QStringLiteral("プログラムを起動できません。 ") + program + QStringLiteral(" \"") + path
-                                      + u'"');
+                                  QStringLiteral("プログラムを起動できません。 ") + program + QStringLiteral(" \"")
+                                      + common::PrintablePath(path) + u'"');
     } catch (...) {
         common::SaveErr();
         common::ReportSavedErr(QStringLiteral("OpenExt_Click"));
@@ -201,7 +201,7 @@ void Frm_Main::Properties_Click()
         if (path.isEmpty())
             return;
         if (isFolderPath(path) ? !QFileInfo(path).isDir() : !QFileInfo(path).isFile()) {
-            common::ShowMsg((isFolderPath(path) ? MissingFolder : MissingFile) + path);
+            common::ShowMsg((isFolderPath(path) ? MissingFolder : MissingFile) + common::PrintablePath(path));
             return;
         }
         if (platform::ShowFileProperties(path) <= 32)
@@ -220,13 +220,13 @@ void Frm_Main::OpenText_Click()
             return;
         if (isFolderPath(path)) {
             if (QFileInfo(path).isDir())
-                common::ShowMsg(QStringLiteral("テキストエディタでフォルダを開く事は出来ません。　\r\n\r\n") + path);
+                common::ShowMsg(QStringLiteral("テキストエディタでフォルダを開く事は出来ません。　\r\n\r\n") + common::PrintablePath(path));
             else
-                common::ShowMsg(MissingFolder + path);
+                common::ShowMsg(MissingFolder + common::PrintablePath(path));
             return;
         }
         if (!QFileInfo(path).isFile()) {
-            common::ShowMsg(MissingFile + path);
+            common::ShowMsg(MissingFile + common::PrintablePath(path));
             return;
         }
         const QString program = common::GetAssociatedExe(QStringLiteral("txt"));

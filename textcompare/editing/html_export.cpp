@@ -12,9 +12,12 @@ namespace textcompare {
 namespace {
 
 // The row's colour cell (a blue-green-red value as decimal text) as an HTML colour;
-// white when the row has none.
+// white when the row has none (an empty cell), black for 0, as the grid, the bar and the
+// workbook show it.
 QString rowColor(const QString &colorCell)
 {
+    if (colorCell.isEmpty())
+        return common::HtmlRowColor(std::nullopt);
     return common::HtmlRowColor(quint32(qint64(std::nearbyint(common::LeadingNumber(colorCell)))));
 }
 

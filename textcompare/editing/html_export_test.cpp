@@ -112,7 +112,7 @@ TEST_F(HtmlExportTest, RowColoursTurnFromBlueGreenRedToRedGreenBlue)
         const char *color;
     } cases[] = {
         {"16777147", "#BBFFFF"}, {"255", "#FF0000"}, {"16711680", "#0000FF"}, {"", "#FFFFFF"},
-        {"0", "#FFFFFF"},        {"4096.6", "#011000"}, {"x", "#FFFFFF"},
+        {"0", "#000000"},        {"4096.6", "#011000"}, {"x", "#000000"},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.cell);

@@ -171,7 +171,7 @@ LoadedSide loadSide(TextSides &sides, int index, const TextReadContext &context)
     } else {
         const QFileInfo info(path);
         if (!info.exists() || info.isDir()) {
-            notFound(loaded, FileNotFound + path, context);
+            notFound(loaded, FileNotFound + common::PrintablePath(path), context);
             return loaded;
         }
     }

@@ -59,7 +59,7 @@ bool isFileOrTell(const QString &path)
 {
     if (QFileInfo(path).isFile())
         return true;
-    showMessage(MissingFile + path);
+    showMessage(MissingFile + common::PrintablePath(path));
     return false;
 }
 
@@ -88,7 +88,8 @@ QByteArray fileStart(const QString &path)
 
 QString notChanged(const QString &reason, const QString &path)
 {
-    return QStringLiteral("ファイルを変更出来ませんでした。　\r\n(") + reason + QStringLiteral(")\r\n\r\n") + path;
+    return QStringLiteral("ファイルを変更出来ませんでした。　\r\n(") + reason + QStringLiteral(")\r\n\r\n")
+           + common::PrintablePath(path);
 }
 
 // Tells how a change through FileEditing ended, when it did not end well.
@@ -97,7 +98,7 @@ void tellOutcome(const FileEditor::Outcome &outcome, const QString &path)
     if (outcome.failure.isEmpty())
         return;
     showMessage(outcome.changed ? QStringLiteral("ファイルは変更しましたが、元に戻せません。　\r\n(") + outcome.failure
-                                      + QStringLiteral(")\r\n\r\n") + path
+                                      + QStringLiteral(")\r\n\r\n") + common::PrintablePath(path)
                                 : notChanged(outcome.failure, path));
 }
 
@@ -161,7 +162,7 @@ void Frm_Linquell::TextEdit(int side, const EditLines &lines, int startRow, int 
         const SideText &compared = LastReadTexts[side];
         if (compared.outcome != ReadOutcome::Read || compared.stamp.path != path
             || ReadCodeIndex[side] != Cmb_FileCode[side]->currentIndex()) {
-            showMessage(StaleComparison + path);
+            showMessage(StaleComparison + common::PrintablePath(path));
             return;
         }
         const EditRange range = FindEditRange([this, side](int row) { return DiffDisplayTable.marks(row).line[side]; },
@@ -171,7 +172,7 @@ void Frm_Linquell::TextEdit(int side, const EditLines &lines, int startRow, int 
         const QString confirmation = QStringLiteral("ファイルを変更(") + lines.operationName()
                                      + QStringLiteral(")します。宜しいですか？    \r\n"
                                                       "念のため初回変更前にごみ箱へバックアップします。      \r\n\r\n")
-                                     + path + QStringLiteral("    ");
+                                     + common::PrintablePath(path) + QStringLiteral("    ");
         const FileStamp now = FileStamp::of(path);
         if (now == compared.stamp && EditedAsBytes(code)) {
             // The file's kept lines are copied as they are, a block at a time.
@@ -194,7 +195,7 @@ void Frm_Linquell::TextEdit(int side, const EditLines &lines, int startRow, int 
             }
             edited = SpliceFileBytes(current.bytes, code, range, lines);
         } else {
-            if (!askOverwrite(ChangedSinceComparison + path))
+            if (!askOverwrite(ChangedSinceComparison + common::PrintablePath(path)))
                 return;
             // What the other program wrote goes to the trash before it is overwritten.
             backup = TrashBackup::Always;
@@ -328,15 +329,16 @@ void Frm_Linquell::EditRedo_Click()
         // What another program wrote since the last edit goes to the trash before the undo
         // overwrites it.
         const bool changedElsewhere = FileEditing.lastEditChangedSinceWritten() && QFileInfo(path).isFile();
-        if (changedElsewhere && !askOverwrite(ChangedSinceEdit + path))
+        if (changedElsewhere && !askOverwrite(ChangedSinceEdit + common::PrintablePath(path)))
             return;
         const FileEditor::Outcome outcome
             = FileEditing.undoLastEdit(changedElsewhere ? TrashBackup::Always : TrashBackup::FirstChange);
         if (!outcome.failure.isEmpty())
             showMessage(outcome.changed ? QStringLiteral("元に戻しましたが、もう一度元に戻す事は出来ません。　\r\n(")
-                                              + outcome.failure + QStringLiteral(")\r\n\r\n") + path
+                                              + outcome.failure + QStringLiteral(")\r\n\r\n")
+                                              + common::PrintablePath(path)
                                         : QStringLiteral("元に戻せませんでした。　\r\n(") + outcome.failure
-                                              + QStringLiteral(")\r\n\r\n") + path);
+                                              + QStringLiteral(")\r\n\r\n") + common::PrintablePath(path));
         JumpToFirstDiff = false;
         Btn_DiffList_Click();
     } catch (...) {
@@ -352,22 +354,22 @@ void Frm_Linquell::OpenExt_Click()
         if (!side)
             return;
         const QString path = Txt_FilePath[*side]->text();
-        if (!askYesNo(QStringLiteral("関連づけられたプログラムを起動します。宜しいですか？　\r\n\r\n") + path)
+        if (!askYesNo(QStringLiteral("関連づけられたプログラムを起動します。宜しいですか？　\r\n\r\n") + common::PrintablePath(path))
             || !isFileOrTell(path))
             return;
         const QFileInfo info(path);
         if (!info.suffix().isEmpty()) {
             if (!QDesktopServices::openUrl(QUrl::fromLocalFile(info.absoluteFilePath())))
                 throw common::Failure(CannotStart, QCoreApplication::applicationName(),
-                                      QStringLiteral("関連づけられたプログラムを起動できません。 ") + path);
+                                      QStringLiteral("関連づけられたプログラムを起動できません。 ") + common::PrintablePath(path));
             return;
         }
         // A file without an extension opens as a text.
         const QString program = common::GetAssociatedExe(QStringLiteral("txt"));
         if (program.isEmpty() || !platform::processStarter().startDetached(program, {path}))
             throw common::Failure(CannotStart, QCoreApplication::applicationName(),
-                                  QStringLiteral("プログラムを起動できません。 ") + program + QStringLiteral(" \"") + path
-                                      + u'"');
+                                  QStringLiteral("プログラムを起動できません。 ") + program + QStringLiteral(" \"")
+                                      + common::PrintablePath(path) + u'"');
     } catch (...) {
         common::SaveErr();
         common::ShowSavedErr(QStringLiteral("OpenExt_Click"));
@@ -413,7 +415,7 @@ void Frm_Linquell::DateChg_Click()
         // let write it.
         const QFileInfo info(path);
         if (!info.permission(QFileDevice::WriteOwner) || !platform::SetFileDate(path, dialogDate(DialogAnswers.DateChgDtm)))
-            showMessage(QStringLiteral("ファイル日時変更出来ませんでした。　\r\n\r\n") + path);
+            showMessage(QStringLiteral("ファイル日時変更出来ませんでした。　\r\n\r\n") + common::PrintablePath(path));
     } catch (...) {
         common::SaveErr();
         common::ShowSavedErr(QStringLiteral("DateChg_Click"));
@@ -453,12 +455,12 @@ void Frm_Linquell::CodeChg_Click()
                   : EditedContents{{}, {}, {}, source.failure};
         if (!converted.refusal.isEmpty()) {
             showMessage(QStringLiteral("文字コード変換出来ませんでした。　\r\n(") + converted.refusal
-                        + QStringLiteral(")\r\n\r\n") + path);
+                        + QStringLiteral(")\r\n\r\n") + common::PrintablePath(path));
         } else {
             const FileEditor::Outcome outcome = FileEditing.replaceFile(path, converted.bytes, source.stamp);
             if (!outcome.changed)
                 showMessage(QStringLiteral("文字コード変換出来ませんでした。　\r\n(") + outcome.failure
-                            + QStringLiteral(")\r\n\r\n") + path);
+                            + QStringLiteral(")\r\n\r\n") + common::PrintablePath(path));
         }
         resetCodeLists();
         JumpToFirstDiff = false;

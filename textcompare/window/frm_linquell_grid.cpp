@@ -149,7 +149,7 @@ void Frm_Linquell::OpenText_Click()
         if (path.isEmpty())
             return;
         if (!QFileInfo(path).isFile()) {
-            platform::dialogs().messageBox(QStringLiteral("ファイルが存在しません。　\r\n\r\n") + path,
+            platform::dialogs().messageBox(QStringLiteral("ファイルが存在しません。　\r\n\r\n") + common::PrintablePath(path),
                                            platform::MessageStyle::OkOnly, QString());
             return;
         }
