@@ -155,7 +155,7 @@ QString antiwordLines(const QString &output)
 } // namespace
 
 bool RdExcelValue(const QString &path, const QString &sheetNo, const QString &startCell, qint32 maxRows,
-                  qint32 maxCols, QString &text, QString &description)
+                  qint32 maxCols, QString &text, QString &description, const std::function<bool()> &keepGoing)
 {
     text.clear();
     std::array<qint32, 4> start{};
@@ -166,14 +166,16 @@ bool RdExcelValue(const QString &path, const QString &sheetNo, const QString &st
         return false;
     }
     const qint64 sheetNumber = common::LeadingInteger(sheetNo, 0);
-    ExpansionBudget budget(DocumentLimits::forFile(path));
-    SheetTextBuilder builder(std::max(start[0], 1), maxRows, std::max(start[1], 1),
-                             qint64(std::max(start[1], 1)) + maxCols - 1, budget);
     const Container container = containerOf(path, description);
     if (container == Container::Empty || container == Container::Unreadable)
         return false;
-    if (container == Container::Compound
-        || (container == Container::Other && !path.endsWith(QStringLiteral(".xlsx"), Qt::CaseInsensitive)))
+    const bool legacy = container == Container::Compound
+                        || (container == Container::Other && !path.endsWith(QStringLiteral(".xlsx"), Qt::CaseInsensitive));
+    // The child process of a legacy workbook must not run this process's hook.
+    ExpansionBudget budget(DocumentLimits::forFile(path), legacy ? std::function<bool()>() : keepGoing);
+    SheetTextBuilder builder(std::max(start[0], 1), maxRows, std::max(start[1], 1),
+                             qint64(std::max(start[1], 1)) + maxCols - 1, budget);
+    if (legacy)
         return readXlsSheetIsolated(path, sheetNumber, builder, text, description);
     if (!ReadXlsxSheet(path, sheetNumber, builder, description))
         return false;
@@ -181,14 +183,14 @@ bool RdExcelValue(const QString &path, const QString &sheetNo, const QString &st
     return true;
 }
 
-bool RdWordValue(const QString &path, QString &text, QString &description)
+bool RdWordValue(const QString &path, QString &text, QString &description, const std::function<bool()> &keepGoing)
 {
     text.clear();
     bool read = false;
     QString output;
     switch (containerOf(path, description)) {
     case Container::Zip:
-        read = ReadDocxText(path, text, description);
+        read = ReadDocxText(path, text, description, keepGoing);
         break;
     case Container::Compound:
     case Container::Other:

@@ -40,6 +40,14 @@ QXmlStreamReader::TokenType nextToken(QXmlStreamReader &reader)
     return QXmlStreamReader::Invalid;
 }
 
+QXmlStreamReader::TokenType nextToken(QXmlStreamReader &reader, ExpansionBudget &budget)
+{
+    if (budget.takeWork())
+        return nextToken(reader);
+    reader.raiseError(budget.refusal());
+    return QXmlStreamReader::Invalid;
+}
+
 bool appendElementText(QXmlStreamReader &reader, QString &text, ExpansionBudget &budget)
 {
     while (!reader.atEnd()) {
