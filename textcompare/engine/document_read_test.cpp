@@ -1,5 +1,6 @@
 #include "textcompare/engine/document_read.h"
 
+#include "platform/isolated_run.h"
 #include "platform/testing/print_to.h"
 #include "platform/testing/temporary_folder.h"
 #include "textcompare/engine/cell_text.h"
@@ -378,6 +379,21 @@ with zipfile.ZipFile(sys.argv[1], "w", zipfile.ZIP_DEFLATED) as z:
             EXPECT_TRUE(m_description.contains(c.result)) << m_description.toStdString();
         }
     }
+
+#if !defined(__SANITIZE_ADDRESS__)
+    // Each line break counts as it comes: the bound refuses the paragraph before its lines
+    // take the memory.
+    platform::IsolationLimits limits;
+    limits.memoryBytes = qint64(512) << 20;
+    const platform::IsolatedOutcome outcome = platform::runIsolated(
+        [&] {
+            word(m_folder.filePath("breaks.docx"));
+            return m_description.toUtf8();
+        },
+        limits);
+    EXPECT_TRUE(outcome.ok()) << outcome.text.toStdString();
+    EXPECT_TRUE(outcome.output.contains("行数が 8388608 を超えます")) << outcome.output.toStdString();
+#endif
 }
 
 TEST(CellText, NumbersAndDates)
