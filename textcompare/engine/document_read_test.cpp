@@ -340,15 +340,15 @@ with zipfile.ZipFile(sys.argv[1], "w", zipfile.ZIP_DEFLATED) as z:
         {"50,000 nested tables with a line each", false,
          body("lines.docx", ("<w:tbl><w:tr><w:tc>" + paragraph).repeated(50000)
                                 + QByteArray("</w:tc></w:tr></w:tbl>").repeated(50000)),
-         false, "大きすぎます (処理量が 67108864 を超えます)"},
+         false, "大きすぎます (処理量が 16777216 を超えます)"},
         {"12,000 levels beside a cell each", false,
          body("beside.docx", ("<w:tbl><w:tr><w:tc>" + paragraph + "</w:tc><w:tc>").repeated(12000) + paragraph
                                  + QByteArray("</w:tc></w:tr></w:tbl>").repeated(12000)),
-         false, "大きすぎます (処理量が 67108864 を超えます)"},
+         false, "大きすぎます (処理量が 16777216 を超えます)"},
         {"a tall cell beside 300,000 empty cells", false,
          body("padded.docx", "<w:tbl><w:tr><w:tc>" + QByteArray("<w:p/>").repeated(300000) + "</w:tc>"
                                  + QByteArray("<w:tc/>").repeated(300000) + "</w:tr></w:tbl>"),
-         false, "大きすぎます (処理量が 67108864 を超えます)"},
+         false, "大きすぎます (処理量が 16777216 を超えます)"},
         {"one shared string in every cell", true, workbook("shared.xlsx", QByteArray(1000, 's'), everyCell.repeated(1000)),
          false, "大きすぎます (文字数が 8388608 を超えます)"},
         {"a row twenty million rows down", true,
