@@ -93,12 +93,14 @@ bool readXlsSheet(const QString &path, qint64 sheetNumber, SheetTextBuilder &bui
 // readXlsSheet in a child process (platform::runIsolated): FreeXL, a C library, has read
 // past its buffers on crafted files. A fault there, or a file that takes it past the
 // child's memory or time, fails the read as a damaged workbook and leaves this process
-// as it was. The child hands back a marker byte and the text or the reason as UTF-16.
+// as it was; `keepGoing` saying no ends the child. The child hands back a marker byte and
+// the text or the reason as UTF-16.
 bool readXlsSheetIsolated(const QString &path, qint64 sheetNumber, SheetTextBuilder &builder, QString &text,
-                          QString &description)
+                          QString &description, const std::function<bool()> &keepGoing)
 {
     platform::IsolationLimits limits;
     limits.outputBytes = 2 * (builder.budget().limits().characters + 4096);
+    limits.keepGoing = keepGoing;
     const platform::IsolatedOutcome outcome = platform::runIsolated(
         [&] {
             QString reason;
@@ -108,6 +110,10 @@ bool readXlsSheetIsolated(const QString &path, qint64 sheetNumber, SheetTextBuil
                    + QByteArray(reinterpret_cast<const char *>(result.utf16()), result.size() * 2);
         },
         limits);
+    if (outcome.kind == platform::IsolatedOutcome::Kind::Stopped) {
+        description = outcome.text;
+        return false;
+    }
     if (!outcome.ok() || outcome.output.isEmpty()) {
         description = QStringLiteral("ブックを読めません (壊れています: ") + outcome.text + u')';
         return false;
@@ -171,12 +177,13 @@ bool RdExcelValue(const QString &path, const QString &sheetNo, const QString &st
         return false;
     const bool legacy = container == Container::Compound
                         || (container == Container::Other && !path.endsWith(QStringLiteral(".xlsx"), Qt::CaseInsensitive));
-    // The child process of a legacy workbook must not run this process's hook.
+    // The child process of a legacy workbook must not run this process's hook: this
+    // process asks it while it waits for the child.
     ExpansionBudget budget(DocumentLimits::forFile(path), legacy ? std::function<bool()>() : keepGoing);
     SheetTextBuilder builder(std::max(start[0], 1), maxRows, std::max(start[1], 1),
                              qint64(std::max(start[1], 1)) + maxCols - 1, budget);
     if (legacy)
-        return readXlsSheetIsolated(path, sheetNumber, builder, text, description);
+        return readXlsSheetIsolated(path, sheetNumber, builder, text, description, keepGoing);
     if (!ReadXlsxSheet(path, sheetNumber, builder, description))
         return false;
     text = builder.finish();
@@ -194,7 +201,7 @@ bool RdWordValue(const QString &path, QString &text, QString &description, const
         break;
     case Container::Compound:
     case Container::Other:
-        read = platform::antiwordText(path, output, description);
+        read = platform::antiwordText(path, output, description, platform::AntiwordSeconds, keepGoing);
         if (read)
             text = antiwordLines(output);
         break;

@@ -286,7 +286,7 @@ TEST_F(TextReadTest, CancelDuringADocumentRead)
                                                               + QByteArray("<row><c><v>1</v></c></row>").repeated(1000)
                                                               + "</sheetData></worksheet>"},
                                     });
-    for (const QString &path : {wordFile, workbook}) {
+    for (const QString &path : {wordFile, workbook, testing::fixturePath("document.doc"), testing::fixturePath("book.xls")}) {
         SCOPED_TRACE(path.toStdString());
         bool cancel = false;
         TextReadContext escape = context();
