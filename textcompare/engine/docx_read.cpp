@@ -206,8 +206,9 @@ private:
 bool ReadDocxText(const QString &path, QString &text, QString &error, const std::function<bool()> &keepGoing)
 {
     text.clear();
+    ExpansionBudget budget(DocumentLimits::forFile(path), keepGoing);
     OoxmlPackage package;
-    if (!package.open(path)) {
+    if (!package.open(path, budget)) {
         error = package.error();
         return false;
     }
@@ -216,10 +217,9 @@ bool ReadDocxText(const QString &path, QString &text, QString &error, const std:
         error = package.error();
         return false;
     }
-    ExpansionBudget budget(package.limits(), keepGoing);
     bool hasBody = false;
     while (!reader->atEnd() && !hasBody) {
-        if (nextToken(*reader) == QXmlStreamReader::StartElement && isElement(*reader, L1("body"))) {
+        if (nextToken(*reader, budget) == QXmlStreamReader::StartElement && isElement(*reader, L1("body"))) {
             DocumentWalk(*reader, budget, text).body();
             hasBody = true;
         }

@@ -80,9 +80,9 @@ QStringView attributeValue(const QXmlStreamAttributes &attributes, QLatin1String
     return {};
 }
 
-bool OoxmlPackage::open(const QString &path, const DocumentLimits &limits)
+bool OoxmlPackage::open(const QString &path, ExpansionBudget &budget)
 {
-    m_limits = limits;
+    m_budget = &budget;
     if (m_archive.open(path))
         return true;
     m_error = QStringLiteral("zip として読めません (") + m_archive.errorString() + u')';
@@ -109,7 +109,7 @@ bool OoxmlPackage::relationships(const QString &part, QHash<QString, OoxmlRelati
     if (!reader)
         return false;
     while (!reader->atEnd()) {
-        if (nextToken(*reader) == QXmlStreamReader::StartElement
+        if (nextToken(*reader, *m_budget) == QXmlStreamReader::StartElement
             && isElement(*reader, QLatin1StringView("Relationship"))) {
             const QXmlStreamAttributes attributes = reader->attributes();
             const QStringView type = attributeValue(attributes, QLatin1StringView("Type"));
@@ -123,7 +123,7 @@ bool OoxmlPackage::relationships(const QString &part, QHash<QString, OoxmlRelati
 
 std::unique_ptr<QXmlStreamReader> OoxmlPackage::openXml(const QString &part)
 {
-    m_entry = m_archive.openEntry(part, m_limits.partBytes);
+    m_entry = m_archive.openEntry(part, m_budget->limits().partBytes);
     m_partName = part;
     if (!m_entry) {
         m_error = (m_archive.contains(part) ? QStringLiteral("壊れています (") : QStringLiteral("必要な部分がありません ("))
@@ -146,6 +146,10 @@ bool OoxmlPackage::failed(const QXmlStreamReader &reader)
 {
     if (m_entry && m_entry->failed()) {
         m_error = QStringLiteral("壊れています (") + m_entry->errorString() + u')';
+        return true;
+    }
+    if (m_budget->exceeded()) {
+        m_error = m_budget->refusal();
         return true;
     }
     if (!reader.hasError())

@@ -22,7 +22,7 @@ struct WorkbookParts
     QString styles;
 };
 
-bool readWorkbook(OoxmlPackage &package, WorkbookParts &parts)
+bool readWorkbook(OoxmlPackage &package, ExpansionBudget &budget, WorkbookParts &parts)
 {
     const QString workbook = package.mainPart(QStringLiteral("xl/workbook.xml"));
     QHash<QString, OoxmlRelationship> relationships;
@@ -38,7 +38,7 @@ bool readWorkbook(OoxmlPackage &package, WorkbookParts &parts)
     if (!reader)
         return false;
     while (!reader->atEnd()) {
-        if (nextToken(*reader) != QXmlStreamReader::StartElement)
+        if (nextToken(*reader, budget) != QXmlStreamReader::StartElement)
             continue;
         const QXmlStreamAttributes attributes = reader->attributes();
         if (isElement(*reader, L1("workbookPr"))) {
@@ -91,10 +91,6 @@ bool readSharedStrings(OoxmlPackage &package, const QString &part, ExpansionBudg
             break;
         strings.append(text);
     }
-    if (budget.exceeded()) {
-        package.setError(budget.refusal());
-        return false;
-    }
     return !package.failed(*reader);
 }
 
@@ -130,10 +126,6 @@ bool readDateFormats(OoxmlPackage &package, const QString &part, ExpansionBudget
                                                       : *judged.insert(format, IsDateFormat(format, codes.value(format))));
             reader->skipCurrentElement();
         }
-    }
-    if (budget.exceeded()) {
-        package.setError(budget.refusal());
-        return false;
     }
     return !package.failed(*reader);
 }
@@ -245,7 +237,7 @@ bool ReadXlsxSheet(const QString &path, qint64 sheetNumber, SheetTextBuilder &bu
     WorkbookParts parts;
     QStringList strings;
     QList<bool> dateFormats;
-    bool read = package.open(path, builder.budget().limits()) && readWorkbook(package, parts);
+    bool read = package.open(path, builder.budget()) && readWorkbook(package, builder.budget(), parts);
     if (read && (sheetNumber < 1 || sheetNumber > parts.worksheets.size())) {
         package.setError(QStringLiteral("シート番号 %1 のシートがありません (シート数 %2)")
                              .arg(sheetNumber)
