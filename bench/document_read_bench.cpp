@@ -114,7 +114,8 @@ struct Setup
     static bool writeHostileDocuments(const QString &path)
     {
         QProcess process;
-        process.start(QStringLiteral("/usr/bin/python3"), {QStringLiteral("-c"), QString::fromUtf8(HostileScript), path});
+        process.start(QStringLiteral("/usr/bin/python3"),
+                      {QStringLiteral("-c"), QString::fromUtf8(HostileScript), path});
         return process.waitForFinished(600000) && process.exitCode() == 0;
     }
 };

@@ -176,7 +176,8 @@ bool RdExcelValue(const QString &path, const QString &sheetNo, const QString &st
     if (container == Container::Empty || container == Container::Unreadable)
         return false;
     const bool legacy = container == Container::Compound
-                        || (container == Container::Other && !path.endsWith(QStringLiteral(".xlsx"), Qt::CaseInsensitive));
+                        || (container == Container::Other
+                            && !path.endsWith(QStringLiteral(".xlsx"), Qt::CaseInsensitive));
     // The child process of a legacy workbook must not run this process's hook: this
     // process asks it while it waits for the child.
     ExpansionBudget budget(DocumentLimits::forFile(path), legacy ? std::function<bool()>() : keepGoing);

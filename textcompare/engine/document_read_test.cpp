@@ -396,6 +396,35 @@ with zipfile.ZipFile(sys.argv[1], "w", zipfile.ZIP_DEFLATED) as z:
 #endif
 }
 
+// A read asks as it goes whether to go on, and stops at the first no.
+TEST_F(DocumentReadTest, AReadStopsWhenAskedTo)
+{
+    const QString docx = m_folder.filePath("long.docx");
+    writePackage(docx, wordPackage(QByteArray("<w:p><w:r><w:t>line</w:t></w:r></w:p>").repeated(10000)));
+    const QString xlsx = m_folder.filePath("long.xlsx");
+    writePackage(xlsx, {
+                           {"xl/workbook.xml", "<workbook><sheets><sheet id=\"a\"/></sheets></workbook>"},
+                           {"xl/_rels/workbook.xml.rels", "<Relationships><Relationship Id=\"a\" Type=\"w/worksheet\" "
+                                                          "Target=\"sheet1.xml\"/></Relationships>"},
+                           {"xl/sheet1.xml", "<worksheet><sheetData>"
+                                                 + QByteArray("<row><c><v>1</v></c></row>").repeated(10000)
+                                                 + "</sheetData></worksheet>"},
+                       });
+    for (const QString &path : {docx, xlsx}) {
+        SCOPED_TRACE(path.toStdString());
+        int asked = 0;
+        const auto keepGoing = [&asked] { return ++asked < 5; };
+        QString text;
+        QString description;
+        const bool read = path == docx ? RdWordValue(path, text, description, keepGoing)
+                                       : RdExcelValue(path, "1", "A1", 20000, 256, text, description, keepGoing);
+        EXPECT_FALSE(read);
+        EXPECT_EQ(text, "");
+        EXPECT_EQ(description, "中止しました");
+        EXPECT_EQ(asked, 5) << "asked while reading, and not after the no";
+    }
+}
+
 TEST(CellText, NumbersAndDates)
 {
     const struct

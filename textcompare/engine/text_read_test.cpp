@@ -286,7 +286,9 @@ TEST_F(TextReadTest, CancelDuringADocumentRead)
                                                               + QByteArray("<row><c><v>1</v></c></row>").repeated(1000)
                                                               + "</sheetData></worksheet>"},
                                     });
-    for (const QString &path : {wordFile, workbook, testing::fixturePath("document.doc"), testing::fixturePath("book.xls")}) {
+    const QString legacyWord = testing::fixturePath("document.doc");
+    const QString legacyWorkbook = testing::fixturePath("book.xls");
+    for (const QString &path : {wordFile, workbook, legacyWord, legacyWorkbook}) {
         SCOPED_TRACE(path.toStdString());
         bool cancel = false;
         TextReadContext escape = context();

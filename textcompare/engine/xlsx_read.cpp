@@ -121,9 +121,10 @@ bool readDateFormats(OoxmlPackage &package, const QString &part, ExpansionBudget
             inCellFormats = true;
         } else if (inCellFormats && isElement(*reader, L1("xf"))) {
             const int format = attributeValue(attributes, L1("numFmtId")).toInt();
-            const auto known = judged.constFind(format);
-            dateFormats.append(known != judged.cend() ? *known
-                                                      : *judged.insert(format, IsDateFormat(format, codes.value(format))));
+            auto date = judged.constFind(format);
+            if (date == judged.cend())
+                date = judged.insert(format, IsDateFormat(format, codes.value(format)));
+            dateFormats.append(*date);
             reader->skipCurrentElement();
         }
     }
