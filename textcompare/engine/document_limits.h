@@ -24,8 +24,8 @@ struct DocumentLimits
     qint64 characters = 0; // the characters of the text and of the strings held to make it
     qint64 lines = 0;      // the lines of the text
     qint64 cells = 0;      // the cells of a worksheet
-    // The units of work of the reading: an XML element, a worksheet row or cell, a field
-    // or a character that a table's layout handles. Tables nested in tables and rows of
+    // The units of work of the reading: an XML element, 4 KiB of a part inflated whole, a
+    // field or a character that a table's layout handles. Tables nested in tables and rows of
     // cells of unequal height make work that no other bound counts.
     qint64 work = 0;
 };

@@ -1,5 +1,7 @@
 #include "textcompare/engine/ooxml_package.h"
 
+#include <algorithm>
+
 namespace textcompare {
 
 namespace {
@@ -138,7 +140,20 @@ bool OoxmlPackage::readPart(const QString &part, QByteArray &bytes)
     std::unique_ptr<QXmlStreamReader> reader = openXml(part);
     if (!reader)
         return false;
-    bytes = m_entry->readAll();
+    bytes.clear();
+    // Inflated into `bytes` a piece at a time, so that a stop is heard while a large part
+    // inflates.
+    constexpr qsizetype Piece = qsizetype(1) << 20;
+    for (;;) {
+        const qsizetype held = bytes.size();
+        if (bytes.capacity() < held + Piece)
+            bytes.reserve(std::max(2 * bytes.capacity(), held + Piece));
+        bytes.resize(held + Piece);
+        const qint64 count = m_entry->read(bytes.data() + held, Piece);
+        bytes.resize(held + std::max<qsizetype>(count, 0));
+        if (count <= 0 || !m_budget->takeWork(count / 4096 + 1))
+            break;
+    }
     return !failed(*reader);
 }
 

@@ -36,7 +36,8 @@ public:
     // The relationships of `part` by id; empty (not a failure) when it has none.
     bool relationships(const QString &part, QHash<QString, OoxmlRelationship> &result);
 
-    // The bytes of `part`, inflated whole; false when it cannot be read whole.
+    // The bytes of `part`, inflated whole, each 4 KiB a unit of work; false when it cannot
+    // be read whole.
     bool readPart(const QString &part, QByteArray &bytes);
     // A reader over `part`, or nullptr when the part cannot be opened.
     std::unique_ptr<QXmlStreamReader> openXml(const QString &part);

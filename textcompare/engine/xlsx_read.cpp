@@ -160,9 +160,9 @@ public:
         QString text;
         QString error;
         const bool scanned = ScanSheetXml(
-            xml, [&](qint64 row) { return builder.budget().takeWork() && builder.wantsRow(row); },
+            xml, [&](qint64 row) { return builder.wantsRow(row); },
             [&](const ScannedCell &cell) {
-                if (!builder.budget().takeCell() || !builder.budget().takeWork())
+                if (!builder.budget().takeCell())
                     return false;
                 if (!cellText(cell, text)) {
                     error = m_problem;
@@ -174,7 +174,7 @@ public:
                 }
                 return true;
             },
-            error);
+            [&](qint64 elements) { return builder.budget().takeWork(elements); }, error);
         if (builder.budget().exceeded()) {
             package.setError(builder.budget().refusal());
             return false;
