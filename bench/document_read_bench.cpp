@@ -4,6 +4,13 @@
 // reports for opening the workbook and building the text (the interpreter's start is
 // left out); the two texts are compared once. ratio_to_openpyxl is our time divided by
 // openpyxl's (0.2 or less: at least five times faster).
+//
+// BM_HostileDocument reads small documents made to cost work or memory far beyond their
+// size, one per argument: 50,000 nested tables with a line each, 12,000 levels of tables
+// each beside a cell, a row of a 300,000-paragraph cell beside 300,000 empty cells, one
+// paragraph of 490 MiB of line breaks (a file of about 3 MB), and a number format of 1 MiB
+// used by 20,000 cell formats. seconds is the read's time; refused is 1 when the read
+// ended in a refusal ("大きすぎます"), 0 when it gave the text.
 
 #include "textcompare/engine/document_read.h"
 
@@ -63,11 +70,54 @@ bool writeWorkbook(const QString &path)
     return workbook_close(book) == LXW_NO_ERROR;
 }
 
+// Writes the hostile documents into the folder argv[1].
+const char HostileScript[] = R"(
+import os, sys, zipfile
+folder = sys.argv[1]
+def package(name, parts):
+    with zipfile.ZipFile(os.path.join(folder, name), "w", zipfile.ZIP_DEFLATED) as z:
+        for part, content in parts:
+            z.writestr(part, content)
+def docx(name, body):
+    package(name, [("word/document.xml", b'<w:document xmlns:w="w"><w:body>' + body + b"</w:body></w:document>")])
+p = b"<w:p><w:r><w:t>x</w:t></w:r></w:p>"
+docx("lines.docx", (b"<w:tbl><w:tr><w:tc>" + p) * 50000 + b"</w:tc></w:tr></w:tbl>" * 50000)
+docx("beside.docx", (b"<w:tbl><w:tr><w:tc>" + p + b"</w:tc><w:tc>") * 12000 + p + b"</w:tc></w:tr></w:tbl>" * 12000)
+docx("padded.docx", b"<w:tbl><w:tr><w:tc>" + b"<w:p/>" * 300000 + b"</w:tc>" + b"<w:tc/>" * 300000
+     + b"</w:tr></w:tbl>")
+with zipfile.ZipFile(os.path.join(folder, "breaks.docx"), "w", zipfile.ZIP_DEFLATED) as z:
+    z.writestr("word/media/image1.png", os.urandom(3 << 20), zipfile.ZIP_STORED)
+    with z.open("word/document.xml", "w", force_zip64=True) as part:
+        part.write(b'<w:document xmlns:w="w"><w:body><w:p>')
+        for _ in range(70):
+            part.write(b"<w:br/>" * (1 << 20))
+        part.write(b"</w:p></w:body></w:document>")
+package("formats.xlsx", [
+    ("xl/workbook.xml", b'<workbook><sheets><sheet id="a"/></sheets></workbook>'),
+    ("xl/_rels/workbook.xml.rels", b'<Relationships><Relationship Id="a" Type="w/worksheet" Target="sheet1.xml"/>'
+                                   b'<Relationship Id="t" Type="w/styles" Target="styles.xml"/></Relationships>'),
+    ("xl/styles.xml", b'<styleSheet><numFmts><numFmt numFmtId="200" formatCode="' + b"0" * (1 << 20)
+                      + b'"/></numFmts><cellXfs>' + b'<xf numFmtId="200"/>' * 20000 + b"</cellXfs></styleSheet>"),
+    ("xl/sheet1.xml", b'<worksheet><sheetData><row><c s="19999"><v>5</v></c></row></sheetData></worksheet>'),
+])
+)";
+
+const char *const HostileDocuments[] = {"lines.docx", "beside.docx", "padded.docx", "breaks.docx", "formats.xlsx"};
+
 struct Setup
 {
     QTemporaryDir folder;
     QString workbook = folder.filePath(QStringLiteral("book.xlsx"));
     bool made = writeWorkbook(workbook);
+    bool hostileMade = writeHostileDocuments(folder.path());
+
+    static bool writeHostileDocuments(const QString &path)
+    {
+        QProcess process;
+        process.start(QStringLiteral("/usr/bin/python3"),
+                      {QStringLiteral("-c"), QString::fromUtf8(HostileScript), path});
+        return process.waitForFinished(600000) && process.exitCode() == 0;
+    }
 };
 
 Setup &setup()
@@ -123,5 +173,35 @@ void BM_WorkbookToText(benchmark::State &state)
     state.counters["ratio_to_openpyxl"] = theirs > 0 ? ours / theirs : 0;
 }
 BENCHMARK(BM_WorkbookToText)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+
+void BM_HostileDocument(benchmark::State &state)
+{
+    if (!setup().hostileMade) {
+        state.SkipWithError("the documents could not be written");
+        return;
+    }
+    const QString name = QString::fromLatin1(HostileDocuments[state.range(0)]);
+    const QString path = setup().folder.filePath(name);
+    state.SetLabel(name.toStdString());
+    double seconds = 0;
+    bool refused = false;
+    for (auto _ : state) {
+        QElapsedTimer timer;
+        timer.start();
+        QString text;
+        QString description;
+        const bool read = name.endsWith(QStringLiteral(".xlsx"))
+                              ? textcompare::RdExcelValue(path, QStringLiteral("1"), QStringLiteral("A1"), 1000, 256,
+                                                          text, description)
+                              : textcompare::RdWordValue(path, text, description);
+        seconds += timer.nsecsElapsed() / 1e9;
+        refused = !read && description.startsWith(QStringLiteral("大きすぎます"));
+        if (!read && !refused)
+            state.SkipWithError(description.toUtf8().constData());
+    }
+    state.counters["seconds"] = seconds / double(state.iterations());
+    state.counters["refused"] = refused ? 1 : 0;
+}
+BENCHMARK(BM_HostileDocument)->DenseRange(0, 4)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
 
 } // namespace

@@ -1,11 +1,15 @@
 #include "platform/antiword_text.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QProcess>
 
+#include <algorithm>
+
 namespace platform {
 
-bool antiwordText(const QString &path, QString &text, QString &error, int timeoutSeconds)
+bool antiwordText(const QString &path, QString &text, QString &error, int timeoutSeconds,
+                  const std::function<bool()> &keepGoing)
 {
     QProcess process;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -22,11 +26,20 @@ bool antiwordText(const QString &path, QString &text, QString &error, int timeou
         return false;
     }
     process.closeWriteChannel();
-    if (!process.waitForFinished(timeoutSeconds * 1000)) {
-        process.kill();
-        process.waitForFinished();
-        error = QStringLiteral("antiword が %1 秒で終わりませんでした").arg(timeoutSeconds);
-        return false;
+    const QDeadlineTimer deadline(qint64(timeoutSeconds) * 1000);
+    for (;;) {
+        const bool stopped = keepGoing && !keepGoing();
+        if (stopped || deadline.hasExpired()) {
+            process.kill();
+            process.waitForFinished();
+            error = stopped ? QStringLiteral("中止しました")
+                            : QStringLiteral("antiword が %1 秒で終わりませんでした").arg(timeoutSeconds);
+            return false;
+        }
+        // keepGoing may let events run, which can see the process end before a wait does.
+        if (process.state() == QProcess::NotRunning
+            || process.waitForFinished(int(std::min<qint64>(deadline.remainingTime(), keepGoing ? 100 : 1000))))
+            break;
     }
     const QString messages = QString::fromLocal8Bit(process.readAllStandardError()).trimmed();
     if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {

@@ -69,16 +69,19 @@ IsolatedOutcome outOfTime(const IsolationLimits &limits)
     return failure(IsolatedOutcome::Kind::OutOfTime, QStringLiteral("%1 秒で終わりませんでした").arg(limits.seconds));
 }
 
-// Reads the child's bytes until it closes its end, its time is up or it hands back too
-// much; Done, OutOfTime or TooMuch.
+// Reads the child's bytes until it closes its end, its time is up, it hands back too much
+// or keepGoing says no; Done, OutOfTime, TooMuch or Stopped.
 IsolatedOutcome collect(int input, const IsolationLimits &limits)
 {
     IsolatedOutcome outcome;
     const QDeadlineTimer deadline(qint64(limits.seconds) * 1000);
+    const qint64 wait = limits.keepGoing ? 100 : 1000;
     char buffer[65536];
     for (;;) {
+        if (limits.keepGoing && !limits.keepGoing())
+            return failure(IsolatedOutcome::Kind::Stopped, QStringLiteral("中止しました"));
         pollfd ready{input, POLLIN, 0};
-        const int polled = ::poll(&ready, 1, int(std::min<qint64>(deadline.remainingTime(), 1000)));
+        const int polled = ::poll(&ready, 1, int(std::min<qint64>(deadline.remainingTime(), wait)));
         if (polled < 0 && errno != EINTR)
             return failure(IsolatedOutcome::Kind::Crashed, QString::fromLocal8Bit(std::strerror(errno)));
         if (polled <= 0) {

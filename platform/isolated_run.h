@@ -16,6 +16,9 @@ struct IsolationLimits
     int seconds = 60;
     // Bytes the child may hand back.
     qint64 outputBytes = qint64(1) << 30;
+    // When given, asked at least every tenth of a second while the child runs; false ends
+    // the child (Stopped).
+    std::function<bool()> keepGoing;
 };
 
 // How a run in a child process ended.
@@ -28,6 +31,7 @@ struct IsolatedOutcome
         OutOfTime,   // the child was ended at its time limit
         TooMuch,     // the child handed back more than outputBytes and was ended
         NotStarted,  // no child process or pipe could be made
+        Stopped,     // keepGoing said no and the child was ended
     };
     Kind kind = Kind::Done;
     QByteArray output;

@@ -9,6 +9,8 @@ namespace textcompare {
 namespace {
 
 constexpr qint64 Mi = qint64(1) << 20;
+// Units of work between two questions whether to go on: well below a millisecond.
+constexpr qint64 UnitsPerQuestion = 256;
 
 // `perByte` times the file's size, within [floor, ceiling].
 qint64 scaled(qint64 fileBytes, qint64 perByte, qint64 floor, qint64 ceiling)
@@ -29,6 +31,9 @@ DocumentLimits DocumentLimits::forSize(qint64 fileBytes)
     limits.characters = scaled(fileBytes, 64, 8 * Mi, 128 * Mi);
     limits.lines = scaled(fileBytes, 8, 1 * Mi, 8 * Mi);
     limits.cells = scaled(fileBytes, 64, 1 * Mi, 64 * Mi);
+    // An ordinary document takes some 30 units per byte of its file. 16 Mi units of the
+    // dearest kind (lines handed up through nested tables) take about half a second.
+    limits.work = scaled(fileBytes, 256, 16 * Mi, 256 * Mi);
     return limits;
 }
 
@@ -61,6 +66,20 @@ void ExpansionBudget::release(qint64 characters, qint64 lines)
 {
     m_characters -= characters;
     m_lines -= lines;
+}
+
+bool ExpansionBudget::checkWork()
+{
+    if (exceeded())
+        return false;
+    if (m_work > m_limits.work)
+        return refuse(QStringLiteral("処理量"), m_limits.work);
+    m_unitsUntilAsking = UnitsPerQuestion;
+    if (m_keepGoing && !m_keepGoing()) {
+        m_refusal = QStringLiteral("中止しました");
+        return false;
+    }
+    return true;
 }
 
 bool ExpansionBudget::takeCell()

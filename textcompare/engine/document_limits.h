@@ -2,6 +2,9 @@
 
 #include <QString>
 
+#include <functional>
+#include <utility>
+
 namespace textcompare {
 
 // How far reading a document file may take it, so that a small file made to expand (a
@@ -21,14 +24,24 @@ struct DocumentLimits
     qint64 characters = 0; // the characters of the text and of the strings held to make it
     qint64 lines = 0;      // the lines of the text
     qint64 cells = 0;      // the cells of a worksheet
+    // The units of work of the reading: an XML element, 4 KiB of a part inflated whole, a
+    // field or a character that a table's layout handles. Tables nested in tables and rows of
+    // cells of unequal height make work that no other bound counts.
+    qint64 work = 0;
 };
 
-// Counts what a reader holds and makes against DocumentLimits. Once a bound is passed
-// every count fails and refusal() tells which bound it was.
+// Counts what a reader holds and makes against DocumentLimits, and lets the reader be
+// stopped: the work counted asks `keepGoing` (when given) every few units whether to go
+// on. Once a bound is passed, or keepGoing said no, every count fails and refusal() tells
+// why.
 class ExpansionBudget
 {
 public:
-    explicit ExpansionBudget(const DocumentLimits &limits) : m_limits(limits) {}
+    explicit ExpansionBudget(const DocumentLimits &limits, std::function<bool()> keepGoing = {})
+        : m_limits(limits)
+        , m_keepGoing(std::move(keepGoing))
+    {
+    }
 
     const DocumentLimits &limits() const { return m_limits; }
 
@@ -39,22 +52,35 @@ public:
     void release(qint64 characters, qint64 lines);
     // Counts one more cell; false when the cells pass their bound.
     bool takeCell();
+    // Counts `units` more units of work; false when the work passes its bound or the
+    // reader is to stop.
+    bool takeWork(qint64 units = 1)
+    {
+        m_work += units;
+        m_unitsUntilAsking -= units;
+        return m_unitsUntilAsking > 0 && m_work <= m_limits.work ? !exceeded() : checkWork();
+    }
     // Whether `characters` more characters would stay within the bound.
     bool fits(qint64 characters) const { return !exceeded() && m_characters + characters <= m_limits.characters; }
     // Fails the budget for text that would not fit (fits() was false).
     void refuseCharacters() { refuse(QStringLiteral("文字数"), m_limits.characters); }
 
     bool exceeded() const { return !m_refusal.isEmpty(); }
-    // "大きすぎます (文字数が 8388608 を超えます)", or empty while no bound was passed.
+    // "大きすぎます (文字数が 8388608 を超えます)", "中止しました", or empty while no bound
+    // was passed.
     QString refusal() const { return m_refusal; }
 
 private:
     bool refuse(const QString &what, qint64 bound);
+    bool checkWork();
 
     DocumentLimits m_limits;
     qint64 m_characters = 0;
     qint64 m_lines = 0;
     qint64 m_cells = 0;
+    qint64 m_work = 0;
+    qint64 m_unitsUntilAsking = 0;
+    std::function<bool()> m_keepGoing;
     QString m_refusal;
 };
 

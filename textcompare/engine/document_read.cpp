@@ -93,12 +93,14 @@ bool readXlsSheet(const QString &path, qint64 sheetNumber, SheetTextBuilder &bui
 // readXlsSheet in a child process (platform::runIsolated): FreeXL, a C library, has read
 // past its buffers on crafted files. A fault there, or a file that takes it past the
 // child's memory or time, fails the read as a damaged workbook and leaves this process
-// as it was. The child hands back a marker byte and the text or the reason as UTF-16.
+// as it was; `keepGoing` saying no ends the child. The child hands back a marker byte and
+// the text or the reason as UTF-16.
 bool readXlsSheetIsolated(const QString &path, qint64 sheetNumber, SheetTextBuilder &builder, QString &text,
-                          QString &description)
+                          QString &description, const std::function<bool()> &keepGoing)
 {
     platform::IsolationLimits limits;
     limits.outputBytes = 2 * (builder.budget().limits().characters + 4096);
+    limits.keepGoing = keepGoing;
     const platform::IsolatedOutcome outcome = platform::runIsolated(
         [&] {
             QString reason;
@@ -108,6 +110,10 @@ bool readXlsSheetIsolated(const QString &path, qint64 sheetNumber, SheetTextBuil
                    + QByteArray(reinterpret_cast<const char *>(result.utf16()), result.size() * 2);
         },
         limits);
+    if (outcome.kind == platform::IsolatedOutcome::Kind::Stopped) {
+        description = outcome.text;
+        return false;
+    }
     if (!outcome.ok() || outcome.output.isEmpty()) {
         description = QStringLiteral("ブックを読めません (壊れています: ") + outcome.text + u')';
         return false;
@@ -155,7 +161,7 @@ QString antiwordLines(const QString &output)
 } // namespace
 
 bool RdExcelValue(const QString &path, const QString &sheetNo, const QString &startCell, qint32 maxRows,
-                  qint32 maxCols, QString &text, QString &description)
+                  qint32 maxCols, QString &text, QString &description, const std::function<bool()> &keepGoing)
 {
     text.clear();
     std::array<qint32, 4> start{};
@@ -166,33 +172,37 @@ bool RdExcelValue(const QString &path, const QString &sheetNo, const QString &st
         return false;
     }
     const qint64 sheetNumber = common::LeadingInteger(sheetNo, 0);
-    ExpansionBudget budget(DocumentLimits::forFile(path));
-    SheetTextBuilder builder(std::max(start[0], 1), maxRows, std::max(start[1], 1),
-                             qint64(std::max(start[1], 1)) + maxCols - 1, budget);
     const Container container = containerOf(path, description);
     if (container == Container::Empty || container == Container::Unreadable)
         return false;
-    if (container == Container::Compound
-        || (container == Container::Other && !path.endsWith(QStringLiteral(".xlsx"), Qt::CaseInsensitive)))
-        return readXlsSheetIsolated(path, sheetNumber, builder, text, description);
+    const bool legacy = container == Container::Compound
+                        || (container == Container::Other
+                            && !path.endsWith(QStringLiteral(".xlsx"), Qt::CaseInsensitive));
+    // The child process of a legacy workbook must not run this process's hook: this
+    // process asks it while it waits for the child.
+    ExpansionBudget budget(DocumentLimits::forFile(path), legacy ? std::function<bool()>() : keepGoing);
+    SheetTextBuilder builder(std::max(start[0], 1), maxRows, std::max(start[1], 1),
+                             qint64(std::max(start[1], 1)) + maxCols - 1, budget);
+    if (legacy)
+        return readXlsSheetIsolated(path, sheetNumber, builder, text, description, keepGoing);
     if (!ReadXlsxSheet(path, sheetNumber, builder, description))
         return false;
     text = builder.finish();
     return true;
 }
 
-bool RdWordValue(const QString &path, QString &text, QString &description)
+bool RdWordValue(const QString &path, QString &text, QString &description, const std::function<bool()> &keepGoing)
 {
     text.clear();
     bool read = false;
     QString output;
     switch (containerOf(path, description)) {
     case Container::Zip:
-        read = ReadDocxText(path, text, description);
+        read = ReadDocxText(path, text, description, keepGoing);
         break;
     case Container::Compound:
     case Container::Other:
-        read = platform::antiwordText(path, output, description);
+        read = platform::antiwordText(path, output, description, platform::AntiwordSeconds, keepGoing);
         if (read)
             text = antiwordLines(output);
         break;

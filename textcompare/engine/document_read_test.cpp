@@ -1,9 +1,12 @@
 #include "textcompare/engine/document_read.h"
 
+#include "platform/isolated_run.h"
 #include "platform/testing/print_to.h"
 #include "platform/testing/temporary_folder.h"
 #include "textcompare/engine/cell_text.h"
 #include "textcompare/engine/document_test_support.h"
+
+#include <QElapsedTimer>
 
 #include <gtest/gtest.h>
 
@@ -258,8 +261,8 @@ with zipfile.ZipFile(sys.argv[1], "w", zipfile.ZIP_DEFLATED, compresslevel=9) as
 }
 
 // Small documents made to expand are refused with the bound they pass, before their text
-// takes the memory; tables nested to any depth and tags without attribute values are read
-// in a moment.
+// takes the memory or their layout minutes of work; tables nested to any depth and tags
+// without attribute values are read in a moment. Each ends within seconds.
 TEST_F(DocumentReadTest, HostileDocumentsAreReadOrRefusedWithinBounds)
 {
     const QByteArray prolog = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>";
@@ -275,15 +278,18 @@ TEST_F(DocumentReadTest, HostileDocumentsAreReadOrRefusedWithinBounds)
     const auto body = [&](const char *name, const QByteArray &blocks) {
         return document(name, prolog + documentStart + blocks + documentEnd);
     };
-    const auto workbook = [&](const char *name, const QByteArray &sharedString, const QByteArray &rows) {
+    const auto workbook = [&](const char *name, const QByteArray &sharedString, const QByteArray &rows,
+                              const QByteArray &styles = "<styleSheet/>") {
         const QString path = m_folder.filePath(name);
         writePackage(path, {
                                {"xl/workbook.xml", "<workbook><sheets><sheet id=\"a\"/></sheets></workbook>"},
                                {"xl/_rels/workbook.xml.rels",
                                 "<Relationships><Relationship Id=\"a\" Type=\"w/worksheet\" Target=\"sheet1.xml\"/>"
                                 "<Relationship Id=\"s\" Type=\"w/sharedStrings\" Target=\"strings.xml\"/>"
+                                "<Relationship Id=\"t\" Type=\"w/styles\" Target=\"styles.xml\"/>"
                                 "</Relationships>"},
                                {"xl/strings.xml", "<sst><si><t>" + sharedString + "</t></si></sst>"},
+                               {"xl/styles.xml", styles},
                                {"xl/sheet1.xml", "<worksheet><sheetData>" + rows + "</sheetData></worksheet>"},
                            });
         return path;
@@ -291,6 +297,20 @@ TEST_F(DocumentReadTest, HostileDocumentsAreReadOrRefusedWithinBounds)
     const QByteArray dtd = prolog + "<!DOCTYPE w:document [<!ENTITY a \"" + QByteArray(1000, 'a') + "\">"
                            + "<!ENTITY x SYSTEM \"file:///etc/hostname\">]>" + documentStart;
     const QByteArray everyCell = "<row>" + QByteArray("<c t=\"s\"><v>0</v></c>").repeated(10) + "</row>";
+    const QByteArray paragraph = "<w:p><w:r><w:t>x</w:t></w:r></w:p>";
+    // One paragraph of 490 MiB of line breaks, in a file of about 3 MB (the rest a picture).
+    testing::runPython(R"(
+import os, sys, zipfile
+with zipfile.ZipFile(sys.argv[1], "w", zipfile.ZIP_DEFLATED) as z:
+    z.writestr("word/media/image1.png", os.urandom(3 << 20), zipfile.ZIP_STORED)
+    with z.open("word/document.xml", "w", force_zip64=True) as part:
+        part.write(b'<w:document xmlns:w="w"><w:body><w:p>')
+        block = b"<w:br/>" * (1 << 20)
+        for _ in range(70):
+            part.write(block)
+        part.write(b"</w:p></w:body></w:document>")
+)",
+                       {m_folder.filePath("breaks.docx")});
 
     const struct
     {
@@ -315,6 +335,20 @@ TEST_F(DocumentReadTest, HostileDocumentsAreReadOrRefusedWithinBounds)
          "大きすぎます (文字数が 8388608 を超えます)"},
         {"1,100,000 empty paragraphs", false, body("paragraphs.docx", QByteArray("<w:p/>").repeated(1100000)), false,
          "大きすぎます (行数が 1048576 を超えます)"},
+        {"490 MiB of line breaks in one paragraph", false, m_folder.filePath("breaks.docx"), false,
+         "大きすぎます (行数が 8388608 を超えます)"},
+        {"50,000 nested tables with a line each", false,
+         body("lines.docx", ("<w:tbl><w:tr><w:tc>" + paragraph).repeated(50000)
+                                + QByteArray("</w:tc></w:tr></w:tbl>").repeated(50000)),
+         false, "大きすぎます (処理量が 16777216 を超えます)"},
+        {"12,000 levels beside a cell each", false,
+         body("beside.docx", ("<w:tbl><w:tr><w:tc>" + paragraph + "</w:tc><w:tc>").repeated(12000) + paragraph
+                                 + QByteArray("</w:tc></w:tr></w:tbl>").repeated(12000)),
+         false, "大きすぎます (処理量が 16777216 を超えます)"},
+        {"a tall cell beside 300,000 empty cells", false,
+         body("padded.docx", "<w:tbl><w:tr><w:tc>" + QByteArray("<w:p/>").repeated(300000) + "</w:tc>"
+                                 + QByteArray("<w:tc/>").repeated(300000) + "</w:tr></w:tbl>"),
+         false, "大きすぎます (処理量が 16777216 を超えます)"},
         {"one shared string in every cell", true, workbook("shared.xlsx", QByteArray(1000, 's'), everyCell.repeated(1000)),
          false, "大きすぎます (文字数が 8388608 を超えます)"},
         {"a row twenty million rows down", true,
@@ -324,10 +358,19 @@ TEST_F(DocumentReadTest, HostileDocumentsAreReadOrRefusedWithinBounds)
          false, "大きすぎます (セル数が 1048576 を超えます)"},
         {"three million rows with attributes without values", true,
          workbook("attributes.xlsx", "s", QByteArray("<row x/>").repeated(3000000)), true, ""},
+        {"a number format of 1 MiB used by 20,000 cell formats", true,
+         workbook("formats.xlsx", "s", "<row><c s=\"19999\"><v>5</v></c></row>",
+                  "<styleSheet><numFmts><numFmt numFmtId=\"200\" formatCode=\"" + QByteArray(1 << 20, '0')
+                      + "\"/></numFmts><cellXfs>" + QByteArray("<xf numFmtId=\"200\"/>").repeated(20000)
+                      + "</cellXfs></styleSheet>"),
+         true, "5\r\n"},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
+        QElapsedTimer timer;
+        timer.start();
         const QString text = c.workbook ? excel(c.path, "1", std::numeric_limits<qint32>::max()) : word(c.path);
+        EXPECT_LT(timer.elapsed(), 30000) << "seconds, not minutes";
         EXPECT_EQ(m_read, c.read);
         if (c.read) {
             EXPECT_EQ(text, c.result) << m_description.toStdString();
@@ -335,6 +378,50 @@ TEST_F(DocumentReadTest, HostileDocumentsAreReadOrRefusedWithinBounds)
             EXPECT_EQ(text, "");
             EXPECT_TRUE(m_description.contains(c.result)) << m_description.toStdString();
         }
+    }
+
+#if !defined(__SANITIZE_ADDRESS__)
+    // Each line break counts as it comes: the bound refuses the paragraph before its lines
+    // take the memory.
+    platform::IsolationLimits limits;
+    limits.memoryBytes = qint64(512) << 20;
+    const platform::IsolatedOutcome outcome = platform::runIsolated(
+        [&] {
+            word(m_folder.filePath("breaks.docx"));
+            return m_description.toUtf8();
+        },
+        limits);
+    EXPECT_TRUE(outcome.ok()) << outcome.text.toStdString();
+    EXPECT_TRUE(outcome.output.contains("行数が 8388608 を超えます")) << outcome.output.toStdString();
+#endif
+}
+
+// A read asks as it goes whether to go on, and stops at the first no.
+TEST_F(DocumentReadTest, AReadStopsWhenAskedTo)
+{
+    const QString docx = m_folder.filePath("long.docx");
+    writePackage(docx, wordPackage(QByteArray("<w:p><w:r><w:t>line</w:t></w:r></w:p>").repeated(10000)));
+    const QString xlsx = m_folder.filePath("long.xlsx");
+    writePackage(xlsx, {
+                           {"xl/workbook.xml", "<workbook><sheets><sheet id=\"a\"/></sheets></workbook>"},
+                           {"xl/_rels/workbook.xml.rels", "<Relationships><Relationship Id=\"a\" Type=\"w/worksheet\" "
+                                                          "Target=\"sheet1.xml\"/></Relationships>"},
+                           {"xl/sheet1.xml", "<worksheet><sheetData>"
+                                                 + QByteArray("<row><c><v>1</v></c></row>").repeated(10000)
+                                                 + "</sheetData></worksheet>"},
+                       });
+    for (const QString &path : {docx, xlsx}) {
+        SCOPED_TRACE(path.toStdString());
+        int asked = 0;
+        const auto keepGoing = [&asked] { return ++asked < 5; };
+        QString text;
+        QString description;
+        const bool read = path == docx ? RdWordValue(path, text, description, keepGoing)
+                                       : RdExcelValue(path, "1", "A1", 20000, 256, text, description, keepGoing);
+        EXPECT_FALSE(read);
+        EXPECT_EQ(text, "");
+        EXPECT_EQ(description, "中止しました");
+        EXPECT_EQ(asked, 5) << "asked while reading, and not after the no";
     }
 }
 

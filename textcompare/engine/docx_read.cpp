@@ -4,6 +4,7 @@
 
 #include <QStringList>
 
+#include <utility>
 #include <vector>
 
 namespace textcompare {
@@ -27,7 +28,10 @@ bool isPassedOver(const QXmlStreamReader &reader)
 // Walks the body of a document into its text. Tables nest to any depth in a file of a
 // few kilobytes, so the open tables, rows and cells are kept on a stack of frames here
 // rather than on the machine's stack. Every line held, in the text or in a cell still
-// open, is counted in the budget.
+// open, is counted in the budget, and so is the work: each element, each line handed to
+// a cell or the text, each field of a row's line. A line of a nested table is handed up
+// once per level and a row's short cells give a field on every line of its tallest, so
+// a small file could otherwise make work without end.
 class DocumentWalk
 {
 public:
@@ -44,7 +48,7 @@ public:
     void body()
     {
         while (!m_reader.atEnd()) {
-            const QXmlStreamReader::TokenType token = nextToken(m_reader);
+            const QXmlStreamReader::TokenType token = nextToken(m_reader, m_budget);
             if (token == QXmlStreamReader::EndElement) {
                 if (m_frames.empty() && isElement(m_reader, L1("body")))
                     return;
@@ -114,7 +118,7 @@ private:
     void addLine(const QString &line)
     {
         const qsizetype cell = innermostCell();
-        if (!m_budget.take(line.size() + (cell < 0 ? 2 : 0), 1)) {
+        if (!m_budget.take(line.size() + (cell < 0 ? 2 : 0), 1) || !m_budget.takeWork(1 + line.size())) {
             m_reader.raiseError(m_budget.refusal());
             return;
         }
@@ -130,33 +134,44 @@ private:
         row.lines += 1;
     }
 
-    // The paragraph at the reader, to its end; a manual line break starts a new line.
+    // The paragraph at the reader, to its end; a manual line break ends a line there, so
+    // that each line counts in the budget as soon as it is made.
     void paragraph()
     {
-        QString text;
+        QString line;
         while (!m_reader.atEnd()) {
-            const QXmlStreamReader::TokenType token = nextToken(m_reader);
+            const QXmlStreamReader::TokenType token = nextToken(m_reader, m_budget);
             if (token == QXmlStreamReader::EndElement && isElement(m_reader, L1("p")))
                 break;
             if (token != QXmlStreamReader::StartElement)
                 continue;
             if (isElement(m_reader, L1("t"))) {
-                if (!appendElementText(m_reader, text, m_budget))
+                if (!appendElementText(m_reader, line, m_budget))
                     return;
             } else if (isElement(m_reader, L1("tab"))) {
-                text += u'\t';
+                append(line, u'\t');
             } else if (isElement(m_reader, L1("br")) || isElement(m_reader, L1("cr"))) {
                 const QStringView kind = attributeValue(m_reader.attributes(), L1("type"));
                 if (kind != u"page" && kind != u"column")
-                    text += QStringLiteral("\r\n");
+                    addLine(std::exchange(line, QString()));
             } else if (isElement(m_reader, L1("noBreakHyphen"))) {
-                text += u'-';
+                append(line, u'-');
             } else if (isPassedOver(m_reader) || isElement(m_reader, L1("p"))) {
                 m_reader.skipCurrentElement();
             }
         }
-        for (const QString &line : text.split(QStringLiteral("\r\n")))
-            addLine(line);
+        addLine(line);
+    }
+
+    // Appends `character` to the line being made, when the budget can still take it.
+    void append(QString &line, QChar character)
+    {
+        if (m_budget.fits(line.size() + 1)) {
+            line += character;
+            return;
+        }
+        m_budget.refuseCharacters();
+        m_reader.raiseError(m_budget.refusal());
     }
 
     // One line per line of the row's tallest cell: the cells' lines of that rank joined
@@ -167,6 +182,10 @@ private:
         for (const QStringList &cell : cells)
             height = std::max(height, cell.size());
         for (qsizetype rank = 0; rank < height && !m_reader.hasError(); ++rank) {
+            if (!m_budget.takeWork(cells.size())) {
+                m_reader.raiseError(m_budget.refusal());
+                return;
+            }
             QStringList fields;
             for (const QStringList &cell : cells)
                 fields.append(cell.value(rank));
@@ -184,11 +203,12 @@ private:
 
 } // namespace
 
-bool ReadDocxText(const QString &path, QString &text, QString &error)
+bool ReadDocxText(const QString &path, QString &text, QString &error, const std::function<bool()> &keepGoing)
 {
     text.clear();
+    ExpansionBudget budget(DocumentLimits::forFile(path), keepGoing);
     OoxmlPackage package;
-    if (!package.open(path)) {
+    if (!package.open(path, budget)) {
         error = package.error();
         return false;
     }
@@ -197,10 +217,9 @@ bool ReadDocxText(const QString &path, QString &text, QString &error)
         error = package.error();
         return false;
     }
-    ExpansionBudget budget(package.limits());
     bool hasBody = false;
     while (!reader->atEnd() && !hasBody) {
-        if (nextToken(*reader) == QXmlStreamReader::StartElement && isElement(*reader, L1("body"))) {
+        if (nextToken(*reader, budget) == QXmlStreamReader::StartElement && isElement(*reader, L1("body"))) {
             DocumentWalk(*reader, budget, text).body();
             hasBody = true;
         }

@@ -1,5 +1,7 @@
 #include "textcompare/engine/ooxml_package.h"
 
+#include <algorithm>
+
 namespace textcompare {
 
 namespace {
@@ -40,6 +42,14 @@ QXmlStreamReader::TokenType nextToken(QXmlStreamReader &reader)
     return QXmlStreamReader::Invalid;
 }
 
+QXmlStreamReader::TokenType nextToken(QXmlStreamReader &reader, ExpansionBudget &budget)
+{
+    if (budget.takeWork())
+        return nextToken(reader);
+    reader.raiseError(budget.refusal());
+    return QXmlStreamReader::Invalid;
+}
+
 bool appendElementText(QXmlStreamReader &reader, QString &text, ExpansionBudget &budget)
 {
     while (!reader.atEnd()) {
@@ -72,9 +82,9 @@ QStringView attributeValue(const QXmlStreamAttributes &attributes, QLatin1String
     return {};
 }
 
-bool OoxmlPackage::open(const QString &path, const DocumentLimits &limits)
+bool OoxmlPackage::open(const QString &path, ExpansionBudget &budget)
 {
-    m_limits = limits;
+    m_budget = &budget;
     if (m_archive.open(path))
         return true;
     m_error = QStringLiteral("zip として読めません (") + m_archive.errorString() + u')';
@@ -101,7 +111,7 @@ bool OoxmlPackage::relationships(const QString &part, QHash<QString, OoxmlRelati
     if (!reader)
         return false;
     while (!reader->atEnd()) {
-        if (nextToken(*reader) == QXmlStreamReader::StartElement
+        if (nextToken(*reader, *m_budget) == QXmlStreamReader::StartElement
             && isElement(*reader, QLatin1StringView("Relationship"))) {
             const QXmlStreamAttributes attributes = reader->attributes();
             const QStringView type = attributeValue(attributes, QLatin1StringView("Type"));
@@ -115,7 +125,7 @@ bool OoxmlPackage::relationships(const QString &part, QHash<QString, OoxmlRelati
 
 std::unique_ptr<QXmlStreamReader> OoxmlPackage::openXml(const QString &part)
 {
-    m_entry = m_archive.openEntry(part, m_limits.partBytes);
+    m_entry = m_archive.openEntry(part, m_budget->limits().partBytes);
     m_partName = part;
     if (!m_entry) {
         m_error = (m_archive.contains(part) ? QStringLiteral("壊れています (") : QStringLiteral("必要な部分がありません ("))
@@ -130,7 +140,20 @@ bool OoxmlPackage::readPart(const QString &part, QByteArray &bytes)
     std::unique_ptr<QXmlStreamReader> reader = openXml(part);
     if (!reader)
         return false;
-    bytes = m_entry->readAll();
+    bytes.clear();
+    // Inflated into `bytes` a piece at a time, so that a stop is heard while a large part
+    // inflates.
+    constexpr qsizetype Piece = qsizetype(1) << 20;
+    for (;;) {
+        const qsizetype held = bytes.size();
+        if (bytes.capacity() < held + Piece)
+            bytes.reserve(std::max(2 * bytes.capacity(), held + Piece));
+        bytes.resize(held + Piece);
+        const qint64 count = m_entry->read(bytes.data() + held, Piece);
+        bytes.resize(held + std::max<qsizetype>(count, 0));
+        if (count <= 0 || !m_budget->takeWork(count / 4096 + 1))
+            break;
+    }
     return !failed(*reader);
 }
 
@@ -138,6 +161,10 @@ bool OoxmlPackage::failed(const QXmlStreamReader &reader)
 {
     if (m_entry && m_entry->failed()) {
         m_error = QStringLiteral("壊れています (") + m_entry->errorString() + u')';
+        return true;
+    }
+    if (m_budget->exceeded()) {
+        m_error = m_budget->refusal();
         return true;
     }
     if (!reader.hasError())

@@ -23,28 +23,26 @@ struct OoxmlRelationship
 // An Office Open XML package (a zip of XML parts) opened for reading. Every failure
 // leaves its reason in error(): the zip cannot be read, a part is missing, a part's
 // XML is damaged or cut short or holds a document type declaration, a part inflates past
-// the package's limit (the DocumentLimits given to open()).
+// the limit of the package's budget, the budget refuses its work.
 class OoxmlPackage
 {
 public:
-    // Opens the package at `path`, whose reading stays within `limits`.
-    bool open(const QString &path, const DocumentLimits &limits);
-    // The same with the bounds for the file's size as it is now.
-    bool open(const QString &path) { return open(path, DocumentLimits::forFile(path)); }
-    // The bounds of what reading this package may make, as open() set them.
-    const DocumentLimits &limits() const { return m_limits; }
+    // Opens the package at `path`, whose reading stays within the limits of `budget` and
+    // counts its elements there; the budget outlives the package.
+    bool open(const QString &path, ExpansionBudget &budget);
     // The name of the package's main part ("xl/workbook.xml", "word/document.xml"): the
     // target of the package's officeDocument relationship, else `fallback`.
     QString mainPart(const QString &fallback);
     // The relationships of `part` by id; empty (not a failure) when it has none.
     bool relationships(const QString &part, QHash<QString, OoxmlRelationship> &result);
 
-    // The bytes of `part`, inflated whole; false when it cannot be read whole.
+    // The bytes of `part`, inflated whole, each 4 KiB a unit of work; false when it cannot
+    // be read whole.
     bool readPart(const QString &part, QByteArray &bytes);
     // A reader over `part`, or nullptr when the part cannot be opened.
     std::unique_ptr<QXmlStreamReader> openXml(const QString &part);
-    // Whether the reader opened last has met damaged XML or damaged zip data; then
-    // error() tells which part and why.
+    // Whether the reader opened last has met damaged XML or damaged zip data, or the
+    // budget refused the reading; then error() tells which part and why, or the refusal.
     bool failed(const QXmlStreamReader &reader);
 
     QString error() const { return m_error; }
@@ -52,7 +50,7 @@ public:
 
 private:
     platform::ZipArchive m_archive;
-    DocumentLimits m_limits;
+    ExpansionBudget *m_budget = nullptr;
     std::unique_ptr<platform::ZipEntry> m_entry;
     QString m_partName;
     QString m_error;
@@ -68,6 +66,9 @@ inline bool isElement(const QXmlStreamReader &reader, QLatin1StringView name)
 // parts of a package have none, and its entities could blow a small part up without
 // bound or stand for files outside the package.
 QXmlStreamReader::TokenType nextToken(QXmlStreamReader &reader);
+// The same, each token a unit of work of `budget`: when the budget refuses it, the read
+// ends with its refusal raised as the reader's error.
+QXmlStreamReader::TokenType nextToken(QXmlStreamReader &reader, ExpansionBudget &budget);
 
 // Appends the character data of the element at the reader to `text`, up to the element's
 // end. False, with an error raised on the reader, when the element holds another element,

@@ -16,6 +16,8 @@ QByteArrayView localName(QByteArrayView name)
     return colon < 0 ? name : name.sliced(colon + 1);
 }
 
+constexpr qint64 ElementsPerReport = 256;
+
 bool isSpace(char c)
 {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n';
@@ -69,8 +71,10 @@ public:
         return true;
     }
 
-    bool run(const std::function<bool(qint64)> &wantsRow, const std::function<bool(const ScannedCell &)> &onCell)
+    bool run(const std::function<bool(qint64)> &wantsRow, const std::function<bool(const ScannedCell &)> &onCell,
+             const std::function<bool(qint64)> &onElements)
     {
+        qint64 elements = 0;
         QList<QByteArrayView> open;
         bool inSheetData = false;
         bool inCell = false;
@@ -89,6 +93,11 @@ public:
             m_at = tag;
             if (m_at >= size)
                 break;
+            if (++elements == ElementsPerReport) {
+                if (!onElements(elements))
+                    return false;
+                elements = 0;
+            }
             const QByteArrayView rest = m_xml.sliced(m_at);
             // A document type declaration could define entities; the package's parts have none.
             if (rest.startsWith("<!DOCTYPE"))
@@ -226,9 +235,10 @@ private:
 } // namespace
 
 bool ScanSheetXml(QByteArrayView xml, const std::function<bool(qint64 row)> &wantsRow,
-                  const std::function<bool(const ScannedCell &cell)> &onCell, QString &error)
+                  const std::function<bool(const ScannedCell &cell)> &onCell,
+                  const std::function<bool(qint64 elements)> &onElements, QString &error)
 {
-    return Scanner(xml, error).run(wantsRow, onCell);
+    return Scanner(xml, error).run(wantsRow, onCell, onElements);
 }
 
 } // namespace textcompare

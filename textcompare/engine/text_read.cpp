@@ -139,12 +139,23 @@ void readDocument(LoadedSide &loaded, TextSides &sides, int index, const QString
     const bool word = extensionOf(path).toLower().startsWith(u"doc");
     QString text;
     QString description;
-    const bool read = word ? RdWordValue(source, text, description)
+    EventPump pump(context.run);
+    const auto keepGoing = [&pump] {
+        pump.tick();
+        return !pump.cancelRequested();
+    };
+    const bool read = word ? RdWordValue(source, text, description, keepGoing)
                            : RdExcelValue(source, context.sources.sheetNo[size_t(index)], QStringLiteral("A1"),
                                           std::max(common::LeadingInteger(context.sources.maxLine, 0), 0),
-                                          WorksheetColumns, text, description);
+                                          WorksheetColumns, text, description, keepGoing);
     sides.readCodeIndex[size_t(index)] = FileCodeIndex::Auto;
     sides.codeList[size_t(index)] = FileCodeIndex::Auto;
+    // A read that the user stopped is no failure to tell.
+    if (!read && context.run.cancelRequested()) {
+        loaded.side.outcome = ReadOutcome::Failed;
+        loaded.side.message = description;
+        return;
+    }
     if (!read) {
         failed(loaded.side, description + QStringLiteral("\r\n") + common::PrintablePath(path),
                word ? QStringLiteral("RdWordValue") : QStringLiteral("RdExcelValue"));

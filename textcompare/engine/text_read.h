@@ -112,7 +112,8 @@ struct TextReadContext
 // an Excel workbook (".xls", ".xlsx" alike) by RdExcelValue with the side's sheet number,
 // the start cell "A1", MaxLine rows and 256 columns; the side's list then goes to
 // automatic, and a document that cannot be read whole is a failure of the side, reported
-// as a system error of its reader. Updates the side's code list and readCodeIndex; a side
+// as a system error of its reader; the document's read lets window events run and stops
+// when the cancel request is set, a failure then told to no one. Updates the side's code list and readCodeIndex; a side
 // read as "BIN" also puts the other list on "BIN" when that one is on automatic, and an
 // extension of the binary list puts both lists on "BIN" while list 0 is on automatic.
 SideText TextRead(TextSides &sides, int index, const TextReadContext &context);

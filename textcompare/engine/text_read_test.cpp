@@ -270,6 +270,40 @@ TEST_F(TextReadTest, CancelBeforeReading)
     EXPECT_TRUE(m_dialogs.shown().isEmpty());
 }
 
+// Esc during the read of a document: the read lets window events run, through which the
+// cancel request is set, and stops there; a failure told to no one.
+TEST_F(TextReadTest, CancelDuringADocumentRead)
+{
+    const QString wordFile = m_folder.filePath("long.docx");
+    testing::writePackage(wordFile,
+                          testing::wordPackage(QByteArray("<w:p><w:r><w:t>line</w:t></w:r></w:p>").repeated(1000)));
+    const QString workbook = m_folder.filePath("long.xlsx");
+    testing::writePackage(workbook, {
+                                        {"xl/workbook.xml", "<workbook><sheets><sheet id=\"a\"/></sheets></workbook>"},
+                                        {"xl/_rels/workbook.xml.rels", "<Relationships><Relationship Id=\"a\" "
+                                                                       "Type=\"w/worksheet\" Target=\"sheet1.xml\"/>"
+                                                                       "</Relationships>"},
+                                        {"xl/sheet1.xml", "<worksheet><sheetData>"
+                                                              + QByteArray("<row><c><v>1</v></c></row>").repeated(1000)
+                                                              + "</sheetData></worksheet>"},
+                                    });
+    const QString legacyWord = testing::fixturePath("document.doc");
+    const QString legacyWorkbook = testing::fixturePath("book.xls");
+    for (const QString &path : {wordFile, workbook, legacyWord, legacyWorkbook}) {
+        SCOPED_TRACE(path.toStdString());
+        bool cancel = false;
+        TextReadContext escape = context();
+        escape.run.cancelFlag = &cancel;
+        escape.run.letEventsRun = [&cancel] { cancel = true; };
+        TextSides read = sides(path);
+        const SideText stopped = TextRead(read, 0, escape);
+        EXPECT_EQ(stopped.outcome, ReadOutcome::Failed);
+        EXPECT_EQ(stopped.message, "中止しました");
+        EXPECT_TRUE(stopped.text.isEmpty());
+    }
+    EXPECT_TRUE(m_dialogs.shown().isEmpty());
+}
+
 TEST(BinDump, LinesOfThirtyTwoBytes)
 {
     QByteArray bytes;

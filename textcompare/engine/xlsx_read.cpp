@@ -22,7 +22,7 @@ struct WorkbookParts
     QString styles;
 };
 
-bool readWorkbook(OoxmlPackage &package, WorkbookParts &parts)
+bool readWorkbook(OoxmlPackage &package, ExpansionBudget &budget, WorkbookParts &parts)
 {
     const QString workbook = package.mainPart(QStringLiteral("xl/workbook.xml"));
     QHash<QString, OoxmlRelationship> relationships;
@@ -38,7 +38,7 @@ bool readWorkbook(OoxmlPackage &package, WorkbookParts &parts)
     if (!reader)
         return false;
     while (!reader->atEnd()) {
-        if (nextToken(*reader) != QXmlStreamReader::StartElement)
+        if (nextToken(*reader, budget) != QXmlStreamReader::StartElement)
             continue;
         const QXmlStreamAttributes attributes = reader->attributes();
         if (isElement(*reader, L1("workbookPr"))) {
@@ -60,7 +60,7 @@ bool readWorkbook(OoxmlPackage &package, WorkbookParts &parts)
 bool richText(QXmlStreamReader &reader, L1 endName, ExpansionBudget &budget, QString &text)
 {
     while (!reader.atEnd()) {
-        const QXmlStreamReader::TokenType token = nextToken(reader);
+        const QXmlStreamReader::TokenType token = nextToken(reader, budget);
         if (token == QXmlStreamReader::EndElement && isElement(reader, endName))
             return true;
         if (token != QXmlStreamReader::StartElement)
@@ -84,22 +84,19 @@ bool readSharedStrings(OoxmlPackage &package, const QString &part, ExpansionBudg
     if (!reader)
         return false;
     while (!reader->atEnd()) {
-        if (nextToken(*reader) != QXmlStreamReader::StartElement || !isElement(*reader, L1("si")))
+        if (nextToken(*reader, budget) != QXmlStreamReader::StartElement || !isElement(*reader, L1("si")))
             continue;
         QString text;
         if (!richText(*reader, L1("si"), budget, text) || !budget.take(text.size()))
             break;
         strings.append(text);
     }
-    if (budget.exceeded()) {
-        package.setError(budget.refusal());
-        return false;
-    }
     return !package.failed(*reader);
 }
 
-// For each cell format (the "s" of a cell), whether it shows a date or a time.
-bool readDateFormats(OoxmlPackage &package, const QString &part, QList<bool> &dateFormats)
+// For each cell format (the "s" of a cell), whether it shows a date or a time. Each number
+// format is judged once, however many cell formats use it: its code may be long.
+bool readDateFormats(OoxmlPackage &package, const QString &part, ExpansionBudget &budget, QList<bool> &dateFormats)
 {
     if (part.isEmpty())
         return true;
@@ -107,22 +104,27 @@ bool readDateFormats(OoxmlPackage &package, const QString &part, QList<bool> &da
     if (!reader)
         return false;
     QHash<int, QString> codes;
+    QHash<int, bool> judged;
     bool inCellFormats = false;
     while (!reader->atEnd()) {
-        const QXmlStreamReader::TokenType token = nextToken(*reader);
+        const QXmlStreamReader::TokenType token = nextToken(*reader, budget);
         if (token == QXmlStreamReader::EndElement && isElement(*reader, L1("cellXfs")))
             inCellFormats = false;
         if (token != QXmlStreamReader::StartElement)
             continue;
         const QXmlStreamAttributes attributes = reader->attributes();
         if (isElement(*reader, L1("numFmt"))) {
-            codes.insert(attributeValue(attributes, L1("numFmtId")).toInt(),
-                         attributeValue(attributes, L1("formatCode")).toString());
+            const int format = attributeValue(attributes, L1("numFmtId")).toInt();
+            codes.insert(format, attributeValue(attributes, L1("formatCode")).toString());
+            judged.remove(format);
         } else if (isElement(*reader, L1("cellXfs"))) {
             inCellFormats = true;
         } else if (inCellFormats && isElement(*reader, L1("xf"))) {
             const int format = attributeValue(attributes, L1("numFmtId")).toInt();
-            dateFormats.append(IsDateFormat(format, codes.value(format)));
+            auto date = judged.constFind(format);
+            if (date == judged.cend())
+                date = judged.insert(format, IsDateFormat(format, codes.value(format)));
+            dateFormats.append(*date);
             reader->skipCurrentElement();
         }
     }
@@ -172,10 +174,12 @@ public:
                 }
                 return true;
             },
-            error);
-        if (builder.budget().exceeded())
+            [&](qint64 elements) { return builder.budget().takeWork(elements); }, error);
+        if (builder.budget().exceeded()) {
             package.setError(builder.budget().refusal());
-        else if (!scanned)
+            return false;
+        }
+        if (!scanned)
             package.setError(QStringLiteral("壊れています (%1 %2)").arg(part, error));
         return scanned;
     }
@@ -234,7 +238,7 @@ bool ReadXlsxSheet(const QString &path, qint64 sheetNumber, SheetTextBuilder &bu
     WorkbookParts parts;
     QStringList strings;
     QList<bool> dateFormats;
-    bool read = package.open(path, builder.budget().limits()) && readWorkbook(package, parts);
+    bool read = package.open(path, builder.budget()) && readWorkbook(package, builder.budget(), parts);
     if (read && (sheetNumber < 1 || sheetNumber > parts.worksheets.size())) {
         package.setError(QStringLiteral("シート番号 %1 のシートがありません (シート数 %2)")
                              .arg(sheetNumber)
@@ -242,7 +246,7 @@ bool ReadXlsxSheet(const QString &path, qint64 sheetNumber, SheetTextBuilder &bu
         read = false;
     }
     read = read && readSharedStrings(package, parts.sharedStrings, builder.budget(), strings)
-           && readDateFormats(package, parts.styles, dateFormats)
+           && readDateFormats(package, parts.styles, builder.budget(), dateFormats)
            && SheetReader(strings, dateFormats, parts.dates1904).read(package, parts.worksheets[sheetNumber - 1], builder);
     if (!read)
         error = package.error();
