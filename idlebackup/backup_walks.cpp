@@ -14,6 +14,7 @@
 #include <QScopeGuard>
 
 #include <cerrno>
+#include <deque>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -64,6 +65,23 @@ struct BackupWork::TargetFolder
     bool onFat = false;
     State state = State::Unknown;
     int error = 0; // why it was refused; 0 when that is reported already
+
+    // Takes the folder that a walk opened as an open root.
+    void open(WalkFolder &folder)
+    {
+        path = folder.path;
+        descriptor = std::move(folder.descriptor);
+        device = folder.device;
+        onFat = folder.onFat;
+        state = State::Open;
+    }
+    // A root that could not be opened for `reason`.
+    void refuse(const QByteArray &rootPath, int reason)
+    {
+        path = rootPath;
+        state = State::Refused;
+        error = reason;
+    }
 };
 
 // What a copy walk keeps from start to end.
@@ -102,22 +120,30 @@ void BackupWork::BackUpEntry(const QString &original, const QString &destination
     }
     if (!S_ISDIR(info.st_mode))
         return;
-    const QString originalFolder = WithTrailingSlash(original);
-    const QString copyRoot = FolderCopyRoot(originalFolder, destinationFolder);
-    CopyFoldersAndFiles(originalFolder, copyRoot, QString());
+    const QByteArray originalFolder = WithTrailingSlash(QFile::encodeName(original));
+    // The copy root is the destination itself or a folder made in it for the entry: a
+    // level of the walk, never followed when it is a link.
+    const QByteArray chosenFolder = QFile::encodeName(destinationFolder);
+    const QByteArray copyRootLevel
+        = QFile::encodeName(FolderCopyRoot(QFile::decodeName(originalFolder), destinationFolder)).mid(chosenFolder.size());
+    copyWalk(originalFolder, QByteArray(), chosenFolder, copyRootLevel, QByteArray());
     if ((!syncMode && m_settings.BakDel != 1) || !m_flags.going())
         return;
     const Drives walkDrives = drives();
     WalkFolder root;
-    if (!openWalkFolder(root, QFile::encodeName(originalFolder), walkDrives)
-        || !sourceRootReady(root, copyRoot, walkDrives))
+    if (!openWalkFolder(root, originalFolder, walkDrives))
+        return;
+    const QString copyRoot = QFile::decodeName(chosenFolder + copyRootLevel);
+    if (!sourceRootReady(root, copyRoot, walkDrives))
         return;
     WalkFolder copy;
-    if (!openWalkFolder(copy, QFile::encodeName(copyRoot), walkDrives))
+    if (!openWalkFolderBelow(copy, chosenFolder, copyRootLevel, walkDrives))
         return;
     m_pacer.CpuIdleCheckAndWait();
     if (syncMode) {
-        copyTree(walkDrives, copy, root, 0, QByteArray());
+        TargetFolder target;
+        target.open(root);
+        copyTree(walkDrives, copy, target, QByteArray());
     } else {
         deleteFolder(walkDrives, root, copy, true);
         m_pacer.BreakeTime(0);
@@ -138,6 +164,27 @@ bool BackupWork::openWalkFolder(WalkFolder &folder, const QByteArray &path, cons
         return false;
     folder.device = info.st_dev;
     folder.onFat = drives.mounts.isFat(QFile::decodeName(folder.path));
+    return true;
+}
+
+bool BackupWork::openWalkFolderBelow(WalkFolder &folder, const QByteArray &chosen, const QByteArray &below,
+                                     const Drives &drives) const
+{
+    if (!openWalkFolder(folder, chosen, drives))
+        return false;
+    for (const QByteArray &name : below.split('/')) {
+        if (name.isEmpty())
+            continue;
+        Descriptor child = OpenFolderAt(folder.descriptor.get(), name);
+        struct stat info;
+        if (!child.isOpen() || ::fstat(child.get(), &info) != 0)
+            return false;
+        folder.path += name + '/';
+        if (info.st_dev != folder.device)
+            folder.onFat = drives.mounts.isFat(QFile::decodeName(folder.path));
+        folder.device = info.st_dev;
+        folder.descriptor = std::move(child);
+    }
     return true;
 }
 
@@ -194,40 +241,46 @@ void BackupWork::CopyFileOnly(const QString &OrgPath, const QString &BakPath)
 
 void BackupWork::CopyFoldersAndFiles(const QString &OrgPath, const QString &BakPath, const QString &path)
 {
-    if (!m_flags.going())
-        return;
-    m_pacer.CpuIdleCheckAndWait();
     const QByteArray sourceRoot = WithTrailingSlash(QFile::encodeName(OrgPath));
     const QByteArray item = path.isEmpty() ? sourceRoot : WithTrailingSlash(QFile::encodeName(path));
     const QByteArray relative = item.startsWith(sourceRoot) ? item.mid(sourceRoot.size()) : QByteArray();
-    const QByteArray targetPath = WithTrailingSlash(QFile::encodeName(BakPath)) + relative;
+    copyWalk(sourceRoot, relative, QFile::encodeName(BakPath), relative, relative);
+}
+
+void BackupWork::copyWalk(const QByteArray &sourceRoot, const QByteArray &sourceBelow, const QByteArray &chosen,
+                          const QByteArray &below, const QByteArray &relative)
+{
+    if (!m_flags.going())
+        return;
+    m_pacer.CpuIdleCheckAndWait();
     const Drives walkDrives = drives();
     WalkFolder source;
-    if (openWalkFolder(source, item, walkDrives)) {
-        CreateFolder(QFile::decodeName(WithoutTrailingSlash(targetPath)));
-        WalkFolder target;
-        const int targetError = openWalkFolder(target, targetPath, walkDrives) ? 0 : errno;
-        copyTree(walkDrives, source, target, targetError, relative);
+    if (openWalkFolderBelow(source, sourceRoot, sourceBelow, walkDrives)) {
+        CreateFolder(QFile::decodeName(WithoutTrailingSlash(chosen)));
+        std::deque<TargetFolder> levels(1);
+        WalkFolder opened;
+        if (openWalkFolder(opened, chosen, walkDrives))
+            levels.front().open(opened);
+        else
+            levels.front().refuse(WithTrailingSlash(chosen), errno);
+        for (const QByteArray &name : below.split('/')) {
+            if (name.isEmpty())
+                continue;
+            TargetFolder &parent = levels.back();
+            TargetFolder &level = levels.emplace_back();
+            level.parent = &parent;
+            level.name = name;
+            level.path = parent.path + name + '/';
+        }
+        copyTree(walkDrives, source, levels.back(), relative);
     } else if (errno != ENOENT && errno != ENOTDIR) {
-        recordFolderFailure(item, FailureKind::Folder, errno);
+        recordFolderFailure(sourceRoot + sourceBelow, FailureKind::Folder, errno);
     }
     m_pacer.BreakeTime(0);
 }
 
-void BackupWork::copyTree(const Drives &drives, WalkFolder &source, WalkFolder &targetRoot, int targetError,
-                          const QByteArray &relative)
+void BackupWork::copyTree(const Drives &drives, WalkFolder &source, TargetFolder &target, const QByteArray &relative)
 {
-    TargetFolder target;
-    target.path = targetRoot.path;
-    if (targetError != 0) {
-        target.state = TargetFolder::State::Refused;
-        target.error = targetError;
-    } else {
-        target.descriptor = std::move(targetRoot.descriptor);
-        target.device = targetRoot.device;
-        target.onFat = targetRoot.onFat;
-        target.state = TargetFolder::State::Open;
-    }
     const CopyWalk walk{Exclusions(m_settings.NoneStr, m_settings.NoneExt), drives};
     copyFolder(walk, source, target, relative);
 }
@@ -345,7 +398,8 @@ bool BackupWork::makeTarget(const CopyWalk &walk, TargetFolder &target)
     if (target.state == State::Missing && makeTarget(walk, *target.parent)) {
         if (walk.drives.history && walk.drives.history->isKnownMountPoint(WithoutTrailingSlash(target.path))) {
             // The mount point of a disk is gone with the disk: nothing is made in its place.
-            target.state = State::Refused;
+            target.descriptor.reset();
+        target.state = State::Refused;
             recordFolderFailure(target.path, FailureKind::NoDrive, 0);
             return false;
         }
@@ -353,7 +407,8 @@ bool BackupWork::makeTarget(const CopyWalk &walk, TargetFolder &target)
         if (::mkdirat(target.parent->descriptor.get(), target.name.constData(), 0777) == 0) {
             writeStatus(StatusTag::FolderMade);
         } else if (errno != EEXIST) {
-            target.state = State::Refused;
+            target.descriptor.reset();
+        target.state = State::Refused;
             target.error = errno;
         }
         if (target.state != State::Refused) {
@@ -385,8 +440,8 @@ void BackupWork::DeleteFoldersAndFiles(const QString &OrgPath, const QString &Ba
     const Drives walkDrives = drives();
     WalkFolder original;
     WalkFolder backup;
-    if (openWalkFolder(original, WithTrailingSlash(QFile::encodeName(OrgPath)) + relative, walkDrives)
-        && openWalkFolder(backup, item, walkDrives))
+    if (openWalkFolderBelow(original, QFile::encodeName(OrgPath), relative, walkDrives)
+        && openWalkFolderBelow(backup, backupRoot, relative, walkDrives))
         deleteFolder(walkDrives, original, backup, relative.isEmpty());
     m_pacer.BreakeTime(0);
 }

@@ -380,6 +380,20 @@ TEST_F(WalkTest, LinksAreNeverFollowedOutOfATree)
     backUp(m_folder.filePath("src"), m_folder.filePath("bak"));
     EXPECT_EQ(treeOf(outside), QStringList());
     EXPECT_EQ(errors(), m_folder.filePath("bak/src/sub(MKDIR)") + "," + m_folder.filePath("src/linked(LINK)"));
+
+    // The folder made for the entry is a level of the walk too, with 削除 on; the
+    // destination that the user chose may be a link.
+    m_settings.BakDel = 1;
+    m_grid.setTextMatrix(1, BakListColumn::Errors, "");
+    m_folder.writeFile("other/victim.txt", "v");
+    ASSERT_TRUE(QFile::link(m_folder.filePath("other"), m_folder.makeFolder("bak2") + "/src"));
+    backUp(m_folder.filePath("src"), m_folder.filePath("bak2"));
+    EXPECT_EQ(treeOf(m_folder.filePath("other")), QStringList{"victim.txt"});
+    EXPECT_EQ(trash(), QStringList());
+    EXPECT_EQ(errors(), m_folder.filePath("bak2/src(MKDIR)") + "," + m_folder.filePath("src/linked(LINK)"));
+    ASSERT_TRUE(QFile::link(m_folder.makeFolder("real"), m_folder.filePath("chosen")));
+    backUp(m_folder.filePath("src"), m_folder.filePath("chosen"));
+    EXPECT_EQ(treeOf(m_folder.filePath("real")), (QStringList{"src/", "src/sub/", "src/sub/a.txt"}));
 }
 
 // Paths longer than the system takes in one call are backed up, and a failure on such a

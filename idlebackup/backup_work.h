@@ -112,7 +112,7 @@ public:
     // walk. Items excluded by CheckTarget are not copied; the system folders right
     // below the root are left out. A folder that cannot be listed is recorded as
     // path(DIR), a link to a folder as path(LINK); a link or a file standing where the
-    // copy needs a folder is not written through (path(MKDIR)).
+    // copy needs a folder, below `BakPath`, is not written through (path(MKDIR)).
     void CopyFoldersAndFiles(const QString &OrgPath, const QString &BakPath, const QString &path);
     // Moves to the trash what lies under `BakPath` but not under `OrgPath` (`path` as
     // above): a folder whose counterpart is not a folder goes whole, a file whose
@@ -150,14 +150,22 @@ private:
     struct CopyWalk;
 
     Drives drives() const;
+    // Opens a folder that the user chose (`path`, links followed).
     bool openWalkFolder(WalkFolder &folder, const QByteArray &path, const Drives &drives) const;
+    // Opens the chosen folder `chosen`, then the levels of `below` (a relative path)
+    // under it without following a link at any of them.
+    bool openWalkFolderBelow(WalkFolder &folder, const QByteArray &chosen, const QByteArray &below,
+                             const Drives &drives) const;
     bool sourceRootReady(const WalkFolder &root, const QString &otherRoot, const Drives &drives);
     bool unmountedMountPoint(const Drives &drives, const QByteArray &path, dev_t parentDevice, dev_t device) const;
-    // Copies below `source` into `targetRoot` as openWalkFolder opened it; `targetError`
-    // is the system's error of that open when it failed (the copy then writes nothing
-    // there), else 0.
-    void copyTree(const Drives &drives, WalkFolder &source, WalkFolder &targetRoot, int targetError,
-                  const QByteArray &relative);
+    // The copy walk from the folder `sourceBelow` under the chosen `sourceRoot` into the
+    // folder `below` under the chosen `chosen` (made when missing): the levels below the
+    // chosen folders are never followed when they are links, and a link at a level the
+    // copy needs is refused as path(MKDIR). `relative` is the walked folder's path below
+    // the entry's root ("" for the root).
+    void copyWalk(const QByteArray &sourceRoot, const QByteArray &sourceBelow, const QByteArray &chosen,
+                  const QByteArray &below, const QByteArray &relative);
+    void copyTree(const Drives &drives, WalkFolder &source, TargetFolder &target, const QByteArray &relative);
     void copyFolder(const CopyWalk &walk, WalkFolder &source, TargetFolder &target, const QByteArray &relative);
     void copyFileEntry(const CopyWalk &walk, WalkFolder &source, TargetFolder &target, const QByteArray &name,
                        qint64 modifiedSeconds, const QByteArray &relative);
