@@ -136,7 +136,6 @@ int ListCheck(platform::FlexGrid &grid, bool syncMode, MountHistory &history, co
 {
     int ngCount = 0;
     int checkedCount = 0;
-    QStringList entryPaths;
     for (int row = grid.fixedRows(); row < grid.rows(); ++row) {
         const QString original = grid.textMatrix(row, BakListColumn::Original);
         const QString destination = grid.textMatrix(row, BakListColumn::Destination);
@@ -157,7 +156,6 @@ int ListCheck(platform::FlexGrid &grid, bool syncMode, MountHistory &history, co
         ++checkedCount;
         history.record(original, mounts);
         history.record(destination, mounts);
-        entryPaths << original << destination;
         if (!history.driveMounted(original, mounts)) {
             judge(grid, row, Ng, QStringLiteral("ドライブ無"));
             ++ngCount;
@@ -179,7 +177,6 @@ int ListCheck(platform::FlexGrid &grid, bool syncMode, MountHistory &history, co
         if (!wasOk)
             grid.setTextMatrix(row, BakListColumn::Info, QString());
     }
-    history.keepOnly(entryPaths);
     return checkedCount < 1 ? -1 : ngCount;
 }
 

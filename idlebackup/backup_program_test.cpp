@@ -268,8 +268,8 @@ TEST_F(BackupProgramTest, AFailedSettingsWriteIsReported)
 
 // After a restart, a disk that was mounted at an earlier run, or that the file-system
 // table lists, and is not mounted now has no drive, for the original as for the
-// destination: the pass neither empties the backup for a stray file in the bare mount
-// point nor writes the backup into it.
+// destination, also once its entry was removed and added again: the pass neither empties
+// the backup for a stray file in the bare mount point nor writes the backup into it.
 TEST_F(BackupProgramTest, DisksNotMountedAtStartAreNoDrive)
 {
     struct Case
@@ -277,11 +277,13 @@ TEST_F(BackupProgramTest, DisksNotMountedAtStartAreNoDrive)
         const char *name;
         bool originalOnDisk;
         bool listed; // in the file-system table, else mounted at the first run
+        bool removedAndAdded = false;
     };
     const Case cases[] = {
         {"destination listed", false, true},
         {"original remembered", true, false},
         {"destination remembered", false, false},
+        {"original remembered, entry removed and added", true, false, true},
     };
     store("BakDel", "1");
     for (const Case &test : cases) {
@@ -312,6 +314,16 @@ TEST_F(BackupProgramTest, DisksNotMountedAtStartAreNoDrive)
         m_folder.writeFile(original.mid(m_folder.path().size() + 1) + "/stray.txt", "s");
 
         BackupProgram &program = load();
+        if (test.removedAndAdded) {
+            program.BakList.setCurrentCell(1, 1);
+            m_dialogs.answerNext(Yes);
+            program.btnDel_Click();
+            program.CheckTimer_Timer();
+            m_dialogs.chooseNextFolder(original);
+            m_dialogs.chooseNextFolder(destination);
+            program.btnAddFolder_Click();
+            program.CheckTimer_Timer();
+        }
         EXPECT_EQ((QStringList{cell(1, BakListColumn::Judgement), cell(1, BakListColumn::Info)}),
                   (QStringList{"NG", "ドライブ無"}));
         program.flags().RunFlag = 1;

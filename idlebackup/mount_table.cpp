@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <utility>
 
+#include <cerrno>
 #include <sys/stat.h>
 #include <sys/statfs.h>
 
@@ -197,23 +198,6 @@ void MountHistory::record(const QString &path, const MountTable &table)
                 m_changed = true;
                 break;
             }
-        }
-    }
-}
-
-void MountHistory::keepOnly(const QStringList &paths)
-{
-    QByteArrayList forms;
-    for (const QString &path : paths)
-        forms += bothForms(path);
-    for (auto mountPoint = m_remembered.begin(); mountPoint != m_remembered.end();) {
-        const bool kept = std::any_of(forms.cbegin(), forms.cend(),
-                                      [&](const QByteArray &form) { return related(*mountPoint, form); });
-        if (kept) {
-            ++mountPoint;
-        } else {
-            mountPoint = m_remembered.erase(mountPoint);
-            m_changed = true;
         }
     }
 }

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+
 namespace idlebackup {
 namespace {
 
@@ -52,7 +53,7 @@ TEST(MountTable, FatTypesAndDrivesRememberedAcrossRuns)
     EXPECT_FALSE(table.isFat(folder.path()));
 
     // A drive seen once is remembered by the next run; the table of file systems lists
-    // drives too; a drive goes with the last entry that used it.
+    // drives too.
     const QString state = MountStatePath(folder.filePath("Zelquin.ini"));
     EXPECT_EQ(state, folder.filePath("Zelquin.mounts"));
     MountHistory first;
@@ -70,9 +71,6 @@ TEST(MountTable, FatTypesAndDrivesRememberedAcrossRuns)
                                       + "\text4 noauto 0 2\nnone swap swap sw 0 0\n")));
     EXPECT_FALSE(second.driveMounted(other + "/data", unmounted));
     EXPECT_TRUE(second.driveMounted("/", unmounted));
-    second.keepOnly({other + "/data"});
-    EXPECT_TRUE(second.takeChanged());
-    EXPECT_TRUE(second.driveMounted(fuseFat + "/data", unmounted));
 }
 
 } // namespace
