@@ -221,8 +221,8 @@ void BackupWork::CopyFileOnly(const QString &OrgPath, const QString &BakPath)
         struct stat copy;
         if (statPath(BakPath, copy)) {
             const Drives walkDrives = drives();
-            due = CopyIsDue(qint64(copy.st_mtim.tv_sec) - qint64(source.st_mtim.tv_sec), m_settings.NewOverWr == 1,
-                            walkDrives.mounts.isFat(OrgPath) || walkDrives.mounts.isFat(BakPath));
+            due = CopyIsDue(qint64(copy.st_mtim.tv_sec) - qint64(source.st_mtim.tv_sec),
+                            copy.st_size != source.st_size, m_settings.NewOverWr == 1, walkDrives.mounts.isFat(OrgPath) || walkDrives.mounts.isFat(BakPath));
         }
         if (due) {
             showItem(QStringLiteral("コピー ") + OrgPath);
@@ -303,7 +303,7 @@ void BackupWork::copyFolder(const CopyWalk &walk, WalkFolder &source, TargetFold
         }
         const QByteArray path = source.path + entry.name;
         if (entry.kind == EntryKind::File) {
-            copyFileEntry(walk, source, target, entry.name, entry.modifiedSeconds, relative + entry.name);
+            copyFileEntry(walk, source, target, entry, relative + entry.name);
         } else if (entry.kind == EntryKind::FolderLink) {
             showItem(QString(), path);
             recordFolderFailure(path, FailureKind::FolderLink, 0);
@@ -332,10 +332,11 @@ void BackupWork::copyFolder(const CopyWalk &walk, WalkFolder &source, TargetFold
     }
 }
 
-void BackupWork::copyFileEntry(const CopyWalk &walk, WalkFolder &source, TargetFolder &target, const QByteArray &name,
-                               qint64 modifiedSeconds, const QByteArray &relative)
+void BackupWork::copyFileEntry(const CopyWalk &walk, WalkFolder &source, TargetFolder &target, const FolderEntry &entry,
+                               const QByteArray &relative)
 {
     m_pacer.BreakeTime(0);
+    const QByteArray &name = entry.name;
     const QByteArray sourcePath = source.path + name;
     if (!walk.exclusions.copies(relative)) {
         showItem(QString(), sourcePath);
@@ -346,8 +347,8 @@ void BackupWork::copyFileEntry(const CopyWalk &walk, WalkFolder &source, TargetF
     if (openTarget(walk, target)
         && ::fstatat(target.descriptor.get(), name.constData(), &copy, AT_SYMLINK_NOFOLLOW) == 0
         && S_ISREG(copy.st_mode))
-        due = CopyIsDue(qint64(copy.st_mtim.tv_sec) - modifiedSeconds, m_settings.NewOverWr == 1,
-                        source.onFat || target.onFat);
+        due = CopyIsDue(qint64(copy.st_mtim.tv_sec) - entry.modifiedSeconds, copy.st_size != entry.size,
+                        m_settings.NewOverWr == 1, source.onFat || target.onFat);
     if (!due) {
         showItem(QString(), sourcePath);
         return;

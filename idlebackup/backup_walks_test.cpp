@@ -92,6 +92,12 @@ TEST_F(WalkTest, CopyWalkCopiesWhatIsNotExcluded)
     m_grid.setTextMatrix(1, BakListColumn::Info, "");
     backUp(m_folder.filePath("src"), destination);
     EXPECT_EQ(status(), "");
+
+    // A file changed within the second of its copy, to another size, is copied.
+    setModified(m_folder.writeFile("src/a.txt", "a changed"), 1600000000);
+    setModified(destination + "/src/a.txt", 1600000000);
+    backUp(m_folder.filePath("src"), destination);
+    EXPECT_EQ(read(destination + "/src/a.txt"), "a changed");
 }
 
 TEST_F(WalkTest, SingleFileGoesUnderItsWholeNameIntoAFolderMadeForIt)

@@ -167,8 +167,8 @@ private:
                   const QByteArray &below, const QByteArray &relative);
     void copyTree(const Drives &drives, WalkFolder &source, TargetFolder &target, const QByteArray &relative);
     void copyFolder(const CopyWalk &walk, WalkFolder &source, TargetFolder &target, const QByteArray &relative);
-    void copyFileEntry(const CopyWalk &walk, WalkFolder &source, TargetFolder &target, const QByteArray &name,
-                       qint64 modifiedSeconds, const QByteArray &relative);
+    void copyFileEntry(const CopyWalk &walk, WalkFolder &source, TargetFolder &target, const FolderEntry &entry,
+                       const QByteArray &relative);
     bool openTarget(const CopyWalk &walk, TargetFolder &target);
     bool makeTarget(const CopyWalk &walk, TargetFolder &target);
     void deleteFolder(const Drives &drives, WalkFolder &original, WalkFolder &backup, bool atRoot);
