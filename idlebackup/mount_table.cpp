@@ -64,6 +64,21 @@ bool exists(const QString &path)
     return ::lstat(QFile::encodeName(path).constData(), &info) == 0;
 }
 
+// Whether the file systems of `path` and its existing parents answer: one whose server
+// no longer does (a FUSE daemon that died) fails every look-up with ENOTCONN.
+bool fileSystemAnswers(const QString &path)
+{
+    for (QString level = WithoutTrailingSlash(path);; level = ParentFolderOf(level)) {
+        struct stat info;
+        if (::lstat(QFile::encodeName(level).constData(), &info) == 0)
+            return true;
+        if (errno == ENOTCONN)
+            return false;
+        if (level == u"/" || level.isEmpty())
+            return true;
+    }
+}
+
 // Whether `mountPoint` lies at or above `path` (both without trailing "/").
 bool atOrAbove(const QByteArray &mountPoint, const QByteArray &path)
 {
@@ -209,7 +224,7 @@ bool MountHistory::takeChanged()
 
 bool MountHistory::driveMounted(const QString &path, const MountTable &table) const
 {
-    if (!path.startsWith(u'/') || DeepestExisting(path).isEmpty())
+    if (!path.startsWith(u'/') || DeepestExisting(path).isEmpty() || !fileSystemAnswers(path))
         return false;
     for (const QByteArray &form : bothForms(path)) {
         for (qsizetype slash = form.indexOf('/', 1); ; slash = form.indexOf('/', slash + 1)) {

@@ -70,7 +70,8 @@ public:
     bool takeChanged();
 
     // Whether the drive of `path` is there: the path is absolute, something of it
-    // exists, and every known mount point at or above it is mounted.
+    // exists, its file system answers (not so a FUSE file system whose server died),
+    // and every known mount point at or above it is mounted.
     bool driveMounted(const QString &path, const MountTable &table) const;
     // Whether `folder` (encoded, without trailing "/") is a remembered or listed mount
     // point.
