@@ -6,8 +6,6 @@
 #include "common/saved_error.h"
 #include "platform/file_copy.h"
 
-#include <QDateTime>
-
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -77,10 +75,8 @@ bool CopyFileAt(const FileAt &source, const FileAt &target, const CopyCallbacks 
     const QByteArray temporaryName = NewTemporaryName();
     output.OpenFileAt(target.folder, temporaryName, target.display, FileAccessMode::CreateNew);
     temporary.made(temporaryName);
-    QDateTime created;
-    QDateTime accessed;
-    QDateTime written;
-    input.GetTimes(created, accessed, written);
+    // The source's times to the nanosecond, as far as the disk of the copy holds them.
+    const timespec times[2] = {before.st_atim, before.st_mtim};
     callbacks.pause(0);
 
     if (!callbacks.going())
@@ -116,7 +112,8 @@ bool CopyFileAt(const FileAt &source, const FileAt &target, const CopyCallbacks 
             throw;
     }
     callbacks.pause(0);
-    output.SetTimes(created, accessed, written);
+    if (::futimens(output.FileHandle(), times) != 0)
+        FailCopyWithSystemText(QStringLiteral("日時を設定できません。"), target.display, errno);
     callbacks.pause(0);
     input.CloseFile();
     callbacks.pause(0);
@@ -134,7 +131,6 @@ bool CopyFileAt(const FileAt &source, const FileAt &target, const CopyCallbacks 
     temporary.placed();
     // Some file systems (FUSE FAT) give a file the time of its renaming: the copy takes
     // its times once more, or the next pass would take it for newer than its source.
-    const timespec times[2] = {{time_t(accessed.toSecsSinceEpoch()), 0}, {time_t(written.toSecsSinceEpoch()), 0}};
     if (const int error = platform::KeepTimesAfterRename(target.folder, target.name, times))
         FailCopyWithSystemText(QStringLiteral("日時を設定できません。"), target.display, error);
     return true;

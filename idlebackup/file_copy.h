@@ -33,7 +33,7 @@ struct CopyCallbacks
 // this program (NewTemporaryName) in the target's folder, every count is checked, the source
 // must not change or be replaced meanwhile, the file gets the source's permission bits
 // (without set-user and set-group bits; a file system that cannot hold them still gets
-// the data, as "cp -p" does) and times, is synced and closed, and only then is renamed
+// the data, as "cp -p" does) and times (to the nanosecond), is synced and closed, and only then is renamed
 // over the target. A link at the target is replaced, never written through.
 //
 // Returns false, doing nothing, when the target is the source itself (one device and
