@@ -7,6 +7,7 @@
 #include "idlebackup/temporary_names.h"
 
 #include "common/saved_error.h"
+#include "platform/file_copy.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -60,9 +61,11 @@ struct BackupWork::TargetFolder
     TargetFolder *parent = nullptr; // null for the root
     QByteArray name;                // in the parent
     QByteArray path;                // encoded absolute path, ending in "/"
-    Descriptor descriptor;
+    // Shared with the copies written there until they are placed.
+    std::shared_ptr<const Descriptor> descriptor;
     dev_t device = 0;
     bool onFat = false;
+    bool onFuse = false; // a sync of the whole file system does not reach it
     State state = State::Unknown;
     int error = 0; // why it was refused; 0 when that is reported already
 
@@ -70,11 +73,13 @@ struct BackupWork::TargetFolder
     void open(WalkFolder &folder)
     {
         path = folder.path;
-        descriptor = std::move(folder.descriptor);
+        descriptor = std::make_shared<const Descriptor>(std::move(folder.descriptor));
         device = folder.device;
         onFat = folder.onFat;
+        onFuse = !platform::BatchSync::wholeFileSystemSyncs(fd());
         state = State::Open;
     }
+    int fd() const { return descriptor ? descriptor->get() : -1; }
     // A root that could not be opened for `reason`.
     void refuse(const QByteArray &rootPath, int reason)
     {
@@ -90,8 +95,6 @@ struct BackupWork::CopyWalk
     Exclusions exclusions;
     Drives drives;
 };
-
-BackupWork::~BackupWork() = default;
 
 void BackupWork::BackUpEntry(const QString &original, const QString &destination, const MountHistory &history,
                              const MountTable &mounts)
@@ -283,6 +286,7 @@ void BackupWork::copyTree(const Drives &drives, WalkFolder &source, TargetFolder
 {
     const CopyWalk walk{Exclusions(m_settings.NoneStr, m_settings.NoneExt), drives};
     copyFolder(walk, source, target, relative);
+    placeWrittenCopies(true);
 }
 
 void BackupWork::copyFolder(const CopyWalk &walk, WalkFolder &source, TargetFolder &target, const QByteArray &relative)
@@ -290,7 +294,7 @@ void BackupWork::copyFolder(const CopyWalk &walk, WalkFolder &source, TargetFold
     if (relative.isEmpty() || walk.exclusions.copies(relative))
         makeTarget(walk, target);
     if (openTarget(walk, target))
-        RemoveStaleTemporaries(target.descriptor.get());
+        RemoveStaleTemporaries(target.fd());
     std::vector<FolderEntry> entries;
     if (!listFolder(source, ListingDepth::Examined, entries))
         return;
@@ -345,7 +349,7 @@ void BackupWork::copyFileEntry(const CopyWalk &walk, WalkFolder &source, TargetF
     bool due = true;
     struct stat copy;
     if (openTarget(walk, target)
-        && ::fstatat(target.descriptor.get(), name.constData(), &copy, AT_SYMLINK_NOFOLLOW) == 0
+        && ::fstatat(target.fd(), name.constData(), &copy, AT_SYMLINK_NOFOLLOW) == 0
         && S_ISREG(copy.st_mode))
         due = CopyIsDue(qint64(copy.st_mtim.tv_sec) - entry.modifiedSeconds, copy.st_size != entry.size,
                         m_settings.NewOverWr == 1, source.onFat || target.onFat);
@@ -357,7 +361,8 @@ void BackupWork::copyFileEntry(const CopyWalk &walk, WalkFolder &source, TargetF
     showItem(QStringLiteral("コピー ") + sourceText);
     if (makeTarget(walk, target))
         copyFile(FileAt{source.descriptor.get(), name, sourceText},
-                 FileAt{target.descriptor.get(), name, DisplayPath(target.path + name)});
+                 FileAt{target.fd(), name, DisplayPath(target.path + name)}, target.descriptor, target.device,
+                 target.onFuse);
 }
 
 bool BackupWork::openTarget(const CopyWalk &walk, TargetFolder &target)
@@ -369,23 +374,24 @@ bool BackupWork::openTarget(const CopyWalk &walk, TargetFolder &target)
         target.state = target.parent->state == State::Refused ? State::Refused : State::Missing;
         return false;
     }
-    target.descriptor = OpenFolderAt(target.parent->descriptor.get(), target.name);
+    Descriptor opened = OpenFolderAt(target.parent->fd(), target.name);
     struct stat info;
-    if (!target.descriptor.isOpen() || ::fstat(target.descriptor.get(), &info) != 0) {
+    if (!opened.isOpen() || ::fstat(opened.get(), &info) != 0) {
         target.error = errno;
         target.state = target.error == ENOENT ? State::Missing : State::Refused;
         return false;
     }
     const QByteArray path = WithoutTrailingSlash(target.path);
     if (unmountedMountPoint(walk.drives, path, target.parent->device, info.st_dev)) {
-        target.descriptor.reset();
         target.state = State::Refused;
         recordFolderFailure(target.path, FailureKind::NoDrive, 0);
         return false;
     }
     target.device = info.st_dev;
-    target.onFat = info.st_dev == target.parent->device ? target.parent->onFat
-                                                        : walk.drives.mounts.isFat(QFile::decodeName(path));
+    const bool sameDevice = info.st_dev == target.parent->device;
+    target.onFat = sameDevice ? target.parent->onFat : walk.drives.mounts.isFat(QFile::decodeName(path));
+    target.onFuse = sameDevice ? target.parent->onFuse : !platform::BatchSync::wholeFileSystemSyncs(opened.get());
+    target.descriptor = std::make_shared<const Descriptor>(std::move(opened));
     target.state = State::Open;
     return true;
 }
@@ -399,17 +405,15 @@ bool BackupWork::makeTarget(const CopyWalk &walk, TargetFolder &target)
     if (target.state == State::Missing && makeTarget(walk, *target.parent)) {
         if (walk.drives.history && walk.drives.history->isKnownMountPoint(WithoutTrailingSlash(target.path))) {
             // The mount point of a disk is gone with the disk: nothing is made in its place.
-            target.descriptor.reset();
-        target.state = State::Refused;
+            target.state = State::Refused;
             recordFolderFailure(target.path, FailureKind::NoDrive, 0);
             return false;
         }
         m_pacer.CpuIdleCheckAndWait();
-        if (::mkdirat(target.parent->descriptor.get(), target.name.constData(), 0777) == 0) {
+        if (::mkdirat(target.parent->fd(), target.name.constData(), 0777) == 0) {
             writeStatus(StatusTag::FolderMade);
         } else if (errno != EEXIST) {
-            target.descriptor.reset();
-        target.state = State::Refused;
+            target.state = State::Refused;
             target.error = errno;
         }
         if (target.state != State::Refused) {

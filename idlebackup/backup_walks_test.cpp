@@ -433,6 +433,56 @@ TEST_F(WalkTest, PathsLongerThanTheSystemTakesAreBackedUp)
     ::unlinkat(original.deepest(), "new", AT_REMOVEDIR);
 }
 
+// Copies are placed in batches, once on the disk. On a disk that is nearly full, where
+// the old backups leave room for one new copy at a time, every copy is still made, none
+// half, and a run stopped while copies wait for the disk places none of them.
+TEST_F(WalkTest, CopiesWaitingForTheDiskKeepEveryPromise)
+{
+    platform::testing::SmallFileSystem disk;
+    if (!disk.isMounted())
+        GTEST_SKIP() << "mounting a small file system needs the superuser";
+    constexpr int Files = 5;
+    constexpr qsizetype Bytes = 150 * 1024;
+    const QString copyRoot = disk.filePath("src");
+    ASSERT_TRUE(QDir().mkpath(copyRoot));
+    for (int file = 0; file < Files; ++file) {
+        const QString name = QString("/f%1.bin").arg(file);
+        setModified(m_folder.writeFile("src" + name, QByteArray(Bytes, 'n')), 1600000000);
+        QFile old(copyRoot + name);
+        ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+        ASSERT_EQ(old.write(QByteArray(Bytes, 'o')), Bytes);
+        old.close();
+        setModified(copyRoot + name, 1500000000);
+    }
+    // Each file's letter when it is whole, else "?".
+    const auto contents = [&] {
+        QByteArray letters;
+        for (int file = 0; file < Files; ++file) {
+            const QByteArray content = read(copyRoot + QString("/f%1.bin").arg(file));
+            letters += content == QByteArray(Bytes, content.isEmpty() ? char(0) : content[0]) ? content.left(1) : QByteArray("?");
+        }
+        return letters;
+    };
+
+    // A stop while a copy waits and the next is written.
+    const QString otherRoot = m_folder.filePath("bak/src");
+    m_host.onPump = [&] {
+        if (temporaries(otherRoot).size() >= 2)
+            m_flags.RunFlag = 0;
+    };
+    backUp(m_folder.filePath("src"), m_folder.filePath("bak"));
+    m_host.onPump = nullptr;
+    EXPECT_EQ(m_flags.RunFlag, 0);
+    EXPECT_EQ(treeOf(otherRoot), QStringList());
+
+    m_flags.RunFlag = 1;
+    m_grid.setTextMatrix(1, BakListColumn::Errors, "");
+    backUp(m_folder.filePath("src"), disk.path());
+    EXPECT_EQ(contents(), "nnnnn");
+    EXPECT_EQ(temporaries(copyRoot), QStringList());
+    EXPECT_EQ(errors(), "");
+}
+
 // A backup on FAT keeps times to two seconds (rounded down), and through FUSE it takes
 // no permission bits: the data still goes there, and a second pass copies nothing again.
 TEST_F(WalkTest, FatBackupDisksTakeTheDataAndKeepTheTwoSecondWindow)
