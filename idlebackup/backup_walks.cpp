@@ -127,8 +127,8 @@ void BackupWork::BackUpEntry(const QString &original, const QString &destination
     // The copy root is the destination itself or a folder made in it for the entry: a
     // level of the walk, never followed when it is a link.
     const QByteArray chosenFolder = QFile::encodeName(destinationFolder);
-    const QByteArray copyRootLevel
-        = QFile::encodeName(FolderCopyRoot(QFile::decodeName(originalFolder), destinationFolder)).mid(chosenFolder.size());
+    const QString copyRoot = FolderCopyRoot(WithTrailingSlash(original), destinationFolder);
+    const QByteArray copyRootLevel = QFile::encodeName(copyRoot).mid(chosenFolder.size());
     copyWalk(originalFolder, QByteArray(), chosenFolder, copyRootLevel, QByteArray());
     if ((!syncMode && m_settings.BakDel != 1) || !m_flags.going())
         return;
@@ -136,7 +136,6 @@ void BackupWork::BackUpEntry(const QString &original, const QString &destination
     WalkFolder root;
     if (!openWalkFolder(root, originalFolder, walkDrives))
         return;
-    const QString copyRoot = QFile::decodeName(chosenFolder + copyRootLevel);
     if (!sourceRootReady(root, copyRoot, walkDrives))
         return;
     WalkFolder copy;
@@ -225,7 +224,8 @@ void BackupWork::CopyFileOnly(const QString &OrgPath, const QString &BakPath)
         if (statPath(BakPath, copy)) {
             const Drives walkDrives = drives();
             due = CopyIsDue(qint64(copy.st_mtim.tv_sec) - qint64(source.st_mtim.tv_sec),
-                            copy.st_size != source.st_size, m_settings.NewOverWr == 1, walkDrives.mounts.isFat(OrgPath) || walkDrives.mounts.isFat(BakPath));
+                            copy.st_size != source.st_size, m_settings.NewOverWr == 1,
+                            walkDrives.mounts.isFat(OrgPath) || walkDrives.mounts.isFat(BakPath));
         }
         if (due) {
             showItem(QStringLiteral("コピー ") + OrgPath);

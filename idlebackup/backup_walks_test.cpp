@@ -459,7 +459,8 @@ TEST_F(WalkTest, CopiesWaitingForTheDiskKeepEveryPromise)
         QByteArray letters;
         for (int file = 0; file < Files; ++file) {
             const QByteArray content = read(copyRoot + QString("/f%1.bin").arg(file));
-            letters += content == QByteArray(Bytes, content.isEmpty() ? char(0) : content[0]) ? content.left(1) : QByteArray("?");
+            const bool whole = !content.isEmpty() && content == QByteArray(Bytes, content[0]);
+            letters += whole ? content.left(1) : QByteArray("?");
         }
         return letters;
     };

@@ -185,8 +185,8 @@ private:
     // Writes the copy and has it placed (placeWrittenCopies); the target is the item of
     // the open folder `targetFolder` on the device `device` (`onFuse`: a FUSE file
     // system, whose copies are synced one by one).
-    void copyFile(const FileAt &source, const FileAt &target, const std::shared_ptr<const platform::Descriptor> &targetFolder,
-                  dev_t device, bool onFuse);
+    void copyFile(const FileAt &source, const FileAt &target,
+                  const std::shared_ptr<const platform::Descriptor> &targetFolder, dev_t device, bool onFuse);
     // Places the written copies that are on the disk, and waits for the oldest while too
     // many wait; with `all`, places every one (none once the run stops: those then
     // fail). A failed sync fails every copy waiting.

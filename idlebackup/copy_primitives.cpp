@@ -93,7 +93,8 @@ void BackupWork::CopyFile(const QString &source, const QString &destination)
     if (source == destination)
         return;
     const Descriptor sourceFolder = OpenFolder(QFile::encodeName(ParentFolderOf(source)));
-    const auto targetFolder = std::make_shared<const Descriptor>(OpenFolder(QFile::encodeName(ParentFolderOf(destination))));
+    const auto targetFolder
+        = std::make_shared<const Descriptor>(OpenFolder(QFile::encodeName(ParentFolderOf(destination))));
     struct stat info{};
     ::fstat(targetFolder->get(), &info);
     copyFile(FileAt{sourceFolder.get(), QFile::encodeName(FileNameOf(source)), source},
@@ -149,17 +150,16 @@ void BackupWork::placeWrittenCopies(bool all)
     std::size_t placed = 0;
     for (; placed < m_written.size() && error == 0; ++placed) {
         WaitingCopy &oldest = m_written[placed];
-        if (!m_flags.going())
-            break;
         if (!m_syncs->durable(oldest.number)) {
             if (!all && m_written.size() - placed < MaxWaitingCopies && m_writtenBytes <= MaxWaitingBytes)
                 break;
-            // The window stays responsive while the disk catches up; a stop shows at the
-            // next copy.
+            // The window stays responsive while the disk catches up.
             error = m_syncs->waitUntilDurable(oldest.number, [this] { m_host.pumpEvents(); });
             if (error != 0)
                 break;
         }
+        if (!m_flags.going())
+            break;
         m_writtenBytes -= oldest.copy->bytes();
         try {
             oldest.copy->place();

@@ -47,7 +47,8 @@ pid_t fuseServerOf(const QString &mountPoint)
     const QByteArray wanted = QFile::encodeName(mountPoint);
     for (const QString &process : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
         QFile arguments(QStringLiteral("/proc/%1/cmdline").arg(process));
-        if (process.toInt() > 0 && arguments.open(QIODevice::ReadOnly) && arguments.readAll().split('\0').contains(wanted))
+        if (process.toInt() > 0 && arguments.open(QIODevice::ReadOnly)
+            && arguments.readAll().split('\0').contains(wanted))
             return pid_t(process.toInt());
     }
     return 0;
