@@ -3,10 +3,10 @@
 #include "idlebackup/backup_settings.h"
 #include "idlebackup/copy_rules.h"
 #include "idlebackup/mount_table.h"
+#include "platform/byte_text.h"
 #include "platform/flex_grid.h"
 #include "platform/profile.h"
 
-#include <QFile>
 
 #include <sys/stat.h>
 
@@ -39,7 +39,7 @@ void numberRows(platform::FlexGrid &grid)
 bool existsAsFileOrFolder(const QString &path)
 {
     struct stat info;
-    return !path.isEmpty() && ::stat(QFile::encodeName(path).constData(), &info) == 0
+    return !path.isEmpty() && ::stat(platform::BytesOfText(path).constData(), &info) == 0
            && (S_ISREG(info.st_mode) || S_ISDIR(info.st_mode));
 }
 

@@ -7,6 +7,10 @@
 #include "platform/testing/scripted_dialogs.h"
 #include "platform/testing/write_faults.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace idlebackup {
 namespace {
 
@@ -249,6 +253,30 @@ TEST_F(BackupProgramTest, ListButtons)
     m_dialogs.clear();
     program.btnAddFile_Click();
     EXPECT_EQ(m_dialogs.prompts(), QStringList{"バックアップリストが一杯です。これ以上追加出来ません。"});
+}
+
+// An entry's path that the settings file holds in bytes that are not UTF-8 is backed up
+// under those bytes, and the list is saved with them.
+TEST_F(BackupProgramTest, AnEntryPathKeepsItsBytes)
+{
+    const QByteArray original = QFile::encodeName(m_folder.path()) + "/caf\xe9root";
+    const QByteArray backup = QFile::encodeName(m_folder.makeFolder("bak"));
+    ASSERT_EQ(::mkdir(original.constData(), 0755), 0);
+    const int file = ::open((original + "/a.txt").constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+    ASSERT_EQ(::write(file, "a", 1), 1);
+    ::close(file);
+    m_folder.writeFile("Zelquin.ini", "[SETTING]\nOrgFolder1=" + original + "\nBakFolder1=" + backup + "\n");
+    BackupProgram &program = load();
+    EXPECT_EQ(cell(1, BakListColumn::Judgement), "OK");
+    program.flags().RunFlag = 1;
+    program.SyncTimer_Timer();
+    struct stat copied;
+    EXPECT_EQ(::stat((backup + "/caf\xe9root/a.txt").constData(), &copied), 0);
+
+    m_dialogs.chooseNextFolder(m_folder.makeFolder("second"));
+    m_dialogs.chooseNextFolder(QFile::decodeName(backup));
+    program.btnAddFolder_Click();
+    EXPECT_TRUE(platform::testing::TemporaryFolder::readFile(m_ini).contains("OrgFolder1=" + original + "\n"));
 }
 
 TEST_F(BackupProgramTest, AFailedSettingsWriteIsReported)

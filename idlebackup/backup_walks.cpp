@@ -7,10 +7,10 @@
 #include "idlebackup/temporary_names.h"
 
 #include "common/saved_error.h"
+#include "platform/byte_text.h"
 #include "platform/file_copy.h"
 
 #include <QCoreApplication>
-#include <QFile>
 #include <QHash>
 #include <QScopeGuard>
 
@@ -27,7 +27,7 @@ namespace {
 
 bool statPath(const QString &path, struct stat &info)
 {
-    return ::stat(QFile::encodeName(path).constData(), &info) == 0;
+    return ::stat(platform::BytesOfText(path).constData(), &info) == 0;
 }
 
 } // namespace
@@ -123,12 +123,12 @@ void BackupWork::BackUpEntry(const QString &original, const QString &destination
     }
     if (!S_ISDIR(info.st_mode))
         return;
-    const QByteArray originalFolder = WithTrailingSlash(QFile::encodeName(original));
+    const QByteArray originalFolder = WithTrailingSlash(platform::BytesOfText(original));
     // The copy root is the destination itself or a folder made in it for the entry: a
     // level of the walk, never followed when it is a link.
-    const QByteArray chosenFolder = QFile::encodeName(destinationFolder);
+    const QByteArray chosenFolder = platform::BytesOfText(destinationFolder);
     const QString copyRoot = FolderCopyRoot(WithTrailingSlash(original), destinationFolder);
-    const QByteArray copyRootLevel = QFile::encodeName(copyRoot).mid(chosenFolder.size());
+    const QByteArray copyRootLevel = platform::BytesOfText(copyRoot).mid(chosenFolder.size());
     copyWalk(originalFolder, QByteArray(), chosenFolder, copyRootLevel, QByteArray());
     if ((!syncMode && m_settings.BakDel != 1) || !m_flags.going())
         return;
@@ -165,7 +165,7 @@ bool BackupWork::openWalkFolder(WalkFolder &folder, const QByteArray &path, cons
     if (!folder.descriptor.isOpen() || ::fstat(folder.descriptor.get(), &info) != 0)
         return false;
     folder.device = info.st_dev;
-    folder.onFat = drives.mounts.isFat(QFile::decodeName(folder.path));
+    folder.onFat = drives.mounts.isFat(platform::TextOfBytes(folder.path));
     return true;
 }
 
@@ -183,7 +183,7 @@ bool BackupWork::openWalkFolderBelow(WalkFolder &folder, const QByteArray &chose
             return false;
         folder.path += name + '/';
         if (info.st_dev != folder.device)
-            folder.onFat = drives.mounts.isFat(QFile::decodeName(folder.path));
+            folder.onFat = drives.mounts.isFat(platform::TextOfBytes(folder.path));
         folder.device = info.st_dev;
         folder.descriptor = std::move(child);
     }
@@ -192,14 +192,14 @@ bool BackupWork::openWalkFolderBelow(WalkFolder &folder, const QByteArray &chose
 
 bool BackupWork::sourceRootReady(const WalkFolder &root, const QString &otherRoot, const Drives &drives)
 {
-    if (drives.history && !drives.history->driveMounted(QFile::decodeName(root.path), drives.mounts))
+    if (drives.history && !drives.history->driveMounted(platform::TextOfBytes(root.path), drives.mounts))
         return false;
     std::vector<FolderEntry> entries;
     if (ListFolderAt(root.descriptor.get(), ListingDepth::KindsOnly, entries) != 0)
         return false;
     if (!entries.empty())
         return true;
-    const Descriptor other = OpenFolder(QFile::encodeName(otherRoot));
+    const Descriptor other = OpenFolder(platform::BytesOfText(otherRoot));
     return !other.isOpen() || ListFolderAt(other.get(), ListingDepth::KindsOnly, entries) != 0 || entries.empty();
 }
 
@@ -231,7 +231,7 @@ void BackupWork::CopyFileOnly(const QString &OrgPath, const QString &BakPath)
             showItem(QStringLiteral("コピー ") + OrgPath);
             const QString folder = ParentFolderOf(BakPath);
             CreateFolder(folder);
-            const Descriptor opened = OpenFolder(QFile::encodeName(folder));
+            const Descriptor opened = OpenFolder(platform::BytesOfText(folder));
             if (opened.isOpen())
                 RemoveStaleTemporaries(opened.get());
             CopyFile(OrgPath, BakPath);
@@ -244,10 +244,10 @@ void BackupWork::CopyFileOnly(const QString &OrgPath, const QString &BakPath)
 
 void BackupWork::CopyFoldersAndFiles(const QString &OrgPath, const QString &BakPath, const QString &path)
 {
-    const QByteArray sourceRoot = WithTrailingSlash(QFile::encodeName(OrgPath));
-    const QByteArray item = path.isEmpty() ? sourceRoot : WithTrailingSlash(QFile::encodeName(path));
+    const QByteArray sourceRoot = WithTrailingSlash(platform::BytesOfText(OrgPath));
+    const QByteArray item = path.isEmpty() ? sourceRoot : WithTrailingSlash(platform::BytesOfText(path));
     const QByteArray relative = item.startsWith(sourceRoot) ? item.mid(sourceRoot.size()) : QByteArray();
-    copyWalk(sourceRoot, relative, QFile::encodeName(BakPath), relative, relative);
+    copyWalk(sourceRoot, relative, platform::BytesOfText(BakPath), relative, relative);
 }
 
 void BackupWork::copyWalk(const QByteArray &sourceRoot, const QByteArray &sourceBelow, const QByteArray &chosen,
@@ -259,7 +259,7 @@ void BackupWork::copyWalk(const QByteArray &sourceRoot, const QByteArray &source
     const Drives walkDrives = drives();
     WalkFolder source;
     if (openWalkFolderBelow(source, sourceRoot, sourceBelow, walkDrives)) {
-        CreateFolder(QFile::decodeName(WithoutTrailingSlash(chosen)));
+        CreateFolder(platform::TextOfBytes(WithoutTrailingSlash(chosen)));
         std::deque<TargetFolder> levels(1);
         WalkFolder opened;
         if (openWalkFolder(opened, chosen, walkDrives))
@@ -325,7 +325,7 @@ void BackupWork::copyFolder(const CopyWalk &walk, WalkFolder &source, TargetFold
             child.path = path + '/';
             child.device = entry.device;
             child.onFat = entry.device == source.device ? source.onFat
-                                                        : walk.drives.mounts.isFat(QFile::decodeName(path));
+                                                        : walk.drives.mounts.isFat(platform::TextOfBytes(path));
             TargetFolder childTarget;
             childTarget.parent = &target;
             childTarget.name = entry.name;
@@ -389,7 +389,7 @@ bool BackupWork::openTarget(const CopyWalk &walk, TargetFolder &target)
     }
     target.device = info.st_dev;
     const bool sameDevice = info.st_dev == target.parent->device;
-    target.onFat = sameDevice ? target.parent->onFat : walk.drives.mounts.isFat(QFile::decodeName(path));
+    target.onFat = sameDevice ? target.parent->onFat : walk.drives.mounts.isFat(platform::TextOfBytes(path));
     target.onFuse = sameDevice ? target.parent->onFuse : !platform::BatchSync::wholeFileSystemSyncs(opened.get());
     target.descriptor = std::make_shared<const Descriptor>(std::move(opened));
     target.state = State::Open;
@@ -439,13 +439,13 @@ void BackupWork::DeleteFoldersAndFiles(const QString &OrgPath, const QString &Ba
     if (!m_flags.going())
         return;
     m_pacer.CpuIdleCheckAndWait();
-    const QByteArray backupRoot = WithTrailingSlash(QFile::encodeName(BakPath));
-    const QByteArray item = path.isEmpty() ? backupRoot : WithTrailingSlash(QFile::encodeName(path));
+    const QByteArray backupRoot = WithTrailingSlash(platform::BytesOfText(BakPath));
+    const QByteArray item = path.isEmpty() ? backupRoot : WithTrailingSlash(platform::BytesOfText(path));
     const QByteArray relative = item.startsWith(backupRoot) ? item.mid(backupRoot.size()) : QByteArray();
     const Drives walkDrives = drives();
     WalkFolder original;
     WalkFolder backup;
-    if (openWalkFolderBelow(original, QFile::encodeName(OrgPath), relative, walkDrives)
+    if (openWalkFolderBelow(original, platform::BytesOfText(OrgPath), relative, walkDrives)
         && openWalkFolderBelow(backup, backupRoot, relative, walkDrives))
         deleteFolder(walkDrives, original, backup, relative.isEmpty());
     m_pacer.BreakeTime(0);

@@ -6,13 +6,13 @@
 #include "idlebackup/folder_walk.h"
 
 #include "common/saved_error.h"
+#include "platform/byte_text.h"
 #include "platform/descriptor_trash.h"
 #include "platform/file_copy.h"
 #include "platform/flex_grid.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
-#include <QFile>
 
 #include <cerrno>
 #include <fcntl.h>
@@ -92,13 +92,13 @@ void BackupWork::CopyFile(const QString &source, const QString &destination)
 {
     if (source == destination)
         return;
-    const Descriptor sourceFolder = OpenFolder(QFile::encodeName(ParentFolderOf(source)));
+    const Descriptor sourceFolder = OpenFolder(platform::BytesOfText(ParentFolderOf(source)));
     const auto targetFolder
-        = std::make_shared<const Descriptor>(OpenFolder(QFile::encodeName(ParentFolderOf(destination))));
+        = std::make_shared<const Descriptor>(OpenFolder(platform::BytesOfText(ParentFolderOf(destination))));
     struct stat info{};
     ::fstat(targetFolder->get(), &info);
-    copyFile(FileAt{sourceFolder.get(), QFile::encodeName(FileNameOf(source)), source},
-             FileAt{targetFolder->get(), QFile::encodeName(FileNameOf(destination)), destination}, targetFolder,
+    copyFile(FileAt{sourceFolder.get(), platform::BytesOfText(FileNameOf(source)), source},
+             FileAt{targetFolder->get(), platform::BytesOfText(FileNameOf(destination)), destination}, targetFolder,
              info.st_dev, !platform::BatchSync::wholeFileSystemSyncs(targetFolder->get()));
     placeWrittenCopies(true);
 }
@@ -195,7 +195,7 @@ void BackupWork::CreateFolder(const QString &folder)
         m_pacer.CpuIdleCheckAndWait();
         QList<QByteArray> levels;
         for (QString level = folder; !level.isEmpty(); level = ParentFolderOf(level)) {
-            levels.append(QFile::encodeName(level));
+            levels.append(platform::BytesOfText(level));
             if (level == u"/")
                 break;
         }
@@ -211,7 +211,7 @@ void BackupWork::CreateFolder(const QString &folder)
                 if (errno == EEXIST)
                     continue;
                 FailCopyWithSystemText(QStringLiteral("フォルダを作成できません。"),
-                                       QFile::decodeName(levels[index]), errno);
+                                       platform::TextOfBytes(levels[index]), errno);
             }
             writeStatus(StatusTag::FolderMade);
         }
@@ -227,8 +227,8 @@ void BackupWork::CreateFolder(const QString &folder)
 qint32 BackupWork::RecyclerDelete(const QString &FileName, bool msgf)
 {
     const QString path = WithoutTrailingSlash(FileName);
-    const Descriptor folder = OpenFolder(QFile::encodeName(ParentFolderOf(path)));
-    return recycle(folder.get(), QFile::encodeName(FileNameOf(path)), QFile::encodeName(path), msgf);
+    const Descriptor folder = OpenFolder(platform::BytesOfText(ParentFolderOf(path)));
+    return recycle(folder.get(), platform::BytesOfText(FileNameOf(path)), platform::BytesOfText(path), msgf);
 }
 
 qint32 BackupWork::recycle(int folder, const QByteArray &name, const QByteArray &path, bool msgf)
