@@ -3,10 +3,10 @@
 #include "idlebackup/backup_settings.h"
 #include "idlebackup/copy_rules.h"
 #include "idlebackup/mount_table.h"
+#include "platform/byte_text.h"
 #include "platform/flex_grid.h"
 #include "platform/profile.h"
 
-#include <QFile>
 
 #include <sys/stat.h>
 
@@ -39,7 +39,7 @@ void numberRows(platform::FlexGrid &grid)
 bool existsAsFileOrFolder(const QString &path)
 {
     struct stat info;
-    return !path.isEmpty() && ::stat(QFile::encodeName(path).constData(), &info) == 0
+    return !path.isEmpty() && ::stat(platform::BytesOfText(path).constData(), &info) == 0
            && (S_ISREG(info.st_mode) || S_ISDIR(info.st_mode));
 }
 
@@ -136,7 +136,6 @@ int ListCheck(platform::FlexGrid &grid, bool syncMode, MountHistory &history, co
 {
     int ngCount = 0;
     int checkedCount = 0;
-    QStringList entryPaths;
     for (int row = grid.fixedRows(); row < grid.rows(); ++row) {
         const QString original = grid.textMatrix(row, BakListColumn::Original);
         const QString destination = grid.textMatrix(row, BakListColumn::Destination);
@@ -157,7 +156,6 @@ int ListCheck(platform::FlexGrid &grid, bool syncMode, MountHistory &history, co
         ++checkedCount;
         history.record(original, mounts);
         history.record(destination, mounts);
-        entryPaths << original << destination;
         if (!history.driveMounted(original, mounts)) {
             judge(grid, row, Ng, QStringLiteral("ドライブ無"));
             ++ngCount;
@@ -179,7 +177,6 @@ int ListCheck(platform::FlexGrid &grid, bool syncMode, MountHistory &history, co
         if (!wasOk)
             grid.setTextMatrix(row, BakListColumn::Info, QString());
     }
-    history.keepOnly(entryPaths);
     return checkedCount < 1 ? -1 : ngCount;
 }
 

@@ -5,6 +5,7 @@
 #include "common/saved_error.h"
 #include "idlebackup/backup_list.h"
 #include "idlebackup/copy_rules.h"
+#include "platform/byte_text.h"
 #include "platform/process_starter.h"
 #include "platform/user_dialogs.h"
 
@@ -409,7 +410,7 @@ void BackupProgram::btnComp_Click()
             return;
         }
         struct stat info;
-        const bool present = ::stat(QFile::encodeName(original).constData(), &info) == 0;
+        const bool present = ::stat(platform::BytesOfText(original).constData(), &info) == 0;
         if (present && S_ISREG(info.st_mode)) {
             destination = FileCopyPath(original, destination);
         } else if (present && S_ISDIR(info.st_mode)) {

@@ -7,6 +7,10 @@
 #include "platform/testing/scripted_dialogs.h"
 #include "platform/testing/write_faults.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace idlebackup {
 namespace {
 
@@ -251,6 +255,30 @@ TEST_F(BackupProgramTest, ListButtons)
     EXPECT_EQ(m_dialogs.prompts(), QStringList{"バックアップリストが一杯です。これ以上追加出来ません。"});
 }
 
+// An entry's path that the settings file holds in bytes that are not UTF-8 is backed up
+// under those bytes, and the list is saved with them.
+TEST_F(BackupProgramTest, AnEntryPathKeepsItsBytes)
+{
+    const QByteArray original = QFile::encodeName(m_folder.path()) + "/caf\xe9root";
+    const QByteArray backup = QFile::encodeName(m_folder.makeFolder("bak"));
+    ASSERT_EQ(::mkdir(original.constData(), 0755), 0);
+    const int file = ::open((original + "/a.txt").constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+    ASSERT_EQ(::write(file, "a", 1), 1);
+    ::close(file);
+    m_folder.writeFile("Zelquin.ini", "[SETTING]\nOrgFolder1=" + original + "\nBakFolder1=" + backup + "\n");
+    BackupProgram &program = load();
+    EXPECT_EQ(cell(1, BakListColumn::Judgement), "OK");
+    program.flags().RunFlag = 1;
+    program.SyncTimer_Timer();
+    struct stat copied;
+    EXPECT_EQ(::stat((backup + "/caf\xe9root/a.txt").constData(), &copied), 0);
+
+    m_dialogs.chooseNextFolder(m_folder.makeFolder("second"));
+    m_dialogs.chooseNextFolder(QFile::decodeName(backup));
+    program.btnAddFolder_Click();
+    EXPECT_TRUE(platform::testing::TemporaryFolder::readFile(m_ini).contains("OrgFolder1=" + original + "\n"));
+}
+
 TEST_F(BackupProgramTest, AFailedSettingsWriteIsReported)
 {
     BackupProgram &program = load();
@@ -268,8 +296,8 @@ TEST_F(BackupProgramTest, AFailedSettingsWriteIsReported)
 
 // After a restart, a disk that was mounted at an earlier run, or that the file-system
 // table lists, and is not mounted now has no drive, for the original as for the
-// destination: the pass neither empties the backup for a stray file in the bare mount
-// point nor writes the backup into it.
+// destination, also once its entry was removed and added again: the pass neither empties
+// the backup for a stray file in the bare mount point nor writes the backup into it.
 TEST_F(BackupProgramTest, DisksNotMountedAtStartAreNoDrive)
 {
     struct Case
@@ -277,11 +305,13 @@ TEST_F(BackupProgramTest, DisksNotMountedAtStartAreNoDrive)
         const char *name;
         bool originalOnDisk;
         bool listed; // in the file-system table, else mounted at the first run
+        bool removedAndAdded = false;
     };
     const Case cases[] = {
         {"destination listed", false, true},
         {"original remembered", true, false},
         {"destination remembered", false, false},
+        {"original remembered, entry removed and added", true, false, true},
     };
     store("BakDel", "1");
     for (const Case &test : cases) {
@@ -312,6 +342,16 @@ TEST_F(BackupProgramTest, DisksNotMountedAtStartAreNoDrive)
         m_folder.writeFile(original.mid(m_folder.path().size() + 1) + "/stray.txt", "s");
 
         BackupProgram &program = load();
+        if (test.removedAndAdded) {
+            program.BakList.setCurrentCell(1, 1);
+            m_dialogs.answerNext(Yes);
+            program.btnDel_Click();
+            program.CheckTimer_Timer();
+            m_dialogs.chooseNextFolder(original);
+            m_dialogs.chooseNextFolder(destination);
+            program.btnAddFolder_Click();
+            program.CheckTimer_Timer();
+        }
         EXPECT_EQ((QStringList{cell(1, BakListColumn::Judgement), cell(1, BakListColumn::Info)}),
                   (QStringList{"NG", "ドライブ無"}));
         program.flags().RunFlag = 1;

@@ -7,13 +7,15 @@
 #include "idlebackup/temporary_names.h"
 
 #include "common/saved_error.h"
+#include "platform/byte_text.h"
+#include "platform/file_copy.h"
 
 #include <QCoreApplication>
-#include <QFile>
 #include <QHash>
 #include <QScopeGuard>
 
 #include <cerrno>
+#include <deque>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -25,7 +27,7 @@ namespace {
 
 bool statPath(const QString &path, struct stat &info)
 {
-    return ::stat(QFile::encodeName(path).constData(), &info) == 0;
+    return ::stat(platform::BytesOfText(path).constData(), &info) == 0;
 }
 
 } // namespace
@@ -59,11 +61,32 @@ struct BackupWork::TargetFolder
     TargetFolder *parent = nullptr; // null for the root
     QByteArray name;                // in the parent
     QByteArray path;                // encoded absolute path, ending in "/"
-    Descriptor descriptor;
+    // Shared with the copies written there until they are placed.
+    std::shared_ptr<const Descriptor> descriptor;
     dev_t device = 0;
     bool onFat = false;
+    bool onFuse = false; // a sync of the whole file system does not reach it
     State state = State::Unknown;
     int error = 0; // why it was refused; 0 when that is reported already
+
+    // Takes the folder that a walk opened as an open root.
+    void open(WalkFolder &folder)
+    {
+        path = folder.path;
+        descriptor = std::make_shared<const Descriptor>(std::move(folder.descriptor));
+        device = folder.device;
+        onFat = folder.onFat;
+        onFuse = !platform::BatchSync::wholeFileSystemSyncs(fd());
+        state = State::Open;
+    }
+    int fd() const { return descriptor ? descriptor->get() : -1; }
+    // A root that could not be opened for `reason`.
+    void refuse(const QByteArray &rootPath, int reason)
+    {
+        path = rootPath;
+        state = State::Refused;
+        error = reason;
+    }
 };
 
 // What a copy walk keeps from start to end.
@@ -72,8 +95,6 @@ struct BackupWork::CopyWalk
     Exclusions exclusions;
     Drives drives;
 };
-
-BackupWork::~BackupWork() = default;
 
 void BackupWork::BackUpEntry(const QString &original, const QString &destination, const MountHistory &history,
                              const MountTable &mounts)
@@ -102,22 +123,29 @@ void BackupWork::BackUpEntry(const QString &original, const QString &destination
     }
     if (!S_ISDIR(info.st_mode))
         return;
-    const QString originalFolder = WithTrailingSlash(original);
-    const QString copyRoot = FolderCopyRoot(originalFolder, destinationFolder);
-    CopyFoldersAndFiles(originalFolder, copyRoot, QString());
+    const QByteArray originalFolder = WithTrailingSlash(platform::BytesOfText(original));
+    // The copy root is the destination itself or a folder made in it for the entry: a
+    // level of the walk, never followed when it is a link.
+    const QByteArray chosenFolder = platform::BytesOfText(destinationFolder);
+    const QString copyRoot = FolderCopyRoot(WithTrailingSlash(original), destinationFolder);
+    const QByteArray copyRootLevel = platform::BytesOfText(copyRoot).mid(chosenFolder.size());
+    copyWalk(originalFolder, QByteArray(), chosenFolder, copyRootLevel, QByteArray());
     if ((!syncMode && m_settings.BakDel != 1) || !m_flags.going())
         return;
     const Drives walkDrives = drives();
     WalkFolder root;
-    if (!openWalkFolder(root, QFile::encodeName(originalFolder), walkDrives)
-        || !sourceRootReady(root, copyRoot, walkDrives))
+    if (!openWalkFolder(root, originalFolder, walkDrives))
+        return;
+    if (!sourceRootReady(root, copyRoot, walkDrives))
         return;
     WalkFolder copy;
-    if (!openWalkFolder(copy, QFile::encodeName(copyRoot), walkDrives))
+    if (!openWalkFolderBelow(copy, chosenFolder, copyRootLevel, walkDrives))
         return;
     m_pacer.CpuIdleCheckAndWait();
     if (syncMode) {
-        copyTree(walkDrives, copy, root, 0, QByteArray());
+        TargetFolder target;
+        target.open(root);
+        copyTree(walkDrives, copy, target, QByteArray());
     } else {
         deleteFolder(walkDrives, root, copy, true);
         m_pacer.BreakeTime(0);
@@ -137,20 +165,41 @@ bool BackupWork::openWalkFolder(WalkFolder &folder, const QByteArray &path, cons
     if (!folder.descriptor.isOpen() || ::fstat(folder.descriptor.get(), &info) != 0)
         return false;
     folder.device = info.st_dev;
-    folder.onFat = drives.mounts.isFat(QFile::decodeName(folder.path));
+    folder.onFat = drives.mounts.isFat(platform::TextOfBytes(folder.path));
+    return true;
+}
+
+bool BackupWork::openWalkFolderBelow(WalkFolder &folder, const QByteArray &chosen, const QByteArray &below,
+                                     const Drives &drives) const
+{
+    if (!openWalkFolder(folder, chosen, drives))
+        return false;
+    for (const QByteArray &name : below.split('/')) {
+        if (name.isEmpty())
+            continue;
+        Descriptor child = OpenFolderAt(folder.descriptor.get(), name);
+        struct stat info;
+        if (!child.isOpen() || ::fstat(child.get(), &info) != 0)
+            return false;
+        folder.path += name + '/';
+        if (info.st_dev != folder.device)
+            folder.onFat = drives.mounts.isFat(platform::TextOfBytes(folder.path));
+        folder.device = info.st_dev;
+        folder.descriptor = std::move(child);
+    }
     return true;
 }
 
 bool BackupWork::sourceRootReady(const WalkFolder &root, const QString &otherRoot, const Drives &drives)
 {
-    if (drives.history && !drives.history->driveMounted(QFile::decodeName(root.path), drives.mounts))
+    if (drives.history && !drives.history->driveMounted(platform::TextOfBytes(root.path), drives.mounts))
         return false;
     std::vector<FolderEntry> entries;
     if (ListFolderAt(root.descriptor.get(), ListingDepth::KindsOnly, entries) != 0)
         return false;
     if (!entries.empty())
         return true;
-    const Descriptor other = OpenFolder(QFile::encodeName(otherRoot));
+    const Descriptor other = OpenFolder(platform::BytesOfText(otherRoot));
     return !other.isOpen() || ListFolderAt(other.get(), ListingDepth::KindsOnly, entries) != 0 || entries.empty();
 }
 
@@ -174,14 +223,15 @@ void BackupWork::CopyFileOnly(const QString &OrgPath, const QString &BakPath)
         struct stat copy;
         if (statPath(BakPath, copy)) {
             const Drives walkDrives = drives();
-            due = CopyIsDue(qint64(copy.st_mtim.tv_sec) - qint64(source.st_mtim.tv_sec), m_settings.NewOverWr == 1,
+            due = CopyIsDue(qint64(copy.st_mtim.tv_sec) - qint64(source.st_mtim.tv_sec),
+                            copy.st_size != source.st_size, m_settings.NewOverWr == 1,
                             walkDrives.mounts.isFat(OrgPath) || walkDrives.mounts.isFat(BakPath));
         }
         if (due) {
             showItem(QStringLiteral("コピー ") + OrgPath);
             const QString folder = ParentFolderOf(BakPath);
             CreateFolder(folder);
-            const Descriptor opened = OpenFolder(QFile::encodeName(folder));
+            const Descriptor opened = OpenFolder(platform::BytesOfText(folder));
             if (opened.isOpen())
                 RemoveStaleTemporaries(opened.get());
             CopyFile(OrgPath, BakPath);
@@ -194,42 +244,49 @@ void BackupWork::CopyFileOnly(const QString &OrgPath, const QString &BakPath)
 
 void BackupWork::CopyFoldersAndFiles(const QString &OrgPath, const QString &BakPath, const QString &path)
 {
+    const QByteArray sourceRoot = WithTrailingSlash(platform::BytesOfText(OrgPath));
+    const QByteArray item = path.isEmpty() ? sourceRoot : WithTrailingSlash(platform::BytesOfText(path));
+    const QByteArray relative = item.startsWith(sourceRoot) ? item.mid(sourceRoot.size()) : QByteArray();
+    copyWalk(sourceRoot, relative, platform::BytesOfText(BakPath), relative, relative);
+}
+
+void BackupWork::copyWalk(const QByteArray &sourceRoot, const QByteArray &sourceBelow, const QByteArray &chosen,
+                          const QByteArray &below, const QByteArray &relative)
+{
     if (!m_flags.going())
         return;
     m_pacer.CpuIdleCheckAndWait();
-    const QByteArray sourceRoot = WithTrailingSlash(QFile::encodeName(OrgPath));
-    const QByteArray item = path.isEmpty() ? sourceRoot : WithTrailingSlash(QFile::encodeName(path));
-    const QByteArray relative = item.startsWith(sourceRoot) ? item.mid(sourceRoot.size()) : QByteArray();
-    const QByteArray targetPath = WithTrailingSlash(QFile::encodeName(BakPath)) + relative;
     const Drives walkDrives = drives();
     WalkFolder source;
-    if (openWalkFolder(source, item, walkDrives)) {
-        CreateFolder(QFile::decodeName(WithoutTrailingSlash(targetPath)));
-        WalkFolder target;
-        const int targetError = openWalkFolder(target, targetPath, walkDrives) ? 0 : errno;
-        copyTree(walkDrives, source, target, targetError, relative);
+    if (openWalkFolderBelow(source, sourceRoot, sourceBelow, walkDrives)) {
+        CreateFolder(platform::TextOfBytes(WithoutTrailingSlash(chosen)));
+        std::deque<TargetFolder> levels(1);
+        WalkFolder opened;
+        if (openWalkFolder(opened, chosen, walkDrives))
+            levels.front().open(opened);
+        else
+            levels.front().refuse(WithTrailingSlash(chosen), errno);
+        for (const QByteArray &name : below.split('/')) {
+            if (name.isEmpty())
+                continue;
+            TargetFolder &parent = levels.back();
+            TargetFolder &level = levels.emplace_back();
+            level.parent = &parent;
+            level.name = name;
+            level.path = parent.path + name + '/';
+        }
+        copyTree(walkDrives, source, levels.back(), relative);
     } else if (errno != ENOENT && errno != ENOTDIR) {
-        recordFolderFailure(item, FailureKind::Folder, errno);
+        recordFolderFailure(sourceRoot + sourceBelow, FailureKind::Folder, errno);
     }
     m_pacer.BreakeTime(0);
 }
 
-void BackupWork::copyTree(const Drives &drives, WalkFolder &source, WalkFolder &targetRoot, int targetError,
-                          const QByteArray &relative)
+void BackupWork::copyTree(const Drives &drives, WalkFolder &source, TargetFolder &target, const QByteArray &relative)
 {
-    TargetFolder target;
-    target.path = targetRoot.path;
-    if (targetError != 0) {
-        target.state = TargetFolder::State::Refused;
-        target.error = targetError;
-    } else {
-        target.descriptor = std::move(targetRoot.descriptor);
-        target.device = targetRoot.device;
-        target.onFat = targetRoot.onFat;
-        target.state = TargetFolder::State::Open;
-    }
     const CopyWalk walk{Exclusions(m_settings.NoneStr, m_settings.NoneExt), drives};
     copyFolder(walk, source, target, relative);
+    placeWrittenCopies(true);
 }
 
 void BackupWork::copyFolder(const CopyWalk &walk, WalkFolder &source, TargetFolder &target, const QByteArray &relative)
@@ -237,7 +294,7 @@ void BackupWork::copyFolder(const CopyWalk &walk, WalkFolder &source, TargetFold
     if (relative.isEmpty() || walk.exclusions.copies(relative))
         makeTarget(walk, target);
     if (openTarget(walk, target))
-        RemoveStaleTemporaries(target.descriptor.get());
+        RemoveStaleTemporaries(target.fd());
     std::vector<FolderEntry> entries;
     if (!listFolder(source, ListingDepth::Examined, entries))
         return;
@@ -250,7 +307,7 @@ void BackupWork::copyFolder(const CopyWalk &walk, WalkFolder &source, TargetFold
         }
         const QByteArray path = source.path + entry.name;
         if (entry.kind == EntryKind::File) {
-            copyFileEntry(walk, source, target, entry.name, entry.modifiedSeconds, relative + entry.name);
+            copyFileEntry(walk, source, target, entry, relative + entry.name);
         } else if (entry.kind == EntryKind::FolderLink) {
             showItem(QString(), path);
             recordFolderFailure(path, FailureKind::FolderLink, 0);
@@ -268,7 +325,7 @@ void BackupWork::copyFolder(const CopyWalk &walk, WalkFolder &source, TargetFold
             child.path = path + '/';
             child.device = entry.device;
             child.onFat = entry.device == source.device ? source.onFat
-                                                        : walk.drives.mounts.isFat(QFile::decodeName(path));
+                                                        : walk.drives.mounts.isFat(platform::TextOfBytes(path));
             TargetFolder childTarget;
             childTarget.parent = &target;
             childTarget.name = entry.name;
@@ -279,10 +336,11 @@ void BackupWork::copyFolder(const CopyWalk &walk, WalkFolder &source, TargetFold
     }
 }
 
-void BackupWork::copyFileEntry(const CopyWalk &walk, WalkFolder &source, TargetFolder &target, const QByteArray &name,
-                               qint64 modifiedSeconds, const QByteArray &relative)
+void BackupWork::copyFileEntry(const CopyWalk &walk, WalkFolder &source, TargetFolder &target, const FolderEntry &entry,
+                               const QByteArray &relative)
 {
     m_pacer.BreakeTime(0);
+    const QByteArray &name = entry.name;
     const QByteArray sourcePath = source.path + name;
     if (!walk.exclusions.copies(relative)) {
         showItem(QString(), sourcePath);
@@ -291,10 +349,10 @@ void BackupWork::copyFileEntry(const CopyWalk &walk, WalkFolder &source, TargetF
     bool due = true;
     struct stat copy;
     if (openTarget(walk, target)
-        && ::fstatat(target.descriptor.get(), name.constData(), &copy, AT_SYMLINK_NOFOLLOW) == 0
+        && ::fstatat(target.fd(), name.constData(), &copy, AT_SYMLINK_NOFOLLOW) == 0
         && S_ISREG(copy.st_mode))
-        due = CopyIsDue(qint64(copy.st_mtim.tv_sec) - modifiedSeconds, m_settings.NewOverWr == 1,
-                        source.onFat || target.onFat);
+        due = CopyIsDue(qint64(copy.st_mtim.tv_sec) - entry.modifiedSeconds, copy.st_size != entry.size,
+                        m_settings.NewOverWr == 1, source.onFat || target.onFat);
     if (!due) {
         showItem(QString(), sourcePath);
         return;
@@ -303,7 +361,8 @@ void BackupWork::copyFileEntry(const CopyWalk &walk, WalkFolder &source, TargetF
     showItem(QStringLiteral("コピー ") + sourceText);
     if (makeTarget(walk, target))
         copyFile(FileAt{source.descriptor.get(), name, sourceText},
-                 FileAt{target.descriptor.get(), name, DisplayPath(target.path + name)});
+                 FileAt{target.fd(), name, DisplayPath(target.path + name)}, target.descriptor, target.device,
+                 target.onFuse);
 }
 
 bool BackupWork::openTarget(const CopyWalk &walk, TargetFolder &target)
@@ -315,23 +374,24 @@ bool BackupWork::openTarget(const CopyWalk &walk, TargetFolder &target)
         target.state = target.parent->state == State::Refused ? State::Refused : State::Missing;
         return false;
     }
-    target.descriptor = OpenFolderAt(target.parent->descriptor.get(), target.name);
+    Descriptor opened = OpenFolderAt(target.parent->fd(), target.name);
     struct stat info;
-    if (!target.descriptor.isOpen() || ::fstat(target.descriptor.get(), &info) != 0) {
+    if (!opened.isOpen() || ::fstat(opened.get(), &info) != 0) {
         target.error = errno;
         target.state = target.error == ENOENT ? State::Missing : State::Refused;
         return false;
     }
     const QByteArray path = WithoutTrailingSlash(target.path);
     if (unmountedMountPoint(walk.drives, path, target.parent->device, info.st_dev)) {
-        target.descriptor.reset();
         target.state = State::Refused;
         recordFolderFailure(target.path, FailureKind::NoDrive, 0);
         return false;
     }
     target.device = info.st_dev;
-    target.onFat = info.st_dev == target.parent->device ? target.parent->onFat
-                                                        : walk.drives.mounts.isFat(QFile::decodeName(path));
+    const bool sameDevice = info.st_dev == target.parent->device;
+    target.onFat = sameDevice ? target.parent->onFat : walk.drives.mounts.isFat(platform::TextOfBytes(path));
+    target.onFuse = sameDevice ? target.parent->onFuse : !platform::BatchSync::wholeFileSystemSyncs(opened.get());
+    target.descriptor = std::make_shared<const Descriptor>(std::move(opened));
     target.state = State::Open;
     return true;
 }
@@ -350,7 +410,7 @@ bool BackupWork::makeTarget(const CopyWalk &walk, TargetFolder &target)
             return false;
         }
         m_pacer.CpuIdleCheckAndWait();
-        if (::mkdirat(target.parent->descriptor.get(), target.name.constData(), 0777) == 0) {
+        if (::mkdirat(target.parent->fd(), target.name.constData(), 0777) == 0) {
             writeStatus(StatusTag::FolderMade);
         } else if (errno != EEXIST) {
             target.state = State::Refused;
@@ -379,14 +439,14 @@ void BackupWork::DeleteFoldersAndFiles(const QString &OrgPath, const QString &Ba
     if (!m_flags.going())
         return;
     m_pacer.CpuIdleCheckAndWait();
-    const QByteArray backupRoot = WithTrailingSlash(QFile::encodeName(BakPath));
-    const QByteArray item = path.isEmpty() ? backupRoot : WithTrailingSlash(QFile::encodeName(path));
+    const QByteArray backupRoot = WithTrailingSlash(platform::BytesOfText(BakPath));
+    const QByteArray item = path.isEmpty() ? backupRoot : WithTrailingSlash(platform::BytesOfText(path));
     const QByteArray relative = item.startsWith(backupRoot) ? item.mid(backupRoot.size()) : QByteArray();
     const Drives walkDrives = drives();
     WalkFolder original;
     WalkFolder backup;
-    if (openWalkFolder(original, WithTrailingSlash(QFile::encodeName(OrgPath)) + relative, walkDrives)
-        && openWalkFolder(backup, item, walkDrives))
+    if (openWalkFolderBelow(original, platform::BytesOfText(OrgPath), relative, walkDrives)
+        && openWalkFolderBelow(backup, backupRoot, relative, walkDrives))
         deleteFolder(walkDrives, original, backup, relative.isEmpty());
     m_pacer.BreakeTime(0);
 }

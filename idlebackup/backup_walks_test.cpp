@@ -92,6 +92,12 @@ TEST_F(WalkTest, CopyWalkCopiesWhatIsNotExcluded)
     m_grid.setTextMatrix(1, BakListColumn::Info, "");
     backUp(m_folder.filePath("src"), destination);
     EXPECT_EQ(status(), "");
+
+    // A file changed within the second of its copy, to another size, is copied.
+    setModified(m_folder.writeFile("src/a.txt", "a changed"), 1600000000);
+    setModified(destination + "/src/a.txt", 1600000000);
+    backUp(m_folder.filePath("src"), destination);
+    EXPECT_EQ(read(destination + "/src/a.txt"), "a changed");
 }
 
 TEST_F(WalkTest, SingleFileGoesUnderItsWholeNameIntoAFolderMadeForIt)
@@ -380,6 +386,20 @@ TEST_F(WalkTest, LinksAreNeverFollowedOutOfATree)
     backUp(m_folder.filePath("src"), m_folder.filePath("bak"));
     EXPECT_EQ(treeOf(outside), QStringList());
     EXPECT_EQ(errors(), m_folder.filePath("bak/src/sub(MKDIR)") + "," + m_folder.filePath("src/linked(LINK)"));
+
+    // The folder made for the entry is a level of the walk too, with 削除 on; the
+    // destination that the user chose may be a link.
+    m_settings.BakDel = 1;
+    m_grid.setTextMatrix(1, BakListColumn::Errors, "");
+    m_folder.writeFile("other/victim.txt", "v");
+    ASSERT_TRUE(QFile::link(m_folder.filePath("other"), m_folder.makeFolder("bak2") + "/src"));
+    backUp(m_folder.filePath("src"), m_folder.filePath("bak2"));
+    EXPECT_EQ(treeOf(m_folder.filePath("other")), QStringList{"victim.txt"});
+    EXPECT_EQ(trash(), QStringList());
+    EXPECT_EQ(errors(), m_folder.filePath("bak2/src(MKDIR)") + "," + m_folder.filePath("src/linked(LINK)"));
+    ASSERT_TRUE(QFile::link(m_folder.makeFolder("real"), m_folder.filePath("chosen")));
+    backUp(m_folder.filePath("src"), m_folder.filePath("chosen"));
+    EXPECT_EQ(treeOf(m_folder.filePath("real")), (QStringList{"src/", "src/sub/", "src/sub/a.txt"}));
 }
 
 // Paths longer than the system takes in one call are backed up, and a failure on such a
@@ -411,6 +431,57 @@ TEST_F(WalkTest, PathsLongerThanTheSystemTakesAreBackedUp)
     EXPECT_LE(errors().size(), 256);
     ::unlinkat(original.deepest(), "new/n.txt", 0);
     ::unlinkat(original.deepest(), "new", AT_REMOVEDIR);
+}
+
+// Copies are placed in batches, once on the disk. On a disk that is nearly full, where
+// the old backups leave room for one new copy at a time, every copy is still made, none
+// half, and a run stopped while copies wait for the disk places none of them.
+TEST_F(WalkTest, CopiesWaitingForTheDiskKeepEveryPromise)
+{
+    platform::testing::SmallFileSystem disk;
+    if (!disk.isMounted())
+        GTEST_SKIP() << "mounting a small file system needs the superuser";
+    constexpr int Files = 5;
+    constexpr qsizetype Bytes = 150 * 1024;
+    const QString copyRoot = disk.filePath("src");
+    ASSERT_TRUE(QDir().mkpath(copyRoot));
+    for (int file = 0; file < Files; ++file) {
+        const QString name = QString("/f%1.bin").arg(file);
+        setModified(m_folder.writeFile("src" + name, QByteArray(Bytes, 'n')), 1600000000);
+        QFile old(copyRoot + name);
+        ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+        ASSERT_EQ(old.write(QByteArray(Bytes, 'o')), Bytes);
+        old.close();
+        setModified(copyRoot + name, 1500000000);
+    }
+    // Each file's letter when it is whole, else "?".
+    const auto contents = [&] {
+        QByteArray letters;
+        for (int file = 0; file < Files; ++file) {
+            const QByteArray content = read(copyRoot + QString("/f%1.bin").arg(file));
+            const bool whole = !content.isEmpty() && content == QByteArray(Bytes, content[0]);
+            letters += whole ? content.left(1) : QByteArray("?");
+        }
+        return letters;
+    };
+
+    // A stop while a copy waits and the next is written.
+    const QString otherRoot = m_folder.filePath("bak/src");
+    m_host.onPump = [&] {
+        if (temporaries(otherRoot).size() >= 2)
+            m_flags.RunFlag = 0;
+    };
+    backUp(m_folder.filePath("src"), m_folder.filePath("bak"));
+    m_host.onPump = nullptr;
+    EXPECT_EQ(m_flags.RunFlag, 0);
+    EXPECT_EQ(treeOf(otherRoot), QStringList());
+
+    m_flags.RunFlag = 1;
+    m_grid.setTextMatrix(1, BakListColumn::Errors, "");
+    backUp(m_folder.filePath("src"), disk.path());
+    EXPECT_EQ(contents(), "nnnnn");
+    EXPECT_EQ(temporaries(copyRoot), QStringList());
+    EXPECT_EQ(errors(), "");
 }
 
 // A backup on FAT keeps times to two seconds (rounded down), and through FUSE it takes

@@ -7,12 +7,14 @@
 #include <QByteArray>
 #include <QString>
 
+#include <memory>
 #include <optional>
 #include <vector>
 
 #include <sys/types.h>
 
 namespace platform {
+class BatchSync;
 class Descriptor;
 class FlexGrid;
 } // namespace platform
@@ -21,6 +23,7 @@ namespace idlebackup {
 
 struct FileAt;
 struct FolderEntry;
+class WrittenCopy;
 enum class ListingDepth;
 
 // What the backup work needs from its window: the status line and event pumping.
@@ -72,9 +75,13 @@ inline constexpr int Remove = 1; // remove from every entry's list
 // and ends at the next item, copy step or slice when the run stops or the window closes.
 //
 // Copies never put a backup at risk: a file is written under a temporary name beside
-// its copy, checked, synced and given its times, and only then renamed over the old
-// copy, so a failed, stopped or killed copy leaves the old one as it was. The walks
-// remove the temporaries that killed copies left behind.
+// its copy, checked and given its times, and only once it is on the disk renamed over
+// the old copy, so a failed, stopped or killed copy leaves the old one as it was. The
+// copies are made durable together: a walk goes on writing while a sync of the batch
+// before runs (platform::BatchSync), and each copy is placed once a sync that began
+// after it was written has ended, by the end of the walk at the latest; a stopped run
+// places none that waits. The walks remove the temporaries that killed copies left
+// behind.
 //
 // The walks go down both trees through open folders: each item is looked up in the
 // folder that was opened and checked (openat, fstatat), never by its whole path. So a
@@ -112,7 +119,7 @@ public:
     // walk. Items excluded by CheckTarget are not copied; the system folders right
     // below the root are left out. A folder that cannot be listed is recorded as
     // path(DIR), a link to a folder as path(LINK); a link or a file standing where the
-    // copy needs a folder is not written through (path(MKDIR)).
+    // copy needs a folder, below `BakPath`, is not written through (path(MKDIR)).
     void CopyFoldersAndFiles(const QString &OrgPath, const QString &BakPath, const QString &path);
     // Moves to the trash what lies under `BakPath` but not under `OrgPath` (`path` as
     // above): a folder whose counterpart is not a folder goes whole, a file whose
@@ -148,25 +155,42 @@ private:
     struct WalkFolder;
     struct TargetFolder;
     struct CopyWalk;
+    struct WaitingCopy;
 
     Drives drives() const;
+    // Opens a folder that the user chose (`path`, links followed).
     bool openWalkFolder(WalkFolder &folder, const QByteArray &path, const Drives &drives) const;
+    // Opens the chosen folder `chosen`, then the levels of `below` (a relative path)
+    // under it without following a link at any of them.
+    bool openWalkFolderBelow(WalkFolder &folder, const QByteArray &chosen, const QByteArray &below,
+                             const Drives &drives) const;
     bool sourceRootReady(const WalkFolder &root, const QString &otherRoot, const Drives &drives);
     bool unmountedMountPoint(const Drives &drives, const QByteArray &path, dev_t parentDevice, dev_t device) const;
-    // Copies below `source` into `targetRoot` as openWalkFolder opened it; `targetError`
-    // is the system's error of that open when it failed (the copy then writes nothing
-    // there), else 0.
-    void copyTree(const Drives &drives, WalkFolder &source, WalkFolder &targetRoot, int targetError,
-                  const QByteArray &relative);
+    // The copy walk from the folder `sourceBelow` under the chosen `sourceRoot` into the
+    // folder `below` under the chosen `chosen` (made when missing): the levels below the
+    // chosen folders are never followed when they are links, and a link at a level the
+    // copy needs is refused as path(MKDIR). `relative` is the walked folder's path below
+    // the entry's root ("" for the root).
+    void copyWalk(const QByteArray &sourceRoot, const QByteArray &sourceBelow, const QByteArray &chosen,
+                  const QByteArray &below, const QByteArray &relative);
+    void copyTree(const Drives &drives, WalkFolder &source, TargetFolder &target, const QByteArray &relative);
     void copyFolder(const CopyWalk &walk, WalkFolder &source, TargetFolder &target, const QByteArray &relative);
-    void copyFileEntry(const CopyWalk &walk, WalkFolder &source, TargetFolder &target, const QByteArray &name,
-                       qint64 modifiedSeconds, const QByteArray &relative);
+    void copyFileEntry(const CopyWalk &walk, WalkFolder &source, TargetFolder &target, const FolderEntry &entry,
+                       const QByteArray &relative);
     bool openTarget(const CopyWalk &walk, TargetFolder &target);
     bool makeTarget(const CopyWalk &walk, TargetFolder &target);
     void deleteFolder(const Drives &drives, WalkFolder &original, WalkFolder &backup, bool atRoot);
     void deleteFolderEntry(const Drives &drives, WalkFolder &original, WalkFolder &backup, const QByteArray &name,
                            bool isFolder);
-    void copyFile(const FileAt &source, const FileAt &target);
+    // Writes the copy and has it placed (placeWrittenCopies); the target is the item of
+    // the open folder `targetFolder` on the device `device` (`onFuse`: a FUSE file
+    // system, whose copies are synced one by one).
+    void copyFile(const FileAt &source, const FileAt &target,
+                  const std::shared_ptr<const platform::Descriptor> &targetFolder, dev_t device, bool onFuse);
+    // Places the written copies that are on the disk, and waits for the oldest while too
+    // many wait; with `all`, places every one (none once the run stops: those then
+    // fail). A failed sync fails every copy waiting.
+    void placeWrittenCopies(bool all);
     qint32 recycle(int folder, const QByteArray &name, const QByteArray &path, bool msgf);
     // Lists a folder of a walk; a failure is recorded as path(DIR), a success clears the
     // folder's items.
@@ -196,6 +220,10 @@ private:
     // The drives of the entry in hand while BackUpEntry runs.
     const MountHistory *m_history = nullptr;
     std::optional<MountTable> m_mounts;
+    std::unique_ptr<platform::BatchSync> m_syncs;
+    // The copies written and not yet placed, oldest first.
+    std::vector<WaitingCopy> m_written;
+    qint64 m_writtenBytes = 0;
 };
 
 } // namespace idlebackup

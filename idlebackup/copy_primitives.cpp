@@ -6,13 +6,16 @@
 #include "idlebackup/folder_walk.h"
 
 #include "common/saved_error.h"
+#include "platform/byte_text.h"
 #include "platform/descriptor_trash.h"
+#include "platform/file_copy.h"
 #include "platform/flex_grid.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
-#include <QFile>
 
 #include <cerrno>
+#include <fcntl.h>
 #include <sys/stat.h>
 
 namespace idlebackup {
@@ -25,6 +28,11 @@ constexpr qint64 ProgressStepBytes = 1024000;
 constexpr int ErrorListMaxLength = 256;
 // The status line is redrawn at most this often.
 constexpr qint64 StatusIntervalMs = 50;
+// Copies are synced in batches of this many; twice as many wait at most.
+constexpr quint64 SyncBatch = 256;
+constexpr std::size_t MaxWaitingCopies = 2 * SyncBatch;
+// Beyond this many bytes in copies waiting, the oldest is waited for.
+constexpr qint64 MaxWaitingBytes = qint64(256) << 20;
 
 const QString ItemSeparator = QStringLiteral(",");
 
@@ -56,6 +64,17 @@ QString FailureItem(const QString &path, const char16_t *kind)
     return QStringLiteral("…") + path.right(ErrorListMaxLength - kindText.size() - 1) + kindText;
 }
 
+// A copy written and closed, waiting for a sync that covers it (its number) before it is
+// placed; a copy on FUSE, synced on its own, needs none (0).
+struct BackupWork::WaitingCopy
+{
+    std::unique_ptr<WrittenCopy> copy;
+    quint64 number = 0;
+    QString item; // its failure item
+};
+
+BackupWork::~BackupWork() = default;
+
 BackupWork::BackupWork(platform::FlexGrid &bakList, const qint32 &currentEntry, BackupSettings &settings,
                        const RunFlags &flags, Pacer &pacer, Clock &clock, WorkHost &host)
     : m_bakList(bakList)
@@ -65,6 +84,7 @@ BackupWork::BackupWork(platform::FlexGrid &bakList, const qint32 &currentEntry, 
     , m_pacer(pacer)
     , m_clock(clock)
     , m_host(host)
+    , m_syncs(std::make_unique<platform::BatchSync>(SyncBatch))
 {
 }
 
@@ -72,13 +92,19 @@ void BackupWork::CopyFile(const QString &source, const QString &destination)
 {
     if (source == destination)
         return;
-    const Descriptor sourceFolder = OpenFolder(QFile::encodeName(ParentFolderOf(source)));
-    const Descriptor targetFolder = OpenFolder(QFile::encodeName(ParentFolderOf(destination)));
-    copyFile(FileAt{sourceFolder.get(), QFile::encodeName(FileNameOf(source)), source},
-             FileAt{targetFolder.get(), QFile::encodeName(FileNameOf(destination)), destination});
+    const Descriptor sourceFolder = OpenFolder(platform::BytesOfText(ParentFolderOf(source)));
+    const auto targetFolder
+        = std::make_shared<const Descriptor>(OpenFolder(platform::BytesOfText(ParentFolderOf(destination))));
+    struct stat info{};
+    ::fstat(targetFolder->get(), &info);
+    copyFile(FileAt{sourceFolder.get(), platform::BytesOfText(FileNameOf(source)), source},
+             FileAt{targetFolder->get(), platform::BytesOfText(FileNameOf(destination)), destination}, targetFolder,
+             info.st_dev, !platform::BatchSync::wholeFileSystemSyncs(targetFolder->get()));
+    placeWrittenCopies(true);
 }
 
-void BackupWork::copyFile(const FileAt &source, const FileAt &target)
+void BackupWork::copyFile(const FileAt &source, const FileAt &target,
+                          const std::shared_ptr<const Descriptor> &targetFolder, dev_t device, bool onFuse)
 {
     const QString item = FailureItem(source.display + QStringLiteral("->") + target.display, FailureKind::Copy);
     try {
@@ -93,16 +119,73 @@ void BackupWork::copyFile(const FileAt &source, const FileAt &target)
                              + QStringLiteral(",000KByte)"));
             },
         };
-        if (!CopyFileAt(source, target, callbacks))
+        if (!onFuse)
+            m_syncs->note(device, [&] { return Descriptor(::fcntl(targetFolder->get(), F_DUPFD_CLOEXEC, 0)); });
+        std::unique_ptr<WrittenCopy> written;
+        try {
+            written = WriteCopyAt(source, target, targetFolder, onFuse, callbacks);
+        } catch (const common::Failure &) {
+            // The copies waiting to be placed may hold the space that this one needed
+            // (a disk that is nearly full): once they are in place, it is tried again.
+            if (m_written.empty() || !m_flags.going())
+                throw;
+            placeWrittenCopies(true);
+            written = WriteCopyAt(source, target, targetFolder, onFuse, callbacks);
+        }
+        if (!written)
             return;
-        writeStatus(StatusTag::Copied);
-        SetFileErrMsg(item, ErrorItemMode::Remove);
-        m_pacer.BreakeTime(0);
+        m_writtenBytes += written->bytes();
+        m_written.push_back(WaitingCopy{std::move(written), onFuse ? 0 : m_syncs->count(), item});
+        placeWrittenCopies(false);
     } catch (...) {
         common::SaveErr();
         SetFileErrMsg(item, ErrorItemMode::Add);
         m_pacer.BreakeTime(0);
     }
+}
+
+void BackupWork::placeWrittenCopies(bool all)
+{
+    int error = m_syncs->keepSyncing();
+    std::size_t placed = 0;
+    for (; placed < m_written.size() && error == 0; ++placed) {
+        WaitingCopy &oldest = m_written[placed];
+        if (!m_syncs->durable(oldest.number)) {
+            if (!all && m_written.size() - placed < MaxWaitingCopies && m_writtenBytes <= MaxWaitingBytes)
+                break;
+            // The window stays responsive while the disk catches up.
+            error = m_syncs->waitUntilDurable(oldest.number, [this] { m_host.pumpEvents(); });
+            if (error != 0)
+                break;
+        }
+        if (!m_flags.going())
+            break;
+        m_writtenBytes -= oldest.copy->bytes();
+        try {
+            oldest.copy->place();
+            writeStatus(StatusTag::Copied);
+            SetFileErrMsg(oldest.item, ErrorItemMode::Remove);
+        } catch (...) {
+            common::SaveErr();
+            SetFileErrMsg(oldest.item, ErrorItemMode::Add);
+        }
+    }
+    // A copy that is not placed is not made: a failed sync may have lost any of them,
+    // and after a stop nothing more is changed.
+    if (error != 0 || (all && placed < m_written.size())) {
+        for (std::size_t index = placed; index < m_written.size(); ++index) {
+            const FileAt &target = m_written[index].copy->target();
+            common::SaveErr(CopyFailureNumber, QCoreApplication::applicationName(),
+                            error != 0 ? QStringLiteral("書き込めません。 ") + target.display + QStringLiteral(" : ")
+                                             + GetSystemErrorText(error)
+                                       : QStringLiteral("中止"));
+            SetFileErrMsg(m_written[index].item, ErrorItemMode::Add);
+        }
+        placed = m_written.size();
+        m_writtenBytes = 0;
+    }
+    m_written.erase(m_written.begin(), m_written.begin() + qsizetype(placed));
+    m_pacer.BreakeTime(0);
 }
 
 void BackupWork::CreateFolder(const QString &folder)
@@ -112,7 +195,7 @@ void BackupWork::CreateFolder(const QString &folder)
         m_pacer.CpuIdleCheckAndWait();
         QList<QByteArray> levels;
         for (QString level = folder; !level.isEmpty(); level = ParentFolderOf(level)) {
-            levels.append(QFile::encodeName(level));
+            levels.append(platform::BytesOfText(level));
             if (level == u"/")
                 break;
         }
@@ -128,7 +211,7 @@ void BackupWork::CreateFolder(const QString &folder)
                 if (errno == EEXIST)
                     continue;
                 FailCopyWithSystemText(QStringLiteral("フォルダを作成できません。"),
-                                       QFile::decodeName(levels[index]), errno);
+                                       platform::TextOfBytes(levels[index]), errno);
             }
             writeStatus(StatusTag::FolderMade);
         }
@@ -144,8 +227,8 @@ void BackupWork::CreateFolder(const QString &folder)
 qint32 BackupWork::RecyclerDelete(const QString &FileName, bool msgf)
 {
     const QString path = WithoutTrailingSlash(FileName);
-    const Descriptor folder = OpenFolder(QFile::encodeName(ParentFolderOf(path)));
-    return recycle(folder.get(), QFile::encodeName(FileNameOf(path)), QFile::encodeName(path), msgf);
+    const Descriptor folder = OpenFolder(platform::BytesOfText(ParentFolderOf(path)));
+    return recycle(folder.get(), platform::BytesOfText(FileNameOf(path)), platform::BytesOfText(path), msgf);
 }
 
 qint32 BackupWork::recycle(int folder, const QByteArray &name, const QByteArray &path, bool msgf)

@@ -7,6 +7,7 @@
 #include <QProcess>
 #include <QThread>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utime.h>
@@ -65,13 +66,13 @@ TEST_F(CopyFileTest, CopiesContentPermissionsTimesAndProgress)
         SCOPED_TRACE(test.name);
         prepare(test.size);
         ASSERT_EQ(::chmod(QFile::encodeName(m_source).constData(), 0440), 0);
-        const struct utimbuf times{1000000000, 1234567890};
-        ASSERT_EQ(::utime(QFile::encodeName(m_source).constData(), &times), 0);
+        const timespec times[2] = {{1000000000, 0}, {1234567890, 123456789}};
+        ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(m_source).constData(), times, 0), 0);
         m_work.showMessage("コピー " + m_source);
         m_work.CopyFile(m_source, m_backup);
         EXPECT_EQ(read(m_backup), m_content);
         const QFileInfo copy(m_backup);
-        EXPECT_EQ(copy.lastModified().toSecsSinceEpoch(), 1234567890);
+        EXPECT_EQ(copy.lastModified().toMSecsSinceEpoch(), 1234567890123);
         EXPECT_EQ(copy.permissions() & (QFile::ReadOwner | QFile::WriteOwner), QFile::ReadOwner);
         EXPECT_TRUE(status().startsWith("COPY_(OK) ")) << status().toStdString();
         EXPECT_EQ(m_work.messageText(), "コピー " + m_source + test.progress);

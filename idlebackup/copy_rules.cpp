@@ -55,10 +55,10 @@ qsizetype utf8SequenceLength(QByteArrayView bytes)
 
 } // namespace
 
-bool CopyIsDue(qint64 seconds, bool newOverWrite, bool onFat)
+bool CopyIsDue(qint64 seconds, bool sizesDiffer, bool newOverWrite, bool onFat)
 {
-    if (onFat && seconds >= -1 && seconds <= 1)
-        return false;
+    if (seconds == 0 || (onFat && seconds >= -1 && seconds <= 1))
+        return sizesDiffer;
     if (seconds < 0)
         return true;
     return seconds > 0 && newOverWrite;

@@ -10,8 +10,9 @@ namespace idlebackup {
 // whole number of seconds from O's last-write time to D's (positive when D is newer).
 // FAT file systems keep times to two seconds (a copy on FAT holds its source's time
 // rounded down), so while either side lies on FAT (`onFat`) a difference of one second
-// either way does not count. A newer copy is overwritten only under NewOverWr.
-bool CopyIsDue(qint64 seconds, bool newOverWrite, bool onFat);
+// either way counts as the same time. At the same time the copy is due when the two
+// sizes differ (`sizesDiffer`); else a newer copy is overwritten only under NewOverWr.
+bool CopyIsDue(qint64 seconds, bool sizesDiffer, bool newOverWrite, bool onFat);
 
 // The exclusion settings NoneStr and NoneExt, split once for a walk. Names are bytes as
 // the disk holds them; the tokens are matched as their UTF-8 bytes.

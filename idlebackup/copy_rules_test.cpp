@@ -15,18 +15,20 @@ TEST(CopyRules, CopyDecisionByWholeSecondsAndFat)
         bool newOverWrite;
         bool onFat;
         bool due;
+        bool sizesDiffer = false;
     };
     // A copy on FAT holds its source's time rounded down to an even second: one second
-    // either way is the same time there.
+    // either way is the same time there. At the same time, another size is a change.
     const Case cases[] = {
         {-5, false, true, true},  {-2, false, true, true},  {-1, false, false, true}, {-1, true, true, false},
         {-1, false, true, false}, {0, true, false, false},  {1, false, false, false}, {1, true, false, true},
-        {1, true, true, false},   {2, false, false, false}, {2, true, true, true},
+        {1, true, true, false},   {2, false, false, false}, {2, true, true, true},    {0, false, false, true, true},
+        {1, false, true, true, true}, {-1, false, true, true, true}, {1, false, false, false, true},
     };
     for (const Case &test : cases) {
         SCOPED_TRACE(::testing::Message() << test.seconds << " newOverWrite " << test.newOverWrite << " onFat "
-                                          << test.onFat);
-        EXPECT_EQ(CopyIsDue(test.seconds, test.newOverWrite, test.onFat), test.due);
+                                          << test.onFat << " sizesDiffer " << test.sizesDiffer);
+        EXPECT_EQ(CopyIsDue(test.seconds, test.sizesDiffer, test.newOverWrite, test.onFat), test.due);
     }
 }
 

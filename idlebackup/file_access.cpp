@@ -1,9 +1,9 @@
 #include "idlebackup/file_access.h"
 
 #include "common/saved_error.h"
+#include "platform/byte_text.h"
 
 #include <QCoreApplication>
-#include <QFile>
 
 #include <cerrno>
 #include <cstring>
@@ -142,7 +142,7 @@ void clsFileAccess::SetAttributes(qint32 attr)
 
 void clsFileAccess::OpenFile(const QString &sFileName, qint16 iMode)
 {
-    OpenFileAt(AT_FDCWD, QFile::encodeName(sFileName), sFileName, iMode);
+    OpenFileAt(AT_FDCWD, platform::BytesOfText(sFileName), sFileName, iMode);
 }
 
 void clsFileAccess::OpenFileAt(int folder, const QByteArray &name, const QString &displayName, qint16 iMode)

@@ -6,8 +6,6 @@
 #include "common/saved_error.h"
 #include "platform/file_copy.h"
 
-#include <QDateTime>
-
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -32,38 +30,42 @@ bool cannotHoldPermissions(int error)
     return error == ENOSYS || error == EOPNOTSUPP || error == EPERM;
 }
 
-// Removes the temporary file unless the copy put it in place.
-class Temporary
-{
-public:
-    explicit Temporary(int folder)
-        : m_folder(folder)
-    {
-    }
-    ~Temporary()
-    {
-        if (!m_name.isEmpty())
-            ::unlinkat(m_folder, m_name.constData(), 0);
-    }
-    Temporary(const Temporary &) = delete;
-    Temporary &operator=(const Temporary &) = delete;
-    void made(const QByteArray &name) { m_name = name; }
-    void placed() { m_name.clear(); }
-
-private:
-    int m_folder;
-    QByteArray m_name;
-};
-
 } // namespace
 
-bool CopyFileAt(const FileAt &source, const FileAt &target, const CopyCallbacks &callbacks)
+WrittenCopy::WrittenCopy(std::shared_ptr<const platform::Descriptor> folder, QByteArray temporaryName, FileAt target,
+                         const timespec (&times)[2], bool onFuse)
+    : m_folder(std::move(folder))
+    , m_temporaryName(std::move(temporaryName))
+    , m_target(std::move(target))
+    , m_times{times[0], times[1]}
+    , m_onFuse(onFuse)
 {
-    // Declared first, so that a failed copy's temporary file is removed once both files
-    // are closed.
-    Temporary temporary(target.folder);
+}
+
+WrittenCopy::~WrittenCopy()
+{
+    if (!m_temporaryName.isEmpty())
+        ::unlinkat(m_folder->get(), m_temporaryName.constData(), 0);
+}
+
+void WrittenCopy::place()
+{
+    if (::renameat(m_folder->get(), m_temporaryName.constData(), m_folder->get(), m_target.name.constData()) != 0)
+        FailCopyWithSystemText(QStringLiteral("書き込めません。"), m_target.display, errno);
+    m_temporaryName.clear();
+    // Some file systems (FUSE FAT) give a file the time of its renaming: the copy takes
+    // its times once more, or the next pass would take it for newer than its source.
+    if (!m_onFuse)
+        return;
+    if (const int error = platform::KeepTimesAfterRename(m_folder->get(), m_target.name, m_times))
+        FailCopyWithSystemText(QStringLiteral("日時を設定できません。"), m_target.display, error);
+}
+
+std::unique_ptr<WrittenCopy> WriteCopyAt(const FileAt &source, const FileAt &target,
+                                         const std::shared_ptr<const platform::Descriptor> &folder, bool onFuse,
+                                         const CopyCallbacks &callbacks)
+{
     clsFileAccess input;
-    clsFileAccess output;
     input.OpenFileAt(source.folder, source.name, source.display, FileAccessMode::Read);
     struct stat before;
     if (::fstat(input.FileHandle(), &before) != 0)
@@ -73,14 +75,16 @@ bool CopyFileAt(const FileAt &source, const FileAt &target, const CopyCallbacks 
     struct stat existing;
     if (::fstatat(target.folder, target.name.constData(), &existing, 0) == 0 && existing.st_dev == before.st_dev
         && existing.st_ino == before.st_ino)
-        return false;
+        return nullptr;
     const QByteArray temporaryName = NewTemporaryName();
+    // The source's times to the nanosecond, as far as the disk of the copy holds them.
+    const timespec times[2] = {before.st_atim, before.st_mtim};
+    // Removes the temporary file on a failure; declared before the output, so that the
+    // file is closed before it is removed.
+    std::unique_ptr<WrittenCopy> written;
+    clsFileAccess output;
     output.OpenFileAt(target.folder, temporaryName, target.display, FileAccessMode::CreateNew);
-    temporary.made(temporaryName);
-    QDateTime created;
-    QDateTime accessed;
-    QDateTime written;
-    input.GetTimes(created, accessed, written);
+    written = std::make_unique<WrittenCopy>(folder, temporaryName, target, times, onFuse);
     callbacks.pause(0);
 
     if (!callbacks.going())
@@ -100,28 +104,19 @@ bool CopyFileAt(const FileAt &source, const FileAt &target, const CopyCallbacks 
         FailCopyWithSystemText(QStringLiteral("読み込めません。"), source.display, contents.error);
     if (contents.error != 0)
         FailCopyWithSystemText(QStringLiteral("書き込めません。"), target.display, contents.error);
-    const qint64 total = contents.bytes;
     callbacks.pause(0);
 
     // A source that changed while it was read gives no copy: the next pass takes it.
     struct stat after;
-    if (::fstat(input.FileHandle(), &after) != 0 || after.st_size != before.st_size || after.st_size != total
-        || !sameTime(after.st_mtim, before.st_mtim))
+    if (::fstat(input.FileHandle(), &after) != 0 || after.st_size != before.st_size
+        || after.st_size != contents.bytes || !sameTime(after.st_mtim, before.st_mtim))
         FailCopy(QStringLiteral("コピー中にファイルが変更されました。 ") + source.display);
-    callbacks.pause(0);
-    try {
-        output.SetAttributes(input.GetAttributes());
-    } catch (const common::Failure &) {
-        if (!cannotHoldPermissions(output.lastError()))
-            throw;
-    }
-    callbacks.pause(0);
-    output.SetTimes(created, accessed, written);
-    callbacks.pause(0);
+    if (::fchmod(output.FileHandle(), before.st_mode & 0777) != 0 && !cannotHoldPermissions(errno))
+        FailCopyWithSystemText(QStringLiteral("書き込めません。"), target.display, errno);
+    if (::futimens(output.FileHandle(), times) != 0)
+        FailCopyWithSystemText(QStringLiteral("日時を設定できません。"), target.display, errno);
     input.CloseFile();
-    callbacks.pause(0);
-    struct stat copied;
-    if (!output.Flush() || ::fstat(output.FileHandle(), &copied) != 0 || copied.st_size != total)
+    if (onFuse && !output.Flush())
         FailCopyWithSystemText(QStringLiteral("書き込めません。"), target.display, output.lastError());
     if (!output.CloseFile())
         FailCopyWithSystemText(QStringLiteral("書き込めません。"), target.display, output.lastError());
@@ -129,15 +124,9 @@ bool CopyFileAt(const FileAt &source, const FileAt &target, const CopyCallbacks 
     if (::fstatat(source.folder, source.name.constData(), &still, 0) != 0 || still.st_dev != before.st_dev
         || still.st_ino != before.st_ino)
         FailCopy(QStringLiteral("コピー中にファイルが削除または置き換えられました。 ") + source.display);
-    if (::renameat(target.folder, temporaryName.constData(), target.folder, target.name.constData()) != 0)
-        FailCopyWithSystemText(QStringLiteral("書き込めません。"), target.display, errno);
-    temporary.placed();
-    // Some file systems (FUSE FAT) give a file the time of its renaming: the copy takes
-    // its times once more, or the next pass would take it for newer than its source.
-    const timespec times[2] = {{time_t(accessed.toSecsSinceEpoch()), 0}, {time_t(written.toSecsSinceEpoch()), 0}};
-    if (const int error = platform::KeepTimesAfterRename(target.folder, target.name, times))
-        FailCopyWithSystemText(QStringLiteral("日時を設定できません。"), target.display, error);
-    return true;
+    written->setBytes(contents.bytes);
+    callbacks.pause(0);
+    return written;
 }
 
 } // namespace idlebackup

@@ -29,6 +29,7 @@ EntryKind kindOf(int folder, const char *name, struct stat &info)
     if (!S_ISREG(target.st_mode))
         return EntryKind::Other;
     info.st_mtim = target.st_mtim;
+    info.st_size = target.st_size;
     return EntryKind::File;
 }
 
@@ -94,6 +95,7 @@ int ListFolderAt(int folder, ListingDepth depth, std::vector<FolderEntry> &entri
         } else {
             item.kind = kindOf(folder, rawName, info);
             item.modifiedSeconds = info.st_mtim.tv_sec;
+            item.size = info.st_size;
         }
         entries.push_back(std::move(item));
     });

@@ -35,6 +35,7 @@ struct FolderEntry
     QByteArray name;
     EntryKind kind = EntryKind::Other;
     qint64 modifiedSeconds = 0; // of the file a File entry leads to
+    qint64 size = 0;            // of the file a File entry leads to
     dev_t device = 0;           // of the entry itself; 0 where it was not examined
 };
 

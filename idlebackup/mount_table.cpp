@@ -2,6 +2,7 @@
 
 #include "idlebackup/copy_rules.h"
 #include "platform/atomic_file.h"
+#include "platform/byte_text.h"
 
 #include <QDir>
 #include <QFile>
@@ -10,6 +11,7 @@
 #include <algorithm>
 #include <utility>
 
+#include <cerrno>
 #include <sys/stat.h>
 #include <sys/statfs.h>
 
@@ -60,7 +62,22 @@ QByteArray escapeMountField(const QByteArray &field)
 bool exists(const QString &path)
 {
     struct stat info;
-    return ::lstat(QFile::encodeName(path).constData(), &info) == 0;
+    return ::lstat(platform::BytesOfText(path).constData(), &info) == 0;
+}
+
+// Whether the file systems of `path` and its existing parents answer: one whose server
+// no longer does (a FUSE daemon that died) fails every look-up with ENOTCONN.
+bool fileSystemAnswers(const QString &path)
+{
+    for (QString level = WithoutTrailingSlash(path);; level = ParentFolderOf(level)) {
+        struct stat info;
+        if (::lstat(platform::BytesOfText(level).constData(), &info) == 0)
+            return true;
+        if (errno == ENOTCONN)
+            return false;
+        if (level == u"/" || level.isEmpty())
+            return true;
+    }
 }
 
 // Whether `mountPoint` lies at or above `path` (both without trailing "/").
@@ -78,8 +95,8 @@ bool related(const QByteArray &one, const QByteArray &other)
 // The path as written and with its links resolved, encoded, without trailing "/".
 QByteArrayList bothForms(const QString &path)
 {
-    QByteArrayList forms{WithoutTrailingSlash(QFile::encodeName(path))};
-    const QByteArray resolved = WithoutTrailingSlash(QFile::encodeName(ResolvedPath(path)));
+    QByteArrayList forms{WithoutTrailingSlash(platform::BytesOfText(path))};
+    const QByteArray resolved = WithoutTrailingSlash(platform::BytesOfText(ResolvedPath(path)));
     if (resolved != forms.first())
         forms.append(resolved);
     return forms;
@@ -129,7 +146,7 @@ MountTable MountTable::of(const QSet<QString> &mountPoints)
 {
     MountTable table;
     for (const QString &mountPoint : mountPoints)
-        table.m_typeOf.insert(WithoutTrailingSlash(QFile::encodeName(mountPoint)), QByteArray());
+        table.m_typeOf.insert(WithoutTrailingSlash(platform::BytesOfText(mountPoint)), QByteArray());
     return table;
 }
 
@@ -147,7 +164,7 @@ QString MountTable::mountPointHolding(const QString &path) const
     if (resolved.isEmpty())
         resolved = existing;
     for (QString candidate = resolved;; candidate = ParentFolderOf(candidate)) {
-        if (isMountPoint(QFile::encodeName(candidate)) || candidate == u"/")
+        if (isMountPoint(platform::BytesOfText(candidate)) || candidate == u"/")
             return candidate;
     }
 }
@@ -158,13 +175,13 @@ bool MountTable::isFat(const QString &path) const
     if (existing.isEmpty())
         return false;
     struct statfs info;
-    if (::statfs(QFile::encodeName(existing).constData(), &info) == 0) {
+    if (::statfs(platform::BytesOfText(existing).constData(), &info) == 0) {
         const unsigned long type = static_cast<unsigned long>(info.f_type);
         if (type == MsdosMagic || type == ExfatMagic)
             return true;
     }
     const QString holder = mountPointHolding(existing);
-    return !holder.isEmpty() && isFatType(m_typeOf.value(QFile::encodeName(holder)));
+    return !holder.isEmpty() && isFatType(m_typeOf.value(platform::BytesOfText(holder)));
 }
 
 QSet<QByteArray> ListedMountPoints(const QString &fstabPath)
@@ -201,23 +218,6 @@ void MountHistory::record(const QString &path, const MountTable &table)
     }
 }
 
-void MountHistory::keepOnly(const QStringList &paths)
-{
-    QByteArrayList forms;
-    for (const QString &path : paths)
-        forms += bothForms(path);
-    for (auto mountPoint = m_remembered.begin(); mountPoint != m_remembered.end();) {
-        const bool kept = std::any_of(forms.cbegin(), forms.cend(),
-                                      [&](const QByteArray &form) { return related(*mountPoint, form); });
-        if (kept) {
-            ++mountPoint;
-        } else {
-            mountPoint = m_remembered.erase(mountPoint);
-            m_changed = true;
-        }
-    }
-}
-
 bool MountHistory::takeChanged()
 {
     return std::exchange(m_changed, false);
@@ -225,7 +225,7 @@ bool MountHistory::takeChanged()
 
 bool MountHistory::driveMounted(const QString &path, const MountTable &table) const
 {
-    if (!path.startsWith(u'/') || DeepestExisting(path).isEmpty())
+    if (!path.startsWith(u'/') || DeepestExisting(path).isEmpty() || !fileSystemAnswers(path))
         return false;
     for (const QByteArray &form : bothForms(path)) {
         for (qsizetype slash = form.indexOf('/', 1); ; slash = form.indexOf('/', slash + 1)) {

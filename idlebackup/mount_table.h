@@ -51,7 +51,8 @@ QSet<QByteArray> ListedMountPoints(const QString &fstabPath);
 
 // The mount points that the program counts as drives of its entries' paths: those it has
 // seen mounted at, above or below an entry's paths (remembered across runs in a state
-// file) and those that the file-system table lists. While such a mount point is not
+// file, and across changes of the list: an entry removed and added again while its disk
+// is away still has no drive) and those that the file-system table lists. While such a mount point is not
 // mounted, the paths at and below it have lost their drive (a backup disk taken away,
 // a share unmounted), even though the empty folder it was mounted on is still there,
 // perhaps with a stray file in it.
@@ -65,14 +66,12 @@ public:
     // for a folder, below it. `path` is taken as written and with the symbolic links of
     // its existing part resolved.
     void record(const QString &path, const MountTable &table);
-    // Forgets the remembered mount points that lie at, above or below none of `paths`
-    // (entries that were removed from the list take their drives with them).
-    void keepOnly(const QStringList &paths);
     // True once after the remembered set changed (it is then due to be saved).
     bool takeChanged();
 
     // Whether the drive of `path` is there: the path is absolute, something of it
-    // exists, and every known mount point at or above it is mounted.
+    // exists, its file system answers (not so a FUSE file system whose server died),
+    // and every known mount point at or above it is mounted.
     bool driveMounted(const QString &path, const MountTable &table) const;
     // Whether `folder` (encoded, without trailing "/") is a remembered or listed mount
     // point.

@@ -39,15 +39,6 @@ bool anotherWayMayDo(int error)
     return error == EXDEV || error == EOPNOTSUPP || error == ENOSYS || error == EINVAL || error == ENOTTY;
 }
 
-// Whether a sync of the whole file system (syncfs) makes the files written on it through
-// `descriptor` durable. FUSE hands a file's own sync to its server, but a sync of the
-// whole file system reaches most servers not at all.
-bool wholeFileSystemSyncs(int descriptor)
-{
-    struct statfs info;
-    return ::fstatfs(descriptor, &info) != 0 || info.f_type != FUSE_SUPER_MAGIC;
-}
-
 bool outOfSpace(int error)
 {
     return error == ENOSPC || error == EDQUOT;
@@ -180,9 +171,19 @@ void DurableCopies::Copy::make(const QString &source, DurableCopies &copies)
     m_file = std::make_unique<AtomicFile>(m_target, int(info.st_mode & 07777));
     if (!m_file->open())
         return fail(m_file->errorString(), m_file->error());
-    if (wholeFileSystemSyncs(m_file->descriptor()))
+    if (BatchSync::wholeFileSystemSyncs(m_file->descriptor()))
         m_file->syncElsewhere();
-    copies.noteFileSystem(*m_file);
+    struct stat written;
+    if (::fstat(m_file->descriptor(), &written) == 0)
+        copies.m_syncs.note(written.st_dev, [this] {
+            const QByteArray target = m_file->targetPath();
+            const qsizetype slash = target.lastIndexOf('/');
+            const QByteArray folder = slash < 0 ? QByteArray(".") : slash == 0 ? QByteArray("/") : target.first(slash);
+            Descriptor handle(::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+            if (!handle.isOpen())
+                handle = Descriptor(::fcntl(m_file->descriptor(), F_DUPFD_CLOEXEC, 0));
+            return handle;
+        });
     const ContentCopy copied = CopyFileContents(input.get(), m_file->descriptor(), WholeFile);
     if (copied.error != 0)
         return fail(systemText(copied.error), copied.error);
@@ -195,7 +196,7 @@ void DurableCopies::Copy::make(const QString &source, DurableCopies &copies)
     ::futimens(m_file->descriptor(), m_times);
     if (!m_file->finish())
         return fail(m_file->errorString(), m_file->error());
-    m_written = ++copies.m_written;
+    m_written = copies.m_syncs.count();
 }
 
 void DurableCopies::Copy::fail(const QString &reason, int error)
@@ -218,7 +219,7 @@ std::optional<QString> DurableCopies::Copy::place()
 }
 
 DurableCopies::DurableCopies(int inFlight, qint64 inFlightBytes, int syncBatch)
-    : m_inFlight(inFlight), m_inFlightBytes(inFlightBytes), m_syncBatch(quint64(syncBatch))
+    : m_inFlight(inFlight), m_inFlightBytes(inFlightBytes), m_syncs(quint64(syncBatch))
 {
     // The workers spend much of their time waiting for the file system.
     m_workers.setMaxThreadCount(std::max(4, 2 * QThread::idealThreadCount()));
@@ -241,7 +242,7 @@ void DurableCopies::add(const QString &source, const QString &target, qint64 byt
     m_pendingBytes += bytes;
     if (!m_oneAtATime)
         start(m_pending.back());
-    keepSyncing();
+    tookSync(m_syncs.keepSyncing());
 }
 
 void DurableCopies::start(Pending &pending)
@@ -260,75 +261,24 @@ std::unique_ptr<DurableCopies::Copy> DurableCopies::makeCopy(const QString &sour
     return copy;
 }
 
-void DurableCopies::noteFileSystem(const AtomicFile &file)
+void DurableCopies::tookSync(int error)
 {
-    struct stat info;
-    if (::fstat(file.descriptor(), &info) != 0)
-        return;
-    const QMutexLocker lock(&m_fileSystemsLock);
-    if (m_fileSystems.count(info.st_dev))
-        return;
-    // The folder rather than the temporary file, whose blocks a descriptor would hold
-    // once it is removed; the file where the folder cannot be read.
-    const QByteArray target = file.targetPath();
-    const qsizetype slash = target.lastIndexOf('/');
-    const QByteArray folder = slash < 0 ? QByteArray(".") : slash == 0 ? QByteArray("/") : target.first(slash);
-    Descriptor handle(::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (!handle.isOpen())
-        handle = Descriptor(::fcntl(file.descriptor(), F_DUPFD_CLOEXEC, 0));
-    m_fileSystems[info.st_dev] = std::move(handle);
-}
-
-void DurableCopies::keepSyncing()
-{
-    if (m_sync.valid() && m_sync.wait_for(std::chrono::seconds(0)) == std::future_status::ready)
-        endSync();
-    if (!m_sync.valid() && m_written.load() - m_durable >= m_syncBatch)
-        startSync();
-}
-
-void DurableCopies::startSync()
-{
-    auto job = std::make_shared<std::packaged_task<SyncRound()>>([this] {
-        // Every copy counted so far is written and closed: the sync covers it.
-        SyncRound round{m_written.load(), 0};
-        std::vector<int> fileSystems;
-        {
-            const QMutexLocker lock(&m_fileSystemsLock);
-            for (const auto &[device, descriptor] : m_fileSystems)
-                fileSystems.push_back(descriptor.get());
-        }
-        for (const int descriptor : fileSystems)
-            if (::syncfs(descriptor) != 0 && round.error == 0)
-                round.error = errno;
-        return round;
-    });
-    m_sync = job->get_future();
-    // Ahead of the copies still waiting for a worker: the oldest copies wait for it.
-    m_workers.start([job] { (*job)(); }, 1);
-}
-
-void DurableCopies::endSync()
-{
-    const SyncRound round = m_sync.get();
-    if (round.error != 0) {
+    if (error != 0) {
         // Whatever was written before the failure showed may have been lost.
-        m_syncError = round.error;
+        m_syncError = error;
         m_failedUpTo = m_added;
-    } else {
-        m_durable = std::max(m_durable, round.covered);
     }
 }
 
 void DurableCopies::discardAll()
 {
     // Copies still queued are taken off the queue unmade (their futures then hold a
-    // broken promise), and so is a sync still queued: what it would cover is dropped.
+    // broken promise); those made are dropped with their temporary files. A sync under
+    // way goes on: it covers nothing that is placed now.
     m_workers.clear();
     m_workers.waitForDone();
     m_pending.clear();
     m_pendingBytes = 0;
-    m_sync = {};
 }
 
 std::unique_ptr<DurableCopies::Copy> DurableCopies::takeOldest()
@@ -348,15 +298,87 @@ std::unique_ptr<DurableCopies::Copy> DurableCopies::takeOldest()
         }
         copy = makeCopy(oldest.source, oldest.target);
     }
-    while (copy->failure().isEmpty() && oldest.added > m_failedUpTo && copy->m_written > m_durable) {
-        if (!m_sync.valid())
-            startSync();
-        endSync();
-    }
+    while (copy->failure().isEmpty() && oldest.added > m_failedUpTo && !m_syncs.durable(copy->m_written))
+        tookSync(m_syncs.waitUntilDurable(copy->m_written));
     if (copy->failure().isEmpty() && oldest.added <= m_failedUpTo)
         copy->fail(systemText(m_syncError), m_syncError);
-    keepSyncing();
+    tookSync(m_syncs.keepSyncing());
     return copy;
+}
+
+BatchSync::BatchSync(quint64 batch)
+    : m_batch(batch)
+{
+}
+
+BatchSync::~BatchSync()
+{
+    if (m_sync.valid())
+        m_sync.wait();
+}
+
+// FUSE hands a file's own sync to its server, but a sync of the whole file system
+// reaches most servers not at all.
+bool BatchSync::wholeFileSystemSyncs(int descriptor)
+{
+    struct statfs info;
+    return ::fstatfs(descriptor, &info) != 0 || info.f_type != FUSE_SUPER_MAGIC;
+}
+
+void BatchSync::note(dev_t device, const std::function<Descriptor()> &open)
+{
+    const QMutexLocker lock(&m_fileSystemsLock);
+    if (m_fileSystems.count(device) == 0)
+        m_fileSystems[device] = open();
+}
+
+int BatchSync::keepSyncing()
+{
+    int error = 0;
+    if (m_sync.valid() && m_sync.wait_for(std::chrono::seconds(0)) == std::future_status::ready)
+        error = end();
+    if (!m_sync.valid() && m_counted.load() - m_durable >= m_batch)
+        start();
+    return error;
+}
+
+int BatchSync::waitUntilDurable(quint64 number, const std::function<void()> &whileWaiting)
+{
+    while (!durable(number)) {
+        if (!m_sync.valid())
+            start();
+        if (const int error = end(whileWaiting))
+            return error;
+    }
+    return 0;
+}
+
+void BatchSync::start()
+{
+    m_sync = std::async(std::launch::async, [this] {
+        // Every file counted so far is written and closed: the sync covers it.
+        Round round{m_counted.load(), 0};
+        std::vector<int> fileSystems;
+        {
+            const QMutexLocker lock(&m_fileSystemsLock);
+            for (const auto &[device, descriptor] : m_fileSystems)
+                fileSystems.push_back(descriptor.get());
+        }
+        for (const int descriptor : fileSystems)
+            if (::syncfs(descriptor) != 0 && round.error == 0)
+                round.error = errno;
+        return round;
+    });
+}
+
+int BatchSync::end(const std::function<void()> &whileWaiting)
+{
+    while (whileWaiting && m_sync.wait_for(std::chrono::milliseconds(100)) != std::future_status::ready)
+        whileWaiting();
+    const Round round = m_sync.get();
+    if (round.error == 0)
+        m_durable = std::max(m_durable, round.covered);
+    return round.error;
 }
 
 } // namespace platform

@@ -50,6 +50,60 @@ ContentCopy CopyFileContents(int input, int output, qint64 stepBytes,
 // name is not followed when it is a link. Returns 0, or the system's error number.
 int KeepTimesAfterRename(int folder, const QByteArray &name, const struct timespec times[2]);
 
+// Makes many written files durable together. A writer notes the file system of each
+// file before it writes there (note), counts each file once it is written and closed
+// (count), and a sync of every file system noted (syncfs) that begins after that count
+// covers the file; only then may the file take its final name. A sync starts once
+// `batch` counted files wait for one and runs on a thread of its own while the writer
+// goes on. Files on a file system that such a sync does not reach (FUSE, whose servers
+// mostly take no such sync: wholeFileSystemSyncs) are synced on their own by the writer.
+class BatchSync
+{
+public:
+    explicit BatchSync(quint64 batch);
+    // Waits for a sync under way.
+    ~BatchSync();
+    BatchSync(const BatchSync &) = delete;
+    BatchSync &operator=(const BatchSync &) = delete;
+
+    // Whether a sync of the whole file system that the open `descriptor` is on makes the
+    // files written there durable.
+    static bool wholeFileSystemSyncs(int descriptor);
+    // Keeps a descriptor for the syncs of the file system `device` unless one is kept
+    // already: `open` gives it (a folder rather than a file, whose blocks a descriptor
+    // would hold once the file is removed). Thread-safe.
+    void note(dev_t device, const std::function<Descriptor()> &open);
+    // Counts a file written and closed; returns its number. Thread-safe.
+    quint64 count() { return ++m_counted; }
+    // Whether the file of `number` is on the disk.
+    bool durable(quint64 number) const { return number <= m_durable; }
+    // Takes in a sync that ended and starts one when `batch` counted files wait for one.
+    // Returns the error number of a sync that ended with a failure (the system keeps a
+    // failure to write for the file system from our first file there on: any file
+    // counted may then have lost data), else 0.
+    int keepSyncing();
+    // Waits until the file of `number` is on the disk, starting a sync when none is under
+    // way; `whileWaiting`, when given, is called every tenth of a second meanwhile.
+    // Returns as keepSyncing() does; on a failure the file is not durable.
+    int waitUntilDurable(quint64 number, const std::function<void()> &whileWaiting = {});
+
+private:
+    struct Round
+    {
+        quint64 covered = 0;
+        int error = 0;
+    };
+    void start();
+    int end(const std::function<void()> &whileWaiting = {});
+
+    quint64 m_batch;
+    std::atomic<quint64> m_counted = 0;
+    quint64 m_durable = 0;
+    std::future<Round> m_sync;
+    QMutex m_fileSystemsLock;
+    std::map<dev_t, Descriptor> m_fileSystems;
+};
+
 // Copies files to their targets so that each copy is whole and on the disk before it
 // takes its target's name, while many copies share the wait for the disk. Each file is
 // copied on a worker thread into a temporary file beside its target (an AtomicFile:
@@ -140,42 +194,22 @@ private:
         bool started = false;
         std::future<std::unique_ptr<Copy>> copy;
     };
-    // How a sync ended: the copies written before it began, and its error number.
-    struct SyncRound
-    {
-        quint64 covered = 0;
-        int error = 0;
-    };
     void start(Pending &pending);
     std::unique_ptr<Copy> makeCopy(const QString &source, const QString &target);
-    // Keeps a descriptor of the file system that `file` (open) is on for its syncs,
-    // unless one is kept already: opened before this copy writes anything there.
-    void noteFileSystem(const AtomicFile &file);
-    // Starts a sync when enough copies wait for one, and takes in one that ended.
-    void keepSyncing();
-    void startSync();
-    void endSync();
+    // Takes in the outcome of a sync that ended.
+    void tookSync(int error);
 
     int m_inFlight;
     qint64 m_inFlightBytes;
-    quint64 m_syncBatch;
     qint64 m_pendingBytes = 0;
     // Set after a copy ran out of space beside others: every copy is then made alone.
     bool m_oneAtATime = false;
     std::deque<Pending> m_pending;
-    // Counts the copies written; each takes the next number.
-    std::atomic<quint64> m_written = 0;
-    // Copies written up to this number are on the disk.
-    quint64 m_durable = 0;
-    // The sync under way, when one is.
-    std::future<SyncRound> m_sync;
+    BatchSync m_syncs;
     quint64 m_added = 0;
     // Set once a sync failed: every copy added up to then fails with it.
     int m_syncError = 0;
     quint64 m_failedUpTo = 0;
-    // One descriptor per file system written to, by device number.
-    QMutex m_fileSystemsLock;
-    std::map<dev_t, Descriptor> m_fileSystems;
     QThreadPool m_workers;
 };
 

@@ -1,6 +1,7 @@
 #include "platform/profile.h"
 
 #include "platform/atomic_file.h"
+#include "platform/byte_text.h"
 #include "platform/lock_file.h"
 
 #include <QCryptographicHash>
@@ -148,7 +149,7 @@ QString readProfileString(const QString &section, const QString &key, const QStr
     const qsizetype index = findKey(text, section, key);
     if (index < 0)
         return defaultValue;
-    return cutValue(QString::fromUtf8(text.lines[index].value));
+    return cutValue(TextOfBytes(text.lines[index].value));
 }
 
 bool writeProfileString(const QString &section, const QString &key, const QString &value,
@@ -181,7 +182,7 @@ bool writeProfileStrings(const QString &section, const QList<std::pair<QString, 
     ProfileText text = parseProfile(content);
     qsizetype added = 0;
     for (const auto &[key, value] : values) {
-        const QByteArray keyLine = key.trimmed().toUtf8() + '=' + value.trimmed().toUtf8();
+        const QByteArray keyLine = key.trimmed().toUtf8() + '=' + BytesOfText(value.trimmed());
         added += keyLine.size() + 2;
         const qsizetype keyIndex = findKey(text, section, key);
         if (keyIndex >= 0) {
