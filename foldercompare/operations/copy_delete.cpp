@@ -95,6 +95,10 @@ void CopyOperation::handleRow(OperationFrame &frame, const OperationRow &row)
     if (frame.isFtpSide(m_destinationSide) && !uploadToServer(frame, source, destination))
         return;
     if (folderRow) {
+        if (const StepResult link = LinkOnTheWay(frame.sides().sideRoot[m_destinationSide], destination.chopped(1), false)) {
+            frame.listError(destination, *link);
+            return;
+        }
         bool created = false;
         if (makeFolder(frame, destination.chopped(1), destination, created) && created)
             ++m_foldersCreated;
@@ -166,6 +170,10 @@ bool CopyOperation::makeFolder(OperationFrame &frame, const QString &folder, con
 
 void CopyOperation::copyLocally(OperationFrame &frame, const QString &source, const QString &destination)
 {
+    if (const StepResult link = LinkOnTheWay(frame.sides().sideRoot[m_destinationSide], destination, true)) {
+        frame.listError(destination, *link);
+        return;
+    }
     bool created = false;
     const QString folder = QFileInfo(destination).path();
     if (!makeFolder(frame, folder, destination, created))
@@ -211,8 +219,12 @@ void CopyOperation::placeOldest(OperationFrame &frame)
     m_pendingCopies.pop_front();
     const std::unique_ptr<platform::DurableCopies::Copy> copy = m_copies.takeOldest();
     // A copy that failed answers place() with its failure.
-    StepResult failure;
-    if (copy->failure().isEmpty() && pending.backup)
+    // A link put in place of the target or of a folder above it since the copy began
+    // is not written through.
+    StepResult failure = copy->failure().isEmpty()
+                             ? LinkOnTheWay(frame.sides().sideRoot[m_destinationSide], pending.destination, true)
+                             : std::nullopt;
+    if (!failure && copy->failure().isEmpty() && pending.backup)
         failure = pending.backup();
     if (!failure)
         failure = copy->place();
@@ -265,6 +277,12 @@ void DeleteOperation::handleRow(OperationFrame &frame, const OperationRow &row)
 {
     QString target = frame.rowPath(m_side, row);
     const bool mirror = frame.isFtpSide(m_side);
+    if (!mirror) {
+        if (const StepResult link = LinkOnTheWay(frame.sides().sideRoot[m_side], target, false)) {
+            frame.listError(target, *link);
+            return;
+        }
+    }
     if (mirror && !deleteOnServer(frame, target))
         return;
     if (!mirror && ChkReadOnly(target) && !frame.mayHandleReadOnly(target))

@@ -20,7 +20,9 @@ QString DeletePrompt(int side, bool recyclerBackup);
 // mirror copy written. A file of an FTP source is downloaded into its mirror copy first,
 // so that the copy takes what the server holds now; a file the server no longer sends
 // fails its row and changes nothing. A source that the list shows but that is gone
-// fails its row too. Local copies are made behind the walk, many at once
+// fails its row too. A destination that is a symbolic link, or that lies below one
+// (below the side's root), fails its row, also when the link appears before the copy
+// is put in place: nothing is written through it. Local copies are made behind the walk, many at once
 // (platform::DurableCopies), and each is put in place (after the trash backup of the file
 // it replaces) in the order of the rows, when it is whole and on the disk. The first
 // copy into a folder removes the temporary files that copies of a killed run left there
@@ -82,7 +84,9 @@ private:
 };
 
 // DeleteFile(p): deletes the selected rows on side p (through the trash when the option
-// asks for it, never for an FTP mirror); an FTP side loses the remote entry first.
+// asks for it, never for an FTP mirror); an FTP side loses the remote entry first. A
+// local row that lies below a symbolic link (below the side's root) fails; a row that is
+// a link goes as the link.
 class DeleteOperation final : public FileOperation
 {
 public:

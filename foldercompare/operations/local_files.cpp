@@ -24,6 +24,8 @@ namespace foldercompare::operations {
 
 namespace {
 
+const QString LinkNotFollowed = QStringLiteral("リンクは辿りません");
+
 QString systemText(int error)
 {
     return QString::fromLocal8Bit(std::strerror(error));
@@ -137,6 +139,34 @@ StepResult RemoveEntry(const QString &path)
     if (!folder.isOpen())
         return errno == ENOENT ? std::nullopt : StepResult(systemText(errno) + QStringLiteral(" : ") + path);
     return removeAt(folder.get(), QFile::encodeName(entry.fileName()), path);
+}
+
+StepResult LinkOnTheWay(const QString &root, const QString &path, bool entryToo)
+{
+    QString base = root;
+    while (base.size() > 1 && base.endsWith(u'/'))
+        base.chop(1);
+    if (!path.startsWith(base + u'/'))
+        return std::nullopt;
+    const QStringList names = path.mid(base.size() + 1).split(u'/', Qt::SkipEmptyParts);
+    platform::Descriptor folder(::open(QFile::encodeName(base).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    QString reached = base;
+    for (qsizetype index = 0; folder.isOpen() && index < names.size(); ++index) {
+        const QByteArray name = QFile::encodeName(names.at(index));
+        reached += u'/' + names.at(index);
+        struct stat info;
+        if (::fstatat(folder.get(), name.constData(), &info, AT_SYMLINK_NOFOLLOW) != 0)
+            return std::nullopt;
+        const bool last = index == names.size() - 1;
+        if (S_ISLNK(info.st_mode) && (!last || entryToo))
+            return last ? LinkNotFollowed : LinkNotFollowed + QStringLiteral(" : ") + reached;
+        if (last || !S_ISDIR(info.st_mode))
+            return std::nullopt;
+        folder = platform::Descriptor(::openat(folder.get(), name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+        if (!folder.isOpen() && errno == ELOOP)
+            return LinkNotFollowed + QStringLiteral(" : ") + reached;
+    }
+    return std::nullopt;
 }
 
 bool EntryExists(const QString &path)
