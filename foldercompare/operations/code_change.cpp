@@ -193,6 +193,10 @@ void CodeChangeOperation::handleRow(OperationFrame &frame, const OperationRow &r
         convertMirrorCopy(frame, path);
         return;
     }
+    if (const StepResult link = LinkOnTheWay(frame.sides().sideRoot[m_side], path, true)) {
+        frame.listError(path, *link);
+        return;
+    }
     const bool readOnly = IsReadOnlyEntry(path);
     if (readOnly) {
         if (!frame.mayHandleReadOnly(path))
