@@ -53,6 +53,28 @@ QString DeletePrompt(int side, bool recyclerBackup)
     return lines.join(CrLf);
 }
 
+std::optional<QString> FtpLinkOnTheWay(const QString &root, const QString &remote, RemoteLinks &known)
+{
+    if (!root.endsWith(u'/') || !remote.startsWith(root))
+        return std::nullopt;
+    const QStringList names = remote.mid(root.size()).split(u'/', Qt::SkipEmptyParts);
+    QString reached = root;
+    for (qsizetype index = 0; index + 1 < names.size(); ++index) {
+        reached += names.at(index);
+        auto link = known.constFind(reached);
+        if (link == known.cend()) {
+            const std::optional<common::FtpFolderEntry> entry = listing::ReadFtpEntry(common::FtpRemotePath(reached));
+            if (!entry)
+                return std::nullopt;
+            link = known.insert(reached, entry->link);
+        }
+        if (*link)
+            return QStringLiteral("リンクは辿りません : ") + reached;
+        reached += u'/';
+    }
+    return std::nullopt;
+}
+
 CopyOperation::CopyOperation(int sourceSide)
     : m_sourceSide(sourceSide), m_destinationSide(1 - sourceSide)
 {
@@ -138,6 +160,11 @@ bool CopyOperation::uploadToServer(OperationFrame &frame, const QString &source,
     try {
         remote = frame.remotePath(m_destinationSide, destination);
         frame.connectTo(m_destinationSide);
+        if (const std::optional<QString> link = FtpLinkOnTheWay(
+                frame.remotePath(m_destinationSide, frame.sides().ftpCacheFolder[m_destinationSide]), remote, m_remoteLinks)) {
+            frame.listError(remote, *link);
+            return false;
+        }
         if (destination.endsWith(u'/')) {
             common::FtpMkDirs(remote);
         } else if (QFileInfo(source).isFile()) {
@@ -313,6 +340,11 @@ bool DeleteOperation::deleteOnServer(OperationFrame &frame, const QString &targe
     try {
         remote = frame.remotePath(m_side, target);
         const QFileInfo cached(target);
+        if (cached.exists()) {
+            if (const std::optional<QString> link
+                = FtpLinkOnTheWay(frame.remotePath(m_side, frame.sides().ftpCacheFolder[m_side]), remote, m_remoteLinks))
+                throw common::Failure(common::FtpNoNumber, QStringLiteral("modFtp"), *link);
+        }
         if (cached.isDir()) {
             FtpDeleteFolder(remote, frame.sides().folderNum, changed);
         } else if (cached.isFile()) {

@@ -4,6 +4,7 @@
 #include "foldercompare/operations/operation_frame.h"
 #include "platform/file_copy.h"
 
+#include <QHash>
 #include <QSet>
 
 #include <deque>
@@ -15,13 +16,25 @@ namespace foldercompare::operations {
 QString CopyPrompt(int side, bool recyclerBackup);
 QString DeletePrompt(int side, bool recyclerBackup);
 
+// Remote folders of one run that were looked up for links, by remote path: true for a
+// symbolic link.
+using RemoteLinks = QHash<QString, bool>;
+
+// Fails, naming the link, when a folder on the way from the FTP side's folder `root`
+// (ending with "/") down to the remote path `remote` below it is a symbolic link on the
+// server (listing::ReadFtpEntry, on the open connection; `known` keeps the answers for
+// the run): a walk that writes or deletes there goes through no link it did not choose.
+// What the server does not list ends the check; a folder that stays in doubt is thrown
+// as common::Failure.
+std::optional<QString> FtpLinkOnTheWay(const QString &root, const QString &remote, RemoteLinks &known);
+
 // CopyFile(p): copies the selected rows from side p to the other side. Folder rows only
 // create the folder; an FTP destination gets the file uploaded first, and only then its
 // mirror copy written. A file of an FTP source is downloaded into its mirror copy first,
 // so that the copy takes what the server holds now; a file the server no longer sends
 // fails its row and changes nothing. A source that the list shows but that is gone
 // fails its row too. A destination that is a symbolic link, or that lies below one
-// (below the side's root), fails its row, also when the link appears before the copy
+// (below the side's root; on a server, below its folder), fails its row, also when the link appears before the copy
 // is put in place: nothing is written through it. Local copies are made behind the walk, many at once
 // (platform::DurableCopies), and each is put in place (after the trash backup of the file
 // it replaces) in the order of the rows, when it is whole and on the disk. The first
@@ -81,12 +94,13 @@ private:
     QList<std::pair<QString, QString>> m_failedFolders;
     // Destination folders cleared of the temporary files that killed runs left there.
     QSet<QString> m_clearedFolders;
+    RemoteLinks m_remoteLinks;
 };
 
 // DeleteFile(p): deletes the selected rows on side p (through the trash when the option
 // asks for it, never for an FTP mirror); an FTP side loses the remote entry first. A
-// local row that lies below a symbolic link (below the side's root) fails; a row that is
-// a link goes as the link.
+// row that lies below a symbolic link (below the side's root, or on a server below its
+// folder) fails; a row that is a link goes as the link.
 class DeleteOperation final : public FileOperation
 {
 public:
@@ -107,6 +121,7 @@ private:
     int m_side;
     OperationWords m_words;
     int m_rowsDeleted = 0;
+    RemoteLinks m_remoteLinks;
 };
 
 // Deletes the remote folder `path` with its files and subfolders on the open
