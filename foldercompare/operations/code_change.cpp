@@ -266,6 +266,9 @@ void CodeChangeOperation::convertMirrorCopy(OperationFrame &frame, const QString
     QString remote;
     try {
         remote = frame.remotePath(m_side, path);
+        if (const std::optional<QString> link
+            = FtpLinkOnTheWay(frame.remotePath(m_side, frame.sides().ftpCacheFolder[m_side]), remote, m_remoteLinks))
+            throw common::Failure(common::FtpNoNumber, QStringLiteral("modFtp"), *link);
         if (const StepResult failure = ReplaceFileContents(m_temporaryFile, conversion.bytes))
             throw common::Failure(common::LocalFileFailure, QStringLiteral("CodeChange"), *failure);
         common::FtpPutMakeDirs(m_temporaryFile, remote, true);

@@ -55,8 +55,8 @@ bool ConvertFileCode(const QString &source, const QString &destination, const QS
 // file of this window's own) first and then replaces the mirror copy. Local files are
 // converted and written on worker threads behind the walk, a few rows ahead at most, so
 // that one file's conversion runs while another is being written; their results reach
-// the lists in row order. A local row that is a symbolic link, or lies below one,
-// fails: nothing is written through a link.
+// the lists in row order. A local row that is a symbolic link, or lies below one, and
+// an FTP row below a link on the server fail: nothing is written through a link.
 class CodeChangeOperation final : public FileOperation
 {
 public:
@@ -99,6 +99,7 @@ private:
     OperationWords m_words;
     int m_filesConverted = 0;
     std::deque<PendingFile> m_pending;
+    RemoteLinks m_remoteLinks;
 };
 
 } // namespace foldercompare::operations

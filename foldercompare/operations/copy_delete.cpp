@@ -53,28 +53,6 @@ QString DeletePrompt(int side, bool recyclerBackup)
     return lines.join(CrLf);
 }
 
-std::optional<QString> FtpLinkOnTheWay(const QString &root, const QString &remote, RemoteLinks &known)
-{
-    if (!root.endsWith(u'/') || !remote.startsWith(root))
-        return std::nullopt;
-    const QStringList names = remote.mid(root.size()).split(u'/', Qt::SkipEmptyParts);
-    QString reached = root;
-    for (qsizetype index = 0; index + 1 < names.size(); ++index) {
-        reached += names.at(index);
-        auto link = known.constFind(reached);
-        if (link == known.cend()) {
-            const std::optional<common::FtpFolderEntry> entry = listing::ReadFtpEntry(common::FtpRemotePath(reached));
-            if (!entry)
-                return std::nullopt;
-            link = known.insert(reached, entry->link);
-        }
-        if (*link)
-            return QStringLiteral("リンクは辿りません : ") + reached;
-        reached += u'/';
-    }
-    return std::nullopt;
-}
-
 CopyOperation::CopyOperation(int sourceSide)
     : m_sourceSide(sourceSide), m_destinationSide(1 - sourceSide)
 {

@@ -4,7 +4,6 @@
 #include "foldercompare/operations/operation_frame.h"
 #include "platform/file_copy.h"
 
-#include <QHash>
 #include <QSet>
 
 #include <deque>
@@ -15,18 +14,6 @@ namespace foldercompare::operations {
 // on side `side` (title "削除しますか？"), with the notes of the trash option.
 QString CopyPrompt(int side, bool recyclerBackup);
 QString DeletePrompt(int side, bool recyclerBackup);
-
-// Remote folders of one run that were looked up for links, by remote path: true for a
-// symbolic link.
-using RemoteLinks = QHash<QString, bool>;
-
-// Fails, naming the link, when a folder on the way from the FTP side's folder `root`
-// (ending with "/") down to the remote path `remote` below it is a symbolic link on the
-// server (listing::ReadFtpEntry, on the open connection; `known` keeps the answers for
-// the run): a walk that writes or deletes there goes through no link it did not choose.
-// What the server does not list ends the check; a folder that stays in doubt is thrown
-// as common::Failure.
-std::optional<QString> FtpLinkOnTheWay(const QString &root, const QString &remote, RemoteLinks &known);
 
 // CopyFile(p): copies the selected rows from side p to the other side. Folder rows only
 // create the folder; an FTP destination gets the file uploaded first, and only then its

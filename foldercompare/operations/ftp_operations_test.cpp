@@ -310,7 +310,7 @@ TEST_F(FtpOperationsTest, AServerThatRenamesNothingStillGetsTheFiles)
 
 // Deleting a folder never enters a link: a link in it (one back to the folder too), or
 // the row's folder when it is one, goes by its own name, and what it leads to stays; a
-// row below a link is neither uploaded nor deleted through it. The
+// row below a link is neither uploaded, converted nor deleted through it. The
 // server lists a link with LIST as an "l" line and with MLSD as the folder it leads to;
 // MLSD is checked with LIST, and where LIST cannot tell, nothing is entered or deleted.
 TEST_F(FtpOperationsTest, DeletingAFolderRemovesItsLinksAndNeverWhatTheyLeadTo)
@@ -342,6 +342,10 @@ TEST_F(FtpOperationsTest, DeletingAFolderRemovesItsLinksAndNeverWhatTheyLeadTo)
         CopyOperation copy(0);
         run(copy, rows({"alias/k.txt"}), ftpSides());
         EXPECT_EQ(copy.filesCopied(), 0);
+        m_trees.makeFolder("work");
+        CodeChangeOperation convert(1, QString(), QStringLiteral("UTF8"), QStringLiteral("\n"), tree("work/1.tmp"));
+        run(convert, rows({"alias/k.txt"}), ftpSides());
+        EXPECT_EQ(convert.filesConverted(), 0);
         DeleteOperation remove(1);
         run(remove, rows({"old/", "alias/k.txt", "alias/"}), ftpSides());
 
