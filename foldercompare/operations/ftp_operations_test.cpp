@@ -266,7 +266,8 @@ TEST_F(FtpOperationsTest, AnUploadReplacesTheServersFileOnlyWhenWhole)
 // A server that renames nothing (it refuses RNFR): a new file arrives under its own
 // name and an existing one is written over, and the temporary goes where the server
 // allows; an upload-only account, which may not delete either, keeps at most one. A
-// transfer that breaks is listed, and a new file's part does not stay.
+// transfer that breaks is listed, and a new file's part does not stay. A link under the
+// name is not written through.
 TEST_F(FtpOperationsTest, AServerThatRenamesNothingStillGetsTheFiles)
 {
     const QByteArray big(1 << 20, 'b');
@@ -276,10 +277,13 @@ TEST_F(FtpOperationsTest, AServerThatRenamesNothingStillGetsTheFiles)
         const QString served = m_served.makeFolder(uploadOnly ? "uploadonly" : "norenames");
         QDir(tree("cache")).removeRecursively();
         platform::testing::writeRawFile(served, "pub/old.txt", "old");
+        platform::testing::writeRawFile(served, "pub/keep.txt", "keep");
+        ASSERT_EQ(::symlink("keep.txt", QFile::encodeName(served + "/pub/lnk.txt").constData()), 0);
         file("cache/old.txt", "old");
         file("one/new.txt", "new");
         file("one/old.txt", "replaced");
         file("one/big.bin", big);
+        file("one/lnk.txt", "through");
         m_server.emplace(served);
         m_server->refuse("RNFR");
         if (uploadOnly)
@@ -288,7 +292,9 @@ TEST_F(FtpOperationsTest, AServerThatRenamesNothingStillGetsTheFiles)
             m_server->dropUploadsAfter(64 * 1024);
         ASSERT_TRUE(m_server->start());
         CopyOperation copy(0);
-        run(copy, rows(uploadOnly ? QStringList{"new.txt", "old.txt"} : QStringList{"new.txt", "old.txt", "big.bin"}),
+        run(copy,
+            rows(uploadOnly ? QStringList{"new.txt", "old.txt", "lnk.txt"}
+                            : QStringList{"new.txt", "old.txt", "big.bin", "lnk.txt"}),
             ftpSides());
 
         EXPECT_EQ(read(served + "/pub/new.txt"), "new");
@@ -296,13 +302,16 @@ TEST_F(FtpOperationsTest, AServerThatRenamesNothingStillGetsTheFiles)
         EXPECT_EQ(read(tree("cache/new.txt")), "new");
         EXPECT_EQ(read(tree("cache/old.txt")), "replaced");
         EXPECT_EQ(copy.filesCopied(), 2);
+        EXPECT_EQ(read(served + "/pub/keep.txt"), "keep") << "a link on the server is not written through";
+        const QString linkRefused = QStringLiteral("\r\n/pub/lnk.txt : リンクの先には書き込みません : /pub/lnk.txt");
         const QList<QByteArray> names = platform::testing::rawNames(served + "/pub");
         if (uploadOnly) {
-            EXPECT_LE(names.size(), 3) << "at most one temporary stays";
-            EXPECT_EQ(m_errorList, QString());
+            EXPECT_LE(names.size(), 5) << "at most one temporary stays";
+            EXPECT_EQ(m_errorList, linkRefused);
         } else {
-            EXPECT_EQ(names, (QList<QByteArray>{"new.txt", "old.txt"}));
+            EXPECT_EQ(names, (QList<QByteArray>{"keep.txt", "lnk.txt", "new.txt", "old.txt"}));
             EXPECT_TRUE(m_errorList.startsWith(QStringLiteral("\r\n/pub/big.bin : "))) << m_errorList.toStdString();
+            EXPECT_TRUE(m_errorList.endsWith(linkRefused)) << m_errorList.toStdString();
             EXPECT_FALSE(QFileInfo::exists(tree("cache/big.bin")));
         }
     }
