@@ -146,6 +146,12 @@ bool CopyOperation::uploadToServer(OperationFrame &frame, const QString &source,
         if (destination.endsWith(u'/')) {
             common::FtpMkDirs(remote);
         } else if (QFileInfo(source).isFile()) {
+            // What uploads of a killed run left in the folder goes before the first upload into it.
+            const QString remoteFolder = remote.left(remote.lastIndexOf(u'/') + 1);
+            if (!m_clearedRemoteFolders.contains(remoteFolder)) {
+                m_clearedRemoteFolders.insert(remoteFolder);
+                common::FtpRemoveLeftoverTemporaryFiles(common::FtpRemotePath(remoteFolder));
+            }
             common::FtpPutMakeDirs(source, remote, true);
             frame.noteSideChanged();
         }

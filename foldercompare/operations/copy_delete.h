@@ -26,7 +26,8 @@ QString DeletePrompt(int side, bool recyclerBackup);
 // (platform::DurableCopies), and each is put in place (after the trash backup of the file
 // it replaces) in the order of the rows, when it is whole and on the disk. The first
 // copy into a folder removes the temporary files that copies of a killed run left there
-// (platform::removeLeftoverTemporaryFiles). After a
+// (platform::removeLeftoverTemporaryFiles), and the first upload into a server's folder
+// the temporary files that uploads of a killed run left there. After a
 // confirmed stop the local copies not yet in place are dropped, their targets left as
 // they were and their rows counted as not done.
 class CopyOperation final : public FileOperation
@@ -81,6 +82,8 @@ private:
     QList<std::pair<QString, QString>> m_failedFolders;
     // Destination folders cleared of the temporary files that killed runs left there.
     QSet<QString> m_clearedFolders;
+    // The same for the remote folders uploaded into.
+    QSet<QString> m_clearedRemoteFolders;
     RemoteLinks m_remoteLinks;
 };
 

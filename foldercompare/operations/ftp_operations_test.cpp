@@ -2,12 +2,15 @@
 #include "foldercompare/operations/code_change.h"
 #include "foldercompare/operations/copy_delete.h"
 #include "foldercompare/operations/local_files.h"
+#include "foldercompare/listing/testing_host.h"
 #include "foldercompare/operations/operations_test_fixture.h"
 #include "platform/testing/ftp_test_server.h"
 #include "platform/testing/print_to.h"
 #include "platform/testing/write_faults.h"
 
+#include <QCryptographicHash>
 #include <QFileInfo>
+#include <QProcess>
 #include <QRegularExpression>
 
 #include <sys/stat.h>
@@ -380,6 +383,42 @@ TEST_F(FtpOperationsTest, DeletingAFolderRemovesItsLinksAndNeverWhatTheyLeadTo)
             EXPECT_EQ(remove.rowsDeleted(), 2);
         }
     }
+}
+
+// An upload killed before it ended leaves its temporary file on the server: the next
+// gathering does not list it and the next upload into its folder deletes it. Names of
+// the user's that look like one (no check, a wrong check) stay and are listed.
+TEST_F(FtpOperationsTest, AKilledUploadLeavesNothingToFind)
+{
+    QProcess ended;
+    ended.start(QStringLiteral("true"));
+    ASSERT_TRUE(ended.waitForStarted());
+    const QByteArray gone = QByteArray::number(ended.processId());
+    ASSERT_TRUE(ended.waitForFinished());
+    const QByteArray body = ".a.txt.~" + gone + "-7";
+    const QByteArray leftover
+        = body + '-' + QCryptographicHash::hash(body, QCryptographicHash::Sha256).toHex().left(8) + ".tmp";
+    const QList<QByteArray> kept{".u.txt.~" + gone + "-7-0123abcd.tmp", ".u.txt.~" + gone + "-7.tmp"};
+    startServer(m_served.makeFolder("pub").chopped(4));
+    for (const QByteArray &name : kept + QList<QByteArray>{leftover})
+        platform::testing::writeRawFile(m_served.path(), "pub/" + name, "part");
+
+    m_trees.makeFolder("cache");
+    listing::testing::RecordingHost host;
+    listing::FtpGathering gathering{.host = host};
+    QString address = m_server->url(QStringLiteral("/pub/"));
+    std::vector<listing::GatheredEntry> records;
+    ASSERT_TRUE(listing::GetFtpDate(address, tree("cache"), QStringLiteral("UTF8"), gathering, records));
+    QList<QByteArray> listed;
+    for (const listing::GatheredEntry &record : records)
+        listed.append(record.path.toUtf8());
+    std::sort(listed.begin(), listed.end());
+    EXPECT_EQ(listed, kept);
+
+    file("one/b.txt", "b");
+    CopyOperation copy(0);
+    run(copy, rows({"b.txt"}), ftpSides());
+    EXPECT_EQ(platform::testing::rawNames(m_served.filePath("pub")), kept + QList<QByteArray>{"b.txt"});
 }
 
 // A folder that keeps a dot entry fails after its other files went, and the changed side
