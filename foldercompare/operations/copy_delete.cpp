@@ -308,7 +308,7 @@ void DeleteOperation::handleRow(OperationFrame &frame, const OperationRow &row)
         failure = TrashBackup(target);
     } else {
         SetReadOnly(target, -1);
-        failure = RemoveEntry(target);
+        failure = RemoveEntry(target, mirror ? QString() : frame.sides().sideRoot[m_side]);
     }
     if (failure)
         frame.listError(target, *failure);

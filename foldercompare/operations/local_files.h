@@ -24,8 +24,10 @@ StepResult ReplaceFileContents(const QString &path, QByteArrayView bytes, const 
 StepResult TrashBackup(const QString &path);
 
 // Deletes the file, link or folder (with everything below it) at `path` for good. A
-// failure names the first entry that stayed.
-StepResult RemoveEntry(const QString &path);
+// failure names the first entry that stayed. With the side's `root` given, the folders
+// from it down to `path` are opened one in the other, never through a link: a link on
+// the way fails and nothing is deleted.
+StepResult RemoveEntry(const QString &path, const QString &root = {});
 
 // Fails, naming the link, when a folder on the way from the side's root `root` (taken
 // as the user named it, links and all) down to `path` below it is a symbolic link, or
