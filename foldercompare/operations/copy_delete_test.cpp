@@ -77,21 +77,8 @@ mode_t modeOf(const QString &path)
     return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? info.st_mode & 07777 : 0;
 }
 
-// The temporary files in `folder`.
-QStringList temporaries(const QString &folder)
-{
-    return QDir(folder).entryList({QStringLiteral(".*.tmp")}, QDir::Files | QDir::Hidden);
-}
-
-// Waits up to 30 seconds until `done` holds.
-bool waitFor(const std::function<bool()> &done)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!done() && timer.elapsed() < 30000)
-        QThread::msleep(10);
-    return done();
-}
+using testing::temporaries;
+using testing::waitFor;
 
 // Copies that the stopped and the killed runs have in hand.
 constexpr int CopiesInHand = 8;

@@ -208,6 +208,29 @@ TEST_F(CodeChangeTest, ConvertsInPlaceAndRefusesWhatItCannotConvertCleanly)
                                            "文字コード変換したファイル（行）：0件　文字コード変換出来なかったファイル（行）：2件　"));
 }
 
+// Esc confirmed while conversions are in hand (written beside their files, none in place
+// yet): they are dropped, every file stays as it was, no temporary file stays, and the
+// dropped rows count as not done.
+TEST_F(CodeChangeTest, AStopDropsTheConversionsInHand)
+{
+    const QStringList names{"a.txt", "b.txt", "c.txt"};
+    for (const QString &name : names)
+        file("one/" + name, "line\r\n");
+    m_host.onRow = [this](int row) {
+        if (row == 2 && testing::waitFor([this] { return testing::temporaries(tree("one")).size() == 2; }))
+            m_host.abort = true;
+    };
+    CodeChangeOperation toLf(0, QString(), QStringLiteral("UTF8"), QStringLiteral("\n"), tree("work.tmp"));
+    run(toLf, rows(names), localSides(true));
+    ASSERT_TRUE(m_host.abort) << "the conversions in hand were written";
+    for (const QString &name : names)
+        EXPECT_EQ(read(tree("one/" + name)), "line\r\n") << name.toStdString();
+    EXPECT_EQ(testing::temporaries(tree("one")), QStringList());
+    EXPECT_EQ(trashed(), QStringList());
+    EXPECT_EQ(lastPrompt(), QStringLiteral("文字コード変換したファイルはありません。　\r\n"
+                                           "文字コード変換したファイル（行）：0件　文字コード変換出来なかったファイル（行）：3件　"));
+}
+
 // A date or code change writes through no link: a row that is one or lies below one
 // fails, and what it leads to keeps its contents and its time stamp.
 TEST_F(CodeChangeTest, NeitherChangeWritesThroughALink)
