@@ -7,6 +7,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QScopeGuard>
 
 #include <algorithm>
 #include <cerrno>
@@ -172,6 +173,8 @@ std::optional<QString> FtpLinkOnTheWay(const QString &root, const QString &remot
     if (!root.endsWith(u'/') || !remote.startsWith(root))
         return std::nullopt;
     const QStringList names = remote.mid(root.size()).split(u'/', Qt::SkipEmptyParts);
+    // The listings read here leave the code of the names the row is sent in as it was.
+    const auto keepNameCode = qScopeGuard([code = common::FileNameCode] { common::FileNameCode = code; });
     QString reached = root;
     for (qsizetype index = 0; index + 1 < names.size(); ++index) {
         reached += names.at(index);
