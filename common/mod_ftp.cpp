@@ -335,13 +335,30 @@ platform::FtpOutcome checkStoredSize(const QString &localPath, const QByteArray 
     return shorter;
 }
 
+// Whether the LIST of its folder shows `path` as a symbolic link (MLSD may describe a
+// link as what it leads to). A LIST that fails is raised.
+bool listedAsLink(const QByteArray &path)
+{
+    const auto [folder, name] = splitLast(path);
+    platform::FtpFolderReply reply;
+    check(module().session->listShowingLinks(folder, reply));
+    for (const platform::FtpListEntry &entry : parsedListing(reply).entries) {
+        if (entry.name == name)
+            return entry.link;
+    }
+    return false;
+}
+
 // FtpPut's upload of `localPath` straight to `target`, for a server that renames
 // nothing. A transfer that breaks is raised; a file that the server did not have before
 // (`existed` false) is then deleted where the server allows, so that no part of it stays
-// under the name.
+// under the name. A link that the server has under the name is never written through:
+// the upload fails instead.
 void storeDirectly(const QString &localPath, const QByteArray &target, bool binary, bool existed)
 {
     platform::FtpSession &session = *module().session;
+    if (existed && listedAsLink(target))
+        raiseFtp(FtpNoNumber, QStringLiteral("リンクの先には書き込みません : ") + printableName(target));
     platform::FtpOutcome outcome = session.store(localPath, target, binary);
     if (outcome.ok() && binary)
         outcome = checkStoredSize(localPath, target);
@@ -739,6 +756,18 @@ void FtpDeleteRemoteFile(const QByteArray &path)
 void FtpRemoveRemoteFolder(const QByteArray &path)
 {
     sendCheckedRemoval("RMD", path);
+}
+
+void FtpRemoveLeftoverTemporaryFiles(const QByteArray &folder)
+{
+    requireConnection();
+    platform::FtpFolderReply reply;
+    if (!module().session->list(folder, reply).ok())
+        return;
+    const QByteArray separator = folder.endsWith('/') ? QByteArray() : QByteArray("/");
+    for (const platform::FtpListEntry &entry : parsedListing(reply).entries)
+        if (!entry.folder && !entry.link && platform::isLeftoverTemporaryFileName(entry.name))
+            module().session->command("DELE " + folder + separator + entry.name);
 }
 
 QByteArray FtpRemoteFolder()

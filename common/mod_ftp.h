@@ -173,6 +173,12 @@ void FtpDeleteRemoteFile(const QByteArray &path);
 // still listed.
 void FtpRemoveRemoteFolder(const QByteArray &path);
 
+// Deletes from the remote folder `folder` (not below it) the files whose names are the
+// temporary names of uploads of ours killed before they ended
+// (platform::isLeftoverTemporaryFileName). Failures, a folder that is not there too,
+// are passed over.
+void FtpRemoveLeftoverTemporaryFiles(const QByteArray &folder);
+
 // One entry of a folder as FtpReadFolder reads it.
 struct FtpFolderEntry
 {

@@ -5,6 +5,7 @@
 #include "common/saved_error.h"
 #include "foldercompare/listing/folder_services.h"
 #include "foldercompare/listing/tree_walk.h"
+#include "platform/atomic_file.h"
 #include "platform/ftp_listing.h"
 #include "platform/ftp_session.h"
 
@@ -113,6 +114,9 @@ public:
         for (const common::FtpFolderEntry &listed : folder.entries) {
             if (m_host.abortRequested())
                 break;
+            // What an upload of ours killed before it ended left behind is no entry of the side.
+            if (!listed.folder && !listed.link && platform::isLeftoverTemporaryFileName(listed.remoteName))
+                continue;
             // No download, size or time can be asked for a name with a control byte.
             if (!platform::isTransferableName(listed.remoteName)) {
                 m_gathering.excludedPaths.append(relativeFolder + listed.name

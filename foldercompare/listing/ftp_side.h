@@ -74,7 +74,8 @@ struct FtpGathering
 
 // Gathers an FTP address into `records` (GetFtpDate): connects, mirrors the tree below
 // the address into `cacheFolder` (downloading only files whose listed date or size
-// differs from the cached copy), lists every entry, dot entries included, and
+// differs from the cached copy), lists every entry, dot entries included (but not the
+// temporary files that uploads of ours killed before they ended left there), and
 // disconnects. The progress caption names the address with its password shown as "****".
 // Names go back to the server as it listed them. A symbolic link that can be entered is a
 // folder; any other is a file whose size and time the server tells (SIZE, MDTM) or,

@@ -4,10 +4,10 @@
 #include "common/mod_ftp.h"
 #include "common/non_code_class.h"
 #include "foldercompare/operations/local_files.h"
+#include "platform/atomic_file.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QMutex>
 #include <QThread>
 #include <QThreadPool>
 
@@ -193,6 +193,10 @@ void CodeChangeOperation::handleRow(OperationFrame &frame, const OperationRow &r
         convertMirrorCopy(frame, path);
         return;
     }
+    if (const StepResult link = LinkOnTheWay(frame.sides().sideRoot[m_side], path, true)) {
+        frame.listError(path, *link);
+        return;
+    }
     const bool readOnly = IsReadOnlyEntry(path);
     if (readOnly) {
         if (!frame.mayHandleReadOnly(path))
@@ -203,31 +207,21 @@ void CodeChangeOperation::handleRow(OperationFrame &frame, const OperationRow &r
         collectOldest(frame);
     auto job = std::make_shared<std::packaged_task<FileOutcome()>>(
         [path, sourceCode = m_sourceCode, targetCode = m_targetCode, lineEnd = m_lineEnd,
-         binJdExt = frame.sides().binJdExt, backup = frame.sides().recyclerBackup, readOnly] {
+         binJdExt = frame.sides().binJdExt] {
             FileOutcome outcome;
             const FileConversion conversion = ConvertFileBytes(path, sourceCode, targetCode, lineEnd, binJdExt);
             if (!conversion.ok) {
                 outcome.failure = conversion.refusal;
-            } else {
-                BeforeReplace trash;
-                if (backup)
-                    trash = [path, readOnly] {
-                        static QMutex trashing;
-                        const QMutexLocker lock(&trashing);
-                        // The trash keeps the old file as it was, read-only included.
-                        if (readOnly)
-                            SetReadOnly(path, 1);
-                        return TrashBackup(path);
-                    };
-                const StepResult failure = ReplaceFileContents(path, conversion.bytes, trash);
-                outcome.converted = !failure;
-                outcome.failure = failure.value_or(QString());
+                return outcome;
             }
-            if (readOnly)
-                SetReadOnly(path, 1);
+            auto file = std::make_unique<platform::AtomicFile>(path);
+            if (file->open() && file->write(conversion.bytes) && file->finish())
+                outcome.written = std::move(file);
+            else
+                outcome.failure = file->errorString();
             return outcome;
         });
-    m_pending.push_back({frame.currentRow(), path, job->get_future()});
+    m_pending.push_back({frame.currentRow(), path, readOnly, job->get_future()});
     QThreadPool::globalInstance()->start([job] { (*job)(); });
 }
 
@@ -236,14 +230,42 @@ void CodeChangeOperation::collectOldest(OperationFrame &frame)
     PendingFile file = std::move(m_pending.front());
     m_pending.pop_front();
     const FileOutcome outcome = file.outcome.get();
-    if (outcome.converted)
-        ++m_filesConverted;
-    else if (!outcome.failure.isEmpty())
-        frame.listRowError(file.row, file.path, outcome.failure);
+    StepResult failure;
+    if (!outcome.written) {
+        if (!outcome.failure.isEmpty())
+            failure = outcome.failure;
+    } else {
+        if (frame.sides().recyclerBackup) {
+            // The trash keeps the old file as it was, read-only included.
+            if (file.readOnly)
+                SetReadOnly(file.path, 1);
+            failure = TrashBackup(file.path);
+        }
+        if (!failure && !outcome.written->place())
+            failure = outcome.written->errorString();
+        if (!failure)
+            ++m_filesConverted;
+    }
+    if (file.readOnly)
+        SetReadOnly(file.path, 1);
+    if (failure)
+        frame.listRowError(file.row, file.path, *failure);
 }
 
 void CodeChangeOperation::finishRows(OperationFrame &frame)
 {
+    // After a confirmed stop the files get nothing more: the conversions in hand are
+    // dropped (their temporary files go with them) and their rows are not done.
+    if (frame.outcome().aborted) {
+        for (PendingFile &file : m_pending) {
+            file.outcome.wait();
+            if (file.readOnly)
+                SetReadOnly(file.path, 1);
+        }
+        frame.countRowsNotReached(int(m_pending.size()));
+        m_pending.clear();
+        return;
+    }
     while (!m_pending.empty())
         collectOldest(frame);
 }
@@ -262,6 +284,9 @@ void CodeChangeOperation::convertMirrorCopy(OperationFrame &frame, const QString
     QString remote;
     try {
         remote = frame.remotePath(m_side, path);
+        if (const std::optional<QString> link
+            = FtpLinkOnTheWay(frame.remotePath(m_side, frame.sides().ftpCacheFolder[m_side]), remote, m_remoteLinks))
+            throw common::Failure(common::FtpNoNumber, QStringLiteral("modFtp"), *link);
         if (const StepResult failure = ReplaceFileContents(m_temporaryFile, conversion.bytes))
             throw common::Failure(common::LocalFileFailure, QStringLiteral("CodeChange"), *failure);
         common::FtpPutMakeDirs(m_temporaryFile, remote, true);

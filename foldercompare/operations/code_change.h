@@ -7,6 +7,11 @@
 
 #include <deque>
 #include <future>
+#include <memory>
+
+namespace platform {
+class AtomicFile;
+}
 
 namespace foldercompare::operations {
 
@@ -53,9 +58,12 @@ bool ConvertFileCode(const QString &source, const QString &destination, const QS
 // CodeChange(p): rewrites the files of the selected rows on side p in the chosen code
 // and line end. On an FTP side the converted file is uploaded from `temporaryFile` (a
 // file of this window's own) first and then replaces the mirror copy. Local files are
-// converted and written on worker threads behind the walk, a few rows ahead at most, so
-// that one file's conversion runs while another is being written; their results reach
-// the lists in row order.
+// converted and written beside themselves on worker threads behind the walk, a few rows
+// ahead at most, so that one file's conversion runs while another is being written; each
+// is put in place (after the trash backup of the old file) and reaches the lists in row
+// order. After a confirmed stop the conversions not yet in place are dropped, their files
+// left as they were and their rows counted as not done. A local row that is a symbolic link, or lies below one, and
+// an FTP row below a link on the server fail: nothing is written through a link.
 class CodeChangeOperation final : public FileOperation
 {
 public:
@@ -72,11 +80,12 @@ public:
 
     int filesConverted() const { return m_filesConverted; }
 
-    // How the conversion of one local file ended: converted, or the reason it was not
-    // (empty when it was passed over quietly).
+    // How the conversion of one local file ended: its new contents written and on the
+    // disk beside it, not yet in place, or the reason they were not (empty when the file
+    // was passed over quietly).
     struct FileOutcome
     {
-        bool converted = false;
+        std::unique_ptr<platform::AtomicFile> written;
         QString failure;
     };
 
@@ -85,6 +94,8 @@ private:
     {
         qsizetype row = 0;
         QString path;
+        // The file was read-only and made writable for the change.
+        bool readOnly = false;
         std::future<FileOutcome> outcome;
     };
     void convertMirrorCopy(OperationFrame &frame, const QString &path);
@@ -98,6 +109,7 @@ private:
     OperationWords m_words;
     int m_filesConverted = 0;
     std::deque<PendingFile> m_pending;
+    RemoteLinks m_remoteLinks;
 };
 
 } // namespace foldercompare::operations

@@ -95,6 +95,10 @@ void CopyOperation::handleRow(OperationFrame &frame, const OperationRow &row)
     if (frame.isFtpSide(m_destinationSide) && !uploadToServer(frame, source, destination))
         return;
     if (folderRow) {
+        if (const StepResult link = LinkOnTheWay(frame.sides().sideRoot[m_destinationSide], destination.chopped(1), false)) {
+            frame.listError(destination, *link);
+            return;
+        }
         bool created = false;
         if (makeFolder(frame, destination.chopped(1), destination, created) && created)
             ++m_foldersCreated;
@@ -134,9 +138,20 @@ bool CopyOperation::uploadToServer(OperationFrame &frame, const QString &source,
     try {
         remote = frame.remotePath(m_destinationSide, destination);
         frame.connectTo(m_destinationSide);
+        if (const std::optional<QString> link = FtpLinkOnTheWay(
+                frame.remotePath(m_destinationSide, frame.sides().ftpCacheFolder[m_destinationSide]), remote, m_remoteLinks)) {
+            frame.listError(remote, *link);
+            return false;
+        }
         if (destination.endsWith(u'/')) {
             common::FtpMkDirs(remote);
         } else if (QFileInfo(source).isFile()) {
+            // What uploads of a killed run left in the folder goes before the first upload into it.
+            const QString remoteFolder = remote.left(remote.lastIndexOf(u'/') + 1);
+            if (!m_clearedRemoteFolders.contains(remoteFolder)) {
+                m_clearedRemoteFolders.insert(remoteFolder);
+                common::FtpRemoveLeftoverTemporaryFiles(common::FtpRemotePath(remoteFolder));
+            }
             common::FtpPutMakeDirs(source, remote, true);
             frame.noteSideChanged();
         }
@@ -166,6 +181,10 @@ bool CopyOperation::makeFolder(OperationFrame &frame, const QString &folder, con
 
 void CopyOperation::copyLocally(OperationFrame &frame, const QString &source, const QString &destination)
 {
+    if (const StepResult link = LinkOnTheWay(frame.sides().sideRoot[m_destinationSide], destination, true)) {
+        frame.listError(destination, *link);
+        return;
+    }
     bool created = false;
     const QString folder = QFileInfo(destination).path();
     if (!makeFolder(frame, folder, destination, created))
@@ -211,8 +230,12 @@ void CopyOperation::placeOldest(OperationFrame &frame)
     m_pendingCopies.pop_front();
     const std::unique_ptr<platform::DurableCopies::Copy> copy = m_copies.takeOldest();
     // A copy that failed answers place() with its failure.
-    StepResult failure;
-    if (copy->failure().isEmpty() && pending.backup)
+    // A link put in place of the target or of a folder above it since the copy began
+    // is not written through.
+    StepResult failure = copy->failure().isEmpty()
+                             ? LinkOnTheWay(frame.sides().sideRoot[m_destinationSide], pending.destination, true)
+                             : std::nullopt;
+    if (!failure && copy->failure().isEmpty() && pending.backup)
         failure = pending.backup();
     if (!failure)
         failure = copy->place();
@@ -265,6 +288,12 @@ void DeleteOperation::handleRow(OperationFrame &frame, const OperationRow &row)
 {
     QString target = frame.rowPath(m_side, row);
     const bool mirror = frame.isFtpSide(m_side);
+    if (!mirror) {
+        if (const StepResult link = LinkOnTheWay(frame.sides().sideRoot[m_side], target, false)) {
+            frame.listError(target, *link);
+            return;
+        }
+    }
     if (mirror && !deleteOnServer(frame, target))
         return;
     if (!mirror && ChkReadOnly(target) && !frame.mayHandleReadOnly(target))
@@ -279,7 +308,7 @@ void DeleteOperation::handleRow(OperationFrame &frame, const OperationRow &row)
         failure = TrashBackup(target);
     } else {
         SetReadOnly(target, -1);
-        failure = RemoveEntry(target);
+        failure = RemoveEntry(target, mirror ? QString() : frame.sides().sideRoot[m_side]);
     }
     if (failure)
         frame.listError(target, *failure);
@@ -295,6 +324,11 @@ bool DeleteOperation::deleteOnServer(OperationFrame &frame, const QString &targe
     try {
         remote = frame.remotePath(m_side, target);
         const QFileInfo cached(target);
+        if (cached.exists()) {
+            if (const std::optional<QString> link
+                = FtpLinkOnTheWay(frame.remotePath(m_side, frame.sides().ftpCacheFolder[m_side]), remote, m_remoteLinks))
+                throw common::Failure(common::FtpNoNumber, QStringLiteral("modFtp"), *link);
+        }
         if (cached.isDir()) {
             FtpDeleteFolder(remote, frame.sides().folderNum, changed);
         } else if (cached.isFile()) {

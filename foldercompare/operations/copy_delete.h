@@ -20,11 +20,14 @@ QString DeletePrompt(int side, bool recyclerBackup);
 // mirror copy written. A file of an FTP source is downloaded into its mirror copy first,
 // so that the copy takes what the server holds now; a file the server no longer sends
 // fails its row and changes nothing. A source that the list shows but that is gone
-// fails its row too. Local copies are made behind the walk, many at once
+// fails its row too. A destination that is a symbolic link, or that lies below one
+// (below the side's root; on a server, below its folder), fails its row, also when the link appears before the copy
+// is put in place: nothing is written through it. Local copies are made behind the walk, many at once
 // (platform::DurableCopies), and each is put in place (after the trash backup of the file
 // it replaces) in the order of the rows, when it is whole and on the disk. The first
 // copy into a folder removes the temporary files that copies of a killed run left there
-// (platform::removeLeftoverTemporaryFiles). After a
+// (platform::removeLeftoverTemporaryFiles), and the first upload into a server's folder
+// the temporary files that uploads of a killed run left there. After a
 // confirmed stop the local copies not yet in place are dropped, their targets left as
 // they were and their rows counted as not done.
 class CopyOperation final : public FileOperation
@@ -79,10 +82,15 @@ private:
     QList<std::pair<QString, QString>> m_failedFolders;
     // Destination folders cleared of the temporary files that killed runs left there.
     QSet<QString> m_clearedFolders;
+    // The same for the remote folders uploaded into.
+    QSet<QString> m_clearedRemoteFolders;
+    RemoteLinks m_remoteLinks;
 };
 
 // DeleteFile(p): deletes the selected rows on side p (through the trash when the option
-// asks for it, never for an FTP mirror); an FTP side loses the remote entry first.
+// asks for it, never for an FTP mirror); an FTP side loses the remote entry first. A
+// row that lies below a symbolic link (below the side's root, or on a server below its
+// folder) fails; a row that is a link goes as the link.
 class DeleteOperation final : public FileOperation
 {
 public:
@@ -103,6 +111,7 @@ private:
     int m_side;
     OperationWords m_words;
     int m_rowsDeleted = 0;
+    RemoteLinks m_remoteLinks;
 };
 
 // Deletes the remote folder `path` with its files and subfolders on the open

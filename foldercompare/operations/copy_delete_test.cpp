@@ -77,21 +77,8 @@ mode_t modeOf(const QString &path)
     return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? info.st_mode & 07777 : 0;
 }
 
-// The temporary files in `folder`.
-QStringList temporaries(const QString &folder)
-{
-    return QDir(folder).entryList({QStringLiteral(".*.tmp")}, QDir::Files | QDir::Hidden);
-}
-
-// Waits up to 30 seconds until `done` holds.
-bool waitFor(const std::function<bool()> &done)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!done() && timer.elapsed() < 30000)
-        QThread::msleep(10);
-    return done();
-}
+using testing::temporaries;
+using testing::waitFor;
 
 // Copies that the stopped and the killed runs have in hand.
 constexpr int CopiesInHand = 8;
@@ -244,6 +231,44 @@ TEST_F(CopyTest, AFileInAFolderThatCannotBeMadeIsNamed)
     EXPECT_EQ(m_dialogs.prompts().filter(QStringLiteral("システムエラー")), QStringList());
     EXPECT_EQ(lastPrompt(), QStringLiteral("コピーしたファイルはありません。　\r\n"
                                            "コピーしたファイル（行）：0件　コピー出来なかったファイル（行）：2件　"));
+}
+
+// A copy writes through no link it did not choose: a link at the target, in place of a
+// folder on the way (a folder row's too) or put in place of a folder while the copy is
+// in hand fails its row, and what it leads to stays as it was.
+TEST_F(CopyTest, NothingIsWrittenThroughALink)
+{
+    file("one/a.txt", "a");
+    file("one/linked/b.txt", "b");
+    m_trees.makeFolder("one/linked/deeper");
+    file("one/moved/c.txt", "c");
+    file("one/z.txt", "z");
+    file("outside/a.txt", "kept");
+    m_trees.makeFolder("two/moved");
+    for (const auto &[link, to] : {std::pair{"two/a.txt", "outside/a.txt"}, {"two/linked", "outside"}})
+        ASSERT_EQ(::symlink(QFile::encodeName(tree(to)).constData(), QFile::encodeName(tree(link)).constData()), 0);
+    m_host.onRow = [this](int row) {
+        // "moved/c.txt" is in hand: its folder goes elsewhere and a link to it takes its place.
+        if (row == 4) {
+            ASSERT_EQ(::rename(QFile::encodeName(tree("two/moved")).constData(),
+                               QFile::encodeName(tree("outside/moved")).constData()), 0);
+            ASSERT_EQ(::symlink(QFile::encodeName(tree("outside/moved")).constData(),
+                                QFile::encodeName(tree("two/moved")).constData()), 0);
+        }
+    };
+    CopyOperation copy(0);
+    run(copy, rows({"a.txt", "linked/b.txt", "linked/deeper/", "moved/c.txt", "z.txt"}), localSides());
+
+    EXPECT_EQ(read(tree("outside/a.txt")), "kept");
+    EXPECT_EQ(QDir(tree("outside")).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+              QStringList({"a.txt", "moved"}));
+    EXPECT_EQ(QDir(tree("outside/moved")).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
+    EXPECT_EQ(read(tree("two/z.txt")), "z");
+    const QString link = QStringLiteral(" : リンクは辿りません");
+    EXPECT_EQ(m_errorList, "\r\n" + tree("two/a.txt") + link + "\r\n" + tree("two/linked/b.txt") + link + " : "
+                               + tree("two/linked") + "\r\n" + tree("two/linked/deeper/") + link + " : " + tree("two/linked")
+                               + "\r\n" + tree("two/moved/c.txt") + link + " : " + tree("two/moved"));
+    EXPECT_EQ(copy.filesCopied(), 1);
 }
 
 // Esc confirmed while copies are in hand (written beside their targets, none in place
@@ -401,7 +426,8 @@ TEST_F(DeleteTest, AFailedDeleteIsListedAndNotCounted)
 
 // A link in a deleted folder, to a folder or to a read-only file outside it, and a row
 // that is itself a link, go as links, through the trash or for good: what they lead to
-// keeps its contents and its mode, and no read-only question is asked for it.
+// keeps its contents and its mode, and no read-only question is asked for it. A row
+// below a link fails.
 TEST_F(DeleteTest, LinksGoAsLinksAndWhatTheyLeadToStays)
 {
     const QString keep = file("outside/keep/k.txt", "k");
@@ -413,10 +439,10 @@ TEST_F(DeleteTest, LinksGoAsLinksAndWhatTheyLeadToStays)
         m_dialogs.clear();
         file("one/old/a.txt", "a");
         for (const auto &[link, to] : {std::pair{"one/old/folder", "outside/keep"}, {"one/old/file", "outside/file.txt"},
-                                       {"one/alias", "outside/keep"}})
+                                       {"one/alias", "outside/keep"}, {"one/through", "outside/keep"}})
             ASSERT_EQ(::symlink(QFile::encodeName(tree(to)).constData(), QFile::encodeName(tree(link)).constData()), 0);
         DeleteOperation remove(0);
-        run(remove, rows({"old/", "alias/"}), localSides(recyclerBackup));
+        run(remove, rows({"old/", "alias/", "through/k.txt"}), localSides(recyclerBackup));
 
         EXPECT_EQ(read(keep), "k");
         EXPECT_EQ(read(target), "f");
@@ -425,13 +451,15 @@ TEST_F(DeleteTest, LinksGoAsLinksAndWhatTheyLeadToStays)
         EXPECT_FALSE(EntryExists(tree("one/old")));
         EXPECT_FALSE(EntryExists(tree("one/alias")));
         EXPECT_EQ(m_dialogs.prompts().filter(QStringLiteral("読み取り専用")), QStringList());
-        EXPECT_EQ(m_errorList, QString());
+        EXPECT_EQ(m_errorList, "\r\n" + tree("one/through/k.txt") + " : リンクは辿りません : " + tree("one/through"))
+            << "a row below a link is not deleted through it";
         EXPECT_EQ(remove.rowsDeleted(), 2);
         EXPECT_EQ(trashed(), recyclerBackup ? QStringList({"alias", "old"}) : QStringList());
         if (recyclerBackup) {
             EXPECT_TRUE(QFileInfo(m_home.filePath("data/Trash/files/old/folder")).isSymLink());
         }
         QDir(m_home.filePath("data/Trash")).removeRecursively();
+        QFile::remove(tree("one/through"));
     }
 }
 

@@ -57,6 +57,12 @@ void DateChangeOperation::handleRow(OperationFrame &frame, const OperationRow &r
     const QString path = frame.rowPath(m_side, row);
     if (path.endsWith(u'/') || frame.vanished(m_side, row, path) || !QFileInfo(path).isFile())
         return;
+    if (!frame.isFtpSide(m_side)) {
+        if (const StepResult link = LinkOnTheWay(frame.sides().sideRoot[m_side], path, true)) {
+            frame.listError(path, *link);
+            return;
+        }
+    }
     const bool readOnly = IsReadOnlyEntry(path);
     if (readOnly && !frame.mayHandleReadOnly(path))
         return;

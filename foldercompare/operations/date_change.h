@@ -17,7 +17,8 @@ QString DateCopyCaption(int side);
 // that is gone, a typed time that daylight saving skips, and a date that the file system
 // did not keep as asked (read back after setting) fail their rows. Such a file gets its
 // previous times back; when even that fails, the side counts as changed. A read-only
-// file that the user lets be changed keeps its attribute.
+// file that the user lets be changed keeps its attribute. A local row that is a symbolic
+// link, or lies below one, fails: nothing is changed through a link.
 class DateChangeOperation final : public FileOperation
 {
 public:

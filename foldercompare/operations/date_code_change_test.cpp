@@ -208,5 +208,49 @@ TEST_F(CodeChangeTest, ConvertsInPlaceAndRefusesWhatItCannotConvertCleanly)
                                            "文字コード変換したファイル（行）：0件　文字コード変換出来なかったファイル（行）：2件　"));
 }
 
+// Esc confirmed while conversions are in hand (written beside their files, none in place
+// yet): they are dropped, every file stays as it was, no temporary file stays, and the
+// dropped rows count as not done.
+TEST_F(CodeChangeTest, AStopDropsTheConversionsInHand)
+{
+    const QStringList names{"a.txt", "b.txt", "c.txt"};
+    for (const QString &name : names)
+        file("one/" + name, "line\r\n");
+    m_host.onRow = [this](int row) {
+        if (row == 2 && testing::waitFor([this] { return testing::temporaries(tree("one")).size() == 2; }))
+            m_host.abort = true;
+    };
+    CodeChangeOperation toLf(0, QString(), QStringLiteral("UTF8"), QStringLiteral("\n"), tree("work.tmp"));
+    run(toLf, rows(names), localSides(true));
+    ASSERT_TRUE(m_host.abort) << "the conversions in hand were written";
+    for (const QString &name : names)
+        EXPECT_EQ(read(tree("one/" + name)), "line\r\n") << name.toStdString();
+    EXPECT_EQ(testing::temporaries(tree("one")), QStringList());
+    EXPECT_EQ(trashed(), QStringList());
+    EXPECT_EQ(lastPrompt(), QStringLiteral("文字コード変換したファイルはありません。　\r\n"
+                                           "文字コード変換したファイル（行）：0件　文字コード変換出来なかったファイル（行）：3件　"));
+}
+
+// A date or code change writes through no link: a row that is one or lies below one
+// fails, and what it leads to keeps its contents and its time stamp.
+TEST_F(CodeChangeTest, NeitherChangeWritesThroughALink)
+{
+    const QString outside = file("outside/o.txt", "x\r\n");
+    ASSERT_TRUE(platform::SetFileDate(outside, Typed));
+    for (const auto &[link, to] : {std::pair{"one/l.txt", "outside/o.txt"}, {"one/via", "outside"}})
+        ASSERT_EQ(::symlink(QFile::encodeName(tree(to)).constData(), QFile::encodeName(tree(link)).constData()), 0);
+    DateChangeOperation date(0, QStringLiteral("2001/02/03 04:05:06"));
+    CodeChangeOperation code(0, QString(), QStringLiteral("UTF8"), QStringLiteral("\n"), tree("work.tmp"));
+    for (FileOperation *operation : std::initializer_list<FileOperation *>{&date, &code}) {
+        SCOPED_TRACE(operation->words().procedureName.toStdString());
+        run(*operation, rows({"l.txt", "via/o.txt"}), localSides(true));
+        EXPECT_EQ(read(outside), "x\r\n");
+        EXPECT_EQ(QFileInfo(outside).lastModified(), Typed);
+        EXPECT_EQ(m_errorList, "\r\n" + tree("one/l.txt") + " : リンクは辿りません\r\n" + tree("one/via/o.txt")
+                                   + " : リンクは辿りません : " + tree("one/via"));
+        EXPECT_EQ(operation->rowsDone(), 0);
+    }
+}
+
 } // namespace
 } // namespace foldercompare::operations

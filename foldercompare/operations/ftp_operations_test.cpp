@@ -2,12 +2,15 @@
 #include "foldercompare/operations/code_change.h"
 #include "foldercompare/operations/copy_delete.h"
 #include "foldercompare/operations/local_files.h"
+#include "foldercompare/listing/testing_host.h"
 #include "foldercompare/operations/operations_test_fixture.h"
 #include "platform/testing/ftp_test_server.h"
 #include "platform/testing/print_to.h"
 #include "platform/testing/write_faults.h"
 
+#include <QCryptographicHash>
 #include <QFileInfo>
+#include <QProcess>
 #include <QRegularExpression>
 
 #include <sys/stat.h>
@@ -281,7 +284,8 @@ TEST_F(FtpOperationsTest, AnUploadReplacesTheServersFileOnlyWhenWhole)
 // A server that renames nothing (it refuses RNFR): a new file arrives under its own
 // name and an existing one is written over, and the temporary goes where the server
 // allows; an upload-only account, which may not delete either, keeps at most one. A
-// transfer that breaks is listed, and a new file's part does not stay.
+// transfer that breaks is listed, and a new file's part does not stay. A link under the
+// name is not written through.
 TEST_F(FtpOperationsTest, AServerThatRenamesNothingStillGetsTheFiles)
 {
     const QByteArray big(1 << 20, 'b');
@@ -291,10 +295,13 @@ TEST_F(FtpOperationsTest, AServerThatRenamesNothingStillGetsTheFiles)
         const QString served = m_served.makeFolder(uploadOnly ? "uploadonly" : "norenames");
         QDir(tree("cache")).removeRecursively();
         platform::testing::writeRawFile(served, "pub/old.txt", "old");
+        platform::testing::writeRawFile(served, "pub/keep.txt", "keep");
+        ASSERT_EQ(::symlink("keep.txt", QFile::encodeName(served + "/pub/lnk.txt").constData()), 0);
         file("cache/old.txt", "old");
         file("one/new.txt", "new");
         file("one/old.txt", "replaced");
         file("one/big.bin", big);
+        file("one/lnk.txt", "through");
         m_server.emplace(served);
         m_server->refuse("RNFR");
         if (uploadOnly)
@@ -303,7 +310,9 @@ TEST_F(FtpOperationsTest, AServerThatRenamesNothingStillGetsTheFiles)
             m_server->dropUploadsAfter(64 * 1024);
         ASSERT_TRUE(m_server->start());
         CopyOperation copy(0);
-        run(copy, rows(uploadOnly ? QStringList{"new.txt", "old.txt"} : QStringList{"new.txt", "old.txt", "big.bin"}),
+        run(copy,
+            rows(uploadOnly ? QStringList{"new.txt", "old.txt", "lnk.txt"}
+                            : QStringList{"new.txt", "old.txt", "big.bin", "lnk.txt"}),
             ftpSides());
 
         EXPECT_EQ(read(served + "/pub/new.txt"), "new");
@@ -311,20 +320,24 @@ TEST_F(FtpOperationsTest, AServerThatRenamesNothingStillGetsTheFiles)
         EXPECT_EQ(read(tree("cache/new.txt")), "new");
         EXPECT_EQ(read(tree("cache/old.txt")), "replaced");
         EXPECT_EQ(copy.filesCopied(), 2);
+        EXPECT_EQ(read(served + "/pub/keep.txt"), "keep") << "a link on the server is not written through";
+        const QString linkRefused = QStringLiteral("\r\n/pub/lnk.txt : リンクの先には書き込みません : /pub/lnk.txt");
         const QList<QByteArray> names = platform::testing::rawNames(served + "/pub");
         if (uploadOnly) {
-            EXPECT_LE(names.size(), 3) << "at most one temporary stays";
-            EXPECT_EQ(m_errorList, QString());
+            EXPECT_LE(names.size(), 5) << "at most one temporary stays";
+            EXPECT_EQ(m_errorList, linkRefused);
         } else {
-            EXPECT_EQ(names, (QList<QByteArray>{"new.txt", "old.txt"}));
+            EXPECT_EQ(names, (QList<QByteArray>{"keep.txt", "lnk.txt", "new.txt", "old.txt"}));
             EXPECT_TRUE(m_errorList.startsWith(QStringLiteral("\r\n/pub/big.bin : "))) << m_errorList.toStdString();
+            EXPECT_TRUE(m_errorList.endsWith(linkRefused)) << m_errorList.toStdString();
             EXPECT_FALSE(QFileInfo::exists(tree("cache/big.bin")));
         }
     }
 }
 
 // Deleting a folder never enters a link: a link in it (one back to the folder too), or
-// the row's folder when it is one, goes by its own name, and what it leads to stays. The
+// the row's folder when it is one, goes by its own name, and what it leads to stays; a
+// row below a link is neither uploaded, converted nor deleted through it. The
 // server lists a link with LIST as an "l" line and with MLSD as the folder it leads to;
 // MLSD is checked with LIST, and where LIST cannot tell, nothing is entered or deleted.
 TEST_F(FtpOperationsTest, DeletingAFolderRemovesItsLinksAndNeverWhatTheyLeadTo)
@@ -352,8 +365,16 @@ TEST_F(FtpOperationsTest, DeletingAFolderRemovesItsLinksAndNeverWhatTheyLeadTo)
             m_server->refuse("LIST -a");
         }
         ASSERT_TRUE(m_server->start());
+        file("one/alias/k.txt", "replaced");
+        CopyOperation copy(0);
+        run(copy, rows({"alias/k.txt"}), ftpSides());
+        EXPECT_EQ(copy.filesCopied(), 0);
+        m_trees.makeFolder("work");
+        CodeChangeOperation convert(1, QString(), QStringLiteral("UTF8"), QStringLiteral("\n"), tree("work/1.tmp"));
+        run(convert, rows({"alias/k.txt"}), ftpSides());
+        EXPECT_EQ(convert.filesConverted(), 0);
         DeleteOperation remove(1);
-        run(remove, rows({"old/", "alias/"}), ftpSides());
+        run(remove, rows({"old/", "alias/k.txt", "alias/"}), ftpSides());
 
         const QStringList sent = m_server->commands();
         EXPECT_EQ(read(served + "/pub/keep/k.txt"), "k");
@@ -373,10 +394,46 @@ TEST_F(FtpOperationsTest, DeletingAFolderRemovesItsLinksAndNeverWhatTheyLeadTo)
             EXPECT_FALSE(EntryExists(served + "/pub/alias"));
             EXPECT_FALSE(EntryExists(tree("cache/old")));
             EXPECT_FALSE(EntryExists(tree("cache/alias")));
-            EXPECT_EQ(m_errorList, QString());
+            EXPECT_EQ(m_errorList, QStringLiteral("\r\n/pub/alias/k.txt : リンクは辿りません : /pub/alias"));
             EXPECT_EQ(remove.rowsDeleted(), 2);
         }
     }
+}
+
+// An upload killed before it ended leaves its temporary file on the server: the next
+// gathering does not list it and the next upload into its folder deletes it. Names of
+// the user's that look like one (no check, a wrong check) stay and are listed.
+TEST_F(FtpOperationsTest, AKilledUploadLeavesNothingToFind)
+{
+    QProcess ended;
+    ended.start(QStringLiteral("true"));
+    ASSERT_TRUE(ended.waitForStarted());
+    const QByteArray gone = QByteArray::number(ended.processId());
+    ASSERT_TRUE(ended.waitForFinished());
+    const QByteArray body = ".a.txt.~" + gone + "-7";
+    const QByteArray leftover
+        = body + '-' + QCryptographicHash::hash(body, QCryptographicHash::Sha256).toHex().left(8) + ".tmp";
+    const QList<QByteArray> kept{".u.txt.~" + gone + "-7-0123abcd.tmp", ".u.txt.~" + gone + "-7.tmp"};
+    startServer(m_served.makeFolder("pub").chopped(4));
+    for (const QByteArray &name : kept + QList<QByteArray>{leftover})
+        platform::testing::writeRawFile(m_served.path(), "pub/" + name, "part");
+
+    m_trees.makeFolder("cache");
+    listing::testing::RecordingHost host;
+    listing::FtpGathering gathering{.host = host};
+    QString address = m_server->url(QStringLiteral("/pub/"));
+    std::vector<listing::GatheredEntry> records;
+    ASSERT_TRUE(listing::GetFtpDate(address, tree("cache"), QStringLiteral("UTF8"), gathering, records));
+    QList<QByteArray> listed;
+    for (const listing::GatheredEntry &record : records)
+        listed.append(record.path.toUtf8());
+    std::sort(listed.begin(), listed.end());
+    EXPECT_EQ(listed, kept);
+
+    file("one/b.txt", "b");
+    CopyOperation copy(0);
+    run(copy, rows({"b.txt"}), ftpSides());
+    EXPECT_EQ(platform::testing::rawNames(m_served.filePath("pub")), kept + QList<QByteArray>{"b.txt"});
 }
 
 // A folder that keeps a dot entry fails after its other files went, and the changed side

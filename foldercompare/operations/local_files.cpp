@@ -24,6 +24,8 @@ namespace foldercompare::operations {
 
 namespace {
 
+const QString LinkNotFollowed = QStringLiteral("リンクは辿りません");
+
 QString systemText(int error)
 {
     return QString::fromLocal8Bit(std::strerror(error));
@@ -129,14 +131,88 @@ StepResult TrashBackup(const QString &path)
     return std::nullopt;
 }
 
-StepResult RemoveEntry(const QString &path)
+namespace {
+
+// `root` with one "/" at its end: what the paths below it begin with.
+QString folderPrefix(const QString &root)
 {
-    const QFileInfo entry(path);
-    const platform::Descriptor folder(
-        ::open(QFile::encodeName(entry.path()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    QString prefix = root;
+    while (prefix.endsWith(u'/'))
+        prefix.chop(1);
+    return prefix + u'/';
+}
+
+bool isBelow(const QString &root, const QString &path)
+{
+    return !root.isEmpty() && path.startsWith(folderPrefix(root));
+}
+
+// Opens the folder that holds `path` below `root` (followed as the user named it), each
+// folder in the one above it, never through a link: a link on the way fails, naming it.
+// `parent` stays closed when `path` is not below `root` or a folder on the way is
+// missing; `name` is the last element of `path`.
+StepResult openParentBelow(const QString &root, const QString &path, platform::Descriptor &parent, QByteArray &name)
+{
+    if (!isBelow(root, path))
+        return std::nullopt;
+    const QString prefix = folderPrefix(root);
+    const QStringList names = path.mid(prefix.size()).split(u'/', Qt::SkipEmptyParts);
+    if (names.isEmpty())
+        return std::nullopt;
+    platform::Descriptor folder(::open(QFile::encodeName(prefix).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    QString reached = prefix.chopped(1);
+    for (qsizetype index = 0; folder.isOpen() && index + 1 < names.size(); ++index) {
+        const QByteArray element = QFile::encodeName(names.at(index));
+        reached += u'/' + names.at(index);
+        struct stat info;
+        if (::fstatat(folder.get(), element.constData(), &info, AT_SYMLINK_NOFOLLOW) != 0)
+            return std::nullopt;
+        if (S_ISLNK(info.st_mode))
+            return LinkNotFollowed + QStringLiteral(" : ") + reached;
+        if (!S_ISDIR(info.st_mode))
+            return std::nullopt;
+        folder = platform::Descriptor(
+            ::openat(folder.get(), element.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+        if (!folder.isOpen() && errno == ELOOP)
+            return LinkNotFollowed + QStringLiteral(" : ") + reached;
+    }
+    parent = std::move(folder);
+    name = QFile::encodeName(names.last());
+    return std::nullopt;
+}
+
+} // namespace
+
+StepResult RemoveEntry(const QString &path, const QString &root)
+{
+    platform::Descriptor folder;
+    QByteArray name;
+    if (isBelow(root, path)) {
+        if (StepResult link = openParentBelow(root, path, folder, name))
+            return link;
+    } else {
+        const QFileInfo entry(path);
+        folder = platform::Descriptor(::open(QFile::encodeName(entry.path()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        name = QFile::encodeName(entry.fileName());
+        if (!folder.isOpen() && errno != ENOENT)
+            return systemText(errno) + QStringLiteral(" : ") + path;
+    }
     if (!folder.isOpen())
-        return errno == ENOENT ? std::nullopt : StepResult(systemText(errno) + QStringLiteral(" : ") + path);
-    return removeAt(folder.get(), QFile::encodeName(entry.fileName()), path);
+        return std::nullopt;
+    return removeAt(folder.get(), name, path);
+}
+
+StepResult LinkOnTheWay(const QString &root, const QString &path, bool entryToo)
+{
+    platform::Descriptor parent;
+    QByteArray name;
+    if (StepResult link = openParentBelow(root, path, parent, name))
+        return link;
+    struct stat info;
+    if (entryToo && parent.isOpen() && ::fstatat(parent.get(), name.constData(), &info, AT_SYMLINK_NOFOLLOW) == 0
+        && S_ISLNK(info.st_mode))
+        return LinkNotFollowed;
+    return std::nullopt;
 }
 
 bool EntryExists(const QString &path)

@@ -24,8 +24,18 @@ StepResult ReplaceFileContents(const QString &path, QByteArrayView bytes, const 
 StepResult TrashBackup(const QString &path);
 
 // Deletes the file, link or folder (with everything below it) at `path` for good. A
-// failure names the first entry that stayed.
-StepResult RemoveEntry(const QString &path);
+// failure names the first entry that stayed. With the side's `root` given, the folders
+// from it down to `path` are opened one in the other, never through a link: a link on
+// the way fails and nothing is deleted.
+StepResult RemoveEntry(const QString &path, const QString &root = {});
+
+// Fails, naming the link, when a folder on the way from the side's root `root` (taken
+// as the user named it, links and all) down to `path` below it is a symbolic link, or
+// `path` itself is one and `entryToo` is set: a walk that writes or deletes there goes
+// through no link it did not choose, also one put in place of a folder since the
+// gathering. Each folder is opened in the one above it; what does not exist yet ends
+// the check.
+StepResult LinkOnTheWay(const QString &root, const QString &path, bool entryToo);
 
 // Whether anything (a file, a folder, a link even when broken) is at `path`.
 bool EntryExists(const QString &path);

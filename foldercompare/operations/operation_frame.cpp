@@ -7,6 +7,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QScopeGuard>
 
 #include <algorithm>
 #include <cerrno>
@@ -165,6 +166,30 @@ QString RowPath(const QString &sideRoot, const QString &relative)
     if (base.endsWith(u'/'))
         base.chop(1);
     return base + u'/' + relative;
+}
+
+std::optional<QString> FtpLinkOnTheWay(const QString &root, const QString &remote, RemoteLinks &known)
+{
+    if (!root.endsWith(u'/') || !remote.startsWith(root))
+        return std::nullopt;
+    const QStringList names = remote.mid(root.size()).split(u'/', Qt::SkipEmptyParts);
+    // The listings read here leave the code of the names the row is sent in as it was.
+    const auto keepNameCode = qScopeGuard([code = common::FileNameCode] { common::FileNameCode = code; });
+    QString reached = root;
+    for (qsizetype index = 0; index + 1 < names.size(); ++index) {
+        reached += names.at(index);
+        auto link = known.constFind(reached);
+        if (link == known.cend()) {
+            const std::optional<common::FtpFolderEntry> entry = listing::ReadFtpEntry(common::FtpRemotePath(reached));
+            if (!entry)
+                return std::nullopt;
+            link = known.insert(reached, entry->link);
+        }
+        if (*link)
+            return QStringLiteral("リンクは辿りません : ") + reached;
+        reached += u'/';
+    }
+    return std::nullopt;
 }
 
 QString OperationFrame::remotePath(int side, const QString &cachePath) const

@@ -3,11 +3,13 @@
 #include "common/mod_ftp.h"
 #include "foldercompare/listing/ftp_side.h"
 
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <QStringList>
 
 #include <array>
+#include <optional>
 
 namespace foldercompare::operations {
 
@@ -76,6 +78,18 @@ struct OperationRow
 // The path of the relative path `relative` of a row below `sideRoot` (below its parent
 // folder when the root is a file), or the root itself for an empty relative path.
 QString RowPath(const QString &sideRoot, const QString &relative);
+
+// Remote folders of one run that were looked up for links, by remote path: true for a
+// symbolic link.
+using RemoteLinks = QHash<QString, bool>;
+
+// Fails, naming the link, when a folder on the way from the FTP side's folder `root`
+// (ending with "/") down to the remote path `remote` below it is a symbolic link on the
+// server (listing::ReadFtpEntry, on the open connection; `known` keeps the answers for
+// the run): a walk that writes or deletes there goes through no link it did not choose.
+// What the server does not list ends the check; a folder that stays in doubt is thrown
+// as common::Failure.
+std::optional<QString> FtpLinkOnTheWay(const QString &root, const QString &remote, RemoteLinks &known);
 
 // The words of one operation in its boxes.
 struct OperationWords

@@ -5,13 +5,31 @@
 #include "platform/testing/temporary_folder.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QThread>
 
 #include <gtest/gtest.h>
 
 #include <functional>
 
 namespace foldercompare::operations::testing {
+
+// The temporary files in `folder`.
+inline QStringList temporaries(const QString &folder)
+{
+    return QDir(folder).entryList({QStringLiteral(".*.tmp")}, QDir::Files | QDir::Hidden);
+}
+
+// Waits up to 30 seconds until `done` holds.
+inline bool waitFor(const std::function<bool()> &done)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!done() && timer.elapsed() < 30000)
+        QThread::msleep(10);
+    return done();
+}
 
 // The window as a test plays it: it records the busy state, the progress calls and the
 // refreshes, can ask to abort or cancel, and runs `onRow` at each row's progress step.
