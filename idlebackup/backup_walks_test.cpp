@@ -400,6 +400,21 @@ TEST_F(WalkTest, LinksAreNeverFollowedOutOfATree)
     ASSERT_TRUE(QFile::link(m_folder.makeFolder("real"), m_folder.filePath("chosen")));
     backUp(m_folder.filePath("src"), m_folder.filePath("chosen"));
     EXPECT_EQ(treeOf(m_folder.filePath("real")), (QStringList{"src/", "src/sub/", "src/sub/a.txt"}));
+
+    // An original named "." or ".." gives no level that leads back up out of the
+    // destination: nothing is written or trashed beside the folder for the entry.
+    m_folder.writeFile("bak3/other entry/kept.txt", "k");
+    m_folder.makeFolder("bak3/inner");
+    for (const char *original : {"src/sub/..", "src/."}) {
+        SCOPED_TRACE(original);
+        m_grid.setTextMatrix(1, BakListColumn::Errors, "");
+        backUp(m_folder.filePath(original), m_folder.filePath("bak3/inner"));
+        EXPECT_EQ(treeOf(m_folder.filePath("bak3")), (QStringList{"inner/", "other entry/", "other entry/kept.txt"}));
+        EXPECT_EQ(trash(), QStringList());
+        EXPECT_TRUE(errors().startsWith(m_folder.filePath("bak3/inner/") + QString(original).section('/', -1)
+                                        + "(MKDIR)"))
+            << errors().toStdString();
+    }
 }
 
 // Paths longer than the system takes in one call are backed up, and a failure on such a
