@@ -448,11 +448,30 @@ TEST_F(WalkTest, PathsLongerThanTheSystemTakesAreBackedUp)
     ::unlinkat(original.deepest(), "new", AT_REMOVEDIR);
 }
 
-// Copies are placed in batches, once on the disk. On a disk that is nearly full, where
-// the old backups leave room for one new copy at a time, every copy is still made, none
-// half, and a run stopped while copies wait for the disk places none of them.
+// Copies are placed in batches, once on the disk. A copy that fails for another reason
+// than space leaves the others waiting for one sync together. On a disk that is nearly
+// full, where the old backups leave room for one new copy at a time, every copy is still
+// made, none half, and a run stopped while copies wait for the disk places none of them.
 TEST_F(WalkTest, CopiesWaitingForTheDiskKeepEveryPromise)
 {
+    for (const char *name : {"a1", "a2", "a3", "b", "c"})
+        m_folder.writeFile(QString("gone/") + name, "x");
+    const QString goneRoot = m_folder.filePath("bak/gone");
+    qsizetype waitingWhenCIsCopied = -1;
+    m_host.onPump = [&] {
+        // The file "b" vanishes once it is listed and the copies before it are written.
+        if (temporaries(goneRoot).size() == 3)
+            QFile::remove(m_folder.filePath("gone/b"));
+        if (waitingWhenCIsCopied < 0 && m_host.messages.value(m_host.messages.size() - 1).endsWith("/gone/c"))
+            waitingWhenCIsCopied = temporaries(goneRoot).size();
+    };
+    backUp(m_folder.filePath("gone"), m_folder.filePath("bak"));
+    m_host.onPump = nullptr;
+    EXPECT_EQ(waitingWhenCIsCopied, 3);
+    EXPECT_EQ(treeOf(goneRoot), (QStringList{"a1", "a2", "a3", "c"}));
+    EXPECT_EQ(errors(), m_folder.filePath("gone/b") + "->" + goneRoot + "/b(COPY)");
+    m_grid.setTextMatrix(1, BakListColumn::Errors, "");
+
     platform::testing::SmallFileSystem disk;
     if (!disk.isMounted())
         GTEST_SKIP() << "mounting a small file system needs the superuser";
