@@ -448,8 +448,9 @@ TEST_F(WalkTest, PathsLongerThanTheSystemTakesAreBackedUp)
     ::unlinkat(original.deepest(), "new", AT_REMOVEDIR);
 }
 
-// Copies are placed in batches, once on the disk. A copy that fails for another reason
-// than space leaves the others waiting for one sync together. On a disk that is nearly
+// Copies are placed in batches, once on the disk, and the pass leaves no descriptor open
+// in the backup, which would keep its disk from being unmounted. A copy that fails for
+// another reason than space leaves the others waiting for one sync together. On a disk that is nearly
 // full, where the old backups leave room for one new copy at a time, every copy is still
 // made, none half, and a run stopped while copies wait for the disk places none of them.
 TEST_F(WalkTest, CopiesWaitingForTheDiskKeepEveryPromise)
@@ -470,6 +471,10 @@ TEST_F(WalkTest, CopiesWaitingForTheDiskKeepEveryPromise)
     EXPECT_EQ(waitingWhenCIsCopied, 3);
     EXPECT_EQ(treeOf(goneRoot), (QStringList{"a1", "a2", "a3", "c"}));
     EXPECT_EQ(errors(), m_folder.filePath("gone/b") + "->" + goneRoot + "/b(COPY)");
+    const QFileInfoList descriptors = QDir("/proc/self/fd").entryInfoList(QDir::AllEntries | QDir::System);
+    for (const QFileInfo &descriptor : descriptors)
+        EXPECT_FALSE((descriptor.symLinkTarget() + "/").startsWith(m_folder.filePath("bak/")))
+            << descriptor.symLinkTarget().toStdString();
     m_grid.setTextMatrix(1, BakListColumn::Errors, "");
 
     platform::testing::SmallFileSystem disk;
