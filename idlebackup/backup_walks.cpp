@@ -105,7 +105,7 @@ void BackupWork::BackUpEntry(const QString &original, const QString &destination
         m_history = nullptr;
         m_mounts.reset();
         // Every copy is placed or failed: the backup's disk is held open no longer.
-        m_syncs->forgetFileSystems();
+        m_syncs->forgetFileSystems([this] { m_host.pumpEvents(); });
     });
     if (!history.driveMounted(destination, mounts))
         return;

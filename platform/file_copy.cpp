@@ -353,10 +353,10 @@ int BatchSync::waitUntilDurable(quint64 number, const std::function<void()> &whi
     return 0;
 }
 
-void BatchSync::forgetFileSystems()
+void BatchSync::forgetFileSystems(const std::function<void()> &whileWaiting)
 {
     if (m_sync.valid())
-        end();
+        end(whileWaiting);
     const QMutexLocker lock(&m_fileSystemsLock);
     m_fileSystems.clear();
 }
