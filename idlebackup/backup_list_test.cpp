@@ -1,6 +1,7 @@
 #include "idlebackup/backup_list.h"
 
 #include "idlebackup/mount_table.h"
+#include "platform/byte_text.h"
 #include "platform/flex_grid.h"
 #include "platform/testing/print_to.h"
 #include "platform/testing/temporary_folder.h"
@@ -9,6 +10,9 @@
 #include <QFile>
 
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace idlebackup {
 namespace {
@@ -39,6 +43,10 @@ TEST_F(BackupListTest, ListCheckJudgesEveryEntry)
     const QString source = m_folder.makeFolder("src");
     const QString backup = m_folder.makeFolder("bak");
     ASSERT_TRUE(QFile::link(source, m_folder.filePath("link")));
+    // A folder whose name is not UTF-8, and a link to it.
+    const QByteArray bytesSource = QFile::encodeName(m_folder.path()) + "/caf\xe9";
+    ASSERT_EQ(::mkdir(bytesSource.constData(), 0755), 0);
+    ASSERT_EQ(::symlink("caf\xe9", QFile::encodeName(m_folder.filePath("bytesLink")).constData()), 0);
     struct Row
     {
         QString original;
@@ -51,6 +59,8 @@ TEST_F(BackupListTest, ListCheckJudgesEveryEntry)
         {"", backup, {"NG", "オリジナル/コピー先指定無し"}, {"NG", "オリジナル/コピー先指定無し"}},
         {source, source + "/bak", {"NG", "オリジナル/コピー先一致"}, {"NG", "オリジナル/コピー先一致"}},
         {m_folder.filePath("link"), source + "/bak", {"NG", "オリジナル/コピー先一致"}, {"NG", "オリジナル/コピー先一致"}},
+        {platform::TextOfBytes(bytesSource), m_folder.filePath("bytesLink/bak"), {"NG", "オリジナル/コピー先一致"},
+         {"NG", "オリジナル/コピー先一致"}},
         {m_folder.filePath("missing"), backup, {"NG", "オリジナル無し"}, ok},
         {"relative/src", backup, {"NG", "ドライブ無"}, {"NG", "ドライブ無"}},
         {source, "bak", {"NG", "ドライブ無"}, {"NG", "ドライブ無"}},
@@ -64,7 +74,7 @@ TEST_F(BackupListTest, ListCheckJudgesEveryEntry)
         const int result = ListCheck(m_grid, sync, m_history, MountTable::current());
         for (int index = 0; index < rows.size(); ++index)
             EXPECT_EQ(judgement(index + 1), sync ? rows[index].syncMode : rows[index].backupMode) << index + 1;
-        EXPECT_EQ(result, sync ? 5 : 6);
+        EXPECT_EQ(result, sync ? 6 : 7);
     }
 
     // A row turning OK loses its NG reason; a list with nothing to check gives -1.

@@ -104,6 +104,8 @@ void BackupWork::BackUpEntry(const QString &original, const QString &destination
     const auto forget = qScopeGuard([this] {
         m_history = nullptr;
         m_mounts.reset();
+        // Every copy is placed or failed: the backup's disk is held open no longer.
+        m_syncs->forgetFileSystems([this] { m_host.pumpEvents(); });
     });
     if (!history.driveMounted(destination, mounts))
         return;

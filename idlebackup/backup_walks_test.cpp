@@ -400,6 +400,21 @@ TEST_F(WalkTest, LinksAreNeverFollowedOutOfATree)
     ASSERT_TRUE(QFile::link(m_folder.makeFolder("real"), m_folder.filePath("chosen")));
     backUp(m_folder.filePath("src"), m_folder.filePath("chosen"));
     EXPECT_EQ(treeOf(m_folder.filePath("real")), (QStringList{"src/", "src/sub/", "src/sub/a.txt"}));
+
+    // An original named "." or ".." gives no level that leads back up out of the
+    // destination: nothing is written or trashed beside the folder for the entry.
+    m_folder.writeFile("bak3/other entry/kept.txt", "k");
+    m_folder.makeFolder("bak3/inner");
+    for (const char *original : {"src/sub/..", "src/."}) {
+        SCOPED_TRACE(original);
+        m_grid.setTextMatrix(1, BakListColumn::Errors, "");
+        backUp(m_folder.filePath(original), m_folder.filePath("bak3/inner"));
+        EXPECT_EQ(treeOf(m_folder.filePath("bak3")), (QStringList{"inner/", "other entry/", "other entry/kept.txt"}));
+        EXPECT_EQ(trash(), QStringList());
+        EXPECT_TRUE(errors().startsWith(m_folder.filePath("bak3/inner/") + QString(original).section('/', -1)
+                                        + "(MKDIR)"))
+            << errors().toStdString();
+    }
 }
 
 // Paths longer than the system takes in one call are backed up, and a failure on such a
@@ -433,11 +448,35 @@ TEST_F(WalkTest, PathsLongerThanTheSystemTakesAreBackedUp)
     ::unlinkat(original.deepest(), "new", AT_REMOVEDIR);
 }
 
-// Copies are placed in batches, once on the disk. On a disk that is nearly full, where
-// the old backups leave room for one new copy at a time, every copy is still made, none
-// half, and a run stopped while copies wait for the disk places none of them.
+// Copies are placed in batches, once on the disk, and the pass leaves no descriptor open
+// in the backup, which would keep its disk from being unmounted. A copy that fails for
+// another reason than space leaves the others waiting for one sync together. On a disk that is nearly
+// full, where the old backups leave room for one new copy at a time, every copy is still
+// made, none half, and a run stopped while copies wait for the disk places none of them.
 TEST_F(WalkTest, CopiesWaitingForTheDiskKeepEveryPromise)
 {
+    for (const char *name : {"a1", "a2", "a3", "b", "c"})
+        m_folder.writeFile(QString("gone/") + name, "x");
+    const QString goneRoot = m_folder.filePath("bak/gone");
+    qsizetype waitingWhenCIsCopied = -1;
+    m_host.onPump = [&] {
+        // The file "b" vanishes once it is listed and the copies before it are written.
+        if (temporaries(goneRoot).size() == 3)
+            QFile::remove(m_folder.filePath("gone/b"));
+        if (waitingWhenCIsCopied < 0 && m_host.messages.value(m_host.messages.size() - 1).endsWith("/gone/c"))
+            waitingWhenCIsCopied = temporaries(goneRoot).size();
+    };
+    backUp(m_folder.filePath("gone"), m_folder.filePath("bak"));
+    m_host.onPump = nullptr;
+    EXPECT_EQ(waitingWhenCIsCopied, 3);
+    EXPECT_EQ(treeOf(goneRoot), (QStringList{"a1", "a2", "a3", "c"}));
+    EXPECT_EQ(errors(), m_folder.filePath("gone/b") + "->" + goneRoot + "/b(COPY)");
+    const QFileInfoList descriptors = QDir("/proc/self/fd").entryInfoList(QDir::AllEntries | QDir::System);
+    for (const QFileInfo &descriptor : descriptors)
+        EXPECT_FALSE((descriptor.symLinkTarget() + "/").startsWith(m_folder.filePath("bak/")))
+            << descriptor.symLinkTarget().toStdString();
+    m_grid.setTextMatrix(1, BakListColumn::Errors, "");
+
     platform::testing::SmallFileSystem disk;
     if (!disk.isMounted())
         GTEST_SKIP() << "mounting a small file system needs the superuser";

@@ -124,7 +124,7 @@ void BackupWork::copyFile(const FileAt &source, const FileAt &target,
         std::unique_ptr<WrittenCopy> written;
         try {
             written = WriteCopyAt(source, target, targetFolder, onFuse, callbacks);
-        } catch (const common::Failure &) {
+        } catch (const CopyOutOfSpace &) {
             // The copies waiting to be placed may hold the space that this one needed
             // (a disk that is nearly full): once they are in place, it is tried again.
             if (m_written.empty() || !m_flags.going())

@@ -6,6 +6,8 @@
 #include "common/saved_error.h"
 #include "platform/file_copy.h"
 
+#include <QCoreApplication>
+
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -28,6 +30,21 @@ bool sameTime(const timespec &one, const timespec &other)
 bool cannotHoldPermissions(int error)
 {
     return error == ENOSYS || error == EOPNOTSUPP || error == EPERM;
+}
+
+bool outOfSpace(int error)
+{
+    return error == ENOSPC || error == EDQUOT;
+}
+
+// Raises the failure to write the copy `target` for the system's `error`.
+[[noreturn]] void failWrite(const FileAt &target, int error)
+{
+    const QString description
+        = QStringLiteral("書き込めません。 ") + target.display + QStringLiteral(" : ") + GetSystemErrorText(error);
+    if (outOfSpace(error))
+        throw CopyOutOfSpace(CopyFailureNumber, QCoreApplication::applicationName(), description);
+    FailCopy(description);
 }
 
 } // namespace
@@ -83,7 +100,13 @@ std::unique_ptr<WrittenCopy> WriteCopyAt(const FileAt &source, const FileAt &tar
     // file is closed before it is removed.
     std::unique_ptr<WrittenCopy> written;
     clsFileAccess output;
-    output.OpenFileAt(target.folder, temporaryName, target.display, FileAccessMode::CreateNew);
+    try {
+        output.OpenFileAt(target.folder, temporaryName, target.display, FileAccessMode::CreateNew);
+    } catch (const common::Failure &failure) {
+        if (outOfSpace(output.lastError()))
+            throw CopyOutOfSpace(failure.record());
+        throw;
+    }
     written = std::make_unique<WrittenCopy>(folder, temporaryName, target, times, onFuse);
     callbacks.pause(0);
 
@@ -103,7 +126,7 @@ std::unique_ptr<WrittenCopy> WriteCopyAt(const FileAt &source, const FileAt &tar
     if (contents.error != 0 && contents.readFailed)
         FailCopyWithSystemText(QStringLiteral("読み込めません。"), source.display, contents.error);
     if (contents.error != 0)
-        FailCopyWithSystemText(QStringLiteral("書き込めません。"), target.display, contents.error);
+        failWrite(target, contents.error);
     callbacks.pause(0);
 
     // A source that changed while it was read gives no copy: the next pass takes it.
@@ -117,9 +140,9 @@ std::unique_ptr<WrittenCopy> WriteCopyAt(const FileAt &source, const FileAt &tar
         FailCopyWithSystemText(QStringLiteral("日時を設定できません。"), target.display, errno);
     input.CloseFile();
     if (onFuse && !output.Flush())
-        FailCopyWithSystemText(QStringLiteral("書き込めません。"), target.display, output.lastError());
+        failWrite(target, output.lastError());
     if (!output.CloseFile())
-        FailCopyWithSystemText(QStringLiteral("書き込めません。"), target.display, output.lastError());
+        failWrite(target, output.lastError());
     struct stat still;
     if (::fstatat(source.folder, source.name.constData(), &still, 0) != 0 || still.st_dev != before.st_dev
         || still.st_ino != before.st_ino)

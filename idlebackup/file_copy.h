@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include "common/saved_error.h"
 #include "platform/descriptor.h"
 
 #include <ctime>
@@ -18,6 +19,14 @@ struct FileAt
     int folder = -1;
     QByteArray name;
     QString display;
+};
+
+// The failure of a copy for want of space on its target's disk (ENOSPC, EDQUOT): the
+// copies that wait to be placed may hold that space.
+class CopyOutOfSpace : public common::Failure
+{
+public:
+    using common::Failure::Failure;
 };
 
 // What a file copy asks of its caller while it runs.
@@ -75,7 +84,8 @@ private:
 // before it places it.
 //
 // Returns null, doing nothing, when the target is the source itself (one device and
-// inode). Raises common::Failure for every failure; no temporary file then stays.
+// inode). Raises common::Failure for every failure, CopyOutOfSpace when the target's
+// disk has no room; no temporary file then stays.
 //
 // This is the one step of the backup that writes file contents; the walks and the
 // bookkeeping around it do not depend on how it does so.

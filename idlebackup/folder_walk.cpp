@@ -42,6 +42,10 @@ Descriptor OpenFolder(const QByteArray &path)
 
 Descriptor OpenFolderAt(int parent, const QByteArray &name)
 {
+    if (name == "." || name == "..") {
+        errno = EINVAL;
+        return Descriptor();
+    }
     return Descriptor(::openat(parent, name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
 }
 

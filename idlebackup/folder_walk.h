@@ -19,7 +19,8 @@ using platform::Descriptor;
 // followed, as the user's own paths are). -1 with errno on failure.
 Descriptor OpenFolder(const QByteArray &path);
 // Opens the folder `name` of the open folder `parent` without following a link at
-// `name`: a link there fails with ELOOP (or ENOTDIR), so a walk never leaves its tree.
+// `name`: a link there fails with ELOOP (or ENOTDIR), and "." or ".." (no entry of its
+// own, as a path from the settings may hold) with EINVAL, so a walk never leaves its tree.
 Descriptor OpenFolderAt(int parent, const QByteArray &name);
 
 // What a walk sees of an entry of a folder.

@@ -12,6 +12,7 @@
 #include <utility>
 
 #include <cerrno>
+#include <cstdlib>
 #include <sys/stat.h>
 #include <sys/statfs.h>
 
@@ -78,6 +79,18 @@ bool fileSystemAnswers(const QString &path)
         if (level == u"/" || level.isEmpty())
             return true;
     }
+}
+
+// The existing path `existing` with every link resolved, its bytes kept (names that are
+// not UTF-8 included); empty when it cannot be resolved.
+QString canonicalPath(const QString &existing)
+{
+    char *const resolved = ::realpath(platform::BytesOfText(existing).constData(), nullptr);
+    if (!resolved)
+        return QString();
+    const QString text = platform::TextOfBytes(resolved);
+    std::free(resolved);
+    return text;
 }
 
 // Whether `mountPoint` lies at or above `path` (both without trailing "/").
@@ -160,7 +173,7 @@ QString MountTable::mountPointHolding(const QString &path) const
     const QString existing = DeepestExisting(path);
     if (existing.isEmpty())
         return QString();
-    QString resolved = QFileInfo(existing).canonicalFilePath();
+    QString resolved = canonicalPath(existing);
     if (resolved.isEmpty())
         resolved = existing;
     for (QString candidate = resolved;; candidate = ParentFolderOf(candidate)) {
@@ -288,7 +301,7 @@ QString ResolvedPath(const QString &path)
     const QString existing = DeepestExisting(path);
     if (existing.isEmpty())
         return path;
-    const QString canonical = QFileInfo(existing).canonicalFilePath();
+    const QString canonical = canonicalPath(existing);
     if (canonical.isEmpty())
         return path;
     return canonical + path.mid(existing.size());

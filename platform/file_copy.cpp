@@ -353,6 +353,14 @@ int BatchSync::waitUntilDurable(quint64 number, const std::function<void()> &whi
     return 0;
 }
 
+void BatchSync::forgetFileSystems(const std::function<void()> &whileWaiting)
+{
+    if (m_sync.valid())
+        end(whileWaiting);
+    const QMutexLocker lock(&m_fileSystemsLock);
+    m_fileSystems.clear();
+}
+
 void BatchSync::start()
 {
     m_sync = std::async(std::launch::async, [this] {

@@ -86,6 +86,11 @@ public:
     // way; `whileWaiting`, when given, is called every tenth of a second meanwhile.
     // Returns as keepSyncing() does; on a failure the file is not durable.
     int waitUntilDurable(quint64 number, const std::function<void()> &whileWaiting = {});
+    // Once no file counted is waited for any more: waits for a sync under way (calling
+    // `whileWaiting` as waitUntilDurable does) and closes the descriptors kept for the
+    // syncs, so that no file system stays busy (its disk can be unmounted). The next
+    // note() opens one again.
+    void forgetFileSystems(const std::function<void()> &whileWaiting = {});
 
 private:
     struct Round
