@@ -69,7 +69,7 @@ public:
                 m_frames.back().cells.append(QStringList());
                 m_frames.emplace_back(Kind::Cell);
             } else if (isPassedOver(m_reader)) {
-                m_reader.skipCurrentElement();
+                skipElement(m_reader, m_budget);
             }
         }
     }
@@ -157,7 +157,7 @@ private:
             } else if (isElement(m_reader, L1("noBreakHyphen"))) {
                 append(line, u'-');
             } else if (isPassedOver(m_reader) || isElement(m_reader, L1("p"))) {
-                m_reader.skipCurrentElement();
+                skipElement(m_reader, m_budget);
             }
         }
         addLine(line);

@@ -33,27 +33,37 @@ QString relationshipsPart(const QString &part)
 
 } // namespace
 
-QXmlStreamReader::TokenType nextToken(QXmlStreamReader &reader)
-{
-    const QXmlStreamReader::TokenType token = reader.readNext();
-    if (token != QXmlStreamReader::DTD)
-        return token;
-    reader.raiseError(QStringLiteral("DTD があります"));
-    return QXmlStreamReader::Invalid;
-}
-
 QXmlStreamReader::TokenType nextToken(QXmlStreamReader &reader, ExpansionBudget &budget)
 {
-    if (budget.takeWork())
-        return nextToken(reader);
-    reader.raiseError(budget.refusal());
-    return QXmlStreamReader::Invalid;
+    if (!budget.takeWork()) {
+        reader.raiseError(budget.refusal());
+        return QXmlStreamReader::Invalid;
+    }
+    const QXmlStreamReader::TokenType token = reader.readNext();
+    if (token == QXmlStreamReader::DTD) {
+        reader.raiseError(QStringLiteral("DTD があります"));
+        return QXmlStreamReader::Invalid;
+    }
+    if (token == QXmlStreamReader::StartElement && !budget.enterElement()) {
+        reader.raiseError(budget.refusal());
+        return QXmlStreamReader::Invalid;
+    }
+    if (token == QXmlStreamReader::EndElement)
+        budget.leaveElement();
+    return token;
+}
+
+void skipElement(QXmlStreamReader &reader, ExpansionBudget &budget)
+{
+    const qint64 depth = budget.depth();
+    while (!reader.atEnd() && budget.depth() >= depth)
+        nextToken(reader, budget);
 }
 
 bool appendElementText(QXmlStreamReader &reader, QString &text, ExpansionBudget &budget)
 {
     while (!reader.atEnd()) {
-        switch (nextToken(reader)) {
+        switch (nextToken(reader, budget)) {
         case QXmlStreamReader::Characters:
             if (!budget.fits(text.size() + reader.text().size())) {
                 budget.refuseCharacters();
@@ -127,6 +137,7 @@ std::unique_ptr<QXmlStreamReader> OoxmlPackage::openXml(const QString &part)
 {
     m_entry = m_archive.openEntry(part, m_budget->limits().partBytes);
     m_partName = part;
+    m_budget->startPart();
     if (!m_entry) {
         m_error = (m_archive.contains(part) ? QStringLiteral("壊れています (") : QStringLiteral("必要な部分がありません ("))
                   + m_archive.errorString() + u')';

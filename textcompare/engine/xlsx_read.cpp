@@ -69,7 +69,7 @@ bool richText(QXmlStreamReader &reader, L1 endName, ExpansionBudget &budget, QSt
             if (!appendElementText(reader, text, budget))
                 return false;
         } else if (isElement(reader, L1("rPh"))) {
-            reader.skipCurrentElement();
+            skipElement(reader, budget);
         }
     }
     return false;
@@ -125,7 +125,7 @@ bool readDateFormats(OoxmlPackage &package, const QString &part, ExpansionBudget
             if (date == judged.cend())
                 date = judged.insert(format, IsDateFormat(format, codes.value(format)));
             dateFormats.append(*date);
-            reader->skipCurrentElement();
+            skipElement(*reader, budget);
         }
     }
     return !package.failed(*reader);
@@ -174,7 +174,7 @@ public:
                 }
                 return true;
             },
-            [&](qint64 elements) { return builder.budget().takeWork(elements); }, error);
+            builder.budget(), error);
         if (builder.budget().exceeded()) {
             package.setError(builder.budget().refusal());
             return false;
