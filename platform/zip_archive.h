@@ -28,6 +28,8 @@ public:
 
     bool isSequential() const override { return true; }
     bool failed() const { return m_failed; }
+    // Whether the read failed because more than the entry's byte limit came out.
+    bool pastLimit() const { return m_pastLimit; }
 
 protected:
     qint64 readData(char *data, qint64 maxSize) override;
@@ -43,6 +45,7 @@ private:
     qint64 m_delivered = 0;
     QString m_name;
     bool m_failed = false;
+    bool m_pastLimit = false;
 };
 
 // A zip archive opened for reading through libzip, with its consistency checked.
@@ -63,6 +66,8 @@ public:
     // than `maxBytes`.
     std::unique_ptr<ZipEntry> openEntry(const QString &name, qint64 maxBytes = MaxInflatedPartBytes);
     QString errorString() const { return m_error; }
+    // Whether the last openEntry failed because the entry says it inflates past the limit.
+    bool pastLimit() const { return m_pastLimit; }
 
 private:
     struct Deleter
@@ -71,6 +76,7 @@ private:
     };
     std::unique_ptr<zip, Deleter> m_archive;
     QString m_error;
+    bool m_pastLimit = false;
 };
 
 } // namespace platform

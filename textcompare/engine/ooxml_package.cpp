@@ -24,6 +24,12 @@ QString resolvedTarget(const QString &part, QStringView target)
     return steps.join(u'/');
 }
 
+// The refusal of `part`, which inflates past `bound` bytes.
+QString partTooLarge(const QString &part, qint64 bound)
+{
+    return QStringLiteral("大きすぎます (%1 の展開後のバイト数が %2 を超えます)").arg(part).arg(bound);
+}
+
 // "xl/_rels/workbook.xml.rels" for "xl/workbook.xml".
 QString relationshipsPart(const QString &part)
 {
@@ -138,6 +144,10 @@ std::unique_ptr<QXmlStreamReader> OoxmlPackage::openXml(const QString &part)
     m_entry = m_archive.openEntry(part, m_budget->limits().partBytes);
     m_partName = part;
     m_budget->startPart();
+    if (!m_entry && m_archive.pastLimit()) {
+        m_error = partTooLarge(part, m_budget->limits().partBytes);
+        return nullptr;
+    }
     if (!m_entry) {
         m_error = (m_archive.contains(part) ? QStringLiteral("壊れています (") : QStringLiteral("必要な部分がありません ("))
                   + m_archive.errorString() + u')';
@@ -170,6 +180,10 @@ bool OoxmlPackage::readPart(const QString &part, QByteArray &bytes)
 
 bool OoxmlPackage::failed(const QXmlStreamReader &reader)
 {
+    if (m_entry && m_entry->pastLimit()) {
+        m_error = partTooLarge(m_partName, m_budget->limits().partBytes);
+        return true;
+    }
     if (m_entry && m_entry->failed()) {
         m_error = QStringLiteral("壊れています (") + m_entry->errorString() + u')';
         return true;
