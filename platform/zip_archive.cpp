@@ -41,7 +41,7 @@ qint64 ZipEntry::fail(const QString &reason)
 
 qint64 ZipEntry::readData(char *data, qint64 maxSize)
 {
-    if (m_failed)
+    if (m_failed || m_stopped)
         return -1;
     // One byte more than the limit allows tells an entry that reaches past it.
     const qint64 wanted = std::min(maxSize, m_maxBytes - m_delivered + 1);
@@ -52,6 +52,10 @@ qint64 ZipEntry::readData(char *data, qint64 maxSize)
     if (m_delivered > m_maxBytes) {
         m_pastLimit = true;
         return fail(QStringLiteral("inflates to more than %1 bytes").arg(m_maxBytes));
+    }
+    if (m_keepReading && !m_keepReading(count)) {
+        m_stopped = true;
+        return -1;
     }
     return count;
 }

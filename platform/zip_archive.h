@@ -3,6 +3,7 @@
 #include <QIODevice>
 #include <QString>
 
+#include <functional>
 #include <memory>
 
 struct zip;
@@ -30,6 +31,9 @@ public:
     bool failed() const { return m_failed; }
     // Whether the read failed because more than the entry's byte limit came out.
     bool pastLimit() const { return m_pastLimit; }
+    // Told the bytes of each piece inflated; when it says no, the reads end there (return
+    // -1) without the entry counting as failed, so that a reader can be stopped.
+    void setKeepReading(std::function<bool(qint64 bytes)> keepReading) { m_keepReading = std::move(keepReading); }
 
 protected:
     qint64 readData(char *data, qint64 maxSize) override;
@@ -46,6 +50,8 @@ private:
     QString m_name;
     bool m_failed = false;
     bool m_pastLimit = false;
+    bool m_stopped = false;
+    std::function<bool(qint64)> m_keepReading;
 };
 
 // A zip archive opened for reading through libzip, with its consistency checked.

@@ -405,13 +405,15 @@ with zipfile.ZipFile(sys.argv[1], "w", zipfile.ZIP_DEFLATED) as z:
 }
 
 // A read asks as it goes whether to go on, and stops at the first no, also inside what
-// it passes over (paragraph properties).
+// it passes over (paragraph properties) and inside one long token.
 TEST_F(DocumentReadTest, AReadStopsWhenAskedTo)
 {
     const QString docx = m_folder.filePath("long.docx");
     writePackage(docx, wordPackage(QByteArray("<w:p><w:r><w:t>line</w:t></w:r></w:p>").repeated(10000)));
     const QString passedOver = m_folder.filePath("properties.docx");
     writePackage(passedOver, wordPackage("<w:p><w:pPr>" + QByteArray("<w:x/>").repeated(10000) + "</w:pPr></w:p>"));
+    const QString longRun = m_folder.filePath("run.docx");
+    writePackage(longRun, wordPackage("<w:p><w:r><w:t>" + QByteArray(4 << 20, 'x') + "</w:t></w:r></w:p>"));
     const QString xlsx = m_folder.filePath("long.xlsx");
     writePackage(xlsx, {
                            {"xl/workbook.xml", "<workbook><sheets><sheet id=\"a\"/></sheets></workbook>"},
@@ -421,7 +423,7 @@ TEST_F(DocumentReadTest, AReadStopsWhenAskedTo)
                                                  + QByteArray("<row><c><v>1</v></c></row>").repeated(10000)
                                                  + "</sheetData></worksheet>"},
                        });
-    for (const QString &path : {docx, passedOver, xlsx}) {
+    for (const QString &path : {docx, passedOver, longRun, xlsx}) {
         SCOPED_TRACE(path.toStdString());
         int asked = 0;
         const auto keepGoing = [&asked] { return ++asked < 5; };

@@ -153,6 +153,9 @@ std::unique_ptr<QXmlStreamReader> OoxmlPackage::openXml(const QString &part)
                   + m_archive.errorString() + u')';
         return nullptr;
     }
+    // Each 4 KiB inflated is a unit of work, so that a stop is heard also while a large
+    // part inflates or the reader takes in one long token.
+    m_entry->setKeepReading([budget = m_budget](qint64 bytes) { return budget->takeWork(bytes / 4096 + 1); });
     return std::make_unique<QXmlStreamReader>(m_entry.get());
 }
 
@@ -162,8 +165,7 @@ bool OoxmlPackage::readPart(const QString &part, QByteArray &bytes)
     if (!reader)
         return false;
     bytes.clear();
-    // Inflated into `bytes` a piece at a time, so that a stop is heard while a large part
-    // inflates.
+    // A piece at a time, so that a stop is heard while a large part inflates.
     constexpr qsizetype Piece = qsizetype(1) << 20;
     for (;;) {
         const qsizetype held = bytes.size();
@@ -172,7 +174,7 @@ bool OoxmlPackage::readPart(const QString &part, QByteArray &bytes)
         bytes.resize(held + Piece);
         const qint64 count = m_entry->read(bytes.data() + held, Piece);
         bytes.resize(held + std::max<qsizetype>(count, 0));
-        if (count <= 0 || !m_budget->takeWork(count / 4096 + 1))
+        if (count <= 0)
             break;
     }
     return !failed(*reader);

@@ -36,10 +36,10 @@ public:
     // The relationships of `part` by id; empty (not a failure) when it has none.
     bool relationships(const QString &part, QHash<QString, OoxmlRelationship> &result);
 
-    // The bytes of `part`, inflated whole, each 4 KiB a unit of work; false when it cannot
-    // be read whole.
+    // The bytes of `part`, inflated whole; false when it cannot be read whole.
     bool readPart(const QString &part, QByteArray &bytes);
-    // A reader over `part`, or nullptr when the part cannot be opened.
+    // A reader over `part`, or nullptr when the part cannot be opened. Each 4 KiB of the
+    // part inflated is a unit of work of the budget.
     std::unique_ptr<QXmlStreamReader> openXml(const QString &part);
     // Whether the reader opened last has met damaged XML or damaged zip data, or the
     // budget refused the reading; then error() tells which part and why, or the refusal.
