@@ -75,7 +75,12 @@ bool richText(QXmlStreamReader &reader, L1 endName, ExpansionBudget &budget, QSt
     return false;
 }
 
-// The shared strings, which count in the budget as long as the workbook is read.
+// What a held string costs besides its characters, in characters: its place in the list
+// and its allocation.
+constexpr qint64 HeldStringCost = 16;
+
+// The shared strings, which count in the budget as long as the workbook is read, each with
+// its cost, so that millions of empty strings are no cheaper than their text.
 bool readSharedStrings(OoxmlPackage &package, const QString &part, ExpansionBudget &budget, QStringList &strings)
 {
     if (part.isEmpty())
@@ -87,7 +92,7 @@ bool readSharedStrings(OoxmlPackage &package, const QString &part, ExpansionBudg
         if (nextToken(*reader, budget) != QXmlStreamReader::StartElement || !isElement(*reader, L1("si")))
             continue;
         QString text;
-        if (!richText(*reader, L1("si"), budget, text) || !budget.take(text.size()))
+        if (!richText(*reader, L1("si"), budget, text) || !budget.take(text.size() + HeldStringCost))
             break;
         strings.append(text);
     }
