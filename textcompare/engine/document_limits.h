@@ -33,6 +33,11 @@ struct DocumentLimits
     qint64 work = 0;
 };
 
+// What a string or list held by a reader costs besides its characters, counted as
+// characters: its place in its list and its allocation. Millions of empty ones are no
+// cheaper than their text.
+inline constexpr qint64 HeldStringCost = 16;
+
 // Counts what a reader holds and makes against DocumentLimits, and lets the reader be
 // stopped: the work counted asks `keepGoing` (when given) every few units whether to go
 // on. Once a bound is passed, or keepGoing said no, every count fails and refusal() tells

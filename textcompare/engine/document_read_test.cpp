@@ -350,6 +350,9 @@ with zipfile.ZipFile(sys.argv[1], "w", zipfile.ZIP_DEFLATED) as z:
          body("padded.docx", "<w:tbl><w:tr><w:tc>" + QByteArray("<w:p/>").repeated(300000) + "</w:tc>"
                                  + QByteArray("<w:tc/>").repeated(300000) + "</w:tr></w:tbl>"),
          false, "大きすぎます (処理量が 16777216 を超えます)"},
+        {"a row of 600,000 empty cells", false,
+         body("cells.docx", "<w:tbl><w:tr>" + QByteArray("<w:tc/>").repeated(600000) + "</w:tr></w:tbl>"), false,
+         "大きすぎます (文字数が 8388608 を超えます)"},
         {"one shared string in every cell", true, workbook("shared.xlsx", QByteArray(1000, 's'), everyCell.repeated(1000)),
          false, "大きすぎます (文字数が 8388608 を超えます)"},
         {"600,000 empty shared strings", true,

@@ -75,12 +75,8 @@ bool richText(QXmlStreamReader &reader, L1 endName, ExpansionBudget &budget, QSt
     return false;
 }
 
-// What a held string costs besides its characters, in characters: its place in the list
-// and its allocation.
-constexpr qint64 HeldStringCost = 16;
-
-// The shared strings, which count in the budget as long as the workbook is read, each with
-// its cost, so that millions of empty strings are no cheaper than their text.
+// The shared strings, which count in the budget, each with its cost, as long as the
+// workbook is read.
 bool readSharedStrings(OoxmlPackage &package, const QString &part, ExpansionBudget &budget, QStringList &strings)
 {
     if (part.isEmpty())
