@@ -41,7 +41,7 @@ qint64 ZipEntry::fail(const QString &reason)
 
 qint64 ZipEntry::readData(char *data, qint64 maxSize)
 {
-    if (m_failed)
+    if (m_failed || m_stopped)
         return -1;
     // One byte more than the limit allows tells an entry that reaches past it.
     const qint64 wanted = std::min(maxSize, m_maxBytes - m_delivered + 1);
@@ -49,8 +49,14 @@ qint64 ZipEntry::readData(char *data, qint64 maxSize)
     if (count < 0)
         return fail(QString::fromUtf8(zip_error_strerror(zip_file_get_error(m_file))));
     m_delivered += count;
-    if (m_delivered > m_maxBytes)
+    if (m_delivered > m_maxBytes) {
+        m_pastLimit = true;
         return fail(QStringLiteral("inflates to more than %1 bytes").arg(m_maxBytes));
+    }
+    if (m_keepReading && !m_keepReading(count)) {
+        m_stopped = true;
+        return -1;
+    }
     return count;
 }
 
@@ -78,6 +84,7 @@ bool ZipArchive::contains(const QString &name) const
 
 std::unique_ptr<ZipEntry> ZipArchive::openEntry(const QString &name, qint64 maxBytes)
 {
+    m_pastLimit = false;
     if (!m_archive) {
         m_error = QStringLiteral("no archive");
         return nullptr;
@@ -91,6 +98,7 @@ std::unique_ptr<ZipEntry> ZipArchive::openEntry(const QString &name, qint64 maxB
     zip_stat_init(&status);
     if (zip_stat_index(m_archive.get(), zip_uint64_t(index), 0, &status) == 0 && (status.valid & ZIP_STAT_SIZE)
         && status.size > zip_uint64_t(maxBytes)) {
+        m_pastLimit = true;
         m_error = name + QStringLiteral(": inflates to more than %1 bytes").arg(maxBytes);
         return nullptr;
     }

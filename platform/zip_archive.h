@@ -3,6 +3,7 @@
 #include <QIODevice>
 #include <QString>
 
+#include <functional>
 #include <memory>
 
 struct zip;
@@ -28,6 +29,11 @@ public:
 
     bool isSequential() const override { return true; }
     bool failed() const { return m_failed; }
+    // Whether the read failed because more than the entry's byte limit came out.
+    bool pastLimit() const { return m_pastLimit; }
+    // Told the bytes of each piece inflated; when it says no, the reads end there (return
+    // -1) without the entry counting as failed, so that a reader can be stopped.
+    void setKeepReading(std::function<bool(qint64 bytes)> keepReading) { m_keepReading = std::move(keepReading); }
 
 protected:
     qint64 readData(char *data, qint64 maxSize) override;
@@ -43,6 +49,9 @@ private:
     qint64 m_delivered = 0;
     QString m_name;
     bool m_failed = false;
+    bool m_pastLimit = false;
+    bool m_stopped = false;
+    std::function<bool(qint64)> m_keepReading;
 };
 
 // A zip archive opened for reading through libzip, with its consistency checked.
@@ -63,6 +72,8 @@ public:
     // than `maxBytes`.
     std::unique_ptr<ZipEntry> openEntry(const QString &name, qint64 maxBytes = MaxInflatedPartBytes);
     QString errorString() const { return m_error; }
+    // Whether the last openEntry failed because the entry says it inflates past the limit.
+    bool pastLimit() const { return m_pastLimit; }
 
 private:
     struct Deleter
@@ -71,6 +82,7 @@ private:
     };
     std::unique_ptr<zip, Deleter> m_archive;
     QString m_error;
+    bool m_pastLimit = false;
 };
 
 } // namespace platform

@@ -57,8 +57,10 @@ TEST(ZipArchive, EntriesAreReadWholeOrFail)
     EXPECT_FALSE(entry->failed());
     EXPECT_EQ(archive.openEntry("xl/none.xml"), nullptr);
     EXPECT_FALSE(archive.errorString().isEmpty());
+    EXPECT_FALSE(archive.pastLimit());
     EXPECT_EQ(archive.openEntry("xl/workbook.xml", 9999), nullptr) << "announced beyond the limit";
     EXPECT_TRUE(archive.errorString().contains("more than 9999 bytes")) << archive.errorString().toStdString();
+    EXPECT_TRUE(archive.pastLimit());
 
     // A byte of the stored data changed: the CRC at the entry's end does not match.
     const QString stored = writeZip(folder, "stored.zip", {{"a.txt", QByteArray(5000, 'a')}}, true);

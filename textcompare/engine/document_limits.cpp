@@ -31,6 +31,8 @@ DocumentLimits DocumentLimits::forSize(qint64 fileBytes)
     limits.characters = scaled(fileBytes, 64, 8 * Mi, 128 * Mi);
     limits.lines = scaled(fileBytes, 8, 1 * Mi, 8 * Mi);
     limits.cells = scaled(fileBytes, 64, 1 * Mi, 64 * Mi);
+    // No document nests a thousand levels; a million open elements hold some 200 MB.
+    limits.depth = 1 * Mi;
     // An ordinary document takes some 30 units per byte of its file. 16 Mi units of the
     // dearest kind (lines handed up through nested tables) take about half a second.
     limits.work = scaled(fileBytes, 256, 16 * Mi, 256 * Mi);

@@ -24,11 +24,19 @@ struct DocumentLimits
     qint64 characters = 0; // the characters of the text and of the strings held to make it
     qint64 lines = 0;      // the lines of the text
     qint64 cells = 0;      // the cells of a worksheet
+    // The elements of a part open at once: the reader holds each, with its name, while it
+    // is open, and each takes no more than three bytes of the part.
+    qint64 depth = 0;
     // The units of work of the reading: an XML element, 4 KiB of a part inflated whole, a
     // field or a character that a table's layout handles. Tables nested in tables and rows of
     // cells of unequal height make work that no other bound counts.
     qint64 work = 0;
 };
+
+// What a string or list held by a reader costs besides its characters, counted as
+// characters: its place in its list and its allocation. Millions of empty ones are no
+// cheaper than their text.
+inline constexpr qint64 HeldStringCost = 16;
 
 // Counts what a reader holds and makes against DocumentLimits, and lets the reader be
 // stopped: the work counted asks `keepGoing` (when given) every few units whether to go
@@ -60,6 +68,16 @@ public:
         m_unitsUntilAsking -= units;
         return m_unitsUntilAsking > 0 && m_work <= m_limits.work ? !exceeded() : checkWork();
     }
+    // Counts an element that opens; false when the elements open at once pass their bound.
+    bool enterElement()
+    {
+        return ++m_depth <= m_limits.depth || refuse(QStringLiteral("要素の深さ"), m_limits.depth);
+    }
+    // Counts an element that ends.
+    void leaveElement() { --m_depth; }
+    // The elements open now; a part that begins starts from none.
+    qint64 depth() const { return m_depth; }
+    void startPart() { m_depth = 0; }
     // Whether `characters` more characters would stay within the bound.
     bool fits(qint64 characters) const { return !exceeded() && m_characters + characters <= m_limits.characters; }
     // Fails the budget for text that would not fit (fits() was false).
@@ -79,6 +97,7 @@ private:
     qint64 m_lines = 0;
     qint64 m_cells = 0;
     qint64 m_work = 0;
+    qint64 m_depth = 0;
     qint64 m_unitsUntilAsking = 0;
     std::function<bool()> m_keepGoing;
     QString m_refusal;

@@ -28,10 +28,11 @@ bool isPassedOver(const QXmlStreamReader &reader)
 // Walks the body of a document into its text. Tables nest to any depth in a file of a
 // few kilobytes, so the open tables, rows and cells are kept on a stack of frames here
 // rather than on the machine's stack. Every line held, in the text or in a cell still
-// open, is counted in the budget, and so is the work: each element, each line handed to
-// a cell or the text, each field of a row's line. A line of a nested table is handed up
-// once per level and a row's short cells give a field on every line of its tallest, so
-// a small file could otherwise make work without end.
+// open, and every cell of a row still open is counted in the budget, and so is the work:
+// each element, each line handed to a cell or the text, each field of a row's line. A
+// line of a nested table is handed up once per level and a row's short cells give a
+// field on every line of its tallest, so a small file could otherwise make work without
+// end.
 class DocumentWalk
 {
 public:
@@ -66,10 +67,16 @@ public:
             } else if (context == Kind::Table && isElement(m_reader, L1("tr"))) {
                 m_frames.emplace_back(Kind::Row);
             } else if (context == Kind::Row && isElement(m_reader, L1("tc"))) {
-                m_frames.back().cells.append(QStringList());
+                if (!m_budget.take(HeldStringCost)) {
+                    m_reader.raiseError(m_budget.refusal());
+                    return;
+                }
+                Frame &row = m_frames.back();
+                row.cells.append(QStringList());
+                row.characters += HeldStringCost;
                 m_frames.emplace_back(Kind::Cell);
             } else if (isPassedOver(m_reader)) {
-                m_reader.skipCurrentElement();
+                skipElement(m_reader, m_budget);
             }
         }
     }
@@ -84,7 +91,8 @@ private:
         explicit Frame(Kind frameKind) : kind(frameKind) {}
 
         Kind kind;
-        // Row: the lines of its cells so far, and what they count in the budget.
+        // Row: the lines of its cells so far, and what they and the cells count in the
+        // budget.
         QList<QStringList> cells;
         qint64 characters = 0;
         qint64 lines = 0;
@@ -157,7 +165,7 @@ private:
             } else if (isElement(m_reader, L1("noBreakHyphen"))) {
                 append(line, u'-');
             } else if (isPassedOver(m_reader) || isElement(m_reader, L1("p"))) {
-                m_reader.skipCurrentElement();
+                skipElement(m_reader, m_budget);
             }
         }
         addLine(line);

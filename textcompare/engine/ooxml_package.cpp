@@ -24,6 +24,12 @@ QString resolvedTarget(const QString &part, QStringView target)
     return steps.join(u'/');
 }
 
+// The refusal of `part`, which inflates past `bound` bytes.
+QString partTooLarge(const QString &part, qint64 bound)
+{
+    return QStringLiteral("大きすぎます (%1 の展開後のバイト数が %2 を超えます)").arg(part).arg(bound);
+}
+
 // "xl/_rels/workbook.xml.rels" for "xl/workbook.xml".
 QString relationshipsPart(const QString &part)
 {
@@ -33,27 +39,37 @@ QString relationshipsPart(const QString &part)
 
 } // namespace
 
-QXmlStreamReader::TokenType nextToken(QXmlStreamReader &reader)
-{
-    const QXmlStreamReader::TokenType token = reader.readNext();
-    if (token != QXmlStreamReader::DTD)
-        return token;
-    reader.raiseError(QStringLiteral("DTD があります"));
-    return QXmlStreamReader::Invalid;
-}
-
 QXmlStreamReader::TokenType nextToken(QXmlStreamReader &reader, ExpansionBudget &budget)
 {
-    if (budget.takeWork())
-        return nextToken(reader);
-    reader.raiseError(budget.refusal());
-    return QXmlStreamReader::Invalid;
+    if (!budget.takeWork()) {
+        reader.raiseError(budget.refusal());
+        return QXmlStreamReader::Invalid;
+    }
+    const QXmlStreamReader::TokenType token = reader.readNext();
+    if (token == QXmlStreamReader::DTD) {
+        reader.raiseError(QStringLiteral("DTD があります"));
+        return QXmlStreamReader::Invalid;
+    }
+    if (token == QXmlStreamReader::StartElement && !budget.enterElement()) {
+        reader.raiseError(budget.refusal());
+        return QXmlStreamReader::Invalid;
+    }
+    if (token == QXmlStreamReader::EndElement)
+        budget.leaveElement();
+    return token;
+}
+
+void skipElement(QXmlStreamReader &reader, ExpansionBudget &budget)
+{
+    const qint64 depth = budget.depth();
+    while (!reader.atEnd() && budget.depth() >= depth)
+        nextToken(reader, budget);
 }
 
 bool appendElementText(QXmlStreamReader &reader, QString &text, ExpansionBudget &budget)
 {
     while (!reader.atEnd()) {
-        switch (nextToken(reader)) {
+        switch (nextToken(reader, budget)) {
         case QXmlStreamReader::Characters:
             if (!budget.fits(text.size() + reader.text().size())) {
                 budget.refuseCharacters();
@@ -127,11 +143,19 @@ std::unique_ptr<QXmlStreamReader> OoxmlPackage::openXml(const QString &part)
 {
     m_entry = m_archive.openEntry(part, m_budget->limits().partBytes);
     m_partName = part;
+    m_budget->startPart();
+    if (!m_entry && m_archive.pastLimit()) {
+        m_error = partTooLarge(part, m_budget->limits().partBytes);
+        return nullptr;
+    }
     if (!m_entry) {
         m_error = (m_archive.contains(part) ? QStringLiteral("壊れています (") : QStringLiteral("必要な部分がありません ("))
                   + m_archive.errorString() + u')';
         return nullptr;
     }
+    // Each 4 KiB inflated is a unit of work, so that a stop is heard also while a large
+    // part inflates or the reader takes in one long token.
+    m_entry->setKeepReading([budget = m_budget](qint64 bytes) { return budget->takeWork(bytes / 4096 + 1); });
     return std::make_unique<QXmlStreamReader>(m_entry.get());
 }
 
@@ -141,8 +165,7 @@ bool OoxmlPackage::readPart(const QString &part, QByteArray &bytes)
     if (!reader)
         return false;
     bytes.clear();
-    // Inflated into `bytes` a piece at a time, so that a stop is heard while a large part
-    // inflates.
+    // A piece at a time, so that a stop is heard while a large part inflates.
     constexpr qsizetype Piece = qsizetype(1) << 20;
     for (;;) {
         const qsizetype held = bytes.size();
@@ -151,7 +174,7 @@ bool OoxmlPackage::readPart(const QString &part, QByteArray &bytes)
         bytes.resize(held + Piece);
         const qint64 count = m_entry->read(bytes.data() + held, Piece);
         bytes.resize(held + std::max<qsizetype>(count, 0));
-        if (count <= 0 || !m_budget->takeWork(count / 4096 + 1))
+        if (count <= 0)
             break;
     }
     return !failed(*reader);
@@ -159,6 +182,10 @@ bool OoxmlPackage::readPart(const QString &part, QByteArray &bytes)
 
 bool OoxmlPackage::failed(const QXmlStreamReader &reader)
 {
+    if (m_entry && m_entry->pastLimit()) {
+        m_error = partTooLarge(m_partName, m_budget->limits().partBytes);
+        return true;
+    }
     if (m_entry && m_entry->failed()) {
         m_error = QStringLiteral("壊れています (") + m_entry->errorString() + u')';
         return true;

@@ -36,10 +36,10 @@ public:
     // The relationships of `part` by id; empty (not a failure) when it has none.
     bool relationships(const QString &part, QHash<QString, OoxmlRelationship> &result);
 
-    // The bytes of `part`, inflated whole, each 4 KiB a unit of work; false when it cannot
-    // be read whole.
+    // The bytes of `part`, inflated whole; false when it cannot be read whole.
     bool readPart(const QString &part, QByteArray &bytes);
-    // A reader over `part`, or nullptr when the part cannot be opened.
+    // A reader over `part`, or nullptr when the part cannot be opened. Each 4 KiB of the
+    // part inflated is a unit of work of the budget.
     std::unique_ptr<QXmlStreamReader> openXml(const QString &part);
     // Whether the reader opened last has met damaged XML or damaged zip data, or the
     // budget refused the reading; then error() tells which part and why, or the refusal.
@@ -62,13 +62,15 @@ inline bool isElement(const QXmlStreamReader &reader, QLatin1StringView name)
     return reader.name() == name;
 }
 
-// The next token of `reader`. A document type declaration ends the read as damage: the
+// The next token of `reader`, each token a unit of work of `budget` and each element
+// open in the budget's depth: when the budget refuses it, the read ends with its refusal
+// raised as the reader's error. A document type declaration ends the read as damage: the
 // parts of a package have none, and its entities could blow a small part up without
 // bound or stand for files outside the package.
-QXmlStreamReader::TokenType nextToken(QXmlStreamReader &reader);
-// The same, each token a unit of work of `budget`: when the budget refuses it, the read
-// ends with its refusal raised as the reader's error.
 QXmlStreamReader::TokenType nextToken(QXmlStreamReader &reader, ExpansionBudget &budget);
+// Reads past the end of the element at the reader, its contents counted as nextToken
+// counts them, so that a stop is heard inside it too.
+void skipElement(QXmlStreamReader &reader, ExpansionBudget &budget);
 
 // Appends the character data of the element at the reader to `text`, up to the element's
 // end. False, with an error raised on the reader, when the element holds another element,

@@ -72,7 +72,7 @@ public:
     }
 
     bool run(const std::function<bool(qint64)> &wantsRow, const std::function<bool(const ScannedCell &)> &onCell,
-             const std::function<bool(qint64)> &onElements)
+             ExpansionBudget &budget)
     {
         qint64 elements = 0;
         QList<QByteArrayView> open;
@@ -94,7 +94,7 @@ public:
             if (m_at >= size)
                 break;
             if (++elements == ElementsPerReport) {
-                if (!onElements(elements))
+                if (!budget.takeWork(elements))
                     return false;
                 elements = 0;
             }
@@ -128,6 +128,7 @@ public:
                 if (open.isEmpty() || open.last() != name)
                     return fail(QStringLiteral("対応しない終了タグ </") + QString::fromUtf8(name) + u'>');
                 open.removeLast();
+                budget.leaveElement();
                 if (local == "v" || (local == "t" && inCell))
                     capture = 0;
                 else if (local == "rPh" && phonetic > 0)
@@ -214,8 +215,11 @@ public:
             } else if (inCell && local == "rPh") {
                 phonetic += selfClosing ? 0 : 1;
             }
-            if (!selfClosing)
+            if (!selfClosing) {
+                if (!budget.enterElement())
+                    return false;
                 open.append(name);
+            }
             m_at = close + 1;
         }
         if (!open.isEmpty())
@@ -236,9 +240,9 @@ private:
 
 bool ScanSheetXml(QByteArrayView xml, const std::function<bool(qint64 row)> &wantsRow,
                   const std::function<bool(const ScannedCell &cell)> &onCell,
-                  const std::function<bool(qint64 elements)> &onElements, QString &error)
+                  ExpansionBudget &budget, QString &error)
 {
-    return Scanner(xml, error).run(wantsRow, onCell, onElements);
+    return Scanner(xml, error).run(wantsRow, onCell, budget);
 }
 
 } // namespace textcompare

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "textcompare/engine/document_limits.h"
+
 #include <QByteArrayView>
 #include <QString>
 
@@ -22,13 +24,14 @@ struct ScannedCell
 // file's order, without building a document: the sheet is by far the largest part and
 // the one read on every comparison. Rows without "r" follow the row before, cells
 // without "r" the cell before. `wantsRow` is asked at each row; false ends the scan
-// there, as a success. `onCell` returns false to stop with `error` set by it. `onElements`
-// is told every few hundred elements how many were scanned since; false stops the scan.
+// there, as a success. `onCell` returns false to stop with `error` set by it. Every few
+// hundred elements count as work in `budget`, and each open element in its depth; when
+// the budget refuses, the scan stops.
 // Returns false, with `error` telling the line, when the XML is damaged: a tag or a
 // comment that does not end, an end tag that closes another element, an unknown entity,
 // bytes that are not UTF-8, or a document that ends before its elements do.
 bool ScanSheetXml(QByteArrayView xml, const std::function<bool(qint64 row)> &wantsRow,
                   const std::function<bool(const ScannedCell &cell)> &onCell,
-                  const std::function<bool(qint64 elements)> &onElements, QString &error);
+                  ExpansionBudget &budget, QString &error);
 
 } // namespace textcompare

@@ -69,13 +69,14 @@ bool richText(QXmlStreamReader &reader, L1 endName, ExpansionBudget &budget, QSt
             if (!appendElementText(reader, text, budget))
                 return false;
         } else if (isElement(reader, L1("rPh"))) {
-            reader.skipCurrentElement();
+            skipElement(reader, budget);
         }
     }
     return false;
 }
 
-// The shared strings, which count in the budget as long as the workbook is read.
+// The shared strings, which count in the budget, each with its cost, as long as the
+// workbook is read.
 bool readSharedStrings(OoxmlPackage &package, const QString &part, ExpansionBudget &budget, QStringList &strings)
 {
     if (part.isEmpty())
@@ -87,7 +88,7 @@ bool readSharedStrings(OoxmlPackage &package, const QString &part, ExpansionBudg
         if (nextToken(*reader, budget) != QXmlStreamReader::StartElement || !isElement(*reader, L1("si")))
             continue;
         QString text;
-        if (!richText(*reader, L1("si"), budget, text) || !budget.take(text.size()))
+        if (!richText(*reader, L1("si"), budget, text) || !budget.take(text.size() + HeldStringCost))
             break;
         strings.append(text);
     }
@@ -125,7 +126,7 @@ bool readDateFormats(OoxmlPackage &package, const QString &part, ExpansionBudget
             if (date == judged.cend())
                 date = judged.insert(format, IsDateFormat(format, codes.value(format)));
             dateFormats.append(*date);
-            reader->skipCurrentElement();
+            skipElement(*reader, budget);
         }
     }
     return !package.failed(*reader);
@@ -174,7 +175,7 @@ public:
                 }
                 return true;
             },
-            [&](qint64 elements) { return builder.budget().takeWork(elements); }, error);
+            builder.budget(), error);
         if (builder.budget().exceeded()) {
             package.setError(builder.budget().refusal());
             return false;
