@@ -11,6 +11,10 @@
 #include <QFileInfo>
 #include <QStringList>
 
+#include <cerrno>
+#include <cstring>
+
+#include <fcntl.h>
 #include <sys/stat.h>
 
 namespace foldercompare::operations {
@@ -75,7 +79,7 @@ CopyOperation::~CopyOperation()
     // destinations get back what the run took from them.
     for (const PendingCopy &pending : m_pendingCopies)
         if (pending.madeWritable && !pending.mirror)
-            SetReadOnly(pending.destination, 1);
+            SetReadOnlyAt(pending.folder->get(), pending.name, 1);
 }
 
 QString CopyOperation::completeText() const
@@ -197,31 +201,52 @@ void CopyOperation::copyLocally(OperationFrame &frame, const QString &source, co
     struct stat sourceInfo;
     if (::stat(QFile::encodeName(source).constData(), &sourceInfo) != 0 || !S_ISREG(sourceInfo.st_mode))
         return;
+    platform::Descriptor opened;
     PendingCopy pending;
+    if (const StepResult link = OpenEntryFolder(frame.sides().sideRoot[m_destinationSide], destination, opened, pending.name)) {
+        frame.listError(destination, *link);
+        return;
+    }
+    if (!opened.isOpen()) {
+        frame.listError(destination, QString::fromLocal8Bit(std::strerror(errno)) + QStringLiteral(" : ") + folder);
+        return;
+    }
+    pending.folder = keptFolder(std::move(opened));
     pending.row = frame.currentRow();
     pending.destination = destination;
     // An FTP destination's file is the mirror copy, not one of the user's: no question,
     // no trash.
     pending.mirror = frame.isFtpSide(m_destinationSide);
     struct stat destinationInfo;
-    pending.madeWritable = ::stat(QFile::encodeName(destination).constData(), &destinationInfo) == 0
-                           && S_ISREG(destinationInfo.st_mode) && !(destinationInfo.st_mode & S_IWUSR);
+    pending.madeWritable
+        = ::fstatat(pending.folder->get(), pending.name.constData(), &destinationInfo, AT_SYMLINK_NOFOLLOW) == 0
+          && S_ISREG(destinationInfo.st_mode) && !(destinationInfo.st_mode & S_IWUSR);
     if (pending.madeWritable) {
         if (!pending.mirror && !frame.mayHandleReadOnly(destination))
             return;
-        SetReadOnly(destination, -1);
+        SetReadOnlyAt(pending.folder->get(), pending.name, -1);
     }
     if (!pending.mirror && frame.sides().recyclerBackup)
-        pending.backup = [destination, madeWritable = pending.madeWritable] {
+        pending.backup = [destination, folder = pending.folder, name = pending.name, madeWritable = pending.madeWritable] {
             // The trash keeps the old file as it was, read-only included.
             if (madeWritable)
-                SetReadOnly(destination, 1);
+                SetReadOnlyAt(folder->get(), name, 1);
             return TrashBackup(destination);
         };
     while (m_copies.full(sourceInfo.st_size))
         placeOldest(frame);
-    m_copies.add(source, destination, sourceInfo.st_size);
+    m_copies.add(source, destination, sourceInfo.st_size, pending.folder);
     m_pendingCopies.push_back(std::move(pending));
+}
+
+std::shared_ptr<const platform::Descriptor> CopyOperation::keptFolder(platform::Descriptor folder)
+{
+    struct stat opened;
+    struct stat kept;
+    if (!m_lastFolder || ::fstat(folder.get(), &opened) != 0 || ::fstat(m_lastFolder->get(), &kept) != 0
+        || opened.st_dev != kept.st_dev || opened.st_ino != kept.st_ino)
+        m_lastFolder = std::make_shared<const platform::Descriptor>(std::move(folder));
+    return m_lastFolder;
 }
 
 void CopyOperation::placeOldest(OperationFrame &frame)
@@ -241,13 +266,13 @@ void CopyOperation::placeOldest(OperationFrame &frame)
         failure = copy->place();
     if (failure) {
         if (pending.madeWritable && !pending.mirror)
-            SetReadOnly(pending.destination, 1);
+            SetReadOnlyAt(pending.folder->get(), pending.name, 1);
         frame.listRowError(pending.row, pending.destination, *failure);
     } else {
         ++m_filesCopied;
     }
-    if (pending.mirror && IsReadOnlyEntry(pending.destination))
-        SetReadOnly(pending.destination, -1);
+    if (pending.mirror)
+        SetReadOnlyAt(pending.folder->get(), pending.name, -1);
 }
 
 void CopyOperation::finishRows(OperationFrame &frame)
@@ -259,7 +284,7 @@ void CopyOperation::finishRows(OperationFrame &frame)
         m_copies.discardAll();
         for (const PendingCopy &pending : m_pendingCopies)
             if (pending.madeWritable)
-                SetReadOnly(pending.destination, 1);
+                SetReadOnlyAt(pending.folder->get(), pending.name, 1);
         frame.countRowsNotReached(int(m_pendingCopies.size()));
         m_pendingCopies.clear();
         return;
@@ -307,8 +332,9 @@ void DeleteOperation::handleRow(OperationFrame &frame, const OperationRow &row)
     if (!mirror && frame.sides().recyclerBackup) {
         failure = TrashBackup(target);
     } else {
-        SetReadOnly(target, -1);
-        failure = RemoveEntry(target, mirror ? QString() : frame.sides().sideRoot[m_side]);
+        const QString root = mirror ? QString() : frame.sides().sideRoot[m_side];
+        SetReadOnly(target, -1, root);
+        failure = RemoveEntry(target, root);
     }
     if (failure)
         frame.listError(target, *failure);

@@ -56,12 +56,20 @@ private:
     bool makeFolder(OperationFrame &frame, const QString &folder, const QString &rowTarget, bool &created);
     void copyLocally(OperationFrame &frame, const QString &source, const QString &destination);
     void placeOldest(OperationFrame &frame);
+    // `folder`, or the folder kept from the row before when it is the same one: the
+    // copies in hand hold one descriptor per folder rather than one each.
+    std::shared_ptr<const platform::Descriptor> keptFolder(platform::Descriptor folder);
 
     // A row whose copy is under way.
     struct PendingCopy
     {
         qsizetype row = 0;
         QString destination;
+        // The destination's folder, opened from the side's root down through no link,
+        // and the destination's name in it: every step on the destination after the
+        // check looks it up there.
+        std::shared_ptr<const platform::Descriptor> folder;
+        QByteArray name;
         // The destination was read-only and made writable for the copy.
         bool madeWritable = false;
         // The destination is an FTP side's mirror copy.
@@ -77,6 +85,7 @@ private:
     // In the order of their rows, as m_copies holds their copies.
     std::deque<PendingCopy> m_pendingCopies;
     platform::DurableCopies m_copies;
+    std::shared_ptr<const platform::Descriptor> m_lastFolder;
     // Destination folders that could not be made, with the reason; rows below them fail
     // with it without trying again.
     QList<std::pair<QString, QString>> m_failedFolders;

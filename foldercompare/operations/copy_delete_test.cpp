@@ -235,39 +235,68 @@ TEST_F(CopyTest, AFileInAFolderThatCannotBeMadeIsNamed)
 
 // A copy writes through no link it did not choose: a link at the target, in place of a
 // folder on the way (a folder row's too) or put in place of a folder while the copy is
-// in hand fails its row, and what it leads to stays as it was.
+// in hand fails its row, and what it leads to stays as it was. So does a link put in
+// place of the target's folder after that folder was checked (here while the read-only
+// question is open): the target is made writable and the copy written in the folder
+// that was checked, never through the link.
 TEST_F(CopyTest, NothingIsWrittenThroughALink)
 {
     file("one/a.txt", "a");
     file("one/linked/b.txt", "b");
     m_trees.makeFolder("one/linked/deeper");
     file("one/moved/c.txt", "c");
+    file("one/swapped/d.txt", "d");
     file("one/z.txt", "z");
     file("outside/a.txt", "kept");
+    const QString other = file("outside/other/d.txt", "other");
+    const QString checked = file("two/swapped/d.txt", "old");
+    for (const QString &path : {other, checked})
+        QFile::setPermissions(path, QFile::ReadOwner);
     m_trees.makeFolder("two/moved");
     for (const auto &[link, to] : {std::pair{"two/a.txt", "outside/a.txt"}, {"two/linked", "outside"}})
         ASSERT_EQ(::symlink(QFile::encodeName(tree(to)).constData(), QFile::encodeName(tree(link)).constData()), 0);
-    m_host.onRow = [this](int row) {
+    // Puts a link to `to` in place of the folder `folder`, which goes to `away`.
+    const auto swap = [this](const QString &folder, const QString &away, const QString &to) {
+        ASSERT_EQ(::rename(QFile::encodeName(tree(folder)).constData(), QFile::encodeName(tree(away)).constData()), 0);
+        ASSERT_EQ(::symlink(QFile::encodeName(tree(to)).constData(), QFile::encodeName(tree(folder)).constData()), 0);
+    };
+    QuestionHook hook([&] { swap("two/swapped", "two/swapped.away", "outside/other"); });
+    QStringList temporariesThroughTheLink;
+    mode_t modeThroughTheLink = 0;
+    m_host.onRow = [&](int row) {
         // "moved/c.txt" is in hand: its folder goes elsewhere and a link to it takes its place.
-        if (row == 4) {
-            ASSERT_EQ(::rename(QFile::encodeName(tree("two/moved")).constData(),
-                               QFile::encodeName(tree("outside/moved")).constData()), 0);
-            ASSERT_EQ(::symlink(QFile::encodeName(tree("outside/moved")).constData(),
-                                QFile::encodeName(tree("two/moved")).constData()), 0);
+        if (row == 4)
+            swap("two/moved", "outside/moved", "outside/moved");
+        // "swapped/d.txt" is in hand, its folder swapped for a link during the question.
+        if (row == 5) {
+            waitFor([&] { return temporaries(tree("two/swapped.away")).size() + temporaries(tree("outside/other")).size() == 1; });
+            temporariesThroughTheLink = temporaries(tree("outside/other"));
+            modeThroughTheLink = modeOf(other);
         }
     };
     CopyOperation copy(0);
-    run(copy, rows({"a.txt", "linked/b.txt", "linked/deeper/", "moved/c.txt", "z.txt"}), localSides());
+    run(copy, rows({"a.txt", "linked/b.txt", "linked/deeper/", "moved/c.txt", "swapped/d.txt", "z.txt"}), localSides());
 
+    EXPECT_EQ(temporariesThroughTheLink, QStringList()) << "the copy in hand was written through the link";
+    EXPECT_EQ(modeThroughTheLink & S_IWUSR, 0u) << "the file behind the link was made writable";
     EXPECT_EQ(read(tree("outside/a.txt")), "kept");
     EXPECT_EQ(QDir(tree("outside")).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
-              QStringList({"a.txt", "moved"}));
+              QStringList({"a.txt", "moved", "other"}));
     EXPECT_EQ(QDir(tree("outside/moved")).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
+    EXPECT_EQ(QDir(tree("outside/other")).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+              QStringList({"d.txt"}));
+    EXPECT_EQ(read(other), "other");
+    EXPECT_EQ(modeOf(other) & S_IWUSR, 0u);
+    EXPECT_EQ(QDir(tree("two/swapped.away")).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+              QStringList({"d.txt"}));
+    EXPECT_EQ(read(tree("two/swapped.away/d.txt")), "old");
+    EXPECT_EQ(modeOf(tree("two/swapped.away/d.txt")) & S_IWUSR, 0u) << "the checked target gets its read-only back";
     EXPECT_EQ(read(tree("two/z.txt")), "z");
     const QString link = QStringLiteral(" : リンクは辿りません");
     EXPECT_EQ(m_errorList, "\r\n" + tree("two/a.txt") + link + "\r\n" + tree("two/linked/b.txt") + link + " : "
                                + tree("two/linked") + "\r\n" + tree("two/linked/deeper/") + link + " : " + tree("two/linked")
-                               + "\r\n" + tree("two/moved/c.txt") + link + " : " + tree("two/moved"));
+                               + "\r\n" + tree("two/moved/c.txt") + link + " : " + tree("two/moved") + "\r\n"
+                               + tree("two/swapped/d.txt") + link + " : " + tree("two/swapped"));
     EXPECT_EQ(copy.filesCopied(), 1);
 }
 

@@ -31,19 +31,6 @@ QString systemText(int error)
     return QString::fromLocal8Bit(std::strerror(error));
 }
 
-// Changes the owner's write permission of one file; a link, and what it leads to, is
-// left as it is.
-void setWritable(const QString &path, bool writable)
-{
-    const QByteArray name = QFile::encodeName(path);
-    struct stat info;
-    if (::lstat(name.constData(), &info) != 0 || !S_ISREG(info.st_mode))
-        return;
-    const mode_t mode = writable ? (info.st_mode | S_IWUSR) : (info.st_mode & ~mode_t(S_IWUSR));
-    if (mode != info.st_mode)
-        ::chmod(name.constData(), mode & 07777);
-}
-
 StepResult commitAfter(platform::AtomicFile &output, const BeforeReplace &beforeReplace)
 {
     if (beforeReplace) {
@@ -187,19 +174,22 @@ StepResult RemoveEntry(const QString &path, const QString &root)
 {
     platform::Descriptor folder;
     QByteArray name;
-    if (isBelow(root, path)) {
-        if (StepResult link = openParentBelow(root, path, folder, name))
-            return link;
-    } else {
-        const QFileInfo entry(path);
-        folder = platform::Descriptor(::open(QFile::encodeName(entry.path()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-        name = QFile::encodeName(entry.fileName());
-        if (!folder.isOpen() && errno != ENOENT)
-            return systemText(errno) + QStringLiteral(" : ") + path;
-    }
+    if (StepResult link = OpenEntryFolder(root, path, folder, name))
+        return link;
     if (!folder.isOpen())
-        return std::nullopt;
+        return isBelow(root, path) || errno == ENOENT ? std::nullopt
+                                                      : StepResult(systemText(errno) + QStringLiteral(" : ") + path);
     return removeAt(folder.get(), name, path);
+}
+
+StepResult OpenEntryFolder(const QString &root, const QString &path, platform::Descriptor &folder, QByteArray &name)
+{
+    if (isBelow(root, path))
+        return openParentBelow(root, path, folder, name);
+    const QFileInfo entry(path);
+    name = QFile::encodeName(entry.fileName());
+    folder = platform::Descriptor(::open(QFile::encodeName(entry.path()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    return std::nullopt;
 }
 
 StepResult LinkOnTheWay(const QString &root, const QString &path, bool entryToo)
@@ -226,10 +216,8 @@ namespace {
 // The files at and below `path`, never through a link: a folder's files at any depth,
 // the file `path` itself, nothing for a link (also when the path ends with "/", which
 // would lead through it).
-QStringList filesWithoutLinks(QString path)
+QStringList filesWithoutLinks(const QString &path)
 {
-    while (path.size() > 1 && path.endsWith(u'/'))
-        path.chop(1);
     const QFileInfo info(path);
     if (info.isSymLink())
         return {};
@@ -244,20 +232,49 @@ QStringList filesWithoutLinks(QString path)
     return files;
 }
 
+QString withoutTrailingSlashes(QString path)
+{
+    while (path.size() > 1 && path.endsWith(u'/'))
+        path.chop(1);
+    return path;
+}
+
 } // namespace
 
 bool ChkReadOnly(const QString &path)
 {
-    const QStringList files = filesWithoutLinks(path);
+    const QStringList files = filesWithoutLinks(withoutTrailingSlashes(path));
     return std::any_of(files.cbegin(), files.cend(), IsReadOnlyEntry);
 }
 
-void SetReadOnly(const QString &path, int mode)
+void SetReadOnly(const QString &path, int mode, const QString &root)
 {
-    if (mode == 0)
+    platform::Descriptor folder;
+    QByteArray name;
+    if (mode == 0 || OpenEntryFolder(root, withoutTrailingSlashes(path), folder, name) || !folder.isOpen())
         return;
-    for (const QString &file : filesWithoutLinks(path))
-        setWritable(file, mode < 0);
+    SetReadOnlyAt(folder.get(), name, mode);
+}
+
+void SetReadOnlyAt(int folder, const QByteArray &name, int mode)
+{
+    struct stat info;
+    if (mode == 0 || ::fstatat(folder, name.constData(), &info, AT_SYMLINK_NOFOLLOW) != 0)
+        return;
+    if (S_ISREG(info.st_mode)) {
+        const mode_t changed = mode < 0 ? (info.st_mode | S_IWUSR) : (info.st_mode & ~mode_t(S_IWUSR));
+        if (changed != info.st_mode)
+            ::fchmodat(folder, name.constData(), changed & 07777, AT_SYMLINK_NOFOLLOW);
+        return;
+    }
+    if (!S_ISDIR(info.st_mode))
+        return;
+    const platform::Descriptor below(::openat(folder, name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (!below.isOpen())
+        return;
+    if (const std::optional<std::vector<QByteArray>> names = namesIn(below.get()))
+        for (const QByteArray &entry : *names)
+            SetReadOnlyAt(below.get(), entry, mode);
 }
 
 } // namespace foldercompare::operations
