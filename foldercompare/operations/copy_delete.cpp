@@ -231,7 +231,7 @@ void CopyOperation::copyLocally(OperationFrame &frame, const QString &source, co
             // The trash keeps the old file as it was, read-only included.
             if (madeWritable)
                 SetReadOnlyAt(folder->get(), name, 1);
-            return TrashBackup(destination);
+            return TrashBackupAt(folder->get(), name, destination);
         };
     while (m_copies.full(sourceInfo.st_size))
         placeOldest(frame);
@@ -328,11 +328,13 @@ void DeleteOperation::handleRow(OperationFrame &frame, const OperationRow &row)
     // Nothing there: nothing deleted, nothing counted.
     if (!EntryExists(target))
         return;
+    // The entry is looked up again from the side's root down: a link put in place of a
+    // folder on the way since the check above (while the question was open) fails the row.
+    const QString root = mirror ? QString() : frame.sides().sideRoot[m_side];
     StepResult failure;
     if (!mirror && frame.sides().recyclerBackup) {
-        failure = TrashBackup(target);
+        failure = TrashEntry(target, root);
     } else {
-        const QString root = mirror ? QString() : frame.sides().sideRoot[m_side];
         SetReadOnly(target, -1, root);
         failure = RemoveEntry(target, root);
     }

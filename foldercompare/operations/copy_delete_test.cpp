@@ -456,31 +456,48 @@ TEST_F(DeleteTest, AFailedDeleteIsListedAndNotCounted)
 // A link in a deleted folder, to a folder or to a read-only file outside it, and a row
 // that is itself a link, go as links, through the trash or for good: what they lead to
 // keeps its contents and its mode, and no read-only question is asked for it. A row
-// below a link fails.
+// below a link fails, also when the link takes the place of its folder after the check
+// (here while the read-only question is open): nothing is made writable, moved or
+// deleted through it.
 TEST_F(DeleteTest, LinksGoAsLinksAndWhatTheyLeadToStays)
 {
     const QString keep = file("outside/keep/k.txt", "k");
     const QString target = file("outside/file.txt", "f");
-    for (const QString &path : {keep, target})
+    const QString other = file("outside/other/d.txt", "other");
+    for (const QString &path : {keep, target, other})
         QFile::setPermissions(path, QFile::ReadOwner);
     for (const bool recyclerBackup : {true, false}) {
         SCOPED_TRACE(recyclerBackup ? "trash" : "for good");
         m_dialogs.clear();
         file("one/old/a.txt", "a");
+        QFile::setPermissions(file("one/swapped/d.txt", "d"), QFile::ReadOwner);
         for (const auto &[link, to] : {std::pair{"one/old/folder", "outside/keep"}, {"one/old/file", "outside/file.txt"},
                                        {"one/alias", "outside/keep"}, {"one/through", "outside/keep"}})
             ASSERT_EQ(::symlink(QFile::encodeName(tree(to)).constData(), QFile::encodeName(tree(link)).constData()), 0);
+        bool askedAfterTheLinks = false;
+        QuestionHook hook([&] {
+            askedAfterTheLinks = !EntryExists(tree("one/old")) && !EntryExists(tree("one/alias"));
+            ASSERT_EQ(::rename(QFile::encodeName(tree("one/swapped")).constData(),
+                               QFile::encodeName(tree("one/swapped.away")).constData()), 0);
+            ASSERT_EQ(::symlink(QFile::encodeName(tree("outside/other")).constData(),
+                                QFile::encodeName(tree("one/swapped")).constData()), 0);
+        });
         DeleteOperation remove(0);
-        run(remove, rows({"old/", "alias/", "through/k.txt"}), localSides(recyclerBackup));
+        run(remove, rows({"old/", "alias/", "through/k.txt", "swapped/d.txt"}), localSides(recyclerBackup));
 
         EXPECT_EQ(read(keep), "k");
         EXPECT_EQ(read(target), "f");
-        EXPECT_EQ(modeOf(keep) & 0222, 0u);
-        EXPECT_EQ(modeOf(target) & 0222, 0u);
+        EXPECT_EQ(read(other), "other");
+        for (const QString &path : {keep, target, other})
+            EXPECT_EQ(modeOf(path) & 0222, 0u) << path.toStdString();
         EXPECT_FALSE(EntryExists(tree("one/old")));
         EXPECT_FALSE(EntryExists(tree("one/alias")));
-        EXPECT_EQ(m_dialogs.prompts().filter(QStringLiteral("読み取り専用")), QStringList());
-        EXPECT_EQ(m_errorList, "\r\n" + tree("one/through/k.txt") + " : リンクは辿りません : " + tree("one/through"))
+        EXPECT_EQ(read(tree("one/swapped.away/d.txt")), "d");
+        EXPECT_EQ(hook.prompts.filter(QStringLiteral("読み取り専用")).size(), 1);
+        EXPECT_TRUE(askedAfterTheLinks) << "the question came for the links";
+        const QString link = QStringLiteral(" : リンクは辿りません : ");
+        EXPECT_EQ(m_errorList, "\r\n" + tree("one/through/k.txt") + link + tree("one/through") + "\r\n"
+                                   + tree("one/swapped/d.txt") + link + tree("one/swapped"))
             << "a row below a link is not deleted through it";
         EXPECT_EQ(remove.rowsDeleted(), 2);
         EXPECT_EQ(trashed(), recyclerBackup ? QStringList({"alias", "old"}) : QStringList());
@@ -488,7 +505,9 @@ TEST_F(DeleteTest, LinksGoAsLinksAndWhatTheyLeadToStays)
             EXPECT_TRUE(QFileInfo(m_home.filePath("data/Trash/files/old/folder")).isSymLink());
         }
         QDir(m_home.filePath("data/Trash")).removeRecursively();
-        QFile::remove(tree("one/through"));
+        for (const char *link : {"one/through", "one/swapped"})
+            QFile::remove(tree(link));
+        QDir(tree("one/swapped.away")).removeRecursively();
     }
 }
 

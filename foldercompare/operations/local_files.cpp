@@ -3,6 +3,7 @@
 #include "foldercompare/operations/operation_frame.h"
 #include "platform/atomic_file.h"
 #include "platform/descriptor.h"
+#include "platform/descriptor_trash.h"
 #include "platform/shell_services.h"
 
 #include <QDir>
@@ -190,6 +191,28 @@ StepResult OpenEntryFolder(const QString &root, const QString &path, platform::D
     name = QFile::encodeName(entry.fileName());
     folder = platform::Descriptor(::open(QFile::encodeName(entry.path()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     return std::nullopt;
+}
+
+StepResult TrashBackupAt(int folder, const QByteArray &name, const QString &path)
+{
+    struct stat info;
+    if (::fstatat(folder, name.constData(), &info, AT_SYMLINK_NOFOLLOW) != 0)
+        return errno == ENOENT ? std::nullopt : StepResult(systemText(errno) + QStringLiteral(" : ") + path);
+    QString reason;
+    if (platform::MoveToTrashAt(folder, name, QFile::encodeName(path), &reason) != 0)
+        return reason;
+    return std::nullopt;
+}
+
+StepResult TrashEntry(const QString &path, const QString &root)
+{
+    platform::Descriptor folder;
+    QByteArray name;
+    if (StepResult link = OpenEntryFolder(root, path, folder, name))
+        return link;
+    if (!folder.isOpen())
+        return errno == ENOENT ? std::nullopt : StepResult(systemText(errno) + QStringLiteral(" : ") + path);
+    return TrashBackupAt(folder.get(), name, path);
 }
 
 StepResult LinkOnTheWay(const QString &root, const QString &path, bool entryToo)
