@@ -35,41 +35,7 @@ using platform::testing::allowOthers;
 const QDateTime Old(QDate(2020, 1, 2), QTime(3, 4, 5));
 const QString Refresh = QStringLiteral("\r\n\r\n最新の状況を取得し一覧に反映しますか？");
 
-// Answers every box with Yes, running `onQuestion` first at a Yes/No question.
-class QuestionHook final : public platform::UserDialogs
-{
-public:
-    explicit QuestionHook(std::function<void()> onQuestion)
-        : m_onQuestion(std::move(onQuestion))
-    {
-        platform::installDialogs(this);
-    }
-    ~QuestionHook() override { platform::installDialogs(nullptr); }
-    int messageBox(const QString &prompt, int style, const QString &) override
-    {
-        prompts.append(prompt);
-        if (style == platform::MessageStyle::YesNo && m_onQuestion)
-            std::exchange(m_onQuestion, nullptr)();
-        return platform::automaticAnswer(style);
-    }
-    std::optional<platform::ChosenFile> openFile(const QString &, const QString &, const QList<platform::FileFilter> &,
-                                                 int) override
-    {
-        return std::nullopt;
-    }
-    std::optional<platform::ChosenFile> saveFile(const QString &, const QString &, const QList<platform::FileFilter> &,
-                                                 int) override
-    {
-        return std::nullopt;
-    }
-    std::optional<quint32> chooseColor(quint32) override { return std::nullopt; }
-    QString browseFolder(const QString &, const QString &) override { return {}; }
-
-    QStringList prompts;
-
-private:
-    std::function<void()> m_onQuestion;
-};
+using testing::QuestionHook;
 
 mode_t modeOf(const QString &path)
 {
