@@ -180,23 +180,37 @@ int closeDescriptor(int &descriptor)
     return result == 0 || errno == EINTR ? 0 : errno;
 }
 
-// Removes from `folder` the regular files (not links) whose names `matches` takes.
-void removeRegularFilesNamed(const QByteArray &folder, const std::function<bool(QByteArrayView)> &matches)
+// Removes from the open folder `folder` the regular files (not links) whose names
+// `matches` takes.
+void removeRegularFilesNamed(int folder, const std::function<bool(QByteArrayView)> &matches)
 {
-    DIR *const entries = ::opendir(folder.constData());
-    if (!entries)
+    const int listing = ::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    DIR *const entries = listing < 0 ? nullptr : ::fdopendir(listing);
+    if (!entries) {
+        if (listing >= 0)
+            ::close(listing);
         return;
-    const int descriptor = ::dirfd(entries);
+    }
     std::vector<QByteArray> names;
     while (const dirent *entry = ::readdir(entries)) {
         struct stat info;
         if (matches(QByteArrayView(entry->d_name))
-            && ::fstatat(descriptor, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(info.st_mode))
+            && ::fstatat(folder, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(info.st_mode))
             names.emplace_back(entry->d_name);
     }
-    for (const QByteArray &name : names)
-        ::unlinkat(descriptor, name.constData(), 0);
     ::closedir(entries);
+    for (const QByteArray &name : names)
+        ::unlinkat(folder, name.constData(), 0);
+}
+
+// The same for the folder at the path `folder`.
+void removeRegularFilesNamed(const QByteArray &folder, const std::function<bool(QByteArrayView)> &matches)
+{
+    const int opened = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (opened < 0)
+        return;
+    removeRegularFilesNamed(opened, matches);
+    ::close(opened);
 }
 
 void collectStale(int folder, bool top)
@@ -436,6 +450,11 @@ bool isLeftoverTemporaryFileName(QByteArrayView name)
 void removeLeftoverTemporaryFiles(const QString &folder)
 {
     removeRegularFilesNamed(QFile::encodeName(folder), isLeftoverTemporaryFileName);
+}
+
+void removeLeftoverTemporaryFiles(int folder)
+{
+    removeRegularFilesNamed(folder, isLeftoverTemporaryFileName);
 }
 
 void removeStaleTemporaryFilesOf(const QString &target)

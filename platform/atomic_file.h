@@ -126,6 +126,8 @@ bool isLeftoverTemporaryFileName(QByteArrayView name);
 // temporary names (isLeftoverTemporaryFileName). For any folder, also one the user
 // writes in: nothing else is taken. Failures are passed over.
 void removeLeftoverTemporaryFiles(const QString &folder);
+// The same for the open folder `folder`.
+void removeLeftoverTemporaryFiles(int folder);
 
 // Removes the temporary files that writes of `target` (a file path) killed before they
 // ended left beside it: those that temporaryFilePathFor names for this very target. Only

@@ -193,11 +193,6 @@ void CopyOperation::copyLocally(OperationFrame &frame, const QString &source, co
     const QString folder = QFileInfo(destination).path();
     if (!makeFolder(frame, folder, destination, created))
         return;
-    // What copies of a killed run left in the folder goes before the first copy into it.
-    if (!m_clearedFolders.contains(folder)) {
-        m_clearedFolders.insert(folder);
-        platform::removeLeftoverTemporaryFiles(folder);
-    }
     struct stat sourceInfo;
     if (::stat(QFile::encodeName(source).constData(), &sourceInfo) != 0 || !S_ISREG(sourceInfo.st_mode))
         return;
@@ -212,6 +207,11 @@ void CopyOperation::copyLocally(OperationFrame &frame, const QString &source, co
         return;
     }
     pending.folder = keptFolder(std::move(opened));
+    // What copies of a killed run left in the folder goes before the first copy into it.
+    if (!m_clearedFolders.contains(folder)) {
+        m_clearedFolders.insert(folder);
+        platform::removeLeftoverTemporaryFiles(pending.folder->get());
+    }
     pending.row = frame.currentRow();
     pending.destination = destination;
     // An FTP destination's file is the mirror copy, not one of the user's: no question,
