@@ -107,8 +107,8 @@ private:
 // Copies files to their targets so that each copy is whole and on the disk before it
 // takes its target's name, while many copies share the wait for the disk. Each file is
 // copied on a worker thread into a temporary file beside its target (an AtomicFile:
-// links at the target are followed, an existing target keeps its owner where the
-// process may set it) and gets the source's permission bits and times. The copies
+// links at a target path are followed, a target given in an open folder is looked up
+// there alone, an existing target keeps its owner where the process may set it) and gets the source's permission bits and times. The copies
 // written so far are made durable together, by a sync of their file systems (syncfs)
 // that runs while the next copies are written (a copy on a FUSE file system, whose
 // servers mostly take no such sync, is synced on its own); the caller takes the copies

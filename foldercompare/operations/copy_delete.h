@@ -21,8 +21,12 @@ QString DeletePrompt(int side, bool recyclerBackup);
 // so that the copy takes what the server holds now; a file the server no longer sends
 // fails its row and changes nothing. A source that the list shows but that is gone
 // fails its row too. A destination that is a symbolic link, or that lies below one
-// (below the side's root; on a server, below its folder), fails its row, also when the link appears before the copy
-// is put in place: nothing is written through it. Local copies are made behind the walk, many at once
+// (below the side's root; on a server, below its folder), fails its row, also when the
+// link appears before the copy is put in place: nothing is written through it. Every
+// step on a local destination after its check (the read-only mark, the copy's temporary
+// file, the trash backup, the rename) is taken in its folder as opened from the side's
+// root down, never by its path: a folder swapped for a link meanwhile leads nothing
+// through the link. Local copies are made behind the walk, many at once
 // (platform::DurableCopies), and each is put in place (after the trash backup of the file
 // it replaces) in the order of the rows, when it is whole and on the disk. The first
 // copy into a folder removes the temporary files that copies of a killed run left there
