@@ -11,9 +11,6 @@
 #include <QFileInfo>
 #include <QStringList>
 
-#include <cerrno>
-#include <cstring>
-
 #include <fcntl.h>
 #include <sys/stat.h>
 
@@ -103,8 +100,9 @@ void CopyOperation::handleRow(OperationFrame &frame, const OperationRow &row)
             frame.listError(destination, *link);
             return;
         }
+        platform::Descriptor made;
         bool created = false;
-        if (makeFolder(frame, destination.chopped(1), destination, created) && created)
+        if (makeFolder(frame, destination.chopped(1), destination, made, created) && created)
             ++m_foldersCreated;
         return;
     }
@@ -166,7 +164,8 @@ bool CopyOperation::uploadToServer(OperationFrame &frame, const QString &source,
     }
 }
 
-bool CopyOperation::makeFolder(OperationFrame &frame, const QString &folder, const QString &rowTarget, bool &created)
+bool CopyOperation::makeFolder(OperationFrame &frame, const QString &folder, const QString &rowTarget,
+                               platform::Descriptor &opened, bool &created)
 {
     created = false;
     for (const auto &[failed, failure] : std::as_const(m_failedFolders)) {
@@ -175,7 +174,7 @@ bool CopyOperation::makeFolder(OperationFrame &frame, const QString &folder, con
             return false;
         }
     }
-    if (const std::optional<QString> failure = listing::MakeFolders(folder, 0, created)) {
+    if (const StepResult failure = MakeFoldersBelow(frame.sides().sideRoot[m_destinationSide], folder, opened, created)) {
         m_failedFolders.append({folder, *failure});
         frame.listError(rowTarget, *failure);
         return false;
@@ -189,24 +188,18 @@ void CopyOperation::copyLocally(OperationFrame &frame, const QString &source, co
         frame.listError(destination, *link);
         return;
     }
+    const QFileInfo entry(destination);
+    const QString folder = entry.path();
+    platform::Descriptor opened;
     bool created = false;
-    const QString folder = QFileInfo(destination).path();
-    if (!makeFolder(frame, folder, destination, created))
+    if (!makeFolder(frame, folder, destination, opened, created))
         return;
     struct stat sourceInfo;
     if (::stat(QFile::encodeName(source).constData(), &sourceInfo) != 0 || !S_ISREG(sourceInfo.st_mode))
         return;
-    platform::Descriptor opened;
     PendingCopy pending;
-    if (const StepResult link = OpenEntryFolder(frame.sides().sideRoot[m_destinationSide], destination, opened, pending.name)) {
-        frame.listError(destination, *link);
-        return;
-    }
-    if (!opened.isOpen()) {
-        frame.listError(destination, QString::fromLocal8Bit(std::strerror(errno)) + QStringLiteral(" : ") + folder);
-        return;
-    }
     pending.folder = keptFolder(std::move(opened));
+    pending.name = QFile::encodeName(entry.fileName());
     // What copies of a killed run left in the folder goes before the first copy into it.
     if (!m_clearedFolders.contains(folder)) {
         m_clearedFolders.insert(folder);

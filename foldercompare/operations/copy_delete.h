@@ -55,9 +55,11 @@ public:
 private:
     bool fetchSource(OperationFrame &frame, const OperationRow &row, const QString &source);
     bool uploadToServer(OperationFrame &frame, const QString &source, const QString &destination);
-    // Makes `folder` with the folders above it. When it cannot be made, the row fails,
+    // Makes `folder` with the folders above it and opens it (`opened`), from the side's
+    // root down through no link (MakeFoldersBelow). When it cannot be made, the row fails,
     // listed as `rowTarget` (its destination) with the folder's reason.
-    bool makeFolder(OperationFrame &frame, const QString &folder, const QString &rowTarget, bool &created);
+    bool makeFolder(OperationFrame &frame, const QString &folder, const QString &rowTarget, platform::Descriptor &opened,
+                    bool &created);
     void copyLocally(OperationFrame &frame, const QString &source, const QString &destination);
     void placeOldest(OperationFrame &frame);
     // `folder`, or the folder kept from the row before when it is the same one: the

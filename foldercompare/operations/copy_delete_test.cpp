@@ -204,7 +204,7 @@ TEST_F(CopyTest, AFileInAFolderThatCannotBeMadeIsNamed)
 // in hand fails its row, and what it leads to stays as it was. So does a link put in
 // place of the target's folder after that folder was checked (here while the read-only
 // question is open): the target is made writable and the copy written in the folder
-// that was checked, never through the link.
+// that was checked, never through the link. No folder is made through a link either.
 TEST_F(CopyTest, NothingIsWrittenThroughALink)
 {
     file("one/a.txt", "a");
@@ -242,6 +242,12 @@ TEST_F(CopyTest, NothingIsWrittenThroughALink)
     };
     CopyOperation copy(0);
     run(copy, rows({"a.txt", "linked/b.txt", "linked/deeper/", "moved/c.txt", "swapped/d.txt", "z.txt"}), localSides());
+    // The folders a copy makes are made each in the one above it, never through a link.
+    platform::Descriptor made;
+    bool created = false;
+    EXPECT_EQ(MakeFoldersBelow(tree("two"), tree("two/linked/made/deeper"), made, created),
+              QStringLiteral("リンクは辿りません : ") + tree("two/linked"));
+    EXPECT_FALSE(created);
 
     EXPECT_EQ(temporariesThroughTheLink, QStringList()) << "the copy in hand was written through the link";
     EXPECT_EQ(modeThroughTheLink & S_IWUSR, 0u) << "the file behind the link was made writable";

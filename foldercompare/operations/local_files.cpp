@@ -1,5 +1,6 @@
 #include "foldercompare/operations/local_files.h"
 
+#include "foldercompare/listing/folder_services.h"
 #include "foldercompare/operations/operation_frame.h"
 #include "platform/atomic_file.h"
 #include "platform/descriptor.h"
@@ -135,37 +136,71 @@ bool isBelow(const QString &root, const QString &path)
     return !root.isEmpty() && path.startsWith(folderPrefix(root));
 }
 
-// Opens the folder that holds `path` below `root` (followed as the user named it), each
-// folder in the one above it, never through a link: a link on the way fails, naming it.
-// `parent` stays closed when `path` is not below `root` or a folder on the way is
-// missing; `name` is the last element of `path`.
-StepResult openParentBelow(const QString &root, const QString &path, platform::Descriptor &parent, QByteArray &name)
+// The elements of `path` below `root`.
+QStringList elementsBelow(const QString &root, const QString &path)
 {
-    if (!isBelow(root, path))
-        return std::nullopt;
+    return path.mid(folderPrefix(root).size()).split(u'/', Qt::SkipEmptyParts);
+}
+
+// Opens `root` (followed as the user named it) and below it the folders `names` each in
+// the one above it, never through a link: a link on the way fails, naming it. Without
+// `created`, a folder on the way that is missing or no folder ends the walk with
+// `folder` closed. With it, a missing folder is made (mkdirat, `*created` then set), and
+// one that cannot be made or opened fails, naming it, as does anything else in the way.
+StepResult openFoldersBelow(const QString &root, const QStringList &names, platform::Descriptor &folder, bool *created)
+{
     const QString prefix = folderPrefix(root);
-    const QStringList names = path.mid(prefix.size()).split(u'/', Qt::SkipEmptyParts);
-    if (names.isEmpty())
-        return std::nullopt;
-    platform::Descriptor folder(::open(QFile::encodeName(prefix).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    folder = platform::Descriptor(::open(QFile::encodeName(prefix).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     QString reached = prefix.chopped(1);
-    for (qsizetype index = 0; folder.isOpen() && index + 1 < names.size(); ++index) {
+    if (!folder.isOpen() && created)
+        return systemText(errno) + QStringLiteral(" : ") + reached;
+    for (qsizetype index = 0; folder.isOpen() && index < names.size(); ++index) {
         const QByteArray element = QFile::encodeName(names.at(index));
         reached += u'/' + names.at(index);
+        const auto failure = [&](int error, const QString &where) -> StepResult {
+            folder.reset();
+            if (!created)
+                return std::nullopt;
+            return systemText(error) + QStringLiteral(" : ") + where;
+        };
         struct stat info;
-        if (::fstatat(folder.get(), element.constData(), &info, AT_SYMLINK_NOFOLLOW) != 0)
-            return std::nullopt;
-        if (S_ISLNK(info.st_mode))
+        if (::fstatat(folder.get(), element.constData(), &info, AT_SYMLINK_NOFOLLOW) != 0) {
+            if (!created || errno != ENOENT)
+                return failure(errno, reached);
+            if (::mkdirat(folder.get(), element.constData(), 0777) != 0 && errno != EEXIST)
+                return failure(errno, reached);
+            *created = true;
+        } else if (S_ISLNK(info.st_mode)) {
             return LinkNotFollowed + QStringLiteral(" : ") + reached;
-        if (!S_ISDIR(info.st_mode))
-            return std::nullopt;
+        } else if (!S_ISDIR(info.st_mode)) {
+            // Named as the folder that cannot be made in it, when there is one.
+            return failure(ENOTDIR, index + 1 < names.size() ? reached + u'/' + names.at(index + 1) : reached);
+        }
         folder = platform::Descriptor(
             ::openat(folder.get(), element.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
         if (!folder.isOpen() && errno == ELOOP)
             return LinkNotFollowed + QStringLiteral(" : ") + reached;
+        if (!folder.isOpen() && created)
+            return systemText(errno) + QStringLiteral(" : ") + reached;
     }
+    return std::nullopt;
+}
+
+// Opens the folder that holds `path` below `root` as openFoldersBelow opens folders,
+// never making one: `parent` stays closed when `path` is not below `root` or a folder on
+// the way is missing; `name` is the last element of `path`.
+StepResult openParentBelow(const QString &root, const QString &path, platform::Descriptor &parent, QByteArray &name)
+{
+    if (!isBelow(root, path))
+        return std::nullopt;
+    QStringList names = elementsBelow(root, path);
+    if (names.isEmpty())
+        return std::nullopt;
+    name = QFile::encodeName(names.takeLast());
+    platform::Descriptor folder;
+    if (StepResult link = openFoldersBelow(root, names, folder, nullptr))
+        return link;
     parent = std::move(folder);
-    name = QFile::encodeName(names.last());
     return std::nullopt;
 }
 
@@ -190,6 +225,19 @@ StepResult OpenEntryFolder(const QString &root, const QString &path, platform::D
     const QFileInfo entry(path);
     name = QFile::encodeName(entry.fileName());
     folder = platform::Descriptor(::open(QFile::encodeName(entry.path()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    return std::nullopt;
+}
+
+StepResult MakeFoldersBelow(const QString &root, const QString &path, platform::Descriptor &folder, bool &created)
+{
+    created = false;
+    if (isBelow(root, path))
+        return openFoldersBelow(root, elementsBelow(root, path), folder, &created);
+    if (std::optional<QString> failure = listing::MakeFolders(path, 0, created))
+        return failure;
+    folder = platform::Descriptor(::open(QFile::encodeName(path).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!folder.isOpen())
+        return systemText(errno) + QStringLiteral(" : ") + path;
     return std::nullopt;
 }
 

@@ -55,6 +55,13 @@ StepResult LinkOnTheWay(const QString &root, const QString &path, bool entryToo)
 // a folder on the way cannot be opened.
 StepResult OpenEntryFolder(const QString &root, const QString &path, platform::Descriptor &folder, QByteArray &name);
 
+// Makes the folder `path` with the folders above it and opens it (`folder`); `created`
+// tells whether any was made. Below the side's root `root`, each folder is looked up,
+// made (mkdirat) and opened in the one above it, never through a link: a link on the
+// way fails, naming it. A folder that cannot be made or opened fails, naming it, with
+// the system's reason.
+StepResult MakeFoldersBelow(const QString &root, const QString &path, platform::Descriptor &folder, bool &created);
+
 // Whether anything (a file, a folder, a link even when broken) is at `path`.
 bool EntryExists(const QString &path);
 
