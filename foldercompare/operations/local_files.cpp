@@ -5,7 +5,6 @@
 #include "platform/atomic_file.h"
 #include "platform/descriptor.h"
 #include "platform/descriptor_trash.h"
-#include "platform/shell_services.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -108,16 +107,6 @@ StepResult ReplaceFileContents(const QString &path, QByteArrayView bytes, const 
     if (!output.open() || !output.write(bytes))
         return output.errorString();
     return commitAfter(output, beforeReplace);
-}
-
-StepResult TrashBackup(const QString &path)
-{
-    if (!EntryExists(path))
-        return std::nullopt;
-    QString reason;
-    if (platform::RecyclerDelete(path, &reason) != 0)
-        return reason;
-    return std::nullopt;
 }
 
 namespace {

@@ -23,15 +23,13 @@ using BeforeReplace = std::function<StepResult()>;
 // file beside it; the file keeps its permission bits and owner.
 StepResult ReplaceFileContents(const QString &path, QByteArrayView bytes, const BeforeReplace &beforeReplace = {});
 
-// Moves `path` to the trash when something is there; a move that failed is a failure.
-StepResult TrashBackup(const QString &path);
-
-// TrashBackup for the entry `name` of the open folder `folder`, whose path is `path`:
-// the entry is looked up and moved from that folder alone, a link as the link.
+// Moves the entry `name` of the open folder `folder`, whose path is `path`, to the trash
+// when something is there; a move that failed is a failure. The entry is looked up and
+// moved from that folder alone, a link as the link.
 StepResult TrashBackupAt(int folder, const QByteArray &name, const QString &path);
 
-// TrashBackup for `path`, its folder opened as OpenEntryFolder opens it: with the side's
-// `root` given, a link on the way fails, naming it, and nothing is moved.
+// TrashBackupAt for `path`, its folder opened as OpenEntryFolder opens it: with the
+// side's `root` given, a link on the way fails, naming it, and nothing is moved.
 StepResult TrashEntry(const QString &path, const QString &root);
 
 // Deletes the file, link or folder (with everything below it) at `path` for good. A
