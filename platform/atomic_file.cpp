@@ -163,29 +163,54 @@ int resolveTarget(const QByteArray &path, ResolvedTarget &target)
     return ELOOP;
 }
 
+// Looks at the entry `name` of the open folder `folder` without following it; a link
+// there is refused with ELOOP. Returns the failure's errno, or 0.
+int lookUpInFolder(int folder, const QByteArray &name, ResolvedTarget &target)
+{
+    target.path = name;
+    if (::fstatat(folder, name.constData(), &target.info, AT_SYMLINK_NOFOLLOW) != 0)
+        return errno == ENOENT ? 0 : errno;
+    target.exists = true;
+    return S_ISLNK(target.info.st_mode) ? ELOOP : 0;
+}
+
 int closeDescriptor(int &descriptor)
 {
     const int result = ::close(std::exchange(descriptor, -1));
     return result == 0 || errno == EINTR ? 0 : errno;
 }
 
-// Removes from `folder` the regular files (not links) whose names `matches` takes.
-void removeRegularFilesNamed(const QByteArray &folder, const std::function<bool(QByteArrayView)> &matches)
+// Removes from the open folder `folder` the regular files (not links) whose names
+// `matches` takes.
+void removeRegularFilesNamed(int folder, const std::function<bool(QByteArrayView)> &matches)
 {
-    DIR *const entries = ::opendir(folder.constData());
-    if (!entries)
+    const int listing = ::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    DIR *const entries = listing < 0 ? nullptr : ::fdopendir(listing);
+    if (!entries) {
+        if (listing >= 0)
+            ::close(listing);
         return;
-    const int descriptor = ::dirfd(entries);
+    }
     std::vector<QByteArray> names;
     while (const dirent *entry = ::readdir(entries)) {
         struct stat info;
         if (matches(QByteArrayView(entry->d_name))
-            && ::fstatat(descriptor, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(info.st_mode))
+            && ::fstatat(folder, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(info.st_mode))
             names.emplace_back(entry->d_name);
     }
-    for (const QByteArray &name : names)
-        ::unlinkat(descriptor, name.constData(), 0);
     ::closedir(entries);
+    for (const QByteArray &name : names)
+        ::unlinkat(folder, name.constData(), 0);
+}
+
+// The same for the folder at the path `folder`.
+void removeRegularFilesNamed(const QByteArray &folder, const std::function<bool(QByteArrayView)> &matches)
+{
+    const int opened = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (opened < 0)
+        return;
+    removeRegularFilesNamed(opened, matches);
+    ::close(opened);
 }
 
 void collectStale(int folder, bool top)
@@ -231,6 +256,16 @@ AtomicFile::AtomicFile(const QString &path, int newFileMode)
 {
 }
 
+AtomicFile::AtomicFile(std::shared_ptr<const Descriptor> folder, const QByteArray &name, int newFileMode)
+    : m_path(QFile::decodeName(name)), m_newFileMode(newFileMode), m_folder(std::move(folder))
+{
+}
+
+int AtomicFile::folder() const
+{
+    return m_folder ? m_folder->get() : AT_FDCWD;
+}
+
 AtomicFile::~AtomicFile()
 {
     cancel();
@@ -241,15 +276,16 @@ bool AtomicFile::open()
     if (m_descriptor >= 0 || m_failed)
         return fail(EBADF);
     ResolvedTarget target;
-    if (const int error = resolveTarget(QFile::encodeName(m_path), target))
+    if (const int error = m_folder ? lookUpInFolder(m_folder->get(), QFile::encodeName(m_path), target)
+                                   : resolveTarget(QFile::encodeName(m_path), target))
         return fail(error);
     if (target.descriptorLink)
         return openDirectly(target.path, S_ISREG(target.info.st_mode));
     if (target.exists && S_ISDIR(target.info.st_mode))
         return fail(EISDIR);
     if (target.exists && !S_ISREG(target.info.st_mode))
-        return openDirectly(target.path, false);
-    if (target.exists && ::faccessat(AT_FDCWD, target.path.constData(), W_OK, AT_EACCESS) != 0)
+        return m_folder ? fail(EINVAL) : openDirectly(target.path, false);
+    if (target.exists && ::faccessat(folder(), target.path.constData(), W_OK, AT_EACCESS) != 0)
         return fail(errno);
     if (!openTemporary(target.path))
         return false;
@@ -272,7 +308,7 @@ bool AtomicFile::openTemporary(const QByteArray &target)
     for (int attempt = 0; attempt < TemporaryNameAttempts; ++attempt) {
         const QByteArray temporary = temporaryFilePathFor(target);
         const int descriptor
-            = ::open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode_t(m_newFileMode));
+            = ::openat(folder(), temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode_t(m_newFileMode));
         if (descriptor >= 0) {
             m_descriptor = descriptor;
             m_temporary = temporary;
@@ -347,7 +383,7 @@ bool AtomicFile::place()
 {
     if (!m_finished || m_failed)
         return fail(m_error ? m_error : EBADF);
-    if (!m_temporary.isEmpty() && ::rename(m_temporary.constData(), m_target.constData()) != 0)
+    if (!m_temporary.isEmpty() && ::renameat(folder(), m_temporary.constData(), folder(), m_target.constData()) != 0)
         return fail(errno);
     m_temporary.clear();
     return true;
@@ -358,7 +394,7 @@ void AtomicFile::cancel()
     if (m_descriptor >= 0)
         ::close(std::exchange(m_descriptor, -1));
     if (!m_temporary.isEmpty())
-        ::unlink(m_temporary.constData());
+        ::unlinkat(folder(), m_temporary.constData(), 0);
     m_temporary.clear();
 }
 
@@ -414,6 +450,11 @@ bool isLeftoverTemporaryFileName(QByteArrayView name)
 void removeLeftoverTemporaryFiles(const QString &folder)
 {
     removeRegularFilesNamed(QFile::encodeName(folder), isLeftoverTemporaryFileName);
+}
+
+void removeLeftoverTemporaryFiles(int folder)
+{
+    removeRegularFilesNamed(folder, isLeftoverTemporaryFileName);
 }
 
 void removeStaleTemporaryFilesOf(const QString &target)

@@ -1,9 +1,12 @@
 #pragma once
 
+#include "platform/descriptor.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
 
+#include <memory>
 #include <optional>
 
 namespace platform {
@@ -35,6 +38,12 @@ class AtomicFile
 {
 public:
     explicit AtomicFile(const QString &path, int newFileMode = SharedFileMode);
+    // Writes the entry `name` of the open folder `folder` in the same way, every step
+    // (the look at the target, the temporary file, the rename, its removal) taken in that
+    // folder alone: a folder renamed, or put in the place of a link, after it was opened
+    // leads nothing elsewhere. A link at `name` is refused (ELOOP), never followed, and
+    // so is anything there that is not a regular file (EINVAL).
+    AtomicFile(std::shared_ptr<const Descriptor> folder, const QByteArray &name, int newFileMode = SharedFileMode);
     ~AtomicFile();
     AtomicFile(const AtomicFile &) = delete;
     AtomicFile &operator=(const AtomicFile &) = delete;
@@ -64,11 +73,13 @@ public:
     // place().
     void syncElsewhere() { m_syncElsewhere = true; }
 
-    // The path given to the constructor.
+    // The path given to the constructor (the name, for a file in an open folder).
     QString path() const { return m_path; }
     // The file that place() replaces (or that is written directly), links resolved; known
-    // once open() succeeded.
+    // once open() succeeded. For a file in an open folder, its name there.
     QByteArray targetPath() const { return m_target; }
+    // The open folder that targetPath() is looked up in; AT_FDCWD for a path.
+    int folder() const;
     // The open file's descriptor (the temporary file, or the target written directly)
     // between open() and finish(), for callers that fill it themselves; -1 otherwise.
     int descriptor() const { return m_descriptor; }
@@ -84,6 +95,7 @@ private:
 
     QString m_path;
     int m_newFileMode;
+    std::shared_ptr<const Descriptor> m_folder; // null for a path
     QByteArray m_target;    // the file that commit() replaces, links resolved
     QByteArray m_temporary; // empty when the target is written directly
     int m_descriptor = -1;
@@ -114,6 +126,8 @@ bool isLeftoverTemporaryFileName(QByteArrayView name);
 // temporary names (isLeftoverTemporaryFileName). For any folder, also one the user
 // writes in: nothing else is taken. Failures are passed over.
 void removeLeftoverTemporaryFiles(const QString &folder);
+// The same for the open folder `folder`.
+void removeLeftoverTemporaryFiles(int folder);
 
 // Removes the temporary files that writes of `target` (a file path) killed before they
 // ended left beside it: those that temporaryFilePathFor names for this very target. Only

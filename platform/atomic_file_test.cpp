@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <fcntl.h>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -109,6 +110,39 @@ TEST(AtomicFile, ReplacementKeepsModeAndOwnerAndFollowsLinks)
     EXPECT_EQ(writeWholeFile(folder.filePath("private.ini"), "new", PrivateFileMode), std::nullopt);
     EXPECT_EQ(statusOf(folder.filePath("private.ini")).st_mode & 0777, 0600u);
     EXPECT_EQ(entries(folder.path()), (QStringList{"kept.txt", "link.txt", "owned.txt", "private.ini", "real.txt"}));
+}
+
+// A file written in an open folder goes to that folder, also after the folder was
+// renamed and a link put in its place, keeps its old mode there, and a link at its name
+// is refused: nothing is written through a link.
+TEST(AtomicFile, AFileInAnOpenFolderIsWrittenThereAndFollowsNoLink)
+{
+    TemporaryFolder folder;
+    const QString old = folder.writeFile("sub/old.txt", "old");
+    ::chmod(QFile::encodeName(old).constData(), 0640);
+    const QString elsewhere = folder.writeFile("elsewhere/old.txt", "elsewhere");
+    ASSERT_TRUE(QFile::link(elsewhere, folder.filePath("sub/link.txt")));
+    auto opened = std::make_shared<const Descriptor>(
+        ::open(QFile::encodeName(folder.filePath("sub")).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    ASSERT_TRUE(opened->isOpen());
+    ASSERT_EQ(::rename(QFile::encodeName(folder.filePath("sub")).constData(),
+                       QFile::encodeName(folder.filePath("moved")).constData()), 0);
+    ASSERT_TRUE(QFile::link(folder.filePath("elsewhere"), folder.filePath("sub")));
+
+    for (const char *name : {"old.txt", "new.txt"}) {
+        AtomicFile file(opened, name);
+        EXPECT_TRUE(file.open() && file.write("new") && file.commit()) << name;
+    }
+    AtomicFile link(opened, "link.txt");
+    EXPECT_FALSE(link.open());
+    EXPECT_EQ(link.error(), ELOOP);
+
+    EXPECT_EQ(TemporaryFolder::readFile(folder.filePath("moved/old.txt")), "new");
+    EXPECT_EQ(statusOf(folder.filePath("moved/old.txt")).st_mode & 07777, 0640u);
+    EXPECT_EQ(TemporaryFolder::readFile(folder.filePath("moved/new.txt")), "new");
+    EXPECT_EQ(entries(folder.filePath("moved")), (QStringList{"link.txt", "new.txt", "old.txt"}));
+    EXPECT_EQ(TemporaryFolder::readFile(elsewhere), "elsewhere");
+    EXPECT_EQ(entries(folder.filePath("elsewhere")), QStringList{"old.txt"});
 }
 
 // Points the standard output at `descriptor` while `write` runs.

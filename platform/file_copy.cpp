@@ -147,8 +147,8 @@ int KeepTimesAfterRename(int folder, const QByteArray &name, const struct timesp
     return ::utimensat(folder, name.constData(), times, AT_SYMLINK_NOFOLLOW) == 0 ? 0 : errno;
 }
 
-DurableCopies::Copy::Copy(const QString &target)
-    : m_target(target)
+DurableCopies::Copy::Copy(const QString &target, std::shared_ptr<const Descriptor> folder)
+    : m_target(target), m_folder(std::move(folder))
 {
 }
 
@@ -168,7 +168,13 @@ void DurableCopies::Copy::make(const QString &source, DurableCopies &copies)
         return fail(systemText(errno), errno);
     if (!S_ISREG(info.st_mode))
         return fail(systemText(EINVAL), EINVAL);
-    m_file = std::make_unique<AtomicFile>(m_target, int(info.st_mode & 07777));
+    if (m_folder) {
+        const QByteArray target = QFile::encodeName(m_target);
+        m_file = std::make_unique<AtomicFile>(m_folder, target.sliced(target.lastIndexOf('/') + 1),
+                                              int(info.st_mode & 07777));
+    } else {
+        m_file = std::make_unique<AtomicFile>(m_target, int(info.st_mode & 07777));
+    }
     if (!m_file->open())
         return fail(m_file->errorString(), m_file->error());
     if (BatchSync::wholeFileSystemSyncs(m_file->descriptor()))
@@ -176,6 +182,8 @@ void DurableCopies::Copy::make(const QString &source, DurableCopies &copies)
     struct stat written;
     if (::fstat(m_file->descriptor(), &written) == 0)
         copies.m_syncs.note(written.st_dev, [this] {
+            if (m_folder)
+                return Descriptor(::fcntl(m_folder->get(), F_DUPFD_CLOEXEC, 0));
             const QByteArray target = m_file->targetPath();
             const qsizetype slash = target.lastIndexOf('/');
             const QByteArray folder = slash < 0 ? QByteArray(".") : slash == 0 ? QByteArray("/") : target.first(slash);
@@ -214,7 +222,7 @@ std::optional<QString> DurableCopies::Copy::place()
         fail(m_file->errorString(), m_file->error());
         return m_failure;
     }
-    KeepTimesAfterRename(AT_FDCWD, m_file->targetPath(), m_times);
+    KeepTimesAfterRename(m_file->folder(), m_file->targetPath(), m_times);
     return std::nullopt;
 }
 
@@ -236,9 +244,10 @@ bool DurableCopies::full(qint64 bytes) const
            && (m_oneAtATime || qsizetype(m_pending.size()) >= m_inFlight || m_pendingBytes + bytes > m_inFlightBytes);
 }
 
-void DurableCopies::add(const QString &source, const QString &target, qint64 bytes)
+void DurableCopies::add(const QString &source, const QString &target, qint64 bytes,
+                        std::shared_ptr<const Descriptor> folder)
 {
-    m_pending.push_back({source, target, bytes, ++m_added, false, {}});
+    m_pending.push_back({source, target, std::move(folder), bytes, ++m_added, false, {}});
     m_pendingBytes += bytes;
     if (!m_oneAtATime)
         start(m_pending.back());
@@ -248,15 +257,18 @@ void DurableCopies::add(const QString &source, const QString &target, qint64 byt
 void DurableCopies::start(Pending &pending)
 {
     auto job = std::make_shared<std::packaged_task<std::unique_ptr<Copy>()>>(
-        [this, source = pending.source, target = pending.target] { return makeCopy(source, target); });
+        [this, source = pending.source, target = pending.target, folder = pending.folder] {
+            return makeCopy(source, target, folder);
+        });
     pending.copy = job->get_future();
     pending.started = true;
     m_workers.start([job] { (*job)(); });
 }
 
-std::unique_ptr<DurableCopies::Copy> DurableCopies::makeCopy(const QString &source, const QString &target)
+std::unique_ptr<DurableCopies::Copy> DurableCopies::makeCopy(const QString &source, const QString &target,
+                                                             const std::shared_ptr<const Descriptor> &folder)
 {
-    auto copy = std::make_unique<Copy>(target);
+    auto copy = std::make_unique<Copy>(target, folder);
     copy->make(source, *this);
     return copy;
 }
@@ -286,7 +298,7 @@ std::unique_ptr<DurableCopies::Copy> DurableCopies::takeOldest()
     Pending oldest = std::move(m_pending.front());
     m_pending.pop_front();
     m_pendingBytes -= oldest.bytes;
-    std::unique_ptr<Copy> copy = oldest.started ? oldest.copy.get() : makeCopy(oldest.source, oldest.target);
+    std::unique_ptr<Copy> copy = oldest.started ? oldest.copy.get() : makeCopy(oldest.source, oldest.target, oldest.folder);
     if (!m_oneAtATime && outOfSpace(copy->m_error)) {
         // The copies after it may hold the space it needed: they are dropped, to be made
         // again one at a time, and it is made again on its own.
@@ -296,7 +308,7 @@ std::unique_ptr<DurableCopies::Copy> DurableCopies::takeOldest()
                 later.copy.get();
             later.started = false;
         }
-        copy = makeCopy(oldest.source, oldest.target);
+        copy = makeCopy(oldest.source, oldest.target, oldest.folder);
     }
     while (copy->failure().isEmpty() && oldest.added > m_failedUpTo && !m_syncs.durable(copy->m_written))
         tookSync(m_syncs.waitUntilDurable(copy->m_written));

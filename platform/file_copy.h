@@ -112,8 +112,8 @@ private:
 // Copies files to their targets so that each copy is whole and on the disk before it
 // takes its target's name, while many copies share the wait for the disk. Each file is
 // copied on a worker thread into a temporary file beside its target (an AtomicFile:
-// links at the target are followed, an existing target keeps its owner where the
-// process may set it) and gets the source's permission bits and times. The copies
+// links at a target path are followed, a target given in an open folder is looked up
+// there alone, an existing target keeps its owner where the process may set it) and gets the source's permission bits and times. The copies
 // written so far are made durable together, by a sync of their file systems (syncfs)
 // that runs while the next copies are written (a copy on a FUSE file system, whose
 // servers mostly take no such sync, is synced on its own); the caller takes the copies
@@ -134,7 +134,9 @@ public:
     class Copy
     {
     public:
-        explicit Copy(const QString &target);
+        // With `folder` given, `target`'s last element is looked up in that open folder
+        // alone (AtomicFile's folder constructor: a link there is refused).
+        explicit Copy(const QString &target, std::shared_ptr<const Descriptor> folder = {});
         ~Copy();
         Copy(const Copy &) = delete;
         Copy &operator=(const Copy &) = delete;
@@ -151,6 +153,7 @@ public:
         void fail(const QString &reason, int error);
 
         QString m_target;
+        std::shared_ptr<const Descriptor> m_folder;
         std::unique_ptr<AtomicFile> m_file; // from the start of the copy until it fails
         struct timespec m_times[2] = {};
         QString m_failure;
@@ -174,8 +177,9 @@ public:
     // takes the oldest back first.
     bool full(qint64 bytes) const;
     // Starts the copy of the file `source` (expected to hold `bytes` bytes) to the path
-    // `target`.
-    void add(const QString &source, const QString &target, qint64 bytes);
+    // `target`; with `folder` given, to the entry of `target`'s name in that open folder,
+    // which holds the temporary file and takes the rename.
+    void add(const QString &source, const QString &target, qint64 bytes, std::shared_ptr<const Descriptor> folder = {});
     // Whether copies are waiting to be taken back.
     bool isEmpty() const { return m_pending.empty(); }
     // Waits for the oldest copy to end, and to be on the disk, and hands it over.
@@ -193,6 +197,7 @@ private:
     {
         QString source;
         QString target;
+        std::shared_ptr<const Descriptor> folder;
         qint64 bytes = 0;
         // The count of copies added when this one was.
         quint64 added = 0;
@@ -200,7 +205,8 @@ private:
         std::future<std::unique_ptr<Copy>> copy;
     };
     void start(Pending &pending);
-    std::unique_ptr<Copy> makeCopy(const QString &source, const QString &target);
+    std::unique_ptr<Copy> makeCopy(const QString &source, const QString &target,
+                                   const std::shared_ptr<const Descriptor> &folder);
     // Takes in the outcome of a sync that ended.
     void tookSync(int error);
 

@@ -89,11 +89,16 @@ bool SetFileDate(const QString &path, const QDateTime &date, QString *errorText,
     return SetFileTimestamp(path, toTimespec(date), errorText, leftChanged);
 }
 
-bool SetFileTimestamp(const QString &path, const struct timespec &time, QString *errorText, bool *leftChanged)
+namespace {
+
+// SetFileTimestamp for the file that `name` names in `folder`, opened with `openFlags`
+// added.
+bool setTimestamp(int folder, const QByteArray &name, int openFlags, const struct timespec &time, QString *errorText,
+                  bool *leftChanged)
 {
     int handle;
     do {
-        handle = ::open(QFile::encodeName(path).constData(), O_RDWR | O_CLOEXEC);
+        handle = ::openat(folder, name.constData(), O_RDWR | O_CLOEXEC | openFlags);
     } while (handle < 0 && errno == EINTR);
     struct stat before = {};
     struct stat kept = {};
@@ -129,6 +134,19 @@ bool SetFileTimestamp(const QString &path, const struct timespec &time, QString 
                      + QDateTime::fromSecsSinceEpoch(kept.st_mtim.tv_sec).toString(QStringLiteral("yyyy/MM/dd HH:mm:ss"))
                      + u')';
     return false;
+}
+
+} // namespace
+
+bool SetFileTimestamp(const QString &path, const struct timespec &time, QString *errorText, bool *leftChanged)
+{
+    return setTimestamp(AT_FDCWD, QFile::encodeName(path), 0, time, errorText, leftChanged);
+}
+
+bool SetFileTimestampAt(int folder, const QByteArray &name, const struct timespec &time, QString *errorText,
+                        bool *leftChanged)
+{
+    return setTimestamp(folder, name, O_NOFOLLOW, time, errorText, leftChanged);
 }
 
 FileIdentity IdentityOf(const struct stat &info)

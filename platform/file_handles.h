@@ -62,6 +62,11 @@ bool SetFileDate(const QString &path, const QDateTime &date, QString *errorText 
 bool SetFileTimestamp(const QString &path, const struct timespec &time, QString *errorText = nullptr,
                       bool *leftChanged = nullptr);
 
+// SetFileTimestamp for the entry `name` of the open folder `folder`, looked up in that
+// folder alone: a link there is not followed, and fails the call.
+bool SetFileTimestampAt(int folder, const QByteArray &name, const struct timespec &time, QString *errorText = nullptr,
+                        bool *leftChanged = nullptr);
+
 // A file as the file system identifies it, with its size and modification time.
 struct FileIdentity
 {

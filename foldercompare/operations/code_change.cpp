@@ -12,6 +12,8 @@
 #include <QThreadPool>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <memory>
 
 namespace foldercompare::operations {
@@ -198,15 +200,28 @@ void CodeChangeOperation::handleRow(OperationFrame &frame, const OperationRow &r
         return;
     }
     const bool readOnly = IsReadOnlyEntry(path);
-    if (readOnly) {
-        if (!frame.mayHandleReadOnly(path))
-            return;
-        SetReadOnly(path, -1);
+    if (readOnly && !frame.mayHandleReadOnly(path))
+        return;
+    // The file is looked up again from the side's root down, and every change made in the
+    // folder reached: a link put in place of a folder on the way since the check above
+    // (while the question was open) fails the row and changes nothing through it.
+    platform::Descriptor opened;
+    QByteArray name;
+    if (const StepResult link = OpenEntryFolder(frame.sides().sideRoot[m_side], path, opened, name)) {
+        frame.listError(path, *link);
+        return;
     }
+    if (!opened.isOpen()) {
+        frame.listError(path, QString::fromLocal8Bit(std::strerror(errno)));
+        return;
+    }
+    auto folder = std::make_shared<const platform::Descriptor>(std::move(opened));
+    if (readOnly)
+        SetReadOnlyAt(folder->get(), name, -1);
     if (m_pending.size() >= size_t(std::max(2, QThread::idealThreadCount())))
         collectOldest(frame);
     auto job = std::make_shared<std::packaged_task<FileOutcome()>>(
-        [path, sourceCode = m_sourceCode, targetCode = m_targetCode, lineEnd = m_lineEnd,
+        [path, folder, name, sourceCode = m_sourceCode, targetCode = m_targetCode, lineEnd = m_lineEnd,
          binJdExt = frame.sides().binJdExt] {
             FileOutcome outcome;
             const FileConversion conversion = ConvertFileBytes(path, sourceCode, targetCode, lineEnd, binJdExt);
@@ -214,14 +229,14 @@ void CodeChangeOperation::handleRow(OperationFrame &frame, const OperationRow &r
                 outcome.failure = conversion.refusal;
                 return outcome;
             }
-            auto file = std::make_unique<platform::AtomicFile>(path);
+            auto file = std::make_unique<platform::AtomicFile>(folder, name);
             if (file->open() && file->write(conversion.bytes) && file->finish())
                 outcome.written = std::move(file);
             else
                 outcome.failure = file->errorString();
             return outcome;
         });
-    m_pending.push_back({frame.currentRow(), path, readOnly, job->get_future()});
+    m_pending.push_back({frame.currentRow(), path, folder, name, readOnly, job->get_future()});
     QThreadPool::globalInstance()->start([job] { (*job)(); });
 }
 
@@ -238,8 +253,8 @@ void CodeChangeOperation::collectOldest(OperationFrame &frame)
         if (frame.sides().recyclerBackup) {
             // The trash keeps the old file as it was, read-only included.
             if (file.readOnly)
-                SetReadOnly(file.path, 1);
-            failure = TrashBackup(file.path);
+                SetReadOnlyAt(file.folder->get(), file.name, 1);
+            failure = TrashBackupAt(file.folder->get(), file.name, file.path);
         }
         if (!failure && !outcome.written->place())
             failure = outcome.written->errorString();
@@ -247,7 +262,7 @@ void CodeChangeOperation::collectOldest(OperationFrame &frame)
             ++m_filesConverted;
     }
     if (file.readOnly)
-        SetReadOnly(file.path, 1);
+        SetReadOnlyAt(file.folder->get(), file.name, 1);
     if (failure)
         frame.listRowError(file.row, file.path, *failure);
 }
@@ -260,7 +275,7 @@ void CodeChangeOperation::finishRows(OperationFrame &frame)
         for (PendingFile &file : m_pending) {
             file.outcome.wait();
             if (file.readOnly)
-                SetReadOnly(file.path, 1);
+                SetReadOnlyAt(file.folder->get(), file.name, 1);
         }
         frame.countRowsNotReached(int(m_pending.size()));
         m_pending.clear();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "foldercompare/operations/operation_frame.h"
+#include "platform/descriptor.h"
 
 #include <QByteArray>
 #include <QStringList>
@@ -94,6 +95,11 @@ private:
     {
         qsizetype row = 0;
         QString path;
+        // The file's folder, opened from the side's root down through no link, and the
+        // file's name in it: the new contents are written, put in place and the old
+        // ones moved to the trash there.
+        std::shared_ptr<const platform::Descriptor> folder;
+        QByteArray name;
         // The file was read-only and made writable for the change.
         bool readOnly = false;
         std::future<FileOutcome> outcome;

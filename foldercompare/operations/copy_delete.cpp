@@ -11,6 +11,7 @@
 #include <QFileInfo>
 #include <QStringList>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 
 namespace foldercompare::operations {
@@ -75,7 +76,7 @@ CopyOperation::~CopyOperation()
     // destinations get back what the run took from them.
     for (const PendingCopy &pending : m_pendingCopies)
         if (pending.madeWritable && !pending.mirror)
-            SetReadOnly(pending.destination, 1);
+            SetReadOnlyAt(pending.folder->get(), pending.name, 1);
 }
 
 QString CopyOperation::completeText() const
@@ -99,8 +100,9 @@ void CopyOperation::handleRow(OperationFrame &frame, const OperationRow &row)
             frame.listError(destination, *link);
             return;
         }
+        platform::Descriptor made;
         bool created = false;
-        if (makeFolder(frame, destination.chopped(1), destination, created) && created)
+        if (makeFolder(frame, destination.chopped(1), destination, made, created) && created)
             ++m_foldersCreated;
         return;
     }
@@ -162,7 +164,8 @@ bool CopyOperation::uploadToServer(OperationFrame &frame, const QString &source,
     }
 }
 
-bool CopyOperation::makeFolder(OperationFrame &frame, const QString &folder, const QString &rowTarget, bool &created)
+bool CopyOperation::makeFolder(OperationFrame &frame, const QString &folder, const QString &rowTarget,
+                               platform::Descriptor &opened, bool &created)
 {
     created = false;
     for (const auto &[failed, failure] : std::as_const(m_failedFolders)) {
@@ -171,7 +174,7 @@ bool CopyOperation::makeFolder(OperationFrame &frame, const QString &folder, con
             return false;
         }
     }
-    if (const std::optional<QString> failure = listing::MakeFolders(folder, 0, created)) {
+    if (const StepResult failure = MakeFoldersBelow(frame.sides().sideRoot[m_destinationSide], folder, opened, created)) {
         m_failedFolders.append({folder, *failure});
         frame.listError(rowTarget, *failure);
         return false;
@@ -185,43 +188,58 @@ void CopyOperation::copyLocally(OperationFrame &frame, const QString &source, co
         frame.listError(destination, *link);
         return;
     }
+    const QFileInfo entry(destination);
+    const QString folder = entry.path();
+    platform::Descriptor opened;
     bool created = false;
-    const QString folder = QFileInfo(destination).path();
-    if (!makeFolder(frame, folder, destination, created))
+    if (!makeFolder(frame, folder, destination, opened, created))
         return;
-    // What copies of a killed run left in the folder goes before the first copy into it.
-    if (!m_clearedFolders.contains(folder)) {
-        m_clearedFolders.insert(folder);
-        platform::removeLeftoverTemporaryFiles(folder);
-    }
     struct stat sourceInfo;
     if (::stat(QFile::encodeName(source).constData(), &sourceInfo) != 0 || !S_ISREG(sourceInfo.st_mode))
         return;
     PendingCopy pending;
+    pending.folder = keptFolder(std::move(opened));
+    pending.name = QFile::encodeName(entry.fileName());
+    // What copies of a killed run left in the folder goes before the first copy into it.
+    if (!m_clearedFolders.contains(folder)) {
+        m_clearedFolders.insert(folder);
+        platform::removeLeftoverTemporaryFiles(pending.folder->get());
+    }
     pending.row = frame.currentRow();
     pending.destination = destination;
     // An FTP destination's file is the mirror copy, not one of the user's: no question,
     // no trash.
     pending.mirror = frame.isFtpSide(m_destinationSide);
     struct stat destinationInfo;
-    pending.madeWritable = ::stat(QFile::encodeName(destination).constData(), &destinationInfo) == 0
-                           && S_ISREG(destinationInfo.st_mode) && !(destinationInfo.st_mode & S_IWUSR);
+    pending.madeWritable
+        = ::fstatat(pending.folder->get(), pending.name.constData(), &destinationInfo, AT_SYMLINK_NOFOLLOW) == 0
+          && S_ISREG(destinationInfo.st_mode) && !(destinationInfo.st_mode & S_IWUSR);
     if (pending.madeWritable) {
         if (!pending.mirror && !frame.mayHandleReadOnly(destination))
             return;
-        SetReadOnly(destination, -1);
+        SetReadOnlyAt(pending.folder->get(), pending.name, -1);
     }
     if (!pending.mirror && frame.sides().recyclerBackup)
-        pending.backup = [destination, madeWritable = pending.madeWritable] {
+        pending.backup = [destination, folder = pending.folder, name = pending.name, madeWritable = pending.madeWritable] {
             // The trash keeps the old file as it was, read-only included.
             if (madeWritable)
-                SetReadOnly(destination, 1);
-            return TrashBackup(destination);
+                SetReadOnlyAt(folder->get(), name, 1);
+            return TrashBackupAt(folder->get(), name, destination);
         };
     while (m_copies.full(sourceInfo.st_size))
         placeOldest(frame);
-    m_copies.add(source, destination, sourceInfo.st_size);
+    m_copies.add(source, destination, sourceInfo.st_size, pending.folder);
     m_pendingCopies.push_back(std::move(pending));
+}
+
+std::shared_ptr<const platform::Descriptor> CopyOperation::keptFolder(platform::Descriptor folder)
+{
+    struct stat opened;
+    struct stat kept;
+    if (!m_lastFolder || ::fstat(folder.get(), &opened) != 0 || ::fstat(m_lastFolder->get(), &kept) != 0
+        || opened.st_dev != kept.st_dev || opened.st_ino != kept.st_ino)
+        m_lastFolder = std::make_shared<const platform::Descriptor>(std::move(folder));
+    return m_lastFolder;
 }
 
 void CopyOperation::placeOldest(OperationFrame &frame)
@@ -241,13 +259,13 @@ void CopyOperation::placeOldest(OperationFrame &frame)
         failure = copy->place();
     if (failure) {
         if (pending.madeWritable && !pending.mirror)
-            SetReadOnly(pending.destination, 1);
+            SetReadOnlyAt(pending.folder->get(), pending.name, 1);
         frame.listRowError(pending.row, pending.destination, *failure);
     } else {
         ++m_filesCopied;
     }
-    if (pending.mirror && IsReadOnlyEntry(pending.destination))
-        SetReadOnly(pending.destination, -1);
+    if (pending.mirror)
+        SetReadOnlyAt(pending.folder->get(), pending.name, -1);
 }
 
 void CopyOperation::finishRows(OperationFrame &frame)
@@ -259,7 +277,7 @@ void CopyOperation::finishRows(OperationFrame &frame)
         m_copies.discardAll();
         for (const PendingCopy &pending : m_pendingCopies)
             if (pending.madeWritable)
-                SetReadOnly(pending.destination, 1);
+                SetReadOnlyAt(pending.folder->get(), pending.name, 1);
         frame.countRowsNotReached(int(m_pendingCopies.size()));
         m_pendingCopies.clear();
         return;
@@ -303,12 +321,15 @@ void DeleteOperation::handleRow(OperationFrame &frame, const OperationRow &row)
     // Nothing there: nothing deleted, nothing counted.
     if (!EntryExists(target))
         return;
+    // The entry is looked up again from the side's root down: a link put in place of a
+    // folder on the way since the check above (while the question was open) fails the row.
+    const QString root = mirror ? QString() : frame.sides().sideRoot[m_side];
     StepResult failure;
     if (!mirror && frame.sides().recyclerBackup) {
-        failure = TrashBackup(target);
+        failure = TrashEntry(target, root);
     } else {
-        SetReadOnly(target, -1);
-        failure = RemoveEntry(target, mirror ? QString() : frame.sides().sideRoot[m_side]);
+        SetReadOnly(target, -1, root);
+        failure = RemoveEntry(target, root);
     }
     if (failure)
         frame.listError(target, *failure);

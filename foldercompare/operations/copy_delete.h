@@ -21,8 +21,12 @@ QString DeletePrompt(int side, bool recyclerBackup);
 // so that the copy takes what the server holds now; a file the server no longer sends
 // fails its row and changes nothing. A source that the list shows but that is gone
 // fails its row too. A destination that is a symbolic link, or that lies below one
-// (below the side's root; on a server, below its folder), fails its row, also when the link appears before the copy
-// is put in place: nothing is written through it. Local copies are made behind the walk, many at once
+// (below the side's root; on a server, below its folder), fails its row, also when the
+// link appears before the copy is put in place: nothing is written through it. Every
+// step on a local destination after its check (the read-only mark, the copy's temporary
+// file, the trash backup, the rename) is taken in its folder as opened from the side's
+// root down, never by its path: a folder swapped for a link meanwhile leads nothing
+// through the link. Local copies are made behind the walk, many at once
 // (platform::DurableCopies), and each is put in place (after the trash backup of the file
 // it replaces) in the order of the rows, when it is whole and on the disk. The first
 // copy into a folder removes the temporary files that copies of a killed run left there
@@ -51,17 +55,27 @@ public:
 private:
     bool fetchSource(OperationFrame &frame, const OperationRow &row, const QString &source);
     bool uploadToServer(OperationFrame &frame, const QString &source, const QString &destination);
-    // Makes `folder` with the folders above it. When it cannot be made, the row fails,
+    // Makes `folder` with the folders above it and opens it (`opened`), from the side's
+    // root down through no link (MakeFoldersBelow). When it cannot be made, the row fails,
     // listed as `rowTarget` (its destination) with the folder's reason.
-    bool makeFolder(OperationFrame &frame, const QString &folder, const QString &rowTarget, bool &created);
+    bool makeFolder(OperationFrame &frame, const QString &folder, const QString &rowTarget, platform::Descriptor &opened,
+                    bool &created);
     void copyLocally(OperationFrame &frame, const QString &source, const QString &destination);
     void placeOldest(OperationFrame &frame);
+    // `folder`, or the folder kept from the row before when it is the same one: the
+    // copies in hand hold one descriptor per folder rather than one each.
+    std::shared_ptr<const platform::Descriptor> keptFolder(platform::Descriptor folder);
 
     // A row whose copy is under way.
     struct PendingCopy
     {
         qsizetype row = 0;
         QString destination;
+        // The destination's folder, opened from the side's root down through no link,
+        // and the destination's name in it: every step on the destination after the
+        // check looks it up there.
+        std::shared_ptr<const platform::Descriptor> folder;
+        QByteArray name;
         // The destination was read-only and made writable for the copy.
         bool madeWritable = false;
         // The destination is an FTP side's mirror copy.
@@ -77,6 +91,7 @@ private:
     // In the order of their rows, as m_copies holds their copies.
     std::deque<PendingCopy> m_pendingCopies;
     platform::DurableCopies m_copies;
+    std::shared_ptr<const platform::Descriptor> m_lastFolder;
     // Destination folders that could not be made, with the reason; rows below them fail
     // with it without trying again.
     QList<std::pair<QString, QString>> m_failedFolders;

@@ -35,41 +35,7 @@ using platform::testing::allowOthers;
 const QDateTime Old(QDate(2020, 1, 2), QTime(3, 4, 5));
 const QString Refresh = QStringLiteral("\r\n\r\n最新の状況を取得し一覧に反映しますか？");
 
-// Answers every box with Yes, running `onQuestion` first at a Yes/No question.
-class QuestionHook final : public platform::UserDialogs
-{
-public:
-    explicit QuestionHook(std::function<void()> onQuestion)
-        : m_onQuestion(std::move(onQuestion))
-    {
-        platform::installDialogs(this);
-    }
-    ~QuestionHook() override { platform::installDialogs(nullptr); }
-    int messageBox(const QString &prompt, int style, const QString &) override
-    {
-        prompts.append(prompt);
-        if (style == platform::MessageStyle::YesNo && m_onQuestion)
-            std::exchange(m_onQuestion, nullptr)();
-        return platform::automaticAnswer(style);
-    }
-    std::optional<platform::ChosenFile> openFile(const QString &, const QString &, const QList<platform::FileFilter> &,
-                                                 int) override
-    {
-        return std::nullopt;
-    }
-    std::optional<platform::ChosenFile> saveFile(const QString &, const QString &, const QList<platform::FileFilter> &,
-                                                 int) override
-    {
-        return std::nullopt;
-    }
-    std::optional<quint32> chooseColor(quint32) override { return std::nullopt; }
-    QString browseFolder(const QString &, const QString &) override { return {}; }
-
-    QStringList prompts;
-
-private:
-    std::function<void()> m_onQuestion;
-};
+using testing::QuestionHook;
 
 mode_t modeOf(const QString &path)
 {
@@ -235,39 +201,74 @@ TEST_F(CopyTest, AFileInAFolderThatCannotBeMadeIsNamed)
 
 // A copy writes through no link it did not choose: a link at the target, in place of a
 // folder on the way (a folder row's too) or put in place of a folder while the copy is
-// in hand fails its row, and what it leads to stays as it was.
+// in hand fails its row, and what it leads to stays as it was. So does a link put in
+// place of the target's folder after that folder was checked (here while the read-only
+// question is open): the target is made writable and the copy written in the folder
+// that was checked, never through the link. No folder is made through a link either.
 TEST_F(CopyTest, NothingIsWrittenThroughALink)
 {
     file("one/a.txt", "a");
     file("one/linked/b.txt", "b");
     m_trees.makeFolder("one/linked/deeper");
     file("one/moved/c.txt", "c");
+    file("one/swapped/d.txt", "d");
     file("one/z.txt", "z");
     file("outside/a.txt", "kept");
+    const QString other = file("outside/other/d.txt", "other");
+    const QString checked = file("two/swapped/d.txt", "old");
+    for (const QString &path : {other, checked})
+        QFile::setPermissions(path, QFile::ReadOwner);
     m_trees.makeFolder("two/moved");
     for (const auto &[link, to] : {std::pair{"two/a.txt", "outside/a.txt"}, {"two/linked", "outside"}})
         ASSERT_EQ(::symlink(QFile::encodeName(tree(to)).constData(), QFile::encodeName(tree(link)).constData()), 0);
-    m_host.onRow = [this](int row) {
+    // Puts a link to `to` in place of the folder `folder`, which goes to `away`.
+    const auto swap = [this](const QString &folder, const QString &away, const QString &to) {
+        ASSERT_EQ(::rename(QFile::encodeName(tree(folder)).constData(), QFile::encodeName(tree(away)).constData()), 0);
+        ASSERT_EQ(::symlink(QFile::encodeName(tree(to)).constData(), QFile::encodeName(tree(folder)).constData()), 0);
+    };
+    QuestionHook hook([&] { swap("two/swapped", "two/swapped.away", "outside/other"); });
+    QStringList temporariesThroughTheLink;
+    mode_t modeThroughTheLink = 0;
+    m_host.onRow = [&](int row) {
         // "moved/c.txt" is in hand: its folder goes elsewhere and a link to it takes its place.
-        if (row == 4) {
-            ASSERT_EQ(::rename(QFile::encodeName(tree("two/moved")).constData(),
-                               QFile::encodeName(tree("outside/moved")).constData()), 0);
-            ASSERT_EQ(::symlink(QFile::encodeName(tree("outside/moved")).constData(),
-                                QFile::encodeName(tree("two/moved")).constData()), 0);
+        if (row == 4)
+            swap("two/moved", "outside/moved", "outside/moved");
+        // "swapped/d.txt" is in hand, its folder swapped for a link during the question.
+        if (row == 5) {
+            waitFor([&] { return temporaries(tree("two/swapped.away")).size() + temporaries(tree("outside/other")).size() == 1; });
+            temporariesThroughTheLink = temporaries(tree("outside/other"));
+            modeThroughTheLink = modeOf(other);
         }
     };
     CopyOperation copy(0);
-    run(copy, rows({"a.txt", "linked/b.txt", "linked/deeper/", "moved/c.txt", "z.txt"}), localSides());
+    run(copy, rows({"a.txt", "linked/b.txt", "linked/deeper/", "moved/c.txt", "swapped/d.txt", "z.txt"}), localSides());
+    // The folders a copy makes are made each in the one above it, never through a link.
+    platform::Descriptor made;
+    bool created = false;
+    EXPECT_EQ(MakeFoldersBelow(tree("two"), tree("two/linked/made/deeper"), made, created),
+              QStringLiteral("リンクは辿りません : ") + tree("two/linked"));
+    EXPECT_FALSE(created);
 
+    EXPECT_EQ(temporariesThroughTheLink, QStringList()) << "the copy in hand was written through the link";
+    EXPECT_EQ(modeThroughTheLink & S_IWUSR, 0u) << "the file behind the link was made writable";
     EXPECT_EQ(read(tree("outside/a.txt")), "kept");
     EXPECT_EQ(QDir(tree("outside")).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
-              QStringList({"a.txt", "moved"}));
+              QStringList({"a.txt", "moved", "other"}));
     EXPECT_EQ(QDir(tree("outside/moved")).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
+    EXPECT_EQ(QDir(tree("outside/other")).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+              QStringList({"d.txt"}));
+    EXPECT_EQ(read(other), "other");
+    EXPECT_EQ(modeOf(other) & S_IWUSR, 0u);
+    EXPECT_EQ(QDir(tree("two/swapped.away")).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+              QStringList({"d.txt"}));
+    EXPECT_EQ(read(tree("two/swapped.away/d.txt")), "old");
+    EXPECT_EQ(modeOf(tree("two/swapped.away/d.txt")) & S_IWUSR, 0u) << "the checked target gets its read-only back";
     EXPECT_EQ(read(tree("two/z.txt")), "z");
     const QString link = QStringLiteral(" : リンクは辿りません");
     EXPECT_EQ(m_errorList, "\r\n" + tree("two/a.txt") + link + "\r\n" + tree("two/linked/b.txt") + link + " : "
                                + tree("two/linked") + "\r\n" + tree("two/linked/deeper/") + link + " : " + tree("two/linked")
-                               + "\r\n" + tree("two/moved/c.txt") + link + " : " + tree("two/moved"));
+                               + "\r\n" + tree("two/moved/c.txt") + link + " : " + tree("two/moved") + "\r\n"
+                               + tree("two/swapped/d.txt") + link + " : " + tree("two/swapped"));
     EXPECT_EQ(copy.filesCopied(), 1);
 }
 
@@ -427,31 +428,48 @@ TEST_F(DeleteTest, AFailedDeleteIsListedAndNotCounted)
 // A link in a deleted folder, to a folder or to a read-only file outside it, and a row
 // that is itself a link, go as links, through the trash or for good: what they lead to
 // keeps its contents and its mode, and no read-only question is asked for it. A row
-// below a link fails.
+// below a link fails, also when the link takes the place of its folder after the check
+// (here while the read-only question is open): nothing is made writable, moved or
+// deleted through it.
 TEST_F(DeleteTest, LinksGoAsLinksAndWhatTheyLeadToStays)
 {
     const QString keep = file("outside/keep/k.txt", "k");
     const QString target = file("outside/file.txt", "f");
-    for (const QString &path : {keep, target})
+    const QString other = file("outside/other/d.txt", "other");
+    for (const QString &path : {keep, target, other})
         QFile::setPermissions(path, QFile::ReadOwner);
     for (const bool recyclerBackup : {true, false}) {
         SCOPED_TRACE(recyclerBackup ? "trash" : "for good");
         m_dialogs.clear();
         file("one/old/a.txt", "a");
+        QFile::setPermissions(file("one/swapped/d.txt", "d"), QFile::ReadOwner);
         for (const auto &[link, to] : {std::pair{"one/old/folder", "outside/keep"}, {"one/old/file", "outside/file.txt"},
                                        {"one/alias", "outside/keep"}, {"one/through", "outside/keep"}})
             ASSERT_EQ(::symlink(QFile::encodeName(tree(to)).constData(), QFile::encodeName(tree(link)).constData()), 0);
+        bool askedAfterTheLinks = false;
+        QuestionHook hook([&] {
+            askedAfterTheLinks = !EntryExists(tree("one/old")) && !EntryExists(tree("one/alias"));
+            ASSERT_EQ(::rename(QFile::encodeName(tree("one/swapped")).constData(),
+                               QFile::encodeName(tree("one/swapped.away")).constData()), 0);
+            ASSERT_EQ(::symlink(QFile::encodeName(tree("outside/other")).constData(),
+                                QFile::encodeName(tree("one/swapped")).constData()), 0);
+        });
         DeleteOperation remove(0);
-        run(remove, rows({"old/", "alias/", "through/k.txt"}), localSides(recyclerBackup));
+        run(remove, rows({"old/", "alias/", "through/k.txt", "swapped/d.txt"}), localSides(recyclerBackup));
 
         EXPECT_EQ(read(keep), "k");
         EXPECT_EQ(read(target), "f");
-        EXPECT_EQ(modeOf(keep) & 0222, 0u);
-        EXPECT_EQ(modeOf(target) & 0222, 0u);
+        EXPECT_EQ(read(other), "other");
+        for (const QString &path : {keep, target, other})
+            EXPECT_EQ(modeOf(path) & 0222, 0u) << path.toStdString();
         EXPECT_FALSE(EntryExists(tree("one/old")));
         EXPECT_FALSE(EntryExists(tree("one/alias")));
-        EXPECT_EQ(m_dialogs.prompts().filter(QStringLiteral("読み取り専用")), QStringList());
-        EXPECT_EQ(m_errorList, "\r\n" + tree("one/through/k.txt") + " : リンクは辿りません : " + tree("one/through"))
+        EXPECT_EQ(read(tree("one/swapped.away/d.txt")), "d");
+        EXPECT_EQ(hook.prompts.filter(QStringLiteral("読み取り専用")).size(), 1);
+        EXPECT_TRUE(askedAfterTheLinks) << "the question came for the links";
+        const QString link = QStringLiteral(" : リンクは辿りません : ");
+        EXPECT_EQ(m_errorList, "\r\n" + tree("one/through/k.txt") + link + tree("one/through") + "\r\n"
+                                   + tree("one/swapped/d.txt") + link + tree("one/swapped"))
             << "a row below a link is not deleted through it";
         EXPECT_EQ(remove.rowsDeleted(), 2);
         EXPECT_EQ(trashed(), recyclerBackup ? QStringList({"alias", "old"}) : QStringList());
@@ -459,7 +477,9 @@ TEST_F(DeleteTest, LinksGoAsLinksAndWhatTheyLeadToStays)
             EXPECT_TRUE(QFileInfo(m_home.filePath("data/Trash/files/old/folder")).isSymLink());
         }
         QDir(m_home.filePath("data/Trash")).removeRecursively();
-        QFile::remove(tree("one/through"));
+        for (const char *link : {"one/through", "one/swapped"})
+            QFile::remove(tree(link));
+        QDir(tree("one/swapped.away")).removeRecursively();
     }
 }
 

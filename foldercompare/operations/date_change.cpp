@@ -88,12 +88,26 @@ void DateChangeOperation::handleRow(OperationFrame &frame, const OperationRow &r
             return;
         }
     }
+    // The file is looked up again from the side's root down, and every change made in the
+    // folder reached: a link put in place of a folder on the way since the check above
+    // (while the question was open) fails the row and changes nothing through it.
+    platform::Descriptor folder;
+    QByteArray name;
+    if (const StepResult link
+        = OpenEntryFolder(frame.isFtpSide(m_side) ? QString() : frame.sides().sideRoot[m_side], path, folder, name)) {
+        frame.listError(path, *link);
+        return;
+    }
+    if (!folder.isOpen()) {
+        frame.listError(path, QString::fromLocal8Bit(std::strerror(errno)));
+        return;
+    }
     if (readOnly)
-        SetReadOnly(path, -1);
+        SetReadOnlyAt(folder.get(), name, -1);
     QString reason;
     bool leftChanged = false;
-    if (copied ? platform::SetFileTimestamp(path, *copied, &reason, &leftChanged)
-               : platform::SetFileDate(path, m_typedDate, &reason, &leftChanged)) {
+    const struct timespec time = copied ? *copied : timespec{time_t(m_typedDate.toSecsSinceEpoch()), 0};
+    if (platform::SetFileTimestampAt(folder.get(), name, time, &reason, &leftChanged)) {
         ++m_filesChanged;
     } else {
         frame.listError(path, reason);
@@ -102,7 +116,7 @@ void DateChangeOperation::handleRow(OperationFrame &frame, const OperationRow &r
             frame.noteSideChanged();
     }
     if (readOnly)
-        SetReadOnly(path, 1);
+        SetReadOnlyAt(folder.get(), name, 1);
 }
 
 } // namespace foldercompare::operations

@@ -7,6 +7,7 @@
 #include "platform/testing/unprivileged_scope.h"
 
 #include <QDateTime>
+#include <QDir>
 #include <QFileInfo>
 
 #include <ctime>
@@ -232,23 +233,47 @@ TEST_F(CodeChangeTest, AStopDropsTheConversionsInHand)
 }
 
 // A date or code change writes through no link: a row that is one or lies below one
-// fails, and what it leads to keeps its contents and its time stamp.
+// fails, also when the link takes the place of its folder after the check (here while
+// the read-only question is open), and what it leads to keeps its contents, its mode
+// and its time stamp.
 TEST_F(CodeChangeTest, NeitherChangeWritesThroughALink)
 {
     const QString outside = file("outside/o.txt", "x\r\n");
-    ASSERT_TRUE(platform::SetFileDate(outside, Typed));
+    const QString other = file("outside/other/s.txt", "x\r\n");
+    for (const QString &path : {outside, other})
+        ASSERT_TRUE(platform::SetFileDate(path, Typed));
+    QFile::setPermissions(other, QFile::ReadOwner);
     for (const auto &[link, to] : {std::pair{"one/l.txt", "outside/o.txt"}, {"one/via", "outside"}})
         ASSERT_EQ(::symlink(QFile::encodeName(tree(to)).constData(), QFile::encodeName(tree(link)).constData()), 0);
     DateChangeOperation date(0, QStringLiteral("2001/02/03 04:05:06"));
     CodeChangeOperation code(0, QString(), QStringLiteral("UTF8"), QStringLiteral("\n"), tree("work.tmp"));
     for (FileOperation *operation : std::initializer_list<FileOperation *>{&date, &code}) {
         SCOPED_TRACE(operation->words().procedureName.toStdString());
-        run(*operation, rows({"l.txt", "via/o.txt"}), localSides(true));
-        EXPECT_EQ(read(outside), "x\r\n");
-        EXPECT_EQ(QFileInfo(outside).lastModified(), Typed);
-        EXPECT_EQ(m_errorList, "\r\n" + tree("one/l.txt") + " : リンクは辿りません\r\n" + tree("one/via/o.txt")
-                                   + " : リンクは辿りません : " + tree("one/via"));
+        QFile::setPermissions(file("one/swapped/s.txt", "s\r\n"), QFile::ReadOwner);
+        testing::QuestionHook hook([this] {
+            ASSERT_EQ(::rename(QFile::encodeName(tree("one/swapped")).constData(),
+                               QFile::encodeName(tree("one/swapped.away")).constData()), 0);
+            ASSERT_EQ(::symlink(QFile::encodeName(tree("outside/other")).constData(),
+                                QFile::encodeName(tree("one/swapped")).constData()), 0);
+        });
+        run(*operation, rows({"l.txt", "via/o.txt", "swapped/s.txt"}), localSides(true));
+        for (const QString &path : {outside, other}) {
+            SCOPED_TRACE(path.toStdString());
+            EXPECT_EQ(read(path), "x\r\n");
+            EXPECT_EQ(QFileInfo(path).lastModified(), Typed);
+        }
+        EXPECT_FALSE(QFileInfo(other).permissions() & QFile::WriteOwner);
+        EXPECT_EQ(QDir(tree("outside/other")).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+                  QStringList({"s.txt"}));
+        EXPECT_EQ(trashed(), QStringList());
+        EXPECT_EQ(read(tree("one/swapped.away/s.txt")), "s\r\n");
+        const QString link = QStringLiteral(" : リンクは辿りません");
+        EXPECT_EQ(m_errorList, "\r\n" + tree("one/l.txt") + link + "\r\n" + tree("one/via/o.txt") + link + " : "
+                                   + tree("one/via") + "\r\n" + tree("one/swapped/s.txt") + link + " : "
+                                   + tree("one/swapped"));
         EXPECT_EQ(operation->rowsDone(), 0);
+        QFile::remove(tree("one/swapped"));
+        QDir(tree("one/swapped.away")).removeRecursively();
     }
 }
 

@@ -1,9 +1,10 @@
 #include "foldercompare/operations/local_files.h"
 
+#include "foldercompare/listing/folder_services.h"
 #include "foldercompare/operations/operation_frame.h"
 #include "platform/atomic_file.h"
 #include "platform/descriptor.h"
-#include "platform/shell_services.h"
+#include "platform/descriptor_trash.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -29,19 +30,6 @@ const QString LinkNotFollowed = QStringLiteral("リンクは辿りません");
 QString systemText(int error)
 {
     return QString::fromLocal8Bit(std::strerror(error));
-}
-
-// Changes the owner's write permission of one file; a link, and what it leads to, is
-// left as it is.
-void setWritable(const QString &path, bool writable)
-{
-    const QByteArray name = QFile::encodeName(path);
-    struct stat info;
-    if (::lstat(name.constData(), &info) != 0 || !S_ISREG(info.st_mode))
-        return;
-    const mode_t mode = writable ? (info.st_mode | S_IWUSR) : (info.st_mode & ~mode_t(S_IWUSR));
-    if (mode != info.st_mode)
-        ::chmod(name.constData(), mode & 07777);
 }
 
 StepResult commitAfter(platform::AtomicFile &output, const BeforeReplace &beforeReplace)
@@ -121,16 +109,6 @@ StepResult ReplaceFileContents(const QString &path, QByteArrayView bytes, const 
     return commitAfter(output, beforeReplace);
 }
 
-StepResult TrashBackup(const QString &path)
-{
-    if (!EntryExists(path))
-        return std::nullopt;
-    QString reason;
-    if (platform::RecyclerDelete(path, &reason) != 0)
-        return reason;
-    return std::nullopt;
-}
-
 namespace {
 
 // `root` with one "/" at its end: what the paths below it begin with.
@@ -147,37 +125,71 @@ bool isBelow(const QString &root, const QString &path)
     return !root.isEmpty() && path.startsWith(folderPrefix(root));
 }
 
-// Opens the folder that holds `path` below `root` (followed as the user named it), each
-// folder in the one above it, never through a link: a link on the way fails, naming it.
-// `parent` stays closed when `path` is not below `root` or a folder on the way is
-// missing; `name` is the last element of `path`.
-StepResult openParentBelow(const QString &root, const QString &path, platform::Descriptor &parent, QByteArray &name)
+// The elements of `path` below `root`.
+QStringList elementsBelow(const QString &root, const QString &path)
 {
-    if (!isBelow(root, path))
-        return std::nullopt;
+    return path.mid(folderPrefix(root).size()).split(u'/', Qt::SkipEmptyParts);
+}
+
+// Opens `root` (followed as the user named it) and below it the folders `names` each in
+// the one above it, never through a link: a link on the way fails, naming it. Without
+// `created`, a folder on the way that is missing or no folder ends the walk with
+// `folder` closed. With it, a missing folder is made (mkdirat, `*created` then set), and
+// one that cannot be made or opened fails, naming it, as does anything else in the way.
+StepResult openFoldersBelow(const QString &root, const QStringList &names, platform::Descriptor &folder, bool *created)
+{
     const QString prefix = folderPrefix(root);
-    const QStringList names = path.mid(prefix.size()).split(u'/', Qt::SkipEmptyParts);
-    if (names.isEmpty())
-        return std::nullopt;
-    platform::Descriptor folder(::open(QFile::encodeName(prefix).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    folder = platform::Descriptor(::open(QFile::encodeName(prefix).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     QString reached = prefix.chopped(1);
-    for (qsizetype index = 0; folder.isOpen() && index + 1 < names.size(); ++index) {
+    if (!folder.isOpen() && created)
+        return systemText(errno) + QStringLiteral(" : ") + reached;
+    for (qsizetype index = 0; folder.isOpen() && index < names.size(); ++index) {
         const QByteArray element = QFile::encodeName(names.at(index));
         reached += u'/' + names.at(index);
+        const auto failure = [&](int error, const QString &where) -> StepResult {
+            folder.reset();
+            if (!created)
+                return std::nullopt;
+            return systemText(error) + QStringLiteral(" : ") + where;
+        };
         struct stat info;
-        if (::fstatat(folder.get(), element.constData(), &info, AT_SYMLINK_NOFOLLOW) != 0)
-            return std::nullopt;
-        if (S_ISLNK(info.st_mode))
+        if (::fstatat(folder.get(), element.constData(), &info, AT_SYMLINK_NOFOLLOW) != 0) {
+            if (!created || errno != ENOENT)
+                return failure(errno, reached);
+            if (::mkdirat(folder.get(), element.constData(), 0777) != 0 && errno != EEXIST)
+                return failure(errno, reached);
+            *created = true;
+        } else if (S_ISLNK(info.st_mode)) {
             return LinkNotFollowed + QStringLiteral(" : ") + reached;
-        if (!S_ISDIR(info.st_mode))
-            return std::nullopt;
+        } else if (!S_ISDIR(info.st_mode)) {
+            // Named as the folder that cannot be made in it, when there is one.
+            return failure(ENOTDIR, index + 1 < names.size() ? reached + u'/' + names.at(index + 1) : reached);
+        }
         folder = platform::Descriptor(
             ::openat(folder.get(), element.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
         if (!folder.isOpen() && errno == ELOOP)
             return LinkNotFollowed + QStringLiteral(" : ") + reached;
+        if (!folder.isOpen() && created)
+            return systemText(errno) + QStringLiteral(" : ") + reached;
     }
+    return std::nullopt;
+}
+
+// Opens the folder that holds `path` below `root` as openFoldersBelow opens folders,
+// never making one: `parent` stays closed when `path` is not below `root` or a folder on
+// the way is missing; `name` is the last element of `path`.
+StepResult openParentBelow(const QString &root, const QString &path, platform::Descriptor &parent, QByteArray &name)
+{
+    if (!isBelow(root, path))
+        return std::nullopt;
+    QStringList names = elementsBelow(root, path);
+    if (names.isEmpty())
+        return std::nullopt;
+    name = QFile::encodeName(names.takeLast());
+    platform::Descriptor folder;
+    if (StepResult link = openFoldersBelow(root, names, folder, nullptr))
+        return link;
     parent = std::move(folder);
-    name = QFile::encodeName(names.last());
     return std::nullopt;
 }
 
@@ -187,19 +199,57 @@ StepResult RemoveEntry(const QString &path, const QString &root)
 {
     platform::Descriptor folder;
     QByteArray name;
-    if (isBelow(root, path)) {
-        if (StepResult link = openParentBelow(root, path, folder, name))
-            return link;
-    } else {
-        const QFileInfo entry(path);
-        folder = platform::Descriptor(::open(QFile::encodeName(entry.path()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-        name = QFile::encodeName(entry.fileName());
-        if (!folder.isOpen() && errno != ENOENT)
-            return systemText(errno) + QStringLiteral(" : ") + path;
-    }
+    if (StepResult link = OpenEntryFolder(root, path, folder, name))
+        return link;
     if (!folder.isOpen())
-        return std::nullopt;
+        return isBelow(root, path) || errno == ENOENT ? std::nullopt
+                                                      : StepResult(systemText(errno) + QStringLiteral(" : ") + path);
     return removeAt(folder.get(), name, path);
+}
+
+StepResult OpenEntryFolder(const QString &root, const QString &path, platform::Descriptor &folder, QByteArray &name)
+{
+    if (isBelow(root, path))
+        return openParentBelow(root, path, folder, name);
+    const QFileInfo entry(path);
+    name = QFile::encodeName(entry.fileName());
+    folder = platform::Descriptor(::open(QFile::encodeName(entry.path()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    return std::nullopt;
+}
+
+StepResult MakeFoldersBelow(const QString &root, const QString &path, platform::Descriptor &folder, bool &created)
+{
+    created = false;
+    if (isBelow(root, path))
+        return openFoldersBelow(root, elementsBelow(root, path), folder, &created);
+    if (std::optional<QString> failure = listing::MakeFolders(path, 0, created))
+        return failure;
+    folder = platform::Descriptor(::open(QFile::encodeName(path).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!folder.isOpen())
+        return systemText(errno) + QStringLiteral(" : ") + path;
+    return std::nullopt;
+}
+
+StepResult TrashBackupAt(int folder, const QByteArray &name, const QString &path)
+{
+    struct stat info;
+    if (::fstatat(folder, name.constData(), &info, AT_SYMLINK_NOFOLLOW) != 0)
+        return errno == ENOENT ? std::nullopt : StepResult(systemText(errno) + QStringLiteral(" : ") + path);
+    QString reason;
+    if (platform::MoveToTrashAt(folder, name, QFile::encodeName(path), &reason) != 0)
+        return reason;
+    return std::nullopt;
+}
+
+StepResult TrashEntry(const QString &path, const QString &root)
+{
+    platform::Descriptor folder;
+    QByteArray name;
+    if (StepResult link = OpenEntryFolder(root, path, folder, name))
+        return link;
+    if (!folder.isOpen())
+        return errno == ENOENT ? std::nullopt : StepResult(systemText(errno) + QStringLiteral(" : ") + path);
+    return TrashBackupAt(folder.get(), name, path);
 }
 
 StepResult LinkOnTheWay(const QString &root, const QString &path, bool entryToo)
@@ -226,10 +276,8 @@ namespace {
 // The files at and below `path`, never through a link: a folder's files at any depth,
 // the file `path` itself, nothing for a link (also when the path ends with "/", which
 // would lead through it).
-QStringList filesWithoutLinks(QString path)
+QStringList filesWithoutLinks(const QString &path)
 {
-    while (path.size() > 1 && path.endsWith(u'/'))
-        path.chop(1);
     const QFileInfo info(path);
     if (info.isSymLink())
         return {};
@@ -244,20 +292,49 @@ QStringList filesWithoutLinks(QString path)
     return files;
 }
 
+QString withoutTrailingSlashes(QString path)
+{
+    while (path.size() > 1 && path.endsWith(u'/'))
+        path.chop(1);
+    return path;
+}
+
 } // namespace
 
 bool ChkReadOnly(const QString &path)
 {
-    const QStringList files = filesWithoutLinks(path);
+    const QStringList files = filesWithoutLinks(withoutTrailingSlashes(path));
     return std::any_of(files.cbegin(), files.cend(), IsReadOnlyEntry);
 }
 
-void SetReadOnly(const QString &path, int mode)
+void SetReadOnly(const QString &path, int mode, const QString &root)
 {
-    if (mode == 0)
+    platform::Descriptor folder;
+    QByteArray name;
+    if (mode == 0 || OpenEntryFolder(root, withoutTrailingSlashes(path), folder, name) || !folder.isOpen())
         return;
-    for (const QString &file : filesWithoutLinks(path))
-        setWritable(file, mode < 0);
+    SetReadOnlyAt(folder.get(), name, mode);
+}
+
+void SetReadOnlyAt(int folder, const QByteArray &name, int mode)
+{
+    struct stat info;
+    if (mode == 0 || ::fstatat(folder, name.constData(), &info, AT_SYMLINK_NOFOLLOW) != 0)
+        return;
+    if (S_ISREG(info.st_mode)) {
+        const mode_t changed = mode < 0 ? (info.st_mode | S_IWUSR) : (info.st_mode & ~mode_t(S_IWUSR));
+        if (changed != info.st_mode)
+            ::fchmodat(folder, name.constData(), changed & 07777, AT_SYMLINK_NOFOLLOW);
+        return;
+    }
+    if (!S_ISDIR(info.st_mode))
+        return;
+    const platform::Descriptor below(::openat(folder, name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (!below.isOpen())
+        return;
+    if (const std::optional<std::vector<QByteArray>> names = namesIn(below.get()))
+        for (const QByteArray &entry : *names)
+            SetReadOnlyAt(below.get(), entry, mode);
 }
 
 } // namespace foldercompare::operations

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "platform/descriptor.h"
+
+#include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
 
@@ -20,8 +23,14 @@ using BeforeReplace = std::function<StepResult()>;
 // file beside it; the file keeps its permission bits and owner.
 StepResult ReplaceFileContents(const QString &path, QByteArrayView bytes, const BeforeReplace &beforeReplace = {});
 
-// Moves `path` to the trash when something is there; a move that failed is a failure.
-StepResult TrashBackup(const QString &path);
+// Moves the entry `name` of the open folder `folder`, whose path is `path`, to the trash
+// when something is there; a move that failed is a failure. The entry is looked up and
+// moved from that folder alone, a link as the link.
+StepResult TrashBackupAt(int folder, const QByteArray &name, const QString &path);
+
+// TrashBackupAt for `path`, its folder opened as OpenEntryFolder opens it: with the
+// side's `root` given, a link on the way fails, naming it, and nothing is moved.
+StepResult TrashEntry(const QString &path, const QString &root);
 
 // Deletes the file, link or folder (with everything below it) at `path` for good. A
 // failure names the first entry that stayed. With the side's `root` given, the folders
@@ -37,6 +46,20 @@ StepResult RemoveEntry(const QString &path, const QString &root = {});
 // the check.
 StepResult LinkOnTheWay(const QString &root, const QString &path, bool entryToo);
 
+// Opens the folder that holds `path`, for steps that look its last element (`name`) up
+// in it rather than by path: with `path` below the side's root `root`, each folder from
+// the root down in the one above it, never through a link (a link on the way fails,
+// naming it); else the folder as named. `folder` stays closed, errno telling why, when
+// a folder on the way cannot be opened.
+StepResult OpenEntryFolder(const QString &root, const QString &path, platform::Descriptor &folder, QByteArray &name);
+
+// Makes the folder `path` with the folders above it and opens it (`folder`); `created`
+// tells whether any was made. Below the side's root `root`, each folder is looked up,
+// made (mkdirat) and opened in the one above it, never through a link: a link on the
+// way fails, naming it. A folder that cannot be made or opened fails, naming it, with
+// the system's reason.
+StepResult MakeFoldersBelow(const QString &root, const QString &path, platform::Descriptor &folder, bool &created);
+
 // Whether anything (a file, a folder, a link even when broken) is at `path`.
 bool EntryExists(const QString &path);
 
@@ -47,7 +70,13 @@ bool ChkReadOnly(const QString &path);
 
 // Sets (mode >= 1) or clears (mode < 0) the read-only attribute of the file `path`, or
 // of every file below the folder `path`; folders keep their own, and links and what they
-// lead to stay as they are. Mode 0 does nothing. Failures are passed over.
-void SetReadOnly(const QString &path, int mode);
+// lead to stay as they are. Mode 0 does nothing. Failures are passed over. With the
+// side's root `root` given, the folder holding `path` is opened as OpenEntryFolder
+// opens it: a link on the way changes nothing.
+void SetReadOnly(const QString &path, int mode, const QString &root = {});
+
+// SetReadOnly for the entry `name` of the open folder `folder`: each entry is looked up
+// in the folder above it, and a link there is neither changed nor followed.
+void SetReadOnlyAt(int folder, const QByteArray &name, int mode);
 
 } // namespace foldercompare::operations

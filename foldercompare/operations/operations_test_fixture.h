@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <optional>
 
 namespace foldercompare::operations::testing {
 
@@ -30,6 +31,42 @@ inline bool waitFor(const std::function<bool()> &done)
         QThread::msleep(10);
     return done();
 }
+
+// Answers every box with Yes, running `onQuestion` first at a Yes/No question.
+class QuestionHook final : public platform::UserDialogs
+{
+public:
+    explicit QuestionHook(std::function<void()> onQuestion)
+        : m_onQuestion(std::move(onQuestion))
+    {
+        platform::installDialogs(this);
+    }
+    ~QuestionHook() override { platform::installDialogs(nullptr); }
+    int messageBox(const QString &prompt, int style, const QString &) override
+    {
+        prompts.append(prompt);
+        if (style == platform::MessageStyle::YesNo && m_onQuestion)
+            std::exchange(m_onQuestion, nullptr)();
+        return platform::automaticAnswer(style);
+    }
+    std::optional<platform::ChosenFile> openFile(const QString &, const QString &, const QList<platform::FileFilter> &,
+                                                 int) override
+    {
+        return std::nullopt;
+    }
+    std::optional<platform::ChosenFile> saveFile(const QString &, const QString &, const QList<platform::FileFilter> &,
+                                                 int) override
+    {
+        return std::nullopt;
+    }
+    std::optional<quint32> chooseColor(quint32) override { return std::nullopt; }
+    QString browseFolder(const QString &, const QString &) override { return {}; }
+
+    QStringList prompts;
+
+private:
+    std::function<void()> m_onQuestion;
+};
 
 // The window as a test plays it: it records the busy state, the progress calls and the
 // refreshes, can ask to abort or cancel, and runs `onRow` at each row's progress step.
