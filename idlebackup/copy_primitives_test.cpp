@@ -1,11 +1,9 @@
 #include "idlebackup/work_test_fixture.h"
 
+#include "platform/testing/killed_child.h"
 #include "platform/testing/unprivileged_scope.h"
 #include "platform/testing/write_faults.h"
 
-#include <QCoreApplication>
-#include <QProcess>
-#include <QThread>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -195,17 +193,12 @@ class CopyFileChild : public CopyFileTest
 
 TEST_F(CopyFileChild, CopiesUntilKilled)
 {
-    const QString folder = qEnvironmentVariable("COPY_CHILD_FOLDER");
+    const QString folder = platform::testing::KilledChildFolder();
     if (folder.isEmpty())
         GTEST_SKIP() << "child of KilledCopyLeavesTheOldBackupAndTheNextPassCleansUp";
     m_host.onPump = [&] {
-        if (temporaries(folder + "/bak").isEmpty())
-            return;
-        QFile marker(folder + "/started");
-        marker.open(QIODevice::WriteOnly);
-        marker.close();
-        for (;;)
-            QThread::sleep(1);
+        if (!temporaries(folder + "/bak").isEmpty())
+            platform::testing::HoldUntilKilled(folder);
     };
     m_work.CopyFile(folder + "/src/file.bin", folder + "/bak/file.bin");
 }
@@ -213,17 +206,8 @@ TEST_F(CopyFileChild, CopiesUntilKilled)
 TEST_F(CopyFileTest, KilledCopyLeavesTheOldBackupAndTheNextPassCleansUp)
 {
     prepare(4 * 1024 * 1024);
-    QProcess child;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("COPY_CHILD_FOLDER", m_folder.path());
-    child.setProcessEnvironment(environment);
-    child.start(QCoreApplication::applicationFilePath(), {"--gtest_filter=CopyFileChild.*"});
-    ASSERT_TRUE(child.waitForStarted());
-    for (int wait = 0; wait < 600 && !QFileInfo::exists(m_folder.filePath("started")); ++wait)
-        QThread::msleep(50);
-    ASSERT_TRUE(QFileInfo::exists(m_folder.filePath("started")));
-    child.kill();
-    ASSERT_TRUE(child.waitForFinished());
+    ASSERT_NE(platform::testing::KillChildOnceMarked(QStringLiteral("CopyFileChild.*"), m_folder.path()), 0)
+        << "the child never began its copy";
 
     EXPECT_EQ(read(m_backup), "old");
     EXPECT_EQ(temporaries(m_folder.filePath("bak")).size(), 1);

@@ -6,16 +6,14 @@
 #include "platform/atomic_file.h"
 #include "platform/file_handles.h"
 #include "platform/testing/ftp_test_server.h"
+#include "platform/testing/killed_child.h"
 #include "platform/testing/print_to.h"
 #include "platform/testing/unprivileged_scope.h"
 #include "platform/testing/write_faults.h"
 
-#include <QCoreApplication>
 #include <QDateTime>
 #include <QElapsedTimer>
 #include <QFileInfo>
-#include <QProcess>
-#include <QThread>
 
 #include <optional>
 
@@ -311,17 +309,12 @@ using CopyChild = testing::OperationsTest;
 
 TEST_F(CopyChild, CopiesUntilKilled)
 {
-    const QString folder = qEnvironmentVariable("COPY_CHILD_FOLDER");
+    const QString folder = platform::testing::KilledChildFolder();
     if (folder.isEmpty())
         GTEST_SKIP() << "child of AKilledCopyLeavesNothingToFind";
     m_host.onRow = [&](int row) {
-        if (row < CopiesInHand || !waitFor([&] { return temporaries(folder + "/two").size() == CopiesInHand; }))
-            return;
-        QFile marker(folder + "/started");
-        marker.open(QIODevice::WriteOnly);
-        marker.close();
-        for (;;)
-            QThread::sleep(1);
+        if (row >= CopiesInHand && waitFor([&] { return temporaries(folder + "/two").size() == CopiesInHand; }))
+            platform::testing::HoldUntilKilled(folder);
     };
     OperationSides sides;
     sides.sideRoot = sides.pathBox = {folder + "/one", folder + "/two"};
@@ -338,16 +331,8 @@ TEST_F(CopyTest, AKilledCopyLeavesNothingToFind)
     for (const QString &name : numberedFiles(CopiesInHand + 1))
         file("one/" + name, QByteArray(64 * 1024, 'n'));
     m_trees.makeFolder("two");
-    QProcess child;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("COPY_CHILD_FOLDER", m_trees.path());
-    child.setProcessEnvironment(environment);
-    child.start(QCoreApplication::applicationFilePath(), {"--gtest_filter=CopyChild.*"});
-    ASSERT_TRUE(child.waitForStarted());
-    const qint64 gone = child.processId();
-    ASSERT_TRUE(waitFor([this] { return QFileInfo::exists(tree("started")); }));
-    child.kill();
-    ASSERT_TRUE(child.waitForFinished());
+    const qint64 gone = platform::testing::KillChildOnceMarked(QStringLiteral("CopyChild.*"), m_trees.path());
+    ASSERT_NE(gone, 0) << "the child never had its copies in hand";
     const QStringList leftovers = temporaries(tree("two"));
     ASSERT_EQ(leftovers.size(), CopiesInHand);
 
