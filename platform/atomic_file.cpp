@@ -1,5 +1,7 @@
 #include "platform/atomic_file.h"
 
+#include "platform/file_handles.h"
+
 #include <QAtomicInteger>
 #include <QCryptographicHash>
 #include <QFile>
@@ -184,23 +186,15 @@ int closeDescriptor(int &descriptor)
 // `matches` takes.
 void removeRegularFilesNamed(int folder, const std::function<bool(QByteArrayView)> &matches)
 {
-    const int listing = ::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    DIR *const entries = listing < 0 ? nullptr : ::fdopendir(listing);
-    if (!entries) {
-        if (listing >= 0)
-            ::close(listing);
+    const std::optional<std::vector<QByteArray>> names = NamesInFolder(folder);
+    if (!names)
         return;
-    }
-    std::vector<QByteArray> names;
-    while (const dirent *entry = ::readdir(entries)) {
+    for (const QByteArray &name : *names) {
         struct stat info;
-        if (matches(QByteArrayView(entry->d_name))
-            && ::fstatat(folder, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(info.st_mode))
-            names.emplace_back(entry->d_name);
+        if (matches(name) && ::fstatat(folder, name.constData(), &info, AT_SYMLINK_NOFOLLOW) == 0
+            && S_ISREG(info.st_mode))
+            ::unlinkat(folder, name.constData(), 0);
     }
-    ::closedir(entries);
-    for (const QByteArray &name : names)
-        ::unlinkat(folder, name.constData(), 0);
 }
 
 // The same for the folder at the path `folder`.
@@ -445,11 +439,6 @@ bool isLeftoverTemporaryFileName(QByteArrayView name)
     const QByteArrayView numbers = temporaryNumbers(name);
     const qint64 process = numbers.first(numbers.indexOf('-')).toLongLong();
     return process > 0 && ::kill(pid_t(process), 0) != 0 && errno == ESRCH;
-}
-
-void removeLeftoverTemporaryFiles(const QString &folder)
-{
-    removeRegularFilesNamed(QFile::encodeName(folder), isLeftoverTemporaryFileName);
 }
 
 void removeLeftoverTemporaryFiles(int folder)

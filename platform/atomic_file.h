@@ -122,11 +122,9 @@ QByteArray temporaryFilePathFor(const QByteArray &target);
 // right, of a process that has ended: what a write killed before it ended left behind.
 bool isLeftoverTemporaryFileName(QByteArrayView name);
 
-// Removes from `folder` (not below it) the regular files whose names are leftover
-// temporary names (isLeftoverTemporaryFileName). For any folder, also one the user
-// writes in: nothing else is taken. Failures are passed over.
-void removeLeftoverTemporaryFiles(const QString &folder);
-// The same for the open folder `folder`.
+// Removes from the open folder `folder` (not below it) the regular files whose names are
+// leftover temporary names (isLeftoverTemporaryFileName). For any folder, also one the
+// user writes in: nothing else is taken. Failures are passed over.
 void removeLeftoverTemporaryFiles(int folder);
 
 // Removes the temporary files that writes of `target` (a file path) killed before they

@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -82,6 +83,33 @@ void SetFileTimes(int handle, const QDateTime &, const QDateTime &access, const 
 {
     const struct timespec times[2] = {toTimespec(access), toTimespec(write)};
     ::futimens(handle, times);
+}
+
+std::optional<std::vector<QByteArray>> NamesInFolder(int folder)
+{
+    const int listing = ::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    DIR *const stream = listing < 0 ? nullptr : ::fdopendir(listing);
+    if (!stream) {
+        const int error = errno;
+        if (listing >= 0)
+            ::close(listing);
+        errno = error;
+        return std::nullopt;
+    }
+    std::vector<QByteArray> names;
+    errno = 0;
+    while (const dirent *entry = ::readdir(stream)) {
+        const QByteArrayView name(entry->d_name);
+        if (name != "." && name != "..")
+            names.push_back(name.toByteArray());
+    }
+    const int error = errno;
+    ::closedir(stream);
+    if (error != 0) {
+        errno = error;
+        return std::nullopt;
+    }
+    return names;
 }
 
 bool SetFileDate(const QString &path, const QDateTime &date, QString *errorText, bool *leftChanged)

@@ -5,6 +5,8 @@
 #include <QString>
 
 #include <ctime>
+#include <optional>
+#include <vector>
 
 struct stat;
 
@@ -28,6 +30,11 @@ int OpenFileHandle(const QString &path, int mode);
 // Closes `handle` and sets it to -1; does nothing when it is -1 already, so a second
 // call closes nothing.
 void CloseFileHandle(int &handle);
+
+// The names in the open folder `folder`, "." and ".." left out, read through a
+// descriptor of its own so that `folder` is left as it was; nullopt, with errno set, when
+// the folder cannot be read.
+std::optional<std::vector<QByteArray>> NamesInFolder(int folder);
 
 // Reads up to `count` bytes into `bytes` from its first element (the array is made at
 // least `count` long); returns the number read, 0 at the end of the file, or -1 when the

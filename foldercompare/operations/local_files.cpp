@@ -5,6 +5,7 @@
 #include "platform/atomic_file.h"
 #include "platform/descriptor.h"
 #include "platform/descriptor_trash.h"
+#include "platform/file_handles.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -16,7 +17,6 @@
 #include <cstring>
 #include <vector>
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -45,35 +45,6 @@ StepResult commitAfter(platform::AtomicFile &output, const BeforeReplace &before
     return std::nullopt;
 }
 
-// The names in the open folder `folder`, "." and ".." left out; nullopt with errno set
-// when it cannot be read.
-std::optional<std::vector<QByteArray>> namesIn(int folder)
-{
-    const int listing = ::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    DIR *const stream = listing < 0 ? nullptr : ::fdopendir(listing);
-    if (!stream) {
-        const int error = errno;
-        if (listing >= 0)
-            ::close(listing);
-        errno = error;
-        return std::nullopt;
-    }
-    std::vector<QByteArray> names;
-    errno = 0;
-    while (const dirent *entry = ::readdir(stream)) {
-        const QByteArrayView name(entry->d_name);
-        if (name != "." && name != "..")
-            names.push_back(name.toByteArray());
-    }
-    const int error = errno;
-    ::closedir(stream);
-    if (error != 0) {
-        errno = error;
-        return std::nullopt;
-    }
-    return names;
-}
-
 // Deletes the entry `name` of the open folder `folder`, whose path is `path`: a folder
 // with everything below it, each entry looked up in the folder that was opened, and a
 // link as a link, never what it leads to.
@@ -88,7 +59,7 @@ StepResult removeAt(int folder, const QByteArray &name, const QString &path)
         return std::nullopt;
     }
     const platform::Descriptor below(::openat(folder, name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-    const std::optional<std::vector<QByteArray>> names = below.isOpen() ? namesIn(below.get()) : std::nullopt;
+    const std::optional<std::vector<QByteArray>> names = below.isOpen() ? platform::NamesInFolder(below.get()) : std::nullopt;
     if (!names)
         return systemText(errno) + QStringLiteral(" : ") + path;
     for (const QByteArray &entry : *names)
@@ -332,7 +303,7 @@ void SetReadOnlyAt(int folder, const QByteArray &name, int mode)
     const platform::Descriptor below(::openat(folder, name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     if (!below.isOpen())
         return;
-    if (const std::optional<std::vector<QByteArray>> names = namesIn(below.get()))
+    if (const std::optional<std::vector<QByteArray>> names = platform::NamesInFolder(below.get()))
         for (const QByteArray &entry : *names)
             SetReadOnlyAt(below.get(), entry, mode);
 }

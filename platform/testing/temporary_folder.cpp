@@ -1,4 +1,5 @@
 #include "platform/testing/temporary_folder.h"
+#include "platform/file_handles.h"
 
 #include <QDir>
 #include <QFile>
@@ -6,7 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -20,21 +20,10 @@ namespace {
 // folder, so that neither names nor the depth of the tree get in the way.
 void removeContentsAt(int folder)
 {
-    const int listing = ::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    DIR *const stream = listing < 0 ? nullptr : ::fdopendir(listing);
-    if (!stream) {
-        if (listing >= 0)
-            ::close(listing);
+    const std::optional<std::vector<QByteArray>> names = NamesInFolder(folder);
+    if (!names)
         return;
-    }
-    std::vector<QByteArray> names;
-    while (const dirent *entry = ::readdir(stream)) {
-        const QByteArrayView name(entry->d_name);
-        if (name != "." && name != "..")
-            names.push_back(name.toByteArray());
-    }
-    ::closedir(stream);
-    for (const QByteArray &name : names) {
+    for (const QByteArray &name : *names) {
         if (::unlinkat(folder, name.constData(), 0) == 0)
             continue;
         const int child = ::openat(folder, name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
