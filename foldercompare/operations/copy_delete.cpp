@@ -96,10 +96,6 @@ void CopyOperation::handleRow(OperationFrame &frame, const OperationRow &row)
     if (frame.isFtpSide(m_destinationSide) && !uploadToServer(frame, source, destination))
         return;
     if (folderRow) {
-        if (const StepResult link = LinkOnTheWay(frame.sides().sideRoot[m_destinationSide], destination.chopped(1), false)) {
-            frame.listError(destination, *link);
-            return;
-        }
         platform::Descriptor made;
         bool created = false;
         if (makeFolder(frame, destination.chopped(1), destination, made, created) && created)
@@ -184,22 +180,25 @@ bool CopyOperation::makeFolder(OperationFrame &frame, const QString &folder, con
 
 void CopyOperation::copyLocally(OperationFrame &frame, const QString &source, const QString &destination)
 {
-    if (const StepResult link = LinkOnTheWay(frame.sides().sideRoot[m_destinationSide], destination, true)) {
-        frame.listError(destination, *link);
-        return;
-    }
     const QFileInfo entry(destination);
     const QString folder = entry.path();
     platform::Descriptor opened;
     bool created = false;
+    // Making the folder opens it from the side's root down through no link; the
+    // destination itself is looked at there.
     if (!makeFolder(frame, folder, destination, opened, created))
         return;
+    const QByteArray name = QFile::encodeName(entry.fileName());
+    if (const StepResult link = LinkAt(opened.get(), name)) {
+        frame.listError(destination, *link);
+        return;
+    }
     struct stat sourceInfo;
     if (::stat(QFile::encodeName(source).constData(), &sourceInfo) != 0 || !S_ISREG(sourceInfo.st_mode))
         return;
     PendingCopy pending;
     pending.folder = keptFolder(std::move(opened));
-    pending.name = QFile::encodeName(entry.fileName());
+    pending.name = name;
     // What copies of a killed run left in the folder goes before the first copy into it.
     if (!m_clearedFolders.contains(folder)) {
         m_clearedFolders.insert(folder);

@@ -119,6 +119,7 @@ StepResult openFoldersBelow(const QString &root, const QStringList &names, platf
         reached += u'/' + names.at(index);
         const auto failure = [&](int error, const QString &where) -> StepResult {
             folder.reset();
+            errno = error;
             if (!created)
                 return std::nullopt;
             return systemText(error) + QStringLiteral(" : ") + where;
@@ -166,16 +167,29 @@ StepResult openParentBelow(const QString &root, const QString &path, platform::D
 
 } // namespace
 
-StepResult RemoveEntry(const QString &path, const QString &root)
+namespace {
+
+// Takes `step` on the entry `path` in its folder, opened as OpenEntryFolder opens it. An
+// entry whose folder is gone, or is no folder any more, is nothing to act on; a folder
+// that cannot be opened for another reason fails, naming the entry.
+StepResult inEntryFolder(const QString &path, const QString &root,
+                         const std::function<StepResult(int folder, const QByteArray &name)> &step)
 {
     platform::Descriptor folder;
     QByteArray name;
     if (StepResult link = OpenEntryFolder(root, path, folder, name))
         return link;
     if (!folder.isOpen())
-        return isBelow(root, path) || errno == ENOENT ? std::nullopt
-                                                      : StepResult(systemText(errno) + QStringLiteral(" : ") + path);
-    return removeAt(folder.get(), name, path);
+        return errno == ENOENT || errno == ENOTDIR ? std::nullopt
+                                                   : StepResult(systemText(errno) + QStringLiteral(" : ") + path);
+    return step(folder.get(), name);
+}
+
+} // namespace
+
+StepResult RemoveEntry(const QString &path, const QString &root)
+{
+    return inEntryFolder(path, root, [&path](int folder, const QByteArray &name) { return removeAt(folder, name, path); });
 }
 
 StepResult OpenEntryFolder(const QString &root, const QString &path, platform::Descriptor &folder, QByteArray &name)
@@ -214,13 +228,8 @@ StepResult TrashBackupAt(int folder, const QByteArray &name, const QString &path
 
 StepResult TrashEntry(const QString &path, const QString &root)
 {
-    platform::Descriptor folder;
-    QByteArray name;
-    if (StepResult link = OpenEntryFolder(root, path, folder, name))
-        return link;
-    if (!folder.isOpen())
-        return errno == ENOENT ? std::nullopt : StepResult(systemText(errno) + QStringLiteral(" : ") + path);
-    return TrashBackupAt(folder.get(), name, path);
+    return inEntryFolder(path, root,
+                         [&path](int folder, const QByteArray &name) { return TrashBackupAt(folder, name, path); });
 }
 
 StepResult LinkOnTheWay(const QString &root, const QString &path, bool entryToo)
@@ -229,9 +238,13 @@ StepResult LinkOnTheWay(const QString &root, const QString &path, bool entryToo)
     QByteArray name;
     if (StepResult link = openParentBelow(root, path, parent, name))
         return link;
+    return entryToo && parent.isOpen() ? LinkAt(parent.get(), name) : std::nullopt;
+}
+
+StepResult LinkAt(int folder, const QByteArray &name)
+{
     struct stat info;
-    if (entryToo && parent.isOpen() && ::fstatat(parent.get(), name.constData(), &info, AT_SYMLINK_NOFOLLOW) == 0
-        && S_ISLNK(info.st_mode))
+    if (::fstatat(folder, name.constData(), &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(info.st_mode))
         return LinkNotFollowed;
     return std::nullopt;
 }

@@ -46,6 +46,9 @@ StepResult RemoveEntry(const QString &path, const QString &root = {});
 // the check.
 StepResult LinkOnTheWay(const QString &root, const QString &path, bool entryToo);
 
+// Fails when the entry `name` of the open folder `folder` is a symbolic link.
+StepResult LinkAt(int folder, const QByteArray &name);
+
 // Opens the folder that holds `path`, for steps that look its last element (`name`) up
 // in it rather than by path: with `path` below the side's root `root`, each folder from
 // the root down in the one above it, never through a link (a link on the way fails,
