@@ -568,8 +568,7 @@ void BackupWork::recordFolderFailure(const QByteArray &path, const char16_t *kin
     const QString text = DisplayPath(WithoutTrailingSlash(path));
     if (error != 0)
         common::SaveErr(CopyFailureNumber, QCoreApplication::applicationName(),
-                        QStringLiteral("フォルダを読み込めません。 ") + text + QStringLiteral(" : ")
-                            + GetSystemErrorText(error));
+                        SystemFailureText(QStringLiteral("フォルダを読み込めません。"), text, error));
     SetFileErrMsg(FailureItem(text, kind), ErrorItemMode::Add);
 }
 

@@ -176,8 +176,7 @@ void BackupWork::placeWrittenCopies(bool all)
         for (std::size_t index = placed; index < m_written.size(); ++index) {
             const FileAt &target = m_written[index].copy->target();
             common::SaveErr(CopyFailureNumber, QCoreApplication::applicationName(),
-                            error != 0 ? QStringLiteral("書き込めません。 ") + target.display + QStringLiteral(" : ")
-                                             + GetSystemErrorText(error)
+                            error != 0 ? SystemFailureText(QStringLiteral("書き込めません。"), target.display, error)
                                        : QStringLiteral("中止"));
             SetFileErrMsg(m_written[index].item, ErrorItemMode::Add);
         }

@@ -1,5 +1,7 @@
 #include "idlebackup/copy_rules.h"
 
+#include "platform/byte_text.h"
+
 #include <QStringList>
 
 #include <cmath>
@@ -14,43 +16,6 @@ QByteArrayList tokensOf(const QString &list, char lead)
     for (const QString &token : list.split(u',', Qt::SkipEmptyParts))
         tokens.append(lead + token.toUtf8());
     return tokens;
-}
-
-// The length of the valid UTF-8 sequence at the start of `bytes`, 0 when there is none
-// (a stray, overlong, surrogate or cut sequence).
-qsizetype utf8SequenceLength(QByteArrayView bytes)
-{
-    const auto byte = [&bytes](qsizetype at) { return static_cast<unsigned char>(bytes[at]); };
-    const unsigned char lead = byte(0);
-    if (lead < 0x80)
-        return 1;
-    qsizetype length;
-    unsigned char low = 0x80;
-    unsigned char high = 0xBF;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        if (lead == 0xE0)
-            low = 0xA0;
-        else if (lead == 0xED)
-            high = 0x9F;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        if (lead == 0xF0)
-            low = 0x90;
-        else if (lead == 0xF4)
-            high = 0x8F;
-    } else {
-        return 0;
-    }
-    if (bytes.size() < length || byte(1) < low || byte(1) > high)
-        return 0;
-    for (qsizetype at = 2; at < length; ++at) {
-        if (byte(at) < 0x80 || byte(at) > 0xBF)
-            return 0;
-    }
-    return length;
 }
 
 } // namespace
@@ -128,7 +93,7 @@ QString DisplayPath(QByteArrayView path)
     qsizetype at = 0;
     while (at < path.size()) {
         const unsigned char byte = static_cast<unsigned char>(path[at]);
-        const qsizetype length = utf8SequenceLength(path.sliced(at));
+        const qsizetype length = platform::Utf8SequenceLength(path.sliced(at));
         if (length > 0 && byte >= 0x20 && byte != 0x7F) {
             at += length;
             continue;

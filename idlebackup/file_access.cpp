@@ -65,9 +65,14 @@ void FailCopy(const QString &description)
     throw common::Failure(CopyFailureNumber, QCoreApplication::applicationName(), description);
 }
 
+QString SystemFailureText(const QString &what, const QString &path, int code)
+{
+    return what + QStringLiteral(" ") + path + QStringLiteral(" : ") + GetSystemErrorText(code);
+}
+
 void FailCopyWithSystemText(const QString &what, const QString &path, int code)
 {
-    FailCopy(what + QStringLiteral(" ") + path + QStringLiteral(" : ") + GetSystemErrorText(code));
+    FailCopy(SystemFailureText(what, path, code));
 }
 
 clsFileAccess::~clsFileAccess()

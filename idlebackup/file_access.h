@@ -109,7 +109,10 @@ QString GetSystemErrorText(int code);
 inline constexpr qint32 CopyFailureNumber = 9999;
 // Raises a copy failure (common::Failure) with `description`.
 [[noreturn]] void FailCopy(const QString &description);
-// Raises a copy failure described as "<what> <path> : <system's text of code>".
+// The description "<what> <path> : <system's text of code>" of a failure of a copy or a
+// walk.
+QString SystemFailureText(const QString &what, const QString &path, int code);
+// Raises a copy failure described as SystemFailureText(what, path, code).
 [[noreturn]] void FailCopyWithSystemText(const QString &what, const QString &path, int code);
 
 } // namespace idlebackup

@@ -40,8 +40,7 @@ bool outOfSpace(int error)
 // Raises the failure to write the copy `target` for the system's `error`.
 [[noreturn]] void failWrite(const FileAt &target, int error)
 {
-    const QString description
-        = QStringLiteral("書き込めません。 ") + target.display + QStringLiteral(" : ") + GetSystemErrorText(error);
+    const QString description = SystemFailureText(QStringLiteral("書き込めません。"), target.display, error);
     if (outOfSpace(error))
         throw CopyOutOfSpace(CopyFailureNumber, QCoreApplication::applicationName(), description);
     FailCopy(description);

@@ -66,18 +66,17 @@ bool exists(const QString &path)
     return ::lstat(platform::BytesOfText(path).constData(), &info) == 0;
 }
 
-// Whether the file systems of `path` and its existing parents answer: one whose server
-// no longer does (a FUSE daemon that died) fails every look-up with ENOTCONN.
-bool fileSystemAnswers(const QString &path)
+// Whether something of the absolute `path` exists and the file systems on the way to it
+// answer: one whose server no longer does (a FUSE daemon that died) fails every look-up
+// with ENOTCONN.
+bool existsAndAnswers(const QString &path)
 {
     for (QString level = WithoutTrailingSlash(path);; level = ParentFolderOf(level)) {
         struct stat info;
         if (::lstat(platform::BytesOfText(level).constData(), &info) == 0)
             return true;
-        if (errno == ENOTCONN)
+        if (errno == ENOTCONN || level == u"/")
             return false;
-        if (level == u"/" || level.isEmpty())
-            return true;
     }
 }
 
@@ -238,7 +237,7 @@ bool MountHistory::takeChanged()
 
 bool MountHistory::driveMounted(const QString &path, const MountTable &table) const
 {
-    if (!path.startsWith(u'/') || DeepestExisting(path).isEmpty() || !fileSystemAnswers(path))
+    if (!path.startsWith(u'/') || !existsAndAnswers(path))
         return false;
     for (const QByteArray &form : bothForms(path)) {
         for (qsizetype slash = form.indexOf('/', 1); ; slash = form.indexOf('/', slash + 1)) {

@@ -6,44 +6,42 @@ namespace {
 
 constexpr char16_t EscapeBase = 0xDC00;
 
-// The length of the valid UTF-8 sequence at `at`, 0 when the byte there begins none.
-qsizetype sequenceLength(QByteArrayView bytes, qsizetype at)
+} // namespace
+
+qsizetype Utf8SequenceLength(QByteArrayView bytes)
 {
-    const auto byte = [&](qsizetype index) { return static_cast<unsigned char>(bytes[index]); };
-    const unsigned char lead = byte(at);
+    const auto byte = [&bytes](qsizetype at) { return static_cast<unsigned char>(bytes[at]); };
+    const unsigned char lead = byte(0);
     if (lead < 0x80)
         return 1;
     qsizetype length;
-    char32_t lowest;
-    char32_t value;
+    unsigned char low = 0x80;
+    unsigned char high = 0xBF;
     if (lead >= 0xC2 && lead <= 0xDF) {
         length = 2;
-        lowest = 0x80;
-        value = lead & 0x1F;
     } else if (lead >= 0xE0 && lead <= 0xEF) {
         length = 3;
-        lowest = 0x800;
-        value = lead & 0x0F;
+        if (lead == 0xE0)
+            low = 0xA0;
+        else if (lead == 0xED)
+            high = 0x9F;
     } else if (lead >= 0xF0 && lead <= 0xF4) {
         length = 4;
-        lowest = 0x10000;
-        value = lead & 0x07;
+        if (lead == 0xF0)
+            low = 0x90;
+        else if (lead == 0xF4)
+            high = 0x8F;
     } else {
         return 0;
     }
-    if (at + length > bytes.size())
+    if (bytes.size() < length || byte(1) < low || byte(1) > high)
         return 0;
-    for (qsizetype index = at + 1; index < at + length; ++index) {
-        if ((byte(index) & 0xC0) != 0x80)
+    for (qsizetype at = 2; at < length; ++at) {
+        if (byte(at) < 0x80 || byte(at) > 0xBF)
             return 0;
-        value = (value << 6) | (byte(index) & 0x3F);
     }
-    if (value < lowest || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF))
-        return 0;
     return length;
 }
-
-} // namespace
 
 QString TextOfBytes(QByteArrayView bytes)
 {
@@ -52,7 +50,7 @@ QString TextOfBytes(QByteArrayView bytes)
     qsizetype runStart = 0;
     qsizetype at = 0;
     while (at < bytes.size()) {
-        const qsizetype length = sequenceLength(bytes, at);
+        const qsizetype length = Utf8SequenceLength(bytes.sliced(at));
         if (length > 0) {
             at += length;
             continue;

@@ -7,6 +7,10 @@
 
 namespace platform {
 
+// The length of the valid UTF-8 sequence at the start of `bytes`, 0 when there is none
+// (a stray, overlong, surrogate or cut sequence).
+qsizetype Utf8SequenceLength(QByteArrayView bytes);
+
 // Text that keeps the bytes it was made of, for names and paths that the disk or a
 // settings file holds as bytes: valid UTF-8 reads as its characters, and every byte that
 // is not part of valid UTF-8 as the lone surrogate U+DC80 + (byte - 0x80), which no valid
