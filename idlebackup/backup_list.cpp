@@ -7,7 +7,6 @@
 #include "platform/flex_grid.h"
 #include "platform/profile.h"
 
-
 #include <sys/stat.h>
 
 namespace idlebackup {

@@ -4,7 +4,6 @@
 #include "platform/testing/unprivileged_scope.h"
 #include "platform/testing/write_faults.h"
 
-
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>

@@ -52,10 +52,10 @@ QSet<QByteArray> ListedMountPoints(const QString &fstabPath);
 // The mount points that the program counts as drives of its entries' paths: those it has
 // seen mounted at, above or below an entry's paths (remembered across runs in a state
 // file, and across changes of the list: an entry removed and added again while its disk
-// is away still has no drive) and those that the file-system table lists. While such a mount point is not
-// mounted, the paths at and below it have lost their drive (a backup disk taken away,
-// a share unmounted), even though the empty folder it was mounted on is still there,
-// perhaps with a stray file in it.
+// is away still has no drive) and those that the file-system table lists. While such a
+// mount point is not mounted, the paths at and below it have lost their drive (a backup
+// disk taken away, a share unmounted), even though the empty folder it was mounted on is
+// still there, perhaps with a stray file in it.
 class MountHistory
 {
 public:

@@ -8,9 +8,9 @@
 namespace platform {
 
 // Settings files in the private-profile format: "[section]" lines and "key=value" lines,
-// UTF-8 text; the bytes of a value that are not UTF-8 are kept (TextOfBytes). Sections and keys match without regard to case; a value is trimmed of
-// blanks and tabs. Lines that are not looked for (comments, junk, other keys) are never
-// changed by a write.
+// UTF-8 text; the bytes of a value that are not UTF-8 are kept (TextOfBytes). Sections
+// and keys match without regard to case; a value is trimmed of blanks and tabs. Lines
+// that are not looked for (comments, junk, other keys) are never changed by a write.
 
 // Longest value that a read returns, in UTF-16 units; longer values are cut.
 inline constexpr int ProfileValueMaxLength = 1023;
