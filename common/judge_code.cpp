@@ -1,5 +1,6 @@
 #include "common/judge_code.h"
 
+#include "common/non_code_class.h"
 #include "platform/byte_blocks.h"
 #include "platform/code_page.h"
 
@@ -724,7 +725,7 @@ QString JudgeCode(QByteArrayView bytes, bool checkBin)
 {
     // A UTF-16 byte-order mark tells the code and its byte order; the scorers read UTF-16
     // only little-endian and would take big-endian text for something else.
-    if (bytes.startsWith(QByteArrayView("\xFF\xFE", 2)) || bytes.startsWith(QByteArrayView("\xFE\xFF", 2)))
+    if (bytes.startsWith(NonCodeClass::Utf16LeBom) || bytes.startsWith(NonCodeClass::Utf16BeBom))
         return QStringLiteral("UNICODE");
     const Sample sample(bytes);
     SjisScorer sjis;

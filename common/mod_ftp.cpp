@@ -340,9 +340,7 @@ platform::FtpOutcome checkStoredSize(const QString &localPath, const QByteArray 
 bool listedAsLink(const QByteArray &path)
 {
     const auto [folder, name] = splitLast(path);
-    platform::FtpFolderReply reply;
-    check(module().session->listShowingLinks(folder, reply));
-    for (const platform::FtpListEntry &entry : parsedListing(reply).entries) {
+    for (const platform::FtpListEntry &entry : FtpReadFolderShowingLinks(folder).entries) {
         if (entry.name == name)
             return entry.link;
     }

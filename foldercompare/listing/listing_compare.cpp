@@ -485,6 +485,7 @@ CompareOutcome Merge::run()
             status = row[0]->isFolder() ? folderPairStatus(*row[0], *row[1]) : filePairStatus(row, codes);
         if ((m_sides[0].nonFolder && !row[0]) || (m_sides[1].nonFolder && !row[1]))
             status = Same;
+        ++steps;
 
         const bool dropped = m_request.differencesOnly && m_bothInformed && statusText(status).isEmpty();
         if (!dropped) {
@@ -493,7 +494,6 @@ CompareOutcome Merge::run()
             m_grid.setRows(fixedRows + written);
             writeRow(gridRow, status, row, rowPath, codes);
             if (written >= m_limit) {
-                ++steps;
                 // The limit stops the comparison only when something is left to compare.
                 refill(m_sides[0]);
                 refill(m_sides[1]);
@@ -511,7 +511,6 @@ CompareOutcome Merge::run()
                 break;
             }
         }
-        ++steps;
         if (++sinceRefresh >= RefreshSteps) {
             sinceRefresh = 0;
             m_run.paint();

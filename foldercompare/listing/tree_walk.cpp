@@ -303,7 +303,7 @@ void FolderReaders::listChildren(DIR *dir, const QString &relative, int depth, F
         child.folder = S_ISDIR(info.st_mode);
         if (!child.folder && !S_ISREG(info.st_mode))
             continue;
-        if (!child.folder && raw[0] == '.' && isLeftoverTemporaryFile(fd, raw, length))
+        if (!child.folder && isLeftoverTemporaryFile(fd, raw, length))
             continue;
         if (!plain && !IsListableName(QByteArray(raw, length), decoded)) {
             read.excludedPaths.append(relative + decoded + (child.folder ? QStringLiteral("/") : QString()));
