@@ -136,13 +136,21 @@ void readDocument(LoadedSide &loaded, TextSides &sides, int index, const QString
                   const TextReadContext &context)
 {
     const QString &path = sides.paths[size_t(index)];
-    const bool word = extensionOf(path).toLower().startsWith(u"doc");
+    const QString extension = extensionOf(path).toLower();
+    const bool word = extension.startsWith(u"doc");
     QString text;
     QString description;
+    // The .docx and .xlsx readers ask whether to go on every few units of work, so their
+    // questions are paced; the .doc and .xls reads wait for a child process and ask every
+    // tenth of a second, so each of their questions lets events run.
+    const bool childRead = extension == u"doc" || extension == u"xls";
     EventPump pump(context.run);
-    const auto keepGoing = [&pump] {
-        pump.tick();
-        return !pump.cancelRequested();
+    const auto keepGoing = [&pump, childRead, run = context.run] {
+        if (childRead)
+            run.runEvents();
+        else
+            pump.tick();
+        return !run.cancelRequested();
     };
     const bool read = word ? RdWordValue(source, text, description, keepGoing)
                            : RdExcelValue(source, context.sources.sheetNo[size_t(index)], QStringLiteral("A1"),

@@ -6,6 +6,8 @@
 #include "platform/testing/temporary_folder.h"
 #include "textcompare/engine/document_test_support.h"
 
+#include <QFile>
+
 #include <gtest/gtest.h>
 
 namespace textcompare {
@@ -301,6 +303,29 @@ TEST_F(TextReadTest, CancelDuringADocumentRead)
         EXPECT_EQ(stopped.message, "中止しました");
         EXPECT_TRUE(stopped.text.isEmpty());
     }
+
+    // A .doc read waits for antiword: an Esc long after its first question still stops it.
+    const QString slowFolder = m_folder.makeFolder("slow");
+    QFile slow(slowFolder + "/antiword");
+    ASSERT_TRUE(slow.open(QIODevice::WriteOnly));
+    slow.write("#!/bin/sh\nexec sleep 30\n");
+    slow.close();
+    slow.setPermissions(slow.permissions() | QFile::ExeOwner);
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", QFile::encodeName(slowFolder) + ':' + path);
+    bool cancel = false;
+    int questions = 0;
+    TextReadContext escape = context();
+    escape.run.cancelFlag = &cancel;
+    escape.run.letEventsRun = [&] {
+        if (++questions == 5)
+            cancel = true;
+    };
+    TextSides read = sides(legacyWord);
+    const SideText stopped = TextRead(read, 0, escape);
+    qputenv("PATH", path);
+    EXPECT_EQ(stopped.message, "中止しました");
+    EXPECT_GE(questions, 5);
     EXPECT_TRUE(m_dialogs.shown().isEmpty());
 }
 
