@@ -8,7 +8,6 @@
 
 #include <cerrno>
 #include <csignal>
-#include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <linux/magic.h>
@@ -394,7 +393,7 @@ void AtomicFile::cancel()
 
 QString AtomicFile::errorString() const
 {
-    return m_error ? QString::fromLocal8Bit(std::strerror(m_error)) : QString();
+    return m_error ? SystemErrorText(m_error) : QString();
 }
 
 bool AtomicFile::fail(int error)

@@ -2,6 +2,7 @@
 
 #include "platform/atomic_file.h"
 #include "platform/descriptor.h"
+#include "platform/file_handles.h"
 
 #include <QFile>
 #include <QMutexLocker>
@@ -10,7 +11,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
-#include <cstring>
 #include <limits>
 #include <vector>
 
@@ -46,7 +46,7 @@ bool outOfSpace(int error)
 
 QString systemText(int error)
 {
-    return QString::fromLocal8Bit(std::strerror(error));
+    return SystemErrorText(error);
 }
 
 // Writes all of `bytes` at the output's position; 0, or the error number.

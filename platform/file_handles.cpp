@@ -112,6 +112,13 @@ std::optional<std::vector<QByteArray>> NamesInFolder(int folder)
     return names;
 }
 
+QString SystemErrorText(int error)
+{
+    if (error == ELOOP)
+        return QStringLiteral("リンクは辿りません");
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
 bool SetFileDate(const QString &path, const QDateTime &date, QString *errorText, bool *leftChanged)
 {
     return SetFileTimestamp(path, toTimespec(date), errorText, leftChanged);
@@ -154,7 +161,7 @@ bool setTimestamp(int folder, const QByteArray &name, int openFlags, const struc
         return true;
     if (!set) {
         if (errorText)
-            *errorText = QString::fromLocal8Bit(std::strerror(error));
+            *errorText = SystemErrorText(error);
         return false;
     }
     if (errorText)

@@ -24,6 +24,11 @@ inline constexpr int ReadWrite = 2;
 inline constexpr int Read = 0;
 } // namespace FileHandleMode
 
+// The system's text for the errno value `error`, except ELOOP, which the steps that look
+// a name up without following a link (O_NOFOLLOW) meet where a link is: "リンクは辿りません",
+// rather than the system's "Too many levels of symbolic links".
+QString SystemErrorText(int error);
+
 // Opens `path` in `mode`; returns the handle, or -1 when the file cannot be opened.
 int OpenFileHandle(const QString &path, int mode);
 

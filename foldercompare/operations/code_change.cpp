@@ -5,6 +5,7 @@
 #include "common/non_code_class.h"
 #include "foldercompare/operations/local_files.h"
 #include "platform/atomic_file.h"
+#include "platform/file_handles.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -13,7 +14,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
 #include <memory>
 
 namespace foldercompare::operations {
@@ -188,7 +188,7 @@ CodeChangeOperation::~CodeChangeOperation()
 
 void CodeChangeOperation::handleRow(OperationFrame &frame, const OperationRow &row)
 {
-    const QString path = frame.rowPath(m_side, row);
+    const QString path = frame.writtenPath(m_side, row);
     if (path.endsWith(u'/') || QFileInfo(path).isDir() || frame.vanished(m_side, row, path))
         return;
     if (frame.isFtpSide(m_side)) {
@@ -212,7 +212,7 @@ void CodeChangeOperation::handleRow(OperationFrame &frame, const OperationRow &r
         return;
     }
     if (!opened.isOpen()) {
-        frame.listError(path, QString::fromLocal8Bit(std::strerror(errno)));
+        frame.listError(path, platform::SystemErrorText(errno));
         return;
     }
     auto folder = std::make_shared<const platform::Descriptor>(std::move(opened));

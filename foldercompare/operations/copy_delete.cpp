@@ -87,7 +87,7 @@ QString CopyOperation::completeText() const
 void CopyOperation::handleRow(OperationFrame &frame, const OperationRow &row)
 {
     const QString source = frame.rowPath(m_sourceSide, row);
-    const QString destination = frame.rowPath(m_destinationSide, row);
+    const QString destination = frame.writtenPath(m_destinationSide, row);
     const bool folderRow = destination.endsWith(u'/');
     if (!folderRow) {
         if (frame.isFtpSide(m_sourceSide) ? !fetchSource(frame, row, source) : frame.vanished(m_sourceSide, row, source))

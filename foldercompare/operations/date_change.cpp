@@ -8,7 +8,6 @@
 #include <QFileInfo>
 
 #include <cerrno>
-#include <cstring>
 #include <optional>
 
 #include <sys/stat.h>
@@ -54,7 +53,7 @@ DateChangeOperation::DateChangeOperation(int side, QString dateChgDtm)
 
 void DateChangeOperation::handleRow(OperationFrame &frame, const OperationRow &row)
 {
-    const QString path = frame.rowPath(m_side, row);
+    const QString path = frame.writtenPath(m_side, row);
     if (path.endsWith(u'/') || frame.vanished(m_side, row, path) || !QFileInfo(path).isFile())
         return;
     if (!frame.isFtpSide(m_side)) {
@@ -76,7 +75,7 @@ void DateChangeOperation::handleRow(OperationFrame &frame, const OperationRow &r
         const QString source = frame.rowPath(other, row);
         struct stat info;
         if (::stat(QFile::encodeName(source).constData(), &info) != 0) {
-            frame.listError(path, QString::fromLocal8Bit(std::strerror(errno)) + QStringLiteral(" : ") + source);
+            frame.listError(path, platform::SystemErrorText(errno) + QStringLiteral(" : ") + source);
             return;
         }
         copied = info.st_mtim;
@@ -99,7 +98,7 @@ void DateChangeOperation::handleRow(OperationFrame &frame, const OperationRow &r
         return;
     }
     if (!folder.isOpen()) {
-        frame.listError(path, QString::fromLocal8Bit(std::strerror(errno)));
+        frame.listError(path, platform::SystemErrorText(errno));
         return;
     }
     if (readOnly)

@@ -1,5 +1,6 @@
 #include "common/non_code_class.h"
 #include "foldercompare/operations/code_change.h"
+#include "foldercompare/operations/copy_delete.h"
 #include "foldercompare/operations/date_change.h"
 #include "foldercompare/operations/operations_test_fixture.h"
 #include "platform/file_handles.h"
@@ -11,6 +12,8 @@
 #include <QFileInfo>
 
 #include <ctime>
+#include <functional>
+#include <memory>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -274,6 +277,66 @@ TEST_F(CodeChangeTest, NeitherChangeWritesThroughALink)
         EXPECT_EQ(operation->rowsDone(), 0);
         QFile::remove(tree("one/swapped"));
         QDir(tree("one/swapped.away")).removeRecursively();
+    }
+}
+
+// A single-file side that the user named as a link to a file is that file, as a folder
+// side reached through a link is that folder: a copy, a date change and a code change
+// write the file that the link leads to, and the link stays a link. A link put in place
+// of that file while the read-only question is open is not written through, and the row
+// says so in the program's words.
+TEST_F(CodeChangeTest, ASingleFileSideNamedAsALinkWritesTheFileItLeadsTo)
+{
+    const QString conf = tree("two/conf");
+    const QString target = tree("dot/conf");
+    ASSERT_EQ(::symlink("../dot/conf", QFile::encodeName(conf).constData()), 0);
+    const QString elsewhere = file("elsewhere/conf", "elsewhere\r\n");
+    ASSERT_TRUE(platform::SetFileDate(elsewhere, Typed));
+    OperationSides sides = localSides(true);
+    sides.sideRoot = sides.pathBox = {tree("one/conf"), conf};
+    const QList<OperationRow> row{{QStringLiteral(" 2001/02/03 04:05:06"), QStringLiteral(" 2019/06/30 12:34:56"),
+                                   QStringLiteral("conf")}};
+    const struct
+    {
+        std::function<std::unique_ptr<FileOperation>()> operation;
+        QByteArray written;
+    } cases[] = {
+        {[] { return std::make_unique<CopyOperation>(0); }, "copied\r\n"},
+        {[] { return std::make_unique<DateChangeOperation>(1, QStringLiteral("2001/02/03 04:05:06")); }, "old\r\n"},
+        {[this] {
+             return std::make_unique<CodeChangeOperation>(1, QString(), QStringLiteral("UTF8"), QStringLiteral("\n"),
+                                                          tree("work.tmp"));
+         },
+         "old\n"},
+    };
+    for (const auto &[makeOperation, written] : cases) {
+        const std::unique_ptr<FileOperation> operation = makeOperation();
+        SCOPED_TRACE(operation->words().procedureName.toStdString());
+        file("one/conf", "copied\r\n");
+        file("dot/conf", "old\r\n");
+        ASSERT_TRUE(platform::SetFileDate(target, Typed));
+        run(*operation, row, sides);
+        EXPECT_EQ(m_errorList, QString());
+        EXPECT_EQ(operation->rowsDone(), 1);
+        EXPECT_EQ(QFileInfo(conf).symLinkTarget(), target);
+        EXPECT_EQ(read(target), written);
+        if (written == "old\r\n") {
+            EXPECT_EQ(QFileInfo(target).lastModified(), QDateTime(QDate(2001, 2, 3), QTime(4, 5, 6)));
+        }
+
+        QFile::setPermissions(target, QFile::ReadOwner);
+        const std::unique_ptr<FileOperation> swapped = makeOperation();
+        testing::QuestionHook hook([&] {
+            ASSERT_EQ(::rename(QFile::encodeName(target).constData(), QFile::encodeName(target + ".away").constData()), 0);
+            ASSERT_EQ(::symlink(QFile::encodeName(elsewhere).constData(), QFile::encodeName(target).constData()), 0);
+        });
+        run(*swapped, row, sides);
+        EXPECT_EQ(m_errorList, "\r\n" + target + QStringLiteral(" : リンクは辿りません"));
+        EXPECT_EQ(read(elsewhere), "elsewhere\r\n");
+        EXPECT_EQ(QFileInfo(elsewhere).lastModified(), Typed);
+        ASSERT_TRUE(QFile::remove(target));
+        ASSERT_TRUE(QFile::rename(target + ".away", target));
+        QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner);
     }
 }
 

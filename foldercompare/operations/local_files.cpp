@@ -14,7 +14,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
 #include <vector>
 
 #include <fcntl.h>
@@ -29,7 +28,7 @@ const QString LinkNotFollowed = QStringLiteral("リンクは辿りません");
 
 QString systemText(int error)
 {
-    return QString::fromLocal8Bit(std::strerror(error));
+    return platform::SystemErrorText(error);
 }
 
 StepResult commitAfter(platform::AtomicFile &output, const BeforeReplace &beforeReplace)

@@ -3,15 +3,16 @@
 #include "common/common_module.h"
 #include "common/mod_ftp.h"
 #include "common/saved_error.h"
+#include "platform/file_handles.h"
 #include "platform/user_dialogs.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QScopeGuard>
 
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
 
 #include <sys/stat.h>
 
@@ -192,6 +193,17 @@ std::optional<QString> FtpLinkOnTheWay(const QString &root, const QString &remot
     return std::nullopt;
 }
 
+QString OperationFrame::writtenPath(int side, const OperationRow &row) const
+{
+    const QString path = rowPath(side, row);
+    const QString &root = m_sides.sideRoot[side];
+    if (isFtpSide(side) || QFileInfo(root).isDir() || QDir::cleanPath(path) != QDir::cleanPath(root))
+        return path;
+    const QFileInfo named(path);
+    const QString target = named.isSymLink() ? named.canonicalFilePath() : QString();
+    return target.isEmpty() ? path : target;
+}
+
 QString OperationFrame::remotePath(int side, const QString &cachePath) const
 {
     const QString &cacheFolder = m_sides.ftpCacheFolder[side];
@@ -209,7 +221,7 @@ bool OperationFrame::vanished(int side, const OperationRow &row, const QString &
     struct stat info;
     if (row.shown(side).isEmpty() || ::lstat(QFile::encodeName(path).constData(), &info) == 0)
         return false;
-    listError(path, QString::fromLocal8Bit(std::strerror(errno)));
+    listError(path, platform::SystemErrorText(errno));
     return true;
 }
 

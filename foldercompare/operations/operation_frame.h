@@ -180,6 +180,12 @@ public:
 
     // RowPath of the row on `side`.
     QString rowPath(int side, const OperationRow &row) const { return RowPath(m_sides.sideRoot[side], row.path); }
+    // The path whose file a copy, a date change or a code change writes for the row on
+    // `side`: rowPath, except that the side's own file, when the user named a link to a
+    // file as a local single-file side, is the file that the link leads to (the link
+    // stays a link), as a folder side's root is followed as the user named it. Links
+    // below a folder side are never followed.
+    QString writtenPath(int side, const OperationRow &row) const;
     // The server path of a path below the mirror folder of the FTP side `side`
     // ("/pub/a/b.txt"); throws common::Failure for a path outside it.
     QString remotePath(int side, const QString &cachePath) const;
