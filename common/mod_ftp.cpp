@@ -32,6 +32,8 @@ struct ModuleState
     // The last failure may come from the code of a name: the server refused it, it could
     // not be sent, or the code has no form for one of its characters.
     bool codeMayMatter = false;
+    // The last FtpPut changed what the server holds under its name (FtpPutChangedServer).
+    bool putChangedServer = false;
 };
 
 ModuleState &module()
@@ -348,29 +350,38 @@ bool listedAsLink(const QByteArray &path)
 }
 
 // FtpPut's upload of `localPath` straight to `target`, for a server that renames
-// nothing. A transfer that breaks is raised; a file that the server did not have before
-// (`existed` false) is then deleted where the server allows, so that no part of it stays
-// under the name. A link that the server has under the name is never written through:
-// the upload fails instead.
+// nothing. A transfer that breaks is raised. Once the server took it, an existing file
+// (`existed`) holds part of the upload: the failure says so and the server counts as
+// changed. A file that the server did not have before is then deleted where the server
+// allows, so that no part of it stays under the name. A link that the server has under
+// the name is never written through: the upload fails instead.
 void storeDirectly(const QString &localPath, const QByteArray &target, bool binary, bool existed)
 {
-    platform::FtpSession &session = *module().session;
+    ModuleState &state = module();
+    platform::FtpSession &session = *state.session;
     if (existed && listedAsLink(target))
         raiseFtp(FtpNoNumber, QStringLiteral("リンクの先には書き込みません : ") + printableName(target));
     platform::FtpOutcome outcome = session.store(localPath, target, binary);
+    const bool began = outcome.transferBegan;
     if (outcome.ok() && binary)
         outcome = checkStoredSize(localPath, target);
     if (outcome.ok())
         return;
-    if (!existed)
-        session.command("DELE " + target);
+    if (existed && began) {
+        state.putChangedServer = true;
+        outcome.text = QStringLiteral("サーバーのファイルが途中まで上書きされました : ") + outcome.text;
+    } else if (!existed && !session.command("DELE " + target).ok() && began) {
+        state.putChangedServer = true;
+        outcome.text = QStringLiteral("途中までのファイルがサーバーに残りました : ") + outcome.text;
+    }
     raiseOutcome(outcome);
 }
 
 // FtpPut's upload of `localPath` to `target` through a temporary name beside it.
 void storeReplacing(const QString &localPath, const QByteArray &target, bool binary)
 {
-    platform::FtpSession &session = *module().session;
+    ModuleState &state = module();
+    platform::FtpSession &session = *state.session;
     if (session.refusesRenames()) {
         storeDirectly(localPath, target, binary, isListed(target));
         return;
@@ -394,6 +405,7 @@ void storeReplacing(const QString &localPath, const QByteArray &target, bool bin
     if (existed && !session.refusesRenames() && session.command("DELE " + target).ok()) {
         // A server that never renames over a file: the old file is gone only now that the
         // upload is whole under its temporary name.
+        state.putChangedServer = true;
         if (session.rename(temporary, target).ok())
             return;
         existed = false;
@@ -719,13 +731,21 @@ bool FtpGet3(const QString &localPath, const QString &remotePath, bool binary)
 
 void FtpPut(const QString &localPath, const QString &remotePath, bool binary)
 {
+    module().putChangedServer = false;
     requireConnection();
     requireFileName(remotePath);
     storeReplacing(localPath, common::remotePath(remotePath), binary);
+    module().putChangedServer = true;
+}
+
+bool FtpPutChangedServer()
+{
+    return module().putChangedServer;
 }
 
 void FtpPutMakeDirs(const QString &localPath, const QString &remotePath, bool binary)
 {
+    module().putChangedServer = false;
     requireFileName(remotePath);
     FtpMkDirs(remotePath.left(remotePath.lastIndexOf(u'/') + 1));
     FtpPut(localPath, remotePath, binary);

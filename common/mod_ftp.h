@@ -154,7 +154,14 @@ bool FtpGet3(const QString &localPath, const QString &remotePath, bool binary);
 // and the temporary is deleted where the server allows: a new file arrives under its
 // name, an existing one is written over, and a transfer that breaks is raised (a new
 // file's part deleted where the server allows).
+// When a transfer straight over an existing file breaks once the server took it, the
+// failure begins "サーバーのファイルが途中まで上書きされました : "; when a new file's part
+// cannot be deleted, "途中までのファイルがサーバーに残りました : ".
 void FtpPut(const QString &localPath, const QString &remotePath, bool binary);
+// Whether the last FtpPut changed what the server holds under its name, also when it
+// failed: the upload arrived, the old file was deleted for the rename, or part of the
+// upload stays there. False after a failure that left the server's file as it was.
+bool FtpPutChangedServer();
 // FtpMkDirs of the folder part of `remotePath`, then FtpPut.
 void FtpPutMakeDirs(const QString &localPath, const QString &remotePath, bool binary);
 void FtpDelete(const QString &remotePath);

@@ -607,6 +607,7 @@ FtpOutcome FtpSession::store(const QString &localPath, const QByteArray &path, b
     FtpOutcome outcome = state.perform();
     if (!outcome.ok() && local.error != 0)
         outcome = localFailure(local.error);
+    outcome.transferBegan = !state.replies.lastWithCode("150").isEmpty() || !state.replies.lastWithCode("125").isEmpty();
     return outcome;
 }
 

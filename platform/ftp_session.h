@@ -43,6 +43,9 @@ struct FtpOutcome
                                 // listing
     bool nameMayMatter = false; // Transfer: the server refused, or the path could not be
                                 // sent; other bytes for the same name might have worked
+    bool transferBegan = false; // store(): the server took the upload (it answered 125 or
+                                // 150) and so opened its file, which a failure may leave
+                                // holding part of the upload
     bool ok() const { return kind == Kind::Done; }
 };
 

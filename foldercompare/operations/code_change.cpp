@@ -297,6 +297,7 @@ void CodeChangeOperation::convertMirrorCopy(OperationFrame &frame, const QString
     // The mirror copy is no file of the user's: the server gets the new contents first,
     // and no question or trash applies to the copy.
     QString remote;
+    bool uploading = false;
     try {
         remote = frame.remotePath(m_side, path);
         if (const std::optional<QString> link
@@ -304,9 +305,13 @@ void CodeChangeOperation::convertMirrorCopy(OperationFrame &frame, const QString
             throw common::Failure(common::FtpNoNumber, QStringLiteral("modFtp"), *link);
         if (const StepResult failure = ReplaceFileContents(m_temporaryFile, conversion.bytes))
             throw common::Failure(common::LocalFileFailure, QStringLiteral("CodeChange"), *failure);
+        uploading = true;
         common::FtpPutMakeDirs(m_temporaryFile, remote, true);
         frame.noteSideChanged();
     } catch (const common::Failure &failure) {
+        // An upload that broke part way may still have changed the server's file.
+        if (uploading && common::FtpPutChangedServer())
+            frame.noteSideChanged();
         frame.listError(remote.isEmpty() ? path : remote, failure.record().Description);
         return;
     }

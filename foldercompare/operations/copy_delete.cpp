@@ -133,6 +133,7 @@ bool CopyOperation::fetchSource(OperationFrame &frame, const OperationRow &row, 
 bool CopyOperation::uploadToServer(OperationFrame &frame, const QString &source, const QString &destination)
 {
     QString remote;
+    bool uploading = false;
     try {
         remote = frame.remotePath(m_destinationSide, destination);
         frame.connectTo(m_destinationSide);
@@ -150,11 +151,15 @@ bool CopyOperation::uploadToServer(OperationFrame &frame, const QString &source,
                 m_clearedRemoteFolders.insert(remoteFolder);
                 common::FtpRemoveLeftoverTemporaryFiles(common::FtpRemotePath(remoteFolder));
             }
+            uploading = true;
             common::FtpPutMakeDirs(source, remote, true);
             frame.noteSideChanged();
         }
         return true;
     } catch (const common::Failure &failure) {
+        // An upload that broke part way may still have changed the server's file.
+        if (uploading && common::FtpPutChangedServer())
+            frame.noteSideChanged();
         frame.listError(remote.isEmpty() ? destination : remote, failure.record().Description);
         return false;
     }

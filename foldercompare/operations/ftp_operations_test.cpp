@@ -335,6 +335,33 @@ TEST_F(FtpOperationsTest, AServerThatRenamesNothingStillGetsTheFiles)
     }
 }
 
+// On a server that renames nothing an existing file is stored over directly: when that
+// store breaks part way, the server keeps a fragment in place of its file. The row says
+// so, and the side counts as changed, so that the refresh is offered.
+TEST_F(FtpOperationsTest, AStoreOverTheServersFileThatBreaksIsToldAndOffersTheRefresh)
+{
+    const QByteArray content(1 << 20, 'n');
+    const QString served = m_served.makeFolder("cut");
+    platform::testing::writeRawFile(served, "pub/old.txt", "old");
+    file("cache/old.txt", "old");
+    file("one/old.txt", content);
+    m_server.emplace(served);
+    m_server->refuse("RNFR");
+    m_server->dropUploadOfAfter(QStringLiteral("/pub/old.txt"), 64 * 1024);
+    ASSERT_TRUE(m_server->start());
+    CopyOperation copy(0);
+    run(copy, rows({"old.txt"}), ftpSides());
+
+    const QByteArray fragment = read(served + "/pub/old.txt");
+    EXPECT_TRUE(fragment != "old" && fragment.size() < content.size()) << "the store was not cut part way";
+    EXPECT_EQ(read(tree("cache/old.txt")), "old");
+    EXPECT_TRUE(m_errorList.startsWith(QStringLiteral("\r\n/pub/old.txt : サーバーのファイルが途中まで上書きされました : ")))
+        << m_errorList.toStdString();
+    EXPECT_EQ(lastPrompt(), QStringLiteral("一部のファイルがコピーされました。　\r\n"
+                                           "コピーしたファイル（行）：0件　コピー出来なかったファイル（行）：1件　\r\n\r\n"
+                                           "最新の状況を取得し一覧に反映しますか？"));
+}
+
 // Deleting a folder never enters a link: a link in it (one back to the folder too), or
 // the row's folder when it is one, goes by its own name, and what it leads to stays; a
 // row below a link is neither uploaded, converted nor deleted through it. The

@@ -124,6 +124,11 @@ void FtpTestServer::dropUploadsAfter(qint64 bytes)
     addArguments({QStringLiteral("--drop-store-after"), QString::number(bytes)});
 }
 
+void FtpTestServer::dropUploadOfAfter(const QString &path, qint64 bytes)
+{
+    addArguments({QStringLiteral("--drop-store-of"), path, QString::number(bytes)});
+}
+
 void FtpTestServer::refuseRenameOverExisting()
 {
     addArguments({QStringLiteral("--refuse-rename-over-existing")});

@@ -61,6 +61,8 @@ public:
     // breaks both connections of an upload once it has received `bytes` bytes, keeping
     // them on disk;
     void dropUploadsAfter(qint64 bytes);
+    // the same for the upload of `path` ("/pub/a.txt") alone;
+    void dropUploadOfAfter(const QString &path, qint64 bytes);
     // refuses RNTO with "550 File exists." when a file has the new name.
     void refuseRenameOverExisting();
     // From the next start() on, the server behaves as a hostile one might:

@@ -29,6 +29,7 @@ server ROOT USER PASSWORD [OPTION | FOLDER LISTING]...
     --drop-store-after N closes the data and the control connection of a STOR once it has
                          received N bytes, keeping those bytes on disk, as a server whose
                          connection breaks during an upload
+    --drop-store-of P N  the same for the STOR of the path P ("/pub/a.txt") alone
     --refuse-rename-over-existing
                          answers RNTO with "550 File exists." when the new name is taken,
                          as servers that never replace a file by a rename
@@ -92,13 +93,20 @@ class ServerFS(AbstractedFS):
 
 
 class ServerDTPHandler(DTPHandler):
-    """With `limit` set, an upload breaks both connections once it has received that many
-    bytes, as a connection that breaks during an upload."""
+    """With `limit` set, an upload (of the path `limit_path` alone, when it is set) breaks
+    both connections once it has received that many bytes, as a connection that breaks
+    during an upload."""
     limit = None
+    limit_path = None
+
+    def limited(self):
+        if self.limit is None or not self.receive or self.tot_bytes_received < self.limit or self.file_obj is None:
+            return False
+        return self.limit_path is None or self.cmd_channel.fs.fs2ftp(self.file_obj.name) == self.limit_path
 
     def handle_read(self):
         DTPHandler.handle_read(self)
-        if self.limit is not None and self.receive and self.tot_bytes_received >= self.limit:
+        if self.limited():
             control = self.cmd_channel
             self.close()
             control.close()
@@ -226,8 +234,10 @@ def run_server(root, user, password, options, crafted_listings):
     handler.log_commands = ("--log-commands", None) in options
     handler.options_as_names = ("--list-options-as-names", None) in options
     handler.refuse_rename_over_existing = ("--refuse-rename-over-existing", None) in options
-    drops = [int(value) for name, value in options if name == "--drop-store-after"]
-    handler.dtp_handler = type("DataHandler", (ServerDTPHandler,), {"limit": drops[-1] if drops else None})
+    drops = [(None, int(value)) for name, value in options if name == "--drop-store-after"]
+    drops += [tuple(value) for name, value in options if name == "--drop-store-of"]
+    limit_path, limit = drops[-1] if drops else (None, None)
+    handler.dtp_handler = type("DataHandler", (ServerDTPHandler,), {"limit": limit, "limit_path": limit_path})
     handler.abstracted_fs = ServerFS
     if ("--no-mlsd", None) in options or crafted_listings or handler.endless_listings:
         handler.proto_cmds = {name: value for name, value in FTPHandler.proto_cmds.items()
@@ -319,6 +329,8 @@ def server_arguments(arguments):
         name = rest.pop(0)
         if name in ("--refuse", "--refuse-to-send", "--list-without-end", "--trickle", "--drop-store-after"):
             options.append((name, rest.pop(0)))
+        elif name == "--drop-store-of":
+            options.append((name, (rest.pop(0), int(rest.pop(0)))))
         elif name in ("--hide-dot-files", "--no-mlsd", "--log-commands", "--list-options-as-names",
                       "--refuse-rename-over-existing"):
             options.append((name, None))
