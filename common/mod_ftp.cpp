@@ -377,6 +377,48 @@ void storeDirectly(const QString &localPath, const QByteArray &target, bool bina
     raiseOutcome(outcome);
 }
 
+// Whether the file `path` is gone from the server: it tells neither its size nor its
+// time, and its folder does not list it. A listing that fails leaves it taken as there.
+bool isGone(const QByteArray &path)
+{
+    platform::FtpFileFacts facts;
+    const platform::FtpOutcome described = module().session->describe(path, facts);
+    if (!described.ok() && described.serverReply.isEmpty())
+        raiseOutcome(described);
+    if (facts.size >= 0 || facts.time.isValid())
+        return false;
+    try {
+        return !isListed(path);
+    } catch (const Failure &) {
+        return false;
+    }
+}
+
+enum class Renamed { Done, Refused, TemporaryGone };
+
+// Renames the upload `temporary` over `target`. Only a refusal while the server still
+// holds the temporary tells how the server renames: a refused RNFR then means that it
+// renames nothing, which the session keeps. A temporary gone meanwhile (another
+// program's sweep) tells nothing of the server. A connection that fails is raised, the
+// temporary deleted where it can be.
+Renamed renameUpload(const QByteArray &temporary, const QByteArray &target, platform::FtpOutcome &outcome)
+{
+    platform::FtpSession &session = *module().session;
+    bool fromRefused = false;
+    outcome = session.rename(temporary, target, &fromRefused);
+    if (outcome.ok())
+        return Renamed::Done;
+    if (outcome.serverReply.isEmpty()) {
+        session.command("DELE " + temporary);
+        raiseOutcome(outcome);
+    }
+    if (isGone(temporary))
+        return Renamed::TemporaryGone;
+    if (fromRefused)
+        session.noteRefusesRenames();
+    return Renamed::Refused;
+}
+
 // FtpPut's upload of `localPath` to `target` through a temporary name beside it.
 void storeReplacing(const QString &localPath, const QByteArray &target, bool binary)
 {
@@ -386,27 +428,35 @@ void storeReplacing(const QString &localPath, const QByteArray &target, bool bin
         storeDirectly(localPath, target, binary, isListed(target));
         return;
     }
-    const QByteArray temporary = platform::temporaryFilePathFor(target);
-    platform::FtpOutcome outcome = session.store(localPath, temporary, binary);
-    if (outcome.ok() && binary)
-        outcome = checkStoredSize(localPath, temporary);
-    if (!outcome.ok()) {
-        session.command("DELE " + temporary);
-        raiseOutcome(outcome);
-    }
-    outcome = session.rename(temporary, target);
-    if (outcome.ok())
-        return;
-    if (outcome.serverReply.isEmpty()) {
-        session.command("DELE " + temporary);
-        raiseOutcome(outcome);
+    // A temporary that vanishes before its rename is sent again through a new one, once.
+    QByteArray temporary;
+    platform::FtpOutcome outcome;
+    for (int attempt = 1;; ++attempt) {
+        temporary = platform::temporaryFilePathFor(target);
+        outcome = session.store(localPath, temporary, binary);
+        if (outcome.ok() && binary)
+            outcome = checkStoredSize(localPath, temporary);
+        if (!outcome.ok()) {
+            session.command("DELE " + temporary);
+            raiseOutcome(outcome);
+        }
+        const Renamed renamed = renameUpload(temporary, target, outcome);
+        if (renamed == Renamed::Done)
+            return;
+        if (renamed == Renamed::Refused)
+            break;
+        if (attempt == 2) {
+            keepOutcome(outcome);
+            raiseFtp(FtpNoNumber, QStringLiteral("アップロードした一時ファイルが名前を変える前にサーバーから消えました : ")
+                                      + printableName(temporary) + QStringLiteral("\r\n") + FtpSavedErr().Description);
+        }
     }
     bool existed = isListed(target);
     if (existed && !session.refusesRenames() && session.command("DELE " + target).ok()) {
         // A server that never renames over a file: the old file is gone only now that the
         // upload is whole under its temporary name.
         state.putChangedServer = true;
-        if (session.rename(temporary, target).ok())
+        if (renameUpload(temporary, target, outcome) == Renamed::Done)
             return;
         existed = false;
     }

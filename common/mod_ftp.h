@@ -147,13 +147,15 @@ bool FtpGet3(const QString &localPath, const QString &remotePath, bool binary);
 // Uploads to a temporary name beside `remotePath` and renames it over `remotePath` only
 // once the server holds all of it (in binary, its size is checked), so that a cut
 // transfer never leaves part of a file under the name: the temporary is deleted and a
-// file there stays as it was. Where the server refuses to rename over an existing file,
+// file there stays as it was. A temporary that is gone when its rename is refused
+// (another program swept it away) is uploaded again through a new one, once; a second
+// one gone fails the upload. Where the server refuses to rename over an existing file,
 // that file is deleted only then, and the whole upload renamed in its place. Where the
-// server renames nothing (it refuses RNFR, or the rename after that deletion), the file
-// is uploaded straight to `remotePath`, from then on in the session without a temporary,
-// and the temporary is deleted where the server allows: a new file arrives under its
-// name, an existing one is written over, and a transfer that breaks is raised (a new
-// file's part deleted where the server allows).
+// server renames nothing (it refuses RNFR of a temporary that it still holds, or the
+// rename after that deletion), the file is uploaded straight to `remotePath`, from then
+// on in the session without a temporary, and the temporary is deleted where the server
+// allows: a new file arrives under its name, an existing one is written over, and a
+// transfer that breaks is raised (a new file's part deleted where the server allows).
 // When a transfer straight over an existing file breaks once the server took it, the
 // failure begins "サーバーのファイルが途中まで上書きされました : "; when a new file's part
 // cannot be deleted, "途中までのファイルがサーバーに残りました : ".

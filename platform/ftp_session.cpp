@@ -489,17 +489,19 @@ FtpOutcome FtpSession::command(const QByteArray &line)
     return outcome;
 }
 
-FtpOutcome FtpSession::rename(const QByteArray &from, const QByteArray &to)
+FtpOutcome FtpSession::rename(const QByteArray &from, const QByteArray &to, bool *fromRefused)
 {
     State &state = *m_state;
+    if (fromRefused)
+        *fromRefused = false;
     // An RNTO after a refused RNFR is refused as well and renames nothing.
     FtpOutcome outcome = state.runQuoted({"RNFR " + from, "RNTO " + to});
     if (outcome.ok()) {
         const QByteArray refusal = state.replies.firstRefusal();
         if (!refusal.isEmpty()) {
             // RNFR answers 350 where the server would rename the file.
-            if (state.replies.lastWithCode("350").isEmpty())
-                state.refusesRenames = true;
+            if (fromRefused)
+                *fromRefused = state.replies.lastWithCode("350").isEmpty();
             outcome = commandRefusal(refusal);
         }
     }
@@ -509,6 +511,11 @@ FtpOutcome FtpSession::rename(const QByteArray &from, const QByteArray &to)
 bool FtpSession::refusesRenames() const
 {
     return m_state->refusesRenames;
+}
+
+void FtpSession::noteRefusesRenames()
+{
+    m_state->refusesRenames = true;
 }
 
 FtpOutcome FtpSession::list(const QByteArray &folder, FtpFolderReply &reply)

@@ -118,12 +118,15 @@ public:
     FtpOutcome store(const QString &localPath, const QByteArray &path, bool binary);
 
     // Renames `from` to `to` with RNFR and RNTO on one connection. A refusal of either is
-    // a failure with the first refusing reply. Whether an existing `to` is replaced is the
-    // server's choice; some refuse.
-    FtpOutcome rename(const QByteArray &from, const QByteArray &to);
-    // True once the server refused RNFR in this session: it renames nothing (an account
-    // that may only upload).
+    // a failure with the first refusing reply; `fromRefused`, when given, tells whether it
+    // was RNFR's (the server did not answer it with 350). Whether an existing `to` is
+    // replaced is the server's choice; some refuse.
+    FtpOutcome rename(const QByteArray &from, const QByteArray &to, bool *fromRefused = nullptr);
+    // True once noteRefusesRenames() was called in this session.
     bool refusesRenames() const;
+    // Notes that the server renames nothing in this session (an account that may only
+    // upload): it refused RNFR of a file that it still holds.
+    void noteRefusesRenames();
 
 private:
     struct State;

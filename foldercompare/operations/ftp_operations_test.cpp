@@ -362,6 +362,40 @@ TEST_F(FtpOperationsTest, AStoreOverTheServersFileThatBreaksIsToldAndOffersTheRe
                                            "最新の状況を取得し一覧に反映しますか？"));
 }
 
+// A rename refused because its temporary vanished (another program swept it away) says
+// nothing of the server: the upload goes again through a new temporary, once; a second
+// one that vanishes fails the row. Later uploads still go through temporaries and
+// renames, never straight over the server's files.
+TEST_F(FtpOperationsTest, ATemporaryThatVanishesBeforeItsRenameLeavesRenamesInUse)
+{
+    const QString served = m_served.makeFolder("swept");
+    for (const char *name : {"a.txt", "b.txt"}) {
+        platform::testing::writeRawFile(served, QByteArray("pub/") + name, "old");
+        file(QStringLiteral("cache/") + name, "old");
+    }
+    for (const char *name : {"a.txt", "b.txt", "c.txt"})
+        file(QStringLiteral("one/") + name, QByteArray("new ") + name);
+    m_server.emplace(served);
+    m_server->vanishBeforeRename(3);
+    m_server->recordCommands();
+    ASSERT_TRUE(m_server->start());
+    CopyOperation copy(0);
+    run(copy, rows({"a.txt", "b.txt", "c.txt"}), ftpSides());
+
+    const QStringList sent = m_server->commands();
+    EXPECT_EQ(sent.filter(QRegularExpression("^STOR /pub/[abc]\\.txt$")), QStringList()) << sent.join(", ").toStdString();
+    EXPECT_EQ(sent.filter(QRegularExpression("^STOR ")).size(), 5) << sent.join(", ").toStdString();
+    EXPECT_EQ(read(served + "/pub/a.txt"), "old");
+    EXPECT_EQ(read(served + "/pub/b.txt"), "new b.txt");
+    EXPECT_EQ(read(served + "/pub/c.txt"), "new c.txt");
+    EXPECT_EQ(platform::testing::rawNames(served + "/pub"), (QList<QByteArray>{"a.txt", "b.txt", "c.txt"}));
+    EXPECT_TRUE(m_errorList.startsWith(
+        QStringLiteral("\r\n/pub/a.txt : アップロードした一時ファイルが名前を変える前にサーバーから消えました : /pub/.a.txt.~")))
+        << m_errorList.toStdString();
+    EXPECT_EQ(m_errorList.count(QStringLiteral("\r\n")), 1) << m_errorList.toStdString();
+    EXPECT_EQ(copy.filesCopied(), 2);
+}
+
 // Deleting a folder never enters a link: a link in it (one back to the folder too), or
 // the row's folder when it is one, goes by its own name, and what it leads to stays; a
 // row below a link is neither uploaded, converted nor deleted through it. The

@@ -129,6 +129,11 @@ void FtpTestServer::dropUploadOfAfter(const QString &path, qint64 bytes)
     addArguments({QStringLiteral("--drop-store-of"), path, QString::number(bytes)});
 }
 
+void FtpTestServer::vanishBeforeRename(int count)
+{
+    addArguments({QStringLiteral("--vanish-before-rename"), QString::number(count)});
+}
+
 void FtpTestServer::refuseRenameOverExisting()
 {
     addArguments({QStringLiteral("--refuse-rename-over-existing")});

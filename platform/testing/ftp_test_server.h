@@ -63,6 +63,9 @@ public:
     void dropUploadsAfter(qint64 bytes);
     // the same for the upload of `path` ("/pub/a.txt") alone;
     void dropUploadOfAfter(const QString &path, qint64 bytes);
+    // deletes the file that each of the first `count` RNFR commands names before
+    // answering it, as another program that sweeps the folder might;
+    void vanishBeforeRename(int count);
     // refuses RNTO with "550 File exists." when a file has the new name.
     void refuseRenameOverExisting();
     // From the next start() on, the server behaves as a hostile one might:

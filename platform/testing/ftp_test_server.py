@@ -30,6 +30,10 @@ server ROOT USER PASSWORD [OPTION | FOLDER LISTING]...
                          received N bytes, keeping those bytes on disk, as a server whose
                          connection breaks during an upload
     --drop-store-of P N  the same for the STOR of the path P ("/pub/a.txt") alone
+    --vanish-before-rename N
+                         deletes the file that each of the first N RNFR commands names
+                         before answering it ("550 No such file or directory."), as
+                         another program that sweeps the folder might
     --refuse-rename-over-existing
                          answers RNTO with "550 File exists." when the new name is taken,
                          as servers that never replace a file by a rename
@@ -130,6 +134,8 @@ class RawNameHandler(FTPHandler):
     endless_listings = set()
     trickled_sends = set()
     refuse_rename_over_existing = False
+    # How many RNFR commands still find their file deleted first.
+    vanishing_renames = [0]
 
     def on_login(self, username):
         say("LOGIN " + username)
@@ -177,6 +183,12 @@ class RawNameHandler(FTPHandler):
             self.respond("550 Permission denied.")
             return
         return FTPHandler.ftp_RETR(self, file)
+
+    def ftp_RNFR(self, path):
+        if self.vanishing_renames[0] > 0 and self.fs.isfile(path):
+            self.vanishing_renames[0] -= 1
+            self.fs.remove(path)
+        return FTPHandler.ftp_RNFR(self, path)
 
     def ftp_RNTO(self, path):
         if self.refuse_rename_over_existing and self._rnfr and self.fs.lexists(path):
@@ -234,6 +246,7 @@ def run_server(root, user, password, options, crafted_listings):
     handler.log_commands = ("--log-commands", None) in options
     handler.options_as_names = ("--list-options-as-names", None) in options
     handler.refuse_rename_over_existing = ("--refuse-rename-over-existing", None) in options
+    handler.vanishing_renames = [sum(int(value) for name, value in options if name == "--vanish-before-rename")]
     drops = [(None, int(value)) for name, value in options if name == "--drop-store-after"]
     drops += [tuple(value) for name, value in options if name == "--drop-store-of"]
     limit_path, limit = drops[-1] if drops else (None, None)
@@ -327,7 +340,8 @@ def server_arguments(arguments):
     rest = list(arguments)
     while rest:
         name = rest.pop(0)
-        if name in ("--refuse", "--refuse-to-send", "--list-without-end", "--trickle", "--drop-store-after"):
+        if name in ("--refuse", "--refuse-to-send", "--list-without-end", "--trickle", "--drop-store-after",
+                    "--vanish-before-rename"):
             options.append((name, rest.pop(0)))
         elif name == "--drop-store-of":
             options.append((name, (rest.pop(0), int(rest.pop(0)))))
