@@ -301,7 +301,7 @@ void CodeChangeOperation::convertMirrorCopy(OperationFrame &frame, const QString
     try {
         remote = frame.remotePath(m_side, path);
         if (const std::optional<QString> link
-            = FtpLinkOnTheWay(frame.remotePath(m_side, frame.sides().ftpCacheFolder[m_side]), remote, m_remoteLinks))
+            = FtpLinkOnTheWay(frame.remoteSideFolder(m_side), remote, m_remoteLinks))
             throw common::Failure(common::FtpNoNumber, QStringLiteral("modFtp"), *link);
         if (const StepResult failure = ReplaceFileContents(m_temporaryFile, conversion.bytes))
             throw common::Failure(common::LocalFileFailure, QStringLiteral("CodeChange"), *failure);

@@ -137,8 +137,8 @@ bool CopyOperation::uploadToServer(OperationFrame &frame, const QString &source,
     try {
         remote = frame.remotePath(m_destinationSide, destination);
         frame.connectTo(m_destinationSide);
-        if (const std::optional<QString> link = FtpLinkOnTheWay(
-                frame.remotePath(m_destinationSide, frame.sides().ftpCacheFolder[m_destinationSide]), remote, m_remoteLinks)) {
+        if (const std::optional<QString> link
+            = FtpLinkOnTheWay(frame.remoteSideFolder(m_destinationSide), remote, m_remoteLinks)) {
             frame.listError(remote, *link);
             return false;
         }
@@ -351,7 +351,7 @@ bool DeleteOperation::deleteOnServer(OperationFrame &frame, const QString &targe
         const QFileInfo cached(target);
         if (cached.exists()) {
             if (const std::optional<QString> link
-                = FtpLinkOnTheWay(frame.remotePath(m_side, frame.sides().ftpCacheFolder[m_side]), remote, m_remoteLinks))
+                = FtpLinkOnTheWay(frame.remoteSideFolder(m_side), remote, m_remoteLinks))
                 throw common::Failure(common::FtpNoNumber, QStringLiteral("modFtp"), *link);
         }
         if (cached.isDir()) {

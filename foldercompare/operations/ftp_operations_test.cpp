@@ -396,6 +396,41 @@ TEST_F(FtpOperationsTest, ATemporaryThatVanishesBeforeItsRenameLeavesRenamesInUs
     EXPECT_EQ(copy.filesCopied(), 2);
 }
 
+// The folder that an FTP side names is where the check for links begins, with a final
+// "/" in the address or without: that folder itself may be a link on the server, a
+// link below it is still not followed.
+TEST_F(FtpOperationsTest, TheFolderTheSideNamesMayBeALink)
+{
+    const QString served = m_served.makeFolder("linked");
+    m_served.makeFolder("linked/real/sub");
+    m_served.makeFolder("linked/other");
+    for (const auto &[link, target] : {std::pair{"pub", "real"}, {"real/lnk", "../other"}})
+        ASSERT_EQ(::symlink(target, QFile::encodeName(served + '/' + link).constData()), 0);
+    m_trees.makeFolder("cache/pub/sub");
+    m_trees.makeFolder("cache/pub/lnk");
+    for (const char *name : {"a.txt", "sub/b.txt", "lnk/c.txt"})
+        file(QStringLiteral("one/") + name, name);
+    startServer(served);
+    for (const QString &address : {QStringLiteral("/pub"), QStringLiteral("/pub/")}) {
+        SCOPED_TRACE(address.toStdString());
+        m_dialogs.clear();
+        // The mirror holds the folder as the address names it: its last part, or itself.
+        OperationSides sides = ftpSides();
+        sides.pathBox[1] = m_server->url(address);
+        sides.ftpCacheFolder[1] = address.endsWith(u'/') ? tree("cache/pub") : tree("cache");
+        sides.sideRoot[1] = listing::FtpSideRoot(sides.ftpCacheFolder[1], sides.pathBox[1]);
+        CopyOperation copy(0);
+        run(copy, rows({"a.txt", "sub/b.txt", "lnk/c.txt"}), sides);
+
+        EXPECT_EQ(read(served + "/real/a.txt"), "a.txt");
+        EXPECT_EQ(read(served + "/real/sub/b.txt"), "sub/b.txt");
+        EXPECT_FALSE(QFileInfo::exists(served + "/other/c.txt"));
+        EXPECT_EQ(m_errorList, QStringLiteral("\r\n/pub/lnk/c.txt : リンクは辿りません : /pub/lnk"));
+        EXPECT_EQ(copy.filesCopied(), 2);
+        QFile::remove(served + "/real/a.txt");
+    }
+}
+
 // Deleting a folder never enters a link: a link in it (one back to the folder too), or
 // the row's folder when it is one, goes by its own name, and what it leads to stays; a
 // row below a link is neither uploaded, converted nor deleted through it. The

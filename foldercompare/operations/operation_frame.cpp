@@ -216,6 +216,15 @@ QString OperationFrame::remotePath(int side, const QString &cachePath) const
     return folderPart + cachePath.mid(cacheFolder.size() + 1);
 }
 
+QString OperationFrame::remoteSideFolder(int side) const
+{
+    const QString &root = m_sides.sideRoot[side];
+    QString folder = remotePath(side, QFileInfo(root).isDir() ? root : m_sides.ftpCacheFolder[side]);
+    if (!folder.endsWith(u'/'))
+        folder += u'/';
+    return folder;
+}
+
 bool OperationFrame::vanished(int side, const OperationRow &row, const QString &path)
 {
     struct stat info;

@@ -189,6 +189,11 @@ public:
     // The server path of a path below the mirror folder of the FTP side `side`
     // ("/pub/a/b.txt"); throws common::Failure for a path outside it.
     QString remotePath(int side, const QString &cachePath) const;
+    // The server folder that the FTP side `side` stands for, ending with "/": the folder
+    // that its address names, written with a final "/" or without, or the folder of the
+    // file that it names. The check for links on the way to a row starts there: the
+    // folder that the user chose is not checked itself.
+    QString remoteSideFolder(int side) const;
     // Whether the entry of the row on `side`, which the list shows there, is gone from
     // `path`; it is then listed as failed.
     bool vanished(int side, const OperationRow &row, const QString &path);
