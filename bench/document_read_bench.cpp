@@ -8,9 +8,11 @@
 // BM_HostileDocument reads small documents made to cost work or memory far beyond their
 // size, one per argument: 50,000 nested tables with a line each, 12,000 levels of tables
 // each beside a cell, a row of a 300,000-paragraph cell beside 300,000 empty cells, one
-// paragraph of 490 MiB of line breaks (a file of about 3 MB), and a number format of 1 MiB
-// used by 20,000 cell formats. seconds is the read's time; refused is 1 when the read
-// ended in a refusal ("大きすぎます"), 0 when it gave the text.
+// paragraph of 490 MiB of line breaks (a file of about 3 MB), a number format of 1 MiB
+// used by 20,000 cell formats, one paragraph of 100,000 attributes, one cell format of
+// 100,000 attributes, and 2,000 runs of 250 attributes each below 100 levels that declare
+// 250 namespaces each. seconds is the read's time; refused is 1 when the read ended in a
+// refusal ("大きすぎます"), 0 when it gave the text.
 
 #include "textcompare/engine/document_read.h"
 
@@ -100,9 +102,23 @@ package("formats.xlsx", [
                       + b'"/></numFmts><cellXfs>' + b'<xf numFmtId="200"/>' * 20000 + b"</cellXfs></styleSheet>"),
     ("xl/sheet1.xml", b'<worksheet><sheetData><row><c s="19999"><v>5</v></c></row></sheetData></worksheet>'),
 ])
+def attributes(count, prefix=b""):
+    return b"".join(b" %sa%d=\"\"" % (prefix, i) for i in range(count))
+docx("attributes.docx", b"<w:p" + attributes(100000) + b"><w:r><w:t>x</w:t></w:r></w:p>")
+package("attributes.xlsx", [
+    ("xl/workbook.xml", b'<workbook><sheets><sheet id="a"/></sheets></workbook>'),
+    ("xl/_rels/workbook.xml.rels", b'<Relationships><Relationship Id="a" Type="w/worksheet" Target="sheet1.xml"/>'
+                                   b'<Relationship Id="t" Type="w/styles" Target="styles.xml"/></Relationships>'),
+    ("xl/styles.xml", b"<styleSheet><cellXfs><xf" + attributes(100000) + b"/></cellXfs></styleSheet>"),
+    ("xl/sheet1.xml", b"<worksheet><sheetData><row><c><v>5</v></c></row></sheetData></worksheet>"),
+])
+declarations = b"".join(b' xmlns:n%d="u"' % i for i in range(250))
+docx("namespaces.docx", b"<w:p>" + (b"<w:r" + declarations + b">") * 100
+     + (b"<w:r" + attributes(250, b"w:") + b"/>") * 2000 + b"</w:r>" * 100 + b"</w:p>")
 )";
 
-const char *const HostileDocuments[] = {"lines.docx", "beside.docx", "padded.docx", "breaks.docx", "formats.xlsx"};
+const char *const HostileDocuments[] = {"lines.docx",   "beside.docx",     "padded.docx",    "breaks.docx",
+                                        "formats.xlsx", "attributes.docx", "attributes.xlsx", "namespaces.docx"};
 
 struct Setup
 {
@@ -202,6 +218,6 @@ void BM_HostileDocument(benchmark::State &state)
     state.counters["seconds"] = seconds / double(state.iterations());
     state.counters["refused"] = refused ? 1 : 0;
 }
-BENCHMARK(BM_HostileDocument)->DenseRange(0, 4)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
+BENCHMARK(BM_HostileDocument)->DenseRange(0, 7)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
 
 } // namespace

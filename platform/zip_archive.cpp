@@ -53,7 +53,7 @@ qint64 ZipEntry::readData(char *data, qint64 maxSize)
         m_pastLimit = true;
         return fail(QStringLiteral("inflates to more than %1 bytes").arg(m_maxBytes));
     }
-    if (m_keepReading && !m_keepReading(count)) {
+    if (m_keepReading && !m_keepReading(QByteArrayView(data, count))) {
         m_stopped = true;
         return -1;
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QIODevice>
 #include <QString>
 
@@ -31,9 +32,9 @@ public:
     bool failed() const { return m_failed; }
     // Whether the read failed because more than the entry's byte limit came out.
     bool pastLimit() const { return m_pastLimit; }
-    // Told the bytes of each piece inflated; when it says no, the reads end there (return
-    // -1) without the entry counting as failed, so that a reader can be stopped.
-    void setKeepReading(std::function<bool(qint64 bytes)> keepReading) { m_keepReading = std::move(keepReading); }
+    // Shown each piece inflated; when it says no, the reads end there (return -1) without
+    // the entry counting as failed, so that a reader can be stopped.
+    void setKeepReading(std::function<bool(QByteArrayView piece)> keepReading) { m_keepReading = std::move(keepReading); }
 
 protected:
     qint64 readData(char *data, qint64 maxSize) override;
@@ -51,7 +52,7 @@ private:
     bool m_failed = false;
     bool m_pastLimit = false;
     bool m_stopped = false;
-    std::function<bool(qint64)> m_keepReading;
+    std::function<bool(QByteArrayView)> m_keepReading;
 };
 
 // A zip archive opened for reading through libzip, with its consistency checked.

@@ -33,6 +33,10 @@ DocumentLimits DocumentLimits::forSize(qint64 fileBytes)
     limits.cells = scaled(fileBytes, 64, 1 * Mi, 64 * Mi);
     // No document nests a thousand levels; a million open elements hold some 200 MB.
     limits.depth = 1 * Mi;
+    // Office and LibreOffice write a few dozen of either at most; 256 of both keep a tag
+    // within a few times the work of an ordinary one.
+    limits.attributes = 256;
+    limits.namespaces = 256;
     // An ordinary document takes some 30 units per byte of its file. 16 Mi units of the
     // dearest kind (lines handed up through nested tables) take about half a second.
     limits.work = scaled(fileBytes, 256, 16 * Mi, 256 * Mi);

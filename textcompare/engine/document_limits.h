@@ -27,6 +27,12 @@ struct DocumentLimits
     // The elements of a part open at once: the reader holds each, with its name, while it
     // is open, and each takes no more than three bytes of the part.
     qint64 depth = 0;
+    // The attributes of one element, and the namespace declarations in force at once: the
+    // XML reader checks each attribute against the element's others and looks each prefix
+    // up among the declarations, so that a few thousand of either make one tag minutes of
+    // work that no unit of work counts.
+    qint64 attributes = 0;
+    qint64 namespaces = 0;
     // The units of work of the reading: an XML element, 4 KiB of a part inflated whole, a
     // field or a character that a table's layout handles. Tables nested in tables and rows of
     // cells of unequal height make work that no other bound counts.
@@ -75,6 +81,16 @@ public:
     }
     // Counts an element that ends.
     void leaveElement() { --m_depth; }
+    // Whether an element with `attributes` attributes, or `namespaces` namespace
+    // declarations in force, stays within the bound; false refuses the reading.
+    bool allowAttributes(qint64 attributes)
+    {
+        return attributes <= m_limits.attributes || refuse(QStringLiteral("要素の属性数"), m_limits.attributes);
+    }
+    bool allowNamespaces(qint64 namespaces)
+    {
+        return namespaces <= m_limits.namespaces || refuse(QStringLiteral("名前空間の宣言数"), m_limits.namespaces);
+    }
     // The elements open now; a part that begins starts from none.
     qint64 depth() const { return m_depth; }
     void startPart() { m_depth = 0; }

@@ -261,9 +261,9 @@ with zipfile.ZipFile(sys.argv[1], "w", zipfile.ZIP_DEFLATED, compresslevel=9) as
 }
 
 // Small documents made to expand are refused with the bound they pass, before their text
-// or their open elements take the memory or their layout minutes of work; tables nested
-// 50,000 deep and tags without attribute values are read in a moment. Each ends within
-// seconds.
+// or their open elements take the memory, their layout or their tags minutes of work;
+// tables nested 50,000 deep, tags without attribute values and elements with a few hundred
+// attributes are read in a moment. Each ends within seconds.
 TEST_F(DocumentReadTest, HostileDocumentsAreReadOrRefusedWithinBounds)
 {
     const QByteArray prolog = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>";
@@ -299,6 +299,22 @@ TEST_F(DocumentReadTest, HostileDocumentsAreReadOrRefusedWithinBounds)
                            + "<!ENTITY x SYSTEM \"file:///etc/hostname\">]>" + documentStart;
     const QByteArray everyCell = "<row>" + QByteArray("<c t=\"s\"><v>0</v></c>").repeated(10) + "</row>";
     const QByteArray paragraph = "<w:p><w:r><w:t>x</w:t></w:r></w:p>";
+    const auto attributes = [](int count, const char *value = "") {
+        QByteArray list;
+        for (int i = 0; i < count; ++i)
+            list += " a" + QByteArray::number(i) + "=\"" + value + '"';
+        return list;
+    };
+    const auto declarations = [](int from, int count) {
+        QByteArray list;
+        for (int i = from; i < from + count; ++i)
+            list += " xmlns:n" + QByteArray::number(i) + "=\"u\"";
+        return list;
+    };
+    // Two tags of 300 attributes each, as a comment, CDATA or an instruction may hold them,
+    // and the same without '<' as text.
+    const QByteArray tags = ("<a" + attributes(300) + ">").repeated(2);
+    const QByteArray tagsAsText = QByteArray(tags).replace('<', ' ');
     // One paragraph of 490 MiB of line breaks, in a file of about 3 MB (the rest a picture).
     testing::runPython(R"(
 import os, sys, zipfile
@@ -373,6 +389,26 @@ with zipfile.ZipFile(sys.argv[1], "w", zipfile.ZIP_DEFLATED) as z:
         {"elements open 1,100,000 deep in a sheet", true,
          workbook("deep.xlsx", "s", QByteArray("<a>").repeated(1100000) + QByteArray("</a>").repeated(1100000)), false,
          "大きすぎます (要素の深さが 1048576 を超えます)"},
+        {"a paragraph of 100,000 attributes, the first with '>' in its value", false,
+         body("attributes.docx", "<w:p w:x=\"'>'\"" + attributes(100000) + "><w:r><w:t>x</w:t></w:r></w:p>"), false,
+         "大きすぎます (要素の属性数が 256 を超えます)"},
+        {"a cell format of 100,000 attributes", true,
+         workbook("format-attributes.xlsx", "s", "<row><c><v>1</v></c></row>",
+                  "<styleSheet><cellXfs><xf" + attributes(100000) + "/></cellXfs></styleSheet>"),
+         false, "大きすぎます (要素の属性数が 256 を超えます)"},
+        {"a sheet's cell of 100,000 attributes, which the sheet's own scan reads at once", true,
+         workbook("cell-attributes.xlsx", "s", "<row><c" + attributes(100000) + "><v>1</v></c></row>"), true, "1\r\n"},
+        {"runs declaring 100 namespaces each, three deep", false,
+         body("namespaces.docx", "<w:p><w:r" + declarations(0, 100) + "><w:r" + declarations(100, 100) + "><w:r"
+                                     + declarations(200, 100) + "/></w:r></w:r></w:p>"),
+         false, "大きすぎます (名前空間の宣言数が 256 を超えます)"},
+        {"200 attributes and 100 namespaces, tags in a comment, CDATA, an instruction and '=' in values", false,
+         document("attributed.docx",
+                  prolog + "<w:document xmlns:w=\"w\"" + declarations(0, 99) + "><w:body><!--" + tags
+                      + "--><w:p" + attributes(200, "=>=") + "><?x " + tags + "?><w:r><w:t>a=b" + tagsAsText
+                      + "<![CDATA[" + tags + "]]></w:t></w:r></w:p><w:p><w:r" + declarations(99, 150)
+                      + "><w:t>end</w:t></w:r></w:p>" + documentEnd),
+         true, "a=b" + QString::fromLatin1(tagsAsText + tags) + "\r\nend\r\n"},
         {"a number format of 1 MiB used by 20,000 cell formats", true,
          workbook("formats.xlsx", "s", "<row><c s=\"19999\"><v>5</v></c></row>",
                   "<styleSheet><numFmts><numFmt numFmtId=\"200\" formatCode=\"" + QByteArray(1 << 20, '0')
@@ -386,7 +422,7 @@ with zipfile.ZipFile(sys.argv[1], "w", zipfile.ZIP_DEFLATED) as z:
         timer.start();
         const QString text = c.workbook ? excel(c.path, "1", std::numeric_limits<qint32>::max()) : word(c.path);
         EXPECT_LT(timer.elapsed(), 30000) << "seconds, not minutes";
-        EXPECT_EQ(m_read, c.read);
+        EXPECT_EQ(m_read, c.read) << m_description.toStdString();
         if (c.read) {
             EXPECT_EQ(text, c.result) << m_description.toStdString();
         } else {

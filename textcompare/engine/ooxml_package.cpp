@@ -139,30 +139,40 @@ bool OoxmlPackage::relationships(const QString &part, QHash<QString, OoxmlRelati
     return !failed(*reader);
 }
 
-std::unique_ptr<QXmlStreamReader> OoxmlPackage::openXml(const QString &part)
+bool OoxmlPackage::openPart(const QString &part, bool scanTags)
 {
     m_entry = m_archive.openEntry(part, m_budget->limits().partBytes);
     m_partName = part;
     m_budget->startPart();
     if (!m_entry && m_archive.pastLimit()) {
         m_error = partTooLarge(part, m_budget->limits().partBytes);
-        return nullptr;
+        return false;
     }
     if (!m_entry) {
         m_error = (m_archive.contains(part) ? QStringLiteral("壊れています (") : QStringLiteral("必要な部分がありません ("))
                   + m_archive.errorString() + u')';
-        return nullptr;
+        return false;
     }
     // Each 4 KiB inflated is a unit of work, so that a stop is heard also while a large
-    // part inflates or the reader takes in one long token.
-    m_entry->setKeepReading([budget = m_budget](qint64 bytes) { return budget->takeWork(bytes / 4096 + 1); });
+    // part inflates or the reader takes in one long token; the tags are scanned as they
+    // come, before the reader takes them in.
+    m_tagScan = scanTags ? std::make_unique<XmlTagScan>(*m_budget) : nullptr;
+    m_entry->setKeepReading([budget = m_budget, tagScan = m_tagScan.get()](QByteArrayView piece) {
+        return budget->takeWork(piece.size() / 4096 + 1) && (!tagScan || tagScan->scan(piece));
+    });
+    return true;
+}
+
+std::unique_ptr<QXmlStreamReader> OoxmlPackage::openXml(const QString &part)
+{
+    if (!openPart(part, true))
+        return nullptr;
     return std::make_unique<QXmlStreamReader>(m_entry.get());
 }
 
 bool OoxmlPackage::readPart(const QString &part, QByteArray &bytes)
 {
-    std::unique_ptr<QXmlStreamReader> reader = openXml(part);
-    if (!reader)
+    if (!openPart(part, false))
         return false;
     bytes.clear();
     // A piece at a time, so that a stop is heard while a large part inflates.
@@ -177,10 +187,20 @@ bool OoxmlPackage::readPart(const QString &part, QByteArray &bytes)
         if (count <= 0)
             break;
     }
-    return !failed(*reader);
+    return !partFailed();
 }
 
 bool OoxmlPackage::failed(const QXmlStreamReader &reader)
+{
+    if (partFailed())
+        return true;
+    if (!reader.hasError())
+        return false;
+    m_error = QStringLiteral("壊れています (%1 %2行: %3)").arg(m_partName).arg(reader.lineNumber()).arg(reader.errorString());
+    return true;
+}
+
+bool OoxmlPackage::partFailed()
 {
     if (m_entry && m_entry->pastLimit()) {
         m_error = partTooLarge(m_partName, m_budget->limits().partBytes);
@@ -194,10 +214,7 @@ bool OoxmlPackage::failed(const QXmlStreamReader &reader)
         m_error = m_budget->refusal();
         return true;
     }
-    if (!reader.hasError())
-        return false;
-    m_error = QStringLiteral("壊れています (%1 %2行: %3)").arg(m_partName).arg(reader.lineNumber()).arg(reader.errorString());
-    return true;
+    return false;
 }
 
 } // namespace textcompare

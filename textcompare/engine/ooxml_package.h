@@ -2,6 +2,7 @@
 
 #include "platform/zip_archive.h"
 #include "textcompare/engine/document_limits.h"
+#include "textcompare/engine/xml_tag_scan.h"
 
 #include <QHash>
 #include <QString>
@@ -23,7 +24,7 @@ struct OoxmlRelationship
 // An Office Open XML package (a zip of XML parts) opened for reading. Every failure
 // leaves its reason in error(): the zip cannot be read, a part is missing, a part's
 // XML is damaged or cut short or holds a document type declaration, a part inflates past
-// the limit of the package's budget, the budget refuses its work.
+// the limit of the package's budget, the budget refuses its work or a tag of a part.
 class OoxmlPackage
 {
 public:
@@ -36,10 +37,13 @@ public:
     // The relationships of `part` by id; empty (not a failure) when it has none.
     bool relationships(const QString &part, QHash<QString, OoxmlRelationship> &result);
 
-    // The bytes of `part`, inflated whole; false when it cannot be read whole.
+    // The bytes of `part`, inflated whole; false when it cannot be read whole. Each 4 KiB of
+    // the part inflated is a unit of work of the budget.
     bool readPart(const QString &part, QByteArray &bytes);
     // A reader over `part`, or nullptr when the part cannot be opened. Each 4 KiB of the
-    // part inflated is a unit of work of the budget.
+    // part inflated is a unit of work of the budget, and each start tag is held to the
+    // budget's bounds on attributes and namespace declarations before the reader takes it
+    // in.
     std::unique_ptr<QXmlStreamReader> openXml(const QString &part);
     // Whether the reader opened last has met damaged XML or damaged zip data, or the
     // budget refused the reading; then error() tells which part and why, or the refusal.
@@ -49,9 +53,16 @@ public:
     void setError(const QString &error) { m_error = error; }
 
 private:
+    // Opens `part` for reading, its tags scanned as they come when `scanTags`.
+    bool openPart(const QString &part, bool scanTags);
+    // Whether the part opened last failed to inflate, or the budget refused its reading;
+    // then error() tells why.
+    bool partFailed();
+
     platform::ZipArchive m_archive;
     ExpansionBudget *m_budget = nullptr;
     std::unique_ptr<platform::ZipEntry> m_entry;
+    std::unique_ptr<XmlTagScan> m_tagScan;
     QString m_partName;
     QString m_error;
 };

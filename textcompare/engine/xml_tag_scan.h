@@ -1,0 +1,65 @@
+#pragma once
+
+#include "textcompare/engine/document_limits.h"
+
+#include <QByteArrayView>
+
+#include <utility>
+#include <vector>
+
+namespace textcompare {
+
+// Follows the XML of a part piece by piece as it is inflated, before an XML reader takes
+// it in, and holds each start tag to the bounds of `budget` on the attributes of one
+// element and on the namespace declarations in force. The reader takes a start tag in as
+// one token and checks each of its attributes against the others, so that a tag of a
+// hundred thousand attributes would be minutes of work before the reader comes back to
+// count any of it. Only tags count: character data, comments, processing instructions
+// and CDATA sections pass, and so does a '>' or '=' inside an attribute's value. A piece
+// may end anywhere, inside a tag, a value or a name.
+class XmlTagScan
+{
+public:
+    explicit XmlTagScan(ExpansionBudget &budget) : m_budget(budget) {}
+
+    // Scans the next piece of the part; false when a tag passes a bound, the budget then
+    // refused with that bound.
+    bool scan(QByteArrayView piece);
+
+private:
+    enum class State {
+        Text,        // character data
+        TagOpen,     // after '<'
+        StartTag,    // inside a start tag, outside attribute values
+        Value,       // inside an attribute value
+        EndTag,      // inside an end tag
+        MarkupOpen,  // after "<!"
+        CommentOpen, // after "<!-"
+        Comment,     // inside "<!--" … "-->"
+        CData,       // inside "<![" … "]]>"
+        Declaration, // inside "<!DOCTYPE" or another declaration, up to a '>' outside quotes
+        Instruction, // inside "<?" … "?>"
+    };
+
+    bool startTagByte(char c);
+    bool endStartTag();
+
+    ExpansionBudget &m_budget;
+    State m_state = State::Text;
+    char m_quote = 0;    // the quote that ends the value (also in a declaration)
+    int m_closers = 0;   // the '-', ']' or '?' just before, that a '>' ends a section after
+    bool m_slash = false; // the last byte of the start tag so far was '/'
+    // The start of the name before '=' ("xmlns" or "xmlns:…" declares a namespace).
+    char m_name[6] = {};
+    int m_nameLength = 0;
+    bool m_nameEnded = true;
+    qint64 m_attributes = 0;
+    qint64 m_declarations = 0;
+    // The elements open, and for each open element that declares namespaces its depth and
+    // how many it declares.
+    qint64 m_depth = 0;
+    std::vector<std::pair<qint64, qint64>> m_declaring;
+    qint64 m_inForce = 0;
+};
+
+} // namespace textcompare
