@@ -690,20 +690,23 @@ EncodedBytes encodeText(CodePage codePage, QStringView text)
 
 namespace {
 
-// Per UTF-16 unit: whether it has a code page 932 form other than "?", and whether that
-// form takes two bytes. Built through iconv at the first use.
+// Per UTF-16 unit: whether it has a code page 932 form other than "?", whether that form
+// takes two bytes, and whether it reads back as the unit itself. Built through iconv at
+// the first use.
 struct Cp932Forms
 {
     std::bitset<0x10000> hasForm;
     std::bitset<0x10000> doubleByte;
+    std::bitset<0x10000> readsBack;
 };
 
 const Cp932Forms &cp932Forms()
 {
     static const Cp932Forms forms = [] {
         Cp932Forms table;
-        IconvHandle handle("CP932", Utf16Name);
-        if (!handle.valid())
+        IconvHandle encoder("CP932", Utf16Name);
+        IconvHandle decoder(Utf16Name, "CP932");
+        if (!encoder.valid() || !decoder.valid())
             return table;
         for (char32_t value = 0; value < 0x10000; ++value) {
             const auto candidate = static_cast<char16_t>(value);
@@ -714,12 +717,13 @@ const Cp932Forms &cp932Forms()
             char bytes[8];
             char *out = bytes;
             size_t room = sizeof bytes;
-            if (handle.convert(in, inLeft, out, room) == 0) {
+            if (encoder.convert(in, inLeft, out, room) == 0) {
+                const size_t length = sizeof bytes - room;
                 table.hasForm.set(value);
-                if (sizeof bytes - room == 2)
-                    table.doubleByte.set(value);
+                table.doubleByte.set(value, length == 2);
+                table.readsBack.set(value, askIconv(decoder, bytes, length) == candidate);
             }
-            handle.reset();
+            encoder.reset();
         }
         return table;
     }();
@@ -731,6 +735,11 @@ const Cp932Forms &cp932Forms()
 bool hasCp932Form(char16_t unit)
 {
     return cp932Forms().hasForm.test(unit);
+}
+
+bool hasExactCp932Form(char16_t unit)
+{
+    return cp932Forms().readsBack.test(unit);
 }
 
 int cp932ByteCount(char16_t unit)

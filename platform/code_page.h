@@ -55,6 +55,12 @@ EncodedBytes encodeText(CodePage codePage, QStringView text);
 // through iconv at the first call.
 bool hasCp932Form(char16_t unit);
 
+// True when the single UTF-16 unit `unit` has a code page 932 form that reads back as the
+// unit itself. The C library's CP932 converter writes some characters by the bytes of a
+// look-alike ("¢" as those of "￠", "〜" as those of "～"); these have a form but no exact
+// one, and a file that must name them truly (a report) cannot write them in CP932.
+bool hasExactCp932Form(char16_t unit);
+
 // Bytes that the single UTF-16 unit `unit` takes in code page 932: 2 for a double-byte
 // character, 1 for every other unit (a unit without a form is written as the one byte "?").
 int cp932ByteCount(char16_t unit);

@@ -497,9 +497,11 @@ TEST(CodePage, Cp932FormTableAgreesWithTheEncoder)
 {
     for (char32_t value = 0; value < 0x10000; ++value) {
         const auto unit = static_cast<char16_t>(value);
-        const bool expected = !QChar::isSurrogate(unit) && unit != u'?'
-                              && encodeText(CodePage::Cp932, QStringView(&unit, 1)).result == CodeResult::Clean;
+        const EncodedBytes encoded = encodeText(CodePage::Cp932, QStringView(&unit, 1));
+        const bool expected = !QChar::isSurrogate(unit) && unit != u'?' && encoded.result == CodeResult::Clean;
         ASSERT_EQ(hasCp932Form(unit), expected) << "unit " << std::hex << quint32(value);
+        const bool exact = expected && decodeBytes(CodePage::Cp932, encoded.bytes).text == QStringView(&unit, 1);
+        ASSERT_EQ(hasExactCp932Form(unit), exact) << "unit " << std::hex << quint32(value);
     }
 }
 
