@@ -16,22 +16,27 @@ constexpr qint32 FileWriteFailure = 75;
 // Pending text is converted and written once it holds this many UTF-16 units.
 constexpr qsizetype PendingUnits = 1 << 16;
 
-// `text` with every character that code page 932 cannot write as "&#x...;" (a pair of
-// surrogates as the one character it stands for).
-QString withCharacterReferences(const QString &text)
+// `text` with every character that code page 932 cannot write as itself (a pair of
+// surrogates as the one character it stands for) put as `unrepresentable` says. A
+// character that the converter writes by the bytes of a look-alike ("¢" by those of "￠")
+// counts as one that it cannot write: a report must name files and lines as they are.
+QString withStandIns(const QString &text, ExportFile::Unrepresentable unrepresentable)
 {
     QString out;
     out.reserve(text.size());
     for (qsizetype i = 0; i < text.size(); ++i) {
         const char16_t unit = text[i].unicode();
-        if (unit == u'?' || platform::hasCp932Form(unit)) {
+        if (unit == u'?' || platform::hasExactCp932Form(unit)) {
             out += QChar(unit);
             continue;
         }
         char32_t codePoint = unit;
         if (QChar::isHighSurrogate(unit) && i + 1 < text.size() && text[i + 1].isLowSurrogate())
             codePoint = QChar::surrogateToUcs4(unit, text[++i].unicode());
-        out += QStringLiteral("&#x") + QString::number(quint32(codePoint), 16).toUpper() + u';';
+        if (unrepresentable == ExportFile::Unrepresentable::QuestionMark)
+            out += u'?';
+        else
+            out += QStringLiteral("&#x") + QString::number(quint32(codePoint), 16).toUpper() + u';';
     }
     return out;
 }
@@ -71,10 +76,8 @@ void ExportFile::writePending()
         bytes.resize(m_pending.size() * 2);
         qToLittleEndian<char16_t>(m_pending.utf16(), m_pending.size(), bytes.data());
     } else {
-        platform::EncodedBytes encoded = platform::encodeText(platform::CodePage::Cp932, m_pending);
-        if (encoded.result == platform::CodeResult::Replaced
-            && m_unrepresentable == Unrepresentable::CharacterReference)
-            encoded = platform::encodeText(platform::CodePage::Cp932, withCharacterReferences(m_pending));
+        platform::EncodedBytes encoded =
+            platform::encodeText(platform::CodePage::Cp932, withStandIns(m_pending, m_unrepresentable));
         if (encoded.result == platform::CodeResult::Unavailable) {
             m_file.cancel();
             throw Failure(FileWriteFailure, QCoreApplication::applicationName(),

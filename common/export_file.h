@@ -16,8 +16,9 @@ namespace common {
 class ExportFile
 {
 public:
-    // What code page 932 writes for a character without a form there: "?" (CSV), or a
-    // numeric character reference "&#x...;" that a browser shows as the character (HTML).
+    // What code page 932 writes for a character without a form there that reads back as
+    // the character itself: "?" (CSV), or a numeric character reference "&#x...;" that a
+    // browser shows as the character (HTML).
     enum class Unrepresentable { QuestionMark, CharacterReference };
 
     // Throws Failure when the file cannot be created.

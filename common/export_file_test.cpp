@@ -56,15 +56,18 @@ TEST(ExportFile, CharactersWithoutACodePage932Form)
         ExportFile::Unrepresentable unrepresentable;
         QByteArray written;
     } cases[] = {
-        {ExportFile::Unrepresentable::QuestionMark, "???~?" + cp932("日本") + "\r\n"},
-        {ExportFile::Unrepresentable::CharacterReference, "&#xE9;&#x1F600;&#xD55C;~?" + cp932("日本") + "\r\n"},
+        {ExportFile::Unrepresentable::QuestionMark, "???~?" + cp932("日本") + "???????" + cp932("～￢") + "\r\n"},
+        {ExportFile::Unrepresentable::CharacterReference,
+         "&#xE9;&#x1F600;&#xD55C;~?" + cp932("日本") + "&#xA2;&#xA3;&#xAC;&#x2014;&#x2016;&#x2212;&#x301C;"
+             + cp932("～￢") + "\r\n"},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.written.toStdString());
         TemporaryFolder folder;
         const QString path = folder.filePath("odd.html");
         ExportFile file(path, false, c.unrepresentable);
-        file.writeLine(QStringLiteral("é😀한~?日本"));
+        // ¢ £ ¬ — ‖ − 〜 have CP932 forms that read back as ￠ ￡ ￢ ― ∥ － ～.
+        file.writeLine(QStringLiteral("é😀한~?日本¢£¬—‖−〜～￢"));
         file.commit();
         EXPECT_EQ(TemporaryFolder::readFile(path), c.written);
     }

@@ -723,10 +723,15 @@ double ScoreBinary(QByteArrayView bytes)
 
 QString JudgeCode(QByteArrayView bytes, bool checkBin)
 {
+    return JudgeCodes(bytes, checkBin).constFirst();
+}
+
+QStringList JudgeCodes(QByteArrayView bytes, bool checkBin)
+{
     // A UTF-16 byte-order mark tells the code and its byte order; the scorers read UTF-16
     // only little-endian and would take big-endian text for something else.
     if (bytes.startsWith(NonCodeClass::Utf16LeBom) || bytes.startsWith(NonCodeClass::Utf16BeBom))
-        return QStringLiteral("UNICODE");
+        return {QStringLiteral("UNICODE")};
     const Sample sample(bytes);
     SjisScorer sjis;
     UnicodeScorer unicode;
@@ -740,8 +745,8 @@ QString JudgeCode(QByteArrayView bytes, bool checkBin)
     else
         score(sample, sjis, unicode, jis, utf7, utf8, euc);
 
-    // In tie order: an equal later score never displaces an earlier name.
-    const std::array<std::pair<double, const char *>, 7> scores = {{
+    // In tie order: a stable sort never puts an equal later score before an earlier name.
+    std::array<std::pair<double, const char *>, 7> scores = {{
         {sample.score(sjis.half()), "SJIS"},
         {sample.score(unicode.half()), "UNICODE"},
         {sample.score(jis.half()), "JIS"},
@@ -750,12 +755,16 @@ QString JudgeCode(QByteArrayView bytes, bool checkBin)
         {sample.score(euc.half()), "EUC"},
         {checkBin ? sample.score(binary.half()) : 0.0, "BIN"},
     }};
-    const auto *best = &scores[0];
-    for (const auto &candidate : scores) {
-        if (candidate.first > best->first)
-            best = &candidate;
+    std::stable_sort(scores.begin(), scores.end(),
+                     [](const auto &left, const auto &right) { return left.first > right.first; });
+    if (qstrcmp(scores.front().second, "BIN") == 0)
+        return {QStringLiteral("BIN")};
+    QStringList codes;
+    for (const auto &[points, name] : scores) {
+        if (qstrcmp(name, "BIN") != 0)
+            codes.append(QString::fromLatin1(name));
     }
-    return QString::fromLatin1(best->second);
+    return codes;
 }
 
 } // namespace common

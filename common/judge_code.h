@@ -2,6 +2,7 @@
 
 #include <QByteArrayView>
 #include <QString>
+#include <QStringList>
 
 namespace common {
 
@@ -25,6 +26,12 @@ inline constexpr qsizetype JudgeWindowSize = 100000;
 // or FE FF) give "UNICODE" without scoring: the mark decides the code, and the readers of
 // "UNICODE" take the byte order from it.
 QString JudgeCode(QByteArrayView bytes, bool checkBin);
+
+// The codes in the judge's order of preference, the first being JudgeCode's answer: "BIN"
+// alone when that is the answer, "UNICODE" alone behind a UTF-16 byte-order mark,
+// otherwise the six text codes by score, the highest first, equal scores in the tie
+// order. A reader whose first code does not decode the bytes takes the next one that does.
+QStringList JudgeCodes(QByteArrayView bytes, bool checkBin);
 
 // The scorers, each returning its score over the window of `bytes`.
 double ScoreSjis(QByteArrayView bytes);

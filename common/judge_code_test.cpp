@@ -172,7 +172,17 @@ TEST(JudgeCode, TiesAndTheBinaryRule)
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         EXPECT_EQ(JudgeCode(c.bytes, c.checkBin), c.expected);
+        // The order of preference starts with the judged code; "BIN" and a UTF-16 mark
+        // stand alone.
+        const QStringList codes = JudgeCodes(c.bytes, c.checkBin);
+        EXPECT_EQ(codes.constFirst(), c.expected);
+        const bool alone =
+            codes.constFirst() == "BIN" || c.bytes.startsWith("\xFF\xFE") || c.bytes.startsWith("\xFE\xFF");
+        EXPECT_EQ(codes.size(), alone ? 1 : 6);
     }
+    // Behind the judged code, the others by score, ties in the same order.
+    EXPECT_EQ(JudgeCodes(bytesOf({0xE3, 0x81, 0x82, 0xE3, 0x81, 0x82}), true),
+              QStringList({"SJIS", "UTF8", "UNICODE", "JIS", "UTF7", "EUC"}));
 }
 
 TEST(JudgeCode, PlainAsciiScoresFiftyEverywhere)

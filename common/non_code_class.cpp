@@ -16,6 +16,11 @@ QString NonCodeClass::GetCodeName(QByteArrayView bytes, bool checkBin)
     return JudgeCode(bytes, checkBin);
 }
 
+QStringList NonCodeClass::GetCodeNames(QByteArrayView bytes, bool checkBin)
+{
+    return JudgeCodes(bytes, checkBin);
+}
+
 QString NonCodeClass::BIN_To_VbUnicode(QByteArrayView bytes)
 {
     static constexpr char16_t digits[] = u"0123456789ABCDEF";
@@ -136,6 +141,23 @@ QString NonCodeClass::ToVbUnicode(const QString &code, QByteArrayView bytes)
         text = SJIS_To_VbUnicode(bytes);
     m_funcRogic = kept;
     return text;
+}
+
+QString NonCodeClass::ToVbUnicodeFirstClean(const QStringList &codes, QByteArrayView bytes, QString &code)
+{
+    code.clear();
+    for (qsizetype index = 0; index < codes.size(); ++index) {
+        // UTF-16 reads any even number of bytes: behind another code it would take a
+        // broken text for a good one.
+        if (index > 0 && codes[index] == u"UNICODE")
+            continue;
+        QString text = ToVbUnicode(codes[index], bytes);
+        if (lastConversionClean()) {
+            code = codes[index];
+            return text;
+        }
+    }
+    return QString();
 }
 
 QByteArray NonCodeClass::CutBOM(QByteArrayView bytes, QByteArrayView bom)

@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
+#include <QStringList>
 #include <QStringView>
 
 namespace common {
@@ -36,6 +37,9 @@ public:
 
     // JudgeCode(bytes, checkBin).
     static QString GetCodeName(QByteArrayView bytes, bool checkBin);
+    // JudgeCodes(bytes, checkBin): the judged code first, then the others in the judge's
+    // order of preference.
+    static QStringList GetCodeNames(QByteArrayView bytes, bool checkBin);
 
     // Hex dump: two upper-case digits per byte, no separators, CR LF after every 32nd
     // byte (also after the last when the count is a multiple of 32). 66 × (count / 32)
@@ -68,6 +72,13 @@ public:
     // through the code-page back end, whatever FuncRogic() holds; FuncRogic() is left as
     // it was. Recorded in lastConversion() like the members above.
     QString ToVbUnicode(const QString &code, QByteArrayView bytes);
+    // Decodes `bytes` (as ToVbUnicode) in the first of `codes` that reads every byte, and
+    // puts that code's name into `code`: how a code left to judging is read, `codes` being
+    // GetCodeNames of the bytes. "UNICODE" is tried only as the first of `codes`: it reads
+    // any even number of bytes, so behind another code it would read a broken text as
+    // garbage. When none reads every byte, `code` is empty, the text is empty and
+    // lastConversion() tells how the last one went.
+    QString ToVbUnicodeFirstClean(const QStringList &codes, QByteArrayView bytes, QString &code);
 
     // `bytes` without its first bytes when they are `bom`; otherwise unchanged.
     static QByteArray CutBOM(QByteArrayView bytes, QByteArrayView bom);

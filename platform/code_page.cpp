@@ -82,6 +82,26 @@ IconvHandle &handleFor(CodePage codePage, Direction direction)
     return *slot;
 }
 
+// The code that fills in what a code page's own iconv code lacks: EUC-JP-MS behind EUC-JP.
+const char *supplementName(CodePage codePage)
+{
+    return codePage == CodePage::EucJp ? "EUC-JP-MS" : nullptr;
+}
+
+// The encoder of the supplement of `codePage`, opened once per thread (EUC-JP alone has
+// one); nullptr when the code page has none or the C library lacks it.
+IconvHandle *supplementEncoder(CodePage codePage)
+{
+    if (supplementName(codePage) == nullptr)
+        return nullptr;
+    thread_local const std::unique_ptr<IconvHandle> encoder =
+        std::make_unique<IconvHandle>(supplementName(codePage), Utf16Name);
+    if (!encoder->valid())
+        return nullptr;
+    encoder->reset();
+    return encoder.get();
+}
+
 // The growing output of one conversion, written through raw pointers by iconv and by our
 // own fast paths; `Container` is QString or QByteArray.
 template <typename Container>
@@ -158,25 +178,42 @@ bool decodeStretch(IconvHandle &handle, const char *in, size_t inLeft, OutputBuf
     });
 }
 
-// Encodes through iconv; every character that stops it becomes "?".
-bool encodeStretch(IconvHandle &handle, const char16_t *units, qsizetype count, OutputBuffer<QByteArray> &output)
+// Encodes through iconv; a character that stops it is written by `supplement` when that
+// has a form for it, else as "?". Returns true when a "?" was written.
+bool encodeStretch(IconvHandle &handle, IconvHandle *supplement, const char16_t *units, qsizetype count,
+                   OutputBuffer<QByteArray> &output)
 {
+    bool replaced = false;
     const auto onStop = [&](const char *in, size_t inLeft) {
-        // Close any open shift state before the "?", so that it stands as itself.
-        output.ensureRoom(16);
-        char *out = output.cursor();
-        size_t room = output.room();
-        handle.flush(out, room);
-        *out++ = '?';
-        output.commit(out);
-        // A surrogate pair is one character and gets one "?".
+        // A surrogate pair is one character.
         char16_t pair[2] = {0, 0};
         std::memcpy(pair, in, std::min(inLeft, sizeof pair));
         const bool wholePair = inLeft >= sizeof pair && QChar::isHighSurrogate(pair[0]) && QChar::isLowSurrogate(pair[1]);
-        return wholePair ? sizeof pair : sizeof(char16_t);
+        const size_t length = wholePair ? sizeof pair : sizeof(char16_t);
+        output.ensureRoom(16);
+        char *out = output.cursor();
+        size_t room = output.room();
+        if (supplement != nullptr) {
+            const char *character = in;
+            size_t characterLeft = length;
+            supplement->reset();
+            if (supplement->convert(character, characterLeft, out, room) == 0) {
+                output.commit(out);
+                return length;
+            }
+            out = output.cursor();
+            room = output.room();
+        }
+        // Close any open shift state before the "?", so that it stands as itself.
+        handle.flush(out, room);
+        *out++ = '?';
+        output.commit(out);
+        replaced = true;
+        return length;
     };
-    return convertAll(handle, reinterpret_cast<const char *>(units), static_cast<size_t>(count) * sizeof(char16_t), output,
-                      3, onStop);
+    convertAll(handle, reinterpret_cast<const char *>(units), static_cast<size_t>(count) * sizeof(char16_t), output, 3,
+               onStop);
+    return replaced;
 }
 
 // glibc ends a UTF-7 base64 run without "-" when the next character cannot be read as
@@ -214,9 +251,10 @@ QByteArray closeBase64Runs(const QByteArray &utf7)
     return closed;
 }
 
-// Decoding tables of CP932 and EUC-JP-MS. iconv decodes these codes at about 150 MB/s;
+// Decoding tables of CP932 and EUC-JP. iconv decodes these codes at about 150 MB/s;
 // reading a table is several times faster, and they are the codes read most. The tables
-// hold exactly what iconv answers for each sequence, asked once at the first use.
+// hold exactly what iconv answers for each sequence, asked once at the first use; for a
+// sequence that EUC-JP refuses, what its supplement EUC-JP-MS answers.
 struct DecodeTable
 {
     static constexpr char16_t None = 0xFFFF; // no character: iconv refused the sequence
@@ -254,12 +292,21 @@ std::unique_ptr<DecodeTable> buildDecodeTable(CodePage codePage)
     IconvHandle handle(Utf16Name, iconvName(codePage));
     if (!handle.valid())
         return nullptr;
+    std::unique_ptr<IconvHandle> supplement;
+    if (supplementName(codePage) != nullptr)
+        supplement = std::make_unique<IconvHandle>(Utf16Name, supplementName(codePage));
+    const auto ask = [&handle, &supplement](const char *sequence, size_t length) {
+        const char16_t own = askIconv(handle, sequence, length);
+        if (own != DecodeTable::None || !supplement || !supplement->valid())
+            return own;
+        return askIconv(*supplement, sequence, length);
+    };
     const bool cp932 = codePage == CodePage::Cp932;
     auto table = std::make_unique<DecodeTable>();
     table->pairs = emptyPlane();
     for (int byte = 0; byte < 256; ++byte) {
         const char sequence[1] = {static_cast<char>(byte)};
-        table->single[byte] = askIconv(handle, sequence, 1);
+        table->single[byte] = ask(sequence, 1);
     }
     // Lead and trail bytes as the codes define them; iconv decides which pairs are
     // characters.
@@ -271,7 +318,7 @@ std::unique_ptr<DecodeTable> buildDecodeTable(CodePage codePage)
             continue;
         for (int trail = firstTrail; trail <= lastTrail; ++trail) {
             const char sequence[2] = {static_cast<char>(lead), static_cast<char>(trail)};
-            (*table->pairs)[lead << 8 | trail] = askIconv(handle, sequence, 2);
+            (*table->pairs)[lead << 8 | trail] = ask(sequence, 2);
         }
     }
     if (!cp932) {
@@ -279,14 +326,14 @@ std::unique_ptr<DecodeTable> buildDecodeTable(CodePage codePage)
         for (int second = 0xA1; second <= 0xFE; ++second) {
             for (int third = 0xA1; third <= 0xFE; ++third) {
                 const char sequence[3] = {'\x8F', static_cast<char>(second), static_cast<char>(third)};
-                (*table->triples)[second << 8 | third] = askIconv(handle, sequence, 3);
+                (*table->triples)[second << 8 | third] = ask(sequence, 3);
             }
         }
     }
     return table;
 }
 
-// The table of CP932 or EUC-JP-MS, each built at its own first use.
+// The table of CP932 or EUC-JP, each built at its own first use.
 const DecodeTable *decodeTable(CodePage codePage)
 {
     if (codePage == CodePage::Cp932) {
@@ -297,8 +344,8 @@ const DecodeTable *decodeTable(CodePage codePage)
     return eucJp.get();
 }
 
-// Decodes the one character at `index` of CP932 or EUC-JP-MS by table, as iconv reads
-// it: a single byte, a pair, or in EUC-JP-MS 0x8F and two more. A byte that starts none
+// Decodes the one character at `index` of CP932 or EUC-JP by table, as iconv reads
+// it: a single byte, a pair, or in EUC-JP 0x8F and two more. A byte that starts none
 // of them gives U+FFFD and sets `replaced`. Returns the character's length in bytes.
 qsizetype decodeCharacter(const DecodeTable &table, bool eucJp, const uchar *data, qsizetype index, qsizetype size,
                           char16_t *&out, bool &replaced)
@@ -326,7 +373,7 @@ qsizetype decodeCharacter(const DecodeTable &table, bool eucJp, const uchar *dat
     return length;
 }
 
-// Decodes CP932 or EUC-JP-MS by table into `out`, which has room for one unit per byte.
+// Decodes CP932 or EUC-JP by table into `out`, which has room for one unit per byte.
 // Returns the end of what was written and sets `replaced` when a byte had to become
 // U+FFFD: as with iconv, each byte that does not start a valid sequence gives one.
 char16_t *decodeByTable(const DecodeTable &table, bool eucJp, const uchar *data, qsizetype size, char16_t *out,
@@ -569,7 +616,7 @@ const char *iconvName(CodePage codePage)
     case CodePage::Cp932:
         return "CP932";
     case CodePage::EucJp:
-        return "EUC-JP-MS";
+        return "EUC-JP";
     case CodePage::Utf7:
         return "UTF-7";
     case CodePage::Utf8:
@@ -648,13 +695,14 @@ EncodedBytes encodeText(CodePage codePage, QStringView text)
     {
         OutputBuffer<QByteArray> output(encoded.bytes, size * 2 + 16);
         if (codePage == CodePage::Utf7) {
-            replaced = encodeStretch(handle, units, size, output);
+            replaced = encodeStretch(handle, nullptr, units, size, output);
             output.ensureRoom(16);
             char *out = output.cursor();
             size_t room = output.room();
             handle.flush(out, room);
             output.commit(out);
         } else {
+            IconvHandle *supplement = supplementEncoder(codePage);
             qsizetype index = 0;
             while (index < size) {
                 qsizetype ascii = index;
@@ -676,7 +724,7 @@ EncodedBytes encodeText(CodePage codePage, QStringView text)
                 }
                 if (run == LongAsciiRun)
                     end -= LongAsciiRun;
-                replaced |= encodeStretch(handle, units + index, end - index, output);
+                replaced |= encodeStretch(handle, supplement, units + index, end - index, output);
                 index = end;
             }
         }
@@ -690,20 +738,23 @@ EncodedBytes encodeText(CodePage codePage, QStringView text)
 
 namespace {
 
-// Per UTF-16 unit: whether it has a code page 932 form other than "?", and whether that
-// form takes two bytes. Built through iconv at the first use.
+// Per UTF-16 unit: whether it has a code page 932 form other than "?", whether that form
+// takes two bytes, and whether it reads back as the unit itself. Built through iconv at
+// the first use.
 struct Cp932Forms
 {
     std::bitset<0x10000> hasForm;
     std::bitset<0x10000> doubleByte;
+    std::bitset<0x10000> readsBack;
 };
 
 const Cp932Forms &cp932Forms()
 {
     static const Cp932Forms forms = [] {
         Cp932Forms table;
-        IconvHandle handle("CP932", Utf16Name);
-        if (!handle.valid())
+        IconvHandle encoder("CP932", Utf16Name);
+        IconvHandle decoder(Utf16Name, "CP932");
+        if (!encoder.valid() || !decoder.valid())
             return table;
         for (char32_t value = 0; value < 0x10000; ++value) {
             const auto candidate = static_cast<char16_t>(value);
@@ -714,12 +765,13 @@ const Cp932Forms &cp932Forms()
             char bytes[8];
             char *out = bytes;
             size_t room = sizeof bytes;
-            if (handle.convert(in, inLeft, out, room) == 0) {
+            if (encoder.convert(in, inLeft, out, room) == 0) {
+                const size_t length = sizeof bytes - room;
                 table.hasForm.set(value);
-                if (sizeof bytes - room == 2)
-                    table.doubleByte.set(value);
+                table.doubleByte.set(value, length == 2);
+                table.readsBack.set(value, askIconv(decoder, bytes, length) == candidate);
             }
-            handle.reset();
+            encoder.reset();
         }
         return table;
     }();
@@ -731,6 +783,24 @@ const Cp932Forms &cp932Forms()
 bool hasCp932Form(char16_t unit)
 {
     return cp932Forms().hasForm.test(unit);
+}
+
+bool hasExactCp932Form(char16_t unit)
+{
+    return cp932Forms().readsBack.test(unit);
+}
+
+QList<char16_t> iconvCharacters(const char *name, const QList<QByteArray> &sequences)
+{
+    QList<char16_t> characters(sequences.size(), 0);
+    IconvHandle handle(Utf16Name, name);
+    if (!handle.valid())
+        return characters;
+    for (qsizetype index = 0; index < sequences.size(); ++index) {
+        const char16_t unit = askIconv(handle, sequences[index].constData(), size_t(sequences[index].size()));
+        characters[index] = unit == DecodeTable::None ? 0 : unit;
+    }
+    return characters;
 }
 
 int cp932ByteCount(char16_t unit)

@@ -2,14 +2,19 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QList>
 #include <QString>
 #include <QStringView>
 
 namespace platform {
 
 // The byte codes that the C library's iconv converts for us, each to and from UTF-16.
-// Cp932 is Shift-JIS with the NEC and IBM extensions ("CP932"), EucJp is EUC-JP with the
-// same extensions ("EUC-JP-MS").
+// Cp932 is Shift-JIS with the NEC and IBM extensions ("CP932"). EucJp is EUC-JP as the
+// system reads it ("EUC-JP", whose JIS table reads A1C1 as "〜" where Windows reads "～"),
+// and where that has no character, EUC-JP with the NEC and IBM extensions ("EUC-JP-MS"):
+// bytes that only the Windows table reads are read by it, and a character that only it
+// holds ("～" as a double-byte character, "－", "∥", "￢", the extensions) is written with
+// its bytes, so that every text that EUC-JP-MS converts still converts.
 enum class CodePage { Cp932, EucJp, Utf7, Utf8 };
 
 // How a conversion went.
@@ -32,12 +37,13 @@ struct EncodedBytes
     CodeResult result = CodeResult::Clean;
 };
 
-// The iconv name of a code page ("CP932", "EUC-JP-MS", "UTF-7", "UTF-8").
+// The iconv name of a code page ("CP932", "EUC-JP", "UTF-7", "UTF-8"); EucJp also takes
+// what "EUC-JP" lacks from "EUC-JP-MS".
 const char *iconvName(CodePage codePage);
 
 // Decodes `bytes` into text. Each byte that does not start a valid sequence, and a
 // sequence cut off by the end of the bytes, becomes one U+FFFD and the result is
-// Replaced; decoding goes on behind it. Never reads outside `bytes`. CP932 and EUC-JP-MS
+// Replaced; decoding goes on behind it. Never reads outside `bytes`. CP932 and EUC-JP
 // decode through tables that iconv fills at the first use (a few milliseconds), because
 // a table lookup is several times faster than iconv for these codes.
 DecodedText decodeBytes(CodePage codePage, QByteArrayView bytes);
@@ -54,6 +60,17 @@ EncodedBytes encodeText(CodePage codePage, QStringView text);
 // Surrogates alone and "?" itself are false. The answer comes from a table that is built
 // through iconv at the first call.
 bool hasCp932Form(char16_t unit);
+
+// True when the single UTF-16 unit `unit` has a code page 932 form that reads back as the
+// unit itself. The C library's CP932 converter writes some characters by the bytes of a
+// look-alike ("¢" as those of "￠", "〜" as those of "～"); these have a form but no exact
+// one, and a file that must name them truly (a report) cannot write them in CP932.
+bool hasExactCp932Form(char16_t unit);
+
+// What the C library's iconv code `name` makes of each of `sequences` alone, from its
+// initial state: the one UTF-16 unit that it gives, or 0 where it refuses the sequence or
+// gives no unit or more than one. All 0 when the C library has no such code.
+QList<char16_t> iconvCharacters(const char *name, const QList<QByteArray> &sequences);
 
 // Bytes that the single UTF-16 unit `unit` takes in code page 932: 2 for a double-byte
 // character, 1 for every other unit (a unit without a form is written as the one byte "?").

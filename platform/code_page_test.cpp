@@ -1,6 +1,9 @@
 #include "platform/code_page.h"
 
+#include "platform/jis_codec.h"
 #include "platform/testing/print_to.h"
+
+#include <QProcess>
 
 #include <gtest/gtest.h>
 
@@ -23,7 +26,7 @@ constexpr CodePage AllCodePages[] = {CodePage::Cp932, CodePage::EucJp, CodePage:
 QString mixedText()
 {
     return QStringLiteral("日本語のテキスト、ASCII とまざる。\r\n"
-                          "ｶﾀｶﾅ ① 纊 ￢ ∵ a long run of plain ASCII text here 漢字\n"
+                          "ｶﾀｶﾅ ① 纊 ∵ a long run of plain ASCII text here 漢字\n"
                           "+plus- and -minus+ 0123456789ABCDEFGHIJ x\tEnd");
 }
 
@@ -171,6 +174,22 @@ std::optional<QString> iconvCharacter(const char *name, QByteArrayView sequence)
     return QString(QChar(units[0]));
 }
 
+// The iconv code that fills in where the code page's own one stops (EUC-JP-MS behind
+// EUC-JP), or nullptr.
+const char *supplementOf(CodePage codePage)
+{
+    return codePage == CodePage::EucJp ? "EUC-JP-MS" : nullptr;
+}
+
+// iconvCharacter of the code page's own iconv code, else of its supplement.
+std::optional<QString> referenceCharacter(CodePage codePage, QByteArrayView sequence)
+{
+    const auto own = iconvCharacter(iconvName(codePage), sequence);
+    if (own || supplementOf(codePage) == nullptr)
+        return own;
+    return iconvCharacter(supplementOf(codePage), sequence);
+}
+
 // The table decoders against iconv itself, for every sequence that starts with a byte
 // that is not a character by itself.
 TEST(CodePage, DecodingTablesAgreeWithIconv)
@@ -192,14 +211,14 @@ TEST(CodePage, DecodingTablesAgreeWithIconv)
             if (shape.lead >= 0 && first != shape.lead)
                 continue;
             const char alone[1] = {static_cast<char>(first)};
-            if (shape.lead < 0 && iconvCharacter(iconvName(shape.codePage), QByteArrayView(alone, 1)))
+            if (shape.lead < 0 && referenceCharacter(shape.codePage, QByteArrayView(alone, 1)))
                 continue;
             for (int second = 0; second <= 0xFF; ++second) {
                 for (int third = 0; third <= (shape.length == 3 ? 0xFF : 0); ++third) {
                     const char sequence[3] = {static_cast<char>(first), static_cast<char>(second),
                                               static_cast<char>(third)};
                     const QByteArrayView bytes(sequence, shape.length);
-                    const auto expected = iconvCharacter(iconvName(shape.codePage), bytes);
+                    const auto expected = referenceCharacter(shape.codePage, bytes);
                     const DecodedText decoded = decodeBytes(shape.codePage, bytes);
                     if (expected) {
                         ++valid;
@@ -221,7 +240,7 @@ TEST(CodePage, SingleBytesAgreeWithIconv)
         for (int byte = 0; byte <= 0xFF; ++byte) {
             SCOPED_TRACE(std::string(iconvName(codePage)) + " byte " + std::to_string(byte));
             const char alone[1] = {static_cast<char>(byte)};
-            const auto expected = iconvCharacter(iconvName(codePage), QByteArrayView(alone, 1));
+            const auto expected = referenceCharacter(codePage, QByteArrayView(alone, 1));
             const DecodedText decoded = decodeBytes(codePage, QByteArrayView(alone, 1));
             if (expected) {
                 EXPECT_EQ(decoded.text, *expected);
@@ -238,8 +257,9 @@ TEST(CodePage, SingleBytesAgreeWithIconv)
 // U+FFFD and decoding goes on behind it from the initial state, and a UTF-7 base64 run
 // left open at the end (one where iconv takes a "-" behind the bytes as the run's end,
 // not as a character) gives one more U+FFFD: what decodeBytes must give, however it gets
-// there.
-DecodedText iconvDecoding(const char *name, QByteArrayView bytes)
+// there. Where `name` stops, the code `supplement` (when given) is asked for the one
+// character of the next two or three bytes first.
+DecodedText iconvDecoding(const char *name, QByteArrayView bytes, const char *supplement = nullptr)
 {
     // One descriptor per code for the whole test run: opening one costs more than most
     // of the decodings here.
@@ -272,6 +292,19 @@ DecodedText iconvDecoding(const char *name, QByteArrayView bytes)
         const int error = result == static_cast<size_t>(-1) ? errno : 0;
         decoded.text.append(reinterpret_cast<const QChar *>(units), (out - reinterpret_cast<char *>(units)) / 2);
         if (error != 0 && error != E2BIG) {
+            size_t supplied = 0;
+            for (size_t length = 2; supplement && supplied == 0 && length <= std::min<size_t>(inLeft, 3); ++length) {
+                if (const auto character = iconvCharacter(supplement, QByteArrayView(in, qsizetype(length)))) {
+                    decoded.text.append(*character);
+                    supplied = length;
+                }
+            }
+            if (supplied > 0) {
+                in += supplied;
+                inLeft -= supplied;
+                iconv(descriptor, nullptr, nullptr, nullptr, nullptr);
+                continue;
+            }
             decoded.text.append(QChar(QChar::ReplacementCharacter));
             decoded.result = CodeResult::Replaced;
             ++in;
@@ -359,7 +392,7 @@ void expectSameAsIconv(CodePage codePage, const QByteArray &bytes)
 {
     SCOPED_TRACE(std::string(iconvName(codePage)) + ", size " + std::to_string(bytes.size()) + ", starts "
                  + bytes.left(24).toHex().toStdString());
-    const DecodedText expected = iconvDecoding(iconvName(codePage), bytes);
+    const DecodedText expected = iconvDecoding(iconvName(codePage), bytes, supplementOf(codePage));
     const DecodedText decoded = decodeBytes(codePage, bytes);
     ASSERT_EQ(decoded.text, expected.text);
     EXPECT_EQ(decoded.result, expected.result);
@@ -493,13 +526,145 @@ TEST(CodePage, CharactersWithoutAFormBecomeQuestionMarks)
     }
 }
 
+// EUC-JP and ISO-2022-JP read by the JIS table, as the system's iconv reads them; what
+// only the Windows table holds is written with its bytes and still read.
+TEST(CodePage, EucAndJisTakeTheJisTable)
+{
+    const struct
+    {
+        const char *name;
+        bool jis;
+        QString text;
+        QByteArray bytes;
+        QString readBack;
+    } cases[] = {
+        {"EUC 〜 − ‖ ¢ £ ¬", false, u"〜−‖¢£¬"_qs, "\xA1\xC1\xA1\xDD\xA1\xC2\xA1\xF1\xA1\xF2\xA2\xCC", u"〜−‖¢£¬"_qs},
+        {"EUC ～ and ¦ in JIS X 0212", false, u"～¦"_qs, "\x8F\xA2\xB7\x8F\xA2\xC3", u"～¦"_qs},
+        {"EUC Windows-only characters", false, u"－∥￢￠"_qs, "\xA1\xDD\xA1\xC2\xA2\xCC\xA1\xF1", u"−‖¬¢"_qs},
+        {"EUC NEC row 13 and an IBM extension", false, u"①纊"_qs, "\xAD\xA1\x8F\xD4\xE3", u"①纊"_qs},
+        {"JIS 〜 − ‖ ¢ £ ¬", true, u"〜−‖¢£¬"_qs, "\x1B$B!A!]!B!q!r\"L\x1B(B", u"〜−‖¢£¬"_qs},
+        {"JIS Windows-only characters", true, u"～－∥￢"_qs, "\x1B$B!A!]!B\"L\x1B(B", u"〜−‖¬"_qs},
+        {"JIS ¥ and ‾ in JIS X 0201 Roman", true, u"¥1 a‾~"_qs, "\x1B(J\\1\x1B(B a\x1B(J~\x1B(B~", u"¥1 a‾~"_qs},
+        {"JIS NEC row 13", true, u"①"_qs, "\x1B$B-!\x1B(B", u"①"_qs},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const EncodedBytes encoded = c.jis ? encodeJis(c.text) : encodeText(CodePage::EucJp, c.text);
+        EXPECT_EQ(encoded.bytes, c.bytes);
+        EXPECT_EQ(encoded.result, CodeResult::Clean);
+        const DecodedText decoded = c.jis ? decodeJis(c.bytes) : decodeBytes(CodePage::EucJp, c.bytes);
+        EXPECT_EQ(decoded.text, c.readBack);
+        EXPECT_EQ(decoded.result, CodeResult::Clean);
+    }
+}
+
+// What the iconv program makes of `input`.
+QByteArray iconvProgram(const char *from, const char *to, const QByteArray &input)
+{
+    QProcess iconv;
+    iconv.start(QStringLiteral("iconv"), {QStringLiteral("-f"), QString::fromLatin1(from), QStringLiteral("-t"),
+                                          QString::fromLatin1(to)});
+    iconv.write(input);
+    iconv.closeWriteChannel();
+    iconv.waitForFinished();
+    EXPECT_EQ(iconv.exitCode(), 0) << iconv.readAllStandardError().constData();
+    return iconv.readAllStandardOutput();
+}
+
+// Every BMP character that the C library's `code` writes, as UTF-16.
+QString everyCharacterWritten(const char *code)
+{
+    QString text;
+    const iconv_t descriptor = iconv_open(code, "UTF-16LE");
+    for (char32_t value = 0x20; value < 0x10000; ++value) {
+        const auto unit = static_cast<char16_t>(value);
+        char *in = reinterpret_cast<char *>(const_cast<char16_t *>(&unit));
+        size_t inLeft = sizeof unit;
+        char bytes[16];
+        char *out = bytes;
+        size_t room = sizeof bytes;
+        iconv(descriptor, nullptr, nullptr, nullptr, nullptr);
+        if (!QChar::isSurrogate(unit) && iconv(descriptor, &in, &inLeft, &out, &room) != size_t(-1))
+            text += QChar(unit);
+    }
+    iconv_close(descriptor);
+    return text;
+}
+
+// Every character of EUC-JP and ISO-2022-JP, read and written by us and by the iconv
+// program, byte for byte: each on a line of its own, and all in one run.
+TEST(CodePage, EucAndJisAsTheIconvProgram)
+{
+    QByteArray eucLines;
+    QByteArray jisLines;
+    for (int first = 0x80; first <= 0xFE; ++first) {
+        for (int second = 0xA1; second <= 0xFE; ++second) {
+            for (int third = 0xA1; third <= (first == 0x8F ? 0xFE : 0xA1); ++third) {
+                QByteArray sequence = QByteArray(1, char(first)) + char(second);
+                if (first == 0x8F)
+                    sequence += char(third);
+                if (iconvCharacter("EUC-JP", sequence))
+                    eucLines += sequence + '\n';
+                const QByteArray position = "\x1B$B" + QByteArray(1, char(first - 0x80)) + char(second - 0x80);
+                if (first >= 0xA1 && iconvCharacter("ISO-2022-JP", position))
+                    jisLines += position + "\x1B(B\n";
+            }
+        }
+    }
+    jisLines += "\x1B(J\\~a\x1B(B\\~\n";
+    ASSERT_GT(eucLines.size(), 13000 * 3);
+    ASSERT_GT(jisLines.size(), 6800 * 9);
+    const QString eucWritten = everyCharacterWritten("EUC-JP");
+    const QString jisWritten = everyCharacterWritten("ISO-2022-JP");
+    ASSERT_GT(jisWritten.size(), 6800);
+    QString eucEachOnALine;
+    QString jisEachOnALine;
+    for (const QChar character : eucWritten)
+        eucEachOnALine += character + u"\n"_qs;
+    for (const QChar character : jisWritten)
+        jisEachOnALine += character + u"\n"_qs;
+
+    const struct
+    {
+        const char *name;
+        const char *from;
+        const char *to;
+        QByteArray input;
+        QByteArray ours;
+    } cases[] = {
+        {"EUC-JP read", "EUC-JP", "UTF-8", eucLines, decodeBytes(CodePage::EucJp, eucLines).text.toUtf8()},
+        {"ISO-2022-JP read", "ISO-2022-JP", "UTF-8", jisLines, decodeJis(jisLines).text.toUtf8()},
+        {"EUC-JP written, a line each", "UTF-8", "EUC-JP", eucEachOnALine.toUtf8(),
+         encodeText(CodePage::EucJp, eucEachOnALine).bytes},
+        {"EUC-JP written in one run", "UTF-8", "EUC-JP", eucWritten.toUtf8(),
+         encodeText(CodePage::EucJp, eucWritten).bytes},
+        {"ISO-2022-JP written, a line each", "UTF-8", "ISO-2022-JP", jisEachOnALine.toUtf8(),
+         encodeJis(jisEachOnALine).bytes},
+        {"ISO-2022-JP written in one run", "UTF-8", "ISO-2022-JP", jisWritten.toUtf8(), encodeJis(jisWritten).bytes},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const QByteArray expected = iconvProgram(c.from, c.to, c.input);
+        ASSERT_FALSE(expected.isEmpty());
+        if (c.ours == expected)
+            continue;
+        qsizetype at = 0;
+        while (at < c.ours.size() && at < expected.size() && c.ours[at] == expected[at])
+            ++at;
+        ADD_FAILURE() << "first difference at byte " << at << ": ours " << c.ours.mid(at, 12).toHex().constData()
+                      << ", iconv " << expected.mid(at, 12).toHex().constData();
+    }
+}
+
 TEST(CodePage, Cp932FormTableAgreesWithTheEncoder)
 {
     for (char32_t value = 0; value < 0x10000; ++value) {
         const auto unit = static_cast<char16_t>(value);
-        const bool expected = !QChar::isSurrogate(unit) && unit != u'?'
-                              && encodeText(CodePage::Cp932, QStringView(&unit, 1)).result == CodeResult::Clean;
+        const EncodedBytes encoded = encodeText(CodePage::Cp932, QStringView(&unit, 1));
+        const bool expected = !QChar::isSurrogate(unit) && unit != u'?' && encoded.result == CodeResult::Clean;
         ASSERT_EQ(hasCp932Form(unit), expected) << "unit " << std::hex << quint32(value);
+        const bool exact = expected && decodeBytes(CodePage::Cp932, encoded.bytes).text == QStringView(&unit, 1);
+        ASSERT_EQ(hasExactCp932Form(unit), exact) << "unit " << std::hex << quint32(value);
     }
 }
 

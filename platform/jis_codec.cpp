@@ -4,6 +4,7 @@
 
 #include <QHash>
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <optional>
@@ -15,9 +16,25 @@ namespace {
 constexpr char Escape = 0x1B;
 constexpr char16_t ReplacementCharacter = 0xFFFD;
 
-enum class Mode { Ascii, Katakana, DoubleByte };
+// Roman is JIS X 0201 Roman (ESC ( J): ASCII but for "¥" in place of the backslash and
+// "‾" in place of "~".
+enum class Mode { Ascii, Roman, Katakana, DoubleByte };
+
+constexpr char16_t Yen = 0x00A5;
+constexpr char16_t Overline = 0x203E;
 
 constexpr ByteRange AsciiButEscape[] = {{0x00, Escape - 1}, {Escape + 1, 0x7F}};
+constexpr ByteRange RomanAsAscii[] = {{0x00, Escape - 1}, {Escape + 1, 0x5B}, {0x5D, 0x7D}, {0x7F, 0x7F}};
+
+// The character of a byte below 0x80 (not the escape) in ASCII or Roman mode.
+char16_t singleByteCharacter(Mode mode, uchar byte)
+{
+    if (mode == Mode::Roman && byte == 0x5C)
+        return Yen;
+    if (mode == Mode::Roman && byte == 0x7E)
+        return Overline;
+    return byte;
+}
 
 bool isJisByte(uchar byte)
 {
@@ -70,12 +87,14 @@ char16_t cp932Character(uchar lead, uchar trail)
 
 constexpr int JisRows = 94;
 
-// What the layer needs to know of CP932, learnt once through it.
-struct Cp932Tables
+// What the layer needs to know of the system's ISO-2022-JP and of CP932, learnt once
+// through them.
+struct JisTables
 {
     bool available = false; // the C library has CP932
-    // The character of each JIS X 0208 position (row and cell 0 to 93), 0 where CP932 has
-    // none.
+    // The character of each JIS X 0208 position (row and cell 0 to 93): the one the
+    // system's ISO-2022-JP reads there, else the one CP932 reads at the same position
+    // (NEC row 13, the NEC-selected IBM extensions), 0 where neither has one.
     std::array<char16_t, JisRows * JisRows> characters{};
     // For each IBM extension (lead bytes 0xFA to 0xFC) the CP932 code of the same
     // character inside the JIS rows, from the lowest row: the standard rows and NEC row
@@ -83,20 +102,28 @@ struct Cp932Tables
     QHash<quint16, quint16> ibmTwins;
 };
 
-const Cp932Tables &cp932Tables()
+const JisTables &jisTables()
 {
-    static const Cp932Tables tables = [] {
-        Cp932Tables built;
+    static const JisTables tables = [] {
+        JisTables built;
         built.available = decodeBytes(CodePage::Cp932, "a").result != CodeResult::Unavailable;
         if (!built.available)
             return built;
+        QList<QByteArray> positions;
+        positions.reserve(JisRows * JisRows);
+        for (int row = 0; row < JisRows; ++row) {
+            for (int cell = 0; cell < JisRows; ++cell)
+                positions.append(QByteArray("\x1B$B") + char(row + 0x21) + char(cell + 0x21));
+        }
+        const QList<char16_t> system = iconvCharacters("ISO-2022-JP", positions);
         QHash<char16_t, quint16> firstCode;
         for (int row = 0; row < JisRows; ++row) {
             for (int cell = 0; cell < JisRows; ++cell) {
                 const auto sjis = jisToSjis(static_cast<uchar>(row + 0x21), static_cast<uchar>(cell + 0x21));
                 const auto lead = static_cast<uchar>(sjis[0]);
                 const auto trail = static_cast<uchar>(sjis[1]);
-                const char16_t character = cp932Character(lead, trail);
+                const char16_t own = system[row * JisRows + cell];
+                const char16_t character = own != 0 ? own : cp932Character(lead, trail);
                 built.characters[row * JisRows + cell] = character;
                 if (character != 0 && !firstCode.contains(character))
                     firstCode.insert(character, codeOf(lead, trail));
@@ -131,7 +158,7 @@ bool isFinal(uchar byte)
 
 DecodedText decodeJis(QByteArrayView bytes)
 {
-    const Cp932Tables &tables = cp932Tables();
+    const JisTables &tables = jisTables();
     if (!tables.available)
         return {QString(), CodeResult::Unavailable};
 
@@ -158,8 +185,10 @@ DecodedText decodeJis(QByteArrayView bytes)
                 const uchar first = data[index + 1];
                 const uchar second = data[index + 2];
                 std::optional<Mode> designated;
-                if (first == '(' && (second == 'B' || second == 'J'))
+                if (first == '(' && second == 'B')
                     designated = Mode::Ascii;
+                else if (first == '(' && second == 'J')
+                    designated = Mode::Roman;
                 else if (first == '(' && second == 'I')
                     designated = Mode::Katakana;
                 else if (first == '$' && (second == 'B' || second == '@'))
@@ -186,10 +215,12 @@ DecodedText decodeJis(QByteArrayView bytes)
             continue;
         }
         // Runs that the rules below read the same way throughout, taken whole.
-        if (!unknownSet && mode == Mode::Ascii && size - index >= 16) {
-            // Every byte below 0x80 but the escape stands for itself. Every byte gives
-            // at most one unit, so the 16 written here fit.
-            const int ascii = widenRun16(data + index, out, AsciiButEscape);
+        if (!unknownSet && (mode == Mode::Ascii || mode == Mode::Roman) && size - index >= 16) {
+            // Every byte below 0x80 but the escape stands for itself, in Roman mode but
+            // the backslash and "~" too. Every byte gives at most one unit, so the 16
+            // written here fit.
+            const int ascii = mode == Mode::Ascii ? widenRun16(data + index, out, AsciiButEscape)
+                                                  : widenRun16(data + index, out, RomanAsAscii);
             out += ascii;
             index += ascii;
             if (ascii > 0)
@@ -216,8 +247,8 @@ DecodedText decodeJis(QByteArrayView bytes)
             *out++ = byte;
         } else if (unknownSet) {
             invalid();
-        } else if (mode == Mode::Ascii) {
-            *out++ = byte;
+        } else if (mode == Mode::Ascii || mode == Mode::Roman) {
+            *out++ = singleByteCharacter(mode, byte);
         } else if (mode == Mode::Katakana) {
             if (byte <= 0x5F)
                 *out++ = static_cast<char16_t>(0xFF61 + byte - 0x21);
@@ -238,77 +269,128 @@ DecodedText decodeJis(QByteArrayView bytes)
     return {std::move(text), replaced ? CodeResult::Replaced : CodeResult::Clean};
 }
 
-EncodedBytes encodeJis(QStringView text)
+namespace {
+
+// Writes JIS from CP932 bytes and from the characters that only Roman holds, switching
+// sets with the fewest escapes, as the system's ISO-2022-JP does: Roman mode holds for
+// the graphic characters it shares with ASCII, and ASCII comes back before any other
+// byte below 0x80 and at the end.
+class JisWriter
 {
-    const EncodedBytes cp932 = encodeText(CodePage::Cp932, text);
-    if (cp932.result == CodeResult::Unavailable)
-        return cp932;
-    const Cp932Tables &tables = cp932Tables();
+public:
+    explicit JisWriter(const JisTables &tables) : m_tables(tables) {}
 
-    const auto *data = reinterpret_cast<const uchar *>(cp932.bytes.constData());
-    const qsizetype size = cp932.bytes.size();
-    // At worst every CP932 byte needs an escape of three bytes before it, and the text
-    // one more at its end.
-    QByteArray bytes(4 * size + 3, Qt::Uninitialized);
-    char *const begin = bytes.data();
-    char *out = begin;
-    bool replaced = cp932.result == CodeResult::Replaced;
-    Mode mode = Mode::Ascii;
-
-    const auto enter = [&](Mode wanted) {
-        if (mode == wanted)
-            return;
-        mode = wanted;
-        const char *escape = wanted == Mode::Ascii ? "\x1B(B" : wanted == Mode::Katakana ? "\x1B(I" : "\x1B$B";
-        std::memcpy(out, escape, 3);
-        out += 3;
-    };
-    const auto unrepresentable = [&] {
-        enter(Mode::Ascii);
-        *out++ = '?';
-        replaced = true;
-    };
-
-    qsizetype index = 0;
-    while (index < size) {
-        const uchar byte = data[index];
-        if (byte < 0x80) {
-            enter(Mode::Ascii);
-            *out++ = static_cast<char>(byte);
-            ++index;
-        } else if (byte >= 0xA1 && byte <= 0xDF) {
-            enter(Mode::Katakana);
-            *out++ = static_cast<char>(byte - 0x80);
-            ++index;
-        } else if (index + 1 < size && isCp932Lead(byte)) {
-            uchar lead = byte;
-            uchar trail = data[index + 1];
-            index += 2;
-            if (lead >= 0xFA) {
-                const auto twin = tables.ibmTwins.constFind(codeOf(lead, trail));
-                if (twin == tables.ibmTwins.constEnd()) {
-                    unrepresentable();
-                    continue;
-                }
-                lead = static_cast<uchar>(*twin >> 8);
-                trail = static_cast<uchar>(*twin & 0xFF);
-            }
-            const auto jis = sjisToJis(lead, trail);
-            if (!jis) {
+    void writeCp932(const EncodedBytes &cp932)
+    {
+        m_replaced = m_replaced || cp932.result == CodeResult::Replaced;
+        const auto *data = reinterpret_cast<const uchar *>(cp932.bytes.constData());
+        const qsizetype size = cp932.bytes.size();
+        // At worst every CP932 byte needs an escape of three bytes before it.
+        m_bytes.reserve(m_bytes.size() + 4 * size + 3);
+        qsizetype index = 0;
+        while (index < size) {
+            const uchar byte = data[index];
+            if (byte < 0x80) {
+                const bool sharedWithRoman = byte >= 0x21 && byte <= 0x7E && byte != 0x5C && byte != 0x7E;
+                if (!(m_mode == Mode::Roman && sharedWithRoman))
+                    enter(Mode::Ascii);
+                m_bytes += char(byte);
+                ++index;
+            } else if (byte >= 0xA1 && byte <= 0xDF) {
+                enter(Mode::Katakana);
+                m_bytes += char(byte - 0x80);
+                ++index;
+            } else if (index + 1 < size && isCp932Lead(byte)) {
+                writeDoubleByte(byte, data[index + 1]);
+                index += 2;
+            } else {
                 unrepresentable();
-                continue;
+                ++index;
             }
-            enter(Mode::DoubleByte);
-            *out++ = (*jis)[0];
-            *out++ = (*jis)[1];
-        } else {
-            unrepresentable();
-            ++index;
         }
     }
-    enter(Mode::Ascii);
-    bytes.truncate(out - begin);
-    return {std::move(bytes), replaced ? CodeResult::Replaced : CodeResult::Clean};
+
+    // "¥" or "‾", which only Roman holds.
+    void writeRoman(char16_t character)
+    {
+        enter(Mode::Roman);
+        m_bytes += character == Yen ? '\x5C' : '\x7E';
+    }
+
+    EncodedBytes finish()
+    {
+        enter(Mode::Ascii);
+        return {std::move(m_bytes), m_replaced ? CodeResult::Replaced : CodeResult::Clean};
+    }
+
+private:
+    void enter(Mode wanted)
+    {
+        if (m_mode == wanted)
+            return;
+        m_mode = wanted;
+        // The escape of each mode, in the order of Mode.
+        static constexpr const char *Escapes[] = {"\x1B(B", "\x1B(J", "\x1B(I", "\x1B$B"};
+        m_bytes += Escapes[static_cast<int>(wanted)];
+    }
+
+    void unrepresentable()
+    {
+        enter(Mode::Ascii);
+        m_bytes += '?';
+        m_replaced = true;
+    }
+
+    void writeDoubleByte(uchar lead, uchar trail)
+    {
+        if (lead >= 0xFA) {
+            const auto twin = m_tables.ibmTwins.constFind(codeOf(lead, trail));
+            if (twin == m_tables.ibmTwins.constEnd()) {
+                unrepresentable();
+                return;
+            }
+            lead = static_cast<uchar>(*twin >> 8);
+            trail = static_cast<uchar>(*twin & 0xFF);
+        }
+        const auto jis = sjisToJis(lead, trail);
+        if (!jis) {
+            unrepresentable();
+            return;
+        }
+        enter(Mode::DoubleByte);
+        m_bytes += (*jis)[0];
+        m_bytes += (*jis)[1];
+    }
+
+    const JisTables &m_tables;
+    QByteArray m_bytes;
+    Mode m_mode = Mode::Ascii;
+    bool m_replaced = false;
+};
+
+bool onlyInRoman(QChar character)
+{
+    return character == Yen || character == Overline;
+}
+
+} // namespace
+
+EncodedBytes encodeJis(QStringView text)
+{
+    const JisTables &tables = jisTables();
+    if (!tables.available)
+        return {QByteArray(), CodeResult::Unavailable};
+    JisWriter writer(tables);
+    qsizetype start = 0;
+    for (;;) {
+        const auto end = std::find_if(text.begin() + start, text.end(), onlyInRoman) - text.begin();
+        writer.writeCp932(encodeText(CodePage::Cp932, text.sliced(start, end - start)));
+        if (end == text.size())
+            break;
+        writer.writeRoman(text[end].unicode());
+        start = end + 1;
+    }
+    return writer.finish();
 }
 
 } // namespace platform

@@ -4,43 +4,49 @@
 
 #include <gtest/gtest.h>
 
+#include <iconv.h>
+
 #include <optional>
 #include <random>
 #include <string>
+#include <vector>
 
 namespace platform {
 namespace {
 
-// Every character of JIS X 0208, NEC row 13 and the NEC-selected IBM extensions, found
-// through the CP932 lead bytes that map into the 94 JIS rows, and every half-width
-// katakana.
-QString everyJisCharacter()
-{
-    QString text;
-    for (int lead = 0x81; lead <= 0xEF; ++lead) {
-        if (lead > 0x9F && lead < 0xE0)
-            continue;
-        for (int trail = 0x40; trail <= 0xFC; ++trail) {
-            if (trail == 0x7F)
-                continue;
-            const char pair[2] = {static_cast<char>(lead), static_cast<char>(trail)};
-            const DecodedText decoded = decodeBytes(CodePage::Cp932, QByteArrayView(pair, 2));
-            if (decoded.result == CodeResult::Clean)
-                text += decoded.text;
-        }
-    }
-    for (char16_t katakana = 0xFF61; katakana <= 0xFF9F; ++katakana)
-        text += QChar(katakana);
-    return text;
-}
-
 // The decoder as it was first written, one byte at a time, kept here to check the
-// decoder against on any input. The character of a JIS position comes straight from
-// CP932.
+// decoder against on any input. The character of a JIS position is the one the C
+// library's ISO-2022-JP reads there, else the one CP932 reads at the same position.
 namespace reference {
+
+char16_t systemJisCharacter(uchar row, uchar cell)
+{
+    static const std::vector<char16_t> characters = [] {
+        std::vector<char16_t> table(94 * 94, 0);
+        const iconv_t descriptor = iconv_open("UTF-16LE", "ISO-2022-JP");
+        if (descriptor == reinterpret_cast<iconv_t>(-1))
+            return table;
+        for (int position = 0; position < 94 * 94; ++position) {
+            char sequence[5] = {'\x1B', '$', 'B', char(0x21 + position / 94), char(0x21 + position % 94)};
+            char *in = sequence;
+            size_t inLeft = sizeof sequence;
+            char16_t units[2];
+            char *out = reinterpret_cast<char *>(units);
+            size_t room = sizeof units;
+            iconv(descriptor, nullptr, nullptr, nullptr, nullptr);
+            if (iconv(descriptor, &in, &inLeft, &out, &room) != size_t(-1) && room == sizeof units - 2)
+                table[size_t(position)] = units[0];
+        }
+        iconv_close(descriptor);
+        return table;
+    }();
+    return characters[size_t((row - 0x21) * 94 + (cell - 0x21))];
+}
 
 char16_t jisCharacter(uchar row, uchar cell)
 {
+    if (const char16_t system = systemJisCharacter(row, cell))
+        return system;
     const int lead = ((row + 1) >> 1) + (row <= 0x5E ? 0x70 : 0xB0);
     const int trail = (row & 1) ? cell + (cell <= 0x5F ? 0x1F : 0x20) : cell + 0x7E;
     const char pair[2] = {static_cast<char>(lead), static_cast<char>(trail)};
@@ -50,7 +56,7 @@ char16_t jisCharacter(uchar row, uchar cell)
 
 DecodedText decodeJis(QByteArrayView bytes)
 {
-    enum class Mode { Ascii, Katakana, DoubleByte };
+    enum class Mode { Ascii, Roman, Katakana, DoubleByte };
     const auto *data = reinterpret_cast<const uchar *>(bytes.data());
     const qsizetype size = bytes.size();
     QString text;
@@ -69,8 +75,10 @@ DecodedText decodeJis(QByteArrayView bytes)
                 const uchar first = data[index + 1];
                 const uchar second = data[index + 2];
                 std::optional<Mode> designated;
-                if (first == '(' && (second == 'B' || second == 'J'))
+                if (first == '(' && second == 'B')
                     designated = Mode::Ascii;
+                else if (first == '(' && second == 'J')
+                    designated = Mode::Roman;
                 else if (first == '(' && second == 'I')
                     designated = Mode::Katakana;
                 else if (first == '$' && (second == 'B' || second == '@'))
@@ -103,6 +111,8 @@ DecodedText decodeJis(QByteArrayView bytes)
             invalid();
         } else if (mode == Mode::Ascii) {
             text += QChar(byte);
+        } else if (mode == Mode::Roman) {
+            text += QChar(char16_t(byte == '\\' ? 0x00A5 : byte == '~' ? 0x203E : byte));
         } else if (mode == Mode::Katakana) {
             if (byte <= 0x5F)
                 text += QChar(0xFF61 + byte - 0x21);
@@ -123,6 +133,25 @@ DecodedText decodeJis(QByteArrayView bytes)
 }
 
 } // namespace reference
+
+// Every character of the JIS table, NEC row 13 and the NEC-selected IBM extensions, as
+// the reference reads their positions, and every half-width katakana. The extensions'
+// "￢" is left out: it is written at its CP932 position 0x224C, where the JIS table reads
+// "¬".
+QString everyJisCharacter()
+{
+    QString text;
+    for (int row = 0x21; row <= 0x7E; ++row) {
+        for (int cell = 0x21; cell <= 0x7E; ++cell) {
+            const char16_t character = reference::jisCharacter(uchar(row), uchar(cell));
+            if (character != 0 && character != u'￢')
+                text += QChar(character);
+        }
+    }
+    for (char16_t katakana = 0xFF61; katakana <= 0xFF9F; ++katakana)
+        text += QChar(katakana);
+    return text;
+}
 
 void expectSameAsReference(const QByteArray &bytes)
 {
@@ -197,7 +226,7 @@ TEST(JisCodec, DecodesTheOlderEscapes)
         QString text;
     } cases[] = {
         {"ESC $ @ for double-byte", "\x1B$@$\"\x1B(B", u"あ"_qs},
-        {"ESC ( J read as ASCII", "\x1B$@$\"\x1B(Jab", u"あab"_qs},
+        {"ESC ( J reads letters as ASCII", "\x1B$@$\"\x1B(Jab", u"あab"_qs},
         {"no return to ASCII at the end", "x\x1B$B$\"", u"xあ"_qs},
         {"line end inside double-byte mode", "\x1B$B$\"\n$$\x1B(B", u"あ\nい"_qs},
         {"space inside katakana mode", "\x1B(I1 2\x1B(B", u"ｱ ｲ"_qs},
@@ -273,13 +302,14 @@ TEST(JisCodec, RoundTripsEveryCharacter)
 TEST(JisCodec, RoundTripsTheIbmExtensions)
 {
     // CP932 decodes the IBM extensions to the same characters as their NEC-selected
-    // twins, so each comes back as itself.
+    // twins, so each comes back as itself; but "￢", whose twin lies in the JIS table's
+    // rows, where that table reads "¬".
     QString text;
     for (int lead = 0xFA; lead <= 0xFC; ++lead) {
         for (int trail = 0x40; trail <= 0xFC; ++trail) {
             const char pair[2] = {static_cast<char>(lead), static_cast<char>(trail)};
             const DecodedText decoded = decodeBytes(CodePage::Cp932, QByteArrayView(pair, 2));
-            if (decoded.result == CodeResult::Clean)
+            if (decoded.result == CodeResult::Clean && decoded.text != u"￢")
                 text += decoded.text;
         }
     }

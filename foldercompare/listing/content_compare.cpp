@@ -78,11 +78,16 @@ ContentComparer::ContentComparer(ContentOptions options, WorkHost &host)
 
 QString ContentComparer::JudgeFileCode(const QString &path, QByteArrayView bytes) const
 {
+    return JudgeFileCodes(path, bytes).constFirst();
+}
+
+QStringList ContentComparer::JudgeFileCodes(const QString &path, QByteArrayView bytes) const
+{
     const QString lowered = path.toLower();
     for (const QString &suffix : m_binSuffixes)
         if (lowered.endsWith(suffix))
-            return Bin;
-    return common::JudgeCode(bytes, true);
+            return {Bin};
+    return common::JudgeCodes(bytes, true);
 }
 
 QString ContentComparer::GetFileCode(const QString &path)
@@ -180,22 +185,22 @@ ContentCheck::FileResult ContentComparer::CheckFileUpd(const QString &path1, con
         return result;
     }
     FileData data = CompareFileData(path1, path2);
-    QString code1 = Bin;
-    QString code2 = Bin;
+    QStringList codes1{Bin};
+    QStringList codes2{Bin};
     if (!data.firstBlock1.isEmpty() && ((m_options.textCrlfNone && !data.equal) || m_options.textCodeDsp)) {
-        code1 = JudgeFileCode(path1, data.firstBlock1);
-        result.code1 = code1;
+        codes1 = JudgeFileCodes(path1, data.firstBlock1);
+        result.code1 = codes1.constFirst();
     }
-    if (!data.firstBlock2.isEmpty() && (code1 != Bin || m_options.textCodeDsp)) {
-        code2 = JudgeFileCode(path2, data.firstBlock2);
-        result.code2 = code2;
+    if (!data.firstBlock2.isEmpty() && (codes1.constFirst() != Bin || m_options.textCodeDsp)) {
+        codes2 = JudgeFileCodes(path2, data.firstBlock2);
+        result.code2 = codes2.constFirst();
     }
     if (data.equal) {
         result.differ = false;
         return result;
     }
-    if (data.unfinished || !m_options.textCrlfNone || data.size1 <= 0 || data.size2 <= 0 || code1 == Bin
-        || code2 == Bin)
+    if (data.unfinished || !m_options.textCrlfNone || data.size1 <= 0 || data.size2 <= 0
+        || codes1.constFirst() == Bin || codes2.constFirst() == Bin)
         return result;
 
     QByteArray whole1 = std::move(data.firstBlock1);
@@ -204,11 +209,13 @@ ContentCheck::FileResult ContentComparer::CheckFileUpd(const QString &path1, con
         return result;
     if (whole2.size() < data.size2 && !readWhole(path2, data.size2, whole2))
         return result;
-    const QString text1 = m_codes.ToVbUnicode(code1, whole1);
-    const bool clean1 = m_codes.lastConversionClean();
-    const QString text2 = m_codes.ToVbUnicode(code2, whole2);
-    const bool clean2 = m_codes.lastConversionClean();
-    if (clean1 && clean2 && lineEndsAsLf(text1) == lineEndsAsLf(text2))
+    // Each file is read as the viewer reads it: in the judged code, or in the next code
+    // of the judge's preference when that one does not read every byte.
+    QString read1;
+    QString read2;
+    const QString text1 = m_codes.ToVbUnicodeFirstClean(codes1, whole1, read1);
+    const QString text2 = m_codes.ToVbUnicodeFirstClean(codes2, whole2, read2);
+    if (!read1.isEmpty() && !read2.isEmpty() && lineEndsAsLf(text1) == lineEndsAsLf(text2))
         result.differ = false;
     return result;
 }

@@ -30,7 +30,7 @@ struct ContentOptions
 
 // Compares the contents of files and folder trees for the merge, and judges character
 // codes. A pair is "equal" only when the comparison ran to its end: a file that cannot
-// be opened or read, an unreadable folder, a decoding that is not clean, or an abort
+// be opened or read, an unreadable folder, a text that no code reads cleanly, or an abort
 // during the comparison makes the pair differ. Files and folders that could not be
 // opened or read are noted, so that the user can be told which pairs differ only for
 // that reason.
@@ -51,6 +51,9 @@ public:
     // "BIN" when the path ends with "." and an entry of binJdExt (any letter case);
     // otherwise JudgeCode of `bytes`, "BIN" among its answers.
     QString JudgeFileCode(const QString &path, QByteArrayView bytes) const;
+    // The same as a list in the judge's order of preference (JudgeCodes): "BIN" alone, or
+    // the judged code first and the other text codes behind it.
+    QStringList JudgeFileCodes(const QString &path, QByteArrayView bytes) const;
 
     // The byte comparison of two files.
     struct FileData
@@ -72,7 +75,9 @@ public:
 
     // CompareFileData, then code judging from the first blocks when the options ask for
     // it, then, with textCrlfNone, the comparison of the decoded texts with CR LF and CR
-    // made LF when the bytes differ and both files are non-empty text.
+    // made LF when the bytes differ and both files are non-empty text. Each text is read
+    // in the first code of JudgeFileCodes that reads every byte; the codes shown stay
+    // the judged ones.
     FileResult CheckFileUpd(const QString &path1, const QString &path2) override;
 
     // True when a like-named file pair directly in the folders, or in like-named

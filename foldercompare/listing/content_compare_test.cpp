@@ -164,6 +164,12 @@ TEST_F(ContentComparerTest, TextsComparedRegardlessOfLineEndsAndCodes)
     EXPECT_EQ(mixed.code2, "UTF8");
     EXPECT_FALSE(loose.CheckFileUpd(crOnly, lfOnly).differ);
     EXPECT_TRUE(loose.CheckFileUpd(crlf, changed).differ);
+    // ASCII that the judge takes for UTF-7, which does not read it: read in the next code.
+    const QByteArray python = QByteArray("    total = left+base-right+size-1\r\n").repeated(20);
+    const ContentCheck::FileResult source =
+        loose.CheckFileUpd(file("a.py", python), file("b.py", lf(QString::fromLatin1(python)).toLatin1()));
+    EXPECT_FALSE(source.differ);
+    EXPECT_EQ(source.code1, "UTF7") << "the codes shown stay the judged ones";
     // The byte-order mark tells UTF-16 and its byte order.
     const ContentCheck::FileResult utf16Orders = comparer(true, true).CheckFileUpd(
         file("le.txt", utf16(JapaneseText, false)), file("be.txt", utf16(JapaneseText, true)));

@@ -70,11 +70,16 @@ QString CodeChangeMessage(int side)
 
 QString JudgeFileCode(const QString &path, QByteArrayView bytes, const QStringList &binJdExt)
 {
+    return JudgeFileCodes(path, bytes, binJdExt).constFirst();
+}
+
+QStringList JudgeFileCodes(const QString &path, QByteArrayView bytes, const QStringList &binJdExt)
+{
     const QString lowered = path.toLower();
     for (const QString &extension : binJdExt)
         if (lowered.endsWith(u'.' + extension.toLower()))
-            return Bin;
-    return common::JudgeCode(bytes, true);
+            return {Bin};
+    return common::JudgeCodes(bytes, true);
 }
 
 void GetFileCodeCrLf(const QString &path, const QStringList &binJdExt, QString &code, QString &lineEnd)
@@ -125,21 +130,27 @@ FileConversion ConvertFileBytes(const QString &source, const QString &sourceCode
     }
     if (bytes.isEmpty())
         return result;
-    const QString judged = JudgeFileCode(source, QByteArrayView(bytes).first(std::min<qsizetype>(bytes.size(), JudgeSampleBytes)),
-                                         binJdExt);
-    if (judged == Bin) {
+    const QStringList judged = JudgeFileCodes(
+        source, QByteArrayView(bytes).first(std::min<qsizetype>(bytes.size(), JudgeSampleBytes)), binJdExt);
+    if (judged.constFirst() == Bin) {
         result.refusal = QStringLiteral("バイナリファイルと判定されたため変換しません");
         return result;
     }
-    const QString code = sourceCode.isEmpty() ? judged : sourceCode;
-    if (!codeNames().contains(code) || !codeNames().contains(targetCode)) {
-        result.refusal = QStringLiteral("変換できない文字コードです : ") + (codeNames().contains(code) ? targetCode : code);
+    // A judged file is read in the judged code, or in the next code of the judge's
+    // preference when that one does not read every byte.
+    const QStringList sourceCodes = sourceCode.isEmpty() ? judged : QStringList{sourceCode};
+    if (!codeNames().contains(sourceCodes.constFirst()) || !codeNames().contains(targetCode)) {
+        result.refusal = QStringLiteral("変換できない文字コードです : ")
+                         + (codeNames().contains(sourceCodes.constFirst()) ? targetCode : sourceCodes.constFirst());
         return result;
     }
     common::NonCodeClass codes;
-    const QString text = codes.ToVbUnicode(code, bytes);
-    if (!codes.lastConversionClean()) {
-        result.refusal = QStringLiteral("変換前の文字コード(") + code + QStringLiteral(")で読めないデータがあります");
+    QString code;
+    const QString text = codes.ToVbUnicodeFirstClean(sourceCodes, bytes, code);
+    if (code.isEmpty()) {
+        result.refusal = sourceCode.isEmpty()
+                             ? QStringLiteral("どの文字コードでも読めないデータがあります")
+                             : QStringLiteral("変換前の文字コード(") + sourceCode + QStringLiteral(")で読めないデータがあります");
         return result;
     }
     result.bytes = encode(codes, targetCode, withLineEnds(text, lineEnd));

@@ -22,6 +22,9 @@ QString CodeChangeMessage(int side);
 // The code name of a file: "BIN" when the path ends with "." and an entry of
 // `binJdExt` (any letter case), else the judge's answer for `bytes`, "BIN" among them.
 QString JudgeFileCode(const QString &path, QByteArrayView bytes, const QStringList &binJdExt);
+// The same as a list in the judge's order of preference (common::JudgeCodes): "BIN"
+// alone, or the judged code first and the other text codes behind it.
+QStringList JudgeFileCodes(const QString &path, QByteArrayView bytes, const QStringList &binJdExt);
 
 // The character code and line end of the file `path`, judged from its first 100000
 // bytes: `code` becomes "BIN" for a folder, a missing, empty, unreadable or binary file
@@ -44,8 +47,9 @@ struct FileConversion
     QString refusal;
 };
 
-// Reads `source` whole, decodes it in `sourceCode` (judged per file when empty; a file
-// judged "BIN" is refused whatever the code), makes every line end `lineEnd` (CR, LF or
+// Reads `source` whole, decodes it in `sourceCode` (judged per file when empty, and then
+// read in the next code of the judge's preference when the judged one does not read every
+// byte; a file judged "BIN" is refused whatever the code), makes every line end `lineEnd` (CR, LF or
 // CR LF) and encodes it in `targetCode`, never with a byte-order mark. Code names are
 // "SJIS", "JIS", "EUC", "UNICODE", "UTF7" and "UTF8"; any other is refused.
 FileConversion ConvertFileBytes(const QString &source, const QString &sourceCode, const QString &targetCode,

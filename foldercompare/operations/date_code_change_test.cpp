@@ -179,6 +179,9 @@ TEST_F(CodeChangeTest, ConvertsInPlaceAndRefusesWhatItCannotConvertCleanly)
     common::NonCodeClass codes;
     const QString sjis = file("one/sjis.txt", codes.VbUnicode_To_SJIS(u"日本語\r\nmixed\rends\n"));
     const QString bom = file("one/bom.txt", "\xEF\xBB\xBFtext\r\n");
+    // ASCII that the judge takes for UTF-7, which does not read it: read in the next code.
+    const QByteArray pythonLine = "    total = left+base-right+size-1\r\n";
+    const QString python = file("one/shift.py", pythonLine.repeated(20));
     const QByteArray emoji = codes.VbUnicode_To_UTF8(u"smile \U0001F600\n", false);
     const QString unrepresentable = file("one/emoji.txt", emoji);
     const QString binary = file("one/tool.exe", "MZ\x90");
@@ -187,16 +190,17 @@ TEST_F(CodeChangeTest, ConvertsInPlaceAndRefusesWhatItCannotConvertCleanly)
     m_dialogs.answerNext(Yes);
     CodeChangeOperation toUtf8(0, QString(), QStringLiteral("UTF8"), QStringLiteral("\n"), tree("work.tmp"));
     run(toUtf8,
-        rows({"sjis.txt", "bom.txt", "tool.exe", "empty.txt", "locked.txt", "sub/", "gone.txt"}),
+        rows({"sjis.txt", "bom.txt", "shift.py", "tool.exe", "empty.txt", "locked.txt", "sub/", "gone.txt"}),
         localSides(true));
     EXPECT_EQ(read(sjis), codes.VbUnicode_To_UTF8(u"日本語\nmixed\nends\n", false));
     EXPECT_EQ(read(bom), "text\n");
+    EXPECT_EQ(read(python), QByteArray("    total = left+base-right+size-1\n").repeated(20));
     EXPECT_EQ(read(tree("one/locked.txt")), "locked\n");
     EXPECT_FALSE(QFileInfo(tree("one/locked.txt")).permission(QFile::WriteOwner));
     EXPECT_EQ(read(binary), "MZ\x90");
     EXPECT_EQ(read(empty), "");
-    EXPECT_EQ(toUtf8.filesConverted(), 3);
-    EXPECT_EQ(trashed().size(), 3) << "each replaced file went to the trash";
+    EXPECT_EQ(toUtf8.filesConverted(), 4);
+    EXPECT_EQ(trashed().size(), 4) << "each replaced file went to the trash";
     EXPECT_EQ(m_errorList, QStringLiteral("\r\n") + binary + QStringLiteral(" : バイナリファイルと判定されたため変換しません"));
 
     m_dialogs.clear();

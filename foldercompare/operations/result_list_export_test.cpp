@@ -50,6 +50,7 @@ TEST(HtmlLinkTarget, EveryNameLeadsToItsFile)
         {"x&<y>\".dir/00000001.html", "x&amp;&lt;y&gt;%22.dir/00000001.html"},
         {"back\\slash.dir/00000001.html", "back%5Cslash.dir/00000001.html"},
         {"é😀.dir/00000001.html", "%C3%A9%F0%9F%98%80.dir/00000001.html"},
+        {"¢〜～.dir/00000001.html", "%C2%A2%E3%80%9C～.dir/00000001.html"},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name.toStdString());

@@ -19,7 +19,7 @@ bool keptInLink(QChar c)
         return false;
     if (unit < 0x80)
         return !QStringView(u"%#?\"\\ ").contains(c);
-    return platform::hasCp932Form(unit);
+    return platform::hasExactCp932Form(unit);
 }
 
 QString headerWidth(int column)

@@ -20,6 +20,8 @@ namespace {
 
 const QString FileNotFound = QStringLiteral("ファイルが存在しません。　\r\n(注)UNICODEのファイル名は未対応です。ごめんなさい。　　\r\n\r\n");
 const QString UrlNotFound = QStringLiteral("ＵＲＬが存在しません。　\r\n\r\n");
+const QString NoCodeReads =
+    QStringLiteral("どの文字コードでも読めないデータがあります。文字コードを選んでから比較してください。　\r\n\r\n");
 
 constexpr qint32 ReadFailure = 75;
 constexpr qsizetype BytesPerDumpLine = 32;
@@ -219,14 +221,17 @@ LoadedSide loadSide(TextSides &sides, int index, const TextReadContext &context)
     return loaded;
 }
 
-// The code list's entry, or the code judged from the bytes when it is on automatic.
-int codeFor(const TextSides &sides, int index, const QByteArray &bytes)
+// The codes to read a side in: the code list's entry, or when it is on automatic the codes
+// judged from the bytes in the judge's order of preference ("BIN" alone when judged so).
+QList<int> codesFor(const TextSides &sides, int index, const QByteArray &bytes)
 {
     const int listed = sides.codeList[size_t(index)];
     if (listed != FileCodeIndex::Auto)
-        return listed;
-    const int judged = int(FileCodeNames().indexOf(common::NonCodeClass::GetCodeName(bytes, true)));
-    return judged > 0 ? judged : FileCodeIndex::Sjis;
+        return {listed};
+    QList<int> codes;
+    for (const QString &name : common::NonCodeClass::GetCodeNames(bytes, true))
+        codes.append(int(FileCodeNames().indexOf(name)));
+    return codes;
 }
 
 // Whether `bytes` read in `code` give the characters of the same values: every byte lies
@@ -246,30 +251,63 @@ bool readAsThemselves(int code, QByteArrayView bytes)
     }
 }
 
-// Decodes the loaded bytes in `code`, records the code for the side and sets its list.
-// The bytes are let go once decoded.
-void decodeSide(LoadedSide &loaded, int code, TextSides &sides, int index, const TextReadContext &context)
+// The side's bytes that no code reads: the user is asked to choose one. The list stays on
+// automatic.
+void noCodeReads(SideText &side, const QString &path)
+{
+    side.text = CompactText();
+    side.outcome = ReadOutcome::Failed;
+    side.message = NoCodeReads + common::PrintablePath(path);
+    platform::dialogs().messageBox(side.message, platform::MessageStyle::OkOnly | platform::MessageStyle::IconExclamation,
+                                   QString());
+}
+
+// Decodes the loaded bytes in the first of `codes` that reads all of them, records that
+// code for the side and sets its list to it: a file whose judged code does not read it
+// is read in the next code that does. The bytes are let go once decoded.
+void decodeSide(LoadedSide &loaded, const QList<int> &codes, TextSides &sides, int index, const TextReadContext &context)
 {
     SideText &side = loaded.side;
     const QString &path = sides.paths[size_t(index)];
     const QByteArray bytes = std::exchange(loaded.bytes, QByteArray());
-    sides.readCodeIndex[size_t(index)] = code;
-    sides.codeList[size_t(index)] = code;
-    if (code == FileCodeIndex::Bin) {
+    const auto record = [&sides, index](int code) {
+        sides.readCodeIndex[size_t(index)] = code;
+        sides.codeList[size_t(index)] = code;
+    };
+    if (codes.constFirst() == FileCodeIndex::Bin) {
+        record(FileCodeIndex::Bin);
         side.text = BIN_To_VbUnicode(bytes, context.run);
         return;
     }
-    if (readAsThemselves(code, bytes)) {
+    // A code that reads the bytes as themselves needs no decoding, nor do the codes
+    // behind it.
+    const auto asThemselves =
+        std::find_if(codes.cbegin(), codes.cend(), [&bytes](int code) { return readAsThemselves(code, bytes); });
+    QStringList decoded;
+    for (auto code = codes.cbegin(); code != asThemselves; ++code)
+        decoded.append(FileCodeNames().value(*code));
+    common::NonCodeClass converter;
+    QString code;
+    const QString text = converter.ToVbUnicodeFirstClean(decoded, bytes, code);
+    if (!code.isEmpty()) {
+        record(int(FileCodeNames().indexOf(code)));
+        side.text = text;
+        return;
+    }
+    if (asThemselves != codes.cend()) {
+        record(*asThemselves);
         side.text = CompactText::fromLatin1(bytes);
         return;
     }
-    common::NonCodeClass converter;
-    side.text = converter.ToVbUnicode(FileCodeNames().value(code), bytes);
     // A text with undecodable bytes is not shown as if it were the file: two files that
     // differ only there would compare equal.
-    if (!converter.lastConversionClean())
-        failed(side, QStringLiteral("%1 として読めないデータがあります。 ").arg(FileCodeNames()[code])
-                         + common::PrintablePath(path));
+    if (sides.codeList[size_t(index)] == FileCodeIndex::Auto) {
+        noCodeReads(side, path);
+        return;
+    }
+    record(codes.constFirst());
+    failed(side, QStringLiteral("%1 として読めないデータがあります。 ").arg(FileCodeNames()[codes.constFirst()])
+                     + common::PrintablePath(path));
 }
 
 } // namespace
@@ -294,9 +332,8 @@ SideText TextRead(TextSides &sides, int index, const TextReadContext &context)
 {
     LoadedSide loaded = loadSide(sides, index, context);
     if (loaded.hasBytes) {
-        const int code = codeFor(sides, index, loaded.bytes);
-        decodeSide(loaded, code, sides, index, context);
-        if (code == FileCodeIndex::Bin && sides.codeList[size_t(1 - index)] == FileCodeIndex::Auto)
+        decodeSide(loaded, codesFor(sides, index, loaded.bytes), sides, index, context);
+        if (sides.codeList[size_t(index)] == FileCodeIndex::Bin && sides.codeList[size_t(1 - index)] == FileCodeIndex::Auto)
             sides.codeList[size_t(1 - index)] = FileCodeIndex::Bin;
     }
     if (loaded.side.outcome != ReadOutcome::NoPath)
@@ -311,19 +348,20 @@ std::array<SideText, 2> ReadBothTexts(TextSides &sides, const TextReadContext &c
         if (!context.run.cancelRequested())
             loaded[size_t(index)] = loadSide(sides, index, context);
 
-    std::array<int, 2> codes{};
+    std::array<QList<int>, 2> codes;
     bool dump = sides.codeList[0] == FileCodeIndex::Bin || sides.codeList[1] == FileCodeIndex::Bin;
     for (int index = 0; index < 2; ++index) {
         if (loaded[size_t(index)].hasBytes) {
-            codes[size_t(index)] = codeFor(sides, index, loaded[size_t(index)].bytes);
-            dump = dump || codes[size_t(index)] == FileCodeIndex::Bin;
+            codes[size_t(index)] = codesFor(sides, index, loaded[size_t(index)].bytes);
+            dump = dump || codes[size_t(index)].constFirst() == FileCodeIndex::Bin;
         }
     }
     if (dump)
         sides.codeList = {FileCodeIndex::Bin, FileCodeIndex::Bin};
     for (int index = 0; index < 2; ++index)
         if (loaded[size_t(index)].hasBytes)
-            decodeSide(loaded[size_t(index)], dump ? FileCodeIndex::Bin : codes[size_t(index)], sides, index, context);
+            decodeSide(loaded[size_t(index)], dump ? QList<int>{FileCodeIndex::Bin} : codes[size_t(index)], sides, index,
+                       context);
     context.run.runEvents();
     return {loaded[0].side, loaded[1].side};
 }

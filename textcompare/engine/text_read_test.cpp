@@ -120,6 +120,57 @@ TEST_F(TextReadTest, PlainAsciiFilesAreHeldAsTheirBytes)
     EXPECT_TRUE(m_dialogs.shown().isEmpty());
 }
 
+// Ordinary texts whose judged code does not read them: each is read in the next code of
+// the judge's preference that reads it, and its list shows that code; a text that no code
+// reads asks for a code, no system error. The window's read and an unattended run alike.
+TEST_F(TextReadTest, AJudgedCodeThatDoesNotReadTheTextGivesWayToTheNext)
+{
+    QByteArray python = "def shifted(left, right, base, size):\n";
+    for (int line = 0; line < 20; ++line)
+        python += "    total = left+base-right+size-1\n";
+    const QByteArray utf8 = "# -*- coding: utf-8 -*-\nunit = 'Ångstrom'\nprint(unit)\n";
+    const QByteArray latin1 = QString("Fenêtre, tête, fête, bête, même, être prêt et prête: le café\n").toLatin1();
+    const QByteArray brokenSjis = common::NonCodeClass().VbUnicode_To_SJIS(Sample) + "broken \x81\x20 here!\r\n";
+    ASSERT_EQ(brokenSjis.size() % 2, 0) << "UTF-16 would read it";
+    const struct
+    {
+        const char *name;
+        QByteArray bytes;
+        const char *judged;
+        int code;
+        QString text;
+    } cases[] = {
+        {"ASCII with many + and - pairs", python, "UTF7", FileCodeIndex::Sjis, QString::fromLatin1(python)},
+        {"UTF-8 with one Å", utf8, "SJIS", FileCodeIndex::Utf8, QString::fromUtf8(utf8)},
+        {"Latin-1, which no code reads", latin1, "SJIS", FileCodeIndex::Auto, QString()},
+        {"SJIS with a broken pair, never read as UTF-16", brokenSjis, "SJIS", FileCodeIndex::Auto, QString()},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_EQ(common::NonCodeClass::GetCodeName(c.bytes, true), c.judged);
+        const QString path = m_folder.writeFile("source.txt", c.bytes);
+        for (const bool unattended : {false, true}) {
+            SCOPED_TRACE(unattended ? "unattended" : "window");
+            m_dialogs.clear();
+            TextSides read = sides(path);
+            const SideText text = unattended ? ReadBothTexts(read, context(false))[0] : TextRead(read, 0, context());
+            EXPECT_EQ(text.text.toString(), c.text);
+            EXPECT_EQ(read.codeList[0], c.code);
+            if (c.code != FileCodeIndex::Auto) {
+                EXPECT_EQ(text.outcome, ReadOutcome::Read);
+                EXPECT_EQ(read.readCodeIndex[0], c.code);
+                EXPECT_TRUE(m_dialogs.shown().isEmpty());
+                continue;
+            }
+            EXPECT_EQ(text.outcome, ReadOutcome::Failed);
+            ASSERT_EQ(m_dialogs.shown().size(), 1) << "told even without messages";
+            EXPECT_EQ(m_dialogs.shown()[0].prompt,
+                      "どの文字コードでも読めないデータがあります。文字コードを選んでから比較してください。　\r\n\r\n" + path);
+            EXPECT_EQ(text.message, m_dialogs.shown()[0].prompt);
+        }
+    }
+}
+
 TEST_F(TextReadTest, ChosenCodeIsUsedAndUndecodableBytesFail)
 {
     common::NonCodeClass encoder;

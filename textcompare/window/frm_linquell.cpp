@@ -36,6 +36,8 @@
 #include <QStatusBar>
 #include <QTimer>
 
+#include <algorithm>
+
 namespace textcompare {
 
 namespace {
@@ -88,6 +90,11 @@ void Frm_Linquell::buildControls()
         Cmb_FileCode[side]->addItems(FileCodeNames());
         Cmb_FileCode[side]->setToolTip(codeTips[side]);
         placeTwips(Cmb_FileCode[side], 5535, side == 0 ? 120 : 525, 1050, 300);
+        // As wide as the longest code name needs in the list's font ("UNICODE" is cut
+        // otherwise); the controls behind it follow its width when the window is laid
+        // out.
+        Cmb_FileCode[side]->resize(std::max(Cmb_FileCode[side]->width(), Cmb_FileCode[side]->sizeHint().width()),
+                                   Cmb_FileCode[side]->height());
     }
     Lbl_HanteiLine = new QLabel(QStringLiteral("差分調整係数"), m_client);
     placeTwips(Lbl_HanteiLine, 6750, 180, 1140, 240);

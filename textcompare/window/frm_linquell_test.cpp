@@ -17,9 +17,12 @@
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QRegularExpression>
+#include <QStyle>
+#include <QStyleOptionComboBox>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -302,6 +305,27 @@ TEST_F(FrmLinquellTest, TextColumnsTakeTheWidthOfTheGrid)
     QCoreApplication::processEvents();
     EXPECT_EQ(grid.colWidth(3), 1615) << "too narrow: the widths stay";
     EXPECT_TRUE(window->Tmr_Resize->isActive()) << "the placement is saved once the size settles";
+}
+
+// Each code list shows its longest code name whole, "UNICODE" and the automatic entry.
+TEST_F(FrmLinquellTest, CodeListsFitTheLongestCodeName)
+{
+    auto window = openWindow();
+    window->resize(900, 500);
+    window->show();
+    QCoreApplication::processEvents();
+    for (QComboBox *codeList : window->Cmb_FileCode) {
+        QStyleOptionComboBox option;
+        option.initFrom(codeList);
+        option.rect = codeList->rect();
+        const int room =
+            codeList->style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, codeList).width();
+        for (int index = 0; index < codeList->count(); ++index) {
+            SCOPED_TRACE(codeList->itemText(index).toStdString());
+            EXPECT_GE(room, codeList->fontMetrics().horizontalAdvance(codeList->itemText(index)));
+        }
+    }
+    EXPECT_GE(window->Lbl_HanteiLine->x(), window->Cmb_FileCode[0]->geometry().right()) << "nothing lies over the list";
 }
 
 TEST_F(FrmLinquellTest, NumberColumnsFitTheLargestNumbersAfterEachComparison)
