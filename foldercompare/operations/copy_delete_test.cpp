@@ -385,6 +385,35 @@ TEST_F(DeleteTest, DeletesFilesAndFoldersThroughTheTrashOrForGood)
     }
 }
 
+// A side on a bind mount of a folder on the home's file system: the home trash lies on
+// another mount, which no rename reaches, so the replaced and the deleted file go to
+// the trash at the top of the side's own mount, and every row is done.
+TEST_F(DeleteTest, ABindMountedSideUsesTheTrashOfItsMount)
+{
+    file("elsewhere/a.txt", "old");
+    file("elsewhere/b.txt", "deleted");
+    file("one/a.txt", "new");
+    const platform::testing::BindMount bound(tree("elsewhere"), tree("two"));
+    if (!bound.isMounted())
+        GTEST_SKIP() << "only the superuser can mount";
+    CopyOperation copy(0);
+    run(copy, rows({"a.txt"}), localSides(true));
+    EXPECT_EQ(m_errorList, QString());
+    DeleteOperation remove(1);
+    run(remove, rows({"b.txt"}), localSides(true));
+    EXPECT_EQ(m_errorList, QString());
+
+    EXPECT_EQ(copy.filesCopied(), 1);
+    EXPECT_EQ(remove.rowsDeleted(), 1);
+    EXPECT_EQ(read(tree("two/a.txt")), "new");
+    EXPECT_FALSE(EntryExists(tree("two/b.txt")));
+    const QString trash = tree("two/.Trash-" + QString::number(::geteuid()));
+    EXPECT_EQ(read(trash + "/files/a.txt"), "old");
+    EXPECT_EQ(read(trash + "/files/b.txt"), "deleted");
+    EXPECT_TRUE(read(trash + "/info/b.txt.trashinfo").contains("\nPath=" + QFile::encodeName(tree("two/b.txt"))));
+    EXPECT_EQ(trashed(), QStringList());
+}
+
 TEST_F(DeleteTest, AFailedDeleteIsListedAndNotCounted)
 {
     for (const bool recyclerBackup : {true, false}) {
