@@ -291,7 +291,8 @@ bool AtomicFile::open()
             // Without the right to give the file away, keep at least its group where allowed.
             [[maybe_unused]] const int groupKept = ::fchown(m_descriptor, uid_t(-1), info.st_gid);
         }
-        if (::fchmod(m_descriptor, info.st_mode & 07777) != 0)
+        // A file system that keeps no permission bits (FAT through FUSE) has none to keep.
+        if (::fchmod(m_descriptor, info.st_mode & 07777) != 0 && errno != ENOSYS && errno != EOPNOTSUPP)
             return fail(errno);
     }
     return true;
@@ -381,6 +382,14 @@ bool AtomicFile::place()
         return fail(errno);
     m_temporary.clear();
     return true;
+}
+
+bool AtomicFile::replacementExists() const
+{
+    if (m_temporary.isEmpty())
+        return !m_failed && !m_target.isEmpty();
+    struct stat info;
+    return ::fstatat(folder(), m_temporary.constData(), &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(info.st_mode);
 }
 
 void AtomicFile::cancel()

@@ -63,6 +63,9 @@ public:
     bool place();
     // Abandons the write: closes and removes the temporary file.
     void cancel();
+    // Whether what place() would put over the target is there: the temporary file under
+    // its name, not removed since by anyone (a target written directly is there itself).
+    bool replacementExists() const;
     // Lets commit() skip the sync when the target did not exist at open(): nothing old
     // can then be lost, and a failure still leaves no partial file under the name. For
     // callers that create many new files at once (copying a tree); replacing an existing

@@ -26,6 +26,12 @@ constexpr qsizetype NameMax = 255;
 const QByteArray InfoExtension = QByteArrayLiteral(".trashinfo");
 constexpr int NameAttempts = 1000;
 
+QByteArray parentOf(const QByteArray &path)
+{
+    const qsizetype slash = path.lastIndexOf('/');
+    return slash <= 0 ? QByteArrayLiteral("/") : path.left(slash);
+}
+
 // Opens (creating it with mode 0700 when missing) the folder `name` in `parent`, which
 // must be a real folder of this user and no link.
 int openOwnFolder(int parent, const char *name)
@@ -126,28 +132,43 @@ QByteArray trashInfo(const QByteArray &path)
            + "\nDeletionDate=" + QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-ddThh:mm:ss")).toLatin1() + "\n";
 }
 
-int failWith(int error, const QByteArray &path, QString *errorText)
+int failWith(const QString &reason, const QByteArray &path, QString *errorText)
 {
     if (errorText)
-        *errorText = QStringLiteral("ごみ箱へ移動できません。 ") + QFile::decodeName(path) + QStringLiteral(" : ")
-                     + QString::fromLocal8Bit(std::strerror(error));
+        *errorText = QStringLiteral("ごみ箱へ移動できません。 ") + QFile::decodeName(path) + QStringLiteral(" : ") + reason;
     return 1;
 }
 
-} // namespace
+int failWith(int error, const QByteArray &path, QString *errorText)
+{
+    return failWith(QString::fromLocal8Bit(std::strerror(error)), path, errorText);
+}
 
-int MoveToTrashAt(int folder, const QByteArray &name, const QByteArray &path, QString *errorText)
+// The system's error number of the step that just failed; never 0, which means success.
+int lastError()
+{
+    return errno != 0 ? errno : EIO;
+}
+
+// How the item gets into the trash: moved there, or linked there and kept in place.
+enum class Placing { Move, Link };
+
+// Puts the item `name` of the open folder `folder` into its trash as `placing` says,
+// writing its record first. Returns 0 on success, else the system's error number; a
+// failure of the link itself (the item and its record are then as they were) sets
+// `linkFailed`.
+int putIntoTrash(int folder, const QByteArray &name, const QByteArray &path, Placing placing, bool &linkFailed)
 {
     const std::optional<quint64> mount = mountOf(folder, name.constData());
     if (!mount)
-        return failWith(errno, path, errorText);
+        return lastError();
     const Descriptor trash(openTrashFor(folder, *mount));
     if (!trash.isOpen())
-        return failWith(errno, path, errorText);
+        return lastError();
     const Descriptor files(openOwnFolder(trash.get(), "files"));
     const Descriptor info(openOwnFolder(trash.get(), "info"));
-    if (files.get() < 0 || info.get() < 0)
-        return failWith(errno, path, errorText);
+    if (!files.isOpen() || !info.isOpen())
+        return lastError();
     const QByteArray record = trashInfo(path);
     for (int attempt = 1; attempt <= NameAttempts; ++attempt) {
         const QByteArray suffix = attempt == 1 ? QByteArray() : '.' + QByteArray::number(attempt);
@@ -158,7 +179,7 @@ int MoveToTrashAt(int folder, const QByteArray &name, const QByteArray &path, QS
         if (descriptor < 0) {
             if (errno == EEXIST)
                 continue;
-            return failWith(errno, path, errorText);
+            return lastError();
         }
         const bool written = ::write(descriptor, record.constData(), size_t(record.size())) == record.size();
         const int writeError = errno;
@@ -166,17 +187,56 @@ int MoveToTrashAt(int folder, const QByteArray &name, const QByteArray &path, QS
         struct stat taken;
         if (written && ::fstatat(files.get(), trashName.constData(), &taken, AT_SYMLINK_NOFOLLOW) != 0
             && errno == ENOENT) {
-            if (::renameat(folder, name.constData(), files.get(), trashName.constData()) == 0)
+            const bool placed = placing == Placing::Move
+                                    ? ::renameat(folder, name.constData(), files.get(), trashName.constData()) == 0
+                                    : ::linkat(folder, name.constData(), files.get(), trashName.constData(), 0) == 0;
+            if (placed)
                 return 0;
-            const int renameError = errno;
+            const int placeError = errno;
             ::unlinkat(info.get(), infoName.constData(), 0);
-            return failWith(renameError, path, errorText);
+            if (placing == Placing::Link && placeError == EEXIST)
+                continue;
+            linkFailed = placing == Placing::Link;
+            return placeError;
         }
         ::unlinkat(info.get(), infoName.constData(), 0);
         if (!written)
-            return failWith(writeError ? writeError : ENOSPC, path, errorText);
+            return writeError ? writeError : ENOSPC;
     }
-    return failWith(EEXIST, path, errorText);
+    return EEXIST;
+}
+
+} // namespace
+
+int MoveToTrashAt(int folder, const QByteArray &name, const QByteArray &path, QString *errorText)
+{
+    bool linkFailed = false;
+    const int error = putIntoTrash(folder, name, path, Placing::Move, linkFailed);
+    return error == 0 ? 0 : failWith(error, path, errorText);
+}
+
+int BackUpToTrashAt(int folder, const QByteArray &name, const QByteArray &path,
+                    const std::function<bool()> &replacementReady, QString *errorText)
+{
+    bool linkFailed = false;
+    const int error = putIntoTrash(folder, name, path, Placing::Link, linkFailed);
+    if (error == 0)
+        return 0;
+    if (!linkFailed)
+        return failWith(error, path, errorText);
+    // The trash's file system takes no link (FAT) or no more of them: the item is moved,
+    // and only while its replacement is there to take its place at once.
+    if (!replacementReady())
+        return failWith(QStringLiteral("新しい内容の一時ファイルがありません"), path, errorText);
+    return MoveToTrashAt(folder, name, path, errorText);
+}
+
+int BackUpToTrash(const QByteArray &path, const std::function<bool()> &replacementReady, QString *errorText)
+{
+    const Descriptor folder(::open(parentOf(path).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!folder.isOpen())
+        return failWith(errno, path, errorText);
+    return BackUpToTrashAt(folder.get(), path.sliced(path.lastIndexOf('/') + 1), path, replacementReady, errorText);
 }
 
 } // namespace platform

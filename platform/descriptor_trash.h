@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <functional>
+
 namespace platform {
 
 // Moves the item `name` (a file, a link or a folder with its contents) of the open
@@ -16,5 +18,19 @@ namespace platform {
 // is in the trash; 1, with the reason in `errorText` when given, when it stays where it
 // is. Nothing is ever deleted for good.
 int MoveToTrashAt(int folder, const QByteArray &name, const QByteArray &path, QString *errorText = nullptr);
+
+// Backs the item `name` of the open folder `folder` up into the same trash before a
+// replacement (a temporary file beside it) is renamed over it: a hard link there, with
+// its record as usual, keeps the item in its place until the rename, so that a kill or
+// a failed rename in between leaves it there (and in the trash too). Where the trash's
+// file system takes no link (FAT), the item is moved there as MoveToTrashAt moves it,
+// but only while `replacementReady` says that the replacement is still there. Returns
+// as MoveToTrashAt does.
+int BackUpToTrashAt(int folder, const QByteArray &name, const QByteArray &path,
+                    const std::function<bool()> &replacementReady, QString *errorText = nullptr);
+
+// BackUpToTrashAt for the item at the absolute path `path`, looked up in its folder.
+int BackUpToTrash(const QByteArray &path, const std::function<bool()> &replacementReady,
+                  QString *errorText = nullptr);
 
 } // namespace platform

@@ -113,25 +113,36 @@ TEST_F(CopyTest, AReadOnlyDestinationFollowsTheAnswer)
 }
 
 // Each fault spoils the copy of the first row; the old destination stays as it was, the
-// row is listed with its reason, no temporary file is left, and the run goes on.
+// row is listed with its reason, no temporary file is left, and the run goes on. The new
+// contents that vanish before their rename (another program's sweep took them) fail it
+// after the trash backup: the old file stays in its place also then, linked into the
+// trash, or, on a FAT side whose trash takes no link, not moved there at all.
 TEST_F(CopyTest, AFailedCopyLeavesTheOldFileAndTheRunGoesOn)
 {
-    enum class Fault { SizeLimit, FullFileSystem, UnwritableFolder, VanishedSource };
+    enum class Fault { SizeLimit, FullFileSystem, UnwritableFolder, VanishedCopy, VanishedCopyOnFat, VanishedSource };
     const std::pair<Fault, const char *> faults[] = {
         {Fault::SizeLimit, "a write cut short by the file size limit"},
         {Fault::FullFileSystem, "a full file system"},
         {Fault::UnwritableFolder, "a destination folder without write permission"},
+        {Fault::VanishedCopy, "a copy that vanishes before its rename, with the trash backup"},
+        {Fault::VanishedCopyOnFat, "the same on a FAT side"},
         {Fault::VanishedSource, "a source that vanishes before it is read"},
     };
     for (const auto &[fault, name] : faults) {
         SCOPED_TRACE(name);
         std::optional<platform::testing::SmallFileSystem> small;
-        OperationSides sides = localSides();
+        std::optional<platform::testing::FatFileSystem> fat;
+        OperationSides sides = localSides(fault == Fault::VanishedCopy || fault == Fault::VanishedCopyOnFat);
         if (fault == Fault::FullFileSystem) {
             small.emplace();
             if (!small->isMounted())
                 continue; // only the superuser can mount it
             sides.sideRoot[1] = sides.pathBox[1] = small->path();
+        } else if (fault == Fault::VanishedCopyOnFat) {
+            fat.emplace();
+            if (!fat->isMounted())
+                continue; // only the superuser with mkfs.vfat and fusefat mounts it
+            sides.sideRoot[1] = sides.pathBox[1] = fat->path();
         }
         file("one/a.bin", QByteArray(2 << 20, 'b'));
         file("one/b.txt", "second");
@@ -155,9 +166,16 @@ TEST_F(CopyTest, AFailedCopyLeavesTheOldFileAndTheRunGoesOn)
         } else if (fault == Fault::VanishedSource) {
             QFile::setPermissions(destination, QFile::ReadOwner);
             hook.emplace([this] { QFile::remove(tree("one/a.bin")); });
+        } else if (fault == Fault::VanishedCopy || fault == Fault::VanishedCopyOnFat) {
+            m_host.percents.clear();
+            m_host.onRow = [&folder](int row) {
+                if (row == 1 && waitFor([&folder] { return temporaries(folder).size() == 1; }))
+                    QFile::remove(folder + u'/' + temporaries(folder).constFirst());
+            };
         }
         CopyOperation copy(0);
         run(copy, rows({"a.bin", "b.txt"}), sides);
+        m_host.onRow = nullptr;
         const QString closing = hook ? hook->prompts.constLast() : lastPrompt();
         hook.reset();
         unprivileged.reset();
@@ -176,6 +194,12 @@ TEST_F(CopyTest, AFailedCopyLeavesTheOldFileAndTheRunGoesOn)
                                : QStringLiteral("一部のファイルがコピーされました。　\r\n"
                                                 "コピーしたファイル（行）：1件　コピー出来なかったファイル（行）：1件　")
                                      + Refresh);
+        if (fault == Fault::VanishedCopy) {
+            EXPECT_EQ(trashed(), QStringList{"a.bin"}) << "the backup is a link to the old file";
+        } else if (fault == Fault::VanishedCopyOnFat) {
+            EXPECT_TRUE(m_errorList.contains(QStringLiteral("新しい内容の一時ファイルがありません"))) << "not moved";
+            EXPECT_FALSE(EntryExists(folder + "/.Trash-" + QString::number(::geteuid()) + "/files/a.bin"));
+        }
     }
 }
 
