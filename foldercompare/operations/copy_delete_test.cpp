@@ -11,6 +11,7 @@
 #include "platform/testing/unprivileged_scope.h"
 #include "platform/testing/write_faults.h"
 
+#include <QCryptographicHash>
 #include <QDateTime>
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -348,8 +349,10 @@ TEST_F(CopyChild, CopiesUntilKilled)
 }
 
 // A copy killed with copies in hand leaves temporary files; the next gathering lists
-// none of them and the next copy into their folder removes them. Files of the user's
-// that look like them, and those of a running process, stay and are listed.
+// none of them and the next copy into their folder removes them, as it does with those
+// of an earlier boot of this machine. Files of the user's that look like them,
+// temporaries of another machine or of earlier versions, and those of a running
+// process, stay and are listed.
 TEST_F(CopyTest, AKilledCopyLeavesNothingToFind)
 {
     for (const QString &name : numberedFiles(CopiesInHand + 1))
@@ -360,12 +363,31 @@ TEST_F(CopyTest, AKilledCopyLeavesNothingToFind)
     const QStringList leftovers = temporaries(tree("two"));
     ASSERT_EQ(leftovers.size(), CopiesInHand);
 
-    const QString live = QFileInfo(QFile::decodeName(platform::temporaryFilePathFor(QFile::encodeName(tree("two/f0.dat")))))
-                             .fileName();
+    const auto nameOf = [&](const platform::RunMark &run) {
+        return QFileInfo(QFile::decodeName(platform::temporaryFilePathFor(QFile::encodeName(tree("two/u.dat")), run)))
+            .fileName();
+    };
+    platform::RunMark otherMachine = platform::RunMark::ofThisProcess();
+    otherMachine.machine = "another machine";
+    otherMachine.process = gone;
+    // Every run of another boot of this machine has ended, whatever process holds its
+    // number now.
+    platform::RunMark earlierBoot = platform::RunMark::ofThisProcess();
+    earlierBoot.boot = QByteArray(8, earlierBoot.boot.startsWith('a') ? 'b' : 'a');
+    earlierBoot.process = ::getppid();
+    const QString earlierBody = QStringLiteral(".u.dat.~%1-2").arg(gone);
+    const QString earlierVersions
+        = earlierBody + u'-'
+          + QCryptographicHash::hash(earlierBody.toUtf8(), QCryptographicHash::Sha256).toHex().left(8) + ".tmp";
+    // Kept and listed: files of the user's that look like temporaries, a temporary of
+    // another machine or of an earlier version (which does not tell its machine) whose
+    // process number is not in use here, and one of a running process.
     const QStringList kept{QStringLiteral(".u.dat.~%1-1.tmp").arg(gone), QStringLiteral(".u.dat.~%1-1-0123abcd.tmp").arg(gone),
-                           QString(leftovers[0]).replace(QStringLiteral(".~"), QStringLiteral("x.~")), live};
+                           QString(leftovers[0]).replace(QStringLiteral(".~"), QStringLiteral("x.~")),
+                           nameOf(platform::RunMark::ofThisProcess()), nameOf(otherMachine), earlierVersions};
     for (const QString &name : kept)
         file("two/" + name, "user");
+    file("two/" + nameOf(earlierBoot), "left");
 
     listing::testing::RecordingHost gatherHost;
     listing::GatherLocalSide(tree("two"), tree("two.lst"), 999, gatherHost);
