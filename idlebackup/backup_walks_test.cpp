@@ -7,6 +7,7 @@
 #include "platform/testing/unprivileged_scope.h"
 #include "platform/testing/write_faults.h"
 
+#include <QCryptographicHash>
 #include <QDirIterator>
 #include <QProcess>
 
@@ -228,6 +229,14 @@ TEST_F(WalkTest, SyncCopiesTheNewestBothWaysOnlyIntoATrustedOriginal)
     EXPECT_EQ(treeOf(m_folder.filePath("bak/src")), (QStringList{"a.txt", "b.txt", "c.txt"}));
 }
 
+// A temporary name as earlier versions gave it, with its check right: it does not tell
+// the machine that made it.
+QString earlierVersionsName(qint64 process)
+{
+    const QByteArray body = ".zelquin-" + QByteArray::number(process) + "-3";
+    return QString::fromLatin1(body + '-' + QCryptographicHash::hash(body, QCryptographicHash::Sha256).toHex().left(12) + ".tmp");
+}
+
 TEST_F(WalkTest, TemporariesOfRunningWritersAreLeftAlone)
 {
     QProcess finished;
@@ -236,17 +245,33 @@ TEST_F(WalkTest, TemporariesOfRunningWritersAreLeftAlone)
     const qint64 gone = finished.processId();
     ASSERT_TRUE(finished.waitForFinished());
     m_folder.writeFile("src/a.txt", "a");
-    const QString live = m_folder.writeFile("bak/src/" + TemporaryName(::getppid(), 0), "live");
-    const QString stale = m_folder.writeFile("bak/src/" + TemporaryName(gone, 0), "stale");
+    const auto run = [](qint64 process, const QByteArray &machine = {}, const QByteArray &boot = {}) {
+        platform::RunMark mark = platform::RunMark::ofThisProcess();
+        mark.process = process;
+        if (!machine.isEmpty())
+            mark.machine = machine;
+        if (!boot.isEmpty())
+            mark.boot = boot;
+        return mark;
+    };
+    // Another boot of this machine: its runs have all ended, whatever process has their
+    // numbers now.
+    const QByteArray earlierBoot(8, run(0).boot.startsWith('a') ? 'b' : 'a');
+    const QString live = m_folder.writeFile("bak/src/" + TemporaryName(run(::getppid()), 0), "live");
+    const QStringList stale{m_folder.writeFile("bak/src/" + TemporaryName(run(gone), 0), "stale"),
+                            m_folder.writeFile("bak/src/" + TemporaryName(run(::getppid(), {}, earlierBoot), 1), "stale")};
     // Files of the user's that look like temporary files are backed up like any other
-    // and never removed, also by the way back of sync mode.
-    const QStringList userFiles{QString(".a.txt.~%1-0.tmp").arg(gone), QString(".zelquin-%1-0-0123456789ab.tmp").arg(gone)};
+    // and never removed, also by the way back of sync mode: so are those of another
+    // machine (a backup folder that two machines write into) and of earlier versions.
+    const QStringList userFiles{QString(".a.txt.~%1-0.tmp").arg(gone), QString(".zelquin-%1-0-0123456789ab.tmp").arg(gone),
+                                TemporaryName(run(gone, "another machine"), 2), earlierVersionsName(gone)};
     for (const QString &name : userFiles)
         m_folder.writeFile("src/" + name, "user");
     m_settings.SyncMode = 1;
     backUp(m_folder.filePath("src"), m_folder.filePath("bak"));
     EXPECT_TRUE(QFileInfo::exists(live));
-    EXPECT_FALSE(QFileInfo::exists(stale));
+    for (const QString &path : stale)
+        EXPECT_FALSE(QFileInfo::exists(path)) << path.toStdString();
     for (const QString &name : userFiles) {
         EXPECT_EQ(read(m_folder.filePath("src/" + name)), "user") << name.toStdString();
         EXPECT_EQ(read(m_folder.filePath("bak/src/" + name)), "user") << name.toStdString();

@@ -79,7 +79,7 @@ int ListFolderAt(int folder, ListingDepth depth, std::vector<FolderEntry> &entri
     entries.clear();
     const int error = ForEachName(folder, [&](const char *rawName, unsigned char type) {
         const QByteArrayView name(rawName);
-        if (name == "." || name == ".." || TemporaryNameProcess(name))
+        if (name == "." || name == ".." || IsTemporaryName(name))
             return;
         FolderEntry item;
         item.name = name.toByteArray();

@@ -1,14 +1,12 @@
 #include "idlebackup/temporary_names.h"
 
-#include "idlebackup/copy_rules.h"
 #include "idlebackup/folder_walk.h"
 
 #include <QByteArrayList>
-#include <QCryptographicHash>
 
 #include <atomic>
-#include <cerrno>
-#include <csignal>
+#include <optional>
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -21,34 +19,9 @@ const QByteArray Prefix = QByteArrayLiteral(".zelquin-");
 const QByteArray Suffix = QByteArrayLiteral(".tmp");
 constexpr qsizetype CheckDigits = 12;
 
-QByteArray checkOf(QByteArrayView body)
-{
-    return QCryptographicHash::hash(body, QCryptographicHash::Sha256).toHex().left(CheckDigits);
-}
-
-// A process that made a temporary file is gone, or is this one.
-bool isStale(qint64 process)
-{
-    if (process == qint64(::getpid()))
-        return true;
-    return process > 0 && ::kill(pid_t(process), 0) != 0 && errno == ESRCH;
-}
-
-} // namespace
-
-QByteArray TemporaryName(qint64 process, quint64 counter)
-{
-    const QByteArray body = Prefix + QByteArray::number(process) + '-' + QByteArray::number(counter);
-    return body + '-' + checkOf(body) + Suffix;
-}
-
-QByteArray NewTemporaryName()
-{
-    static std::atomic<quint64> counter{0};
-    return TemporaryName(qint64(::getpid()), counter++);
-}
-
-std::optional<qint64> TemporaryNameProcess(QByteArrayView name)
+// The run of this machine that made the temporary file named `name`; nullopt for every
+// name that NewTemporaryName does not give on this machine.
+std::optional<platform::RunMark> runOf(QByteArrayView name)
 {
     if (!name.startsWith(Prefix) || !name.endsWith(Suffix))
         return std::nullopt;
@@ -57,23 +30,39 @@ std::optional<qint64> TemporaryNameProcess(QByteArrayView name)
     if (dash < Prefix.size() || withCheck.size() - dash - 1 != CheckDigits)
         return std::nullopt;
     const QByteArrayView body = withCheck.first(dash);
-    const QByteArrayView numbers = body.sliced(Prefix.size());
-    const qsizetype separator = numbers.indexOf('-');
-    if (separator < 0 || !IsDecimalNumber(numbers.first(separator)) || !IsDecimalNumber(numbers.sliced(separator + 1)))
+    std::optional<platform::RunMark> run = platform::RunMark::fromNumbers(body.sliced(Prefix.size()));
+    if (!run || withCheck.sliced(dash + 1) != run->check(body, CheckDigits))
         return std::nullopt;
-    if (withCheck.sliced(dash + 1) != checkOf(body))
-        return std::nullopt;
-    return numbers.first(separator).toLongLong();
+    return run;
+}
+
+} // namespace
+
+QByteArray TemporaryName(const platform::RunMark &run, quint64 counter)
+{
+    const QByteArray body = Prefix + run.numbers(counter);
+    return body + '-' + run.check(body, CheckDigits) + Suffix;
+}
+
+QByteArray NewTemporaryName()
+{
+    static std::atomic<quint64> counter{0};
+    return TemporaryName(platform::RunMark::ofThisProcess(), counter++);
+}
+
+bool IsTemporaryName(QByteArrayView name)
+{
+    return runOf(name).has_value();
 }
 
 void RemoveStaleTemporaries(int folder)
 {
     QByteArrayList stale;
     ForEachName(folder, [&](const char *name, unsigned char) {
-        const std::optional<qint64> process = TemporaryNameProcess(QByteArrayView(name));
+        const std::optional<platform::RunMark> run = runOf(QByteArrayView(name));
         struct stat info;
-        if (process && isStale(*process) && ::fstatat(folder, name, &info, AT_SYMLINK_NOFOLLOW) == 0
-            && S_ISREG(info.st_mode))
+        if (run && (run->isThisProcess() || run->hasEnded())
+            && ::fstatat(folder, name, &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(info.st_mode))
             stale.append(QByteArray(name));
     });
     for (const QByteArray &name : stale)

@@ -1,30 +1,32 @@
 #pragma once
 
+#include "platform/run_mark.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
-
-#include <optional>
 
 namespace idlebackup {
 
 // Names of the backup program's temporary files, which stand beside a copy while it is
-// written: ".zelquin-<process id>-<counter>-<check>.tmp", where the check is twelve
-// hexadecimal digits of a SHA-256 digest of the rest of the name. No name that a user
-// gives a file passes for one by chance, so the walks leave out, and the clean-up
-// removes, only files that this program made.
+// written: ".zelquin-<boot>-<process id>-<counter>-<check>.tmp" (platform::RunMark),
+// where the check is twelve hexadecimal digits of a SHA-256 digest of the machine and the
+// rest of the name. No name that a user gives a file, and none made on another machine
+// (a backup folder that two machines write into), passes for one by chance, so the walks
+// leave out, and the clean-up removes, only files that this program made on this machine.
 
-// The temporary name that process `process` gives its `counter`th temporary file.
-QByteArray TemporaryName(qint64 process, quint64 counter);
+// The temporary name that the run `run` gives its `counter`th temporary file.
+QByteArray TemporaryName(const platform::RunMark &run, quint64 counter);
 // A new temporary name of this process, unique within it.
 QByteArray NewTemporaryName();
 
-// The id of the process that made the temporary file named `name` (a name without
-// folder); nullopt for every name that NewTemporaryName does not give.
-std::optional<qint64> TemporaryNameProcess(QByteArrayView name);
+// Whether `name` (a name without folder) is one that NewTemporaryName gives on this
+// machine, in any boot and process. The names of earlier versions, which do not tell
+// their machine, are none: such a file is walked as any other.
+bool IsTemporaryName(QByteArrayView name);
 
 // Removes from the open folder `folder` the temporary files (regular files with a
-// temporary name) whose process has ended, or is this one (whose copies remove their
-// own before a walk looks again). Failures are passed over.
+// temporary name) whose run has ended (platform::RunMark::hasEnded), or is this process
+// (whose copies remove their own before a walk looks again). Failures are passed over.
 void RemoveStaleTemporaries(int folder);
 
 } // namespace idlebackup

@@ -7,7 +7,6 @@
 #include <QFile>
 
 #include <cerrno>
-#include <csignal>
 #include <dirent.h>
 #include <fcntl.h>
 #include <linux/magic.h>
@@ -79,16 +78,9 @@ bool isListingTemporaryName(QByteArrayView name)
     return marker > 0 && allDigits(name.sliced(marker + ListingMarker.size()));
 }
 
-// The check of a temporary name: digits of a SHA-256 digest of the name up to it
-// (".<name>.~<process id>-<counter>").
-QByteArray checkOf(QByteArrayView body)
-{
-    return QCryptographicHash::hash(body, QCryptographicHash::Sha256).toHex().left(CheckDigits);
-}
-
 // The part of a temporary name (without folder) between its marker and ".tmp":
-// "<process id>-<counter>-<check>", or for earlier versions "<process id>-<counter>";
-// empty for other names.
+// "<boot>-<process id>-<counter>-<check>", or for earlier versions
+// "<process id>-<counter>-<check>" and "<process id>-<counter>"; empty for other names.
 QByteArrayView temporaryNumbers(QByteArrayView name)
 {
     if (!name.startsWith('.') || !name.endsWith(TemporarySuffix))
@@ -98,26 +90,51 @@ QByteArrayView temporaryNumbers(QByteArrayView name)
     return marker < 0 ? QByteArrayView() : withoutSuffix.sliced(marker + TemporaryMarker.size());
 }
 
-// Whether `name` is one that temporaryFilePathFor gives, with its check right.
-bool isCheckedTemporaryFileName(QByteArrayView name)
+// The name up to its check (".<name>.~<numbers>"), which the check is made of, when
+// `name` ends in "-<check>.tmp"; empty otherwise.
+QByteArrayView checkedBody(QByteArrayView name)
 {
-    const QByteArrayView numbers = temporaryNumbers(name);
-    const qsizetype checkAt = numbers.size() - CheckDigits - 1;
-    if (checkAt <= 0 || numbers[checkAt] != '-' || !isNumberPair(numbers.first(checkAt)))
-        return false;
-    const QByteArrayView body = name.first(name.size() - TemporarySuffix.size() - CheckDigits - 1);
-    return numbers.sliced(checkAt + 1) == checkOf(body);
+    const qsizetype checkAt = name.size() - TemporarySuffix.size() - CheckDigits - 1;
+    return checkAt > 0 && name[checkAt] == '-' ? name.first(checkAt) : QByteArrayView();
 }
 
-// Whether `name` is one that temporaryFilePathFor gives, or one of the temporaries of
-// earlier versions (without a check, and the download temporaries).
+// The run of this machine that made `name`, when it is a name that temporaryFilePathFor
+// gives with its check right.
+std::optional<RunMark> runOfTemporaryName(QByteArrayView name)
+{
+    const QByteArrayView numbers = temporaryNumbers(name);
+    const QByteArrayView body = checkedBody(name);
+    if (numbers.size() <= CheckDigits + 1 || body.isEmpty())
+        return std::nullopt;
+    std::optional<RunMark> run = RunMark::fromNumbers(numbers.first(numbers.size() - CheckDigits - 1));
+    if (!run || numbers.last(CheckDigits) != run->check(body, CheckDigits))
+        return std::nullopt;
+    return run;
+}
+
+// Whether `name` is a temporary name of earlier versions: "<process id>-<counter>", or
+// the same with a check made of the name alone.
+bool isEarlierTemporaryFileName(QByteArrayView name)
+{
+    const QByteArrayView numbers = temporaryNumbers(name);
+    if (isNumberPair(numbers))
+        return true;
+    const QByteArrayView body = checkedBody(name);
+    return numbers.size() > CheckDigits + 1 && isNumberPair(numbers.first(numbers.size() - CheckDigits - 1))
+           && !body.isEmpty()
+           && numbers.last(CheckDigits)
+                  == QCryptographicHash::hash(body, QCryptographicHash::Sha256).toHex().left(CheckDigits);
+}
+
+// Whether `name` is one that temporaryFilePathFor gives on this machine, one of the
+// temporaries of earlier versions, or one of their download temporaries.
 bool isTemporaryFileName(QByteArrayView name)
 {
     if (name.startsWith(DownloadPrefix) && name.endsWith(DownloadSuffix)
         && isNumberPair(name.sliced(DownloadPrefix.size(),
                                     name.size() - DownloadPrefix.size() - DownloadSuffix.size())))
         return true;
-    return isNumberPair(temporaryNumbers(name)) || isCheckedTemporaryFileName(name);
+    return runOfTemporaryName(name).has_value() || isEarlierTemporaryFileName(name);
 }
 
 // Where the path leads once the symbolic links of its last element are followed.
@@ -290,7 +307,8 @@ bool AtomicFile::open()
             // Without the right to give the file away, keep at least its group where allowed.
             [[maybe_unused]] const int groupKept = ::fchown(m_descriptor, uid_t(-1), info.st_gid);
         }
-        if (::fchmod(m_descriptor, info.st_mode & 07777) != 0)
+        // A file system that keeps no permission bits (FAT through FUSE) has none to keep.
+        if (::fchmod(m_descriptor, info.st_mode & 07777) != 0 && errno != ENOSYS && errno != EOPNOTSUPP)
             return fail(errno);
     }
     return true;
@@ -382,6 +400,14 @@ bool AtomicFile::place()
     return true;
 }
 
+bool AtomicFile::replacementExists() const
+{
+    if (m_temporary.isEmpty())
+        return !m_failed && !m_target.isEmpty();
+    struct stat info;
+    return ::fstatat(folder(), m_temporary.constData(), &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(info.st_mode);
+}
+
 void AtomicFile::cancel()
 {
     if (m_descriptor >= 0)
@@ -412,14 +438,13 @@ std::optional<QString> writeWholeFile(const QString &path, QByteArrayView bytes,
     return file.errorString();
 }
 
-QByteArray temporaryFilePathFor(const QByteArray &target)
+QByteArray temporaryFilePathFor(const QByteArray &target, const RunMark &run)
 {
     static QAtomicInteger<quint32> counter;
     const qsizetype slash = target.lastIndexOf('/');
     const QByteArray folder = target.first(slash + 1);
     QByteArray name = target.sliced(slash + 1);
-    const QByteArray numbers = TemporaryMarker + QByteArray::number(::getpid()) + '-'
-                               + QByteArray::number(counter.fetchAndAddRelaxed(1));
+    const QByteArray numbers = TemporaryMarker + run.numbers(counter.fetchAndAddRelaxed(1));
     const qsizetype room = FileNameMaxBytes - 1 - numbers.size() - 1 - CheckDigits - TemporarySuffix.size();
     if (name.size() > room) {
         qsizetype cut = room;
@@ -428,16 +453,13 @@ QByteArray temporaryFilePathFor(const QByteArray &target)
         name.truncate(cut);
     }
     const QByteArray body = '.' + name + numbers;
-    return folder + body + '-' + checkOf(body) + TemporarySuffix;
+    return folder + body + '-' + run.check(body, CheckDigits) + TemporarySuffix;
 }
 
 bool isLeftoverTemporaryFileName(QByteArrayView name)
 {
-    if (!isCheckedTemporaryFileName(name))
-        return false;
-    const QByteArrayView numbers = temporaryNumbers(name);
-    const qint64 process = numbers.first(numbers.indexOf('-')).toLongLong();
-    return process > 0 && ::kill(pid_t(process), 0) != 0 && errno == ESRCH;
+    const std::optional<RunMark> run = runOfTemporaryName(name);
+    return run && run->hasEnded();
 }
 
 void removeLeftoverTemporaryFiles(int folder)

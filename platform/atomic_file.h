@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/descriptor.h"
+#include "platform/run_mark.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -63,6 +64,9 @@ public:
     bool place();
     // Abandons the write: closes and removes the temporary file.
     void cancel();
+    // Whether what place() would put over the target is there: the temporary file under
+    // its name, not removed since by anyone (a target written directly is there itself).
+    bool replacementExists() const;
     // Lets commit() skip the sync when the target did not exist at open(): nothing old
     // can then be lost, and a failure still leaves no partial file under the name. For
     // callers that create many new files at once (copying a tree); replacing an existing
@@ -112,14 +116,17 @@ private:
 std::optional<QString> writeWholeFile(const QString &path, QByteArrayView bytes, int newFileMode = SharedFileMode);
 
 // A new name for a temporary file beside `target` (an encoded path), unique within this
-// process: ".<name>.~<process id>-<counter>-<check>.tmp" in the target's folder, the name
-// part cut so that the whole stays within the file system's name length. The check is
-// eight hexadecimal digits of a SHA-256 digest of the name up to it, so that no name a
-// user gives a file passes for one by chance.
-QByteArray temporaryFilePathFor(const QByteArray &target);
+// process: ".<name>.~<boot>-<process id>-<counter>-<check>.tmp" in the target's folder,
+// of the run `run` (this process unless given), the name part cut so that the whole
+// stays within the file system's name length. The check is eight hexadecimal digits of a
+// SHA-256 digest of the run's machine and the name up to it, so that no name a user
+// gives a file, and no name made on another machine, passes for one of ours.
+QByteArray temporaryFilePathFor(const QByteArray &target, const RunMark &run = RunMark::ofThisProcess());
 
-// Whether `name` (without folder) is a name that temporaryFilePathFor gives, its check
-// right, of a process that has ended: what a write killed before it ended left behind.
+// Whether `name` (without folder) is a name that temporaryFilePathFor gives on this
+// machine, its check right, of a run that has ended (RunMark::hasEnded): what a write
+// killed before it ended left behind. The names of earlier versions, which do not tell
+// their machine, are none.
 bool isLeftoverTemporaryFileName(QByteArrayView name);
 
 // Removes from the open folder `folder` (not below it) the regular files whose names are
@@ -134,8 +141,8 @@ void removeStaleTemporaryFilesOf(const QString &target);
 
 // Removes the temporary files that writes killed before they ended left in `folder` and
 // in every folder below it (symbolic links are not followed): files named as
-// temporaryFilePathFor names them or as earlier versions named their download
-// temporaries (".~ftp<process id>-<counter>.part"), and, in `folder` itself, the
+// temporaryFilePathFor names them on this machine or as earlier versions named their
+// temporaries and their download temporaries (".~ftp<process id>-<counter>.part"), and, in `folder` itself, the
 // "<name>.tmp<process id>" files of earlier versions' listing writes. Only for a folder
 // that this process alone writes in; failures are passed over.
 void removeStaleTemporaryFiles(const QString &folder);

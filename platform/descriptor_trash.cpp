@@ -9,8 +9,11 @@
 
 #include <cerrno>
 #include <cstring>
+#include <optional>
+
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 namespace platform {
@@ -47,55 +50,80 @@ int openOwnFolder(int parent, const char *name)
     return descriptor;
 }
 
-// The top folder of the file system `device` that holds `path`: the highest folder on
-// the way up from the path that still lies on that device. Levels that cannot be
-// examined (too long a path) are passed over.
-QByteArray topFolderOf(const QByteArray &path, dev_t device)
+// What tells the mount that holds `name` in the open folder `folder` (with an empty name:
+// the folder itself) from the others: the mount's id where the system gives one, which a
+// bind mount has of its own although it shares its file system's device; else (before
+// Linux 5.8) that device.
+std::optional<quint64> mountOf(int folder, const char *name)
 {
-    QByteArray top;
-    for (QByteArray level = parentOf(path);; level = parentOf(level)) {
-        struct stat info;
-        if (::stat(level.constData(), &info) == 0) {
-            if (info.st_dev != device)
-                break;
-            top = level;
-        }
-        if (level == "/")
-            break;
-    }
-    return top;
+    struct statx info;
+    if (::statx(folder, name, AT_SYMLINK_NOFOLLOW | (*name ? 0 : AT_EMPTY_PATH), STATX_MNT_ID, &info) != 0)
+        return std::nullopt;
+    if (info.stx_mask & STATX_MNT_ID)
+        return info.stx_mnt_id;
+    return quint64(makedev(info.stx_dev_major, info.stx_dev_minor));
 }
 
-// Opens the trash folder for an item on `device` whose path is `path`.
-int openTrashFor(const QByteArray &path, dev_t device)
+// Opens the top folder of the mount `mount` that holds the open folder `folder`: the
+// highest folder on the way up through ".." (as the kernel leads it, whatever path
+// reached the folder) that still lies on that mount. Closed, with errno set, when the
+// folder lies on another mount or a level cannot be examined.
+Descriptor openTopOfMount(int folder, quint64 mount)
+{
+    Descriptor level(::openat(folder, ".", O_PATH | O_DIRECTORY | O_CLOEXEC));
+    if (!level.isOpen())
+        return level;
+    if (mountOf(level.get(), "") != mount) {
+        errno = EXDEV;
+        return {};
+    }
+    for (;;) {
+        Descriptor above(::openat(level.get(), "..", O_PATH | O_DIRECTORY | O_CLOEXEC));
+        struct stat here;
+        struct stat there;
+        if (!above.isOpen() || ::fstat(level.get(), &here) != 0 || ::fstat(above.get(), &there) != 0)
+            return {};
+        if (here.st_dev == there.st_dev && here.st_ino == there.st_ino) // the root
+            return level;
+        const std::optional<quint64> aboveMount = mountOf(above.get(), "");
+        if (!aboveMount)
+            return {};
+        if (*aboveMount != mount)
+            return level;
+        level = std::move(above);
+    }
+}
+
+// Opens the trash folder for an item on the mount `mount` in the open folder `folder`:
+// the home trash when it lies on that mount, else the trash at the mount's top folder.
+// A rename or a link reaches either from the item; the home trash on another mount of
+// the same file system (the item's side a bind mount) would refuse both.
+Descriptor openTrashFor(int folder, quint64 mount)
 {
     const QByteArray dataHome = QFile::encodeName(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation));
     QDir().mkpath(QFile::decodeName(dataHome));
-    struct stat home;
-    if (::stat(dataHome.constData(), &home) == 0 && home.st_dev == device) {
-        const Descriptor data(::open(dataHome.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-        return data.get() < 0 ? -1 : openOwnFolder(data.get(), "Trash");
+    const Descriptor data(::open(dataHome.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (data.isOpen() && mountOf(data.get(), "") == mount) {
+        Descriptor home(openOwnFolder(data.get(), "Trash"));
+        // A home trash that is a mount of its own is left for the mount's.
+        if (!home.isOpen() || mountOf(home.get(), "") == mount)
+            return home;
     }
-    const QByteArray top = topFolderOf(path, device);
-    if (top.isEmpty()) {
-        errno = EXDEV;
-        return -1;
-    }
-    const Descriptor topFolder(::open(top.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (topFolder.get() < 0)
-        return -1;
+    const Descriptor topFolder = openTopOfMount(folder, mount);
+    if (!topFolder.isOpen())
+        return {};
     const QByteArray user = QByteArray::number(::geteuid());
     struct stat shared;
     if (::fstatat(topFolder.get(), ".Trash", &shared, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(shared.st_mode)
         && (shared.st_mode & S_ISVTX)) {
         const Descriptor sharedTrash(::openat(topFolder.get(), ".Trash", O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
         if (sharedTrash.get() >= 0) {
-            const int own = openOwnFolder(sharedTrash.get(), user.constData());
-            if (own >= 0)
+            Descriptor own(openOwnFolder(sharedTrash.get(), user.constData()));
+            if (own.isOpen())
                 return own;
         }
     }
-    return openOwnFolder(topFolder.get(), (".Trash-" + user).constData());
+    return Descriptor(openOwnFolder(topFolder.get(), (".Trash-" + user).constData()));
 }
 
 QByteArray trashInfo(const QByteArray &path)
@@ -104,28 +132,43 @@ QByteArray trashInfo(const QByteArray &path)
            + "\nDeletionDate=" + QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-ddThh:mm:ss")).toLatin1() + "\n";
 }
 
-int failWith(int error, const QByteArray &path, QString *errorText)
+int failWith(const QString &reason, const QByteArray &path, QString *errorText)
 {
     if (errorText)
-        *errorText = QStringLiteral("ごみ箱へ移動できません。 ") + QFile::decodeName(path) + QStringLiteral(" : ")
-                     + QString::fromLocal8Bit(std::strerror(error));
+        *errorText = QStringLiteral("ごみ箱へ移動できません。 ") + QFile::decodeName(path) + QStringLiteral(" : ") + reason;
     return 1;
 }
 
-} // namespace
-
-int MoveToTrashAt(int folder, const QByteArray &name, const QByteArray &path, QString *errorText)
+int failWith(int error, const QByteArray &path, QString *errorText)
 {
-    struct stat item;
-    if (::fstatat(folder, name.constData(), &item, AT_SYMLINK_NOFOLLOW) != 0)
-        return failWith(errno, path, errorText);
-    const Descriptor trash(openTrashFor(path, item.st_dev));
-    if (trash.get() < 0)
-        return failWith(errno, path, errorText);
+    return failWith(QString::fromLocal8Bit(std::strerror(error)), path, errorText);
+}
+
+// The system's error number of the step that just failed; never 0, which means success.
+int lastError()
+{
+    return errno != 0 ? errno : EIO;
+}
+
+// How the item gets into the trash: moved there, or linked there and kept in place.
+enum class Placing { Move, Link };
+
+// Puts the item `name` of the open folder `folder` into its trash as `placing` says,
+// writing its record first. Returns 0 on success, else the system's error number; a
+// failure of the link itself (the item and its record are then as they were) sets
+// `linkFailed`.
+int putIntoTrash(int folder, const QByteArray &name, const QByteArray &path, Placing placing, bool &linkFailed)
+{
+    const std::optional<quint64> mount = mountOf(folder, name.constData());
+    if (!mount)
+        return lastError();
+    const Descriptor trash(openTrashFor(folder, *mount));
+    if (!trash.isOpen())
+        return lastError();
     const Descriptor files(openOwnFolder(trash.get(), "files"));
     const Descriptor info(openOwnFolder(trash.get(), "info"));
-    if (files.get() < 0 || info.get() < 0)
-        return failWith(errno, path, errorText);
+    if (!files.isOpen() || !info.isOpen())
+        return lastError();
     const QByteArray record = trashInfo(path);
     for (int attempt = 1; attempt <= NameAttempts; ++attempt) {
         const QByteArray suffix = attempt == 1 ? QByteArray() : '.' + QByteArray::number(attempt);
@@ -136,7 +179,7 @@ int MoveToTrashAt(int folder, const QByteArray &name, const QByteArray &path, QS
         if (descriptor < 0) {
             if (errno == EEXIST)
                 continue;
-            return failWith(errno, path, errorText);
+            return lastError();
         }
         const bool written = ::write(descriptor, record.constData(), size_t(record.size())) == record.size();
         const int writeError = errno;
@@ -144,17 +187,56 @@ int MoveToTrashAt(int folder, const QByteArray &name, const QByteArray &path, QS
         struct stat taken;
         if (written && ::fstatat(files.get(), trashName.constData(), &taken, AT_SYMLINK_NOFOLLOW) != 0
             && errno == ENOENT) {
-            if (::renameat(folder, name.constData(), files.get(), trashName.constData()) == 0)
+            const bool placed = placing == Placing::Move
+                                    ? ::renameat(folder, name.constData(), files.get(), trashName.constData()) == 0
+                                    : ::linkat(folder, name.constData(), files.get(), trashName.constData(), 0) == 0;
+            if (placed)
                 return 0;
-            const int renameError = errno;
+            const int placeError = errno;
             ::unlinkat(info.get(), infoName.constData(), 0);
-            return failWith(renameError, path, errorText);
+            if (placing == Placing::Link && placeError == EEXIST)
+                continue;
+            linkFailed = placing == Placing::Link;
+            return placeError;
         }
         ::unlinkat(info.get(), infoName.constData(), 0);
         if (!written)
-            return failWith(writeError ? writeError : ENOSPC, path, errorText);
+            return writeError ? writeError : ENOSPC;
     }
-    return failWith(EEXIST, path, errorText);
+    return EEXIST;
+}
+
+} // namespace
+
+int MoveToTrashAt(int folder, const QByteArray &name, const QByteArray &path, QString *errorText)
+{
+    bool linkFailed = false;
+    const int error = putIntoTrash(folder, name, path, Placing::Move, linkFailed);
+    return error == 0 ? 0 : failWith(error, path, errorText);
+}
+
+int BackUpToTrashAt(int folder, const QByteArray &name, const QByteArray &path,
+                    const std::function<bool()> &replacementReady, QString *errorText)
+{
+    bool linkFailed = false;
+    const int error = putIntoTrash(folder, name, path, Placing::Link, linkFailed);
+    if (error == 0)
+        return 0;
+    if (!linkFailed)
+        return failWith(error, path, errorText);
+    // The trash's file system takes no link (FAT) or no more of them: the item is moved,
+    // and only while its replacement is there to take its place at once.
+    if (!replacementReady())
+        return failWith(QStringLiteral("新しい内容の一時ファイルがありません"), path, errorText);
+    return MoveToTrashAt(folder, name, path, errorText);
+}
+
+int BackUpToTrash(const QByteArray &path, const std::function<bool()> &replacementReady, QString *errorText)
+{
+    const Descriptor folder(::open(parentOf(path).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!folder.isOpen())
+        return failWith(errno, path, errorText);
+    return BackUpToTrashAt(folder.get(), path.sliced(path.lastIndexOf('/') + 1), path, replacementReady, errorText);
 }
 
 } // namespace platform

@@ -3,18 +3,34 @@
 #include <QByteArray>
 #include <QString>
 
+#include <functional>
+
 namespace platform {
 
 // Moves the item `name` (a file, a link or a folder with its contents) of the open
-// folder `folder` to the freedesktop trash of the file system that holds it: the home
-// trash ($XDG_DATA_HOME/Trash) on the home's file system, else "<top>/.Trash/<uid>"
+// folder `folder` to the freedesktop trash of the mount that holds it: the home trash
+// ($XDG_DATA_HOME/Trash) where it lies on that very mount, else "<top>/.Trash/<uid>"
 // (where an administrator has made ".Trash" a sticky folder) or "<top>/.Trash-<uid>" at
-// the top of the item's file system. `path` is the item's absolute path, recorded for
-// restoring it. Names are bytes from end to end and the item is reached through its
-// folder, so names that are not UTF-8 and paths longer than the system takes in one
-// call go to the trash as they are. Returns 0 when the item is in the trash; 1, with
-// the reason in `errorText` when given, when it stays where it is. Nothing is ever
-// deleted for good.
+// the top folder of the item's mount (of a bind mount, its mount point). `path` is the
+// item's absolute path, recorded for restoring it. Names are bytes from end to end and
+// the item is reached through its folder, so names that are not UTF-8 and paths longer
+// than the system takes in one call go to the trash as they are. Returns 0 when the item
+// is in the trash; 1, with the reason in `errorText` when given, when it stays where it
+// is. Nothing is ever deleted for good.
 int MoveToTrashAt(int folder, const QByteArray &name, const QByteArray &path, QString *errorText = nullptr);
+
+// Backs the item `name` of the open folder `folder` up into the same trash before a
+// replacement (a temporary file beside it) is renamed over it: a hard link there, with
+// its record as usual, keeps the item in its place until the rename, so that a kill or
+// a failed rename in between leaves it there (and in the trash too). Where the trash's
+// file system takes no link (FAT), the item is moved there as MoveToTrashAt moves it,
+// but only while `replacementReady` says that the replacement is still there. Returns
+// as MoveToTrashAt does.
+int BackUpToTrashAt(int folder, const QByteArray &name, const QByteArray &path,
+                    const std::function<bool()> &replacementReady, QString *errorText = nullptr);
+
+// BackUpToTrashAt for the item at the absolute path `path`, looked up in its folder.
+int BackUpToTrash(const QByteArray &path, const std::function<bool()> &replacementReady,
+                  QString *errorText = nullptr);
 
 } // namespace platform

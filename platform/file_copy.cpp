@@ -214,6 +214,11 @@ void DurableCopies::Copy::fail(const QString &reason, int error)
     m_file.reset();
 }
 
+bool DurableCopies::Copy::ready() const
+{
+    return m_failure.isEmpty() && m_file && m_file->replacementExists();
+}
+
 std::optional<QString> DurableCopies::Copy::place()
 {
     if (!m_failure.isEmpty())

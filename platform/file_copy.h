@@ -143,6 +143,8 @@ public:
 
         // Why the copy failed, in the system's words; empty when it is ready to be placed.
         QString failure() const { return m_failure; }
+        // Whether the copy is whole and its temporary file still beside the target.
+        bool ready() const;
         // Renames the copy over its target and keeps its times there. Returns the reason
         // when the rename failed (the target is then as it was), nullopt on success.
         std::optional<QString> place();

@@ -265,7 +265,8 @@ void CodeChangeOperation::collectOldest(OperationFrame &frame)
             // The trash keeps the old file as it was, read-only included.
             if (file.readOnly)
                 SetReadOnlyAt(file.folder->get(), file.name, 1);
-            failure = TrashBackupAt(file.folder->get(), file.name, file.path);
+            failure = TrashBackupBeforeReplace(file.folder->get(), file.name, file.path,
+                                               [&outcome] { return outcome.written->replacementExists(); });
         }
         if (!failure && !outcome.written->place())
             failure = outcome.written->errorString();

@@ -224,11 +224,12 @@ void CopyOperation::copyLocally(OperationFrame &frame, const QString &source, co
         SetReadOnlyAt(pending.folder->get(), pending.name, -1);
     }
     if (!pending.mirror && frame.sides().recyclerBackup)
-        pending.backup = [destination, folder = pending.folder, name = pending.name, madeWritable = pending.madeWritable] {
+        pending.backup = [destination, folder = pending.folder, name = pending.name,
+                          madeWritable = pending.madeWritable](const ReplacementReady &replacementReady) {
             // The trash keeps the old file as it was, read-only included.
             if (madeWritable)
                 SetReadOnlyAt(folder->get(), name, 1);
-            return TrashBackupAt(folder->get(), name, destination);
+            return TrashBackupBeforeReplace(folder->get(), name, destination, replacementReady);
         };
     while (m_copies.full(sourceInfo.st_size))
         placeOldest(frame);
@@ -258,7 +259,7 @@ void CopyOperation::placeOldest(OperationFrame &frame)
                              ? LinkOnTheWay(frame.sides().sideRoot[m_destinationSide], pending.destination, true)
                              : std::nullopt;
     if (!failure && copy->failure().isEmpty() && pending.backup)
-        failure = pending.backup();
+        failure = pending.backup([&copy] { return copy->ready(); });
     if (!failure)
         failure = copy->place();
     if (failure) {

@@ -11,6 +11,7 @@
 #include "platform/testing/unprivileged_scope.h"
 #include "platform/testing/write_faults.h"
 
+#include <QCryptographicHash>
 #include <QDateTime>
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -113,25 +114,36 @@ TEST_F(CopyTest, AReadOnlyDestinationFollowsTheAnswer)
 }
 
 // Each fault spoils the copy of the first row; the old destination stays as it was, the
-// row is listed with its reason, no temporary file is left, and the run goes on.
+// row is listed with its reason, no temporary file is left, and the run goes on. The new
+// contents that vanish before their rename (another program's sweep took them) fail it
+// after the trash backup: the old file stays in its place also then, linked into the
+// trash, or, on a FAT side whose trash takes no link, not moved there at all.
 TEST_F(CopyTest, AFailedCopyLeavesTheOldFileAndTheRunGoesOn)
 {
-    enum class Fault { SizeLimit, FullFileSystem, UnwritableFolder, VanishedSource };
+    enum class Fault { SizeLimit, FullFileSystem, UnwritableFolder, VanishedCopy, VanishedCopyOnFat, VanishedSource };
     const std::pair<Fault, const char *> faults[] = {
         {Fault::SizeLimit, "a write cut short by the file size limit"},
         {Fault::FullFileSystem, "a full file system"},
         {Fault::UnwritableFolder, "a destination folder without write permission"},
+        {Fault::VanishedCopy, "a copy that vanishes before its rename, with the trash backup"},
+        {Fault::VanishedCopyOnFat, "the same on a FAT side"},
         {Fault::VanishedSource, "a source that vanishes before it is read"},
     };
     for (const auto &[fault, name] : faults) {
         SCOPED_TRACE(name);
         std::optional<platform::testing::SmallFileSystem> small;
-        OperationSides sides = localSides();
+        std::optional<platform::testing::FatFileSystem> fat;
+        OperationSides sides = localSides(fault == Fault::VanishedCopy || fault == Fault::VanishedCopyOnFat);
         if (fault == Fault::FullFileSystem) {
             small.emplace();
             if (!small->isMounted())
                 continue; // only the superuser can mount it
             sides.sideRoot[1] = sides.pathBox[1] = small->path();
+        } else if (fault == Fault::VanishedCopyOnFat) {
+            fat.emplace();
+            if (!fat->isMounted())
+                continue; // only the superuser with mkfs.vfat and fusefat mounts it
+            sides.sideRoot[1] = sides.pathBox[1] = fat->path();
         }
         file("one/a.bin", QByteArray(2 << 20, 'b'));
         file("one/b.txt", "second");
@@ -155,9 +167,16 @@ TEST_F(CopyTest, AFailedCopyLeavesTheOldFileAndTheRunGoesOn)
         } else if (fault == Fault::VanishedSource) {
             QFile::setPermissions(destination, QFile::ReadOwner);
             hook.emplace([this] { QFile::remove(tree("one/a.bin")); });
+        } else if (fault == Fault::VanishedCopy || fault == Fault::VanishedCopyOnFat) {
+            m_host.percents.clear();
+            m_host.onRow = [&folder](int row) {
+                if (row == 1 && waitFor([&folder] { return temporaries(folder).size() == 1; }))
+                    QFile::remove(folder + u'/' + temporaries(folder).constFirst());
+            };
         }
         CopyOperation copy(0);
         run(copy, rows({"a.bin", "b.txt"}), sides);
+        m_host.onRow = nullptr;
         const QString closing = hook ? hook->prompts.constLast() : lastPrompt();
         hook.reset();
         unprivileged.reset();
@@ -176,6 +195,12 @@ TEST_F(CopyTest, AFailedCopyLeavesTheOldFileAndTheRunGoesOn)
                                : QStringLiteral("一部のファイルがコピーされました。　\r\n"
                                                 "コピーしたファイル（行）：1件　コピー出来なかったファイル（行）：1件　")
                                      + Refresh);
+        if (fault == Fault::VanishedCopy) {
+            EXPECT_EQ(trashed(), QStringList{"a.bin"}) << "the backup is a link to the old file";
+        } else if (fault == Fault::VanishedCopyOnFat) {
+            EXPECT_TRUE(m_errorList.contains(QStringLiteral("新しい内容の一時ファイルがありません"))) << "not moved";
+            EXPECT_FALSE(EntryExists(folder + "/.Trash-" + QString::number(::geteuid()) + "/files/a.bin"));
+        }
     }
 }
 
@@ -324,8 +349,10 @@ TEST_F(CopyChild, CopiesUntilKilled)
 }
 
 // A copy killed with copies in hand leaves temporary files; the next gathering lists
-// none of them and the next copy into their folder removes them. Files of the user's
-// that look like them, and those of a running process, stay and are listed.
+// none of them and the next copy into their folder removes them, as it does with those
+// of an earlier boot of this machine. Files of the user's that look like them,
+// temporaries of another machine or of earlier versions, and those of a running
+// process, stay and are listed.
 TEST_F(CopyTest, AKilledCopyLeavesNothingToFind)
 {
     for (const QString &name : numberedFiles(CopiesInHand + 1))
@@ -336,12 +363,31 @@ TEST_F(CopyTest, AKilledCopyLeavesNothingToFind)
     const QStringList leftovers = temporaries(tree("two"));
     ASSERT_EQ(leftovers.size(), CopiesInHand);
 
-    const QString live = QFileInfo(QFile::decodeName(platform::temporaryFilePathFor(QFile::encodeName(tree("two/f0.dat")))))
-                             .fileName();
+    const auto nameOf = [&](const platform::RunMark &run) {
+        return QFileInfo(QFile::decodeName(platform::temporaryFilePathFor(QFile::encodeName(tree("two/u.dat")), run)))
+            .fileName();
+    };
+    platform::RunMark otherMachine = platform::RunMark::ofThisProcess();
+    otherMachine.machine = "another machine";
+    otherMachine.process = gone;
+    // Every run of another boot of this machine has ended, whatever process holds its
+    // number now.
+    platform::RunMark earlierBoot = platform::RunMark::ofThisProcess();
+    earlierBoot.boot = QByteArray(8, earlierBoot.boot.startsWith('a') ? 'b' : 'a');
+    earlierBoot.process = ::getppid();
+    const QString earlierBody = QStringLiteral(".u.dat.~%1-2").arg(gone);
+    const QString earlierVersions
+        = earlierBody + u'-'
+          + QCryptographicHash::hash(earlierBody.toUtf8(), QCryptographicHash::Sha256).toHex().left(8) + ".tmp";
+    // Kept and listed: files of the user's that look like temporaries, a temporary of
+    // another machine or of an earlier version (which does not tell its machine) whose
+    // process number is not in use here, and one of a running process.
     const QStringList kept{QStringLiteral(".u.dat.~%1-1.tmp").arg(gone), QStringLiteral(".u.dat.~%1-1-0123abcd.tmp").arg(gone),
-                           QString(leftovers[0]).replace(QStringLiteral(".~"), QStringLiteral("x.~")), live};
+                           QString(leftovers[0]).replace(QStringLiteral(".~"), QStringLiteral("x.~")),
+                           nameOf(platform::RunMark::ofThisProcess()), nameOf(otherMachine), earlierVersions};
     for (const QString &name : kept)
         file("two/" + name, "user");
+    file("two/" + nameOf(earlierBoot), "left");
 
     listing::testing::RecordingHost gatherHost;
     listing::GatherLocalSide(tree("two"), tree("two.lst"), 999, gatherHost);
@@ -383,6 +429,35 @@ TEST_F(DeleteTest, DeletesFilesAndFoldersThroughTheTrashOrForGood)
         EXPECT_EQ(lastPrompt().left(10), QStringLiteral("削除が完了しました。　").left(10));
         QDir(m_home.filePath("data/Trash")).removeRecursively();
     }
+}
+
+// A side on a bind mount of a folder on the home's file system: the home trash lies on
+// another mount, which no rename reaches, so the replaced and the deleted file go to
+// the trash at the top of the side's own mount, and every row is done.
+TEST_F(DeleteTest, ABindMountedSideUsesTheTrashOfItsMount)
+{
+    file("elsewhere/a.txt", "old");
+    file("elsewhere/b.txt", "deleted");
+    file("one/a.txt", "new");
+    const platform::testing::BindMount bound(tree("elsewhere"), tree("two"));
+    if (!bound.isMounted())
+        GTEST_SKIP() << "only the superuser can mount";
+    CopyOperation copy(0);
+    run(copy, rows({"a.txt"}), localSides(true));
+    EXPECT_EQ(m_errorList, QString());
+    DeleteOperation remove(1);
+    run(remove, rows({"b.txt"}), localSides(true));
+    EXPECT_EQ(m_errorList, QString());
+
+    EXPECT_EQ(copy.filesCopied(), 1);
+    EXPECT_EQ(remove.rowsDeleted(), 1);
+    EXPECT_EQ(read(tree("two/a.txt")), "new");
+    EXPECT_FALSE(EntryExists(tree("two/b.txt")));
+    const QString trash = tree("two/.Trash-" + QString::number(::geteuid()));
+    EXPECT_EQ(read(trash + "/files/a.txt"), "old");
+    EXPECT_EQ(read(trash + "/files/b.txt"), "deleted");
+    EXPECT_TRUE(read(trash + "/info/b.txt.trashinfo").contains("\nPath=" + QFile::encodeName(tree("two/b.txt"))));
+    EXPECT_EQ(trashed(), QStringList());
 }
 
 TEST_F(DeleteTest, AFailedDeleteIsListedAndNotCounted)

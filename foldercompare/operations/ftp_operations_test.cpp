@@ -4,6 +4,7 @@
 #include "foldercompare/operations/local_files.h"
 #include "foldercompare/listing/testing_host.h"
 #include "foldercompare/operations/operations_test_fixture.h"
+#include "platform/atomic_file.h"
 #include "platform/testing/ftp_test_server.h"
 #include "platform/testing/print_to.h"
 #include "platform/testing/write_faults.h"
@@ -498,18 +499,21 @@ TEST_F(FtpOperationsTest, DeletingAFolderRemovesItsLinksAndNeverWhatTheyLeadTo)
 
 // An upload killed before it ended leaves its temporary file on the server: the next
 // gathering does not list it and the next upload into its folder deletes it. Names of
-// the user's that look like one (no check, a wrong check) stay and are listed.
+// the user's that look like one (no check, a wrong check), and one of an earlier
+// version, which does not tell the machine that made it, stay and are listed.
 TEST_F(FtpOperationsTest, AKilledUploadLeavesNothingToFind)
 {
     QProcess ended;
     ended.start(QStringLiteral("true"));
     ASSERT_TRUE(ended.waitForStarted());
-    const QByteArray gone = QByteArray::number(ended.processId());
+    platform::RunMark gone = platform::RunMark::ofThisProcess();
+    gone.process = ended.processId();
     ASSERT_TRUE(ended.waitForFinished());
-    const QByteArray body = ".a.txt.~" + gone + "-7";
-    const QByteArray leftover
-        = body + '-' + QCryptographicHash::hash(body, QCryptographicHash::Sha256).toHex().left(8) + ".tmp";
-    const QList<QByteArray> kept{".u.txt.~" + gone + "-7-0123abcd.tmp", ".u.txt.~" + gone + "-7.tmp"};
+    const QByteArray leftover = platform::temporaryFilePathFor("/pub/a.txt", gone).sliced(5);
+    const QByteArray earlierBody = ".u.txt.~" + QByteArray::number(gone.process) + "-8";
+    const QList<QByteArray> kept{
+        ".u.txt.~" + QByteArray::number(gone.process) + "-7-0123abcd.tmp", ".u.txt.~" + QByteArray::number(gone.process) + "-7.tmp",
+        earlierBody + '-' + QCryptographicHash::hash(earlierBody, QCryptographicHash::Sha256).toHex().left(8) + ".tmp"};
     startServer(m_served.makeFolder("pub").chopped(4));
     for (const QByteArray &name : kept + QList<QByteArray>{leftover})
         platform::testing::writeRawFile(m_served.path(), "pub/" + name, "part");

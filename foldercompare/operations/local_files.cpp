@@ -34,7 +34,7 @@ QString systemText(int error)
 StepResult commitAfter(platform::AtomicFile &output, const BeforeReplace &beforeReplace)
 {
     if (beforeReplace) {
-        if (StepResult refused = beforeReplace()) {
+        if (StepResult refused = beforeReplace([&output] { return output.replacementExists(); })) {
             output.cancel();
             return refused;
         }
@@ -214,15 +214,37 @@ StepResult MakeFoldersBelow(const QString &root, const QString &path, platform::
     return std::nullopt;
 }
 
-StepResult TrashBackupAt(int folder, const QByteArray &name, const QString &path)
+namespace {
+
+// Takes `toTrash` on the entry `name` of `folder` when something is there: nothing there
+// is nothing to keep.
+StepResult trashWhenThere(int folder, const QByteArray &name, const QString &path,
+                          const std::function<int(QString *reason)> &toTrash)
 {
     struct stat info;
     if (::fstatat(folder, name.constData(), &info, AT_SYMLINK_NOFOLLOW) != 0)
         return errno == ENOENT ? std::nullopt : StepResult(systemText(errno) + QStringLiteral(" : ") + path);
     QString reason;
-    if (platform::MoveToTrashAt(folder, name, QFile::encodeName(path), &reason) != 0)
+    if (toTrash(&reason) != 0)
         return reason;
     return std::nullopt;
+}
+
+} // namespace
+
+StepResult TrashBackupAt(int folder, const QByteArray &name, const QString &path)
+{
+    return trashWhenThere(folder, name, path, [&](QString *reason) {
+        return platform::MoveToTrashAt(folder, name, QFile::encodeName(path), reason);
+    });
+}
+
+StepResult TrashBackupBeforeReplace(int folder, const QByteArray &name, const QString &path,
+                                    const ReplacementReady &replacementReady)
+{
+    return trashWhenThere(folder, name, path, [&](QString *reason) {
+        return platform::BackUpToTrashAt(folder, name, QFile::encodeName(path), replacementReady, reason);
+    });
 }
 
 StepResult TrashEntry(const QString &path, const QString &root)

@@ -15,9 +15,14 @@ namespace foldercompare::operations {
 // reason of a failure in the system's words, or nullopt on success.
 using StepResult = std::optional<QString>;
 
+// Tells whether the new contents are still complete beside the target, ready to
+// replace it.
+using ReplacementReady = std::function<bool()>;
+
 // Runs once the new contents are complete beside the target and before they replace
-// it (the trash backup of the old file); a failure leaves the target as it was.
-using BeforeReplace = std::function<StepResult()>;
+// it (the trash backup of the old file), given a look at whether they still are there;
+// a failure leaves the target as it was.
+using BeforeReplace = std::function<StepResult(const ReplacementReady &replacementReady)>;
 
 // Replaces the contents of `path` (created when missing) by `bytes` through a temporary
 // file beside it; the file keeps its permission bits and owner.
@@ -27,6 +32,14 @@ StepResult ReplaceFileContents(const QString &path, QByteArrayView bytes, const 
 // when something is there; a move that failed is a failure. The entry is looked up and
 // moved from that folder alone, a link as the link.
 StepResult TrashBackupAt(int folder, const QByteArray &name, const QString &path);
+
+// Backs the entry `name` of the open folder `folder`, whose path is `path`, up into the
+// trash before new contents are renamed over it, when something is there: linked there
+// and kept in its place until the rename, or, where the trash takes no link, moved
+// there while `replacementReady` says the new contents are still beside it
+// (platform::BackUpToTrashAt). A backup that failed is a failure.
+StepResult TrashBackupBeforeReplace(int folder, const QByteArray &name, const QString &path,
+                                    const ReplacementReady &replacementReady);
 
 // TrashBackupAt for `path`, its folder opened as OpenEntryFolder opens it: with the
 // side's `root` given, a link on the way fails, naming it, and nothing is moved.

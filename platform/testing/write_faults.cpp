@@ -36,6 +36,22 @@ void SmallFileSystem::unmount()
     m_mounted = false;
 }
 
+BindMount::BindMount(const QString &source, const QString &mountPoint)
+    : m_mountPoint(mountPoint)
+{
+    if (::geteuid() != 0)
+        return;
+    m_mounted = ::mount(QFile::encodeName(source).constData(), QFile::encodeName(mountPoint).constData(), nullptr,
+                        MS_BIND, nullptr)
+                == 0;
+}
+
+BindMount::~BindMount()
+{
+    if (m_mounted)
+        ::umount2(QFile::encodeName(m_mountPoint).constData(), MNT_DETACH);
+}
+
 FatFileSystem::FatFileSystem()
 {
     const QStringList systemFolders{QStringLiteral("/usr/sbin"), QStringLiteral("/sbin"), QStringLiteral("/usr/bin")};

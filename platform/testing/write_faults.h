@@ -57,6 +57,25 @@ private:
     bool m_mounted = false;
 };
 
+// The folder `source` mounted once more on the existing folder `mountPoint` (a bind
+// mount) for one test and unmounted at its end: the same file system under a mount of
+// its own, which a rename or a link from or to the other mounts refuses (EXDEV). Only the
+// superuser can mount it; elsewhere isMounted() is false and the test skips what needs it.
+class BindMount
+{
+public:
+    BindMount(const QString &source, const QString &mountPoint);
+    ~BindMount();
+    BindMount(const BindMount &) = delete;
+    BindMount &operator=(const BindMount &) = delete;
+
+    bool isMounted() const { return m_mounted; }
+
+private:
+    QString m_mountPoint;
+    bool m_mounted = false;
+};
+
 // While alive, a write of this process (and of the processes it starts) that would make
 // a file longer than `bytes` writes only up to that length and then fails with EFBIG,
 // as on a disk that fills up part way: the soft RLIMIT_FSIZE is lowered and SIGXFSZ

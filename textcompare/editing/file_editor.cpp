@@ -1,7 +1,7 @@
 #include "textcompare/editing/file_editor.h"
 
 #include "platform/atomic_file.h"
-#include "platform/shell_services.h"
+#include "platform/descriptor_trash.h"
 #include "textcompare/editing/text_codes.h"
 
 #include <QDir>
@@ -49,7 +49,7 @@ std::optional<platform::FileIdentity> regularFileIdentity(int descriptor)
 QString trashedFile(const QString &path)
 {
     const QFileInfo info(path);
-    return info.isSymLink() ? info.canonicalFilePath() : path;
+    return info.isSymLink() ? info.canonicalFilePath() : info.absoluteFilePath();
 }
 
 // Writes the contents of the open file `file` into `target` a block at a time; the
@@ -208,9 +208,9 @@ void FileEditor::dropStagedUndoCopy()
     QFile::remove(stagePath());
 }
 
-std::optional<QString> FileEditor::BackupOnFirstChange(const QString &path)
+std::optional<QString> FileEditor::BackupOnFirstChange(const QString &path, const platform::AtomicFile &replacement)
 {
-    return backUp(path, TrashBackup::FirstChange);
+    return backUp(path, TrashBackup::FirstChange, replacement);
 }
 
 bool FileEditor::goesToTrash(const QString &path, TrashBackup backup) const
@@ -218,12 +218,15 @@ bool FileEditor::goesToTrash(const QString &path, TrashBackup backup) const
     return backup == TrashBackup::Always || (path != RecycledPaths[0] && path != RecycledPaths[1]);
 }
 
-std::optional<QString> FileEditor::backUp(const QString &path, TrashBackup backup)
+std::optional<QString> FileEditor::backUp(const QString &path, TrashBackup backup,
+                                          const platform::AtomicFile &replacement)
 {
     if (!goesToTrash(path, backup))
         return std::nullopt;
     QString reason;
-    if (platform::RecyclerDelete(trashedFile(path), &reason) != 0)
+    if (platform::BackUpToTrash(QFile::encodeName(trashedFile(path)), [&replacement] { return replacement.replacementExists(); },
+                                &reason)
+        != 0)
         return reason;
     if (path != RecycledPaths[0]) {
         RecycledPaths[1] = RecycledPaths[0];
@@ -301,7 +304,7 @@ FileEditor::Outcome FileEditor::finishChange(const QString &path, platform::Atom
     if (const std::optional<QString> failure = stageUndoCopy(path))
         return {false, *failure};
     const bool trashed = goesToTrash(path, backup);
-    if (const std::optional<QString> failure = backUp(path, backup)) {
+    if (const std::optional<QString> failure = backUp(path, backup, target)) {
         dropStagedUndoCopy();
         return {false, *failure};
     }
@@ -334,7 +337,7 @@ FileEditor::Outcome FileEditor::replaceFile(const QString &path, QByteArrayView 
     if (!target.open() || !target.write(bytes))
         return {false, target.errorString()};
     const bool trashed = goesToTrash(path, TrashBackup::FirstChange);
-    if (const std::optional<QString> failure = BackupOnFirstChange(path))
+    if (const std::optional<QString> failure = BackupOnFirstChange(path, target))
         return {false, *failure};
     if (!target.commit())
         return {false, target.errorString() + (trashed ? u' ' + TrashedNote : QString())};
@@ -364,7 +367,7 @@ FileEditor::Outcome FileEditor::undoLastEdit(TrashBackup backup)
         return {false, UndoCopyUnreadable + *failure};
     if (const std::optional<QString> failure = stageUndoCopy(path))
         return {false, *failure};
-    if (const std::optional<QString> failure = backUp(path, backup)) {
+    if (const std::optional<QString> failure = backUp(path, backup, target)) {
         dropStagedUndoCopy();
         return {false, *failure};
     }

@@ -85,9 +85,10 @@ public:
     // file in its place, or its size or time changed.
     bool lastEditChangedSinceWritten() const;
 
-    // Sends `path` to the trash unless it is one of RecycledPaths; the reason when it
-    // could not be sent there, nullopt otherwise.
-    std::optional<QString> BackupOnFirstChange(const QString &path);
+    // Backs `path` up into the trash before `replacement` is renamed over it, unless it
+    // is one of RecycledPaths: the file stays in its place until then
+    // (platform::BackUpToTrash). The reason when it could not go there, nullopt otherwise.
+    std::optional<QString> BackupOnFirstChange(const QString &path, const platform::AtomicFile &replacement);
 
     // The file that the last line edit changed; empty before the first.
     QString LastEditPath;
@@ -101,8 +102,9 @@ private:
     // Whether `backup` sends `path` to the trash before its change: always, or when it is
     // none of RecycledPaths.
     bool goesToTrash(const QString &path, TrashBackup backup) const;
-    // Sends `path` to the trash as `backup` asks; the reason when it could not go there.
-    std::optional<QString> backUp(const QString &path, TrashBackup backup);
+    // Backs `path` up into the trash as `backup` asks, before `replacement` is renamed
+    // over it; the reason when it could not go there.
+    std::optional<QString> backUp(const QString &path, TrashBackup backup, const platform::AtomicFile &replacement);
     // Keeps the file `path` as it is now as the next undo copy beside the undo file; the
     // reason on failure.
     std::optional<QString> stageUndoCopy(const QString &path);
