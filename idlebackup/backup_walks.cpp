@@ -433,14 +433,22 @@ bool BackupWork::syncCopyDue(const SyncedFile &source, const SyncedFile &target,
         else if (entryItems.contains(item))
             SetFileErrMsg(item, ErrorItemMode::Remove);
     };
+    const bool backupLink = (towardOriginal ? source : target).link;
+    list(backupLink, FailureKind::FileLink, [&] { return DisplayPath(backupPath); });
+    if (backupLink)
+        return false;
     // Whatever else is not a pair of files is left to the copy, which reports it.
-    if (!source.regular() || !target.regular() || target.link)
+    if (!source.regular() || !target.there || (!target.regular() && !target.link))
         return true;
-    const NewerFile newer
-        = NewerOf(source.info.st_mtim, target.info.st_mtim, source.info.st_size != target.info.st_size, onFat);
+    const NewerFile newer = target.regular() ? NewerOf(source.info.st_mtim, target.info.st_mtim,
+                                                       source.info.st_size != target.info.st_size, onFat)
+                                             : NewerFile::Source;
     list(newer == NewerFile::BothChanged, FailureKind::BothChanged,
          [&] { return DisplayPath(originalPath) + QStringLiteral("<->") + DisplayPath(backupPath); });
-    return newer == NewerFile::Source;
+    // A link in the original stays as it is: the file it leads to is what is backed up.
+    const bool originalLinkStays = target.link && newer == NewerFile::Source;
+    list(originalLinkStays, FailureKind::FileLink, [&] { return DisplayPath(originalPath); });
+    return newer == NewerFile::Source && !originalLinkStays;
 }
 
 bool BackupWork::openTarget(const CopyWalk &walk, TargetFolder &target)

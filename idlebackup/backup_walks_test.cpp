@@ -483,6 +483,46 @@ TEST_F(WalkTest, LinksAreNeverFollowedOutOfATree)
     }
 }
 
+// Sync mode reads no link in the backup and replaces none in the original: a link planted
+// in the backup is listed and left alone, also as the copy of a single-file entry, and a
+// link in the original is backed up as the file it leads to and stays a link, also when
+// the backup's copy of it is newer.
+TEST_F(WalkTest, SyncLeavesLinksAlone)
+{
+    m_settings.SyncMode = 1;
+    const QString outside = m_folder.writeFile("outside/secret.txt", "secret");
+    setModified(outside, 1700000000);
+    const QString one = m_folder.writeFile("src/one.txt", "one");
+    setModified(one, 1600000000);
+    const QString led = m_folder.writeFile("elsewhere/led.txt", "led");
+    setModified(led, 1600000000);
+    ASSERT_TRUE(QFile::link(led, m_folder.filePath("src/linked.txt")));
+    m_folder.makeFolder("bak/src");
+    ASSERT_TRUE(QFile::link(outside, m_folder.filePath("bak/src/planted.txt")));
+    backUp(m_folder.filePath("src"), m_folder.filePath("bak"));
+    EXPECT_EQ(treeOf(m_folder.filePath("src")), (QStringList{"linked.txt", "one.txt"}));
+    EXPECT_EQ(QFileInfo(m_folder.filePath("src/linked.txt")).symLinkTarget(), led);
+    EXPECT_EQ(read(m_folder.filePath("bak/src/linked.txt")), "led");
+    EXPECT_EQ(QFileInfo(m_folder.filePath("bak/src/planted.txt")).symLinkTarget(), outside);
+    EXPECT_EQ(errors(), m_folder.filePath("bak/src/planted.txt(LINK)"));
+
+    m_grid.setTextMatrix(1, BakListColumn::Errors, "");
+    setModified(m_folder.writeFile("bak/src/linked.txt", "edited"), 1650000000);
+    backUp(m_folder.filePath("src"), m_folder.filePath("bak"));
+    EXPECT_EQ(QFileInfo(m_folder.filePath("src/linked.txt")).symLinkTarget(), led);
+    EXPECT_EQ(read(led), "led");
+    EXPECT_EQ(errors(),
+              m_folder.filePath("src/linked.txt(LINK)") + "," + m_folder.filePath("bak/src/planted.txt(LINK)"));
+
+    m_grid.setTextMatrix(1, BakListColumn::Errors, "");
+    m_folder.makeFolder("single");
+    ASSERT_TRUE(QFile::link(outside, m_folder.filePath("single/one.txt")));
+    backUp(one, m_folder.filePath("single"));
+    EXPECT_EQ(read(one), "one");
+    EXPECT_EQ(QFileInfo(m_folder.filePath("single/one.txt")).symLinkTarget(), outside);
+    EXPECT_EQ(errors(), m_folder.filePath("single/one.txt(LINK)"));
+}
+
 // Paths longer than the system takes in one call are backed up, and a failure on such a
 // path keeps its kind in the entry's list.
 TEST_F(WalkTest, PathsLongerThanTheSystemTakesAreBackedUp)

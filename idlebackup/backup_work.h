@@ -54,6 +54,9 @@ inline const char16_t Delete[] = u"(DEL)";
 inline const char16_t Folder[] = u"(DIR)";
 // A link to a folder in the tree copied from: passed over.
 inline const char16_t FolderLink[] = u"(LINK)";
+// In sync mode, a link to a file in the backup, which is neither read nor replaced, or a
+// link in the original that a newer backup would replace: passed over.
+inline const char16_t FileLink[] = u"(LINK)";
 // In sync mode, a file changed on both sides, as far as the times tell (the item names
 // the original, "<->" and its backup): neither is copied over the other until the user
 // settles it.
@@ -190,8 +193,9 @@ private:
     void copyFileOnly(const QString &OrgPath, const QString &BakPath, Way way);
     // Whether sync mode copies the file `source` (at `sourcePath`) over `target` (at
     // `targetPath`), one of them in the backup as `way` tells: only a newer file is
-    // copied (NewerOf). A pair changed on both sides is listed (BothChanged); its item
-    // goes once the pair is settled.
+    // copied (NewerOf). A link in the backup is never read nor replaced, and a link in
+    // the original never replaced: either is listed as path(LINK). A pair changed on
+    // both sides is listed (BothChanged); its item goes once the pair is settled.
     bool syncCopyDue(const SyncedFile &source, const SyncedFile &target, bool onFat, Way way,
                      const QByteArray &sourcePath, const QByteArray &targetPath);
     void copyFolder(const CopyWalk &walk, WalkFolder &source, TargetFolder &target, const QByteArray &relative);
