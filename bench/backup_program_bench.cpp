@@ -4,7 +4,8 @@
 // against "rsync -a" doing nothing, once as a plain backup and once with 削除 (BakDel),
 // whose delete walk looks at every item of the backup once more. A third measure runs
 // a pass with UseCpu 20 and reports the program's processor share over it, from
-// /proc/self/stat. Without rsync the comparisons are skipped.
+// /proc/self/stat. Each round is printed, then the medians. Without rsync the
+// comparisons are skipped.
 
 #include "idlebackup/backup_list.h"
 #include "idlebackup/backup_program.h"
@@ -176,10 +177,12 @@ void BM_FirstPassAgainstRsyncFsync(benchmark::State &state)
     }
     std::vector<double> zelquin;
     std::vector<double> rsync;
-    // Each run writes a destination of its own, and nothing is deleted until the end: a
-    // file system hands out the inodes of files deleted moments ago only slowly, which
-    // would tax whichever run came first. The two take turns at going first.
-    int round = 0;
+    // Each run writes a destination of its own, also in every repetition of the
+    // benchmark, so that each is a first pass into an empty folder, and nothing is
+    // deleted until the end: a file system hands out the inodes of files deleted moments
+    // ago only slowly, which would tax whichever run came first. The two take turns at
+    // going first.
+    static int round = 0;
     for (auto _ : state) {
         const QString ours = workFolder() + QStringLiteral("/first-zelquin-%1").arg(round);
         const QString theirs = workFolder() + QStringLiteral("/first-rsync-%1").arg(round);
@@ -189,6 +192,7 @@ void BM_FirstPassAgainstRsyncFsync(benchmark::State &state)
         rsync.push_back(runRsync({QStringLiteral("-a"), QStringLiteral("--fsync")}, theirs));
         if (round % 2 == 1)
             zelquin.push_back(runPass(ours, 0, 99));
+        std::printf("first pass round %d: %.0f ms, rsync -a --fsync %.0f ms\n", round, zelquin.back(), rsync.back());
         ++round;
     }
     state.counters["zelquin_ms"] = median(zelquin);
@@ -204,8 +208,8 @@ void BM_UnchangedPassAgainstRsync(benchmark::State &state)
         state.SkipWithError("rsync is not installed");
         return;
     }
-    const QString ours = workFolder() + QStringLiteral("/first-zelquin-0");
-    const QString theirs = workFolder() + QStringLiteral("/first-rsync-0");
+    const QString ours = workFolder() + QStringLiteral("/unchanged-zelquin");
+    const QString theirs = workFolder() + QStringLiteral("/unchanged-rsync");
     runPass(ours, 0, 99);
     runRsync({QStringLiteral("-a")}, theirs);
     std::vector<double> zelquin;
@@ -215,6 +219,8 @@ void BM_UnchangedPassAgainstRsync(benchmark::State &state)
         zelquin.push_back(runPass(ours, 0, 99));
         rsync.push_back(runRsync({QStringLiteral("-a")}, theirs));
         zelquinDeleting.push_back(runPass(ours, 0, 99, true));
+        std::printf("unchanged pass: %.0f ms, with 削除 %.0f ms, rsync -a %.0f ms\n", zelquin.back(),
+                    zelquinDeleting.back(), rsync.back());
     }
     state.counters["zelquin_ms"] = median(zelquin);
     state.counters["zelquin_delete_ms"] = median(zelquinDeleting);
@@ -240,6 +246,7 @@ void BM_ProcessorShareAtUseCpu20(benchmark::State &state)
         const double processorBefore = processorSeconds();
         const double wall = runPass(destination, 0, 20);
         shares.push_back(100.0 * (processorSeconds() - processorBefore) / (wall / 1000.0));
+        std::printf("processor share at UseCpu 20: %.1f %%\n", shares.back());
     }
     QDir(destination).removeRecursively();
     state.counters["share_percent"] = median(shares);

@@ -9,6 +9,9 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <vector>
+
 namespace idlebackup {
 
 namespace {
@@ -46,6 +49,40 @@ bool entryOverlaps(const QString &original, const QString &destination)
 {
     return FolderEntryOverlaps(original, destination)
            || FolderEntryOverlaps(ResolvedPath(original), ResolvedPath(destination));
+}
+
+// What an entry's pass writes into: its copy root (the copy of a file entry, the folder
+// that receives a folder entry, also for an original that is missing, as sync mode
+// allows) and its original, both resolved and ending in "/".
+struct CopyPlace
+{
+    int row = 0;
+    QString original;
+    QString root;
+};
+
+CopyPlace copyPlaceOf(int row, const QString &original, const QString &destination)
+{
+    const auto resolved = [](const QString &path) {
+        return WithTrailingSlash(ResolvedPath(WithoutTrailingSlash(path)));
+    };
+    struct stat info;
+    const bool file = ::stat(platform::BytesOfText(original).constData(), &info) == 0 && S_ISREG(info.st_mode);
+    const QString root
+        = file ? FileCopyPath(original, destination) : FolderCopyRoot(WithTrailingSlash(original), destination);
+    return CopyPlace{row, resolved(original), resolved(root)};
+}
+
+// Whether two entries write into each other's copies: their copy roots are one, or one
+// lies inside the other, and the inner one does not copy the very files that the outer
+// one has there (the same original, or the folder of the outer original at that place).
+// A pass of either would then overwrite, take back or trash the other's backup.
+bool copiesCollide(const CopyPlace &one, const CopyPlace &other)
+{
+    const bool oneOuter = one.root.size() <= other.root.size();
+    const CopyPlace &outer = oneOuter ? one : other;
+    const CopyPlace &inner = oneOuter ? other : one;
+    return inner.root.startsWith(outer.root) && inner.original != outer.original + inner.root.mid(outer.root.size());
 }
 
 void judge(platform::FlexGrid &grid, int row, const QString &mark, const QString &info)
@@ -135,6 +172,7 @@ int ListCheck(platform::FlexGrid &grid, bool syncMode, MountHistory &history, co
 {
     int ngCount = 0;
     int checkedCount = 0;
+    std::vector<CopyPlace> earlier;
     for (int row = grid.fixedRows(); row < grid.rows(); ++row) {
         const QString original = grid.textMatrix(row, BakListColumn::Original);
         const QString destination = grid.textMatrix(row, BakListColumn::Destination);
@@ -152,6 +190,12 @@ int ListCheck(platform::FlexGrid &grid, bool syncMode, MountHistory &history, co
             ++ngCount;
             continue;
         }
+        const CopyPlace place = copyPlaceOf(row, original, destination);
+        const auto collision = std::find_if(earlier.begin(), earlier.end(),
+                                            [&](const CopyPlace &other) { return copiesCollide(place, other); });
+        const int collidingRow = collision == earlier.end() ? 0 : collision->row;
+        if (collidingRow == 0)
+            earlier.push_back(place);
         ++checkedCount;
         history.record(original, mounts);
         history.record(destination, mounts);
@@ -168,6 +212,11 @@ int ListCheck(platform::FlexGrid &grid, bool syncMode, MountHistory &history, co
         ++checkedCount;
         if (!history.driveMounted(destination, mounts)) {
             judge(grid, row, Ng, QStringLiteral("ドライブ無"));
+            ++ngCount;
+            continue;
+        }
+        if (collidingRow != 0) {
+            judge(grid, row, Ng, QStringLiteral("コピー先がNo.%1と重複").arg(collidingRow));
             ++ngCount;
             continue;
         }

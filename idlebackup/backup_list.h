@@ -60,7 +60,10 @@ void RemoveBackupEntry(platform::FlexGrid &grid, int row);
 // when the original is missing (backup mode), or when the drive (mount point) of the
 // original or of the destination is gone: a relative path has none, and a path keeps
 // the mount point `history` saw holding it, so a disk taken away is noticed even though
-// the folder it was mounted on remains. Entries that stay "OK" keep column 4.
+// the folder it was mounted on remains. An entry whose copies lie in those of an entry
+// above it, or hold them, with other files ("a/docs" and "b/docs" both into "bak"), is
+// NG with "コピー先がNo.<n>と重複", n naming that entry: its passes would overwrite, take
+// back or trash the other's backup. Entries that stay "OK" keep column 4.
 int ListCheck(platform::FlexGrid &grid, bool syncMode, MountHistory &history, const MountTable &mounts);
 
 // The notification-area icon that a list-check result calls for: 3 (NG) for a result

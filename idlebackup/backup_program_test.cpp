@@ -279,6 +279,30 @@ TEST_F(BackupProgramTest, AnEntryPathKeepsItsBytes)
     EXPECT_TRUE(platform::testing::TemporaryFolder::readFile(m_ini).contains("OrgFolder1=" + original + "\n"));
 }
 
+// Two entries whose copies go into one folder would trash each other's backups with 削除:
+// the second is NG, naming the first, and the pass leaves the first one's backup alone.
+// An entry that copies the same files again (the same pair) is no danger.
+TEST_F(BackupProgramTest, EntriesWithOneCopyRootAreRefused)
+{
+    m_folder.writeFile("a/docs/a.txt", "a");
+    m_folder.writeFile("b/docs/b.txt", "b");
+    const QString backup = m_folder.filePath("bak");
+    for (const auto &[entry, original] : {std::pair{1, "a/docs"}, {2, "b/docs"}, {3, "a/docs"}}) {
+        store(QString("OrgFolder%1").arg(entry), m_folder.filePath(original));
+        store(QString("BakFolder%1").arg(entry), backup);
+    }
+    store("BakDel", "1");
+    BackupProgram &program = load();
+    EXPECT_EQ((QStringList{cell(2, BakListColumn::Judgement), cell(2, BakListColumn::Info)}),
+              (QStringList{"NG", "コピー先がNo.1と重複"}));
+    EXPECT_EQ(cell(1, BakListColumn::Judgement), "OK");
+    EXPECT_EQ(cell(3, BakListColumn::Judgement), "OK");
+    program.flags().RunFlag = 1;
+    program.SyncTimer_Timer();
+    EXPECT_EQ(QDir(backup + "/docs").entryList(QDir::Files), QStringList{"a.txt"});
+    EXPECT_FALSE(QFileInfo::exists(m_xdg.trashFiles(m_folder.path())));
+}
+
 TEST_F(BackupProgramTest, AFailedSettingsWriteIsReported)
 {
     BackupProgram &program = load();

@@ -1,3 +1,4 @@
+#include "idlebackup/backup_list.h"
 #include "idlebackup/backup_work.h"
 #include "idlebackup/copy_rules.h"
 #include "idlebackup/file_access.h"
@@ -9,6 +10,7 @@
 #include "common/saved_error.h"
 #include "platform/byte_text.h"
 #include "platform/file_copy.h"
+#include "platform/flex_grid.h"
 
 #include <QCoreApplication>
 #include <QHash>
@@ -31,6 +33,30 @@ bool statPath(const QString &path, struct stat &info)
 }
 
 } // namespace
+
+// A file as sync mode compares it: looked at without following a link, and when it is
+// a link, the file that the link leads to.
+struct BackupWork::SyncedFile
+{
+    bool there = false;
+    bool link = false;
+    struct stat info{}; // the file itself, or the one a link leads to (the link's own
+                        // when it leads nowhere)
+
+    // The item `name` of the open folder `folder` (AT_FDCWD for a path; -1 for a folder
+    // that is not there).
+    SyncedFile(int folder, const QByteArray &name)
+    {
+        if (folder == -1 || ::fstatat(folder, name.constData(), &info, AT_SYMLINK_NOFOLLOW) != 0)
+            return;
+        there = true;
+        link = S_ISLNK(info.st_mode);
+        struct stat led;
+        if (link && ::fstatat(folder, name.constData(), &led, 0) == 0)
+            info = led;
+    }
+    bool regular() const { return there && S_ISREG(info.st_mode); }
+};
 
 // The drives that a walk judges the folders of its trees by.
 struct BackupWork::Drives
@@ -94,6 +120,7 @@ struct BackupWork::CopyWalk
 {
     Exclusions exclusions;
     Drives drives;
+    Way way;
 };
 
 void BackupWork::BackUpEntry(const QString &original, const QString &destination, const MountHistory &history,
@@ -120,7 +147,7 @@ void BackupWork::BackUpEntry(const QString &original, const QString &destination
         const QString copyPath = FileCopyPath(original, destinationFolder);
         CopyFileOnly(original, copyPath);
         if (syncMode)
-            CopyFileOnly(copyPath, original);
+            copyFileOnly(copyPath, original, Way::SyncToOriginal);
         return;
     }
     if (!S_ISDIR(info.st_mode))
@@ -131,7 +158,8 @@ void BackupWork::BackUpEntry(const QString &original, const QString &destination
     const QByteArray chosenFolder = platform::BytesOfText(destinationFolder);
     const QString copyRoot = FolderCopyRoot(WithTrailingSlash(original), destinationFolder);
     const QByteArray copyRootLevel = platform::BytesOfText(copyRoot).mid(chosenFolder.size());
-    copyWalk(originalFolder, QByteArray(), chosenFolder, copyRootLevel, QByteArray());
+    copyWalk(originalFolder, QByteArray(), chosenFolder, copyRootLevel, QByteArray(),
+             syncMode ? Way::SyncToBackup : Way::Backup);
     if ((!syncMode && m_settings.BakDel != 1) || !m_flags.going())
         return;
     const Drives walkDrives = drives();
@@ -147,7 +175,7 @@ void BackupWork::BackUpEntry(const QString &original, const QString &destination
     if (syncMode) {
         TargetFolder target;
         target.open(root);
-        copyTree(walkDrives, copy, target, QByteArray());
+        copyTree(walkDrives, copy, target, QByteArray(), Way::SyncToOriginal);
     } else {
         deleteFolder(walkDrives, root, copy, true);
         m_pacer.BreakeTime(0);
@@ -215,6 +243,11 @@ bool BackupWork::unmountedMountPoint(const Drives &drives, const QByteArray &pat
 
 void BackupWork::CopyFileOnly(const QString &OrgPath, const QString &BakPath)
 {
+    copyFileOnly(OrgPath, BakPath, m_settings.SyncMode == 1 ? Way::SyncToBackup : Way::Backup);
+}
+
+void BackupWork::copyFileOnly(const QString &OrgPath, const QString &BakPath, Way way)
+{
     if (!m_flags.going())
         return;
     m_pacer.CpuIdleCheckAndWait();
@@ -223,11 +256,19 @@ void BackupWork::CopyFileOnly(const QString &OrgPath, const QString &BakPath)
         m_pacer.BreakeTime(0);
         bool due = true;
         struct stat copy;
-        if (statPath(BakPath, copy)) {
+        const auto onFat = [&] {
             const Drives walkDrives = drives();
+            return walkDrives.mounts.isFat(OrgPath) || walkDrives.mounts.isFat(BakPath);
+        };
+        if (way != Way::Backup) {
+            const QByteArray sourcePath = platform::BytesOfText(OrgPath);
+            const QByteArray targetPath = platform::BytesOfText(BakPath);
+            const SyncedFile target(AT_FDCWD, targetPath);
+            due = syncCopyDue(SyncedFile(AT_FDCWD, sourcePath), target, target.there && onFat(), way, sourcePath,
+                              targetPath);
+        } else if (statPath(BakPath, copy)) {
             due = CopyIsDue(qint64(copy.st_mtim.tv_sec) - qint64(source.st_mtim.tv_sec),
-                            copy.st_size != source.st_size, m_settings.NewOverWr == 1,
-                            walkDrives.mounts.isFat(OrgPath) || walkDrives.mounts.isFat(BakPath));
+                            copy.st_size != source.st_size, m_settings.NewOverWr == 1, onFat());
         }
         if (due) {
             showItem(QStringLiteral("コピー ") + OrgPath);
@@ -249,11 +290,12 @@ void BackupWork::CopyFoldersAndFiles(const QString &OrgPath, const QString &BakP
     const QByteArray sourceRoot = WithTrailingSlash(platform::BytesOfText(OrgPath));
     const QByteArray item = path.isEmpty() ? sourceRoot : WithTrailingSlash(platform::BytesOfText(path));
     const QByteArray relative = item.startsWith(sourceRoot) ? item.mid(sourceRoot.size()) : QByteArray();
-    copyWalk(sourceRoot, relative, platform::BytesOfText(BakPath), relative, relative);
+    copyWalk(sourceRoot, relative, platform::BytesOfText(BakPath), relative, relative,
+             m_settings.SyncMode == 1 ? Way::SyncToBackup : Way::Backup);
 }
 
 void BackupWork::copyWalk(const QByteArray &sourceRoot, const QByteArray &sourceBelow, const QByteArray &chosen,
-                          const QByteArray &below, const QByteArray &relative)
+                          const QByteArray &below, const QByteArray &relative, Way way)
 {
     if (!m_flags.going())
         return;
@@ -277,16 +319,17 @@ void BackupWork::copyWalk(const QByteArray &sourceRoot, const QByteArray &source
             level.name = name;
             level.path = parent.path + name + '/';
         }
-        copyTree(walkDrives, source, levels.back(), relative);
+        copyTree(walkDrives, source, levels.back(), relative, way);
     } else if (errno != ENOENT && errno != ENOTDIR) {
         recordFolderFailure(sourceRoot + sourceBelow, FailureKind::Folder, errno);
     }
     m_pacer.BreakeTime(0);
 }
 
-void BackupWork::copyTree(const Drives &drives, WalkFolder &source, TargetFolder &target, const QByteArray &relative)
+void BackupWork::copyTree(const Drives &drives, WalkFolder &source, TargetFolder &target, const QByteArray &relative,
+                          Way way)
 {
-    const CopyWalk walk{Exclusions(m_settings.NoneStr, m_settings.NoneExt), drives};
+    const CopyWalk walk{Exclusions(m_settings.NoneStr, m_settings.NoneExt), drives, way};
     copyFolder(walk, source, target, relative);
     placeWrittenCopies(true);
 }
@@ -350,9 +393,13 @@ void BackupWork::copyFileEntry(const CopyWalk &walk, WalkFolder &source, TargetF
     }
     bool due = true;
     struct stat copy;
-    if (openTarget(walk, target)
-        && ::fstatat(target.fd(), name.constData(), &copy, AT_SYMLINK_NOFOLLOW) == 0
-        && S_ISREG(copy.st_mode))
+    if (walk.way != Way::Backup)
+        due = syncCopyDue(SyncedFile(source.descriptor.get(), name),
+                          SyncedFile(openTarget(walk, target) ? target.fd() : -1, name), source.onFat || target.onFat,
+                          walk.way, sourcePath, target.path + name);
+    else if (openTarget(walk, target)
+             && ::fstatat(target.fd(), name.constData(), &copy, AT_SYMLINK_NOFOLLOW) == 0
+             && S_ISREG(copy.st_mode))
         due = CopyIsDue(qint64(copy.st_mtim.tv_sec) - entry.modifiedSeconds, copy.st_size != entry.size,
                         m_settings.NewOverWr == 1, source.onFat || target.onFat);
     if (!due) {
@@ -365,6 +412,43 @@ void BackupWork::copyFileEntry(const CopyWalk &walk, WalkFolder &source, TargetF
         copyFile(FileAt{source.descriptor.get(), name, sourceText},
                  FileAt{target.fd(), name, DisplayPath(target.path + name)}, target.descriptor, target.device,
                  target.onFuse);
+}
+
+bool BackupWork::syncCopyDue(const SyncedFile &source, const SyncedFile &target, bool onFat, Way way,
+                             const QByteArray &sourcePath, const QByteArray &targetPath)
+{
+    const bool towardOriginal = way == Way::SyncToOriginal;
+    const QByteArray &originalPath = towardOriginal ? targetPath : sourcePath;
+    const QByteArray &backupPath = towardOriginal ? sourcePath : targetPath;
+    // An item is added while it holds, and removed once it no longer does; most files
+    // never had one, so the entry's own list is asked first.
+    const int row = currentRow();
+    const QString entryItems = row < 0 ? QString() : m_bakList.textMatrix(row, BakListColumn::Errors);
+    const auto list = [&](bool holds, const char16_t *kind, const auto &path) {
+        if (!holds && !entryItems.contains(QStringView(kind)))
+            return;
+        const QString item = FailureItem(path(), kind);
+        if (holds)
+            SetFileErrMsg(item, ErrorItemMode::Add);
+        else if (entryItems.contains(item))
+            SetFileErrMsg(item, ErrorItemMode::Remove);
+    };
+    const bool backupLink = (towardOriginal ? source : target).link;
+    list(backupLink, FailureKind::FileLink, [&] { return DisplayPath(backupPath); });
+    if (backupLink)
+        return false;
+    // Whatever else is not a pair of files is left to the copy, which reports it.
+    if (!source.regular() || !target.there || (!target.regular() && !target.link))
+        return true;
+    const NewerFile newer = target.regular() ? NewerOf(source.info.st_mtim, target.info.st_mtim,
+                                                       source.info.st_size != target.info.st_size, onFat)
+                                             : NewerFile::Source;
+    list(newer == NewerFile::BothChanged, FailureKind::BothChanged,
+         [&] { return DisplayPath(originalPath) + QStringLiteral("<->") + DisplayPath(backupPath); });
+    // A link in the original stays as it is: the file it leads to is what is backed up.
+    const bool originalLinkStays = target.link && newer == NewerFile::Source;
+    list(originalLinkStays, FailureKind::FileLink, [&] { return DisplayPath(originalPath); });
+    return newer == NewerFile::Source && !originalLinkStays;
 }
 
 bool BackupWork::openTarget(const CopyWalk &walk, TargetFolder &target)

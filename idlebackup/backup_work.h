@@ -54,6 +54,13 @@ inline const char16_t Delete[] = u"(DEL)";
 inline const char16_t Folder[] = u"(DIR)";
 // A link to a folder in the tree copied from: passed over.
 inline const char16_t FolderLink[] = u"(LINK)";
+// In sync mode, a link to a file in the backup, which is neither read nor replaced, or a
+// link in the original that a newer backup would replace: passed over.
+inline const char16_t FileLink[] = u"(LINK)";
+// In sync mode, a file changed on both sides, as far as the times tell (the item names
+// the original, "<->" and its backup): neither is copied over the other until the user
+// settles it.
+inline const char16_t BothChanged[] = u"(両方変更)";
 // A folder that is a mount point of a disk that is not mounted: not entered.
 inline const char16_t NoDrive[] = u"(ドライブ無)";
 } // namespace FailureKind
@@ -112,7 +119,8 @@ public:
                      const MountTable &mounts);
 
     // Copies the file `OrgPath` to the path `BakPath` when the copy is out of date
-    // (CopyIsDue), creating the copy's folder when it is missing.
+    // (CopyIsDue; in sync mode, when the original `OrgPath` is the newer, NewerOf),
+    // creating the copy's folder when it is missing.
     void CopyFileOnly(const QString &OrgPath, const QString &BakPath);
     // Copies the folder tree `OrgPath` into `BakPath` (both folders), item by item: an
     // empty `path` stands for the root, else it names the folder below `OrgPath` to
@@ -156,6 +164,14 @@ private:
     struct TargetFolder;
     struct CopyWalk;
     struct WaitingCopy;
+    struct SyncedFile;
+
+    // Which way a copy goes: a backup, or one of the two ways of sync mode.
+    enum class Way {
+        Backup,
+        SyncToBackup,
+        SyncToOriginal,
+    };
 
     Drives drives() const;
     // Opens a folder that the user chose (`path`, links followed).
@@ -172,8 +188,16 @@ private:
     // copy needs is refused as path(MKDIR). `relative` is the walked folder's path below
     // the entry's root ("" for the root).
     void copyWalk(const QByteArray &sourceRoot, const QByteArray &sourceBelow, const QByteArray &chosen,
-                  const QByteArray &below, const QByteArray &relative);
-    void copyTree(const Drives &drives, WalkFolder &source, TargetFolder &target, const QByteArray &relative);
+                  const QByteArray &below, const QByteArray &relative, Way way);
+    void copyTree(const Drives &drives, WalkFolder &source, TargetFolder &target, const QByteArray &relative, Way way);
+    void copyFileOnly(const QString &OrgPath, const QString &BakPath, Way way);
+    // Whether sync mode copies the file `source` (at `sourcePath`) over `target` (at
+    // `targetPath`), one of them in the backup as `way` tells: only a newer file is
+    // copied (NewerOf). A link in the backup is never read nor replaced, and a link in
+    // the original never replaced: either is listed as path(LINK). A pair changed on
+    // both sides is listed (BothChanged); its item goes once the pair is settled.
+    bool syncCopyDue(const SyncedFile &source, const SyncedFile &target, bool onFat, Way way,
+                     const QByteArray &sourcePath, const QByteArray &targetPath);
     void copyFolder(const CopyWalk &walk, WalkFolder &source, TargetFolder &target, const QByteArray &relative);
     void copyFileEntry(const CopyWalk &walk, WalkFolder &source, TargetFolder &target, const FolderEntry &entry,
                        const QByteArray &relative);

@@ -18,7 +18,36 @@ QByteArrayList tokensOf(const QString &list, char lead)
     return tokens;
 }
 
+constexpr qint64 NanosecondsPerSecond = 1000000000;
+
+// The step that a disk may have cut `time` down to: the largest power of ten
+// nanoseconds, up to a second, that its nanoseconds are a multiple of.
+qint64 timeStep(const timespec &time)
+{
+    qint64 step = 1;
+    while (step < NanosecondsPerSecond && time.tv_nsec % (step * 10) == 0)
+        step *= 10;
+    return step;
+}
+
 } // namespace
+
+NewerFile NewerOf(const timespec &source, const timespec &copy, bool sizesDiffer, bool onFat)
+{
+    const qint64 step = onFat ? 2 * NanosecondsPerSecond : qMax(timeStep(source), timeStep(copy));
+    const qint64 seconds = qint64(copy.tv_sec) - qint64(source.tv_sec);
+    // Beyond any step; closer, the difference fits in nanoseconds.
+    if (seconds > 2)
+        return NewerFile::Copy;
+    if (seconds < -2)
+        return NewerFile::Source;
+    const qint64 difference = seconds * NanosecondsPerSecond + (qint64(copy.tv_nsec) - qint64(source.tv_nsec));
+    if (difference >= step)
+        return NewerFile::Copy;
+    if (difference <= -step)
+        return NewerFile::Source;
+    return sizesDiffer ? NewerFile::BothChanged : NewerFile::Neither;
+}
 
 bool CopyIsDue(qint64 seconds, bool sizesDiffer, bool newOverWrite, bool onFat)
 {

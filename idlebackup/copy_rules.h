@@ -4,15 +4,37 @@
 #include <QByteArrayList>
 #include <QString>
 
+#include <ctime>
+
 namespace idlebackup {
 
-// Whether a copy D of a source file O that both exist is out of date. `seconds` is the
-// whole number of seconds from O's last-write time to D's (positive when D is newer).
-// FAT file systems keep times to two seconds (a copy on FAT holds its source's time
-// rounded down), so while either side lies on FAT (`onFat`) a difference of one second
-// either way counts as the same time. At the same time the copy is due when the two
-// sizes differ (`sizesDiffer`); else a newer copy is overwritten only under NewOverWr.
+// Whether, in backup mode, a copy D of a source file O that both exist is out of date
+// (sync mode asks NewerOf). `seconds` is the whole number of seconds from O's last-write
+// time to D's (positive when D is newer). FAT file systems keep times to two seconds (a
+// copy on FAT holds its source's time rounded down), so while either side lies on FAT
+// (`onFat`) a difference of one second either way counts as the same time. At the same
+// time the copy is due when the two sizes differ (`sizesDiffer`); else a newer copy is
+// overwritten only under NewOverWr.
 bool CopyIsDue(qint64 seconds, bool sizesDiffer, bool newOverWrite, bool onFat);
+
+// Which of two files that sync mode finds on both sides, a source and its copy, is the
+// newer one.
+enum class NewerFile {
+    Source,
+    Copy,
+    Neither,     // the times tell no difference and the sizes agree: the same file
+    BothChanged, // the times tell no difference and the sizes differ
+};
+
+// Compares the last-write times `source` and `copy` as far as both disks hold them. A
+// disk keeps a time to some step and cuts it down to that step (FAT to two seconds,
+// exFAT to ten milliseconds, NTFS to 100 nanoseconds, ext4 to the nanosecond), so two
+// times tell which file is newer only when they lie at least the coarser step of the
+// two apart. The step of a time is two seconds while either side lies on FAT (`onFat`),
+// else the largest power of ten nanoseconds, up to a second, that its nanoseconds are a
+// multiple of: a time from a disk that keeps whole seconds or hundredths shows its step
+// so, and a time that merely ends in zeros is only compared more coarsely.
+NewerFile NewerOf(const timespec &source, const timespec &copy, bool sizesDiffer, bool onFat);
 
 // The exclusion settings NoneStr and NoneExt, split once for a walk. Names are bytes as
 // the disk holds them; the tokens are matched as their UTF-8 bytes.

@@ -32,6 +32,41 @@ TEST(CopyRules, CopyDecisionByWholeSecondsAndFat)
     }
 }
 
+TEST(CopyRules, SyncTellsTheNewerFileOnlyAsFarAsBothTimesGo)
+{
+    struct Case
+    {
+        timespec source;
+        timespec copy;
+        bool onFat;
+        NewerFile newer;
+        bool sizesDiffer = true;
+    };
+    // Nanoseconds decide where both times have them; a time in whole seconds, or on FAT,
+    // is compared to its step only.
+    const Case cases[] = {
+        {{100, 100000000}, {100, 900000000}, false, NewerFile::Copy},
+        {{100, 900000000}, {100, 100000000}, false, NewerFile::Source},
+        {{100, 123456789}, {100, 123456789}, false, NewerFile::BothChanged},
+        {{100, 123456789}, {100, 123456789}, false, NewerFile::Neither, false},
+        {{100, 123456789}, {100, 123456791}, false, NewerFile::Copy},
+        {{100, 500000000}, {100, 0}, false, NewerFile::BothChanged},
+        {{100, 500000000}, {101, 0}, false, NewerFile::BothChanged},
+        {{100, 500000000}, {101, 500000000}, false, NewerFile::Copy},
+        {{100, 120000000}, {100, 123456789}, false, NewerFile::BothChanged},
+        {{101, 0}, {100, 0}, true, NewerFile::BothChanged},
+        {{100, 0}, {101, 999999999}, true, NewerFile::BothChanged},
+        {{100, 0}, {102, 0}, true, NewerFile::Copy},
+        {{104, 0}, {102, 0}, true, NewerFile::Source},
+        {{-5000000000, 0}, {5000000000, 0}, false, NewerFile::Copy},
+    };
+    for (const Case &test : cases) {
+        SCOPED_TRACE(::testing::Message() << test.source.tv_sec << "." << test.source.tv_nsec << " / "
+                                          << test.copy.tv_sec << "." << test.copy.tv_nsec << " onFat " << test.onFat);
+        EXPECT_EQ(NewerOf(test.source, test.copy, test.sizesDiffer, test.onFat), test.newer);
+    }
+}
+
 TEST(CopyRules, CheckTargetLooksOnlyBelowTheRoot)
 {
     struct Case
