@@ -176,19 +176,18 @@ bool BackupWork::openWalkFolderBelow(WalkFolder &folder, const QByteArray &chose
 {
     if (!openWalkFolder(folder, chosen, drives))
         return false;
-    for (const QByteArray &name : below.split('/')) {
-        if (name.isEmpty())
-            continue;
-        Descriptor child = OpenFolderAt(folder.descriptor.get(), name);
-        struct stat info;
-        if (!child.isOpen() || ::fstat(child.get(), &info) != 0)
-            return false;
+    QList<QByteArray> names = below.split('/');
+    names.removeAll(QByteArray());
+    platform::FolderDescent descent = platform::OpenFoldersBelow(std::move(folder.descriptor), names, false);
+    struct stat info;
+    if (!descent.folder.isOpen() || ::fstat(descent.folder.get(), &info) != 0)
+        return false;
+    for (const QByteArray &name : std::as_const(names))
         folder.path += name + '/';
-        if (info.st_dev != folder.device)
-            folder.onFat = drives.mounts.isFat(platform::TextOfBytes(folder.path));
-        folder.device = info.st_dev;
-        folder.descriptor = std::move(child);
-    }
+    if (info.st_dev != folder.device)
+        folder.onFat = drives.mounts.isFat(platform::TextOfBytes(folder.path));
+    folder.device = info.st_dev;
+    folder.descriptor = std::move(descent.folder);
     return true;
 }
 
@@ -278,7 +277,7 @@ void BackupWork::copyWalk(const QByteArray &sourceRoot, const QByteArray &source
             level.path = parent.path + name + '/';
         }
         copyTree(walkDrives, source, levels.back(), relative);
-    } else if (errno != ENOENT && errno != ENOTDIR) {
+    } else if (errno != ENOENT && errno != ENOTDIR && errno != ELOOP) {
         recordFolderFailure(sourceRoot + sourceBelow, FailureKind::Folder, errno);
     }
     m_pacer.BreakeTime(0);
