@@ -65,7 +65,6 @@ struct BackupWork::TargetFolder
     std::shared_ptr<const Descriptor> descriptor;
     dev_t device = 0;
     bool onFat = false;
-    bool onFuse = false; // a sync of the whole file system does not reach it
     State state = State::Unknown;
     int error = 0; // why it was refused; 0 when that is reported already
 
@@ -76,7 +75,6 @@ struct BackupWork::TargetFolder
         descriptor = std::make_shared<const Descriptor>(std::move(folder.descriptor));
         device = folder.device;
         onFat = folder.onFat;
-        onFuse = !platform::BatchSync::wholeFileSystemSyncs(fd());
         state = State::Open;
     }
     int fd() const { return descriptor ? descriptor->get() : -1; }
@@ -105,7 +103,7 @@ void BackupWork::BackUpEntry(const QString &original, const QString &destination
         m_history = nullptr;
         m_mounts.reset();
         // Every copy is placed or failed: the backup's disk is held open no longer.
-        m_syncs->forgetFileSystems([this] { m_host.pumpEvents(); });
+        m_copies->forgetFileSystems([this] { m_host.pumpEvents(); });
     });
     if (!history.driveMounted(destination, mounts))
         return;
@@ -221,6 +219,8 @@ void BackupWork::CopyFileOnly(const QString &OrgPath, const QString &BakPath)
     if (statPath(OrgPath, source) && S_ISREG(source.st_mode)) {
         m_pacer.BreakeTime(0);
         bool due = true;
+        // The copy is put in place only over its copy as the decision saw it.
+        const platform::TargetState decided = platform::TargetState::at(AT_FDCWD, platform::BytesOfText(BakPath));
         struct stat copy;
         if (statPath(BakPath, copy)) {
             const Drives walkDrives = drives();
@@ -235,7 +235,7 @@ void BackupWork::CopyFileOnly(const QString &OrgPath, const QString &BakPath)
             const Descriptor opened = OpenFolder(platform::BytesOfText(folder));
             if (opened.isOpen())
                 RemoveStaleTemporaries(opened.get());
-            CopyFile(OrgPath, BakPath);
+            copyFileOver(OrgPath, BakPath, decided);
         } else {
             showItem(OrgPath);
         }
@@ -349,9 +349,10 @@ void BackupWork::copyFileEntry(const CopyWalk &walk, WalkFolder &source, TargetF
     }
     bool due = true;
     struct stat copy;
-    if (openTarget(walk, target)
-        && ::fstatat(target.fd(), name.constData(), &copy, AT_SYMLINK_NOFOLLOW) == 0
-        && S_ISREG(copy.st_mode))
+    // The copy is put in place only over its copy as the decision saw it.
+    const platform::TargetState decided
+        = openTarget(walk, target) ? platform::TargetState::at(target.fd(), name, &copy) : platform::TargetState();
+    if (decided.present && S_ISREG(copy.st_mode))
         due = CopyIsDue(qint64(copy.st_mtim.tv_sec) - entry.modifiedSeconds, copy.st_size != entry.size,
                         m_settings.NewOverWr == 1, source.onFat || target.onFat);
     if (!due) {
@@ -362,8 +363,7 @@ void BackupWork::copyFileEntry(const CopyWalk &walk, WalkFolder &source, TargetF
     showItem(QStringLiteral("コピー ") + sourceText);
     if (makeTarget(walk, target))
         copyFile(FileAt{source.descriptor.get(), name, sourceText},
-                 FileAt{target.fd(), name, DisplayPath(target.path + name)}, target.descriptor, target.device,
-                 target.onFuse);
+                 FileAt{target.fd(), name, DisplayPath(target.path + name)}, target.descriptor, decided);
 }
 
 bool BackupWork::openTarget(const CopyWalk &walk, TargetFolder &target)
@@ -391,7 +391,6 @@ bool BackupWork::openTarget(const CopyWalk &walk, TargetFolder &target)
     target.device = info.st_dev;
     const bool sameDevice = info.st_dev == target.parent->device;
     target.onFat = sameDevice ? target.parent->onFat : walk.drives.mounts.isFat(platform::TextOfBytes(path));
-    target.onFuse = sameDevice ? target.parent->onFuse : !platform::BatchSync::wholeFileSystemSyncs(opened.get());
     target.descriptor = std::make_shared<const Descriptor>(std::move(opened));
     target.state = State::Open;
     return true;
