@@ -4,6 +4,7 @@
 #include "common/saved_error.h"
 #include "common/startup_check.h"
 #include "foldercompare/window/frm_main.h"
+#include "platform/file_handles.h"
 #include "platform/program_folder.h"
 #include "platform/user_dialogs.h"
 #include "platform/widgets/qt_translation.h"
@@ -21,6 +22,8 @@
 // without any display.
 int main(int argc, char **argv)
 {
+    // What work may hold open at once is bounded by the system, not by the low default.
+    platform::RaiseOpenFileLimit();
     QStringList tokens;
     for (int i = 1; i < argc; ++i)
         tokens.append(QFile::decodeName(argv[i]));

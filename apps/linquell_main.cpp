@@ -1,5 +1,6 @@
 #include "common/ftp_password_handover.h"
 #include "common/startup_check.h"
+#include "platform/file_handles.h"
 #include "platform/program_folder.h"
 #include "platform/user_dialogs.h"
 #include "platform/widgets/qt_translation.h"
@@ -16,6 +17,8 @@
 // or with an output switch compares, writes the export and ends without any display.
 int main(int argc, char **argv)
 {
+    // What work may hold open at once is bounded by the system, not by the low default.
+    platform::RaiseOpenFileLimit();
     QStringList arguments;
     for (int i = 1; i < argc; ++i)
         arguments.append(QFile::decodeName(argv[i]));

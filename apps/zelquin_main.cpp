@@ -1,6 +1,7 @@
 #include "common/saved_error.h"
 #include "common/startup_check.h"
 #include "idlebackup/window/frm_main.h"
+#include "platform/file_handles.h"
 #include "platform/program_folder.h"
 #include "platform/user_dialogs.h"
 #include "platform/widgets/qt_translation.h"
@@ -14,6 +15,8 @@
 // stays in the notification area, and runs until the window unloads.
 int main(int argc, char **argv)
 {
+    // What work may hold open at once is bounded by the system, not by the low default.
+    platform::RaiseOpenFileLimit();
     if (!common::DisplayAvailable()) {
         platform::writeMessageToStandardError(
             QStringLiteral("画面(ディスプレイ)がないためウィンドウを開けません。\n"

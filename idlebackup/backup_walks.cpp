@@ -91,7 +91,6 @@ struct BackupWork::TargetFolder
     std::shared_ptr<const Descriptor> descriptor;
     dev_t device = 0;
     bool onFat = false;
-    bool onFuse = false; // a sync of the whole file system does not reach it
     State state = State::Unknown;
     int error = 0; // why it was refused; 0 when that is reported already
 
@@ -102,7 +101,6 @@ struct BackupWork::TargetFolder
         descriptor = std::make_shared<const Descriptor>(std::move(folder.descriptor));
         device = folder.device;
         onFat = folder.onFat;
-        onFuse = !platform::BatchSync::wholeFileSystemSyncs(fd());
         state = State::Open;
     }
     int fd() const { return descriptor ? descriptor->get() : -1; }
@@ -132,7 +130,7 @@ void BackupWork::BackUpEntry(const QString &original, const QString &destination
         m_history = nullptr;
         m_mounts.reset();
         // Every copy is placed or failed: the backup's disk is held open no longer.
-        m_syncs->forgetFileSystems([this] { m_host.pumpEvents(); });
+        m_copies->forgetFileSystems([this] { m_host.pumpEvents(); });
     });
     if (!history.driveMounted(destination, mounts))
         return;
@@ -204,19 +202,18 @@ bool BackupWork::openWalkFolderBelow(WalkFolder &folder, const QByteArray &chose
 {
     if (!openWalkFolder(folder, chosen, drives))
         return false;
-    for (const QByteArray &name : below.split('/')) {
-        if (name.isEmpty())
-            continue;
-        Descriptor child = OpenFolderAt(folder.descriptor.get(), name);
-        struct stat info;
-        if (!child.isOpen() || ::fstat(child.get(), &info) != 0)
-            return false;
+    QList<QByteArray> names = below.split('/');
+    names.removeAll(QByteArray());
+    platform::FolderDescent descent = platform::OpenFoldersBelow(std::move(folder.descriptor), names, false);
+    struct stat info;
+    if (!descent.folder.isOpen() || ::fstat(descent.folder.get(), &info) != 0)
+        return false;
+    for (const QByteArray &name : std::as_const(names))
         folder.path += name + '/';
-        if (info.st_dev != folder.device)
-            folder.onFat = drives.mounts.isFat(platform::TextOfBytes(folder.path));
-        folder.device = info.st_dev;
-        folder.descriptor = std::move(child);
-    }
+    if (info.st_dev != folder.device)
+        folder.onFat = drives.mounts.isFat(platform::TextOfBytes(folder.path));
+    folder.device = info.st_dev;
+    folder.descriptor = std::move(descent.folder);
     return true;
 }
 
@@ -255,6 +252,8 @@ void BackupWork::copyFileOnly(const QString &OrgPath, const QString &BakPath, Wa
     if (statPath(OrgPath, source) && S_ISREG(source.st_mode)) {
         m_pacer.BreakeTime(0);
         bool due = true;
+        // The copy is put in place only over its copy as the decision saw it.
+        const platform::TargetState decided = platform::TargetState::at(AT_FDCWD, platform::BytesOfText(BakPath));
         struct stat copy;
         const auto onFat = [&] {
             const Drives walkDrives = drives();
@@ -277,7 +276,7 @@ void BackupWork::copyFileOnly(const QString &OrgPath, const QString &BakPath, Wa
             const Descriptor opened = OpenFolder(platform::BytesOfText(folder));
             if (opened.isOpen())
                 RemoveStaleTemporaries(opened.get());
-            CopyFile(OrgPath, BakPath);
+            copyFileOver(OrgPath, BakPath, decided);
         } else {
             showItem(OrgPath);
         }
@@ -320,7 +319,7 @@ void BackupWork::copyWalk(const QByteArray &sourceRoot, const QByteArray &source
             level.path = parent.path + name + '/';
         }
         copyTree(walkDrives, source, levels.back(), relative, way);
-    } else if (errno != ENOENT && errno != ENOTDIR) {
+    } else if (errno != ENOENT && errno != ENOTDIR && errno != ELOOP) {
         recordFolderFailure(sourceRoot + sourceBelow, FailureKind::Folder, errno);
     }
     m_pacer.BreakeTime(0);
@@ -393,13 +392,14 @@ void BackupWork::copyFileEntry(const CopyWalk &walk, WalkFolder &source, TargetF
     }
     bool due = true;
     struct stat copy;
+    const bool targetOpen = openTarget(walk, target);
+    // The copy is put in place only over its copy as the decision saw it.
+    const platform::TargetState decided
+        = targetOpen ? platform::TargetState::at(target.fd(), name, &copy) : platform::TargetState();
     if (walk.way != Way::Backup)
-        due = syncCopyDue(SyncedFile(source.descriptor.get(), name),
-                          SyncedFile(openTarget(walk, target) ? target.fd() : -1, name), source.onFat || target.onFat,
-                          walk.way, sourcePath, target.path + name);
-    else if (openTarget(walk, target)
-             && ::fstatat(target.fd(), name.constData(), &copy, AT_SYMLINK_NOFOLLOW) == 0
-             && S_ISREG(copy.st_mode))
+        due = syncCopyDue(SyncedFile(source.descriptor.get(), name), SyncedFile(targetOpen ? target.fd() : -1, name),
+                          source.onFat || target.onFat, walk.way, sourcePath, target.path + name);
+    else if (decided.present && S_ISREG(copy.st_mode))
         due = CopyIsDue(qint64(copy.st_mtim.tv_sec) - entry.modifiedSeconds, copy.st_size != entry.size,
                         m_settings.NewOverWr == 1, source.onFat || target.onFat);
     if (!due) {
@@ -410,8 +410,7 @@ void BackupWork::copyFileEntry(const CopyWalk &walk, WalkFolder &source, TargetF
     showItem(QStringLiteral("コピー ") + sourceText);
     if (makeTarget(walk, target))
         copyFile(FileAt{source.descriptor.get(), name, sourceText},
-                 FileAt{target.fd(), name, DisplayPath(target.path + name)}, target.descriptor, target.device,
-                 target.onFuse);
+                 FileAt{target.fd(), name, DisplayPath(target.path + name)}, target.descriptor, decided);
 }
 
 bool BackupWork::syncCopyDue(const SyncedFile &source, const SyncedFile &target, bool onFat, Way way,
@@ -476,7 +475,6 @@ bool BackupWork::openTarget(const CopyWalk &walk, TargetFolder &target)
     target.device = info.st_dev;
     const bool sameDevice = info.st_dev == target.parent->device;
     target.onFat = sameDevice ? target.parent->onFat : walk.drives.mounts.isFat(platform::TextOfBytes(path));
-    target.onFuse = sameDevice ? target.parent->onFuse : !platform::BatchSync::wholeFileSystemSyncs(opened.get());
     target.descriptor = std::make_shared<const Descriptor>(std::move(opened));
     target.state = State::Open;
     return true;

@@ -3,6 +3,7 @@
 #include "idlebackup/folder_walk.h"
 #include "idlebackup/mount_table.h"
 #include "idlebackup/temporary_names.h"
+#include "common/saved_error.h"
 #include "platform/testing/deep_chain.h"
 #include "platform/testing/unprivileged_scope.h"
 #include "platform/testing/write_faults.h"
@@ -654,8 +655,59 @@ TEST_F(WalkTest, CopiesWaitingForTheDiskKeepEveryPromise)
     EXPECT_EQ(errors(), "");
 }
 
+// A copy waiting to be put in place leaves alone a target that the user changed or made
+// meanwhile, a copy in backup mode as an original on the way back in sync mode: what the
+// user saved stays, the pair is listed as a failed copy that says why, and no temporary
+// file stays; the next pass decides again.
+TEST_F(WalkTest, ATargetChangedWhileItsCopyWaitsIsLeftAlone)
+{
+    const struct
+    {
+        const char *name;
+        bool sync;
+        const char *oldTarget; // null: none at the start
+        bool asNewFile;
+        const char *saved;
+    } cases[] = {
+        {"a backup saved in place", false, "old", false, "old saved"},
+        {"a backup made meanwhile", false, nullptr, true, " saved"},
+        {"an original saved on the way back", true, "old", true, " saved"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        m_settings.SyncMode = c.sync ? 1 : 0;
+        m_grid.setTextMatrix(1, BakListColumn::Errors, "");
+        const QString original = m_folder.makeFolder(QString("src-%1").arg(c.name));
+        const QString backup = m_folder.makeFolder(QString("bak-%1").arg(c.name));
+        const QString copyRoot = backup + "/" + QFileInfo(original).fileName();
+        // The file the waiting copy replaces, and the one it copies.
+        const QString target = (c.sync ? original : copyRoot) + "/a.txt";
+        const QString source = (c.sync ? copyRoot : original) + "/a.txt";
+        for (const QString &folder : {original, copyRoot})
+            setModified(m_folder.writeFile(folder.mid(m_folder.path().size() + 1) + "/b.txt", "b"), 1600000000);
+        setModified(m_folder.writeFile(source.mid(m_folder.path().size() + 1), "copied"), 1600000000);
+        if (c.oldTarget)
+            setModified(m_folder.writeFile(target.mid(m_folder.path().size() + 1), c.oldTarget), 1500000000);
+        bool changed = false;
+        m_host.onPump = [&] {
+            if (!changed && temporaries(QFileInfo(target).path()).size() == 1) {
+                changed = true;
+                platform::testing::TemporaryFolder::saveFile(target, " saved", c.asNewFile);
+            }
+        };
+        backUp(original, backup);
+        m_host.onPump = nullptr;
+        ASSERT_TRUE(changed) << "the copy waited to be placed";
+        EXPECT_EQ(read(target), c.saved);
+        EXPECT_EQ(errors(), source + "->" + target + "(COPY)");
+        EXPECT_EQ(common::SavedErr().Description, "コピー中にコピー先が変更されました。 " + target);
+        EXPECT_EQ(temporaries(QFileInfo(target).path()), QStringList());
+    }
+}
+
 // A backup on FAT keeps times to two seconds (rounded down), and through FUSE it takes
-// no permission bits: the data still goes there, and a second pass copies nothing again.
+// no permission bits: the data still goes there, a second pass copies nothing again, and
+// a later pass replaces a copy whose original is newer.
 TEST_F(WalkTest, FatBackupDisksTakeTheDataAndKeepTheTwoSecondWindow)
 {
     platform::testing::FatFileSystem disk;
@@ -671,6 +723,12 @@ TEST_F(WalkTest, FatBackupDisksTakeTheDataAndKeepTheTwoSecondWindow)
     m_grid.setTextMatrix(1, BakListColumn::Info, "");
     backUp(m_folder.filePath("src"), disk.path());
     EXPECT_EQ(status(), "");
+
+    // A newer original replaces its copy there: the copy reads the same until it is placed.
+    setModified(m_folder.writeFile("src/f0.txt", "newer"), 1700000000);
+    backUp(m_folder.filePath("src"), disk.path());
+    EXPECT_EQ(errors(), "");
+    EXPECT_EQ(read(disk.path() + "/src/f0.txt"), "newer");
 }
 
 } // namespace

@@ -7,6 +7,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include <deque>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -14,16 +15,16 @@
 #include <sys/types.h>
 
 namespace platform {
-class BatchSync;
 class Descriptor;
+class DurableCopies;
 class FlexGrid;
+struct TargetState;
 } // namespace platform
 
 namespace idlebackup {
 
 struct FileAt;
 struct FolderEntry;
-class WrittenCopy;
 enum class ListingDepth;
 
 // What the backup work needs from its window: the status line and event pumping.
@@ -85,10 +86,12 @@ inline constexpr int Remove = 1; // remove from every entry's list
 // its copy, checked and given its times, and only once it is on the disk renamed over
 // the old copy, so a failed, stopped or killed copy leaves the old one as it was. The
 // copies are made durable together: a walk goes on writing while a sync of the batch
-// before runs (platform::BatchSync), and each copy is placed once a sync that began
-// after it was written has ended, by the end of the walk at the latest; a stopped run
-// places none that waits. The walks remove the temporaries that killed copies left
-// behind.
+// before runs (platform::DurableCopies), and each copy is placed once a sync that began
+// after it was written has ended, by the end of the walk at the latest, or sooner when
+// too many copies, bytes or folders wait; a stopped run places none that waits. A copy
+// is placed only over its copy in the state that the copy was decided on: one that the
+// user changed meanwhile is left alone and the copy is dropped (the next pass decides
+// again). The walks remove the temporaries that killed copies left behind.
 //
 // The walks go down both trees through open folders: each item is looked up in the
 // folder that was opened and checked (openat, fstatat), never by its whole path. So a
@@ -206,15 +209,17 @@ private:
     void deleteFolder(const Drives &drives, WalkFolder &original, WalkFolder &backup, bool atRoot);
     void deleteFolderEntry(const Drives &drives, WalkFolder &original, WalkFolder &backup, const QByteArray &name,
                            bool isFolder);
+    // CopyFile for the copy decided on when its target was in the state `decided`.
+    void copyFileOver(const QString &source, const QString &destination, const platform::TargetState &decided);
     // Writes the copy and has it placed (placeWrittenCopies); the target is the item of
-    // the open folder `targetFolder` on the device `device` (`onFuse`: a FUSE file
-    // system, whose copies are synced one by one).
+    // the open folder `targetFolder`, in the state `decided` when the copy was decided on.
     void copyFile(const FileAt &source, const FileAt &target,
-                  const std::shared_ptr<const platform::Descriptor> &targetFolder, dev_t device, bool onFuse);
+                  const std::shared_ptr<const platform::Descriptor> &targetFolder, const platform::TargetState &decided);
     // Places the written copies that are on the disk, and waits for the oldest while too
-    // many wait; with `all`, places every one (none once the run stops: those then
-    // fail). A failed sync fails every copy waiting.
-    void placeWrittenCopies(bool all);
+    // many wait (or, with `nextFolder`, while a copy into that folder would hold one
+    // folder too many); with `all`, places every one (none once the run stops: those
+    // then fail). A failed sync fails every copy waiting.
+    void placeWrittenCopies(bool all, const platform::Descriptor *nextFolder = nullptr);
     qint32 recycle(int folder, const QByteArray &name, const QByteArray &path, bool msgf);
     // Lists a folder of a walk; a failure is recorded as path(DIR), a success clears the
     // folder's items.
@@ -244,10 +249,9 @@ private:
     // The drives of the entry in hand while BackUpEntry runs.
     const MountHistory *m_history = nullptr;
     std::optional<MountTable> m_mounts;
-    std::unique_ptr<platform::BatchSync> m_syncs;
-    // The copies written and not yet placed, oldest first.
-    std::vector<WaitingCopy> m_written;
-    qint64 m_writtenBytes = 0;
+    // The copies written and not yet placed, and what names each, oldest first.
+    std::unique_ptr<platform::DurableCopies> m_copies;
+    std::deque<WaitingCopy> m_waiting;
 };
 
 } // namespace idlebackup

@@ -29,8 +29,8 @@ constexpr int ErrorListMaxLength = 256;
 // The status line is redrawn at most this often.
 constexpr qint64 StatusIntervalMs = 50;
 // Copies are synced in batches of this many; twice as many wait at most.
-constexpr quint64 SyncBatch = 256;
-constexpr std::size_t MaxWaitingCopies = 2 * SyncBatch;
+constexpr int SyncBatch = 256;
+constexpr int MaxWaitingCopies = 2 * SyncBatch;
 // Beyond this many bytes in copies waiting, the oldest is waited for.
 constexpr qint64 MaxWaitingBytes = qint64(256) << 20;
 
@@ -64,13 +64,11 @@ QString FailureItem(const QString &path, const char16_t *kind)
     return QStringLiteral("…") + path.right(ErrorListMaxLength - kindText.size() - 1) + kindText;
 }
 
-// A copy written and closed, waiting for a sync that covers it (its number) before it is
-// placed; a copy on FUSE, synced on its own, needs none (0).
+// What names a copy waiting to be placed in the entry's records.
 struct BackupWork::WaitingCopy
 {
-    std::unique_ptr<WrittenCopy> copy;
-    quint64 number = 0;
     QString item; // its failure item
+    QString display; // its target
 };
 
 BackupWork::~BackupWork() = default;
@@ -84,27 +82,30 @@ BackupWork::BackupWork(platform::FlexGrid &bakList, const qint32 &currentEntry, 
     , m_pacer(pacer)
     , m_clock(clock)
     , m_host(host)
-    , m_syncs(std::make_unique<platform::BatchSync>(SyncBatch))
+    , m_copies(std::make_unique<platform::DurableCopies>(MaxWaitingCopies, MaxWaitingBytes, SyncBatch))
 {
 }
 
 void BackupWork::CopyFile(const QString &source, const QString &destination)
+{
+    copyFileOver(source, destination, platform::TargetState::at(AT_FDCWD, platform::BytesOfText(destination)));
+}
+
+void BackupWork::copyFileOver(const QString &source, const QString &destination, const platform::TargetState &decided)
 {
     if (source == destination)
         return;
     const Descriptor sourceFolder = OpenFolder(platform::BytesOfText(ParentFolderOf(source)));
     const auto targetFolder
         = std::make_shared<const Descriptor>(OpenFolder(platform::BytesOfText(ParentFolderOf(destination))));
-    struct stat info{};
-    ::fstat(targetFolder->get(), &info);
     copyFile(FileAt{sourceFolder.get(), platform::BytesOfText(FileNameOf(source)), source},
              FileAt{targetFolder->get(), platform::BytesOfText(FileNameOf(destination)), destination}, targetFolder,
-             info.st_dev, !platform::BatchSync::wholeFileSystemSyncs(targetFolder->get()));
+             decided);
     placeWrittenCopies(true);
 }
 
 void BackupWork::copyFile(const FileAt &source, const FileAt &target,
-                          const std::shared_ptr<const Descriptor> &targetFolder, dev_t device, bool onFuse)
+                          const std::shared_ptr<const Descriptor> &targetFolder, const platform::TargetState &decided)
 {
     const QString item = FailureItem(source.display + QStringLiteral("->") + target.display, FailureKind::Copy);
     try {
@@ -119,23 +120,26 @@ void BackupWork::copyFile(const FileAt &source, const FileAt &target,
                              + QStringLiteral(",000KByte)"));
             },
         };
-        if (!onFuse)
-            m_syncs->note(device, [&] { return Descriptor(::fcntl(targetFolder->get(), F_DUPFD_CLOEXEC, 0)); });
-        std::unique_ptr<WrittenCopy> written;
+        // The copies waiting hold their folders open: a folder beyond their bound waits
+        // for the oldest to be placed.
+        if (m_copies->full(0, targetFolder.get()))
+            placeWrittenCopies(false, targetFolder.get());
+        const bool syncAlone = !m_copies->syncsWith(targetFolder->get());
+        std::unique_ptr<platform::WrittenCopy> written;
         try {
-            written = WriteCopyAt(source, target, targetFolder, onFuse, callbacks);
+            written = WriteCopyAt(source, target, targetFolder, decided, syncAlone, callbacks);
         } catch (const CopyOutOfSpace &) {
             // The copies waiting to be placed may hold the space that this one needed
             // (a disk that is nearly full): once they are in place, it is tried again.
-            if (m_written.empty() || !m_flags.going())
+            if (m_copies->isEmpty() || !m_flags.going())
                 throw;
             placeWrittenCopies(true);
-            written = WriteCopyAt(source, target, targetFolder, onFuse, callbacks);
+            written = WriteCopyAt(source, target, targetFolder, decided, syncAlone, callbacks);
         }
         if (!written)
             return;
-        m_writtenBytes += written->bytes();
-        m_written.push_back(WaitingCopy{std::move(written), onFuse ? 0 : m_syncs->count(), item});
+        m_copies->addWritten(std::move(written), syncAlone);
+        m_waiting.push_back(WaitingCopy{item, target.display});
         placeWrittenCopies(false);
     } catch (...) {
         common::SaveErr();
@@ -144,46 +148,47 @@ void BackupWork::copyFile(const FileAt &source, const FileAt &target,
     }
 }
 
-void BackupWork::placeWrittenCopies(bool all)
+void BackupWork::placeWrittenCopies(bool all, const Descriptor *nextFolder)
 {
-    int error = m_syncs->keepSyncing();
-    std::size_t placed = 0;
-    for (; placed < m_written.size() && error == 0; ++placed) {
-        WaitingCopy &oldest = m_written[placed];
-        if (!m_syncs->durable(oldest.number)) {
-            if (!all && m_written.size() - placed < MaxWaitingCopies && m_writtenBytes <= MaxWaitingBytes)
-                break;
-            // The window stays responsive while the disk catches up.
-            error = m_syncs->waitUntilDurable(oldest.number, [this] { m_host.pumpEvents(); });
-            if (error != 0)
-                break;
-        }
-        if (!m_flags.going())
-            break;
-        m_writtenBytes -= oldest.copy->bytes();
+    while (!m_copies->isEmpty() && m_flags.going()
+           && (all || m_copies->full(0, nextFolder) || m_copies->oldestReady())) {
+        // The window stays responsive while the disk catches up.
+        const std::unique_ptr<platform::DurableCopies::Copy> copy = m_copies->takeOldest([this] { m_host.pumpEvents(); });
+        const WaitingCopy waiting = std::move(m_waiting.front());
+        m_waiting.pop_front();
         try {
-            oldest.copy->place();
+            // After a stop nothing more is changed.
+            if (!m_flags.going())
+                FailCopy(QStringLiteral("中止"));
+            // A failed sync may have lost any copy that waited for it.
+            if (!copy->failure().isEmpty())
+                FailCopyWithSystemText(QStringLiteral("書き込めません。"), waiting.display, copy->error());
+            const platform::Placement placement = copy->place();
+            if (placement.outcome == platform::Placement::Outcome::TargetChanged)
+                FailCopy(QStringLiteral("コピー中にコピー先が変更されました。 ") + waiting.display);
+            if (placement.outcome == platform::Placement::Outcome::Failed)
+                FailCopyWithSystemText(QStringLiteral("書き込めません。"), waiting.display, placement.error);
+            // Some file systems (FUSE FAT) give a file the time of its renaming: the copy
+            // takes its times once more, or the next pass would take it for newer than
+            // its source.
+            if (placement.timesError != 0)
+                FailCopyWithSystemText(QStringLiteral("日時を設定できません。"), waiting.display, placement.timesError);
             writeStatus(StatusTag::Copied);
-            SetFileErrMsg(oldest.item, ErrorItemMode::Remove);
+            SetFileErrMsg(waiting.item, ErrorItemMode::Remove);
         } catch (...) {
             common::SaveErr();
-            SetFileErrMsg(oldest.item, ErrorItemMode::Add);
+            SetFileErrMsg(waiting.item, ErrorItemMode::Add);
         }
     }
-    // A copy that is not placed is not made: a failed sync may have lost any of them,
-    // and after a stop nothing more is changed.
-    if (error != 0 || (all && placed < m_written.size())) {
-        for (std::size_t index = placed; index < m_written.size(); ++index) {
-            const FileAt &target = m_written[index].copy->target();
-            common::SaveErr(CopyFailureNumber, QCoreApplication::applicationName(),
-                            error != 0 ? SystemFailureText(QStringLiteral("書き込めません。"), target.display, error)
-                                       : QStringLiteral("中止"));
-            SetFileErrMsg(m_written[index].item, ErrorItemMode::Add);
+    // A copy that is not placed is not made: after a stop nothing more is changed.
+    if (all && !m_copies->isEmpty()) {
+        for (const WaitingCopy &waiting : m_waiting) {
+            common::SaveErr(CopyFailureNumber, QCoreApplication::applicationName(), QStringLiteral("中止"));
+            SetFileErrMsg(waiting.item, ErrorItemMode::Add);
         }
-        placed = m_written.size();
-        m_writtenBytes = 0;
+        m_copies->discardAll();
+        m_waiting.clear();
     }
-    m_written.erase(m_written.begin(), m_written.begin() + qsizetype(placed));
     m_pacer.BreakeTime(0);
 }
 

@@ -32,54 +32,21 @@ bool cannotHoldPermissions(int error)
     return error == ENOSYS || error == EOPNOTSUPP || error == EPERM;
 }
 
-bool outOfSpace(int error)
-{
-    return error == ENOSPC || error == EDQUOT;
-}
-
 // Raises the failure to write the copy `target` for the system's `error`.
 [[noreturn]] void failWrite(const FileAt &target, int error)
 {
     const QString description = SystemFailureText(QStringLiteral("書き込めません。"), target.display, error);
-    if (outOfSpace(error))
+    if (platform::IsOutOfSpace(error))
         throw CopyOutOfSpace(CopyFailureNumber, QCoreApplication::applicationName(), description);
     FailCopy(description);
 }
 
 } // namespace
 
-WrittenCopy::WrittenCopy(std::shared_ptr<const platform::Descriptor> folder, QByteArray temporaryName, FileAt target,
-                         const timespec (&times)[2], bool onFuse)
-    : m_folder(std::move(folder))
-    , m_temporaryName(std::move(temporaryName))
-    , m_target(std::move(target))
-    , m_times{times[0], times[1]}
-    , m_onFuse(onFuse)
-{
-}
-
-WrittenCopy::~WrittenCopy()
-{
-    if (!m_temporaryName.isEmpty())
-        ::unlinkat(m_folder->get(), m_temporaryName.constData(), 0);
-}
-
-void WrittenCopy::place()
-{
-    if (::renameat(m_folder->get(), m_temporaryName.constData(), m_folder->get(), m_target.name.constData()) != 0)
-        FailCopyWithSystemText(QStringLiteral("書き込めません。"), m_target.display, errno);
-    m_temporaryName.clear();
-    // Some file systems (FUSE FAT) give a file the time of its renaming: the copy takes
-    // its times once more, or the next pass would take it for newer than its source.
-    if (!m_onFuse)
-        return;
-    if (const int error = platform::KeepTimesAfterRename(m_folder->get(), m_target.name, m_times))
-        FailCopyWithSystemText(QStringLiteral("日時を設定できません。"), m_target.display, error);
-}
-
-std::unique_ptr<WrittenCopy> WriteCopyAt(const FileAt &source, const FileAt &target,
-                                         const std::shared_ptr<const platform::Descriptor> &folder, bool onFuse,
-                                         const CopyCallbacks &callbacks)
+std::unique_ptr<platform::WrittenCopy> WriteCopyAt(const FileAt &source, const FileAt &target,
+                                                   const std::shared_ptr<const platform::Descriptor> &folder,
+                                                   const platform::TargetState &decided, bool syncAlone,
+                                                   const CopyCallbacks &callbacks)
 {
     clsFileAccess input;
     input.OpenFileAt(source.folder, source.name, source.display, FileAccessMode::Read);
@@ -97,16 +64,16 @@ std::unique_ptr<WrittenCopy> WriteCopyAt(const FileAt &source, const FileAt &tar
     const timespec times[2] = {before.st_atim, before.st_mtim};
     // Removes the temporary file on a failure; declared before the output, so that the
     // file is closed before it is removed.
-    std::unique_ptr<WrittenCopy> written;
+    std::unique_ptr<platform::WrittenCopy> written;
     clsFileAccess output;
     try {
         output.OpenFileAt(target.folder, temporaryName, target.display, FileAccessMode::CreateNew);
     } catch (const common::Failure &failure) {
-        if (outOfSpace(output.lastError()))
+        if (platform::IsOutOfSpace(output.lastError()))
             throw CopyOutOfSpace(failure.record());
         throw;
     }
-    written = std::make_unique<WrittenCopy>(folder, temporaryName, target, times, onFuse);
+    written = std::make_unique<platform::WrittenCopy>(folder, temporaryName, target.name, times, decided);
     callbacks.pause(0);
 
     if (!callbacks.going())
@@ -138,7 +105,7 @@ std::unique_ptr<WrittenCopy> WriteCopyAt(const FileAt &source, const FileAt &tar
     if (::futimens(output.FileHandle(), times) != 0)
         FailCopyWithSystemText(QStringLiteral("日時を設定できません。"), target.display, errno);
     input.CloseFile();
-    if (onFuse && !output.Flush())
+    if (syncAlone && !output.Flush())
         failWrite(target, output.lastError());
     if (!output.CloseFile())
         failWrite(target, output.lastError());

@@ -5,8 +5,8 @@
 
 #include "common/saved_error.h"
 #include "platform/descriptor.h"
+#include "platform/file_copy.h"
 
-#include <ctime>
 #include <functional>
 #include <memory>
 
@@ -40,37 +40,6 @@ struct CopyCallbacks
     std::function<void(qint64 total)> progress;
 };
 
-// A copy of a file written under a temporary name of this program beside its target,
-// closed, and waiting to be put in place once it is on the disk. The temporary file is
-// removed unless the copy was placed.
-class WrittenCopy
-{
-public:
-    WrittenCopy(std::shared_ptr<const platform::Descriptor> folder, QByteArray temporaryName, FileAt target,
-                const timespec (&times)[2], bool onFuse);
-    // Sets the count of bytes written.
-    void setBytes(qint64 bytes) { m_bytes = bytes; }
-    ~WrittenCopy();
-    WrittenCopy(const WrittenCopy &) = delete;
-    WrittenCopy &operator=(const WrittenCopy &) = delete;
-
-    // The target's folder, name and display text.
-    const FileAt &target() const { return m_target; }
-    qint64 bytes() const { return m_bytes; }
-    // Renames the copy over its target (a link there is replaced, never written
-    // through) and keeps its times there. Raises common::Failure; the target is then as
-    // it was and the temporary file is removed.
-    void place();
-
-private:
-    std::shared_ptr<const platform::Descriptor> m_folder;
-    QByteArray m_temporaryName; // empty once placed
-    FileAt m_target;
-    timespec m_times[2];
-    bool m_onFuse;
-    qint64 m_bytes = 0;
-};
-
 // Writes the regular file `source` into a new temporary file of this program
 // (NewTemporaryName) in the target's folder (`folder`, open; `target.folder` is its
 // descriptor) without ever putting the old copy at risk: the bytes go in steps of
@@ -78,10 +47,11 @@ private:
 // file systems allow), every count is checked, the source must not change or be replaced
 // meanwhile, the file gets the source's permission bits (without set-user and set-group
 // bits; a file system that cannot hold them still gets the data, as "cp -p" does) and
-// times to the nanosecond where the disk holds them, and is closed. On a FUSE file
-// system (`onFuse`), which a sync of the whole file system does not reach, the file is
-// synced on its own first; elsewhere the caller makes it durable (platform::BatchSync)
-// before it places it.
+// times to the nanosecond where the disk holds them, and is closed. With `syncAlone` (a
+// FUSE file system, which a sync of the whole file system does not reach, or one that
+// the batch syncs keep no descriptor for) the file is synced on its own first; else the
+// caller makes it durable (platform::DurableCopies) before it places it. The copy is put
+// in place only over the target in the state `decided` that the copy was decided on.
 //
 // Returns null, doing nothing, when the target is the source itself (one device and
 // inode). Raises common::Failure for every failure, CopyOutOfSpace when the target's
@@ -89,8 +59,9 @@ private:
 //
 // This is the one step of the backup that writes file contents; the walks and the
 // bookkeeping around it do not depend on how it does so.
-std::unique_ptr<WrittenCopy> WriteCopyAt(const FileAt &source, const FileAt &target,
-                                         const std::shared_ptr<const platform::Descriptor> &folder, bool onFuse,
-                                         const CopyCallbacks &callbacks);
+std::unique_ptr<platform::WrittenCopy> WriteCopyAt(const FileAt &source, const FileAt &target,
+                                                   const std::shared_ptr<const platform::Descriptor> &folder,
+                                                   const platform::TargetState &decided, bool syncAlone,
+                                                   const CopyCallbacks &callbacks);
 
 } // namespace idlebackup

@@ -35,20 +35,6 @@ EntryKind kindOf(int folder, const char *name, struct stat &info)
 
 } // namespace
 
-Descriptor OpenFolder(const QByteArray &path)
-{
-    return Descriptor(::open(path.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-}
-
-Descriptor OpenFolderAt(int parent, const QByteArray &name)
-{
-    if (name == "." || name == "..") {
-        errno = EINVAL;
-        return Descriptor();
-    }
-    return Descriptor(::openat(parent, name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-}
-
 int ForEachName(int folder, const std::function<void(const char *name, unsigned char type)> &take)
 {
     const int listing = ::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/descriptor.h"
+#include "platform/folder_descent.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -14,14 +15,8 @@
 namespace idlebackup {
 
 using platform::Descriptor;
-
-// Opens the folder `path` (an encoded absolute path; links on the way and at its end are
-// followed, as the user's own paths are). -1 with errno on failure.
-Descriptor OpenFolder(const QByteArray &path);
-// Opens the folder `name` of the open folder `parent` without following a link at
-// `name`: a link there fails with ELOOP (or ENOTDIR), and "." or ".." (no entry of its
-// own, as a path from the settings may hold) with EINVAL, so a walk never leaves its tree.
-Descriptor OpenFolderAt(int parent, const QByteArray &name);
+using platform::OpenFolder;
+using platform::OpenFolderAt;
 
 // What a walk sees of an entry of a folder.
 enum class EntryKind {

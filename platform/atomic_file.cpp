@@ -408,6 +408,13 @@ bool AtomicFile::replacementExists() const
     return ::fstatat(folder(), m_temporary.constData(), &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(info.st_mode);
 }
 
+QByteArray AtomicFile::takeFinishedTemporary()
+{
+    if (!m_finished || m_failed)
+        return QByteArray();
+    return std::exchange(m_temporary, QByteArray());
+}
+
 void AtomicFile::cancel()
 {
     if (m_descriptor >= 0)

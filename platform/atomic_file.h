@@ -62,6 +62,10 @@ public:
     bool finish();
     // The second half of commit(): renames the finished temporary file over the target.
     bool place();
+    // Instead of place(), after finish(): hands the finished temporary file over to the
+    // caller, who puts it in place or removes it; returns its name in folder() (empty for
+    // a target written directly). The object then neither renames nor removes it.
+    QByteArray takeFinishedTemporary();
     // Abandons the write: closes and removes the temporary file.
     void cancel();
     // Whether what place() would put over the target is there: the temporary file under

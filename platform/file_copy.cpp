@@ -18,6 +18,7 @@
 #include <linux/fs.h>
 #include <linux/magic.h>
 #include <sys/ioctl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/vfs.h>
 #include <unistd.h>
@@ -39,14 +40,21 @@ bool anotherWayMayDo(int error)
     return error == EXDEV || error == EOPNOTSUPP || error == ENOSYS || error == EINVAL || error == ENOTTY;
 }
 
-bool outOfSpace(int error)
-{
-    return error == ENOSPC || error == EDQUOT;
-}
-
 QString systemText(int error)
 {
     return SystemErrorText(error);
+}
+
+bool sameTime(const struct timespec &one, const struct timespec &other)
+{
+    return one.tv_sec == other.tv_sec && one.tv_nsec == other.tv_nsec;
+}
+
+// The soft limit of open files; RLIM_INFINITY when it cannot be read.
+rlim_t openFileLimit()
+{
+    struct rlimit limit;
+    return ::getrlimit(RLIMIT_NOFILE, &limit) == 0 ? limit.rlim_cur : RLIM_INFINITY;
 }
 
 // Writes all of `bytes` at the output's position; 0, or the error number.
@@ -147,14 +155,94 @@ int KeepTimesAfterRename(int folder, const QByteArray &name, const struct timesp
     return ::utimensat(folder, name.constData(), times, AT_SYMLINK_NOFOLLOW) == 0 ? 0 : errno;
 }
 
-DurableCopies::Copy::Copy(const QString &target, std::shared_ptr<const Descriptor> folder)
-    : m_target(target), m_folder(std::move(folder))
+bool IsOutOfSpace(int error)
+{
+    return error == ENOSPC || error == EDQUOT;
+}
+
+TargetState TargetState::at(int folder, const QByteArray &name, struct stat *info)
+{
+    struct stat read;
+    struct stat &entry = info ? *info : read;
+    TargetState state;
+    if (::fstatat(folder, name.constData(), &entry, AT_SYMLINK_NOFOLLOW) != 0) {
+        if (errno != ENOENT)
+            state.unreadable = errno;
+        return state;
+    }
+    state.present = true;
+    state.device = entry.st_dev;
+    state.inode = entry.st_ino;
+    state.size = entry.st_size;
+    state.modified = entry.st_mtim;
+    state.changed = entry.st_ctim;
+    return state;
+}
+
+bool TargetState::sameAs(const TargetState &other) const
+{
+    if (unreadable != 0 || other.unreadable != 0 || present != other.present)
+        return false;
+    return !present
+           || (device == other.device && inode == other.inode && size == other.size
+               && sameTime(modified, other.modified) && sameTime(changed, other.changed));
+}
+
+WrittenCopy::WrittenCopy(std::shared_ptr<const Descriptor> folder, QByteArray temporaryName, QByteArray targetName,
+                         const struct timespec (&times)[2], const TargetState &decided)
+    : m_folder(std::move(folder))
+    , m_temporaryName(std::move(temporaryName))
+    , m_targetName(std::move(targetName))
+    , m_times{times[0], times[1]}
+    , m_decided(decided)
 {
 }
 
+WrittenCopy::~WrittenCopy()
+{
+    if (!m_temporaryName.isEmpty())
+        ::unlinkat(m_folder->get(), m_temporaryName.constData(), 0);
+}
+
+Placement WrittenCopy::place(const BeforePlace &beforePlace)
+{
+    Placement placement;
+    const auto failed = [&placement](const QString &reason, int error) {
+        placement.outcome = Placement::Outcome::Failed;
+        placement.reason = reason;
+        placement.error = error;
+        return placement;
+    };
+    const int folder = m_folder->get();
+    if (!TargetState::at(folder, m_targetName).sameAs(m_decided)) {
+        placement.outcome = Placement::Outcome::TargetChanged;
+        return placement;
+    }
+    if (beforePlace) {
+        if (const std::optional<QString> refusal = beforePlace([this] { return temporaryThere(); }))
+            return failed(*refusal, 0);
+    }
+    if (::renameat(folder, m_temporaryName.constData(), folder, m_targetName.constData()) != 0)
+        return failed(systemText(errno), errno);
+    m_temporaryName.clear();
+    placement.timesError = KeepTimesAfterRename(folder, m_targetName, m_times);
+    return placement;
+}
+
+bool WrittenCopy::temporaryThere() const
+{
+    struct stat info;
+    return !m_temporaryName.isEmpty()
+           && ::fstatat(m_folder->get(), m_temporaryName.constData(), &info, AT_SYMLINK_NOFOLLOW) == 0
+           && S_ISREG(info.st_mode);
+}
+
+DurableCopies::Copy::Copy() = default;
+
 DurableCopies::Copy::~Copy() = default;
 
-void DurableCopies::Copy::make(const QString &source, DurableCopies &copies)
+void DurableCopies::Copy::make(const QString &source, const std::shared_ptr<const Descriptor> &folder,
+                               const QByteArray &name, const TargetState &decided, DurableCopies &copies)
 {
     int opened;
     do {
@@ -168,74 +256,55 @@ void DurableCopies::Copy::make(const QString &source, DurableCopies &copies)
         return fail(systemText(errno), errno);
     if (!S_ISREG(info.st_mode))
         return fail(systemText(EINVAL), EINVAL);
-    if (m_folder) {
-        const QByteArray target = QFile::encodeName(m_target);
-        m_file = std::make_unique<AtomicFile>(m_folder, target.sliced(target.lastIndexOf('/') + 1),
-                                              int(info.st_mode & 07777));
-    } else {
-        m_file = std::make_unique<AtomicFile>(m_target, int(info.st_mode & 07777));
-    }
-    if (!m_file->open())
-        return fail(m_file->errorString(), m_file->error());
-    if (BatchSync::wholeFileSystemSyncs(m_file->descriptor()))
-        m_file->syncElsewhere();
-    struct stat written;
-    if (::fstat(m_file->descriptor(), &written) == 0)
-        copies.m_syncs.note(written.st_dev, [this] {
-            if (m_folder)
-                return Descriptor(::fcntl(m_folder->get(), F_DUPFD_CLOEXEC, 0));
-            const QByteArray target = m_file->targetPath();
-            const qsizetype slash = target.lastIndexOf('/');
-            const QByteArray folder = slash < 0 ? QByteArray(".") : slash == 0 ? QByteArray("/") : target.first(slash);
-            Descriptor handle(::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-            if (!handle.isOpen())
-                handle = Descriptor(::fcntl(m_file->descriptor(), F_DUPFD_CLOEXEC, 0));
-            return handle;
-        });
-    const ContentCopy copied = CopyFileContents(input.get(), m_file->descriptor(), WholeFile);
+    AtomicFile file(folder, name, int(info.st_mode & 07777));
+    if (!file.open())
+        return fail(file.errorString(), file.error());
+    const bool batched = copies.syncsWith(folder->get());
+    if (batched)
+        file.syncElsewhere();
+    const ContentCopy copied = CopyFileContents(input.get(), file.descriptor(), WholeFile);
     if (copied.error != 0)
         return fail(systemText(copied.error), copied.error);
     if (copied.bytes != info.st_size)
         return fail(QStringLiteral("コピー中にコピー元のファイルが変わりました"), 0);
     // A file system without permission bits (FAT) still takes the copy.
-    ::fchmod(m_file->descriptor(), info.st_mode & 07777);
-    m_times[0] = info.st_atim;
-    m_times[1] = info.st_mtim;
-    ::futimens(m_file->descriptor(), m_times);
-    if (!m_file->finish())
-        return fail(m_file->errorString(), m_file->error());
-    m_written = copies.m_syncs.count();
+    ::fchmod(file.descriptor(), info.st_mode & 07777);
+    const struct timespec times[2] = {info.st_atim, info.st_mtim};
+    ::futimens(file.descriptor(), times);
+    if (!file.finish())
+        return fail(file.errorString(), file.error());
+    m_written = std::make_unique<WrittenCopy>(folder, file.takeFinishedTemporary(), name, times, decided);
+    m_written->setBytes(copied.bytes);
+    m_number = batched ? copies.m_syncs.count() : 0;
 }
 
 void DurableCopies::Copy::fail(const QString &reason, int error)
 {
     m_failure = reason;
     m_error = error;
-    m_file.reset();
+    m_written.reset();
 }
 
-bool DurableCopies::Copy::ready() const
+Placement DurableCopies::Copy::place(const BeforePlace &beforePlace)
 {
-    return m_failure.isEmpty() && m_file && m_file->replacementExists();
-}
-
-std::optional<QString> DurableCopies::Copy::place()
-{
-    if (!m_failure.isEmpty())
-        return m_failure;
-    if (!m_file->place()) {
-        fail(m_file->errorString(), m_file->error());
-        return m_failure;
+    if (!m_written) {
+        Placement failed;
+        failed.outcome = Placement::Outcome::Failed;
+        failed.reason = m_failure;
+        failed.error = m_error;
+        return failed;
     }
-    KeepTimesAfterRename(m_file->folder(), m_file->targetPath(), m_times);
-    return std::nullopt;
+    return m_written->place(beforePlace);
 }
 
-DurableCopies::DurableCopies(int inFlight, qint64 inFlightBytes, int syncBatch)
-    : m_inFlight(inFlight), m_inFlightBytes(inFlightBytes), m_syncs(quint64(syncBatch))
+DurableCopies::DurableCopies(int inFlight, qint64 inFlightBytes, int syncBatch, int inFlightFolders)
+    : m_inFlight(inFlight), m_inFlightBytes(inFlightBytes), m_inFlightFolders(inFlightFolders), m_syncs(quint64(syncBatch))
 {
-    // The workers spend much of their time waiting for the file system.
-    m_workers.setMaxThreadCount(std::max(4, 2 * QThread::idealThreadCount()));
+    // The workers spend much of their time waiting for the file system. Each holds two
+    // descriptors (and, a moment, a third): they take at most a quarter of the limit.
+    const rlim_t limit = openFileLimit();
+    const int workers = std::max(4, 2 * QThread::idealThreadCount());
+    m_workers.setMaxThreadCount(limit == RLIM_INFINITY ? workers : int(std::clamp<rlim_t>(limit / 12, 1, rlim_t(workers))));
 }
 
 DurableCopies::~DurableCopies()
@@ -243,38 +312,81 @@ DurableCopies::~DurableCopies()
     m_workers.waitForDone();
 }
 
-bool DurableCopies::full(qint64 bytes) const
+int DurableCopies::foldersForOpenFileLimit()
 {
-    return !m_pending.empty()
-           && (m_oneAtATime || qsizetype(m_pending.size()) >= m_inFlight || m_pendingBytes + bytes > m_inFlightBytes);
+    const rlim_t limit = openFileLimit();
+    return limit == RLIM_INFINITY ? MaxInFlightFolders : int(std::clamp<rlim_t>(limit / 4, 1, MaxInFlightFolders));
 }
 
-void DurableCopies::add(const QString &source, const QString &target, qint64 bytes,
-                        std::shared_ptr<const Descriptor> folder)
+bool DurableCopies::full(qint64 bytes, const Descriptor *folder) const
 {
-    m_pending.push_back({source, target, std::move(folder), bytes, ++m_added, false, {}});
-    m_pendingBytes += bytes;
+    if (m_pending.empty())
+        return false;
+    const bool anotherFolder = folder && m_heldFolders.count(folder) == 0
+                               && qsizetype(m_heldFolders.size()) >= m_inFlightFolders;
+    return m_oneAtATime || anotherFolder || qsizetype(m_pending.size()) >= m_inFlight
+           || m_pendingBytes + bytes > m_inFlightBytes;
+}
+
+void DurableCopies::add(const QString &source, std::shared_ptr<const Descriptor> folder, const QByteArray &name,
+                        qint64 bytes, const TargetState &decided)
+{
+    Pending pending;
+    pending.source = source;
+    pending.folder = std::move(folder);
+    pending.name = name;
+    pending.decided = decided;
+    pending.bytes = bytes;
+    push(std::move(pending));
     if (!m_oneAtATime)
         start(m_pending.back());
     tookSync(m_syncs.keepSyncing());
 }
 
+bool DurableCopies::syncsWith(int folder)
+{
+    struct stat info;
+    return BatchSync::wholeFileSystemSyncs(folder) && ::fstat(folder, &info) == 0
+           && m_syncs.note(info.st_dev, [folder] { return Descriptor(::fcntl(folder, F_DUPFD_CLOEXEC, 0)); });
+}
+
+void DurableCopies::addWritten(std::unique_ptr<WrittenCopy> written, bool syncedAlone)
+{
+    Pending pending;
+    pending.folder = written->folder();
+    pending.bytes = written->bytes();
+    pending.made = std::make_unique<Copy>();
+    pending.made->m_number = syncedAlone ? 0 : m_syncs.count();
+    pending.made->m_written = std::move(written);
+    push(std::move(pending));
+    tookSync(m_syncs.keepSyncing());
+}
+
+void DurableCopies::push(Pending pending)
+{
+    pending.added = ++m_added;
+    m_pendingBytes += pending.bytes;
+    ++m_heldFolders[pending.folder.get()];
+    m_pending.push_back(std::move(pending));
+}
+
 void DurableCopies::start(Pending &pending)
 {
     auto job = std::make_shared<std::packaged_task<std::unique_ptr<Copy>()>>(
-        [this, source = pending.source, target = pending.target, folder = pending.folder] {
-            return makeCopy(source, target, folder);
+        [this, source = pending.source, folder = pending.folder, name = pending.name, decided = pending.decided] {
+            auto copy = std::make_unique<Copy>();
+            copy->make(source, folder, name, decided, *this);
+            return copy;
         });
     pending.copy = job->get_future();
     pending.started = true;
     m_workers.start([job] { (*job)(); });
 }
 
-std::unique_ptr<DurableCopies::Copy> DurableCopies::makeCopy(const QString &source, const QString &target,
-                                                             const std::shared_ptr<const Descriptor> &folder)
+std::unique_ptr<DurableCopies::Copy> DurableCopies::makeCopy(const Pending &pending)
 {
-    auto copy = std::make_unique<Copy>(target, folder);
-    copy->make(source, *this);
+    auto copy = std::make_unique<Copy>();
+    copy->make(pending.source, pending.folder, pending.name, pending.decided, *this);
     return copy;
 }
 
@@ -296,27 +408,54 @@ void DurableCopies::discardAll()
     m_workers.waitForDone();
     m_pending.clear();
     m_pendingBytes = 0;
+    m_heldFolders.clear();
 }
 
-std::unique_ptr<DurableCopies::Copy> DurableCopies::takeOldest()
+void DurableCopies::forgetFileSystems(const std::function<void()> &whileWaiting)
+{
+    m_syncs.forgetFileSystems(whileWaiting);
+}
+
+bool DurableCopies::oldestReady()
+{
+    if (m_pending.empty())
+        return false;
+    Pending &oldest = m_pending.front();
+    if (!oldest.made) {
+        if (!oldest.started || oldest.copy.wait_for(std::chrono::seconds(0)) != std::future_status::ready)
+            return false;
+        oldest.made = oldest.copy.get();
+    }
+    tookSync(m_syncs.keepSyncing());
+    return !oldest.made->failure().isEmpty() || oldest.added <= m_failedUpTo || m_syncs.durable(oldest.made->m_number);
+}
+
+std::unique_ptr<DurableCopies::Copy> DurableCopies::takeOldest(const std::function<void()> &whileWaiting)
 {
     Pending oldest = std::move(m_pending.front());
     m_pending.pop_front();
     m_pendingBytes -= oldest.bytes;
-    std::unique_ptr<Copy> copy = oldest.started ? oldest.copy.get() : makeCopy(oldest.source, oldest.target, oldest.folder);
-    if (!m_oneAtATime && outOfSpace(copy->m_error)) {
-        // The copies after it may hold the space it needed: they are dropped, to be made
-        // again one at a time, and it is made again on its own.
+    if (const auto held = m_heldFolders.find(oldest.folder.get()); held != m_heldFolders.end() && --held->second == 0)
+        m_heldFolders.erase(held);
+    std::unique_ptr<Copy> copy = oldest.made      ? std::move(oldest.made)
+                                 : oldest.started ? oldest.copy.get()
+                                                  : makeCopy(oldest);
+    if (!m_oneAtATime && IsOutOfSpace(copy->m_error)) {
+        // The copies after it may hold the space it needed: those made here are dropped,
+        // to be made again one at a time, and it is made again on its own.
         m_oneAtATime = true;
         for (Pending &later : m_pending) {
-            if (later.started)
+            if (later.source.isEmpty())
+                continue;
+            if (later.started && !later.made)
                 later.copy.get();
+            later.made.reset();
             later.started = false;
         }
-        copy = makeCopy(oldest.source, oldest.target, oldest.folder);
+        copy = makeCopy(oldest);
     }
-    while (copy->failure().isEmpty() && oldest.added > m_failedUpTo && !m_syncs.durable(copy->m_written))
-        tookSync(m_syncs.waitUntilDurable(copy->m_written));
+    while (copy->failure().isEmpty() && oldest.added > m_failedUpTo && !m_syncs.durable(copy->m_number))
+        tookSync(m_syncs.waitUntilDurable(copy->m_number, whileWaiting));
     if (copy->failure().isEmpty() && oldest.added <= m_failedUpTo)
         copy->fail(systemText(m_syncError), m_syncError);
     tookSync(m_syncs.keepSyncing());
@@ -342,11 +481,17 @@ bool BatchSync::wholeFileSystemSyncs(int descriptor)
     return ::fstatfs(descriptor, &info) != 0 || info.f_type != FUSE_SUPER_MAGIC;
 }
 
-void BatchSync::note(dev_t device, const std::function<Descriptor()> &open)
+bool BatchSync::note(dev_t device, const std::function<Descriptor()> &open)
 {
     const QMutexLocker lock(&m_fileSystemsLock);
-    if (m_fileSystems.count(device) == 0)
-        m_fileSystems[device] = open();
+    if (m_fileSystems.count(device) != 0)
+        return true;
+    // A descriptor that could not be opened would fail every later sync.
+    Descriptor opened = open();
+    if (!opened.isOpen())
+        return false;
+    m_fileSystems.emplace(device, std::move(opened));
+    return true;
 }
 
 int BatchSync::keepSyncing()

@@ -18,6 +18,8 @@
 #include <ctime>
 #include <sys/types.h>
 
+struct stat;
+
 namespace platform {
 
 class AtomicFile;
@@ -71,8 +73,10 @@ public:
     static bool wholeFileSystemSyncs(int descriptor);
     // Keeps a descriptor for the syncs of the file system `device` unless one is kept
     // already: `open` gives it (a folder rather than a file, whose blocks a descriptor
-    // would hold once the file is removed). Thread-safe.
-    void note(dev_t device, const std::function<Descriptor()> &open);
+    // would hold once the file is removed). False when none is kept, because `open`
+    // could not open one (out of descriptors): the syncs do not reach that file system,
+    // and its files must be synced on their own. Thread-safe.
+    bool note(dev_t device, const std::function<Descriptor()> &open);
     // Counts a file written and closed; returns its number. Thread-safe.
     quint64 count() { return ++m_counted; }
     // Whether the file of `number` is on the disk.
@@ -109,112 +113,233 @@ private:
     std::map<dev_t, Descriptor> m_fileSystems;
 };
 
+// Whether the system's `error` tells that a disk has no room left (ENOSPC, EDQUOT).
+bool IsOutOfSpace(int error);
+
+// What stood at a copy's target when the copy was decided on: nothing, or an entry as
+// the file system identifies it (device and inode) with its size and its modification
+// and change times to the nanosecond. Any write to a file moves its change time, and a
+// file saved by replacing it has another inode: a copy whose target is no longer in the
+// state it was decided on would overwrite what someone saved meanwhile.
+struct TargetState
+{
+    // Default: nothing stands there.
+    bool present = false;
+    // The entry could not be examined (the system's error): no state equals this one.
+    int unreadable = 0;
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = 0;
+    struct timespec modified = {};
+    struct timespec changed = {};
+
+    // Examines the entry `name` of the open folder `folder` (AT_FDCWD: `name` is a path)
+    // without following a link there; `info`, when given, receives what was read.
+    static TargetState at(int folder, const QByteArray &name, struct stat *info = nullptr);
+    bool sameAs(const TargetState &other) const;
+};
+
+// Runs just before a copy takes its target's name, once the target is known to be as it
+// was (the trash backup of the old file), given a look at whether the copy is still
+// beside the target (`replacementReady`, as BackUpToTrashAt takes it). A reason refuses
+// the placing.
+using BeforePlace = std::function<std::optional<QString>(const std::function<bool()> &replacementReady)>;
+
+// How putting a copy in place ended.
+struct Placement
+{
+    enum class Outcome {
+        Placed,
+        // The target is no longer in the state the copy was decided on: the copy is
+        // dropped and the target left alone.
+        TargetChanged,
+        Failed,
+    };
+    Outcome outcome = Outcome::Placed;
+    // Failed: why, in the system's words or as BeforePlace said it, and the system's
+    // error number (0 for a reason of BeforePlace).
+    QString reason;
+    int error = 0;
+    // Placed: the error of giving the copy its times once more after the rename
+    // (KeepTimesAfterRename); 0 when they held.
+    int timesError = 0;
+};
+
+// A copy of a file written and closed under a temporary name (its writer's choice) in
+// an open folder, waiting to take the name of its target there once it is on the disk.
+// Its temporary file is removed unless it is placed.
+class WrittenCopy
+{
+public:
+    // `decided` is the state of the target that the copy was decided on; `times` are the
+    // access and modification times the copy was given.
+    WrittenCopy(std::shared_ptr<const Descriptor> folder, QByteArray temporaryName, QByteArray targetName,
+                const struct timespec (&times)[2], const TargetState &decided);
+    ~WrittenCopy();
+    WrittenCopy(const WrittenCopy &) = delete;
+    WrittenCopy &operator=(const WrittenCopy &) = delete;
+
+    const std::shared_ptr<const Descriptor> &folder() const { return m_folder; }
+    // The bytes of the copy.
+    qint64 bytes() const { return m_bytes; }
+    void setBytes(qint64 bytes) { m_bytes = bytes; }
+    // Puts the copy in place. The target is looked at again in the folder: when it is
+    // not in the state the copy was decided on, the copy is dropped (TargetChanged).
+    // Else `beforePlace` runs, the copy is renamed over the target (a link there is
+    // replaced, never written through) and gets its times once more where the rename
+    // took them (KeepTimesAfterRename). Unless it was placed, the target is as it was
+    // but for what `beforePlace` did.
+    Placement place(const BeforePlace &beforePlace = {});
+
+private:
+    // Whether the temporary file is still there, not removed by anyone since.
+    bool temporaryThere() const;
+
+    std::shared_ptr<const Descriptor> m_folder;
+    QByteArray m_temporaryName; // empty once placed
+    QByteArray m_targetName;
+    struct timespec m_times[2];
+    TargetState m_decided;
+    qint64 m_bytes = 0;
+};
+
 // Copies files to their targets so that each copy is whole and on the disk before it
-// takes its target's name, while many copies share the wait for the disk. Each file is
-// copied on a worker thread into a temporary file beside its target (an AtomicFile:
-// links at a target path are followed, a target given in an open folder is looked up
-// there alone, an existing target keeps its owner where the process may set it) and gets the source's permission bits and times. The copies
-// written so far are made durable together, by a sync of their file systems (syncfs)
-// that runs while the next copies are written (a copy on a FUSE file system, whose
-// servers mostly take no such sync, is synced on its own); the caller takes the copies
-// back in the order it gave them, each once it is on the disk, and puts each in place.
-// Until then every target stays as it was; a copy that is never put in place leaves no
-// temporary file.
+// takes its target's name, while many copies share the wait for the disk. A copy is
+// either made here, on a worker thread, into a temporary file beside its target (an
+// AtomicFile in the target's open folder: a link at the target is refused, an existing
+// target keeps its owner where the process may set it) with the source's permission
+// bits and times, or written by the caller (addWritten). The copies written so far are
+// made durable together, by a sync of their file systems (syncfs) that runs while the
+// next copies are written (a copy on a file system that such a sync does not reach, or
+// whose syncs got no descriptor, is synced on its own); the caller takes the copies back
+// in the order it gave them, each once it is on the disk, and puts each in place
+// (WrittenCopy::place, which leaves alone a target changed since the copy was decided
+// on). Until then every target stays as it was; a copy that is never put in place leaves
+// no temporary file.
+//
+// The copies in hand are bounded by their number, their bytes and the folders whose
+// descriptors they hold (a share of the process's limit of open files): the caller takes
+// the oldest back while another would exceed one of them (full).
 //
 // A sync that reports a failure to write (the system keeps it for the file system
 // since our first temporary file there was made) fails every copy in hand, since any of
-// them may have lost data. A copy that failed for want of space (ENOSPC, EDQUOT) while
-// others were under way is made once more on its own, and from then on every copy is
-// made alone, once the copies before it are in place: so a disk that is nearly full
-// fails the same copies as one copy at a time would.
+// them may have lost data. A copy made here that failed for want of space (ENOSPC,
+// EDQUOT) while others were under way is made once more on its own, and from then on
+// every copy is made alone, once the copies before it are in place: so a disk that is
+// nearly full fails the same copies as one copy at a time would.
 class DurableCopies
 {
 public:
-    // One file's copy, in a temporary file beside its target until placed.
+    // One file's copy: written and waiting to be placed, or failed.
     class Copy
     {
     public:
-        // With `folder` given, `target`'s last element is looked up in that open folder
-        // alone (AtomicFile's folder constructor: a link there is refused).
-        explicit Copy(const QString &target, std::shared_ptr<const Descriptor> folder = {});
+        Copy();
         ~Copy();
         Copy(const Copy &) = delete;
         Copy &operator=(const Copy &) = delete;
 
         // Why the copy failed, in the system's words; empty when it is ready to be placed.
         QString failure() const { return m_failure; }
-        // Whether the copy is whole and its temporary file still beside the target.
-        bool ready() const;
-        // Renames the copy over its target and keeps its times there. Returns the reason
-        // when the rename failed (the target is then as it was), nullopt on success.
-        std::optional<QString> place();
+        // The system's error number of the failure; 0 when there is none or it has none.
+        int error() const { return m_error; }
+        // Puts the copy in place (WrittenCopy::place); a failed copy answers Failed with
+        // its failure.
+        Placement place(const BeforePlace &beforePlace = {});
 
     private:
         friend class DurableCopies;
-        void make(const QString &source, DurableCopies &copies);
+        void make(const QString &source, const std::shared_ptr<const Descriptor> &folder, const QByteArray &name,
+                  const TargetState &decided, DurableCopies &copies);
         void fail(const QString &reason, int error);
 
-        QString m_target;
-        std::shared_ptr<const Descriptor> m_folder;
-        std::unique_ptr<AtomicFile> m_file; // from the start of the copy until it fails
-        struct timespec m_times[2] = {};
+        std::unique_ptr<WrittenCopy> m_written; // null once failed
         QString m_failure;
         int m_error = 0;
         // The count of copies written when this one was: a sync that began after it
-        // covers it.
-        quint64 m_written = 0;
+        // covers it. 0 for a copy synced on its own.
+        quint64 m_number = 0;
     };
 
-    // At most `inFlight` copies and, beyond the first, `inFlightBytes` bytes of them are
-    // in hand at once (written or under way, not yet taken back); a sync starts once
-    // `syncBatch` copies are written that no sync covers.
+    // At most `inFlight` copies, `inFlightFolders` folders and, beyond the first copy,
+    // `inFlightBytes` bytes of them are in hand at once (written or under way, not yet
+    // taken back); a sync starts once `syncBatch` copies are written that no sync covers.
     explicit DurableCopies(int inFlight = DefaultInFlight, qint64 inFlightBytes = DefaultInFlightBytes,
-                           int syncBatch = DefaultSyncBatch);
+                           int syncBatch = DefaultSyncBatch, int inFlightFolders = foldersForOpenFileLimit());
     // Waits for the work under way; copies not taken back leave no temporary file.
     ~DurableCopies();
     DurableCopies(const DurableCopies &) = delete;
     DurableCopies &operator=(const DurableCopies &) = delete;
 
-    // Whether another copy of `bytes` bytes would exceed the limits: the caller then
-    // takes the oldest back first.
-    bool full(qint64 bytes) const;
-    // Starts the copy of the file `source` (expected to hold `bytes` bytes) to the path
-    // `target`; with `folder` given, to the entry of `target`'s name in that open folder,
-    // which holds the temporary file and takes the rename.
-    void add(const QString &source, const QString &target, qint64 bytes, std::shared_ptr<const Descriptor> folder = {});
+    // Whether another copy of `bytes` bytes into the folder `folder` (null: one whose
+    // folder is held already) would exceed the bounds: the caller then takes the oldest
+    // back first.
+    bool full(qint64 bytes, const Descriptor *folder = nullptr) const;
+    // Starts the copy of the file `source` (expected to hold `bytes` bytes) to the entry
+    // `name` of the open folder `folder`, which holds the temporary file and takes the
+    // rename; `decided` is the state of the target that the copy was decided on.
+    void add(const QString &source, std::shared_ptr<const Descriptor> folder, const QByteArray &name, qint64 bytes,
+             const TargetState &decided);
+    // For a caller that writes its copies itself: notes the file system of the open
+    // folder `folder` for the syncs before a copy is written there. False when the syncs
+    // do not reach it (FUSE, or no descriptor could be kept): the writer then syncs the
+    // copy on its own before it closes it.
+    bool syncsWith(int folder);
+    // Takes in a copy written and closed by the caller (`syncedAlone`: synced on its own,
+    // as syncsWith asked).
+    void addWritten(std::unique_ptr<WrittenCopy> written, bool syncedAlone);
     // Whether copies are waiting to be taken back.
     bool isEmpty() const { return m_pending.empty(); }
-    // Waits for the oldest copy to end, and to be on the disk, and hands it over.
-    std::unique_ptr<Copy> takeOldest();
+    // Whether the oldest copy can be taken back without waiting: it is written (or
+    // failed) and on the disk.
+    bool oldestReady();
+    // Waits for the oldest copy to end, and to be on the disk, and hands it over;
+    // `whileWaiting`, when given, is called every tenth of a second of a wait for a sync.
+    std::unique_ptr<Copy> takeOldest(const std::function<void()> &whileWaiting = {});
     // Drops every copy in hand: those not begun are never made, those under way are
     // waited for; none of their temporary files stays and every target stays as it was.
     void discardAll();
+    // Once no copy is in hand: closes the descriptors kept for the syncs, as
+    // BatchSync::forgetFileSystems does.
+    void forgetFileSystems(const std::function<void()> &whileWaiting = {});
+
+    // The folders that copies in hand may hold open: a quarter of the process's limit of
+    // open files, at most MaxInFlightFolders.
+    static int foldersForOpenFileLimit();
 
     static constexpr int DefaultInFlight = 1024;
     static constexpr qint64 DefaultInFlightBytes = qint64(256) << 20;
     static constexpr int DefaultSyncBatch = 256;
+    static constexpr int MaxInFlightFolders = 256;
 
 private:
     struct Pending
     {
+        // The source of a copy made here; empty for one its caller wrote.
         QString source;
-        QString target;
         std::shared_ptr<const Descriptor> folder;
+        QByteArray name;
+        TargetState decided;
         qint64 bytes = 0;
         // The count of copies added when this one was.
         quint64 added = 0;
         bool started = false;
         std::future<std::unique_ptr<Copy>> copy;
+        // The copy once it is in hand here.
+        std::unique_ptr<Copy> made;
     };
+    void push(Pending pending);
     void start(Pending &pending);
-    std::unique_ptr<Copy> makeCopy(const QString &source, const QString &target,
-                                   const std::shared_ptr<const Descriptor> &folder);
+    std::unique_ptr<Copy> makeCopy(const Pending &pending);
     // Takes in the outcome of a sync that ended.
     void tookSync(int error);
 
     int m_inFlight;
     qint64 m_inFlightBytes;
+    int m_inFlightFolders;
     qint64 m_pendingBytes = 0;
+    // The folders that the copies in hand hold, with how many copies hold each.
+    std::map<const Descriptor *, int> m_heldFolders;
     // Set after a copy ran out of space beside others: every copy is then made alone.
     bool m_oneAtATime = false;
     std::deque<Pending> m_pending;

@@ -1,6 +1,7 @@
 #include "platform/file_copy.h"
 
 #include "platform/descriptor.h"
+#include "platform/folder_descent.h"
 #include "platform/testing/print_to.h"
 #include "platform/testing/temporary_folder.h"
 #include "platform/testing/write_faults.h"
@@ -37,6 +38,20 @@ Descriptor openFile(const QString &path, int flags)
 QStringList entries(const QString &folder)
 {
     return QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System);
+}
+
+// Adds the copy of `source` to the file `target`, in its folder opened.
+void addCopy(DurableCopies &copies, const QString &source, const QString &target, qint64 bytes)
+{
+    const QFileInfo entry(target);
+    auto folder = std::make_shared<const Descriptor>(OpenFolder(QFile::encodeName(entry.path())));
+    const QByteArray name = QFile::encodeName(entry.fileName());
+    copies.add(source, folder, name, bytes, TargetState::at(folder->get(), name));
+}
+
+bool placed(DurableCopies::Copy &copy)
+{
+    return copy.place().outcome == Placement::Outcome::Placed;
 }
 
 // Within one file system and into another (/dev/shm, where copy_file_range and clones
@@ -106,14 +121,14 @@ TEST(DurableCopies, CopiesArePlacedInOrderAndFailuresKeepTheTargets)
     const QString missing = folder.filePath("two/c.bin");
 
     DurableCopies copies;
-    copies.add(source, target, 300000);
-    copies.add(folder.filePath("one/gone.bin"), missing, 0);
-    copies.add(folder.filePath("one/folder"), missing, 0);
-    copies.add(source, abandoned, 300000);
+    addCopy(copies, source, target, 300000);
+    addCopy(copies, folder.filePath("one/gone.bin"), missing, 0);
+    addCopy(copies, folder.filePath("one/folder"), missing, 0);
+    addCopy(copies, source, abandoned, 300000);
     std::unique_ptr<DurableCopies::Copy> copy = copies.takeOldest();
     EXPECT_EQ(copy->failure(), "");
     EXPECT_EQ(TemporaryFolder::readFile(target), "old") << "not in place before place()";
-    EXPECT_EQ(copy->place(), std::nullopt);
+    EXPECT_TRUE(placed(*copy));
     EXPECT_EQ(TemporaryFolder::readFile(target), pattern(300000));
     struct stat info;
     ASSERT_EQ(::stat(QFile::encodeName(target).constData(), &info), 0);
@@ -123,7 +138,7 @@ TEST(DurableCopies, CopiesArePlacedInOrderAndFailuresKeepTheTargets)
     EXPECT_EQ(copies.takeOldest()->failure(), QString::fromLocal8Bit(std::strerror(ENOENT)));
     std::unique_ptr<DurableCopies::Copy> folderCopy = copies.takeOldest();
     EXPECT_EQ(folderCopy->failure(), QString::fromLocal8Bit(std::strerror(EINVAL)));
-    EXPECT_EQ(folderCopy->place(), QString::fromLocal8Bit(std::strerror(EINVAL)));
+    EXPECT_EQ(folderCopy->place().reason, QString::fromLocal8Bit(std::strerror(EINVAL)));
     EXPECT_EQ(copies.takeOldest()->failure(), "");
     EXPECT_TRUE(copies.isEmpty());
     EXPECT_EQ(TemporaryFolder::readFile(abandoned), "old b");
@@ -146,17 +161,37 @@ TEST(DurableCopies, ANearlyFullDiskFailsOnlyWhatOneCopyAtATimeWould)
     old.close();
 
     DurableCopies copies;
-    copies.add(smallSource, small.filePath("a.bin"), 100 * 1024);
-    copies.add(largeSource, small.filePath("b.bin"), 500 * 1024);
+    addCopy(copies, smallSource, small.filePath("a.bin"), 100 * 1024);
+    addCopy(copies, largeSource, small.filePath("b.bin"), 500 * 1024);
     for (const char *name : {"a.bin", "b.bin"}) {
         SCOPED_TRACE(name);
         std::unique_ptr<DurableCopies::Copy> copy = copies.takeOldest();
         EXPECT_EQ(copy->failure(), "");
-        EXPECT_EQ(copy->place(), std::nullopt);
+        EXPECT_TRUE(placed(*copy));
     }
     EXPECT_EQ(QFileInfo(small.filePath("a.bin")).size(), 100 * 1024);
     EXPECT_EQ(QFileInfo(small.filePath("b.bin")).size(), 500 * 1024);
     EXPECT_EQ(entries(small.path()), (QStringList{"a.bin", "b.bin"}));
+}
+
+// A file system whose descriptor for the syncs cannot be opened (none is left) is not
+// kept for them: the syncs of the others still succeed, and the next writer there gives
+// it a descriptor.
+TEST(BatchSync, ADescriptorThatCouldNotBeOpenedIsNeverKept)
+{
+    TemporaryFolder folder;
+    const Descriptor opened = OpenFolder(QFile::encodeName(folder.path()));
+    struct stat info;
+    ASSERT_EQ(::fstat(opened.get(), &info), 0);
+    const auto openAnother = [&opened] { return Descriptor(::fcntl(opened.get(), F_DUPFD_CLOEXEC, 0)); };
+    BatchSync syncs(1);
+    {
+        const platform::testing::OpenFileLimit noneLeft;
+        EXPECT_FALSE(syncs.note(info.st_dev, openAnother));
+    }
+    EXPECT_EQ(syncs.waitUntilDurable(syncs.count()), 0);
+    EXPECT_TRUE(syncs.note(info.st_dev, openAnother));
+    EXPECT_EQ(syncs.waitUntilDurable(syncs.count()), 0);
 }
 
 } // namespace

@@ -93,4 +93,11 @@ struct FileIdentity
 // The identity of the file whose status is `info`.
 FileIdentity IdentityOf(const struct stat &info);
 
+// Raises this process's soft limit of open files to its hard limit, so that work that
+// holds many descriptors at once (copies into many folders) is bounded by what the
+// system allows rather than by the desktop's low default. Called once at start; a
+// failure leaves the limit as it was. The programs wait on descriptors through poll,
+// never select, so descriptors above 1,023 are of use.
+void RaiseOpenFileLimit();
+
 } // namespace platform

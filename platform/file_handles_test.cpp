@@ -2,6 +2,7 @@
 
 #include "platform/testing/print_to.h"
 #include "platform/testing/temporary_folder.h"
+#include "platform/testing/write_faults.h"
 
 #include <QFileInfo>
 
@@ -89,6 +90,17 @@ TEST_F(FileHandlesTest, SetFileDateGivesTheLocalDate)
     EXPECT_FALSE(reason.isEmpty());
 
     EXPECT_FALSE(SetFileDate(m_folder.makeFolder("sub"), date));
+}
+
+TEST_F(FileHandlesTest, TheLimitOfOpenFilesIsRaisedToTheHardLimit)
+{
+    struct rlimit before;
+    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &before), 0);
+    const testing::OpenFileLimit lowered(64);
+    RaiseOpenFileLimit();
+    struct rlimit after;
+    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &after), 0);
+    EXPECT_EQ(after.rlim_cur, before.rlim_max);
 }
 
 } // namespace

@@ -19,6 +19,8 @@ namespace foldercompare::operations {
 namespace {
 
 const QString CrLf = QStringLiteral("\r\n");
+const QString DestinationChanged
+    = QStringLiteral("コピーの開始後に別のプログラムがコピー先を変更したため、上書きしませんでした（その間に保存された可能性があります）");
 
 QString trashNotes(bool recyclerBackup)
 {
@@ -231,9 +233,11 @@ void CopyOperation::copyLocally(OperationFrame &frame, const QString &source, co
                 SetReadOnlyAt(folder->get(), name, 1);
             return TrashBackupBeforeReplace(folder->get(), name, destination, replacementReady);
         };
-    while (m_copies.full(sourceInfo.st_size))
+    // The destination as the copy is decided on: it is put in place only over this.
+    const platform::TargetState decided = platform::TargetState::at(pending.folder->get(), pending.name);
+    while (m_copies.full(sourceInfo.st_size, pending.folder.get()))
         placeOldest(frame);
-    m_copies.add(source, destination, sourceInfo.st_size, pending.folder);
+    m_copies.add(source, pending.folder, pending.name, sourceInfo.st_size, decided);
     m_pendingCopies.push_back(std::move(pending));
 }
 
@@ -258,10 +262,13 @@ void CopyOperation::placeOldest(OperationFrame &frame)
     StepResult failure = copy->failure().isEmpty()
                              ? LinkOnTheWay(frame.sides().sideRoot[m_destinationSide], pending.destination, true)
                              : std::nullopt;
-    if (!failure && copy->failure().isEmpty() && pending.backup)
-        failure = pending.backup([&copy] { return copy->ready(); });
-    if (!failure)
-        failure = copy->place();
+    if (!failure) {
+        const platform::Placement placement = copy->place(pending.backup);
+        if (placement.outcome == platform::Placement::Outcome::TargetChanged)
+            failure = DestinationChanged;
+        else if (placement.outcome == platform::Placement::Outcome::Failed)
+            failure = placement.reason;
+    }
     if (failure) {
         if (pending.madeWritable && !pending.mirror)
             SetReadOnlyAt(pending.folder->get(), pending.name, 1);

@@ -27,8 +27,11 @@ QString DeletePrompt(int side, bool recyclerBackup);
 // file, the trash backup, the rename) is taken in its folder as opened from the side's
 // root down, never by its path: a folder swapped for a link meanwhile leads nothing
 // through the link. Local copies are made behind the walk, many at once
-// (platform::DurableCopies), and each is put in place (after the trash backup of the file
-// it replaces) in the order of the rows, when it is whole and on the disk. The first
+// (platform::DurableCopies, which bounds the folders they hold open), and each is put in
+// place (after the trash backup of the file it replaces) in the order of the rows, when
+// it is whole and on the disk, and only over the destination as its row found it: one
+// that another program changed or made meanwhile (the user saved it) stays as it is and
+// the row fails. The first
 // copy into a folder removes the temporary files that copies of a killed run left there
 // (platform::removeLeftoverTemporaryFiles), and the first upload into a server's folder
 // the temporary files that uploads of a killed run left there. After a

@@ -328,6 +328,66 @@ TEST_F(CopyTest, AStopDropsTheCopiesInHand)
                                            "コピーしたファイル（行）：0件　コピー出来なかったファイル（行）：16件　"));
 }
 
+// A destination that another program changes while its copy waits to be put in place
+// (the user saves it, in place or as a new file, or makes it where there was none)
+// keeps what was saved: the row fails with the reason, nothing goes to the trash and
+// no temporary file stays; the other rows are copied.
+TEST_F(CopyTest, ADestinationChangedWhileItsCopyWaitsIsLeftAlone)
+{
+    const struct
+    {
+        const char *name;
+        const char *old; // null: no destination at the start
+        bool asNewFile;
+        const char *saved;
+    } cases[] = {
+        {"saved in place", "old", false, "old saved"},
+        {"saved as a new file", "old", true, " saved"},
+        {"made meanwhile", nullptr, true, " saved"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        file("one/a.txt", "new");
+        file("one/b.txt", "b");
+        QFile::remove(tree("two/a.txt"));
+        QFile::remove(tree("two/b.txt"));
+        if (c.old)
+            file("two/a.txt", c.old);
+        m_host.percents.clear();
+        m_host.onRow = [&](int row) {
+            if (row == 1 && waitFor([this] { return temporaries(tree("two")).size() == 1; }))
+                platform::testing::TemporaryFolder::saveFile(tree("two/a.txt"), " saved", c.asNewFile);
+        };
+        CopyOperation copy(0);
+        run(copy, rows({"a.txt", "b.txt"}), localSides(true));
+        EXPECT_EQ(read(tree("two/a.txt")), c.saved);
+        EXPECT_EQ(read(tree("two/b.txt")), "b");
+        EXPECT_EQ(m_errorList, QStringLiteral("\r\n") + tree("two/a.txt")
+                                   + QStringLiteral(" : コピーの開始後に別のプログラムがコピー先を変更したため、上書きしませんでした"
+                                                    "（その間に保存された可能性があります）"));
+        EXPECT_EQ(trashed(), QStringList());
+        EXPECT_EQ(temporaries(tree("two")), QStringList());
+    }
+}
+
+// Copies into many folders hold no more of them open than the limit of open files
+// allows: with a low limit, 3,000 folders of one file each are all copied.
+TEST_F(CopyTest, CopiesIntoManyFoldersStayWithinTheLimitOfOpenFiles)
+{
+    constexpr int Folders = 3000;
+    QStringList paths;
+    for (int index = 0; index < Folders; ++index) {
+        paths.append(QStringLiteral("d%1/f.txt").arg(index, 4, 10, QLatin1Char('0')));
+        file("one/" + paths.constLast(), "f");
+    }
+    const platform::testing::OpenFileLimit low(256);
+    CopyOperation copy(0);
+    run(copy, rows(paths), localSides());
+    EXPECT_EQ(copy.filesCopied(), Folders);
+    EXPECT_TRUE(m_errorList.isEmpty()) << m_errorList.toStdString();
+    EXPECT_EQ(read(tree("two/d2999/f.txt")), "f");
+}
+
 // Runs only as a child of AKilledCopyLeavesNothingToFind: copies into the folder it is
 // given and waits, with its copies in hand, to be killed.
 using CopyChild = testing::OperationsTest;

@@ -6,6 +6,7 @@
 #include "platform/descriptor.h"
 #include "platform/descriptor_trash.h"
 #include "platform/file_handles.h"
+#include "platform/folder_descent.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -57,7 +58,7 @@ StepResult removeAt(int folder, const QByteArray &name, const QString &path)
             return systemText(errno) + QStringLiteral(" : ") + path;
         return std::nullopt;
     }
-    const platform::Descriptor below(::openat(folder, name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    const platform::Descriptor below = platform::OpenFolderAt(folder, name);
     const std::optional<std::vector<QByteArray>> names = below.isOpen() ? platform::NamesInFolder(below.get()) : std::nullopt;
     if (!names)
         return systemText(errno) + QStringLiteral(" : ") + path;
@@ -109,41 +110,30 @@ QStringList elementsBelow(const QString &root, const QString &path)
 StepResult openFoldersBelow(const QString &root, const QStringList &names, platform::Descriptor &folder, bool *created)
 {
     const QString prefix = folderPrefix(root);
-    folder = platform::Descriptor(::open(QFile::encodeName(prefix).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    QString reached = prefix.chopped(1);
-    if (!folder.isOpen() && created)
-        return systemText(errno) + QStringLiteral(" : ") + reached;
-    for (qsizetype index = 0; folder.isOpen() && index < names.size(); ++index) {
-        const QByteArray element = QFile::encodeName(names.at(index));
-        reached += u'/' + names.at(index);
-        const auto failure = [&](int error, const QString &where) -> StepResult {
-            folder.reset();
-            errno = error;
-            if (!created)
-                return std::nullopt;
-            return systemText(error) + QStringLiteral(" : ") + where;
-        };
-        struct stat info;
-        if (::fstatat(folder.get(), element.constData(), &info, AT_SYMLINK_NOFOLLOW) != 0) {
-            if (!created || errno != ENOENT)
-                return failure(errno, reached);
-            if (::mkdirat(folder.get(), element.constData(), 0777) != 0 && errno != EEXIST)
-                return failure(errno, reached);
-            *created = true;
-        } else if (S_ISLNK(info.st_mode)) {
-            return LinkNotFollowed + QStringLiteral(" : ") + reached;
-        } else if (!S_ISDIR(info.st_mode)) {
-            // Named as the folder that cannot be made in it, when there is one.
-            return failure(ENOTDIR, index + 1 < names.size() ? reached + u'/' + names.at(index + 1) : reached);
-        }
-        folder = platform::Descriptor(
-            ::openat(folder.get(), element.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-        if (!folder.isOpen() && errno == ELOOP)
-            return LinkNotFollowed + QStringLiteral(" : ") + reached;
-        if (!folder.isOpen() && created)
-            return systemText(errno) + QStringLiteral(" : ") + reached;
+    platform::Descriptor top = platform::OpenFolder(QFile::encodeName(prefix));
+    if (!top.isOpen()) {
+        folder.reset();
+        return created ? StepResult(systemText(errno) + QStringLiteral(" : ") + prefix.chopped(1)) : std::nullopt;
     }
-    return std::nullopt;
+    QList<QByteArray> elements;
+    for (const QString &name : names)
+        elements.append(QFile::encodeName(name));
+    platform::FolderDescent descent = platform::OpenFoldersBelow(std::move(top), elements, created != nullptr);
+    if (created && descent.created)
+        *created = true;
+    folder = std::move(descent.folder);
+    if (descent.error == 0)
+        return std::nullopt;
+    const QString reached = prefix + names.first(descent.failedLevel + 1).join(u'/');
+    if (descent.error == ELOOP)
+        return LinkNotFollowed + QStringLiteral(" : ") + reached;
+    errno = descent.error;
+    if (!created)
+        return std::nullopt;
+    // Named as the folder that cannot be made in it, when there is one.
+    if (descent.error == ENOTDIR && descent.failedLevel + 1 < names.size())
+        return systemText(ENOTDIR) + QStringLiteral(" : ") + reached + u'/' + names.at(descent.failedLevel + 1);
+    return systemText(descent.error) + QStringLiteral(" : ") + reached;
 }
 
 // Opens the folder that holds `path` below `root` as openFoldersBelow opens folders,
@@ -334,7 +324,7 @@ void SetReadOnlyAt(int folder, const QByteArray &name, int mode)
     }
     if (!S_ISDIR(info.st_mode))
         return;
-    const platform::Descriptor below(::openat(folder, name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    const platform::Descriptor below = platform::OpenFolderAt(folder, name);
     if (!below.isOpen())
         return;
     if (const std::optional<std::vector<QByteArray>> names = platform::NamesInFolder(below.get()))

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -91,6 +92,17 @@ QByteArray TemporaryFolder::readFile(const QString &path)
     if (!file.open(QIODevice::ReadOnly))
         return {};
     return file.readAll();
+}
+
+void TemporaryFolder::saveFile(const QString &path, const QByteArray &content, bool asNewFile)
+{
+    QFile file(asNewFile ? path + QStringLiteral(".new") : path);
+    ASSERT_TRUE(file.open(asNewFile ? QIODevice::WriteOnly : QIODevice::Append)) << path.toStdString();
+    ASSERT_EQ(file.write(content), content.size());
+    file.close();
+    if (asNewFile) {
+        ASSERT_EQ(::rename(QFile::encodeName(file.fileName()).constData(), QFile::encodeName(path).constData()), 0);
+    }
 }
 
 QString builtProgramsFolder()

@@ -23,6 +23,10 @@ public:
     QString makeFolder(const QString &relative) const;
     // Reads a whole file; an empty array when it cannot be read.
     static QByteArray readFile(const QString &path);
+    // Saves into the file `path` as another program would: `content` added at its end in
+    // place, or, by `asNewFile`, written as a new file that is renamed over it (or put
+    // where there was none).
+    static void saveFile(const QString &path, const QByteArray &content, bool asNewFile);
 
 private:
     QTemporaryDir m_folder;

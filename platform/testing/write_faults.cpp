@@ -114,6 +114,26 @@ FileSizeLimit::~FileSizeLimit()
     std::signal(SIGXFSZ, m_savedHandler);
 }
 
+OpenFileLimit::OpenFileLimit(int descriptors)
+{
+    EXPECT_EQ(::getrlimit(RLIMIT_NOFILE, &m_saved), 0);
+    struct rlimit lowered = m_saved;
+    lowered.rlim_cur = rlim_t(descriptors);
+    EXPECT_EQ(::setrlimit(RLIMIT_NOFILE, &lowered), 0);
+}
+
+OpenFileLimit::~OpenFileLimit()
+{
+    EXPECT_EQ(::setrlimit(RLIMIT_NOFILE, &m_saved), 0);
+}
+
+int OpenFileLimit::lowestFree()
+{
+    const int descriptor = ::fcntl(0, F_DUPFD_CLOEXEC, 0);
+    ::close(descriptor);
+    return descriptor;
+}
+
 FifoReader::FifoReader(const QString &path)
 {
     const QByteArray name = QFile::encodeName(path);

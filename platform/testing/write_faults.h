@@ -93,6 +93,23 @@ private:
     void (*m_savedHandler)(int) = nullptr;
 };
 
+// While alive, this process may open descriptors below `descriptors` only, as on a
+// desktop whose default limit is low: the soft RLIMIT_NOFILE is lowered, and restored at
+// the end. The default is the lowest descriptor free now: nothing more opens at all.
+class OpenFileLimit
+{
+public:
+    explicit OpenFileLimit(int descriptors = lowestFree());
+    ~OpenFileLimit();
+    OpenFileLimit(const OpenFileLimit &) = delete;
+    OpenFileLimit &operator=(const OpenFileLimit &) = delete;
+
+    static int lowestFree();
+
+private:
+    struct rlimit m_saved = {};
+};
+
 // Reads everything that is written into the FIFO `path` while it is alive. It holds a
 // writing end of its own until finish(), so the reader never waits for a writer that
 // failed before it opened the FIFO, and never sees its end before finish().
