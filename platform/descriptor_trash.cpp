@@ -5,6 +5,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QRandomGenerator>
 #include <QStandardPaths>
 
 #include <cerrno>
@@ -24,7 +25,11 @@ namespace {
 // extension to the item's name in the trash.
 constexpr qsizetype NameMax = 255;
 const QByteArray InfoExtension = QByteArrayLiteral(".trashinfo");
-constexpr int NameAttempts = 1000;
+// An item takes its own name in the trash, else that name numbered ".2", ".3", ... up to
+// NumberedNames, else, where the trash holds that many of the name (every "index.html"
+// that a run over many folders replaced), a random number of its own.
+constexpr int NumberedNames = 100;
+constexpr int RandomNames = 100;
 
 QByteArray parentOf(const QByteArray &path)
 {
@@ -170,8 +175,10 @@ int putIntoTrash(int folder, const QByteArray &name, const QByteArray &path, Pla
     if (!files.isOpen() || !info.isOpen())
         return lastError();
     const QByteArray record = trashInfo(path);
-    for (int attempt = 1; attempt <= NameAttempts; ++attempt) {
-        const QByteArray suffix = attempt == 1 ? QByteArray() : '.' + QByteArray::number(attempt);
+    for (int attempt = 1; attempt <= NumberedNames + RandomNames; ++attempt) {
+        const QByteArray suffix = attempt == 1              ? QByteArray()
+                                  : attempt <= NumberedNames ? '.' + QByteArray::number(attempt)
+                                                             : '.' + QByteArray::number(QRandomGenerator::global()->generate64(), 16);
         const QByteArray trashName = name.left(NameMax - InfoExtension.size() - suffix.size()) + suffix;
         const QByteArray infoName = trashName + InfoExtension;
         const int descriptor = ::openat(info.get(), infoName.constData(),

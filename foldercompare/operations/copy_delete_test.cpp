@@ -388,6 +388,24 @@ TEST_F(CopyTest, CopiesIntoManyFoldersStayWithinTheLimitOfOpenFiles)
     EXPECT_EQ(read(tree("two/d2999/f.txt")), "f");
 }
 
+// A trash that holds a thousand files of one name (every f.txt that a copy into as many
+// folders replaced) still takes the next one under a name of its own.
+TEST_F(CopyTest, AReplacedFileGoesToATrashFullOfItsName)
+{
+    for (int number = 1; number <= 1000; ++number)
+        m_home.writeFile(QStringLiteral("data/Trash/info/f.txt%1.trashinfo")
+                             .arg(number == 1 ? QString() : QStringLiteral(".%1").arg(number)),
+                         "");
+    file("one/f.txt", "new");
+    file("two/f.txt", "old");
+    CopyOperation copy(0);
+    run(copy, rows({"f.txt"}), localSides(true));
+    EXPECT_EQ(m_errorList, QString());
+    EXPECT_EQ(read(tree("two/f.txt")), "new");
+    ASSERT_EQ(trashed().size(), 1);
+    EXPECT_EQ(read(m_home.filePath("data/Trash/files/" + trashed().first())), "old");
+}
+
 // Runs only as a child of AKilledCopyLeavesNothingToFind: copies into the folder it is
 // given and waits, with its copies in hand, to be killed.
 using CopyChild = testing::OperationsTest;
