@@ -10,9 +10,10 @@
 // each beside a cell, a row of a 300,000-paragraph cell beside 300,000 empty cells, one
 // paragraph of 490 MiB of line breaks (a file of about 3 MB), a number format of 1 MiB
 // used by 20,000 cell formats, one paragraph of 100,000 attributes, one cell format of
-// 100,000 attributes, and 2,000 runs of 250 attributes each below 100 levels that declare
-// 250 namespaces each. seconds is the read's time; refused is 1 when the read ended in a
-// refusal ("大きすぎます"), 0 when it gave the text.
+// 100,000 attributes, 2,000 runs of 250 attributes each below 100 levels that declare
+// 250 namespaces each, and in files of about 3 MB (the rest a picture) 500 MiB of runs of
+// 250 attributes each and a comment of 400 MiB. seconds is the read's time; refused is 1
+// when the read ended in a refusal ("大きすぎます"), 0 when it gave the text.
 
 #include "textcompare/engine/document_read.h"
 
@@ -115,10 +116,21 @@ package("attributes.xlsx", [
 declarations = b"".join(b' xmlns:n%d="u"' % i for i in range(250))
 docx("namespaces.docx", b"<w:p>" + (b"<w:r" + declarations + b">") * 100
      + (b"<w:r" + attributes(250, b"w:") + b"/>") * 2000 + b"</w:r>" * 100 + b"</w:p>")
+def padded(name, start, block, count, end):
+    with zipfile.ZipFile(os.path.join(folder, name), "w", zipfile.ZIP_DEFLATED) as z:
+        z.writestr("word/media/image1.png", os.urandom(3 << 20), zipfile.ZIP_STORED)
+        with z.open("word/document.xml", "w", force_zip64=True) as part:
+            part.write(b'<w:document xmlns:w="w"><w:body><w:p>' + start)
+            for _ in range(count):
+                part.write(block)
+            part.write(end + b"</w:p></w:body></w:document>")
+padded("tags.docx", b"", (b"<w:r" + attributes(250) + b"/>") * 512, 540, b"")
+padded("comment.docx", b"<!--", b" " * (1 << 20), 400, b"-->")
 )";
 
-const char *const HostileDocuments[] = {"lines.docx",   "beside.docx",     "padded.docx",    "breaks.docx",
-                                        "formats.xlsx", "attributes.docx", "attributes.xlsx", "namespaces.docx"};
+const char *const HostileDocuments[] = {"lines.docx",      "beside.docx",     "padded.docx",     "breaks.docx",
+                                        "formats.xlsx",    "attributes.docx", "attributes.xlsx", "namespaces.docx",
+                                        "tags.docx",       "comment.docx"};
 
 struct Setup
 {
@@ -218,6 +230,6 @@ void BM_HostileDocument(benchmark::State &state)
     state.counters["seconds"] = seconds / double(state.iterations());
     state.counters["refused"] = refused ? 1 : 0;
 }
-BENCHMARK(BM_HostileDocument)->DenseRange(0, 7)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
+BENCHMARK(BM_HostileDocument)->DenseRange(0, 9)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
 
 } // namespace

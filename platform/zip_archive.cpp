@@ -2,6 +2,8 @@
 
 #include <QFile>
 
+#include <cstring>
+
 #include <zip.h>
 
 namespace platform {
@@ -55,7 +57,10 @@ qint64 ZipEntry::readData(char *data, qint64 maxSize)
     }
     if (m_keepReading && !m_keepReading(QByteArrayView(data, count))) {
         m_stopped = true;
-        return -1;
+        if (m_stopMark.isEmpty() || m_stopMark.size() > maxSize)
+            return -1;
+        std::memcpy(data, m_stopMark.constData(), size_t(m_stopMark.size()));
+        return m_stopMark.size();
     }
     return count;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QByteArrayView>
 #include <QIODevice>
 #include <QString>
@@ -33,8 +34,15 @@ public:
     // Whether the read failed because more than the entry's byte limit came out.
     bool pastLimit() const { return m_pastLimit; }
     // Shown each piece inflated; when it says no, the reads end there (return -1) without
-    // the entry counting as failed, so that a reader can be stopped.
-    void setKeepReading(std::function<bool(QByteArrayView piece)> keepReading) { m_keepReading = std::move(keepReading); }
+    // the entry counting as failed, so that a reader can be stopped. A `stopMark` is given
+    // by the stopped read in place of the piece, before the reads end: a mark that the
+    // entry's reader cannot take in ends its current token at once, where the end of the
+    // data would leave a reader that takes more to come to put a long token back first.
+    void setKeepReading(std::function<bool(QByteArrayView piece)> keepReading, QByteArray stopMark = {})
+    {
+        m_keepReading = std::move(keepReading);
+        m_stopMark = std::move(stopMark);
+    }
 
 protected:
     qint64 readData(char *data, qint64 maxSize) override;
@@ -53,6 +61,7 @@ private:
     bool m_pastLimit = false;
     bool m_stopped = false;
     std::function<bool(QByteArrayView)> m_keepReading;
+    QByteArray m_stopMark;
 };
 
 // A zip archive opened for reading through libzip, with its consistency checked.

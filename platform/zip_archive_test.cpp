@@ -4,6 +4,7 @@
 #include "platform/testing/temporary_folder.h"
 
 #include <QFile>
+#include <QXmlStreamReader>
 
 #include <gtest/gtest.h>
 
@@ -89,6 +90,29 @@ TEST(ZipArchive, EntriesAreReadWholeOrFail)
         EXPECT_FALSE(other.open(folder.writeFile("refused.zip", c.bytes)));
         EXPECT_FALSE(other.errorString().isEmpty());
     }
+}
+
+// A stop inside a long comment: the stopped read gives the stop mark, which no XML holds,
+// so the XML reader ends there with the comment unfinished; at the end of the data it
+// would first put back all it had taken of the comment, to read it again when more came.
+TEST(ZipArchive, AStopGivesItsMarkAndEndsTheReads)
+{
+    TemporaryFolder folder;
+    const QString path = writeZip(folder, "comment.zip", {{"part.xml", "<r><!--" + QByteArray(1 << 20, ' ') + "--></r>"}});
+    ZipArchive archive;
+    ASSERT_TRUE(archive.open(path)) << archive.errorString().toStdString();
+    auto entry = archive.openEntry("part.xml");
+    ASSERT_TRUE(entry);
+    int pieces = 0;
+    entry->setKeepReading([&pieces](QByteArrayView) { return ++pieces < 3; }, "\x01");
+    QXmlStreamReader reader(entry.get());
+    while (!reader.atEnd())
+        reader.readNext();
+    EXPECT_EQ(reader.error(), QXmlStreamReader::NotWellFormedError) << reader.errorString().toStdString();
+    EXPECT_EQ(pieces, 3);
+    EXPECT_FALSE(entry->failed());
+    char byte = 0;
+    EXPECT_EQ(entry->read(&byte, 1), -1) << "the reads end after the mark";
 }
 
 } // namespace

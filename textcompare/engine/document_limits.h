@@ -34,8 +34,11 @@ struct DocumentLimits
     qint64 attributes = 0;
     qint64 namespaces = 0;
     // The units of work of the reading: an XML element, 4 KiB of a part inflated whole, a
-    // field or a character that a table's layout handles. Tables nested in tables and rows of
-    // cells of unequal height make work that no other bound counts.
+    // field or a character that a table's layout handles; each byte that the XML reader
+    // takes in counts two, and every four of its checks of an attribute against another
+    // or lookups of a prefix one. Tables nested in tables, rows of cells of unequal
+    // height, a long comment and tags of a few hundred attributes each make work that no
+    // other bound counts.
     qint64 work = 0;
 };
 

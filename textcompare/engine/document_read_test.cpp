@@ -7,6 +7,7 @@
 #include "textcompare/engine/document_test_support.h"
 
 #include <QElapsedTimer>
+#include <QRandomGenerator>
 
 #include <gtest/gtest.h>
 
@@ -269,15 +270,22 @@ TEST_F(DocumentReadTest, HostileDocumentsAreReadOrRefusedWithinBounds)
     const QByteArray prolog = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>";
     const QByteArray documentStart = "<w:document xmlns:w=\"w\"><w:body>";
     const QByteArray documentEnd = "</w:body></w:document>";
-    const auto document = [&](const char *name, const QByteArray &xml) {
+    // `padding` bytes of a picture that does not compress make the file larger, and so the
+    // bounds that grow with its size.
+    const auto document = [&](const char *name, const QByteArray &xml, qsizetype padding = 0) {
         auto parts = wordPackage(QByteArray());
         parts.last().second = xml;
+        if (padding > 0) {
+            QByteArray picture(padding, Qt::Uninitialized);
+            QRandomGenerator::global()->fillRange(reinterpret_cast<quint32 *>(picture.data()), padding / 4);
+            parts.append({"word/media/image1.png", picture});
+        }
         const QString path = m_folder.filePath(name);
         writePackage(path, parts);
         return path;
     };
-    const auto body = [&](const char *name, const QByteArray &blocks) {
-        return document(name, prolog + documentStart + blocks + documentEnd);
+    const auto body = [&](const char *name, const QByteArray &blocks, qsizetype padding = 0) {
+        return document(name, prolog + documentStart + blocks + documentEnd, padding);
     };
     const auto workbook = [&](const char *name, const QByteArray &sharedString, const QByteArray &rows,
                               const QByteArray &styles = "<styleSheet/>") {
@@ -347,8 +355,8 @@ with zipfile.ZipFile(sys.argv[1], "w", zipfile.ZIP_DEFLATED) as z:
          false, "DTD があります"},
         {"an external entity", false,
          document("external.docx", dtd + "<w:p><w:r><w:t>&x;</w:t></w:r></w:p>" + documentEnd), false, "DTD があります"},
-        {"9,000,000 characters in one run", false,
-         body("long.docx", "<w:p><w:r><w:t>" + QByteArray(9000000, 'x') + "</w:t></w:r></w:p>"), false,
+        {"9,000,000 characters in one run of a file of 100 KiB, whose work bound leaves room for them", false,
+         body("long.docx", "<w:p><w:r><w:t>" + QByteArray(9000000, 'x') + "</w:t></w:r></w:p>", 100 << 10), false,
          "大きすぎます (文字数が 8388608 を超えます)"},
         {"1,100,000 empty paragraphs", false, body("paragraphs.docx", QByteArray("<w:p/>").repeated(1100000)), false,
          "大きすぎます (行数が 1048576 を超えます)"},

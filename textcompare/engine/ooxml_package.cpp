@@ -154,12 +154,16 @@ bool OoxmlPackage::openPart(const QString &part, bool scanTags)
         return false;
     }
     // Each 4 KiB inflated is a unit of work, so that a stop is heard also while a large
-    // part inflates or the reader takes in one long token; the tags are scanned as they
-    // come, before the reader takes them in.
+    // part inflates; the XML reader's work is counted and its tags are scanned as they
+    // come, before it takes them in. A refusal or a stop gives the reader a byte that no
+    // XML holds, which ends its current token at once: at the end of the data it would
+    // first put back all it had taken of a long comment or section, seconds of work.
     m_tagScan = scanTags ? std::make_unique<XmlTagScan>(*m_budget) : nullptr;
-    m_entry->setKeepReading([budget = m_budget, tagScan = m_tagScan.get()](QByteArrayView piece) {
-        return budget->takeWork(piece.size() / 4096 + 1) && (!tagScan || tagScan->scan(piece));
-    });
+    m_entry->setKeepReading(
+        [budget = m_budget, tagScan = m_tagScan.get()](QByteArrayView piece) {
+            return budget->takeWork(piece.size() / 4096 + 1) && (!tagScan || tagScan->scan(piece));
+        },
+        scanTags ? QByteArray(1, '\x01') : QByteArray());
     return true;
 }
 

@@ -41,9 +41,9 @@ public:
     // the part inflated is a unit of work of the budget.
     bool readPart(const QString &part, QByteArray &bytes);
     // A reader over `part`, or nullptr when the part cannot be opened. Each 4 KiB of the
-    // part inflated is a unit of work of the budget, and each start tag is held to the
-    // budget's bounds on attributes and namespace declarations before the reader takes it
-    // in.
+    // part inflated is a unit of work of the budget, so is the reader's work on what it
+    // takes in (XmlTagScan), and each start tag is held to the budget's bounds on
+    // attributes and namespace declarations before the reader takes it in.
     std::unique_ptr<QXmlStreamReader> openXml(const QString &part);
     // Whether the reader opened last has met damaged XML or damaged zip data, or the
     // budget refused the reading; then error() tells which part and why, or the refusal.

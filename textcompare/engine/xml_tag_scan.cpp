@@ -1,11 +1,26 @@
 #include "textcompare/engine/xml_tag_scan.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace textcompare {
 
+namespace {
+
+// The reader's work: two units per byte that it takes in, one per four steps of its
+// attribute checks and prefix lookups. Bytes are counted a slice at a time, so that the
+// budget asks whether to go on as often within a long token as among many short ones.
+constexpr qint64 UnitsPerByte = 2;
+constexpr qint64 StepsPerUnit = 4;
+constexpr qsizetype Slice = 512;
+
+} // namespace
+
 bool XmlTagScan::scan(QByteArrayView piece)
 {
+    for (qsizetype slice = 0; slice < piece.size(); slice += Slice)
+        if (!m_budget.takeWork(UnitsPerByte * std::min(Slice, piece.size() - slice)))
+            return false;
     const char *at = piece.data();
     const char *const end = at + piece.size();
     while (at < end) {
@@ -39,6 +54,8 @@ bool XmlTagScan::scan(QByteArrayView piece)
                 m_attributes = 0;
                 m_declarations = 0;
                 m_nameEnded = true;
+                m_inElementName = true;
+                m_elementPrefixed = false;
                 if (!startTagByte(c))
                     return false;
             }
@@ -108,11 +125,16 @@ bool XmlTagScan::startTagByte(char c)
     case '=': {
         ++m_attributes;
         const QByteArrayView name(m_name, m_nameLength);
-        if (name == "xmlns" || name == "xmlns:")
+        const bool declaration = name == "xmlns" || name == "xmlns:";
+        if (declaration)
             ++m_declarations;
         m_nameEnded = true;
         m_slash = false;
-        return m_budget.allowAttributes(m_attributes) && m_budget.allowNamespaces(m_inForce + m_declarations);
+        // The attribute is compared with each one before it; a prefix is looked up among
+        // the declarations in force, this tag's own among them.
+        const qint64 lookups = m_prefixed && !declaration ? m_inForce + m_declarations : 0;
+        return takeSteps(m_attributes - 1 + lookups) && m_budget.allowAttributes(m_attributes)
+               && m_budget.allowNamespaces(m_inForce + m_declarations);
     }
     case '>':
         return endStartTag();
@@ -121,13 +143,17 @@ bool XmlTagScan::startTagByte(char c)
     case '\r':
     case '\n':
         m_nameEnded = true;
+        m_inElementName = false;
         m_slash = false;
         return true;
     default:
         if (m_nameEnded) {
             m_nameLength = 0;
             m_nameEnded = false;
+            m_prefixed = false;
         }
+        if (c == ':')
+            (m_inElementName ? m_elementPrefixed : m_prefixed) = true;
         if (m_nameLength < int(sizeof m_name))
             m_name[m_nameLength++] = c;
         m_slash = c == '/';
@@ -138,15 +164,26 @@ bool XmlTagScan::startTagByte(char c)
 bool XmlTagScan::endStartTag()
 {
     m_state = State::Text;
+    m_inElementName = false;
+    // The element's own prefix is looked up as its attributes' are.
+    const bool counted = !m_elementPrefixed || takeSteps(m_inForce + m_declarations);
     // An empty element's declarations go out of force with it.
     if (m_slash)
-        return true;
+        return counted;
     ++m_depth;
     if (m_declarations > 0) {
         m_declaring.emplace_back(m_depth, m_declarations);
         m_inForce += m_declarations;
     }
-    return true;
+    return counted;
+}
+
+bool XmlTagScan::takeSteps(qint64 steps)
+{
+    m_steps += steps;
+    const qint64 units = m_steps / StepsPerUnit;
+    m_steps %= StepsPerUnit;
+    return units == 0 || m_budget.takeWork(units);
 }
 
 } // namespace textcompare

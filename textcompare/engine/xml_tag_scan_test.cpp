@@ -62,5 +62,54 @@ TEST(XmlTagScan, CountsTheAttributesOfTagsWhereverThePiecesEnd)
     }
 }
 
+// The reader's work counts as the part comes, also where it would take in one long token
+// before coming back: two units per byte, and a unit per four comparisons of an attribute
+// with the tag's others or lookups of a prefix among the declarations in force.
+TEST(XmlTagScan, CountsTheReadersWorkAsThePartComes)
+{
+    const auto tags = [](int count, int attributes) {
+        QByteArray tag = "<e";
+        for (int i = 0; i < attributes; ++i)
+            tag += " a" + QByteArray::number(i) + "=''";
+        return (tag + "/>").repeated(count);
+    };
+    QByteArray declarations = "<r";
+    for (int i = 0; i < 200; ++i)
+        declarations += " xmlns:n" + QByteArray::number(i) + "='u'";
+    declarations += '>';
+    const struct
+    {
+        const char *name;
+        QByteArray xml;
+        bool refused;
+    } cases[] = {
+        {"a comment of 40,000 bytes", "<!--" + QByteArray(40000, ' ') + "-->", false},
+        {"a comment of 60,000 bytes", "<!--" + QByteArray(60000, ' ') + "-->", true},
+        {"an attribute value of 60,000 bytes", "<e a='" + QByteArray(60000, 'x') + "'/>", true},
+        {"4 tags of 250 attributes", tags(4, 250), false},
+        {"10 tags of 250 attributes", tags(10, 250), true},
+        {"2,000 elements below 200 declarations", declarations + QByteArray("<e/>").repeated(2000) + "</r>", false},
+        {"2,000 prefixed elements below 200 declarations", declarations + QByteArray("<n0:e/>").repeated(2000) + "</r>",
+         true},
+        {"1,500 elements with a prefixed attribute below 200 declarations",
+         declarations + QByteArray("<e n0:a=''/>").repeated(1500) + "</r>", true},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const QByteArrayView xml(c.xml);
+        for (const qsizetype pieceSize : {xml.size(), qsizetype(1)}) {
+            DocumentLimits limits = DocumentLimits::forSize(0);
+            limits.work = 100000;
+            ExpansionBudget budget(limits);
+            XmlTagScan scan(budget);
+            bool passed = true;
+            for (qsizetype at = 0; passed && at < xml.size(); at += pieceSize)
+                passed = scan.scan(xml.sliced(at, std::min(pieceSize, xml.size() - at)));
+            EXPECT_EQ(!passed, c.refused) << "pieces of " << pieceSize;
+            EXPECT_EQ(budget.refusal(), c.refused ? "大きすぎます (処理量が 100000 を超えます)" : QString());
+        }
+    }
+}
+
 } // namespace
 } // namespace textcompare

@@ -19,6 +19,7 @@
 #include <QStatusBar>
 #include <QTimer>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 
@@ -30,6 +31,11 @@ using platform::pixelsToTwips;
 using platform::twipsToPixels;
 
 constexpr int StatusBarHeight = 300;
+// The path boxes end this far before the right edge, room for the controls behind them as
+// designed with code lists 1050 twips wide; code lists widened for their longest code
+// name take their extra width from the path boxes.
+constexpr int RightOfPaths = 6160;
+constexpr int DesignedCodeListWidth = 1050;
 // The designed width of the "No." and "行No." columns, wider where their numbers need it.
 constexpr int NumberColumnWidth = 600;
 // The bar starts below the grid's header row and ends above its bottom border: 10 and
@@ -77,8 +83,10 @@ void Frm_Linquell::Form_Resize()
                                   twipsToPixels(barHeight));
 
         const int pathLeft = twipsOf(Txt_FilePath[0]->x());
-        if (scaleWidth - pathLeft - 6160 > 0) {
-            const int pathWidth = scaleWidth - 6160;
+        const int rightOfPaths =
+            RightOfPaths + std::max(0, twipsOf(Cmb_FileCode[0]->width()) - DesignedCodeListWidth);
+        if (scaleWidth - pathLeft - rightOfPaths > 0) {
+            const int pathWidth = scaleWidth - rightOfPaths;
             const int browseLeft = pathLeft + pathWidth + 10;
             const int codeLeft = browseLeft + twipsOf(Btn_InFilePath[0]->width()) + 30;
             for (int side = 0; side < 2; ++side) {

@@ -20,6 +20,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QStyle>
 #include <QStyleOptionComboBox>
@@ -307,7 +308,8 @@ TEST_F(FrmLinquellTest, TextColumnsTakeTheWidthOfTheGrid)
     EXPECT_TRUE(window->Tmr_Resize->isActive()) << "the placement is saved once the size settles";
 }
 
-// Each code list shows its longest code name whole, "UNICODE" and the automatic entry.
+// Each code list shows its longest code name whole, "UNICODE" and the automatic entry, and
+// the controls behind it make room for it from the path boxes.
 TEST_F(FrmLinquellTest, CodeListsFitTheLongestCodeName)
 {
     auto window = openWindow();
@@ -326,6 +328,9 @@ TEST_F(FrmLinquellTest, CodeListsFitTheLongestCodeName)
         }
     }
     EXPECT_GE(window->Lbl_HanteiLine->x(), window->Cmb_FileCode[0]->geometry().right()) << "nothing lies over the list";
+    const int clientWidth = window->Btn_DiffClear->parentWidget()->width();
+    EXPECT_LE(window->Chk_HanteiLine->geometry().right(), clientWidth) << "the controls behind it stay in the window";
+    EXPECT_LE(window->Btn_DiffClear->geometry().right(), clientWidth);
 }
 
 TEST_F(FrmLinquellTest, NumberColumnsFitTheLargestNumbersAfterEachComparison)
