@@ -479,7 +479,7 @@ bool insideBase64Run(IconvHandle &handle)
 // such a stretch, so the text is exactly iconv's. A base64 run still open at the end of
 // the bytes is cut off: iconv takes it without complaint, and bits that would have made
 // the comparison see a difference are dropped unseen, so it gives one U+FFFD at the end.
-// Returns true when a byte was replaced.
+// Returns true when a byte was replaced, or a lone "+" dropped.
 bool decodeUtf7(IconvHandle &handle, const uchar *data, qsizetype size, OutputBuffer<QString> &output)
 {
     bool replaced = false;
@@ -512,6 +512,10 @@ bool decodeUtf7(IconvHandle &handle, const uchar *data, qsizetype size, OutputBu
                 index += taken;
                 continue;
             }
+            // A "+" opens a base64 run or stands in "+-"; iconv drops a lone one before any
+            // other byte unseen, which would change the text: it is no clean UTF-7.
+            if (end < size && !isBase64(data[end]) && data[end] != '-')
+                replaced = true;
             while (end < size && isBase64(data[end]))
                 ++end;
             end = std::min(end + 1, size);

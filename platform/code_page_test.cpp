@@ -9,6 +9,7 @@
 
 #include <iconv.h>
 
+#include <cctype>
 #include <cerrno>
 #include <map>
 #include <optional>
@@ -146,6 +147,7 @@ TEST(CodePage, InvalidBytesBecomeReplacementCharacters)
         {"utf7 run open at the end, bits left over", CodePage::Utf7, "line one\n+AGH", u"line one\na"_qs + bad},
         {"utf7 run open at the end, unit cut", CodePage::Utf7, "a+AG", u"a"_qs + bad},
         {"utf7 bits left over before the dash", CodePage::Utf7, "+AGH-b", u"a"_qs + bad + u"b"_qs},
+        {"utf7 lone plus before a line end", CodePage::Utf7, "x = a +\n", u"x = a \n"_qs},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
@@ -313,6 +315,21 @@ DecodedText iconvDecoding(const char *name, QByteArrayView bytes, const char *su
         }
     }
     if (std::string_view(name) == "UTF-7") {
+        // A "+" that opens no base64 run and is no "+-" is dropped by iconv unseen; the
+        // text is iconv's, but not clean.
+        bool inRun = false;
+        for (qsizetype index = 0; index < bytes.size(); ++index) {
+            const char byte = bytes[index];
+            const bool base64 = std::isalnum(static_cast<unsigned char>(byte)) || byte == '+' || byte == '/';
+            if (inRun) {
+                inRun = base64;
+            } else if (byte == '+') {
+                const char next = index + 1 < bytes.size() ? bytes[index + 1] : '-';
+                if (next != '-' && !(std::isalnum(static_cast<unsigned char>(next)) || next == '+' || next == '/'))
+                    decoded.result = CodeResult::Replaced;
+                inRun = true;
+            }
+        }
         char dash[] = "-";
         in = dash;
         inLeft = 1;
