@@ -67,8 +67,9 @@ inline const char16_t NoDrive[] = u"(ドライブ無)";
 } // namespace FailureKind
 
 // A failure item: `path` followed by `kind`. Where the two would be longer than an
-// entry's whole list, the beginning of the path gives way to "…", so the item keeps its
-// kind and the end of its path.
+// entry's whole list, the beginning of the path gives way to a digest of the whole path
+// and "…" ("[1a2b3c4d]…"), so the item keeps its kind and the end of its path, and two
+// paths with the same end still give two items.
 QString FailureItem(const QString &path, const char16_t *kind);
 
 // Modes of SetFileErrMsg.

@@ -12,6 +12,7 @@
 #include "platform/flex_grid.h"
 
 #include <QCoreApplication>
+#include <QCryptographicHash>
 #include <QDateTime>
 
 #include <cerrno>
@@ -61,7 +62,12 @@ QString FailureItem(const QString &path, const char16_t *kind)
     const QString kindText = QString::fromUtf16(kind);
     if (path.size() + kindText.size() <= ErrorListMaxLength)
         return path + kindText;
-    return QStringLiteral("…") + path.right(ErrorListMaxLength - kindText.size() - 1) + kindText;
+    // A short digest of the whole path comes before its end: two long paths with one end
+    // (a folder of the original and the same folder in its backup) stay two items, so
+    // the success of one never takes the other's failure off the list.
+    const QByteArray digest = QCryptographicHash::hash(path.toUtf8(), QCryptographicHash::Sha1).toHex().left(8);
+    const QString lead = u'[' + QString::fromLatin1(digest) + QStringLiteral("]…");
+    return lead + path.right(ErrorListMaxLength - kindText.size() - lead.size()) + kindText;
 }
 
 // What names a copy waiting to be placed in the entry's records.

@@ -230,6 +230,9 @@ TEST_F(WorkFixture, FailureListsKeepWholeItems)
         QStringList lists; // columns 5 of entries 0 and 1 afterwards
     };
     const QString longItem = QString(200, u'x') + "(COPY)";
+    // A folder of the original and its backup, too long for a whole item, share their end.
+    const QString deep = "/" + QString(300, u'd') + "/locked";
+    const QString originalItem = FailureItem("/home/src" + deep, FailureKind::Folder);
     const Case cases[] = {
         {"add and remove", {{0, 0, "a(DEL)"}, {0, 0, "b(DEL)"}, {0, 0, "c(DEL)"}, {0, 1, "b(DEL)"}}, {"a(DEL),c(DEL)", ""}},
         {"added once", {{0, 0, "a(DEL)"}, {0, 0, "a(DEL)"}}, {"a(DEL)", ""}},
@@ -237,6 +240,9 @@ TEST_F(WorkFixture, FailureListsKeepWholeItems)
         {"removed from every entry", {{0, 0, "a(DEL)"}, {1, 0, "b(DEL)"}, {1, 0, "a(DEL)"}, {1, 1, "a(DEL)"}},
          {"", "b(DEL)"}},
         {"cut at 256", {{0, 0, longItem}, {0, 0, longItem + "2"}}, {(longItem + "," + longItem + "2").left(256), ""}},
+        {"long items of two paths with one end",
+         {{0, 0, originalItem}, {0, 1, FailureItem("/media/bak/src" + deep, FailureKind::Folder)}},
+         {originalItem, ""}},
     };
     for (const Case &test : cases) {
         SCOPED_TRACE(test.name);
