@@ -45,11 +45,6 @@ QString systemText(int error)
     return SystemErrorText(error);
 }
 
-bool sameTime(const struct timespec &one, const struct timespec &other)
-{
-    return one.tv_sec == other.tv_sec && one.tv_nsec == other.tv_nsec;
-}
-
 // The soft limit of open files; RLIM_INFINITY when it cannot be read.
 rlim_t openFileLimit()
 {
@@ -171,11 +166,8 @@ TargetState TargetState::at(int folder, const QByteArray &name, struct stat *inf
         return state;
     }
     state.present = true;
-    state.device = entry.st_dev;
-    state.inode = entry.st_ino;
-    state.size = entry.st_size;
-    state.modified = entry.st_mtim;
-    state.changed = entry.st_ctim;
+    state.identity = IdentityOf(entry);
+    state.changedNs = qint64(entry.st_ctim.tv_sec) * 1000000000 + entry.st_ctim.tv_nsec;
     return state;
 }
 
@@ -183,9 +175,7 @@ bool TargetState::sameAs(const TargetState &other) const
 {
     if (unreadable != 0 || other.unreadable != 0 || present != other.present)
         return false;
-    return !present
-           || (device == other.device && inode == other.inode && size == other.size
-               && sameTime(modified, other.modified) && sameTime(changed, other.changed));
+    return !present || (identity == other.identity && changedNs == other.changedNs);
 }
 
 WrittenCopy::WrittenCopy(std::shared_ptr<const Descriptor> folder, QByteArray temporaryName, QByteArray targetName,

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/descriptor.h"
+#include "platform/file_handles.h"
 
 #include <QByteArray>
 #include <QMutex>
@@ -127,11 +128,10 @@ struct TargetState
     bool present = false;
     // The entry could not be examined (the system's error): no state equals this one.
     int unreadable = 0;
-    dev_t device = 0;
-    ino_t inode = 0;
-    off_t size = 0;
-    struct timespec modified = {};
-    struct timespec changed = {};
+    // Device, inode, size and modification time of an entry that is there.
+    FileIdentity identity;
+    // Its change time in nanoseconds.
+    qint64 changedNs = 0;
 
     // Examines the entry `name` of the open folder `folder` (AT_FDCWD: `name` is a path)
     // without following a link there; `info`, when given, receives what was read.
