@@ -364,19 +364,19 @@ void DurableCopies::start(Pending &pending)
 {
     auto job = std::make_shared<std::packaged_task<std::unique_ptr<Copy>()>>(
         [this, source = pending.source, folder = pending.folder, name = pending.name, decided = pending.decided] {
-            auto copy = std::make_unique<Copy>();
-            copy->make(source, folder, name, decided, *this);
-            return copy;
+            return makeCopy(source, folder, name, decided);
         });
     pending.copy = job->get_future();
     pending.started = true;
     m_workers.start([job] { (*job)(); });
 }
 
-std::unique_ptr<DurableCopies::Copy> DurableCopies::makeCopy(const Pending &pending)
+std::unique_ptr<DurableCopies::Copy> DurableCopies::makeCopy(const QString &source,
+                                                             const std::shared_ptr<const Descriptor> &folder,
+                                                             const QByteArray &name, const TargetState &decided)
 {
     auto copy = std::make_unique<Copy>();
-    copy->make(pending.source, pending.folder, pending.name, pending.decided, *this);
+    copy->make(source, folder, name, decided, *this);
     return copy;
 }
 
@@ -429,7 +429,7 @@ std::unique_ptr<DurableCopies::Copy> DurableCopies::takeOldest(const std::functi
         m_heldFolders.erase(held);
     std::unique_ptr<Copy> copy = oldest.made      ? std::move(oldest.made)
                                  : oldest.started ? oldest.copy.get()
-                                                  : makeCopy(oldest);
+                                                  : makeCopy(oldest.source, oldest.folder, oldest.name, oldest.decided);
     if (!m_oneAtATime && IsOutOfSpace(copy->m_error)) {
         // The copies after it may hold the space it needed: those made here are dropped,
         // to be made again one at a time, and it is made again on its own.
@@ -442,7 +442,7 @@ std::unique_ptr<DurableCopies::Copy> DurableCopies::takeOldest(const std::functi
             later.made.reset();
             later.started = false;
         }
-        copy = makeCopy(oldest);
+        copy = makeCopy(oldest.source, oldest.folder, oldest.name, oldest.decided);
     }
     while (copy->failure().isEmpty() && oldest.added > m_failedUpTo && !m_syncs.durable(copy->m_number))
         tookSync(m_syncs.waitUntilDurable(copy->m_number, whileWaiting));

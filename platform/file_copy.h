@@ -330,7 +330,8 @@ private:
     };
     void push(Pending pending);
     void start(Pending &pending);
-    std::unique_ptr<Copy> makeCopy(const Pending &pending);
+    std::unique_ptr<Copy> makeCopy(const QString &source, const std::shared_ptr<const Descriptor> &folder,
+                                   const QByteArray &name, const TargetState &decided);
     // Takes in the outcome of a sync that ended.
     void tookSync(int error);
 
