@@ -90,17 +90,6 @@ bool CheckTarget(const QString &relativePath, const QString &noneStr, const QStr
     return Exclusions(noneStr, noneExt).copies(relativePath.toUtf8());
 }
 
-bool IsDecimalNumber(QByteArrayView text)
-{
-    if (text.isEmpty() || text.size() > 18)
-        return false;
-    for (const char c : text) {
-        if (c < '0' || c > '9')
-            return false;
-    }
-    return true;
-}
-
 bool IsSkippedRootItem(QByteArrayView name)
 {
     static const QByteArray prefixes[] = {QByteArrayLiteral("RECYCLER"), QByteArrayLiteral("SYSTEM VOLUME INFORMATION")};
@@ -110,7 +99,7 @@ bool IsSkippedRootItem(QByteArrayView name)
     }
     static const QByteArray trashNumbered = QByteArrayLiteral(".Trash-");
     return name == ".Trash" || name == "lost+found"
-           || (name.startsWith(trashNumbered) && IsDecimalNumber(name.sliced(trashNumbered.size())));
+           || (name.startsWith(trashNumbered) && platform::IsDecimalNumber(name.sliced(trashNumbered.size())));
 }
 
 QString DisplayPath(QByteArrayView path)

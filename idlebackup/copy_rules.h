@@ -64,9 +64,6 @@ bool CheckTarget(const QString &relativePath, const QString &noneStr, const QStr
 // ".Trash-<user number>" and "lost+found".
 bool IsSkippedRootItem(QByteArrayView name);
 
-// Whether `text` is a decimal number of 1 to 18 digits (no sign, no blank), so that it
-// fits a 64-bit integer.
-bool IsDecimalNumber(QByteArrayView text);
 
 // A path or name of the disk as the status line and the backup list show it: valid
 // UTF-8 as its text; every byte that is not part of valid UTF-8, and every control

@@ -82,4 +82,15 @@ QByteArray BytesOfText(QStringView text)
     return bytes;
 }
 
+bool IsDecimalNumber(QByteArrayView text)
+{
+    if (text.isEmpty() || text.size() > 18)
+        return false;
+    for (const char c : text) {
+        if (c < '0' || c > '9')
+            return false;
+    }
+    return true;
+}
+
 } // namespace platform

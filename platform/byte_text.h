@@ -20,4 +20,8 @@ QString TextOfBytes(QByteArrayView bytes);
 // 0x80 to 0xFF (other lone surrogates, which no bytes give, as "?").
 QByteArray BytesOfText(QStringView text);
 
+// Whether `text` is a decimal number of 1 to 18 digits (no sign, no blank), so that it
+// fits a 64-bit integer.
+bool IsDecimalNumber(QByteArrayView text);
+
 } // namespace platform

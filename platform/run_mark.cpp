@@ -1,5 +1,7 @@
 #include "platform/run_mark.h"
 
+#include "platform/byte_text.h"
+
 #include <QCryptographicHash>
 #include <QFile>
 #include <QSysInfo>
@@ -26,16 +28,6 @@ bool isHexDigits(QByteArrayView text)
 {
     for (const char c : text)
         if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f')))
-            return false;
-    return true;
-}
-
-bool isDecimal(QByteArrayView text)
-{
-    if (text.isEmpty() || text.size() > 18)
-        return false;
-    for (const char c : text)
-        if (c < '0' || c > '9')
             return false;
     return true;
 }
@@ -75,7 +67,7 @@ std::optional<RunMark> RunMark::fromNumbers(QByteArrayView numbers)
         return std::nullopt;
     const QByteArrayView rest = numbers.sliced(BootDigits + 1);
     const qsizetype dash = rest.indexOf('-');
-    if (dash < 0 || !isDecimal(rest.first(dash)) || !isDecimal(rest.sliced(dash + 1)))
+    if (dash < 0 || !IsDecimalNumber(rest.first(dash)) || !IsDecimalNumber(rest.sliced(dash + 1)))
         return std::nullopt;
     RunMark run;
     run.machine = ofThisProcess().machine;
