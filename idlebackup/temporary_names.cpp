@@ -1,6 +1,7 @@
 #include "idlebackup/temporary_names.h"
 
 #include "idlebackup/folder_walk.h"
+#include "platform/file_handles.h"
 
 #include <QByteArrayList>
 
@@ -8,7 +9,6 @@
 #include <optional>
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace idlebackup {
@@ -60,9 +60,7 @@ void RemoveStaleTemporaries(int folder)
     QByteArrayList stale;
     ForEachName(folder, [&](const char *name, unsigned char) {
         const std::optional<platform::RunMark> run = runOf(QByteArrayView(name));
-        struct stat info;
-        if (run && (run->isThisProcess() || run->hasEnded())
-            && ::fstatat(folder, name, &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(info.st_mode))
+        if (run && (run->isThisProcess() || run->hasEnded()) && platform::IsRegularFileAt(folder, name))
             stale.append(QByteArray(name));
     });
     for (const QByteArray &name : stale)

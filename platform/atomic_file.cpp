@@ -206,9 +206,7 @@ void removeRegularFilesNamed(int folder, const std::function<bool(QByteArrayView
     if (!names)
         return;
     for (const QByteArray &name : *names) {
-        struct stat info;
-        if (matches(name) && ::fstatat(folder, name.constData(), &info, AT_SYMLINK_NOFOLLOW) == 0
-            && S_ISREG(info.st_mode))
+        if (matches(name) && IsRegularFileAt(folder, name.constData()))
             ::unlinkat(folder, name.constData(), 0);
     }
 }
@@ -404,8 +402,7 @@ bool AtomicFile::replacementExists() const
 {
     if (m_temporary.isEmpty())
         return !m_failed && !m_target.isEmpty();
-    struct stat info;
-    return ::fstatat(folder(), m_temporary.constData(), &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(info.st_mode);
+    return IsRegularFileAt(folder(), m_temporary.constData());
 }
 
 QByteArray AtomicFile::takeFinishedTemporary()

@@ -221,10 +221,7 @@ Placement WrittenCopy::place(const BeforePlace &beforePlace)
 
 bool WrittenCopy::temporaryThere() const
 {
-    struct stat info;
-    return !m_temporaryName.isEmpty()
-           && ::fstatat(m_folder->get(), m_temporaryName.constData(), &info, AT_SYMLINK_NOFOLLOW) == 0
-           && S_ISREG(info.st_mode);
+    return !m_temporaryName.isEmpty() && IsRegularFileAt(m_folder->get(), m_temporaryName.constData());
 }
 
 DurableCopies::Copy::Copy() = default;

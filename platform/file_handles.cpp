@@ -113,6 +113,12 @@ std::optional<std::vector<QByteArray>> NamesInFolder(int folder)
     return names;
 }
 
+bool IsRegularFileAt(int folder, const char *name)
+{
+    struct stat info;
+    return ::fstatat(folder, name, &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(info.st_mode);
+}
+
 QString SystemErrorText(int error)
 {
     if (error == ELOOP)

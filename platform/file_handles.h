@@ -29,6 +29,10 @@ inline constexpr int Read = 0;
 // rather than the system's "Too many levels of symbolic links".
 QString SystemErrorText(int error);
 
+// Whether the entry `name` of the open folder `folder` is a regular file of its own (a
+// link there is not looked through).
+bool IsRegularFileAt(int folder, const char *name);
+
 // Opens `path` in `mode`; returns the handle, or -1 when the file cannot be opened.
 int OpenFileHandle(const QString &path, int mode);
 

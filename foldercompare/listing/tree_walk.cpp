@@ -3,6 +3,7 @@
 #include "foldercompare/listing/compare_item.h"
 #include "foldercompare/listing/long_paths.h"
 #include "platform/atomic_file.h"
+#include "platform/file_handles.h"
 
 #include <QDir>
 #include <QFile>
@@ -103,9 +104,7 @@ bool skippedUnderRoot(const QString &name)
 // ours killed before it ended left behind: a regular file of its own, not a link.
 bool isLeftoverTemporaryFile(int folder, const char *raw, qsizetype length)
 {
-    struct stat own;
-    return platform::isLeftoverTemporaryFileName(QByteArrayView(raw, length))
-           && fstatat(folder, raw, &own, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(own.st_mode);
+    return platform::isLeftoverTemporaryFileName(QByteArrayView(raw, length)) && platform::IsRegularFileAt(folder, raw);
 }
 
 QString systemErrorText(int error)
