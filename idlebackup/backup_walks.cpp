@@ -44,10 +44,13 @@ struct BackupWork::SyncedFile
                         // when it leads nowhere)
 
     // The item `name` of the open folder `folder` (AT_FDCWD for a path; -1 for a folder
-    // that is not there).
-    SyncedFile(int folder, const QByteArray &name)
+    // that is not there); `seen`, when given, is what a look at it without following a
+    // link found already.
+    SyncedFile(int folder, const QByteArray &name, const struct stat *seen = nullptr)
     {
-        if (folder == -1 || ::fstatat(folder, name.constData(), &info, AT_SYMLINK_NOFOLLOW) != 0)
+        if (seen)
+            info = *seen;
+        else if (folder == -1 || ::fstatat(folder, name.constData(), &info, AT_SYMLINK_NOFOLLOW) != 0)
             return;
         there = true;
         link = S_ISLNK(info.st_mode);
@@ -253,7 +256,9 @@ void BackupWork::copyFileOnly(const QString &OrgPath, const QString &BakPath, Wa
         m_pacer.BreakeTime(0);
         bool due = true;
         // The copy is put in place only over its copy as the decision saw it.
-        const platform::TargetState decided = platform::TargetState::at(AT_FDCWD, platform::BytesOfText(BakPath));
+        const QByteArray targetPath = platform::BytesOfText(BakPath);
+        struct stat seen;
+        const platform::TargetState decided = platform::TargetState::at(AT_FDCWD, targetPath, &seen);
         struct stat copy;
         const auto onFat = [&] {
             const Drives walkDrives = drives();
@@ -261,8 +266,7 @@ void BackupWork::copyFileOnly(const QString &OrgPath, const QString &BakPath, Wa
         };
         if (way != Way::Backup) {
             const QByteArray sourcePath = platform::BytesOfText(OrgPath);
-            const QByteArray targetPath = platform::BytesOfText(BakPath);
-            const SyncedFile target(AT_FDCWD, targetPath);
+            const SyncedFile target(AT_FDCWD, targetPath, decided.present ? &seen : nullptr);
             due = syncCopyDue(SyncedFile(AT_FDCWD, sourcePath), target, target.there && onFat(), way, sourcePath,
                               targetPath);
         } else if (statPath(BakPath, copy)) {
@@ -397,7 +401,8 @@ void BackupWork::copyFileEntry(const CopyWalk &walk, WalkFolder &source, TargetF
     const platform::TargetState decided
         = targetOpen ? platform::TargetState::at(target.fd(), name, &copy) : platform::TargetState();
     if (walk.way != Way::Backup)
-        due = syncCopyDue(SyncedFile(source.descriptor.get(), name), SyncedFile(targetOpen ? target.fd() : -1, name),
+        due = syncCopyDue(SyncedFile(source.descriptor.get(), name),
+                          SyncedFile(targetOpen ? target.fd() : -1, name, decided.present ? &copy : nullptr),
                           source.onFat || target.onFat, walk.way, sourcePath, target.path + name);
     else if (decided.present && S_ISREG(copy.st_mode))
         due = CopyIsDue(qint64(copy.st_mtim.tv_sec) - entry.modifiedSeconds, copy.st_size != entry.size,
