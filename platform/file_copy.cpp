@@ -40,11 +40,6 @@ bool anotherWayMayDo(int error)
     return error == EXDEV || error == EOPNOTSUPP || error == ENOSYS || error == EINVAL || error == ENOTTY;
 }
 
-QString systemText(int error)
-{
-    return SystemErrorText(error);
-}
-
 // The soft limit of open files; RLIM_INFINITY when it cannot be read.
 rlim_t openFileLimit()
 {
@@ -213,7 +208,7 @@ Placement WrittenCopy::place(const BeforePlace &beforePlace)
             return failed(*refusal, 0);
     }
     if (::renameat(folder, m_temporaryName.constData(), folder, m_targetName.constData()) != 0)
-        return failed(systemText(errno), errno);
+        return failed(SystemErrorText(errno), errno);
     m_temporaryName.clear();
     placement.timesError = KeepTimesAfterRename(folder, m_targetName, m_times);
     return placement;
@@ -236,13 +231,13 @@ void DurableCopies::Copy::make(const QString &source, const std::shared_ptr<cons
         opened = ::open(QFile::encodeName(source).constData(), O_RDONLY | O_CLOEXEC);
     } while (opened < 0 && errno == EINTR);
     if (opened < 0)
-        return fail(systemText(errno), errno);
+        return fail(SystemErrorText(errno), errno);
     const Descriptor input(opened);
     struct stat info = {};
     if (::fstat(input.get(), &info) != 0)
-        return fail(systemText(errno), errno);
+        return fail(SystemErrorText(errno), errno);
     if (!S_ISREG(info.st_mode))
-        return fail(systemText(EINVAL), EINVAL);
+        return fail(SystemErrorText(EINVAL), EINVAL);
     AtomicFile file(folder, name, int(info.st_mode & 07777));
     if (!file.open())
         return fail(file.errorString(), file.error());
@@ -251,7 +246,7 @@ void DurableCopies::Copy::make(const QString &source, const std::shared_ptr<cons
         file.syncElsewhere();
     const ContentCopy copied = CopyFileContents(input.get(), file.descriptor(), WholeFile);
     if (copied.error != 0)
-        return fail(systemText(copied.error), copied.error);
+        return fail(SystemErrorText(copied.error), copied.error);
     if (copied.bytes != info.st_size)
         return fail(QStringLiteral("コピー中にコピー元のファイルが変わりました"), 0);
     // A file system without permission bits (FAT) still takes the copy.
@@ -444,7 +439,7 @@ std::unique_ptr<DurableCopies::Copy> DurableCopies::takeOldest(const std::functi
     while (copy->failure().isEmpty() && oldest.added > m_failedUpTo && !m_syncs.durable(copy->m_number))
         tookSync(m_syncs.waitUntilDurable(copy->m_number, whileWaiting));
     if (copy->failure().isEmpty() && oldest.added <= m_failedUpTo)
-        copy->fail(systemText(m_syncError), m_syncError);
+        copy->fail(SystemErrorText(m_syncError), m_syncError);
     tookSync(m_syncs.keepSyncing());
     return copy;
 }
