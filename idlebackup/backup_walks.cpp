@@ -266,9 +266,10 @@ void BackupWork::copyFileOnly(const QString &OrgPath, const QString &BakPath, Wa
         };
         if (way != Way::Backup) {
             const QByteArray sourcePath = platform::BytesOfText(OrgPath);
+            const SyncedFile sourceFile(AT_FDCWD, sourcePath);
+            source = sourceFile.info;
             const SyncedFile target(AT_FDCWD, targetPath, decided.present ? &seen : nullptr);
-            due = syncCopyDue(SyncedFile(AT_FDCWD, sourcePath), target, target.there && onFat(), way, sourcePath,
-                              targetPath);
+            due = syncCopyDue(sourceFile, target, target.there && onFat(), way, sourcePath, targetPath);
         } else if (statPath(BakPath, copy)) {
             due = CopyIsDue(qint64(copy.st_mtim.tv_sec) - qint64(source.st_mtim.tv_sec),
                             copy.st_size != source.st_size, m_settings.NewOverWr == 1, onFat());
@@ -280,7 +281,7 @@ void BackupWork::copyFileOnly(const QString &OrgPath, const QString &BakPath, Wa
             const Descriptor opened = OpenFolder(platform::BytesOfText(folder));
             if (opened.isOpen())
                 RemoveStaleTemporaries(opened.get());
-            copyFileOver(OrgPath, BakPath, decided);
+            copyFileOver(OrgPath, BakPath, decided, platform::IdentityOf(source), way != Way::SyncToOriginal);
         } else {
             showItem(OrgPath);
         }
@@ -397,25 +398,27 @@ void BackupWork::copyFileEntry(const CopyWalk &walk, WalkFolder &source, TargetF
     bool due = true;
     struct stat copy;
     const bool targetOpen = openTarget(walk, target);
-    // The copy is put in place only over its copy as the decision saw it.
+    // The copy is put in place only over its copy as the decision saw it, and copies
+    // only the file that the decision looked at: the backup's never through a link.
     const platform::TargetState decided
         = targetOpen ? platform::TargetState::at(target.fd(), name, &copy) : platform::TargetState();
-    if (walk.way != Way::Backup)
-        due = syncCopyDue(SyncedFile(source.descriptor.get(), name),
-                          SyncedFile(targetOpen ? target.fd() : -1, name, decided.present ? &copy : nullptr),
+    CopySource listed{FileAt{source.descriptor.get(), name, QString()}, walk.way != Way::SyncToOriginal, entry.file};
+    if (walk.way != Way::Backup) {
+        const SyncedFile sourceFile(source.descriptor.get(), name);
+        listed.listed = platform::IdentityOf(sourceFile.info);
+        due = syncCopyDue(sourceFile, SyncedFile(targetOpen ? target.fd() : -1, name, decided.present ? &copy : nullptr),
                           source.onFat || target.onFat, walk.way, sourcePath, target.path + name);
-    else if (decided.present && S_ISREG(copy.st_mode))
-        due = CopyIsDue(qint64(copy.st_mtim.tv_sec) - entry.modifiedSeconds, copy.st_size != entry.size,
+    } else if (decided.present && S_ISREG(copy.st_mode))
+        due = CopyIsDue(qint64(copy.st_mtim.tv_sec) - entry.modifiedSeconds, copy.st_size != entry.file.size,
                         m_settings.NewOverWr == 1, source.onFat || target.onFat);
     if (!due) {
         showItem(QString(), sourcePath);
         return;
     }
-    const QString sourceText = DisplayPath(sourcePath);
-    showItem(QStringLiteral("コピー ") + sourceText);
+    listed.at.display = DisplayPath(sourcePath);
+    showItem(QStringLiteral("コピー ") + listed.at.display);
     if (makeTarget(walk, target))
-        copyFile(FileAt{source.descriptor.get(), name, sourceText},
-                 FileAt{target.fd(), name, DisplayPath(target.path + name)}, target.descriptor, decided);
+        copyFile(listed, FileAt{target.fd(), name, DisplayPath(target.path + name)}, target.descriptor, decided);
 }
 
 bool BackupWork::syncCopyDue(const SyncedFile &source, const SyncedFile &target, bool onFat, Way way,

@@ -549,6 +549,57 @@ TEST_F(WalkTest, SyncLeavesLinksAlone)
     EXPECT_EQ(errors(), m_folder.filePath("single/one.txt(LINK)"));
 }
 
+// Another file or a link is put in the place of the file that the walk listed, once the
+// status line shows its copy starting: nothing is read from what came in its place,
+// nothing is copied, and the file is listed; a link in the backup as path(LINK).
+TEST_F(WalkTest, AFileSwappedInAfterTheWalkIsNeverCopied)
+{
+    const struct
+    {
+        const char *name;
+        bool sync;
+        bool fromBackup; // the copy goes from the backup to the original
+        bool link;       // else another file
+    } cases[] = {
+        {"sync, a link in the backup", true, true, true},
+        {"sync, another file in the backup", true, true, false},
+        {"sync, another file in the original", true, false, false},
+        {"backup, another file in the original", false, false, false},
+    };
+    const QString secret = m_folder.writeFile("outside/secret.txt", "secret");
+    int index = 0;
+    for (const auto &test : cases) {
+        SCOPED_TRACE(test.name);
+        m_settings.SyncMode = test.sync ? 1 : 0;
+        m_grid.setTextMatrix(1, BakListColumn::Errors, "");
+        const QString folder = QString("case%1").arg(++index);
+        const QString original = m_folder.filePath(folder + "/src/f.txt");
+        const QString copy = m_folder.filePath(folder + "/bak/src/f.txt");
+        const QString source = test.fromBackup ? copy : original;
+        const QString target = test.fromBackup ? original : copy;
+        setModified(m_folder.writeFile(target.mid(m_folder.path().size() + 1), "old"), 1600000000);
+        setModified(m_folder.writeFile(source.mid(m_folder.path().size() + 1), "listed"), 1700000000);
+        const QString swapped = m_folder.filePath(folder + "/swapped");
+        if (test.link)
+            ASSERT_TRUE(QFile::link(secret, swapped));
+        else
+            m_folder.writeFile(folder + "/swapped", "swapped");
+        bool struck = false;
+        m_host.onPump = [&] {
+            if (!struck && m_host.messages.value(m_host.messages.size() - 1) == "コピー " + source) {
+                struck = true;
+                ASSERT_EQ(::rename(QFile::encodeName(swapped).constData(), QFile::encodeName(source).constData()), 0);
+            }
+        };
+        backUp(m_folder.filePath(folder + "/src"), m_folder.filePath(folder + "/bak"));
+        m_host.onPump = nullptr;
+        ASSERT_TRUE(struck);
+        EXPECT_EQ(read(target), "old");
+        EXPECT_EQ(errors(), test.link ? source + "(LINK)" : source + "->" + target + "(COPY)");
+        EXPECT_EQ(temporaries(QFileInfo(target).path()), QStringList());
+    }
+}
+
 // Paths longer than the system takes in one call are backed up, and a failure on such a
 // path keeps its kind in the entry's list.
 TEST_F(WalkTest, PathsLongerThanTheSystemTakesAreBackedUp)

@@ -18,11 +18,13 @@ namespace platform {
 class Descriptor;
 class DurableCopies;
 class FlexGrid;
+struct FileIdentity;
 struct TargetState;
 } // namespace platform
 
 namespace idlebackup {
 
+struct CopySource;
 struct FileAt;
 struct FolderEntry;
 enum class ListingDepth;
@@ -210,11 +212,15 @@ private:
     void deleteFolder(const Drives &drives, WalkFolder &original, WalkFolder &backup, bool atRoot);
     void deleteFolderEntry(const Drives &drives, WalkFolder &original, WalkFolder &backup, const QByteArray &name,
                            bool isFolder);
-    // CopyFile for the copy decided on when its target was in the state `decided`.
-    void copyFileOver(const QString &source, const QString &destination, const platform::TargetState &decided);
+    // CopyFile for the copy decided on when its target was in the state `decided` and its
+    // source was the file `listed` (CopySource).
+    void copyFileOver(const QString &source, const QString &destination, const platform::TargetState &decided,
+                      const platform::FileIdentity &listed, bool followsLink);
     // Writes the copy and has it placed (placeWrittenCopies); the target is the item of
     // the open folder `targetFolder`, in the state `decided` when the copy was decided on.
-    void copyFile(const FileAt &source, const FileAt &target,
+    // A source that is not the file its walk listed is not copied; one that is a link
+    // where none is followed is listed as path(LINK).
+    void copyFile(const CopySource &source, const FileAt &target,
                   const std::shared_ptr<const platform::Descriptor> &targetFolder, const platform::TargetState &decided);
     // Places the written copies that are on the disk, and waits for the oldest while too
     // many wait (or, with `nextFolder`, while a copy into that folder would hold one

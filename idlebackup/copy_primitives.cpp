@@ -94,26 +94,32 @@ BackupWork::BackupWork(platform::FlexGrid &bakList, const qint32 &currentEntry, 
 
 void BackupWork::CopyFile(const QString &source, const QString &destination)
 {
-    copyFileOver(source, destination, platform::TargetState::at(AT_FDCWD, platform::BytesOfText(destination)));
+    // The copy takes the file that the source's path leads to now.
+    struct stat seen{};
+    ::stat(platform::BytesOfText(source).constData(), &seen);
+    copyFileOver(source, destination, platform::TargetState::at(AT_FDCWD, platform::BytesOfText(destination)),
+                 platform::IdentityOf(seen), true);
 }
 
-void BackupWork::copyFileOver(const QString &source, const QString &destination, const platform::TargetState &decided)
+void BackupWork::copyFileOver(const QString &source, const QString &destination, const platform::TargetState &decided,
+                              const platform::FileIdentity &listed, bool followsLink)
 {
     if (source == destination)
         return;
     const Descriptor sourceFolder = OpenFolder(platform::BytesOfText(ParentFolderOf(source)));
     const auto targetFolder
         = std::make_shared<const Descriptor>(OpenFolder(platform::BytesOfText(ParentFolderOf(destination))));
-    copyFile(FileAt{sourceFolder.get(), platform::BytesOfText(FileNameOf(source)), source},
+    copyFile(CopySource{FileAt{sourceFolder.get(), platform::BytesOfText(FileNameOf(source)), source}, followsLink,
+                        listed},
              FileAt{targetFolder->get(), platform::BytesOfText(FileNameOf(destination)), destination}, targetFolder,
              decided);
     placeWrittenCopies(true);
 }
 
-void BackupWork::copyFile(const FileAt &source, const FileAt &target,
+void BackupWork::copyFile(const CopySource &source, const FileAt &target,
                           const std::shared_ptr<const Descriptor> &targetFolder, const platform::TargetState &decided)
 {
-    const QString item = FailureItem(source.display + QStringLiteral("->") + target.display, FailureKind::Copy);
+    const QString item = FailureItem(source.at.display + QStringLiteral("->") + target.display, FailureKind::Copy);
     try {
         m_pacer.CpuIdleCheckAndWait();
         const QString kept = messageText();
@@ -147,6 +153,10 @@ void BackupWork::copyFile(const FileAt &source, const FileAt &target,
         m_copies->addWritten(std::move(written), syncAlone);
         m_waiting.push_back(WaitingCopy{item, target.display});
         placeWrittenCopies(false);
+    } catch (const CopySourceIsLink &) {
+        common::SaveErr();
+        SetFileErrMsg(FailureItem(source.at.display, FailureKind::FileLink), ErrorItemMode::Add);
+        m_pacer.BreakeTime(0);
     } catch (...) {
         common::SaveErr();
         SetFileErrMsg(item, ErrorItemMode::Add);

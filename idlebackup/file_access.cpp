@@ -35,6 +35,8 @@ int openFlags(qint16 mode)
         return O_RDWR | O_CREAT;
     case FileAccessMode::CreateNew:
         return O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW;
+    case FileAccessMode::ReadNoLink:
+        return O_RDONLY | O_NOFOLLOW | O_NONBLOCK;
     default:
         return O_RDONLY;
     }

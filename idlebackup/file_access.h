@@ -25,6 +25,9 @@ inline constexpr qint16 Write = 1;     // created, or emptied when it exists, fo
 inline constexpr qint16 ReadWrite = 2; // opened, or created when missing, for both
 inline constexpr qint16 CreateNew = 3; // created for writing, readable by its owner only;
                                        // fails when anything (a link too) has the name
+inline constexpr qint16 ReadNoLink = 4; // an existing file, for reading, never through a
+                                        // link in its place (that fails with ELOOP) and
+                                        // without waiting on a special file (a FIFO)
 } // namespace FileAccessMode
 
 // A file opened by descriptor: read and write byte arrays, flush, seek, its times and

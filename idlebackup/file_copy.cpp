@@ -41,20 +41,40 @@ bool cannotHoldPermissions(int error)
     FailCopy(description);
 }
 
+// Opens the source of a copy into `input` and checks that it is the file its walk listed:
+// between the walk and the copy, another file (or a link) may have been put in its
+// place. Returns the status of the open file.
+struct stat openAsListed(clsFileAccess &input, const CopySource &source)
+{
+    const FileAt &file = source.at;
+    try {
+        input.OpenFileAt(file.folder, file.name, file.display,
+                         source.followsLink ? FileAccessMode::Read : FileAccessMode::ReadNoLink);
+    } catch (const common::Failure &failure) {
+        if (!source.followsLink && input.lastError() == ELOOP)
+            throw CopySourceIsLink(failure.record());
+        throw;
+    }
+    struct stat opened;
+    if (::fstat(input.FileHandle(), &opened) != 0)
+        FailCopyWithSystemText(QStringLiteral("読み込めません。"), file.display, errno);
+    if (!S_ISREG(opened.st_mode))
+        FailCopy(QStringLiteral("通常のファイルではありません。 ") + file.display);
+    if (platform::IdentityOf(opened) != source.listed)
+        FailCopy(QStringLiteral("コピーの前にファイルが変更または置き換えられました。 ") + file.display);
+    return opened;
+}
+
 } // namespace
 
-std::unique_ptr<platform::WrittenCopy> WriteCopyAt(const FileAt &source, const FileAt &target,
+std::unique_ptr<platform::WrittenCopy> WriteCopyAt(const CopySource &listedSource, const FileAt &target,
                                                    const std::shared_ptr<const platform::Descriptor> &folder,
                                                    const platform::TargetState &decided, bool syncAlone,
                                                    const CopyCallbacks &callbacks)
 {
+    const FileAt &source = listedSource.at;
     clsFileAccess input;
-    input.OpenFileAt(source.folder, source.name, source.display, FileAccessMode::Read);
-    struct stat before;
-    if (::fstat(input.FileHandle(), &before) != 0)
-        FailCopyWithSystemText(QStringLiteral("読み込めません。"), source.display, errno);
-    if (!S_ISREG(before.st_mode))
-        FailCopy(QStringLiteral("通常のファイルではありません。 ") + source.display);
+    const struct stat before = openAsListed(input, listedSource);
     struct stat existing;
     if (::fstatat(target.folder, target.name.constData(), &existing, 0) == 0 && existing.st_dev == before.st_dev
         && existing.st_ino == before.st_ino)

@@ -6,6 +6,7 @@
 #include "common/saved_error.h"
 #include "platform/descriptor.h"
 #include "platform/file_copy.h"
+#include "platform/file_handles.h"
 
 #include <functional>
 #include <memory>
@@ -19,6 +20,23 @@ struct FileAt
     int folder = -1;
     QByteArray name;
     QString display;
+};
+
+// The source of a copy as the walk that decided on it listed it: the item, whether a
+// link in its place is followed (a link in the original leads to the file that is
+// backed up; one in the backup is never read), and the file the walk saw there.
+struct CopySource
+{
+    FileAt at;
+    bool followsLink = true;
+    platform::FileIdentity listed;
+};
+
+// The failure of a copy whose source, which is not to be read through a link, is a link.
+class CopySourceIsLink : public common::Failure
+{
+public:
+    using common::Failure::Failure;
 };
 
 // The failure of a copy for want of space on its target's disk (ENOSPC, EDQUOT): the
@@ -54,12 +72,13 @@ struct CopyCallbacks
 // in place only over the target in the state `decided` that the copy was decided on.
 //
 // Returns null, doing nothing, when the target is the source itself (one device and
-// inode). Raises common::Failure for every failure, CopyOutOfSpace when the target's
-// disk has no room; no temporary file then stays.
+// inode). Raises common::Failure for every failure, CopySourceIsLink when a link stands
+// at a source that is not to be followed, CopyOutOfSpace when the target's disk has no
+// room; no temporary file then stays.
 //
 // This is the one step of the backup that writes file contents; the walks and the
 // bookkeeping around it do not depend on how it does so.
-std::unique_ptr<platform::WrittenCopy> WriteCopyAt(const FileAt &source, const FileAt &target,
+std::unique_ptr<platform::WrittenCopy> WriteCopyAt(const CopySource &source, const FileAt &target,
                                                    const std::shared_ptr<const platform::Descriptor> &folder,
                                                    const platform::TargetState &decided, bool syncAlone,
                                                    const CopyCallbacks &callbacks);

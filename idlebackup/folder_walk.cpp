@@ -13,23 +13,25 @@ namespace idlebackup {
 
 namespace {
 
-EntryKind kindOf(int folder, const char *name, struct stat &info)
+// The kind of the entry `name` of `folder`, whose own status is `info`; a File entry
+// gets the identity and time of the file it leads to.
+EntryKind kindOf(int folder, const char *name, const struct stat &info, FolderEntry &item)
 {
     if (S_ISDIR(info.st_mode))
         return EntryKind::Folder;
-    if (S_ISREG(info.st_mode))
-        return EntryKind::File;
-    if (!S_ISLNK(info.st_mode))
-        return EntryKind::Other;
+    const struct stat *file = &info;
     struct stat target;
-    if (::fstatat(folder, name, &target, 0) != 0)
+    if (S_ISLNK(info.st_mode)) {
+        if (::fstatat(folder, name, &target, 0) != 0)
+            return EntryKind::Other;
+        if (S_ISDIR(target.st_mode))
+            return EntryKind::FolderLink;
+        file = &target;
+    }
+    if (!S_ISREG(file->st_mode))
         return EntryKind::Other;
-    if (S_ISDIR(target.st_mode))
-        return EntryKind::FolderLink;
-    if (!S_ISREG(target.st_mode))
-        return EntryKind::Other;
-    info.st_mtim = target.st_mtim;
-    info.st_size = target.st_size;
+    item.modifiedSeconds = file->st_mtim.tv_sec;
+    item.file = platform::IdentityOf(*file);
     return EntryKind::File;
 }
 
@@ -83,9 +85,7 @@ int ListFolderAt(int folder, ListingDepth depth, std::vector<FolderEntry> &entri
                         : S_ISREG(info.st_mode) ? EntryKind::File
                                                 : EntryKind::Other;
         } else {
-            item.kind = kindOf(folder, rawName, info);
-            item.modifiedSeconds = info.st_mtim.tv_sec;
-            item.size = info.st_size;
+            item.kind = kindOf(folder, rawName, info, item);
         }
         entries.push_back(std::move(item));
     });

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/descriptor.h"
+#include "platform/file_handles.h"
 #include "platform/folder_descent.h"
 
 #include <QByteArray>
@@ -31,8 +32,10 @@ struct FolderEntry
     QByteArray name;
     EntryKind kind = EntryKind::Other;
     qint64 modifiedSeconds = 0; // of the file a File entry leads to
-    qint64 size = 0;            // of the file a File entry leads to
-    dev_t device = 0;           // of the entry itself; 0 where it was not examined
+    // The file a File entry leads to (Examined): its device, inode, size and time, which
+    // the copy checks once it has opened the file.
+    platform::FileIdentity file;
+    dev_t device = 0; // of the entry itself; 0 where it was not examined
 };
 
 // Which entries of a folder a walk lists and how closely it looks at them.
