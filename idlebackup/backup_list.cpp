@@ -45,44 +45,63 @@ bool existsAsFileOrFolder(const QString &path)
            && (S_ISREG(info.st_mode) || S_ISDIR(info.st_mode));
 }
 
-bool entryOverlaps(const QString &original, const QString &destination)
+// The path `path` with its links resolved, as its disk tells names apart: on a disk that
+// folds letter case (the FAT family), the part below the disk's mount point is
+// case-folded, so that two paths that name one folder there give one text.
+QString asOnItsDisk(const QString &path, const MountTable &mounts)
+{
+    const QString resolved = ResolvedPath(path);
+    if (!mounts.isFat(resolved))
+        return resolved;
+    const QString mountPoint = WithTrailingSlash(mounts.mountPointHolding(resolved));
+    return resolved.startsWith(mountPoint) ? mountPoint + resolved.mid(mountPoint.size()).toCaseFolded() : resolved;
+}
+
+bool entryOverlaps(const QString &original, const QString &destination, const MountTable &mounts)
 {
     return FolderEntryOverlaps(original, destination)
-           || FolderEntryOverlaps(ResolvedPath(original), ResolvedPath(destination));
+           || FolderEntryOverlaps(asOnItsDisk(original, mounts), asOnItsDisk(destination, mounts));
 }
 
 // What an entry's pass writes into: its copy root (the copy of a file entry, the folder
 // that receives a folder entry, also for an original that is missing, as sync mode
-// allows) and its original, both resolved and ending in "/".
+// allows) and its original, both as on their disks (asOnItsDisk) and ending in "/".
 struct CopyPlace
 {
     int row = 0;
     QString original;
     QString root;
+    bool rootFoldsCase = false;
 };
 
-CopyPlace copyPlaceOf(int row, const QString &original, const QString &destination)
+CopyPlace copyPlaceOf(int row, const QString &original, const QString &destination, const MountTable &mounts)
 {
-    const auto resolved = [](const QString &path) {
-        return WithTrailingSlash(ResolvedPath(WithoutTrailingSlash(path)));
+    const auto onDisk = [&](const QString &path) {
+        return WithTrailingSlash(asOnItsDisk(WithoutTrailingSlash(path), mounts));
     };
     struct stat info;
     const bool file = ::stat(platform::BytesOfText(original).constData(), &info) == 0 && S_ISREG(info.st_mode);
     const QString root
         = file ? FileCopyPath(original, destination) : FolderCopyRoot(WithTrailingSlash(original), destination);
-    return CopyPlace{row, resolved(original), resolved(root)};
+    return CopyPlace{row, onDisk(original), onDisk(root), mounts.isFat(root)};
 }
 
 // Whether two entries write into each other's copies: their copy roots are one, or one
 // lies inside the other, and the inner one does not copy the very files that the outer
-// one has there (the same original, or the folder of the outer original at that place).
-// A pass of either would then overwrite, take back or trash the other's backup.
+// one has there (the same original, or the folder of the outer original at that place,
+// its names taken as the copy's disk takes them). A pass of either would then
+// overwrite, take back or trash the other's backup.
 bool copiesCollide(const CopyPlace &one, const CopyPlace &other)
 {
     const bool oneOuter = one.root.size() <= other.root.size();
     const CopyPlace &outer = oneOuter ? one : other;
     const CopyPlace &inner = oneOuter ? other : one;
-    return inner.root.startsWith(outer.root) && inner.original != outer.original + inner.root.mid(outer.root.size());
+    if (!inner.root.startsWith(outer.root))
+        return false;
+    if (!inner.original.startsWith(outer.original))
+        return true;
+    const QString below = inner.original.mid(outer.original.size());
+    return (inner.rootFoldsCase ? below.toCaseFolded() : below) != inner.root.mid(outer.root.size());
 }
 
 void judge(platform::FlexGrid &grid, int row, const QString &mark, const QString &info)
@@ -185,12 +204,12 @@ int ListCheck(platform::FlexGrid &grid, bool syncMode, MountHistory &history, co
             ++ngCount;
             continue;
         }
-        if (entryOverlaps(original, destination)) {
+        if (entryOverlaps(original, destination, mounts)) {
             judge(grid, row, Ng, QStringLiteral("オリジナル/コピー先一致"));
             ++ngCount;
             continue;
         }
-        const CopyPlace place = copyPlaceOf(row, original, destination);
+        const CopyPlace place = copyPlaceOf(row, original, destination, mounts);
         const auto collision = std::find_if(earlier.begin(), earlier.end(),
                                             [&](const CopyPlace &other) { return copiesCollide(place, other); });
         const int collidingRow = collision == earlier.end() ? 0 : collision->row;

@@ -63,7 +63,9 @@ void RemoveBackupEntry(platform::FlexGrid &grid, int row);
 // the folder it was mounted on remains. An entry whose copies lie in those of an entry
 // above it, or hold them, with other files ("a/docs" and "b/docs" both into "bak"), is
 // NG with "コピー先がNo.<n>と重複", n naming that entry: its passes would overwrite, take
-// back or trash the other's backup. Entries that stay "OK" keep column 4.
+// back or trash the other's backup. Paths are compared as their disks name folders: on a
+// disk that folds letter case (FAT), "bak/docs" and "BAK/DOCS" are one folder. Entries
+// that stay "OK" keep column 4.
 int ListCheck(platform::FlexGrid &grid, bool syncMode, MountHistory &history, const MountTable &mounts);
 
 // The notification-area icon that a list-check result calls for: 3 (NG) for a result

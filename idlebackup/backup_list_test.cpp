@@ -91,6 +91,37 @@ TEST_F(BackupListTest, ListCheckJudgesEveryEntry)
     EXPECT_EQ(IconStateForCheck(2, false), 3);
 }
 
+// On a disk that folds letter case (FAT), copy roots and entries are compared as the
+// disk names folders: two entries whose copies go into one folder there are refused as
+// on a disk that keeps case, while one that copies the very files of another's copy is
+// not.
+TEST_F(BackupListTest, CopyRootsOnFatAreComparedAsTheDiskNamesThem)
+{
+    platform::testing::FatFileSystem disk;
+    if (!disk.isMounted())
+        GTEST_SKIP() << "a FAT file system through FUSE needs the superuser, mkfs.vfat and fusefat";
+    for (const char *folder : {"a/docs/Sub", "b/DOCS", "c/docs"})
+        m_folder.makeFolder(folder);
+    const QString fat = disk.path();
+    const struct
+    {
+        QString original;
+        QString destination;
+        QStringList judgement;
+    } rows[] = {
+        {m_folder.filePath("a/docs"), fat + "/bak", {"OK", ""}},
+        {m_folder.filePath("b/DOCS"), fat + "/bak", {"NG", "コピー先がNo.1と重複"}},
+        {m_folder.filePath("c/docs"), fat + "/BAK", {"NG", "コピー先がNo.1と重複"}},
+        {m_folder.filePath("a/docs/Sub"), fat + "/BAK/docs", {"OK", ""}},
+        {fat + "/Data", fat + "/data/copies", {"NG", "オリジナル/コピー先一致"}},
+    };
+    for (int index = 0; index < int(std::size(rows)); ++index)
+        setRow(index + 1, rows[index].original, rows[index].destination);
+    ListCheck(m_grid, false, m_history, MountTable::current());
+    for (int index = 0; index < int(std::size(rows)); ++index)
+        EXPECT_EQ(judgement(index + 1), rows[index].judgement) << index + 1;
+}
+
 TEST_F(BackupListTest, FullAndDuplicatedListsLoadSaveAndShrink)
 {
     QByteArray file = "[SETTING]\nOrgFolder3=/first\n";
