@@ -259,20 +259,24 @@ void BackupWork::copyFileOnly(const QString &OrgPath, const QString &BakPath, Wa
         const QByteArray targetPath = platform::BytesOfText(BakPath);
         struct stat seen;
         const platform::TargetState decided = platform::TargetState::at(AT_FDCWD, targetPath, &seen);
-        struct stat copy;
         const auto onFat = [&] {
             const Drives walkDrives = drives();
             return walkDrives.mounts.isFat(OrgPath) || walkDrives.mounts.isFat(BakPath);
         };
+        const SyncedFile target(AT_FDCWD, targetPath, decided.present ? &seen : nullptr);
         if (way != Way::Backup) {
             const QByteArray sourcePath = platform::BytesOfText(OrgPath);
             const SyncedFile sourceFile(AT_FDCWD, sourcePath);
             source = sourceFile.info;
-            const SyncedFile target(AT_FDCWD, targetPath, decided.present ? &seen : nullptr);
             due = syncCopyDue(sourceFile, target, target.there && onFat(), way, sourcePath, targetPath);
-        } else if (statPath(BakPath, copy)) {
-            due = CopyIsDue(qint64(copy.st_mtim.tv_sec) - qint64(source.st_mtim.tv_sec),
-                            copy.st_size != source.st_size, m_settings.NewOverWr == 1, onFat());
+        } else {
+            // A link planted as the copy is not judged by the file it leads to.
+            listWhile(target.link, FailureKind::FileLink, [&] { return DisplayPath(targetPath); });
+            if (target.link)
+                due = false;
+            else if (target.regular())
+                due = CopyIsDue(qint64(target.info.st_mtim.tv_sec) - qint64(source.st_mtim.tv_sec),
+                                target.info.st_size != source.st_size, m_settings.NewOverWr == 1, onFat());
         }
         if (due) {
             showItem(QStringLiteral("コピー ") + OrgPath);
@@ -427,21 +431,8 @@ bool BackupWork::syncCopyDue(const SyncedFile &source, const SyncedFile &target,
     const bool towardOriginal = way == Way::SyncToOriginal;
     const QByteArray &originalPath = towardOriginal ? targetPath : sourcePath;
     const QByteArray &backupPath = towardOriginal ? sourcePath : targetPath;
-    // An item is added while it holds, and removed once it no longer does; most files
-    // never had one, so the entry's own list is asked first.
-    const int row = currentRow();
-    const QString entryItems = row < 0 ? QString() : m_bakList.textMatrix(row, BakListColumn::Errors);
-    const auto list = [&](bool holds, const char16_t *kind, const auto &path) {
-        if (!holds && !entryItems.contains(QStringView(kind)))
-            return;
-        const QString item = FailureItem(path(), kind);
-        if (holds)
-            SetFileErrMsg(item, ErrorItemMode::Add);
-        else if (entryItems.contains(item))
-            SetFileErrMsg(item, ErrorItemMode::Remove);
-    };
     const bool backupLink = (towardOriginal ? source : target).link;
-    list(backupLink, FailureKind::FileLink, [&] { return DisplayPath(backupPath); });
+    listWhile(backupLink, FailureKind::FileLink, [&] { return DisplayPath(backupPath); });
     if (backupLink)
         return false;
     // Whatever else is not a pair of files is left to the copy, which reports it.
@@ -450,12 +441,26 @@ bool BackupWork::syncCopyDue(const SyncedFile &source, const SyncedFile &target,
     const NewerFile newer = target.regular() ? NewerOf(source.info.st_mtim, target.info.st_mtim,
                                                        source.info.st_size != target.info.st_size, onFat)
                                              : NewerFile::Source;
-    list(newer == NewerFile::BothChanged, FailureKind::BothChanged,
-         [&] { return DisplayPath(originalPath) + QStringLiteral("<->") + DisplayPath(backupPath); });
+    listWhile(newer == NewerFile::BothChanged, FailureKind::BothChanged,
+              [&] { return DisplayPath(originalPath) + QStringLiteral("<->") + DisplayPath(backupPath); });
     // A link in the original stays as it is: the file it leads to is what is backed up.
     const bool originalLinkStays = target.link && newer == NewerFile::Source;
-    list(originalLinkStays, FailureKind::FileLink, [&] { return DisplayPath(originalPath); });
+    listWhile(originalLinkStays, FailureKind::FileLink, [&] { return DisplayPath(originalPath); });
     return newer == NewerFile::Source && !originalLinkStays;
+}
+
+void BackupWork::listWhile(bool holds, const char16_t *kind, const std::function<QString()> &path)
+{
+    // Most files never had an item, so the entry's own list is asked first.
+    const int row = currentRow();
+    const QString entryItems = row < 0 ? QString() : m_bakList.textMatrix(row, BakListColumn::Errors);
+    if (!holds && !entryItems.contains(QStringView(kind)))
+        return;
+    const QString item = FailureItem(path(), kind);
+    if (holds)
+        SetFileErrMsg(item, ErrorItemMode::Add);
+    else if (entryItems.contains(item))
+        SetFileErrMsg(item, ErrorItemMode::Remove);
 }
 
 bool BackupWork::openTarget(const CopyWalk &walk, TargetFolder &target)

@@ -510,9 +510,9 @@ TEST_F(WalkTest, LinksAreNeverFollowedOutOfATree)
 }
 
 // Sync mode reads no link in the backup and replaces none in the original: a link planted
-// in the backup is listed and left alone, also as the copy of a single-file entry, and a
-// link in the original is backed up as the file it leads to and stays a link, also when
-// the backup's copy of it is newer.
+// in the backup is listed and left alone, also as the copy of a single-file entry (in
+// backup mode as well), and a link in the original is backed up as the file it leads to
+// and stays a link, also when the backup's copy of it is newer.
 TEST_F(WalkTest, SyncLeavesLinksAlone)
 {
     m_settings.SyncMode = 1;
@@ -540,13 +540,18 @@ TEST_F(WalkTest, SyncLeavesLinksAlone)
     EXPECT_EQ(errors(),
               m_folder.filePath("src/linked.txt(LINK)") + "," + m_folder.filePath("bak/src/planted.txt(LINK)"));
 
-    m_grid.setTextMatrix(1, BakListColumn::Errors, "");
+    // Backup mode, too, judges no link planted as the copy of a single-file entry.
     m_folder.makeFolder("single");
     ASSERT_TRUE(QFile::link(outside, m_folder.filePath("single/one.txt")));
-    backUp(one, m_folder.filePath("single"));
-    EXPECT_EQ(read(one), "one");
-    EXPECT_EQ(QFileInfo(m_folder.filePath("single/one.txt")).symLinkTarget(), outside);
-    EXPECT_EQ(errors(), m_folder.filePath("single/one.txt(LINK)"));
+    for (const int mode : {1, 0}) {
+        SCOPED_TRACE(mode == 1 ? "sync mode" : "backup mode");
+        m_settings.SyncMode = mode;
+        m_grid.setTextMatrix(1, BakListColumn::Errors, "");
+        backUp(one, m_folder.filePath("single"));
+        EXPECT_EQ(read(one), "one");
+        EXPECT_EQ(QFileInfo(m_folder.filePath("single/one.txt")).symLinkTarget(), outside);
+        EXPECT_EQ(errors(), m_folder.filePath("single/one.txt(LINK)"));
+    }
 }
 
 // Another file or a link is put in the place of the file that the walk listed, once the

@@ -8,6 +8,7 @@
 #include <QString>
 
 #include <deque>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -57,8 +58,9 @@ inline const char16_t Delete[] = u"(DEL)";
 inline const char16_t Folder[] = u"(DIR)";
 // A link to a folder in the tree copied from: passed over.
 inline const char16_t FolderLink[] = u"(LINK)";
-// In sync mode, a link to a file in the backup, which is neither read nor replaced, or a
-// link in the original that a newer backup would replace: passed over.
+// A link to a file in the backup, which is neither read nor replaced (in sync mode; in
+// backup mode, as the copy of a single-file entry), or, in sync mode, a link in the
+// original that a newer backup would replace: passed over.
 inline const char16_t FileLink[] = u"(LINK)";
 // In sync mode, a file changed on both sides, as far as the times tell (the item names
 // the original, "<->" and its backup): neither is copied over the other until the user
@@ -126,7 +128,8 @@ public:
 
     // Copies the file `OrgPath` to the path `BakPath` when the copy is out of date
     // (CopyIsDue; in sync mode, when the original `OrgPath` is the newer, NewerOf),
-    // creating the copy's folder when it is missing.
+    // creating the copy's folder when it is missing. A link at `BakPath` is neither
+    // judged by the file it leads to nor replaced: it is listed as path(LINK).
     void CopyFileOnly(const QString &OrgPath, const QString &BakPath);
     // Copies the folder tree `OrgPath` into `BakPath` (both folders), item by item: an
     // empty `path` stands for the root, else it names the folder below `OrgPath` to
@@ -204,6 +207,9 @@ private:
     // both sides is listed (BothChanged); its item goes once the pair is settled.
     bool syncCopyDue(const SyncedFile &source, const SyncedFile &target, bool onFat, Way way,
                      const QByteArray &sourcePath, const QByteArray &targetPath);
+    // Keeps the item `path` followed by `kind` in the entry's list while it `holds`, and
+    // takes it off once it no longer does.
+    void listWhile(bool holds, const char16_t *kind, const std::function<QString()> &path);
     void copyFolder(const CopyWalk &walk, WalkFolder &source, TargetFolder &target, const QByteArray &relative);
     void copyFileEntry(const CopyWalk &walk, WalkFolder &source, TargetFolder &target, const FolderEntry &entry,
                        const QByteArray &relative);
