@@ -237,9 +237,9 @@ TEST_F(WalkTest, SyncCopiesTheNewestBothWaysOnlyIntoATrustedOriginal)
 
 // A temporary name as earlier versions gave it, with its check right: it does not tell
 // the machine that made it.
-QString earlierVersionsName(qint64 process)
+QString earlierVersionsName(qint64 process, int counter = 3)
 {
-    const QByteArray body = ".zelquin-" + QByteArray::number(process) + "-3";
+    const QByteArray body = ".zelquin-" + QByteArray::number(process) + "-" + QByteArray::number(counter);
     return QString::fromLatin1(body + '-' + QCryptographicHash::hash(body, QCryptographicHash::Sha256).toHex().left(12) + ".tmp");
 }
 
@@ -324,21 +324,28 @@ TEST_F(WalkTest, TemporariesOfRunningWritersAreLeftAlone)
     // Another boot of this machine: its runs have all ended, whatever process has their
     // numbers now.
     const QByteArray earlierBoot(8, run(0).boot.startsWith('a') ? 'b' : 'a');
-    const QString live = m_folder.writeFile("bak/src/" + TemporaryName(run(::getppid()), 0), "live");
+    const QStringList live{m_folder.writeFile("bak/src/" + TemporaryName(run(::getppid()), 0), "live"),
+                           m_folder.writeFile("bak/src/" + earlierVersionsName(::getppid()), "live")};
+    // Those of earlier versions are leftovers too, also in the original, where the way
+    // back of sync mode wrote them: never backed up, nor brought back.
     const QStringList stale{m_folder.writeFile("bak/src/" + TemporaryName(run(gone), 0), "stale"),
-                            m_folder.writeFile("bak/src/" + TemporaryName(run(::getppid(), {}, earlierBoot), 1), "stale")};
+                            m_folder.writeFile("bak/src/" + TemporaryName(run(::getppid(), {}, earlierBoot), 1), "stale"),
+                            m_folder.writeFile("bak/src/" + earlierVersionsName(gone), "stale"),
+                            m_folder.writeFile("src/" + earlierVersionsName(gone, 4), "stale")};
     // Files of the user's that look like temporary files are backed up like any other
     // and never removed, also by the way back of sync mode: so are those of another
-    // machine (a backup folder that two machines write into) and of earlier versions.
+    // machine (a backup folder that two machines write into).
     const QStringList userFiles{QString(".a.txt.~%1-0.tmp").arg(gone), QString(".zelquin-%1-0-0123456789ab.tmp").arg(gone),
-                                TemporaryName(run(gone, "another machine"), 2), earlierVersionsName(gone)};
+                                TemporaryName(run(gone, "another machine"), 2)};
     for (const QString &name : userFiles)
         m_folder.writeFile("src/" + name, "user");
     m_settings.SyncMode = 1;
     backUp(m_folder.filePath("src"), m_folder.filePath("bak"));
-    EXPECT_TRUE(QFileInfo::exists(live));
+    for (const QString &path : live)
+        EXPECT_TRUE(QFileInfo::exists(path)) << path.toStdString();
     for (const QString &path : stale)
         EXPECT_FALSE(QFileInfo::exists(path)) << path.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(m_folder.filePath("bak/src/" + earlierVersionsName(gone, 4))));
     for (const QString &name : userFiles) {
         EXPECT_EQ(read(m_folder.filePath("src/" + name)), "user") << name.toStdString();
         EXPECT_EQ(read(m_folder.filePath("bak/src/" + name)), "user") << name.toStdString();

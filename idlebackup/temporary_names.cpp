@@ -1,9 +1,11 @@
 #include "idlebackup/temporary_names.h"
 
 #include "idlebackup/folder_walk.h"
+#include "platform/byte_text.h"
 #include "platform/file_handles.h"
 
 #include <QByteArrayList>
+#include <QCryptographicHash>
 
 #include <atomic>
 #include <optional>
@@ -19,8 +21,26 @@ const QByteArray Prefix = QByteArrayLiteral(".zelquin-");
 const QByteArray Suffix = QByteArrayLiteral(".tmp");
 constexpr qsizetype CheckDigits = 12;
 
-// The run of this machine that made the temporary file named `name`; nullopt for every
-// name that NewTemporaryName does not give on this machine.
+// The run of an earlier version that `body` (".zelquin-<process id>-<counter>") names
+// when `check` is its check (a SHA-256 digest of the body alone). Such a name tells no
+// machine nor boot: it is taken for one of this boot, so that its run has ended once no
+// process of its number is left, as the earlier version itself judged it.
+std::optional<platform::RunMark> earlierVersionsRun(QByteArrayView body, QByteArrayView check)
+{
+    const QByteArrayView numbers = body.sliced(Prefix.size());
+    const qsizetype dash = numbers.indexOf('-');
+    if (dash < 0 || !platform::IsDecimalNumber(numbers.first(dash))
+        || !platform::IsDecimalNumber(numbers.sliced(dash + 1))
+        || check != QCryptographicHash::hash(body, QCryptographicHash::Sha256).toHex().left(CheckDigits))
+        return std::nullopt;
+    platform::RunMark run = platform::RunMark::ofThisProcess();
+    run.process = numbers.first(dash).toLongLong();
+    return run;
+}
+
+// The run that made the temporary file named `name`: one of this machine for a name
+// that NewTemporaryName gives, or one of an earlier version (earlierVersionsRun);
+// nullopt for every other name.
 std::optional<platform::RunMark> runOf(QByteArrayView name)
 {
     if (!name.startsWith(Prefix) || !name.endsWith(Suffix))
@@ -30,8 +50,11 @@ std::optional<platform::RunMark> runOf(QByteArrayView name)
     if (dash < Prefix.size() || withCheck.size() - dash - 1 != CheckDigits)
         return std::nullopt;
     const QByteArrayView body = withCheck.first(dash);
+    const QByteArrayView check = withCheck.sliced(dash + 1);
     std::optional<platform::RunMark> run = platform::RunMark::fromNumbers(body.sliced(Prefix.size()));
-    if (!run || withCheck.sliced(dash + 1) != run->check(body, CheckDigits))
+    if (!run)
+        return earlierVersionsRun(body, check);
+    if (check != run->check(body, CheckDigits))
         return std::nullopt;
     return run;
 }
