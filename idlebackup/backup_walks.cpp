@@ -74,7 +74,7 @@ struct BackupWork::WalkFolder
     Descriptor descriptor;
     QByteArray path; // encoded absolute path, ending in "/"
     dev_t device = 0;
-    bool onFat = false;
+    TimeGrain grain = TimeGrain::Own;
 };
 
 // A folder of the tree that a copy walk writes, opened or made when a copy needs it.
@@ -93,7 +93,7 @@ struct BackupWork::TargetFolder
     // Shared with the copies written there until they are placed.
     std::shared_ptr<const Descriptor> descriptor;
     dev_t device = 0;
-    bool onFat = false;
+    TimeGrain grain = TimeGrain::Own;
     State state = State::Unknown;
     int error = 0; // why it was refused; 0 when that is reported already
 
@@ -103,7 +103,7 @@ struct BackupWork::TargetFolder
         path = folder.path;
         descriptor = std::make_shared<const Descriptor>(std::move(folder.descriptor));
         device = folder.device;
-        onFat = folder.onFat;
+        grain = folder.grain;
         state = State::Open;
     }
     int fd() const { return descriptor ? descriptor->get() : -1; }
@@ -196,7 +196,7 @@ bool BackupWork::openWalkFolder(WalkFolder &folder, const QByteArray &path, cons
     if (!folder.descriptor.isOpen() || ::fstat(folder.descriptor.get(), &info) != 0)
         return false;
     folder.device = info.st_dev;
-    folder.onFat = drives.mounts.isFat(platform::TextOfBytes(folder.path));
+    folder.grain = drives.mounts.timeGrain(platform::TextOfBytes(folder.path));
     return true;
 }
 
@@ -214,7 +214,7 @@ bool BackupWork::openWalkFolderBelow(WalkFolder &folder, const QByteArray &chose
     for (const QByteArray &name : std::as_const(names))
         folder.path += name + '/';
     if (info.st_dev != folder.device)
-        folder.onFat = drives.mounts.isFat(platform::TextOfBytes(folder.path));
+        folder.grain = drives.mounts.timeGrain(platform::TextOfBytes(folder.path));
     folder.device = info.st_dev;
     folder.descriptor = std::move(descent.folder);
     return true;
@@ -259,16 +259,17 @@ void BackupWork::copyFileOnly(const QString &OrgPath, const QString &BakPath, Wa
         const QByteArray targetPath = platform::BytesOfText(BakPath);
         struct stat seen;
         const platform::TargetState decided = platform::TargetState::at(AT_FDCWD, targetPath, &seen);
-        const auto onFat = [&] {
-            const Drives walkDrives = drives();
-            return walkDrives.mounts.isFat(OrgPath) || walkDrives.mounts.isFat(BakPath);
-        };
         const SyncedFile target(AT_FDCWD, targetPath, decided.present ? &seen : nullptr);
+        const auto twoSeconds = [&] {
+            const Drives walkDrives = drives();
+            return ComparedInTwoSeconds(walkDrives.mounts.timeGrain(OrgPath), source.st_mtim,
+                                        walkDrives.mounts.timeGrain(BakPath), target.info.st_mtim);
+        };
         if (way != Way::Backup) {
             const QByteArray sourcePath = platform::BytesOfText(OrgPath);
             const SyncedFile sourceFile(AT_FDCWD, sourcePath);
             source = sourceFile.info;
-            due = syncCopyDue(sourceFile, target, target.there && onFat(), way, sourcePath, targetPath);
+            due = syncCopyDue(sourceFile, target, target.there && twoSeconds(), way, sourcePath, targetPath);
         } else {
             // A link planted as the copy is not judged by the file it leads to.
             listWhile(target.link, FailureKind::FileLink, [&] { return DisplayPath(targetPath); });
@@ -276,7 +277,7 @@ void BackupWork::copyFileOnly(const QString &OrgPath, const QString &BakPath, Wa
                 due = false;
             else if (target.regular())
                 due = CopyIsDue(qint64(target.info.st_mtim.tv_sec) - qint64(source.st_mtim.tv_sec),
-                                target.info.st_size != source.st_size, m_settings.NewOverWr == 1, onFat());
+                                target.info.st_size != source.st_size, m_settings.NewOverWr == 1, twoSeconds());
         }
         if (due) {
             showItem(QStringLiteral("コピー ") + OrgPath);
@@ -377,8 +378,8 @@ void BackupWork::copyFolder(const CopyWalk &walk, WalkFolder &source, TargetFold
             }
             child.path = path + '/';
             child.device = entry.device;
-            child.onFat = entry.device == source.device ? source.onFat
-                                                        : walk.drives.mounts.isFat(platform::TextOfBytes(path));
+            child.grain = entry.device == source.device ? source.grain
+                                                        : walk.drives.mounts.timeGrain(platform::TextOfBytes(path));
             TargetFolder childTarget;
             childTarget.parent = &target;
             childTarget.name = entry.name;
@@ -409,12 +410,16 @@ void BackupWork::copyFileEntry(const CopyWalk &walk, WalkFolder &source, TargetF
     CopySource listed{FileAt{source.descriptor.get(), name, QString()}, walk.way != Way::SyncToOriginal, entry.file};
     if (walk.way != Way::Backup) {
         const SyncedFile sourceFile(source.descriptor.get(), name);
+        const SyncedFile targetFile(targetOpen ? target.fd() : -1, name, decided.present ? &copy : nullptr);
         listed.listed = platform::IdentityOf(sourceFile.info);
-        due = syncCopyDue(sourceFile, SyncedFile(targetOpen ? target.fd() : -1, name, decided.present ? &copy : nullptr),
-                          source.onFat || target.onFat, walk.way, sourcePath, target.path + name);
+        due = syncCopyDue(sourceFile, targetFile,
+                          ComparedInTwoSeconds(source.grain, sourceFile.info.st_mtim, target.grain,
+                                               targetFile.info.st_mtim),
+                          walk.way, sourcePath, target.path + name);
     } else if (decided.present && S_ISREG(copy.st_mode))
-        due = CopyIsDue(qint64(copy.st_mtim.tv_sec) - entry.modifiedSeconds, copy.st_size != entry.file.size,
-                        m_settings.NewOverWr == 1, source.onFat || target.onFat);
+        due = CopyIsDue(qint64(copy.st_mtim.tv_sec) - qint64(entry.modified.tv_sec), copy.st_size != entry.file.size,
+                        m_settings.NewOverWr == 1,
+                        ComparedInTwoSeconds(source.grain, entry.modified, target.grain, copy.st_mtim));
     if (!due) {
         showItem(QString(), sourcePath);
         return;
@@ -425,7 +430,7 @@ void BackupWork::copyFileEntry(const CopyWalk &walk, WalkFolder &source, TargetF
         copyFile(listed, FileAt{target.fd(), name, DisplayPath(target.path + name)}, target.descriptor, decided);
 }
 
-bool BackupWork::syncCopyDue(const SyncedFile &source, const SyncedFile &target, bool onFat, Way way,
+bool BackupWork::syncCopyDue(const SyncedFile &source, const SyncedFile &target, bool twoSeconds, Way way,
                              const QByteArray &sourcePath, const QByteArray &targetPath)
 {
     const bool towardOriginal = way == Way::SyncToOriginal;
@@ -439,7 +444,7 @@ bool BackupWork::syncCopyDue(const SyncedFile &source, const SyncedFile &target,
     if (!source.regular() || !target.there || (!target.regular() && !target.link))
         return true;
     const NewerFile newer = target.regular() ? NewerOf(source.info.st_mtim, target.info.st_mtim,
-                                                       source.info.st_size != target.info.st_size, onFat)
+                                                       source.info.st_size != target.info.st_size, twoSeconds)
                                              : NewerFile::Source;
     listWhile(newer == NewerFile::BothChanged, FailureKind::BothChanged,
               [&] { return DisplayPath(originalPath) + QStringLiteral("<->") + DisplayPath(backupPath); });
@@ -487,7 +492,7 @@ bool BackupWork::openTarget(const CopyWalk &walk, TargetFolder &target)
     }
     target.device = info.st_dev;
     const bool sameDevice = info.st_dev == target.parent->device;
-    target.onFat = sameDevice ? target.parent->onFat : walk.drives.mounts.isFat(platform::TextOfBytes(path));
+    target.grain = sameDevice ? target.parent->grain : walk.drives.mounts.timeGrain(platform::TextOfBytes(path));
     target.descriptor = std::make_shared<const Descriptor>(std::move(opened));
     target.state = State::Open;
     return true;

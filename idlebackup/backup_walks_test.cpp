@@ -49,10 +49,10 @@ public:
         const timespec times[2] = {time, time};
         ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0), 0);
     }
-    void backUp(const QString &original, const QString &destination)
+    void backUp(const QString &original, const QString &destination, const MountTable &mounts = MountTable::current())
     {
-        m_history.record(original, MountTable::current());
-        m_work.BackUpEntry(original, destination, m_history, MountTable::current());
+        m_history.record(original, mounts);
+        m_work.BackUpEntry(original, destination, m_history, mounts);
     }
     // The names in `folder` (encoded) as the disk holds them.
     static QByteArrayList rawNames(const QByteArray &folder)
@@ -244,41 +244,51 @@ QString earlierVersionsName(qint64 process, int counter = 3)
 }
 
 // In sync mode a file goes only over an older one, as far as both disks keep times (to
-// the nanosecond here, two seconds on FAT); where they cannot tell and the sizes differ,
-// neither goes, and the pair is listed until the user settles it.
+// the nanosecond here, two seconds on FAT, and on a network disk that shows a time in
+// whole even seconds, which may be FAT behind it); where they cannot tell and the sizes
+// differ, neither goes, and the pair is listed until the user settles it.
 TEST_F(WalkTest, SyncNeverCopiesAnOlderFileOverANewerOne)
 {
+    enum Disk { Local, Fat, Network };
     struct Case
     {
         const char *name;
-        bool onFat;
+        Disk disk; // of the backup
         bool singleFile;
         timespec original;
         timespec edit; // of the backup's copy
         bool editGoesBack;
     };
     const Case cases[] = {
-        {"edit 0.8 s newer", false, false, {1600000000, 100000000}, {1600000000, 900000000}, true},
-        {"edit 0.8 s newer, single file", false, true, {1600000000, 100000000}, {1600000000, 900000000}, true},
-        {"same time", false, false, {1600000000, 100000000}, {1600000000, 100000000}, false},
-        {"FAT, edit 1 s newer", true, false, {1600000000, 0}, {1600000001, 0}, false},
-        {"FAT, edit 2 s newer", true, false, {1600000000, 0}, {1600000002, 0}, true},
+        {"edit 0.8 s newer", Local, false, {1600000000, 100000000}, {1600000000, 900000000}, true},
+        {"edit 0.8 s newer, single file", Local, true, {1600000000, 100000000}, {1600000000, 900000000}, true},
+        {"same time", Local, false, {1600000000, 100000000}, {1600000000, 100000000}, false},
+        {"FAT, edit 1 s newer", Fat, false, {1600000000, 0}, {1600000001, 0}, false},
+        {"FAT, edit 2 s newer", Fat, false, {1600000000, 0}, {1600000002, 0}, true},
+        {"network, edit in an even second", Network, false, {1600000001, 300000000}, {1600000000, 0}, false},
     };
     platform::testing::FatFileSystem disk;
+    // A share mounted on "net", as the mount table tells it.
+    const QString share = m_folder.makeFolder("net");
+    const MountTable withShare = MountTable::read(m_folder.writeFile(
+        "mountinfo", platform::testing::TemporaryFolder::readFile("/proc/self/mountinfo") + "9999 1 0:999 / "
+                         + QFile::encodeName(share) + " rw - cifs //server/share rw\n"));
+    ASSERT_EQ(withShare.timeGrain(share), TimeGrain::Network);
     m_settings.SyncMode = 1;
     int index = 0;
     for (const Case &test : cases) {
         SCOPED_TRACE(test.name);
-        if (test.onFat && !disk.isMounted())
+        if (test.disk == Fat && !disk.isMounted())
             continue; // a FAT file system through FUSE needs the superuser, mkfs.vfat and fusefat
         // Each case in folders of its own.
         const QString folder = QString("c%1").arg(++index);
-        const QString backup = test.onFat ? disk.path() : m_folder.filePath("bak");
+        const QString backup = test.disk == Fat ? disk.path() : test.disk == Network ? share : m_folder.filePath("bak");
+        const MountTable mounts = test.disk == Network ? withShare : MountTable::current();
         const QString original = m_folder.writeFile(folder + "/f.txt", "v1");
         setModified(original, test.original);
         const QString entry = test.singleFile ? original : m_folder.filePath(folder);
         const QString copy = backup + "/" + (test.singleFile ? "" : folder + "/") + "f.txt";
-        backUp(entry, backup);
+        backUp(entry, backup, mounts);
         ASSERT_EQ(read(copy), "v1");
         QFile edited(copy);
         ASSERT_TRUE(edited.open(QIODevice::WriteOnly | QIODevice::Truncate));
@@ -286,7 +296,7 @@ TEST_F(WalkTest, SyncNeverCopiesAnOlderFileOverANewerOne)
         edited.close();
         setModified(copy, test.edit);
         m_grid.setTextMatrix(1, BakListColumn::Errors, "");
-        backUp(entry, backup);
+        backUp(entry, backup, mounts);
         EXPECT_EQ(read(copy), "v2, longer");
         EXPECT_EQ(read(original), test.editGoesBack ? "v2, longer" : "v1");
         if (test.editGoesBack) {
@@ -298,7 +308,7 @@ TEST_F(WalkTest, SyncNeverCopiesAnOlderFileOverANewerOne)
         // The user settles it by saving the original again: it goes to the backup, and the
         // item goes.
         setModified(original, {test.edit.tv_sec + 10, 0});
-        backUp(entry, backup);
+        backUp(entry, backup, mounts);
         EXPECT_EQ(read(copy), read(original));
         EXPECT_EQ(errors(), "");
     }
@@ -630,7 +640,7 @@ TEST_F(WalkTest, PathsLongerThanTheSystemTakesAreBackedUp)
     ASSERT_EQ(ListFolderAt(folder.get(), ListingDepth::Examined, entries), 0);
     ASSERT_EQ(entries.size(), 1U);
     EXPECT_EQ(entries[0].name, "deep.txt");
-    EXPECT_EQ(entries[0].modifiedSeconds, 1600000000);
+    EXPECT_EQ(entries[0].modified.tv_sec, 1600000000);
 
     // A file of the backup stands where a new deep folder's copy goes.
     ASSERT_EQ(::mkdirat(original.deepest(), "new", 0755), 0);

@@ -202,10 +202,10 @@ private:
     void copyFileOnly(const QString &OrgPath, const QString &BakPath, Way way);
     // Whether sync mode copies the file `source` (at `sourcePath`) over `target` (at
     // `targetPath`), one of them in the backup as `way` tells: only a newer file is
-    // copied (NewerOf). A link in the backup is never read nor replaced, and a link in
+    // copied (NewerOf, to two seconds with `twoSeconds`). A link in the backup is never read nor replaced, and a link in
     // the original never replaced: either is listed as path(LINK). A pair changed on
     // both sides is listed (BothChanged); its item goes once the pair is settled.
-    bool syncCopyDue(const SyncedFile &source, const SyncedFile &target, bool onFat, Way way,
+    bool syncCopyDue(const SyncedFile &source, const SyncedFile &target, bool twoSeconds, Way way,
                      const QByteArray &sourcePath, const QByteArray &targetPath);
     // Keeps the item `path` followed by `kind` in the entry's list while it `holds`, and
     // takes it off once it no longer does.

@@ -30,7 +30,17 @@ qint64 timeStep(const timespec &time)
     return step;
 }
 
+bool inTwoSeconds(TimeGrain grain, const timespec &time)
+{
+    return grain == TimeGrain::Fat || (grain == TimeGrain::Network && time.tv_nsec == 0 && time.tv_sec % 2 == 0);
+}
+
 } // namespace
+
+bool ComparedInTwoSeconds(TimeGrain oneGrain, const timespec &one, TimeGrain otherGrain, const timespec &other)
+{
+    return inTwoSeconds(oneGrain, one) || inTwoSeconds(otherGrain, other);
+}
 
 NewerFile NewerOf(const timespec &source, const timespec &copy, bool sizesDiffer, bool onFat)
 {

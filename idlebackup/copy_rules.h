@@ -8,11 +8,26 @@
 
 namespace idlebackup {
 
+// How the disk of a file keeps its times, as far as the kind of disk tells.
+enum class TimeGrain {
+    Own,     // to the step its times show (NewerOf)
+    Fat,     // to two seconds: the FAT family, whose disks also fold letter case
+    Network, // reached over the network (cifs, smb, nfs): a time there in whole even
+             // seconds may be one that a FAT disk behind it keeps to two seconds
+};
+
+// Whether the times `one` and `other` of two files, on disks of `oneGrain` and
+// `otherGrain`, are compared to two seconds, as on FAT (`onFat` of CopyIsDue and
+// NewerOf): either disk is of the FAT family, or a network disk shows its time in whole
+// even seconds.
+bool ComparedInTwoSeconds(TimeGrain oneGrain, const timespec &one, TimeGrain otherGrain, const timespec &other);
+
 // Whether, in backup mode, a copy D of a source file O that both exist is out of date
 // (sync mode asks NewerOf). `seconds` is the whole number of seconds from O's last-write
 // time to D's (positive when D is newer). FAT file systems keep times to two seconds (a
 // copy on FAT holds its source's time rounded down), so while either side lies on FAT
-// (`onFat`) a difference of one second either way counts as the same time. At the same
+// (`onFat`, ComparedInTwoSeconds) a difference of one second either way counts as the
+// same time. At the same
 // time the copy is due when the two sizes differ (`sizesDiffer`); else a newer copy is
 // overwritten only under NewOverWr.
 bool CopyIsDue(qint64 seconds, bool sizesDiffer, bool newOverWrite, bool onFat);
@@ -30,8 +45,8 @@ enum class NewerFile {
 // disk keeps a time to some step and cuts it down to that step (FAT to two seconds,
 // exFAT to ten milliseconds, NTFS to 100 nanoseconds, ext4 to the nanosecond), so two
 // times tell which file is newer only when they lie at least the coarser step of the
-// two apart. The step of a time is two seconds while either side lies on FAT (`onFat`),
-// else the largest power of ten nanoseconds, up to a second, that its nanoseconds are a
+// two apart. The step of a time is two seconds while either side lies on FAT (`onFat`,
+// ComparedInTwoSeconds), else the largest power of ten nanoseconds, up to a second, that its nanoseconds are a
 // multiple of: a time from a disk that keeps whole seconds or hundredths shows its step
 // so, and a time that merely ends in zeros is only compared more coarsely.
 NewerFile NewerOf(const timespec &source, const timespec &copy, bool sizesDiffer, bool onFat);

@@ -30,7 +30,7 @@ EntryKind kindOf(int folder, const char *name, const struct stat &info, FolderEn
     }
     if (!S_ISREG(file->st_mode))
         return EntryKind::Other;
-    item.modifiedSeconds = file->st_mtim.tv_sec;
+    item.modified = file->st_mtim;
     item.file = platform::IdentityOf(*file);
     return EntryKind::File;
 }

@@ -9,6 +9,7 @@
 
 #include <functional>
 
+#include <ctime>
 #include <sys/types.h>
 
 #include <vector>
@@ -31,7 +32,7 @@ struct FolderEntry
 {
     QByteArray name;
     EntryKind kind = EntryKind::Other;
-    qint64 modifiedSeconds = 0; // of the file a File entry leads to
+    timespec modified{}; // of the file a File entry leads to
     // The file a File entry leads to (Examined): its device, inode, size and time, which
     // the copy checks once it has opened the file.
     platform::FileIdentity file;

@@ -20,9 +20,14 @@ namespace idlebackup {
 
 namespace {
 
-// statfs magic numbers of the kernel's FAT family (vfat and msdos share one).
+// statfs magic numbers of the kernel's FAT family (vfat and msdos share one) and of its
+// network file systems.
 constexpr unsigned long MsdosMagic = 0x4d44;
 constexpr unsigned long ExfatMagic = 0x2011BAB0;
+constexpr unsigned long NfsMagic = 0x6969;
+constexpr unsigned long SmbMagic = 0x517B;
+constexpr unsigned long CifsMagic = 0xFF534D42;
+constexpr unsigned long Smb2Magic = 0xFE534D42;
 
 const QByteArray Root = QByteArrayLiteral("/");
 
@@ -114,7 +119,9 @@ QByteArrayList bothForms(const QString &path)
     return forms;
 }
 
-bool isFatType(QByteArrayView type)
+// The time grain that a file-system type of the table (FUSE ones with their prefix)
+// tells.
+TimeGrain grainOfType(QByteArrayView type)
 {
     for (const char *fuse : {"fuse.", "fuseblk."}) {
         if (type.startsWith(fuse))
@@ -122,9 +129,13 @@ bool isFatType(QByteArrayView type)
     }
     for (const char *fat : {"vfat", "msdos", "umsdos", "exfat", "fat", "fusefat"}) {
         if (type == fat)
-            return true;
+            return TimeGrain::Fat;
     }
-    return false;
+    for (const char *network : {"cifs", "smb3", "smbfs", "nfs", "nfs4", "gvfsd-fuse", "smbnetfs"}) {
+        if (type == network)
+            return TimeGrain::Network;
+    }
+    return TimeGrain::Own;
 }
 
 } // namespace
@@ -181,19 +192,21 @@ QString MountTable::mountPointHolding(const QString &path) const
     }
 }
 
-bool MountTable::isFat(const QString &path) const
+TimeGrain MountTable::timeGrain(const QString &path) const
 {
     const QString existing = DeepestExisting(path);
     if (existing.isEmpty())
-        return false;
+        return TimeGrain::Own;
     struct statfs info;
     if (::statfs(platform::BytesOfText(existing).constData(), &info) == 0) {
         const unsigned long type = static_cast<unsigned long>(info.f_type);
         if (type == MsdosMagic || type == ExfatMagic)
-            return true;
+            return TimeGrain::Fat;
+        if (type == NfsMagic || type == SmbMagic || type == CifsMagic || type == Smb2Magic)
+            return TimeGrain::Network;
     }
     const QString holder = mountPointHolding(existing);
-    return !holder.isEmpty() && isFatType(m_typeOf.value(platform::BytesOfText(holder)));
+    return holder.isEmpty() ? TimeGrain::Own : grainOfType(m_typeOf.value(platform::BytesOfText(holder)));
 }
 
 QSet<QByteArray> ListedMountPoints(const QString &fstabPath)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "idlebackup/copy_rules.h"
+
 #include <QByteArray>
 #include <QByteArrayList>
 #include <QHash>
@@ -34,11 +36,15 @@ public:
     // a relative path or when nothing of the path exists.
     QString mountPointHolding(const QString &path) const;
 
-    // Whether the file system holding `path` (or its deepest existing folder) is of the
-    // FAT family, whose file times have a two-second grain: the kernel's vfat, msdos and
-    // exfat (told by the file system itself), and FUSE file systems whose type in the
-    // table names FAT ("fuse.fusefat", "fuseblk.exfat").
-    bool isFat(const QString &path) const;
+    // How the file system holding `path` (or its deepest existing folder) keeps file
+    // times: Fat for the FAT family (two seconds): the kernel's vfat, msdos and exfat
+    // (told by the file system itself) and FUSE file systems whose type in the table
+    // names FAT ("fuse.fusefat", "fuseblk.exfat"); Network for disks reached over the
+    // network: NFS, SMB and CIFS (told by the file system or its type in the table) and
+    // the FUSE file systems of the desktop that reach shares (gvfsd-fuse, smbnetfs).
+    TimeGrain timeGrain(const QString &path) const;
+    // Whether that file system is of the FAT family (timeGrain).
+    bool isFat(const QString &path) const { return timeGrain(path) == TimeGrain::Fat; }
 
 private:
     QHash<QByteArray, QByteArray> m_typeOf;
