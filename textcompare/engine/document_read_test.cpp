@@ -18,6 +18,7 @@ namespace {
 
 using platform::testing::TemporaryFolder;
 using testing::fixturePath;
+using testing::utf16;
 using testing::wordPackage;
 using testing::writePackage;
 
@@ -121,10 +122,10 @@ TEST_F(DocumentReadTest, LegacyWorkbookWithFormulas)
     EXPECT_EQ(excel(fixturePath("book.xls"), "2"), "second sheet\r\n\t2\r\n");
 }
 
+// Every part read from its XML, in UTF-8 or in UTF-16 of either order.
 TEST_F(DocumentReadTest, PackageReadFromItsOwnXml)
 {
-    const QString path = m_folder.filePath("inline.xlsx");
-    writePackage(path, {
+    const QList<std::pair<QByteArray, QByteArray>> parts = {
         {"_rels/.rels", "<Relationships><Relationship Id=\"r1\" Type=\"x/officeDocument\" Target=\"/xl/book.xml\"/>"
                         "</Relationships>"},
         {"xl/book.xml", "<x:workbook xmlns:x=\"s\" xmlns:r=\"r\"><x:sheets><x:sheet r:id=\"a\"/></x:sheets></x:workbook>"},
@@ -135,11 +136,21 @@ TEST_F(DocumentReadTest, PackageReadFromItsOwnXml)
         {"xl/s/one.xml", "<worksheet><sheetData><row r=\"2\"><c t=\"inlineStr\"><is><t>in</t></is></c>"
                          "<c t=\"str\"><f>A1</f><v>formula text</v></c><c t=\"d\"><v>2024-03-04T05:06:07</v></c>"
                          "<c r=\"E2\"><v>1.25</v></c><c t=\"s\"><v>0</v></c><c><v>-0</v></c>"
-                         "<!-- a note --><c t=\"str\"><v>a&amp;b&#x41;<![CDATA[<x>]]></v></c></row>"
+                         "<!-- a note --><c t=\"str\"><v>a&amp;b&#x41;✼<![CDATA[<x>]]></v></c></row>"
                          "</sheetData></worksheet>"},
-    });
-    EXPECT_EQ(excel(path), "\r\nin\tformula text\t2024/03/04 05:06:07\t\t1.25\t共有\t0\ta&bA<x>\r\n")
-        << m_description.toStdString();
+    };
+    const QString path = m_folder.filePath("inline.xlsx");
+    for (const int encoding : {0, 1, 2}) {
+        SCOPED_TRACE(encoding);
+        auto encoded = parts;
+        if (encoding > 0) {
+            for (auto &part : encoded)
+                part.second = utf16(part.second, encoding == 1);
+        }
+        writePackage(path, encoded);
+        EXPECT_EQ(excel(path), "\r\nin\tformula text\t2024/03/04 05:06:07\t\t1.25\t共有\t0\ta&bA✼<x>\r\n")
+            << m_description.toStdString();
+    }
 }
 
 TEST_F(DocumentReadTest, WordDocuments)
@@ -163,6 +174,15 @@ TEST_F(DocumentReadTest, WordDocuments)
                          "a1\tb1\r\na2\tセル\r\na2 second\r\n";
     EXPECT_EQ(word(docx), head + "最後の段落です。\r\n") << m_description.toStdString();
     EXPECT_TRUE(m_read);
+    // The same document in UTF-16, with a character whose unit holds the bytes of "<'".
+    auto parts = wordPackage(paragraphs + "<w:p><w:r><w:t>✼</w:t></w:r></w:p>");
+    const QByteArray document = parts.last().second;
+    for (const bool littleEndian : {true, false}) {
+        SCOPED_TRACE(littleEndian);
+        parts.last().second = utf16(document, littleEndian);
+        writePackage(docx, parts);
+        EXPECT_EQ(word(docx), head + "最後の段落です。\r\n✼\r\n") << m_description.toStdString();
+    }
 
     // The same text saved by a word processor in the legacy format; antiword ends a table
     // with empty lines of its own.
@@ -209,6 +229,11 @@ TEST_F(DocumentReadTest, DamagedDocumentsFailWhole)
     writePackage(m_folder.filePath("bytes.xlsx"), withSheet("<worksheet><sheetData><row><c t=\"str\"><v>\xff</v>"
                                                             "</c></row></sheetData></worksheet>"));
     writePackage(m_folder.filePath("nobody.docx"), {{"word/document.xml", "<w:document xmlns:w=\"w\"/>"}});
+    auto shiftJis = wordPackage("<w:p><w:r><w:t>\x82\xa0</w:t></w:r></w:p>");
+    shiftJis.last().second.replace("UTF-8", "Shift_JIS");
+    writePackage(m_folder.filePath("sjis.docx"), shiftJis);
+    writePackage(m_folder.filePath("declared.xlsx"),
+                 withSheet(utf16("<?xml version=\"1.0\" encoding=\"utf-8\"?><worksheet/>", true)));
     // A sheet that inflates past 1 GiB from a zip of about a megabyte.
     testing::runPython(R"(
 import sys, zipfile
@@ -250,6 +275,10 @@ with zipfile.ZipFile(sys.argv[1], "w", zipfile.ZIP_DEFLATED, compresslevel=9) as
         {"antiword refuses it", false, m_folder.writeFile("plain.doc", "plain text"), "", "antiword が読めません"},
         {"an empty document file", false, m_folder.writeFile("empty.docx", ""), "", "空のファイルです"},
         {"a document without a body", false, m_folder.filePath("nobody.docx"), "", "本文がありません"},
+        {"a document in Shift_JIS", false, m_folder.filePath("sjis.docx"), "",
+         "壊れています (word/document.xml 読めない文字コード Shift_JIS)"},
+        {"a sheet in UTF-16 declared as UTF-8", true, m_folder.filePath("declared.xlsx"), "1",
+         "壊れています (xl/sheet1.xml 宣言の文字コード utf-8 が先頭のバイトと合いません)"},
         {"a document that is no zip", false, m_folder.writeFile("plain.docx", "plain"), "", "antiword が読めません"},
     };
     for (const auto &c : cases) {
@@ -400,6 +429,15 @@ with zipfile.ZipFile(sys.argv[1], "w", zipfile.ZIP_DEFLATED) as z:
         {"a paragraph of 100,000 attributes, the first with '>' in its value", false,
          body("attributes.docx", "<w:p w:x=\"'>'\"" + attributes(100000) + "><w:r><w:t>x</w:t></w:r></w:p>"), false,
          "大きすぎます (要素の属性数が 256 を超えます)"},
+        {"a UTF-16 paragraph of 100,000 attributes after \"✼\", whose unit holds the bytes of \"<'\"", false,
+         document("utf16.docx", utf16(prolog + documentStart + "<w:p><w:r><w:t>✼</w:t></w:r></w:p><w:p"
+                                          + attributes(100000) + "/>" + documentEnd,
+                                      true)),
+         false, "大きすぎます (要素の属性数が 256 を超えます)"},
+        {"a UTF-16 cell format of 100,000 attributes after \"✼\"", true,
+         workbook("utf16.xlsx", "s", "<row><c><v>1</v></c></row>",
+                  utf16("<styleSheet>✼<cellXfs><xf" + attributes(100000) + "/></cellXfs></styleSheet>", true)),
+         false, "大きすぎます (要素の属性数が 256 を超えます)"},
         {"a cell format of 100,000 attributes", true,
          workbook("format-attributes.xlsx", "s", "<row><c><v>1</v></c></row>",
                   "<styleSheet><cellXfs><xf" + attributes(100000) + "/></cellXfs></styleSheet>"),

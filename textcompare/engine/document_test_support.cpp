@@ -32,6 +32,19 @@ void runPython(const QByteArray &script, const QStringList &arguments)
     ASSERT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
 }
 
+QByteArray utf16(const QByteArray &xml, bool littleEndian)
+{
+    QByteArray declared = xml;
+    declared.replace("encoding=\"UTF-8\"", littleEndian ? "encoding=\"UTF-16\"" : "encoding=\"UTF-16BE\"");
+    QByteArray bytes = littleEndian ? QByteArray("\xFF\xFE") : QByteArray();
+    for (const QChar character : QString::fromUtf8(declared)) {
+        const char low = char(character.unicode() & 0xFF);
+        const char high = char(character.unicode() >> 8);
+        bytes.append(littleEndian ? low : high).append(littleEndian ? high : low);
+    }
+    return bytes;
+}
+
 QList<std::pair<QByteArray, QByteArray>> wordPackage(const QByteArray &body)
 {
     return {

@@ -1,10 +1,22 @@
 #include "textcompare/engine/ooxml_package.h"
 
+#include <QStringDecoder>
+
 #include <algorithm>
 
 namespace textcompare {
 
 namespace {
+
+// What a stopped read gives the XML reader in place of the piece: characters that no XML
+// holds, which end the reader's current token at once. In UTF-8 the first byte is one;
+// in UTF-16 the last two bytes are U+FFFF, whether the reader holds a byte of a unit from
+// before or not.
+const QByteArray StopMark("\x01\xFF\xFF\xFF", 4);
+
+// A piece of a part inflated or converted at a time, so that a stop is heard while a
+// large part is read.
+constexpr qsizetype Piece = qsizetype(1) << 20;
 
 // `target` of a relationship of `part`, as a full part name: relative targets are taken
 // from the part's folder, with "." and ".." steps resolved.
@@ -155,16 +167,21 @@ bool OoxmlPackage::openPart(const QString &part, bool scanTags)
     }
     // Each 4 KiB inflated is a unit of work, so that a stop is heard also while a large
     // part inflates; the XML reader's work is counted and its tags are scanned as they
-    // come, before it takes them in. A refusal or a stop gives the reader a byte that no
-    // XML holds, which ends its current token at once: at the end of the data it would
-    // first put back all it had taken of a long comment or section, seconds of work.
+    // come, before it takes them in. A refusal or a stop gives the reader the StopMark:
+    // at the end of the data it would first put back all it had taken of a long comment
+    // or section, seconds of work.
     m_tagScan = scanTags ? std::make_unique<XmlTagScan>(*m_budget) : nullptr;
     m_entry->setKeepReading(
         [budget = m_budget, tagScan = m_tagScan.get()](QByteArrayView piece) {
             return budget->takeWork(piece.size() / 4096 + 1) && (!tagScan || tagScan->scan(piece));
         },
-        scanTags ? QByteArray(1, '\x01') : QByteArray());
+        scanTags ? StopMark : QByteArray());
     return true;
+}
+
+void OoxmlPackage::setDamaged(const QString &part, const QString &problem)
+{
+    m_error = QStringLiteral("壊れています (%1 %2)").arg(part, problem);
 }
 
 std::unique_ptr<QXmlStreamReader> OoxmlPackage::openXml(const QString &part)
@@ -174,13 +191,11 @@ std::unique_ptr<QXmlStreamReader> OoxmlPackage::openXml(const QString &part)
     return std::make_unique<QXmlStreamReader>(m_entry.get());
 }
 
-bool OoxmlPackage::readPart(const QString &part, QByteArray &bytes)
+bool OoxmlPackage::readXmlUtf8(const QString &part, QByteArray &xml)
 {
     if (!openPart(part, false))
         return false;
-    bytes.clear();
-    // A piece at a time, so that a stop is heard while a large part inflates.
-    constexpr qsizetype Piece = qsizetype(1) << 20;
+    QByteArray bytes;
     for (;;) {
         const qsizetype held = bytes.size();
         if (bytes.capacity() < held + Piece)
@@ -191,7 +206,34 @@ bool OoxmlPackage::readPart(const QString &part, QByteArray &bytes)
         if (count <= 0)
             break;
     }
-    return !partFailed();
+    if (partFailed())
+        return false;
+    const XmlEncodingJudgement judgement = JudgeXmlPartEncoding(bytes, true);
+    if (judgement.outcome == XmlEncodingJudgement::Outcome::Refused) {
+        setDamaged(part, judgement.problem);
+        return false;
+    }
+    if (judgement.encoding == XmlPartEncoding::Utf8) {
+        xml = std::move(bytes);
+        return true;
+    }
+    if (bytes.size() % 2 != 0) {
+        setDamaged(part, QStringLiteral("UTF-16 の途中で終わっています"));
+        return false;
+    }
+    // The decoder leaves a byte-order mark out.
+    QStringDecoder decoder(judgement.encoding == XmlPartEncoding::Utf16LittleEndian ? QStringConverter::Utf16LE
+                                                                                    : QStringConverter::Utf16BE);
+    xml.clear();
+    for (qsizetype at = 0; at < bytes.size(); at += Piece) {
+        const QByteArrayView piece = QByteArrayView(bytes).sliced(at, std::min(Piece, bytes.size() - at));
+        if (!m_budget->takeWork(piece.size() / 4096 + 1)) {
+            m_error = m_budget->refusal();
+            return false;
+        }
+        xml += QString(decoder(piece)).toUtf8();
+    }
+    return true;
 }
 
 bool OoxmlPackage::failed(const QXmlStreamReader &reader)
@@ -212,6 +254,10 @@ bool OoxmlPackage::partFailed()
     }
     if (m_entry && m_entry->failed()) {
         m_error = QStringLiteral("壊れています (") + m_entry->errorString() + u')';
+        return true;
+    }
+    if (m_tagScan && !m_tagScan->damage().isEmpty()) {
+        setDamaged(m_partName, m_tagScan->damage());
         return true;
     }
     if (m_budget->exceeded()) {

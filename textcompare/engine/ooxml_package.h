@@ -23,8 +23,9 @@ struct OoxmlRelationship
 
 // An Office Open XML package (a zip of XML parts) opened for reading. Every failure
 // leaves its reason in error(): the zip cannot be read, a part is missing, a part's
-// XML is damaged or cut short or holds a document type declaration, a part inflates past
-// the limit of the package's budget, the budget refuses its work or a tag of a part.
+// XML is damaged or cut short or holds a document type declaration, a part is in an
+// encoding that its scans cannot follow (JudgeXmlPartEncoding), a part inflates past the
+// limit of the package's budget, the budget refuses its work or a tag of a part.
 class OoxmlPackage
 {
 public:
@@ -37,9 +38,11 @@ public:
     // The relationships of `part` by id; empty (not a failure) when it has none.
     bool relationships(const QString &part, QHash<QString, OoxmlRelationship> &result);
 
-    // The bytes of `part`, inflated whole; false when it cannot be read whole. Each 4 KiB of
-    // the part inflated is a unit of work of the budget.
-    bool readPart(const QString &part, QByteArray &bytes);
+    // The XML of `part`, inflated whole, in UTF-8: a part in UTF-16 is converted, one that
+    // the XML reader would decode in another encoding is refused as damaged
+    // (JudgeXmlPartEncoding); false when it cannot be read whole. Each 4 KiB of the part
+    // inflated, and each 4 KiB converted, is a unit of work of the budget.
+    bool readXmlUtf8(const QString &part, QByteArray &xml);
     // A reader over `part`, or nullptr when the part cannot be opened. Each 4 KiB of the
     // part inflated is a unit of work of the budget, so is the reader's work on what it
     // takes in (XmlTagScan), and each start tag is held to the budget's bounds on
@@ -51,6 +54,8 @@ public:
 
     QString error() const { return m_error; }
     void setError(const QString &error) { m_error = error; }
+    // Fails the reading for `part`, damaged as `problem` tells.
+    void setDamaged(const QString &part, const QString &problem);
 
 private:
     // Opens `part` for reading, its tags scanned as they come when `scanTags`.

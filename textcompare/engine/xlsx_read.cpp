@@ -156,7 +156,7 @@ public:
     bool read(OoxmlPackage &package, const QString &part, SheetTextBuilder &builder)
     {
         QByteArray xml;
-        if (!package.readPart(part, xml))
+        if (!package.readXmlUtf8(part, xml))
             return false;
         QString text;
         QString error;
@@ -181,7 +181,7 @@ public:
             return false;
         }
         if (!scanned)
-            package.setError(QStringLiteral("壊れています (%1 %2)").arg(part, error));
+            package.setDamaged(part, error);
         return scanned;
     }
 

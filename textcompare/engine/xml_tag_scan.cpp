@@ -21,8 +21,45 @@ bool XmlTagScan::scan(QByteArrayView piece)
     for (qsizetype slice = 0; slice < piece.size(); slice += Slice)
         if (!m_budget.takeWork(UnitsPerByte * std::min(Slice, piece.size() - slice)))
             return false;
-    const char *at = piece.data();
-    const char *const end = at + piece.size();
+    if (m_encoding)
+        return scanBytes(piece);
+    // A part that ends before its beginning tells is passed: its first few bytes hold no
+    // tag, or a declaration that does not end, which the reader refuses.
+    m_head.append(piece);
+    const XmlEncodingJudgement judgement = JudgeXmlPartEncoding(m_head, false);
+    switch (judgement.outcome) {
+    case XmlEncodingJudgement::Outcome::NeedsMore:
+        return true;
+    case XmlEncodingJudgement::Outcome::Refused:
+        m_damage = judgement.problem;
+        return false;
+    case XmlEncodingJudgement::Outcome::Known:
+        break;
+    }
+    m_encoding = judgement.encoding;
+    return scanBytes(std::exchange(m_head, QByteArray()));
+}
+
+bool XmlTagScan::scanBytes(QByteArrayView bytes)
+{
+    if (*m_encoding == XmlPartEncoding::Utf8)
+        return scanCharacters(bytes);
+    m_characters.clear();
+    if (!m_oddByte.isEmpty() && !bytes.isEmpty()) {
+        m_oddByte.append(bytes.first(1));
+        AppendUtf16AsAscii(std::exchange(m_oddByte, QByteArray()), *m_encoding, m_characters);
+        bytes = bytes.sliced(1);
+    }
+    AppendUtf16AsAscii(bytes, *m_encoding, m_characters);
+    if (bytes.size() % 2 != 0)
+        m_oddByte = bytes.last(1).toByteArray();
+    return scanCharacters(m_characters);
+}
+
+bool XmlTagScan::scanCharacters(QByteArrayView characters)
+{
+    const char *at = characters.data();
+    const char *const end = at + characters.size();
     while (at < end) {
         // Character data and attribute values, the bulk of a part, are passed over whole.
         if (m_state == State::Text || m_state == State::Value) {

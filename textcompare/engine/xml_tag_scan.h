@@ -1,9 +1,13 @@
 #pragma once
 
 #include "textcompare/engine/document_limits.h"
+#include "textcompare/engine/xml_part_encoding.h"
 
+#include <QByteArray>
 #include <QByteArrayView>
+#include <QString>
 
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -21,15 +25,22 @@ namespace textcompare {
 // would hundreds of megabytes of a comment or of tags of a few hundred attributes each.
 // Only tags count for the bounds: character data, comments, processing instructions and
 // CDATA sections pass, and so does a '>' or '=' inside an attribute's value. A piece may
-// end anywhere, inside a tag, a value or a name.
+// end anywhere, inside a tag, a value, a name or a character.
+// The part is followed in the encoding that the reader decodes it in, UTF-8 or UTF-16,
+// told from its beginning (JudgeXmlPartEncoding), which is held until it tells; a part
+// that the reader would decode otherwise is refused as damaged. Read as single bytes, a
+// part in UTF-16 would hide its tags: the unit of "✼" (U+273C) holds the bytes of "<'".
 class XmlTagScan
 {
 public:
     explicit XmlTagScan(ExpansionBudget &budget) : m_budget(budget) {}
 
     // Scans the next piece of the part; false when the budget refuses its work (or was
-    // stopped) or a tag passes a bound, the budget then refused with that bound.
+    // stopped) or a tag passes a bound, the budget then refused with that bound, or when
+    // the part's encoding is refused, damage() then telling why.
     bool scan(QByteArrayView piece);
+    // Why the part was refused as damaged ("読めない文字コード Shift_JIS"), or empty.
+    QString damage() const { return m_damage; }
 
 private:
     enum class State {
@@ -46,12 +57,24 @@ private:
         Instruction, // inside "<?" … "?>"
     };
 
+    // Scans `bytes` of the part in its encoding, once that is told.
+    bool scanBytes(QByteArrayView bytes);
+    // Scans characters of the part, one byte each, markup in ASCII.
+    bool scanCharacters(QByteArrayView characters);
     bool startTagByte(char c);
     bool endStartTag();
     // Counts `steps` more steps of the reader's attribute checks and prefix lookups.
     bool takeSteps(qint64 steps);
 
     ExpansionBudget &m_budget;
+    // The part's encoding once told; until then its first bytes are held.
+    std::optional<XmlPartEncoding> m_encoding;
+    QByteArray m_head;
+    QString m_damage;
+    // A part in UTF-16: the byte of a unit whose other byte is still to come, and the
+    // piece's characters one byte each (AppendUtf16AsAscii).
+    QByteArray m_oddByte;
+    QByteArray m_characters;
     State m_state = State::Text;
     char m_quote = 0;    // the quote that ends the value (also in a declaration)
     int m_closers = 0;   // the '-', ']' or '?' just before, that a '>' ends a section after

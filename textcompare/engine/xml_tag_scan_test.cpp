@@ -1,6 +1,7 @@
 #include "textcompare/engine/xml_tag_scan.h"
 
 #include "platform/testing/print_to.h"
+#include "textcompare/engine/document_test_support.h"
 
 #include <QList>
 
@@ -9,7 +10,10 @@
 namespace textcompare {
 namespace {
 
-// The outcome of scanning `xml` in the given pieces: empty when it passes, else the refusal.
+using testing::utf16;
+
+// The outcome of scanning `xml` in the given pieces: empty when it passes, else the
+// refusal.
 QString scanned(const QList<QByteArrayView> &pieces)
 {
     DocumentLimits limits = DocumentLimits::forSize(0);
@@ -19,13 +23,14 @@ QString scanned(const QList<QByteArrayView> &pieces)
     XmlTagScan scan(budget);
     for (const QByteArrayView piece : pieces)
         if (!scan.scan(piece))
-            return budget.refusal();
+            return budget.exceeded() ? budget.refusal() : scan.damage();
     EXPECT_FALSE(budget.exceeded());
     return {};
 }
 
 // Only the attributes of start tags count, and only the namespace declarations in force,
-// however the part is cut into pieces: whole, in two at every place, a byte at a time.
+// however the part is cut into pieces: whole, in two at every place, a byte at a time;
+// in UTF-8 and in UTF-16 of either order, where "✼" (U+273C) holds the bytes of "<'".
 TEST(XmlTagScan, CountsTheAttributesOfTagsWhereverThePiecesEnd)
 {
     const QString attributes = QStringLiteral("大きすぎます (要素の属性数が 2 を超えます)");
@@ -36,6 +41,8 @@ TEST(XmlTagScan, CountsTheAttributesOfTagsWhereverThePiecesEnd)
         QString refusal;
     } cases[] = {
         {"<?xml version=\"1.0\" encoding=\"UTF-8\"?><r a='1' b=\"2\"/>", {}},
+        {"<?xml version=\"1.0\" encoding=\"UTF-8\"?><r>✼ <s a='1' b='2' c=''/></r>", attributes},
+        {"<r a='✼' b='〾'>✼>✼<s a='✼✼' b='<'/></r>", {}},
         {"<r a='1' b=\"2\" c=''/>", attributes},
         {"<r\ta = \"=\"\nb='=='>text a=1 b=2 c=3 > '\"</r>", {}},
         {"<r a=\"'>\" b='\">' c=''></r>", attributes},
@@ -50,15 +57,56 @@ TEST(XmlTagScan, CountsTheAttributesOfTagsWhereverThePiecesEnd)
         {"<r xmlnsx='1' xmlns:a='u'><s xmlns:b='u'/></r>", {}},
     };
     for (const auto &c : cases) {
-        SCOPED_TRACE(c.xml.toStdString());
+        for (const QByteArray &encoded : {c.xml, utf16(c.xml, true), utf16(c.xml, false)}) {
+            SCOPED_TRACE(encoded.toHex(' ').toStdString());
+            const QByteArrayView xml(encoded);
+            EXPECT_EQ(scanned({xml}), c.refusal);
+            for (qsizetype at = 0; at <= xml.size(); ++at)
+                EXPECT_EQ(scanned({xml.first(at), xml.sliced(at)}), c.refusal) << "cut at " << at;
+            QList<QByteArrayView> bytes;
+            for (qsizetype at = 0; at < xml.size(); ++at)
+                bytes.append(xml.sliced(at, 1));
+            EXPECT_EQ(scanned(bytes), c.refusal);
+        }
+    }
+}
+
+// A part is followed in the encoding that the XML reader decodes it in, or refused as
+// damaged when the reader would decode it in one that a scan cannot follow.
+TEST(XmlTagScan, RefusesAPartInAnEncodingItCannotFollow)
+{
+    const QByteArray tag = "<r a='1' b='2' c=''/>";
+    const struct
+    {
+        const char *name;
+        QByteArray xml;
+        QString outcome;
+    } cases[] = {
+        {"UTF-8 behind its byte-order mark, named in any case", "\xEF\xBB\xBF<?xml version='1.0' encoding='utf8'?>" + tag,
+         "大きすぎます (要素の属性数が 2 を超えます)"},
+        {"UTF-16 named by its order", utf16("<?xml version='1.0' encoding = \"UTF-16LE\" ?>" + tag, true),
+         "大きすぎます (要素の属性数が 2 を超えます)"},
+        {"a stylesheet instruction, no declaration", "<?xml-stylesheet encoding='Shift_JIS'?>" + tag,
+         "大きすぎます (要素の属性数が 2 を超えます)"},
+        {"UTF-32", QByteArray("\xFF\xFE\0\0<\0\0\0", 8), "読めない文字コード UTF-32LE"},
+        {"Shift_JIS", "<?xml version='1.0' encoding='Shift_JIS'?>" + tag, "読めない文字コード Shift_JIS"},
+        {"UTF-8 named UTF-16", "<?xml version='1.0' encoding='UTF-16'?>" + tag,
+         "宣言の文字コード UTF-16 が先頭のバイトと合いません"},
+        {"UTF-16 named UTF-8", utf16("<?xml version='1.0' encoding='utf-8'?>", true),
+         "宣言の文字コード utf-8 が先頭のバイトと合いません"},
+        {"big-endian UTF-16 without a mark, named UTF-16", utf16("<?xml version='1.0' encoding='UTF-16'?>", false),
+         "宣言の文字コード UTF-16 が先頭のバイトと合いません"},
+        {"a declaration that does not end", "<?xml version='1.0'" + QByteArray(XmlEncodingHeadBytes, ' '),
+         "XML 宣言が終わりません"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
         const QByteArrayView xml(c.xml);
-        EXPECT_EQ(scanned({xml}), c.refusal);
-        for (qsizetype at = 0; at <= xml.size(); ++at)
-            EXPECT_EQ(scanned({xml.first(at), xml.sliced(at)}), c.refusal) << "cut at " << at;
+        EXPECT_EQ(scanned({xml}), c.outcome);
         QList<QByteArrayView> bytes;
         for (qsizetype at = 0; at < xml.size(); ++at)
             bytes.append(xml.sliced(at, 1));
-        EXPECT_EQ(scanned(bytes), c.refusal);
+        EXPECT_EQ(scanned(bytes), c.outcome);
     }
 }
 
