@@ -129,7 +129,7 @@ bool readXlsSheetIsolated(const QString &path, qint64 sheetNumber, SheetTextBuil
 
 // antiword's text with CR LF line ends: the empty line that it writes first is left out,
 // and a table row ("|cell   |cell   |") becomes its cells, blanks at their ends cut,
-// joined by TAB, empty cells at the end left out.
+// joined by TAB, an empty cell an empty field.
 QString antiwordLines(const QString &output)
 {
     QStringList lines = output.split(u'\n');
@@ -147,8 +147,6 @@ QString antiwordLines(const QString &output)
                     --end;
                 cell.truncate(end);
             }
-            while (!cells.isEmpty() && cells.last().isEmpty())
-                cells.removeLast();
             text += cells.join(u'\t');
         } else {
             text += line;

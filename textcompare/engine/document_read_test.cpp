@@ -169,10 +169,13 @@ TEST_F(DocumentReadTest, WordDocuments)
           "</w:p></w:tc><w:tc><w:p><w:r><w:t>セル</w:t></w:r></w:p></w:tc></w:tr></w:tbl>"
           "<w:sdt><w:sdtContent><w:p><w:r><w:t>最後の段落です。</w:t></w:r></w:p></w:sdtContent></w:sdt>";
     const QString docx = m_folder.filePath("a.docx");
-    writePackage(docx, wordPackage(paragraphs));
+    // A row whose last cell is empty keeps it as an empty field.
+    const QByteArray emptyLastCell = "<w:tbl><w:tr><w:tc><w:p><w:r><w:t>banana</w:t></w:r></w:p></w:tc><w:tc><w:p><w:r>"
+                                     "<w:t>12</w:t></w:r></w:p></w:tc><w:tc><w:p/></w:tc></w:tr></w:tbl>";
+    writePackage(docx, wordPackage(paragraphs + emptyLastCell));
     const QString head = "差分表示のための文書です。\r\ntab\tafter\r\na & b <c> \"quoted\"\r\nline1\r\nline2\r\n\r\n"
-                         "a1\tb1\r\na2\tセル\r\na2 second\r\n";
-    EXPECT_EQ(word(docx), head + "最後の段落です。\r\n") << m_description.toStdString();
+                         "a1\tb1\r\na2\tセル\r\na2 second\t\r\n";
+    EXPECT_EQ(word(docx), head + "最後の段落です。\r\nbanana\t12\t\r\n") << m_description.toStdString();
     EXPECT_TRUE(m_read);
     // The same document in UTF-16, with a character whose unit holds the bytes of "<'".
     auto parts = wordPackage(paragraphs + "<w:p><w:r><w:t>✼</w:t></w:r></w:p>");

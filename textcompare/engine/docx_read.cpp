@@ -183,7 +183,8 @@ private:
     }
 
     // One line per line of the row's tallest cell: the cells' lines of that rank joined
-    // by TAB, empty fields at the end left out.
+    // by TAB, a cell without a line there, or an empty one, an empty field, so that a
+    // row's emptied last cell still reads apart from a removed one.
     void rowLines(const QList<QStringList> &cells)
     {
         qsizetype height = 0;
@@ -197,8 +198,6 @@ private:
             QStringList fields;
             for (const QStringList &cell : cells)
                 fields.append(cell.value(rank));
-            while (!fields.isEmpty() && fields.last().isEmpty())
-                fields.removeLast();
             addLine(fields.join(u'\t'));
         }
     }
