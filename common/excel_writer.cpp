@@ -13,14 +13,29 @@ namespace common {
 
 const QString ExcelWriteFailedText = QStringLiteral("エクセルの書込みに失敗しました。   ");
 
-qint64 ExcelRowsLeftOut(qint64 tableRows)
+ExcelLeftOut ExcelTableLeftOut(qint64 tableRows, const ExcelCellTable &cells, qint32 cols)
 {
-    return std::max<qint64>(0, tableRows - ExcelMaxRows);
+    ExcelLeftOut leftOut;
+    leftOut.rows = std::max<qint64>(0, tableRows - ExcelMaxRows);
+    const qsizetype writtenRows = std::min<qsizetype>(cells.size(), ExcelMaxRows);
+    const qsizetype writtenColumns = std::clamp<qsizetype>(cols, 0, ExcelMaxColumns);
+    for (qsizetype row = 0; row < writtenRows; ++row) {
+        const QStringList &texts = cells[row];
+        for (qsizetype column = 0; column < std::min(writtenColumns, texts.size()); ++column)
+            leftOut.cutCells += texts[column].size() > platform::CellTextMaxLength ? 1 : 0;
+    }
+    return leftOut;
 }
 
-QString ExcelRowsLeftOutNotice(qint64 rowsLeftOut)
+QString ExcelLeftOutNotice(const ExcelLeftOut &leftOut)
 {
-    return QStringLiteral("エクセルのシートは65,536行までのため、残りの%1行は保存していません。　").arg(rowsLeftOut);
+    QStringList lines;
+    if (leftOut.rows > 0)
+        lines.append(QStringLiteral("エクセルのシートは65,536行までのため、残りの%1行は保存していません。　").arg(leftOut.rows));
+    if (leftOut.cutCells > 0)
+        lines.append(
+            QStringLiteral("エクセルのセルは32,767文字までのため、%1個のセルの残りの文字は保存していません。　").arg(leftOut.cutCells));
+    return lines.join(QStringLiteral("\r\n"));
 }
 
 namespace {
@@ -94,6 +109,16 @@ const QString &cellText(const ExcelCellTable &cells, qint32 row, qint32 column)
     if (row < 0 || row >= cells.size() || column < 0 || column >= cells[row].size())
         failSubscript();
     return cells[row][column];
+}
+
+// `text` as much of it as a cell holds, a surrogate pair kept whole.
+QString textThatFits(const QString &text)
+{
+    if (text.size() <= platform::CellTextMaxLength)
+        return text;
+    const qsizetype kept = text[platform::CellTextMaxLength - 1].isHighSurrogate() ? platform::CellTextMaxLength - 1
+                                                                                   : platform::CellTextMaxLength;
+    return text.left(kept);
 }
 
 // The workbook writer, and libxlsxwriter under it, do not survive a failed allocation:
@@ -196,7 +221,7 @@ void writeExcelBlock(platform::Worksheet &sheet, qint32 row1, qint32 col1, qint3
     const platform::CellRange block = excelRange(row1, col1, qint64(row1) + rows - 1, qint64(col1) + cols - 1);
     for (qint32 i = 0; i < rows; ++i) {
         for (qint32 j = 0; j < cols; ++j)
-            sheet.setValue(block.firstRow + i, block.firstColumn + j, cellText(cells, i, j));
+            sheet.setValue(block.firstRow + i, block.firstColumn + j, textThatFits(cellText(cells, i, j)));
     }
     sheet.setBorders(block);
     sheet.setFontSize(block, BlockFontSize);

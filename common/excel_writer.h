@@ -32,14 +32,24 @@ inline constexpr qint32 ExcelMaxColumns = 256;
 inline constexpr qint32 ExcelWriteFailedNumber = 9999;
 extern const QString ExcelWriteFailedText; // "エクセルの書込みに失敗しました。" and three blanks
 
-// How many rows of a table of `tableRows` rows do not fit on a workbook sheet (0 when
-// all of them fit), and the notice that tells the user so: a cut workbook must never read
-// like the whole list.
-qint64 ExcelRowsLeftOut(qint64 tableRows);
-QString ExcelRowsLeftOutNotice(qint64 rowsLeftOut);
-
 // Texts of cells, row index first: cells[row][column].
 using ExcelCellTable = QList<QStringList>;
+
+// What of an export's table a workbook sheet does not hold as it stands: the rows past
+// its ExcelMaxRows, which are left out, and the cells whose text is longer than a cell
+// holds (platform::CellTextMaxLength characters), which are written cut there.
+struct ExcelLeftOut
+{
+    qint64 rows = 0;
+    qint64 cutCells = 0;
+};
+
+// What is left out of a table of `tableRows` rows, of which `cells` holds those that are
+// written (no more than the sheet's), `cols` columns of each written.
+ExcelLeftOut ExcelTableLeftOut(qint64 tableRows, const ExcelCellTable &cells, qint32 cols);
+// The notice that tells the user what was left out, a line for the rows and one for the
+// cells, or "" when everything fits: a cut workbook must never read like the whole list.
+QString ExcelLeftOutNotice(const ExcelLeftOut &leftOut);
 
 // The A1 text of a cell or a rectangle: the first cell when row1 and col1 are both above
 // 0, the second when row2 and col2 are, joined by ":" when both are there, else the one
@@ -70,8 +80,10 @@ void clampExcelBlock(qint32 &rows, qint32 &cols);
 platform::Worksheet &newExcelSheet(platform::WorkbookWriter &workbook, const QString &sheet);
 
 // Writes the block of `rows` × `cols` texts cells[i][j] from the cell (row1, col1) on,
-// entered as Excel's Value assignment reads them (platform::Worksheet::setValue), and
-// gives the block thin borders on every cell edge and the font "ＭＳ ゴシック" 9 pt.
+// entered as Excel's Value assignment reads them (platform::Worksheet::setValue), a text
+// longer than a cell holds cut to platform::CellTextMaxLength characters (one less where
+// that would split a surrogate pair), and gives the block thin borders on every cell edge
+// and the font "ＭＳ ゴシック" 9 pt.
 // Nothing happens when rows or cols is below 1. Throws Failure 9 when `cells` is smaller
 // than the block, Failure 1004 when the block leaves the sheet.
 void writeExcelBlock(platform::Worksheet &sheet, qint32 row1, qint32 col1, qint32 rows, qint32 cols,

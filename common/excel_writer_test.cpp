@@ -198,7 +198,9 @@ TEST_F(ExcelSaveTest, AddsNoLinkForAnEmptyListOrEmptyEntries)
     }
 }
 
-TEST_F(ExcelSaveTest, CutsTheBlockToTheOldSheetSize)
+// Rows and columns past the old sheet are left out, and texts past what a cell holds cut
+// there, a surrogate pair kept whole; the notice counts both.
+TEST_F(ExcelSaveTest, CutsTheBlockToTheOldSheetSizeAndItsTextsToACell)
 {
     ExcelCellTable tall;
     for (int row = 1; row <= 70000; ++row)
@@ -207,6 +209,28 @@ TEST_F(ExcelSaveTest, CutsTheBlockToTheOldSheetSize)
     QJsonObject facts = readWorkbookBack(bookPath(), {"A65536"});
     EXPECT_EQ(facts["maxRow"].toInt(), 65536);
     EXPECT_EQ(cell(facts, "A65536")["value"].toInt(), 65536);
+    EXPECT_EQ(ExcelLeftOutNotice(ExcelTableLeftOut(70000, tall, 2)),
+              "エクセルのシートは65,536行までのため、残りの4464行は保存していません。　");
+
+    const QString pairAtTheLimit = QString(32766, u'a') + QString::fromUcs4(U"\U0002000B") + u'b';
+    const ExcelCellTable longTexts{{"1", "", "", QString(32767, u'x'), QString(124055, u'y'), ""},
+                                   {"2", QString(40000, u'w'), "", QString(32768, u'z'), pairAtTheLimit, ""}};
+    ASSERT_TRUE(ExcelSave(bookPath(), "1", "A1", 2, 5, longTexts, {}));
+    facts = readWorkbookBack(bookPath(), {"A1:E2"});
+    const struct
+    {
+        const char *cell;
+        QString value;
+    } cut[] = {{"D1", QString(32767, u'x')}, {"E1", QString(32767, u'y')}, {"B2", QString(32767, u'w')},
+               {"D2", QString(32767, u'z')}, {"E2", QString(32766, u'a')}};
+    for (const auto &c : cut) {
+        SCOPED_TRACE(c.cell);
+        EXPECT_EQ(cell(facts, c.cell)["value"].toString(), c.value);
+    }
+    EXPECT_EQ(ExcelLeftOutNotice(ExcelTableLeftOut(70000, longTexts, 5)),
+              "エクセルのシートは65,536行までのため、残りの4464行は保存していません。　\r\n"
+              "エクセルのセルは32,767文字までのため、4個のセルの残りの文字は保存していません。　");
+    EXPECT_EQ(ExcelLeftOutNotice(ExcelTableLeftOut(2, {{"a", "b"}}, 2)), "") << "all fits";
 
     QStringList wide;
     for (int column = 1; column <= 301; ++column)
@@ -305,10 +329,10 @@ TEST_F(ExcelSaveTest, FailedSaveLeavesTheEarlierWorkbook)
 {
     const QByteArray earlier("the workbook of an earlier export");
     m_folder.writeFile("result.xls", earlier);
-    ExcelCellTable table = resultList();
-    table[5][4] = QString(40000, u'x'); // more than a cell holds
+    // A link whose tip is longer than a link's tip may be fails the workbook as a whole.
+    const QStringList links{"", "", "", QString(300, u'x')};
     try {
-        ExcelSave(bookPath(), "1", "A1", 6, 5, table, {});
+        ExcelSave(bookPath(), "1", "A1", 6, 5, resultList(), links);
         ADD_FAILURE() << "no failure";
     } catch (const Failure &failure) {
         EXPECT_EQ(failure.record().Number, ExcelWriteFailedNumber);

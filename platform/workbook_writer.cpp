@@ -21,7 +21,6 @@ namespace platform {
 
 namespace {
 
-constexpr qsizetype CellTextMaxLength = 32767;
 constexpr qsizetype LinksPerSheetMax = 65530;
 constexpr qsizetype LinkTextMaxLength = 255; // of a sub-address and of a tip
 constexpr double ColumnWidthMax = 255;

@@ -7,9 +7,11 @@
 
 namespace platform {
 
-// Size of an Office Open XML worksheet.
+// Size of an Office Open XML worksheet, and the characters (UTF-16 units) that one cell's
+// text holds.
 inline constexpr int WorksheetMaxRows = 1048576;
 inline constexpr int WorksheetMaxColumns = 16384;
+inline constexpr qsizetype CellTextMaxLength = 32767;
 
 // A rectangle of cells, rows and columns counted from 0, both corners included. The
 // corners may come in any order: (0, 1)-(4, 0) is the same rectangle as (0, 0)-(4, 1),
@@ -69,7 +71,7 @@ public:
     //   - everything else stays text, also what Excel would read as a date, a time, a
     //     percentage, a currency amount, a number with thousands separators, a fraction,
     //     a number in brackets, full-width digits or TRUE/FALSE.
-    // A text longer than 32,767 characters is a fault (see above).
+    // A text longer than CellTextMaxLength characters is a fault (see above).
     void setValue(int row, int column, const QString &text);
 
     // A thin continuous line on every edge of every cell of the range (Borders.LineStyle

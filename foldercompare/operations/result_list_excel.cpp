@@ -39,7 +39,7 @@ FoldDiffExcel BuildFoldDiffExcel(const ResultListExport &source, const QString &
     return result;
 }
 
-bool BatExcelSave(const ResultListExport &source, const QString &path)
+bool BatExcelSave(const ResultListExport &source, const QString &path, common::ExcelLeftOut *leftOut)
 {
     if (SkipsExportWithoutDifference(source.diffRowCount))
         return false;
@@ -50,6 +50,8 @@ bool BatExcelSave(const ResultListExport &source, const QString &path)
     const FoldDiffExcel table = BuildFoldDiffExcel(source, path);
     const bool saved = common::ExcelSave(path, QStringLiteral("1"), QStringLiteral("A1"), grid.rows() + FoldDiffExcelPathRows,
                                          grid.cols(), table.cells, table.links);
+    if (leftOut)
+        *leftOut = common::ExcelTableLeftOut(qint64(grid.rows()) + FoldDiffExcelPathRows, table.cells, grid.cols());
     RunPerRowOutputs(source, ReportKind::Excel, path);
     return saved;
 }

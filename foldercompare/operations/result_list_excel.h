@@ -30,10 +30,11 @@ FoldDiffExcel BuildFoldDiffExcel(const ResultListExport &source, const QString &
 // Writes the result list as a workbook under exactly `path` (common::ExcelSave: sheet 1
 // from A1, the table of BuildFoldDiffExcel with grid rows + 2 rows and the grid's
 // columns), then the per-row files. Missing folders above `path` are created first.
-// Returns true when the workbook was saved; false, with nothing written, under the "-X"
-// rule. Throws common::Failure when it cannot be written (a failed save is number 9999,
-// "エクセルの書込みに失敗しました。   ", and leaves an existing file as it was); no per-row
-// files are made then.
-bool BatExcelSave(const ResultListExport &source, const QString &path);
+// Returns true when the workbook was saved, `leftOut` (when given) then telling what of
+// the list the sheet does not hold as it stands; false, with nothing written, under the
+// "-X" rule. Throws common::Failure when it cannot be written (a failed save is number
+// 9999, "エクセルの書込みに失敗しました。   ", and leaves an existing file as it was); no
+// per-row files are made then.
+bool BatExcelSave(const ResultListExport &source, const QString &path, common::ExcelLeftOut *leftOut = nullptr);
 
 } // namespace foldercompare

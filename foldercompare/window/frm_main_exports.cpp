@@ -88,10 +88,11 @@ void Frm_Main::BatCsvSave(const QString &path, const QString &separator)
 
 bool Frm_Main::BatExcelSave(const QString &path)
 {
-    const bool saved = writeList([&] { return foldercompare::BatExcelSave(exportSource(), path); });
-    const qint64 leftOut = common::ExcelRowsLeftOut(qint64(Grd_Compare->rows()) + FoldDiffExcelPathRows);
-    if (saved && leftOut > 0) {
-        common::ShowMsg(common::ExcelRowsLeftOutNotice(leftOut));
+    common::ExcelLeftOut leftOut;
+    const bool saved = writeList([&] { return foldercompare::BatExcelSave(exportSource(), path, &leftOut); });
+    const QString notice = common::ExcelLeftOutNotice(leftOut);
+    if (saved && !notice.isEmpty()) {
+        common::ShowMsg(notice);
         if (common::BatchMode)
             common::BatchFailed = true;
     }

@@ -4,10 +4,12 @@
 #include "foldercompare/listing/testing_host.h"
 #include "platform/code_page.h"
 #include "platform/testing/print_to.h"
+#include "platform/testing/workbook_read_back.h"
 
 #include <QAction>
 #include <QDesktopServices>
 #include <QFile>
+#include <QJsonObject>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
@@ -214,16 +216,34 @@ TEST_F(ExportCommandTest, ExcelCommandRemembersTheFileType)
     EXPECT_TRUE(m_dialogs.shown().isEmpty());
 }
 
+// A workbook cut to the sheet, or with a cell cut to what it holds, is saved and says so.
 TEST_F(ExportCommandTest, AWorkbookCutToTheSheetSaysSo)
 {
-    auto window = compared();
-    ASSERT_TRUE(window->Grd_Compare->setRows(65536));
-    const QString path = output("long.xlsx");
-    m_dialogs.chooseNextFile({path, 1});
-    window->ExcelSave->trigger();
-    EXPECT_TRUE(TemporaryFolder::readFile(path).startsWith("PK"));
-    EXPECT_EQ(m_dialogs.prompts(), QStringList{"エクセルのシートは65,536行までのため、残りの2行は保存していません。　"})
-        << "the two path rows push the grid's last two rows off the sheet";
+    const struct
+    {
+        const char *name;
+        int rows;            // the grid's rows
+        qsizetype pathLength; // of row 1's relative path
+        QString notice;
+    } cases[] = {
+        {"the two path rows push the grid's last two rows off the sheet", 65536, 5,
+         "エクセルのシートは65,536行までのため、残りの2行は保存していません。　"},
+        {"a relative path of 40,000 characters", 2, 40000,
+         "エクセルのセルは32,767文字までのため、1個のセルの残りの文字は保存していません。　"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        auto window = compared();
+        ASSERT_TRUE(window->Grd_Compare->setRows(c.rows));
+        const QString relativePath = QString(c.pathLength, u'p');
+        ASSERT_TRUE(window->Grd_Compare->setTextMatrix(1, 4, relativePath));
+        const QString path = output("long.xlsx");
+        m_dialogs.chooseNextFile({path, 1});
+        window->ExcelSave->trigger();
+        const QJsonObject facts = platform::testing::readWorkbookBack(path, {"E4"});
+        EXPECT_EQ(facts["cells"].toObject()["E4"].toObject()["value"].toString(), relativePath.left(32767));
+        EXPECT_EQ(m_dialogs.prompts(), QStringList{c.notice});
+    }
 }
 
 TEST_F(ExportCommandTest, FailuresAreReportedAndNothingIsOpened)

@@ -100,18 +100,21 @@ bool ExcelSaveDiffCnd(const QString &path, const QString &sheet, const QString &
 }
 
 bool BatExcelSave(const DifferenceExport &source, bool conditionalFormats, const DiffColors &colors,
-                  const QString &path, bool batmode, bool noSame)
+                  const QString &path, bool batmode, bool noSame, common::ExcelLeftOut *leftOut)
 {
     if (noSame && source.diffRowCount < 1)
         return false;
     CreateFolder(path, 1);
     const common::ExcelCellTable cells = FileDiffExcel(source, conditionalFormats);
     const auto rows = qint32(cells.size());
+    constexpr qint32 cols = 6;
+    if (leftOut)
+        *leftOut = common::ExcelTableLeftOut(qint64(source.table.lastRow()) + FileDiffExcelHeadRows, cells, cols);
     try {
         if (conditionalFormats)
-            return ExcelSaveDiffCnd(path, QStringLiteral("1"), QStringLiteral("A1"), rows, 6, cells, colors.DIFFCUPD,
-                                    colors.DIFFCADD, colors.DIFFCDEL);
-        return ExcelSaveDiff(path, QStringLiteral("1"), QStringLiteral("A1"), rows, 6, cells);
+            return ExcelSaveDiffCnd(path, QStringLiteral("1"), QStringLiteral("A1"), rows, cols, cells,
+                                    colors.DIFFCUPD, colors.DIFFCADD, colors.DIFFCDEL);
+        return ExcelSaveDiff(path, QStringLiteral("1"), QStringLiteral("A1"), rows, cols, cells);
     } catch (const common::Failure &) {
         if (batmode)
             throw;

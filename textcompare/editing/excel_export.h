@@ -39,12 +39,14 @@ bool ExcelSaveDiffCnd(const QString &path, const QString &sheet, const QString &
                       quint32 deletedColor);
 
 // Writes the difference as a workbook: FileDiffExcel into sheet 1 from A1, by
-// ExcelSaveDiffCnd when `conditionalFormats` is set, else by ExcelSaveDiff. Nothing is
-// written, and false comes back, when `noSame` is set and the comparison found no
-// difference. Missing folders of `path` are created. A failure of the workbook writer is
-// passed on as failure 9998 "書込み出来ませんでした。文字コードエラー？" in a run with
-// the user (`batmode` false) and as it is in an unattended run, so the run can report it.
+// ExcelSaveDiffCnd when `conditionalFormats` is set, else by ExcelSaveDiff; true when it
+// was saved, `leftOut` (when given) then telling what of the table the sheet does not
+// hold as it stands. Nothing is written, and false comes back, when `noSame` is set and
+// the comparison found no difference. Missing folders of `path` are created. A failure of
+// the workbook writer is passed on as failure 9998 "書込み出来ませんでした。文字コード
+// エラー？" in a run with the user (`batmode` false) and as it is in an unattended run, so
+// the run can report it.
 bool BatExcelSave(const DifferenceExport &source, bool conditionalFormats, const DiffColors &colors,
-                  const QString &path, bool batmode, bool noSame);
+                  const QString &path, bool batmode, bool noSame, common::ExcelLeftOut *leftOut = nullptr);
 
 } // namespace textcompare

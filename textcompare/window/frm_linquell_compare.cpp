@@ -383,16 +383,15 @@ void Frm_Linquell::BatCsvSave(const QString &fpath, const QString &sepa, bool, b
 
 bool Frm_Linquell::BatExcelSave(const QString &fpath, bool batmode, bool no_same)
 {
-    const DifferenceExport source = exportSource();
-    const bool saved = textcompare::BatExcelSave(source, XlsFormatCnd->isChecked(), Colors, fpath, batmode, no_same);
-    const qint64 leftOut = common::ExcelRowsLeftOut(qint64(source.table.lastRow()) + FileDiffExcelHeadRows);
-    if (saved && leftOut > 0) {
+    common::ExcelLeftOut leftOut;
+    const bool saved = textcompare::BatExcelSave(exportSource(), XlsFormatCnd->isChecked(), Colors, fpath, batmode,
+                                                 no_same, &leftOut);
+    const QString notice = common::ExcelLeftOutNotice(leftOut);
+    if (saved && !notice.isEmpty()) {
         // An unattended run fails with the notice; the window tells it and goes on.
         if (batmode)
-            throw common::Failure(common::ExcelWriteFailedNumber, QStringLiteral("Linquell"),
-                                  common::ExcelRowsLeftOutNotice(leftOut));
-        platform::dialogs().messageBox(common::ExcelRowsLeftOutNotice(leftOut), platform::MessageStyle::OkOnly,
-                                       QString());
+            throw common::Failure(common::ExcelWriteFailedNumber, QStringLiteral("Linquell"), notice);
+        platform::dialogs().messageBox(notice, platform::MessageStyle::OkOnly, QString());
     }
     return saved;
 }

@@ -308,17 +308,39 @@ TEST_F(LinquellBatchTest, WorkbookUnderExactlyTheGivenName)
     EXPECT_TRUE(result.standardError.contains("エクセルの書込みに失敗しました。")) << result.standardError.toStdString();
 }
 
+// A workbook cut to the sheet, or with a line cut to what a cell holds, fails the run
+// with a notice naming the limit; what fits is saved.
 TEST_F(LinquellBatchTest, AWorkbookCutToTheSheetFailsTheRun)
 {
     QByteArray lines;
     for (int line = 0; line < 65534; ++line)
         lines += QByteArray::number(line) + "\r\n";
-    const QString a = m_folder.writeFile("a.txt", lines);
-    const RunResult result = run({a, a, "-Elong.xlsx"});
-    EXPECT_EQ(result.exitCode, 1);
-    EXPECT_TRUE(result.standardError.contains("エクセルのシートは65,536行までのため、残りの1行は保存していません。"))
-        << result.standardError.toStdString();
-    EXPECT_TRUE(read("long.xlsx").startsWith("PK")) << "what fits is still saved";
+    m_folder.writeFile("lines.txt", lines);
+    // A line of 124,055 characters, as a real source file has one.
+    m_folder.writeFile("long.txt", "first\r\n" + QByteArray(124055, 'x') + "\r\nlast\r\n");
+    const struct
+    {
+        const char *name;
+        QString file;
+        QString notice;
+        const char *cell;
+        QString value;
+    } cases[] = {
+        {"65,534 lines", "lines.txt", "エクセルのシートは65,536行までのため、残りの1行は保存していません。", "D65536",
+         "65532"},
+        {"a line of 124,055 characters", "long.txt",
+         "エクセルのセルは32,767文字までのため、2個のセルの残りの文字は保存していません。", "E5", QString(32767, u'x')},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const RunResult result = run({c.file, c.file, "-Ecut.xlsx"});
+        EXPECT_EQ(result.exitCode, 1);
+        EXPECT_TRUE(result.standardError.contains(c.notice)) << result.standardError.toStdString();
+        const QJsonObject facts = platform::testing::readWorkbookBack(m_folder.filePath("cut.xlsx"), {c.cell});
+        EXPECT_EQ(facts["cells"].toObject()[QLatin1String(c.cell)].toObject()["value"].toString(), c.value)
+            << "what fits is still saved";
+        QFile::remove(m_folder.filePath("cut.xlsx"));
+    }
 }
 
 TEST_F(LinquellBatchTest, FailuresEndWithAMessageAndNoFile)
