@@ -15,6 +15,7 @@
 #include <QCoreApplication>
 #include <QHash>
 #include <QScopeGuard>
+#include <QSet>
 
 #include <cerrno>
 #include <deque>
@@ -31,6 +32,33 @@ bool statPath(const QString &path, struct stat &info)
 {
     return ::stat(platform::BytesOfText(path).constData(), &info) == 0;
 }
+
+// The names of an original's folder by their folded forms (FoldedName), for a walk that
+// pairs them with the names of a backup on a disk that folds letter case: a backup name
+// that the backup's disk folds onto an original's name is that original's backup (the
+// original renamed in letter case only, which the backup's disk kept as it was).
+class NamesByFolding
+{
+public:
+    NamesByFolding() = default;
+    explicit NamesByFolding(const std::vector<FolderEntry> &entries)
+    {
+        for (const FolderEntry &entry : entries) {
+            m_names.insert(entry.name);
+            m_byFolded.insert(FoldedName(entry.name), entry.name);
+        }
+    }
+    // The original's name for the backup name `name`: `name` itself when the folder
+    // holds it, else the one that folds as it does; `name` when there is none.
+    QByteArray nameFor(const QByteArray &name) const
+    {
+        return m_names.contains(name) ? name : m_byFolded.value(FoldedName(name), name);
+    }
+
+private:
+    QSet<QByteArray> m_names;
+    QHash<QString, QByteArray> m_byFolded;
+};
 
 } // namespace
 
@@ -96,6 +124,16 @@ struct BackupWork::TargetFolder
     TimeGrain grain = TimeGrain::Own;
     State state = State::Unknown;
     int error = 0; // why it was refused; 0 when that is reported already
+
+    // The grain of the disk the folder is on, or will be on once it is made.
+    TimeGrain diskGrain() const
+    {
+        for (const TargetFolder *level = this; level; level = level->parent) {
+            if (level->state == State::Open)
+                return level->grain;
+        }
+        return TimeGrain::Own;
+    }
 
     // Takes the folder that a walk opened as an open root.
     void open(WalkFolder &folder)
@@ -347,11 +385,22 @@ void BackupWork::copyFolder(const CopyWalk &walk, WalkFolder &source, TargetFold
 {
     if (relative.isEmpty() || walk.exclusions.copies(relative))
         makeTarget(walk, target);
-    if (openTarget(walk, target))
+    const bool targetOpen = openTarget(walk, target);
+    if (targetOpen)
         RemoveStaleTemporaries(target.fd());
     std::vector<FolderEntry> entries;
     if (!listFolder(source, ListingDepth::Examined, entries))
         return;
+    // A target on a disk that folds letter case holds one item of names that differ in
+    // letter case only: the first takes the name, the others are listed.
+    const bool targetFolds = target.diskGrain() == TimeGrain::Fat;
+    QSet<QString> takenNames;
+    NamesByFolding originalNames;
+    if (walk.way == Way::SyncToOriginal && source.grain == TimeGrain::Fat && !targetFolds && targetOpen) {
+        std::vector<FolderEntry> originals;
+        if (ListFolderAt(target.fd(), ListingDepth::KindsOnly, originals) == 0)
+            originalNames = NamesByFolding(originals);
+    }
     for (const FolderEntry &entry : entries) {
         if (!startItem())
             return;
@@ -360,8 +409,21 @@ void BackupWork::copyFolder(const CopyWalk &walk, WalkFolder &source, TargetFold
             continue;
         }
         const QByteArray path = source.path + entry.name;
+        const QByteArray targetName = originalNames.nameFor(entry.name);
+        const bool copied = entry.kind == EntryKind::Folder
+                            || (entry.kind == EntryKind::File && walk.exclusions.copies(relative + entry.name));
+        if (targetFolds && copied) {
+            const QString folded = FoldedName(entry.name);
+            if (takenNames.contains(folded)) {
+                showItem(QString(), path);
+                recordFoldedDuplicate(path, target.path + entry.name);
+                m_pacer.BreakeTime(0);
+                continue;
+            }
+            takenNames.insert(folded);
+        }
         if (entry.kind == EntryKind::File) {
-            copyFileEntry(walk, source, target, entry, relative + entry.name);
+            copyFileEntry(walk, source, target, entry, targetName, relative + entry.name);
         } else if (entry.kind == EntryKind::FolderLink) {
             showItem(QString(), path);
             recordFolderFailure(path, FailureKind::FolderLink, 0);
@@ -382,8 +444,8 @@ void BackupWork::copyFolder(const CopyWalk &walk, WalkFolder &source, TargetFold
                                                         : walk.drives.mounts.timeGrain(platform::TextOfBytes(path));
             TargetFolder childTarget;
             childTarget.parent = &target;
-            childTarget.name = entry.name;
-            childTarget.path = target.path + entry.name + '/';
+            childTarget.name = targetName;
+            childTarget.path = target.path + targetName + '/';
             copyFolder(walk, child, childTarget, relative + entry.name + '/');
         }
         m_pacer.BreakeTime(0);
@@ -391,7 +453,7 @@ void BackupWork::copyFolder(const CopyWalk &walk, WalkFolder &source, TargetFold
 }
 
 void BackupWork::copyFileEntry(const CopyWalk &walk, WalkFolder &source, TargetFolder &target, const FolderEntry &entry,
-                               const QByteArray &relative)
+                               const QByteArray &targetName, const QByteArray &relative)
 {
     m_pacer.BreakeTime(0);
     const QByteArray &name = entry.name;
@@ -406,16 +468,16 @@ void BackupWork::copyFileEntry(const CopyWalk &walk, WalkFolder &source, TargetF
     // The copy is put in place only over its copy as the decision saw it, and copies
     // only the file that the decision looked at: the backup's never through a link.
     const platform::TargetState decided
-        = targetOpen ? platform::TargetState::at(target.fd(), name, &copy) : platform::TargetState();
+        = targetOpen ? platform::TargetState::at(target.fd(), targetName, &copy) : platform::TargetState();
     CopySource listed{FileAt{source.descriptor.get(), name, QString()}, walk.way != Way::SyncToOriginal, entry.file};
     if (walk.way != Way::Backup) {
         const SyncedFile sourceFile(source.descriptor.get(), name);
-        const SyncedFile targetFile(targetOpen ? target.fd() : -1, name, decided.present ? &copy : nullptr);
+        const SyncedFile targetFile(targetOpen ? target.fd() : -1, targetName, decided.present ? &copy : nullptr);
         listed.listed = platform::IdentityOf(sourceFile.info);
         due = syncCopyDue(sourceFile, targetFile,
                           ComparedInTwoSeconds(source.grain, sourceFile.info.st_mtim, target.grain,
                                                targetFile.info.st_mtim),
-                          walk.way, sourcePath, target.path + name);
+                          walk.way, sourcePath, target.path + targetName);
     } else if (decided.present && S_ISREG(copy.st_mode))
         due = CopyIsDue(qint64(copy.st_mtim.tv_sec) - qint64(entry.modified.tv_sec), copy.st_size != entry.file.size,
                         m_settings.NewOverWr == 1,
@@ -427,7 +489,8 @@ void BackupWork::copyFileEntry(const CopyWalk &walk, WalkFolder &source, TargetF
     listed.at.display = DisplayPath(sourcePath);
     showItem(QStringLiteral("コピー ") + listed.at.display);
     if (makeTarget(walk, target))
-        copyFile(listed, FileAt{target.fd(), name, DisplayPath(target.path + name)}, target.descriptor, decided);
+        copyFile(listed, FileAt{target.fd(), targetName, DisplayPath(target.path + targetName)}, target.descriptor,
+                 decided);
 }
 
 bool BackupWork::syncCopyDue(const SyncedFile &source, const SyncedFile &target, bool twoSeconds, Way way,
@@ -565,27 +628,29 @@ void BackupWork::deleteFolder(const Drives &drives, WalkFolder &original, WalkFo
     originalKinds.reserve(qsizetype(originals.size()));
     for (const FolderEntry &entry : originals)
         originalKinds.insert(entry.name, entry.kind);
+    const NamesByFolding originalNames = backup.grain == TimeGrain::Fat ? NamesByFolding(originals) : NamesByFolding();
     for (const FolderEntry &entry : entries) {
         if (!startItem())
             return;
         if (!atRoot || !IsSkippedRootItem(entry.name)) {
-            if (entry.kind == EntryKind::File && originalKinds.value(entry.name, EntryKind::Other) == EntryKind::File)
+            const QByteArray originalName = originalNames.nameFor(entry.name);
+            if (entry.kind == EntryKind::File && originalKinds.value(originalName, EntryKind::Other) == EntryKind::File)
                 showItem(QString(), backup.path + entry.name);
             else
-                deleteFolderEntry(drives, original, backup, entry.name, entry.kind == EntryKind::Folder);
+                deleteFolderEntry(drives, original, backup, entry.name, originalName, entry.kind == EntryKind::Folder);
         }
         m_pacer.BreakeTime(0);
     }
 }
 
 void BackupWork::deleteFolderEntry(const Drives &drives, WalkFolder &original, WalkFolder &backup,
-                                   const QByteArray &name, bool isFolder)
+                                   const QByteArray &name, const QByteArray &originalName, bool isFolder)
 {
     const QByteArray backupPath = backup.path + name;
     // The counterpart is looked up in the original's folder that was opened and checked:
     // only that folder's own answer that it holds no such entry lets the item go.
     struct stat counterpart;
-    if (::fstatat(original.descriptor.get(), name.constData(), &counterpart, AT_SYMLINK_NOFOLLOW) != 0) {
+    if (::fstatat(original.descriptor.get(), originalName.constData(), &counterpart, AT_SYMLINK_NOFOLLOW) != 0) {
         if (errno != ENOENT) {
             showItem(QString(), backupPath);
             return;
@@ -596,7 +661,7 @@ void BackupWork::deleteFolderEntry(const Drives &drives, WalkFolder &original, W
         return;
     }
     const bool link = S_ISLNK(counterpart.st_mode);
-    if (link && ::fstatat(original.descriptor.get(), name.constData(), &counterpart, 0) != 0) {
+    if (link && ::fstatat(original.descriptor.get(), originalName.constData(), &counterpart, 0) != 0) {
         showItem(QString(), backupPath);
         return;
     }
@@ -615,13 +680,13 @@ void BackupWork::deleteFolderEntry(const Drives &drives, WalkFolder &original, W
     }
     if (link)
         return;
-    const QByteArray originalPath = original.path + name;
+    const QByteArray originalPath = original.path + originalName;
     if (unmountedMountPoint(drives, originalPath, original.device, counterpart.st_dev)) {
         recordFolderFailure(originalPath, FailureKind::NoDrive, 0);
         return;
     }
     WalkFolder originalChild;
-    originalChild.descriptor = OpenFolderAt(original.descriptor.get(), name);
+    originalChild.descriptor = OpenFolderAt(original.descriptor.get(), originalName);
     if (!originalChild.descriptor.isOpen()) {
         recordFolderFailure(originalPath, FailureKind::Folder, errno);
         return;
@@ -637,6 +702,8 @@ void BackupWork::deleteFolderEntry(const Drives &drives, WalkFolder &original, W
     }
     backupChild.path = backupPath + '/';
     backupChild.device = info.st_dev;
+    backupChild.grain = info.st_dev == backup.device ? backup.grain
+                                                     : drives.mounts.timeGrain(platform::TextOfBytes(backupPath));
     if (unmountedMountPoint(drives, backupPath, backup.device, info.st_dev)) {
         recordFolderFailure(backupPath, FailureKind::NoDrive, 0);
         return;
@@ -661,6 +728,15 @@ bool BackupWork::startItem()
     m_pacer.BreakeTime(0);
     m_pacer.CpuIdleCheckAndWait();
     return true;
+}
+
+void BackupWork::recordFoldedDuplicate(const QByteArray &path, const QByteArray &targetPath)
+{
+    const QString text = DisplayPath(path);
+    common::SaveErr(CopyFailureNumber, QCoreApplication::applicationName(),
+                    QStringLiteral("コピー先は大文字と小文字を区別しないため、名前が先の項目と重なります。 ") + text);
+    SetFileErrMsg(FailureItem(text + QStringLiteral("->") + DisplayPath(targetPath), FailureKind::Copy),
+                  ErrorItemMode::Add);
 }
 
 void BackupWork::recordFolderFailure(const QByteArray &path, const char16_t *kind, int error)

@@ -804,5 +804,44 @@ TEST_F(WalkTest, FatBackupDisksTakeTheDataAndKeepTheTwoSecondWindow)
     EXPECT_EQ(read(disk.path() + "/src/f0.txt"), "newer");
 }
 
+// A backup disk that folds letter case (FAT) holds one item of names that differ in letter
+// case only: the original's second such name is listed, not merged into the first one's
+// copy. And a backup name there that folds onto an original's name is that original's
+// backup: an original renamed in letter case only is neither brought back under its old
+// name by sync mode nor has its backup trashed by 削除.
+TEST_F(WalkTest, FatBackupsPairNamesAsTheDiskFoldsThem)
+{
+    platform::testing::FatFileSystem disk;
+    if (!disk.isMounted())
+        GTEST_SKIP() << "a FAT file system through FUSE needs the superuser, mkfs.vfat and fusefat";
+    m_folder.writeFile("twins/A.txt", "upper");
+    m_folder.writeFile("twins/a.txt", "lower");
+    for (int pass = 0; pass < 2; ++pass) {
+        backUp(m_folder.filePath("twins"), disk.path());
+        EXPECT_EQ(treeOf(disk.path() + "/twins"), QStringList{"A.txt"});
+        EXPECT_EQ(read(disk.path() + "/twins/A.txt"), "upper");
+        EXPECT_EQ(errors(), m_folder.filePath("twins/a.txt") + "->" + disk.path() + "/twins/a.txt(COPY)");
+    }
+
+    m_settings.BakDel = 1;
+    for (const int mode : {1, 0}) {
+        SCOPED_TRACE(mode == 1 ? "sync mode" : "backup mode");
+        m_settings.SyncMode = mode;
+        m_grid.setTextMatrix(1, BakListColumn::Errors, "");
+        const QString folder = QString("renamed%1").arg(mode);
+        m_folder.writeFile(folder + "/Report.txt", "report");
+        m_folder.writeFile(folder + "/Docs/notes.txt", "notes");
+        backUp(m_folder.filePath(folder), disk.path());
+        for (const char *name : {"Report.txt", "Docs"})
+            ASSERT_TRUE(QFile::rename(m_folder.filePath(folder + "/" + name),
+                                      m_folder.filePath(folder + "/" + QString(name).toLower())));
+        backUp(m_folder.filePath(folder), disk.path());
+        EXPECT_EQ(treeOf(m_folder.filePath(folder)), (QStringList{"docs/", "docs/notes.txt", "report.txt"}));
+        EXPECT_EQ(treeOf(disk.path() + "/" + folder), (QStringList{"Docs/", "Docs/notes.txt", "Report.txt"}));
+        EXPECT_EQ(trash(), QStringList());
+        EXPECT_EQ(errors(), "");
+    }
+}
+
 } // namespace
 } // namespace idlebackup

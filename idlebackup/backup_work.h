@@ -211,13 +211,16 @@ private:
     // takes it off once it no longer does.
     void listWhile(bool holds, const char16_t *kind, const std::function<QString()> &path);
     void copyFolder(const CopyWalk &walk, WalkFolder &source, TargetFolder &target, const QByteArray &relative);
+    // Copies the file `entry` of `source` to the item `targetName` of `target`.
     void copyFileEntry(const CopyWalk &walk, WalkFolder &source, TargetFolder &target, const FolderEntry &entry,
-                       const QByteArray &relative);
+                       const QByteArray &targetName, const QByteArray &relative);
     bool openTarget(const CopyWalk &walk, TargetFolder &target);
     bool makeTarget(const CopyWalk &walk, TargetFolder &target);
     void deleteFolder(const Drives &drives, WalkFolder &original, WalkFolder &backup, bool atRoot);
+    // Deals with the item `name` of `backup`, whose counterpart is the item `originalName`
+    // of `original`.
     void deleteFolderEntry(const Drives &drives, WalkFolder &original, WalkFolder &backup, const QByteArray &name,
-                           bool isFolder);
+                           const QByteArray &originalName, bool isFolder);
     // CopyFile for the copy decided on when its target was in the state `decided` and its
     // source was the file `listed` (CopySource).
     void copyFileOver(const QString &source, const QString &destination, const platform::TargetState &decided,
@@ -240,6 +243,9 @@ private:
     // Between two items of a walk: false when the run stops, else paces.
     bool startItem();
     void recordFolderFailure(const QByteArray &path, const char16_t *kind, int error);
+    // Lists the item `path` as not copied to `targetPath`, whose name a disk that folds
+    // letter case gave to an item before it.
+    void recordFoldedDuplicate(const QByteArray &path, const QByteArray &targetPath);
     void clearFolderFailures(const QByteArray &path);
     void writeStatus(const char16_t *tag);
     void showItem(const QString &text);

@@ -42,6 +42,11 @@ bool ComparedInTwoSeconds(TimeGrain oneGrain, const timespec &one, TimeGrain oth
     return inTwoSeconds(oneGrain, one) || inTwoSeconds(otherGrain, other);
 }
 
+QString FoldedName(QByteArrayView name)
+{
+    return platform::TextOfBytes(name).toCaseFolded();
+}
+
 NewerFile NewerOf(const timespec &source, const timespec &copy, bool sizesDiffer, bool onFat)
 {
     const qint64 step = onFat ? 2 * NanosecondsPerSecond : qMax(timeStep(source), timeStep(copy));

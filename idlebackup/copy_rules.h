@@ -22,6 +22,10 @@ enum class TimeGrain {
 // even seconds.
 bool ComparedInTwoSeconds(TimeGrain oneGrain, const timespec &one, TimeGrain otherGrain, const timespec &other);
 
+// A name as a disk that folds letter case (TimeGrain::Fat) compares it: two names whose
+// folded forms are equal name one item there.
+QString FoldedName(QByteArrayView name);
+
 // Whether, in backup mode, a copy D of a source file O that both exist is out of date
 // (sync mode asks NewerOf). `seconds` is the whole number of seconds from O's last-write
 // time to D's (positive when D is newer). FAT file systems keep times to two seconds (a
