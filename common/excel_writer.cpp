@@ -273,8 +273,10 @@ ExcelBlockSheet prepareExcelSheet(platform::WorkbookWriter &workbook, const QStr
 
 void saveExcelWorkbook(const platform::WorkbookWriter &workbook, const QString &path)
 {
-    if (!workbook.save(path).saved)
-        fail(ExcelWriteFailedNumber, ExcelWriteFailedText);
+    // The writer's own reason follows on a line of its own, so a failed export says why.
+    const platform::WorkbookResult result = workbook.save(path);
+    if (!result.saved)
+        fail(ExcelWriteFailedNumber, ExcelWriteFailedText + QStringLiteral("\r\n") + result.error);
 }
 
 bool ExcelSave(const QString &path, const QString &sheet, const QString &startCell, qint32 rows, qint32 cols,

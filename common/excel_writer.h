@@ -128,7 +128,7 @@ ExcelBlockSheet prepareExcelSheet(platform::WorkbookWriter &workbook, const QStr
 
 // Saves `workbook` under exactly `path` (platform::WorkbookWriter::save: an existing file
 // is replaced only by a completely written one). Throws Failure ExcelWriteFailedNumber
-// with ExcelWriteFailedText when it could not be saved.
+// with ExcelWriteFailedText, CR LF and the writer's reason when it could not be saved.
 void saveExcelWorkbook(const platform::WorkbookWriter &workbook, const QString &path);
 
 // Writes one workbook of the folder comparison list and saves it under `path`: the sheet
@@ -140,7 +140,8 @@ void saveExcelWorkbook(const platform::WorkbookWriter &workbook, const QString &
 // list: no links); then the row colours of table column `cols` (paintExcelRowColours).
 // Returns true when saved. Every failure is captured with SaveErr() and raised again with
 // RaiseSavedErr() for the caller to report; a failed save is ExcelWriteFailedNumber with
-// ExcelWriteFailedText, and leaves an existing file at `path` as it was.
+// ExcelWriteFailedText, CR LF and the writer's reason, and leaves an existing file at
+// `path` as it was.
 bool ExcelSave(const QString &path, const QString &sheet, const QString &startCell, qint32 rows, qint32 cols,
                const ExcelCellTable &cells, const QStringList &links);
 
