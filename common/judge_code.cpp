@@ -554,11 +554,23 @@ public:
 
     HalfPoints half() const { return m_half; }
 
+    // Whether a run of base64 bytes behind a "+" closed as a well-formed UTF-7 run. "+-"
+    // alone is only the plus sign, which an ASCII text holds as well.
+    bool hasEncodedRun() const { return m_encodedRun; }
+
 private:
     // Half points of the byte at `end`, which ends a run that has `count` bytes (its "+"
-    // included). The bits of the run's last base64 byte that lie behind its last whole
-    // UTF-16 unit, `leftover` of them, must be 0, and fewer than six.
-    static HalfPoints closedRunHalf(const uchar *end, qsizetype count)
+    // included), and notes an encoded run.
+    HalfPoints closedRunHalf(const uchar *end, qsizetype count)
+    {
+        const HalfPoints half = runEndHalf(end, count);
+        m_encodedRun = m_encodedRun || (count > 1 && half > 0);
+        return half;
+    }
+
+    // The bits of the run's last base64 byte that lie behind its last whole UTF-16 unit,
+    // `leftover` of them, must be 0, and fewer than six.
+    static HalfPoints runEndHalf(const uchar *end, qsizetype count)
     {
         if (*end != '-')
             return 0;
@@ -572,6 +584,7 @@ private:
     }
 
     HalfPoints m_half = 0;
+    bool m_encodedRun = false;
     bool m_inRun = false;
     qsizetype m_runStart = 0; // index of the "+" of the open run
 };
@@ -677,6 +690,38 @@ double scoreWith(QByteArrayView bytes)
     return sample.score(scorer.half());
 }
 
+// Whether `bytes` are UTF-8 throughout (no overlong form, no surrogate, nothing above
+// U+10FFFF) and hold at least one multi-byte sequence. A sequence cut off by the end of
+// the bytes counts as whole: a caller may pass the first block of a longer text.
+bool isMultiByteUtf8(QByteArrayView bytes)
+{
+    const auto *data = reinterpret_cast<const uchar *>(bytes.data());
+    const qsizetype size = bytes.size();
+    bool multiByte = false;
+    qsizetype index = 0;
+    while (index < size) {
+        if (data[index] < 0x80) {
+            ++index;
+            continue;
+        }
+        const uchar lead = data[index];
+        const int continuations = lead < 0xC2 ? -1 : lead <= 0xDF ? 1 : lead <= 0xEF ? 2 : lead <= 0xF4 ? 3 : -1;
+        if (continuations < 0)
+            return false;
+        // The second byte's range also rules out overlong forms, surrogates and code
+        // points above U+10FFFF.
+        const uchar low = lead == 0xE0 ? 0xA0 : lead == 0xF0 ? 0x90 : 0x80;
+        const uchar high = lead == 0xED ? 0x9F : lead == 0xF4 ? 0x8F : 0xBF;
+        for (int k = 1; k <= continuations && index + k < size; ++k) {
+            if (!inRange(data[index + k], k == 1 ? low : 0x80, k == 1 ? high : 0xBF))
+                return false;
+        }
+        multiByte = true;
+        index += continuations + 1;
+    }
+    return multiByte;
+}
+
 } // namespace
 
 double ScoreSjis(QByteArrayView bytes)
@@ -750,7 +795,7 @@ QStringList JudgeCodes(QByteArrayView bytes, bool checkBin)
         {sample.score(sjis.half()), "SJIS"},
         {sample.score(unicode.half()), "UNICODE"},
         {sample.score(jis.half()), "JIS"},
-        {sample.score(utf7.half()), "UTF7"},
+        {utf7.hasEncodedRun() ? sample.score(utf7.half()) : 0.0, "UTF7"},
         {sample.score(utf8.half()), "UTF8"},
         {sample.score(euc.half()), "EUC"},
         {checkBin ? sample.score(binary.half()) : 0.0, "BIN"},
@@ -759,9 +804,14 @@ QStringList JudgeCodes(QByteArrayView bytes, bool checkBin)
                      [](const auto &left, const auto &right) { return left.first > right.first; });
     if (qstrcmp(scores.front().second, "BIN") == 0)
         return {QStringLiteral("BIN")};
+    // This system writes its texts in UTF-8, and no Shift-JIS, EUC or JIS text of any
+    // length is valid UTF-8: such bytes are UTF-8 whatever the scores say.
+    const bool validUtf8 = isMultiByteUtf8(bytes);
     QStringList codes;
+    if (validUtf8)
+        codes.append(QStringLiteral("UTF8"));
     for (const auto &[points, name] : scores) {
-        if (qstrcmp(name, "BIN") != 0)
+        if (qstrcmp(name, "BIN") != 0 && !(validUtf8 && qstrcmp(name, "UTF8") == 0))
             codes.append(QString::fromLatin1(name));
     }
     return codes;

@@ -25,6 +25,12 @@ inline constexpr qsizetype JudgeWindowSize = 100000;
 // every score is 0, gives "SJIS". Bytes that start with a UTF-16 byte-order mark (FF FE
 // or FE FF) give "UNICODE" without scoring: the mark decides the code, and the readers of
 // "UNICODE" take the byte order from it.
+//
+// Two rules stand above the scores. Unless the answer is "BIN", bytes that are UTF-8
+// throughout (all of `bytes`, not only the window; a sequence cut off by their end counts)
+// and hold a multi-byte sequence give "UTF8": a caller with the whole text passes it
+// whole. "UTF7" needs at least one closed encoded run ("+" and base64 bytes up to "-");
+// without one its score counts as 0, as "+-" alone is the plus sign of an ASCII text.
 QString JudgeCode(QByteArrayView bytes, bool checkBin);
 
 // The codes in the judge's order of preference, the first being JudgeCode's answer: "BIN"

@@ -6,6 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QStringDecoder>
+
+#include <algorithm>
 #include <cstring>
 #include <functional>
 #include <random>
@@ -159,8 +162,7 @@ TEST(JudgeCode, TiesAndTheBinaryRule)
         {"NUL bytes with BIN allowed", QByteArray(10, '\0'), true, "BIN"},
         {"NUL bytes without", QByteArray(10, '\0'), false, "SJIS"},
         {"UTF-8 and EUC tie", bytesOf({0xC2, 0xA1}), false, "UTF8"},
-        {"Shift-JIS and UTF-8 tie", bytesOf({0xE3, 0x81, 0x82, 0xE3, 0x81, 0x82}), false, "SJIS"},
-        {"UTF-7 pair", "+-", false, "UTF7"},
+        {"Shift-JIS and UTF-8 tie, not UTF-8", bytesOf({0xE3, 0x81, 0x82, 0xE3, 0x81, 0x82, 0x80}), false, "SJIS"},
         {"JIS", "\x1B$B0!0!\x1B(B", false, "JIS"},
         {"EUC", bytesOf({0xB0, 0xA1}), false, "EUC"},
         {"UTF-16", bytesOf({0x93, 0x30, 0x93, 0x30}), false, "UNICODE"},
@@ -181,8 +183,38 @@ TEST(JudgeCode, TiesAndTheBinaryRule)
         EXPECT_EQ(codes.size(), alone ? 1 : 6);
     }
     // Behind the judged code, the others by score, ties in the same order.
-    EXPECT_EQ(JudgeCodes(bytesOf({0xE3, 0x81, 0x82, 0xE3, 0x81, 0x82}), true),
+    EXPECT_EQ(JudgeCodes(bytesOf({0xE3, 0x81, 0x82, 0xE3, 0x81, 0x82, 0x80}), true),
               QStringList({"SJIS", "UTF8", "UNICODE", "JIS", "UTF7", "EUC"}));
+}
+
+// Valid UTF-8 with a multi-byte sequence is UTF-8 whatever the scores; the whole bytes
+// given decide, not only the window. UTF-7 needs an encoded run: "+-" alone is a plus sign.
+TEST(JudgeCode, Utf8TextsAndUtf7Runs)
+{
+    const QByteArray pastWindow = QByteArray(JudgeWindowSize + 10, 'a') + "\xE2\x80\x99";
+    const struct
+    {
+        const char *name;
+        QByteArray bytes;
+        const char *expected;
+    } cases[] = {
+        {"Shift-JIS tie of a letter behind C5 81", "\xC5\x81ukasz", "UTF8"},
+        {"Shift-JIS ahead of a quote E2 80 99", "module\xE2\x80\x99s", "UTF8"},
+        {"only past the window, whole text given", pastWindow, "UTF8"},
+        {"only past the window, window given", pastWindow.first(JudgeWindowSize), "SJIS"},
+        {"Shift-JIS tie, same bytes twice", bytesOf({0xE3, 0x81, 0x82, 0xE3, 0x81, 0x82}), "UTF8"},
+        {"sequence cut by the end of a block", "\xE3\x81\x82\xE3\x81", "UTF8"},
+        {"tree drawing with \"+--\"", "+-- a\n+-- b\n", "SJIS"},
+        {"UTF-7 run", "+ZeVnLIqe-", "UTF7"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const QStringList codes = JudgeCodes(c.bytes, true);
+        EXPECT_EQ(codes.value(0), c.expected);
+        QStringList distinct = codes;
+        distinct.removeDuplicates();
+        EXPECT_EQ(distinct.size(), 6);
+    }
 }
 
 TEST(JudgeCode, PlainAsciiScoresFiftyEverywhere)
@@ -447,10 +479,17 @@ double scoreUnicode(QByteArrayView bytes)
     return sample.score(half);
 }
 
-double scoreUtf7(QByteArrayView bytes)
+struct Utf7Reading
+{
+    double score;
+    bool encodedRun; // a run of base64 bytes behind a "+" that scored as closed
+};
+
+Utf7Reading readUtf7(QByteArrayView bytes)
 {
     const Sample sample(bytes);
     HalfPoints half = 0;
+    bool encodedRun = false;
     bool inRun = false;
     qsizetype count = 0;
     int leftover = 0;
@@ -465,8 +504,10 @@ double scoreUtf7(QByteArrayView bytes)
                 half += 2;
             else if (count == 1)
                 half += 8;
-            else if (count >= 4 && leftover < 6 && (base64Value(sample.data[index - 1]) & mask) == 0)
+            else if (count >= 4 && leftover < 6 && (base64Value(sample.data[index - 1]) & mask) == 0) {
                 half += 4 * (count + 1);
+                encodedRun = true;
+            }
             inRun = false;
             count = 0;
         } else if (inRun) {
@@ -482,7 +523,37 @@ double scoreUtf7(QByteArrayView bytes)
             half += singleByte(byte);
         }
     }
-    return sample.score(half);
+    return {sample.score(half), encodedRun};
+}
+
+double scoreUtf7(QByteArrayView bytes)
+{
+    return readUtf7(bytes).score;
+}
+
+bool decodesAsUtf8(const QByteArray &bytes)
+{
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString decoded = decoder(bytes);
+    return !decoder.hasError();
+}
+
+// UTF-8 throughout, with at least one byte of 0x80 or above; a sequence cut off by the end
+// counts when some continuation bytes would complete it.
+bool isMultiByteUtf8(QByteArrayView bytes)
+{
+    if (std::none_of(bytes.begin(), bytes.end(), [](char byte) { return uchar(byte) >= 0x80; }))
+        return false;
+    const QByteArray whole = bytes.toByteArray();
+    if (decodesAsUtf8(whole))
+        return true;
+    for (const uchar first : {0x80, 0x8F, 0x90, 0x9F, 0xA0, 0xBF}) {
+        for (int length = 1; length <= 3; ++length) {
+            if (decodesAsUtf8(whole + char(first) + QByteArray(length - 1, '\x80')))
+                return true;
+        }
+    }
+    return false;
 }
 
 double scoreBinary(QByteArrayView bytes)
@@ -501,9 +572,10 @@ QString judgeCode(QByteArrayView bytes, bool checkBin)
     if (bytes.size() >= 2 && ((uchar(bytes[0]) == 0xFF && uchar(bytes[1]) == 0xFE)
                               || (uchar(bytes[0]) == 0xFE && uchar(bytes[1]) == 0xFF)))
         return "UNICODE";
+    const Utf7Reading utf7 = readUtf7(bytes);
     const std::pair<double, const char *> scores[] = {
         {scoreSjis(bytes), "SJIS"}, {scoreUnicode(bytes), "UNICODE"}, {scoreJis(bytes), "JIS"},
-        {scoreUtf7(bytes), "UTF7"}, {scoreUtf8(bytes), "UTF8"},       {scoreEuc(bytes), "EUC"},
+        {utf7.encodedRun ? utf7.score : 0.0, "UTF7"}, {scoreUtf8(bytes), "UTF8"}, {scoreEuc(bytes), "EUC"},
         {checkBin ? scoreBinary(bytes) : 0.0, "BIN"},
     };
     const auto *best = &scores[0];
@@ -511,6 +583,8 @@ QString judgeCode(QByteArrayView bytes, bool checkBin)
         if (candidate.first > best->first)
             best = &candidate;
     }
+    if (qstrcmp(best->second, "BIN") != 0 && isMultiByteUtf8(bytes))
+        return "UTF8";
     return QString::fromLatin1(best->second);
 }
 

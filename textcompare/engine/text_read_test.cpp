@@ -141,7 +141,7 @@ TEST_F(TextReadTest, AJudgedCodeThatDoesNotReadTheTextGivesWayToTheNext)
         QString text;
     } cases[] = {
         {"ASCII with many + and - pairs", python, "UTF7", FileCodeIndex::Sjis, QString::fromLatin1(python)},
-        {"UTF-8 with one Å", utf8, "SJIS", FileCodeIndex::Utf8, QString::fromUtf8(utf8)},
+        {"UTF-8 with one Å, UTF-8 whatever the scores", utf8, "UTF8", FileCodeIndex::Utf8, QString::fromUtf8(utf8)},
         {"Latin-1, which no code reads", latin1, "SJIS", FileCodeIndex::Auto, QString()},
         {"SJIS with a broken pair, never read as UTF-16", brokenSjis, "SJIS", FileCodeIndex::Auto, QString()},
     };
