@@ -205,16 +205,29 @@ ContentCheck::FileResult ContentComparer::CheckFileUpd(const QString &path1, con
 
     QByteArray whole1 = std::move(data.firstBlock1);
     QByteArray whole2 = std::move(data.firstBlock2);
-    if (whole1.size() < data.size1 && !readWhole(path1, data.size1, whole1))
+    const bool longer1 = whole1.size() < data.size1;
+    const bool longer2 = whole2.size() < data.size2;
+    if (longer1 && !readWhole(path1, data.size1, whole1))
         return result;
-    if (whole2.size() < data.size2 && !readWhole(path2, data.size2, whole2))
+    if (longer2 && !readWhole(path2, data.size2, whole2))
         return result;
+    // A text read whole is judged whole, as the viewer judges it: UTF-8 text past the
+    // first block still makes it UTF-8.
+    if (longer1)
+        codes1 = JudgeFileCodes(path1, whole1);
+    if (longer2)
+        codes2 = JudgeFileCodes(path2, whole2);
     // Each file is read as the viewer reads it: in the judged code, or in the next code
-    // of the judge's preference when that one does not read every byte.
+    // of the judge's preference when that one does not read every byte. The code shown
+    // is the one it is read in.
     QString read1;
     QString read2;
     const QString text1 = m_codes.ToVbUnicodeFirstClean(codes1, whole1, read1);
     const QString text2 = m_codes.ToVbUnicodeFirstClean(codes2, whole2, read2);
+    if (!read1.isEmpty())
+        result.code1 = read1;
+    if (!read2.isEmpty())
+        result.code2 = read2;
     if (!read1.isEmpty() && !read2.isEmpty() && lineEndsAsLf(text1) == lineEndsAsLf(text2))
         result.differ = false;
     return result;

@@ -169,7 +169,15 @@ TEST_F(ContentComparerTest, TextsComparedRegardlessOfLineEndsAndCodes)
     const ContentCheck::FileResult source =
         loose.CheckFileUpd(file("a.py", python), file("b.py", lf(QString::fromLatin1(python)).toLatin1()));
     EXPECT_FALSE(source.differ);
-    EXPECT_EQ(source.code1, "UTF7") << "the codes shown stay the judged ones";
+    EXPECT_EQ(source.code1, "SJIS") << "the code shown is the one the file is read in";
+    // UTF-8 text only behind the first block, against the same text behind a UTF-8 mark:
+    // judged whole, both read as UTF-8.
+    const QByteArray lateQuote = QByteArray(ContentComparer::BlockSize + 10, 'a') + "\nmodule\xE2\x80\x99s\n";
+    const ContentCheck::FileResult late =
+        loose.CheckFileUpd(file("late.py", lateQuote), file("late_bom.py", "\xEF\xBB\xBF" + lateQuote));
+    EXPECT_FALSE(late.differ);
+    EXPECT_EQ(late.code1, "UTF8");
+    EXPECT_EQ(late.code2, "UTF8");
     // The byte-order mark tells UTF-16 and its byte order.
     const ContentCheck::FileResult utf16Orders = comparer(true, true).CheckFileUpd(
         file("le.txt", utf16(JapaneseText, false)), file("be.txt", utf16(JapaneseText, true)));
