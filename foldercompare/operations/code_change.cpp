@@ -130,8 +130,8 @@ FileConversion ConvertFileBytes(const QString &source, const QString &sourceCode
     }
     if (bytes.isEmpty())
         return result;
-    const QStringList judged = JudgeFileCodes(
-        source, QByteArrayView(bytes).first(std::min<qsizetype>(bytes.size(), JudgeSampleBytes)), binJdExt);
+    // Judged from the whole text: UTF-8 text behind the first block still makes it UTF-8.
+    const QStringList judged = JudgeFileCodes(source, bytes, binJdExt);
     if (judged.constFirst() == Bin) {
         result.refusal = QStringLiteral("バイナリファイルと判定されたため変換しません");
         return result;

@@ -182,6 +182,9 @@ TEST_F(CodeChangeTest, ConvertsInPlaceAndRefusesWhatItCannotConvertCleanly)
     // ASCII that the judge takes for UTF-7, which does not read it: read in the next code.
     const QByteArray pythonLine = "    total = left+base-right+size-1\r\n";
     const QString python = file("one/shift.py", pythonLine.repeated(20));
+    // UTF-8 text only behind the judged block: the whole text makes it UTF-8.
+    const QByteArray ascii(100010, 'a');
+    const QString late = file("one/late.py", ascii + "\r\nmodule\xE2\x80\x99s\r\n");
     const QByteArray emoji = codes.VbUnicode_To_UTF8(u"smile \U0001F600\n", false);
     const QString unrepresentable = file("one/emoji.txt", emoji);
     const QString binary = file("one/tool.exe", "MZ\x90");
@@ -190,17 +193,18 @@ TEST_F(CodeChangeTest, ConvertsInPlaceAndRefusesWhatItCannotConvertCleanly)
     m_dialogs.answerNext(Yes);
     CodeChangeOperation toUtf8(0, QString(), QStringLiteral("UTF8"), QStringLiteral("\n"), tree("work.tmp"));
     run(toUtf8,
-        rows({"sjis.txt", "bom.txt", "shift.py", "tool.exe", "empty.txt", "locked.txt", "sub/", "gone.txt"}),
+        rows({"sjis.txt", "bom.txt", "shift.py", "late.py", "tool.exe", "empty.txt", "locked.txt", "sub/", "gone.txt"}),
         localSides(true));
     EXPECT_EQ(read(sjis), codes.VbUnicode_To_UTF8(u"日本語\nmixed\nends\n", false));
     EXPECT_EQ(read(bom), "text\n");
     EXPECT_EQ(read(python), QByteArray("    total = left+base-right+size-1\n").repeated(20));
+    EXPECT_EQ(read(late).mid(ascii.size()), "\nmodule\xE2\x80\x99s\n");
     EXPECT_EQ(read(tree("one/locked.txt")), "locked\n");
     EXPECT_FALSE(QFileInfo(tree("one/locked.txt")).permission(QFile::WriteOwner));
     EXPECT_EQ(read(binary), "MZ\x90");
     EXPECT_EQ(read(empty), "");
-    EXPECT_EQ(toUtf8.filesConverted(), 4);
-    EXPECT_EQ(trashed().size(), 4) << "each replaced file went to the trash";
+    EXPECT_EQ(toUtf8.filesConverted(), 5);
+    EXPECT_EQ(trashed().size(), 5) << "each replaced file went to the trash";
     EXPECT_EQ(m_errorList, QStringLiteral("\r\n") + binary + QStringLiteral(" : バイナリファイルと判定されたため変換しません"));
 
     m_dialogs.clear();
