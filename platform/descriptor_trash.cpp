@@ -99,11 +99,19 @@ Descriptor openTopOfMount(int folder, quint64 mount)
     }
 }
 
+// The trash folder for an item, and for a trash at the top folder of the item's mount,
+// that folder (closed for the home trash).
+struct TrashFolder
+{
+    Descriptor trash;
+    Descriptor top;
+};
+
 // Opens the trash folder for an item on the mount `mount` in the open folder `folder`:
 // the home trash when it lies on that mount, else the trash at the mount's top folder.
 // A rename or a link reaches either from the item; the home trash on another mount of
 // the same file system (the item's side a bind mount) would refuse both.
-Descriptor openTrashFor(int folder, quint64 mount)
+TrashFolder openTrashFor(int folder, quint64 mount)
 {
     const QByteArray dataHome = QFile::encodeName(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation));
     QDir().mkpath(QFile::decodeName(dataHome));
@@ -112,9 +120,9 @@ Descriptor openTrashFor(int folder, quint64 mount)
         Descriptor home(openOwnFolder(data.get(), "Trash"));
         // A home trash that is a mount of its own is left for the mount's.
         if (!home.isOpen() || mountOf(home.get(), "") == mount)
-            return home;
+            return {std::move(home), {}};
     }
-    const Descriptor topFolder = openTopOfMount(folder, mount);
+    Descriptor topFolder = openTopOfMount(folder, mount);
     if (!topFolder.isOpen())
         return {};
     const QByteArray user = QByteArray::number(::geteuid());
@@ -125,10 +133,47 @@ Descriptor openTrashFor(int folder, quint64 mount)
         if (sharedTrash.get() >= 0) {
             Descriptor own(openOwnFolder(sharedTrash.get(), user.constData()));
             if (own.isOpen())
-                return own;
+                return {std::move(own), std::move(topFolder)};
         }
     }
-    return Descriptor(openOwnFolder(topFolder.get(), (".Trash-" + user).constData()));
+    Descriptor own(openOwnFolder(topFolder.get(), (".Trash-" + user).constData()));
+    return {std::move(own), std::move(topFolder)};
+}
+
+// The absolute path by which the system names the open folder `descriptor` (links and
+// relative paths resolved, a bind mount named where it is mounted); empty when it names
+// none (a folder removed meanwhile).
+QByteArray pathOfFolder(int descriptor)
+{
+    const QByteArray link = "/proc/self/fd/" + QByteArray::number(descriptor);
+    QByteArray path(4096, Qt::Uninitialized);
+    const ssize_t length = ::readlink(link.constData(), path.data(), size_t(path.size()));
+    if (length <= 0 || length >= path.size())
+        return {};
+    path.truncate(length);
+    return path.startsWith('/') && !path.endsWith(" (deleted)") ? path : QByteArray();
+}
+
+// The original place of the item `name` of the open folder `folder` as its trash record
+// keeps it: an absolute path in the home trash; in the trash at the top folder `top` of
+// the item's mount, its path below that folder, which a restore reads from the folder
+// that holds the trash wherever the mount is then. `path` (the item's path as the caller
+// gave it) stands in, made absolute, where the system names no folder.
+QByteArray recordedPath(int folder, const QByteArray &name, const Descriptor &top, const QByteArray &path)
+{
+    const QByteArray folderPath = pathOfFolder(folder);
+    if (folderPath.isEmpty()) {
+        if (path.startsWith('/'))
+            return path;
+        const QByteArray current = QFile::encodeName(QDir::currentPath());
+        return (current == "/" ? QByteArray() : current) + '/' + path;
+    }
+    const QByteArray item = (folderPath == "/" ? QByteArray() : folderPath) + '/' + name;
+    const QByteArray topPath = top.isOpen() ? pathOfFolder(top.get()) : QByteArray();
+    if (topPath.isEmpty())
+        return item;
+    const QByteArray topPrefix = topPath == "/" ? topPath : topPath + '/';
+    return item.startsWith(topPrefix) ? item.sliced(topPrefix.size()) : item;
 }
 
 QByteArray trashInfo(const QByteArray &path)
@@ -167,14 +212,14 @@ int putIntoTrash(int folder, const QByteArray &name, const QByteArray &path, Pla
     const std::optional<quint64> mount = mountOf(folder, name.constData());
     if (!mount)
         return lastError();
-    const Descriptor trash(openTrashFor(folder, *mount));
-    if (!trash.isOpen())
+    const TrashFolder trash = openTrashFor(folder, *mount);
+    if (!trash.trash.isOpen())
         return lastError();
-    const Descriptor files(openOwnFolder(trash.get(), "files"));
-    const Descriptor info(openOwnFolder(trash.get(), "info"));
+    const Descriptor files(openOwnFolder(trash.trash.get(), "files"));
+    const Descriptor info(openOwnFolder(trash.trash.get(), "info"));
     if (!files.isOpen() || !info.isOpen())
         return lastError();
-    const QByteArray record = trashInfo(path);
+    const QByteArray record = trashInfo(recordedPath(folder, name, trash.top, path));
     for (int attempt = 1; attempt <= NumberedNames + RandomNames; ++attempt) {
         const QByteArray suffix = attempt == 1              ? QByteArray()
                                   : attempt <= NumberedNames ? '.' + QByteArray::number(attempt)

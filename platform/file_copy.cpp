@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <limits>
 #include <vector>
 
@@ -160,9 +161,15 @@ TargetState TargetState::at(int folder, const QByteArray &name, struct stat *inf
             state.unreadable = errno;
         return state;
     }
+    return of(entry);
+}
+
+TargetState TargetState::of(const struct stat &info)
+{
+    TargetState state;
     state.present = true;
-    state.identity = IdentityOf(entry);
-    state.changedNs = qint64(entry.st_ctim.tv_sec) * 1000000000 + entry.st_ctim.tv_nsec;
+    state.identity = IdentityOf(info);
+    state.changedNs = qint64(info.st_ctim.tv_sec) * 1000000000 + info.st_ctim.tv_nsec;
     return state;
 }
 
@@ -207,11 +214,32 @@ Placement WrittenCopy::place(const BeforePlace &beforePlace)
         if (const std::optional<QString> refusal = beforePlace([this] { return temporaryThere(); }))
             return failed(*refusal, 0);
     }
-    if (::renameat(folder, m_temporaryName.constData(), folder, m_targetName.constData()) != 0)
-        return failed(SystemErrorText(errno), errno);
+    if (const int error = rename()) {
+        if (error == EEXIST) {
+            placement.outcome = Placement::Outcome::TargetChanged;
+            return placement;
+        }
+        if (error == ENOENT && !temporaryThere())
+            return failed(QStringLiteral("新しい内容の一時ファイルが名前を変える前に消えました"), error);
+        return failed(SystemErrorText(error), error);
+    }
     m_temporaryName.clear();
     placement.timesError = KeepTimesAfterRename(folder, m_targetName, m_times);
     return placement;
+}
+
+int WrittenCopy::rename() const
+{
+    const int folder = m_folder->get();
+    if (!m_decided.present) {
+        if (::renameat2(folder, m_temporaryName.constData(), folder, m_targetName.constData(), RENAME_NOREPLACE) == 0)
+            return 0;
+        // A file system that does not take the flag refuses it so; the look before
+        // stands alone there.
+        if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP)
+            return errno;
+    }
+    return ::renameat(folder, m_temporaryName.constData(), folder, m_targetName.constData()) == 0 ? 0 : errno;
 }
 
 bool WrittenCopy::temporaryThere() const

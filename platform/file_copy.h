@@ -136,6 +136,8 @@ struct TargetState
     // Examines the entry `name` of the open folder `folder` (AT_FDCWD: `name` is a path)
     // without following a link there; `info`, when given, receives what was read.
     static TargetState at(int folder, const QByteArray &name, struct stat *info = nullptr);
+    // The state of an entry that is there, examined as `info`.
+    static TargetState of(const struct stat &info);
     bool sameAs(const TargetState &other) const;
 };
 
@@ -150,8 +152,9 @@ struct Placement
 {
     enum class Outcome {
         Placed,
-        // The target is no longer in the state the copy was decided on: the copy is
-        // dropped and the target left alone.
+        // The target is no longer in the state the copy was decided on (also: a file was
+        // made where there was none, found by the rename itself): the copy is dropped and
+        // the target left alone.
         TargetChanged,
         Failed,
     };
@@ -187,11 +190,17 @@ public:
     // not in the state the copy was decided on, the copy is dropped (TargetChanged).
     // Else `beforePlace` runs, the copy is renamed over the target (a link there is
     // replaced, never written through) and gets its times once more where the rename
-    // took them (KeepTimesAfterRename). Unless it was placed, the target is as it was
-    // but for what `beforePlace` did.
+    // took them (KeepTimesAfterRename). A copy decided on for a target that was not there
+    // takes the name only while nothing is there (RENAME_NOREPLACE, where the file system
+    // takes it): a file made after the look is TargetChanged too. A temporary file that
+    // another program removed before the rename fails the placing, saying so. Unless it
+    // was placed, the target is as it was but for what `beforePlace` did.
     Placement place(const BeforePlace &beforePlace = {});
 
 private:
+    // Renames the temporary file over the target, never over a file made where the copy
+    // was decided on none; 0, or the system's error number (EEXIST: a file was made).
+    int rename() const;
     // Whether the temporary file is still there, not removed by anyone since.
     bool temporaryThere() const;
 

@@ -270,6 +270,11 @@ FileInfoLogReader::FileInfoLogReader(const QString &path)
                                   + file.errorString());
 }
 
+FileInfoLogReader::FileInfoLogReader(const QString &path, QByteArray bytes)
+    : m_path(path), m_bytes(std::move(bytes))
+{
+}
+
 void FileInfoLogReader::damaged(const QString &what) const
 {
     throw common::Failure(13, QCoreApplication::applicationName(),

@@ -65,6 +65,11 @@ public:
     // A missing file reads as an empty listing. Throws common::Failure when the file
     // exists but cannot be read.
     explicit FileInfoLogReader(const QString &path);
+    // Reads the listing `bytes`, named `path` in the failures.
+    FileInfoLogReader(const QString &path, QByteArray bytes);
+
+    // The whole listing as read.
+    const QByteArray &bytes() const { return m_bytes; }
 
     // The next record, or nullopt at the end. Throws common::Failure (type mismatch,
     // number 13) for a record that a hand edit or a cut broke: a date not of the form

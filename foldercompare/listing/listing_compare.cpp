@@ -458,6 +458,9 @@ CompareOutcome Merge::run()
         m_sides[side].files.setRoot(m_request.sideRoot[side], factsApply ? &*facts : nullptr);
         if (m_request.hasInformation[side])
             m_sides[side].reader.emplace(m_request.listingFile[side]);
+        outcome.compared[side] = ComparedListing(m_request.sideRoot[side], m_sides[side].nonFolder,
+                                                 m_sides[side].reader ? m_sides[side].reader->bytes() : QByteArray(),
+                                                 factsApply ? facts : std::nullopt);
     }
 
     const int rememberedRow = m_grid.row();

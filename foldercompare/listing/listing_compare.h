@@ -1,5 +1,6 @@
 #pragma once
 
+#include "foldercompare/listing/compared_listing.h"
 #include "foldercompare/listing/gathering_facts.h"
 #include "foldercompare/listing/result_rows.h"
 #include "foldercompare/listing/work_host.h"
@@ -92,6 +93,8 @@ struct CompareOutcome
     QString limitMessage;
     // ShowFirstDiff after the comparison: cleared when the list has rows.
     bool showFirstDiff = false;
+    // Each side as the merge read it, for the file operations on the rows.
+    std::array<ComparedListing, 2> compared;
 };
 
 // CompareFiles: merges the two sorted listing files into `grid` (reset through the host

@@ -16,12 +16,18 @@
 #include <cerrno>
 #include <memory>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace foldercompare::operations {
 
 namespace {
 
 const QString Bin = QStringLiteral("BIN");
 constexpr qint64 JudgeSampleBytes = 100000;
+const QString ChangedMeanwhile = QStringLiteral("文字コード変換の開始後に別のプログラムがファイルを変更したため、書き換えませんでし"
+                                                "た（その間に保存された可能性があります）");
 
 const QStringList &codeNames()
 {
@@ -128,6 +134,13 @@ FileConversion ConvertFileBytes(const QString &source, const QString &sourceCode
         result.refusal = file.errorString();
         return result;
     }
+    return ConvertBytes(source, bytes, sourceCode, targetCode, lineEnd, binJdExt);
+}
+
+FileConversion ConvertBytes(const QString &source, const QByteArray &bytes, const QString &sourceCode,
+                            const QString &targetCode, const QString &lineEnd, const QStringList &binJdExt)
+{
+    FileConversion result;
     if (bytes.isEmpty())
         return result;
     // Judged from the whole text: UTF-8 text behind the first block still makes it UTF-8.
@@ -197,6 +210,66 @@ CodeChangeOperation::~CodeChangeOperation()
         file.outcome.wait();
 }
 
+namespace {
+
+// Reads the whole file `name` of the open folder `folder` while it is in the state
+// `decided`; nullopt when it is not (`outcome.changed`) or cannot be read
+// (`outcome.failure`).
+std::optional<QByteArray> readAsDecided(int folder, const QByteArray &name, const platform::TargetState &decided,
+                                        CodeChangeOperation::FileOutcome &outcome)
+{
+    const platform::Descriptor input(::openat(folder, name.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    struct stat before;
+    if (!input.isOpen() || ::fstat(input.get(), &before) != 0) {
+        if (errno == ENOENT || errno == ELOOP)
+            outcome.changed = true;
+        else
+            outcome.failure = platform::SystemErrorText(errno);
+        return std::nullopt;
+    }
+    QFile file;
+    if (!file.open(input.get(), QIODevice::ReadOnly, QFileDevice::DontCloseHandle)) {
+        outcome.failure = file.errorString();
+        return std::nullopt;
+    }
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        outcome.failure = file.errorString();
+        return std::nullopt;
+    }
+    // A write while it was read leaves its mark on the change time.
+    struct stat after;
+    if (!platform::TargetState::of(before).sameAs(decided) || ::fstat(input.get(), &after) != 0
+        || !platform::TargetState::of(after).sameAs(decided)) {
+        outcome.changed = true;
+        return std::nullopt;
+    }
+    return bytes;
+}
+
+// Writes `bytes` beside the file `name` of the open folder `folder` and makes them a copy
+// waiting to replace it while it is in the state `decided`.
+void writeBeside(const std::shared_ptr<const platform::Descriptor> &folder, const QByteArray &name,
+                 const QByteArray &bytes, const platform::TargetState &decided, CodeChangeOperation::FileOutcome &outcome)
+{
+    platform::AtomicFile file(folder, name);
+    struct stat written;
+    if (!file.open() || !file.write(bytes) || !file.finish()) {
+        outcome.failure = file.errorString();
+        return;
+    }
+    const QByteArray temporary = file.takeFinishedTemporary();
+    if (::fstatat(folder->get(), temporary.constData(), &written, AT_SYMLINK_NOFOLLOW) != 0) {
+        outcome.failure = platform::SystemErrorText(errno);
+        ::unlinkat(folder->get(), temporary.constData(), 0);
+        return;
+    }
+    const struct timespec times[2] = {written.st_atim, written.st_mtim};
+    outcome.written = std::make_unique<platform::WrittenCopy>(folder, temporary, name, times, decided);
+}
+
+} // namespace
+
 void CodeChangeOperation::handleRow(OperationFrame &frame, const OperationRow &row)
 {
     const QString path = frame.writtenPath(m_side, row);
@@ -210,12 +283,9 @@ void CodeChangeOperation::handleRow(OperationFrame &frame, const OperationRow &r
         frame.listError(path, *link);
         return;
     }
-    const bool readOnly = IsReadOnlyEntry(path);
-    if (readOnly && !frame.mayHandleReadOnly(path))
-        return;
-    // The file is looked up again from the side's root down, and every change made in the
-    // folder reached: a link put in place of a folder on the way since the check above
-    // (while the question was open) fails the row and changes nothing through it.
+    // The file is looked up from the side's root down, and every change made in the
+    // folder reached: a link put in place of a folder on the way since (while the
+    // read-only question was open) fails the row when it is put in place.
     platform::Descriptor opened;
     QByteArray name;
     if (const StepResult link = OpenEntryFolder(frame.sides().sideRoot[m_side], path, opened, name)) {
@@ -227,27 +297,30 @@ void CodeChangeOperation::handleRow(OperationFrame &frame, const OperationRow &r
         return;
     }
     auto folder = std::make_shared<const platform::Descriptor>(std::move(opened));
-    if (readOnly)
-        SetReadOnlyAt(folder->get(), name, -1);
+    // The file as the conversion is decided on: it is read in this state and replaced
+    // only while it is still in it.
+    const std::optional<DecidedTarget> decided = DecideTarget(frame, m_side, row, folder->get(), name, path, true);
+    // Nothing there, as the list shows: nothing to convert.
+    if (!decided || !decided->state.present)
+        return;
     if (m_pending.size() >= size_t(std::max(2, QThread::idealThreadCount())))
         collectOldest(frame);
     auto job = std::make_shared<std::packaged_task<FileOutcome()>>(
-        [path, folder, name, sourceCode = m_sourceCode, targetCode = m_targetCode, lineEnd = m_lineEnd,
-         binJdExt = frame.sides().binJdExt] {
+        [path, folder, name, decided = decided->state, sourceCode = m_sourceCode, targetCode = m_targetCode,
+         lineEnd = m_lineEnd, binJdExt = frame.sides().binJdExt] {
             FileOutcome outcome;
-            const FileConversion conversion = ConvertFileBytes(path, sourceCode, targetCode, lineEnd, binJdExt);
-            if (!conversion.ok) {
-                outcome.failure = conversion.refusal;
+            const std::optional<QByteArray> bytes = readAsDecided(folder->get(), name, decided, outcome);
+            if (!bytes)
                 return outcome;
-            }
-            auto file = std::make_unique<platform::AtomicFile>(folder, name);
-            if (file->open() && file->write(conversion.bytes) && file->finish())
-                outcome.written = std::move(file);
+            const FileConversion conversion = ConvertBytes(path, *bytes, sourceCode, targetCode, lineEnd, binJdExt);
+            if (!conversion.ok)
+                outcome.failure = conversion.refusal;
             else
-                outcome.failure = file->errorString();
+                writeBeside(folder, name, conversion.bytes, decided, outcome);
             return outcome;
         });
-    m_pending.push_back({frame.currentRow(), path, folder, name, readOnly, job->get_future()});
+    m_pending.push_back(
+        {frame.currentRow(), path, folder, name, decided->madeWritable, decided->state, job->get_future()});
     QThreadPool::globalInstance()->start([job] { (*job)(); });
 }
 
@@ -255,27 +328,42 @@ void CodeChangeOperation::collectOldest(OperationFrame &frame)
 {
     PendingFile file = std::move(m_pending.front());
     m_pending.pop_front();
-    const FileOutcome outcome = file.outcome.get();
-    StepResult failure;
+    FileOutcome outcome = file.outcome.get();
+    bool changed = outcome.changed;
+    StepResult failure = changed ? StepResult(ChangedMeanwhile) : std::nullopt;
     if (!outcome.written) {
         if (!outcome.failure.isEmpty())
             failure = outcome.failure;
     } else {
-        if (frame.sides().recyclerBackup) {
-            // The trash keeps the old file as it was, read-only included.
-            if (file.readOnly)
-                SetReadOnlyAt(file.folder->get(), file.name, 1);
-            failure = TrashBackupBeforeReplace(file.folder->get(), file.name, file.path,
-                                               [&outcome] { return outcome.written->replacementExists(); });
-        }
-        if (!failure && !outcome.written->place())
-            failure = outcome.written->errorString();
-        if (!failure)
-            ++m_filesConverted;
+        // A link put in place of the file or of a folder above it since the row was
+        // decided on is not written through.
+        failure = LinkOnTheWay(frame.sides().sideRoot[m_side], file.path, true);
+        BeforeReplace backup;
+        if (frame.sides().recyclerBackup)
+            backup = [&file](const ReplacementReady &replacementReady) {
+                // The trash keeps the old file as it was, read-only included.
+                if (file.readOnly)
+                    SetReadOnlyAt(file.folder->get(), file.name, 1);
+                return TrashBackupBeforeReplace(file.folder->get(), file.name, file.path, replacementReady);
+            };
+        const platform::Placement placement = failure ? platform::Placement() : outcome.written->place(backup);
+        changed = !failure && placement.outcome == platform::Placement::Outcome::TargetChanged;
+        if (changed)
+            failure = ChangedMeanwhile;
+        else if (!failure && placement.outcome == platform::Placement::Outcome::Failed)
+            failure = placement.reason;
     }
-    if (file.readOnly)
-        SetReadOnlyAt(file.folder->get(), file.name, 1);
-    if (failure)
+    if (!failure && outcome.written) {
+        ++m_filesConverted;
+        // The new contents keep the file read-only.
+        if (file.readOnly)
+            SetReadOnlyAt(file.folder->get(), file.name, 1);
+    } else if (file.readOnly) {
+        RestoreReadOnly(file.folder->get(), file.name, file.decided);
+    }
+    if (failure && changed)
+        frame.listChangedMeanwhile(file.row, file.path, *failure);
+    else if (failure)
         frame.listRowError(file.row, file.path, *failure);
 }
 
@@ -287,7 +375,7 @@ void CodeChangeOperation::finishRows(OperationFrame &frame)
         for (PendingFile &file : m_pending) {
             file.outcome.wait();
             if (file.readOnly)
-                SetReadOnlyAt(file.folder->get(), file.name, 1);
+                RestoreReadOnly(file.folder->get(), file.name, file.decided);
         }
         frame.countRowsNotReached(int(m_pending.size()));
         m_pending.clear();

@@ -2,6 +2,7 @@
 
 #include "foldercompare/operations/operation_frame.h"
 #include "platform/descriptor.h"
+#include "platform/file_copy.h"
 
 #include <QByteArray>
 #include <QStringList>
@@ -9,10 +10,6 @@
 #include <deque>
 #include <future>
 #include <memory>
-
-namespace platform {
-class AtomicFile;
-}
 
 namespace foldercompare::operations {
 
@@ -54,6 +51,9 @@ struct FileConversion
 // "SJIS", "JIS", "EUC", "UNICODE", "UTF7" and "UTF8"; any other is refused.
 FileConversion ConvertFileBytes(const QString &source, const QString &sourceCode, const QString &targetCode,
                                 const QString &lineEnd, const QStringList &binJdExt);
+// The same for the contents `bytes` of the file `source`, already read.
+FileConversion ConvertBytes(const QString &source, const QByteArray &bytes, const QString &sourceCode,
+                            const QString &targetCode, const QString &lineEnd, const QStringList &binJdExt);
 
 // ConvertFileBytes of `source`, written over `destination` through a temporary file
 // beside it. False, with nothing written, when the conversion or the write failed.
@@ -68,7 +68,11 @@ bool ConvertFileCode(const QString &source, const QString &destination, const QS
 // is put in place (after the trash backup of the old file) and reaches the lists in row
 // order. After a confirmed stop the conversions not yet in place are dropped, their files
 // left as they were and their rows counted as not done. A local row that is a symbolic link, or lies below one, and
-// an FTP row below a link on the server fail: nothing is written through a link.
+// an FTP row below a link on the server fail: nothing is written through a link. A local
+// file is converted only while it is what the comparison showed
+// (OperationFrame::asCompared), read in the state it was then decided on, and replaced
+// only while it is still in that state (platform::WrittenCopy::place): a file saved
+// meanwhile keeps what was saved, its row is listed and the refresh offered.
 class CodeChangeOperation final : public FileOperation
 {
 public:
@@ -87,11 +91,13 @@ public:
 
     // How the conversion of one local file ended: its new contents written and on the
     // disk beside it, not yet in place, or the reason they were not (empty when the file
-    // was passed over quietly).
+    // was passed over quietly), or the file was not in the state it was decided on when
+    // it was read.
     struct FileOutcome
     {
-        std::unique_ptr<platform::AtomicFile> written;
+        std::unique_ptr<platform::WrittenCopy> written;
         QString failure;
+        bool changed = false;
     };
 
 private:
@@ -106,6 +112,8 @@ private:
         QByteArray name;
         // The file was read-only and made writable for the change.
         bool readOnly = false;
+        // The file as the change was decided on (after it was made writable).
+        platform::TargetState decided;
         std::future<FileOutcome> outcome;
     };
     void convertMirrorCopy(OperationFrame &frame, const QString &path);

@@ -77,8 +77,13 @@ CopyOperation::~CopyOperation()
     // Copies that a failure of the run left behind are not put in place: their
     // destinations get back what the run took from them.
     for (const PendingCopy &pending : m_pendingCopies)
-        if (pending.madeWritable && !pending.mirror)
-            SetReadOnlyAt(pending.folder->get(), pending.name, 1);
+        restoreReadOnly(pending);
+}
+
+void CopyOperation::restoreReadOnly(const PendingCopy &pending)
+{
+    if (pending.madeWritable && !pending.mirror)
+        RestoreReadOnly(pending.folder->get(), pending.name, pending.decided);
 }
 
 QString CopyOperation::completeText() const
@@ -104,7 +109,7 @@ void CopyOperation::handleRow(OperationFrame &frame, const OperationRow &row)
             ++m_foldersCreated;
         return;
     }
-    copyLocally(frame, source, destination);
+    copyLocally(frame, row, source, destination);
 }
 
 bool CopyOperation::fetchSource(OperationFrame &frame, const OperationRow &row, const QString &source)
@@ -185,7 +190,8 @@ bool CopyOperation::makeFolder(OperationFrame &frame, const QString &folder, con
     return true;
 }
 
-void CopyOperation::copyLocally(OperationFrame &frame, const QString &source, const QString &destination)
+void CopyOperation::copyLocally(OperationFrame &frame, const OperationRow &row, const QString &source,
+                                const QString &destination)
 {
     const QFileInfo entry(destination);
     const QString folder = entry.path();
@@ -195,14 +201,11 @@ void CopyOperation::copyLocally(OperationFrame &frame, const QString &source, co
     // destination itself is looked at there.
     if (!makeFolder(frame, folder, destination, opened, created))
         return;
-    const QByteArray name = QFile::encodeName(entry.fileName());
-    if (const StepResult link = LinkAt(opened.get(), name)) {
-        frame.listError(destination, *link);
-        return;
-    }
+    // Without a source file (a row of the destination's side alone) nothing is copied.
     struct stat sourceInfo;
     if (::stat(QFile::encodeName(source).constData(), &sourceInfo) != 0 || !S_ISREG(sourceInfo.st_mode))
         return;
+    const QByteArray name = QFile::encodeName(entry.fileName());
     PendingCopy pending;
     pending.folder = keptFolder(std::move(opened));
     pending.name = name;
@@ -216,15 +219,13 @@ void CopyOperation::copyLocally(OperationFrame &frame, const QString &source, co
     // An FTP destination's file is the mirror copy, not one of the user's: no question,
     // no trash.
     pending.mirror = frame.isFtpSide(m_destinationSide);
-    struct stat destinationInfo;
-    pending.madeWritable
-        = ::fstatat(pending.folder->get(), pending.name.constData(), &destinationInfo, AT_SYMLINK_NOFOLLOW) == 0
-          && S_ISREG(destinationInfo.st_mode) && !(destinationInfo.st_mode & S_IWUSR);
-    if (pending.madeWritable) {
-        if (!pending.mirror && !frame.mayHandleReadOnly(destination))
-            return;
-        SetReadOnlyAt(pending.folder->get(), pending.name, -1);
-    }
+    // The destination as the copy is decided on: it is put in place only over this.
+    const std::optional<DecidedTarget> decided
+        = DecideTarget(frame, m_destinationSide, row, pending.folder->get(), pending.name, destination, !pending.mirror);
+    if (!decided)
+        return;
+    pending.madeWritable = decided->madeWritable;
+    pending.decided = decided->state;
     if (!pending.mirror && frame.sides().recyclerBackup)
         pending.backup = [destination, folder = pending.folder, name = pending.name,
                           madeWritable = pending.madeWritable](const ReplacementReady &replacementReady) {
@@ -233,11 +234,9 @@ void CopyOperation::copyLocally(OperationFrame &frame, const QString &source, co
                 SetReadOnlyAt(folder->get(), name, 1);
             return TrashBackupBeforeReplace(folder->get(), name, destination, replacementReady);
         };
-    // The destination as the copy is decided on: it is put in place only over this.
-    const platform::TargetState decided = platform::TargetState::at(pending.folder->get(), pending.name);
     while (m_copies.full(sourceInfo.st_size, pending.folder.get()))
         placeOldest(frame);
-    m_copies.add(source, pending.folder, pending.name, sourceInfo.st_size, decided);
+    m_copies.add(source, pending.folder, pending.name, sourceInfo.st_size, pending.decided);
     m_pendingCopies.push_back(std::move(pending));
 }
 
@@ -262,17 +261,21 @@ void CopyOperation::placeOldest(OperationFrame &frame)
     StepResult failure = copy->failure().isEmpty()
                              ? LinkOnTheWay(frame.sides().sideRoot[m_destinationSide], pending.destination, true)
                              : std::nullopt;
+    bool changed = false;
     if (!failure) {
         const platform::Placement placement = copy->place(pending.backup);
-        if (placement.outcome == platform::Placement::Outcome::TargetChanged)
+        changed = placement.outcome == platform::Placement::Outcome::TargetChanged;
+        if (changed)
             failure = DestinationChanged;
         else if (placement.outcome == platform::Placement::Outcome::Failed)
             failure = placement.reason;
     }
     if (failure) {
-        if (pending.madeWritable && !pending.mirror)
-            SetReadOnlyAt(pending.folder->get(), pending.name, 1);
-        frame.listRowError(pending.row, pending.destination, *failure);
+        restoreReadOnly(pending);
+        if (changed)
+            frame.listChangedMeanwhile(pending.row, pending.destination, *failure);
+        else
+            frame.listRowError(pending.row, pending.destination, *failure);
     } else {
         ++m_filesCopied;
     }
@@ -288,8 +291,7 @@ void CopyOperation::finishRows(OperationFrame &frame)
     if (frame.outcome().aborted && !frame.isFtpSide(m_destinationSide)) {
         m_copies.discardAll();
         for (const PendingCopy &pending : m_pendingCopies)
-            if (pending.madeWritable)
-                SetReadOnlyAt(pending.folder->get(), pending.name, 1);
+            restoreReadOnly(pending);
         frame.countRowsNotReached(int(m_pendingCopies.size()));
         m_pendingCopies.clear();
         return;
@@ -333,6 +335,19 @@ void DeleteOperation::handleRow(OperationFrame &frame, const OperationRow &row)
     // Nothing there: nothing deleted, nothing counted.
     if (!EntryExists(target))
         return;
+    // Looked at after the question, which may have stood open a while.
+    if (!mirror) {
+        platform::Descriptor folder;
+        QByteArray name;
+        if (const StepResult link = OpenEntryFolder(frame.sides().sideRoot[m_side], target, folder, name)) {
+            frame.listError(target, *link);
+            return;
+        }
+        if (!frame.asCompared(m_side, row, folder.isOpen() ? folder.get() : -1, name)) {
+            frame.listChangedSinceComparison(target);
+            return;
+        }
+    }
     // The entry is looked up again from the side's root down: a link put in place of a
     // folder on the way since the check above (while the question was open) fails the row.
     const QString root = mirror ? QString() : frame.sides().sideRoot[m_side];

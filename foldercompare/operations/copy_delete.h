@@ -20,7 +20,13 @@ QString DeletePrompt(int side, bool recyclerBackup);
 // mirror copy written. A file of an FTP source is downloaded into its mirror copy first,
 // so that the copy takes what the server holds now; a file the server no longer sends
 // fails its row and changes nothing. A source that the list shows but that is gone
-// fails its row too. A destination that is a symbolic link, or that lies below one
+// fails its row too; a source that changed since the comparison is copied as it is now,
+// and a row without a source (of the destination's side alone) is passed over. A local
+// destination is written only while it is still what the comparison showed
+// (OperationFrame::asCompared: nothing where the row had none, else the file of the
+// listed size and date in the folder the gathering read): one changed or made since is
+// left alone, its row listed as changed after the comparison, and the refresh offered.
+// A destination that is a symbolic link, or that lies below one
 // (below the side's root; on a server, below its folder), fails its row, also when the
 // link appears before the copy is put in place: nothing is written through it. Every
 // step on a local destination after its check (the read-only mark, the copy's temporary
@@ -30,8 +36,8 @@ QString DeletePrompt(int side, bool recyclerBackup);
 // (platform::DurableCopies, which bounds the folders they hold open), and each is put in
 // place (after the trash backup of the file it replaces) in the order of the rows, when
 // it is whole and on the disk, and only over the destination as its row found it: one
-// that another program changed or made meanwhile (the user saved it) stays as it is and
-// the row fails. The first
+// that another program changed or made meanwhile (the user saved it) stays as it is,
+// keeps the mode it was saved with, and the row fails. The first
 // copy into a folder removes the temporary files that copies of a killed run left there
 // (platform::removeLeftoverTemporaryFiles), and the first upload into a server's folder
 // the temporary files that uploads of a killed run left there. After a
@@ -63,7 +69,7 @@ private:
     // listed as `rowTarget` (its destination) with the folder's reason.
     bool makeFolder(OperationFrame &frame, const QString &folder, const QString &rowTarget, platform::Descriptor &opened,
                     bool &created);
-    void copyLocally(OperationFrame &frame, const QString &source, const QString &destination);
+    void copyLocally(OperationFrame &frame, const OperationRow &row, const QString &source, const QString &destination);
     void placeOldest(OperationFrame &frame);
     // `folder`, or the folder kept from the row before when it is the same one: the
     // copies in hand hold one descriptor per folder rather than one each.
@@ -79,12 +85,17 @@ private:
         // check looks it up there.
         std::shared_ptr<const platform::Descriptor> folder;
         QByteArray name;
+        // The destination as the copy was decided on (after it was made writable).
+        platform::TargetState decided;
         // The destination was read-only and made writable for the copy.
         bool madeWritable = false;
         // The destination is an FTP side's mirror copy.
         bool mirror = false;
         BeforeReplace backup;
     };
+    // Gives a destination made writable for a copy that was not put in place its
+    // read-only mark back, while it is still the file the copy was decided on.
+    static void restoreReadOnly(const PendingCopy &pending);
 
     int m_sourceSide;
     int m_destinationSide;
@@ -108,7 +119,10 @@ private:
 // DeleteFile(p): deletes the selected rows on side p (through the trash when the option
 // asks for it, never for an FTP mirror); an FTP side loses the remote entry first. A
 // row that lies below a symbolic link (below the side's root, or on a server below its
-// folder) fails; a row that is a link goes as the link.
+// folder) fails; a row that is a link goes as the link. A local entry is deleted only
+// while it is still what the comparison showed (OperationFrame::asCompared; a folder
+// with nothing below it made or changed since): one changed or made since stays, its
+// row listed as changed after the comparison, and the refresh offered.
 class DeleteOperation final : public FileOperation
 {
 public:

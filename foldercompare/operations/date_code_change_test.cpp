@@ -80,9 +80,10 @@ TEST_F(DateChangeTest, AFileWhoseTimesCannotBeSetMakesThePartialText)
         platform::testing::allowOthers(path);
     ::chown(QFile::encodeName(tree("one/a.txt")).constData(), 65534, 65534);
     DateChangeOperation typed(0, QStringLiteral("2019/06/30 12:34:56"));
+    const OperationSides sides = compared(localSides());
     {
         platform::testing::UnprivilegedScope unprivileged;
-        run(typed, rows({"foreign.txt", "a.txt"}), localSides());
+        run(typed, rows({"foreign.txt", "a.txt"}), sides);
     }
     EXPECT_EQ(QFileInfo(foreign).lastModified(), before);
     EXPECT_TRUE(m_errorList.startsWith(QStringLiteral("\r\n") + foreign + QStringLiteral(" : ")))

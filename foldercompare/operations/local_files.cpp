@@ -332,4 +332,44 @@ void SetReadOnlyAt(int folder, const QByteArray &name, int mode)
             SetReadOnlyAt(below.get(), entry, mode);
 }
 
+std::optional<DecidedTarget> DecideTarget(OperationFrame &frame, int side, const OperationRow &row, int folder,
+                                          const QByteArray &name, const QString &path, bool askReadOnly)
+{
+    struct stat info;
+    const platform::TargetState seen = platform::TargetState::at(folder, name, &info);
+    if (StepResult link = LinkAt(folder, name)) {
+        frame.listError(path, *link);
+        return std::nullopt;
+    }
+    if (!frame.asCompared(side, row, folder, name)) {
+        frame.listChangedSinceComparison(path);
+        return std::nullopt;
+    }
+    DecidedTarget decided;
+    decided.madeWritable = seen.present && S_ISREG(info.st_mode) && !(info.st_mode & S_IWUSR);
+    if (decided.madeWritable) {
+        if (askReadOnly && !frame.mayHandleReadOnly(path))
+            return std::nullopt;
+        // The question may have stood open a while: the file is made writable only as it
+        // was when it was asked about.
+        if (StepResult link = LinkAt(folder, name)) {
+            frame.listError(path, *link);
+            return std::nullopt;
+        }
+        if (!platform::TargetState::at(folder, name).sameAs(seen)) {
+            frame.listChangedSinceComparison(path);
+            return std::nullopt;
+        }
+        SetReadOnlyAt(folder, name, -1);
+    }
+    decided.state = platform::TargetState::at(folder, name);
+    return decided;
+}
+
+void RestoreReadOnly(int folder, const QByteArray &name, const platform::TargetState &decided)
+{
+    if (platform::TargetState::at(folder, name).sameAs(decided))
+        SetReadOnlyAt(folder, name, 1);
+}
+
 } // namespace foldercompare::operations

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/descriptor.h"
+#include "platform/file_copy.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -10,6 +11,9 @@
 #include <optional>
 
 namespace foldercompare::operations {
+
+class OperationFrame;
+struct OperationRow;
 
 // The file steps of the operations on local files and on FTP mirrors. Each returns the
 // reason of a failure in the system's words, or nullopt on success.
@@ -94,5 +98,28 @@ void SetReadOnly(const QString &path, int mode, const QString &root = {});
 // SetReadOnly for the entry `name` of the open folder `folder`: each entry is looked up
 // in the folder above it, and a link there is neither changed nor followed.
 void SetReadOnlyAt(int folder, const QByteArray &name, int mode);
+
+// A row's local file as a write of it (a copy over it, its conversion) is decided on:
+// its state then, which the write is put in place only over, and whether it was
+// read-only and made writable for the write.
+struct DecidedTarget
+{
+    platform::TargetState state;
+    bool madeWritable = false;
+};
+
+// Decides on the entry `name` of the open folder `folder`, the file `path` that the row
+// `row` writes on `side`: a link there fails, naming it; an entry that is no longer what
+// the comparison listed is left alone (OperationFrame::asCompared); a read-only file goes
+// through the run's question (`askReadOnly`; else it is taken as it is) and is made
+// writable only while it is still the file asked about. nullopt, with the row listed,
+// when the row ends here.
+std::optional<DecidedTarget> DecideTarget(OperationFrame &frame, int side, const OperationRow &row, int folder,
+                                          const QByteArray &name, const QString &path, bool askReadOnly);
+
+// Gives the entry `name` of the open folder `folder`, made writable for a write that was
+// not put in place, its read-only mark back while it is still the file decided on: a file
+// that another program saved there meanwhile is left as that program left it.
+void RestoreReadOnly(int folder, const QByteArray &name, const platform::TargetState &decided);
 
 } // namespace foldercompare::operations

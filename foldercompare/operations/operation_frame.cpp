@@ -3,7 +3,10 @@
 #include "common/common_module.h"
 #include "common/mod_ftp.h"
 #include "common/saved_error.h"
+#include "foldercompare/listing/tree_walk.h"
+#include "platform/atomic_file.h"
 #include "platform/file_handles.h"
+#include "platform/folder_descent.h"
 #include "platform/user_dialogs.h"
 
 #include <QDir>
@@ -14,6 +17,7 @@
 #include <algorithm>
 #include <cerrno>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 
 namespace foldercompare::operations {
@@ -24,6 +28,20 @@ const QString CrLf = QStringLiteral("\r\n");
 const QString RefreshQuestion = QStringLiteral("最新の状況を取得し一覧に反映しますか？");
 const QString MoreEntries = QStringLiteral("．．．");
 const QString FtpPrefix = QStringLiteral("ftp://");
+
+// The folder that holds the row entry `relative` ("a/b.txt", "a/b/"), ending with "/";
+// empty for an entry of the root.
+QString parentFolderOf(const QString &relative)
+{
+    const qsizetype slash = relative.lastIndexOf(u'/', relative.endsWith(u'/') ? -2 : -1);
+    return relative.left(slash + 1);
+}
+
+// How many levels below the root the entry `relative` lies (1 for an entry of the root).
+int levelOf(const QString &relative)
+{
+    return int(relative.chopped(relative.endsWith(u'/') ? 1 : 0).count(u'/')) + 1;
+}
 
 } // namespace
 
@@ -141,12 +159,14 @@ void OperationFrame::close(FileOperation &operation)
     if (!m_errorList.isEmpty())
         common::ShowMsg(words.errorHeading + CrLf + errorList());
     const QString result = resultText(operation);
-    if (operation.rowsDone() > 0 || m_outcome.sideChanged) {
-        if (common::ShowMsg(result + CrLf + CrLf + RefreshQuestion, platform::MessageStyle::YesNo)
+    const bool done = operation.rowsDone() > 0 || m_outcome.sideChanged;
+    const QString closing = done ? result : result.isEmpty() ? words.noneText : words.noneText + CrLf + result;
+    if (done || m_outcome.listOutdated) {
+        if (common::ShowMsg(closing + CrLf + CrLf + RefreshQuestion, platform::MessageStyle::YesNo)
             == platform::MessageAnswer::Yes)
             m_host.refreshSide(operation.refreshSide());
     } else {
-        common::ShowMsg(result.isEmpty() ? words.noneText : words.noneText + CrLf + result);
+        common::ShowMsg(closing);
     }
     m_host.setBusy(false);
 }
@@ -232,6 +252,81 @@ bool OperationFrame::vanished(int side, const OperationRow &row, const QString &
         return false;
     listError(path, platform::SystemErrorText(errno));
     return true;
+}
+
+bool OperationFrame::asCompared(int side, const OperationRow &row, int folder, const QByteArray &name) const
+{
+    if (isFtpSide(side))
+        return true;
+    struct stat now;
+    const bool there = folder >= 0 && ::fstatat(folder, name.constData(), &now, 0) == 0;
+    if (!there) {
+        // A link that leads nowhere is no entry that a comparison listed.
+        struct stat link;
+        if (folder >= 0 && ::fstatat(folder, name.constData(), &link, AT_SYMLINK_NOFOLLOW) == 0)
+            return false;
+    }
+    const listing::ComparedListing &compared = m_sides.compared[side];
+    if (compared.root() != m_sides.sideRoot[side])
+        return !there;
+    if (!compared.matches(row.path, there ? &now : nullptr))
+        return false;
+    if (!there)
+        return true;
+    struct stat parent;
+    if (::fstat(folder, &parent) != 0 || !compared.sameFolder(parentFolderOf(row.path), parent))
+        return false;
+    struct stat entry;
+    if (!S_ISDIR(now.st_mode) || ::fstatat(folder, name.constData(), &entry, AT_SYMLINK_NOFOLLOW) != 0
+        || !S_ISDIR(entry.st_mode))
+        return true;
+    // A folder goes with everything below it: nothing there may be newer than the list.
+    const platform::Descriptor below = platform::OpenFolderAt(folder, name);
+    return compared.sameFolder(row.path, now) && below.isOpen() && treeAsCompared(compared, below.get(), row.path);
+}
+
+bool OperationFrame::treeAsCompared(const listing::ComparedListing &compared, int folder, const QString &relative) const
+{
+    const std::optional<std::vector<QByteArray>> names = platform::NamesInFolder(folder);
+    if (!names)
+        return false;
+    for (const QByteArray &name : *names) {
+        const QString decoded = QFile::decodeName(name);
+        // What the gathering could not list, and what killed writes of ours left.
+        if (!listing::IsListableName(name, decoded) || platform::isLeftoverTemporaryFileName(name))
+            continue;
+        QString child = relative + decoded;
+        if (levelOf(child) > m_sides.folderNum)
+            continue;
+        struct stat now;
+        if (::fstatat(folder, name.constData(), &now, 0) != 0 || !(S_ISDIR(now.st_mode) || S_ISREG(now.st_mode)))
+            continue;
+        if (S_ISREG(now.st_mode)) {
+            if (!compared.matches(child, &now))
+                return false;
+            continue;
+        }
+        child += u'/';
+        if (!compared.matches(child, &now) || !compared.sameFolder(child, now))
+            return false;
+        // A link to a folder goes as the link; a folder with what it holds.
+        const platform::Descriptor below = platform::OpenFolderAt(folder, name);
+        if (below.isOpen() ? !treeAsCompared(compared, below.get(), child) : errno != ENOTDIR)
+            return false;
+    }
+    return true;
+}
+
+void OperationFrame::listChangedSinceComparison(const QString &path)
+{
+    listChangedMeanwhile(m_currentRow, path,
+                         QStringLiteral("比較の後に変更されたため、") + m_words->verb + QStringLiteral("しませんでした"));
+}
+
+void OperationFrame::listChangedMeanwhile(qsizetype row, const QString &path, const QString &reason)
+{
+    listRowError(row, path, reason);
+    m_outcome.listOutdated = true;
 }
 
 bool OperationFrame::mayHandleReadOnly(const QString &path)

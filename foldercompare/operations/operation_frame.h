@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/mod_ftp.h"
+#include "foldercompare/listing/compared_listing.h"
 #include "foldercompare/listing/ftp_side.h"
 
 #include <QHash>
@@ -61,6 +62,9 @@ struct OperationSides
     QStringList binJdExt;
     // The most folder levels that a walk of a server tree enters (FolderNum).
     int folderNum = 999;
+    // Each side as the comparison that listed the rows read it: a row acts on a local
+    // entry only while it is still what the comparison showed (OperationFrame::asCompared).
+    std::array<listing::ComparedListing, 2> compared;
 };
 
 // The grid texts of one selected row: the two date columns (or code names) and the
@@ -118,6 +122,9 @@ struct RunOutcome
     int rowsNotReached = 0;
     // Something on a side changed, also in a row that failed part way.
     bool sideChanged = false;
+    // An entry was found changed since the comparison, or while its row was worked on:
+    // the list no longer shows the sides as they are.
+    bool listOutdated = false;
 
     // Rows that were skipped, refused, failed or not reached.
     int rowsNotDone() const { return readOnlyCount + errorCount + rowsNotReached; }
@@ -157,7 +164,8 @@ public:
 // failed paths (five each, then "．．．"), the closing boxes and the refresh question.
 // The closing text is the complete text only when every row was done; when rows were
 // skipped, refused, failed or not reached it counts the rows done and not done. The
-// refresh is offered whenever a side changed. Boxes go through common::ShowMsg.
+// refresh is offered whenever a side changed or an entry was found changed since the
+// comparison. Boxes go through common::ShowMsg.
 class OperationFrame
 {
 public:
@@ -197,6 +205,22 @@ public:
     // Whether the entry of the row on `side`, which the list shows there, is gone from
     // `path`; it is then listed as failed.
     bool vanished(int side, const OperationRow &row, const QString &path);
+    // Whether the entry `name` of the open folder `folder` (-1 when the folder is not
+    // there), which the row stands for on the local side `side`, is still what the
+    // comparison read for the row (listing::ComparedListing): nothing where it listed
+    // nothing; else the file of the listed size and date, or a folder, in the folder that
+    // the gathering read there, and for a folder, nothing below it made or changed since
+    // (files and folders that the gathering left out, leftovers of killed writes and
+    // levels beyond FolderNum aside). Links are followed as the gathering followed them;
+    // one that leads nowhere is no entry listed. A side whose root is not the one compared
+    // holds nothing. An FTP side's mirror is not examined: true.
+    bool asCompared(int side, const OperationRow &row, int folder, const QByteArray &name) const;
+    // Lists `path` under the row in hand as not acted on because its entry changed after
+    // the comparison; the refresh is then offered whatever was done.
+    void listChangedSinceComparison(const QString &path);
+    // Lists `path` under the row `row` with `reason`, a change that another program made
+    // while the row was worked on; the refresh is then offered whatever was done.
+    void listChangedMeanwhile(qsizetype row, const QString &path, const QString &reason);
 
     // The read-only question, asked at the first read-only target of the run; its
     // answer holds for the rest. True when `path` may be handled; false when it is
@@ -223,6 +247,9 @@ public:
 
 private:
     void walk(FileOperation &operation);
+    // Whether nothing below the open folder `folder` (the row folder `relative`) was made
+    // or changed since the comparison, as asCompared tells.
+    bool treeAsCompared(const listing::ComparedListing &compared, int folder, const QString &relative) const;
     void close(FileOperation &operation);
     void failUnexpectedly(FileOperation &operation);
     void disconnect();

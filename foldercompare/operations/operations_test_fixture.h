@@ -1,5 +1,7 @@
 #pragma once
 
+#include "foldercompare/listing/side_gathering.h"
+#include "foldercompare/listing/testing_host.h"
 #include "foldercompare/operations/operation_frame.h"
 #include "platform/testing/scripted_dialogs.h"
 #include "platform/testing/temporary_folder.h"
@@ -7,6 +9,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QThread>
 
 #include <gtest/gtest.h>
@@ -129,9 +132,28 @@ protected:
         sides.binJdExt = {QStringLiteral("exe"), QStringLiteral("png")};
         return sides;
     }
+    // `sides` with each local side that no comparison has read yet (listing::ComparedListing)
+    // read as a comparison right now would read it: gathered into a listing of the test,
+    // with the facts of its gathering.
+    OperationSides compared(OperationSides sides) const
+    {
+        for (int side = 0; side < 2; ++side) {
+            const QString &root = sides.sideRoot[side];
+            if (root.isEmpty() || sides.pathBox[side].startsWith(QStringLiteral("ftp://"))
+                || !sides.compared[side].root().isEmpty())
+                continue;
+            const QString listingFile = m_listings.filePath(QStringLiteral("%1.log").arg(side));
+            listing::testing::RecordingHost host;
+            const listing::GatherOutcome outcome = listing::GatherLocalSide(root, listingFile, sides.folderNum, host);
+            sides.compared[side] = listing::ComparedListing(root, !QFileInfo(root).isDir(), read(listingFile), outcome.facts);
+        }
+        return sides;
+    }
+    // Runs `operation` over `rows` of `sides`, compared just before unless the test
+    // compared them itself (compared()).
     bool run(FileOperation &operation, const QList<OperationRow> &rows, const OperationSides &sides)
     {
-        OperationFrame frame(m_host, sides, rows);
+        OperationFrame frame(m_host, compared(sides), rows);
         const bool ran = frame.run(operation);
         m_readOnlyList = frame.readOnlyList();
         m_errorList = frame.errorList();
@@ -159,6 +181,7 @@ protected:
 
     platform::testing::TemporaryFolder m_trees;
     platform::testing::TemporaryFolder m_home;
+    platform::testing::TemporaryFolder m_listings;
     platform::testing::ScriptedDialogs m_dialogs;
     RecordingHost m_host;
     QString m_readOnlyList;
