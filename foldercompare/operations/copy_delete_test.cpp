@@ -371,6 +371,47 @@ TEST_F(CopyTest, ADestinationChangedWhileItsCopyWaitsIsLeftAlone)
     }
 }
 
+// A row acts only on the file the comparison showed: a target rewritten, or made where
+// there was none, after the comparison is neither overwritten nor deleted, its row is
+// listed and the refresh offered; the other rows go on.
+TEST_F(CopyTest, ATargetChangedAfterTheComparisonIsLeftAlone)
+{
+    const struct
+    {
+        const char *name;
+        bool remove; // a delete of side 2, else a copy 1 -> 2
+        const char *old; // null: no file at the comparison
+        const char *verb;
+    } cases[] = {
+        {"copy over a file rewritten", false, "old", "コピー"},
+        {"copy where a file was made", false, nullptr, "コピー"},
+        {"delete of a file rewritten", true, "old", "削除"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        file("one/a.txt", "new");
+        file("one/b.txt", "b");
+        QFile::remove(tree("two/a.txt"));
+        QFile::remove(tree("two/b.txt"));
+        if (c.old)
+            file("two/a.txt", c.old);
+        if (c.remove)
+            file("two/b.txt", "b");
+        const OperationSides sides = compared(localSides(true));
+        file("two/a.txt", "saved after the comparison");
+        CopyOperation copy(0);
+        DeleteOperation remove(1);
+        FileOperation &operation = c.remove ? static_cast<FileOperation &>(remove) : copy;
+        run(operation, rows({"a.txt", "b.txt"}), sides);
+        EXPECT_EQ(read(tree("two/a.txt")), "saved after the comparison");
+        EXPECT_EQ(QFileInfo::exists(tree("two/b.txt")), !c.remove) << "the other row is done";
+        EXPECT_EQ(m_errorList, QStringLiteral("\r\n") + tree("two/a.txt") + QStringLiteral(" : 比較の後に変更されたため、")
+                                   + QString::fromUtf8(c.verb) + QStringLiteral("しませんでした"));
+        EXPECT_EQ(trashed(), c.remove ? QStringList{"b.txt"} : QStringList());
+        QDir(m_home.filePath("data/Trash")).removeRecursively();
+    }
+}
+
 // Copies into many folders hold no more of them open than the limit of open files
 // allows: with a low limit, 3,000 folders of one file each are all copied.
 TEST_F(CopyTest, CopiesIntoManyFoldersStayWithinTheLimitOfOpenFiles)

@@ -224,6 +224,9 @@ public:
     // Per side: the path last gathered and the folder its relative paths start from.
     std::array<QString, 2> GatheredPath;
     std::array<QString, 2> SideRoot;
+    // Each side as the last comparison read it: a file operation acts on a row's file only
+    // while it is still the one listed there.
+    std::array<listing::ComparedListing, 2> ComparedSides;
     // Tooltip texts of the result rows, one pair per row data index.
     QList<std::array<QString, 2>> RowTipTable;
 

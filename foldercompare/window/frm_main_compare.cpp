@@ -115,6 +115,7 @@ int Frm_Main::CompareFiles()
         CompareCount = outcome.compareCount;
         DiffRowCount = outcome.diffRowCount;
         ShowFirstDiff = outcome.showFirstDiff;
+        ComparedSides = outcome.compared;
         fitNumberColumn();
 
         LockControls(false);

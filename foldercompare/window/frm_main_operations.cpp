@@ -77,6 +77,7 @@ operations::OperationSides sidesOf(const Frm_Main &window)
         sides.sideRoot[side] = window.SideRoot[side];
         sides.ftpCacheFolder[side] = window.FtpCacheFolder[side];
         sides.fileNameCode[side] = window.SideFileNameCode[side];
+        sides.compared[side] = window.ComparedSides[side];
     }
     sides.proxy = window.Server_FTP;
     sides.recyclerBackup = window.RecyclerBackup->isChecked();
