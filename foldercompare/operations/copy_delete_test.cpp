@@ -57,7 +57,23 @@ QStringList numberedFiles(int count)
     return names;
 }
 
-using CopyTest = testing::OperationsTest;
+class CopyTest : public testing::OperationsTest
+{
+protected:
+    // Side 1 holds a.txt "new" and b.txt "b"; side 2 holds a.txt `old` (null: nothing),
+    // and b.txt "b" where `withB`.
+    void twoFilesToCopy(const char *old, bool withB = false)
+    {
+        file("one/a.txt", "new");
+        file("one/b.txt", "b");
+        QFile::remove(tree("two/a.txt"));
+        QFile::remove(tree("two/b.txt"));
+        if (old)
+            file("two/a.txt", old);
+        if (withB)
+            file("two/b.txt", "b");
+    }
+};
 
 TEST_F(CopyTest, CopiesFilesWithTheirTimesAndModeAndCreatesFolders)
 {
@@ -348,12 +364,7 @@ TEST_F(CopyTest, ADestinationChangedWhileItsCopyWaitsIsLeftAlone)
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
-        file("one/a.txt", "new");
-        file("one/b.txt", "b");
-        QFile::remove(tree("two/a.txt"));
-        QFile::remove(tree("two/b.txt"));
-        if (c.old)
-            file("two/a.txt", c.old);
+        twoFilesToCopy(c.old);
         m_host.percents.clear();
         m_host.onRow = [&](int row) {
             if (row == 1 && waitFor([this] { return temporaries(tree("two")).size() == 1; }))
@@ -389,14 +400,7 @@ TEST_F(CopyTest, ATargetChangedAfterTheComparisonIsLeftAlone)
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
-        file("one/a.txt", "new");
-        file("one/b.txt", "b");
-        QFile::remove(tree("two/a.txt"));
-        QFile::remove(tree("two/b.txt"));
-        if (c.old)
-            file("two/a.txt", c.old);
-        if (c.remove)
-            file("two/b.txt", "b");
+        twoFilesToCopy(c.old, c.remove);
         const OperationSides sides = compared(localSides(true));
         file("two/a.txt", "saved after the comparison");
         CopyOperation copy(0);
