@@ -15,6 +15,7 @@
 #include <QDateTime>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QScopeGuard>
 
 #include <optional>
 
@@ -347,32 +348,44 @@ TEST_F(CopyTest, AStopDropsTheCopiesInHand)
 
 // A destination that another program changes while its copy waits to be put in place
 // (the user saves it, in place or as a new file, or makes it where there was none)
-// keeps what was saved: the row fails with the reason, nothing goes to the trash and
-// no temporary file stays; the other rows are copied.
+// keeps what was saved, with the mode the saving program gave it (a read-only
+// destination made writable for the copy is not made read-only again once it is
+// another file): the row fails with the reason, nothing goes to the trash and no
+// temporary file stays; the other rows are copied.
 TEST_F(CopyTest, ADestinationChangedWhileItsCopyWaitsIsLeftAlone)
 {
     const struct
     {
         const char *name;
         const char *old; // null: no destination at the start
+        bool readOnly;
         bool asNewFile;
         const char *saved;
     } cases[] = {
-        {"saved in place", "old", false, "old saved"},
-        {"saved as a new file", "old", true, " saved"},
-        {"made meanwhile", nullptr, true, " saved"},
+        {"saved in place", "old", false, false, "old saved"},
+        {"saved as a new file", "old", false, true, " saved"},
+        {"read-only, saved as a new file", "old", true, true, " saved"},
+        {"made meanwhile", nullptr, false, true, " saved"},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         twoFilesToCopy(c.old);
+        if (c.readOnly) {
+            QFile::setPermissions(tree("two/a.txt"), QFile::ReadOwner);
+            m_dialogs.answerNext(Yes);
+        }
         m_host.percents.clear();
+        mode_t savedMode = 0;
         m_host.onRow = [&](int row) {
-            if (row == 1 && waitFor([this] { return temporaries(tree("two")).size() == 1; }))
+            if (row == 1 && waitFor([this] { return temporaries(tree("two")).size() == 1; })) {
                 platform::testing::TemporaryFolder::saveFile(tree("two/a.txt"), " saved", c.asNewFile);
+                savedMode = modeOf(tree("two/a.txt"));
+            }
         };
         CopyOperation copy(0);
         run(copy, rows({"a.txt", "b.txt"}), localSides(true));
         EXPECT_EQ(read(tree("two/a.txt")), c.saved);
+        EXPECT_EQ(modeOf(tree("two/a.txt")), savedMode);
         EXPECT_EQ(read(tree("two/b.txt")), "b");
         EXPECT_EQ(m_errorList, QStringLiteral("\r\n") + tree("two/a.txt")
                                    + QStringLiteral(" : コピーの開始後に別のプログラムがコピー先を変更したため、上書きしませんでした"
@@ -450,6 +463,25 @@ TEST_F(CopyTest, AReplacedFileGoesToATrashFullOfItsName)
     EXPECT_EQ(read(tree("two/f.txt")), "new");
     ASSERT_EQ(trashed().size(), 1);
     EXPECT_EQ(read(m_home.filePath("data/Trash/files/" + trashed().first())), "old");
+}
+
+// Sides given as paths relative to the working folder: the home trash's record of a
+// replaced file keeps its absolute path, which a desktop's restore reads as it is.
+TEST_F(CopyTest, ASideGivenAsARelativePathRecordsTheAbsolutePathInTheTrash)
+{
+    twoFilesToCopy("old");
+    OperationSides sides = localSides(true);
+    sides.sideRoot = sides.pathBox = {QStringLiteral("one"), QStringLiteral("two")};
+    const QString previous = QDir::currentPath();
+    const auto restoreWorkingFolder = qScopeGuard([&] { QDir::setCurrent(previous); });
+    ASSERT_TRUE(QDir::setCurrent(m_trees.path()));
+    CopyOperation copy(0);
+    run(copy, rows({"a.txt"}), sides);
+    EXPECT_EQ(m_errorList, QString());
+    EXPECT_EQ(read(tree("two/a.txt")), "new");
+    const QByteArray record = read(m_home.filePath("data/Trash/info/a.txt.trashinfo"));
+    const QByteArray absolute = QFile::encodeName(QFileInfo(tree("two/a.txt")).canonicalFilePath());
+    EXPECT_TRUE(record.contains("\nPath=" + absolute.toPercentEncoding("/") + "\n")) << record.toStdString();
 }
 
 // Runs only as a child of AKilledCopyLeavesNothingToFind: copies into the folder it is

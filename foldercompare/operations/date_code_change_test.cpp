@@ -244,6 +244,31 @@ TEST_F(CodeChangeTest, AStopDropsTheConversionsInHand)
                                            "文字コード変換したファイル（行）：0件　文字コード変換出来なかったファイル（行）：3件　"));
 }
 
+// A file that another program saves while its conversion is being written keeps what was
+// saved: its row is listed as changed meanwhile, nothing goes to the trash, no temporary
+// file stays, and the closing box does not claim the whole run.
+TEST_F(CodeChangeTest, AFileSavedWhileItsConversionIsWrittenKeepsWhatWasSaved)
+{
+    file("one/a.txt", "a\r\n");
+    file("one/b.txt", "b\r\n");
+    m_host.onRow = [this](int row) {
+        if (row == 1 && testing::waitFor([this] { return testing::temporaries(tree("one")).size() == 1; }))
+            platform::testing::TemporaryFolder::saveFile(tree("one/a.txt"), "saved\r\n", true);
+    };
+    CodeChangeOperation toLf(0, QString(), QStringLiteral("UTF8"), QStringLiteral("\n"), tree("work.tmp"));
+    run(toLf, rows({"a.txt", "b.txt"}), localSides(true));
+    EXPECT_EQ(read(tree("one/a.txt")), "saved\r\n");
+    EXPECT_EQ(read(tree("one/b.txt")), "b\n");
+    EXPECT_EQ(m_errorList, QStringLiteral("\r\n") + tree("one/a.txt")
+                               + QStringLiteral(" : 文字コード変換の開始後に別のプログラムがファイルを変更したため、"
+                                                "書き換えませんでした（その間に保存された可能性があります）"));
+    EXPECT_EQ(trashed(), QStringList{"b.txt"});
+    EXPECT_EQ(testing::temporaries(tree("one")), QStringList());
+    EXPECT_EQ(lastPrompt(), QStringLiteral("一部のファイルが文字コード変換されました。　\r\n"
+                                           "文字コード変換したファイル（行）：1件　文字コード変換出来なかったファイル（行）：1件　")
+                                + Refresh);
+}
+
 // A date or code change writes through no link: a row that is one or lies below one
 // fails, also when the link takes the place of its folder after the check (here while
 // the read-only question is open), and what it leads to keeps its contents, its mode
