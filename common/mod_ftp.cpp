@@ -337,18 +337,6 @@ platform::FtpOutcome checkStoredSize(const QString &localPath, const QByteArray 
     return shorter;
 }
 
-// Whether the LIST of its folder shows `path` as a symbolic link (MLSD may describe a
-// link as what it leads to). A LIST that fails is raised.
-bool listedAsLink(const QByteArray &path)
-{
-    const auto [folder, name] = splitLast(path);
-    for (const platform::FtpListEntry &entry : FtpReadFolderShowingLinks(folder).entries) {
-        if (entry.name == name)
-            return entry.link;
-    }
-    return false;
-}
-
 // FtpPut's upload of `localPath` straight to `target`, for a server that renames
 // nothing. A transfer that breaks is raised. Once the server took it, an existing file
 // (`existed`) holds part of the upload: the failure says so and the server counts as
@@ -359,7 +347,7 @@ void storeDirectly(const QString &localPath, const QByteArray &target, bool bina
 {
     ModuleState &state = module();
     platform::FtpSession &session = *state.session;
-    if (existed && listedAsLink(target))
+    if (existed && FtpListedAsLink(target))
         raiseFtp(FtpNoNumber, QStringLiteral("リンクの先には書き込みません : ") + printableName(target));
     platform::FtpOutcome outcome = session.store(localPath, target, binary);
     const bool began = outcome.transferBegan;
@@ -875,6 +863,16 @@ platform::FtpListing FtpReadFolderShowingLinks(const QByteArray &folder)
     platform::FtpFolderReply reply;
     check(module().session->listShowingLinks(folder, reply));
     return parsedListing(reply);
+}
+
+bool FtpListedAsLink(const QByteArray &path)
+{
+    const auto [folder, name] = splitLast(path);
+    for (const platform::FtpListEntry &entry : FtpReadFolderShowingLinks(folder).entries) {
+        if (entry.name == name)
+            return entry.link;
+    }
+    return false;
 }
 
 bool FtpEnterFolder(const QByteArray &folder)

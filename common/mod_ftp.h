@@ -225,6 +225,10 @@ FtpFolder FtpReadFolder(const QByteArray &folder);
 // that each symbolic link shows as one: the entries with their names in the server's
 // bytes. FileNameCode and the current folder stay as they are. Any failure is raised.
 platform::FtpListing FtpReadFolderShowingLinks(const QByteArray &folder);
+// Whether the LIST of its folder shows `path` as a symbolic link: MLSD may describe a
+// link as what it leads to, and leaves out one that leads nowhere. A LIST that fails is
+// raised.
+bool FtpListedAsLink(const QByteArray &path);
 // Enters `folder` to see whether it is one: true when the server enters it, false when
 // it refuses (the refusal kept in FtpSavedErr()). Other failures are raised. The current
 // folder stays as it was.

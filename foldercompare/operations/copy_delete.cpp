@@ -425,8 +425,15 @@ void FtpDeleteFolder(const QString &path, int folderNum, bool &changed)
         return;
     }
     // A folder that cannot be entered cannot be emptied; removing it still tells whether
-    // it is gone, so a folder that stays is reported rather than counted as deleted.
+    // it is gone, so a folder that stays is reported rather than counted as deleted. A
+    // link that leads nowhere (an earlier row deleted its folder) is not entered either,
+    // and an MLSD listing leaves it out: LIST tells it, and it goes by its name.
     if (!common::FtpEnterFolder(remote)) {
+        if (common::FtpListedAsLink(remote)) {
+            common::FtpDeleteRemoteFile(remote);
+            changed = true;
+            return;
+        }
         common::FtpRemoveRemoteFolder(remote);
         changed = true;
         return;

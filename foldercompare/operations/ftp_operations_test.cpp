@@ -497,6 +497,33 @@ TEST_F(FtpOperationsTest, DeletingAFolderRemovesItsLinksAndNeverWhatTheyLeadTo)
     }
 }
 
+// A link to a folder that an earlier row of the same run deleted leads nowhere: the
+// server neither enters it nor, listing with MLSD, lists it. It is deleted by its name as
+// any link is, and the folder's mirror copy with it.
+TEST_F(FtpOperationsTest, ALinkWhoseFolderAnEarlierRowDeletedGoesByItsName)
+{
+    for (const bool mlsd : {true, false}) {
+        SCOPED_TRACE(mlsd ? "mlsd" : "list");
+        const QString served = m_served.makeFolder(mlsd ? "mlsd" : "list");
+        platform::testing::writeRawFile(served, "pub/keep/k.txt", "k");
+        ASSERT_EQ(::symlink("keep", QFile::encodeName(served + "/pub/alias").constData()), 0);
+        QDir(tree("cache")).removeRecursively();
+        for (const char *mirrored : {"keep/k.txt", "alias/k.txt"})
+            file(QStringLiteral("cache/") + mirrored, "mirrored");
+        m_server.emplace(served);
+        if (!mlsd)
+            m_server->offerNoMlsd();
+        ASSERT_TRUE(m_server->start());
+        DeleteOperation remove(1);
+        run(remove, rows({"keep/", "alias/"}), ftpSides());
+        EXPECT_EQ(m_errorList, QString());
+        EXPECT_FALSE(EntryExists(served + "/pub/keep"));
+        EXPECT_FALSE(EntryExists(served + "/pub/alias"));
+        EXPECT_FALSE(EntryExists(tree("cache/alias")));
+        EXPECT_EQ(remove.rowsDeleted(), 2);
+    }
+}
+
 // An upload killed before it ended leaves its temporary file on the server: the next
 // gathering does not list it and the next upload into its folder deletes it. Names of
 // the user's that look like one (no check, a wrong check), and one of an earlier
