@@ -96,6 +96,13 @@ void CopyOperation::handleRow(OperationFrame &frame, const OperationRow &row)
     const QString source = frame.rowPath(m_sourceSide, row);
     const QString destination = frame.writtenPath(m_destinationSide, row);
     const bool folderRow = destination.endsWith(u'/');
+    // A row of the destination's side alone (the list shows nothing on the source side,
+    // nothing is there, and the destination has it) has nothing to copy, a folder row
+    // neither: passed over before any folder is made for it, so a link that the
+    // destination alone has is no failure.
+    if (row.shown(m_sourceSide).isEmpty() && !EntryExists(source)
+        && EntryExists(folderRow ? destination.chopped(1) : destination))
+        return;
     if (!folderRow) {
         if (frame.isFtpSide(m_sourceSide) ? !fetchSource(frame, row, source) : frame.vanished(m_sourceSide, row, source))
             return;

@@ -246,6 +246,8 @@ TEST_F(CopyTest, AFileInAFolderThatCannotBeMadeIsNamed)
 // place of the target's folder after that folder was checked (here while the read-only
 // question is open): the target is made writable and the copy written in the folder
 // that was checked, never through the link. No folder is made through a link either.
+// A link that side 2 alone has (its rows show nothing on side 1) has nothing to copy:
+// its rows are passed over as other rows of that side alone, not listed.
 TEST_F(CopyTest, NothingIsWrittenThroughALink)
 {
     file("one/a.txt", "a");
@@ -260,7 +262,8 @@ TEST_F(CopyTest, NothingIsWrittenThroughALink)
     for (const QString &path : {other, checked})
         QFile::setPermissions(path, QFile::ReadOwner);
     m_trees.makeFolder("two/moved");
-    for (const auto &[link, to] : {std::pair{"two/a.txt", "outside/a.txt"}, {"two/linked", "outside"}})
+    for (const auto &[link, to] :
+         {std::pair{"two/a.txt", "outside/a.txt"}, {"two/linked", "outside"}, {"two/alone", "outside"}})
         ASSERT_EQ(::symlink(QFile::encodeName(tree(to)).constData(), QFile::encodeName(tree(link)).constData()), 0);
     // Puts a link to `to` in place of the folder `folder`, which goes to `away`.
     const auto swap = [this](const QString &folder, const QString &away, const QString &to) {
@@ -281,8 +284,11 @@ TEST_F(CopyTest, NothingIsWrittenThroughALink)
             modeThroughTheLink = modeOf(other);
         }
     };
+    QList<OperationRow> walked = rows({"a.txt", "linked/b.txt", "linked/deeper/", "moved/c.txt", "swapped/d.txt", "z.txt"});
+    for (const char *alone : {"alone/", "alone/a.txt"})
+        walked.append({QString(), QStringLiteral(" 2020/01/01 00:00:00"), QString::fromUtf8(alone)});
     CopyOperation copy(0);
-    run(copy, rows({"a.txt", "linked/b.txt", "linked/deeper/", "moved/c.txt", "swapped/d.txt", "z.txt"}), localSides());
+    run(copy, walked, localSides());
     // The folders a copy makes are made each in the one above it, never through a link.
     platform::Descriptor made;
     bool created = false;
