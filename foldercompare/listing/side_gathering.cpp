@@ -125,6 +125,7 @@ std::vector<LocalSideResult> GatherLocalSides(const std::vector<LocalSide> &side
         }
         outcome.writtenCount = write.count;
         outcome.excludedPaths = write.walked.excludedPaths;
+        outcome.linksLeadingNowhere = write.walked.linksLeadingNowhere;
         if (write.written) {
             write.walked.facts.listing = *write.written;
             outcome.facts = std::move(write.walked.facts);

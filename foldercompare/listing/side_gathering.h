@@ -31,6 +31,8 @@ struct GatherOutcome
     // Relative paths left out because a listing cannot hold their names or because
     // they could not be examined (see WalkResult).
     QStringList excludedPaths;
+    // Relative paths of symbolic links that lead nowhere, left out (a local side).
+    QStringList linksLeadingNowhere;
     // What the walk saw, for the comparison that follows (a folder root only).
     std::optional<GatheringFacts> facts;
     // An FTP side: the file-name code its server's names were read in, which the side

@@ -65,8 +65,10 @@ struct FolderRead
     int readError = 0;
     // Two subfolders differ only in letter case (see WalkResult::needsSort).
     bool needsSort = false;
-    // Entries left out (see WalkResult::excludedPaths), in the order the folder gave them.
+    // Entries left out (see WalkResult::excludedPaths and linksLeadingNowhere), in the
+    // order the folder gave them.
     QStringList excludedPaths;
+    QStringList linksLeadingNowhere;
     // The listable entries, in the listing's order.
     std::vector<Child> children;
 };
@@ -294,8 +296,14 @@ void FolderReaders::listChildren(DIR *dir, const QString &relative, int depth, F
         struct stat info;
         if (fstatat(fd, raw, &info, 0) != 0) {
             // A dangling or looping symbolic link, an entry removed since the folder was
-            // read, or one that may not be examined: left out and named.
-            read.excludedPaths.append(relative + (plain ? QString::fromLatin1(raw, length) : decoded));
+            // read, or one that may not be examined: left out and named, a link that
+            // leads nowhere as such.
+            const int error = errno;
+            const QString path = relative + (plain ? QString::fromLatin1(raw, length) : decoded);
+            struct stat link;
+            const bool leadsNowhere = (error == ENOENT || error == ENOTDIR || error == ELOOP)
+                                      && fstatat(fd, raw, &link, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(link.st_mode);
+            (leadsNowhere ? read.linksLeadingNowhere : read.excludedPaths).append(path);
             continue;
         }
         Child child;
@@ -428,6 +436,7 @@ void RecordAssembly::folder(FolderRead &read, const QString &relative, int depth
     if (m_folderNum < depth)
         return;
     m_result.excludedPaths.append(read.excludedPaths);
+    m_result.linksLeadingNowhere.append(read.linksLeadingNowhere);
     if (read.readError != 0)
         m_host.reportFailure(QStringLiteral("GetFileDate"), unreadableFolderText(m_rootPrefix + relative, read.readError));
     if (read.needsSort)

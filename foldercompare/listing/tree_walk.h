@@ -22,10 +22,12 @@ struct WalkResult
     bool needsSort = false;
     // Relative paths of entries that a listing cannot hold (names that are not valid
     // UTF-8 or that hold a TAB or a line break), and of entries that could not be
-    // examined (a dangling or looping symbolic link, an entry removed while its folder
-    // was read, one that may not be examined); they and everything below them are left
-    // out, and the walk goes on.
+    // examined (an entry removed while its folder was read, one that may not be
+    // examined); they and everything below them are left out, and the walk goes on.
     QStringList excludedPaths;
+    // Relative paths of symbolic links that lead nowhere (what they name is not there,
+    // or they lead round in a loop): left out as well, though their names are fine.
+    QStringList linksLeadingNowhere;
     // The walk stopped because the user asked to abort; it holds nothing else.
     bool aborted = false;
     // The root itself could not be read (reported through the host); nothing is listed.

@@ -229,19 +229,20 @@ TEST_F(TreeWalkTest, EntriesThatCannotBeExaminedAreLeftOutAndNamed)
     {
         const char *name;
         const char *excluded;
+        bool leadsNowhere; // a link, named apart from the other entries
         std::function<void()> make;
     } cases[] = {
-        {"dangling link", "dangling/link",
+        {"dangling link", "dangling/link", true,
          [this] {
              folder("dangling", T1);
              ASSERT_EQ(symlink("/nonexistent", m_folder.filePath("root/dangling/link").toUtf8().constData()), 0);
          }},
-        {"link to itself", "looping/self",
+        {"link to itself", "looping/self", true,
          [this] {
              folder("looping", T1);
              ASSERT_EQ(symlink("self", m_folder.filePath("root/looping/self").toUtf8().constData()), 0);
          }},
-        {"folder that lets its names be read but not examined", "closed/inside.txt",
+        {"folder that lets its names be read but not examined", "closed/inside.txt", false,
          [this] {
              file("closed/inside.txt", "1", T1);
              chmod(m_folder.filePath("root/closed").toUtf8().constData(), 0644);
@@ -260,7 +261,9 @@ TEST_F(TreeWalkTest, EntriesThatCannotBeExaminedAreLeftOutAndNamed)
             result = walk.walk(root());
         }
         chmod(m_folder.filePath("root/closed").toUtf8().constData(), 0755);
-        EXPECT_EQ(result.excludedPaths, QStringList{testCase.excluded});
+        const QStringList named{testCase.excluded};
+        EXPECT_EQ(result.excludedPaths, testCase.leadsNowhere ? QStringList() : named);
+        EXPECT_EQ(result.linksLeadingNowhere, testCase.leadsNowhere ? named : QStringList());
         EXPECT_EQ(result.entries.size(), 2u) << "the file and the folder that held the entry";
         EXPECT_TRUE(m_host.failures.isEmpty()) << m_host.failures.join(u'\n').toStdString();
         m_host.failures.clear();
@@ -316,6 +319,7 @@ struct WalkRecord
     bool needsSort = false;
     bool rootUnreadable = false;
     QStringList excluded;
+    QStringList linksLeadingNowhere;
     QStringList failures;
     QHash<QByteArray, std::pair<dev_t, ino_t>> folders;
     QSet<QByteArray> linkedFiles;
@@ -358,7 +362,8 @@ TEST_F(TreeWalkTest, AnyNumberOfThreadsGivesTheSameWalk)
         std::vector<WalkRecord> records;
         for (WalkResult &result : walk.walk(roots))
             records.push_back({FormatFileInfoLog(result.entries), result.needsSort, result.rootUnreadable,
-                               result.excludedPaths, {}, result.facts.folders, result.facts.linkedFiles});
+                               result.excludedPaths, result.linksLeadingNowhere, {}, result.facts.folders,
+                               result.facts.linkedFiles});
         records.front().failures = m_host.failures;
         return records;
     };
@@ -395,8 +400,9 @@ TEST_F(TreeWalkTest, AnyNumberOfThreadsGivesTheSameWalk)
         EXPECT_FALSE(full.records.contains("d0/s0/up/d"));
         QStringList excluded = full.excluded;
         excluded.sort();
-        EXPECT_EQ(excluded, (QStringList{"d2/dangling", "d4/bad\nname.txt", "d4/tab\tfolder/", "d5/bad\uFFFD.txt",
-                                         "d7/closed/inside.txt"}));
+        EXPECT_EQ(excluded,
+                  (QStringList{"d4/bad\nname.txt", "d4/tab\tfolder/", "d5/bad\uFFFD.txt", "d7/closed/inside.txt"}));
+        EXPECT_EQ(full.linksLeadingNowhere, QStringList{"d2/dangling"});
     }
     chmod(m_folder.filePath("root/d7/closed").toUtf8().constData(), 0755);
     chmod(m_folder.filePath("root/d8/locked").toUtf8().constData(), 0755);

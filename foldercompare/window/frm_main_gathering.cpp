@@ -36,6 +36,15 @@ QString cleanedPath(QString text)
     return text.mid(start, end - start);
 }
 
+// A message's heading, an empty line, and each path printable on its own line.
+QString headedPathList(const QString &heading, const QStringList &paths)
+{
+    QString text = heading + QStringLiteral("\r\n\r\n");
+    for (const QString &path : paths)
+        text += common::PrintablePath(path) + QStringLiteral("\r\n");
+    return text;
+}
+
 QString seconds(qint64 milliseconds)
 {
     return QString::number(double(milliseconds) / 1000.0, 'f', 1);
@@ -131,23 +140,19 @@ void Frm_Main::gatherSide(int side, const QElapsedTimer &timer, const listing::L
             endStep();
             return;
         }
-        if (!outcome.excludedPaths.isEmpty()) {
-            QString list;
-            for (const QString &path : outcome.excludedPaths)
-                list += common::PrintablePath(path) + QStringLiteral("\r\n");
-            common::ShowMsg(QStringLiteral("未対応のファイル名(UNICODE？)を一覧から除外します。ごめんなさい。　　\r\n\r\n")
-                            + list);
-        }
+        if (!outcome.excludedPaths.isEmpty())
+            common::ShowMsg(headedPathList(QStringLiteral("未対応のファイル名(UNICODE？)を一覧から除外します。ごめんなさい。　　"),
+                                           outcome.excludedPaths));
+        if (!outcome.linksLeadingNowhere.isEmpty())
+            common::ShowMsg(headedPathList(QStringLiteral("リンク先がないリンクを一覧から除外します。　"),
+                                           outcome.linksLeadingNowhere));
         if (!refusedFiles.isEmpty()) {
             // Their rows carry the listed values without a copy to compare: an unattended
             // run has not done all its work.
             if (common::BatchMode)
                 common::BatchFailed = true;
-            QString list;
-            for (const QString &file : refusedFiles)
-                list += common::PrintablePath(file) + QStringLiteral("\r\n");
-            common::ShowMsg(QStringLiteral("サーバーが送らなかったファイルがあります。一覧の日時とサイズで表示します。　\r\n\r\n")
-                            + list);
+            common::ShowMsg(headedPathList(
+                QStringLiteral("サーバーが送らなかったファイルがあります。一覧の日時とサイズで表示します。　"), refusedFiles));
         }
 
         // The path and its side's root change only now that its listing is complete.

@@ -9,6 +9,8 @@
 #include <QKeyEvent>
 #include <QMenu>
 
+#include <unistd.h>
+
 namespace foldercompare {
 namespace {
 
@@ -116,16 +118,20 @@ TEST_F(GatheringTest, GatheringTheSameFolderAgainAsSide1Asks)
     EXPECT_EQ(platform::testing::TemporaryFolder::readFile(window->FileInfoLog[0]), listing);
 }
 
-TEST_F(GatheringTest, NamesThatCannotBeListedAreNamedInOneMessage)
+// Names that cannot be listed are named in one message, and links that lead nowhere,
+// whose names are fine, in one of their own.
+TEST_F(GatheringTest, NamesThatCannotBeListedAndLinksThatLeadNowhereAreNamed)
 {
     file("one/good.txt");
     file("one/bad\nname.txt");
+    ASSERT_EQ(::symlink("gone.txt", QFile::encodeName(tree("one/nowhere.txt")).constData()), 0);
     auto window = readyWindow();
     gather(*window, 0, tree("one"));
-    ASSERT_FALSE(m_dialogs.prompts().isEmpty());
+    ASSERT_EQ(m_dialogs.prompts().size(), 2);
     EXPECT_EQ(m_dialogs.prompts().first(),
               "未対応のファイル名(UNICODE？)を一覧から除外します。ごめんなさい。　　\r\n\r\nbad\\nname.txt\r\n")
         << "a line break inside a name is written out, so the name stays on its line";
+    EXPECT_EQ(m_dialogs.prompts().last(), "リンク先がないリンクを一覧から除外します。　\r\n\r\nnowhere.txt\r\n");
     EXPECT_EQ(window->statusText(1), "フォルダ1件数:1");
 }
 
