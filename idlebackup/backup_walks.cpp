@@ -5,9 +5,9 @@
 #include "idlebackup/file_copy.h"
 #include "idlebackup/folder_walk.h"
 #include "idlebackup/mount_table.h"
-#include "idlebackup/temporary_names.h"
 
 #include "common/saved_error.h"
+#include "platform/atomic_file.h"
 #include "platform/byte_text.h"
 #include "platform/file_copy.h"
 #include "platform/flex_grid.h"
@@ -323,7 +323,7 @@ void BackupWork::copyFileOnly(const QString &OrgPath, const QString &BakPath, Wa
             CreateFolder(folder);
             const Descriptor opened = OpenFolder(platform::BytesOfText(folder));
             if (opened.isOpen())
-                RemoveStaleTemporaries(opened.get());
+                platform::removeLeftoverTemporaryFiles(opened.get());
             copyFileOver(OrgPath, BakPath, decided, platform::IdentityOf(source), way != Way::SyncToOriginal);
         } else {
             showItem(OrgPath);
@@ -387,7 +387,7 @@ void BackupWork::copyFolder(const CopyWalk &walk, WalkFolder &source, TargetFold
         makeTarget(walk, target);
     const bool targetOpen = openTarget(walk, target);
     if (targetOpen)
-        RemoveStaleTemporaries(target.fd());
+        platform::removeLeftoverTemporaryFiles(target.fd());
     std::vector<FolderEntry> entries;
     if (!listFolder(source, ListingDepth::Examined, entries))
         return;

@@ -2,8 +2,8 @@
 
 #include "idlebackup/folder_walk.h"
 #include "idlebackup/mount_table.h"
-#include "idlebackup/temporary_names.h"
 #include "common/saved_error.h"
+#include "platform/atomic_file.h"
 #include "platform/testing/deep_chain.h"
 #include "platform/testing/unprivileged_scope.h"
 #include "platform/testing/write_faults.h"
@@ -243,6 +243,20 @@ QString earlierVersionsName(qint64 process, int counter = 3)
     return QString::fromLatin1(body + '-' + QCryptographicHash::hash(body, QCryptographicHash::Sha256).toHex().left(12) + ".tmp");
 }
 
+// A temporary name as the versions after those gave it, with its check made with the
+// machine.
+QString machineMarkedName(const platform::RunMark &run, quint64 counter)
+{
+    const QByteArray body = ".zelquin-" + run.numbers(counter);
+    return QString::fromLatin1(body + '-' + run.check(body, 12) + ".tmp");
+}
+
+// A new name of a copy's temporary file beside "a.txt" as copies write it now.
+QString copyTemporaryName(const platform::RunMark &run)
+{
+    return QString::fromUtf8(platform::temporaryFilePathFor("a.txt", run));
+}
+
 // In sync mode a file goes only over an older one, as far as both disks keep times (to
 // the nanosecond here, two seconds on FAT, and on a network disk that shows a time in
 // whole even seconds, which may be FAT behind it); where they cannot tell and the sizes
@@ -334,19 +348,25 @@ TEST_F(WalkTest, TemporariesOfRunningWritersAreLeftAlone)
     // Another boot of this machine: its runs have all ended, whatever process has their
     // numbers now.
     const QByteArray earlierBoot(8, run(0).boot.startsWith('a') ? 'b' : 'a');
-    const QStringList live{m_folder.writeFile("bak/src/" + TemporaryName(run(::getppid()), 0), "live"),
+    const QString earlierBootsCopy = copyTemporaryName(run(::getppid(), {}, earlierBoot));
+    const QStringList live{m_folder.writeFile("bak/src/" + copyTemporaryName(run(::getppid())), "live"),
+                           m_folder.writeFile("bak/src/" + machineMarkedName(run(::getppid()), 0), "live"),
                            m_folder.writeFile("bak/src/" + earlierVersionsName(::getppid()), "live")};
-    // Those of earlier versions are leftovers too, also in the original, where the way
-    // back of sync mode wrote them: never backed up, nor brought back.
-    const QStringList stale{m_folder.writeFile("bak/src/" + TemporaryName(run(gone), 0), "stale"),
-                            m_folder.writeFile("bak/src/" + TemporaryName(run(::getppid(), {}, earlierBoot), 1), "stale"),
+    // Those of runs that ended, in the form copies write now and in the forms of earlier
+    // versions, are leftovers, also in the original, where the way back of sync mode
+    // wrote them: never backed up, nor brought back.
+    const QStringList stale{m_folder.writeFile("bak/src/" + copyTemporaryName(run(gone)), "stale"),
+                            m_folder.writeFile("src/" + earlierBootsCopy, "stale"),
+                            m_folder.writeFile("bak/src/" + machineMarkedName(run(gone), 0), "stale"),
+                            m_folder.writeFile("bak/src/" + machineMarkedName(run(::getppid(), {}, earlierBoot), 1),
+                                               "stale"),
                             m_folder.writeFile("bak/src/" + earlierVersionsName(gone), "stale"),
                             m_folder.writeFile("src/" + earlierVersionsName(gone, 4), "stale")};
     // Files of the user's that look like temporary files are backed up like any other
     // and never removed, also by the way back of sync mode: so are those of another
     // machine (a backup folder that two machines write into).
     const QStringList userFiles{QString(".a.txt.~%1-0.tmp").arg(gone), QString(".zelquin-%1-0-0123456789ab.tmp").arg(gone),
-                                TemporaryName(run(gone, "another machine"), 2)};
+                                machineMarkedName(run(gone, "another machine"), 2)};
     for (const QString &name : userFiles)
         m_folder.writeFile("src/" + name, "user");
     m_settings.SyncMode = 1;
@@ -356,6 +376,7 @@ TEST_F(WalkTest, TemporariesOfRunningWritersAreLeftAlone)
     for (const QString &path : stale)
         EXPECT_FALSE(QFileInfo::exists(path)) << path.toStdString();
     EXPECT_FALSE(QFileInfo::exists(m_folder.filePath("bak/src/" + earlierVersionsName(gone, 4))));
+    EXPECT_FALSE(QFileInfo::exists(m_folder.filePath("bak/src/" + earlierBootsCopy)));
     for (const QString &name : userFiles) {
         EXPECT_EQ(read(m_folder.filePath("src/" + name)), "user") << name.toStdString();
         EXPECT_EQ(read(m_folder.filePath("bak/src/" + name)), "user") << name.toStdString();

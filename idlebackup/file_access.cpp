@@ -62,6 +62,11 @@ QString GetSystemErrorText(int code)
     return text && *text ? QString::fromLocal8Bit(text) : QStringLiteral("Unknown Error.");
 }
 
+QString OpenFailureText(const QString &path, int code)
+{
+    return QStringLiteral("Error opening '") + path + QStringLiteral("'.") + systemPart(code);
+}
+
 void FailCopy(const QString &description)
 {
     throw common::Failure(CopyFailureNumber, QCoreApplication::applicationName(), description);
@@ -262,7 +267,7 @@ void clsFileAccess::RaiseFileError(qint32 number, const QString &argument) const
         description = QStringLiteral("The file '") + argument + QStringLiteral("' is already open.");
         break;
     case FileAccessError::OpenFailed:
-        description = QStringLiteral("Error opening '") + argument + QStringLiteral("'.") + systemPart(m_lastError);
+        description = OpenFailureText(argument, m_lastError);
         break;
     case FileAccessError::NotOpen:
         description = QStringLiteral("There is no open file.");

@@ -106,6 +106,8 @@ private:
 
 // The system's text for an error number, "Unknown Error." when it has none.
 QString GetSystemErrorText(int code);
+// The description of the failure to open `path` (OpenFailed) for the system's `code`.
+QString OpenFailureText(const QString &path, int code);
 
 // The number of the failures of copies and walks, raised or saved under the
 // application's name.

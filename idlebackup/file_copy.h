@@ -58,23 +58,19 @@ struct CopyCallbacks
     std::function<void(qint64 total)> progress;
 };
 
-// Writes the regular file `source` into a new temporary file of this program
-// (NewTemporaryName) in the target's folder (`folder`, open; `target.folder` is its
-// descriptor) without ever putting the old copy at risk: the bytes go in steps of
-// 102,400 (platform::CopyFileContents: a clone or a copy within the system where the
-// file systems allow), every count is checked, the source must not change or be replaced
-// meanwhile, the file gets the source's permission bits (without set-user and set-group
-// bits; a file system that cannot hold them still gets the data, as "cp -p" does) and
-// times to the nanosecond where the disk holds them, and is closed. With `syncAlone` (a
-// FUSE file system, which a sync of the whole file system does not reach, or one that
-// the batch syncs keep no descriptor for) the file is synced on its own first; else the
-// caller makes it durable (platform::DurableCopies) before it places it. The copy is put
-// in place only over the target in the state `decided` that the copy was decided on.
+// Writes the copy of `source` for `target` through platform::WriteCopy (`folder` is the
+// target's folder, open; `target.folder` is its descriptor), in steps of 102,400 bytes
+// paced by `callbacks`, without ever putting the old copy at risk: the source must be the
+// file the walk listed and must not change or be replaced meanwhile. With `syncAlone` (a
+// FUSE file system, which a sync of the whole file system does not reach, or one that the
+// batch syncs keep no descriptor for) the copy is synced on its own; else the caller
+// makes it durable (platform::DurableCopies) before it places it. The copy is put in
+// place only over the target in the state `decided` that the copy was decided on.
 //
-// Returns null, doing nothing, when the target is the source itself (one device and
-// inode). Raises common::Failure for every failure, CopySourceIsLink when a link stands
-// at a source that is not to be followed, CopyOutOfSpace when the target's disk has no
-// room; no temporary file then stays.
+// Returns null, doing nothing, when the target is the file the walk listed itself (one
+// device and inode). Raises common::Failure for every failure, CopySourceIsLink when a
+// link stands at a source that is not to be followed, CopyOutOfSpace when the target's
+// disk has no room; no temporary file then stays.
 //
 // This is the one step of the backup that writes file contents; the walks and the
 // bookkeeping around it do not depend on how it does so.

@@ -1,9 +1,11 @@
 #include "idlebackup/folder_walk.h"
 
-#include "idlebackup/temporary_names.h"
+#include "platform/atomic_file.h"
 
 #include <algorithm>
 #include <cerrno>
+#include <functional>
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -35,8 +37,9 @@ EntryKind kindOf(int folder, const char *name, const struct stat &info, FolderEn
     return EntryKind::File;
 }
 
-} // namespace
-
+// Calls `take` with each name that the open folder `folder` lists ("." and ".." too),
+// in the folder's order. Returns 0, or the errno of the failure when the folder cannot
+// be read to its end.
 int ForEachName(int folder, const std::function<void(const char *name, unsigned char type)> &take)
 {
     const int listing = ::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -62,12 +65,14 @@ int ForEachName(int folder, const std::function<void(const char *name, unsigned 
     return error;
 }
 
+} // namespace
+
 int ListFolderAt(int folder, ListingDepth depth, std::vector<FolderEntry> &entries)
 {
     entries.clear();
     const int error = ForEachName(folder, [&](const char *rawName, unsigned char type) {
         const QByteArrayView name(rawName);
-        if (name == "." || name == ".." || IsTemporaryName(name))
+        if (name == "." || name == ".." || platform::isTemporaryFileNameOfThisMachine(name))
             return;
         FolderEntry item;
         item.name = name.toByteArray();

@@ -7,8 +7,6 @@
 #include <QByteArray>
 #include <QByteArrayView>
 
-#include <functional>
-
 #include <ctime>
 #include <sys/types.h>
 
@@ -49,15 +47,10 @@ enum class ListingDepth {
     KindsOnly,
 };
 
-// Calls `take` with each name that the open folder `folder` lists ("." and ".." too),
-// in the folder's order. Returns 0, or the errno of the failure when the folder cannot
-// be read to its end.
-int ForEachName(int folder, const std::function<void(const char *name, unsigned char type)> &take);
-
-// Lists the open folder `folder`: every entry but "." and ".." and this program's
-// temporary files, folders first, then in the byte order of the names. Returns 0, or the
-// errno of the failure when the folder cannot be read to its end (the list is then not
-// to be used).
+// Lists the open folder `folder`: every entry but "." and ".." and the temporary files
+// of copies (platform::isTemporaryFileNameOfThisMachine), folders first, then in the
+// byte order of the names. Returns 0, or the errno of the failure when the folder cannot
+// be read to its end (the list is then not to be used).
 int ListFolderAt(int folder, ListingDepth depth, std::vector<FolderEntry> &entries);
 
 } // namespace idlebackup

@@ -39,6 +39,9 @@ constexpr qsizetype CheckDigits = 8;
 const QByteArray DownloadPrefix = ".~ftp";
 const QByteArray DownloadSuffix = ".part";
 const QByteArray ListingMarker = ".tmp";
+// The backup program's earlier temporary names: ".zelquin-<numbers>-<check>.tmp".
+const QByteArray BackupPrefix = ".zelquin-";
+constexpr qsizetype BackupCheckDigits = 12;
 
 QByteArray folderOf(const QByteArray &path)
 {
@@ -98,10 +101,47 @@ QByteArrayView checkedBody(QByteArrayView name)
     return checkAt > 0 && name[checkAt] == '-' ? name.first(checkAt) : QByteArrayView();
 }
 
+// The check that the temporary names of earlier versions carried: the first `digits`
+// hexadecimal digits of a SHA-256 digest of the name up to it alone, which tells no
+// machine.
+QByteArray nameOnlyCheck(QByteArrayView body, qsizetype digits)
+{
+    return QCryptographicHash::hash(body, QCryptographicHash::Sha256).toHex().left(digits);
+}
+
+// The run that made `name` when it is a name that the backup program's copies gave their
+// temporaries before they were written as every other copy is: one of this machine for
+// ".zelquin-<boot>-<process id>-<counter>-<check>.tmp" with its check right; for the form
+// before it, ".zelquin-<process id>-<counter>-<check>.tmp", which tells no machine nor
+// boot, one of this boot with that process number, so that it has ended once no process
+// of its number is left, as those versions judged it.
+std::optional<RunMark> runOfBackupTemporaryName(QByteArrayView name)
+{
+    if (!name.startsWith(BackupPrefix) || !name.endsWith(TemporarySuffix))
+        return std::nullopt;
+    const QByteArrayView withCheck = name.first(name.size() - TemporarySuffix.size());
+    const qsizetype checkAt = withCheck.size() - BackupCheckDigits - 1;
+    if (checkAt <= BackupPrefix.size() || withCheck[checkAt] != '-')
+        return std::nullopt;
+    const QByteArrayView body = withCheck.first(checkAt);
+    const QByteArrayView check = withCheck.sliced(checkAt + 1);
+    const QByteArrayView numbers = body.sliced(BackupPrefix.size());
+    if (std::optional<RunMark> run = RunMark::fromNumbers(numbers))
+        return check == run->check(body, BackupCheckDigits) ? run : std::nullopt;
+    if (!isNumberPair(numbers) || check != nameOnlyCheck(body, BackupCheckDigits))
+        return std::nullopt;
+    RunMark run = RunMark::ofThisProcess();
+    run.process = numbers.first(numbers.indexOf('-')).toLongLong();
+    return run;
+}
+
 // The run of this machine that made `name`, when it is a name that temporaryFilePathFor
-// gives with its check right.
+// gives with its check right, or one of the backup program's earlier temporary names
+// (runOfBackupTemporaryName).
 std::optional<RunMark> runOfTemporaryName(QByteArrayView name)
 {
+    if (std::optional<RunMark> run = runOfBackupTemporaryName(name))
+        return run;
     const QByteArrayView numbers = temporaryNumbers(name);
     const QByteArrayView body = checkedBody(name);
     if (numbers.size() <= CheckDigits + 1 || body.isEmpty())
@@ -121,9 +161,7 @@ bool isEarlierTemporaryFileName(QByteArrayView name)
         return true;
     const QByteArrayView body = checkedBody(name);
     return numbers.size() > CheckDigits + 1 && isNumberPair(numbers.first(numbers.size() - CheckDigits - 1))
-           && !body.isEmpty()
-           && numbers.last(CheckDigits)
-                  == QCryptographicHash::hash(body, QCryptographicHash::Sha256).toHex().left(CheckDigits);
+           && !body.isEmpty() && numbers.last(CheckDigits) == nameOnlyCheck(body, CheckDigits);
 }
 
 // Whether `name` is one that temporaryFilePathFor gives on this machine, one of the
@@ -374,7 +412,7 @@ bool AtomicFile::finish()
         return fail(m_error ? m_error : EBADF);
     const bool direct = m_temporary.isEmpty();
     int synced = 0;
-    if (direct || (!m_syncElsewhere && (m_targetExisted || m_syncNewFiles))) {
+    if (direct || m_targetExisted || m_syncNewFiles) {
         do {
             synced = ::fdatasync(m_descriptor);
         } while (synced != 0 && errno == EINTR);
@@ -458,6 +496,11 @@ QByteArray temporaryFilePathFor(const QByteArray &target, const RunMark &run)
     }
     const QByteArray body = '.' + name + numbers;
     return folder + body + '-' + run.check(body, CheckDigits) + TemporarySuffix;
+}
+
+bool isTemporaryFileNameOfThisMachine(QByteArrayView name)
+{
+    return runOfTemporaryName(name).has_value();
 }
 
 bool isLeftoverTemporaryFileName(QByteArrayView name)

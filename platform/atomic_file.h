@@ -76,10 +76,6 @@ public:
     // callers that create many new files at once (copying a tree); replacing an existing
     // file is always synced.
     void syncOnlyWhenReplacing() { m_syncNewFiles = false; }
-    // Lets finish() skip the sync of the temporary file (any time before finish()): the
-    // caller makes it durable by other means (a sync of its whole file system) before
-    // place().
-    void syncElsewhere() { m_syncElsewhere = true; }
 
     // The path given to the constructor (the name, for a file in an open folder).
     QString path() const { return m_path; }
@@ -88,9 +84,6 @@ public:
     QByteArray targetPath() const { return m_target; }
     // The open folder that targetPath() is looked up in; AT_FDCWD for a path.
     int folder() const;
-    // The open file's descriptor (the temporary file, or the target written directly)
-    // between open() and finish(), for callers that fill it themselves; -1 otherwise.
-    int descriptor() const { return m_descriptor; }
     // Why the last failed call failed, in the system's words; empty before any failure.
     QString errorString() const;
     // The system's error number of the last failure; 0 before any failure.
@@ -111,7 +104,6 @@ private:
     bool m_failed = false;
     bool m_targetExisted = false;
     bool m_syncNewFiles = true;
-    bool m_syncElsewhere = false;
     bool m_finished = false; // finish() succeeded: place() may rename
 };
 
@@ -128,9 +120,17 @@ std::optional<QString> writeWholeFile(const QString &path, QByteArrayView bytes,
 QByteArray temporaryFilePathFor(const QByteArray &target, const RunMark &run = RunMark::ofThisProcess());
 
 // Whether `name` (without folder) is a name that temporaryFilePathFor gives on this
-// machine, its check right, of a run that has ended (RunMark::hasEnded): what a write
-// killed before it ended left behind. The names of earlier versions, which do not tell
-// their machine, are none.
+// machine, its check right, of any run (one under way too), or one that the backup
+// program's copies gave their temporaries in earlier versions:
+// ".zelquin-<boot>-<process id>-<counter>-<check>.tmp" with its check (twelve digits)
+// made with the machine, and before that ".zelquin-<process id>-<counter>-<check>.tmp"
+// with a check made of the name alone, which is taken for one of this boot of this
+// machine. For walks that pass over the temporaries of copies under way.
+bool isTemporaryFileNameOfThisMachine(QByteArrayView name);
+
+// Whether `name` is such a name (isTemporaryFileNameOfThisMachine) of a run that has
+// ended (RunMark::hasEnded): what a write killed before it ended left behind. The other
+// names of earlier versions, which do not tell their machine, are none.
 bool isLeftoverTemporaryFileName(QByteArrayView name);
 
 // Removes from the open folder `folder` (not below it) the regular files whose names are

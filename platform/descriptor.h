@@ -33,6 +33,8 @@ public:
 
     int get() const { return m_descriptor; }
     bool isOpen() const { return m_descriptor >= 0; }
+    // Hands the descriptor over to the caller, who closes it.
+    int release() { return std::exchange(m_descriptor, -1); }
     void reset()
     {
         if (m_descriptor >= 0)

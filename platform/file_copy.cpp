@@ -34,6 +34,8 @@ constexpr qint64 CallBytesMax = qint64(1) << 30;
 constexpr qint64 BufferBytesMax = qint64(1) << 20;
 // Copies for DurableCopies go in one step.
 constexpr qint64 WholeFile = std::numeric_limits<qint64>::max();
+// Attempts at a free temporary name before giving up.
+constexpr int TemporaryNameAttempts = 100;
 
 // Errors by which a file system refuses a way of copying that another way may do.
 bool anotherWayMayDo(int error)
@@ -63,6 +65,38 @@ int writeAll(int output, const char *bytes, qint64 count)
         count -= written;
     }
     return 0;
+}
+
+// Errors of a permission change that tell that the file system cannot hold the bits
+// (FUSE file systems without the call, FAT refusing modes it has no room for), not that
+// the file is not this process's to change: it made the file a moment ago.
+bool cannotHoldPermissions(int error)
+{
+    return error == ENOSYS || error == EOPNOTSUPP || error == EPERM;
+}
+
+// Makes a new temporary file beside the entry `name` of the open folder `folder` for
+// writing; returns it with its name, or the system's error number.
+struct Temporary
+{
+    Descriptor file;
+    QByteArray name;
+    int error = 0;
+};
+Temporary makeTemporaryBeside(int folder, const QByteArray &name)
+{
+    Temporary made;
+    for (int attempt = 0; attempt < TemporaryNameAttempts; ++attempt) {
+        made.name = temporaryFilePathFor(name);
+        made.file = Descriptor(
+            ::openat(folder, made.name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+        if (made.file.isOpen())
+            return made;
+        if (errno != EEXIST && errno != EINTR)
+            break;
+    }
+    made.error = errno;
+    return made;
 }
 
 } // namespace
@@ -247,6 +281,85 @@ bool WrittenCopy::temporaryThere() const
     return !m_temporaryName.isEmpty() && IsRegularFileAt(m_folder->get(), m_temporaryName.constData());
 }
 
+CopyWrite WriteCopy(const CopySource &source, const std::shared_ptr<const Descriptor> &folder, const QByteArray &name,
+                    const TargetState &decided, bool syncAlone, qint64 stepBytes,
+                    const std::function<bool(qint64)> &afterStep)
+{
+    CopyWrite result;
+    const auto failed = [&result](CopyWrite::Failure failure, int error) -> CopyWrite {
+        result.failure = failure;
+        result.error = error;
+        result.written.reset();
+        return std::move(result);
+    };
+    // No wait on a FIFO in the file's place: it is opened, and refused as no regular file.
+    const int flags = O_RDONLY | O_NONBLOCK | O_CLOEXEC | (source.followsLink ? 0 : O_NOFOLLOW);
+    int opened;
+    do {
+        opened = ::openat(source.folder, source.name.constData(), flags);
+    } while (opened < 0 && errno == EINTR);
+    if (opened < 0)
+        return failed(CopyWrite::Failure::SourceOpen, errno);
+    const Descriptor input(opened);
+    struct stat before;
+    if (::fstat(input.get(), &before) != 0)
+        return failed(CopyWrite::Failure::Read, errno);
+    if (!S_ISREG(before.st_mode))
+        return failed(CopyWrite::Failure::SourceNotRegular, EINVAL);
+    if (source.expected && IdentityOf(before) != *source.expected)
+        return failed(CopyWrite::Failure::SourceNotExpected, 0);
+
+    const int target = folder->get();
+    Temporary temporary = makeTemporaryBeside(target, name);
+    if (!temporary.file.isOpen())
+        return failed(CopyWrite::Failure::Write, temporary.error);
+    const struct timespec times[2] = {before.st_atim, before.st_mtim};
+    // From here on the temporary file goes with the object on a failure.
+    result.written = std::make_unique<WrittenCopy>(folder, temporary.name, name, times, decided);
+    const int output = temporary.file.get();
+    struct stat existing;
+    if (::fstatat(target, name.constData(), &existing, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(existing.st_mode)
+        && (existing.st_uid != ::geteuid() || existing.st_gid != ::getegid())
+        && ::fchown(output, existing.st_uid, existing.st_gid) != 0) {
+        // Without the right to give the file away, keep at least its group where allowed.
+        [[maybe_unused]] const int groupKept = ::fchown(output, uid_t(-1), existing.st_gid);
+    }
+
+    bool stopped = false;
+    const ContentCopy contents = CopyFileContents(input.get(), output, stepBytes, [&](qint64 copied) {
+        stopped = afterStep && !afterStep(copied);
+        return !stopped;
+    });
+    if (stopped)
+        return failed(CopyWrite::Failure::Stopped, ECANCELED);
+    if (contents.error != 0)
+        return failed(contents.readFailed ? CopyWrite::Failure::Read : CopyWrite::Failure::Write, contents.error);
+    struct stat after;
+    if (::fstat(input.get(), &after) != 0 || after.st_size != before.st_size || after.st_size != contents.bytes
+        || after.st_mtim.tv_sec != before.st_mtim.tv_sec || after.st_mtim.tv_nsec != before.st_mtim.tv_nsec)
+        return failed(CopyWrite::Failure::SourceChanged, 0);
+    if (::fchmod(output, before.st_mode & 0777) != 0 && !cannotHoldPermissions(errno))
+        return failed(CopyWrite::Failure::Write, errno);
+    if (::futimens(output, times) != 0)
+        return failed(CopyWrite::Failure::Times, errno);
+    if (syncAlone) {
+        int synced;
+        do {
+            synced = ::fdatasync(output);
+        } while (synced != 0 && errno == EINTR);
+        if (synced != 0)
+            return failed(CopyWrite::Failure::Write, errno);
+    }
+    if (::close(temporary.file.release()) != 0 && errno != EINTR)
+        return failed(CopyWrite::Failure::Write, errno);
+    struct stat still;
+    if (::fstatat(source.folder, source.name.constData(), &still, source.followsLink ? 0 : AT_SYMLINK_NOFOLLOW) != 0
+        || still.st_dev != before.st_dev || still.st_ino != before.st_ino)
+        return failed(CopyWrite::Failure::SourceReplaced, 0);
+    result.written->setBytes(contents.bytes);
+    return result;
+}
+
 DurableCopies::Copy::Copy() = default;
 
 DurableCopies::Copy::~Copy() = default;
@@ -254,37 +367,21 @@ DurableCopies::Copy::~Copy() = default;
 void DurableCopies::Copy::make(const QString &source, const std::shared_ptr<const Descriptor> &folder,
                                const QByteArray &name, const TargetState &decided, DurableCopies &copies)
 {
-    int opened;
-    do {
-        opened = ::open(QFile::encodeName(source).constData(), O_RDONLY | O_CLOEXEC);
-    } while (opened < 0 && errno == EINTR);
-    if (opened < 0)
-        return fail(SystemErrorText(errno), errno);
-    const Descriptor input(opened);
-    struct stat info = {};
-    if (::fstat(input.get(), &info) != 0)
-        return fail(SystemErrorText(errno), errno);
-    if (!S_ISREG(info.st_mode))
-        return fail(SystemErrorText(EINVAL), EINVAL);
-    AtomicFile file(folder, name, int(info.st_mode & 07777));
-    if (!file.open())
-        return fail(file.errorString(), file.error());
     const bool batched = copies.syncsWith(folder->get());
-    if (batched)
-        file.syncElsewhere();
-    const ContentCopy copied = CopyFileContents(input.get(), file.descriptor(), WholeFile);
-    if (copied.error != 0)
-        return fail(SystemErrorText(copied.error), copied.error);
-    if (copied.bytes != info.st_size)
+    CopyWrite copy = WriteCopy(CopySource{AT_FDCWD, QFile::encodeName(source), true, std::nullopt}, folder, name,
+                               decided, !batched, WholeFile);
+    switch (copy.failure) {
+    case CopyWrite::Failure::None:
+        break;
+    case CopyWrite::Failure::SourceNotRegular:
+        return fail(SystemErrorText(EINVAL), EINVAL);
+    case CopyWrite::Failure::SourceChanged:
+    case CopyWrite::Failure::SourceReplaced:
         return fail(QStringLiteral("コピー中にコピー元のファイルが変わりました"), 0);
-    // A file system without permission bits (FAT) still takes the copy.
-    ::fchmod(file.descriptor(), info.st_mode & 07777);
-    const struct timespec times[2] = {info.st_atim, info.st_mtim};
-    ::futimens(file.descriptor(), times);
-    if (!file.finish())
-        return fail(file.errorString(), file.error());
-    m_written = std::make_unique<WrittenCopy>(folder, file.takeFinishedTemporary(), name, times, decided);
-    m_written->setBytes(copied.bytes);
+    default:
+        return fail(SystemErrorText(copy.error), copy.error);
+    }
+    m_written = std::move(copy.written);
     m_number = batched ? copies.m_syncs.count() : 0;
 }
 

@@ -17,13 +17,12 @@
 #include <optional>
 
 #include <ctime>
+#include <fcntl.h>
 #include <sys/types.h>
 
 struct stat;
 
 namespace platform {
-
-class AtomicFile;
 
 // How a copy of a file's contents ended.
 struct ContentCopy
@@ -212,12 +211,73 @@ private:
     qint64 m_bytes = 0;
 };
 
+// The file that a copy reads: the entry `name` of the open folder `folder` (AT_FDCWD:
+// `name` is a path), as its caller found it.
+struct CopySource
+{
+    int folder = AT_FDCWD;
+    QByteArray name;
+    // A link in the file's place is followed to the file it leads to; else the open
+    // fails with ELOOP.
+    bool followsLink = true;
+    // The file that the caller found there (device, inode, size and modification time):
+    // another file in its place, or this one changed since, is not copied. None: any
+    // regular file there is copied.
+    std::optional<FileIdentity> expected;
+};
+
+// How writing a copy ended: written, or the step that failed.
+struct CopyWrite
+{
+    enum class Failure {
+        None,
+        // The source could not be opened (`error`; ELOOP for a link not followed).
+        SourceOpen,
+        SourceNotRegular,
+        // The source opened is not the file the caller expected.
+        SourceNotExpected,
+        // The caller stopped the copy.
+        Stopped,
+        Read,
+        // Writing the temporary file failed: making it, its contents, its permission
+        // bits, its sync or its close.
+        Write,
+        // The source changed while it was read (its size or modification time, or the
+        // bytes read).
+        SourceChanged,
+        // The source's name no longer leads to the file read: removed or replaced.
+        SourceReplaced,
+        Times,
+    };
+    Failure failure = Failure::None;
+    // The system's error number of the failure, where it has one.
+    int error = 0;
+    // The copy written; null on a failure.
+    std::unique_ptr<WrittenCopy> written;
+};
+
+// Writes the copy of `source` for the entry `name` of the open folder `folder`, taking
+// the state `decided` of the target that the copy was decided on, into a temporary file
+// beside the target (temporaryFilePathFor). The source is opened and then checked with
+// fstat (a regular file, the one the caller expected); its bytes go in steps of
+// `stepBytes` (CopyFileContents: a clone or a copy within the system where the file
+// systems allow), after each step `afterStep`, when given, receives the bytes copied so
+// far and may stop the copy by returning false. The copy is whole only when the source
+// kept its size and modification time while it was read and its name still leads to it
+// afterwards. The temporary file gets the source's permission bits (a file system that
+// cannot hold them still takes the copy, as "cp -p" does; no set-user, set-group or
+// sticky bit), the owner and group of an existing target where the process may give
+// them, and the source's times to the nanosecond; with `syncAlone` it is synced on its
+// own before it is closed, else its writer makes it durable before it places it
+// (DurableCopies). On a failure no temporary file stays.
+CopyWrite WriteCopy(const CopySource &source, const std::shared_ptr<const Descriptor> &folder, const QByteArray &name,
+                    const TargetState &decided, bool syncAlone, qint64 stepBytes,
+                    const std::function<bool(qint64 copied)> &afterStep = {});
+
 // Copies files to their targets so that each copy is whole and on the disk before it
 // takes its target's name, while many copies share the wait for the disk. A copy is
-// either made here, on a worker thread, into a temporary file beside its target (an
-// AtomicFile in the target's open folder: a link at the target is refused, an existing
-// target keeps its owner where the process may set it) with the source's permission
-// bits and times, or written by the caller (addWritten). The copies written so far are
+// either made here, on a worker thread (WriteCopy, into a temporary file beside its
+// target in the target's open folder), or written by the caller (addWritten). The copies written so far are
 // made durable together, by a sync of their file systems (syncfs) that runs while the
 // next copies are written (a copy on a file system that such a sync does not reach, or
 // whose syncs got no descriptor, is synced on its own); the caller takes the copies back

@@ -512,7 +512,8 @@ TEST_F(CopyChild, CopiesUntilKilled)
 
 // A copy killed with copies in hand leaves temporary files; the next gathering lists
 // none of them and the next copy into their folder removes them, as it does with those
-// of an earlier boot of this machine. Files of the user's that look like them,
+// of an earlier boot of this machine and those that the backup program's earlier
+// versions left. Files of the user's that look like them,
 // temporaries of another machine or of earlier versions, and those of a running
 // process, stay and are listed.
 TEST_F(CopyTest, AKilledCopyLeavesNothingToFind)
@@ -550,6 +551,16 @@ TEST_F(CopyTest, AKilledCopyLeavesNothingToFind)
     for (const QString &name : kept)
         file("two/" + name, "user");
     file("two/" + nameOf(earlierBoot), "left");
+    // So are those that the backup program's copies left in the forms of its earlier
+    // versions: with a check made with the machine, and before that with one of the name alone.
+    const QByteArray backupBody = ".zelquin-" + earlierBoot.numbers(3);
+    file("two/" + QString::fromLatin1(backupBody + '-' + earlierBoot.check(backupBody, 12) + ".tmp"), "left");
+    const QByteArray earlierBackupBody = ".zelquin-" + QByteArray::number(gone) + "-4";
+    file("two/"
+             + QString::fromLatin1(earlierBackupBody + '-'
+                                   + QCryptographicHash::hash(earlierBackupBody, QCryptographicHash::Sha256).toHex().left(12)
+                                   + ".tmp"),
+         "left");
 
     listing::testing::RecordingHost gatherHost;
     listing::GatherLocalSide(tree("two"), tree("two.lst"), 999, gatherHost);
