@@ -8,9 +8,7 @@
 #include <QCoreApplication>
 
 #include <cerrno>
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 namespace idlebackup {
 

@@ -167,8 +167,8 @@ struct Placement
     int timesError = 0;
 };
 
-// A copy of a file written and closed under a temporary name (its writer's choice) in
-// an open folder, waiting to take the name of its target there once it is on the disk.
+// A copy of a file written and closed under a temporary name (WriteCopy) in an open
+// folder, waiting to take the name of its target there once it is on the disk.
 // Its temporary file is removed unless it is placed.
 class WrittenCopy
 {
@@ -256,9 +256,11 @@ struct CopyWrite
     std::unique_ptr<WrittenCopy> written;
 };
 
-// Writes the copy of `source` for the entry `name` of the open folder `folder`, taking
-// the state `decided` of the target that the copy was decided on, into a temporary file
-// beside the target (temporaryFilePathFor). The source is opened and then checked with
+// The one writer of copies, for every program: writes the copy of `source` for the entry
+// `name` of the open folder `folder`, whose state `decided` the copy was decided on (the
+// copy is put in place only over that), into a temporary file beside the target, named
+// by temporaryFilePathFor (so that every leftover is known by the one sweep,
+// removeLeftoverTemporaryFiles). The source is opened and then checked with
 // fstat (a regular file, the one the caller expected); its bytes go in steps of
 // `stepBytes` (CopyFileContents: a clone or a copy within the system where the file
 // systems allow), after each step `afterStep`, when given, receives the bytes copied so
@@ -277,9 +279,9 @@ CopyWrite WriteCopy(const CopySource &source, const std::shared_ptr<const Descri
 // Copies files to their targets so that each copy is whole and on the disk before it
 // takes its target's name, while many copies share the wait for the disk. A copy is
 // either made here, on a worker thread (WriteCopy, into a temporary file beside its
-// target in the target's open folder), or written by the caller (addWritten). The copies written so far are
-// made durable together, by a sync of their file systems (syncfs) that runs while the
-// next copies are written (a copy on a file system that such a sync does not reach, or
+// target in the target's open folder), or written by the caller (addWritten). The copies
+// written so far are made durable together, by a sync of their file systems (syncfs)
+// that runs while the next copies are written (a copy on a file system that such a sync does not reach, or
 // whose syncs got no descriptor, is synced on its own); the caller takes the copies back
 // in the order it gave them, each once it is on the disk, and puts each in place
 // (WrittenCopy::place, which leaves alone a target changed since the copy was decided
