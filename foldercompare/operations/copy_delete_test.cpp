@@ -513,9 +513,8 @@ TEST_F(CopyChild, CopiesUntilKilled)
 // A copy killed with copies in hand leaves temporary files; the next gathering lists
 // none of them and the next copy into their folder removes them, as it does with those
 // of an earlier boot of this machine and those that the backup program's earlier
-// versions left. Files of the user's that look like them,
-// temporaries of another machine or of earlier versions, and those of a running
-// process, stay and are listed.
+// versions left. Files of the user's that look like them, temporaries of another machine
+// or of earlier versions, and those of a running process, stay and are listed.
 TEST_F(CopyTest, AKilledCopyLeavesNothingToFind)
 {
     for (const QString &name : numberedFiles(CopiesInHand + 1))
@@ -551,8 +550,8 @@ TEST_F(CopyTest, AKilledCopyLeavesNothingToFind)
     for (const QString &name : kept)
         file("two/" + name, "user");
     file("two/" + nameOf(earlierBoot), "left");
-    // So are those that the backup program's copies left in the forms of its earlier
-    // versions: with a check made with the machine, and before that with one of the name alone.
+    // Leftovers too: the temporaries that the backup program's earlier versions left,
+    // with a check made with the machine, and before that with one of the name alone.
     const QByteArray backupBody = ".zelquin-" + earlierBoot.numbers(3);
     file("two/" + QString::fromLatin1(backupBody + '-' + earlierBoot.check(backupBody, 12) + ".tmp"), "left");
     const QByteArray earlierBackupBody = ".zelquin-" + QByteArray::number(gone) + "-4";
