@@ -4,10 +4,12 @@
 // files (500 MB in 100 folders) and for 100 files of 50 MB (5 GB in 10 folders); and
 // converting 1,000 Shift-JIS files (100 MB) to UTF-8 with LF, beside `iconv -f CP932 -t
 // UTF-8` over one file of the same total size. The sources are read from a warm cache.
-// Each run lets window events run once per row, as the window does. The ratio counters
-// compare the summed times of each pair.
+// Each run lets window events run once per row, as the window does, and acts on the sides
+// as a comparison just before read them (outside the timed step: the user compares first).
+// The ratio counters compare the summed times of each pair.
 
 #include "common/non_code_class.h"
+#include "foldercompare/listing/side_gathering.h"
 #include "foldercompare/operations/code_change.h"
 #include "foldercompare/operations/copy_delete.h"
 #include "platform/testing/scripted_dialogs.h"
@@ -50,6 +52,37 @@ QString benchFolder()
     static const QString folder
         = QStandardPaths::writableLocation(QStandardPaths::TempLocation) + QStringLiteral("/dirgleam-bench-operations");
     return folder;
+}
+
+// The comparison's way of hosting a gathering, with nothing to abort or show.
+class GatheringHost final : public foldercompare::listing::WorkHost
+{
+public:
+    bool abortRequested() const override { return false; }
+    void pumpEvents() override {}
+    void showProgress(const QString &) override {}
+    void reportFailure(const QString &procedure, const QString &description) override
+    {
+        qFatal("%s: %s", qPrintable(procedure), qPrintable(description));
+    }
+};
+
+// `sides` as a comparison right now reads them: each side gathered into a listing file,
+// with the facts of its gathering, as the window hands them to the file operations.
+OperationSides compared(OperationSides sides)
+{
+    using namespace foldercompare::listing;
+    for (int side = 0; side < 2; ++side) {
+        const QString &root = sides.sideRoot[side];
+        const QString listingFile = benchFolder() + QStringLiteral("/side%1.log").arg(side);
+        GatheringHost host;
+        const GatherOutcome outcome = GatherLocalSide(root, listingFile, sides.folderNum, host);
+        QFile listing(listingFile);
+        if (outcome.kind != GatherOutcome::Kind::Written || !listing.open(QIODevice::ReadOnly))
+            qFatal("cannot gather %s", qPrintable(root));
+        sides.compared[side] = ComparedListing(root, !QFileInfo(root).isDir(), listing.readAll(), outcome.facts);
+    }
+    return sides;
 }
 
 void writeFile(const QString &path, const QByteArray &bytes)
@@ -146,6 +179,7 @@ void copyBesideCpAndSync(benchmark::State &state, const CopyTree &tree)
         sides.pathBox = sides.sideRoot;
         sides.recyclerBackup = false;
         QDir().mkpath(sides.sideRoot[1]);
+        sides = compared(sides);
         const QString cpTarget = folder + QStringLiteral("/cp%1").arg(iteration);
         auto runOurs = [&] {
             OperationFrame frame(host, sides, rows);
@@ -241,11 +275,13 @@ void BM_ConvertShiftJisBesideIconv(benchmark::State &state)
     for (auto _ : state) {
         ++iteration;
         OperationSides sides;
-        sides.sideRoot = {folder + QStringLiteral("/set%1").arg(iteration), folder};
+        sides.sideRoot = {folder + QStringLiteral("/set%1").arg(iteration), folder + QStringLiteral("/other")};
         sides.pathBox = sides.sideRoot;
         sides.recyclerBackup = false;
         QDir().mkpath(sides.sideRoot[0]);
+        QDir().mkpath(sides.sideRoot[1]);
         const QList<OperationRow> rows = textFiles(sides.sideRoot[0], content);
+        sides = compared(sides);
         const QString output = folder + QStringLiteral("/whole%1.utf8").arg(iteration);
         ::sync();
         auto runOurs = [&] {
