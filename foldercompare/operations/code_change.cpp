@@ -213,12 +213,14 @@ CodeChangeOperation::~CodeChangeOperation()
 namespace {
 
 // Reads the whole file `name` of the open folder `folder` while it is in the state
-// `decided`; nullopt when it is not (`outcome.changed`) or cannot be read
-// (`outcome.failure`).
+// `decided`, keeping it open (`outcome.old`); nullopt when it is not (`outcome.changed`)
+// or cannot be read (`outcome.failure`).
 std::optional<QByteArray> readAsDecided(int folder, const QByteArray &name, const platform::TargetState &decided,
                                         CodeChangeOperation::FileOutcome &outcome)
 {
-    const platform::Descriptor input(::openat(folder, name.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    outcome.old
+        = std::make_shared<platform::Descriptor>(::openat(folder, name.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    const platform::Descriptor &input = *outcome.old;
     struct stat before;
     if (!input.isOpen() || ::fstat(input.get(), &before) != 0) {
         if (errno == ENOENT || errno == ELOOP)
@@ -354,6 +356,8 @@ void CodeChangeOperation::collectOldest(OperationFrame &frame)
             failure = placement.reason;
     }
     if (!failure && outcome.written) {
+        // The replaced file is freed on a worker thread.
+        QThreadPool::globalInstance()->start([old = std::move(outcome.old)] { old->reset(); });
         ++m_filesConverted;
         // The new contents keep the file read-only.
         if (file.readOnly)

@@ -96,6 +96,10 @@ public:
     struct FileOutcome
     {
         std::unique_ptr<platform::WrittenCopy> written;
+        // The file as it was read, held open until the new contents replace it: the
+        // system then frees its blocks when a worker closes it, not in the rename on the
+        // walk's thread.
+        std::shared_ptr<platform::Descriptor> old;
         QString failure;
         bool changed = false;
     };
