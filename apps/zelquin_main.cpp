@@ -2,6 +2,7 @@
 #include "common/startup_check.h"
 #include "idlebackup/window/frm_main.h"
 #include "platform/file_handles.h"
+#include "platform/process_memory.h"
 #include "platform/program_folder.h"
 #include "platform/user_dialogs.h"
 #include "platform/widgets/qt_translation.h"
@@ -17,6 +18,8 @@ int main(int argc, char **argv)
 {
     // What work may hold open at once is bounded by the system, not by the low default.
     platform::RaiseOpenFileLimit();
+    // Large buffers freed on worker threads are kept for the next ones.
+    platform::KeepFreedMemoryForReuse();
     if (!common::DisplayAvailable()) {
         platform::writeMessageToStandardError(
             QStringLiteral("画面(ディスプレイ)がないためウィンドウを開けません。\n"

@@ -12,6 +12,7 @@
 #include "foldercompare/listing/side_gathering.h"
 #include "foldercompare/operations/code_change.h"
 #include "foldercompare/operations/copy_delete.h"
+#include "platform/process_memory.h"
 #include "platform/testing/scripted_dialogs.h"
 
 #include <QCoreApplication>
@@ -321,6 +322,8 @@ BENCHMARK(BM_ConvertShiftJisBesideIconv)->Unit(benchmark::kMillisecond)->Iterati
 
 int main(int argc, char **argv)
 {
+    // The process keeps freed memory for reuse, as the programs do.
+    platform::KeepFreedMemoryForReuse();
     QCoreApplication application(argc, argv);
     benchmark::Initialize(&argc, argv);
     std::fprintf(stderr, "trees in %s\n", qPrintable(benchFolder()));
