@@ -26,6 +26,11 @@ namespace {
 
 const QString Bin = QStringLiteral("BIN");
 constexpr qint64 JudgeSampleBytes = 100000;
+// The conversions' threads per processor: most of a file's time is spent waiting for its
+// sync, and syncs issued together share the disk's work.
+constexpr int WorkersPerProcessor = 4;
+// The bytes of the files in hand beyond the first (their texts take several times that).
+constexpr qint64 InFlightBytes = qint64(32) << 20;
 const QString ChangedMeanwhile = QStringLiteral("文字コード変換の開始後に別のプログラムがファイルを変更したため、書き換えませんでし"
                                                 "た（その間に保存された可能性があります）");
 
@@ -202,6 +207,7 @@ CodeChangeOperation::CodeChangeOperation(int side, QString sourceCode, QString t
     m_words.noneText = QStringLiteral("文字コード変換したファイルはありません。　");
     m_words.verb = QStringLiteral("文字コード変換");
     m_words.procedureName = QStringLiteral("CodeChange");
+    m_workers.setMaxThreadCount(WorkersPerProcessor * std::max(1, QThread::idealThreadCount()));
 }
 
 CodeChangeOperation::~CodeChangeOperation()
@@ -305,7 +311,8 @@ void CodeChangeOperation::handleRow(OperationFrame &frame, const OperationRow &r
     // Nothing there, as the list shows: nothing to convert.
     if (!decided || !decided->state.present)
         return;
-    if (m_pending.size() >= size_t(std::max(2, QThread::idealThreadCount())))
+    const qint64 bytes = decided->state.identity.size;
+    while (full(bytes))
         collectOldest(frame);
     auto job = std::make_shared<std::packaged_task<FileOutcome()>>(
         [path, folder, name, decided = decided->state, sourceCode = m_sourceCode, targetCode = m_targetCode,
@@ -323,13 +330,21 @@ void CodeChangeOperation::handleRow(OperationFrame &frame, const OperationRow &r
         });
     m_pending.push_back(
         {frame.currentRow(), path, folder, name, decided->madeWritable, decided->state, job->get_future()});
-    QThreadPool::globalInstance()->start([job] { (*job)(); });
+    m_pendingBytes += bytes;
+    m_workers.start([job] { (*job)(); });
+}
+
+bool CodeChangeOperation::full(qint64 bytes) const
+{
+    return !m_pending.empty()
+           && (m_pending.size() >= size_t(m_workers.maxThreadCount()) || m_pendingBytes + bytes > InFlightBytes);
 }
 
 void CodeChangeOperation::collectOldest(OperationFrame &frame)
 {
     PendingFile file = std::move(m_pending.front());
     m_pending.pop_front();
+    m_pendingBytes -= file.decided.identity.size;
     FileOutcome outcome = file.outcome.get();
     bool changed = outcome.changed;
     StepResult failure = changed ? StepResult(ChangedMeanwhile) : std::nullopt;
@@ -357,7 +372,7 @@ void CodeChangeOperation::collectOldest(OperationFrame &frame)
     }
     if (!failure && outcome.written) {
         // The replaced file is freed on a worker thread.
-        QThreadPool::globalInstance()->start([old = std::move(outcome.old)] { old->reset(); });
+        m_workers.start([old = std::move(outcome.old)] { old->reset(); });
         ++m_filesConverted;
         // The new contents keep the file read-only.
         if (file.readOnly)
@@ -383,6 +398,7 @@ void CodeChangeOperation::finishRows(OperationFrame &frame)
         }
         frame.countRowsNotReached(int(m_pending.size()));
         m_pending.clear();
+        m_pendingBytes = 0;
         return;
     }
     while (!m_pending.empty())

@@ -6,6 +6,7 @@
 
 #include <QByteArray>
 #include <QStringList>
+#include <QThreadPool>
 
 #include <deque>
 #include <future>
@@ -64,7 +65,8 @@ bool ConvertFileCode(const QString &source, const QString &destination, const QS
 // and line end. On an FTP side the converted file is uploaded from `temporaryFile` (a
 // file of this window's own) first and then replaces the mirror copy. Local files are
 // converted and written beside themselves on worker threads behind the walk, a few rows
-// ahead at most, so that one file's conversion runs while another is being written; each
+// per processor and 32 MB ahead at most, so that files are converted while others wait
+// for the disk; each
 // is put in place (after the trash backup of the old file) and reaches the lists in row
 // order. After a confirmed stop the conversions not yet in place are dropped, their files
 // left as they were and their rows counted as not done. A local row that is a symbolic link, or lies below one, and
@@ -120,6 +122,9 @@ private:
         platform::TargetState decided;
         std::future<FileOutcome> outcome;
     };
+    // Whether another file of `bytes` bytes would exceed the conversions in hand: the
+    // oldest is then put in place first.
+    bool full(qint64 bytes) const;
     void convertMirrorCopy(OperationFrame &frame, const QString &path);
     void collectOldest(OperationFrame &frame);
 
@@ -131,7 +136,12 @@ private:
     OperationWords m_words;
     int m_filesConverted = 0;
     std::deque<PendingFile> m_pending;
+    // The bytes of the files in m_pending as they were decided on.
+    qint64 m_pendingBytes = 0;
     RemoteLinks m_remoteLinks;
+    // The conversions' threads; each waits for its file to reach the disk a good part
+    // of its time. Destroyed first: it waits for the work under way.
+    QThreadPool m_workers;
 };
 
 } // namespace foldercompare::operations
