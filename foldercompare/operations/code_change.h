@@ -66,9 +66,8 @@ bool ConvertFileCode(const QString &source, const QString &destination, const QS
 // file of this window's own) first and then replaces the mirror copy. Local files are
 // converted and written beside themselves on worker threads behind the walk, a few rows
 // per processor and 32 MB ahead at most, so that files are converted while others wait
-// for the disk; each
-// is put in place (after the trash backup of the old file) and reaches the lists in row
-// order. After a confirmed stop the conversions not yet in place are dropped, their files
+// for the disk; each is put in place (after the trash backup of the old file) and
+// reaches the lists in row order. After a confirmed stop the conversions not yet in place are dropped, their files
 // left as they were and their rows counted as not done. A local row that is a symbolic link, or lies below one, and
 // an FTP row below a link on the server fail: nothing is written through a link. A local
 // file is converted only while it is what the comparison showed
