@@ -379,19 +379,14 @@ bool AtomicFile::open()
 
 bool AtomicFile::openTemporary(const QByteArray &target)
 {
-    for (int attempt = 0; attempt < TemporaryNameAttempts; ++attempt) {
-        const QByteArray temporary = temporaryFilePathFor(target);
-        const int descriptor = createTemporary(folder(), temporary, mode_t(m_newFileMode));
-        if (descriptor >= 0) {
-            m_descriptor = descriptor;
-            m_temporary = temporary;
-            m_target = target;
-            return true;
-        }
-        if (errno != EEXIST && errno != EINTR)
-            return fail(errno);
-    }
-    return fail(EEXIST);
+    QByteArray temporary;
+    const int descriptor = createTemporaryFileBeside(folder(), target, mode_t(m_newFileMode), temporary);
+    if (descriptor < 0)
+        return fail(errno);
+    m_descriptor = descriptor;
+    m_temporary = temporary;
+    m_target = target;
+    return true;
 }
 
 bool AtomicFile::openDirectly(const QByteArray &target, bool emptyFirst)
@@ -504,6 +499,20 @@ std::optional<QString> writeWholeFile(const QString &path, QByteArrayView bytes,
     if (file.open() && file.write(bytes) && file.commit())
         return std::nullopt;
     return file.errorString();
+}
+
+int createTemporaryFileBeside(int folder, const QByteArray &target, mode_t mode, QByteArray &temporary)
+{
+    for (int attempt = 0; attempt < TemporaryNameAttempts; ++attempt) {
+        temporary = temporaryFilePathFor(target);
+        const int descriptor = createTemporary(folder, temporary, mode);
+        if (descriptor >= 0)
+            return descriptor;
+        if (errno != EEXIST && errno != EINTR)
+            return -1;
+    }
+    errno = EEXIST;
+    return -1;
 }
 
 QByteArray temporaryFilePathFor(const QByteArray &target, const RunMark &run)

@@ -119,6 +119,12 @@ std::optional<QString> writeWholeFile(const QString &path, QByteArrayView bytes,
 // gives a file, and no name made on another machine, passes for one of ours.
 QByteArray temporaryFilePathFor(const QByteArray &target, const RunMark &run = RunMark::ofThisProcess());
 
+// Makes a new temporary file for writing beside `target` (a name in the open folder
+// `folder`, or a path when that is AT_FDCWD), named by temporaryFilePathFor, with the
+// permission bits `mode`; never over anything there. Returns its descriptor and puts its
+// name in `temporary`, or returns -1 with errno.
+int createTemporaryFileBeside(int folder, const QByteArray &target, mode_t mode, QByteArray &temporary);
+
 // Whether `name` (without folder) is a name that temporaryFilePathFor gives on this
 // machine, its check right, of any run (one under way too), or one that the backup
 // program's copies gave their temporaries in earlier versions:

@@ -34,8 +34,6 @@ constexpr qint64 CallBytesMax = qint64(1) << 30;
 constexpr qint64 BufferBytesMax = qint64(1) << 20;
 // Copies for DurableCopies go in one step.
 constexpr qint64 WholeFile = std::numeric_limits<qint64>::max();
-// Attempts at a free temporary name before giving up.
-constexpr int TemporaryNameAttempts = 100;
 
 // Errors by which a file system refuses a way of copying that another way may do.
 bool anotherWayMayDo(int error)
@@ -86,16 +84,9 @@ struct Temporary
 Temporary makeTemporaryBeside(int folder, const QByteArray &name)
 {
     Temporary made;
-    for (int attempt = 0; attempt < TemporaryNameAttempts; ++attempt) {
-        made.name = temporaryFilePathFor(name);
-        made.file = Descriptor(
-            ::openat(folder, made.name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
-        if (made.file.isOpen())
-            return made;
-        if (errno != EEXIST && errno != EINTR)
-            break;
-    }
-    made.error = errno;
+    made.file = Descriptor(createTemporaryFileBeside(folder, name, 0600, made.name));
+    if (!made.file.isOpen())
+        made.error = errno;
     return made;
 }
 
