@@ -369,6 +369,10 @@ void DurableCopies::Copy::make(const QString &source, const std::shared_ptr<cons
     case CopyWrite::Failure::SourceChanged:
     case CopyWrite::Failure::SourceReplaced:
         return fail(QStringLiteral("コピー中にコピー元のファイルが変わりました"), 0);
+    case CopyWrite::Failure::Times:
+        // A copy without its source's date would read as a newer file at the next
+        // comparison: it is not put in place, and the reason names the date.
+        return fail(QStringLiteral("コピー先に日時を設定できません（%1）").arg(SystemErrorText(copy.error)), copy.error);
     default:
         return fail(SystemErrorText(copy.error), copy.error);
     }
