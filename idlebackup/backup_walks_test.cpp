@@ -503,8 +503,9 @@ TEST_F(WalkTest, NamesAreBytesFromTheWalkToTheCopy)
     EXPECT_TRUE(m_host.messages.contains(m_folder.filePath("src/x\\xFF\\x01.txt"))) << m_host.messages.join('\n').toStdString();
 }
 
-// A link inside the backup is never written through, and a link to a folder in the
-// original is listed as passed over.
+// A link inside the backup is never written through: a link in a copy's place is
+// replaced by the copy, also one that leads to the original itself, which holds no
+// backup of it. A link to a folder in the original is listed as passed over.
 TEST_F(WalkTest, LinksAreNeverFollowedOutOfATree)
 {
     m_folder.writeFile("src/sub/a.txt", "a");
@@ -513,8 +514,11 @@ TEST_F(WalkTest, LinksAreNeverFollowedOutOfATree)
     m_folder.makeFolder("bak/src");
     ASSERT_TRUE(QFile::link(outside, m_folder.filePath("bak/src/sub")));
     ASSERT_TRUE(QFile::link(m_folder.filePath("elsewhere"), m_folder.filePath("src/linked")));
+    ASSERT_TRUE(QFile::link(m_folder.writeFile("src/self.txt", "self"), m_folder.filePath("bak/src/self.txt")));
     backUp(m_folder.filePath("src"), m_folder.filePath("bak"));
     EXPECT_EQ(treeOf(outside), QStringList());
+    EXPECT_FALSE(QFileInfo(m_folder.filePath("bak/src/self.txt")).isSymLink());
+    EXPECT_EQ(read(m_folder.filePath("bak/src/self.txt")), "self");
     EXPECT_EQ(errors(), m_folder.filePath("bak/src/sub(MKDIR)") + "," + m_folder.filePath("src/linked(LINK)"));
 
     // The folder made for the entry is a level of the walk too, with 削除 on; the
@@ -529,7 +533,7 @@ TEST_F(WalkTest, LinksAreNeverFollowedOutOfATree)
     EXPECT_EQ(errors(), m_folder.filePath("bak2/src(MKDIR)") + "," + m_folder.filePath("src/linked(LINK)"));
     ASSERT_TRUE(QFile::link(m_folder.makeFolder("real"), m_folder.filePath("chosen")));
     backUp(m_folder.filePath("src"), m_folder.filePath("chosen"));
-    EXPECT_EQ(treeOf(m_folder.filePath("real")), (QStringList{"src/", "src/sub/", "src/sub/a.txt"}));
+    EXPECT_EQ(treeOf(m_folder.filePath("real")), (QStringList{"src/", "src/self.txt", "src/sub/", "src/sub/a.txt"}));
 
     // An original named "." or ".." gives no level that leads back up out of the
     // destination: nothing is written or trashed beside the folder for the entry.

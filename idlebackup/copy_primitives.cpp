@@ -94,9 +94,14 @@ BackupWork::BackupWork(platform::FlexGrid &bakList, const qint32 &currentEntry, 
 
 void BackupWork::CopyFile(const QString &source, const QString &destination)
 {
-    // The copy takes the file that the source's path leads to now.
+    // The copy takes the file that the source's path leads to now; a destination whose
+    // path leads to that very file (a link to it) names the same file.
     struct stat seen{};
-    ::stat(platform::BytesOfText(source).constData(), &seen);
+    struct stat existing;
+    if (::stat(platform::BytesOfText(source).constData(), &seen) == 0
+        && ::stat(platform::BytesOfText(destination).constData(), &existing) == 0 && existing.st_dev == seen.st_dev
+        && existing.st_ino == seen.st_ino)
+        return;
     copyFileOver(source, destination, platform::TargetState::at(AT_FDCWD, platform::BytesOfText(destination)),
                  platform::IdentityOf(seen), true);
 }

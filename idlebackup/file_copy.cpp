@@ -67,9 +67,11 @@ std::unique_ptr<platform::WrittenCopy> WriteCopyAt(const CopySource &source, con
                                                    const platform::TargetState &decided, bool syncAlone,
                                                    const CopyCallbacks &callbacks)
 {
-    // The file the walk listed is the target itself (a hard link, or a link followed to it).
+    // The file the walk listed is the target itself (a hard link, or one folder reached
+    // by both paths). A link in the target's place is not, whatever it leads to: the
+    // copy replaces the link, which holds no backup of the file.
     struct stat existing;
-    if (::fstatat(target.folder, target.name.constData(), &existing, 0) == 0
+    if (::fstatat(target.folder, target.name.constData(), &existing, AT_SYMLINK_NOFOLLOW) == 0
         && existing.st_dev == source.listed.device && existing.st_ino == source.listed.inode)
         return nullptr;
     callbacks.pause(0);

@@ -68,9 +68,10 @@ struct CopyCallbacks
 // place only over the target in the state `decided` that the copy was decided on.
 //
 // Returns null, doing nothing, when the target is the file the walk listed itself (one
-// device and inode). Raises common::Failure for every failure, CopySourceIsLink when a
-// link stands at a source that is not to be followed, CopyOutOfSpace when the target's
-// disk has no room; no temporary file then stays.
+// device and inode; a link in the target's place is not, and is replaced). Raises
+// common::Failure for every failure, CopySourceIsLink when a link stands at a source
+// that is not to be followed, CopyOutOfSpace when the target's disk has no room; no
+// temporary file then stays.
 //
 // This is the one step of the backup that writes file contents; the walks and the
 // bookkeeping around it do not depend on how it does so.
