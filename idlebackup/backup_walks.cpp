@@ -391,10 +391,33 @@ void BackupWork::copyFolder(const CopyWalk &walk, WalkFolder &source, TargetFold
     std::vector<FolderEntry> entries;
     if (!listFolder(source, ListingDepth::Examined, entries))
         return;
+    const auto copies = [&](const FolderEntry &entry) {
+        return entry.kind == EntryKind::Folder
+               || (entry.kind == EntryKind::File && walk.exclusions.copies(relative + entry.name));
+    };
     // A target on a disk that folds letter case holds one item of names that differ in
-    // letter case only: the first takes the name, the others are listed.
+    // letter case only: the name that it holds already takes it (an original there
+    // renamed in letter case only stays paired with the copy of its present name), else
+    // the first; the others are listed.
     const bool targetFolds = target.diskGrain() == TimeGrain::Fat;
-    QSet<QString> takenNames;
+    QHash<QString, QByteArray> foldedTakers;
+    if (targetFolds) {
+        std::vector<FolderEntry> held;
+        if (targetOpen && ListFolderAt(target.fd(), ListingDepth::KindsOnly, held) != 0)
+            held.clear();
+        QSet<QByteArray> heldNames;
+        for (const FolderEntry &entry : held)
+            heldNames.insert(entry.name);
+        for (const FolderEntry &entry : entries) {
+            if ((relative.isEmpty() && IsSkippedRootItem(entry.name)) || !copies(entry))
+                continue;
+            const auto taker = foldedTakers.find(FoldedName(entry.name));
+            if (taker == foldedTakers.end())
+                foldedTakers.insert(FoldedName(entry.name), entry.name);
+            else if (heldNames.contains(entry.name) && !heldNames.contains(*taker))
+                *taker = entry.name;
+        }
+    }
     NamesByFolding originalNames;
     if (walk.way == Way::SyncToOriginal && source.grain == TimeGrain::Fat && !targetFolds && targetOpen) {
         std::vector<FolderEntry> originals;
@@ -410,17 +433,11 @@ void BackupWork::copyFolder(const CopyWalk &walk, WalkFolder &source, TargetFold
         }
         const QByteArray path = source.path + entry.name;
         const QByteArray targetName = originalNames.nameFor(entry.name);
-        const bool copied = entry.kind == EntryKind::Folder
-                            || (entry.kind == EntryKind::File && walk.exclusions.copies(relative + entry.name));
-        if (targetFolds && copied) {
-            const QString folded = FoldedName(entry.name);
-            if (takenNames.contains(folded)) {
-                showItem(QString(), path);
-                recordFoldedDuplicate(path, target.path + entry.name);
-                m_pacer.BreakeTime(0);
-                continue;
-            }
-            takenNames.insert(folded);
+        if (targetFolds && copies(entry) && foldedTakers.value(FoldedName(entry.name)) != entry.name) {
+            showItem(QString(), path);
+            recordFoldedDuplicate(path, target.path + entry.name);
+            m_pacer.BreakeTime(0);
+            continue;
         }
         if (entry.kind == EntryKind::File) {
             copyFileEntry(walk, source, target, entry, targetName, relative + entry.name);
@@ -734,7 +751,7 @@ void BackupWork::recordFoldedDuplicate(const QByteArray &path, const QByteArray 
 {
     const QString text = DisplayPath(path);
     common::SaveErr(CopyFailureNumber, QCoreApplication::applicationName(),
-                    QStringLiteral("コピー先は大文字と小文字を区別しないため、名前が先の項目と重なります。 ") + text);
+                    QStringLiteral("コピー先は大文字と小文字を区別しないため、名前が他の項目と重なります。 ") + text);
     SetFileErrMsg(FailureItem(text + QStringLiteral("->") + DisplayPath(targetPath), FailureKind::Copy),
                   ErrorItemMode::Add);
 }

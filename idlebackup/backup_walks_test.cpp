@@ -866,6 +866,21 @@ TEST_F(WalkTest, FatBackupsPairNamesAsTheDiskFoldsThem)
         EXPECT_EQ(trash(), QStringList());
         EXPECT_EQ(errors(), "");
     }
+
+    // An original on such a disk renamed in letter case only stays paired in sync mode
+    // with the backup of its present name, whose edit goes back to it; the backup under
+    // the old name is listed.
+    m_settings.SyncMode = 1;
+    m_grid.setTextMatrix(1, BakListColumn::Errors, "");
+    const QString renamed = disk.path() + "/moved/report.txt";
+    ASSERT_TRUE(QDir().mkpath(disk.path() + "/moved"));
+    platform::testing::TemporaryFolder::saveFile(renamed, "present", true);
+    setModified(renamed, 1600000100);
+    setModified(m_folder.writeFile("fatsrc/moved/Report.txt", "old name"), 1600000000);
+    setModified(m_folder.writeFile("fatsrc/moved/report.txt", "edited"), 1600000200);
+    backUp(disk.path() + "/moved", m_folder.filePath("fatsrc"));
+    EXPECT_EQ(read(renamed), "edited");
+    EXPECT_EQ(errors(), m_folder.filePath("fatsrc/moved/Report.txt") + "->" + disk.path() + "/moved/Report.txt(COPY)");
 }
 
 } // namespace

@@ -244,7 +244,7 @@ private:
     bool startItem();
     void recordFolderFailure(const QByteArray &path, const char16_t *kind, int error);
     // Lists the item `path` as not copied to `targetPath`, whose name a disk that folds
-    // letter case gave to an item before it.
+    // letter case gives to another item.
     void recordFoldedDuplicate(const QByteArray &path, const QByteArray &targetPath);
     void clearFolderFailures(const QByteArray &path);
     void writeStatus(const char16_t *tag);
