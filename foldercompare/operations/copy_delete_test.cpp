@@ -1,4 +1,5 @@
 #include "foldercompare/operations/copy_delete.h"
+#include "foldercompare/operations/date_change.h"
 #include "foldercompare/listing/side_gathering.h"
 #include "foldercompare/listing/testing_host.h"
 #include "foldercompare/operations/local_files.h"
@@ -402,35 +403,45 @@ TEST_F(CopyTest, ADestinationChangedWhileItsCopyWaitsIsLeftAlone)
 }
 
 // A row acts only on the file the comparison showed: a target rewritten, or made where
-// there was none, after the comparison is neither overwritten nor deleted, its row is
-// listed and the refresh offered; the other rows go on.
+// there was none, after the comparison is neither overwritten, deleted nor given another
+// date, its row is listed and the refresh offered; the other rows go on.
 TEST_F(CopyTest, ATargetChangedAfterTheComparisonIsLeftAlone)
 {
+    enum Operation { Copy, Delete, Date };
     const struct
     {
         const char *name;
-        bool remove; // a delete of side 2, else a copy 1 -> 2
+        Operation operation; // a copy 1 -> 2, else a delete or a date change of side 2
         const char *old; // null: no file at the comparison
         const char *verb;
     } cases[] = {
-        {"copy over a file rewritten", false, "old", "コピー"},
-        {"copy where a file was made", false, nullptr, "コピー"},
-        {"delete of a file rewritten", true, "old", "削除"},
+        {"copy over a file rewritten", Copy, "old", "コピー"},
+        {"copy where a file was made", Copy, nullptr, "コピー"},
+        {"delete of a file rewritten", Delete, "old", "削除"},
+        {"date change of a file rewritten", Date, "old", "日時変更"},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
-        twoFilesToCopy(c.old, c.remove);
+        twoFilesToCopy(c.old, c.operation != Copy);
         const OperationSides sides = compared(localSides(true));
         file("two/a.txt", "saved after the comparison");
+        const QDateTime saved = QFileInfo(tree("two/a.txt")).lastModified();
         CopyOperation copy(0);
         DeleteOperation remove(1);
-        FileOperation &operation = c.remove ? static_cast<FileOperation &>(remove) : copy;
+        DateChangeOperation date(1, Old.toString(QStringLiteral("yyyy/MM/dd HH:mm:ss")));
+        FileOperation &operation = c.operation == Copy     ? static_cast<FileOperation &>(copy)
+                                   : c.operation == Delete ? static_cast<FileOperation &>(remove)
+                                                           : date;
         run(operation, rows({"a.txt", "b.txt"}), sides);
         EXPECT_EQ(read(tree("two/a.txt")), "saved after the comparison");
-        EXPECT_EQ(QFileInfo::exists(tree("two/b.txt")), !c.remove) << "the other row is done";
+        EXPECT_EQ(QFileInfo(tree("two/a.txt")).lastModified(), saved);
+        EXPECT_EQ(QFileInfo::exists(tree("two/b.txt")), c.operation != Delete) << "the other row is done";
+        if (c.operation == Date) {
+            EXPECT_EQ(QFileInfo(tree("two/b.txt")).lastModified(), Old) << "the other row is done";
+        }
         EXPECT_EQ(m_errorList, QStringLiteral("\r\n") + tree("two/a.txt") + QStringLiteral(" : 比較の後に変更されたため、")
                                    + QString::fromUtf8(c.verb) + QStringLiteral("しませんでした"));
-        EXPECT_EQ(trashed(), c.remove ? QStringList{"b.txt"} : QStringList());
+        EXPECT_EQ(trashed(), c.operation == Delete ? QStringList{"b.txt"} : QStringList());
         QDir(m_home.filePath("data/Trash")).removeRecursively();
     }
 }

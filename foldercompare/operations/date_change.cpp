@@ -101,8 +101,12 @@ void DateChangeOperation::handleRow(OperationFrame &frame, const OperationRow &r
         frame.listError(path, platform::SystemErrorText(errno));
         return;
     }
-    if (readOnly)
-        SetReadOnlyAt(folder.get(), name, -1);
+    // Decided on as a copy's target is, after the question: a file saved since the
+    // comparison keeps the date it was saved with, and one that the answer lets be changed
+    // is made writable.
+    const std::optional<DecidedTarget> decided = DecideTarget(frame, m_side, row, folder.get(), name, path, false);
+    if (!decided)
+        return;
     QString reason;
     bool leftChanged = false;
     const struct timespec time = copied ? *copied : timespec{time_t(m_typedDate.toSecsSinceEpoch()), 0};
@@ -114,7 +118,7 @@ void DateChangeOperation::handleRow(OperationFrame &frame, const OperationRow &r
         if (leftChanged)
             frame.noteSideChanged();
     }
-    if (readOnly)
+    if (decided->madeWritable)
         SetReadOnlyAt(folder.get(), name, 1);
 }
 

@@ -18,7 +18,9 @@ QString DateCopyCaption(int side);
 // did not keep as asked (read back after setting) fail their rows. Such a file gets its
 // previous times back; when even that fails, the side counts as changed. A read-only
 // file that the user lets be changed keeps its attribute. A local row that is a symbolic
-// link, or lies below one, fails: nothing is changed through a link.
+// link, or lies below one, fails: nothing is changed through a link. A file is changed
+// only while it is still what the comparison showed (OperationFrame::asCompared): one
+// saved since keeps its date, its row is listed and the refresh offered.
 class DateChangeOperation final : public FileOperation
 {
 public:

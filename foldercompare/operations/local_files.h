@@ -99,7 +99,7 @@ void SetReadOnly(const QString &path, int mode, const QString &root = {});
 // in the folder above it, and a link there is neither changed nor followed.
 void SetReadOnlyAt(int folder, const QByteArray &name, int mode);
 
-// A row's local file as a write of it (a copy over it, its conversion) is decided on:
+// A row's local file as a write of it (a copy over it, its conversion, its date) is decided on:
 // its state then, which the write is put in place only over, and whether it was
 // read-only and made writable for the write.
 struct DecidedTarget
