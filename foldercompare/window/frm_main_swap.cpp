@@ -92,6 +92,9 @@ void Frm_Main::Change1To2_Click()
             if (GatheredPath[side].startsWith(QStringLiteral("ftp://")))
                 SideRoot[side] = sideRootFor(side);
         std::swap(m_gathered[0], m_gathered[1]);
+        // Each side's comparison goes with it: the file operations check a row's entry
+        // against what the comparison showed on the side that now holds it.
+        std::swap(ComparedSides[0], ComparedSides[1]);
         // FTP file names are sent in the code chosen for the side that now holds the address.
         std::swap(SideFileNameCode[0], SideFileNameCode[1]);
 

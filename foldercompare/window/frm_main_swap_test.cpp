@@ -204,6 +204,7 @@ TEST_F(SwapTest, AnFtpSideTakesTheMirrorOfItsNewSide)
 
 TEST_F(SwapTest, RowCommandsFollowTheSwappedRoots)
 {
+    platform::writeProfileString("DSP", "RccBakup", "False", m_ini);
     auto window = compared();
     platform::FlexGrid &grid = *window->Grd_Compare;
     grid.setCurrentCell(3, 4); // d.txt, only in folder 1
@@ -213,6 +214,12 @@ TEST_F(SwapTest, RowCommandsFollowTheSwappedRoots)
     EXPECT_FALSE(window->ClipBoardFOld.menu->isEnabled());
     EXPECT_TRUE(window->ClipBoardFNew.menu->isEnabled());
     EXPECT_TRUE(window->DeleteNew.menu->isEnabled());
+    // The row's file is still the one the comparison showed, now on side 2.
+    m_dialogs.clear();
+    m_dialogs.answerNext(platform::MessageAnswer::Ok);
+    m_dialogs.answerNext(platform::MessageAnswer::No);
+    window->DeleteNew.menu->trigger();
+    EXPECT_FALSE(QFileInfo::exists(tree("one/d.txt"))) << m_dialogs.prompts().join("\n").toStdString();
 }
 
 class NavigationTest : public testing::WindowTest
