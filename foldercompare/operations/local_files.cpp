@@ -361,8 +361,18 @@ std::optional<DecidedTarget> DecideTarget(OperationFrame &frame, int side, const
             return std::nullopt;
         }
         SetReadOnlyAt(folder, name, -1);
+        // Only the change time may differ from the file looked at: a save that came in
+        // meanwhile is not the file decided on.
+        decided.state = platform::TargetState::at(folder, name);
+        if (!decided.state.present || !(decided.state.identity == seen.identity)) {
+            frame.listChangedSinceComparison(path);
+            return std::nullopt;
+        }
+        return decided;
     }
-    decided.state = platform::TargetState::at(folder, name);
+    // The file looked at first is the one decided on: a save after that look is another
+    // file, which the placing leaves alone.
+    decided.state = seen;
     return decided;
 }
 
