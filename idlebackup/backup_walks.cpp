@@ -33,10 +33,11 @@ bool statPath(const QString &path, struct stat &info)
     return ::stat(platform::BytesOfText(path).constData(), &info) == 0;
 }
 
-// The names of an original's folder by their folded forms (FoldedName), for a walk that
-// pairs them with the names of a backup on a disk that folds letter case: a backup name
-// that the backup's disk folds onto an original's name is that original's backup (the
-// original renamed in letter case only, which the backup's disk kept as it was).
+// The names of a folder, and the same by their folded forms (FoldedName): for a walk
+// that pairs an original's names with the names of a backup on a disk that folds letter
+// case (a backup name that the backup's disk folds onto an original's name is that
+// original's backup: the original renamed in letter case only, which the backup's disk
+// kept as it was), and for the names that such a disk's folder holds already.
 class NamesByFolding
 {
 public:
@@ -48,11 +49,13 @@ public:
             m_byFolded.insert(FoldedName(entry.name), entry.name);
         }
     }
+    // Whether the folder holds the name `name` as it is.
+    bool holds(const QByteArray &name) const { return m_names.contains(name); }
     // The original's name for the backup name `name`: `name` itself when the folder
     // holds it, else the one that folds as it does; `name` when there is none.
     QByteArray nameFor(const QByteArray &name) const
     {
-        return m_names.contains(name) ? name : m_byFolded.value(FoldedName(name), name);
+        return holds(name) ? name : m_byFolded.value(FoldedName(name), name);
     }
 
 private:
@@ -402,19 +405,17 @@ void BackupWork::copyFolder(const CopyWalk &walk, WalkFolder &source, TargetFold
     const bool targetFolds = target.diskGrain() == TimeGrain::Fat;
     QHash<QString, QByteArray> foldedTakers;
     if (targetFolds) {
-        std::vector<FolderEntry> held;
-        if (targetOpen && ListFolderAt(target.fd(), ListingDepth::KindsOnly, held) != 0)
-            held.clear();
-        QSet<QByteArray> heldNames;
-        for (const FolderEntry &entry : held)
-            heldNames.insert(entry.name);
+        std::vector<FolderEntry> listed;
+        if (targetOpen && ListFolderAt(target.fd(), ListingDepth::KindsOnly, listed) != 0)
+            listed.clear();
+        const NamesByFolding held(listed);
         for (const FolderEntry &entry : entries) {
             if ((relative.isEmpty() && IsSkippedRootItem(entry.name)) || !copies(entry))
                 continue;
             const auto taker = foldedTakers.find(FoldedName(entry.name));
             if (taker == foldedTakers.end())
                 foldedTakers.insert(FoldedName(entry.name), entry.name);
-            else if (heldNames.contains(entry.name) && !heldNames.contains(*taker))
+            else if (held.holds(entry.name) && !held.holds(*taker))
                 *taker = entry.name;
         }
     }
