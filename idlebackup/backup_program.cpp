@@ -94,6 +94,11 @@ void BackupProgram::SyncModeOption_Click(int Index)
     m_host.setBackupOnlyChecksEnabled(Index != 1);
 }
 
+void BackupProgram::BakList_MouseMove()
+{
+    BakList.setToolTipText(m_work.failureReasons(BakList.mouseRow()));
+}
+
 bool BackupProgram::SetteiErr()
 {
     try {

@@ -78,6 +78,9 @@ public:
     // A mode option was chosen (0 backup, 1 sync): the list's headers and the backup-only
     // check boxes follow; nothing is saved.
     void SyncModeOption_Click(int Index);
+    // The pointer moved over the backup list: the row under it tells, as its tooltip,
+    // why its failure items failed (BackupWork::failureReasons).
+    void BakList_MouseMove();
 
     // The timers' ticks.
     void CpuTimer_Timer();

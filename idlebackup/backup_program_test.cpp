@@ -2,6 +2,7 @@
 
 #include "idlebackup/backup_list.h"
 #include "idlebackup/work_test_fixture.h"
+#include "common/saved_error.h"
 #include "platform/profile.h"
 #include "platform/testing/recording_process_starter.h"
 #include "platform/testing/scripted_dialogs.h"
@@ -128,6 +129,25 @@ TEST_F(BackupProgramTest, StartChecksSavesAndRunsOnePass)
     EXPECT_EQ(m_window.caption, "実行");
     program.SyncTimer_Timer();
     EXPECT_EQ(m_window.message, "待機中");
+}
+
+// The pointer over an entry of the list shows why its failure items failed.
+TEST_F(BackupProgramTest, TheListTellsWhyACopyFailedOverItsRow)
+{
+    BackupProgram &program = load();
+    program.flags().RunFlag = 1;
+    m_folder.makeFolder("bak");
+    const QString missing = m_folder.filePath("missing.txt");
+    program.work().CopyFile(missing, m_folder.filePath("bak/missing.txt"));
+    const QString item = cell(1, BakListColumn::Errors);
+    ASSERT_EQ(item, missing + "->" + m_folder.filePath("bak/missing.txt") + "(COPY)");
+    program.BakList.setMousePosition(1, BakListColumn::Errors);
+    program.BakList_MouseMove();
+    EXPECT_EQ(program.BakList.toolTipText(), item + "\n　" + common::SavedErr().Description);
+    EXPECT_TRUE(common::SavedErr().Description.contains(missing)) << common::SavedErr().Description.toStdString();
+    program.BakList.setMousePosition(2, BakListColumn::Errors);
+    program.BakList_MouseMove();
+    EXPECT_EQ(program.BakList.toolTipText(), "");
 }
 
 TEST_F(BackupProgramTest, CountdownHiSpeedAndNextPass)

@@ -33,6 +33,14 @@ bool statPath(const QString &path, struct stat &info)
     return ::stat(platform::BytesOfText(path).constData(), &info) == 0;
 }
 
+// Why an original is not copied to a disk that folds letter case: the backup `heldName`
+// of another file holds the name there.
+QString nameHeldReason(const QByteArray &heldName)
+{
+    return QStringLiteral("名前が別のファイルのバックアップ %1 と重なります。コピー先は大文字と小文字を区別しません。")
+        .arg(DisplayPath(heldName));
+}
+
 // The names of a folder, and the same by their folded forms (FoldedName): for a walk
 // that pairs an original's names with the names of a backup on a disk that folds letter
 // case (a backup name that the backup's disk folds onto an original's name is that
@@ -404,11 +412,12 @@ void BackupWork::copyFolder(const CopyWalk &walk, WalkFolder &source, TargetFold
     // the first; the others are listed.
     const bool targetFolds = target.diskGrain() == TimeGrain::Fat;
     QHash<QString, QByteArray> foldedTakers;
+    NamesByFolding held;
     if (targetFolds) {
         std::vector<FolderEntry> listed;
         if (targetOpen && ListFolderAt(target.fd(), ListingDepth::KindsOnly, listed) != 0)
             listed.clear();
-        const NamesByFolding held(listed);
+        held = NamesByFolding(listed);
         for (const FolderEntry &entry : entries) {
             if ((relative.isEmpty() && IsSkippedRootItem(entry.name)) || !copies(entry))
                 continue;
@@ -434,11 +443,14 @@ void BackupWork::copyFolder(const CopyWalk &walk, WalkFolder &source, TargetFold
         }
         const QByteArray path = source.path + entry.name;
         const QByteArray targetName = originalNames.nameFor(entry.name);
-        if (targetFolds && copies(entry) && foldedTakers.value(FoldedName(entry.name)) != entry.name) {
-            showItem(QString(), path);
-            recordFoldedDuplicate(path, target.path + entry.name);
-            m_pacer.BreakeTime(0);
-            continue;
+        if (targetFolds && copies(entry)) {
+            const QByteArray taker = foldedTakers.value(FoldedName(entry.name));
+            if (taker != entry.name) {
+                showItem(QString(), path);
+                recordFoldedDuplicate(path, target.path + entry.name, held.nameFor(taker));
+                m_pacer.BreakeTime(0);
+                continue;
+            }
         }
         if (entry.kind == EntryKind::File) {
             copyFileEntry(walk, source, target, entry, targetName, relative + entry.name);
@@ -748,13 +760,13 @@ bool BackupWork::startItem()
     return true;
 }
 
-void BackupWork::recordFoldedDuplicate(const QByteArray &path, const QByteArray &targetPath)
+void BackupWork::recordFoldedDuplicate(const QByteArray &path, const QByteArray &targetPath, const QByteArray &heldName)
 {
     const QString text = DisplayPath(path);
     common::SaveErr(CopyFailureNumber, QCoreApplication::applicationName(),
                     QStringLiteral("コピー先は大文字と小文字を区別しないため、名前が他の項目と重なります。 ") + text);
-    SetFileErrMsg(FailureItem(text + QStringLiteral("->") + DisplayPath(targetPath), FailureKind::Copy),
-                  ErrorItemMode::Add);
+    listFailure(FailureItem(text + QStringLiteral("->") + DisplayPath(targetPath), FailureKind::Copy),
+                nameHeldReason(heldName));
 }
 
 void BackupWork::recordFolderFailure(const QByteArray &path, const char16_t *kind, int error)

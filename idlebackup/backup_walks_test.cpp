@@ -643,6 +643,8 @@ TEST_F(WalkTest, AFileSwappedInAfterTheWalkIsNeverCopied)
         ASSERT_TRUE(struck);
         EXPECT_EQ(read(target), "old");
         EXPECT_EQ(errors(), test.link ? source + "(LINK)" : source + "->" + target + "(COPY)");
+        EXPECT_EQ(m_work.failureReasons(1),
+                  test.link ? QString() : errors() + "\n　調べた後にファイルが変更または置き換えられました。次回やり直します。");
         EXPECT_EQ(temporaries(QFileInfo(target).path()), QStringList());
     }
 }
@@ -798,6 +800,7 @@ TEST_F(WalkTest, ATargetChangedWhileItsCopyWaitsIsLeftAlone)
         ASSERT_TRUE(changed) << "the copy waited to be placed";
         EXPECT_EQ(read(target), c.saved);
         EXPECT_EQ(errors(), source + "->" + target + "(COPY)");
+        EXPECT_EQ(m_work.failureReasons(1), errors() + "\n　待つ間にコピー先が保存されました。上書きせず、次回判定し直します。");
         EXPECT_EQ(common::SavedErr().Description, "コピー中にコピー先が変更されました。 " + target);
         EXPECT_EQ(temporaries(QFileInfo(target).path()), QStringList());
     }
@@ -846,6 +849,8 @@ TEST_F(WalkTest, FatBackupsPairNamesAsTheDiskFoldsThem)
         EXPECT_EQ(treeOf(disk.path() + "/twins"), QStringList{"A.txt"});
         EXPECT_EQ(read(disk.path() + "/twins/A.txt"), "upper");
         EXPECT_EQ(errors(), m_folder.filePath("twins/a.txt") + "->" + disk.path() + "/twins/a.txt(COPY)");
+        EXPECT_EQ(m_work.failureReasons(1),
+                  errors() + "\n　名前が別のファイルのバックアップ A.txt と重なります。コピー先は大文字と小文字を区別しません。");
     }
 
     m_settings.BakDel = 1;

@@ -5,6 +5,7 @@
 #include "idlebackup/pacing.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <QString>
 
 #include <deque>
@@ -96,7 +97,8 @@ inline constexpr int Remove = 1; // remove from every entry's list
 // too many copies, bytes or folders wait; a stopped run places none that waits. A copy
 // is placed only over its copy in the state that the copy was decided on: one that the
 // user changed meanwhile is left alone and the copy is dropped (the next pass decides
-// again). The walks remove the temporaries that killed copies left behind.
+// again). The walks remove the temporaries that killed copies left behind. Every copy
+// dropped is listed with a reason (failureReasons).
 //
 // The walks go down both trees through open folders: each item is looked up in the
 // folder that was opened and checked (openat, fstatat), never by its whole path. So a
@@ -159,6 +161,10 @@ public:
     // Adds `item` to the current entry's failure list (ErrorItemMode::Add; the list is
     // cut at 256 characters) or removes it from every entry's list (Remove).
     void SetFileErrMsg(const QString &item, int mode);
+
+    // Why the failure items of the backup list's row `row` failed, for those that have a
+    // reason: each such item on a line, its reason on the next; empty when none has one.
+    QString failureReasons(int row) const;
 
     // The text last given to the status line (shown at the latest with the next pump).
     QString messageText() const;
@@ -244,8 +250,11 @@ private:
     bool startItem();
     void recordFolderFailure(const QByteArray &path, const char16_t *kind, int error);
     // Lists the item `path` as not copied to `targetPath`, whose name a disk that folds
-    // letter case gives to another item.
-    void recordFoldedDuplicate(const QByteArray &path, const QByteArray &targetPath);
+    // letter case gives to another file's backup, `heldName`.
+    void recordFoldedDuplicate(const QByteArray &path, const QByteArray &targetPath, const QByteArray &heldName);
+    // Adds the failure item `item` to the current entry's list with the reason that
+    // failureReasons tells for it: `reason`, or the failure captured last.
+    void listFailure(const QString &item, const QString &reason = QString());
     void clearFolderFailures(const QByteArray &path);
     void writeStatus(const char16_t *tag);
     void showItem(const QString &text);
@@ -271,6 +280,8 @@ private:
     // The copies written and not yet placed, and what names each, oldest first.
     std::unique_ptr<platform::DurableCopies> m_copies;
     std::deque<WaitingCopy> m_waiting;
+    // The reasons of the failure items listed, by item.
+    QHash<QString, QString> m_reasons;
 };
 
 } // namespace idlebackup

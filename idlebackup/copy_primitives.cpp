@@ -17,6 +17,7 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <map>
 #include <sys/stat.h>
 
 namespace idlebackup {
@@ -34,6 +35,12 @@ constexpr int SyncBatch = 256;
 constexpr int MaxWaitingCopies = 2 * SyncBatch;
 // Beyond this many bytes in copies waiting, the oldest is waited for.
 constexpr qint64 MaxWaitingBytes = qint64(256) << 20;
+
+// The reasons told beside the items of copies dropped for what the file or its copy did
+// meanwhile.
+const QString SourceReplacedReason = QStringLiteral("調べた後にファイルが変更または置き換えられました。次回やり直します。");
+const QString SourceChangingReason = QStringLiteral("コピー中もファイルが書き込まれていました。次回やり直します。");
+const QString TargetSavedReason = QStringLiteral("待つ間にコピー先が保存されました。上書きせず、次回判定し直します。");
 
 const QString ItemSeparator = QStringLiteral(",");
 
@@ -125,6 +132,11 @@ void BackupWork::copyFile(const CopySource &source, const FileAt &target,
                           const std::shared_ptr<const Descriptor> &targetFolder, const platform::TargetState &decided)
 {
     const QString item = FailureItem(source.at.display + QStringLiteral("->") + target.display, FailureKind::Copy);
+    const auto drop = [&](const QString &reason) {
+        common::SaveErr();
+        listFailure(item, reason);
+        m_pacer.BreakeTime(0);
+    };
     try {
         m_pacer.CpuIdleCheckAndWait();
         const QString kept = messageText();
@@ -162,10 +174,12 @@ void BackupWork::copyFile(const CopySource &source, const FileAt &target,
         common::SaveErr();
         SetFileErrMsg(FailureItem(source.at.display, FailureKind::FileLink), ErrorItemMode::Add);
         m_pacer.BreakeTime(0);
+    } catch (const CopySourceReplaced &) {
+        drop(SourceReplacedReason);
+    } catch (const CopySourceChanging &) {
+        drop(SourceChangingReason);
     } catch (...) {
-        common::SaveErr();
-        SetFileErrMsg(item, ErrorItemMode::Add);
-        m_pacer.BreakeTime(0);
+        drop(QString());
     }
 }
 
@@ -177,6 +191,7 @@ void BackupWork::placeWrittenCopies(bool all, const Descriptor *nextFolder)
         const std::unique_ptr<platform::DurableCopies::Copy> copy = m_copies->takeOldest([this] { m_host.pumpEvents(); });
         const WaitingCopy waiting = std::move(m_waiting.front());
         m_waiting.pop_front();
+        QString reason;
         try {
             // After a stop nothing more is changed.
             if (!m_flags.going())
@@ -185,8 +200,10 @@ void BackupWork::placeWrittenCopies(bool all, const Descriptor *nextFolder)
             if (!copy->failure().isEmpty())
                 FailCopyWithSystemText(QStringLiteral("書き込めません。"), waiting.display, copy->error());
             const platform::Placement placement = copy->place();
-            if (placement.outcome == platform::Placement::Outcome::TargetChanged)
+            if (placement.outcome == platform::Placement::Outcome::TargetChanged) {
+                reason = TargetSavedReason;
                 FailCopy(QStringLiteral("コピー中にコピー先が変更されました。 ") + waiting.display);
+            }
             if (placement.outcome == platform::Placement::Outcome::Failed)
                 FailCopyWithSystemText(QStringLiteral("書き込めません。"), waiting.display, placement.error);
             // Some file systems (FUSE FAT) give a file the time of its renaming: the copy
@@ -198,14 +215,14 @@ void BackupWork::placeWrittenCopies(bool all, const Descriptor *nextFolder)
             SetFileErrMsg(waiting.item, ErrorItemMode::Remove);
         } catch (...) {
             common::SaveErr();
-            SetFileErrMsg(waiting.item, ErrorItemMode::Add);
+            listFailure(waiting.item, reason);
         }
     }
     // A copy that is not placed is not made: after a stop nothing more is changed.
     if (all && !m_copies->isEmpty()) {
         for (const WaitingCopy &waiting : m_waiting) {
             common::SaveErr(CopyFailureNumber, QCoreApplication::applicationName(), QStringLiteral("中止"));
-            SetFileErrMsg(waiting.item, ErrorItemMode::Add);
+            listFailure(waiting.item);
         }
         m_copies->discardAll();
         m_waiting.clear();
@@ -274,9 +291,34 @@ qint32 BackupWork::recycle(int folder, const QByteArray &name, const QByteArray 
     return result;
 }
 
+void BackupWork::listFailure(const QString &item, const QString &reason)
+{
+    m_reasons.insert(item, reason.isEmpty() ? common::SavedErr().Description : reason);
+    SetFileErrMsg(item, ErrorItemMode::Add);
+}
+
+QString BackupWork::failureReasons(int row) const
+{
+    if (row < m_bakList.fixedRows() || row >= m_bakList.rows())
+        return QString();
+    const QString list = m_bakList.textMatrix(row, BakListColumn::Errors);
+    // In the order of the list.
+    std::map<qsizetype, QString> reasons;
+    for (auto reason = m_reasons.cbegin(); reason != m_reasons.cend(); ++reason) {
+        const qsizetype at = findItem(list, reason.key());
+        if (at >= 0)
+            reasons.emplace(at, reason.key() + QStringLiteral("\n　") + reason.value());
+    }
+    QStringList lines;
+    for (const auto &[at, text] : reasons)
+        lines.append(text);
+    return lines.join(u'\n');
+}
+
 void BackupWork::SetFileErrMsg(const QString &item, int mode)
 {
     if (mode == ErrorItemMode::Remove) {
+        m_reasons.remove(item);
         for (int row = m_bakList.fixedRows(); row < m_bakList.rows(); ++row) {
             QString list = m_bakList.textMatrix(row, BakListColumn::Errors);
             if (list.isEmpty())

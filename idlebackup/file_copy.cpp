@@ -42,15 +42,18 @@ constexpr qint64 CopyBufferBytes = 102400;
     case Failure::SourceNotRegular:
         FailCopy(QStringLiteral("通常のファイルではありません。 ") + display);
     case Failure::SourceNotExpected:
-        FailCopy(QStringLiteral("コピーの前にファイルが変更または置き換えられました。 ") + display);
+        throw CopySourceReplaced(CopyFailureNumber, QCoreApplication::applicationName(),
+                                 QStringLiteral("コピーの前にファイルが変更または置き換えられました。 ") + display);
     case Failure::Stopped:
         FailCopy(QStringLiteral("中止"));
     case Failure::Read:
         FailCopyWithSystemText(QStringLiteral("読み込めません。"), display, write.error);
     case Failure::SourceChanged:
-        FailCopy(QStringLiteral("コピー中にファイルが変更されました。 ") + display);
+        throw CopySourceChanging(CopyFailureNumber, QCoreApplication::applicationName(),
+                                 QStringLiteral("コピー中にファイルが変更されました。 ") + display);
     case Failure::SourceReplaced:
-        FailCopy(QStringLiteral("コピー中にファイルが削除または置き換えられました。 ") + display);
+        throw CopySourceReplaced(CopyFailureNumber, QCoreApplication::applicationName(),
+                                 QStringLiteral("コピー中にファイルが削除または置き換えられました。 ") + display);
     case Failure::Times:
         FailCopyWithSystemText(QStringLiteral("日時を設定できません。"), target.display, write.error);
     case Failure::Write:

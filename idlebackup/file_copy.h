@@ -39,6 +39,23 @@ public:
     using common::Failure::Failure;
 };
 
+// The failure of a copy whose source is no longer the file that the walk listed: changed
+// or replaced after the walk, or removed or replaced while it was read. The next pass
+// decides on it again.
+class CopySourceReplaced : public common::Failure
+{
+public:
+    using common::Failure::Failure;
+};
+
+// The failure of a copy whose source changed while it was read: a file that is being
+// written to.
+class CopySourceChanging : public common::Failure
+{
+public:
+    using common::Failure::Failure;
+};
+
 // The failure of a copy for want of space on its target's disk (ENOSPC, EDQUOT): the
 // copies that wait to be placed may hold that space.
 class CopyOutOfSpace : public common::Failure
@@ -70,8 +87,9 @@ struct CopyCallbacks
 // Returns null, doing nothing, when the target is the file the walk listed itself (one
 // device and inode; a link in the target's place is not, and is replaced). Raises
 // common::Failure for every failure, CopySourceIsLink when a link stands at a source
-// that is not to be followed, CopyOutOfSpace when the target's disk has no room; no
-// temporary file then stays.
+// that is not to be followed, CopySourceReplaced when the source is not the file the
+// walk listed, CopySourceChanging when it changed while it was read, CopyOutOfSpace
+// when the target's disk has no room; no temporary file then stays.
 //
 // This is the one step of the backup that writes file contents; the walks and the
 // bookkeeping around it do not depend on how it does so.

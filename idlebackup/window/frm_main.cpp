@@ -185,6 +185,8 @@ void frmMain::buildControls()
     connect(btnComp, &QPushButton::clicked, this, [&program] { program.btnComp_Click(); });
     connect(btnSettei, &QPushButton::clicked, this, [&program] { program.btnSettei_Click(); });
     connect(btnStart, &QPushButton::clicked, this, [&program] { program.btnStart_Click(); });
+    connect(BakListView, &platform::widgets::FlexGridView::mouseMove, this,
+            [&program] { program.BakList_MouseMove(); });
     for (int index = 0; index < 2; ++index) {
         connect(SyncModeOption[index], &QRadioButton::clicked, this,
                 [&program, index] { program.SyncModeOption_Click(index); });
