@@ -326,9 +326,14 @@ CopyWrite WriteCopy(const CopySource &source, const std::shared_ptr<const Descri
     if (contents.error != 0)
         return failed(contents.readFailed ? CopyWrite::Failure::Read : CopyWrite::Failure::Write, contents.error);
     struct stat after;
-    if (::fstat(input.get(), &after) != 0 || after.st_size != before.st_size || after.st_size != contents.bytes
-        || after.st_mtim.tv_sec != before.st_mtim.tv_sec || after.st_mtim.tv_nsec != before.st_mtim.tv_nsec)
+    if (::fstat(input.get(), &after) != 0)
         return failed(CopyWrite::Failure::SourceChanged, 0);
+    if (after.st_size != before.st_size || after.st_size != contents.bytes
+        || after.st_mtim.tv_sec != before.st_mtim.tv_sec || after.st_mtim.tv_nsec != before.st_mtim.tv_nsec) {
+        if (!source.keepsChangedRead)
+            return failed(CopyWrite::Failure::SourceChanged, 0);
+        result.sourceChanged = true;
+    }
     if (::fchmod(output, before.st_mode & 0777) != 0 && !cannotHoldPermissions(errno))
         return failed(CopyWrite::Failure::Write, errno);
     if (::futimens(output, times) != 0)

@@ -224,6 +224,11 @@ struct CopySource
     // another file in its place, or this one changed since, is not copied. None: any
     // regular file there is copied.
     std::optional<FileIdentity> expected;
+    // A source that changes while it is read (its size or modification time, or the
+    // bytes read; still the same file) leaves the copy of what was read, with the times
+    // seen at the open (CopyWrite::sourceChanged), rather than failing: for a file that
+    // is written to all the time, whose copy would otherwise never be whole.
+    bool keepsChangedRead = false;
 };
 
 // How writing a copy ended: written, or the step that failed.
@@ -254,6 +259,9 @@ struct CopyWrite
     int error = 0;
     // The copy written; null on a failure.
     std::unique_ptr<WrittenCopy> written;
+    // The copy holds what was read of a source that changed meanwhile
+    // (CopySource::keepsChangedRead).
+    bool sourceChanged = false;
 };
 
 // The one writer of copies, for every program: writes the copy of `source` for the entry
