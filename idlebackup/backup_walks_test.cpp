@@ -888,5 +888,59 @@ TEST_F(WalkTest, FatBackupsPairNamesAsTheDiskFoldsThem)
     EXPECT_EQ(errors(), m_folder.filePath("fatsrc/moved/Report.txt") + "->" + disk.path() + "/moved/Report.txt(COPY)");
 }
 
+// A file that is written to while it is read is not placed over its backup as a whole
+// copy, yet it gets one: where it has none yet, and after its copy was dropped so on
+// three passes in a row, what was read is placed, with the time the file had when it
+// was opened, so that the next pass copies it again; the file is listed, saying why.
+TEST_F(WalkTest, AFileAlwaysBeingWrittenStillGetsABackup)
+{
+    // Every pause of the copy lets events run.
+    m_clock.m_step = 1000;
+    for (const int mode : {0, 1}) {
+        SCOPED_TRACE(mode == 1 ? "sync mode" : "backup mode");
+        m_settings.SyncMode = mode;
+        m_grid.setTextMatrix(1, BakListColumn::Errors, "");
+        const QString folder = m_folder.makeFolder(QString("mode%1").arg(mode));
+        const QString log = m_folder.writeFile(QString("mode%1/src/log.txt").arg(mode), "line 0\n");
+        setModified(log, 1600000000);
+        const QString copy = folder + "/bak/src/log.txt";
+        const QString item = log + "->" + copy + "(COPY)";
+        // The writer adds a line, ten seconds on, whenever a copy of the log is being written.
+        int lines = 0;
+        m_host.onPump = [&] {
+            if (temporaries(QFileInfo(copy).path()).isEmpty())
+                return;
+            platform::testing::TemporaryFolder::saveFile(log, QString("line %1\n").arg(++lines).toUtf8(), false);
+            setModified(log, 1600000000 + 10 * lines);
+        };
+        const auto pass = [&](const QString &reason) {
+            const int linesBefore = lines;
+            backUp(folder + "/src", folder + "/bak");
+            EXPECT_GT(lines, linesBefore) << "the log was written while its copy was";
+            EXPECT_EQ(errors(), item);
+            EXPECT_EQ(m_work.failureReasons(1), item + "\n　コピー中もファイルが書き込まれていました。" + reason);
+        };
+        const QString kept = "読み込んだ内容を置き、次回もコピーします。";
+        pass(kept);
+        EXPECT_EQ(read(copy), "line 0\n");
+        EXPECT_EQ(QFileInfo(copy).lastModified().toSecsSinceEpoch(), 1600000000);
+        for (int dropped = 0; dropped < 3; ++dropped) {
+            pass("次回やり直します。");
+            EXPECT_EQ(read(copy), "line 0\n");
+        }
+        pass(kept);
+        EXPECT_GT(read(copy).size(), 7);
+        EXPECT_TRUE(read(log).startsWith(read(copy)));
+        EXPECT_LT(QFileInfo(copy).lastModified(), QFileInfo(log).lastModified());
+
+        // Once the writer rests, the next pass copies the file whole.
+        m_host.onPump = nullptr;
+        backUp(folder + "/src", folder + "/bak");
+        EXPECT_EQ(read(copy), read(log));
+        EXPECT_EQ(errors(), "");
+        EXPECT_EQ(m_work.failureReasons(1), "");
+    }
+}
+
 } // namespace
 } // namespace idlebackup

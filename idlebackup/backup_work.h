@@ -97,8 +97,11 @@ inline constexpr int Remove = 1; // remove from every entry's list
 // too many copies, bytes or folders wait; a stopped run places none that waits. A copy
 // is placed only over its copy in the state that the copy was decided on: one that the
 // user changed meanwhile is left alone and the copy is dropped (the next pass decides
-// again). The walks remove the temporaries that killed copies left behind. Every copy
-// dropped is listed with a reason (failureReasons).
+// again). A file that changes while it is read is dropped likewise, unless it has no
+// copy yet or its copy was dropped so on three passes in a row: then what was read is
+// placed, with the time seen when it was opened, so that the next pass copies it again,
+// and the file is listed. The walks remove the temporaries that killed copies left
+// behind. Every copy dropped is listed with a reason (failureReasons).
 //
 // The walks go down both trees through open folders: each item is looked up in the
 // folder that was opened and checked (openat, fstatat), never by its whole path. So a
@@ -282,6 +285,9 @@ private:
     std::deque<WaitingCopy> m_waiting;
     // The reasons of the failure items listed, by item.
     QHash<QString, QString> m_reasons;
+    // By copy item: the passes in a row whose copy was dropped because the file changed
+    // while it was read.
+    QHash<QString, int> m_changingDrops;
 };
 
 } // namespace idlebackup

@@ -35,11 +35,16 @@ constexpr int SyncBatch = 256;
 constexpr int MaxWaitingCopies = 2 * SyncBatch;
 // Beyond this many bytes in copies waiting, the oldest is waited for.
 constexpr qint64 MaxWaitingBytes = qint64(256) << 20;
+// After this many passes in a row whose copy of a file was dropped because the file
+// changed while it was read, the next copy keeps what it read.
+constexpr int ChangingDropsBeforeKept = 3;
 
-// The reasons told beside the items of copies dropped for what the file or its copy did
-// meanwhile.
+// The reasons told beside the items of copies dropped or kept for what the file or its
+// copy did meanwhile.
 const QString SourceReplacedReason = QStringLiteral("調べた後にファイルが変更または置き換えられました。次回やり直します。");
 const QString SourceChangingReason = QStringLiteral("コピー中もファイルが書き込まれていました。次回やり直します。");
+const QString ChangingReadKeptReason
+    = QStringLiteral("コピー中もファイルが書き込まれていました。読み込んだ内容を置き、次回もコピーします。");
 const QString TargetSavedReason = QStringLiteral("待つ間にコピー先が保存されました。上書きせず、次回判定し直します。");
 
 const QString ItemSeparator = QStringLiteral(",");
@@ -82,6 +87,7 @@ struct BackupWork::WaitingCopy
 {
     QString item; // its failure item
     QString display; // its target
+    bool sourceChanged = false; // holds what was read of a file that changed meanwhile
 };
 
 BackupWork::~BackupWork() = default;
@@ -128,12 +134,23 @@ void BackupWork::copyFileOver(const QString &source, const QString &destination,
     placeWrittenCopies(true);
 }
 
-void BackupWork::copyFile(const CopySource &source, const FileAt &target,
+void BackupWork::copyFile(const CopySource &listed, const FileAt &target,
                           const std::shared_ptr<const Descriptor> &targetFolder, const platform::TargetState &decided)
 {
-    const QString item = FailureItem(source.at.display + QStringLiteral("->") + target.display, FailureKind::Copy);
-    const auto drop = [&](const QString &reason) {
+    const QString item = FailureItem(listed.at.display + QStringLiteral("->") + target.display, FailureKind::Copy);
+    // A file that is written to all the time is never read whole: where it has no copy
+    // yet, or its copies were dropped for it pass after pass, what was read is kept.
+    CopySource source = listed;
+    source.keepsChangedRead = (!decided.present && decided.unreadable == 0)
+                              || m_changingDrops.value(item) >= ChangingDropsBeforeKept;
+    // The streak of copies dropped because the file changed while it was read goes on
+    // only with another such drop.
+    const auto drop = [&](const QString &reason, bool changing) {
         common::SaveErr();
+        if (changing)
+            ++m_changingDrops[item];
+        else
+            m_changingDrops.remove(item);
         listFailure(item, reason);
         m_pacer.BreakeTime(0);
     };
@@ -154,7 +171,7 @@ void BackupWork::copyFile(const CopySource &source, const FileAt &target,
         if (m_copies->full(0, targetFolder.get()))
             placeWrittenCopies(false, targetFolder.get());
         const bool syncAlone = !m_copies->syncsWith(targetFolder->get());
-        std::unique_ptr<platform::WrittenCopy> written;
+        CopyWritten written;
         try {
             written = WriteCopyAt(source, target, targetFolder, decided, syncAlone, callbacks);
         } catch (const CopyOutOfSpace &) {
@@ -165,21 +182,21 @@ void BackupWork::copyFile(const CopySource &source, const FileAt &target,
             placeWrittenCopies(true);
             written = WriteCopyAt(source, target, targetFolder, decided, syncAlone, callbacks);
         }
-        if (!written)
+        if (!written.copy)
             return;
-        m_copies->addWritten(std::move(written), syncAlone);
-        m_waiting.push_back(WaitingCopy{item, target.display});
+        m_copies->addWritten(std::move(written.copy), syncAlone);
+        m_waiting.push_back(WaitingCopy{item, target.display, written.sourceChanged});
         placeWrittenCopies(false);
     } catch (const CopySourceIsLink &) {
         common::SaveErr();
         SetFileErrMsg(FailureItem(source.at.display, FailureKind::FileLink), ErrorItemMode::Add);
         m_pacer.BreakeTime(0);
     } catch (const CopySourceReplaced &) {
-        drop(SourceReplacedReason);
+        drop(SourceReplacedReason, false);
     } catch (const CopySourceChanging &) {
-        drop(SourceChangingReason);
+        drop(SourceChangingReason, true);
     } catch (...) {
-        drop(QString());
+        drop(QString(), false);
     }
 }
 
@@ -191,6 +208,7 @@ void BackupWork::placeWrittenCopies(bool all, const Descriptor *nextFolder)
         const std::unique_ptr<platform::DurableCopies::Copy> copy = m_copies->takeOldest([this] { m_host.pumpEvents(); });
         const WaitingCopy waiting = std::move(m_waiting.front());
         m_waiting.pop_front();
+        m_changingDrops.remove(waiting.item);
         QString reason;
         try {
             // After a stop nothing more is changed.
@@ -212,7 +230,10 @@ void BackupWork::placeWrittenCopies(bool all, const Descriptor *nextFolder)
             if (placement.timesError != 0)
                 FailCopyWithSystemText(QStringLiteral("日時を設定できません。"), waiting.display, placement.timesError);
             writeStatus(StatusTag::Copied);
-            SetFileErrMsg(waiting.item, ErrorItemMode::Remove);
+            if (waiting.sourceChanged)
+                listFailure(waiting.item, ChangingReadKeptReason);
+            else
+                SetFileErrMsg(waiting.item, ErrorItemMode::Remove);
         } catch (...) {
             common::SaveErr();
             listFailure(waiting.item, reason);

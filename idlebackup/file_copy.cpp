@@ -65,10 +65,9 @@ constexpr qint64 CopyBufferBytes = 102400;
 
 } // namespace
 
-std::unique_ptr<platform::WrittenCopy> WriteCopyAt(const CopySource &source, const FileAt &target,
-                                                   const std::shared_ptr<const platform::Descriptor> &folder,
-                                                   const platform::TargetState &decided, bool syncAlone,
-                                                   const CopyCallbacks &callbacks)
+CopyWritten WriteCopyAt(const CopySource &source, const FileAt &target,
+                        const std::shared_ptr<const platform::Descriptor> &folder, const platform::TargetState &decided,
+                        bool syncAlone, const CopyCallbacks &callbacks)
 {
     // The file the walk listed is the target itself (a hard link, or one folder reached
     // by both paths). A link in the target's place is not, whatever it leads to: the
@@ -76,13 +75,14 @@ std::unique_ptr<platform::WrittenCopy> WriteCopyAt(const CopySource &source, con
     struct stat existing;
     if (::fstatat(target.folder, target.name.constData(), &existing, AT_SYMLINK_NOFOLLOW) == 0
         && existing.st_dev == source.listed.device && existing.st_ino == source.listed.inode)
-        return nullptr;
+        return {};
     callbacks.pause(0);
     if (!callbacks.going())
         FailCopy(QStringLiteral("中止"));
     platform::CopyWrite write = platform::WriteCopy(
-        platform::CopySource{source.at.folder, source.at.name, source.followsLink, source.listed}, folder, target.name,
-        decided, syncAlone, CopyBufferBytes, [&](qint64 total) {
+        platform::CopySource{source.at.folder, source.at.name, source.followsLink, source.listed,
+                             source.keepsChangedRead},
+        folder, target.name, decided, syncAlone, CopyBufferBytes, [&](qint64 total) {
             callbacks.pause(0);
             callbacks.progress(total);
             callbacks.pause(999);
@@ -91,7 +91,7 @@ std::unique_ptr<platform::WrittenCopy> WriteCopyAt(const CopySource &source, con
     if (!write.written)
         failCopy(write, source, target);
     callbacks.pause(0);
-    return std::move(write.written);
+    return CopyWritten{std::move(write.written), write.sourceChanged};
 }
 
 } // namespace idlebackup

@@ -30,6 +30,9 @@ struct CopySource
     FileAt at;
     bool followsLink = true;
     platform::FileIdentity listed;
+    // A source that changes while it is read still leaves a copy of what was read
+    // (platform::CopySource::keepsChangedRead).
+    bool keepsChangedRead = false;
 };
 
 // The failure of a copy whose source, which is not to be read through a link, is a link.
@@ -75,27 +78,36 @@ struct CopyCallbacks
     std::function<void(qint64 total)> progress;
 };
 
+// A copy written by WriteCopyAt: none where there is nothing to copy.
+struct CopyWritten
+{
+    std::unique_ptr<platform::WrittenCopy> copy;
+    // The copy holds what was read of a source that changed meanwhile.
+    bool sourceChanged = false;
+};
+
 // Writes the copy of `source` for `target` through platform::WriteCopy (`folder` is the
 // target's folder, open; `target.folder` is its descriptor), in steps of 102,400 bytes
 // paced by `callbacks`, without ever putting the old copy at risk: the source must be the
-// file the walk listed and must not change or be replaced meanwhile. With `syncAlone` (a
-// FUSE file system, which a sync of the whole file system does not reach, or one that the
-// batch syncs keep no descriptor for) the copy is synced on its own; else the caller
-// makes it durable (platform::DurableCopies) before it places it. The copy is put in
-// place only over the target in the state `decided` that the copy was decided on.
+// file the walk listed and must neither change (unless it keepsChangedRead) nor be
+// replaced meanwhile. With `syncAlone` (a FUSE file system, which a sync of the whole
+// file system does not reach, or one that the batch syncs keep no descriptor for) the
+// copy is synced on its own; else the caller makes it durable (platform::DurableCopies)
+// before it places it. The copy is put in place only over the target in the state
+// `decided` that the copy was decided on.
 //
-// Returns null, doing nothing, when the target is the file the walk listed itself (one
+// Returns no copy, doing nothing, when the target is the file the walk listed itself (one
 // device and inode; a link in the target's place is not, and is replaced). Raises
 // common::Failure for every failure, CopySourceIsLink when a link stands at a source
 // that is not to be followed, CopySourceReplaced when the source is not the file the
-// walk listed, CopySourceChanging when it changed while it was read, CopyOutOfSpace
-// when the target's disk has no room; no temporary file then stays.
+// walk listed, CopySourceChanging when it changed while it was read (unless it
+// keepsChangedRead), CopyOutOfSpace when the target's disk has no room; no temporary
+// file then stays.
 //
 // This is the one step of the backup that writes file contents; the walks and the
 // bookkeeping around it do not depend on how it does so.
-std::unique_ptr<platform::WrittenCopy> WriteCopyAt(const CopySource &source, const FileAt &target,
-                                                   const std::shared_ptr<const platform::Descriptor> &folder,
-                                                   const platform::TargetState &decided, bool syncAlone,
-                                                   const CopyCallbacks &callbacks);
+CopyWritten WriteCopyAt(const CopySource &source, const FileAt &target,
+                        const std::shared_ptr<const platform::Descriptor> &folder, const platform::TargetState &decided,
+                        bool syncAlone, const CopyCallbacks &callbacks);
 
 } // namespace idlebackup
