@@ -41,11 +41,25 @@ QString nameHeldReason(const QByteArray &heldName)
         .arg(DisplayPath(heldName));
 }
 
+// Whether the file `backupName` of the open folder `backupFolder`, whose name differs in
+// letter case only from the original `originalName` of `originalFolder`, was made from
+// another file (IsCopyUnderFoldedName); false where either cannot be examined.
+bool anotherFilesBackup(int originalFolder, const QByteArray &originalName, int backupFolder,
+                        const QByteArray &backupName)
+{
+    struct stat original;
+    struct stat backup;
+    return ::fstatat(originalFolder, originalName.constData(), &original, AT_SYMLINK_NOFOLLOW) == 0
+           && ::fstatat(backupFolder, backupName.constData(), &backup, AT_SYMLINK_NOFOLLOW) == 0
+           && !IsCopyUnderFoldedName(original.st_mtim, original.st_size, backup.st_mtim, backup.st_size);
+}
+
 // The names of a folder, and the same by their folded forms (FoldedName): for a walk
 // that pairs an original's names with the names of a backup on a disk that folds letter
-// case (a backup name that the backup's disk folds onto an original's name is that
+// case (a backup name that the backup's disk folds onto an original's name may be that
 // original's backup: the original renamed in letter case only, which the backup's disk
-// kept as it was), and for the names that such a disk's folder holds already.
+// kept as it was; IsCopyUnderFoldedName tells), and for the names that such a disk's
+// folder holds already.
 class NamesByFolding
 {
 public:
@@ -59,8 +73,8 @@ public:
     }
     // Whether the folder holds the name `name` as it is.
     bool holds(const QByteArray &name) const { return m_names.contains(name); }
-    // The original's name for the backup name `name`: `name` itself when the folder
-    // holds it, else the one that folds as it does; `name` when there is none.
+    // The folder's name for the name `name`: `name` itself when the folder holds it,
+    // else the one that folds as it does; `name` when there is none.
     QByteArray nameFor(const QByteArray &name) const
     {
         return holds(name) ? name : m_byFolded.value(FoldedName(name), name);
@@ -406,33 +420,31 @@ void BackupWork::copyFolder(const CopyWalk &walk, WalkFolder &source, TargetFold
         return entry.kind == EntryKind::Folder
                || (entry.kind == EntryKind::File && walk.exclusions.copies(relative + entry.name));
     };
-    // A target on a disk that folds letter case holds one item of names that differ in
+    // Where a disk that folds letter case lies between the two trees, an item goes to the
+    // name that the target's folder holds for it, which may differ in letter case (the
+    // lookups of the target's disk then fold as the disk does, and name nothing that
+    // it does not list). A target on such a disk holds one item of names that differ in
     // letter case only: the name that it holds already takes it (an original there
     // renamed in letter case only stays paired with the copy of its present name), else
     // the first; the others are listed.
     const bool targetFolds = target.diskGrain() == TimeGrain::Fat;
-    QHash<QString, QByteArray> foldedTakers;
-    NamesByFolding held;
-    if (targetFolds) {
+    NamesByFolding targetNames;
+    if (targetOpen && (targetFolds || (walk.way == Way::SyncToOriginal && source.grain == TimeGrain::Fat))) {
         std::vector<FolderEntry> listed;
-        if (targetOpen && ListFolderAt(target.fd(), ListingDepth::KindsOnly, listed) != 0)
-            listed.clear();
-        held = NamesByFolding(listed);
+        if (ListFolderAt(target.fd(), ListingDepth::KindsOnly, listed) == 0)
+            targetNames = NamesByFolding(listed);
+    }
+    QHash<QString, QByteArray> foldedTakers;
+    if (targetFolds) {
         for (const FolderEntry &entry : entries) {
             if ((relative.isEmpty() && IsSkippedRootItem(entry.name)) || !copies(entry))
                 continue;
             const auto taker = foldedTakers.find(FoldedName(entry.name));
             if (taker == foldedTakers.end())
                 foldedTakers.insert(FoldedName(entry.name), entry.name);
-            else if (held.holds(entry.name) && !held.holds(*taker))
+            else if (targetNames.holds(entry.name) && !targetNames.holds(*taker))
                 *taker = entry.name;
         }
-    }
-    NamesByFolding originalNames;
-    if (walk.way == Way::SyncToOriginal && source.grain == TimeGrain::Fat && !targetFolds && targetOpen) {
-        std::vector<FolderEntry> originals;
-        if (ListFolderAt(target.fd(), ListingDepth::KindsOnly, originals) == 0)
-            originalNames = NamesByFolding(originals);
     }
     for (const FolderEntry &entry : entries) {
         if (!startItem())
@@ -442,12 +454,12 @@ void BackupWork::copyFolder(const CopyWalk &walk, WalkFolder &source, TargetFold
             continue;
         }
         const QByteArray path = source.path + entry.name;
-        const QByteArray targetName = originalNames.nameFor(entry.name);
+        const QByteArray targetName = targetNames.nameFor(entry.name);
         if (targetFolds && copies(entry)) {
             const QByteArray taker = foldedTakers.value(FoldedName(entry.name));
             if (taker != entry.name) {
                 showItem(QString(), path);
-                recordFoldedDuplicate(path, target.path + entry.name, held.nameFor(taker));
+                recordFoldedDuplicate(path, target.path + entry.name, targetNames.nameFor(taker));
                 m_pacer.BreakeTime(0);
                 continue;
             }
@@ -483,7 +495,7 @@ void BackupWork::copyFolder(const CopyWalk &walk, WalkFolder &source, TargetFold
 }
 
 void BackupWork::copyFileEntry(const CopyWalk &walk, WalkFolder &source, TargetFolder &target, const FolderEntry &entry,
-                               const QByteArray &targetName, const QByteArray &relative)
+                               const QByteArray &heldName, const QByteArray &relative)
 {
     m_pacer.BreakeTime(0);
     const QByteArray &name = entry.name;
@@ -497,8 +509,22 @@ void BackupWork::copyFileEntry(const CopyWalk &walk, WalkFolder &source, TargetF
     const bool targetOpen = openTarget(walk, target);
     // The copy is put in place only over its copy as the decision saw it, and copies
     // only the file that the decision looked at: the backup's never through a link.
-    const platform::TargetState decided
+    QByteArray targetName = heldName;
+    platform::TargetState decided
         = targetOpen ? platform::TargetState::at(target.fd(), targetName, &copy) : platform::TargetState();
+    if (heldName != name && decided.present && S_ISREG(copy.st_mode)) {
+        switch (foldedPair(walk, source, target, entry, heldName, copy)) {
+        case FoldedPair::SameFile:
+            break;
+        case FoldedPair::NameFreed:
+            targetName = name;
+            decided = platform::TargetState::at(target.fd(), targetName, &copy);
+            break;
+        case FoldedPair::Listed:
+            showItem(QString(), sourcePath);
+            return;
+        }
+    }
     CopySource listed{FileAt{source.descriptor.get(), name, QString()}, walk.way != Way::SyncToOriginal, entry.file};
     if (walk.way != Way::Backup) {
         const SyncedFile sourceFile(source.descriptor.get(), name);
@@ -521,6 +547,48 @@ void BackupWork::copyFileEntry(const CopyWalk &walk, WalkFolder &source, TargetF
     if (makeTarget(walk, target))
         copyFile(listed, FileAt{target.fd(), targetName, DisplayPath(target.path + targetName)}, target.descriptor,
                  decided);
+}
+
+BackupWork::FoldedPair BackupWork::foldedPair(const CopyWalk &walk, WalkFolder &source, TargetFolder &target,
+                                              const FolderEntry &entry, const QByteArray &heldName,
+                                              const struct stat &heldInfo)
+{
+    const bool sameFile = IsCopyUnderFoldedName(entry.modified, entry.file.size, heldInfo.st_mtim, heldInfo.st_size);
+    const bool towardOriginal = walk.way == Way::SyncToOriginal;
+    const QByteArray &backupName = towardOriginal ? entry.name : heldName;
+    if (walk.way != Way::Backup) {
+        // The pair's item names both under the original's name (which leads to the backup
+        // on the disk that folds), as the item of a pair of one name does: so it goes
+        // once the two are settled to one name.
+        const QByteArray &originalName = towardOriginal ? heldName : entry.name;
+        const auto pair = [&] {
+            return DisplayPath((towardOriginal ? target.path : source.path) + originalName) + QStringLiteral("<->")
+                   + DisplayPath((towardOriginal ? source.path : target.path) + originalName);
+        };
+        if (sameFile) {
+            listWhile(false, FailureKind::BothChanged, pair);
+            return FoldedPair::SameFile;
+        }
+        listFailure(FailureItem(pair(), FailureKind::BothChanged), nameHeldReason(backupName));
+        return FoldedPair::Listed;
+    }
+    if (sameFile)
+        return FoldedPair::SameFile;
+    // The backup's own original is gone where the original's folder holds no such entry:
+    // with BakDel it goes to the trash, as the delete walk would send it.
+    const QByteArray heldPath = target.path + heldName;
+    struct stat counterpart;
+    if (m_settings.BakDel == 1
+        && ::fstatat(source.descriptor.get(), heldName.constData(), &counterpart, AT_SYMLINK_NOFOLLOW) != 0
+        && errno == ENOENT
+        && (!walk.drives.history
+            || walk.drives.history->driveMounted(platform::TextOfBytes(source.path), walk.drives.mounts))) {
+        showItem(QStringLiteral("削　除 "), heldPath);
+        if (recycle(target.fd(), heldName, heldPath, true) == 0)
+            return FoldedPair::NameFreed;
+    }
+    recordFoldedDuplicate(source.path + entry.name, target.path + entry.name, heldName);
+    return FoldedPair::Listed;
 }
 
 bool BackupWork::syncCopyDue(const SyncedFile &source, const SyncedFile &target, bool twoSeconds, Way way,
@@ -664,10 +732,19 @@ void BackupWork::deleteFolder(const Drives &drives, WalkFolder &original, WalkFo
             return;
         if (!atRoot || !IsSkippedRootItem(entry.name)) {
             const QByteArray originalName = originalNames.nameFor(entry.name);
-            if (entry.kind == EntryKind::File && originalKinds.value(originalName, EntryKind::Other) == EntryKind::File)
+            const bool paired = entry.kind == EntryKind::File
+                                && originalKinds.value(originalName, EntryKind::Other) == EntryKind::File;
+            // A backup that the disk names as an original only by folding letter case,
+            // made from another file, has no original of its own any more.
+            if (paired && originalName != entry.name
+                && anotherFilesBackup(original.descriptor.get(), originalName, backup.descriptor.get(), entry.name)) {
+                showItem(QStringLiteral("削　除 "), backup.path + entry.name);
+                recycle(backup.descriptor.get(), entry.name, backup.path + entry.name, true);
+            } else if (paired) {
                 showItem(QString(), backup.path + entry.name);
-            else
+            } else {
                 deleteFolderEntry(drives, original, backup, entry.name, originalName, entry.kind == EntryKind::Folder);
+            }
         }
         m_pacer.BreakeTime(0);
     }

@@ -942,5 +942,86 @@ TEST_F(WalkTest, AFileAlwaysBeingWrittenStillGetsABackup)
     }
 }
 
+// On a disk that folds letter case, a backup under a name that differs from an
+// original's in case only was made from another file, unless the two agree in size and
+// time (a rename in case only): sync mode copies neither over the other and lists the
+// pair, saying which backup holds the name, until the user settles it.
+TEST_F(WalkTest, FatSyncNeverCopiesAnotherFilesBackupOverAnOriginal)
+{
+    platform::testing::FatFileSystem disk;
+    if (!disk.isMounted())
+        GTEST_SKIP() << "a FAT file system through FUSE needs the superuser, mkfs.vfat and fusefat";
+    m_settings.SyncMode = 1;
+    const QString upper = m_folder.writeFile("twins/A.txt", "UPPER file A v1");
+    setModified(upper, 1600000000);
+    const QString lower = m_folder.writeFile("twins/a.txt", "lower file a, only copy v1");
+    setModified(lower, 1600003600);
+    const QString held = disk.path() + "/twins/A.txt";
+    backUp(m_folder.filePath("twins"), disk.path());
+    setModified(m_folder.writeFile("twins/A.txt", "UPPER file A v2 edited"), 1600007200);
+    backUp(m_folder.filePath("twins"), disk.path());
+    ASSERT_EQ(read(held), "UPPER file A v2 edited");
+
+    ASSERT_TRUE(QFile::remove(upper));
+    m_grid.setTextMatrix(1, BakListColumn::Errors, "");
+    backUp(m_folder.filePath("twins"), disk.path());
+    EXPECT_EQ(treeOf(m_folder.filePath("twins")), QStringList{"a.txt"});
+    EXPECT_EQ(read(lower), "lower file a, only copy v1");
+    EXPECT_EQ(treeOf(disk.path() + "/twins"), QStringList{"A.txt"});
+    EXPECT_EQ(read(held), "UPPER file A v2 edited");
+    const QString pair = lower + "<->" + disk.path() + "/twins/a.txt(両方変更)";
+    EXPECT_EQ(errors(), pair);
+    EXPECT_EQ(m_work.failureReasons(1),
+              pair + "\n　名前が別のファイルのバックアップ A.txt と重なります。コピー先は大文字と小文字を区別しません。");
+
+    // The user settles it by removing the other file's backup: the file goes there under
+    // its own name, and the pair's item goes.
+    ASSERT_TRUE(QFile::remove(held));
+    backUp(m_folder.filePath("twins"), disk.path());
+    EXPECT_EQ(treeOf(disk.path() + "/twins"), QStringList{"a.txt"});
+    EXPECT_EQ(read(disk.path() + "/twins/a.txt"), "lower file a, only copy v1");
+    EXPECT_EQ(errors(), "");
+}
+
+// In backup mode such a backup of another file neither is replaced by the original whose
+// name it holds nor passes for its copy: without 削除 the original is listed, saying which
+// backup holds its name; with 削除 that backup, whose own original is gone, goes to the
+// trash (also where the original is excluded) and the original is backed up under its
+// own name.
+TEST_F(WalkTest, FatBackupModeLeavesNoOriginalSilentlyWithoutABackup)
+{
+    platform::testing::FatFileSystem disk;
+    if (!disk.isMounted())
+        GTEST_SKIP() << "a FAT file system through FUSE needs the superuser, mkfs.vfat and fusefat";
+    const QString upper = m_folder.writeFile("twins/A.txt", "UPPER file A");
+    setModified(upper, 1600007200);
+    const QString lower = m_folder.writeFile("twins/a.txt", "lower file a");
+    setModified(lower, 1600003600);
+    m_folder.writeFile("twins/X.txt", "X");
+    backUp(m_folder.filePath("twins"), disk.path());
+    const QString item = lower + "->" + disk.path() + "/twins/a.txt(COPY)";
+    const QString reason = "\n　名前が別のファイルのバックアップ A.txt と重なります。コピー先は大文字と小文字を区別しません。";
+    EXPECT_EQ(errors(), item);
+    EXPECT_EQ(m_work.failureReasons(1), item + reason);
+
+    ASSERT_TRUE(QFile::remove(upper));
+    ASSERT_TRUE(QFile::remove(m_folder.filePath("twins/X.txt")));
+    m_folder.writeFile("twins/x.txt", "another x");
+    m_settings.NoneStr = "x";
+    m_grid.setTextMatrix(1, BakListColumn::Errors, "");
+    backUp(m_folder.filePath("twins"), disk.path());
+    EXPECT_EQ(treeOf(disk.path() + "/twins"), (QStringList{"A.txt", "X.txt"}));
+    EXPECT_EQ(read(disk.path() + "/twins/A.txt"), "UPPER file A");
+    EXPECT_EQ(errors(), item);
+    EXPECT_EQ(m_work.failureReasons(1), item + reason);
+
+    m_settings.BakDel = 1;
+    backUp(m_folder.filePath("twins"), disk.path());
+    EXPECT_EQ(treeOf(disk.path() + "/twins"), QStringList{"a.txt"});
+    EXPECT_EQ(read(disk.path() + "/twins/a.txt"), "lower file a");
+    EXPECT_EQ(treeOf(disk.path() + QString("/.Trash-%1/files").arg(::getuid())), (QStringList{"A.txt", "X.txt"}));
+    EXPECT_EQ(errors(), "");
+}
+
 } // namespace
 } // namespace idlebackup

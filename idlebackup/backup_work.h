@@ -16,6 +16,8 @@
 
 #include <sys/types.h>
 
+struct stat;
+
 namespace platform {
 class Descriptor;
 class DurableCopies;
@@ -110,6 +112,14 @@ inline constexpr int Remove = 1; // remove from every entry's list
 // and a link inside a tree that is written is never followed out of it. Names are the
 // bytes the disk holds from the listing to the copy; only the status line and the
 // failure items show them as text (DisplayPath).
+//
+// On a backup disk that folds letter case, a file is only ever copied over its own copy:
+// one of its very name, or of a name that differs in letter case only where the two
+// agree in size and to two seconds (the original renamed in letter case only). A backup
+// of another name there was made from another file: in sync mode neither is copied over
+// the other and the pair is listed as both changed; in backup mode the original is
+// listed as not copied, unless BakDel lets the backup, whose own original is gone, go
+// to the trash first.
 class BackupWork
 {
 public:
@@ -220,9 +230,25 @@ private:
     // takes it off once it no longer does.
     void listWhile(bool holds, const char16_t *kind, const std::function<QString()> &path);
     void copyFolder(const CopyWalk &walk, WalkFolder &source, TargetFolder &target, const QByteArray &relative);
-    // Copies the file `entry` of `source` to the item `targetName` of `target`.
+    // Copies the file `entry` of `source` to the item `heldName` of `target`: the name
+    // that the target's folder holds for it (on a disk that folds letter case, it may
+    // differ from the entry's in case; FoldedPair).
     void copyFileEntry(const CopyWalk &walk, WalkFolder &source, TargetFolder &target, const FolderEntry &entry,
-                       const QByteArray &targetName, const QByteArray &relative);
+                       const QByteArray &heldName, const QByteArray &relative);
+    // What becomes of a file that its target's folder holds as `heldName`, a name that
+    // differs from the entry's in letter case only.
+    enum class FoldedPair {
+        SameFile,  // the copy of the file renamed in case only: copied as any other
+        NameFreed, // another file's backup, gone to the trash (backup mode, BakDel):
+                   // the file is copied under its own name
+        Listed,    // another file's backup: nothing is copied, the pair is listed
+    };
+    // Judges the pair of the file `entry` of `source` and `heldName`, examined as
+    // `heldInfo` (IsCopyUnderFoldedName): another file's backup is never replaced by the
+    // file nor copied back over it; in backup mode with BakDel, one whose own original
+    // is gone goes to the trash.
+    FoldedPair foldedPair(const CopyWalk &walk, WalkFolder &source, TargetFolder &target, const FolderEntry &entry,
+                          const QByteArray &heldName, const struct stat &heldInfo);
     bool openTarget(const CopyWalk &walk, TargetFolder &target);
     bool makeTarget(const CopyWalk &walk, TargetFolder &target);
     void deleteFolder(const Drives &drives, WalkFolder &original, WalkFolder &backup, bool atRoot);

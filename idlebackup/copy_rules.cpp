@@ -64,6 +64,11 @@ NewerFile NewerOf(const timespec &source, const timespec &copy, bool sizesDiffer
     return sizesDiffer ? NewerFile::BothChanged : NewerFile::Neither;
 }
 
+bool IsCopyUnderFoldedName(const timespec &original, qint64 originalSize, const timespec &backup, qint64 backupSize)
+{
+    return originalSize == backupSize && NewerOf(original, backup, false, true) == NewerFile::Neither;
+}
+
 bool CopyIsDue(qint64 seconds, bool sizesDiffer, bool newOverWrite, bool onFat)
 {
     if (seconds == 0 || (onFat && seconds >= -1 && seconds <= 1))

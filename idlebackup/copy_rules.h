@@ -55,6 +55,13 @@ enum class NewerFile {
 // so, and a time that merely ends in zeros is only compared more coarsely.
 NewerFile NewerOf(const timespec &source, const timespec &copy, bool sizesDiffer, bool onFat);
 
+// Whether a backup on a disk that folds letter case, under a name that differs from an
+// original's in letter case only (FoldedName), is that original's own copy: the
+// original renamed in letter case only, which keeps its size and time, so that the two
+// agree in size and to two seconds (NewerOf on FAT). Otherwise the backup was made from
+// another file, and neither may be copied over the other.
+bool IsCopyUnderFoldedName(const timespec &original, qint64 originalSize, const timespec &backup, qint64 backupSize);
+
 // The exclusion settings NoneStr and NoneExt, split once for a walk. Names are bytes as
 // the disk holds them; the tokens are matched as their UTF-8 bytes.
 class Exclusions

@@ -67,6 +67,16 @@ TEST(CopyRules, SyncTellsTheNewerFileOnlyAsFarAsBothTimesGo)
     }
 }
 
+// A backup whose name a disk that folds letter case takes for an original's is its copy
+// only where the two agree in size and to two seconds (a rename in letter case only).
+TEST(CopyRules, ABackupUnderAFoldedNameIsTheOriginalsCopyOnlyWhereTheyAgree)
+{
+    EXPECT_TRUE(IsCopyUnderFoldedName({1600000001, 500000000}, 10, {1600000000, 0}, 10));
+    EXPECT_FALSE(IsCopyUnderFoldedName({1600000000, 0}, 10, {1600000000, 0}, 11));
+    EXPECT_FALSE(IsCopyUnderFoldedName({1600003600, 0}, 10, {1600007200, 0}, 10));
+    EXPECT_FALSE(IsCopyUnderFoldedName({1600000002, 0}, 10, {1600000000, 0}, 10));
+}
+
 TEST(CopyRules, CheckTargetLooksOnlyBelowTheRoot)
 {
     struct Case
