@@ -1,5 +1,6 @@
 #include "common/instance_slot.h"
 
+#include "platform/testing/planted_entries.h"
 #include "platform/testing/temporary_folder.h"
 
 #include <QCoreApplication>
@@ -82,6 +83,34 @@ TEST(InstanceSlot, AWorkFolderThatIsNotOursIsPassedOver)
     ASSERT_EQ(::chown(QFile::encodeName(others).constData(), 65534, 65534), 0);
     EXPECT_EQ(TakeInstanceNumber(folder.path(), "Linquell").number, 2) << "another user's work folder";
     EXPECT_FALSE(QFileInfo::exists(others + "/.instance.lock")) << "nothing is put into it";
+}
+
+// A lock file that someone put into a work folder before it was made private is none of
+// ours: its number is passed over and the entry is left as it was, and a FIFO holds
+// nothing up.
+TEST(InstanceSlot, APlantedLockFileIsNeverTaken)
+{
+    using platform::testing::Planted;
+    const TemporaryFolder folder;
+    const struct
+    {
+        const char *program;
+        Planted kind;
+    } cases[] = {{"OthersFile", Planted::OthersFile},
+                 {"Link", Planted::Link},
+                 {"Fifo", Planted::Fifo},
+                 {"WritableByOthers", Planted::WritableByOthers}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.program);
+        const QString lock = folder.makeFolder(QString(c.program) + "001") + "/.instance.lock";
+        if (!platform::testing::plant(c.kind, lock, "planted"))
+            continue;
+        const QByteArray planted = platform::testing::entryState(lock);
+        platform::testing::FifoWatch watch(lock);
+        EXPECT_EQ(TakeInstanceNumber(folder.path(), c.program).number, 2);
+        EXPECT_FALSE(watch.heldUp());
+        EXPECT_EQ(platform::testing::entryState(lock), planted);
+    }
 }
 
 TEST(InstanceSlot, AWorkFolderIsPrivateWhetherNewOrFoundThere)

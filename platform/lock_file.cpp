@@ -1,6 +1,7 @@
 #include "platform/lock_file.h"
 
 #include "platform/descriptor.h"
+#include "platform/own_file.h"
 #include "platform/program_folder.h"
 
 #include <QCryptographicHash>
@@ -51,6 +52,18 @@ Descriptor openOwnFolder(const QByteArray &folder)
     return ours ? std::move(descriptor) : Descriptor();
 }
 
+// Opens (making it when missing) the lock file `name` in the open folder `folder`, or
+// returns -1: a link, a FIFO or a file that another user owns or may write to in its
+// place would let him hold our lock, or hold the program up.
+int openLockFile(int folder, const QByteArray &name)
+{
+    Descriptor descriptor(
+        ::openat(folder, name.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0600));
+    if (!descriptor.isOpen() || !openFileProblem(descriptor.get()).isEmpty())
+        return -1;
+    return descriptor.release();
+}
+
 } // namespace
 
 QString LockFile::pathFor(const QString &name)
@@ -76,7 +89,7 @@ std::optional<LockFile> LockFile::acquire(const QString &name, std::chrono::mill
     const QString path = pathFor(name);
     if (path.isEmpty())
         return std::nullopt;
-    const int descriptor = ::open(QFile::encodeName(path).constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    const int descriptor = openLockFile(AT_FDCWD, QFile::encodeName(path));
     if (descriptor < 0)
         return std::nullopt;
     // Asked again and again rather than waited for in flock(), so that the wait ends.
@@ -105,7 +118,7 @@ std::optional<LockFile> LockFile::tryLockFolder(const QString &folder)
     const Descriptor ownFolder = openOwnFolder(encoded);
     if (!ownFolder.isOpen())
         return std::nullopt;
-    const int descriptor = ::openat(ownFolder.get(), FolderLockName, O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    const int descriptor = openLockFile(ownFolder.get(), FolderLockName);
     if (descriptor < 0)
         return std::nullopt;
     if (::flock(descriptor, LOCK_EX | LOCK_NB) == 0)

@@ -14,7 +14,8 @@ class LockFile
 {
 public:
     // Takes the lock named `name` when nobody holds it; nullopt when another process (or
-    // another LockFile of this process) holds it, or the lock file cannot be opened.
+    // another LockFile of this process) holds it, or the lock file cannot be opened or is
+    // none of ours (a link, a FIFO, a file that another user owns or may write to).
     static std::optional<LockFile> tryLock(const QString &name);
 
     // Waits until the lock named `name` is free and takes it, but no longer than
@@ -28,9 +29,9 @@ public:
     // process that could use the folder sees the lock, whatever runtime folder it has.
     // The folder is made (mode 0700) when missing. nullopt when another process holds the
     // lock, or the folder is none of ours: a symbolic link, no folder, owned by another
-    // user (root and a user sharing one program folder never share a folder of it). A
-    // folder of ours that gives group or others any right is made 0700 first, as a new
-    // one is.
+    // user (root and a user sharing one program folder never share a folder of it), or
+    // its lock file is none of ours as tryLock() tells. A folder of ours that gives group
+    // or others any right is made 0700 first, as a new one is.
     static std::optional<LockFile> tryLockFolder(const QString &folder);
 
     LockFile(LockFile &&other) noexcept;

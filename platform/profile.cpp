@@ -3,9 +3,9 @@
 #include "platform/atomic_file.h"
 #include "platform/byte_text.h"
 #include "platform/lock_file.h"
+#include "platform/own_file.h"
 
 #include <QCryptographicHash>
-#include <QFile>
 #include <QFileInfo>
 #include <QList>
 
@@ -142,10 +142,10 @@ QString lockNameFor(const QString &filePath)
 QString readProfileString(const QString &section, const QString &key, const QString &defaultValue,
                           const QString &filePath)
 {
-    QFile file(filePath);
-    if (!file.open(QIODevice::ReadOnly))
+    const OwnFileContents file = readOwnFile(filePath);
+    if (!file.problem.isEmpty())
         return defaultValue;
-    const ProfileText text = parseProfile(file.readAll());
+    const ProfileText text = parseProfile(file.bytes);
     const qsizetype index = findKey(text, section, key);
     if (index < 0)
         return defaultValue;
@@ -171,14 +171,11 @@ bool writeProfileStrings(const QString &section, const QList<std::pair<QString, 
     if (!guard)
         return false;
 
-    QByteArray content;
-    QFile existing(filePath);
-    if (existing.exists()) {
-        if (!existing.open(QIODevice::ReadOnly))
-            return false;
-        content = existing.readAll();
-        existing.close();
-    }
+    // A file that is not the user's own is left alone, not replaced.
+    const OwnFileContents existing = readOwnFile(filePath);
+    if (!existing.problem.isEmpty())
+        return false;
+    const QByteArray &content = existing.bytes;
     ProfileText text = parseProfile(content);
     qsizetype added = 0;
     for (const auto &[key, value] : values) {

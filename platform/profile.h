@@ -16,8 +16,10 @@ namespace platform {
 inline constexpr int ProfileValueMaxLength = 1023;
 
 // Returns the value of `key` in `section`, or `defaultValue` when the file, the section
-// or the key is missing. A key present with an empty value returns "". When a section
-// appears more than once, the first line holding the key wins.
+// or the key is missing, or the file is not one that the programs use (openOwnFile: a
+// link, a FIFO, another user's file, one that others may write to). A key present with
+// an empty value returns "". When a section appears more than once, the first line
+// holding the key wins.
 QString readProfileString(const QString &section, const QString &key, const QString &defaultValue,
                           const QString &filePath);
 
@@ -26,7 +28,8 @@ QString readProfileString(const QString &section, const QString &key, const QStr
 // locked against other writers and replaced atomically (writeWholeFile), so a concurrent
 // reader sees the old or the new file, never a half-written one; a new file is readable
 // by its owner only. Returns false, leaving the file as it was, when the file cannot be
-// read or written (a full disk included) or the value holds a line break.
+// read or written (a full disk included), is not one that the programs use, or the value
+// holds a line break.
 bool writeProfileString(const QString &section, const QString &key, const QString &value,
                         const QString &filePath);
 

@@ -1,5 +1,6 @@
 #include "platform/profile.h"
 
+#include "platform/testing/planted_entries.h"
 #include "platform/testing/print_to.h"
 #include "platform/testing/temporary_folder.h"
 #include "platform/testing/write_faults.h"
@@ -9,6 +10,9 @@
 #include <QProcess>
 
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace platform {
 namespace {
@@ -153,6 +157,41 @@ TEST_F(ProfileTest, RefusesLineBreaksAndUnwritableFiles)
     EXPECT_FALSE(writeProfileString("DSP", "Path0", "/a\nb", path()));
     EXPECT_EQ(readProfileString("DSP", "Path0", "", path()), "/a");
     EXPECT_FALSE(writeProfileString("DSP", "Path0", "/b", m_folder.filePath("missing-folder/x.ini")));
+}
+
+// A settings file that someone else could have put there is neither read nor replaced:
+// another user's file, a link, a FIFO (which must hold nothing up), a file that others or
+// a group of others may write to. A file of the user's private group stays his.
+TEST_F(ProfileTest, PlantedFilesAreLeftAlone)
+{
+    using platform::testing::Planted;
+    const QByteArray planted = "[PROXY]\nServer_HTTP=attacker:8080\n";
+    const struct
+    {
+        const char *name;
+        Planted kind;
+    } cases[] = {
+        {"another user's file", Planted::OthersFile}, {"a link to a file of ours", Planted::Link},
+        {"a FIFO", Planted::Fifo},                     {"writable by others", Planted::WritableByOthers},
+        {"of a group of others", Planted::SharedGroupFile},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString file = m_folder.filePath(QString::fromUtf8(c.name) + ".ini");
+        if (!platform::testing::plant(c.kind, file, planted)) {
+            ASSERT_NE(::geteuid(), 0u);
+            continue;
+        }
+        const QByteArray before = platform::testing::entryState(file);
+        platform::testing::FifoWatch watch(file);
+        EXPECT_EQ(readProfileString("PROXY", "Server_HTTP", "none", file), "none");
+        EXPECT_FALSE(writeProfileString("PROXY", "Server_HTTP", "", file));
+        EXPECT_FALSE(watch.heldUp());
+        EXPECT_EQ(platform::testing::entryState(file), before);
+    }
+    const QString ownGroup = write(planted);
+    ASSERT_EQ(::chmod(QFile::encodeName(ownGroup).constData(), 0660), 0);
+    EXPECT_EQ(readProfileString("PROXY", "Server_HTTP", "none", ownGroup), "attacker:8080") << "a private group";
 }
 
 TEST_F(ProfileTest, ConcurrentWritersLoseNoKey)
