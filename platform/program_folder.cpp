@@ -1,5 +1,8 @@
 #include "platform/program_folder.h"
 
+#include "platform/descriptor.h"
+#include "platform/own_file.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -7,6 +10,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -26,6 +30,37 @@ QString folderOfRunningExecutable()
 bool isWritableFolder(const QString &folder)
 {
     return !folder.isEmpty() && ::access(QFile::encodeName(folder).constData(), W_OK | X_OK) == 0;
+}
+
+// Whether the executables' folder `folder` may hold the settings and work folders: a
+// folder of the user's own that he may write to and nobody else may (foreignControlProblem;
+// a folder shared by all, sticky or not, is not his alone).
+bool servesAsProgramFolder(const QString &folder)
+{
+    struct stat info;
+    return isWritableFolder(folder) && ::stat(QFile::encodeName(folder).constData(), &info) == 0
+           && S_ISDIR(info.st_mode) && foreignControlProblem(info).isEmpty();
+}
+
+// $XDG_DATA_HOME/dirgleam-suite, made when missing.
+QString dataProgramFolder()
+{
+    QString dataHome = qEnvironmentVariable("XDG_DATA_HOME");
+    if (dataHome.isEmpty())
+        dataHome = QDir::homePath() + QStringLiteral("/.local/share");
+    const QString folder = dataHome + QStringLiteral("/dirgleam-suite");
+    QDir().mkpath(dataHome);
+    // Settings files, downloads and work folders are the user's alone: the folder is
+    // made with exactly 0700 whatever the umask, and one found with more rights (made by
+    // an earlier version) is closed to others.
+    const QByteArray encoded = QFile::encodeName(folder);
+    ::mkdir(encoded.constData(), 0700);
+    const Descriptor opened(::open(encoded.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    struct stat info;
+    if (opened.isOpen() && ::fstat(opened.get(), &info) == 0 && info.st_uid == ::geteuid()
+        && (info.st_mode & 07777) != S_IRWXU)
+        ::fchmod(opened.get(), S_IRWXU);
+    return folder;
 }
 
 enum class LinkUse { Follow, Refuse };
@@ -58,6 +93,27 @@ QString refusalOf(const QString &folder, const QString &problem)
     return QStringLiteral("ロックファイルのフォルダを使用できません。 ") + folder + QStringLiteral(" : ") + problem;
 }
 
+// What mkdtemp() puts in place of "XXXXXX" after the lock folder's usual name and "-".
+constexpr char DrawnNameEnd[] = "-XXXXXX";
+
+// The first by name of the folders "<folder>-XXXXXX" that mkdtemp() made for this user:
+// a real folder of his with mode 0700; empty when there is none.
+QString madeFolderBeside(const QString &folder)
+{
+    const QFileInfo usual(folder);
+    const QStringList names = QDir(usual.absolutePath())
+                                  .entryList({usual.fileName() + QStringLiteral("-??????")},
+                                             QDir::Dirs | QDir::Hidden | QDir::System, QDir::Name);
+    for (const QString &name : names) {
+        const QString candidate = usual.absolutePath() + u'/' + name;
+        struct stat info;
+        if (::lstat(QFile::encodeName(candidate).constData(), &info) == 0 && S_ISDIR(info.st_mode)
+            && info.st_uid == ::geteuid() && (info.st_mode & 07777) == S_IRWXU)
+            return candidate;
+    }
+    return QString();
+}
+
 } // namespace
 
 QString executableFolder()
@@ -73,6 +129,13 @@ QString executableName()
     return QCoreApplication::applicationName();
 }
 
+QString programFolderFor(const QString &executablesFolder)
+{
+    if (servesAsProgramFolder(executablesFolder))
+        return executablesFolder;
+    return dataProgramFolder();
+}
+
 QString programFolder()
 {
     const QString overridden = qEnvironmentVariable("DIRGLEAM_SUITE_FOLDER");
@@ -80,15 +143,7 @@ QString programFolder()
         QDir().mkpath(overridden);
         return QDir(overridden).absolutePath();
     }
-    const QString beside = executableFolder();
-    if (isWritableFolder(beside))
-        return beside;
-    QString dataHome = qEnvironmentVariable("XDG_DATA_HOME");
-    if (dataHome.isEmpty())
-        dataHome = QDir::homePath() + QStringLiteral("/.local/share");
-    const QString folder = dataHome + QStringLiteral("/dirgleam-suite");
-    QDir().mkpath(folder);
-    return folder;
+    return programFolderFor(executableFolder());
 }
 
 RuntimeFolder findRuntimeFolder(const QString &temporaryBase)
@@ -101,16 +156,27 @@ RuntimeFolder findRuntimeFolder(const QString &temporaryBase)
     const QByteArray encoded = QFile::encodeName(folder);
     // Made with exactly 0700 whatever the umask; a folder that is already there (made by
     // anyone, maybe a moment ago) is checked like any other.
-    if (::mkdir(encoded.constData(), 0700) == 0) {
+    QString problem;
+    if (::mkdir(encoded.constData(), 0700) == 0)
         ::chmod(encoded.constData(), 0700);
-    } else if (errno != EEXIST) {
-        const QString reason = QString::fromLocal8Bit(std::strerror(errno));
-        return {QString(), refusalOf(folder, QStringLiteral("作成できません (%1)").arg(reason))};
-    }
-    const QString problem = privateFolderProblem(folder, LinkUse::Refuse);
-    if (!problem.isEmpty())
+    else if (errno != EEXIST)
+        problem = QStringLiteral("作成できません (%1)").arg(QString::fromLocal8Bit(std::strerror(errno)));
+    if (problem.isEmpty())
+        problem = privateFolderProblem(folder, LinkUse::Refuse);
+    if (problem.isEmpty())
+        return {folder, QString()};
+
+    // Someone else holds the name: a folder of ours under a name drawn by mkdtemp, which
+    // every later run finds again by its owner and mode.
+    QString found = madeFolderBeside(folder);
+    if (!found.isEmpty())
+        return {found, QString()};
+    QByteArray drawn = QFile::encodeName(folder) + DrawnNameEnd;
+    if (!::mkdtemp(drawn.data()))
         return {QString(), refusalOf(folder, problem)};
-    return {folder, QString()};
+    // Of folders that runs drew at the same moment, all take the first by name.
+    found = madeFolderBeside(folder);
+    return {found.isEmpty() ? QFile::decodeName(drawn) : found, QString()};
 }
 
 QString runtimeFolder()

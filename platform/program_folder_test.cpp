@@ -1,6 +1,7 @@
 #include "platform/program_folder.h"
 
 #include "platform/lock_file.h"
+#include "platform/testing/planted_entries.h"
 #include "platform/testing/print_to.h"
 #include "platform/testing/temporary_folder.h"
 
@@ -9,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <optional>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -42,6 +44,9 @@ protected:
     TemporaryFolder m_folder;
 };
 
+// The usual name is taken when it is a private folder of ours; anything else there (made
+// by someone else first) is left as it was, and a folder of ours under a name drawn by
+// mkdtemp takes its place, found again by the next run.
 TEST_F(RuntimeFolderTest, SharedFolderIsTakenOnlyWhenPrivateAndOurs)
 {
     const auto makeFolder = [](mode_t mode) {
@@ -50,24 +55,31 @@ TEST_F(RuntimeFolderTest, SharedFolderIsTakenOnlyWhenPrivateAndOurs)
             ::chmod(QFile::encodeName(path).constData(), mode);
         };
     };
+    const auto othersFolder = [](const QString &path) {
+        const std::optional<testing::OtherUser> other = testing::otherUser();
+        ::mkdir(QFile::encodeName(path).constData(), 0700);
+        if (other)
+            ::chown(QFile::encodeName(path).constData(), other->uid, other->gid);
+    };
     const struct
     {
         const char *name;
         std::function<void(const QString &)> plant;
-        const char *problem; // empty when the folder is taken
+        bool usualName;
     } cases[] = {
-        {"missing: made with mode 0700", [](const QString &) {}, ""},
-        {"ours with mode 0700", makeFolder(0700), ""},
-        {"writable by everyone", makeFolder(0777), "他のユーザーも書き込めます"},
-        {"writable by the group", makeFolder(0770), "他のユーザーも書き込めます"},
+        {"missing: made with mode 0700", [](const QString &) {}, true},
+        {"ours with mode 0700", makeFolder(0700), true},
+        {"writable by everyone", makeFolder(0777), false},
+        {"writable by the group", makeFolder(0770), false},
         {"a symbolic link to a private folder of ours",
          [this](const QString &path) {
              const QString target = m_folder.makeFolder("link target");
              QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
              QFile::link(target, path);
          },
-         "シンボリックリンクです"},
-        {"a file", [](const QString &path) { QFile file(path); file.open(QIODevice::WriteOnly); }, "フォルダではありません"},
+         false},
+        {"a file", [](const QString &path) { QFile file(path); file.open(QIODevice::WriteOnly); }, false},
+        {"another user's folder", othersFolder, ::geteuid() != 0},
     };
     // The umask must not loosen the folder made.
     const mode_t previousMask = ::umask(0);
@@ -78,31 +90,26 @@ TEST_F(RuntimeFolderTest, SharedFolderIsTakenOnlyWhenPrivateAndOurs)
         c.plant(folder);
         const mode_t planted = modeOf(folder);
         const RuntimeFolder found = findRuntimeFolder(base);
-        if (*c.problem == '\0') {
+        EXPECT_EQ(found.refusal, QString());
+        EXPECT_EQ(modeOf(found.path), S_IFDIR | 0700);
+        if (c.usualName) {
             EXPECT_EQ(found.path, folder);
-            EXPECT_EQ(found.refusal, QString());
-            EXPECT_EQ(modeOf(folder), S_IFDIR | 0700);
         } else {
-            EXPECT_EQ(found.path, QString());
-            EXPECT_TRUE(found.refusal.contains(folder)) << found.refusal.toStdString();
-            EXPECT_TRUE(found.refusal.contains(QString::fromUtf8(c.problem))) << found.refusal.toStdString();
-            EXPECT_EQ(modeOf(folder), planted) << "a refused folder is left as it was";
+            EXPECT_TRUE(found.path.startsWith(folder + "-")) << found.path.toStdString();
+            EXPECT_EQ(modeOf(folder), planted) << "the planted entry is left as it was";
+            EXPECT_EQ(findRuntimeFolder(base).path, found.path) << "found again";
         }
     }
     ::umask(previousMask);
 }
 
-TEST_F(RuntimeFolderTest, FolderOfAnotherUserIsRefused)
+// A folder that nobody can make gives no lock folder, and the message names it.
+TEST_F(RuntimeFolderTest, FolderThatCannotBeMadeIsRefused)
 {
-    if (::geteuid() != 0)
-        GTEST_SKIP() << "only root can give a folder to another user";
-    const QString base = m_folder.path();
-    const QString folder = privateFolderUnder(base);
-    ASSERT_EQ(::mkdir(QFile::encodeName(folder).constData(), 0700), 0);
-    ASSERT_EQ(::chown(QFile::encodeName(folder).constData(), 65534, 65534), 0);
+    const QString base = m_folder.filePath("missing");
     const RuntimeFolder found = findRuntimeFolder(base);
     EXPECT_EQ(found.path, QString());
-    EXPECT_TRUE(found.refusal.contains(folder) && found.refusal.contains("他のユーザーが所有しています")) << found.refusal.toStdString();
+    EXPECT_TRUE(found.refusal.contains(privateFolderUnder(base))) << found.refusal.toStdString();
 }
 
 TEST_F(RuntimeFolderTest, SessionFolderIsUsedOnlyWhenPrivate)
@@ -116,7 +123,7 @@ TEST_F(RuntimeFolderTest, SessionFolderIsUsedOnlyWhenPrivate)
     EXPECT_EQ(findRuntimeFolder(base).path, privateFolderUnder(base)) << "a session folder open to all is passed over";
 }
 
-TEST_F(RuntimeFolderTest, PlantedSharedFolderGivesNoLocks)
+TEST_F(RuntimeFolderTest, PlantedSharedFolderStopsNoLocks)
 {
     const QString base = m_folder.makeFolder("shared");
     const QString folder = privateFolderUnder(base);
@@ -124,16 +131,65 @@ TEST_F(RuntimeFolderTest, PlantedSharedFolderGivesNoLocks)
     ::chmod(QFile::encodeName(folder).constData(), 0777);
     const QByteArray savedTemporary = qgetenv("TMPDIR");
     qputenv("TMPDIR", QFile::encodeName(base));
-    EXPECT_EQ(LockFile::pathFor("planted"), QString());
-    EXPECT_FALSE(LockFile::tryLock("planted"));
-    EXPECT_FALSE(LockFile::lock("planted", std::chrono::milliseconds(0)));
+    const QString drawn = findRuntimeFolder(base).path;
+    EXPECT_EQ(LockFile::pathFor("planted"), drawn + "/planted.lock");
+    EXPECT_TRUE(LockFile::tryLock("planted"));
     EXPECT_FALSE(QFile::exists(folder + "/planted.lock"));
-    EXPECT_EQ(provideRuntimeFolder(), findRuntimeFolder(base).refusal);
-    EXPECT_TRUE(qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) << "the planted folder is not handed to Qt";
+    EXPECT_EQ(provideRuntimeFolder(), QString());
+    EXPECT_EQ(qEnvironmentVariable("XDG_RUNTIME_DIR"), drawn) << "the drawn folder is handed to Qt";
     if (savedTemporary.isNull())
         qunsetenv("TMPDIR");
     else
         qputenv("TMPDIR", savedTemporary);
+}
+
+// The executables' folder holds the settings and work folders only when it is the user's
+// own and nobody else may write to it; else they go into a folder of the user's data
+// that is his alone.
+TEST(ProgramFolder, OnlyAFolderOfTheUsersOwnThatNobodyElseMayWriteServes)
+{
+    const TemporaryFolder home;
+    const std::optional<testing::OtherUser> other = testing::otherUser();
+    const struct
+    {
+        const char *name;
+        mode_t mode;
+        bool othersGroup;
+        bool othersFolder;
+        bool serves;
+    } cases[] = {
+        {"ours", 0755, false, false, true},
+        {"ours, writable by everyone and sticky", 01777, false, false, false},
+        {"ours, writable by our private group", 0775, false, false, true},
+        {"ours, writable by a group of others", 0775, true, false, false},
+        {"another user's", 0755, false, true, false},
+    };
+    const QByteArray savedDataHome = qgetenv("XDG_DATA_HOME");
+    qputenv("XDG_DATA_HOME", QFile::encodeName(home.filePath("data")));
+    const QString dataFolder = home.filePath("data/dirgleam-suite");
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        if ((c.othersGroup || c.othersFolder) && !other)
+            continue;
+        const QByteArray folder = QFile::encodeName(home.makeFolder(QString::fromUtf8(c.name)));
+        ASSERT_EQ(::chmod(folder.constData(), c.mode), 0);
+        if (c.othersGroup || c.othersFolder) {
+            ASSERT_EQ(::chown(folder.constData(), c.othersFolder ? other->uid : ::geteuid(), other->gid), 0);
+        }
+        EXPECT_EQ(programFolderFor(QFile::decodeName(folder)), c.serves ? QFile::decodeName(folder) : dataFolder);
+    }
+    struct stat info;
+    ASSERT_EQ(::stat(QFile::encodeName(dataFolder).constData(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0700u);
+    // A data folder that an earlier version made readable by all is closed to others.
+    ASSERT_EQ(::chmod(QFile::encodeName(dataFolder).constData(), 0755), 0);
+    EXPECT_EQ(programFolderFor(home.filePath("missing")), dataFolder);
+    ASSERT_EQ(::stat(QFile::encodeName(dataFolder).constData(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0700u);
+    if (savedDataHome.isNull())
+        qunsetenv("XDG_DATA_HOME");
+    else
+        qputenv("XDG_DATA_HOME", savedDataHome);
 }
 
 } // namespace
