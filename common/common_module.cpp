@@ -2,6 +2,7 @@
 
 #include "common/saved_error.h"
 #include "common/settings_values.h"
+#include "platform/own_file.h"
 #include "platform/profile.h"
 #include "platform/user_dialogs.h"
 
@@ -22,6 +23,19 @@ QString GetIniValue(const QString &section, const QString &key, const QString &d
                     const QString &iniFile)
 {
     return platform::readProfileString(section, key, defaultValue, iniFile);
+}
+
+QString UnusedFileMessage(const QString &lead, const QString &path)
+{
+    const QString problem = platform::openOwnFile(path).problem;
+    if (problem.isEmpty())
+        return QString();
+    return lead + QStringLiteral("　\r\n\r\n") + path + QStringLiteral("\r\n(") + problem + u')';
+}
+
+QString SettingsFileRefusal(const QString &iniFile)
+{
+    return UnusedFileMessage(QStringLiteral("設定ファイルを使用しません。既定の設定で起動します。"), iniFile);
 }
 
 bool WriteIniValue(const QString &section, const QString &key, const QString &value, const QString &iniFile)

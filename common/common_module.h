@@ -32,6 +32,16 @@ extern bool BatchFailed;
 QString GetIniValue(const QString &section, const QString &key, const QString &defaultValue,
                     const QString &iniFile);
 
+// A message that names the file `path`, which the program finds by a fixed name but does
+// not use, and says why (platform::openOwnFile: a link, a FIFO, another user's file, one
+// that others may write to); "" when the file is used or missing. `lead` tells what the
+// program does without it.
+QString UnusedFileMessage(const QString &lead, const QString &path);
+
+// UnusedFileMessage for the settings file `iniFile`: the program starts with its defaults
+// and leaves the file as it is.
+QString SettingsFileRefusal(const QString &iniFile);
+
 // Writes one value of a settings file at once; false when it could not be written.
 bool WriteIniValue(const QString &section, const QString &key, const QString &value, const QString &iniFile);
 

@@ -59,6 +59,13 @@ void BackupProgram::Form_Load()
     if (m_flags.CloseFlag)
         return;
     try {
+        // Files that are not the user's own are named and left alone; the program starts
+        // with its defaults.
+        for (const QString &refusal : {common::SettingsFileRefusal(IniPath),
+                                       common::UnusedFileMessage(QStringLiteral("マウントの記録ファイルを使用しません。"),
+                                                                 MountStatePath(IniPath))})
+            if (!refusal.isEmpty())
+                platform::dialogs().messageBox(refusal, Style::OkOnly | Style::IconExclamation, QString());
         InitBackupListGrid(BakList);
         LoadBackupList(BakList, IniPath);
         m_history.load(MountStatePath(IniPath));

@@ -3,6 +3,7 @@
 #include "idlebackup/copy_rules.h"
 #include "platform/atomic_file.h"
 #include "platform/byte_text.h"
+#include "platform/own_file.h"
 
 #include <QDir>
 #include <QFile>
@@ -267,10 +268,8 @@ bool MountHistory::driveMounted(const QString &path, const MountTable &table) co
 void MountHistory::load(const QString &statePath)
 {
     m_remembered.clear();
-    QFile file(statePath);
-    if (!file.open(QIODevice::ReadOnly))
-        return;
-    const QList<QByteArray> lines = file.readAll().split('\n');
+    const platform::OwnFileContents file = platform::readOwnFile(statePath);
+    const QList<QByteArray> lines = file.bytes.split('\n');
     for (const QByteArray &line : lines) {
         const QByteArray mountPoint = WithoutTrailingSlash(unescapeMountField(line));
         if (mountPoint.startsWith('/') && mountPoint != Root)
@@ -280,6 +279,9 @@ void MountHistory::load(const QString &statePath)
 
 bool MountHistory::save(const QString &statePath) const
 {
+    // A file that is not the user's own is left alone, not replaced.
+    if (!platform::readOwnFile(statePath).problem.isEmpty())
+        return false;
     QByteArrayList lines;
     for (const QByteArray &mountPoint : m_remembered)
         lines.append(escapeMountField(mountPoint));

@@ -87,10 +87,10 @@ public:
     }
 
     // Reads the remembered mount points from `statePath`; nothing is remembered when the
-    // file is missing or unreadable.
+    // file is missing, unreadable or not the user's own (platform::readOwnFile).
     void load(const QString &statePath);
     // Writes them in one replacement of `statePath`; false, with the file as it was, when
-    // that failed.
+    // that failed or the file there is not the user's own.
     bool save(const QString &statePath) const;
 
 private:

@@ -3,9 +3,9 @@
 #include "common/saved_error.h"
 #include "foldercompare/listing/compare_item.h"
 #include "platform/atomic_file.h"
+#include "platform/own_file.h"
 
 #include <QCoreApplication>
-#include <QFile>
 
 #include <algorithm>
 #include <cstring>
@@ -256,18 +256,12 @@ std::optional<QString> WriteFileAtomically(const QString &path, const QByteArray
 FileInfoLogReader::FileInfoLogReader(const QString &path)
     : m_path(path)
 {
-    QFile file(path);
-    if (!file.exists())
-        return;
-    if (!file.open(QIODevice::ReadOnly))
+    platform::OwnFileContents file = platform::readOwnFile(path);
+    if (!file.problem.isEmpty())
         throw common::Failure(53, QCoreApplication::applicationName(),
                               QStringLiteral("一覧ファイルを読み込めません。 ") + path + QStringLiteral(" : ")
-                                  + file.errorString());
-    m_bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        throw common::Failure(57, QCoreApplication::applicationName(),
-                              QStringLiteral("一覧ファイルを読み込めません。 ") + path + QStringLiteral(" : ")
-                                  + file.errorString());
+                                  + file.problem);
+    m_bytes = std::move(file.bytes);
 }
 
 FileInfoLogReader::FileInfoLogReader(const QString &path, QByteArray bytes)

@@ -63,7 +63,7 @@ class FileInfoLogReader
 {
 public:
     // A missing file reads as an empty listing. Throws common::Failure when the file
-    // exists but cannot be read.
+    // exists but cannot be read or is not the user's own (platform::readOwnFile).
     explicit FileInfoLogReader(const QString &path);
     // Reads the listing `bytes`, named `path` in the failures.
     FileInfoLogReader(const QString &path, QByteArray bytes);

@@ -1,6 +1,7 @@
 #include "foldercompare/listing/file_info_log.h"
 
 #include "common/saved_error.h"
+#include "platform/testing/planted_entries.h"
 #include "platform/testing/print_to.h"
 #include "platform/testing/temporary_folder.h"
 
@@ -140,6 +141,28 @@ TEST_F(FileInfoLogTest, ADamagedListingIsAClearFailureNeverAWrongRecord)
         const common::ErrorRecord failure = failureOf(c.bytes);
         EXPECT_EQ(failure.Number, 13);
         EXPECT_TRUE(failure.Description.contains(QString::fromUtf8(c.what))) << failure.Description.toStdString();
+    }
+}
+
+// A listing that is not the user's own file (a link, a FIFO, another user's file) is a
+// failure that names it, and a FIFO holds nothing up.
+TEST_F(FileInfoLogTest, APlantedListingIsNamedNeverRead)
+{
+    using platform::testing::Planted;
+    for (const Planted kind : {Planted::Link, Planted::Fifo, Planted::OthersFile}) {
+        SCOPED_TRACE(int(kind));
+        const QString path = m_folder.filePath(QStringLiteral("%1.log").arg(int(kind)));
+        if (!platform::testing::plant(kind, path, "a.txt\t2020/01/02 03:04:05\t3\t0\n"))
+            continue;
+        platform::testing::FifoWatch watch(path);
+        try {
+            FileInfoLogReader reader(path);
+            ADD_FAILURE() << "read";
+        } catch (const common::Failure &failure) {
+            EXPECT_TRUE(failure.record().Description.startsWith("一覧ファイルを読み込めません。 " + path + " : "))
+                << failure.record().Description.toStdString();
+        }
+        EXPECT_FALSE(watch.heldUp());
     }
 }
 

@@ -359,6 +359,10 @@ void Frm_Main::Form_Load()
         const QString folder = platform::programFolder();
         const QString exeName = platform::executableName();
         IniFilePath = folder + u'/' + exeName + QStringLiteral(".ini");
+        const QString refusal = common::SettingsFileRefusal(IniFilePath);
+        m_settingsFileRefused = !refusal.isEmpty();
+        if (m_settingsFileRefused)
+            common::ShowMsg(refusal);
 
         // The settings file keeps the name base fixed at the first start; the number itself
         // is claimed by the lock of its work folder.

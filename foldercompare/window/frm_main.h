@@ -458,6 +458,8 @@ private:
     // What the last gathering of each side saw, for the comparisons after it.
     std::array<std::optional<listing::GatheringFacts>, 2> m_gathered;
     bool m_settingsLoaded = false;
+    // The settings file is none that the program uses: nothing is written back into it.
+    bool m_settingsFileRefused = false;
     // The first activation has begun (it runs once).
     bool m_activationStarted = false;
     // True once the last comparison filled the grid to its end without a failure.

@@ -202,8 +202,8 @@ void Frm_Main::Form_Unload()
     m_unloaded = true;
     Tmr_Resize->stop();
     // An unattended run works on its own fixed values and leaves the user's settings as
-    // they were.
-    if (InstanceNumber == 1 && !common::BatchMode) {
+    // they were; a settings file that the program does not use is left as it is.
+    if (InstanceNumber == 1 && !common::BatchMode && !m_settingsFileRefused) {
         try {
             // Settings are written back only after the first activation loaded them, so a
             // window closed before that never overwrites stored values with defaults.

@@ -5,6 +5,7 @@
 #include "platform/flex_grid.h"
 #include "platform/profile.h"
 #include "platform/program_folder.h"
+#include "platform/testing/planted_entries.h"
 #include "platform/testing/print_to.h"
 #include "platform/testing/scripted_dialogs.h"
 #include "platform/testing/temporary_folder.h"
@@ -198,6 +199,35 @@ TEST_F(FrmMainTest, FirstActivationLoadsSettingsAndCommandLineOptions)
     window->Chk_Nomi->setChecked(false);
     window->Form_Activate();
     EXPECT_FALSE(window->Chk_Nomi->isChecked()) << "a second activation loads nothing again";
+}
+
+// A settings file that someone else could have put beside the programs (another user's
+// file, a FIFO) is named and left alone: the window opens with the defaults and holds
+// nothing up.
+TEST_F(FrmMainTest, APlantedSettingsFileIsNamedAndLeftAlone)
+{
+    using platform::testing::Planted;
+    for (const Planted kind : {Planted::Fifo, Planted::OthersFile}) {
+        SCOPED_TRACE(int(kind));
+        m_dialogs.clear();
+        QFile::remove(m_ini);
+        if (!platform::testing::plant(kind, m_ini, "[PROXY]\nServer_FTP=attacker:2121\n[DSP]\nNomi=1\n"))
+            continue;
+        const QByteArray planted = platform::testing::entryState(m_ini);
+        {
+            platform::testing::FifoWatch watch(m_ini);
+            auto window = openWindow();
+            window->Form_Activate();
+            EXPECT_EQ(window->Server_FTP, "");
+            EXPECT_FALSE(window->Chk_Nomi->isChecked());
+            window->Form_Unload();
+            EXPECT_FALSE(watch.heldUp());
+        }
+        ASSERT_EQ(m_dialogs.prompts().size(), 1) << m_dialogs.prompts().join("|").toStdString();
+        EXPECT_TRUE(m_dialogs.prompts()[0].startsWith("設定ファイルを使用しません。既定の設定で起動します。　\r\n\r\n" + m_ini + "\r\n("))
+            << m_dialogs.prompts()[0].toStdString();
+        EXPECT_EQ(platform::testing::entryState(m_ini), planted);
+    }
 }
 
 TEST_F(FrmMainTest, InstanceOneRestoresAndSavesTheLastRun)

@@ -4,6 +4,7 @@
 #include "platform/flex_grid.h"
 #include "platform/profile.h"
 #include "platform/program_folder.h"
+#include "platform/testing/planted_entries.h"
 #include "platform/testing/print_to.h"
 #include "platform/testing/scripted_dialogs.h"
 #include "platform/testing/temporary_folder.h"
@@ -71,6 +72,48 @@ public:
     QList<std::pair<const char *, QByteArray>> m_savedEnvironment;
     platform::testing::ScriptedDialogs m_dialogs;
 };
+
+// A settings file and a mount record that someone else could have put beside the
+// programs (a FIFO, another user's file with a sync entry that would start at once) are
+// named and left alone: the window shows with the defaults and runs nothing.
+TEST_F(FrmMainTest, PlantedFilesAreNamedAndLeftAlone)
+{
+    using platform::testing::Planted;
+    const QString secret = m_folder.writeFile("secret/keys.txt", "mine");
+    const QString mounts = m_folder.filePath(platform::executableName() + ".mounts");
+    const QByteArray planted = "[SETTING]\nOrgFolder1=" + QFile::encodeName(m_folder.filePath("secret"))
+                               + "\nBakFolder1=" + QFile::encodeName(m_folder.filePath("attacker"))
+                               + "\nSyncMode=1\nAutoStart=1\nAutoTime=0\nMinIdle=0\nUseCpu=99\n";
+    m_folder.writeFile("attacker/secret/keys.txt", "planted");
+    for (const Planted kind : {Planted::Fifo, Planted::OthersFile}) {
+        SCOPED_TRACE(int(kind));
+        m_dialogs.clear();
+        QFile::remove(m_ini);
+        QFile::remove(mounts);
+        if (!platform::testing::plant(kind, m_ini, planted) || !platform::testing::plant(kind, mounts, "/mnt\n"))
+            continue;
+        const QByteArray before = platform::testing::entryState(m_ini);
+        platform::testing::FifoWatch watchSettings(m_ini);
+        platform::testing::FifoWatch watchMounts(mounts);
+        frmMain window;
+        EXPECT_TRUE(window.isVisible());
+        EXPECT_EQ(window.program().BakList.textMatrix(1, BakListColumn::Original), "");
+        EXPECT_EQ(window.program().settings().AutoStart, 0);
+        QCoreApplication::processEvents();
+        EXPECT_EQ(window.btnStart->text(), "実行") << "no run";
+        window.mnuEnd_Click();
+        EXPECT_FALSE(watchSettings.heldUp());
+        EXPECT_FALSE(watchMounts.heldUp());
+        const QStringList prompts = m_dialogs.prompts();
+        ASSERT_GE(prompts.size(), 2);
+        EXPECT_TRUE(prompts[0].startsWith("設定ファイルを使用しません。既定の設定で起動します。　\r\n\r\n" + m_ini + "\r\n("))
+            << prompts[0].toStdString();
+        EXPECT_TRUE(prompts[1].startsWith("マウントの記録ファイルを使用しません。　\r\n\r\n" + mounts + "\r\n("))
+            << prompts[1].toStdString();
+        EXPECT_EQ(platform::testing::entryState(m_ini), before);
+    }
+    EXPECT_EQ(TemporaryFolder::readFile(secret), "mine");
+}
 
 TEST_F(FrmMainTest, LoadsChecksTheListAndRunsOnePass)
 {

@@ -2,6 +2,7 @@
 
 #include "platform/atomic_file.h"
 #include "platform/descriptor_trash.h"
+#include "platform/descriptor.h"
 #include "textcompare/editing/text_codes.h"
 
 #include <QDir>
@@ -9,7 +10,9 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -353,8 +356,15 @@ FileEditor::Outcome FileEditor::undoLastEdit(TrashBackup backup)
         return {};
     if (const std::optional<QString> refusal = ChangeRefusal(path))
         return {false, *refusal};
-    QFile copy(undoFilePath());
-    if (!copy.open(QIODevice::ReadOnly))
+    // Opened without waiting and without following a link, so that a FIFO or a link put
+    // at the undo file's name holds nothing up; the identity below tells whether it is
+    // the copy (a second name of the edited file, whoever owns that).
+    const platform::Descriptor undoFile(
+        ::open(QFile::encodeName(undoFilePath()).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    QFile copy;
+    if (!undoFile.isOpen())
+        return {false, UndoCopyUnreadable + QString::fromLocal8Bit(std::strerror(errno))};
+    if (!copy.open(undoFile.get(), QIODevice::ReadOnly, QFileDevice::DontCloseHandle))
         return {false, UndoCopyUnreadable + copy.errorString()};
     // The copy read is the one opened: one that another process put under the name, or
     // that changed since, is never written over this file.

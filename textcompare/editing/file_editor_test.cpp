@@ -1,5 +1,6 @@
 #include "textcompare/editing/file_editor.h"
 
+#include "platform/testing/planted_entries.h"
 #include "platform/testing/print_to.h"
 #include "platform/testing/temporary_folder.h"
 #include "platform/testing/unprivileged_scope.h"
@@ -109,6 +110,13 @@ TEST_F(FileEditorTest, UndoRefusesAnUndoFileThatIsNotTheCopyOfItsEdit)
     EXPECT_EQ(TemporaryFolder::readFile(otherWindow.undoFilePath()), "x 1\nx 2\n");
     EXPECT_TRUE(otherWindow.undoLastEdit().changed);
     EXPECT_EQ(TemporaryFolder::readFile(other), "x 1\nx 2\n");
+
+    // A FIFO put at the undo file's name is no copy either, and holds nothing up.
+    ASSERT_TRUE(QFile::remove(otherWindow.undoFilePath()));
+    ASSERT_TRUE(platform::testing::plant(platform::testing::Planted::Fifo, otherWindow.undoFilePath(), {}));
+    platform::testing::FifoWatch watch(otherWindow.undoFilePath());
+    EXPECT_EQ(otherWindow.undoLastEdit().failure, "元に戻すためのファイルがこのファイルの編集で保存したものではありません");
+    EXPECT_FALSE(watch.heldUp());
 }
 
 TEST_F(FileEditorTest, AFailedChangeLeavesTheFileTheUndoAndTheTrashAsTheyWere)

@@ -408,6 +408,9 @@ void Frm_Linquell::Form_Load()
         const QString folder = platform::programFolder();
         const QString exeName = platform::executableName();
         IniPath = folder + u'/' + exeName + QStringLiteral(".ini");
+        const QString refusal = common::SettingsFileRefusal(IniPath);
+        if (!refusal.isEmpty())
+            platform::dialogs().messageBox(refusal, platform::MessageStyle::OkOnly, QString());
 
         // The settings file keeps the name base fixed at the first start; the number itself
         // is claimed by the lock of its work folder.
@@ -429,7 +432,9 @@ void Frm_Linquell::Form_Load()
         if (settings.Editor.isEmpty())
             settings.Editor = DefaultEditorCommand(common::GetAssociatedExe(QStringLiteral("txt")));
         applySettings(settings);
-        m_settingsLoaded = true;
+        // The defaults that stand in for a settings file that the program does not use
+        // are not written into it.
+        m_settingsLoaded = refusal.isEmpty();
         for (QComboBox *codeList : Cmb_FileCode)
             codeList->setCurrentIndex(0);
         placeWindow();

@@ -5,6 +5,7 @@
 #include "platform/flex_grid.h"
 #include "platform/widgets/flex_grid_view.h"
 #include "platform/profile.h"
+#include "platform/testing/planted_entries.h"
 #include "platform/testing/print_to.h"
 #include "platform/testing/scripted_dialogs.h"
 #include "platform/testing/temporary_folder.h"
@@ -144,6 +145,35 @@ TEST_F(FrmLinquellTest, PartialDownloadsOfItsNumberAreRemovedAtLoad)
     auto window = openWindow();
     EXPECT_FALSE(QFile::exists(ours));
     EXPECT_TRUE(QFile::exists(others));
+}
+
+// A settings file that someone else could have put beside the programs (a link, a FIFO)
+// is named and left alone: the window opens with the defaults, runs none of its editor
+// command, sends nothing through its proxy and holds nothing up.
+TEST_F(FrmLinquellTest, APlantedSettingsFileIsNamedAndLeftAlone)
+{
+    using platform::testing::Planted;
+    for (const Planted kind : {Planted::Link, Planted::Fifo}) {
+        SCOPED_TRACE(int(kind));
+        m_dialogs.clear();
+        QFile::remove(m_ini);
+        ASSERT_TRUE(
+            platform::testing::plant(kind, m_ini, "[ETC]\nEditor=planted %F%\n[PROXY]\nServer_HTTP=attacker:8080\n"));
+        const QByteArray planted = platform::testing::entryState(m_ini);
+        {
+            platform::testing::FifoWatch watch(m_ini);
+            auto window = openWindow();
+            EXPECT_NE(window->Editor, "planted %F%");
+            EXPECT_EQ(window->Server_HTTP, "");
+            window->Form_Unload();
+            EXPECT_FALSE(watch.heldUp());
+        }
+        ASSERT_EQ(m_dialogs.shown().size(), 1);
+        EXPECT_TRUE(m_dialogs.shown()[0].prompt.startsWith("設定ファイルを使用しません。既定の設定で起動します。　\r\n\r\n" + m_ini
+                                                           + "\r\n("))
+            << m_dialogs.shown()[0].prompt.toStdString();
+        EXPECT_EQ(platform::testing::entryState(m_ini), planted);
+    }
 }
 
 // The placement timer of an unattended run writes nothing, not even over values that do
