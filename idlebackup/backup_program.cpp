@@ -432,6 +432,10 @@ void BackupProgram::btnComp_Click()
             warn(QStringLiteral("オリジナルのファイルまたはフォルダが存在しません。"));
             return;
         }
+        if (const QString refusal = platform::siblingStartRefusal(ComparerPath); !refusal.isEmpty()) {
+            platform::dialogs().messageBox(refusal, Style::OkOnly, QString());
+            return;
+        }
         if (!platform::processStarter().startDetached(ComparerPath, {original, destination, QStringLiteral("-nd")}))
             throw common::Failure(9999, QCoreApplication::applicationName(),
                                   QStringLiteral("起動できません。 ") + ComparerPath);

@@ -254,6 +254,14 @@ TEST_F(BackupProgramTest, ListButtons)
     EXPECT_EQ(starter.starts()[0].program, m_comparer);
     EXPECT_EQ(starter.starts()[0].arguments, (QStringList{data, backup + "/data", "-nd"}));
 
+    // A comparer that others may change is not started.
+    m_dialogs.clear();
+    QFile::setPermissions(m_comparer, QFile::permissions(m_comparer) | QFile::WriteOther);
+    m_dialogs.answerNext(Yes);
+    program.btnComp_Click();
+    EXPECT_EQ(starter.starts().size(), 1);
+    EXPECT_EQ(m_dialogs.prompts().last(), "プログラムを起動しません。　\r\n\r\n" + m_comparer + "\r\n(他のユーザーも書き込めます)");
+
     m_dialogs.clear();
     QFile::remove(m_comparer);
     m_dialogs.answerNext(Yes);

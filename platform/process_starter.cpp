@@ -1,5 +1,7 @@
 #include "platform/process_starter.h"
 
+#include "platform/own_file.h"
+
 #include <QProcess>
 
 namespace platform {
@@ -38,6 +40,14 @@ ProcessStarter &processStarter()
 void installProcessStarter(ProcessStarter *starter)
 {
     installed() = starter;
+}
+
+QString siblingStartRefusal(const QString &program)
+{
+    const QString problem = regularFileProblem(program, TrustedOwners::UserOrRoot);
+    if (problem.isEmpty())
+        return QString();
+    return QStringLiteral("プログラムを起動しません。　\r\n\r\n") + program + QStringLiteral("\r\n(") + problem + u')';
 }
 
 } // namespace platform

@@ -23,4 +23,10 @@ ProcessStarter &processStarter();
 // Installs `starter` (not owned) until it is replaced; nullptr restores the real one.
 void installProcessStarter(ProcessStarter *starter);
 
+// Why the program `program`, one of the three beside the running one, is not started, as
+// a message that names it; empty when it may start: a regular file (no link) of the
+// user's or root's that nobody else may write to. Whoever could change the file could
+// run his own code as the user.
+QString siblingStartRefusal(const QString &program);
+
 } // namespace platform

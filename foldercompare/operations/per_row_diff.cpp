@@ -5,6 +5,7 @@
 #include "common/saved_error.h"
 #include "foldercompare/listing/result_rows.h"
 #include "platform/flex_grid.h"
+#include "platform/process_starter.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -108,6 +109,8 @@ void TxtDifAuto_File(const PerRowDiffSource &source, int row, const QStringList 
             if (!handOver.isEmpty())
                 QFile::remove(handOver);
         });
+        if (const QString refusal = platform::siblingStartRefusal(source.viewerExePath); !refusal.isEmpty())
+            fail(refusal);
         QProcess viewer;
         viewer.start(source.viewerExePath, arguments);
         if (!viewer.waitForStarted())

@@ -4,6 +4,7 @@
 #include "platform/code_page.h"
 #include "platform/flex_grid.h"
 #include "platform/profile.h"
+#include "platform/testing/planted_entries.h"
 #include "platform/testing/print_to.h"
 #include "platform/testing/scripted_dialogs.h"
 #include "platform/testing/temporary_folder.h"
@@ -239,6 +240,18 @@ TEST_F(PerRowDiffRunTest, FailuresAreReportedPerRowAndTheRunGoesOn)
     ASSERT_EQ(m_dialogs.shown().size(), 3) << "one report per eligible row";
     EXPECT_TRUE(m_dialogs.shown()[0].prompt.startsWith("システムエラー : TxtDifAuto_File\r\n"));
     EXPECT_EQ(m_dialogs.shown()[0].title, "");
+
+    // A viewer that others may change is not run.
+    m_dialogs.clear();
+    const QString planted = m_folder.filePath("planted/Linquell");
+    m_folder.makeFolder("planted");
+    ASSERT_TRUE(platform::testing::plant(platform::testing::Planted::WritableByOthers, planted,
+                                         "#!/bin/sh\ntouch " + QFile::encodeName(m_folder.filePath("ran")) + "\n"));
+    RunPerRowDiffs(source(planted), ReportKind::Html, m_folder.filePath("p.html"), false, false, ",");
+    ASSERT_EQ(m_dialogs.shown().size(), 3);
+    EXPECT_TRUE(m_dialogs.shown()[0].prompt.contains("プログラムを起動しません。　\r\n\r\n" + planted))
+        << m_dialogs.shown()[0].prompt.toStdString();
+    EXPECT_FALSE(QFile::exists(m_folder.filePath("ran")));
 
     m_dialogs.clear();
     QFile::remove(m_folder.filePath("new/added.txt"));

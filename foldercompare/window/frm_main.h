@@ -438,9 +438,11 @@ private:
                     QAction *excluded = nullptr, const QString &excludedKey = QString());
     void writeOption(const QString &section, const QString &key, bool checked);
     void showModal(QDialog &dialog);
-    // Starts `program` with `arguments` detached from this window; throws
-    // common::Failure 53 when it cannot be started.
-    static void startOrFail(const QString &program, const QStringList &arguments = {});
+    // Starts the sibling program `program` with `arguments` detached from this window:
+    // true when started; false, after a message that says why, when the program is not
+    // one to start (platform::siblingStartRefusal); throws common::Failure 53 when it
+    // cannot be started.
+    static bool startOrFail(const QString &program, const QStringList &arguments = {});
     // startOrFail with the two `paths` as its arguments, every ftp:// password handed over
     // in a file of the user's instead (common/ftp_password_handover.h).
     static void startWithoutFtpPasswords(const QString &program, const std::array<QString, 2> &paths);

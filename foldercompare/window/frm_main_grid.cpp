@@ -43,11 +43,16 @@ bool isFtpBox(const QString &text)
 
 } // namespace
 
-void Frm_Main::startOrFail(const QString &program, const QStringList &arguments)
+bool Frm_Main::startOrFail(const QString &program, const QStringList &arguments)
 {
+    if (const QString refusal = platform::siblingStartRefusal(program); !refusal.isEmpty()) {
+        common::ShowMsg(refusal);
+        return false;
+    }
     if (!platform::processStarter().startDetached(program, arguments))
         throw common::Failure(53, QCoreApplication::applicationName(),
                               QStringLiteral("プログラムを起動できません。 ") + program);
+    return true;
 }
 
 void Frm_Main::startWithoutFtpPasswords(const QString &program, const std::array<QString, 2> &paths)
@@ -59,8 +64,8 @@ void Frm_Main::startWithoutFtpPasswords(const QString &program, const std::array
         if (!handOver.isEmpty())
             QFile::remove(handOver);
     });
-    startOrFail(program, arguments);
-    removeHandOver.dismiss();
+    if (startOrFail(program, arguments))
+        removeHandOver.dismiss();
 }
 
 void Frm_Main::LockControls(bool lock)

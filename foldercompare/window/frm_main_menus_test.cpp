@@ -7,7 +7,9 @@
 #include "common/dialogs/mouse_wheel.h"
 #include "common/dialogs/mouse_wheel_d.h"
 #include "foldercompare/listing/testing_host.h"
+#include "platform/testing/planted_entries.h"
 #include "platform/testing/print_to.h"
+#include "platform/testing/unprivileged_scope.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -21,6 +23,8 @@
 #include <QUrl>
 
 #include <functional>
+
+#include <unistd.h>
 
 namespace foldercompare {
 namespace {
@@ -274,6 +278,41 @@ TEST_F(MenusTest, NewWindowsStartTheProgramsWithoutArguments)
     window->NewDirgleam->trigger();
     ASSERT_EQ(m_dialogs.prompts().size(), 1);
     EXPECT_TRUE(m_dialogs.prompts().first().startsWith("システムエラー : NewDirgleam_Click\r\n"));
+}
+
+// A sibling program is started only where its file is the user's or root's and nobody
+// else may change it: a file that others may write to, a link, another user's file is
+// named and not started.
+TEST_F(MenusTest, SiblingsStartOnlyWhereNobodyElseMayChangeThem)
+{
+    using platform::testing::Planted;
+    auto window = readyWindow();
+    for (const Planted kind :
+         {Planted::WritableByOthers, Planted::Link, Planted::OthersFile, Planted::SharedGroupFile}) {
+        SCOPED_TRACE(int(kind));
+        m_dialogs.clear();
+        window->ViewerExePath = m_programs.filePath(QStringLiteral("planted%1/Linquell").arg(int(kind)));
+        m_programs.makeFolder(QStringLiteral("planted%1").arg(int(kind)));
+        if (!platform::testing::plant(kind, window->ViewerExePath, "#!/bin/sh\n"))
+            continue;
+        window->NewLinquell->trigger();
+        ASSERT_EQ(m_dialogs.prompts().size(), 1);
+        EXPECT_TRUE(m_dialogs.prompts()[0].startsWith("プログラムを起動しません。　\r\n\r\n" + window->ViewerExePath + "\r\n("))
+            << m_dialogs.prompts()[0].toStdString();
+    }
+    EXPECT_TRUE(m_starts.starts().isEmpty());
+    if (::geteuid() != 0)
+        return;
+    // The superuser's program starts for any user.
+    window->ViewerExePath = m_programs.writeFile("root/Linquell", "#!/bin/sh\n");
+    for (const QString &path : {m_programs.path(), m_programs.filePath("root"), window->ViewerExePath})
+        platform::testing::allowOthers(path);
+    {
+        platform::testing::UnprivilegedScope unprivileged;
+        window->NewLinquell->trigger();
+    }
+    ASSERT_EQ(m_starts.starts().size(), 1);
+    EXPECT_EQ(m_starts.starts()[0].program, window->ViewerExePath);
 }
 
 TEST_F(MenusTest, HelpPagesOpenTheProjectReadme)

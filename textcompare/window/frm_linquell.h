@@ -449,7 +449,9 @@ private:
     // Carries out a drop plan of PlanDrop.
     void carryOutDrop(const DropPlan &plan);
     void startFolderComparison(const std::array<QString, 2> &paths);
-    // Starts `program` detached; throws common::Failure 53 when it cannot be started.
+    // Starts the sibling program `program` detached; when it is not one to start
+    // (platform::siblingStartRefusal) a message says why and nothing starts. Throws
+    // common::Failure 53 when it cannot be started.
     static void startOrFail(const QString &program, const QStringList &arguments = {});
     void showModal(QDialog &dialog);
     // Flips an option item and writes its key at once; failures are reported under

@@ -145,6 +145,16 @@ TEST_F(FrmLinquellCommandsTest, DropsFillTheBoxesOrStartTheFolderComparison)
     EXPECT_EQ(m_starts.starts()[0].arguments, (QStringList{folder, m_file2}));
     m_window->Txt_FilePath_OLEDragDrop(1, {folder});
     EXPECT_EQ(m_starts.starts()[1].arguments, (QStringList{"", folder}));
+
+    // A folder comparison program that others may change is not started.
+    m_dialogs.clear();
+    QFile::setPermissions(m_window->FolderCompareExePath,
+                          QFile::permissions(m_window->FolderCompareExePath) | QFile::WriteOther);
+    m_window->Form_Drop({folder, m_file2});
+    EXPECT_EQ(m_starts.starts().size(), 2);
+    ASSERT_EQ(m_dialogs.shown().size(), 1);
+    EXPECT_EQ(m_dialogs.shown()[0].prompt,
+              "プログラムを起動しません。　\r\n\r\n" + m_window->FolderCompareExePath + "\r\n(他のユーザーも書き込めます)");
 }
 
 TEST_F(FrmLinquellCommandsTest, SelectionEnablesTheRowCommandsAndTheirTwins)

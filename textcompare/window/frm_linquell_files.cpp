@@ -42,6 +42,10 @@ bool isFolder(const QString &path)
 
 void Frm_Linquell::startOrFail(const QString &program, const QStringList &arguments)
 {
+    if (const QString refusal = platform::siblingStartRefusal(program); !refusal.isEmpty()) {
+        platform::dialogs().messageBox(refusal, platform::MessageStyle::OkOnly, QString());
+        return;
+    }
     if (!platform::processStarter().startDetached(program, arguments))
         throw common::Failure(CannotStart, QCoreApplication::applicationName(),
                               QStringLiteral("プログラムを起動できません。 ") + program);
