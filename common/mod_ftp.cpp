@@ -733,18 +733,18 @@ QStringList FtpListDetails(const QString &pattern, QStringList &refusedNames)
     return listRows(pattern, true, &refusedNames);
 }
 
-void FtpGet(const QString &localPath, const QString &remotePath, bool binary)
+void FtpGet(const QString &localPath, const QString &remotePath, bool binary, int newFileMode)
 {
     requireConnection();
     requireFileName(remotePath);
     requireFileName(localPath);
-    check(module().session->retrieve(common::remotePath(remotePath), localPath, binary));
+    check(module().session->retrieve(common::remotePath(remotePath), localPath, binary, newFileMode));
 }
 
-bool FtpGet2(const QString &localPath, const QString &remotePath, bool binary)
+bool FtpGet2(const QString &localPath, const QString &remotePath, bool binary, int newFileMode)
 {
     try {
-        FtpGet(localPath, remotePath, binary);
+        FtpGet(localPath, remotePath, binary, newFileMode);
         return true;
     } catch (const Failure &) {
         return false;

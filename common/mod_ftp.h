@@ -135,10 +135,13 @@ QStringList FtpListDetails(const QString &pattern);
 QStringList FtpListDetails(const QString &pattern, QStringList &refusedNames);
 
 // Downloads `remotePath` to `localPath` (binary: no line-end conversion). The download
-// replaces `localPath` only when complete; a failed one leaves it as it was.
-void FtpGet(const QString &localPath, const QString &remotePath, bool binary);
+// replaces `localPath` only when complete; a failed one leaves it as it was. A new file
+// is made with `newFileMode` (less the umask).
+void FtpGet(const QString &localPath, const QString &remotePath, bool binary,
+            int newFileMode = platform::SharedFileMode);
 // FtpGet; false on any failure (kept in FtpSavedErr()).
-bool FtpGet2(const QString &localPath, const QString &remotePath, bool binary);
+bool FtpGet2(const QString &localPath, const QString &remotePath, bool binary,
+             int newFileMode = platform::SharedFileMode);
 // FtpGet2 with the code trials of FtpCd3. When nothing works: a local file in use is told
 // in a message box (never in a batch run) and gives false; anything else throws 9999
 // "FtpGet3() ERROR!! <last description>  ", followed, when the codes were tried, by

@@ -552,12 +552,12 @@ FtpOutcome FtpSession::describe(const QByteArray &path, FtpFileFacts &facts)
     return outcome;
 }
 
-FtpOutcome FtpSession::retrieve(const QByteArray &path, const QString &localPath, bool binary)
+FtpOutcome FtpSession::retrieve(const QByteArray &path, const QString &localPath, bool binary, int newFileMode)
 {
     State &state = *m_state;
     const QByteArray target = QFile::encodeName(localPath);
     const QByteArray temporary = temporaryPathBeside(target);
-    curl::FileDescriptor file(::open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+    curl::FileDescriptor file(::open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, newFileMode));
     if (file.get() < 0)
         return localFailure(errno);
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/atomic_file.h"
 #include "platform/network_timeouts.h"
 
 #include <QByteArray>
@@ -111,8 +112,9 @@ public:
     // Downloads `path` into `localPath`. The bytes go to a temporary file beside it, which
     // replaces `localPath` only when the transfer is complete; on failure `localPath` is
     // as it was. A file longer than the login's download bound fails
-    // (CURLE_FILESIZE_EXCEEDED).
-    FtpOutcome retrieve(const QByteArray &path, const QString &localPath, bool binary);
+    // (CURLE_FILESIZE_EXCEEDED). A new file is made with `newFileMode` (less the umask).
+    FtpOutcome retrieve(const QByteArray &path, const QString &localPath, bool binary,
+                        int newFileMode = SharedFileMode);
 
     // Uploads `localPath` to `path`, replacing a file there.
     FtpOutcome store(const QString &localPath, const QByteArray &path, bool binary);

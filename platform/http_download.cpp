@@ -85,7 +85,8 @@ HttpOutcome downloadHttp(const HttpRequest &request)
 
     const QByteArray target = QFile::encodeName(request.localPath);
     const QByteArray temporary = temporaryFilePathFor(target);
-    curl::FileDescriptor file(::open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+    curl::FileDescriptor file(
+        ::open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, request.newFileMode));
     if (file.get() < 0)
         return localFailure(errno);
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/atomic_file.h"
 #include "platform/network_timeouts.h"
 
 #include <QString>
@@ -16,6 +17,8 @@ struct HttpRequest
     // The file that receives the body. It is replaced only by a whole body; a failed
     // download leaves it as it was.
     QString localPath;
+    // Mode of the new file (less the umask).
+    int newFileMode = SharedFileMode;
     // "host:port" of the proxy to use; empty: the environment's proxy variables
     // (http_proxy, https_proxy, all_proxy, no_proxy), and none when they are unset.
     QString proxy;

@@ -17,6 +17,7 @@ bool HttpGet(const QString &url, const QString &localFile, const QString &proxy,
     platform::HttpRequest request;
     request.url = url;
     request.localPath = localFile;
+    request.newFileMode = platform::PrivateFileMode;
     request.proxy = proxy;
     request.stallSeconds = options.stallSeconds;
     request.keepGoing = options.keepGoing;
@@ -78,7 +79,7 @@ bool FtpGetAnyCode(const QString &localFile, const QString &remotePath, bool bin
 {
     for (const QString &code : common::FtpCodeTrialOrder) {
         common::FileNameCode = code;
-        if (common::FtpGet2(localFile, remotePath, binary))
+        if (common::FtpGet2(localFile, remotePath, binary, platform::PrivateFileMode))
             return true;
         if (!common::FtpCodeMayMatter())
             return false;

@@ -22,8 +22,8 @@ struct NetworkOptions
 // Downloads "http://" `url` into `localFile` through `proxy` ("host:port"; empty: the
 // environment's proxy variables). Redirects are followed; a status of 400 and above, a
 // body cut short, a server that stalls and an empty body are failures. True when the
-// whole body, at least one byte, is in localFile; otherwise localFile is as it was and
-// `reason` tells why.
+// whole body, at least one byte, is in localFile, a file for the user's eyes only (mode
+// 0600); otherwise localFile is as it was and `reason` tells why.
 bool HttpGet(const QString &url, const QString &localFile, const QString &proxy, QString &reason,
              const NetworkOptions &options = {});
 
@@ -38,8 +38,9 @@ bool FtpGetUrl(const QString &url, const QString &localFile, const QString &prox
 
 // Downloads `remotePath` over the open connection, trying the file-name codes "SJIS",
 // "EUC", "JIS" and "UTF8" in turn; common::FileNameCode keeps the last one tried. True at
-// the first success. A failure that no other code can mend (a timeout, a lost connection,
-// a download past its bound, a local file that cannot be written) ends the trials.
+// the first success; the file is for the user's eyes only (mode 0600). A failure that no
+// other code can mend (a timeout, a lost connection, a download past its bound, a local
+// file that cannot be written) ends the trials.
 bool FtpGetAnyCode(const QString &localFile, const QString &remotePath, bool binary);
 
 } // namespace textcompare

@@ -4,6 +4,7 @@
 #include "common/non_code_class.h"
 #include "platform/testing/ftp_test_server.h"
 #include "platform/testing/http_test_server.h"
+#include "platform/testing/planted_entries.h"
 #include "platform/testing/print_to.h"
 #include "platform/testing/scripted_dialogs.h"
 #include "platform/testing/temporary_folder.h"
@@ -11,12 +12,14 @@
 #include "textcompare/engine/text_read.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 #include <gtest/gtest.h>
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace textcompare {
@@ -114,7 +117,9 @@ TEST_F(NetworkSourcesTest, AddressesAreDownloadedAndReadLikeFiles)
         EXPECT_EQ(text.outcome, ReadOutcome::Read) << text.message.toStdString();
         EXPECT_EQ(text.text.toString(), c.text);
         EXPECT_EQ(m_sides.codeList[0], c.code);
-        EXPECT_TRUE(QFile::exists(context().sources.tempFilePaths[0]));
+        struct stat info;
+        ASSERT_EQ(::stat(QFile::encodeName(context().sources.tempFilePaths[0]).constData(), &info), 0);
+        EXPECT_EQ(info.st_mode & 07777, 0600u) << "for the user's eyes only";
     }
     EXPECT_EQ(common::FileNameCode, "EUC") << "the code that found the name";
     EXPECT_TRUE(m_dialogs.shown().isEmpty());
@@ -158,6 +163,31 @@ TEST_F(NetworkSourcesTest, FailedDownloadsAreToldAndLeaveNoFile)
         EXPECT_EQ(m_dialogs.shown()[0].prompt, text.message);
         EXPECT_FALSE(QFile::exists(context().sources.tempFilePaths[0])) << "the earlier download is gone";
     }
+}
+
+// What lies at the download's place in the window's own folder is taken away (a link
+// without what it leads to, a FIFO without holding anything up); what cannot be is named
+// as the local file that could not be made, not as an address that does not exist.
+TEST_F(NetworkSourcesTest, WhatLiesAtTheDownloadsPlace)
+{
+    const QString target = context().sources.tempFilePaths[0];
+    for (const platform::testing::Planted kind : {platform::testing::Planted::Link, platform::testing::Planted::Fifo}) {
+        SCOPED_TRACE(int(kind));
+        ASSERT_TRUE(platform::testing::plant(kind, target, "kept"));
+        platform::testing::FifoWatch watch(target);
+        EXPECT_EQ(read(m_http.url("/sjis.txt")).text.toString(), Sample);
+        EXPECT_FALSE(watch.heldUp());
+        QFile::remove(target);
+    }
+    EXPECT_EQ(TemporaryFolder::readFile(target + ".target"), "kept");
+
+    m_work.writeFile(QFileInfo(target).fileName() + "/inside.txt", "x");
+    const SideText text = read(m_http.url("/sjis.txt"), false);
+    EXPECT_EQ(text.outcome, ReadOutcome::Failed);
+    EXPECT_TRUE(text.message.startsWith("ダウンロードしたファイルを置く一時ファイルを作成できません。　\r\n\r\n" + target + "\r\n("))
+        << text.message.toStdString();
+    ASSERT_EQ(m_dialogs.shown().size(), 1);
+    EXPECT_EQ(m_dialogs.shown()[0].prompt, text.message);
 }
 
 // A server that trickles a byte now and then, or sends without end, fails the download at

@@ -4,6 +4,7 @@
 #include "common/non_code_class.h"
 #include "common/saved_error.h"
 #include "common/settings_values.h"
+#include "platform/own_file.h"
 #include "platform/user_dialogs.h"
 #include "textcompare/engine/document_read.h"
 #include "textcompare/engine/network_sources.h"
@@ -12,7 +13,11 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <utility>
+
+#include <unistd.h>
 
 namespace textcompare {
 
@@ -20,6 +25,7 @@ namespace {
 
 const QString FileNotFound = QStringLiteral("ファイルが存在しません。　\r\n(注)UNICODEのファイル名は未対応です。ごめんなさい。　　\r\n\r\n");
 const QString UrlNotFound = QStringLiteral("ＵＲＬが存在しません。　\r\n\r\n");
+const QString DownloadTargetBlocked = QStringLiteral("ダウンロードしたファイルを置く一時ファイルを作成できません。　\r\n\r\n");
 const QString NoCodeReads =
     QStringLiteral("どの文字コードでも読めないデータがあります。文字コードを選んでから比較してください。　\r\n\r\n");
 
@@ -56,12 +62,13 @@ void failed(SideText &side, const QString &description, const QString &procedure
     platform::dialogs().messageBox(side.message, platform::MessageStyle::OkOnly, QString());
 }
 
-// A download that failed: the side is a failure, told whatever blnMsg says, except when
-// the user stopped it.
-void downloadFailed(SideText &side, const QString &path, const QString &reason, const TextReadContext &context)
+// A download that failed: the side is a failure, told by `lead`, `named` and `reason`
+// whatever blnMsg says, except when the user stopped it.
+void downloadFailed(SideText &side, const QString &lead, const QString &named, const QString &reason,
+                    const TextReadContext &context)
 {
     side.outcome = ReadOutcome::Failed;
-    side.message = UrlNotFound + common::PrintablePath(path) + QStringLiteral("\r\n(") + reason + u')';
+    side.message = lead + named + QStringLiteral("\r\n(") + reason + u')';
     if (!context.run.cancelRequested())
         platform::dialogs().messageBox(side.message,
                                        platform::MessageStyle::OkOnly | platform::MessageStyle::IconExclamation, QString());
@@ -73,11 +80,16 @@ QString downloaded(LoadedSide &loaded, const QString &path, int index, const Tex
 {
     const QString &target = context.sources.tempFilePaths[size_t(index)];
     if (target.isEmpty()) {
-        downloadFailed(loaded.side, path, QStringLiteral("一時ファイルがありません"), context);
+        downloadFailed(loaded.side, UrlNotFound, common::PrintablePath(path), QStringLiteral("一時ファイルがありません"),
+                       context);
         return QString();
     }
-    // A failed download must not leave the previous one to be opened as this side.
-    QFile::remove(target);
+    // A failed download must not leave the previous one to be opened as this side. What
+    // cannot be taken away from the name keeps the download from being put there.
+    if (::unlink(QFile::encodeName(target).constData()) != 0 && errno != ENOENT) {
+        downloadFailed(loaded.side, DownloadTargetBlocked, target, QString::fromLocal8Bit(std::strerror(errno)), context);
+        return QString();
+    }
     NetworkOptions options;
     options.stallSeconds = context.sources.stallSeconds;
     const DiffRunFlags run = context.run;
@@ -90,7 +102,7 @@ QString downloaded(LoadedSide &loaded, const QString &path, int index, const Tex
                              ? FtpGetUrl(path, target, context.sources.serverFtp, true, reason, options)
                              : HttpGet(path, target, context.sources.serverHttp, reason, options);
     if (!fetched) {
-        downloadFailed(loaded.side, path, reason, context);
+        downloadFailed(loaded.side, UrlNotFound, common::PrintablePath(path), reason, context);
         return QString();
     }
     return target;
@@ -202,10 +214,18 @@ LoadedSide loadSide(TextSides &sides, int index, const TextReadContext &context)
         readDocument(loaded, sides, index, source, context);
         return loaded;
     }
+    // The download is read as a file of the user's own that nobody else may have put
+    // there; the user's own choice of file is read wherever it lies.
+    const platform::OwnFile download = source == path ? platform::OwnFile() : platform::openOwnFile(source);
     QFile file(source);
-    if (!file.open(QIODevice::ReadOnly)) {
-        failed(loaded.side, QStringLiteral("ファイルを開けません。 ") + common::PrintablePath(path) + QStringLiteral(" (")
-                                + file.errorString() + u')');
+    const bool opened = source == path ? file.open(QIODevice::ReadOnly)
+                                       : download.descriptor.isOpen()
+                                             && file.open(download.descriptor.get(), QIODevice::ReadOnly,
+                                                          QFileDevice::DontCloseHandle);
+    if (!opened) {
+        const QString reason = download.problem.isEmpty() ? file.errorString() : download.problem;
+        failed(loaded.side, QStringLiteral("ファイルを開けません。 ") + common::PrintablePath(source == path ? path : source)
+                                + QStringLiteral(" (") + reason + u')');
         return loaded;
     }
     loaded.bytes = file.readAll();

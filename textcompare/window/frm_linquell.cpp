@@ -23,6 +23,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QFile>
 #include <QDateTime>
 #include <QDropEvent>
 #include <QKeyEvent>
@@ -66,6 +67,15 @@ Frm_Linquell::~Frm_Linquell()
 {
     if (m_dropHooked)
         common::dialogs::EndFileDrop();
+    // An unattended run ends without the unload.
+    removeDownloads();
+}
+
+void Frm_Linquell::removeDownloads()
+{
+    for (const QString &download : TempFilePaths)
+        if (!download.isEmpty())
+            QFile::remove(download);
 }
 
 void Frm_Linquell::buildControls()
@@ -418,13 +428,15 @@ void Frm_Linquell::Form_Load()
         m_instance = common::TakeInstanceNumber(folder, exeName);
         InstanceNumber = m_instance.number;
         setWindowTitle(CaptionText + u'(' + QString::number(InstanceNumber) + u')');
-        // The instance lock makes the download targets this window's alone: a temporary
-        // file beside one is a download that a killed run left behind.
+        // Downloads go into the work folder that the instance lock makes this window's
+        // alone and nobody else may enter: a download there, or a temporary file beside
+        // one, is what a killed run left behind.
         for (int side = 0; side < 2; ++side) {
-            TempFilePaths[side] = folder + u'/' + exeName + common::InstanceDigits(InstanceNumber) + u'-'
-                                  + QString::number(side + 1) + QStringLiteral(".tmp");
+            TempFilePaths[side]
+                = m_instance.workFolder + u'/' + exeName + QString::number(side + 1) + QStringLiteral(".tmp");
             platform::removeStaleTemporaryFilesOf(TempFilePaths[side]);
         }
+        removeDownloads();
         // The undo copy lies in the work folder that the instance lock holds.
         FileEditing.setWorkFolder(m_instance.workFolder, exeName + QStringLiteral("5.tmp"));
 
@@ -626,6 +638,7 @@ void Frm_Linquell::Form_Unload()
     if (m_dropHooked)
         common::dialogs::EndFileDrop();
     m_dropHooked = false;
+    removeDownloads();
     m_instance.lock.reset();
 }
 

@@ -256,8 +256,9 @@ public:
     int InstanceNumber = 0;
     QString OwnExePath;
     QString FolderCompareExePath;
-    // Download targets of ftp:// and http:// inputs, one per side, named after the
-    // instance number so that no two running viewers share one.
+    // Download targets of ftp:// and http:// inputs, one per side, in the window's own
+    // work folder, so that no two running viewers share one and nobody else may read
+    // them; removed when the window closes.
     std::array<QString, 2> TempFilePaths;
 
     // Form flags.
@@ -449,6 +450,8 @@ private:
     // Carries out a drop plan of PlanDrop.
     void carryOutDrop(const DropPlan &plan);
     void startFolderComparison(const std::array<QString, 2> &paths);
+    // Removes the downloaded copies of ftp:// and http:// inputs.
+    void removeDownloads();
     // Starts the sibling program `program` detached; when it is not one to start
     // (platform::siblingStartRefusal) a message says why and nothing starts. Throws
     // common::Failure 53 when it cannot be started.

@@ -1,6 +1,7 @@
 #include "textcompare/window/frm_linquell.h"
 
 #include "common/dialogs/mouse_wheel.h"
+#include "common/instance_slot.h"
 #include "platform/atomic_file.h"
 #include "platform/flex_grid.h"
 #include "platform/widgets/flex_grid_view.h"
@@ -16,6 +17,7 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
@@ -30,6 +32,8 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+
+#include <sys/stat.h>
 
 namespace textcompare {
 namespace {
@@ -98,9 +102,6 @@ TEST_F(FrmLinquellTest, LoadsAsAnIdleNumberedWindow)
     EXPECT_EQ(window->InstanceNumber, 1);
     EXPECT_EQ(window->windowTitle(), "テキスト差分表示ツール(1)");
     EXPECT_EQ(window->IniPath, m_ini);
-    const QString base = m_folder.filePath(QCoreApplication::applicationName());
-    EXPECT_EQ(window->TempFilePaths[0], base + "001-1.tmp");
-    EXPECT_EQ(window->TempFilePaths[1], base + "001-2.tmp");
 
     const platform::FlexGrid &grid = *window->Grd_Compare;
     EXPECT_EQ(grid.rows(), 2);
@@ -131,20 +132,37 @@ TEST_F(FrmLinquellTest, LoadsAsAnIdleNumberedWindow)
     EXPECT_TRUE(m_dialogs.shown().isEmpty());
 }
 
-// A download that a killed window of the same number left beside its target is removed
-// at load; another number's is left to its window.
-TEST_F(FrmLinquellTest, PartialDownloadsOfItsNumberAreRemovedAtLoad)
+// Downloads lie in the window's own work folder, where nobody else may look. What a
+// killed window of the same number left there is removed at load, another number's is
+// left to its window, and the window's own go when it closes.
+TEST_F(FrmLinquellTest, DownloadsLieInTheWorkFolderAndGoWithTheWindow)
 {
-    const QString base = m_folder.filePath(QCoreApplication::applicationName());
+    const QString program = QCoreApplication::applicationName();
+    const auto workFile = [&](int number, const QString &name) {
+        return m_folder.filePath(program + common::InstanceDigits(number) + u'/' + program + name);
+    };
     const auto leftBeside = [this](const QString &target) {
         const QString path = QFile::decodeName(platform::temporaryFilePathFor(QFile::encodeName(target)));
-        return m_folder.writeFile(QFileInfo(path).fileName(), "part");
+        return m_folder.writeFile(QDir(m_folder.path()).relativeFilePath(path), "part");
     };
-    const QString ours = leftBeside(base + "001-1.tmp");
-    const QString others = leftBeside(base + "002-2.tmp");
+    const QStringList ours{leftBeside(workFile(1, "1.tmp")),
+                           m_folder.writeFile(program + "001/" + program + "2.tmp", "old")};
+    const QString others = leftBeside(workFile(2, "2.tmp"));
     auto window = openWindow();
-    EXPECT_FALSE(QFile::exists(ours));
+    EXPECT_EQ(window->TempFilePaths[0], workFile(1, "1.tmp"));
+    EXPECT_EQ(window->TempFilePaths[1], workFile(1, "2.tmp"));
+    struct stat workFolder;
+    ASSERT_EQ(::stat(QFile::encodeName(QFileInfo(window->TempFilePaths[0]).path()).constData(), &workFolder), 0);
+    EXPECT_EQ(workFolder.st_mode & 07777, 0700u);
+    for (const QString &leftover : ours)
+        EXPECT_FALSE(QFile::exists(leftover)) << leftover.toStdString();
     EXPECT_TRUE(QFile::exists(others));
+
+    for (const QString &download : window->TempFilePaths)
+        m_folder.writeFile(QDir(m_folder.path()).relativeFilePath(download), "downloaded");
+    window->Form_Unload();
+    for (const QString &download : window->TempFilePaths)
+        EXPECT_FALSE(QFile::exists(download)) << download.toStdString();
 }
 
 // A settings file that someone else could have put beside the programs (a link, a FIFO)

@@ -10,6 +10,7 @@
 
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
@@ -413,6 +414,9 @@ wb.save(sys.argv[1])
         EXPECT_EQ(result.exitCode, 0) << result.standardError.toStdString();
         EXPECT_TRUE(read("out.csv").contains(cp932(QString::fromUtf8(c.changedRow)))) << read("out.csv").toStdString();
     }
+    // The downloads went into the run's own work folder and went with the run.
+    QDirIterator downloads(m_folder.path(), {"*.tmp"}, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    EXPECT_FALSE(downloads.hasNext()) << downloads.next().toStdString();
     // The reports name an address with its password hidden.
     const QString hidden = http.url("/a.txt").replace("//", "//u:****@");
     for (const QString &report : QStringList{"-Cout.csv", "-Hout.html", "-Eout.xlsx"}) {
