@@ -1,6 +1,7 @@
 #include "platform/descriptor_trash.h"
 
 #include "platform/descriptor.h"
+#include "platform/own_file.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -37,17 +38,37 @@ QByteArray parentOf(const QByteArray &path)
     return slash <= 0 ? QByteArrayLiteral("/") : path.left(slash);
 }
 
-// Opens (creating it with mode 0700 when missing) the folder `name` in `parent`, which
-// must be a real folder of this user and no link.
-int openOwnFolder(int parent, const char *name)
+// The absolute path by which the system names the open folder `descriptor` (links and
+// relative paths resolved, a bind mount named where it is mounted); empty when it names
+// none (a folder removed meanwhile).
+QByteArray pathOfFolder(int descriptor)
 {
+    const QByteArray link = "/proc/self/fd/" + QByteArray::number(descriptor);
+    QByteArray path(4096, Qt::Uninitialized);
+    const ssize_t length = ::readlink(link.constData(), path.data(), size_t(path.size()));
+    if (length <= 0 || length >= path.size())
+        return {};
+    path.truncate(length);
+    return path.startsWith('/') && !path.endsWith(" (deleted)") ? path : QByteArray();
+}
+
+// Opens (creating it with mode 0700 when missing) the folder `name` in `parent`, which
+// must be a real folder of this user and no link. `refusal` names the folder and its
+// owner when it is another user's, and is emptied otherwise.
+int openOwnFolder(int parent, const char *name, QString &refusal)
+{
+    refusal.clear();
     if (::mkdirat(parent, name, 0700) != 0 && errno != EEXIST)
         return -1;
     const int descriptor = ::openat(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (descriptor < 0)
         return -1;
     struct stat info;
-    if (::fstat(descriptor, &info) != 0 || info.st_uid != ::geteuid()) {
+    const bool examined = ::fstat(descriptor, &info) == 0;
+    if (!examined || info.st_uid != ::geteuid()) {
+        if (examined)
+            refusal = QStringLiteral("ごみ箱のフォルダ %1 は").arg(QFile::decodeName(pathOfFolder(descriptor)))
+                      + ownedByOtherText(info.st_uid);
         ::close(descriptor);
         errno = EPERM;
         return -1;
@@ -111,13 +132,13 @@ struct TrashFolder
 // the home trash when it lies on that mount, else the trash at the mount's top folder.
 // A rename or a link reaches either from the item; the home trash on another mount of
 // the same file system (the item's side a bind mount) would refuse both.
-TrashFolder openTrashFor(int folder, quint64 mount)
+TrashFolder openTrashFor(int folder, quint64 mount, QString &refusal)
 {
     const QByteArray dataHome = QFile::encodeName(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation));
     QDir().mkpath(QFile::decodeName(dataHome));
     const Descriptor data(::open(dataHome.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (data.isOpen() && mountOf(data.get(), "") == mount) {
-        Descriptor home(openOwnFolder(data.get(), "Trash"));
+        Descriptor home(openOwnFolder(data.get(), "Trash", refusal));
         // A home trash that is a mount of its own is left for the mount's.
         if (!home.isOpen() || mountOf(home.get(), "") == mount)
             return {std::move(home), {}};
@@ -131,27 +152,13 @@ TrashFolder openTrashFor(int folder, quint64 mount)
         && (shared.st_mode & S_ISVTX)) {
         const Descriptor sharedTrash(::openat(topFolder.get(), ".Trash", O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
         if (sharedTrash.get() >= 0) {
-            Descriptor own(openOwnFolder(sharedTrash.get(), user.constData()));
+            Descriptor own(openOwnFolder(sharedTrash.get(), user.constData(), refusal));
             if (own.isOpen())
                 return {std::move(own), std::move(topFolder)};
         }
     }
-    Descriptor own(openOwnFolder(topFolder.get(), (".Trash-" + user).constData()));
+    Descriptor own(openOwnFolder(topFolder.get(), (".Trash-" + user).constData(), refusal));
     return {std::move(own), std::move(topFolder)};
-}
-
-// The absolute path by which the system names the open folder `descriptor` (links and
-// relative paths resolved, a bind mount named where it is mounted); empty when it names
-// none (a folder removed meanwhile).
-QByteArray pathOfFolder(int descriptor)
-{
-    const QByteArray link = "/proc/self/fd/" + QByteArray::number(descriptor);
-    QByteArray path(4096, Qt::Uninitialized);
-    const ssize_t length = ::readlink(link.constData(), path.data(), size_t(path.size()));
-    if (length <= 0 || length >= path.size())
-        return {};
-    path.truncate(length);
-    return path.startsWith('/') && !path.endsWith(" (deleted)") ? path : QByteArray();
 }
 
 // The original place of the item `name` of the open folder `folder` as its trash record
@@ -206,18 +213,21 @@ enum class Placing { Move, Link };
 // Puts the item `name` of the open folder `folder` into its trash as `placing` says,
 // writing its record first. Returns 0 on success, else the system's error number; a
 // failure of the link itself (the item and its record are then as they were) sets
-// `linkFailed`.
-int putIntoTrash(int folder, const QByteArray &name, const QByteArray &path, Placing placing, bool &linkFailed)
+// `linkFailed`; a trash folder of another user's sets `refusal`, which names it.
+int putIntoTrash(int folder, const QByteArray &name, const QByteArray &path, Placing placing, bool &linkFailed,
+                 QString &refusal)
 {
     const std::optional<quint64> mount = mountOf(folder, name.constData());
     if (!mount)
         return lastError();
-    const TrashFolder trash = openTrashFor(folder, *mount);
+    const TrashFolder trash = openTrashFor(folder, *mount, refusal);
     if (!trash.trash.isOpen())
         return lastError();
-    const Descriptor files(openOwnFolder(trash.trash.get(), "files"));
-    const Descriptor info(openOwnFolder(trash.trash.get(), "info"));
-    if (!files.isOpen() || !info.isOpen())
+    const Descriptor files(openOwnFolder(trash.trash.get(), "files", refusal));
+    if (!files.isOpen())
+        return lastError();
+    const Descriptor info(openOwnFolder(trash.trash.get(), "info", refusal));
+    if (!info.isOpen())
         return lastError();
     const QByteArray record = trashInfo(recordedPath(folder, name, trash.top, path));
     for (int attempt = 1; attempt <= NumberedNames + RandomNames; ++attempt) {
@@ -263,17 +273,23 @@ int putIntoTrash(int folder, const QByteArray &name, const QByteArray &path, Pla
 int MoveToTrashAt(int folder, const QByteArray &name, const QByteArray &path, QString *errorText)
 {
     bool linkFailed = false;
-    const int error = putIntoTrash(folder, name, path, Placing::Move, linkFailed);
-    return error == 0 ? 0 : failWith(error, path, errorText);
+    QString refusal;
+    const int error = putIntoTrash(folder, name, path, Placing::Move, linkFailed, refusal);
+    if (error == 0)
+        return 0;
+    return refusal.isEmpty() ? failWith(error, path, errorText) : failWith(refusal, path, errorText);
 }
 
 int BackUpToTrashAt(int folder, const QByteArray &name, const QByteArray &path,
                     const std::function<bool()> &replacementReady, QString *errorText)
 {
     bool linkFailed = false;
-    const int error = putIntoTrash(folder, name, path, Placing::Link, linkFailed);
+    QString refusal;
+    const int error = putIntoTrash(folder, name, path, Placing::Link, linkFailed, refusal);
     if (error == 0)
         return 0;
+    if (!refusal.isEmpty())
+        return failWith(refusal, path, errorText);
     if (!linkFailed)
         return failWith(error, path, errorText);
     // The trash's file system takes no link (FAT) or no more of them: the item is moved,

@@ -8,6 +8,7 @@
 #include "platform/file_handles.h"
 #include "platform/testing/ftp_test_server.h"
 #include "platform/testing/killed_child.h"
+#include "platform/testing/planted_entries.h"
 #include "platform/testing/print_to.h"
 #include "platform/testing/unprivileged_scope.h"
 #include "platform/testing/write_faults.h"
@@ -641,6 +642,27 @@ TEST_F(DeleteTest, ABindMountedSideUsesTheTrashOfItsMount)
     EXPECT_EQ(read(trash + "/files/b.txt"), "deleted");
     EXPECT_TRUE(read(trash + "/info/b.txt.trashinfo").contains("\nPath=b.txt\n")) << "kept below the mount's top";
     EXPECT_EQ(trashed(), QStringList());
+}
+
+// Another user who made the trash folder at the top of a side's mount keeps a copy with
+// the trash backup from going on: the failure names that folder and its owner.
+TEST_F(DeleteTest, ATrashFolderOfAnotherUserIsNamedWithItsOwner)
+{
+    file("elsewhere/a.txt", "old");
+    file("one/a.txt", "new");
+    const std::optional<platform::testing::OtherUser> other = platform::testing::otherUser();
+    const platform::testing::BindMount bound(tree("elsewhere"), tree("two"));
+    if (!other || !bound.isMounted())
+        GTEST_SKIP() << "only the superuser can mount and make another user";
+    const QString trash = tree("two/.Trash-" + QString::number(::geteuid()));
+    ASSERT_EQ(::mkdir(QFile::encodeName(trash).constData(), 0700), 0);
+    ASSERT_EQ(::chown(QFile::encodeName(trash).constData(), other->uid, other->gid), 0);
+    CopyOperation copy(0);
+    run(copy, rows({"a.txt"}), localSides(true));
+    EXPECT_EQ(copy.filesCopied(), 0);
+    EXPECT_EQ(read(tree("two/a.txt")), "old");
+    EXPECT_TRUE(m_errorList.contains("ごみ箱のフォルダ " + trash + " は他のユーザー (" + other->name + ") が所有しています"))
+        << m_errorList.toStdString();
 }
 
 TEST_F(DeleteTest, AFailedDeleteIsListedAndNotCounted)
