@@ -101,6 +101,7 @@ TEST_F(RuntimeFolderTest, SharedFolderIsTakenOnlyWhenPrivateAndOurs)
         }
     }
     ::umask(previousMask);
+    testing::skipWithoutOtherUser();
 }
 
 // A folder that nobody can make gives no lock folder, and the message names it.
@@ -190,6 +191,7 @@ TEST(ProgramFolder, OnlyAFolderOfTheUsersOwnThatNobodyElseMayWriteServes)
         qunsetenv("XDG_DATA_HOME");
     else
         qputenv("XDG_DATA_HOME", savedDataHome);
+    testing::skipWithoutOtherUser();
 }
 
 } // namespace

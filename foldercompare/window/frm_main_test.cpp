@@ -228,6 +228,7 @@ TEST_F(FrmMainTest, APlantedSettingsFileIsNamedAndLeftAlone)
             << m_dialogs.prompts()[0].toStdString();
         EXPECT_EQ(platform::testing::entryState(m_ini), planted);
     }
+    platform::testing::skipWithoutOtherUser();
 }
 
 TEST_F(FrmMainTest, InstanceOneRestoresAndSavesTheLastRun)

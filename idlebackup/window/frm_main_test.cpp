@@ -113,6 +113,7 @@ TEST_F(FrmMainTest, PlantedFilesAreNamedAndLeftAlone)
         EXPECT_EQ(platform::testing::entryState(m_ini), before);
     }
     EXPECT_EQ(TemporaryFolder::readFile(secret), "mine");
+    platform::testing::skipWithoutOtherUser();
 }
 
 TEST_F(FrmMainTest, LoadsChecksTheListAndRunsOnePass)

@@ -3,6 +3,8 @@
 #include <QFile>
 #include <QProcess>
 
+#include <gtest/gtest.h>
+
 #include <chrono>
 
 #include <fcntl.h>
@@ -40,6 +42,12 @@ std::optional<OtherUser> otherUser()
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
     return std::nullopt;
+}
+
+void skipWithoutOtherUser()
+{
+    if (!otherUser())
+        GTEST_SKIP() << "the cases of another user's files need the superuser, who can make one";
 }
 
 bool plant(Planted kind, const QString &path, const QByteArray &content)

@@ -24,6 +24,10 @@ struct OtherUser
 };
 std::optional<OtherUser> otherUser();
 
+// Called at the end of a test whose cases of another user's files could not run (there is
+// no other user): marks the test skipped rather than passed.
+void skipWithoutOtherUser();
+
 // What someone who may write to a folder can put at a name that a program uses.
 enum class Planted {
     OthersFile,       // a regular file that another user owns (needs otherUser())
