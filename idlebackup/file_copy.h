@@ -42,8 +42,8 @@ public:
     using common::Failure::Failure;
 };
 
-// The failure of a copy whose source is no longer the file that the walk listed: changed
-// or replaced after the walk, or removed or replaced while it was read. The next pass
+// The failure of a copy whose source is no longer the file that the walk listed: replaced
+// after the walk or given an older time, or removed or replaced while it was read. The next pass
 // decides on it again.
 class CopySourceReplaced : public common::Failure
 {
@@ -51,8 +51,8 @@ public:
     using common::Failure::Failure;
 };
 
-// The failure of a copy whose source changed while it was read: a file that is being
-// written to.
+// The failure of a copy whose source changed while it was read, or was written to
+// since the walk listed it: a file that is being written to.
 class CopySourceChanging : public common::Failure
 {
 public:
@@ -100,8 +100,8 @@ struct CopyWritten
 // device and inode; a link in the target's place is not, and is replaced). Raises
 // common::Failure for every failure, CopySourceIsLink when a link stands at a source
 // that is not to be followed, CopySourceReplaced when the source is not the file the
-// walk listed, CopySourceChanging when it changed while it was read (unless it
-// keepsChangedRead), CopyOutOfSpace when the target's disk has no room; no temporary
+// walk listed, CopySourceChanging when it was written to since the walk or while it was
+// read (unless it keepsChangedRead), CopyOutOfSpace when the target's disk has no room; no temporary
 // file then stays.
 //
 // This is the one step of the backup that writes file contents; the walks and the

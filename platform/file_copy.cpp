@@ -35,6 +35,14 @@ constexpr qint64 BufferBytesMax = qint64(1) << 20;
 // Copies for DurableCopies go in one step.
 constexpr qint64 WholeFile = std::numeric_limits<qint64>::max();
 
+// Whether `found` is the file `listed` written to since it was listed: the same file,
+// whose modification time has not gone back (a file being written to, not another one
+// renamed into its place nor an old version put back into it).
+bool writtenSinceListed(const FileIdentity &found, const FileIdentity &listed)
+{
+    return found.device == listed.device && found.inode == listed.inode && found.modifiedNs >= listed.modifiedNs;
+}
+
 // Errors by which a file system refuses a way of copying that another way may do.
 bool anotherWayMayDo(int error)
 {
@@ -297,8 +305,14 @@ CopyWrite WriteCopy(const CopySource &source, const std::shared_ptr<const Descri
         return failed(CopyWrite::Failure::Read, errno);
     if (!S_ISREG(before.st_mode))
         return failed(CopyWrite::Failure::SourceNotRegular, EINVAL);
-    if (source.expected && IdentityOf(before) != *source.expected)
-        return failed(CopyWrite::Failure::SourceNotExpected, 0);
+    if (source.expected && IdentityOf(before) != *source.expected) {
+        if (!writtenSinceListed(IdentityOf(before), *source.expected))
+            return failed(CopyWrite::Failure::SourceNotExpected, 0);
+        // A file written to since it was listed is read only by a caller that keeps
+        // what it reads of a changing file: any other would drop the copy anyway.
+        if (!source.keepsChangedRead)
+            return failed(CopyWrite::Failure::SourceChanged, 0);
+    }
 
     const int target = folder->get();
     Temporary temporary = makeTemporaryBeside(target, name);

@@ -221,13 +221,15 @@ struct CopySource
     // fails with ELOOP.
     bool followsLink = true;
     // The file that the caller found there (device, inode, size and modification time):
-    // another file in its place, or this one changed since, is not copied. None: any
-    // regular file there is copied.
+    // another file in its place, or this one with an older time, is not copied
+    // (SourceNotExpected); this one written to since fails as SourceChanged, unread
+    // unless keepsChangedRead. None: any regular file there is copied.
     std::optional<FileIdentity> expected;
     // A source that changes while it is read (its size or modification time, or the
     // bytes read; still the same file) leaves the copy of what was read, with the times
     // seen at the open (CopyWrite::sourceChanged), rather than failing: for a file that
-    // is written to all the time, whose copy would otherwise never be whole.
+    // is written to all the time, whose copy would otherwise never be whole. Such a
+    // source written to since the caller found it is read as it is at the open.
     bool keepsChangedRead = false;
 };
 
@@ -248,7 +250,7 @@ struct CopyWrite
         // bits, its sync or its close.
         Write,
         // The source changed while it was read (its size or modification time, or the
-        // bytes read).
+        // bytes read), or was written to since the caller found it (CopySource::expected).
         SourceChanged,
         // The source's name no longer leads to the file read: removed or replaced.
         SourceReplaced,
