@@ -209,6 +209,8 @@ void BackupWork::BackUpEntry(const QString &original, const QString &destination
         return;
     if (S_ISREG(info.st_mode)) {
         const QString copyPath = FileCopyPath(original, destinationFolder);
+        if (nameHeldByAnotherFile(original, info, copyPath))
+            return;
         CopyFileOnly(original, copyPath);
         if (syncMode)
             copyFileOnly(copyPath, original, Way::SyncToOriginal);
@@ -355,6 +357,31 @@ void BackupWork::copyFileOnly(const QString &OrgPath, const QString &BakPath, Wa
         }
     }
     m_pacer.BreakeTime(0);
+}
+
+bool BackupWork::nameHeldByAnotherFile(const QString &original, const struct stat &info, const QString &copyPath)
+{
+    if (drives().mounts.timeGrain(copyPath) != TimeGrain::Fat)
+        return false;
+    const Descriptor folder = OpenFolder(platform::BytesOfText(ParentFolderOf(copyPath)));
+    std::vector<FolderEntry> listed;
+    if (!folder.isOpen() || ListFolderAt(folder.get(), ListingDepth::KindsOnly, listed) != 0)
+        return false;
+    const QByteArray name = platform::BytesOfText(FileNameOf(copyPath));
+    const QByteArray heldName = NamesByFolding(listed).nameFor(name);
+    struct stat held;
+    if (heldName == name || ::fstatat(folder.get(), heldName.constData(), &held, AT_SYMLINK_NOFOLLOW) != 0
+        || !S_ISREG(held.st_mode) || IsCopyUnderFoldedName(info.st_mtim, info.st_size, held.st_mtim, held.st_size))
+        return false;
+    const QByteArray originalPath = platform::BytesOfText(original);
+    const QByteArray backupPath = platform::BytesOfText(copyPath);
+    if (m_settings.SyncMode == 1)
+        listFailure(FailureItem(DisplayPath(originalPath) + QStringLiteral("<->") + DisplayPath(backupPath),
+                                FailureKind::BothChanged),
+                    nameHeldReason(heldName));
+    else
+        recordFoldedDuplicate(originalPath, backupPath, heldName);
+    return true;
 }
 
 void BackupWork::CopyFoldersAndFiles(const QString &OrgPath, const QString &BakPath, const QString &path)

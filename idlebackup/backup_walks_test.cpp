@@ -953,7 +953,8 @@ TEST_F(WalkTest, AFileAlwaysBeingWrittenStillGetsABackup)
 // On a disk that folds letter case, a backup under a name that differs from an
 // original's in case only was made from another file, unless the two agree in size and
 // time (a rename in case only): sync mode copies neither over the other and lists the
-// pair, saying which backup holds the name, until the user settles it.
+// pair, saying which backup holds the name, until the user settles it; so for the backup
+// of a single-file entry.
 TEST_F(WalkTest, FatSyncNeverCopiesAnotherFilesBackupOverAnOriginal)
 {
     platform::testing::FatFileSystem disk;
@@ -989,6 +990,25 @@ TEST_F(WalkTest, FatSyncNeverCopiesAnotherFilesBackupOverAnOriginal)
     EXPECT_EQ(treeOf(disk.path() + "/twins"), QStringList{"a.txt"});
     EXPECT_EQ(read(disk.path() + "/twins/a.txt"), "lower file a, only copy v1");
     EXPECT_EQ(errors(), "");
+
+    // A single-file entry is no different, and backup mode lists it as the file it keeps
+    // without a backup.
+    ASSERT_TRUE(QDir().mkpath(disk.path() + "/single"));
+    const QString otherBackup = disk.path() + "/single/A.txt";
+    platform::testing::TemporaryFolder::saveFile(otherBackup, "UPPER file A v2 edited", true);
+    setModified(otherBackup, 1600007200);
+    for (const int mode : {1, 0}) {
+        SCOPED_TRACE(mode == 1 ? "sync mode" : "backup mode");
+        m_settings.SyncMode = mode;
+        m_grid.setTextMatrix(1, BakListColumn::Errors, "");
+        backUp(lower, disk.path() + "/single");
+        EXPECT_EQ(read(lower), "lower file a, only copy v1");
+        EXPECT_EQ(read(otherBackup), "UPPER file A v2 edited");
+        const QString item = lower + (mode == 1 ? "<->" : "->") + disk.path() + "/single/a.txt"
+                             + (mode == 1 ? "(両方変更)" : "(COPY)");
+        EXPECT_EQ(m_work.failureReasons(1),
+                  item + "\n　名前が別のファイルのバックアップ A.txt と重なります。コピー先は大文字と小文字を区別しません。");
+    }
 }
 
 // In backup mode such a backup of another file neither is replaced by the original whose

@@ -219,6 +219,11 @@ private:
                   const QByteArray &below, const QByteArray &relative, Way way);
     void copyTree(const Drives &drives, WalkFolder &source, TargetFolder &target, const QByteArray &relative, Way way);
     void copyFileOnly(const QString &OrgPath, const QString &BakPath, Way way);
+    // Whether the disk of `copyPath`, the backup of the single file `original` (examined
+    // as `info`), folds letter case and holds another file's backup under a name that
+    // differs from the backup's in case only (IsCopyUnderFoldedName): the file is then
+    // listed, as copyFileEntry lists it, and copied in neither direction.
+    bool nameHeldByAnotherFile(const QString &original, const struct stat &info, const QString &copyPath);
     // Whether sync mode copies the file `source` (at `sourcePath`) over `target` (at
     // `targetPath`), one of them in the backup as `way` tells: only a newer file is
     // copied (NewerOf, to two seconds with `twoSeconds`). A link in the backup is never read nor replaced, and a link in
