@@ -151,12 +151,13 @@ void FtpTestServer::trickle(const QString &path)
 
 void FtpTestServer::recordCommands()
 {
-    addArguments({QStringLiteral("--log-commands")});
+    addArguments({QStringLiteral("--log-commands"), m_commandLog.filePath(QStringLiteral("commands.log"))});
 }
 
 QStringList FtpTestServer::commands()
 {
-    return linesAfter(QStringLiteral("COMMAND "));
+    const QByteArray logged = TemporaryFolder::readFile(m_commandLog.filePath(QStringLiteral("commands.log")));
+    return QString::fromUtf8(logged).split(u'\n', Qt::SkipEmptyParts);
 }
 
 SilentServer::SilentServer()

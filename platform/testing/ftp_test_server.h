@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/testing/script_process.h"
+#include "platform/testing/temporary_folder.h"
 
 #include <QDateTime>
 #include <QString>
@@ -75,14 +76,16 @@ public:
     // RETR of `path` sends one byte every 0.2 s, without end.
     void trickle(const QString &path);
 
-    // From the next start() on, the server keeps the commands it receives after the
-    // login; commands() gives them ("RETR /pub/a.txt"), in order, since that start.
+    // From the next start() on, the server logs the commands it receives after the login
+    // into a file of its own; commands() gives them ("RETR /pub/a.txt"), in order, since
+    // that start. However many there are, the server never waits for the test to read them.
     void recordCommands();
     QStringList commands();
 
 private:
     QString m_user;
     QString m_password;
+    TemporaryFolder m_commandLog;
 };
 
 // An FTP proxy of the "USER name@host:port" kind: it logs in at host:port as name and

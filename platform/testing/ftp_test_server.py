@@ -25,7 +25,8 @@ server ROOT USER PASSWORD [OPTION | FOLDER LISTING]...
     --no-mlsd            neither offers nor knows MLST and MLSD
     --refuse-to-send P   answers RETR of the path P ("/pub/secret.txt") with
                          "550 Permission denied."
-    --log-commands       prints each command after the login as "COMMAND <line>"
+    --log-commands F     writes each command after the login as a line of the file F,
+                         which it empties first
     --drop-store-after N closes the data and the control connection of a STOR once it has
                          received N bytes, keeping those bytes on disk, as a server whose
                          connection breaks during an upload
@@ -129,7 +130,7 @@ class RawNameHandler(FTPHandler):
     hide_dot_files = False
     options_as_names = False
     refused_sends = set()
-    log_commands = False
+    command_log = None
     listing_all = False
     endless_listings = set()
     trickled_sends = set()
@@ -141,8 +142,9 @@ class RawNameHandler(FTPHandler):
         say("LOGIN " + username)
 
     def pre_process_command(self, line, cmd, arg):
-        if self.log_commands and self.authenticated:
-            say("COMMAND " + line.encode("utf8", "surrogateescape").decode("utf8", "replace"))
+        if self.command_log and self.authenticated:
+            self.command_log.write(line.encode("utf8", "surrogateescape").decode("utf8", "replace") + "\n")
+            self.command_log.flush()
         self.listing_all = cmd == "LIST" and arg.lower() in LIST_OPTIONS
         asked = "LIST -a" if cmd == "LIST" and arg.startswith("-") else cmd
         if self.authenticated and asked in self.refused_commands:
@@ -243,7 +245,8 @@ def run_server(root, user, password, options, crafted_listings):
     handler.endless_listings = set(value for name, value in options if name == "--list-without-end")
     handler.trickled_sends = set(value for name, value in options if name == "--trickle")
     handler.hide_dot_files = ("--hide-dot-files", None) in options
-    handler.log_commands = ("--log-commands", None) in options
+    logs = [value for name, value in options if name == "--log-commands"]
+    handler.command_log = open(logs[-1], "w", encoding="utf8") if logs else None
     handler.options_as_names = ("--list-options-as-names", None) in options
     handler.refuse_rename_over_existing = ("--refuse-rename-over-existing", None) in options
     handler.vanishing_renames = [sum(int(value) for name, value in options if name == "--vanish-before-rename")]
@@ -341,11 +344,11 @@ def server_arguments(arguments):
     while rest:
         name = rest.pop(0)
         if name in ("--refuse", "--refuse-to-send", "--list-without-end", "--trickle", "--drop-store-after",
-                    "--vanish-before-rename"):
+                    "--vanish-before-rename", "--log-commands"):
             options.append((name, rest.pop(0)))
         elif name == "--drop-store-of":
             options.append((name, (rest.pop(0), int(rest.pop(0)))))
-        elif name in ("--hide-dot-files", "--no-mlsd", "--log-commands", "--list-options-as-names",
+        elif name in ("--hide-dot-files", "--no-mlsd", "--list-options-as-names",
                       "--refuse-rename-over-existing"):
             options.append((name, None))
         elif name.startswith("--"):
