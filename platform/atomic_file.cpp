@@ -1,5 +1,6 @@
 #include "platform/atomic_file.h"
 
+#include "platform/copy_writer_hooks.h"
 #include "platform/file_handles.h"
 
 #include <QAtomicInteger>
@@ -242,7 +243,9 @@ int lookUpInFolder(int folder, const QByteArray &name, ResolvedTarget &target)
 int createTemporary(int folder, const QByteArray &temporary, mode_t mode)
 {
     const QByteArray home = folder == AT_FDCWD ? folderOf(temporary) : QByteArrayLiteral(".");
-    const int unnamed = ::openat(folder, home.constData(), O_WRONLY | O_TMPFILE | O_CLOEXEC, mode);
+    const int unnamed = copyWriterHooks().refuseUnnamedFiles
+                            ? (errno = EOPNOTSUPP, -1)
+                            : ::openat(folder, home.constData(), O_WRONLY | O_TMPFILE | O_CLOEXEC, mode);
     if (unnamed >= 0) {
         const QByteArray self = QByteArrayLiteral("/proc/self/fd/") + QByteArray::number(unnamed);
         if (::linkat(AT_FDCWD, self.constData(), folder, temporary.constData(), AT_SYMLINK_FOLLOW) == 0)

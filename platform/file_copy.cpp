@@ -1,6 +1,7 @@
 #include "platform/file_copy.h"
 
 #include "platform/atomic_file.h"
+#include "platform/copy_writer_hooks.h"
 #include "platform/descriptor.h"
 #include "platform/file_handles.h"
 
@@ -239,7 +240,8 @@ Placement WrittenCopy::place(const BeforePlace &beforePlace)
         return placement;
     };
     const int folder = m_folder->get();
-    if (!TargetState::at(folder, m_targetName).sameAs(m_decided)) {
+    struct stat seen;
+    if (!TargetState::at(folder, m_targetName, &seen).sameAs(m_decided)) {
         placement.outcome = Placement::Outcome::TargetChanged;
         return placement;
     }
@@ -247,13 +249,20 @@ Placement WrittenCopy::place(const BeforePlace &beforePlace)
         if (const std::optional<QString> refusal = beforePlace([this] { return temporaryThere(); }))
             return failed(*refusal, 0);
     }
-    if (const int error = rename()) {
-        if (error == EEXIST) {
+    if (const auto &beforeRename = copyWriterHooks().beforeRename)
+        beforeRename(folder, m_targetName);
+    bool targetChanged = false;
+    if (const int error = rename(m_decided.present && S_ISREG(seen.st_mode), targetChanged)) {
+        if (targetChanged) {
             placement.outcome = Placement::Outcome::TargetChanged;
             return placement;
         }
         if (error == ENOENT && !temporaryThere())
             return failed(QStringLiteral("新しい内容の一時ファイルが名前を変える前に消えました"), error);
+        if (!m_displacedKept.isEmpty())
+            return failed(QStringLiteral("別のプログラムが保存した内容を元の名前に戻せませんでした（%1 にあります）")
+                              .arg(QFile::decodeName(m_displacedKept)),
+                          error);
         return failed(SystemErrorText(error), error);
     }
     m_temporaryName.clear();
@@ -261,18 +270,68 @@ Placement WrittenCopy::place(const BeforePlace &beforePlace)
     return placement;
 }
 
-int WrittenCopy::rename() const
+namespace {
+
+// Errors by which a file system refuses a flag of renameat2 that it does not offer.
+bool flagRefused(int error)
+{
+    return error == EINVAL || error == ENOSYS || error == EOPNOTSUPP;
+}
+
+} // namespace
+
+int WrittenCopy::rename(bool exchange, bool &targetChanged)
 {
     const int folder = m_folder->get();
-    if (!m_decided.present) {
-        if (::renameat2(folder, m_temporaryName.constData(), folder, m_targetName.constData(), RENAME_NOREPLACE) == 0)
+    const char *temporary = m_temporaryName.constData();
+    const char *target = m_targetName.constData();
+    const bool flagsOffered = !copyWriterHooks().refuseRenameFlags;
+    bool noReplace = !m_decided.present;
+    if (exchange && flagsOffered) {
+        if (::renameat2(folder, temporary, folder, target, RENAME_EXCHANGE) == 0)
+            return checkDisplaced(targetChanged);
+        const int error = errno;
+        // Where the file system exchanges nothing, the look before stands alone.
+        if (flagRefused(error))
+            return ::renameat(folder, temporary, folder, target) == 0 ? 0 : errno;
+        // Nothing at the target any more (its trash backup took it): the copy takes the
+        // name while nothing else does.
+        if (error != ENOENT || !temporaryThere())
+            return error;
+        noReplace = true;
+    }
+    if (noReplace && flagsOffered) {
+        if (::renameat2(folder, temporary, folder, target, RENAME_NOREPLACE) == 0)
             return 0;
+        targetChanged = errno == EEXIST;
         // A file system that does not take the flag refuses it so; the look before
         // stands alone there.
-        if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP)
+        if (!flagRefused(errno))
             return errno;
     }
-    return ::renameat(folder, m_temporaryName.constData(), folder, m_targetName.constData()) == 0 ? 0 : errno;
+    return ::renameat(folder, temporary, folder, target) == 0 ? 0 : errno;
+}
+
+int WrittenCopy::checkDisplaced(bool &targetChanged)
+{
+    const int folder = m_folder->get();
+    const char *temporary = m_temporaryName.constData();
+    // The exchange moved the displaced file's change time; the rest tells it.
+    struct stat displaced;
+    if (::fstatat(folder, temporary, &displaced, AT_SYMLINK_NOFOLLOW) == 0
+        && IdentityOf(displaced) == m_decided.identity) {
+        ::unlinkat(folder, temporary, 0);
+        return 0;
+    }
+    // Another program saved the target at the last moment: its file goes back to its name.
+    targetChanged = true;
+    if (::renameat2(folder, temporary, folder, m_targetName.constData(), RENAME_EXCHANGE) == 0)
+        return EEXIST;
+    const int error = errno;
+    targetChanged = false;
+    m_displacedKept = m_temporaryName;
+    m_temporaryName.clear();
+    return error;
 }
 
 bool WrittenCopy::temporaryThere() const

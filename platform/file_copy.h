@@ -187,25 +187,41 @@ public:
     void setBytes(qint64 bytes) { m_bytes = bytes; }
     // Puts the copy in place. The target is looked at again in the folder: when it is
     // not in the state the copy was decided on, the copy is dropped (TargetChanged).
-    // Else `beforePlace` runs, the copy is renamed over the target (a link there is
+    // Else `beforePlace` runs, the copy takes the target's name (a link there is
     // replaced, never written through) and gets its times once more where the rename
-    // took them (KeepTimesAfterRename). A copy decided on for a target that was not there
-    // takes the name only while nothing is there (RENAME_NOREPLACE, where the file system
-    // takes it): a file made after the look is TargetChanged too. A temporary file that
-    // another program removed before the rename fails the placing, saying so. Unless it
-    // was placed, the target is as it was but for what `beforePlace` did.
+    // took them (KeepTimesAfterRename). Where the file system exchanges two names
+    // (RENAME_EXCHANGE: ext4, xfs, btrfs, tmpfs), the copy is exchanged with the target,
+    // and the file displaced is removed only once it is found to be the file decided on;
+    // a file that another program saved there after the look goes back to its name
+    // (TargetChanged). A copy decided on for a target that was not there takes the name
+    // only while nothing is there (RENAME_NOREPLACE, where the file system takes it): a
+    // file made after the look is TargetChanged too. Elsewhere the look stands alone. A
+    // temporary file that another program removed before the rename fails the placing,
+    // saying so. Unless it was placed, the target is as it was but for what
+    // `beforePlace` did.
     Placement place(const BeforePlace &beforePlace = {});
 
 private:
-    // Renames the temporary file over the target, never over a file made where the copy
-    // was decided on none; 0, or the system's error number (EEXIST: a file was made).
-    int rename() const;
+    // Gives the temporary file the target's name: with `exchange` (a regular file was
+    // decided on and is there), by exchanging the two (RENAME_EXCHANGE) and checking the
+    // file displaced; where none was decided on, never over a file made since
+    // (RENAME_NOREPLACE); else, or where the file system takes neither flag, by a plain
+    // rename. 0, or the system's error number; `targetChanged` when the target was not
+    // the one decided on and stays as it was.
+    int rename(bool exchange, bool &targetChanged);
+    // After the exchange: removes the displaced file when it is the one decided on (its
+    // identity, size and modification time to the nanosecond), else exchanges the two
+    // back. Returns as rename() does; a failure to exchange back keeps the displaced file
+    // under the temporary name (m_displacedKept).
+    int checkDisplaced(bool &targetChanged);
     // Whether the temporary file is still there, not removed by anyone since.
     bool temporaryThere() const;
 
     std::shared_ptr<const Descriptor> m_folder;
     QByteArray m_temporaryName; // empty once placed
     QByteArray m_targetName;
+    // Another program's file that could not be exchanged back to the target's name.
+    QByteArray m_displacedKept;
     struct timespec m_times[2];
     TargetState m_decided;
     qint64 m_bytes = 0;

@@ -1,5 +1,6 @@
 #include "platform/file_copy.h"
 
+#include "platform/copy_writer_hooks.h"
 #include "platform/descriptor.h"
 #include "platform/folder_descent.h"
 #include "platform/testing/print_to.h"
@@ -14,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <limits>
 #include <fcntl.h>
 #include <sys/stat.h>
 
@@ -172,6 +174,117 @@ TEST(DurableCopies, ANearlyFullDiskFailsOnlyWhatOneCopyAtATimeWould)
     EXPECT_EQ(QFileInfo(small.filePath("a.bin")).size(), 100 * 1024);
     EXPECT_EQ(QFileInfo(small.filePath("b.bin")).size(), 500 * 1024);
     EXPECT_EQ(entries(small.path()), (QStringList{"a.bin", "b.bin"}));
+}
+
+// Writes the copy of `source` beside `target` in its folder, decided on the target as it
+// is now, synced on its own.
+std::unique_ptr<WrittenCopy> writtenCopy(const QString &source, const QString &target)
+{
+    const QFileInfo entry(target);
+    auto folder = std::make_shared<const Descriptor>(OpenFolder(QFile::encodeName(entry.path())));
+    const QByteArray name = QFile::encodeName(entry.fileName());
+    CopyWrite write = WriteCopy(CopySource{AT_FDCWD, QFile::encodeName(source), true, std::nullopt}, folder, name,
+                                TargetState::at(folder->get(), name), true, std::numeric_limits<qint64>::max());
+    EXPECT_EQ(write.failure, CopyWrite::Failure::None);
+    return std::move(write.written);
+}
+
+// The hooks of the copy writer for one test, taken away at its end.
+class HookedCopyWriter : public ::testing::Test
+{
+protected:
+    void TearDown() override { setCopyWriterHooks({}); }
+};
+
+// A copy takes its target's name whatever the file system offers: temporary files made
+// unnamed or under their names, a target taken by exchange or where none was only while
+// none is, or both by a plain rename; it keeps its times, and no temporary stays.
+TEST_F(HookedCopyWriter, ACopyTakesItsNameWhateverTheFileSystemOffers)
+{
+    TemporaryFolder folder;
+    const QString source = folder.writeFile("source.bin", pattern(70000));
+    const struct timespec times[2] = {{1000000000, 5}, {1234567890, 123456789}};
+    ::utimensat(AT_FDCWD, QFile::encodeName(source).constData(), times, 0);
+    for (const bool unnamed : {true, false}) {
+        for (const bool flags : {true, false}) {
+            for (const bool existing : {true, false}) {
+                SCOPED_TRACE(std::string(unnamed ? "unnamed temporaries" : "named temporaries")
+                             + (flags ? ", renameat2 flags" : ", plain renames")
+                             + (existing ? ", over a file" : ", where none was"));
+                CopyWriterHooks hooks;
+                hooks.refuseUnnamedFiles = !unnamed;
+                hooks.refuseRenameFlags = !flags;
+                setCopyWriterHooks(hooks);
+                const QString target = folder.filePath("target/a.bin");
+                QDir(folder.filePath("target")).removeRecursively();
+                folder.makeFolder("target");
+                if (existing)
+                    folder.writeFile("target/a.bin", "old");
+                const std::unique_ptr<WrittenCopy> copy = writtenCopy(source, target);
+                ASSERT_TRUE(copy);
+                EXPECT_EQ(copy->place().outcome, Placement::Outcome::Placed);
+                EXPECT_EQ(TemporaryFolder::readFile(target), pattern(70000));
+                struct stat info;
+                ASSERT_EQ(::stat(QFile::encodeName(target).constData(), &info), 0);
+                EXPECT_EQ(info.st_mtim.tv_nsec, times[1].tv_nsec);
+                EXPECT_EQ(entries(folder.filePath("target")), QStringList{"a.bin"});
+            }
+        }
+    }
+}
+
+// Another program at the moment a copy takes its target's name: a file saved over the
+// target, in place or as a new file, goes back to its name and the copy is dropped; so
+// is a file made where none was; a temporary file swept away fails the placing, saying
+// so. The target is then as the other program left it, and no temporary stays once the
+// copy is dropped.
+TEST_F(HookedCopyWriter, AnotherProgramAtThePlacementKeepsWhatItDid)
+{
+    TemporaryFolder folder;
+    const QString source = folder.writeFile("source.bin", "the copy");
+    enum class Act { SaveInPlace, SaveAsNewFile, MakeWhereNoneWas, SweepTheTemporary };
+    const struct
+    {
+        const char *name;
+        Act act;
+        Placement::Outcome outcome;
+        const char *left;
+    } cases[] = {
+        {"saved in place", Act::SaveInPlace, Placement::Outcome::TargetChanged, "old saved"},
+        {"saved as a new file", Act::SaveAsNewFile, Placement::Outcome::TargetChanged, " saved"},
+        {"made where none was", Act::MakeWhereNoneWas, Placement::Outcome::TargetChanged, " saved"},
+        {"the temporary swept away", Act::SweepTheTemporary, Placement::Outcome::Failed, "old"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString target = folder.filePath("target/a.bin");
+        QDir(folder.filePath("target")).removeRecursively();
+        folder.makeFolder("target");
+        if (c.act != Act::MakeWhereNoneWas)
+            folder.writeFile("target/a.bin", "old");
+        std::unique_ptr<WrittenCopy> copy = writtenCopy(source, target);
+        ASSERT_TRUE(copy);
+        CopyWriterHooks hooks;
+        hooks.beforeRename = [&](int, const QByteArray &) {
+            if (c.act == Act::SweepTheTemporary) {
+                for (const QString &name : entries(folder.filePath("target")))
+                    if (name != "a.bin")
+                        QFile::remove(folder.filePath("target/" + name));
+                return;
+            }
+            TemporaryFolder::saveFile(target, " saved", c.act != Act::SaveInPlace);
+        };
+        setCopyWriterHooks(hooks);
+        const Placement placement = copy->place();
+        setCopyWriterHooks({});
+        copy.reset();
+        EXPECT_EQ(placement.outcome, c.outcome);
+        if (c.act == Act::SweepTheTemporary) {
+            EXPECT_EQ(placement.reason, QStringLiteral("新しい内容の一時ファイルが名前を変える前に消えました"));
+        }
+        EXPECT_EQ(TemporaryFolder::readFile(target), c.left);
+        EXPECT_EQ(entries(folder.filePath("target")), QStringList{"a.bin"});
+    }
 }
 
 // A file system whose descriptor for the syncs cannot be opened (none is left) is not
