@@ -814,16 +814,13 @@ void FtpRemoveRemoteFolder(const QByteArray &path)
     sendCheckedRemoval("RMD", path);
 }
 
-void FtpRemoveLeftoverTemporaryFiles(const QByteArray &folder)
+void FtpRemoveLeftoverTemporaryFiles(const QByteArray &folder, const FtpFolder &listed)
 {
     requireConnection();
-    platform::FtpFolderReply reply;
-    if (!module().session->list(folder, reply).ok())
-        return;
     const QByteArray separator = folder.endsWith('/') ? QByteArray() : QByteArray("/");
-    for (const platform::FtpListEntry &entry : parsedListing(reply).entries)
-        if (!entry.folder && !entry.link && platform::isLeftoverTemporaryFileName(entry.name))
-            module().session->command("DELE " + folder + separator + entry.name);
+    for (const FtpFolderEntry &entry : listed.entries)
+        if (!entry.folder && !entry.link && platform::isLeftoverTemporaryFileName(entry.remoteName))
+            module().session->command("DELE " + folder + separator + entry.remoteName);
 }
 
 QByteArray FtpRemoteFolder()

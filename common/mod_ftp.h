@@ -185,12 +185,6 @@ void FtpDeleteRemoteFile(const QByteArray &path);
 // still listed.
 void FtpRemoveRemoteFolder(const QByteArray &path);
 
-// Deletes from the remote folder `folder` (not below it) the files whose names are the
-// temporary names of uploads of ours killed before they ended
-// (platform::isLeftoverTemporaryFileName). Failures, a folder that is not there too,
-// are passed over.
-void FtpRemoveLeftoverTemporaryFiles(const QByteArray &folder);
-
 // One entry of a folder as FtpReadFolder reads it.
 struct FtpFolderEntry
 {
@@ -214,6 +208,11 @@ struct FtpFolder
     // server's order, made printable as FtpListDetails gives them.
     QStringList refusedNames;
 };
+
+// Deletes from the remote folder `folder` (not below it) the files of its listing `listed`
+// (FtpReadFolder) whose names are the temporary names of uploads of ours killed before
+// they ended (platform::isLeftoverTemporaryFileName). Failures are passed over.
+void FtpRemoveLeftoverTemporaryFiles(const QByteArray &folder, const FtpFolder &listed);
 
 // The current folder in the server's bytes.
 QByteArray FtpRemoteFolder();

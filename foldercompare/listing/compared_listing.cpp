@@ -6,31 +6,129 @@
 
 namespace foldercompare::listing {
 
+namespace {
+
+// The same name as the other kind: "a" for "a/", "a/" for "a".
+QString otherKind(const QString &relative)
+{
+    return relative.endsWith(u'/') ? relative.chopped(1) : relative + u'/';
+}
+
+} // namespace
+
 struct ComparedListing::Data
 {
+    // A record of the listing and its place among the records.
+    struct Indexed
+    {
+        FileInfoRecord record;
+        qsizetype ordinal = 0;
+    };
+    // What the program left at a path: an entry, or nothing; `replacesBelow`: nothing
+    // of the listing below it holds any more.
+    struct Note
+    {
+        std::optional<Entry> entry;
+        bool replacesBelow = true;
+    };
+
     QString root;
     bool singleFile = false;
     QByteArray listing;
     std::optional<GatheringFacts> facts;
     // The records by relative path, views into `listing`; made at the first look-up, so
     // that a comparison that no operation follows costs nothing more.
-    std::optional<QHash<QByteArrayView, FileInfoRecord>> records;
+    std::optional<QHash<QByteArrayView, Indexed>> records;
+    QHash<QString, Note> notes;
 
-    const QHash<QByteArrayView, FileInfoRecord> &index()
+    const QHash<QByteArrayView, Indexed> &index()
     {
         if (!records) {
             records.emplace();
             FileInfoLogReader reader(root, listing);
+            qsizetype ordinal = 0;
             while (const std::optional<FileInfoRecord> record = reader.next())
-                records->insert(record->path, *record);
+                records->insert(record->path, {*record, ordinal++});
         }
         return *records;
+    }
+
+    // The entry of the listing for `relative`.
+    std::optional<Entry> listed(const QString &relative)
+    {
+        const QHash<QByteArrayView, Indexed> &records = index();
+        auto found = records.cend();
+        if (singleFile) {
+            found = records.cbegin();
+        } else {
+            const QByteArray key = relative.toUtf8();
+            found = records.constFind(QByteArrayView(key));
+        }
+        if (found == records.cend())
+            return std::nullopt;
+        Entry entry{found->record.isFolder(), found->record.date.toByteArray(), found->record.size.toByteArray(), {}};
+        if (!entry.folder && facts && size_t(found->ordinal) < facts->files.size())
+            entry.identity = facts->files[size_t(found->ordinal)];
+        return entry;
+    }
+
+    // The key of `relative` among the notes.
+    QString noteKey(const QString &relative) const { return singleFile ? QString() : relative; }
+
+    // The note for `relative`, or for the nearest folder above it that holds nothing of
+    // the listing below it; null when there is none.
+    const Note *noteFor(const QString &relative) const
+    {
+        if (notes.isEmpty())
+            return nullptr;
+        const QString key = noteKey(relative);
+        if (const auto exact = notes.constFind(key); exact != notes.cend())
+            return &*exact;
+        for (qsizetype slash = key.lastIndexOf(u'/', key.size() - 2); slash >= 0;
+             slash = slash == 0 ? -1 : key.lastIndexOf(u'/', slash - 1)) {
+            const auto above = notes.constFind(key.left(slash + 1));
+            if (above != notes.cend() && above->replacesBelow) {
+                static const Note nothing;
+                return &nothing;
+            }
+        }
+        return nullptr;
+    }
+
+    std::optional<Entry> held(const QString &relative)
+    {
+        if (const Note *note = noteFor(relative))
+            return note->entry;
+        return listed(relative);
+    }
+
+    // What is held for `relative`, or where nothing is, for the same name as the other
+    // kind, which another row of the comparison showed.
+    std::optional<Entry> heldAsEitherKind(const QString &relative)
+    {
+        std::optional<Entry> held = this->held(relative);
+        if (!held && !relative.isEmpty())
+            held = this->held(otherKind(relative));
+        return held;
     }
 };
 
 ComparedListing::ComparedListing(QString root, bool singleFile, QByteArray listing, std::optional<GatheringFacts> facts)
-    : m_data(std::make_shared<Data>(Data{std::move(root), singleFile, std::move(listing), std::move(facts), {}}))
+    : m_data(std::make_shared<Data>(Data{std::move(root), singleFile, std::move(listing), std::move(facts), {}, {}}))
 {
+}
+
+ComparedListing::Entry ComparedListing::EntryOf(const struct stat &info)
+{
+    Entry entry;
+    entry.folder = S_ISDIR(info.st_mode);
+    entry.date = FormatLocalDate(info.st_mtim.tv_sec).toLatin1();
+    if (entry.folder)
+        return entry;
+    entry.size = QByteArray::number(qint64(info.st_size));
+    if (S_ISREG(info.st_mode))
+        entry.identity = platform::IdentityOf(info);
+    return entry;
 }
 
 const QString &ComparedListing::root() const
@@ -39,47 +137,80 @@ const QString &ComparedListing::root() const
     return m_data ? m_data->root : none;
 }
 
-std::optional<FileInfoRecord> ComparedListing::record(const QString &relative) const
+bool ComparedListing::holdsName(const QString &relative) const
 {
-    if (!m_data)
-        return std::nullopt;
-    const QHash<QByteArrayView, FileInfoRecord> &records = m_data->index();
-    if (m_data->singleFile) {
-        if (records.isEmpty())
-            return std::nullopt;
-        return *records.cbegin();
-    }
-    const QByteArray key = relative.toUtf8();
-    const auto found = records.constFind(QByteArrayView(key));
-    if (found == records.cend())
-        return std::nullopt;
-    return *found;
+    return m_data && m_data->heldAsEitherKind(relative);
 }
 
-bool ComparedListing::matches(const QString &relative, const struct stat *now) const
+bool ComparedListing::matches(const QString &relative, const struct stat *now, bool inodesKept) const
 {
-    std::optional<FileInfoRecord> listed = record(relative);
-    // A name that the listing holds as the other kind (a folder where the row is a file,
-    // or the reverse) is that entry, which another row of the comparison showed.
-    if (!listed && !relative.isEmpty())
-        listed = record(relative.endsWith(u'/') ? relative.chopped(1) : relative + u'/');
-    if (!listed || !now)
-        return !listed && !now;
-    if (listed->isFolder())
+    const std::optional<Entry> held = m_data ? m_data->heldAsEitherKind(relative) : std::nullopt;
+    if (!held || !now)
+        return !held && !now;
+    if (held->folder)
         return S_ISDIR(now->st_mode);
+    if (!S_ISREG(now->st_mode))
+        return false;
+    if (held->identity) {
+        const platform::FileIdentity seen = platform::IdentityOf(*now);
+        return seen.size == held->identity->size && seen.modifiedNs == held->identity->modifiedNs
+               && (!inodesKept || (seen.device == held->identity->device && seen.inode == held->identity->inode));
+    }
     // The line of a single file of a server carries no size.
-    return S_ISREG(now->st_mode) && listed->date == FormatLocalDate(now->st_mtim.tv_sec).toLatin1()
-           && (listed->size.isEmpty() || listed->size == QByteArray::number(qint64(now->st_size)));
+    return held->date == FormatLocalDate(now->st_mtim.tv_sec).toLatin1()
+           && (held->size.isEmpty() || held->size == QByteArray::number(qint64(now->st_size)));
+}
+
+bool ComparedListing::matchesListed(const QString &relative, const std::optional<Entry> &listed) const
+{
+    const std::optional<Entry> held = m_data ? m_data->heldAsEitherKind(relative) : std::nullopt;
+    if (!held || !listed)
+        return !held && !listed;
+    if (held->folder || listed->folder)
+        return held->folder == listed->folder;
+    return held->date == listed->date && (held->size.isEmpty() || listed->size.isEmpty() || held->size == listed->size);
 }
 
 bool ComparedListing::sameFolder(const QString &relativeFolder, const struct stat &now) const
 {
-    if (!m_data || !m_data->facts)
+    if (!m_data || !m_data->facts || m_data->noteFor(relativeFolder))
         return true;
     const auto found = m_data->facts->folders.constFind(relativeFolder.toUtf8());
     if (found == m_data->facts->folders.cend())
         return true;
     return found->first == now.st_dev && found->second == now.st_ino;
+}
+
+bool ComparedListing::unreadAtGathering(const QString &relativeFolder) const
+{
+    return m_data && m_data->facts && !m_data->noteFor(relativeFolder)
+           && m_data->facts->unreadFolders.contains(relativeFolder.toUtf8());
+}
+
+void ComparedListing::note(const QString &relative, const std::optional<Entry> &written)
+{
+    if (!m_data)
+        return;
+    Data &data = *m_data;
+    const QString key = data.noteKey(relative);
+    Data::Note note{written, true};
+    if (written && written->folder) {
+        // A folder that was there already keeps what the listing holds below it.
+        const auto known = data.notes.constFind(key);
+        note.replacesBelow = known != data.notes.cend() && known->entry && known->entry->folder
+                                 ? known->replacesBelow
+                                 : !(data.held(key) && data.held(key)->folder);
+    }
+    data.notes.insert(key, note);
+    if (!key.isEmpty())
+        data.notes.insert(otherKind(key), Data::Note{});
+}
+
+void ComparedListing::keepNotesOf(const ComparedListing &earlier)
+{
+    if (m_data && earlier.m_data && m_data != earlier.m_data && m_data->root == earlier.m_data->root
+        && m_data->listing == earlier.m_data->listing)
+        m_data->notes = earlier.m_data->notes;
 }
 
 } // namespace foldercompare::listing

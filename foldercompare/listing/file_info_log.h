@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/file_handles.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
@@ -36,6 +38,8 @@ struct GatheredEntry
     qint64 count = 0;
     // A single FTP file: its line carries only the path and the date.
     bool dateOnly = false;
+    // A local file as the walk saw it, to the nanosecond; zero for folders and FTP entries.
+    platform::FileIdentity identity = {};
 };
 
 // "yyyy/mm/dd hh:mm:ss" of a time in seconds since the epoch, in local time.

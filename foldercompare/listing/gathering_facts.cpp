@@ -53,6 +53,12 @@ bool TrustsChangeTimes(const QString &path)
     return trusted;
 }
 
+bool KeepsInodes(int descriptor)
+{
+    // The file systems whose folders' change times can be trusted keep their inodes too.
+    return trustedChangeTimes(descriptor);
+}
+
 std::optional<platform::FileIdentity> IdentityOf(const QString &path)
 {
     struct stat info;

@@ -9,6 +9,7 @@
 
 #include <optional>
 #include <utility>
+#include <vector>
 
 #include <sys/types.h>
 
@@ -33,6 +34,12 @@ struct GatheringFacts
     QHash<QByteArray, std::pair<dev_t, ino_t>> folders;
     // Relative paths (UTF-8) of listed files that are symbolic links.
     QSet<QByteArray> linkedFiles;
+    // Relative paths (UTF-8, ending with "/") of the folders that the walk could not open,
+    // or not read to the end: what they hold is not listed.
+    QSet<QByteArray> unreadFolders;
+    // The identity of each record's file in the order of the listing (zero for a
+    // folder's record), as the walk saw it.
+    std::vector<platform::FileIdentity> files;
     // The listing file as it was written; facts about another file do not apply.
     platform::FileIdentity listing;
 };
@@ -40,6 +47,12 @@ struct GatheringFacts
 // True when the file system holding `path` sets a folder's status change time on every
 // entry added, removed or renamed in it (ext2/3/4, xfs, btrfs, tmpfs, f2fs).
 bool TrustsChangeTimes(const QString &path);
+
+// True when the file system of the open entry `descriptor` keeps each file's device and
+// inode number for as long as the file lives (ext2/3/4, xfs, btrfs, tmpfs, f2fs), so
+// that another number tells another file; FUSE file systems and others may number a file
+// anew when they look it up again.
+bool KeepsInodes(int descriptor);
 
 // True when the folder `relative` below the facts' root holds, as a folder of a file
 // system whose change times can be trusted, every file that the walk listed there.

@@ -452,10 +452,10 @@ CompareOutcome Merge::run()
         m_sides[side].root = m_request.sideRoot[side];
         m_sides[side].nonFolder = !QFileInfo(m_request.sideRoot[side]).isDir();
         const std::optional<GatheringFacts> &facts = m_request.gathered[side];
-        const bool factsApply = facts && !m_sides[side].nonFolder
-                                && facts->root == ResolveLocalRoot(m_request.sideRoot[side]).absolutePath
+        // Facts of a single file's gathering tell its identity; only a folder's tell its folders.
+        const bool factsApply = facts && facts->root == ResolveLocalRoot(m_request.sideRoot[side]).absolutePath
                                 && IdentityOf(m_request.listingFile[side]) == facts->listing;
-        m_sides[side].files.setRoot(m_request.sideRoot[side], factsApply ? &*facts : nullptr);
+        m_sides[side].files.setRoot(m_request.sideRoot[side], factsApply && !m_sides[side].nonFolder ? &*facts : nullptr);
         if (m_request.hasInformation[side])
             m_sides[side].reader.emplace(m_request.listingFile[side]);
         outcome.compared[side] = ComparedListing(m_request.sideRoot[side], m_sides[side].nonFolder,

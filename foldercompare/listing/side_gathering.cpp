@@ -51,6 +51,9 @@ struct ListingWrite
             if (walked.needsSort)
                 SortEntries(walked.entries);
             const QByteArray bytes = FormatFileInfoLog(walked.entries);
+            walked.facts.files.reserve(walked.entries.size());
+            for (const GatheredEntry &entry : walked.entries)
+                walked.facts.files.push_back(entry.identity);
             // The records are let go here rather than on the window's thread.
             count = qint64(walked.entries.size());
             std::vector<GatheredEntry>().swap(walked.entries);
@@ -61,7 +64,7 @@ struct ListingWrite
                     return;
                 }
             }
-            if (!walked.facts.folders.isEmpty())
+            if (!walked.facts.root.isEmpty())
                 written = IdentityOf(listingPath);
         } catch (const std::bad_alloc &) {
             // A task may not throw; the listing counts as not written.

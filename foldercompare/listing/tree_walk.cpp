@@ -42,6 +42,8 @@ struct Child
     dev_t device = 0;
     ino_t inode = 0;
     qint64 modified = 0;
+    // A file's modification time in nanoseconds.
+    qint64 modifiedNs = 0;
     qint64 size = 0;
     // A folder whose own entries are read (within the depth limit, and not a way back to
     // a folder above it): what its read found.
@@ -330,12 +332,13 @@ void FolderReaders::listChildren(DIR *dir, const QString &relative, int depth, F
         if (child.folder)
             at[nameLength] = u'/';
         child.modified = info.st_mtim.tv_sec;
+        child.device = info.st_dev;
+        child.inode = info.st_ino;
         if (child.folder) {
             child.raw = QByteArray(raw, length);
-            child.device = info.st_dev;
-            child.inode = info.st_ino;
         } else {
             child.size = info.st_size;
+            child.modifiedNs = platform::IdentityOf(info).modifiedNs;
         }
         children.push_back(std::move(child));
     }
@@ -380,8 +383,8 @@ void startRoot(const QString &text, int walk, WalkRoot &root, WalkResult &result
         return;
     }
     if (S_ISREG(info.st_mode)) {
-        result.entries.push_back(
-            {QFileInfo(root.local.absolutePath).fileName(), qint64(info.st_mtim.tv_sec), qint64(info.st_size), 0});
+        result.entries.push_back({QFileInfo(root.local.absolutePath).fileName(), qint64(info.st_mtim.tv_sec),
+                                  qint64(info.st_size), 0, false, platform::IdentityOf(info)});
         return;
     }
     const int fd = S_ISDIR(info.st_mode) ? OpenPath(encoded, O_RDONLY | O_DIRECTORY) : -1;
@@ -437,8 +440,10 @@ void RecordAssembly::folder(FolderRead &read, const QString &relative, int depth
         return;
     m_result.excludedPaths.append(read.excludedPaths);
     m_result.linksLeadingNowhere.append(read.linksLeadingNowhere);
-    if (read.readError != 0)
+    if (read.readError != 0) {
+        m_result.facts.unreadFolders.insert(relative.toUtf8());
         m_host.reportFailure(QStringLiteral("GetFileDate"), unreadableFolderText(m_rootPrefix + relative, read.readError));
+    }
     if (read.needsSort)
         m_result.needsSort = true;
     for (Child &child : read.children) {
@@ -448,7 +453,8 @@ void RecordAssembly::folder(FolderRead &read, const QString &relative, int depth
             if (child.linked)
                 m_result.facts.linkedFiles.insert(child.path.toUtf8());
             totals.add(true, child.modified, child.size, 0);
-            m_result.entries.push_back({std::move(child.path), child.modified, child.size, 0});
+            const platform::FileIdentity identity{quint64(child.device), quint64(child.inode), child.size, child.modifiedNs};
+            m_result.entries.push_back({std::move(child.path), child.modified, child.size, 0, false, identity});
             m_host.pumpEvents();
             continue;
         }
@@ -458,6 +464,7 @@ void RecordAssembly::folder(FolderRead &read, const QString &relative, int depth
         FolderTotals below;
         if (child.contents) {
             if (child.contents->openError != 0) {
+                m_result.facts.unreadFolders.insert(child.path.toUtf8());
                 m_host.reportFailure(QStringLiteral("GetFileDate"),
                                      unreadableFolderText(m_rootPrefix + child.path, child.contents->openError));
                 m_result.entries.pop_back();

@@ -281,10 +281,10 @@ void writeBeside(const std::shared_ptr<const platform::Descriptor> &folder, cons
 void CodeChangeOperation::handleRow(OperationFrame &frame, const OperationRow &row)
 {
     const QString path = frame.writtenPath(m_side, row);
-    if (path.endsWith(u'/') || QFileInfo(path).isDir() || frame.vanished(m_side, row, path))
+    if (path.endsWith(u'/') || QFileInfo(path).isDir() || frame.goneSinceComparison(m_side, row, path))
         return;
     if (frame.isFtpSide(m_side)) {
-        convertMirrorCopy(frame, path);
+        convertMirrorCopy(frame, row, path);
         return;
     }
     if (const StepResult link = LinkOnTheWay(frame.sides().sideRoot[m_side], path, true)) {
@@ -329,7 +329,7 @@ void CodeChangeOperation::handleRow(OperationFrame &frame, const OperationRow &r
             return outcome;
         });
     m_pending.push_back(
-        {frame.currentRow(), path, folder, name, decided->madeWritable, decided->state, job->get_future()});
+        {frame.currentRow(), row.path, path, folder, name, decided->madeWritable, decided->state, job->get_future()});
     m_pendingBytes += bytes;
     m_workers.start([job] { (*job)(); });
 }
@@ -374,6 +374,7 @@ void CodeChangeOperation::collectOldest(OperationFrame &frame)
         // The replaced file is freed on a worker thread.
         m_workers.start([old = std::move(outcome.old)] { old->reset(); });
         ++m_filesConverted;
+        frame.noteLocal(m_side, file.relative, file.folder->get(), file.name);
         // The new contents keep the file read-only.
         if (file.readOnly)
             SetReadOnlyAt(file.folder->get(), file.name, 1);
@@ -405,7 +406,7 @@ void CodeChangeOperation::finishRows(OperationFrame &frame)
         collectOldest(frame);
 }
 
-void CodeChangeOperation::convertMirrorCopy(OperationFrame &frame, const QString &path)
+void CodeChangeOperation::convertMirrorCopy(OperationFrame &frame, const OperationRow &row, const QString &path)
 {
     const FileConversion conversion
         = ConvertFileBytes(path, m_sourceCode, m_targetCode, m_lineEnd, frame.sides().binJdExt);
@@ -423,11 +424,17 @@ void CodeChangeOperation::convertMirrorCopy(OperationFrame &frame, const QString
         if (const std::optional<QString> link
             = FtpLinkOnTheWay(frame.remoteSideFolder(m_side), remote, m_remoteLinks))
             throw common::Failure(common::FtpNoNumber, QStringLiteral("modFtp"), *link);
+        // The server's file is rewritten only while it is the one the comparison listed.
+        if (!frame.serverAsCompared(m_side, row, remote)) {
+            frame.listChangedSinceComparison(remote);
+            return;
+        }
         if (const StepResult failure = ReplaceFileContents(m_temporaryFile, conversion.bytes))
             throw common::Failure(common::LocalFileFailure, QStringLiteral("CodeChange"), *failure);
         uploading = true;
         common::FtpPutMakeDirs(m_temporaryFile, remote, true);
         frame.noteSideChanged();
+        frame.noteUploaded(m_side, row.path, remote, conversion.bytes.size());
     } catch (const common::Failure &failure) {
         // An upload that broke part way may still have changed the server's file.
         if (uploading && common::FtpPutChangedServer())

@@ -73,7 +73,10 @@ bool ConvertFileCode(const QString &source, const QString &destination, const QS
 // file is converted only while it is what the comparison showed
 // (OperationFrame::asCompared), read in the state it was then decided on, and replaced
 // only while it is still in that state (platform::WrittenCopy::place): a file saved
-// meanwhile keeps what was saved, its row is listed and the refresh offered.
+// meanwhile keeps what was saved, its row is listed and the refresh offered. A server's
+// file is rewritten only while the server lists it as the comparison did
+// (OperationFrame::serverAsCompared). A file gone since the comparison is listed as
+// changed after it. What the conversion leaves is what the comparison holds from then on.
 class CodeChangeOperation final : public FileOperation
 {
 public:
@@ -109,6 +112,8 @@ private:
     struct PendingFile
     {
         qsizetype row = 0;
+        // The row's relative path, and the file's path.
+        QString relative;
         QString path;
         // The file's folder, opened from the side's root down through no link, and the
         // file's name in it: the new contents are written, put in place and the old
@@ -124,7 +129,7 @@ private:
     // Whether another file of `bytes` bytes would exceed the conversions in hand: the
     // oldest is then put in place first.
     bool full(qint64 bytes) const;
-    void convertMirrorCopy(OperationFrame &frame, const QString &path);
+    void convertMirrorCopy(OperationFrame &frame, const OperationRow &row, const QString &path);
     void collectOldest(OperationFrame &frame);
 
     int m_side;

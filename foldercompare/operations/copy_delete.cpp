@@ -107,13 +107,15 @@ void CopyOperation::handleRow(OperationFrame &frame, const OperationRow &row)
         if (frame.isFtpSide(m_sourceSide) ? !fetchSource(frame, row, source) : frame.vanished(m_sourceSide, row, source))
             return;
     }
-    if (frame.isFtpSide(m_destinationSide) && !uploadToServer(frame, source, destination))
+    if (frame.isFtpSide(m_destinationSide) && !uploadToServer(frame, row, source, destination))
         return;
     if (folderRow) {
         platform::Descriptor made;
         bool created = false;
-        if (makeFolder(frame, destination.chopped(1), destination, made, created) && created)
+        if (makeFolder(frame, destination.chopped(1), destination, made, created) && created) {
             ++m_foldersCreated;
+            frame.noteFolders(m_destinationSide, row.path);
+        }
         return;
     }
     copyLocally(frame, row, source, destination);
@@ -144,7 +146,8 @@ bool CopyOperation::fetchSource(OperationFrame &frame, const OperationRow &row, 
     }
 }
 
-bool CopyOperation::uploadToServer(OperationFrame &frame, const QString &source, const QString &destination)
+bool CopyOperation::uploadToServer(OperationFrame &frame, const OperationRow &row, const QString &source,
+                                   const QString &destination)
 {
     QString remote;
     bool uploading = false;
@@ -158,16 +161,26 @@ bool CopyOperation::uploadToServer(OperationFrame &frame, const QString &source,
         }
         if (destination.endsWith(u'/')) {
             common::FtpMkDirs(remote);
-        } else if (QFileInfo(source).isFile()) {
+            frame.noteFolders(m_destinationSide, row.path);
+        } else if (const QFileInfo sourceFile(source); sourceFile.isFile()) {
+            // The server's file is written over only while it is the one the comparison listed.
+            if (!frame.serverAsCompared(m_destinationSide, row, remote)) {
+                frame.listChangedSinceComparison(remote);
+                return false;
+            }
             // What uploads of a killed run left in the folder goes before the first upload into it.
             const QString remoteFolder = remote.left(remote.lastIndexOf(u'/') + 1);
-            if (!m_clearedRemoteFolders.contains(remoteFolder)) {
+            const common::FtpFolder *listed = frame.serverFolder(m_destinationSide, remoteFolder);
+            if (listed && !m_clearedRemoteFolders.contains(remoteFolder)) {
                 m_clearedRemoteFolders.insert(remoteFolder);
-                common::FtpRemoveLeftoverTemporaryFiles(common::FtpRemotePath(remoteFolder));
+                common::FtpRemoveLeftoverTemporaryFiles(common::FtpRemotePath(remoteFolder), *listed);
             }
             uploading = true;
             common::FtpPutMakeDirs(source, remote, true);
             frame.noteSideChanged();
+            frame.noteUploaded(m_destinationSide, row.path, remote, sourceFile.size());
+            if (!listed)
+                frame.noteFolders(m_destinationSide, row.path.left(row.path.lastIndexOf(u'/') + 1));
         }
         return true;
     } catch (const common::Failure &failure) {
@@ -208,6 +221,8 @@ void CopyOperation::copyLocally(OperationFrame &frame, const OperationRow &row, 
     // destination itself is looked at there.
     if (!makeFolder(frame, folder, destination, opened, created))
         return;
+    if (created)
+        frame.noteFolders(m_destinationSide, row.path.left(row.path.lastIndexOf(u'/') + 1));
     // Without a source file (a row of the destination's side alone) nothing is copied.
     struct stat sourceInfo;
     if (::stat(QFile::encodeName(source).constData(), &sourceInfo) != 0 || !S_ISREG(sourceInfo.st_mode))
@@ -222,6 +237,7 @@ void CopyOperation::copyLocally(OperationFrame &frame, const OperationRow &row, 
         platform::removeLeftoverTemporaryFiles(pending.folder->get());
     }
     pending.row = frame.currentRow();
+    pending.relative = row.path;
     pending.destination = destination;
     // An FTP destination's file is the mirror copy, not one of the user's: no question,
     // no trash.
@@ -285,6 +301,7 @@ void CopyOperation::placeOldest(OperationFrame &frame)
             frame.listRowError(pending.row, pending.destination, *failure);
     } else {
         ++m_filesCopied;
+        frame.noteLocal(m_destinationSide, pending.relative, pending.folder->get(), pending.name);
     }
     if (pending.mirror)
         SetReadOnlyAt(pending.folder->get(), pending.name, -1);
@@ -333,7 +350,7 @@ void DeleteOperation::handleRow(OperationFrame &frame, const OperationRow &row)
             return;
         }
     }
-    if (mirror && !deleteOnServer(frame, target))
+    if (mirror && !deleteOnServer(frame, row, target))
         return;
     if (!mirror && ChkReadOnly(target) && !frame.mayHandleReadOnly(target))
         return;
@@ -350,10 +367,8 @@ void DeleteOperation::handleRow(OperationFrame &frame, const OperationRow &row)
             frame.listError(target, *link);
             return;
         }
-        if (!frame.asCompared(m_side, row, folder.isOpen() ? folder.get() : -1, name)) {
-            frame.listChangedSinceComparison(target);
+        if (!frame.checkAsCompared(m_side, row, folder.isOpen() ? folder.get() : -1, name, target))
             return;
-        }
     }
     // The entry is looked up again from the side's root down: a link put in place of a
     // folder on the way since the check above (while the question was open) fails the row.
@@ -365,13 +380,15 @@ void DeleteOperation::handleRow(OperationFrame &frame, const OperationRow &row)
         SetReadOnly(target, -1, root);
         failure = RemoveEntry(target, root);
     }
-    if (failure)
+    if (failure) {
         frame.listError(target, *failure);
-    else
+    } else {
         ++m_rowsDeleted;
+        frame.noteRemoved(m_side, row.path);
+    }
 }
 
-bool DeleteOperation::deleteOnServer(OperationFrame &frame, const QString &target)
+bool DeleteOperation::deleteOnServer(OperationFrame &frame, const OperationRow &row, const QString &target)
 {
     QString remote;
     bool changed = false;
@@ -383,9 +400,21 @@ bool DeleteOperation::deleteOnServer(OperationFrame &frame, const QString &targe
             if (const std::optional<QString> link
                 = FtpLinkOnTheWay(frame.remoteSideFolder(m_side), remote, m_remoteLinks))
                 throw common::Failure(common::FtpNoNumber, QStringLiteral("modFtp"), *link);
+            // The server's entry goes only while it is the one the comparison listed, a
+            // folder with everything in it.
+            if (!frame.serverAsCompared(m_side, row, remote)) {
+                frame.listChangedSinceComparison(remote);
+                return false;
+            }
         }
         if (cached.isDir()) {
-            FtpDeleteFolder(remote, frame.sides().folderNum, changed);
+            const auto asCompared = [&](const listing::FtpTreeFolder &tree) {
+                return frame.serverTreeAsCompared(m_side, row, tree);
+            };
+            if (!FtpDeleteFolder(remote, frame.sides().folderNum, changed, asCompared)) {
+                frame.listChangedSinceComparison(remote);
+                return false;
+            }
         } else if (cached.isFile()) {
             common::FtpDeleteChecked(remote);
             changed = true;
@@ -397,6 +426,8 @@ bool DeleteOperation::deleteOnServer(OperationFrame &frame, const QString &targe
     // A folder that stays may still have lost files on the way.
     if (changed)
         frame.noteSideChanged();
+    if (deleted && changed)
+        frame.noteRemoved(m_side, row.path);
     return deleted;
 }
 
@@ -421,7 +452,8 @@ void deleteTree(const listing::FtpTreeFolder &folder, bool &changed)
 
 } // namespace
 
-void FtpDeleteFolder(const QString &path, int folderNum, bool &changed)
+bool FtpDeleteFolder(const QString &path, int folderNum, bool &changed,
+                     const std::function<bool(const listing::FtpTreeFolder &tree)> &asCompared)
 {
     const QByteArray remote = common::FtpRemotePath(path);
     // The gathering lists a link that the server enters as a folder; deleting it
@@ -429,7 +461,7 @@ void FtpDeleteFolder(const QString &path, int folderNum, bool &changed)
     if (const std::optional<common::FtpFolderEntry> entry = listing::ReadFtpEntry(remote); entry && entry->link) {
         common::FtpDeleteRemoteFile(remote);
         changed = true;
-        return;
+        return true;
     }
     // A folder that cannot be entered cannot be emptied; removing it still tells whether
     // it is gone, so a folder that stays is reported rather than counted as deleted. A
@@ -439,15 +471,18 @@ void FtpDeleteFolder(const QString &path, int folderNum, bool &changed)
         if (common::FtpListedAsLink(remote)) {
             common::FtpDeleteRemoteFile(remote);
             changed = true;
-            return;
+            return true;
         }
         common::FtpRemoveRemoteFolder(remote);
         changed = true;
-        return;
+        return true;
     }
     const listing::FtpTreeFolder tree = listing::ReadFtpTree(
         remote, folderNum, [](const common::FtpFolderEntry &entry) { return !entry.name.startsWith(u'.'); });
+    if (asCompared && !asCompared(tree))
+        return false;
     deleteTree(tree, changed);
+    return true;
 }
 
 } // namespace foldercompare::operations

@@ -7,6 +7,7 @@
 #include <QSet>
 
 #include <deque>
+#include <functional>
 
 namespace foldercompare::operations {
 
@@ -37,7 +38,13 @@ QString DeletePrompt(int side, bool recyclerBackup);
 // place (after the trash backup of the file it replaces) in the order of the rows, when
 // it is whole and on the disk, and only over the destination as its row found it: one
 // that another program changed or made meanwhile (the user saved it) stays as it is,
-// keeps the mode it was saved with, and the row fails. The first
+// keeps the mode it was saved with, and the row fails. A server's file is written over,
+// or one uploaded where the row had none, only while the server's present listing of its
+// folder (read once per folder and run) lists it as the comparison did
+// (OperationFrame::serverAsCompared); else the row is listed as changed after the
+// comparison. What the copy leaves (each file placed, each folder made, each upload as
+// the server then lists it) is what the comparison holds from then on
+// (OperationFrame::noteLocal, noteFolders, noteUploaded). The first
 // copy into a folder removes the temporary files that copies of a killed run left there
 // (platform::removeLeftoverTemporaryFiles), and the first upload into a server's folder
 // the temporary files that uploads of a killed run left there. After a
@@ -63,7 +70,8 @@ public:
 
 private:
     bool fetchSource(OperationFrame &frame, const OperationRow &row, const QString &source);
-    bool uploadToServer(OperationFrame &frame, const QString &source, const QString &destination);
+    bool uploadToServer(OperationFrame &frame, const OperationRow &row, const QString &source,
+                        const QString &destination);
     // Makes `folder` with the folders above it and opens it (`opened`), from the side's
     // root down through no link (MakeFoldersBelow). When it cannot be made, the row fails,
     // listed as `rowTarget` (its destination) with the folder's reason.
@@ -79,6 +87,8 @@ private:
     struct PendingCopy
     {
         qsizetype row = 0;
+        // The row's relative path.
+        QString relative;
         QString destination;
         // The destination's folder, opened from the side's root down through no link,
         // and the destination's name in it: every step on the destination after the
@@ -122,7 +132,10 @@ private:
 // folder) fails; a row that is a link goes as the link. A local entry is deleted only
 // while it is still what the comparison showed (OperationFrame::asCompared; a folder
 // with nothing below it made or changed since): one changed or made since stays, its
-// row listed as changed after the comparison, and the refresh offered.
+// row listed as changed after the comparison, and the refresh offered. So does a
+// server's entry that is not as the comparison listed it (OperationFrame::serverAsCompared;
+// a folder with everything in it, serverTreeAsCompared). A row deleted is held as gone
+// from then on (OperationFrame::noteRemoved).
 class DeleteOperation final : public FileOperation
 {
 public:
@@ -138,7 +151,7 @@ public:
     int rowsDeleted() const { return m_rowsDeleted; }
 
 private:
-    bool deleteOnServer(OperationFrame &frame, const QString &target);
+    bool deleteOnServer(OperationFrame &frame, const OperationRow &row, const QString &target);
 
     int m_side;
     OperationWords m_words;
@@ -153,7 +166,10 @@ private:
 // stays in doubt, a folder that leads back to one above it, or a deeper tree, fails
 // before anything is deleted. Entries whose names begin with "." stay, so
 // their folder stays too and the removal fails. The first failure is thrown
-// (common::Failure); `changed` is set once anything on the server is gone.
-void FtpDeleteFolder(const QString &path, int folderNum, bool &changed);
+// (common::Failure); `changed` is set once anything on the server is gone. False, with
+// nothing deleted, when `asCompared`, given the tree as read, tells that it changed since
+// the comparison.
+bool FtpDeleteFolder(const QString &path, int folderNum, bool &changed,
+                     const std::function<bool(const listing::FtpTreeFolder &tree)> &asCompared = {});
 
 } // namespace foldercompare::operations

@@ -1,10 +1,12 @@
 #include "foldercompare/operations/copy_delete.h"
+#include "foldercompare/operations/code_change.h"
 #include "foldercompare/operations/date_change.h"
 #include "foldercompare/listing/side_gathering.h"
 #include "foldercompare/listing/testing_host.h"
 #include "foldercompare/operations/local_files.h"
 #include "foldercompare/operations/operations_test_fixture.h"
 #include "platform/atomic_file.h"
+#include "platform/copy_writer_hooks.h"
 #include "platform/file_handles.h"
 #include "platform/testing/ftp_test_server.h"
 #include "platform/testing/killed_child.h"
@@ -403,30 +405,95 @@ TEST_F(CopyTest, ADestinationChangedWhileItsCopyWaitsIsLeftAlone)
     }
 }
 
+// A save that another program makes at the very moment a copy or a conversion takes the
+// file's name (after the last look at it, here through the copy writer's hook) is kept:
+// the new contents are not put in its place, the row is listed as changed meanwhile and
+// the refresh offered; the other row is done and no temporary file stays.
+TEST_F(CopyTest, ASaveAtTheMomentOfThePlacementIsKept)
+{
+    const QString copyChanged = QStringLiteral(
+        "コピーの開始後に別のプログラムがコピー先を変更したため、上書きしませんでした（その間に保存された可能性があります）");
+    const QString codeChanged = QStringLiteral("文字コード変換の開始後に別のプログラムがファイルを変更したため、書き換えません"
+                                               "でした（その間に保存された可能性があります）");
+    for (const bool conversion : {false, true}) {
+        for (const bool asNewFile : {false, true}) {
+            SCOPED_TRACE(std::string(conversion ? "conversion" : "copy") + (asNewFile ? ", saved as a new file" : ", saved in place"));
+            m_dialogs.clear();
+            for (const char *name : {"a.txt", "b.txt"}) {
+                file(QStringLiteral("one/") + name, "new\r\n");
+                file(QStringLiteral("two/") + name, "old\r\n");
+            }
+            const OperationSides sides = compared(localSides(true));
+            const QString target = tree("two/a.txt");
+            platform::CopyWriterHooks hooks;
+            hooks.beforeRename = [&](int, const QByteArray &name) {
+                if (name == "a.txt")
+                    platform::testing::TemporaryFolder::saveFile(target, " saved", asNewFile);
+            };
+            platform::setCopyWriterHooks(hooks);
+            const auto noHooks = qScopeGuard([] { platform::setCopyWriterHooks({}); });
+            CopyOperation copy(0);
+            CodeChangeOperation convert(1, QString(), QStringLiteral("UTF8"), QStringLiteral("\n"), tree("code.tmp"));
+            run(conversion ? static_cast<FileOperation &>(convert) : copy, rows({"a.txt", "b.txt"}), sides);
+            EXPECT_EQ(read(target), asNewFile ? " saved" : "old\r\n saved");
+            EXPECT_EQ(read(tree("two/b.txt")), conversion ? "old\n" : "new\r\n");
+            EXPECT_EQ(m_errorList, QStringLiteral("\r\n") + target + QStringLiteral(" : ") + (conversion ? codeChanged : copyChanged));
+            EXPECT_TRUE(lastPrompt().endsWith(Refresh));
+            EXPECT_EQ(temporaries(tree("two")), QStringList());
+            QDir(m_home.filePath("data/Trash")).removeRecursively();
+        }
+    }
+}
+
 // A row acts only on the file the comparison showed: a target rewritten, or made where
 // there was none, after the comparison is neither overwritten, deleted nor given another
-// date, its row is listed and the refresh offered; the other rows go on.
+// date, its row is listed and the refresh offered; the other rows go on. A file is told
+// as finely as the gathering saw it: a save of the same size within the listed second,
+// or a new file of the same size and time to the nanosecond, is another file.
 TEST_F(CopyTest, ATargetChangedAfterTheComparisonIsLeftAlone)
 {
     enum Operation { Copy, Delete, Date };
+    enum class Save { Longer, SameSizeInTheListedSecond, SameSizeAndTimeAsANewFile };
     const struct
     {
         const char *name;
         Operation operation; // a copy 1 -> 2, else a delete or a date change of side 2
         const char *old; // null: no file at the comparison
         const char *verb;
+        Save save;
     } cases[] = {
-        {"copy over a file rewritten", Copy, "old", "コピー"},
-        {"copy where a file was made", Copy, nullptr, "コピー"},
-        {"delete of a file rewritten", Delete, "old", "削除"},
-        {"date change of a file rewritten", Date, "old", "日時変更"},
+        {"copy over a file rewritten", Copy, "old", "コピー", Save::Longer},
+        {"copy where a file was made", Copy, nullptr, "コピー", Save::Longer},
+        {"delete of a file rewritten", Delete, "old", "削除", Save::Longer},
+        {"date change of a file rewritten", Date, "old", "日時変更", Save::Longer},
+        {"copy over a file saved in the listed second", Copy, "old", "コピー", Save::SameSizeInTheListedSecond},
+        {"delete of a file replaced to the nanosecond", Delete, "old", "削除", Save::SameSizeAndTimeAsANewFile},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         twoFilesToCopy(c.old, c.operation != Copy);
         const OperationSides sides = compared(localSides(true));
-        file("two/a.txt", "saved after the comparison");
-        const QDateTime saved = QFileInfo(tree("two/a.txt")).lastModified();
+        const QString target = tree("two/a.txt");
+        QByteArray saved = "saved after the comparison";
+        if (c.save == Save::Longer) {
+            file("two/a.txt", saved);
+        } else {
+            struct stat listed;
+            ASSERT_EQ(::stat(QFile::encodeName(target).constData(), &listed), 0);
+            // As many bytes as "old", rewritten in place or as a new file.
+            saved = "new";
+            if (c.save == Save::SameSizeAndTimeAsANewFile) {
+                platform::testing::TemporaryFolder::saveFile(target, saved, true);
+            } else {
+                QFile rewritten(target);
+                ASSERT_TRUE(rewritten.open(QIODevice::WriteOnly) && rewritten.write(saved) == saved.size());
+            }
+            struct timespec times[2] = {listed.st_atim, listed.st_mtim};
+            if (c.save == Save::SameSizeInTheListedSecond)
+                times[1].tv_nsec = (times[1].tv_nsec + 1) % 1000000000;
+            ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(target).constData(), times, 0), 0);
+        }
+        const QDateTime savedTime = QFileInfo(target).lastModified();
         CopyOperation copy(0);
         DeleteOperation remove(1);
         DateChangeOperation date(1, Old.toString(QStringLiteral("yyyy/MM/dd HH:mm:ss")));
@@ -434,16 +501,70 @@ TEST_F(CopyTest, ATargetChangedAfterTheComparisonIsLeftAlone)
                                    : c.operation == Delete ? static_cast<FileOperation &>(remove)
                                                            : date;
         run(operation, rows({"a.txt", "b.txt"}), sides);
-        EXPECT_EQ(read(tree("two/a.txt")), "saved after the comparison");
-        EXPECT_EQ(QFileInfo(tree("two/a.txt")).lastModified(), saved);
+        EXPECT_EQ(read(target), saved);
+        EXPECT_EQ(QFileInfo(target).lastModified(), savedTime);
         EXPECT_EQ(QFileInfo::exists(tree("two/b.txt")), c.operation != Delete) << "the other row is done";
         if (c.operation == Date) {
             EXPECT_EQ(QFileInfo(tree("two/b.txt")).lastModified(), Old) << "the other row is done";
         }
-        EXPECT_EQ(m_errorList, QStringLiteral("\r\n") + tree("two/a.txt") + QStringLiteral(" : 比較の後に変更されたため、")
+        EXPECT_EQ(m_errorList, QStringLiteral("\r\n") + target + QStringLiteral(" : 比較の後に変更されたため、")
                                    + QString::fromUtf8(c.verb) + QStringLiteral("しませんでした"));
         EXPECT_EQ(trashed(), c.operation == Delete ? QStringList{"b.txt"} : QStringList());
         QDir(m_home.filePath("data/Trash")).removeRecursively();
+    }
+}
+
+// What a command of the program wrote, re-dated, converted, placed or deleted is no
+// change after the comparison to the next command on the same rows: each row of the
+// second command is done, folders included, while the list still shows the comparison.
+TEST_F(CopyTest, TheProgramsOwnWritesAreNoChangeToTheNextCommand)
+{
+    enum Operation { CopyToTwo, DateOfTwo, CodeOfTwo, DeleteInTwo };
+    const struct
+    {
+        const char *name;
+        Operation first;
+        Operation second;
+        QStringList rows;
+        int secondDone;
+    } cases[] = {
+        {"date change, then copy", DateOfTwo, CopyToTwo, {"a.txt", "sub/c.txt"}, 2},
+        // The folder goes with the file converted in it; the file's own row finds nothing.
+        {"conversion, then delete", CodeOfTwo, DeleteInTwo, {"a.txt", "sub/", "sub/c.txt"}, 2},
+        {"copy, then copy", CopyToTwo, CopyToTwo, {"a.txt", "new/d.txt"}, 2},
+        {"copy, then date change", CopyToTwo, DateOfTwo, {"a.txt", "new/d.txt"}, 2},
+        {"copy into a new folder, then delete", CopyToTwo, DeleteInTwo, {"new/d.txt", "new/"}, 2},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        m_dialogs.clear();
+        QDir(tree("two")).removeRecursively();
+        for (const char *name : {"a.txt", "sub/c.txt", "new/d.txt"})
+            file(QStringLiteral("one/") + name, "one\r\n");
+        for (const char *name : {"a.txt", "sub/c.txt"})
+            file(QStringLiteral("two/") + name, "two\r\n");
+        const OperationSides sides = compared(localSides(true));
+        const auto operation = [&](Operation kind) -> std::unique_ptr<FileOperation> {
+            switch (kind) {
+            case CopyToTwo:
+                return std::make_unique<CopyOperation>(0);
+            case DateOfTwo:
+                return std::make_unique<DateChangeOperation>(1, Old.toString(QStringLiteral("yyyy/MM/dd HH:mm:ss")));
+            case CodeOfTwo:
+                return std::make_unique<CodeChangeOperation>(1, QString(), QStringLiteral("UTF8"), QStringLiteral("\n"),
+                                                             tree("code.tmp"));
+            case DeleteInTwo:
+                return std::make_unique<DeleteOperation>(1);
+            }
+            return nullptr;
+        };
+        const std::unique_ptr<FileOperation> first = operation(c.first);
+        run(*first, rows(c.rows), sides);
+        ASSERT_EQ(m_errorList, QString());
+        const std::unique_ptr<FileOperation> second = operation(c.second);
+        run(*second, rows(c.rows), sides);
+        EXPECT_EQ(m_errorList, QString());
+        EXPECT_EQ(second->rowsDone(), c.secondDone);
     }
 }
 
@@ -688,6 +809,41 @@ TEST_F(DeleteTest, AFailedDeleteIsListedAndNotCounted)
                   QStringList({QStringLiteral("エラーが発生したため削除出来ないファイルがありました。　\r\n") + m_errorList,
                                QStringLiteral("削除したファイルはありません。　\r\n"
                                               "削除したファイル（行）：0件　削除出来なかったファイル（行）：1件　")}));
+    }
+}
+
+// A folder that holds a folder the user may not read (another user's) is deleted as the
+// comparison found it, through the trash; deleted for good, its row fails with the
+// system's reason for that folder, never as changed after the comparison.
+TEST_F(DeleteTest, AFolderHoldingAnotherUsersFolderIsDeletedAsFound)
+{
+    for (const bool recyclerBackup : {true, false}) {
+        SCOPED_TRACE(recyclerBackup ? "trash" : "for good");
+        m_dialogs.clear();
+        file("one/a/x.txt", "x");
+        const QString locked = m_trees.makeFolder("one/a/locked");
+        file("one/a/locked/y.txt", "y");
+        for (const QString &path : {m_trees.path(), m_home.path()})
+            allowOthers(path);
+        const QString data = m_home.filePath("data");
+        QDir().mkpath(data);
+        for (const QString &path : {tree("one"), tree("one/a"), data, m_listings.path()})
+            ::chmod(QFile::encodeName(path).constData(), 0777);
+        ::chmod(QFile::encodeName(locked).constData(), ::geteuid() == 0 ? 0700 : 0);
+        DeleteOperation remove(0);
+        {
+            platform::testing::UnprivilegedScope unprivileged;
+            run(remove, rows({"a/"}), compared(localSides(recyclerBackup)));
+        }
+        ::chmod(QFile::encodeName(locked).constData(), 0700);
+        EXPECT_EQ(remove.rowsDeleted(), recyclerBackup ? 1 : 0);
+        EXPECT_EQ(QFileInfo::exists(tree("one/a/locked/y.txt")), !recyclerBackup);
+        EXPECT_EQ(m_errorList, recyclerBackup ? QString()
+                                              : QStringLiteral("\r\n") + tree("one/a") + QStringLiteral(" : ")
+                                                    + QString::fromLocal8Bit(std::strerror(EACCES))
+                                                    + QStringLiteral(" : ") + locked);
+        QDir(tree("one/a")).removeRecursively();
+        QDir(data).removeRecursively();
     }
 }
 

@@ -54,7 +54,7 @@ DateChangeOperation::DateChangeOperation(int side, QString dateChgDtm)
 void DateChangeOperation::handleRow(OperationFrame &frame, const OperationRow &row)
 {
     const QString path = frame.writtenPath(m_side, row);
-    if (path.endsWith(u'/') || frame.vanished(m_side, row, path) || !QFileInfo(path).isFile())
+    if (path.endsWith(u'/') || frame.goneSinceComparison(m_side, row, path) || !QFileInfo(path).isFile())
         return;
     if (!frame.isFtpSide(m_side)) {
         if (const StepResult link = LinkOnTheWay(frame.sides().sideRoot[m_side], path, true)) {
@@ -112,6 +112,7 @@ void DateChangeOperation::handleRow(OperationFrame &frame, const OperationRow &r
     const struct timespec time = copied ? *copied : timespec{time_t(m_typedDate.toSecsSinceEpoch()), 0};
     if (platform::SetFileTimestampAt(folder.get(), name, time, &reason, &leftChanged)) {
         ++m_filesChanged;
+        frame.noteLocal(m_side, row.path, folder.get(), name);
     } else {
         frame.listError(path, reason);
         // A date that could not be taken back stays on the file: the list no longer shows it.

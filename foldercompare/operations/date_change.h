@@ -13,14 +13,15 @@ QString DateCopyCaption(int side);
 
 // DateChange(p): gives the files of the selected rows on side p one typed date, or with
 // "COPY" the time stamp of the row's file on the other side. Folders, missing files and
-// rows without a date on the other side are passed over; a file that the list shows but
-// that is gone, a typed time that daylight saving skips, and a date that the file system
-// did not keep as asked (read back after setting) fail their rows. Such a file gets its
-// previous times back; when even that fails, the side counts as changed. A read-only
-// file that the user lets be changed keeps its attribute. A local row that is a symbolic
+// rows without a date on the other side are passed over; a typed time that daylight
+// saving skips, and a date that the file system did not keep as asked (read back after
+// setting) fail their rows. Such a file gets its previous times back; when even that
+// fails, the side counts as changed. A read-only file that the user lets be changed
+// keeps its attribute. A local row that is a symbolic
 // link, or lies below one, fails: nothing is changed through a link. A file is changed
 // only while it is still what the comparison showed (OperationFrame::asCompared): one
-// saved since keeps its date, its row is listed and the refresh offered.
+// saved since, or gone since, keeps its date, its row is listed and the refresh offered.
+// A file re-dated is what the comparison holds from then on.
 class DateChangeOperation final : public FileOperation
 {
 public:

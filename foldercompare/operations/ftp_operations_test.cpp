@@ -226,14 +226,16 @@ TEST_F(FtpOperationsTest, AnFtpToFtpCopyLogsInOncePerServer)
         file("cache0/" + name, "mirrored");
         copied.append({date, QString(), name});
     }
+    // The comparison logs in to each server once more, before the run.
+    sides = compared(sides);
     CopyOperation copy(0);
     run(copy, copied, sides);
 
     for (const QString &name : names)
         EXPECT_EQ(read(m_served.filePath("pub/" + name)), name.toUtf8());
     EXPECT_EQ(copy.filesCopied(), 3);
-    EXPECT_EQ(source.logins(), QStringList{m_server->user()});
-    EXPECT_EQ(m_server->logins(), QStringList{m_server->user()});
+    EXPECT_EQ(source.logins(), QStringList(2, m_server->user()));
+    EXPECT_EQ(m_server->logins(), QStringList(2, m_server->user()));
 }
 
 // A name with a control byte, which no transfer can name, is no row of the list, but the
@@ -463,17 +465,21 @@ TEST_F(FtpOperationsTest, DeletingAFolderRemovesItsLinksAndNeverWhatTheyLeadTo)
         }
         ASSERT_TRUE(m_server->start());
         file("one/alias/k.txt", "replaced");
+        // The comparison reads what the links lead to, as a gathering does; the commands
+        // of the runs come after it.
+        const OperationSides sides = compared(ftpSides());
+        const qsizetype gathering = m_server->commands().size();
         CopyOperation copy(0);
-        run(copy, rows({"alias/k.txt"}), ftpSides());
+        run(copy, rows({"alias/k.txt"}), sides);
         EXPECT_EQ(copy.filesCopied(), 0);
         m_trees.makeFolder("work");
         CodeChangeOperation convert(1, QString(), QStringLiteral("UTF8"), QStringLiteral("\n"), tree("work/1.tmp"));
-        run(convert, rows({"alias/k.txt"}), ftpSides());
+        run(convert, rows({"alias/k.txt"}), sides);
         EXPECT_EQ(convert.filesConverted(), 0);
         DeleteOperation remove(1);
-        run(remove, rows({"old/", "alias/k.txt", "alias/"}), ftpSides());
+        run(remove, rows({"old/", "alias/k.txt", "alias/"}), sides);
 
-        const QStringList sent = m_server->commands();
+        const QStringList sent = m_server->commands().mid(gathering);
         EXPECT_EQ(read(served + "/pub/keep/k.txt"), "k");
         EXPECT_EQ(sent.filter(QRegularExpression("/(lnk|loop|alias)/")), QStringList()) << sent.join(", ").toStdString();
         EXPECT_TRUE(QFileInfo::exists(tree("cache/keep/k.txt")));
@@ -561,6 +567,178 @@ TEST_F(FtpOperationsTest, AKilledUploadLeavesNothingToFind)
     CopyOperation copy(0);
     run(copy, rows({"b.txt"}), ftpSides());
     EXPECT_EQ(platform::testing::rawNames(m_served.filePath("pub")), kept + QList<QByteArray>{"b.txt"});
+}
+
+// How a server lists its folders: MLSD to the second, or LIST alone, which gives times to
+// the minute, or, for a file older than half a year, only the day.
+enum class ServerListing { Mlsd, ListToTheMinute, ListToTheDay };
+
+// A LIST of /pub that gives each file of `files` (name, contents) only the day.
+QByteArray listToTheDay(const QList<std::pair<QByteArray, QByteArray>> &files)
+{
+    QByteArray listing;
+    for (const auto &[name, contents] : files)
+        listing += "-rw-r--r--   1 o g " + QByteArray::number(contents.size()) + " Jan 15  2020 " + name + "\r\n";
+    return listing;
+}
+
+// A server file is written over, renamed over, converted or deleted only while it is
+// the one the comparison listed, as exactly as the server's listing gives it: one that
+// another program rewrote or made since is left as it is, its row listed and the refresh
+// offered, and the other rows are done.
+TEST_F(FtpOperationsTest, AServerFileChangedAfterTheComparisonIsLeftAlone)
+{
+    enum Operation { Copy, CopyWhereMade, Delete, Convert };
+    const std::pair<ServerListing, const char *> listings[] = {{ServerListing::Mlsd, "MLSD"},
+                                                               {ServerListing::ListToTheMinute, "LIST to the minute"},
+                                                               {ServerListing::ListToTheDay, "LIST to the day"}};
+    const struct
+    {
+        const char *name;
+        Operation operation;
+        const char *verb;
+    } cases[] = {
+        {"copy over a rewritten file", Copy, "コピー"},
+        {"copy where a file was made", CopyWhereMade, "コピー"},
+        {"delete of a rewritten file", Delete, "削除"},
+        {"conversion of a rewritten file", Convert, "文字コード変換"},
+    };
+    const QByteArray rewritten = "rewritten by another program\r\n";
+    for (const auto &[kind, kindName] : listings) {
+        for (const auto &c : cases) {
+            SCOPED_TRACE(std::string(kindName) + ", " + c.name);
+            m_dialogs.clear();
+            const QString served = m_served.makeFolder(QStringLiteral("%1-%2").arg(int(kind)).arg(int(c.operation)));
+            QDir(tree("cache")).removeRecursively();
+            const QString changed = c.operation == CopyWhereMade ? "c.txt" : "a.txt";
+            QList<std::pair<QByteArray, QByteArray>> files{{"a.txt", "old\r\n"}, {"b.txt", "b\r\n"}};
+            for (const auto &[name, contents] : files) {
+                platform::testing::writeRawFile(served, "pub/" + name, contents);
+                file("cache/" + QString::fromLatin1(name), contents);
+            }
+            const auto startServing = [&] {
+                m_server.emplace(served);
+                if (kind == ServerListing::ListToTheMinute)
+                    m_server->offerNoMlsd();
+                if (kind == ServerListing::ListToTheDay)
+                    m_server->answerListWith(QStringLiteral("/pub"), listToTheDay(files));
+                ASSERT_TRUE(m_server->start());
+            };
+            startServing();
+            OperationSides sides = compared(ftpSides());
+            // Another program writes on the server after the comparison.
+            platform::testing::writeRawFile(served, "pub/" + changed.toLatin1(), rewritten);
+            files.removeIf([&](const auto &listed) { return listed.first == changed.toLatin1(); });
+            files.append({changed.toLatin1(), rewritten});
+            startServing();
+            sides.pathBox[1] = m_server->url(QStringLiteral("/pub/"));
+            for (const char *name : {"a.txt", "b.txt", "c.txt"})
+                file(QStringLiteral("one/") + name, "new\r\n");
+            m_trees.makeFolder("work");
+            std::unique_ptr<FileOperation> operation;
+            if (c.operation == Delete)
+                operation = std::make_unique<DeleteOperation>(1);
+            else if (c.operation == Convert)
+                operation = std::make_unique<CodeChangeOperation>(1, QString(), QStringLiteral("UTF8"),
+                                                                  QStringLiteral("\n"), tree("work/1.tmp"));
+            else
+                operation = std::make_unique<CopyOperation>(0);
+            run(*operation, rows({changed, "b.txt"}), sides);
+
+            EXPECT_EQ(read(served + "/pub/" + changed), rewritten);
+            EXPECT_EQ(m_errorList, QStringLiteral("\r\n/pub/") + changed + QStringLiteral(" : 比較の後に変更されたため、")
+                                       + QString::fromUtf8(c.verb) + QStringLiteral("しませんでした"));
+            EXPECT_EQ(operation->rowsDone(), 1) << "the other row is done";
+            EXPECT_EQ(QFileInfo::exists(served + "/pub/b.txt"), c.operation != Delete);
+            EXPECT_TRUE(lastPrompt().endsWith(QStringLiteral("最新の状況を取得し一覧に反映しますか？")));
+        }
+    }
+}
+
+// What a command of the program uploaded or deleted on a server is no change after the
+// comparison to the next command on the same rows.
+TEST_F(FtpOperationsTest, TheProgramsOwnWritesOnAServerAreNoChangeToTheNextCommand)
+{
+    enum Operation { CopyToServer, ConvertOnServer, DeleteOnServer };
+    const struct
+    {
+        const char *name;
+        Operation first;
+        Operation second;
+    } cases[] = {
+        {"copy, then copy", CopyToServer, CopyToServer},
+        {"conversion, then delete", ConvertOnServer, DeleteOnServer},
+        {"copy, then conversion", CopyToServer, ConvertOnServer},
+    };
+    for (const auto &[kind, kindName] : {std::pair{ServerListing::Mlsd, "MLSD"}, {ServerListing::ListToTheMinute, "LIST"}}) {
+        for (const auto &c : cases) {
+            SCOPED_TRACE(std::string(kindName) + ", " + c.name);
+            m_dialogs.clear();
+            const QString served = m_served.makeFolder(QStringLiteral("%1-%2").arg(int(kind)).arg(int(c.first)));
+            QDir(tree("cache")).removeRecursively();
+            for (const char *name : {"a.txt", "sub/b.txt"}) {
+                platform::testing::writeRawFile(served, QByteArray("pub/") + name, "old\r\n");
+                file(QStringLiteral("cache/") + name, "old\r\n");
+                file(QStringLiteral("one/") + name, "new contents\r\n");
+            }
+            m_server.emplace(served);
+            if (kind == ServerListing::ListToTheMinute)
+                m_server->offerNoMlsd();
+            ASSERT_TRUE(m_server->start());
+            const OperationSides sides = compared(ftpSides());
+            m_trees.makeFolder("work");
+            const auto operation = [&](Operation operationKind) -> std::unique_ptr<FileOperation> {
+                switch (operationKind) {
+                case CopyToServer:
+                    return std::make_unique<CopyOperation>(0);
+                case ConvertOnServer:
+                    return std::make_unique<CodeChangeOperation>(1, QStringLiteral("SJIS"), QStringLiteral("UTF8"),
+                                                                 QStringLiteral("\n"), tree("work/1.tmp"));
+                case DeleteOnServer:
+                    return std::make_unique<DeleteOperation>(1);
+                }
+                return nullptr;
+            };
+            const std::unique_ptr<FileOperation> first = operation(c.first);
+            run(*first, rows({"a.txt", "sub/b.txt"}), sides);
+            ASSERT_EQ(m_errorList, QString());
+            const std::unique_ptr<FileOperation> second = operation(c.second);
+            run(*second, rows({"a.txt", "sub/b.txt"}), sides);
+            EXPECT_EQ(m_errorList, QString());
+            EXPECT_EQ(second->rowsDone(), 2);
+        }
+    }
+}
+
+// The check of a copy to a server reads each server folder once: a copy of 1,000 files
+// in 20 folders lists each folder at most once more than before the check (when it was
+// listed once for the temporaries of killed uploads and its parent twice for links), the
+// listing that tells the comparison what the uploads left there.
+TEST_F(FtpOperationsTest, ACopyToAServerListsEachFolderOnceMore)
+{
+    constexpr int Folders = 20;
+    constexpr int FilesPerFolder = 50;
+    startServer(m_served.makeFolder("pub").chopped(4));
+    m_server.emplace(m_served.path());
+    m_server->recordCommands();
+    ASSERT_TRUE(m_server->start());
+    m_trees.makeFolder("cache");
+    QStringList names;
+    for (int folder = 0; folder < Folders; ++folder) {
+        m_served.makeFolder(QStringLiteral("pub/d%1").arg(folder));
+        for (int index = 0; index < FilesPerFolder; ++index) {
+            names.append(QStringLiteral("d%1/f%2.txt").arg(folder).arg(index));
+            file("one/" + names.last(), names.last().toUtf8());
+        }
+    }
+    const OperationSides sides = compared(ftpSides());
+    const qsizetype gathering = m_server->commands().size();
+    CopyOperation copy(0);
+    run(copy, rows(names), sides);
+
+    EXPECT_EQ(copy.filesCopied(), Folders * FilesPerFolder);
+    const QStringList listings = m_server->commands().mid(gathering).filter(QRegularExpression("^(MLSD|LIST|NLST)"));
+    EXPECT_LE(listings.size(), (3 + 1) * Folders);
 }
 
 // A folder that keeps a dot entry fails after its other files went, and the changed side

@@ -341,10 +341,8 @@ std::optional<DecidedTarget> DecideTarget(OperationFrame &frame, int side, const
         frame.listError(path, *link);
         return std::nullopt;
     }
-    if (!frame.asCompared(side, row, folder, name)) {
-        frame.listChangedSinceComparison(path);
+    if (!frame.checkAsCompared(side, row, folder, name, path))
         return std::nullopt;
-    }
     DecidedTarget decided;
     decided.madeWritable = seen.present && S_ISREG(info.st_mode) && !(info.st_mode & S_IWUSR);
     if (decided.madeWritable) {

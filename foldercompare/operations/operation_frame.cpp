@@ -3,6 +3,7 @@
 #include "common/common_module.h"
 #include "common/mod_ftp.h"
 #include "common/saved_error.h"
+#include "foldercompare/listing/gathering_facts.h"
 #include "foldercompare/listing/tree_walk.h"
 #include "platform/atomic_file.h"
 #include "platform/file_handles.h"
@@ -16,6 +17,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <functional>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -78,6 +80,7 @@ bool OperationFrame::run(FileOperation &operation)
         }
         walk(operation);
         operation.finishRows(*this);
+        noteServerUploads();
         close(operation);
     } catch (...) {
         common::SaveErr();
@@ -254,7 +257,26 @@ bool OperationFrame::vanished(int side, const OperationRow &row, const QString &
     return true;
 }
 
-bool OperationFrame::asCompared(int side, const OperationRow &row, int folder, const QByteArray &name) const
+bool OperationFrame::goneSinceComparison(int side, const OperationRow &row, const QString &path)
+{
+    struct stat info;
+    if (row.shown(side).isEmpty() || ::lstat(QFile::encodeName(path).constData(), &info) == 0)
+        return false;
+    listChangedSinceComparison(path);
+    return true;
+}
+
+bool OperationFrame::inodesKept(int folder) const
+{
+    struct stat info;
+    if (::fstat(folder, &info) != 0)
+        return false;
+    const auto known = m_inodesKept.constFind(info.st_dev);
+    return known != m_inodesKept.cend() ? *known : *m_inodesKept.insert(info.st_dev, listing::KeepsInodes(folder));
+}
+
+bool OperationFrame::asCompared(int side, const OperationRow &row, int folder, const QByteArray &name,
+                                QString *failure) const
 {
     if (isFtpSide(side))
         return true;
@@ -269,7 +291,7 @@ bool OperationFrame::asCompared(int side, const OperationRow &row, int folder, c
     const listing::ComparedListing &compared = m_sides.compared[side];
     if (compared.root() != m_sides.sideRoot[side])
         return !there;
-    if (!compared.matches(row.path, there ? &now : nullptr))
+    if (!compared.matches(row.path, there ? &now : nullptr, there && inodesKept(folder)))
         return false;
     if (!there)
         return true;
@@ -281,15 +303,32 @@ bool OperationFrame::asCompared(int side, const OperationRow &row, int folder, c
         || !S_ISDIR(entry.st_mode))
         return true;
     // A folder goes with everything below it: nothing there may be newer than the list.
+    if (!compared.sameFolder(row.path, now))
+        return false;
     const platform::Descriptor below = platform::OpenFolderAt(folder, name);
-    return compared.sameFolder(row.path, now) && below.isOpen() && treeAsCompared(compared, below.get(), row.path);
+    if (!below.isOpen()) {
+        if (failure)
+            *failure = platform::SystemErrorText(errno) + QStringLiteral(" : ") + rowPath(side, row);
+        return false;
+    }
+    return treeAsCompared(side, below.get(), row.path, failure);
 }
 
-bool OperationFrame::treeAsCompared(const listing::ComparedListing &compared, int folder, const QString &relative) const
+bool OperationFrame::treeAsCompared(int side, int folder, const QString &relative, QString *failure) const
 {
+    const listing::ComparedListing &compared = m_sides.compared[side];
+    const auto unexamined = [&](const QString &below) {
+        if (failure)
+            *failure = platform::SystemErrorText(errno) + QStringLiteral(" : ") + RowPath(m_sides.sideRoot[side], below);
+        return false;
+    };
+    // What the gathering could not read it did not list: it counts as it found it.
+    if (compared.unreadAtGathering(relative))
+        return true;
     const std::optional<std::vector<QByteArray>> names = platform::NamesInFolder(folder);
     if (!names)
-        return false;
+        return unexamined(relative);
+    const bool kept = inodesKept(folder);
     for (const QByteArray &name : *names) {
         const QString decoded = QFile::decodeName(name);
         // What the gathering could not list, and what killed writes of ours left.
@@ -302,19 +341,189 @@ bool OperationFrame::treeAsCompared(const listing::ComparedListing &compared, in
         if (::fstatat(folder, name.constData(), &now, 0) != 0 || !(S_ISDIR(now.st_mode) || S_ISREG(now.st_mode)))
             continue;
         if (S_ISREG(now.st_mode)) {
-            if (!compared.matches(child, &now))
+            if (!compared.matches(child, &now, kept))
                 return false;
             continue;
         }
         child += u'/';
-        if (!compared.matches(child, &now) || !compared.sameFolder(child, now))
+        if (compared.unreadAtGathering(child))
+            continue;
+        if (!compared.matches(child, &now, kept) || !compared.sameFolder(child, now))
             return false;
         // A link to a folder goes as the link; a folder with what it holds.
         const platform::Descriptor below = platform::OpenFolderAt(folder, name);
-        if (below.isOpen() ? !treeAsCompared(compared, below.get(), child) : errno != ENOTDIR)
+        if (!below.isOpen()) {
+            if (errno == ENOTDIR)
+                continue;
+            return unexamined(child);
+        }
+        if (!treeAsCompared(side, below.get(), child, failure))
             return false;
     }
     return true;
+}
+
+bool OperationFrame::checkAsCompared(int side, const OperationRow &row, int folder, const QByteArray &name,
+                                     const QString &path)
+{
+    QString failure;
+    if (asCompared(side, row, folder, name, &failure))
+        return true;
+    if (failure.isEmpty())
+        listChangedSinceComparison(path);
+    else
+        listError(path, failure);
+    return false;
+}
+
+const common::FtpFolder *OperationFrame::serverFolder(int side, const QString &remoteFolder)
+{
+    auto known = m_serverFolders[side].constFind(remoteFolder);
+    if (known == m_serverFolders[side].cend()) {
+        connectTo(side);
+        // The listing leaves the code that the row's names are sent in as it was.
+        const auto keepNameCode = qScopeGuard([code = common::FileNameCode] { common::FileNameCode = code; });
+        const QByteArray folder = common::FtpRemotePath(remoteFolder);
+        std::optional<common::FtpFolder> listed;
+        try {
+            listed = common::FtpReadFolder(folder);
+        } catch (const common::Failure &) {
+            // A folder that is not there holds nothing; any other failure stands.
+            if (common::FtpEnterFolder(folder))
+                throw;
+        }
+        known = m_serverFolders[side].insert(remoteFolder, std::move(listed));
+    }
+    return known->has_value() ? &**known : nullptr;
+}
+
+namespace {
+
+// The entry `listed` as a comparison holds one: its date and, where the listing tells
+// it, its size.
+listing::ComparedListing::Entry heldFormOf(const common::FtpFolderEntry &listed)
+{
+    listing::ComparedListing::Entry entry;
+    entry.folder = listed.folder;
+    if (listed.folder)
+        return entry;
+    entry.date = listing::FormatLocalDate(listed.time.toSecsSinceEpoch()).toLatin1();
+    if (listed.size >= 0)
+        entry.size = QByteArray::number(listed.size);
+    return entry;
+}
+
+// The first entry named `name` of `folder`, as the gathering keeps the first.
+const common::FtpFolderEntry *entryNamed(const common::FtpFolder *folder, const QString &name)
+{
+    if (!folder)
+        return nullptr;
+    for (const common::FtpFolderEntry &entry : folder->entries)
+        if (entry.name == name)
+            return &entry;
+    return nullptr;
+}
+
+} // namespace
+
+bool OperationFrame::serverAsCompared(int side, const OperationRow &row, const QString &remote)
+{
+    const QString path = remote.endsWith(u'/') ? remote.chopped(1) : remote;
+    const qsizetype slash = path.lastIndexOf(u'/');
+    const common::FtpFolder *folder = serverFolder(side, path.left(slash + 1));
+    const common::FtpFolderEntry *found = entryNamed(folder, path.mid(slash + 1));
+    const listing::ComparedListing &compared = m_sides.compared[side];
+    const bool heldThere = compared.root() == m_sides.sideRoot[side] && compared.holdsName(row.path);
+    // A link goes by its name, whatever it leads to. MLSD leaves out one that leads
+    // nowhere (an earlier row deleted its folder), which LIST still shows.
+    if ((found && found->link)
+        || (!found && heldThere && folder && folder->foldersMayBeLinks
+            && common::FtpListedAsLink(common::FtpRemotePath(path))))
+        return heldThere;
+    const std::optional<listing::ComparedListing::Entry> listed = found ? std::optional(heldFormOf(*found)) : std::nullopt;
+    if (compared.root() != m_sides.sideRoot[side])
+        return !listed;
+    return compared.matchesListed(row.path, listed);
+}
+
+bool OperationFrame::serverTreeAsCompared(int side, const OperationRow &row, const listing::FtpTreeFolder &tree) const
+{
+    const listing::ComparedListing &compared = m_sides.compared[side];
+    if (compared.root() != m_sides.sideRoot[side])
+        return false;
+    const std::function<bool(const listing::FtpTreeFolder &, const QString &)> walk
+        = [&](const listing::FtpTreeFolder &folder, const QString &relative) {
+              for (const common::FtpFolderEntry &file : folder.files) {
+                  // What the gathering does not list: uploads of ours killed before they
+                  // ended, and names that no transfer can name.
+                  if (!platform::isTransferableName(file.remoteName)
+                      || (!file.link && platform::isLeftoverTemporaryFileName(file.remoteName)))
+                      continue;
+                  const QString child = relative + file.name;
+                  // A link goes by its name, whatever it leads to: it must be listed.
+                  if (file.link ? !compared.holdsName(child) : !compared.matchesListed(child, heldFormOf(file)))
+                      return false;
+              }
+              for (const auto &[entry, below] : folder.folders) {
+                  if (!platform::isTransferableName(entry.remoteName))
+                      continue;
+                  const QString child = relative + entry.name + u'/';
+                  if (!compared.matchesListed(child, heldFormOf(entry)) || !walk(below, child))
+                      return false;
+              }
+              return true;
+          };
+    return walk(tree, row.path);
+}
+
+void OperationFrame::noteLocal(int side, const QString &relative, int folder, const QByteArray &name)
+{
+    if (isFtpSide(side))
+        return;
+    struct stat now;
+    if (::fstatat(folder, name.constData(), &now, 0) == 0)
+        m_sides.compared[side].note(relative, listing::ComparedListing::EntryOf(now));
+    else
+        m_sides.compared[side].note(relative, std::nullopt);
+}
+
+void OperationFrame::noteFolders(int side, const QString &relativeFolder)
+{
+    listing::ComparedListing::Entry folder;
+    folder.folder = true;
+    for (qsizetype slash = relativeFolder.indexOf(u'/'); slash >= 0; slash = relativeFolder.indexOf(u'/', slash + 1))
+        m_sides.compared[side].note(relativeFolder.left(slash + 1), folder);
+}
+
+void OperationFrame::noteRemoved(int side, const QString &relative)
+{
+    m_sides.compared[side].note(relative, std::nullopt);
+}
+
+void OperationFrame::noteUploaded(int side, const QString &relative, const QString &remote, qint64 bytes)
+{
+    const qsizetype slash = remote.lastIndexOf(u'/');
+    m_uploads[side][remote.left(slash + 1)].append({relative, remote.mid(slash + 1), bytes});
+}
+
+void OperationFrame::noteServerUploads()
+{
+    for (int side = 0; side < 2; ++side) {
+        for (auto folder = m_uploads[side].cbegin(); folder != m_uploads[side].cend(); ++folder) {
+            try {
+                // Listed again: the listing read before the uploads shows the files as they were.
+                m_serverFolders[side].remove(folder.key());
+                const common::FtpFolder *listed = serverFolder(side, folder.key());
+                for (const Upload &upload : folder.value()) {
+                    const common::FtpFolderEntry *found = entryNamed(listed, upload.name);
+                    if (found && !found->folder && !found->link && (found->size < 0 || found->size == upload.bytes))
+                        m_sides.compared[side].note(upload.relative, heldFormOf(*found));
+                }
+            } catch (const common::Failure &) {
+                // A server that does not tell leaves the comparison as it was.
+            }
+        }
+    }
 }
 
 void OperationFrame::listChangedSinceComparison(const QString &path)

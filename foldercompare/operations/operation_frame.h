@@ -12,6 +12,8 @@
 #include <array>
 #include <optional>
 
+#include <sys/types.h>
+
 namespace foldercompare::operations {
 
 // What a file operation needs of the window that starts it: its flags, its status
@@ -205,22 +207,64 @@ public:
     // Whether the entry of the row on `side`, which the list shows there, is gone from
     // `path`; it is then listed as failed.
     bool vanished(int side, const OperationRow &row, const QString &path);
+    // The same for the file that a row changes itself (its date, its code): gone, it is
+    // listed as changed after the comparison.
+    bool goneSinceComparison(int side, const OperationRow &row, const QString &path);
     // Whether the entry `name` of the open folder `folder` (-1 when the folder is not
     // there), which the row stands for on the local side `side`, is still what the
-    // comparison read for the row (listing::ComparedListing): nothing where it listed
-    // nothing; else the file of the listed size and date, or a folder, in the folder that
-    // the gathering read there, and for a folder, nothing below it made or changed since
-    // (files and folders that the gathering left out, leftovers of killed writes and
-    // levels beyond FolderNum aside). Links are followed as the gathering followed them;
-    // one that leads nowhere is no entry listed. A side whose root is not the one compared
-    // holds nothing. An FTP side's mirror is not examined: true.
-    bool asCompared(int side, const OperationRow &row, int folder, const QByteArray &name) const;
+    // comparison read for the row, or what this program left there since
+    // (listing::ComparedListing): nothing where it listed nothing; else the file of the
+    // listed identity, or a folder, in the folder that the gathering read there, and for a
+    // folder, nothing below it made or changed since (files and folders that the
+    // gathering left out, leftovers of killed writes and levels beyond FolderNum aside; a
+    // folder that the gathering could not read counts as it found it). Links are followed
+    // as the gathering followed them; one that leads nowhere is no entry listed. A side
+    // whose root is not the one compared holds nothing. An FTP side's mirror is not
+    // examined: true. What cannot be examined is no change: false, with the system's
+    // reason and the path in `failure`.
+    bool asCompared(int side, const OperationRow &row, int folder, const QByteArray &name,
+                    QString *failure = nullptr) const;
+    // asCompared; where it is false, `path` is listed under the row in hand: as changed
+    // after the comparison, or with the reason why it could not be examined.
+    bool checkAsCompared(int side, const OperationRow &row, int folder, const QByteArray &name, const QString &path);
+    // Whether the server's entry at `remote`, which the row stands for on the FTP side
+    // `side`, is still what the comparison listed for it, or what this program left there
+    // since (listing::ComparedListing::matchesListed): the folder's present listing
+    // (serverFolder) lists nothing where the comparison listed nothing, else a folder, or a
+    // file of the listed date and size as precise as the listing gives them; a link there
+    // goes by its name, whatever it leads to, while the name is listed. A side whose root
+    // is not the one compared holds nothing. On the connection to that side; a failure of the server is thrown as
+    // common::Failure.
+    bool serverAsCompared(int side, const OperationRow &row, const QString &remote);
+    // Whether nothing in the tree `tree` of a server folder, which the row (a folder)
+    // stands for on the FTP side `side`, was made or changed since the comparison: each
+    // file is the one listed, each folder and link is listed, as serverAsCompared tells.
+    bool serverTreeAsCompared(int side, const OperationRow &row, const listing::FtpTreeFolder &tree) const;
+    // The listing of the server folder `remoteFolder` (ending with "/") of the FTP side
+    // `side`, read on its connection at the first call of the run; null when the server
+    // does not enter the folder (nothing is there). A failure of the server is thrown.
+    const common::FtpFolder *serverFolder(int side, const QString &remoteFolder);
     // Lists `path` under the row in hand as not acted on because its entry changed after
     // the comparison; the refresh is then offered whatever was done.
     void listChangedSinceComparison(const QString &path);
     // Lists `path` under the row `row` with `reason`, a change that another program made
     // while the row was worked on; the refresh is then offered whatever was done.
     void listChangedMeanwhile(qsizetype row, const QString &path, const QString &reason);
+
+    // What the run left on a side becomes what the side's comparison holds for the
+    // relative path `relative` of a row (listing::ComparedListing::note), so that a later
+    // command takes it for the comparison's: the entry `name` of the open folder `folder`
+    // of a local side as it is now (nothing when it is gone) ...
+    void noteLocal(int side, const QString &relative, int folder, const QByteArray &name);
+    // ... the folder `relativeFolder` (ending with "/") and the folders above it, after
+    // some of them were made ...
+    void noteFolders(int side, const QString &relativeFolder);
+    // ... nothing, there or below, after a delete ...
+    void noteRemoved(int side, const QString &relative);
+    // ... and on an FTP side, after `bytes` bytes were uploaded to `remote`, the file that
+    // the server lists there at the end of the run (one listing of each folder uploaded
+    // into), while it is of that size.
+    void noteUploaded(int side, const QString &relative, const QString &remote, qint64 bytes);
 
     // The read-only question, asked at the first read-only target of the run; its
     // answer holds for the rest. True when `path` may be handled; false when it is
@@ -247,9 +291,14 @@ public:
 
 private:
     void walk(FileOperation &operation);
-    // Whether nothing below the open folder `folder` (the row folder `relative`) was made
-    // or changed since the comparison, as asCompared tells.
-    bool treeAsCompared(const listing::ComparedListing &compared, int folder, const QString &relative) const;
+    // Whether nothing below the open folder `folder` (the row folder `relative`) of the
+    // local side `side` was made or changed since the comparison, as asCompared tells.
+    bool treeAsCompared(int side, int folder, const QString &relative, QString *failure) const;
+    // Whether the file system of the open folder `folder` keeps its files' inodes
+    // (listing::KeepsInodes), asked once per device.
+    bool inodesKept(int folder) const;
+    // Takes into the comparisons what the server lists for the files uploaded this run.
+    void noteServerUploads();
     void close(FileOperation &operation);
     void failUnexpectedly(FileOperation &operation);
     void disconnect();
@@ -275,6 +324,20 @@ private:
     int m_connectedSide = -1;
     // The connections of the sides while the module works on the other side's.
     std::array<common::FtpHeldConnection, 2> m_heldConnections;
+    // The server folders listed this run, per side (nullopt: not entered).
+    std::array<QHash<QString, std::optional<common::FtpFolder>>, 2> m_serverFolders;
+    // A file uploaded this run: its relative path, its name in its server folder and its
+    // bytes.
+    struct Upload
+    {
+        QString relative;
+        QString name;
+        qint64 bytes = 0;
+    };
+    // The files uploaded this run, per side and server folder.
+    std::array<QHash<QString, QList<Upload>>, 2> m_uploads;
+    // inodesKept's answers by device.
+    mutable QHash<dev_t, bool> m_inodesKept;
     const OperationWords *m_words = nullptr;
     qsizetype m_currentRow = 0;
     QString m_readOnlyAnswer;

@@ -121,7 +121,8 @@ TEST_F(OperationFrameTest, CancelAndAbortStopBeforeTheNextRow)
 }
 
 // Copies and conversions end behind the walk: the failure of a first row that ends
-// late is still listed before that of a second row that failed at once (its file gone).
+// late is still listed before that of a second row that failed at once (its file gone:
+// a copy's source fails, a file to convert changed after the comparison).
 TEST_F(OperationFrameTest, FailuresOfWorkBehindTheWalkKeepTheRowsOrder)
 {
     const QString gone = QString::fromLocal8Bit(std::strerror(ENOENT));
@@ -132,16 +133,18 @@ TEST_F(OperationFrameTest, FailuresOfWorkBehindTheWalkKeepTheRowsOrder)
         QString firstRow;
         QString firstPath;
         QString firstReason;
+        QString secondReason;
     };
     const Case cases[] = {
         {"copy onto a folder", [] { return std::make_unique<CopyOperation>(0); }, "a.txt", tree("two/a.txt"),
-         QString::fromLocal8Bit(std::strerror(EISDIR))},
+         QString::fromLocal8Bit(std::strerror(EISDIR)), gone},
         {"conversion of a binary file",
          [this] {
              return std::make_unique<CodeChangeOperation>(0, QString(), QStringLiteral("UTF8"), QStringLiteral("\n"),
                                                           tree("work.tmp"));
          },
-         "a.exe", tree("one/a.exe"), QStringLiteral("バイナリファイルと判定されたため変換しません")},
+         "a.exe", tree("one/a.exe"), QStringLiteral("バイナリファイルと判定されたため変換しません"),
+         QStringLiteral("比較の後に変更されたため、文字コード変換しませんでした")},
     };
     file("one/a.txt", "a");
     m_trees.makeFolder("two/a.txt");
@@ -153,7 +156,7 @@ TEST_F(OperationFrameTest, FailuresOfWorkBehindTheWalkKeepTheRowsOrder)
                                        {QStringLiteral("2020/01/02 03:04:05"), QString(), QStringLiteral("b.txt")}};
         run(*operation, rows, localSides());
         EXPECT_EQ(m_errorList, QStringLiteral("\r\n") + c.firstPath + QStringLiteral(" : ") + c.firstReason
-                                   + QStringLiteral("\r\n") + tree("one/b.txt") + QStringLiteral(" : ") + gone);
+                                   + QStringLiteral("\r\n") + tree("one/b.txt") + QStringLiteral(" : ") + c.secondReason);
     }
 }
 

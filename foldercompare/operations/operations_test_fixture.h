@@ -132,18 +132,31 @@ protected:
         sides.binJdExt = {QStringLiteral("exe"), QStringLiteral("png")};
         return sides;
     }
-    // `sides` with each local side that no comparison has read yet (listing::ComparedListing)
-    // read as a comparison right now would read it: gathered into a listing of the test,
-    // with the facts of its gathering.
+    // `sides` with each side that no comparison has read yet (listing::ComparedListing)
+    // read as a comparison right now would read it: a local side gathered into a listing
+    // of the test, with the facts of its gathering; an FTP side's server gathered into a
+    // mirror of the test's own, so that the side's mirror stays as the test left it.
     OperationSides compared(OperationSides sides) const
     {
         for (int side = 0; side < 2; ++side) {
             const QString &root = sides.sideRoot[side];
-            if (root.isEmpty() || sides.pathBox[side].startsWith(QStringLiteral("ftp://"))
-                || !sides.compared[side].root().isEmpty())
+            if (root.isEmpty() || !sides.compared[side].root().isEmpty())
                 continue;
             const QString listingFile = m_listings.filePath(QStringLiteral("%1.log").arg(side));
             listing::testing::RecordingHost host;
+            if (sides.pathBox[side].startsWith(QStringLiteral("ftp://"))) {
+                listing::FtpGathering gathering{.host = host, .proxy = sides.proxy,
+                                                .wait = [](int milliseconds) { QThread::msleep(milliseconds); }};
+                QString address = sides.pathBox[side];
+                const QString mirror = m_listings.filePath(QStringLiteral("mirror%1").arg(side));
+                QDir(mirror).removeRecursively();
+                QDir().mkpath(mirror);
+                if (listing::GatherFtpSide(address, listingFile, mirror, sides.fileNameCode[side], gathering).kind
+                    == listing::GatherOutcome::Kind::Written)
+                    sides.compared[side] = listing::ComparedListing(root, !QFileInfo(root).isDir(), read(listingFile),
+                                                                    std::nullopt);
+                continue;
+            }
             const listing::GatherOutcome outcome = listing::GatherLocalSide(root, listingFile, sides.folderNum, host);
             sides.compared[side] = listing::ComparedListing(root, !QFileInfo(root).isDir(), read(listingFile), outcome.facts);
         }

@@ -115,7 +115,11 @@ int Frm_Main::CompareFiles()
         CompareCount = outcome.compareCount;
         DiffRowCount = outcome.diffRowCount;
         ShowFirstDiff = outcome.showFirstDiff;
+        // A side compared again without a new gathering keeps what the program left on it.
+        const std::array<listing::ComparedListing, 2> previous = ComparedSides;
         ComparedSides = outcome.compared;
+        for (int side = 0; side < 2; ++side)
+            ComparedSides[side].keepNotesOf(previous[side]);
         fitNumberColumn();
 
         LockControls(false);

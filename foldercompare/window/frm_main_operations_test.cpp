@@ -129,5 +129,33 @@ TEST_F(OperationCommandsTest, DateAndCodeDialogsHandTheirAnswersToTheRuns)
     EXPECT_EQ(TemporaryFolder::readFile(a), codes.VbUnicode_To_UTF8(u"日本語\n", false));
 }
 
+// What a command wrote is no change after the comparison to a later command, also once
+// the list was compared again without gathering that side again.
+TEST_F(OperationCommandsTest, AWrittenFileStaysTheProgramsWhenTheListIsComparedAgain)
+{
+    file("one/a.txt", "alpha");
+    file("two/a.txt", "x");
+    ASSERT_TRUE(platform::SetFileDate(tree("one/a.txt"), Old));
+    auto window = comparedWindow();
+    window->setModalRunner([](QDialog &shown) {
+        auto *dialog = dynamic_cast<common::dialogs::Frm_DateChg *>(&shown);
+        ASSERT_NE(dialog, nullptr);
+        dialog->Chk_Copy->setChecked(true);
+        dialog->Btn_OK->click();
+    });
+    m_dialogs.answerNext(platform::MessageAnswer::No);
+    window->DateChgNew.menu->trigger();
+    ASSERT_EQ(QFileInfo(tree("two/a.txt")).lastModified(), Old);
+    window->Btn_Compare->click();
+
+    m_dialogs.clear();
+    window->Grd_Compare->setSelection(1, 1, 1, 4);
+    m_dialogs.answerNext(platform::MessageAnswer::Ok);
+    m_dialogs.answerNext(platform::MessageAnswer::No);
+    window->CopyOldToNew.menu->trigger();
+    EXPECT_EQ(TemporaryFolder::readFile(tree("two/a.txt")), "alpha");
+    EXPECT_EQ(m_dialogs.prompts().value(1), QStringLiteral("コピーが完了しました。　\r\n\r\n最新の状況を取得し一覧に反映しますか？"));
+}
+
 } // namespace
 } // namespace foldercompare
