@@ -13,6 +13,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <QSet>
 
 #include <algorithm>
 #include <optional>
@@ -111,9 +112,17 @@ public:
             m_gathering.excludedPaths.append(relativeFolder + name);
 
         QList<common::FtpFolderEntry> entries;
+        QSet<QString> names;
         for (const common::FtpFolderEntry &listed : folder.entries) {
             if (m_host.abortRequested())
                 break;
+            // A name that the listing gives twice is the first entry; the other is left out.
+            if (names.contains(listed.name)) {
+                m_gathering.excludedPaths.append(relativeFolder + listed.name
+                                                 + (listed.folder ? QStringLiteral("/") : QString()));
+                continue;
+            }
+            names.insert(listed.name);
             // What an upload of ours killed before it ended left behind is no entry of the side.
             if (!listed.folder && !listed.link && platform::isLeftoverTemporaryFileName(listed.remoteName))
                 continue;

@@ -340,6 +340,21 @@ TEST_F(FtpSideTest, SizesNoFileHasDoNotEndTheWalk)
         EXPECT_TRUE(lines.contains(QString::fromUtf8(line))) << line << "\n" << lines.join('\n').toStdString();
 }
 
+// A listing that names a file twice gives its first entry; the other is named among the
+// names left out, and the walk goes on.
+TEST_F(FtpSideTest, ANameListedTwiceIsTakenOnceAndNamed)
+{
+    platform::testing::writeRawFile(m_root.path(), "pub/docs/twice.txt", "tw");
+    m_server.answerListWith("/pub/docs", "-rw-r--r--   1 o g 2 Jan 15  2020 twice.txt\r\n"
+                                         "-rw-r--r--   1 o g 5 Feb 16  2020 twice.txt\r\n");
+    ASSERT_TRUE(m_server.start());
+    QString address = m_server.url("/pub/");
+    const QStringList lines = gather(address);
+    EXPECT_EQ(lines.filter(QStringLiteral("docs/twice.txt")),
+              QStringList{QStringLiteral("docs/twice.txt\t2020/01/15 00:00:00\t2\t0")});
+    EXPECT_EQ(m_gathering.excludedPaths, QStringList{QStringLiteral("docs/twice.txt")});
+}
+
 // A name longer than a local name can be (90 Japanese characters are 270 bytes in UTF-8) is
 // left out of the cache and named among the refused names; the side goes on.
 TEST_F(FtpSideTest, NamesTooLongForTheCacheAreLeftOutAndNamed)
