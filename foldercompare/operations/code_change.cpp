@@ -128,10 +128,21 @@ FileConversion ConvertFileBytes(const QString &source, const QString &sourceCode
                                 const QString &lineEnd, const QStringList &binJdExt)
 {
     FileConversion result;
-    QFile file(source);
-    if (!file.open(QIODevice::ReadOnly)) {
-        if (file.error() != QFileDevice::OpenError || QFileInfo::exists(source))
-            result.refusal = file.errorString();
+    // No wait on a FIFO in the file's place: it is opened, and refused as no regular file.
+    const platform::Descriptor opened(::open(QFile::encodeName(source).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    struct stat info;
+    if (!opened.isOpen() || ::fstat(opened.get(), &info) != 0) {
+        if (errno != ENOENT)
+            result.refusal = platform::SystemErrorText(errno);
+        return result;
+    }
+    if (!S_ISREG(info.st_mode)) {
+        result.refusal = QStringLiteral("通常のファイルではないため変換しません");
+        return result;
+    }
+    QFile file;
+    if (!file.open(opened.get(), QIODevice::ReadOnly, QFileDevice::DontCloseHandle)) {
+        result.refusal = file.errorString();
         return result;
     }
     const QByteArray bytes = file.readAll();
@@ -224,8 +235,9 @@ namespace {
 std::optional<QByteArray> readAsDecided(int folder, const QByteArray &name, const platform::TargetState &decided,
                                         CodeChangeOperation::FileOutcome &outcome)
 {
-    outcome.old
-        = std::make_shared<platform::Descriptor>(::openat(folder, name.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    // No wait on a FIFO put in the file's place: it is opened, and is not the file decided on.
+    outcome.old = std::make_shared<platform::Descriptor>(
+        ::openat(folder, name.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
     const platform::Descriptor &input = *outcome.old;
     struct stat before;
     if (!input.isOpen() || ::fstat(input.get(), &before) != 0) {
@@ -233,6 +245,10 @@ std::optional<QByteArray> readAsDecided(int folder, const QByteArray &name, cons
             outcome.changed = true;
         else
             outcome.failure = platform::SystemErrorText(errno);
+        return std::nullopt;
+    }
+    if (!S_ISREG(before.st_mode)) {
+        outcome.changed = true;
         return std::nullopt;
     }
     QFile file;

@@ -11,10 +11,13 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <atomic>
 #include <ctime>
 #include <functional>
 #include <memory>
+#include <thread>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -222,6 +225,33 @@ TEST_F(CodeChangeTest, ConvertsInPlaceAndRefusesWhatItCannotConvertCleanly)
         << m_errorList.toStdString();
     EXPECT_EQ(lastPrompt(), QStringLiteral("文字コード変換したファイルはありません。　\r\n"
                                            "文字コード変換したファイル（行）：0件　文字コード変換出来なかったファイル（行）：2件　"));
+}
+
+// A FIFO in a file's place (of an FTP side's mirror copy, read by name) is refused
+// without waiting for a writer that never comes.
+TEST_F(CodeChangeTest, AFifoInTheFilesPlaceIsRefusedWithoutWaiting)
+{
+    const QString fifo = tree("one/a.txt");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    // A writer that comes once a reader waits, so that a read that waited for one would
+    // end (with nothing) rather than hang the test.
+    std::atomic<bool> ended = false;
+    std::thread writer([&] {
+        while (!ended) {
+            const int end = ::open(QFile::encodeName(fifo).constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+            if (end >= 0) {
+                ::close(end);
+                return;
+            }
+            QThread::msleep(1);
+        }
+    });
+    const FileConversion conversion
+        = ConvertFileBytes(fifo, QString(), QStringLiteral("UTF8"), QStringLiteral("\n"), QStringList());
+    ended = true;
+    writer.join();
+    EXPECT_FALSE(conversion.ok);
+    EXPECT_EQ(conversion.refusal, QStringLiteral("通常のファイルではないため変換しません"));
 }
 
 // Esc confirmed while conversions are in hand (written beside their files, none in place
