@@ -277,7 +277,11 @@ int MoveToTrashAt(int folder, const QByteArray &name, const QByteArray &path, QS
     const int error = putIntoTrash(folder, name, path, Placing::Move, linkFailed, refusal);
     if (error == 0)
         return 0;
-    return refusal.isEmpty() ? failWith(error, path, errorText) : failWith(refusal, path, errorText);
+    if (!refusal.isEmpty()) {
+        failWith(refusal, path, errorText);
+        return TrashOfAnotherUser;
+    }
+    return failWith(error, path, errorText);
 }
 
 int BackUpToTrashAt(int folder, const QByteArray &name, const QByteArray &path,
@@ -288,8 +292,10 @@ int BackUpToTrashAt(int folder, const QByteArray &name, const QByteArray &path,
     const int error = putIntoTrash(folder, name, path, Placing::Link, linkFailed, refusal);
     if (error == 0)
         return 0;
-    if (!refusal.isEmpty())
-        return failWith(refusal, path, errorText);
+    if (!refusal.isEmpty()) {
+        failWith(refusal, path, errorText);
+        return TrashOfAnotherUser;
+    }
     if (!linkFailed)
         return failWith(error, path, errorText);
     // The trash's file system takes no link (FAT) or no more of them: the item is moved,

@@ -7,6 +7,9 @@
 
 namespace platform {
 
+// What MoveToTrashAt and BackUpToTrashAt return when the trash folder is another user's.
+inline constexpr int TrashOfAnotherUser = 2;
+
 // Moves the item `name` (a file, a link or a folder with its contents) of the open
 // folder `folder` to the freedesktop trash of the mount that holds it: the home trash
 // ($XDG_DATA_HOME/Trash) where it lies on that very mount, else "<top>/.Trash/<uid>"
@@ -19,7 +22,9 @@ namespace platform {
 // the item is reached through its folder, so names that are not UTF-8 and paths longer
 // than the system takes in one call go to the trash as they are. Returns 0 when the item
 // is in the trash; 1, with the reason in `errorText` when given, when it stays where it
-// is. Nothing is ever deleted for good.
+// is; TrashOfAnotherUser, with the reason, when that is because the trash folder there
+// (or the folder it lies in) belongs to another user, as on a disk that shows every file
+// as its mounting user's (FUSE FAT mounted by root). Nothing is ever deleted for good.
 int MoveToTrashAt(int folder, const QByteArray &name, const QByteArray &path, QString *errorText = nullptr);
 
 // Backs the item `name` of the open folder `folder` up into the same trash before a

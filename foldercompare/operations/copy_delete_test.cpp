@@ -847,6 +847,32 @@ TEST_F(DeleteTest, AFolderHoldingAnotherUsersFolderIsDeletedAsFound)
     }
 }
 
+// Where the trash folder belongs to another user (as on a disk that shows every file as
+// the mounting user's), a replace or a delete through the trash fails saying so, and
+// names the option that does without the trash; the file stays.
+TEST_F(DeleteTest, ATrashOfAnotherUserIsToldWithTheOptionThatAvoidsIt)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "giving a folder to another user needs the superuser";
+    const QString trash = m_home.filePath("data/Trash");
+    QDir().mkpath(trash);
+    ASSERT_EQ(::chown(QFile::encodeName(trash).constData(), 65534, 65534), 0);
+    for (const bool copying : {false, true}) {
+        SCOPED_TRACE(copying ? "a copy over a file" : "a delete");
+        m_dialogs.clear();
+        file("one/a.txt", "new");
+        const QString target = file("two/a.txt", "old");
+        CopyOperation copy(0);
+        DeleteOperation remove(1);
+        run(copying ? static_cast<FileOperation &>(copy) : remove, rows({"a.txt"}), localSides(true));
+        EXPECT_EQ(read(target), "old");
+        EXPECT_EQ(m_errorList, QStringLiteral("\r\n") + target + QStringLiteral(" : ごみ箱へ移動できません。 ") + target
+                                   + QStringLiteral(" : ごみ箱のフォルダ ") + trash
+                                   + QStringLiteral(" は他のユーザー (nobody) が所有しています"
+                                                    "（「削除/上書時はごみ箱にバックアップする」を外すと、ごみ箱を使わずに処理します）"));
+    }
+}
+
 // A link in a deleted folder, to a folder or to a read-only file outside it, and a row
 // that is itself a link, go as links, through the trash or for good: what they lead to
 // keeps its contents and its mode, and no read-only question is asked for it. A row

@@ -215,7 +215,10 @@ StepResult trashWhenThere(int folder, const QByteArray &name, const QString &pat
     if (::fstatat(folder, name.constData(), &info, AT_SYMLINK_NOFOLLOW) != 0)
         return errno == ENOENT ? std::nullopt : StepResult(systemText(errno) + QStringLiteral(" : ") + path);
     QString reason;
-    if (toTrash(&reason) != 0)
+    const int moved = toTrash(&reason);
+    if (moved == platform::TrashOfAnotherUser)
+        return reason + QStringLiteral("（「削除/上書時はごみ箱にバックアップする」を外すと、ごみ箱を使わずに処理します）");
+    if (moved != 0)
         return reason;
     return std::nullopt;
 }
