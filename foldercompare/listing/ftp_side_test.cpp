@@ -325,31 +325,24 @@ TEST_F(FtpSideTest, ASizeThatNeverMatchesEndsAfterABoundedNumberOfDownloads)
 
 // A negative listed size is none: the copy tells the size. The largest size a listing can
 // state counts as it is, and the folder's total stops there rather than wrap.
-TEST_F(FtpSideTest, SizesNoFileHasDoNotEndTheWalk)
+// Sizes that no file has do not end the walk; nor does a name listed twice: its first
+// entry is taken and the other named among the names left out.
+TEST_F(FtpSideTest, SizesNoFileHasAndNamesListedTwiceDoNotEndTheWalk)
 {
     platform::testing::writeRawFile(m_root.path(), "pub/docs/negative.txt", "neg");
     platform::testing::writeRawFile(m_root.path(), "pub/docs/huge.bin", "hh");
-    m_server.answerListWith("/pub/docs", "-rw-r--r--   1 o g -5 Jan 15  2020 negative.txt\r\n"
-                                         "-rw-r--r--   1 o g 9223372036854775807 Jan 15  2020 huge.bin\r\n");
-    ASSERT_TRUE(m_server.start());
-    QString address = m_server.url("/pub/");
-    const QStringList lines = gather(address);
-    for (const char *line : {"docs/\t2020/01/15 00:00:00\t9223372036854775807\t2",
-                             "docs/huge.bin\t2020/01/15 00:00:00\t9223372036854775807\t0",
-                             "docs/negative.txt\t2020/01/15 00:00:00\t3\t0"})
-        EXPECT_TRUE(lines.contains(QString::fromUtf8(line))) << line << "\n" << lines.join('\n').toStdString();
-}
-
-// A listing that names a file twice gives its first entry; the other is named among the
-// names left out, and the walk goes on.
-TEST_F(FtpSideTest, ANameListedTwiceIsTakenOnceAndNamed)
-{
     platform::testing::writeRawFile(m_root.path(), "pub/docs/twice.txt", "tw");
-    m_server.answerListWith("/pub/docs", "-rw-r--r--   1 o g 2 Jan 15  2020 twice.txt\r\n"
+    m_server.answerListWith("/pub/docs", "-rw-r--r--   1 o g -5 Jan 15  2020 negative.txt\r\n"
+                                         "-rw-r--r--   1 o g 9223372036854775807 Jan 15  2020 huge.bin\r\n"
+                                         "-rw-r--r--   1 o g 2 Jan 15  2020 twice.txt\r\n"
                                          "-rw-r--r--   1 o g 5 Feb 16  2020 twice.txt\r\n");
     ASSERT_TRUE(m_server.start());
     QString address = m_server.url("/pub/");
     const QStringList lines = gather(address);
+    for (const char *line : {"docs/\t2020/01/15 00:00:00\t9223372036854775807\t3",
+                             "docs/huge.bin\t2020/01/15 00:00:00\t9223372036854775807\t0",
+                             "docs/negative.txt\t2020/01/15 00:00:00\t3\t0"})
+        EXPECT_TRUE(lines.contains(QString::fromUtf8(line))) << line << "\n" << lines.join('\n').toStdString();
     EXPECT_EQ(lines.filter(QStringLiteral("docs/twice.txt")),
               QStringList{QStringLiteral("docs/twice.txt\t2020/01/15 00:00:00\t2\t0")});
     EXPECT_EQ(m_gathering.excludedPaths, QStringList{QStringLiteral("docs/twice.txt")});
