@@ -504,6 +504,21 @@ std::optional<QString> writeWholeFile(const QString &path, QByteArrayView bytes,
     return file.errorString();
 }
 
+std::optional<QString> writePrivateFileAnew(const QString &folder, const QString &name, QByteArrayView bytes)
+{
+    const auto opened = std::make_shared<const Descriptor>(
+        ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!opened->isOpen())
+        return SystemErrorText(errno);
+    const QByteArray encoded = QFile::encodeName(name);
+    if (::unlinkat(opened->get(), encoded.constData(), 0) != 0 && errno != ENOENT)
+        return SystemErrorText(errno);
+    AtomicFile file(opened, encoded, PrivateFileMode);
+    if (file.open() && file.write(bytes) && file.commit())
+        return std::nullopt;
+    return file.errorString();
+}
+
 int createTemporaryFileBeside(int folder, const QByteArray &target, mode_t mode, QByteArray &temporary)
 {
     for (int attempt = 0; attempt < TemporaryNameAttempts; ++attempt) {

@@ -111,6 +111,13 @@ private:
 // system's reason when that failed (the target is then as it was), nullopt on success.
 std::optional<QString> writeWholeFile(const QString &path, QByteArrayView bytes, int newFileMode = SharedFileMode);
 
+// Writes `bytes` as the file `name` of the folder `folder`, made anew for its owner's
+// eyes only (PrivateFileMode): whatever lay at the name (an earlier file open to others,
+// a link, a FIFO) is taken away first, never followed, and the file is written within
+// the folder as opened (AtomicFile on an open folder). Returns the system's reason when
+// that failed, nullopt on success.
+std::optional<QString> writePrivateFileAnew(const QString &folder, const QString &name, QByteArrayView bytes);
+
 // A new name for a temporary file beside `target` (an encoded path), unique within this
 // process: ".<name>.~<boot>-<process id>-<counter>-<check>.tmp" in the target's folder,
 // of the run `run` (this process unless given), the name part cut so that the whole

@@ -1,5 +1,6 @@
 #include "textcompare/window/linquell_window_test_fixture.h"
 
+#include "platform/testing/planted_entries.h"
 #include "platform/widgets/flex_grid_view.h"
 #include "textcompare/window/frm_editor.h"
 #include "textcompare/window/frm_search.h"
@@ -14,6 +15,8 @@
 #include <QPushButton>
 #include <QShortcutEvent>
 #include <QUrl>
+
+#include <sys/stat.h>
 
 namespace textcompare {
 namespace {
@@ -83,9 +86,18 @@ TEST_F(FrmLinquellCommandsTest, ClipboardTextIsComparedAsAFileOfItsOwn)
     m_window->ClipBoardPaste_Click();
     EXPECT_EQ(m_window->Txt_FilePath[1]->text(), m_file2) << "declined";
 
+    // The pasted text is the user's alone, whatever the umask, and a link planted at the
+    // file's name is taken away, not written through.
+    const QString written = m_window->clipboardFilePath(2);
+    ASSERT_TRUE(platform::testing::plant(platform::testing::Planted::Link, written, "kept"));
+    const mode_t previousMask = ::umask(0);
     m_dialogs.answerNext(platform::MessageAnswer::Yes);
     m_window->ClipBoardPaste_Click();
-    const QString written = m_window->clipboardFilePath(2);
+    ::umask(previousMask);
+    EXPECT_EQ(TemporaryFolder::readFile(written + ".target"), "kept");
+    struct stat info;
+    ASSERT_EQ(::lstat(QFile::encodeName(written).constData(), &info), 0);
+    EXPECT_EQ(info.st_mode, mode_t(S_IFREG | 0600));
     EXPECT_EQ(written, m_folder.filePath("Clipboard001-2.txt"));
     EXPECT_EQ(m_window->Txt_FilePath[1]->text(), written);
     EXPECT_EQ(TemporaryFolder::readFile(written), text.toUtf8()) << "every character kept";

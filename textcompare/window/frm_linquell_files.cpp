@@ -152,9 +152,12 @@ void Frm_Linquell::ClipBoardPaste_Click()
             != platform::MessageAnswer::Yes)
             return;
         // UTF-8 holds every character of the clipboard; the file is this window's own, so
-        // that two viewers never compare each other's clipboard.
+        // that two viewers never compare each other's clipboard, and the user's alone, since
+        // pasted text can be anything.
         const QString path = clipboardFilePath(side);
-        if (const std::optional<QString> failure = platform::writeWholeFile(path, text.toUtf8()))
+        const QFileInfo place(path);
+        if (const std::optional<QString> failure
+            = platform::writePrivateFileAnew(place.absolutePath(), place.fileName(), text.toUtf8()))
             throw common::Failure(FileFailure, QCoreApplication::applicationName(),
                                   QStringLiteral("ファイルに書き込めません。 ") + path + QStringLiteral(" (") + *failure
                                       + u')');
