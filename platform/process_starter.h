@@ -25,8 +25,10 @@ void installProcessStarter(ProcessStarter *starter);
 
 // Why the program `program`, one of the three beside the running one, is not started, as
 // a message that names it; empty when it may start: a regular file (no link) of the
-// user's or root's that nobody else may write to. Whoever could change the file could
-// run his own code as the user.
+// user's or root's that nobody else may write to, in folders of the user's or root's
+// where nobody else may put another file in its place (no write for others, or the
+// sticky bit) all the way up. Whoever could change the file, or swap it between this
+// look and the start, could run his own code as the user.
 QString siblingStartRefusal(const QString &program);
 
 } // namespace platform

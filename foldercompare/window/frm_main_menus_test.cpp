@@ -24,6 +24,7 @@
 
 #include <functional>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace foldercompare {
@@ -301,6 +302,23 @@ TEST_F(MenusTest, SiblingsStartOnlyWhereNobodyElseMayChangeThem)
             << m_dialogs.prompts()[0].toStdString();
     }
     EXPECT_TRUE(m_starts.starts().isEmpty());
+    // Nor where others may put another file in its place between the look and the start:
+    // in a folder they may write to, unless its sticky bit keeps them from taking away
+    // what is not theirs.
+    for (const mode_t mode : {mode_t(0777), mode_t(01777)}) {
+        SCOPED_TRACE(mode);
+        m_dialogs.clear();
+        const QString folder = m_programs.makeFolder(QStringLiteral("open%1").arg(mode, 0, 8));
+        window->ViewerExePath = m_programs.writeFile(QStringLiteral("open%1/Linquell").arg(mode, 0, 8), "#!/bin/sh\n");
+        ASSERT_EQ(::chmod(QFile::encodeName(folder).constData(), mode), 0);
+        window->NewLinquell->trigger();
+        EXPECT_EQ(m_dialogs.prompts(), (mode & S_ISVTX) != 0 ? QStringList()
+                                                             : QStringList("プログラムを起動しません。　\r\n\r\n"
+                                                                           + window->ViewerExePath + "\r\n(" + folder
+                                                                           + " : 他のユーザーも書き込めます)"));
+    }
+    ASSERT_EQ(m_starts.starts().size(), 1);
+    EXPECT_EQ(m_starts.starts()[0].program, window->ViewerExePath);
     if (::geteuid() != 0)
         GTEST_SKIP() << "another user's files and a program of the superuser's need the superuser";
     // The superuser's program starts for any user.
@@ -311,8 +329,8 @@ TEST_F(MenusTest, SiblingsStartOnlyWhereNobodyElseMayChangeThem)
         platform::testing::UnprivilegedScope unprivileged;
         window->NewLinquell->trigger();
     }
-    ASSERT_EQ(m_starts.starts().size(), 1);
-    EXPECT_EQ(m_starts.starts()[0].program, window->ViewerExePath);
+    ASSERT_EQ(m_starts.starts().size(), 2);
+    EXPECT_EQ(m_starts.starts()[1].program, window->ViewerExePath);
 }
 
 TEST_F(MenusTest, HelpPagesOpenTheProjectReadme)
