@@ -435,6 +435,9 @@ void Frm_Linquell::Form_Load()
             TempFilePaths[side]
                 = m_instance.workFolder + u'/' + exeName + QString::number(side + 1) + QStringLiteral(".tmp");
             platform::removeStaleTemporaryFilesOf(TempFilePaths[side]);
+            // Earlier versions kept the downloads beside the settings, open to all readers.
+            QFile::remove(folder + u'/' + exeName + common::InstanceDigits(InstanceNumber) + u'-'
+                          + QString::number(side + 1) + QStringLiteral(".tmp"));
         }
         removeDownloads();
         // The undo copy lies in the work folder that the instance lock holds.

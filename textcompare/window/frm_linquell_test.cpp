@@ -133,8 +133,9 @@ TEST_F(FrmLinquellTest, LoadsAsAnIdleNumberedWindow)
 }
 
 // Downloads lie in the window's own work folder, where nobody else may look. What a
-// killed window of the same number left there is removed at load, another number's is
-// left to its window, and the window's own go when it closes.
+// killed window of the same number left there, or an earlier version beside the settings,
+// is removed at load, another number's is left to its window, and the window's own go
+// when it closes.
 TEST_F(FrmLinquellTest, DownloadsLieInTheWorkFolderAndGoWithTheWindow)
 {
     const QString program = QCoreApplication::applicationName();
@@ -146,7 +147,8 @@ TEST_F(FrmLinquellTest, DownloadsLieInTheWorkFolderAndGoWithTheWindow)
         return m_folder.writeFile(QDir(m_folder.path()).relativeFilePath(path), "part");
     };
     const QStringList ours{leftBeside(workFile(1, "1.tmp")),
-                           m_folder.writeFile(program + "001/" + program + "2.tmp", "old")};
+                           m_folder.writeFile(program + "001/" + program + "2.tmp", "old"),
+                           m_folder.writeFile(program + "001-1.tmp", "an earlier version's download")};
     const QString others = leftBeside(workFile(2, "2.tmp"));
     auto window = openWindow();
     EXPECT_EQ(window->TempFilePaths[0], workFile(1, "1.tmp"));
