@@ -42,7 +42,45 @@ bool servesAsProgramFolder(const QString &folder)
            && S_ISDIR(info.st_mode) && foreignControlProblem(info).isEmpty();
 }
 
-// $XDG_DATA_HOME/dirgleam-suite, made when missing.
+// What mkdtemp() puts in place of "XXXXXX" after a folder's usual name and "-".
+constexpr char DrawnNameEnd[] = "-XXXXXX";
+
+// The first by name of the folders "<folder>-XXXXXX" that mkdtemp() made for this user:
+// a real folder of his with mode 0700; empty when there is none.
+QString madeFolderBeside(const QString &folder)
+{
+    const QFileInfo usual(folder);
+    const QStringList names = QDir(usual.absolutePath())
+                                  .entryList({usual.fileName() + QStringLiteral("-??????")},
+                                             QDir::Dirs | QDir::Hidden | QDir::System, QDir::Name);
+    for (const QString &name : names) {
+        const QString candidate = usual.absolutePath() + u'/' + name;
+        struct stat info;
+        if (::lstat(QFile::encodeName(candidate).constData(), &info) == 0 && S_ISDIR(info.st_mode)
+            && info.st_uid == ::geteuid() && (info.st_mode & 07777) == S_IRWXU)
+            return candidate;
+    }
+    return QString();
+}
+
+// A folder of this user's own beside `folder`, whose name someone else holds: the one
+// that an earlier run drew, else one drawn now by mkdtemp; empty when none can be made.
+QString drawnFolderBeside(const QString &folder)
+{
+    QString found = madeFolderBeside(folder);
+    if (!found.isEmpty())
+        return found;
+    QByteArray drawn = QFile::encodeName(folder) + DrawnNameEnd;
+    if (!::mkdtemp(drawn.data()))
+        return QString();
+    // Of folders that runs drew at the same moment, all take the first by name.
+    found = madeFolderBeside(folder);
+    return found.isEmpty() ? QFile::decodeName(drawn) : found;
+}
+
+// $XDG_DATA_HOME/dirgleam-suite, made when missing. Where that name is another user's
+// folder (a shared XDG_DATA_HOME, or one left by a run as root), or no folder, the user's
+// own folder drawn beside it serves instead.
 QString dataProgramFolder()
 {
     QString dataHome = qEnvironmentVariable("XDG_DATA_HOME");
@@ -55,12 +93,15 @@ QString dataProgramFolder()
     // an earlier version) is closed to others.
     const QByteArray encoded = QFile::encodeName(folder);
     ::mkdir(encoded.constData(), 0700);
-    const Descriptor opened(::open(encoded.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    const Descriptor opened(::open(encoded.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     struct stat info;
-    if (opened.isOpen() && ::fstat(opened.get(), &info) == 0 && info.st_uid == ::geteuid()
-        && (info.st_mode & 07777) != S_IRWXU)
-        ::fchmod(opened.get(), S_IRWXU);
-    return folder;
+    if (opened.isOpen() && ::fstat(opened.get(), &info) == 0 && info.st_uid == ::geteuid()) {
+        if ((info.st_mode & 07777) != S_IRWXU)
+            ::fchmod(opened.get(), S_IRWXU);
+        return folder;
+    }
+    const QString drawn = drawnFolderBeside(folder);
+    return drawn.isEmpty() ? folder : drawn;
 }
 
 enum class LinkUse { Follow, Refuse };
@@ -91,27 +132,6 @@ QString privateFolderProblem(const QString &folder, LinkUse links)
 QString refusalOf(const QString &folder, const QString &problem)
 {
     return QStringLiteral("ロックファイルのフォルダを使用できません。 ") + folder + QStringLiteral(" : ") + problem;
-}
-
-// What mkdtemp() puts in place of "XXXXXX" after the lock folder's usual name and "-".
-constexpr char DrawnNameEnd[] = "-XXXXXX";
-
-// The first by name of the folders "<folder>-XXXXXX" that mkdtemp() made for this user:
-// a real folder of his with mode 0700; empty when there is none.
-QString madeFolderBeside(const QString &folder)
-{
-    const QFileInfo usual(folder);
-    const QStringList names = QDir(usual.absolutePath())
-                                  .entryList({usual.fileName() + QStringLiteral("-??????")},
-                                             QDir::Dirs | QDir::Hidden | QDir::System, QDir::Name);
-    for (const QString &name : names) {
-        const QString candidate = usual.absolutePath() + u'/' + name;
-        struct stat info;
-        if (::lstat(QFile::encodeName(candidate).constData(), &info) == 0 && S_ISDIR(info.st_mode)
-            && info.st_uid == ::geteuid() && (info.st_mode & 07777) == S_IRWXU)
-            return candidate;
-    }
-    return QString();
 }
 
 } // namespace
@@ -168,15 +188,10 @@ RuntimeFolder findRuntimeFolder(const QString &temporaryBase)
 
     // Someone else holds the name: a folder of ours under a name drawn by mkdtemp, which
     // every later run finds again by its owner and mode.
-    QString found = madeFolderBeside(folder);
-    if (!found.isEmpty())
-        return {found, QString()};
-    QByteArray drawn = QFile::encodeName(folder) + DrawnNameEnd;
-    if (!::mkdtemp(drawn.data()))
+    const QString drawn = drawnFolderBeside(folder);
+    if (drawn.isEmpty())
         return {QString(), refusalOf(folder, problem)};
-    // Of folders that runs drew at the same moment, all take the first by name.
-    found = madeFolderBeside(folder);
-    return {found.isEmpty() ? QFile::decodeName(drawn) : found, QString()};
+    return {drawn, QString()};
 }
 
 QString runtimeFolder()

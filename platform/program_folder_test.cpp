@@ -187,6 +187,17 @@ TEST(ProgramFolder, OnlyAFolderOfTheUsersOwnThatNobodyElseMayWriteServes)
     EXPECT_EQ(programFolderFor(home.filePath("missing")), dataFolder);
     ASSERT_EQ(::stat(QFile::encodeName(dataFolder).constData(), &info), 0);
     EXPECT_EQ(info.st_mode & 07777, 0700u);
+    // A data folder of another user's (a shared XDG_DATA_HOME, or one a run as root left)
+    // is not used: a folder of the user's own beside it serves, the same one every time.
+    if (other) {
+        ASSERT_EQ(::chown(QFile::encodeName(dataFolder).constData(), other->uid, other->gid), 0);
+        const QString drawn = programFolderFor(home.filePath("missing"));
+        EXPECT_TRUE(drawn.startsWith(dataFolder + u'-')) << drawn.toStdString();
+        ASSERT_EQ(::lstat(QFile::encodeName(drawn).constData(), &info), 0);
+        EXPECT_EQ(info.st_uid, ::geteuid());
+        EXPECT_EQ(info.st_mode & 07777, 0700u);
+        EXPECT_EQ(programFolderFor(home.filePath("missing")), drawn);
+    }
     if (savedDataHome.isNull())
         qunsetenv("XDG_DATA_HOME");
     else
