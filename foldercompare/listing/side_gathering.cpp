@@ -7,11 +7,14 @@
 #include "foldercompare/listing/worker_threads.h"
 
 #include <QCoreApplication>
+#include <QFile>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
 #include <new>
+#include <sys/stat.h>
 
 namespace foldercompare::listing {
 
@@ -24,10 +27,30 @@ std::exception_ptr writeFailure(const QString &path, const QString &error)
                                                        + QStringLiteral(" : ") + error));
 }
 
-void writeOrThrow(const QString &path, const QByteArray &bytes)
+// The file of the two that could not be written and why.
+struct ListingWriteFailure
 {
-    if (const std::optional<QString> error = WriteFileAtomically(path, bytes))
-        std::rethrow_exception(writeFailure(path, *error));
+    QString path;
+    QString error;
+};
+
+// Writes a side's listing and its copy (".bak"), which brings the listing back when the
+// user types the gathered path again. The copy takes the listing's time: the window shows
+// that time as the time of the gathering, and must show the same one after the copy
+// brings the listing back, also where the second write falls into the next second.
+std::optional<ListingWriteFailure> writeListingAndCopy(const QString &listingPath, const QByteArray &bytes)
+{
+    const QString copyPath = listingPath + QStringLiteral(".bak");
+    for (const QString &path : {listingPath, copyPath}) {
+        if (const std::optional<QString> failure = WriteFileAtomically(path, bytes))
+            return ListingWriteFailure{path, *failure};
+    }
+    struct stat written;
+    if (::stat(QFile::encodeName(listingPath).constData(), &written) == 0) {
+        const timespec times[2] = {{0, UTIME_OMIT}, written.st_mtim};
+        ::utimensat(AT_FDCWD, QFile::encodeName(copyPath).constData(), times, 0);
+    }
+    return std::nullopt;
 }
 
 // A complete walk's listing, written on a worker thread: sorted where the walk left
@@ -57,12 +80,10 @@ struct ListingWrite
             // The records are let go here rather than on the window's thread.
             count = qint64(walked.entries.size());
             std::vector<GatheredEntry>().swap(walked.entries);
-            for (const QString &path : {listingPath, listingPath + QStringLiteral(".bak")}) {
-                if (const std::optional<QString> failure = WriteFileAtomically(path, bytes)) {
-                    failedPath = path;
-                    error = *failure;
-                    return;
-                }
+            if (const std::optional<ListingWriteFailure> failure = writeListingAndCopy(listingPath, bytes)) {
+                failedPath = failure->path;
+                error = failure->error;
+                return;
             }
             if (!walked.facts.root.isEmpty())
                 written = IdentityOf(listingPath);
@@ -152,8 +173,8 @@ GatherOutcome GatherFtpSide(QString &address, const QString &listingPath, const 
         return outcome;
     }
     const QByteArray bytes = FormatFileInfoLog(entries);
-    writeOrThrow(listingPath, bytes);
-    writeOrThrow(listingPath + QStringLiteral(".bak"), bytes);
+    if (const std::optional<ListingWriteFailure> failure = writeListingAndCopy(listingPath, bytes))
+        std::rethrow_exception(writeFailure(failure->path, failure->error));
     outcome.writtenCount = qint64(entries.size());
     outcome.excludedPaths = gathering.excludedPaths;
     outcome.fileNameCode = common::FileNameCode;
