@@ -1,6 +1,7 @@
 #include "common/judge_code.h"
 
 #include "common/non_code_class.h"
+#include "common/text_likeness.h"
 #include "platform/byte_blocks.h"
 #include "platform/code_page.h"
 
@@ -768,15 +769,103 @@ double ScoreBinary(QByteArrayView bytes)
 
 QString JudgeCode(QByteArrayView bytes, bool checkBin)
 {
-    return JudgeCodes(bytes, checkBin).constFirst();
+    return JudgeText(bytes, checkBin).codes.constFirst();
 }
 
 QStringList JudgeCodes(QByteArrayView bytes, bool checkBin)
 {
+    return JudgeText(bytes, checkBin).codes;
+}
+
+namespace {
+
+// The likeness of two readings must differ by this much for one of them to be clearly
+// the text (TextLikeness counts about 2 for a character typical of a text).
+constexpr double ClearLikeness = 1.0;
+// The same where no reading looks like text (TextLikeness 0 or below).
+constexpr double ClearLikenessOfNoText = 4.0;
+// What each further run of characters beyond ASCII in a text that UTF-8 reads counts
+// against its Shift-JIS and EUC readings.
+constexpr double ChanceRunLikeness = 2.0;
+
+// A code that reads every byte of a text, and how much its reading looks like text.
+struct Reading
+{
+    const char *name;
+    double likeness;
+};
+
+// The bytes that readings are weighed on: up to JudgeWindowSize bytes from the first
+// byte beyond ASCII, with a little of the ASCII text before it, each end put behind a
+// byte below 0x40, which ends a character in UTF-8, Shift-JIS and EUC alike, so that no
+// reading starts or ends inside a character.
+QByteArrayView likenessWindow(QByteArrayView bytes)
+{
+    constexpr qsizetype Before = 64;
+    const auto beyondAscii = std::find_if(bytes.begin(), bytes.end(), [](char byte) { return uchar(byte) >= 0x80; });
+    qsizetype start = std::max<qsizetype>(beyondAscii - bytes.begin() - Before, 0);
+    while (start > 0 && uchar(bytes[start - 1]) >= 0x40)
+        --start;
+    QByteArrayView window = bytes.sliced(start);
+    if (window.size() <= JudgeWindowSize)
+        return window;
+    window = window.first(JudgeWindowSize);
+    for (qsizetype end = window.size(); end > 0; --end) {
+        if (uchar(window[end - 1]) < 0x40)
+            return window.first(end);
+    }
+    return window;
+}
+
+// Runs of characters beyond ASCII in `text`.
+qsizetype runsBeyondAscii(QStringView text)
+{
+    qsizetype runs = 0;
+    for (qsizetype index = 0; index < text.size(); ++index)
+        runs += text[index].unicode() >= 0x80 && (index == 0 || text[index - 1].unicode() < 0x80) ? 1 : 0;
+    return runs;
+}
+
+// The readings of `bytes`, which are UTF-8 throughout, by UTF-8 and by each of Shift-JIS
+// and EUC that reads every byte, the likeliest text first. A Shift-JIS or EUC word is
+// seldom valid UTF-8 (one in a few hundred), and every further word of a text would have
+// to be so by chance again: each run beyond ASCII after the first counts against the
+// Shift-JIS and EUC readings. UTF-8 comes first among equals, and where no reading
+// looks like text unless another is clearly likelier. `inDoubt` tells whether no reading is clearly text (CodeJudgement).
+QList<Reading> readingsOfUtf8(QByteArrayView bytes, bool &inDoubt)
+{
+    const QByteArrayView window = likenessWindow(bytes);
+    QList<Reading> readings{{"UTF8", 0.0}};
+    for (const auto &[name, codePage] : {std::pair{"SJIS", platform::CodePage::Cp932}, std::pair{"EUC", platform::CodePage::EucJp}}) {
+        if (platform::readsEveryByte(codePage, bytes))
+            readings.append({name, TextLikeness(platform::decodeBytes(codePage, window).text)});
+    }
+    if (readings.size() == 1)
+        return readings;
+    const QString utf8 = platform::decodeBytes(platform::CodePage::Utf8, window).text;
+    readings.first().likeness = TextLikeness(utf8);
+    const double againstLegacy = ChanceRunLikeness * double(std::max<qsizetype>(runsBeyondAscii(utf8) - 1, 0));
+    for (qsizetype index = 1; index < readings.size(); ++index)
+        readings[index].likeness -= againstLegacy;
+    std::stable_sort(readings.begin(), readings.end(),
+                     [](const Reading &left, const Reading &right) { return left.likeness > right.likeness; });
+    const double lead = readings[0].likeness - readings[1].likeness;
+    inDoubt = lead < (readings[0].likeness > 0 ? ClearLikeness : ClearLikenessOfNoText);
+    // Where no reading looks like text, UTF-8 stays first unless another is clearly likelier.
+    if (readings[0].likeness <= 0 && lead < ClearLikeness)
+        std::stable_partition(readings.begin(), readings.end(),
+                              [](const Reading &reading) { return qstrcmp(reading.name, "UTF8") == 0; });
+    return readings;
+}
+
+} // namespace
+
+CodeJudgement JudgeText(QByteArrayView bytes, bool checkBin)
+{
     // A UTF-16 byte-order mark tells the code and its byte order; the scorers read UTF-16
     // only little-endian and would take big-endian text for something else.
     if (bytes.startsWith(NonCodeClass::Utf16LeBom) || bytes.startsWith(NonCodeClass::Utf16BeBom))
-        return {QStringLiteral("UNICODE")};
+        return {{QStringLiteral("UNICODE")}, false};
     const Sample sample(bytes);
     SjisScorer sjis;
     UnicodeScorer unicode;
@@ -803,18 +892,22 @@ QStringList JudgeCodes(QByteArrayView bytes, bool checkBin)
     std::stable_sort(scores.begin(), scores.end(),
                      [](const auto &left, const auto &right) { return left.first > right.first; });
     if (qstrcmp(scores.front().second, "BIN") == 0)
-        return {QStringLiteral("BIN")};
-    // This system writes its texts in UTF-8, and no Shift-JIS, EUC or JIS text of any
-    // length is valid UTF-8: such bytes are UTF-8 whatever the scores say.
-    const bool validUtf8 = isMultiByteUtf8(bytes);
-    QStringList codes;
-    if (validUtf8)
-        codes.append(QStringLiteral("UTF8"));
+        return {{QStringLiteral("BIN")}, false};
+    // Text of this system is written in UTF-8, and a Shift-JIS or EUC text of more than a
+    // few characters is hardly ever valid UTF-8: such bytes are UTF-8 whatever the scores
+    // say, unless Shift-JIS or EUC reads them too and its reading is likelier text.
+    CodeJudgement judgement;
+    QList<Reading> readings;
+    if (isMultiByteUtf8(bytes))
+        readings = readingsOfUtf8(bytes, judgement.inDoubt);
+    for (const Reading &reading : std::as_const(readings))
+        judgement.codes.append(QString::fromLatin1(reading.name));
     for (const auto &[points, name] : scores) {
-        if (qstrcmp(name, "BIN") != 0 && !(validUtf8 && qstrcmp(name, "UTF8") == 0))
-            codes.append(QString::fromLatin1(name));
+        const QString code = QString::fromLatin1(name);
+        if (code != u"BIN" && !judgement.codes.contains(code))
+            judgement.codes.append(code);
     }
-    return codes;
+    return judgement;
 }
 
 } // namespace common

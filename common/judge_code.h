@@ -29,8 +29,11 @@ inline constexpr qsizetype JudgeWindowSize = 100000;
 // Two rules stand above the scores. Unless the answer is "BIN", bytes that are UTF-8
 // throughout (all of `bytes`, not only the window; a sequence cut off by their end counts)
 // and hold a multi-byte sequence give "UTF8": a caller with the whole text passes it
-// whole. "UTF7" needs at least one closed encoded run ("+" and base64 bytes up to "-");
-// without one its score counts as 0, as "+-" alone is the plus sign of an ASCII text.
+// whole. Only where Shift-JIS or EUC also reads every one of them (short texts, mostly)
+// do the readings decide: the code whose reading of the window looks most like text
+// (TextLikeness) is the answer, UTF-8 where two look alike. "UTF7" needs at least one
+// closed encoded run ("+" and base64 bytes up to "-"); without one its score counts as 0,
+// as "+-" alone is the plus sign of an ASCII text.
 QString JudgeCode(QByteArrayView bytes, bool checkBin);
 
 // The codes in the judge's order of preference, the first being JudgeCode's answer: "BIN"
@@ -38,6 +41,17 @@ QString JudgeCode(QByteArrayView bytes, bool checkBin);
 // otherwise the six text codes by score, the highest first, equal scores in the tie
 // order. A reader whose first code does not decode the bytes takes the next one that does.
 QStringList JudgeCodes(QByteArrayView bytes, bool checkBin);
+
+// JudgeCodes with a word on how sure the first code is.
+struct CodeJudgement
+{
+    QStringList codes;
+    // Bytes that UTF-8 and Shift-JIS or EUC each read whole, where no reading is clearly
+    // text: the likeliest looks like no text, or another looks nearly as much like one.
+    // The first code is then the judge's best guess, no more.
+    bool inDoubt = false;
+};
+CodeJudgement JudgeText(QByteArrayView bytes, bool checkBin);
 
 // The scorers, each returning its score over the window of `bytes`.
 double ScoreSjis(QByteArrayView bytes);

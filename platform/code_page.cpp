@@ -668,6 +668,31 @@ CodeResult appendDecoded(CodePage codePage, QByteArrayView bytes, QString &text)
     return replaced ? CodeResult::Replaced : CodeResult::Clean;
 }
 
+bool readsEveryByte(CodePage codePage, QByteArrayView bytes)
+{
+    if (codePage != CodePage::Cp932 && codePage != CodePage::EucJp)
+        return false;
+    const DecodeTable *table = decodeTable(codePage);
+    if (table == nullptr)
+        return false;
+    const auto *data = reinterpret_cast<const uchar *>(bytes.data());
+    const qsizetype size = bytes.size();
+    char16_t unit[1];
+    qsizetype index = 0;
+    while (index < size) {
+        if (data[index] < 0x80) {
+            ++index;
+            continue;
+        }
+        char16_t *out = unit;
+        bool replaced = false;
+        index += decodeCharacter(*table, codePage == CodePage::EucJp, data, index, size, out, replaced);
+        if (replaced)
+            return false;
+    }
+    return true;
+}
+
 DecodedText decodeBytes(CodePage codePage, QByteArrayView bytes)
 {
     DecodedText decoded;
@@ -742,15 +767,23 @@ EncodedBytes encodeText(CodePage codePage, QStringView text)
 
 namespace {
 
-// Per UTF-16 unit: whether it has a code page 932 form other than "?", whether that form
-// takes two bytes, and whether it reads back as the unit itself. Built through iconv at
-// the first use.
+// Per UTF-16 unit: whether it has a code page 932 form other than "?", the row of a
+// double-byte form (0 for none), and whether it reads back as the unit itself. Built
+// through iconv at the first use.
 struct Cp932Forms
 {
     std::bitset<0x10000> hasForm;
-    std::bitset<0x10000> doubleByte;
+    std::array<quint8, 0x10000> row{};
     std::bitset<0x10000> readsBack;
 };
+
+// The row of the double-byte form `lead`, `trail`: each lead byte holds two rows, the
+// second from trail byte 0x9F on.
+int rowOfPair(uchar lead, uchar trail)
+{
+    const int firstRow = lead <= 0x9F ? (lead - 0x81) * 2 + 1 : (lead - 0xC1) * 2 + 1;
+    return firstRow + (trail >= 0x9F ? 1 : 0);
+}
 
 const Cp932Forms &cp932Forms()
 {
@@ -772,7 +805,8 @@ const Cp932Forms &cp932Forms()
             if (encoder.convert(in, inLeft, out, room) == 0) {
                 const size_t length = sizeof bytes - room;
                 table.hasForm.set(value);
-                table.doubleByte.set(value, length == 2);
+                if (length == 2)
+                    table.row[value] = quint8(rowOfPair(uchar(bytes[0]), uchar(bytes[1])));
                 table.readsBack.set(value, askIconv(decoder, bytes, length) == candidate);
             }
             encoder.reset();
@@ -807,9 +841,14 @@ QList<char16_t> iconvCharacters(const char *name, const QList<QByteArray> &seque
     return characters;
 }
 
+int cp932Row(char16_t unit)
+{
+    return cp932Forms().row[unit];
+}
+
 int cp932ByteCount(char16_t unit)
 {
-    return cp932Forms().doubleByte.test(unit) ? 2 : 1;
+    return cp932Row(unit) != 0 ? 2 : 1;
 }
 
 } // namespace platform

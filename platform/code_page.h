@@ -48,6 +48,11 @@ const char *iconvName(CodePage codePage);
 // a table lookup is several times faster than iconv for these codes.
 DecodedText decodeBytes(CodePage codePage, QByteArrayView bytes);
 
+// Whether decodeBytes would read every one of `bytes` in the code page CP932 or EUC-JP
+// (Clean); stops at the first byte that it could not. False for the other code pages and
+// when the C library lacks the code.
+bool readsEveryByte(CodePage codePage, QByteArrayView bytes);
+
 // Appends the decoding of `bytes` to `text` (as decodeBytes) and returns how it went.
 // On Unavailable `text` is left as it was.
 CodeResult appendDecoded(CodePage codePage, QByteArrayView bytes, QString &text);
@@ -71,6 +76,13 @@ bool hasExactCp932Form(char16_t unit);
 // initial state: the one UTF-16 unit that it gives, or 0 where it refuses the sequence or
 // gives no unit or more than one. All 0 when the C library has no such code.
 QList<char16_t> iconvCharacters(const char *name, const QList<QByteArray> &sequences);
+
+// The row (1 to 120) of the double-byte code page 932 form of the single UTF-16 unit
+// `unit`, as JIS X 0208 counts its rows: 1 and 2 symbols, 3 digits and Latin letters, 4
+// hiragana, 5 katakana, 6 Greek, 7 Cyrillic, 16 to 47 the level-1 kanji, 48 to 84 the
+// level-2 kanji, and beyond them the NEC and IBM extensions. 0 for a unit without a
+// double-byte form.
+int cp932Row(char16_t unit);
 
 // Bytes that the single UTF-16 unit `unit` takes in code page 932: 2 for a double-byte
 // character, 1 for every other unit (a unit without a form is written as the one byte "?").
