@@ -796,17 +796,14 @@ struct Reading
 };
 
 // The bytes that readings are weighed on: up to JudgeWindowSize bytes from the first
-// byte beyond ASCII, with a little of the ASCII text before it, each end put behind a
-// byte below 0x40, which ends a character in UTF-8, Shift-JIS and EUC alike, so that no
-// reading starts or ends inside a character.
+// byte beyond ASCII, with a little of the ASCII text before it (in every code a character
+// each), the end put behind a byte below 0x40, which ends a character in UTF-8, Shift-JIS
+// and EUC alike, so that no reading ends inside a character.
 QByteArrayView likenessWindow(QByteArrayView bytes)
 {
     constexpr qsizetype Before = 64;
     const auto beyondAscii = std::find_if(bytes.begin(), bytes.end(), [](char byte) { return uchar(byte) >= 0x80; });
-    qsizetype start = std::max<qsizetype>(beyondAscii - bytes.begin() - Before, 0);
-    while (start > 0 && uchar(bytes[start - 1]) >= 0x40)
-        --start;
-    QByteArrayView window = bytes.sliced(start);
+    QByteArrayView window = bytes.sliced(std::max<qsizetype>(beyondAscii - bytes.begin() - Before, 0));
     if (window.size() <= JudgeWindowSize)
         return window;
     window = window.first(JudgeWindowSize);

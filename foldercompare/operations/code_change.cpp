@@ -86,11 +86,16 @@ QString JudgeFileCode(const QString &path, QByteArrayView bytes, const QStringLi
 
 QStringList JudgeFileCodes(const QString &path, QByteArrayView bytes, const QStringList &binJdExt)
 {
+    return JudgeFileText(path, bytes, binJdExt).codes;
+}
+
+common::CodeJudgement JudgeFileText(const QString &path, QByteArrayView bytes, const QStringList &binJdExt)
+{
     const QString lowered = path.toLower();
     for (const QString &extension : binJdExt)
         if (lowered.endsWith(u'.' + extension.toLower()))
-            return {Bin};
-    return common::JudgeCodes(bytes, true);
+            return {{Bin}, false};
+    return common::JudgeText(bytes, true);
 }
 
 void GetFileCodeCrLf(const QString &path, const QStringList &binJdExt, QString &code, QString &lineEnd)
@@ -160,9 +165,16 @@ FileConversion ConvertBytes(const QString &source, const QByteArray &bytes, cons
     if (bytes.isEmpty())
         return result;
     // Judged from the whole text: UTF-8 text behind the first block still makes it UTF-8.
-    const QStringList judged = JudgeFileCodes(source, bytes, binJdExt);
+    const common::CodeJudgement judgement = JudgeFileText(source, bytes, binJdExt);
+    const QStringList &judged = judgement.codes;
     if (judged.constFirst() == Bin) {
         result.refusal = QStringLiteral("バイナリファイルと判定されたため変換しません");
+        return result;
+    }
+    // A guess is no ground for rewriting a file.
+    if (sourceCode.isEmpty() && judgement.inDoubt) {
+        result.refusal = QStringLiteral("文字コードを判別できないため変換しません（") + judged[0] + u'と' + judged[1]
+                         + QStringLiteral("のどちらでも読めます）");
         return result;
     }
     // A judged file is read in the judged code, or in the next code of the judge's
@@ -186,6 +198,11 @@ FileConversion ConvertBytes(const QString &source, const QByteArray &bytes, cons
     if (!codes.lastConversionClean()) {
         result.bytes.clear();
         result.refusal = QStringLiteral("変換後の文字コード(") + targetCode + QStringLiteral(")で表せない文字があります");
+        return result;
+    }
+    if (sourceCode.isEmpty() && code == targetCode && result.bytes == bytes) {
+        result.bytes.clear();
+        result.refusal = QStringLiteral("変換後と同じ文字コード(") + targetCode + QStringLiteral(")と改行コードです");
         return result;
     }
     result.ok = true;

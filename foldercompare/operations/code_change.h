@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/judge_code.h"
 #include "foldercompare/operations/operation_frame.h"
 #include "platform/descriptor.h"
 #include "platform/file_copy.h"
@@ -23,6 +24,8 @@ QString JudgeFileCode(const QString &path, QByteArrayView bytes, const QStringLi
 // The same as a list in the judge's order of preference (common::JudgeCodes): "BIN"
 // alone, or the judged code first and the other text codes behind it.
 QStringList JudgeFileCodes(const QString &path, QByteArrayView bytes, const QStringList &binJdExt);
+// The same with the judge's word on whether the first code is in doubt (common::JudgeText).
+common::CodeJudgement JudgeFileText(const QString &path, QByteArrayView bytes, const QStringList &binJdExt);
 
 // The character code and line end of the file `path`, judged from its first 100000
 // bytes: `code` becomes "BIN" for a folder, a missing, empty, unreadable or binary file
@@ -49,7 +52,10 @@ struct FileConversion
 // read in the next code of the judge's preference when the judged one does not read every
 // byte; a file judged "BIN" is refused whatever the code), makes every line end `lineEnd` (CR, LF or
 // CR LF) and encodes it in `targetCode`, never with a byte-order mark. Code names are
-// "SJIS", "JIS", "EUC", "UNICODE", "UTF7" and "UTF8"; any other is refused.
+// "SJIS", "JIS", "EUC", "UNICODE", "UTF7" and "UTF8"; any other is refused. A judged file
+// is refused when its code is in doubt (two codes read it and neither reading is clearly
+// text), and when it is read in `targetCode` and the conversion would leave its bytes as
+// they are: nothing is done to it, and it does not count as converted.
 FileConversion ConvertFileBytes(const QString &source, const QString &sourceCode, const QString &targetCode,
                                 const QString &lineEnd, const QStringList &binJdExt);
 // The same for the contents `bytes` of the file `source`, already read.
