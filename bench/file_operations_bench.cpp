@@ -3,7 +3,8 @@
 // followed by `sync` in one timed step (a copy counts once it is on the disk), for 10,000
 // files (500 MB in 100 folders) and for 100 files of 50 MB (5 GB in 10 folders); and
 // converting 1,000 Shift-JIS files (100 MB) to UTF-8 with LF, beside `iconv -f CP932 -t
-// UTF-8` over one file of the same total size. The sources are read from a warm cache.
+// UTF-8` over one file of the same total size, with the trash backup off and on, and the
+// same 100 MB as one file. The sources are read from a warm cache.
 // Each run lets window events run once per row, as the window does, and acts on the sides
 // as a comparison just before read them (outside the timed step: the user compares first).
 // The ratio counters compare the summed times of each pair.
@@ -242,20 +243,25 @@ QByteArray sjisText()
     return codes.VbUnicode_To_SJIS(text).left(TextBytes / TextFiles);
 }
 
-QList<OperationRow> textFiles(const QString &folder, const QByteArray &content)
+// Writes the files to convert into `folder`: `files` files that share the bytes of
+// `content` repeated TextFiles / files times each, and returns their rows.
+QList<OperationRow> textFiles(const QString &folder, const QByteArray &content, int files)
 {
     QList<OperationRow> rows;
-    for (int index = 0; index < TextFiles; ++index) {
+    const QByteArray body = content.repeated(TextFiles / files);
+    for (int index = 0; index < files; ++index) {
         const QString name = QStringLiteral("text%1.txt").arg(index, 4, 10, QLatin1Char('0'));
-        writeFile(folder + u'/' + name, content);
+        writeFile(folder + u'/' + name, body);
         rows.append({QString(), QString(), name});
     }
     return rows;
 }
 
-// Each iteration converts a new set of files and writes iconv's output to a new file,
-// in alternating order, for the reason told at the copies.
-void BM_ConvertShiftJisBesideIconv(benchmark::State &state)
+// Converts the same 100 MB of Shift-JIS to UTF-8 with LF as `files` files (1,000 or one),
+// with the trash backup of each replaced file on or off, beside iconv over one file of
+// those bytes. Each iteration converts a new set of files and writes iconv's output to a
+// new file, in alternating order, for the reason told at the copies.
+void convertBesideIconv(benchmark::State &state, int files, bool trash)
 {
     const QByteArray content = sjisText();
     const QString folder = benchFolder() + QStringLiteral("/convert");
@@ -278,10 +284,10 @@ void BM_ConvertShiftJisBesideIconv(benchmark::State &state)
         OperationSides sides;
         sides.sideRoot = {folder + QStringLiteral("/set%1").arg(iteration), folder + QStringLiteral("/other")};
         sides.pathBox = sides.sideRoot;
-        sides.recyclerBackup = false;
+        sides.recyclerBackup = trash;
         QDir().mkpath(sides.sideRoot[0]);
         QDir().mkpath(sides.sideRoot[1]);
-        const QList<OperationRow> rows = textFiles(sides.sideRoot[0], content);
+        const QList<OperationRow> rows = textFiles(sides.sideRoot[0], content, files);
         sides = compared(sides);
         const QString output = folder + QStringLiteral("/whole%1.utf8").arg(iteration);
         ::sync();
@@ -290,7 +296,7 @@ void BM_ConvertShiftJisBesideIconv(benchmark::State &state)
             CodeChangeOperation convert(0, QStringLiteral("SJIS"), QStringLiteral("UTF8"), QStringLiteral("\n"),
                                         folder + QStringLiteral("/1.tmp"));
             frame.run(convert);
-            if (convert.filesConverted() != TextFiles)
+            if (convert.filesConverted() != files)
                 state.SkipWithError("not every file was converted");
         };
         auto runIconv = [&] {
@@ -312,11 +318,24 @@ void BM_ConvertShiftJisBesideIconv(benchmark::State &state)
     state.counters["ours MB/s"] = TextBytes / 1e6 / (ours / iteration);
     state.counters["iconv MB/s"] = TextBytes / 1e6 / (iconv / iteration);
     state.counters["ours/iconv throughput"] = iconv / ours;
+    std::printf("conversion of %d file(s) (%lld MB), trash %s: ours / iconv throughput = %.2f (%.2f s / %.2f s)\n",
+                files, TextBytes / 1000000, trash ? "on" : "off", iconv / ours, ours / iteration, iconv / iteration);
 }
 
 BENCHMARK(BM_CopySmallFilesBesideCpAndSync)->Unit(benchmark::kMillisecond)->Iterations(4)->UseRealTime();
 BENCHMARK(BM_CopyLargeFilesBesideCpAndSync)->Unit(benchmark::kMillisecond)->Iterations(2)->UseRealTime();
-BENCHMARK(BM_ConvertShiftJisBesideIconv)->Unit(benchmark::kMillisecond)->Iterations(4)->UseRealTime();
+BENCHMARK_CAPTURE(convertBesideIconv, ThousandShiftJisFilesTrashOff, TextFiles, false)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(4)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(convertBesideIconv, ThousandShiftJisFilesTrashOn, TextFiles, true)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(4)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(convertBesideIconv, OneShiftJisFileTrashOn, 1, true)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(4)
+    ->UseRealTime();
 
 } // namespace
 
@@ -327,6 +346,8 @@ int main(int argc, char **argv)
     QCoreApplication application(argc, argv);
     benchmark::Initialize(&argc, argv);
     std::fprintf(stderr, "trees in %s\n", qPrintable(benchFolder()));
+    // The replaced files go to a trash of the run's own, which goes with the trees.
+    qputenv("XDG_DATA_HOME", QFile::encodeName(benchFolder() + QStringLiteral("/data")));
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     QDir(benchFolder()).removeRecursively();

@@ -194,6 +194,38 @@ QString NonCodeClass::ChangeLfToCrLf(QString text)
     return text.replace(QStringLiteral("\n"), QStringLiteral("\r\n"));
 }
 
+QString NonCodeClass::ChangeLineEnds(QStringView text, QStringView lineEnd)
+{
+    const char16_t *in = text.utf16();
+    const char16_t *const end = in + text.size();
+    qsizetype lineEnds = 0;
+    qsizetype pairs = 0;
+    for (const char16_t *at = in; at != end; ++at) {
+        if (*at == u'\r' || *at == u'\n') {
+            ++lineEnds;
+            if (*at == u'\r' && at + 1 != end && at[1] == u'\n') {
+                ++pairs;
+                ++at;
+            }
+        }
+    }
+    QString changed(text.size() - lineEnds - pairs + lineEnds * lineEnd.size(), Qt::Uninitialized);
+    auto *out = reinterpret_cast<char16_t *>(changed.data());
+    const char16_t *const ending = lineEnd.utf16();
+    const qsizetype endingSize = lineEnd.size();
+    while (in != end) {
+        const char16_t *stop = in;
+        while (stop != end && *stop != u'\r' && *stop != u'\n')
+            ++stop;
+        out = std::copy(in, stop, out);
+        if (stop == end)
+            break;
+        out = std::copy(ending, ending + endingSize, out);
+        in = stop + (*stop == u'\r' && stop + 1 != end && stop[1] == u'\n' ? 2 : 1);
+    }
+    return changed;
+}
+
 QString NonCodeClass::take(ConvertedText converted)
 {
     m_lastConversion = converted.state;

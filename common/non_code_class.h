@@ -92,6 +92,9 @@ public:
     // Every line end CR LF: existing CR LF pairs are kept, each lone LF becomes CR LF,
     // lone CR characters stay.
     static QString ChangeLfToCrLf(QString text);
+    // Every line end, CR LF, a lone CR or a lone LF, made `lineEnd`; in one pass, so that
+    // a text of many lines costs no more than its length.
+    static QString ChangeLineEnds(QStringView text, QStringView lineEnd);
 
     // How the last conversion member went (Clean before the first).
     ConversionState lastConversion() const { return m_lastConversion; }

@@ -295,21 +295,26 @@ TEST_F(NonCodeClassTest, LineEnds)
         QString check;
         QString toLf;
         QString toCrLf;
+        QString everyEndCr; // ChangeLineEnds to CR
     } cases[] = {
-        {"empty", "", "\r\n", "", ""},
-        {"no line end", "abc", "\r\n", "abc", "abc"},
-        {"LF ends", "a\nb\n", "\n", "a\nb\n", "a\r\nb\r\n"},
-        {"CR LF ends", "a\r\nb\r\n", "\r\n", "a\nb\n", "a\r\nb\r\n"},
-        {"one CR LF among LF ends", "a\nb\r\nc\nd\n", "\r\n", "a\nb\nc\nd\n", "a\r\nb\r\nc\r\nd\r\n"},
-        {"CR ends count as CR LF and stay", "a\rb\r", "\r\n", "a\rb\r", "a\rb\r"},
-        {"CR before CR LF", "a\r\r\nb", "\r\n", "a\r\nb", "a\r\r\nb"},
-        {"LF before CR", "a\n\rb", "\n", "a\n\rb", "a\r\n\rb"},
+        {"empty", "", "\r\n", "", "", ""},
+        {"no line end", "abc", "\r\n", "abc", "abc", "abc"},
+        {"LF ends", "a\nb\n", "\n", "a\nb\n", "a\r\nb\r\n", "a\rb\r"},
+        {"CR LF ends", "a\r\nb\r\n", "\r\n", "a\nb\n", "a\r\nb\r\n", "a\rb\r"},
+        {"one CR LF among LF ends", "a\nb\r\nc\nd\n", "\r\n", "a\nb\nc\nd\n", "a\r\nb\r\nc\r\nd\r\n", "a\rb\rc\rd\r"},
+        {"CR ends count as CR LF and stay", "a\rb\r", "\r\n", "a\rb\r", "a\rb\r", "a\rb\r"},
+        {"CR before CR LF", "a\r\r\nb", "\r\n", "a\r\nb", "a\r\r\nb", "a\r\rb"},
+        {"LF before CR", "a\n\rb", "\n", "a\n\rb", "a\r\n\rb", "a\r\rb"},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         EXPECT_EQ(NonCodeClass::CheckCrLf(c.text), c.check);
         EXPECT_EQ(NonCodeClass::ChangeCrLfToLf(c.text), c.toLf);
         EXPECT_EQ(NonCodeClass::ChangeLfToCrLf(c.text), c.toCrLf);
+        EXPECT_EQ(NonCodeClass::ChangeLineEnds(c.text, u"\r"), c.everyEndCr);
+        QString lf = c.everyEndCr;
+        EXPECT_EQ(NonCodeClass::ChangeLineEnds(c.text, u"\n"), lf.replace(u'\r', u'\n'));
+        EXPECT_EQ(NonCodeClass::ChangeLineEnds(c.text, u"\r\n"), lf.replace(u"\n"_qs, u"\r\n"_qs));
     }
 }
 

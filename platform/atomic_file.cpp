@@ -425,6 +425,13 @@ bool AtomicFile::write(QByteArrayView bytes)
     return true;
 }
 
+void AtomicFile::startWriteback()
+{
+    // Only a hint: a file system that does not take it writes the file back at the sync.
+    if (m_descriptor >= 0 && !m_failed)
+        ::sync_file_range(m_descriptor, 0, 0, SYNC_FILE_RANGE_WRITE);
+}
+
 bool AtomicFile::commit()
 {
     return finish() && place();

@@ -54,6 +54,9 @@ public:
     // Writes all of `bytes`; false when any of them could not be written, after which
     // only cancel() or the destructor are of use.
     bool write(QByteArrayView bytes);
+    // Asks the system to start writing what was written so far to the disk, without
+    // waiting for it, so that a later finish() has less to wait for.
+    void startWriteback();
     // Syncs, closes and puts the file in place; false, with the target as it was, when
     // any of these fails. The same as finish() followed by place().
     bool commit();

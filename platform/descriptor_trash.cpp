@@ -210,12 +210,25 @@ int lastError()
 // How the item gets into the trash: moved there, or linked there and kept in place.
 enum class Placing { Move, Link };
 
-// Puts the item `name` of the open folder `folder` into its trash as `placing` says,
-// writing its record first. Returns 0 on success, else the system's error number; a
-// failure of the link itself (the item and its record are then as they were) sets
-// `linkFailed`; a trash folder of another user's sets `refusal`, which names it.
-int putIntoTrash(int folder, const QByteArray &name, const QByteArray &path, Placing placing, bool &linkFailed,
-                 QString &refusal)
+} // namespace
+
+// A name reserved in a trash for an item: its record written under the name and nothing
+// in the trash's files under it yet.
+struct TrashReservation
+{
+    Descriptor files;
+    Descriptor info;
+    QByteArray trashName;
+    QByteArray infoName;
+};
+
+namespace {
+
+// Reserves a name in the trash of the item `name` of the open folder `folder` for it,
+// writing its record. Returns 0, or the system's error number; a trash folder of another
+// user's sets `refusal`, which names it.
+int reserveTrashName(int folder, const QByteArray &name, const QByteArray &path, TrashReservation &reservation,
+                     QString &refusal)
 {
     const std::optional<quint64> mount = mountOf(folder, name.constData());
     if (!mount)
@@ -223,49 +236,96 @@ int putIntoTrash(int folder, const QByteArray &name, const QByteArray &path, Pla
     const TrashFolder trash = openTrashFor(folder, *mount, refusal);
     if (!trash.trash.isOpen())
         return lastError();
-    const Descriptor files(openOwnFolder(trash.trash.get(), "files", refusal));
-    if (!files.isOpen())
+    reservation.files = Descriptor(openOwnFolder(trash.trash.get(), "files", refusal));
+    if (!reservation.files.isOpen())
         return lastError();
-    const Descriptor info(openOwnFolder(trash.trash.get(), "info", refusal));
-    if (!info.isOpen())
+    reservation.info = Descriptor(openOwnFolder(trash.trash.get(), "info", refusal));
+    if (!reservation.info.isOpen())
         return lastError();
     const QByteArray record = trashInfo(recordedPath(folder, name, trash.top, path));
+    // The record is written unnamed first where the file system makes unnamed files, and
+    // then linked under a free name: the system locks a folder while it makes a file
+    // there, and making one can take long, so records made on several threads at once
+    // would otherwise wait for each other.
+    const Descriptor unnamed(::openat(reservation.info.get(), ".", O_WRONLY | O_TMPFILE | O_CLOEXEC, 0600));
+    if (unnamed.isOpen() && ::write(unnamed.get(), record.constData(), size_t(record.size())) != record.size())
+        return errno ? errno : ENOSPC;
+    const QByteArray unnamedPath = "/proc/self/fd/" + QByteArray::number(unnamed.get());
     for (int attempt = 1; attempt <= NumberedNames + RandomNames; ++attempt) {
         const QByteArray suffix = attempt == 1              ? QByteArray()
                                   : attempt <= NumberedNames ? '.' + QByteArray::number(attempt)
                                                              : '.' + QByteArray::number(QRandomGenerator::global()->generate64(), 16);
         const QByteArray trashName = name.left(NameMax - InfoExtension.size() - suffix.size()) + suffix;
         const QByteArray infoName = trashName + InfoExtension;
-        const int descriptor = ::openat(info.get(), infoName.constData(),
-                                        O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-        if (descriptor < 0) {
-            if (errno == EEXIST)
+        bool written = true;
+        int writeError = 0;
+        bool linked = false;
+        if (unnamed.isOpen()) {
+            linked = ::linkat(AT_FDCWD, unnamedPath.constData(), reservation.info.get(), infoName.constData(),
+                              AT_SYMLINK_FOLLOW) == 0;
+            if (!linked && errno == EEXIST)
                 continue;
-            return lastError();
         }
-        const bool written = ::write(descriptor, record.constData(), size_t(record.size())) == record.size();
-        const int writeError = errno;
-        ::close(descriptor);
+        // Without /proc to link the unnamed file by, the record is made under its name.
+        if (!linked) {
+            const int descriptor = ::openat(reservation.info.get(), infoName.constData(),
+                                            O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+            if (descriptor < 0) {
+                if (errno == EEXIST)
+                    continue;
+                return lastError();
+            }
+            written = ::write(descriptor, record.constData(), size_t(record.size())) == record.size();
+            writeError = errno;
+            ::close(descriptor);
+        }
         struct stat taken;
-        if (written && ::fstatat(files.get(), trashName.constData(), &taken, AT_SYMLINK_NOFOLLOW) != 0
+        if (written && ::fstatat(reservation.files.get(), trashName.constData(), &taken, AT_SYMLINK_NOFOLLOW) != 0
             && errno == ENOENT) {
-            const bool placed = placing == Placing::Move
-                                    ? ::renameat(folder, name.constData(), files.get(), trashName.constData()) == 0
-                                    : ::linkat(folder, name.constData(), files.get(), trashName.constData(), 0) == 0;
-            if (placed)
-                return 0;
-            const int placeError = errno;
-            ::unlinkat(info.get(), infoName.constData(), 0);
-            if (placing == Placing::Link && placeError == EEXIST)
-                continue;
-            linkFailed = placing == Placing::Link;
-            return placeError;
+            reservation.trashName = trashName;
+            reservation.infoName = infoName;
+            return 0;
         }
-        ::unlinkat(info.get(), infoName.constData(), 0);
+        ::unlinkat(reservation.info.get(), infoName.constData(), 0);
         if (!written)
             return writeError ? writeError : ENOSPC;
     }
     return EEXIST;
+}
+
+// Puts the item `name` of the open folder `folder` into its trash under the name
+// `reservation` holds, as `placing` says. Returns 0, or the system's error number; on a
+// failure the record is removed again.
+int placeIntoTrash(int folder, const QByteArray &name, const TrashReservation &reservation, Placing placing)
+{
+    const bool placed = placing == Placing::Move
+                            ? ::renameat(folder, name.constData(), reservation.files.get(), reservation.trashName.constData()) == 0
+                            : ::linkat(folder, name.constData(), reservation.files.get(), reservation.trashName.constData(), 0) == 0;
+    if (placed)
+        return 0;
+    const int error = errno;
+    ::unlinkat(reservation.info.get(), reservation.infoName.constData(), 0);
+    return error;
+}
+
+// Puts the item `name` of the open folder `folder` into its trash as `placing` says,
+// writing its record first. Returns 0 on success, else the system's error number; a
+// failure of the link itself (the item and its record are then as they were) sets
+// `linkFailed`; a trash folder of another user's sets `refusal`, which names it.
+int putIntoTrash(int folder, const QByteArray &name, const QByteArray &path, Placing placing, bool &linkFailed,
+                 QString &refusal)
+{
+    for (int attempt = 1;; ++attempt) {
+        TrashReservation reservation;
+        if (const int error = reserveTrashName(folder, name, path, reservation, refusal))
+            return error;
+        const int error = placeIntoTrash(folder, name, reservation, placing);
+        // A name taken in the files since it was found free: another one.
+        if (error == EEXIST && placing == Placing::Link && attempt < NumberedNames)
+            continue;
+        linkFailed = error != 0 && placing == Placing::Link;
+        return error;
+    }
 }
 
 } // namespace
@@ -284,9 +344,35 @@ int MoveToTrashAt(int folder, const QByteArray &name, const QByteArray &path, QS
     return failWith(error, path, errorText);
 }
 
-int BackUpToTrashAt(int folder, const QByteArray &name, const QByteArray &path,
-                    const std::function<bool()> &replacementReady, QString *errorText)
+TrashRecord::TrashRecord() = default;
+
+TrashRecord::~TrashRecord()
 {
+    if (m_reservation)
+        ::unlinkat(m_reservation->info.get(), m_reservation->infoName.constData(), 0);
+}
+
+std::unique_ptr<TrashRecord> TrashRecord::prepare(int folder, const QByteArray &name, const QByteArray &path)
+{
+    auto reservation = std::make_unique<TrashReservation>();
+    QString refusal;
+    if (reserveTrashName(folder, name, path, *reservation, refusal) != 0)
+        return nullptr;
+    std::unique_ptr<TrashRecord> record(new TrashRecord);
+    record->m_reservation = std::move(reservation);
+    return record;
+}
+
+int BackUpToTrashAt(int folder, const QByteArray &name, const QByteArray &path,
+                    const std::function<bool()> &replacementReady, QString *errorText, TrashRecord *prepared)
+{
+    // The record written ahead serves when the item can be linked under its name now;
+    // else it goes, and the backup is made as without it.
+    if (prepared && prepared->m_reservation) {
+        const std::unique_ptr<TrashReservation> reservation = std::move(prepared->m_reservation);
+        if (placeIntoTrash(folder, name, *reservation, Placing::Link) == 0)
+            return 0;
+    }
     bool linkFailed = false;
     QString refusal;
     const int error = putIntoTrash(folder, name, path, Placing::Link, linkFailed, refusal);

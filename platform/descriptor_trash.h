@@ -4,6 +4,7 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
 
 namespace platform {
 
@@ -27,15 +28,42 @@ inline constexpr int TrashOfAnotherUser = 2;
 // as its mounting user's (FUSE FAT mounted by root). Nothing is ever deleted for good.
 int MoveToTrashAt(int folder, const QByteArray &name, const QByteArray &path, QString *errorText = nullptr);
 
+struct TrashReservation;
+
+// The trash record of an item that is to be backed up later (BackUpToTrashAt), written
+// ahead: its name in the trash reserved and its record made. Making a file can take long
+// (a file system may search its free inodes past many deleted a moment ago), so a caller
+// that backs many items up one after the other makes their records on other threads
+// first. A record that is dropped unused is removed.
+class TrashRecord
+{
+public:
+    ~TrashRecord();
+    TrashRecord(const TrashRecord &) = delete;
+    TrashRecord &operator=(const TrashRecord &) = delete;
+
+    // The record for the item `name` of the open folder `folder`, whose path is `path`
+    // (as MoveToTrashAt takes them); null when it could not be made.
+    static std::unique_ptr<TrashRecord> prepare(int folder, const QByteArray &name, const QByteArray &path);
+
+private:
+    TrashRecord();
+    friend int BackUpToTrashAt(int, const QByteArray &, const QByteArray &, const std::function<bool()> &, QString *,
+                               TrashRecord *);
+    std::unique_ptr<TrashReservation> m_reservation;
+};
+
 // Backs the item `name` of the open folder `folder` up into the same trash before a
 // replacement (a temporary file beside it) is renamed over it: a hard link there, with
 // its record as usual, keeps the item in its place until the rename, so that a kill or
 // a failed rename in between leaves it there (and in the trash too). Where the trash's
 // file system takes no link (FAT), the item is moved there as MoveToTrashAt moves it,
-// but only while `replacementReady` says that the replacement is still there. Returns
-// as MoveToTrashAt does.
+// but only while `replacementReady` says that the replacement is still there. The record
+// `prepared` for it, when given, is used (and used up) where the item can be linked under
+// its name. Returns as MoveToTrashAt does.
 int BackUpToTrashAt(int folder, const QByteArray &name, const QByteArray &path,
-                    const std::function<bool()> &replacementReady, QString *errorText = nullptr);
+                    const std::function<bool()> &replacementReady, QString *errorText = nullptr,
+                    TrashRecord *prepared = nullptr);
 
 // BackUpToTrashAt for the item at the absolute path `path`, looked up in its folder.
 int BackUpToTrash(const QByteArray &path, const std::function<bool()> &replacementReady,

@@ -58,13 +58,6 @@ struct HandlePair
     }
 };
 
-QString lineEndsAsLf(QString text)
-{
-    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    text.replace(u'\r', u'\n');
-    return text;
-}
-
 } // namespace
 
 ContentComparer::ContentComparer(ContentOptions options, WorkHost &host)
@@ -228,7 +221,7 @@ ContentCheck::FileResult ContentComparer::CheckFileUpd(const QString &path1, con
         result.code1 = read1;
     if (!read2.isEmpty())
         result.code2 = read2;
-    if (!read1.isEmpty() && !read2.isEmpty() && lineEndsAsLf(text1) == lineEndsAsLf(text2))
+    if (!read1.isEmpty() && !read2.isEmpty() && common::NonCodeClass::ChangeLineEnds(text1, u"\n") == common::NonCodeClass::ChangeLineEnds(text2, u"\n"))
         result.differ = false;
     return result;
 }

@@ -1,5 +1,6 @@
 #include "foldercompare/operations/code_change.h"
 
+#include "common/code_conversion.h"
 #include "common/judge_code.h"
 #include "common/mod_ftp.h"
 #include "common/non_code_class.h"
@@ -27,8 +28,9 @@ namespace {
 const QString Bin = QStringLiteral("BIN");
 constexpr qint64 JudgeSampleBytes = 100000;
 // The conversions' threads per processor: most of a file's time is spent waiting for its
-// sync, and syncs issued together share the disk's work.
-constexpr int WorkersPerProcessor = 4;
+// sync, and syncs issued together share the disk's work: the more are under way, the
+// fewer times the disk is asked to flush its cache.
+constexpr int WorkersPerProcessor = 8;
 // The bytes of the files in hand beyond the first (their texts take several times that).
 constexpr qint64 InFlightBytes = qint64(32) << 20;
 const QString ChangedMeanwhile = QStringLiteral("文字コード変換の開始後に別のプログラムがファイルを変更したため、書き換えませんでし"
@@ -39,35 +41,6 @@ const QStringList &codeNames()
     static const QStringList names{QStringLiteral("SJIS"),    QStringLiteral("JIS"),  QStringLiteral("EUC"),
                                    QStringLiteral("UNICODE"), QStringLiteral("UTF7"), QStringLiteral("UTF8")};
     return names;
-}
-
-QByteArray encode(common::NonCodeClass &codes, const QString &code, QStringView text)
-{
-    codes.setFuncRogic(0);
-    if (code == QStringLiteral("SJIS"))
-        return codes.VbUnicode_To_SJIS(text);
-    if (code == QStringLiteral("JIS"))
-        return codes.VbUnicode_To_JIS(text);
-    if (code == QStringLiteral("EUC"))
-        return codes.VbUnicode_To_EUC(text);
-    if (code == QStringLiteral("UNICODE"))
-        return codes.VbUnicode_To_UNICODE(text, false);
-    if (code == QStringLiteral("UTF7")) {
-        codes.setFuncRogic(1);
-        QByteArray bytes = codes.VbUnicode_To_UTF7(text);
-        codes.setFuncRogic(0);
-        return bytes;
-    }
-    return codes.VbUnicode_To_UTF8(text, false);
-}
-
-QString withLineEnds(QString text, const QString &lineEnd)
-{
-    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    text.replace(u'\r', u'\n');
-    if (lineEnd != QStringLiteral("\n"))
-        text.replace(QStringLiteral("\n"), lineEnd);
-    return text;
 }
 
 } // namespace
@@ -159,7 +132,8 @@ FileConversion ConvertFileBytes(const QString &source, const QString &sourceCode
 }
 
 FileConversion ConvertBytes(const QString &source, const QByteArray &bytes, const QString &sourceCode,
-                            const QString &targetCode, const QString &lineEnd, const QStringList &binJdExt)
+                            const QString &targetCode, const QString &lineEnd, const QStringList &binJdExt,
+                            const common::ConvertedPiece &deliver)
 {
     FileConversion result;
     if (bytes.isEmpty())
@@ -185,26 +159,40 @@ FileConversion ConvertBytes(const QString &source, const QByteArray &bytes, cons
                          + (codeNames().contains(sourceCodes.constFirst()) ? targetCode : sourceCodes.constFirst());
         return result;
     }
-    common::NonCodeClass codes;
-    QString code;
-    const QString text = codes.ToVbUnicodeFirstClean(sourceCodes, bytes, code);
+    // Whether the converted bytes are those of the file, as far as they went.
+    bool unchanged = true;
+    qsizetype convertedSize = 0;
+    bool delivered = true;
+    const common::ConvertedPiece comparedPiece = [&](QByteArrayView piece, qsizetype offset) {
+        unchanged = (offset == 0 || unchanged) && QByteArrayView(bytes).sliced(std::min(offset, bytes.size())).startsWith(piece);
+        convertedSize = offset + piece.size();
+        delivered = deliver(piece, offset);
+        return delivered;
+    };
+    const common::CodeConversion conversion =
+        common::ConvertCode(sourceCodes, bytes, targetCode, lineEnd, deliver ? comparedPiece : common::ConvertedPiece());
+    if (!delivered)
+        return result;
+    if (!deliver) {
+        unchanged = conversion.bytes == bytes;
+        convertedSize = bytes.size();
+    }
+    const QString &code = conversion.code;
     if (code.isEmpty()) {
         result.refusal = sourceCode.isEmpty()
                              ? QStringLiteral("どの文字コードでも読めないデータがあります")
                              : QStringLiteral("変換前の文字コード(") + sourceCode + QStringLiteral(")で読めないデータがあります");
         return result;
     }
-    result.bytes = encode(codes, targetCode, withLineEnds(text, lineEnd));
-    if (!codes.lastConversionClean()) {
-        result.bytes.clear();
+    if (!conversion.encoded) {
         result.refusal = QStringLiteral("変換後の文字コード(") + targetCode + QStringLiteral(")で表せない文字があります");
         return result;
     }
-    if (sourceCode.isEmpty() && code == targetCode && result.bytes == bytes) {
-        result.bytes.clear();
+    if (sourceCode.isEmpty() && code == targetCode && unchanged && convertedSize == bytes.size()) {
         result.refusal = QStringLiteral("変換後と同じ文字コード(") + targetCode + QStringLiteral(")と改行コードです");
         return result;
     }
+    result.bytes = conversion.bytes;
     result.ok = true;
     return result;
 }
@@ -288,26 +276,57 @@ std::optional<QByteArray> readAsDecided(int folder, const QByteArray &name, cons
     return bytes;
 }
 
-// Writes `bytes` beside the file `name` of the open folder `folder` and makes them a copy
-// waiting to replace it while it is in the state `decided`.
-void writeBeside(const std::shared_ptr<const platform::Descriptor> &folder, const QByteArray &name,
-                 const QByteArray &bytes, const platform::TargetState &decided, CodeChangeOperation::FileOutcome &outcome)
+// The new contents of the file `name` of the open folder `folder`, written beside it
+// piece by piece as they are converted, each piece sent on to the disk at once, so that
+// the disk writes while the rest is converted.
+class BesideWriter
 {
-    platform::AtomicFile file(folder, name);
-    struct stat written;
-    if (!file.open() || !file.write(bytes) || !file.finish()) {
-        outcome.failure = file.errorString();
-        return;
+public:
+    BesideWriter(std::shared_ptr<const platform::Descriptor> folder, QByteArray name)
+        : m_folder(std::move(folder)), m_name(std::move(name))
+    {
     }
-    const QByteArray temporary = file.takeFinishedTemporary();
-    if (::fstatat(folder->get(), temporary.constData(), &written, AT_SYMLINK_NOFOLLOW) != 0) {
-        outcome.failure = platform::SystemErrorText(errno);
-        ::unlinkat(folder->get(), temporary.constData(), 0);
-        return;
+
+    // Writes `piece` at `offset` of the new contents; 0 starts them anew.
+    bool write(QByteArrayView piece, qsizetype offset)
+    {
+        if (offset == 0 || !m_file) {
+            m_file.emplace(m_folder, m_name);
+            if (!m_file->open())
+                return false;
+        }
+        if (!m_file->write(piece))
+            return false;
+        m_file->startWriteback();
+        return true;
     }
-    const struct timespec times[2] = {written.st_atim, written.st_mtim};
-    outcome.written = std::make_unique<platform::WrittenCopy>(folder, temporary, name, times, decided);
-}
+
+    QString errorString() const { return m_file ? m_file->errorString() : QString(); }
+
+    // Syncs the new contents and makes them a copy waiting to replace the file while it
+    // is in the state `decided`.
+    void finish(const platform::TargetState &decided, CodeChangeOperation::FileOutcome &outcome)
+    {
+        if (!m_file || !m_file->finish()) {
+            outcome.failure = errorString();
+            return;
+        }
+        const QByteArray temporary = m_file->takeFinishedTemporary();
+        struct stat written;
+        if (::fstatat(m_folder->get(), temporary.constData(), &written, AT_SYMLINK_NOFOLLOW) != 0) {
+            outcome.failure = platform::SystemErrorText(errno);
+            ::unlinkat(m_folder->get(), temporary.constData(), 0);
+            return;
+        }
+        const struct timespec times[2] = {written.st_atim, written.st_mtim};
+        outcome.written = std::make_unique<platform::WrittenCopy>(m_folder, temporary, m_name, times, decided);
+    }
+
+private:
+    std::shared_ptr<const platform::Descriptor> m_folder;
+    QByteArray m_name;
+    std::optional<platform::AtomicFile> m_file;
+};
 
 } // namespace
 
@@ -349,16 +368,23 @@ void CodeChangeOperation::handleRow(OperationFrame &frame, const OperationRow &r
         collectOldest(frame);
     auto job = std::make_shared<std::packaged_task<FileOutcome()>>(
         [path, folder, name, decided = decided->state, sourceCode = m_sourceCode, targetCode = m_targetCode,
-         lineEnd = m_lineEnd, binJdExt = frame.sides().binJdExt] {
+         lineEnd = m_lineEnd, binJdExt = frame.sides().binJdExt, trash = frame.sides().recyclerBackup] {
             FileOutcome outcome;
             const std::optional<QByteArray> bytes = readAsDecided(folder->get(), name, decided, outcome);
             if (!bytes)
                 return outcome;
-            const FileConversion conversion = ConvertBytes(path, *bytes, sourceCode, targetCode, lineEnd, binJdExt);
+            BesideWriter writer(folder, name);
+            const FileConversion conversion
+                = ConvertBytes(path, *bytes, sourceCode, targetCode, lineEnd, binJdExt,
+                               [&writer](QByteArrayView piece, qsizetype offset) { return writer.write(piece, offset); });
             if (!conversion.ok)
-                outcome.failure = conversion.refusal;
+                outcome.failure = conversion.refusal.isEmpty() ? writer.errorString() : conversion.refusal;
             else
-                writeBeside(folder, name, conversion.bytes, decided, outcome);
+                writer.finish(decided, outcome);
+            // Made here, beside the other files' conversions, rather than one after the
+            // other as the files are put in place.
+            if (outcome.written && trash)
+                outcome.trashRecord = platform::TrashRecord::prepare(folder->get(), name, QFile::encodeName(path));
             return outcome;
         });
     m_pending.push_back(
@@ -390,11 +416,12 @@ void CodeChangeOperation::collectOldest(OperationFrame &frame)
         failure = LinkOnTheWay(frame.sides().sideRoot[m_side], file.path, true);
         BeforeReplace backup;
         if (frame.sides().recyclerBackup)
-            backup = [&file](const ReplacementReady &replacementReady) {
+            backup = [&file, &outcome](const ReplacementReady &replacementReady) {
                 // The trash keeps the old file as it was, read-only included.
                 if (file.readOnly)
                     SetReadOnlyAt(file.folder->get(), file.name, 1);
-                return TrashBackupBeforeReplace(file.folder->get(), file.name, file.path, replacementReady);
+                return TrashBackupBeforeReplace(file.folder->get(), file.name, file.path, replacementReady,
+                                                outcome.trashRecord.get());
             };
         const platform::Placement placement = failure ? platform::Placement() : outcome.written->place(backup);
         changed = !failure && placement.outcome == platform::Placement::Outcome::TargetChanged;

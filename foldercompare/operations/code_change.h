@@ -1,8 +1,10 @@
 #pragma once
 
+#include "common/code_conversion.h"
 #include "common/judge_code.h"
 #include "foldercompare/operations/operation_frame.h"
 #include "platform/descriptor.h"
+#include "platform/descriptor_trash.h"
 #include "platform/file_copy.h"
 
 #include <QByteArray>
@@ -58,9 +60,13 @@ struct FileConversion
 // they are: nothing is done to it, and it does not count as converted.
 FileConversion ConvertFileBytes(const QString &source, const QString &sourceCode, const QString &targetCode,
                                 const QString &lineEnd, const QStringList &binJdExt);
-// The same for the contents `bytes` of the file `source`, already read.
+// The same for the contents `bytes` of the file `source`, already read. With `deliver`
+// given, the converted bytes go to it piece by piece as they are converted
+// (common::ConvertCode), and `bytes` of the result stays empty; a refusal of `deliver`
+// ends the conversion with `ok` false and no refusal of its own.
 FileConversion ConvertBytes(const QString &source, const QByteArray &bytes, const QString &sourceCode,
-                            const QString &targetCode, const QString &lineEnd, const QStringList &binJdExt);
+                            const QString &targetCode, const QString &lineEnd, const QStringList &binJdExt,
+                            const common::ConvertedPiece &deliver = {});
 
 // ConvertFileBytes of `source`, written over `destination` through a temporary file
 // beside it. False, with nothing written, when the conversion or the write failed.
@@ -110,6 +116,8 @@ public:
         // system then frees its blocks when a worker closes it, not in the rename on the
         // walk's thread.
         std::shared_ptr<platform::Descriptor> old;
+        // The trash record of the file, written ahead when the trash backup is on.
+        std::unique_ptr<platform::TrashRecord> trashRecord;
         QString failure;
         bool changed = false;
     };

@@ -295,6 +295,7 @@ TEST_F(CodeChangeTest, AStopDropsTheConversionsInHand)
         EXPECT_EQ(read(tree("one/" + name)), "line\r\n") << name.toStdString();
     EXPECT_EQ(testing::temporaries(tree("one")), QStringList());
     EXPECT_EQ(trashed(), QStringList());
+    EXPECT_EQ(trashRecords(), QStringList());
     EXPECT_EQ(lastPrompt(), QStringLiteral("文字コード変換したファイルはありません。　\r\n"
                                            "文字コード変換したファイル（行）：0件　文字コード変換出来なかったファイル（行）：3件　"));
 }
@@ -318,6 +319,7 @@ TEST_F(CodeChangeTest, AFileSavedWhileItsConversionIsWrittenKeepsWhatWasSaved)
                                + QStringLiteral(" : 文字コード変換の開始後に別のプログラムがファイルを変更したため、"
                                                 "書き換えませんでした（その間に保存された可能性があります）"));
     EXPECT_EQ(trashed(), QStringList{"b.txt"});
+    EXPECT_EQ(trashRecords(), QStringList{"b.txt.trashinfo"}) << "the record made for a.txt went with it";
     EXPECT_EQ(testing::temporaries(tree("one")), QStringList());
     EXPECT_EQ(lastPrompt(), QStringLiteral("一部のファイルが文字コード変換されました。　\r\n"
                                            "文字コード変換したファイル（行）：1件　文字コード変換出来なかったファイル（行）：1件　")

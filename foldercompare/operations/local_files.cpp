@@ -233,10 +233,10 @@ StepResult TrashBackupAt(int folder, const QByteArray &name, const QString &path
 }
 
 StepResult TrashBackupBeforeReplace(int folder, const QByteArray &name, const QString &path,
-                                    const ReplacementReady &replacementReady)
+                                    const ReplacementReady &replacementReady, platform::TrashRecord *prepared)
 {
     return trashWhenThere(folder, name, path, [&](QString *reason) {
-        return platform::BackUpToTrashAt(folder, name, QFile::encodeName(path), replacementReady, reason);
+        return platform::BackUpToTrashAt(folder, name, QFile::encodeName(path), replacementReady, reason, prepared);
     });
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/descriptor.h"
+#include "platform/descriptor_trash.h"
 #include "platform/file_copy.h"
 
 #include <QByteArray>
@@ -41,9 +42,10 @@ StepResult TrashBackupAt(int folder, const QByteArray &name, const QString &path
 // trash before new contents are renamed over it, when something is there: linked there
 // and kept in its place until the rename, or, where the trash takes no link, moved
 // there while `replacementReady` says the new contents are still beside it
-// (platform::BackUpToTrashAt). A backup that failed is a failure.
+// (platform::BackUpToTrashAt), with the trash record `prepared` for it when given. A
+// backup that failed is a failure.
 StepResult TrashBackupBeforeReplace(int folder, const QByteArray &name, const QString &path,
-                                    const ReplacementReady &replacementReady);
+                                    const ReplacementReady &replacementReady, platform::TrashRecord *prepared = nullptr);
 
 // TrashBackupAt for `path`, its folder opened as OpenEntryFolder opens it: with the
 // side's `root` given, a link on the way fails, naming it, and nothing is moved.

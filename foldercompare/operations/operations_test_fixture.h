@@ -189,6 +189,11 @@ protected:
     {
         return QDir(m_home.filePath("data/Trash/files")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
     }
+    // The records of the items in the trash.
+    QStringList trashRecords() const
+    {
+        return QDir(m_home.filePath("data/Trash/info")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+    }
     // The last box's prompt.
     QString lastPrompt() const { return m_dialogs.prompts().value(m_dialogs.prompts().size() - 1); }
 

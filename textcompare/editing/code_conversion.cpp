@@ -1,5 +1,6 @@
 #include "textcompare/editing/code_conversion.h"
 
+#include "common/non_code_class.h"
 #include "textcompare/editing/text_codes.h"
 
 #include <optional>
@@ -27,11 +28,7 @@ EditedContents ConvertFileCode(QByteArrayView bytes, const QString &fromCode, co
     std::optional<QString> text = DecodeFromFile(fromCode, bytes);
     if (!text)
         return {{}, {}, {}, QStringLiteral("変換前の文字コード(%1)で読めないデータがあります").arg(fromCode)};
-    text->replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    text->replace(u'\r', u'\n');
-    if (lineEnd != u"\n")
-        text->replace(u'\n', lineEnd);
-    const std::optional<QByteArray> converted = EncodeForFile(toCode, *text);
+    const std::optional<QByteArray> converted = EncodeForFile(toCode, common::NonCodeClass::ChangeLineEnds(*text, lineEnd));
     if (!converted)
         return {{}, {}, {}, QStringLiteral("変換後の文字コード(%1)で表せない文字があります").arg(toCode)};
     return {{}, *converted, {}, {}};
