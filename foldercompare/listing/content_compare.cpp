@@ -96,7 +96,21 @@ QString ContentComparer::GetFileCode(const QString &path)
     if (count < 1)
         return Bin;
     bytes.truncate(count);
-    return JudgeFileCode(path, bytes);
+    return codeReadIn(path, bytes, fileSize(path));
+}
+
+QString ContentComparer::codeReadIn(const QString &path, const QByteArray &sample, qint64 size)
+{
+    QStringList codes = JudgeFileCodes(path, sample);
+    if (codes.constFirst() == Bin)
+        return Bin;
+    QByteArray whole;
+    const bool longer = size > sample.size() && size <= WholeJudgeLimit && readWhole(path, size, whole);
+    if (longer)
+        codes = JudgeFileCodes(path, whole);
+    QString code;
+    m_codes.ToVbUnicodeFirstClean(codes, longer ? whole : sample, code);
+    return code.isEmpty() ? codes.constFirst() : code;
 }
 
 ContentComparer::FileData ContentComparer::CompareFileData(const QString &path1, const QString &path2)
@@ -187,6 +201,13 @@ ContentCheck::FileResult ContentComparer::CheckFileUpd(const QString &path1, con
     if (!data.firstBlock2.isEmpty() && (codes1.constFirst() != Bin || m_options.textCodeDsp)) {
         codes2 = JudgeFileCodes(path2, data.firstBlock2);
         result.code2 = codes2.constFirst();
+    }
+    // One file shows one code wherever it is shown: the code it is read in.
+    if (m_options.textCodeDsp) {
+        if (!result.code1.isEmpty())
+            result.code1 = codeReadIn(path1, data.firstBlock1, data.size1);
+        if (!result.code2.isEmpty())
+            result.code2 = codeReadIn(path2, data.firstBlock2, data.size2);
     }
     if (data.equal) {
         result.differ = false;

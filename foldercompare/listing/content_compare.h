@@ -45,7 +45,7 @@ public:
     ContentComparer(ContentOptions options, WorkHost &host);
 
     // The code name of one file: "BIN" for an empty, missing or unreadable file,
-    // otherwise JudgeFileCode of its first 100000 bytes.
+    // otherwise the code it is read in (codeReadIn) as judged from its first 100000 bytes.
     QString GetFileCode(const QString &path) override;
 
     // "BIN" when the path ends with "." and an entry of binJdExt (any letter case);
@@ -76,8 +76,8 @@ public:
     // CompareFileData, then code judging from the first blocks when the options ask for
     // it, then, with textCrlfNone, the comparison of the decoded texts with CR LF and CR
     // made LF when the bytes differ and both files are non-empty text. Each text is read
-    // in the first code of JudgeFileCodes that reads every byte; the codes shown stay
-    // the judged ones.
+    // in the first code of JudgeFileCodes that reads every byte. With textCodeDsp, each
+    // code shown is the one its file is read in (codeReadIn).
     FileResult CheckFileUpd(const QString &path1, const QString &path2) override;
 
     // True when a like-named file pair directly in the folders, or in like-named
@@ -89,8 +89,17 @@ public:
     // folder), that could not be opened or read, in the order met.
     const QStringList &unreadablePaths() const { return m_unreadablePaths; }
 
+    // Files up to this size that are longer than their first block are read whole to
+    // tell the code they are read in.
+    static constexpr qint64 WholeJudgeLimit = qint64(64) << 20;
+
 private:
     bool readWhole(const QString &path, qint64 size, QByteArray &bytes);
+    // The code that the file `path` of `size` bytes is read in, as the viewer reads it:
+    // the first of the judge's codes that reads every byte, judged from `sample` (its
+    // first bytes) or, for a longer file of at most WholeJudgeLimit bytes, from all of
+    // it; the judge's first code where none reads it, "BIN" for a binary file.
+    QString codeReadIn(const QString &path, const QByteArray &sample, qint64 size);
     // Compares the folders open as `descriptor1` and `descriptor2` (taken over and
     // closed here; -1 when they could not be opened) whose paths are `folder1` and
     // `folder2`.

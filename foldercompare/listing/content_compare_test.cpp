@@ -198,6 +198,25 @@ TEST_F(ContentComparerTest, CodesJudgedFromFirstBlocksWhenShown)
     const ContentCheck::FileResult hidden = comparer(false, false).CheckFileUpd(a, b);
     EXPECT_EQ(hidden.code1, "");
     EXPECT_EQ(hidden.code2, "");
+    // A file shows the code it is read in, against an identical copy too: UTF-8 text only
+    // behind the first block, and EUC that UTF-8 scores as high as EUC but cannot read.
+    const QByteArray lateJapanese = QByteArray(ContentComparer::BlockSize + 10, 'a') + "\n" + utf8(JapaneseText);
+    const QByteArray euc = common::NonCodeClass().VbUnicode_To_EUC(u"哲生");
+    const struct
+    {
+        const char *name;
+        QByteArray bytes;
+        const char *code;
+    } shown[] = {{"UTF-8 behind the first block", lateJapanese, "UTF8"}, {"EUC that UTF-8 does not read", euc, "EUC"}};
+    for (const auto &c : shown) {
+        SCOPED_TRACE(c.name);
+        const QString one = file(QStringLiteral("one.txt"), c.bytes);
+        const ContentCheck::FileResult copies = show.CheckFileUpd(one, file(QStringLiteral("copy.txt"), c.bytes));
+        EXPECT_FALSE(copies.differ);
+        EXPECT_EQ(copies.code1, c.code);
+        EXPECT_EQ(copies.code2, c.code);
+        EXPECT_EQ(show.GetFileCode(one), c.code);
+    }
 }
 
 TEST_F(ContentComparerTest, BinaryExtensionsAreNeverComparedAsText)
