@@ -1,5 +1,6 @@
 #include "textcompare/editing/text_codes.h"
 
+#include "common/code_conversion.h"
 #include "common/non_code_class.h"
 
 #include <QtEndian>
@@ -33,7 +34,6 @@ QByteArrayView ByteOrderMark(const QString &code, QByteArrayView bytes)
 
 std::optional<QByteArray> EncodeForFile(const QString &code, QStringView text, QByteArrayView mark)
 {
-    common::NonCodeClass codes;
     const QString name = WritableCode(code);
     QByteArray bytes;
     if (name == u"UNICODE" && mark == common::NonCodeClass::Utf16BeBom) {
@@ -42,21 +42,9 @@ std::optional<QByteArray> EncodeForFile(const QString &code, QStringView text, Q
             qToBigEndian<char16_t>(text.utf16(), text.size(), bytes.data());
         return bytes;
     }
-    if (name == u"JIS") {
-        bytes = codes.VbUnicode_To_JIS(text);
-    } else if (name == u"EUC") {
-        bytes = codes.VbUnicode_To_EUC(text);
-    } else if (name == u"UNICODE") {
-        bytes = codes.VbUnicode_To_UNICODE(text, false);
-    } else if (name == u"UTF7") {
-        codes.setFuncRogic(1);
-        bytes = codes.VbUnicode_To_UTF7(text);
-    } else if (name == u"UTF8") {
-        bytes = codes.VbUnicode_To_UTF8(text, false);
-    } else {
-        bytes = codes.VbUnicode_To_SJIS(text);
-    }
-    if (!codes.lastConversionClean())
+    bool clean = false;
+    bytes = common::EncodeText(name, text, clean);
+    if (!clean)
         return std::nullopt;
     return bytes;
 }
