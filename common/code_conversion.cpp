@@ -8,6 +8,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <future>
+#include <limits>
 #include <mutex>
 #include <optional>
 #include <vector>
@@ -83,6 +84,8 @@ public:
     Piece run(Take take)
     {
         const size_t threads = std::min<size_t>(m_pieces.size(), size_t(std::max(1, QThread::idealThreadCount())));
+        // A single thread converts every piece before the first is taken.
+        m_ahead = threads > 1 ? 2 * threads : m_pieces.size();
         std::vector<std::future<void>> workers;
         for (size_t worker = 0; worker + 1 < threads; ++worker)
             workers.push_back(std::async(std::launch::async, [this] { work(); }));
@@ -95,10 +98,14 @@ public:
             ended = std::move(*m_converted[index]);
             m_converted[index].reset();
             lock.unlock();
-            if (!ended.read || !ended.encoded || !take(QByteArrayView(ended.bytes))) {
-                m_stop = true;
+            const bool good = ended.read && ended.encoded && take(QByteArrayView(ended.bytes));
+            lock.lock();
+            m_takenCount = index + 1;
+            if (!good)
+                m_stopAt = std::min(m_stopAt, index);
+            m_taken.notify_all();
+            if (!good)
                 break;
-            }
         }
         for (std::future<void> &worker : workers)
             worker.get();
@@ -108,13 +115,24 @@ public:
 private:
     void work()
     {
-        for (size_t index = m_next++; index < m_pieces.size() && !m_stop; index = m_next++) {
+        for (size_t index = m_next++; index < m_pieces.size(); index = m_next++) {
+            {
+                // No further ahead of the taking than a few pieces per thread, so that
+                // memory holds a few pieces rather than the whole text converted.
+                // Pieces behind one that ended the run are left; those before it are
+                // converted, for the taking reaches it through them.
+                std::unique_lock lock(m_mutex);
+                m_taken.wait(lock, [&] { return index > m_stopAt || index < m_takenCount + m_ahead; });
+                if (index > m_stopAt)
+                    break;
+            }
             Piece piece = convertPiece(m_code, m_pieces[index], m_targetCode, m_lineEnd);
-            if (!piece.read || !piece.encoded)
-                m_stop = true;
             const std::lock_guard lock(m_mutex);
+            if (!piece.read || !piece.encoded)
+                m_stopAt = std::min(m_stopAt, index);
             m_converted[index] = std::move(piece);
             m_done.notify_all();
+            m_taken.notify_all();
         }
     }
 
@@ -124,9 +142,13 @@ private:
     QStringView m_lineEnd;
     std::vector<std::optional<Piece>> m_converted;
     std::atomic<size_t> m_next = 0;
-    std::atomic<bool> m_stop = false;
+    // Guarded by m_mutex: the first piece that ended the run (none: the largest size_t).
+    size_t m_stopAt = std::numeric_limits<size_t>::max();
+    size_t m_ahead = 0;
+    size_t m_takenCount = 0;
     std::mutex m_mutex;
     std::condition_variable m_done;
+    std::condition_variable m_taken;
 };
 
 } // namespace

@@ -30,8 +30,10 @@ constexpr qsizetype FileNameMaxBytes = 255;
 constexpr int LinkHopsMax = 40;
 // Attempts at a free temporary name before giving up.
 constexpr int TemporaryNameAttempts = 100;
-// One write() call hands over at most this many bytes.
-constexpr qsizetype WriteChunkBytes = qsizetype(1) << 30;
+// One write() call hands over at most this many bytes. For a write of megabytes at once
+// the system may look for large runs of free memory to cache them in, which can take far
+// longer than the write itself.
+constexpr qsizetype WriteChunkBytes = qsizetype(256) << 10;
 
 const QByteArray TemporaryMarker = ".~";
 const QByteArray TemporarySuffix = ".tmp";
