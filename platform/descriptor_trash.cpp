@@ -201,6 +201,16 @@ int failWith(int error, const QByteArray &path, QString *errorText)
     return failWith(QString::fromLocal8Bit(std::strerror(error)), path, errorText);
 }
 
+// A failure of putIntoTrash: TrashOfAnotherUser where `refusal` names a trash folder of
+// another user's, else 1 with the system's reason.
+int failPutting(int error, const QString &refusal, const QByteArray &path, QString *errorText)
+{
+    if (refusal.isEmpty())
+        return failWith(error, path, errorText);
+    failWith(refusal, path, errorText);
+    return TrashOfAnotherUser;
+}
+
 // The system's error number of the step that just failed; never 0, which means success.
 int lastError()
 {
@@ -335,13 +345,7 @@ int MoveToTrashAt(int folder, const QByteArray &name, const QByteArray &path, QS
     bool linkFailed = false;
     QString refusal;
     const int error = putIntoTrash(folder, name, path, Placing::Move, linkFailed, refusal);
-    if (error == 0)
-        return 0;
-    if (!refusal.isEmpty()) {
-        failWith(refusal, path, errorText);
-        return TrashOfAnotherUser;
-    }
-    return failWith(error, path, errorText);
+    return error == 0 ? 0 : failPutting(error, refusal, path, errorText);
 }
 
 TrashRecord::TrashRecord() = default;
@@ -378,12 +382,8 @@ int BackUpToTrashAt(int folder, const QByteArray &name, const QByteArray &path,
     const int error = putIntoTrash(folder, name, path, Placing::Link, linkFailed, refusal);
     if (error == 0)
         return 0;
-    if (!refusal.isEmpty()) {
-        failWith(refusal, path, errorText);
-        return TrashOfAnotherUser;
-    }
-    if (!linkFailed)
-        return failWith(error, path, errorText);
+    if (!refusal.isEmpty() || !linkFailed)
+        return failPutting(error, refusal, path, errorText);
     // The trash's file system takes no link (FAT) or no more of them: the item is moved,
     // and only while its replacement is there to take its place at once.
     if (!replacementReady())
