@@ -814,36 +814,41 @@ TEST_F(DeleteTest, AFailedDeleteIsListedAndNotCounted)
 
 // A folder that holds a folder the user may not read (another user's) is deleted as the
 // comparison found it, through the trash; deleted for good, its row fails with the
-// system's reason for that folder, never as changed after the comparison.
+// system's reason for that folder, never as changed after the comparison, unless that
+// folder is empty: it goes as an empty folder does.
 TEST_F(DeleteTest, AFolderHoldingAnotherUsersFolderIsDeletedAsFound)
 {
     for (const bool recyclerBackup : {true, false}) {
-        SCOPED_TRACE(recyclerBackup ? "trash" : "for good");
-        m_dialogs.clear();
-        file("one/a/x.txt", "x");
-        const QString locked = m_trees.makeFolder("one/a/locked");
-        file("one/a/locked/y.txt", "y");
-        for (const QString &path : {m_trees.path(), m_home.path()})
-            allowOthers(path);
-        const QString data = m_home.filePath("data");
-        QDir().mkpath(data);
-        for (const QString &path : {tree("one"), tree("one/a"), data, m_listings.path()})
-            ::chmod(QFile::encodeName(path).constData(), 0777);
-        ::chmod(QFile::encodeName(locked).constData(), ::geteuid() == 0 ? 0700 : 0);
-        DeleteOperation remove(0);
-        {
-            platform::testing::UnprivilegedScope unprivileged;
-            run(remove, rows({"a/"}), compared(localSides(recyclerBackup)));
+        for (const bool empty : {false, true}) {
+            SCOPED_TRACE(std::string(recyclerBackup ? "trash" : "for good") + (empty ? ", empty" : ""));
+            m_dialogs.clear();
+            file("one/a/x.txt", "x");
+            const QString locked = m_trees.makeFolder("one/a/locked");
+            if (!empty)
+                file("one/a/locked/y.txt", "y");
+            for (const QString &path : {m_trees.path(), m_home.path()})
+                allowOthers(path);
+            const QString data = m_home.filePath("data");
+            QDir().mkpath(data);
+            for (const QString &path : {tree("one"), tree("one/a"), data, m_listings.path()})
+                ::chmod(QFile::encodeName(path).constData(), 0777);
+            ::chmod(QFile::encodeName(locked).constData(), ::geteuid() == 0 ? 0700 : 0);
+            DeleteOperation remove(0);
+            {
+                platform::testing::UnprivilegedScope unprivileged;
+                run(remove, rows({"a/"}), compared(localSides(recyclerBackup)));
+            }
+            ::chmod(QFile::encodeName(locked).constData(), 0700);
+            const bool fails = !recyclerBackup && !empty;
+            EXPECT_EQ(remove.rowsDeleted(), fails ? 0 : 1);
+            EXPECT_EQ(QFileInfo::exists(locked), fails);
+            EXPECT_EQ(m_errorList, fails ? QStringLiteral("\r\n") + tree("one/a") + QStringLiteral(" : ")
+                                               + QString::fromLocal8Bit(std::strerror(EACCES)) + QStringLiteral(" : ")
+                                               + locked
+                                         : QString());
+            QDir(tree("one/a")).removeRecursively();
+            QDir(data).removeRecursively();
         }
-        ::chmod(QFile::encodeName(locked).constData(), 0700);
-        EXPECT_EQ(remove.rowsDeleted(), recyclerBackup ? 1 : 0);
-        EXPECT_EQ(QFileInfo::exists(tree("one/a/locked/y.txt")), !recyclerBackup);
-        EXPECT_EQ(m_errorList, recyclerBackup ? QString()
-                                              : QStringLiteral("\r\n") + tree("one/a") + QStringLiteral(" : ")
-                                                    + QString::fromLocal8Bit(std::strerror(EACCES))
-                                                    + QStringLiteral(" : ") + locked);
-        QDir(tree("one/a")).removeRecursively();
-        QDir(data).removeRecursively();
     }
 }
 

@@ -60,8 +60,13 @@ StepResult removeAt(int folder, const QByteArray &name, const QString &path)
     }
     const platform::Descriptor below = platform::OpenFolderAt(folder, name);
     const std::optional<std::vector<QByteArray>> names = below.isOpen() ? platform::NamesInFolder(below.get()) : std::nullopt;
-    if (!names)
-        return systemText(errno) + QStringLiteral(" : ") + path;
+    if (!names) {
+        // A folder that cannot be read may still be empty, and goes as an empty one does.
+        const int unread = errno;
+        if (::unlinkat(folder, name.constData(), AT_REMOVEDIR) == 0)
+            return std::nullopt;
+        return systemText(unread) + QStringLiteral(" : ") + path;
+    }
     for (const QByteArray &entry : *names)
         if (StepResult failure = removeAt(below.get(), entry, path + u'/' + QFile::decodeName(entry)))
             return failure;
