@@ -1,6 +1,7 @@
 #include "foldercompare/listing/compared_listing.h"
 
 #include <QHash>
+#include <QMap>
 
 #include <sys/stat.h>
 
@@ -39,7 +40,8 @@ struct ComparedListing::Data
     // The records by relative path, views into `listing`; made at the first look-up, so
     // that a comparison that no operation follows costs nothing more.
     std::optional<QHash<QByteArrayView, Indexed>> records;
-    QHash<QString, Note> notes;
+    // Sorted, so that the notes below a folder lie together.
+    QMap<QString, Note> notes;
 
     const QHash<QByteArrayView, Indexed> &index()
     {
@@ -194,16 +196,23 @@ void ComparedListing::note(const QString &relative, const std::optional<Entry> &
     Data &data = *m_data;
     const QString key = data.noteKey(relative);
     Data::Note note{written, true};
-    if (written && written->folder) {
-        // A folder that was there already keeps what the listing holds below it.
+    // A folder that was there already keeps what is held below it; anything else takes
+    // the place of what was there, with all that the program noted below it.
+    const std::optional<Entry> before = data.held(key);
+    const bool folderStays = written && written->folder && before && before->folder;
+    if (folderStays) {
         const auto known = data.notes.constFind(key);
-        note.replacesBelow = known != data.notes.cend() && known->entry && known->entry->folder
-                                 ? known->replacesBelow
-                                 : !(data.held(key) && data.held(key)->folder);
+        note.replacesBelow = known != data.notes.cend() && known->replacesBelow;
+    }
+    if (!key.isEmpty()) {
+        const QString below = key.endsWith(u'/') ? key : otherKind(key);
+        if (!folderStays) {
+            for (auto noted = data.notes.lowerBound(below); noted != data.notes.end() && noted.key().startsWith(below);)
+                noted = data.notes.erase(noted);
+        }
+        data.notes.insert(otherKind(key), Data::Note{});
     }
     data.notes.insert(key, note);
-    if (!key.isEmpty())
-        data.notes.insert(otherKind(key), Data::Note{});
 }
 
 void ComparedListing::keepNotesOf(const ComparedListing &earlier)

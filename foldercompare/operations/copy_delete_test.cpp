@@ -516,24 +516,25 @@ TEST_F(CopyTest, ATargetChangedAfterTheComparisonIsLeftAlone)
 
 // What a command of the program wrote, re-dated, converted, placed or deleted is no
 // change after the comparison to the next command on the same rows: each row of the
-// second command is done, folders included, while the list still shows the comparison.
+// last command is done, folders included, while the list still shows the comparison.
+// A folder deleted takes what the program wrote in it along.
 TEST_F(CopyTest, TheProgramsOwnWritesAreNoChangeToTheNextCommand)
 {
     enum Operation { CopyToTwo, DateOfTwo, CodeOfTwo, DeleteInTwo };
     const struct
     {
         const char *name;
-        Operation first;
-        Operation second;
+        QList<Operation> commands;
         QStringList rows;
-        int secondDone;
+        int lastDone;
     } cases[] = {
-        {"date change, then copy", DateOfTwo, CopyToTwo, {"a.txt", "sub/c.txt"}, 2},
+        {"date change, then copy", {DateOfTwo, CopyToTwo}, {"a.txt", "sub/c.txt"}, 2},
         // The folder goes with the file converted in it; the file's own row finds nothing.
-        {"conversion, then delete", CodeOfTwo, DeleteInTwo, {"a.txt", "sub/", "sub/c.txt"}, 2},
-        {"copy, then copy", CopyToTwo, CopyToTwo, {"a.txt", "new/d.txt"}, 2},
-        {"copy, then date change", CopyToTwo, DateOfTwo, {"a.txt", "new/d.txt"}, 2},
-        {"copy into a new folder, then delete", CopyToTwo, DeleteInTwo, {"new/d.txt", "new/"}, 2},
+        {"conversion, then delete", {CodeOfTwo, DeleteInTwo}, {"a.txt", "sub/", "sub/c.txt"}, 2},
+        {"copy, then copy", {CopyToTwo, CopyToTwo}, {"a.txt", "new/d.txt"}, 2},
+        {"copy, then date change", {CopyToTwo, DateOfTwo}, {"a.txt", "new/d.txt"}, 2},
+        {"copy into a new folder, then delete", {CopyToTwo, DeleteInTwo}, {"new/d.txt", "new/"}, 2},
+        {"conversion, delete of its folder, then copy", {CodeOfTwo, DeleteInTwo, CopyToTwo}, {"sub/", "sub/c.txt"}, 2},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
@@ -558,13 +559,14 @@ TEST_F(CopyTest, TheProgramsOwnWritesAreNoChangeToTheNextCommand)
             }
             return nullptr;
         };
-        const std::unique_ptr<FileOperation> first = operation(c.first);
-        run(*first, rows(c.rows), sides);
-        ASSERT_EQ(m_errorList, QString());
-        const std::unique_ptr<FileOperation> second = operation(c.second);
-        run(*second, rows(c.rows), sides);
-        EXPECT_EQ(m_errorList, QString());
-        EXPECT_EQ(second->rowsDone(), c.secondDone);
+        for (qsizetype index = 0; index < c.commands.size(); ++index) {
+            const std::unique_ptr<FileOperation> command = operation(c.commands[index]);
+            run(*command, rows(c.rows), sides);
+            EXPECT_EQ(m_errorList, QString()) << "command " << index + 1;
+            if (index + 1 == c.commands.size()) {
+                EXPECT_EQ(command->rowsDone(), c.lastDone);
+            }
+        }
     }
 }
 
