@@ -183,6 +183,12 @@ bool ComparedListing::sameFolder(const QString &relativeFolder, const struct sta
     return found->first == now.st_dev && found->second == now.st_ino;
 }
 
+bool ComparedListing::removedByProgram(const QString &relative) const
+{
+    const Data::Note *noted = m_data ? m_data->noteFor(relative) : nullptr;
+    return noted && !noted->entry;
+}
+
 bool ComparedListing::unreadAtGathering(const QString &relativeFolder) const
 {
     return m_data && m_data->facts && !m_data->noteFor(relativeFolder)

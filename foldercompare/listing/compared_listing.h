@@ -68,6 +68,9 @@ public:
     // ending with "/") and it was another folder than the one examined as `now`; true
     // where the gathering has no identity of it, or the program made it since.
     bool sameFolder(const QString &relativeFolder, const struct stat &now) const;
+    // Whether the program noted since that nothing is left at `relative`: it deleted
+    // what was there, or a folder above it.
+    bool removedByProgram(const QString &relative) const;
     // Whether the gathering could not read the folder `relativeFolder` (ending with "/")
     // to its end, so that what it holds was never listed.
     bool unreadAtGathering(const QString &relativeFolder) const;

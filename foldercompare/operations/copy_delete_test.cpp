@@ -517,7 +517,8 @@ TEST_F(CopyTest, ATargetChangedAfterTheComparisonIsLeftAlone)
 // What a command of the program wrote, re-dated, converted, placed or deleted is no
 // change after the comparison to the next command on the same rows: each row of the
 // last command is done, folders included, while the list still shows the comparison.
-// A folder deleted takes what the program wrote in it along.
+// A folder deleted takes what the program wrote in it along, and a file deleted leaves
+// nothing to re-date or convert.
 TEST_F(CopyTest, TheProgramsOwnWritesAreNoChangeToTheNextCommand)
 {
     enum Operation { CopyToTwo, DateOfTwo, CodeOfTwo, DeleteInTwo };
@@ -525,16 +526,19 @@ TEST_F(CopyTest, TheProgramsOwnWritesAreNoChangeToTheNextCommand)
     {
         const char *name;
         QList<Operation> commands;
-        QStringList rows;
+        QList<OperationRow> rows;
         int lastDone;
     } cases[] = {
-        {"date change, then copy", {DateOfTwo, CopyToTwo}, {"a.txt", "sub/c.txt"}, 2},
+        {"date change, then copy", {DateOfTwo, CopyToTwo}, rows({"a.txt", "sub/c.txt"}), 2},
         // The folder goes with the file converted in it; the file's own row finds nothing.
-        {"conversion, then delete", {CodeOfTwo, DeleteInTwo}, {"a.txt", "sub/", "sub/c.txt"}, 2},
-        {"copy, then copy", {CopyToTwo, CopyToTwo}, {"a.txt", "new/d.txt"}, 2},
-        {"copy, then date change", {CopyToTwo, DateOfTwo}, {"a.txt", "new/d.txt"}, 2},
-        {"copy into a new folder, then delete", {CopyToTwo, DeleteInTwo}, {"new/d.txt", "new/"}, 2},
-        {"conversion, delete of its folder, then copy", {CodeOfTwo, DeleteInTwo, CopyToTwo}, {"sub/", "sub/c.txt"}, 2},
+        {"conversion, then delete", {CodeOfTwo, DeleteInTwo}, rows({"a.txt", "sub/", "sub/c.txt"}), 2},
+        {"copy, then copy", {CopyToTwo, CopyToTwo}, rows({"a.txt", "new/d.txt"}), 2},
+        {"copy, then date change", {CopyToTwo, DateOfTwo}, rows({"a.txt", "new/d.txt"}), 2},
+        {"copy into a new folder, then delete", {CopyToTwo, DeleteInTwo}, rows({"new/d.txt", "new/"}), 2},
+        {"conversion, delete of its folder, then copy", {CodeOfTwo, DeleteInTwo, CopyToTwo}, rows({"sub/", "sub/c.txt"}),
+         2},
+        {"delete, then date change and conversion", {DeleteInTwo, DateOfTwo, CodeOfTwo}, rowsOnBoth({"a.txt", "sub/c.txt"}),
+         0},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
@@ -561,7 +565,7 @@ TEST_F(CopyTest, TheProgramsOwnWritesAreNoChangeToTheNextCommand)
         };
         for (qsizetype index = 0; index < c.commands.size(); ++index) {
             const std::unique_ptr<FileOperation> command = operation(c.commands[index]);
-            run(*command, rows(c.rows), sides);
+            run(*command, c.rows, sides);
             EXPECT_EQ(m_errorList, QString()) << "command " << index + 1;
             if (index + 1 == c.commands.size()) {
                 EXPECT_EQ(command->rowsDone(), c.lastDone);

@@ -656,7 +656,8 @@ TEST_F(FtpOperationsTest, AServerFileChangedAfterTheComparisonIsLeftAlone)
 }
 
 // What a command of the program uploaded or deleted on a server is no change after the
-// comparison to the next command on the same rows.
+// comparison to the next command on the same rows; a file deleted leaves nothing to
+// convert.
 TEST_F(FtpOperationsTest, TheProgramsOwnWritesOnAServerAreNoChangeToTheNextCommand)
 {
     enum Operation { CopyToServer, ConvertOnServer, DeleteOnServer };
@@ -665,10 +666,12 @@ TEST_F(FtpOperationsTest, TheProgramsOwnWritesOnAServerAreNoChangeToTheNextComma
         const char *name;
         Operation first;
         Operation second;
+        int secondDone;
     } cases[] = {
-        {"copy, then copy", CopyToServer, CopyToServer},
-        {"conversion, then delete", ConvertOnServer, DeleteOnServer},
-        {"copy, then conversion", CopyToServer, ConvertOnServer},
+        {"copy, then copy", CopyToServer, CopyToServer, 2},
+        {"conversion, then delete", ConvertOnServer, DeleteOnServer, 2},
+        {"copy, then conversion", CopyToServer, ConvertOnServer, 2},
+        {"delete, then conversion", DeleteOnServer, ConvertOnServer, 0},
     };
     for (const auto &[kind, kindName] : {std::pair{ServerListing::Mlsd, "MLSD"}, {ServerListing::ListToTheMinute, "LIST"}}) {
         for (const auto &c : cases) {
@@ -700,12 +703,12 @@ TEST_F(FtpOperationsTest, TheProgramsOwnWritesOnAServerAreNoChangeToTheNextComma
                 return nullptr;
             };
             const std::unique_ptr<FileOperation> first = operation(c.first);
-            run(*first, rows({"a.txt", "sub/b.txt"}), sides);
+            run(*first, rowsOnBoth({"a.txt", "sub/b.txt"}), sides);
             ASSERT_EQ(m_errorList, QString());
             const std::unique_ptr<FileOperation> second = operation(c.second);
-            run(*second, rows({"a.txt", "sub/b.txt"}), sides);
+            run(*second, rowsOnBoth({"a.txt", "sub/b.txt"}), sides);
             EXPECT_EQ(m_errorList, QString());
-            EXPECT_EQ(second->rowsDone(), 2);
+            EXPECT_EQ(second->rowsDone(), c.secondDone);
         }
     }
 }

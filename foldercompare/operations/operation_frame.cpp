@@ -262,7 +262,10 @@ bool OperationFrame::goneSinceComparison(int side, const OperationRow &row, cons
     struct stat info;
     if (row.shown(side).isEmpty() || ::lstat(QFile::encodeName(path).constData(), &info) == 0)
         return false;
-    listChangedSinceComparison(path);
+    // A file that this program deleted since is gone as the side's comparison holds it.
+    const listing::ComparedListing &compared = m_sides.compared[side];
+    if (compared.root() != m_sides.sideRoot[side] || !compared.removedByProgram(row.path))
+        listChangedSinceComparison(path);
     return true;
 }
 

@@ -208,7 +208,7 @@ public:
     // `path`; it is then listed as failed.
     bool vanished(int side, const OperationRow &row, const QString &path);
     // The same for the file that a row changes itself (its date, its code): gone, it is
-    // listed as changed after the comparison.
+    // listed as changed after the comparison, unless this program deleted it since.
     bool goneSinceComparison(int side, const OperationRow &row, const QString &path);
     // Whether the entry `name` of the open folder `folder` (-1 when the folder is not
     // there), which the row stands for on the local side `side`, is still what the

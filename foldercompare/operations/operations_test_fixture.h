@@ -179,6 +179,15 @@ protected:
             result.append({QString(), QString(), path});
         return result;
     }
+    // The same rows as the list shows them where both sides had the file at the comparison.
+    static QList<OperationRow> rowsOnBoth(const QStringList &paths)
+    {
+        const QString date = QStringLiteral(" 2020/01/01 00:00:00 ");
+        QList<OperationRow> result;
+        for (const QString &path : paths)
+            result.append({date, date, path});
+        return result;
+    }
     QString tree(const QString &relative) const { return m_trees.filePath(relative); }
     QString file(const QString &relative, const QByteArray &content) const
     {
