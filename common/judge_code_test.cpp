@@ -246,6 +246,8 @@ TEST(JudgeCode, TextsThatTwoCodesRead)
         {"UTF-8 Greek word", u"Ωμέγα"_qs.toUtf8(), "UTF8", false},
         {"UTF-8 Cyrillic name", u"Дмитрий"_qs.toUtf8(), "UTF8", false},
         {"UTF-8 copyright sign", u"Copyright © 2001 Keith"_qs.toUtf8(), "UTF8", false},
+        {"UTF-8 Greek letter as a symbol in code, EUC 了", u"    (r'λ', Keyword),\n"_qs.toUtf8(), "UTF8", true},
+        {"UTF-8 unit behind a letter, EUC k立", asciiLines + u"R1 = 4.7kΩ\n"_qs.toUtf8(), "UTF8", false},
         {"UTF-8 bullets between ASCII", u"%-A\\ \\ ●\\ Console,\n\\ \\ ●\\ %m,"_qs.toUtf8(), "UTF8", false},
         {"UTF-8 letters past the window", asciiLines + u"Mannsåker, Mengué\n"_qs.toUtf8(), "UTF8", false},
         {"no reading is text, UTF-8 stays first", u"doesnմ correspond"_qs.toUtf8(), "UTF8", true},

@@ -353,7 +353,11 @@ double TextLikeness(QStringView text)
             points += InWordPoints;
         if (!inWord && kind == Kind::OtherLetter)
             points += LetterAlonePoints;
-        if (before.script != NoScript && before.script != character.script)
+        // A Greek letter alone in a text of ASCII words is a symbol (λ, θ, μs, kΩ), also
+        // right behind a letter.
+        if (kind == Kind::GreekLetter && !inWord && asciiLetters)
+            points += AmongAsciiWordsPoints;
+        else if (before.script != NoScript && before.script != character.script)
             points += ScriptChangePoints;
         if (before.script == character.script && before.lower && character.upper)
             points += CapitalBehindSmallPoints;

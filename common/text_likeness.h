@@ -10,7 +10,7 @@ namespace common {
 //
 // Counted for: kana, level-1 kanji of JIS X 0208 and full-width punctuation, more so in
 // runs of kanji; Latin, Greek and Cyrillic letters within words, above all accented
-// letters among ASCII words; quotes, dashes and other punctuation of typesetting; letters
+// letters among ASCII words; a Greek letter alone among ASCII words (a symbol); quotes, dashes and other punctuation of typesetting; letters
 // of any other alphabet within words of that alphabet; Hangul in runs; a combining mark
 // behind a letter. Counted against: level-2 kanji and ideographs that JIS X 0208 does
 // not hold, two neighbouring kanji of one JIS row (which the bytes of an alphabet make),
