@@ -82,6 +82,10 @@ constexpr double KanjiAloneAmongWordsPoints = -1;
 constexpr double BesideAsciiLetterPoints = -1.5;
 constexpr double KanjiRunPoints = 0.75; // a kanji beside a kanji
 constexpr double SameRowPoints = -1.5;
+// The cells of a row whose EUC trail byte (0xA1 to 0xBF) is a UTF-8 continuation byte:
+// an alphabet's letters in UTF-8 read as EUC fall in them. Words of kanji that share a
+// row by their reading (住所) mostly do not.
+constexpr int LastCellOfUtf8Trail = 31;
 constexpr double RareKanjiAgainPoints = -1; // a rare kanji met before in the text
 constexpr double HangulRunPoints = 1.5;
 constexpr double SymbolBesideAsciiPoints = 2.5;
@@ -312,7 +316,9 @@ double TextLikeness(QStringView text)
             if (isKanji(kind) && (isKanji(before.kind) || isKanji(after.kind)))
                 points += KanjiRunPoints;
             if ((kind == Kind::Kanji1 || kind == Kind::Kanji2) && (before.kind == Kind::Kanji1 || before.kind == Kind::Kanji2)
-                && platform::cp932Row(char16_t(character.value)) == platform::cp932Row(char16_t(before.value)))
+                && platform::cp932Row(char16_t(character.value)) == platform::cp932Row(char16_t(before.value))
+                && platform::cp932Cell(char16_t(character.value)) <= LastCellOfUtf8Trail
+                && platform::cp932Cell(char16_t(before.value)) <= LastCellOfUtf8Trail)
                 points += SameRowPoints;
             if (asciiLetters && before.script != JapaneseScript && after.script != JapaneseScript)
                 points += KanjiAloneAmongWordsPoints;

@@ -10,13 +10,14 @@ namespace common {
 //
 // Counted for: kana, level-1 kanji of JIS X 0208 and full-width punctuation, more so in
 // runs of kanji; Latin, Greek and Cyrillic letters within words, above all accented
-// letters among ASCII words; a Greek letter alone among ASCII words (a symbol); quotes, dashes and other punctuation of typesetting; letters
-// of any other alphabet within words of that alphabet; Hangul in runs; a combining mark
-// behind a letter. Counted against: level-2 kanji and ideographs that JIS X 0208 does
-// not hold, two neighbouring kanji of one JIS row (which the bytes of an alphabet make),
+// letters among ASCII words; a Greek letter alone among ASCII words (a symbol); quotes,
+// dashes and other punctuation of typesetting; letters of any other alphabet within words
+// of that alphabet; Hangul in runs; a combining mark behind a letter. Counted against:
+// level-2 kanji and ideographs that JIS X 0208 does not hold, two neighbouring kanji of
+// one JIS row within its first 31 cells (which the bytes of a UTF-8 alphabet make in EUC),
 // a kanji or kana beside an ASCII letter or beside one of @[\]^_`{|}~ (which the trail
-// bytes of Shift-JIS make), a kanji alone among ASCII words, half-width katakana,
-// rare letters (most of Latin Extended-B, IPA, modifier letters, old Cyrillic, Coptic), a
+// bytes of Shift-JIS make), a kanji alone among ASCII words, half-width katakana, rare
+// letters (most of Latin Extended-B, IPA, modifier letters, old Cyrillic, Coptic), a
 // letter of an alphabet alone, letters of two alphabets side by side, a capital behind a
 // small letter, a combining mark behind no letter, control characters, private use and
 // unassigned code points.

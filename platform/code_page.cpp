@@ -774,6 +774,7 @@ struct Cp932Forms
 {
     std::bitset<0x10000> hasForm;
     std::array<quint8, 0x10000> row{};
+    std::array<quint8, 0x10000> cell{};
     std::bitset<0x10000> readsBack;
 };
 
@@ -783,6 +784,12 @@ int rowOfPair(uchar lead, uchar trail)
 {
     const int firstRow = lead <= 0x9F ? (lead - 0x81) * 2 + 1 : (lead - 0xC1) * 2 + 1;
     return firstRow + (trail >= 0x9F ? 1 : 0);
+}
+
+// The cell (1 to 94) in its row of a double-byte form with the trail byte `trail`.
+int cellOfPair(uchar trail)
+{
+    return trail >= 0x9F ? trail - 0x9E : trail - 0x3F - (trail >= 0x80 ? 1 : 0);
 }
 
 const Cp932Forms &cp932Forms()
@@ -805,8 +812,10 @@ const Cp932Forms &cp932Forms()
             if (encoder.convert(in, inLeft, out, room) == 0) {
                 const size_t length = sizeof bytes - room;
                 table.hasForm.set(value);
-                if (length == 2)
+                if (length == 2) {
                     table.row[value] = quint8(rowOfPair(uchar(bytes[0]), uchar(bytes[1])));
+                    table.cell[value] = quint8(cellOfPair(uchar(bytes[1])));
+                }
                 table.readsBack.set(value, askIconv(decoder, bytes, length) == candidate);
             }
             encoder.reset();
@@ -844,6 +853,11 @@ QList<char16_t> iconvCharacters(const char *name, const QList<QByteArray> &seque
 int cp932Row(char16_t unit)
 {
     return cp932Forms().row[unit];
+}
+
+int cp932Cell(char16_t unit)
+{
+    return cp932Forms().cell[unit];
 }
 
 int cp932ByteCount(char16_t unit)

@@ -84,6 +84,9 @@ QList<char16_t> iconvCharacters(const char *name, const QList<QByteArray> &seque
 // double-byte form.
 int cp932Row(char16_t unit);
 
+// The cell (1 to 94) of that form in its row; 0 for a unit without a double-byte form.
+int cp932Cell(char16_t unit);
+
 // Bytes that the single UTF-16 unit `unit` takes in code page 932: 2 for a double-byte
 // character, 1 for every other unit (a unit without a form is written as the one byte "?").
 int cp932ByteCount(char16_t unit);
