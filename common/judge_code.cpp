@@ -831,8 +831,12 @@ qsizetype runsBeyondAscii(QStringView text)
 // looks like text unless another is clearly likelier. `inDoubt` tells whether no reading is clearly text (CodeJudgement).
 QList<Reading> readingsOfUtf8(QByteArrayView bytes, bool &inDoubt)
 {
-    const QByteArrayView window = likenessWindow(bytes);
     QList<Reading> readings{{"UTF8", 0.0}};
+    // A UTF-8 byte-order mark is what a program that writes UTF-8 puts first, and Shift-JIS
+    // reads no text that starts with its bytes: no other reading is weighed.
+    if (bytes.startsWith(NonCodeClass::Utf8Bom))
+        return readings;
+    const QByteArrayView window = likenessWindow(bytes);
     for (const auto &[name, codePage] : {std::pair{"SJIS", platform::CodePage::Cp932}, std::pair{"EUC", platform::CodePage::EucJp}}) {
         if (platform::readsEveryByte(codePage, bytes))
             readings.append({name, TextLikeness(platform::decodeBytes(codePage, window).text)});

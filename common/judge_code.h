@@ -30,10 +30,11 @@ inline constexpr qsizetype JudgeWindowSize = 100000;
 // throughout (all of `bytes`, not only the window; a sequence cut off by their end counts)
 // and hold a multi-byte sequence give "UTF8": a caller with the whole text passes it
 // whole. Only where Shift-JIS or EUC also reads every one of them (short texts, mostly)
-// do the readings decide: the code whose reading of the window looks most like text
-// (TextLikeness) is the answer, UTF-8 where two look alike. "UTF7" needs at least one
-// closed encoded run ("+" and base64 bytes up to "-"); without one its score counts as 0,
-// as "+-" alone is the plus sign of an ASCII text.
+// and no UTF-8 byte-order mark starts them do the readings decide: the code whose reading
+// of the window looks most like text (TextLikeness) is the answer; UTF-8 on a tie, and
+// where no reading looks like text unless another is clearly likelier. "UTF7" needs at
+// least one closed encoded run ("+" and base64 bytes up to "-"); without one its score
+// counts as 0, as "+-" alone is the plus sign of an ASCII text.
 QString JudgeCode(QByteArrayView bytes, bool checkBin);
 
 // The codes in the judge's order of preference, the first being JudgeCode's answer: "BIN"

@@ -242,6 +242,7 @@ TEST(JudgeCode, TextsThatTwoCodesRead)
         {"UTF-8 quote, Shift-JIS module窶冱", u"module’s"_qs.toUtf8(), "UTF8", false},
         {"UTF-8 Japanese, Shift-JIS 繝輔ぃ繧､繝ｫ", u"ファイル"_qs.toUtf8(), "UTF8", false},
         {"UTF-8 kanji of one JIS row, Shift-JIS 菴乗園", u"住所"_qs.toUtf8(), "UTF8", true},
+        {"UTF-8 word behind a byte-order mark, EUC 鏤水？", u"\uFEFF塩"_qs.toUtf8(), "UTF8", false},
         {"UTF-8 accented word, EUC caf and a kanji", u"café"_qs.toUtf8(), "UTF8", false},
         {"UTF-8 guillemets", u"«Files»"_qs.toUtf8(), "UTF8", false},
         {"UTF-8 Greek word", u"Ωμέγα"_qs.toUtf8(), "UTF8", false},
