@@ -795,18 +795,18 @@ struct Reading
     double likeness;
 };
 
-// The bytes that readings are weighed on: up to JudgeWindowSize bytes from the first
+// The bytes that readings are weighed on: up to `size` bytes from the first
 // byte beyond ASCII, with a little of the ASCII text before it (in every code a character
 // each), the end put behind a byte below 0x40, which ends a character in UTF-8, Shift-JIS
 // and EUC alike, so that no reading ends inside a character.
-QByteArrayView likenessWindow(QByteArrayView bytes)
+QByteArrayView likenessWindow(QByteArrayView bytes, qsizetype size = JudgeWindowSize)
 {
     constexpr qsizetype Before = 64;
     const auto beyondAscii = std::find_if(bytes.begin(), bytes.end(), [](char byte) { return uchar(byte) >= 0x80; });
     QByteArrayView window = bytes.sliced(std::max<qsizetype>(beyondAscii - bytes.begin() - Before, 0));
-    if (window.size() <= JudgeWindowSize)
+    if (window.size() <= size)
         return window;
-    window = window.first(JudgeWindowSize);
+    window = window.first(size);
     for (qsizetype end = window.size(); end > 0; --end) {
         if (uchar(window[end - 1]) < 0x40)
             return window.first(end);
@@ -859,6 +859,44 @@ QList<Reading> readingsOfUtf8(QByteArrayView bytes, bool &inDoubt)
     return readings;
 }
 
+// The bytes that the Shift-JIS and EUC readings of a text are weighed on, where UTF-8
+// does not decide: enough for a text whose reading is clearly text to show it.
+constexpr qsizetype LegacyLikenessWindowSize = 4096;
+
+// For bytes that a reader of the judged `codes` reads in Shift-JIS or EUC, that code and
+// the other of the two where it reads them whole too and the first reading is not clearly
+// the likelier text: the bytes of a short Shift-JIS text of half-width katakana make EUC
+// kanji (ﾏｲﾅｽ reads 浪貼), and those of an EUC kanji word mostly make half-width katakana
+// (両立 reads ﾎｾﾎｩ). Half-width katakana are weighed by their spelling. Empty where no
+// other reading stands so near. A reader takes the first code that reads the bytes:
+// UTF-16 only where it comes first, UTF-8 where `utf8Reads`; JIS and UTF-7 read no byte
+// beyond ASCII.
+QStringList legacyCodesInDoubt(QByteArrayView bytes, const QStringList &codes, bool utf8Reads)
+{
+    const auto read = std::find_if(codes.cbegin(), codes.cend(), [utf8Reads](const QString &code) {
+        return code == u"SJIS" || code == u"EUC" || (utf8Reads && code == u"UTF8");
+    });
+    if (read == codes.cend() || *read == u"UTF8" || codes.constFirst() == u"UNICODE")
+        return {};
+    const bool sjisFirst = *read == u"SJIS";
+    const QByteArrayView window = likenessWindow(bytes, LegacyLikenessWindowSize);
+    if (!platform::readsEveryByte(sjisFirst ? platform::CodePage::EucJp : platform::CodePage::Cp932, window))
+        return {};
+    const platform::DecodedText sjis = platform::decodeBytes(platform::CodePage::Cp932, window);
+    const platform::DecodedText euc = platform::decodeBytes(platform::CodePage::EucJp, window);
+    if (sjis.result != platform::CodeResult::Clean || euc.result != platform::CodeResult::Clean || sjis.text == euc.text)
+        return {};
+    const double sjisLikeness = TextLikeness(sjis.text, Weighing::ShiftJisAgainstEuc);
+    const double eucLikeness = TextLikeness(euc.text, Weighing::ShiftJisAgainstEuc);
+    const double firstLikeness = sjisFirst ? sjisLikeness : eucLikeness;
+    const double lead = firstLikeness - (sjisFirst ? eucLikeness : sjisLikeness);
+    if (lead >= (firstLikeness > 0 ? ClearLikeness : ClearLikenessOfNoText)
+        || !platform::readsEveryByte(platform::CodePage::Cp932, bytes) || !platform::readsEveryByte(platform::CodePage::EucJp, bytes))
+        return {};
+    return sjisFirst ? QStringList{QStringLiteral("SJIS"), QStringLiteral("EUC")}
+                     : QStringList{QStringLiteral("EUC"), QStringLiteral("SJIS")};
+}
+
 } // namespace
 
 CodeJudgement JudgeText(QByteArrayView bytes, bool checkBin)
@@ -866,7 +904,7 @@ CodeJudgement JudgeText(QByteArrayView bytes, bool checkBin)
     // A UTF-16 byte-order mark tells the code and its byte order; the scorers read UTF-16
     // only little-endian and would take big-endian text for something else.
     if (bytes.startsWith(NonCodeClass::Utf16LeBom) || bytes.startsWith(NonCodeClass::Utf16BeBom))
-        return {{QStringLiteral("UNICODE")}, false};
+        return {{QStringLiteral("UNICODE")}, false, {}};
     const Sample sample(bytes);
     SjisScorer sjis;
     UnicodeScorer unicode;
@@ -893,7 +931,7 @@ CodeJudgement JudgeText(QByteArrayView bytes, bool checkBin)
     std::stable_sort(scores.begin(), scores.end(),
                      [](const auto &left, const auto &right) { return left.first > right.first; });
     if (qstrcmp(scores.front().second, "BIN") == 0)
-        return {{QStringLiteral("BIN")}, false};
+        return {{QStringLiteral("BIN")}, false, {}};
     // Text of this system is written in UTF-8, and a Shift-JIS or EUC text of more than a
     // few characters is hardly ever valid UTF-8: such bytes are UTF-8 whatever the scores
     // say, unless Shift-JIS or EUC reads them too and its reading is likelier text.
@@ -907,6 +945,12 @@ CodeJudgement JudgeText(QByteArrayView bytes, bool checkBin)
         const QString code = QString::fromLatin1(name);
         if (code != u"BIN" && !judgement.codes.contains(code))
             judgement.codes.append(code);
+    }
+    if (judgement.inDoubt) {
+        judgement.codesInDoubt = judgement.codes.first(2);
+    } else {
+        judgement.codesInDoubt = legacyCodesInDoubt(bytes, judgement.codes, !readings.isEmpty());
+        judgement.inDoubt = !judgement.codesInDoubt.isEmpty();
     }
     return judgement;
 }

@@ -47,10 +47,16 @@ QStringList JudgeCodes(QByteArrayView bytes, bool checkBin);
 struct CodeJudgement
 {
     QStringList codes;
-    // Bytes that UTF-8 and Shift-JIS or EUC each read whole, where no reading is clearly
-    // text: the likeliest looks like no text, or another looks nearly as much like one.
-    // The first code is then the judge's best guess, no more.
+    // Bytes that two codes each read whole, where the first code's reading is not clearly
+    // the text: bytes that UTF-8 and Shift-JIS or EUC read, where the likeliest reading
+    // looks like no text or another looks nearly as much like one; bytes that Shift-JIS
+    // and EUC both read, judged one of them, where the other's reading (half-width
+    // katakana weighed by their spelling) looks nearly as much like text, or more. The
+    // first code is then the judge's best guess, no more.
     bool inDoubt = false;
+    // Where in doubt, the two codes: the one that a reader takes, then the other; empty
+    // otherwise.
+    QStringList codesInDoubt;
 };
 CodeJudgement JudgeText(QByteArrayView bytes, bool checkBin);
 

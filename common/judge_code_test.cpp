@@ -218,7 +218,9 @@ TEST(JudgeCode, Utf8TextsAndUtf7Runs)
 }
 
 // Bytes that UTF-8 reads and Shift-JIS or EUC reads too are read in the code whose
-// reading is likelier text; a judgement where no reading is clearly text is in doubt.
+// reading is likelier text; a judgement where no reading is clearly text is in doubt, as
+// is one of bytes that Shift-JIS and EUC both read where the judged code's reading is not
+// clearly the likelier.
 TEST(JudgeCode, TextsThatTwoCodesRead)
 {
     const auto sjis = [](const QString &text) { return platform::encodeText(platform::CodePage::Cp932, text).bytes; };
@@ -234,10 +236,14 @@ TEST(JudgeCode, TextsThatTwoCodesRead)
         {"Shift-JIS name, UTF-8 从q", sjis(u"莉子"_qs), "SJIS", false},
         {"Shift-JIS word, UTF-8 经]", sjis(u"扈従"_qs), "SJIS", false},
         {"EUC word, UTF-8 ξΩ", euc(u"両立"_qs), "EUC", false},
-        {"EUC kanji, UTF-8 λ", euc(u"了"_qs), "EUC", false},
+        {"EUC kanji, UTF-8 λ, Shift-JIS ﾎｻ", euc(u"了"_qs), "EUC", true},
         {"EUC kanji, UTF-8 combining marks", euc(u"flag\n有\n無\n"_qs), "EUC", false},
         {"EUC kanji behind an ASCII word, no reading text", euc(u"SQL文"_qs), "EUC", true},
         {"EUC text past the window", asciiLines + euc(u"両立\n"_qs), "EUC", false},
+        {"Shift-JIS half-width katakana, EUC 浪貼, UTF-8 ϲŽ", sjis(u"ﾏｲﾅｽ"_qs), "EUC", true},
+        {"Shift-JIS half-width katakana, EUC 筑粟", sjis(u"ﾃﾞｰﾀ"_qs), "EUC", true},
+        {"EUC word, Shift-JIS ﾊﾑｹｹ", euc(u"変更"_qs), "EUC", true},
+        {"EUC half-width katakana, Shift-JIS 叱実叱芝", euc(u"ｶﾀｶﾅ"_qs), "SJIS", true},
         {"UTF-8 name, Shift-JIS ﾅ「kasz", u"Łukasz"_qs.toUtf8(), "UTF8", false},
         {"UTF-8 quote, Shift-JIS module窶冱", u"module’s"_qs.toUtf8(), "UTF8", false},
         {"UTF-8 Japanese, Shift-JIS 繝輔ぃ繧､繝ｫ", u"ファイル"_qs.toUtf8(), "UTF8", false},

@@ -59,6 +59,11 @@ constexpr double JapanesePunctuationPoints = 2;
 constexpr double Kanji1Points = 2;
 constexpr double RareKanjiPoints = -1.5; // level 2, or not in JIS X 0208
 constexpr double HalfWidthKanaPoints = -2;
+// Half-width katakana weighed by their spelling: a letter where a katakana word may have
+// it counts like a level-1 kanji, as much as what the same bytes make in EUC at most (two
+// of them are one kanji there); one where no word has it counts against the reading.
+constexpr double WellSpeltHalfWidthPoints = 2;
+constexpr double MisspeltHalfWidthPoints = -6;
 constexpr double InvalidPoints = -8;
 constexpr double TypesettingPoints = 1.5;
 constexpr double SignPoints = 1; // arrows, mathematical signs, shapes, dingbats, emoji
@@ -84,7 +89,7 @@ constexpr double KanjiRunPoints = 0.75; // a kanji beside a kanji
 constexpr double SameRowPoints = -1.5;
 // The cells of a row whose EUC trail byte (0xA1 to 0xBF) is a UTF-8 continuation byte:
 // an alphabet's letters in UTF-8 read as EUC fall in them. Words of kanji that share a
-// row by their reading (住所) mostly do not.
+// row by their reading (住所) mostly do not. Between Shift-JIS and EUC every cell counts.
 constexpr int LastCellOfUtf8Trail = 31;
 constexpr double RareKanjiAgainPoints = -1; // a rare kanji met before in the text
 constexpr double HangulRunPoints = 1.5;
@@ -228,6 +233,133 @@ bool isSpaceOrPunctuation(const Character &character)
     return character.kind == Kind::AsciiOther && !isTrailSymbol(character.value);
 }
 
+// Half-width katakana, U+FF61 to U+FF9F.
+constexpr char32_t HalfWidthFullStop = 0xFF61;
+constexpr char32_t HalfWidthOpeningBracket = 0xFF62;
+constexpr char32_t HalfWidthComma = 0xFF64;
+constexpr char32_t HalfWidthMiddleDot = 0xFF65;
+constexpr char32_t HalfWidthWo = 0xFF66;
+constexpr char32_t HalfWidthSmallA = 0xFF67;
+constexpr char32_t HalfWidthSmallE = 0xFF6A;
+constexpr char32_t HalfWidthSmallO = 0xFF6B;
+constexpr char32_t HalfWidthSmallYa = 0xFF6C;
+constexpr char32_t HalfWidthSmallYo = 0xFF6E;
+constexpr char32_t HalfWidthSmallTsu = 0xFF6F;
+constexpr char32_t HalfWidthLongMark = 0xFF70;
+constexpr char32_t HalfWidthA = 0xFF71;
+constexpr char32_t HalfWidthU = 0xFF73;
+constexpr char32_t HalfWidthKa = 0xFF76;
+constexpr char32_t HalfWidthTe = 0xFF83;
+constexpr char32_t HalfWidthTo = 0xFF84;
+constexpr char32_t HalfWidthHa = 0xFF8A;
+constexpr char32_t HalfWidthHu = 0xFF8C;
+constexpr char32_t HalfWidthHo = 0xFF8E;
+constexpr char32_t HalfWidthMo = 0xFF93;
+constexpr char32_t HalfWidthYa = 0xFF94;
+constexpr char32_t HalfWidthYo = 0xFF96;
+constexpr char32_t HalfWidthRa = 0xFF97;
+constexpr char32_t HalfWidthRo = 0xFF9B;
+constexpr char32_t HalfWidthWa = 0xFF9C;
+constexpr char32_t HalfWidthN = 0xFF9D;
+constexpr char32_t HalfWidthVoiced = 0xFF9E;
+constexpr char32_t HalfWidthSemiVoiced = 0xFF9F;
+
+enum class Vowel { None, A, I, U, E, O };
+
+// The vowel of a full-size half-width kana (ｦ, ｱ to ﾜ); None for any other character.
+Vowel vowelOf(char32_t value)
+{
+    constexpr Vowel columns[] = {Vowel::A, Vowel::I, Vowel::U, Vowel::E, Vowel::O};
+    if (value >= HalfWidthA && value <= HalfWidthMo)
+        return columns[(value - HalfWidthA) % 5];
+    if (value >= HalfWidthYa && value <= HalfWidthYo)
+        return columns[(value - HalfWidthYa) * 2];
+    if (value >= HalfWidthRa && value <= HalfWidthRo)
+        return columns[value - HalfWidthRa];
+    return value == HalfWidthWa ? Vowel::A : value == HalfWidthWo ? Vowel::O : Vowel::None;
+}
+
+bool isKanaLetter(char32_t value)
+{
+    return vowelOf(value) != Vowel::None || value == HalfWidthN;
+}
+
+bool isSmallKana(char32_t value)
+{
+    return value >= HalfWidthSmallA && value <= HalfWidthSmallTsu;
+}
+
+// The kana that a voiced mark may follow: ｳ and the rows of ｶ, ｻ, ﾀ and ﾊ.
+bool takesVoicedMark(char32_t value)
+{
+    return value == HalfWidthU || (value >= HalfWidthKa && value <= HalfWidthHo);
+}
+
+// The kana that a small tsu may stand before: the rows of ｶ, ｻ, ﾀ, ﾊ and ﾗ.
+bool takesSmallTsu(char32_t value)
+{
+    return (value >= HalfWidthKa && value <= HalfWidthHo) || (value >= HalfWidthRa && value <= HalfWidthRo);
+}
+
+// Punctuation that ends or parts words: full stop, comma, middle dot.
+bool partsWords(char32_t value)
+{
+    return value == HalfWidthFullStop || value == HalfWidthComma || value == HalfWidthMiddleDot;
+}
+
+// Whether a katakana text may have the half-width katakana at `index` of `characters`
+// where it stands, by the characters around it:
+// - a voiced mark behind a kana that takes it (ｶﾞ, ﾊﾟ);
+// - a small vowel behind a kana of the u column, ﾃ or ﾄ (ﾌｧ, ﾃｨ, ﾄｩ), ｪ also behind the i
+//   column (ｼｪ), any small vowel behind a kana of its own vowel (ﾈｪ);
+// - a small ya, yu or yo behind the i column, ﾃ, ﾌ or ｳ (ｷｬ, ﾃﾞｭ);
+// - a small tsu between a kana and a kana of the rows of ｶ, ｻ, ﾀ, ﾊ or ﾗ (ﾈｯﾄ);
+// - a long mark behind a kana, ﾝ or a long mark;
+// - a full stop or comma behind a word: not at the start of the text or behind a space,
+//   a full stop, comma, middle dot or opening bracket (､ﾈ is the bytes of EUC と), nor
+//   behind a word of one kana that stands behind one of the first three (､ﾊ､ｷ is the
+//   bytes of EUC なし).
+// Other kana and punctuation may stand anywhere.
+bool wellSpelt(const QList<Character> &characters, qsizetype index)
+{
+    const auto valueAt = [&characters](qsizetype at) {
+        return at >= 0 && at < characters.size() && characters[at].kind == Kind::HalfWidthKana ? characters[at].value : 0;
+    };
+    const char32_t value = characters[index].value;
+    const char32_t before = valueAt(index - 1);
+    // The kana before, its voiced mark left aside.
+    const char32_t kana = before == HalfWidthVoiced || before == HalfWidthSemiVoiced ? valueAt(index - 2) : before;
+    const Vowel vowel = vowelOf(kana);
+    if (value == HalfWidthVoiced)
+        return takesVoicedMark(before);
+    if (value == HalfWidthSemiVoiced)
+        return before >= HalfWidthHa && before <= HalfWidthHo;
+    if (value >= HalfWidthSmallA && value <= HalfWidthSmallO)
+        return vowel == Vowel::U || kana == HalfWidthTe || kana == HalfWidthTo || (value == HalfWidthSmallE && vowel == Vowel::I)
+               || (vowel != Vowel::None && vowel == vowelOf(value - HalfWidthSmallA + HalfWidthA));
+    if (value >= HalfWidthSmallYa && value <= HalfWidthSmallYo)
+        return vowel == Vowel::I || kana == HalfWidthTe || kana == HalfWidthHu || kana == HalfWidthU;
+    if (value == HalfWidthSmallTsu)
+        return (vowel != Vowel::None || (isSmallKana(kana) && kana != HalfWidthSmallTsu)) && takesSmallTsu(valueAt(index + 1));
+    if (value == HalfWidthLongMark)
+        return isKanaLetter(kana) || (isSmallKana(kana) && kana != HalfWidthSmallTsu) || kana == HalfWidthLongMark;
+    if (value != HalfWidthFullStop && value != HalfWidthComma)
+        return true;
+    const qsizetype kanaIndex = kana == before ? index - 1 : index - 2;
+    return index > 0 && !QChar::isSpace(characters[index - 1].value) && !partsWords(before) && before != HalfWidthOpeningBracket
+           && !(isKanaLetter(kana) && partsWords(valueAt(kanaIndex - 1)));
+}
+
+// Points of the half-width katakana at `index` weighed by its spelling: a letter where a
+// katakana text may have it counts, punctuation there (｡｢｣､･) counts nothing, either
+// where no text may have it counts against.
+double spellingPoints(const QList<Character> &characters, qsizetype index)
+{
+    if (!wellSpelt(characters, index))
+        return MisspeltHalfWidthPoints;
+    return characters[index].value <= HalfWidthMiddleDot ? 0 : WellSpeltHalfWidthPoints;
+}
+
 double basePoints(const Character &character)
 {
     switch (character.kind) {
@@ -240,8 +372,6 @@ double basePoints(const Character &character)
     case Kind::Kanji2:
     case Kind::OtherIdeograph:
         return RareKanjiPoints;
-    case Kind::HalfWidthKana:
-        return HalfWidthKanaPoints;
     case Kind::Invalid:
         return InvalidPoints;
     case Kind::Typesetting:
@@ -273,7 +403,7 @@ double basePoints(const Character &character)
 
 } // namespace
 
-double TextLikeness(QStringView text)
+double TextLikeness(QStringView text, Weighing weighing)
 {
     QList<Character> characters;
     characters.reserve(text.size());
@@ -317,8 +447,9 @@ double TextLikeness(QStringView text)
                 points += KanjiRunPoints;
             if ((kind == Kind::Kanji1 || kind == Kind::Kanji2) && (before.kind == Kind::Kanji1 || before.kind == Kind::Kanji2)
                 && platform::cp932Row(char16_t(character.value)) == platform::cp932Row(char16_t(before.value))
-                && platform::cp932Cell(char16_t(character.value)) <= LastCellOfUtf8Trail
-                && platform::cp932Cell(char16_t(before.value)) <= LastCellOfUtf8Trail)
+                && (weighing == Weighing::ShiftJisAgainstEuc
+                    || (platform::cp932Cell(char16_t(character.value)) <= LastCellOfUtf8Trail
+                        && platform::cp932Cell(char16_t(before.value)) <= LastCellOfUtf8Trail)))
                 points += SameRowPoints;
             if (asciiLetters && before.script != JapaneseScript && after.script != JapaneseScript)
                 points += KanjiAloneAmongWordsPoints;
@@ -329,6 +460,7 @@ double TextLikeness(QStringView text)
             continue;
         }
         if (kind == Kind::HalfWidthKana) {
+            points += weighing == Weighing::ShiftJisAgainstEuc ? spellingPoints(characters, index) : HalfWidthKanaPoints;
             if (before.kind == Kind::AsciiLetter || after.kind == Kind::AsciiLetter)
                 points += BesideAsciiLetterPoints;
             continue;

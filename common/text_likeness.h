@@ -21,6 +21,19 @@ namespace common {
 // letter of an alphabet alone, letters of two alphabets side by side, a capital behind a
 // small letter, a combining mark behind no letter, control characters, private use and
 // unassigned code points.
-double TextLikeness(QStringView text);
+//
+// Which codes' readings of the same bytes are weighed against each other: some bytes tell
+// one reading from another in one pair of codes and not in the other.
+enum class Weighing {
+    // UTF-8 against Shift-JIS and EUC, as above.
+    Utf8AgainstLegacy,
+    // Shift-JIS against EUC. Half-width katakana count by their spelling: for a text where
+    // a katakana word may have them where they stand (ﾌｧｲﾙ, ﾃﾞｨｽｸ), against it where none
+    // may (ｱﾞ, ﾏｬ, ｰﾃ; the bytes of EUC kanji make them). Two neighbouring kanji of one JIS
+    // row count against a text in any cell: EUC half-width katakana read as Shift-JIS make
+    // kanji of row 24 alone.
+    ShiftJisAgainstEuc,
+};
+double TextLikeness(QStringView text, Weighing weighing = Weighing::Utf8AgainstLegacy);
 
 } // namespace common

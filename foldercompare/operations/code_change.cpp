@@ -67,7 +67,7 @@ common::CodeJudgement JudgeFileText(const QString &path, QByteArrayView bytes, c
     const QString lowered = path.toLower();
     for (const QString &extension : binJdExt)
         if (lowered.endsWith(u'.' + extension.toLower()))
-            return {{Bin}, false};
+            return {{Bin}, false, {}};
     return common::JudgeText(bytes, true);
 }
 
@@ -147,7 +147,7 @@ FileConversion ConvertBytes(const QString &source, const QByteArray &bytes, cons
     }
     // A guess is no ground for rewriting a file.
     if (sourceCode.isEmpty() && judgement.inDoubt) {
-        result.refusal = QStringLiteral("文字コードを判別できないため変換しません（") + judged[0] + u'と' + judged[1]
+        result.refusal = QStringLiteral("文字コードを判別できないため変換しません（") + judgement.codesInDoubt.join(u'と')
                          + QStringLiteral("のどちらでも読めます）");
         return result;
     }

@@ -254,25 +254,29 @@ TEST_F(CodeChangeTest, AFifoInTheFilesPlaceIsRefusedWithoutWaiting)
     EXPECT_EQ(conversion.refusal, QStringLiteral("通常のファイルではないため変換しません"));
 }
 
-// With the code left to judging, a file whose code stays in doubt and a file already in
-// the target code and line end are listed and left as they are; a short EUC text that is
-// valid UTF-8 too is read as EUC.
+// With the code left to judging, files whose code stays in doubt (UTF-8 or EUC, Shift-JIS
+// or EUC) and a file already in the target code and line end are listed and left as they
+// are; a short EUC text that is valid UTF-8 too is read as EUC.
 TEST_F(CodeChangeTest, AutomaticJudgingRewritesNoFileInDoubtAndCountsNoFileLeftAsItWas)
 {
     common::NonCodeClass codes;
     const QByteArray doubtful = codes.VbUnicode_To_EUC(u"SQL文");
     const QString inDoubt = file("one/doubt.txt", doubtful);
+    const QByteArray halfWidth = codes.VbUnicode_To_SJIS(u"ﾏｲﾅｽ");
+    const QString katakana = file("one/katakana.txt", halfWidth);
     const QString euc = file("one/euc.txt", codes.VbUnicode_To_EUC(u"両立\n"));
     const QByteArray utf8 = codes.VbUnicode_To_UTF8(u"ファイル\n", false);
     const QString same = file("one/same.txt", utf8);
     CodeChangeOperation toUtf8(0, QString(), QStringLiteral("UTF8"), QStringLiteral("\n"), tree("work.tmp"));
-    run(toUtf8, rows({"doubt.txt", "euc.txt", "same.txt"}), localSides(true));
+    run(toUtf8, rows({"doubt.txt", "katakana.txt", "euc.txt", "same.txt"}), localSides(true));
     EXPECT_EQ(read(inDoubt), doubtful);
+    EXPECT_EQ(read(katakana), halfWidth);
     EXPECT_EQ(read(euc), codes.VbUnicode_To_UTF8(u"両立\n", false));
     EXPECT_EQ(read(same), utf8);
     EXPECT_EQ(toUtf8.filesConverted(), 1);
     EXPECT_EQ(trashed().size(), 1);
     EXPECT_EQ(m_errorList, QStringLiteral("\r\n") + inDoubt + QStringLiteral(" : 文字コードを判別できないため変換しません（EUCとUTF8のどちらでも読めます）")
+                               + QStringLiteral("\r\n") + katakana + QStringLiteral(" : 文字コードを判別できないため変換しません（EUCとSJISのどちらでも読めます）")
                                + QStringLiteral("\r\n") + same + QStringLiteral(" : 変換後と同じ文字コード(UTF8)と改行コードです"));
 }
 
