@@ -18,6 +18,7 @@
 
 #include "common/judge_code.h"
 #include "common/non_code_class.h"
+#include "foldercompare/operations/code_change.h"
 
 #include <benchmark/benchmark.h>
 
@@ -25,6 +26,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <QProcess>
+#include <QRegularExpression>
 #include <QSet>
 #include <QStringDecoder>
 #include <QtEndian>
@@ -79,6 +82,32 @@ bool beyondAscii(const QString &text)
     return std::any_of(text.begin(), text.end(), [](QChar character) { return character.unicode() >= 0x80; });
 }
 
+// Every message of `messages` that is short (up to 16 characters) and holds a character
+// beyond ASCII, and every piece of one to four characters of the runs of non-ASCII
+// characters in any of them.
+QSet<QString> japanesePieces(const QStringList &messages)
+{
+    QSet<QString> pieces;
+    for (const QString &message : messages) {
+        if (message.size() <= 16 && beyondAscii(message))
+            pieces.insert(message);
+        qsizetype start = -1;
+        for (qsizetype index = 0; index <= message.size(); ++index) {
+            const bool inRun = index < message.size() && message[index].unicode() >= 0x80 && !message[index].isSpace();
+            if (inRun && start < 0)
+                start = index;
+            if (inRun || start < 0)
+                continue;
+            const QString run = message.mid(start, index - start);
+            for (qsizetype length = 1; length <= 4; ++length)
+                for (qsizetype from = 0; from + length <= run.size(); ++from)
+                    pieces.insert(run.mid(from, length));
+            start = -1;
+        }
+    }
+    return pieces;
+}
+
 struct Material
 {
     // Texts in Shift-JIS or EUC whose bytes are valid UTF-8, with their code.
@@ -114,25 +143,7 @@ const Material &material()
             const QString path = catalogs.next();
             messages[path.section(u'/', 4, 4)] += catalogMessages(path);
         }
-        // Japanese pieces.
-        QSet<QString> pieces;
-        for (const QString &message : std::as_const(messages[QStringLiteral("ja")])) {
-            if (message.size() <= 16 && beyondAscii(message))
-                pieces.insert(message);
-            qsizetype start = -1;
-            for (qsizetype index = 0; index <= message.size(); ++index) {
-                const bool inRun = index < message.size() && message[index].unicode() >= 0x80 && !message[index].isSpace();
-                if (inRun && start < 0)
-                    start = index;
-                if (inRun || start < 0)
-                    continue;
-                const QString run = message.mid(start, index - start);
-                for (qsizetype length = 1; length <= 4; ++length)
-                    for (qsizetype from = 0; from + length <= run.size(); ++from)
-                        pieces.insert(run.mid(from, length));
-                start = -1;
-            }
-        }
+        const QSet<QString> pieces = japanesePieces(messages[QStringLiteral("ja")]);
         QSet<QByteArray> seen;
         for (const QString &piece : std::as_const(pieces))
             addLegacy(piece, made.catalogLegacy, seen);
@@ -296,5 +307,196 @@ void BM_JudgeRates(benchmark::State &state)
 }
 
 BENCHMARK(BM_JudgeRates)->Unit(benchmark::kSecond)->Iterations(1);
+
+// What a conversion with the code left to judging does with Japanese texts in Shift-JIS
+// and EUC, to UTF-8: converts them right, refuses them as in doubt, converts them wrong,
+// or refuses them otherwise. The sets:
+// - half-width katakana words: the katakana words of the "ja" catalogs written in
+//   half-width forms (ﾌｧｲﾙ), in Shift-JIS and in EUC;
+// - half-width notes in Shift-JIS: the one-line messages of the catalogs without kanji,
+//   their kana all written in half-width katakana, as older systems wrote them;
+// - the Japanese pieces of the catalogs (japanesePieces) in EUC and in Shift-JIS;
+// - one-line notes: the messages of one line of up to 60 characters, in both codes;
+// - documents: the Japanese manual pages of this machine whole, and each of their pieces
+//   of five lines that holds Japanese, in both codes.
+// Each set also counts the texts that Shift-JIS and EUC both read whole.
+
+// `text` with its katakana, hiragana and Japanese punctuation in half-width forms, as
+// NFKC reads them back (ガ becomes ｶﾞ); characters that have none stay.
+QString halfWidth(const QString &text)
+{
+    static const QHash<QChar, QString> forms = [] {
+        QHash<QChar, QString> made;
+        for (char16_t unit = 0xFF61; unit <= 0xFF9F; ++unit) {
+            const QString single(QChar{unit});
+            for (const QString &form : {single, single + QChar(0xFF9E), single + QChar(0xFF9F)}) {
+                const QString full = form.normalized(QString::NormalizationForm_KC);
+                if (full.size() == 1 && !made.contains(full[0]))
+                    made.insert(full[0], form);
+            }
+        }
+        return made;
+    }();
+    QString written;
+    for (QChar character : text) {
+        if (character.unicode() >= 0x3041 && character.unicode() <= 0x3096)
+            character = QChar(character.unicode() + 0x60);
+        written += forms.value(character, QString(character));
+    }
+    return written;
+}
+
+bool hasKanji(const QString &text)
+{
+    return std::any_of(text.begin(), text.end(), [](QChar character) {
+        return character.unicode() >= 0x4E00 && character.unicode() <= 0x9FFF;
+    });
+}
+
+// The text of a manual page, gzip-compressed or not.
+QString manualPage(const QString &path)
+{
+    QProcess gzip;
+    gzip.start(QStringLiteral("gzip"), {QStringLiteral("-dcf"), path});
+    gzip.waitForFinished(-1);
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString text = decoder(gzip.readAllStandardOutput());
+    return decoder.hasError() ? QString() : text;
+}
+
+// Sets of Japanese texts, each with the code it is written in.
+struct JapaneseSet
+{
+    const char *name;
+    QList<std::pair<QString, QString>> texts;
+};
+
+const QList<JapaneseSet> &japaneseSets()
+{
+    static const QList<JapaneseSet> built = [] {
+        QStringList messages;
+        QDirIterator catalogs(QStringLiteral("/usr/share/locale/ja"), {QStringLiteral("*.mo")}, QDir::Files,
+                              QDirIterator::Subdirectories);
+        while (catalogs.hasNext())
+            messages += catalogMessages(catalogs.next());
+        QSet<QString> katakanaWords;
+        QSet<QString> halfWidthNotes;
+        QSet<QString> notes;
+        static const QRegularExpression katakanaWord(QStringLiteral("[\\x{30A1}-\\x{30FA}\\x{30FC}]{2,}"));
+        for (const QString &message : std::as_const(messages)) {
+            for (const QRegularExpressionMatch &match : katakanaWord.globalMatch(message))
+                katakanaWords.insert(halfWidth(match.captured()));
+            if (message.size() > 60 || message.contains(u'\n') || message.contains(u'\r') || !beyondAscii(message))
+                continue;
+            notes.insert(message);
+            if (!hasKanji(message))
+                halfWidthNotes.insert(halfWidth(message));
+        }
+        QStringList documents;
+        QDirIterator pages(QStringLiteral("/usr/share/man/ja"), QDir::Files, QDirIterator::Subdirectories);
+        while (pages.hasNext()) {
+            const QString page = manualPage(pages.next());
+            if (beyondAscii(page))
+                documents.append(page);
+        }
+        QStringList documentPieces;
+        for (const QString &document : std::as_const(documents)) {
+            const QStringList lines = document.split(u'\n');
+            for (qsizetype first = 0; first + 5 <= lines.size(); first += 5) {
+                const QString piece = lines.mid(first, 5).join(u'\n') + u'\n';
+                if (beyondAscii(piece))
+                    documentPieces.append(piece);
+            }
+        }
+        const auto inCode = [](const auto &texts, const char *code) {
+            QList<std::pair<QString, QString>> written;
+            for (const QString &text : texts)
+                written.append({text, QString::fromLatin1(code)});
+            return written;
+        };
+        const auto inBoth = [&inCode](const auto &texts) { return inCode(texts, "SJIS") + inCode(texts, "EUC"); };
+        const QSet<QString> pieces = japanesePieces(messages);
+        return QList<JapaneseSet>{
+            {"half-width katakana words", inCode(katakanaWords, "SJIS")},
+            {"half-width words, EUC", inCode(katakanaWords, "EUC")},
+            {"half-width notes", inCode(halfWidthNotes, "SJIS")},
+            {"pieces, EUC", inCode(pieces, "EUC")},
+            {"pieces, SJIS", inCode(pieces, "SJIS")},
+            {"one-line notes", inBoth(notes)},
+            {"manual pages", inBoth(documents)},
+            {"manual page pieces", inBoth(documentPieces)},
+        };
+    }();
+    return built;
+}
+
+struct Outcomes
+{
+    qint64 total = 0;
+    qint64 bothRead = 0;
+    qint64 right = 0;
+    qint64 inDoubt = 0;
+    qint64 wrong = 0;
+    qint64 refused = 0;
+    qint64 shownWrong = 0;
+    qint64 shownInDoubt = 0;
+
+    void count(const QString &text, const QString &code)
+    {
+        common::NonCodeClass codes;
+        const QByteArray bytes = code == u"SJIS" ? codes.VbUnicode_To_SJIS(text) : codes.VbUnicode_To_EUC(text);
+        if (!codes.lastConversionClean())
+            return;
+        ++total;
+        codes.SJIS_To_VbUnicode(bytes);
+        const bool sjisReads = codes.lastConversionClean();
+        codes.EUC_To_VbUnicode(bytes);
+        bothRead += sjisReads && codes.lastConversionClean() ? 1 : 0;
+        // What the text's own code reads, which is the text up to look-alikes that the code
+        // tables write with the same bytes ("−" and "－").
+        const QByteArray expected = codes.ToVbUnicode(code, bytes).toUtf8();
+        const foldercompare::operations::FileConversion conversion = foldercompare::operations::ConvertBytes(
+            QStringLiteral("text.txt"), bytes, QString(), QStringLiteral("UTF8"), QStringLiteral("\n"), QStringList());
+        const bool doubted = conversion.refusal.startsWith(QStringLiteral("文字コードを判別できない"));
+        const bool converted = conversion.ok && conversion.bytes == expected;
+        right += converted ? 1 : 0;
+        inDoubt += doubted ? 1 : 0;
+        wrong += conversion.ok && !converted ? 1 : 0;
+        refused += !conversion.ok && !doubted ? 1 : 0;
+        if (conversion.ok && !converted && shownWrong++ < 8)
+            std::printf("  %s in %s converted as %s\n", qPrintable(text.simplified().left(60)), qPrintable(code),
+                        qPrintable(QString::fromUtf8(conversion.bytes).simplified().left(60)));
+        if (doubted && shownInDoubt++ < 8)
+            std::printf("  %s in %s refused: %s\n", qPrintable(text.simplified().left(60)), qPrintable(code),
+                        qPrintable(conversion.refusal));
+    }
+};
+
+void BM_ConversionOutcomes(benchmark::State &state)
+{
+    const QList<JapaneseSet> &sets = japaneseSets();
+    QList<Outcomes> outcomes(sets.size());
+    for (auto _ : state) {
+        for (qsizetype index = 0; index < sets.size(); ++index) {
+            std::printf("%s:\n", sets[index].name);
+            outcomes[index] = Outcomes();
+            for (const auto &[text, code] : sets[index].texts)
+                outcomes[index].count(text, code);
+        }
+    }
+    for (qsizetype index = 0; index < sets.size(); ++index) {
+        const Outcomes &tally = outcomes[index];
+        const std::string name = sets[index].name;
+        state.counters[name + " texts"] = double(tally.total);
+        state.counters[name + " right"] = double(tally.right);
+        state.counters[name + " in doubt"] = double(tally.inDoubt);
+        state.counters[name + " wrong"] = double(tally.wrong);
+        std::printf("%-26s %6lld texts (%6lld read by both): %6lld right, %6lld refused in doubt, %5lld wrong, %5lld "
+                    "refused otherwise\n",
+                    name.c_str(), tally.total, tally.bothRead, tally.right, tally.inDoubt, tally.wrong, tally.refused);
+    }
+}
+
+BENCHMARK(BM_ConversionOutcomes)->Unit(benchmark::kSecond)->Iterations(1);
 
 } // namespace
