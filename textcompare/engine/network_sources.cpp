@@ -7,11 +7,11 @@
 
 namespace textcompare {
 
-bool HttpGet(const QString &url, const QString &localFile, const QString &proxy, QString &reason,
+bool HttpGet(const QString &url, const QString &localFile, const QString &proxy, DownloadFailure &failure,
              const NetworkOptions &options)
 {
     if (url.isEmpty()) {
-        reason = QStringLiteral("アドレスがありません");
+        failure.reason = QStringLiteral("アドレスがありません");
         return false;
     }
     platform::HttpRequest request;
@@ -24,19 +24,21 @@ bool HttpGet(const QString &url, const QString &localFile, const QString &proxy,
     request.limits = options.limits;
     const platform::HttpOutcome outcome = platform::downloadHttp(request);
     if (!outcome.ok()) {
-        reason = outcome.kind == platform::HttpOutcome::Kind::Stopped ? QStringLiteral("中止しました") : outcome.text;
+        failure.reason =
+            outcome.kind == platform::HttpOutcome::Kind::Stopped ? QStringLiteral("中止しました") : outcome.text;
+        failure.localFile = outcome.kind == platform::HttpOutcome::Kind::LocalFile;
         return false;
     }
     if (outcome.bytes == 0) {
         QFile::remove(localFile);
-        reason = QStringLiteral("0 バイトでした");
+        failure.reason = QStringLiteral("0 バイトでした");
         return false;
     }
     return true;
 }
 
-bool FtpGetUrl(const QString &url, const QString &localFile, const QString &proxy, bool passive, QString &reason,
-               const NetworkOptions &options)
+bool FtpGetUrl(const QString &url, const QString &localFile, const QString &proxy, bool passive,
+               DownloadFailure &failure, const NetworkOptions &options)
 {
     QString rest = url.mid(6);
     QString server;
@@ -58,7 +60,7 @@ bool FtpGetUrl(const QString &url, const QString &localFile, const QString &prox
         }
     }
     if (server.isEmpty()) {
-        reason = QStringLiteral("ホスト名の後に \"/\" とパスがありません");
+        failure.reason = QStringLiteral("ホスト名の後に \"/\" とパスがありません");
         return false;
     }
     bool fetched = false;
@@ -70,8 +72,11 @@ bool FtpGetUrl(const QString &url, const QString &localFile, const QString &prox
         fetched = false;
     }
     common::FtpDisconnect();
-    if (!fetched)
-        reason = common::FtpSavedErr().Description;
+    if (!fetched) {
+        const common::ErrorRecord &error = common::FtpSavedErr();
+        failure.reason = error.Description;
+        failure.localFile = error.Number == common::LocalFileInUse || error.Number == common::LocalFileFailure;
+    }
     return fetched;
 }
 

@@ -19,12 +19,21 @@ struct NetworkOptions
     platform::TransferLimits limits = platform::SourceDownloadLimits;
 };
 
+// Why a download failed.
+struct DownloadFailure
+{
+    // What went wrong, in the words of the server, libcurl or the system.
+    QString reason;
+    // The local file could not be written (a full disk, say): the address may be sound.
+    bool localFile = false;
+};
+
 // Downloads "http://" `url` into `localFile` through `proxy` ("host:port"; empty: the
 // environment's proxy variables). Redirects are followed; a status of 400 and above, a
 // body cut short, a server that stalls and an empty body are failures. True when the
 // whole body, at least one byte, is in localFile, a file for the user's eyes only (mode
-// 0600); otherwise localFile is as it was and `reason` tells why.
-bool HttpGet(const QString &url, const QString &localFile, const QString &proxy, QString &reason,
+// 0600); otherwise localFile is as it was and `failure` tells why.
+bool HttpGet(const QString &url, const QString &localFile, const QString &proxy, DownloadFailure &failure,
              const NetworkOptions &options = {});
 
 // Downloads "ftp://[user:password@]host[:port]/path" into `localFile` over the common FTP
@@ -32,9 +41,9 @@ bool HttpGet(const QString &url, const QString &localFile, const QString &proxy,
 // one, neither user nor password is sent), the path after the host's "/" is the remote
 // path from the root, and the file's name is tried in every file-name code. The
 // connection goes through `proxy` when it is set and is closed at the end. True when the
-// file was fetched; otherwise `reason` tells why.
-bool FtpGetUrl(const QString &url, const QString &localFile, const QString &proxy, bool passive, QString &reason,
-               const NetworkOptions &options = {});
+// file was fetched; otherwise `failure` tells why.
+bool FtpGetUrl(const QString &url, const QString &localFile, const QString &proxy, bool passive,
+               DownloadFailure &failure, const NetworkOptions &options = {});
 
 // Downloads `remotePath` over the open connection, trying the file-name codes "SJIS",
 // "EUC", "JIS" and "UTF8" in turn; common::FileNameCode keeps the last one tried. True at

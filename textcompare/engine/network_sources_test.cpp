@@ -8,6 +8,7 @@
 #include "platform/testing/print_to.h"
 #include "platform/testing/scripted_dialogs.h"
 #include "platform/testing/temporary_folder.h"
+#include "platform/testing/write_faults.h"
 #include "textcompare/engine/document_test_support.h"
 #include "textcompare/engine/text_read.h"
 
@@ -17,6 +18,8 @@
 #include <gtest/gtest.h>
 
 #include <arpa/inet.h>
+#include <cerrno>
+#include <cstring>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -190,6 +193,29 @@ TEST_F(NetworkSourcesTest, WhatLiesAtTheDownloadsPlace)
     EXPECT_EQ(m_dialogs.shown()[0].prompt, text.message);
 }
 
+// A disk that fills up under a download names the local file that could not be written,
+// not the address, which is sound.
+TEST_F(NetworkSourcesTest, AFullDiskUnderADownloadNamesTheLocalFile)
+{
+    platform::testing::SmallFileSystem disk;
+    if (!disk.isMounted())
+        GTEST_SKIP() << "mounting a small file system needs the superuser";
+    disk.fill();
+    TextReadContext full = context(false);
+    full.sources.tempFilePaths[0] = disk.filePath("Linquell1.tmp");
+    for (const QString &url : {m_http.url("/sjis.txt"), m_ftp.url("/pub/日本.txt")}) {
+        SCOPED_TRACE(url.toStdString());
+        m_sides = TextSides();
+        m_sides.paths = {url, QString()};
+        const SideText text = TextRead(m_sides, 0, full);
+        EXPECT_EQ(text.outcome, ReadOutcome::Failed);
+        EXPECT_TRUE(text.message.startsWith("ダウンロードしたファイルを置く一時ファイルを作成できません。　\r\n\r\n" +
+                                            full.sources.tempFilePaths[0] + "\r\n(" + std::strerror(ENOSPC)))
+            << text.message.toStdString();
+        EXPECT_FALSE(QFile::exists(full.sources.tempFilePaths[0]));
+    }
+}
+
 // A server that trickles a byte now and then, or sends without end, fails the download at
 // its deadline or its size bound, after one try: another file-name code cannot mend it.
 TEST_F(NetworkSourcesTest, DownloadsEndAtTheirDeadlineOrSizeBound)
@@ -217,11 +243,12 @@ TEST_F(NetworkSourcesTest, DownloadsEndAtTheirDeadlineOrSizeBound)
     const QString target = m_work.filePath("target");
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
-        QString reason;
-        const bool fetched = c.url.startsWith("ftp") ? FtpGetUrl(c.url, target, QString(), true, reason, options)
-                                                     : HttpGet(c.url, target, QString(), reason, options);
+        DownloadFailure failure;
+        const bool fetched = c.url.startsWith("ftp") ? FtpGetUrl(c.url, target, QString(), true, failure, options)
+                                                     : HttpGet(c.url, target, QString(), failure, options);
         EXPECT_FALSE(fetched);
-        EXPECT_TRUE(reason.contains(c.reason)) << reason.toStdString();
+        EXPECT_TRUE(failure.reason.contains(c.reason)) << failure.reason.toStdString();
+        EXPECT_FALSE(failure.localFile);
         EXPECT_FALSE(QFile::exists(target));
     }
     EXPECT_EQ(m_ftp.commands().filter("RETR").size(), 2) << m_ftp.commands().join('\n').toStdString();
@@ -230,9 +257,10 @@ TEST_F(NetworkSourcesTest, DownloadsEndAtTheirDeadlineOrSizeBound)
 TEST_F(NetworkSourcesTest, DownloadersOnTheirOwn)
 {
     const QString target = m_work.filePath("target");
-    QString reason;
-    EXPECT_FALSE(HttpGet(QString(), target, QString(), reason));
-    EXPECT_TRUE(HttpGet("http://viewer.invalid/sjis.txt", target, m_http.hostAndPort(), reason)) << reason.toStdString();
+    DownloadFailure failure;
+    EXPECT_FALSE(HttpGet(QString(), target, QString(), failure));
+    EXPECT_TRUE(HttpGet("http://viewer.invalid/sjis.txt", target, m_http.hostAndPort(), failure))
+        << failure.reason.toStdString();
     EXPECT_EQ(m_http.proxiedAddresses(), QStringList{"http://viewer.invalid/sjis.txt"});
 
     common::FtpConnect("127.0.0.1:" + QString::number(m_ftp.port()), "alice", "secret", QString(), true, "SJIS");

@@ -97,12 +97,15 @@ QString downloaded(LoadedSide &loaded, const QString &path, int index, const Tex
         run.runEvents();
         return !run.cancelRequested();
     };
-    QString reason;
+    DownloadFailure failure;
     const bool fetched = path.startsWith(QLatin1String("ftp://"), Qt::CaseInsensitive)
-                             ? FtpGetUrl(path, target, context.sources.serverFtp, true, reason, options)
-                             : HttpGet(path, target, context.sources.serverHttp, reason, options);
+                             ? FtpGetUrl(path, target, context.sources.serverFtp, true, failure, options)
+                             : HttpGet(path, target, context.sources.serverHttp, failure, options);
     if (!fetched) {
-        downloadFailed(loaded.side, UrlNotFound, common::PrintablePath(path), reason, context);
+        if (failure.localFile)
+            downloadFailed(loaded.side, DownloadTargetBlocked, target, failure.reason, context);
+        else
+            downloadFailed(loaded.side, UrlNotFound, common::PrintablePath(path), failure.reason, context);
         return QString();
     }
     return target;

@@ -107,7 +107,9 @@ struct TextReadContext
 // "BIN" gives a hexadecimal dump. An ftp:// or http:// address (the scheme in any case)
 // is first downloaded into the side's temporary file, which is then read as a local file;
 // a download that fails is a failure of the side ("ＵＲＬが存在しません。" with the
-// address, its password hidden, and the reason). A Word document (".doc" always, ".docx"
+// address, its password hidden, and the reason; where the temporary file could not be
+// made or written, "ダウンロードしたファイルを置く一時ファイルを作成できません。" with its
+// path and the system's reason). A Word document (".doc" always, ".docx"
 // while this list is on automatic and the other not on "BIN") is read by RdWordValue and
 // an Excel workbook (".xls", ".xlsx" alike) by RdExcelValue with the side's sheet number,
 // the start cell "A1", MaxLine rows and 256 columns; the side's list then goes to
