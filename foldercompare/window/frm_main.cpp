@@ -15,6 +15,7 @@
 #include "platform/atomic_file.h"
 #include "platform/flex_grid.h"
 #include "platform/program_folder.h"
+#include "platform/user_dialogs.h"
 #include "platform/widgets/flex_grid_view.h"
 
 #include <QAction>
@@ -362,7 +363,7 @@ void Frm_Main::Form_Load()
         const QString refusal = common::SettingsFileRefusal(IniFilePath);
         m_settingsFileRefused = !refusal.isEmpty();
         if (m_settingsFileRefused)
-            common::ShowMsg(refusal);
+            common::ShowMsg(refusal, platform::MessageStyle::OkOnly | platform::MessageStyle::IconExclamation);
 
         // The settings file keeps the name base fixed at the first start; the number itself
         // is claimed by the lock of its work folder.

@@ -226,6 +226,7 @@ TEST_F(FrmMainTest, APlantedSettingsFileIsNamedAndLeftAlone)
         ASSERT_EQ(m_dialogs.prompts().size(), 1) << m_dialogs.prompts().join("|").toStdString();
         EXPECT_TRUE(m_dialogs.prompts()[0].startsWith("設定ファイルを使用しません。既定の設定で起動します。　\r\n\r\n" + m_ini + "\r\n("))
             << m_dialogs.prompts()[0].toStdString();
+        EXPECT_EQ(m_dialogs.shown()[0].style, platform::MessageStyle::OkOnly | platform::MessageStyle::IconExclamation);
         EXPECT_EQ(platform::testing::entryState(m_ini), planted);
     }
     platform::testing::skipWithoutOtherUser();

@@ -420,7 +420,8 @@ void Frm_Linquell::Form_Load()
         IniPath = folder + u'/' + exeName + QStringLiteral(".ini");
         const QString refusal = common::SettingsFileRefusal(IniPath);
         if (!refusal.isEmpty())
-            platform::dialogs().messageBox(refusal, platform::MessageStyle::OkOnly, QString());
+            platform::dialogs().messageBox(refusal, platform::MessageStyle::OkOnly | platform::MessageStyle::IconExclamation,
+                                           QString());
 
         // The settings file keeps the name base fixed at the first start; the number itself
         // is claimed by the lock of its work folder.

@@ -192,6 +192,7 @@ TEST_F(FrmLinquellTest, APlantedSettingsFileIsNamedAndLeftAlone)
         EXPECT_TRUE(m_dialogs.shown()[0].prompt.startsWith("設定ファイルを使用しません。既定の設定で起動します。　\r\n\r\n" + m_ini
                                                            + "\r\n("))
             << m_dialogs.shown()[0].prompt.toStdString();
+        EXPECT_EQ(m_dialogs.shown()[0].style, platform::MessageStyle::OkOnly | platform::MessageStyle::IconExclamation);
         EXPECT_EQ(platform::testing::entryState(m_ini), planted);
     }
 }
