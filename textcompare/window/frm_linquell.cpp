@@ -67,8 +67,10 @@ Frm_Linquell::~Frm_Linquell()
 {
     if (m_dropHooked)
         common::dialogs::EndFileDrop();
-    // An unattended run ends without the unload.
-    removeDownloads();
+    // An unattended run ends without the unload. After the unload the work folder may be
+    // another window's already, with downloads of the same names.
+    if (m_instance.lock)
+        removeDownloads();
 }
 
 void Frm_Linquell::removeDownloads()
