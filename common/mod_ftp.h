@@ -57,6 +57,12 @@ inline const QStringList FtpCodeTrialOrder = {QStringLiteral("SJIS"), QStringLit
 
 // The last failure of the module; kept until the next one.
 const ErrorRecord &FtpSavedErr();
+// Whether `record` tells of a local file that could not be written or read
+// (LocalFileInUse, LocalFileFailure), not of the server or the connection.
+inline bool IsLocalFileError(const ErrorRecord &record)
+{
+    return record.Number == LocalFileInUse || record.Number == LocalFileFailure;
+}
 // Whether the last failure may come from the code of a name: the server refused it, it
 // could not be sent, or FileNameCode has no form for one of its characters. Only then may
 // another code work.

@@ -74,8 +74,7 @@ bool leadsBackToAncestor(const QList<QByteArray> &ancestors, const QByteArray &l
 // copy that cannot be written.
 bool isSideFailure(const common::ErrorRecord &record)
 {
-    return record.Source == QStringLiteral("modFtp") && record.Number != common::LocalFileInUse
-           && record.Number != common::LocalFileFailure;
+    return record.Source == QStringLiteral("modFtp") && !common::IsLocalFileError(record);
 }
 
 

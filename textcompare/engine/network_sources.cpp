@@ -75,7 +75,7 @@ bool FtpGetUrl(const QString &url, const QString &localFile, const QString &prox
     if (!fetched) {
         const common::ErrorRecord &error = common::FtpSavedErr();
         failure.reason = error.Description;
-        failure.localFile = error.Number == common::LocalFileInUse || error.Number == common::LocalFileFailure;
+        failure.localFile = common::IsLocalFileError(error);
     }
     return fetched;
 }
