@@ -30,7 +30,7 @@ QString UnusedFileMessage(const QString &lead, const QString &path)
     const QString problem = platform::openOwnFile(path).problem;
     if (problem.isEmpty())
         return QString();
-    return lead + QStringLiteral("　\r\n\r\n") + path + QStringLiteral("\r\n(") + problem + u')';
+    return platform::refusalMessage(lead, path, problem);
 }
 
 QString SettingsFileRefusal(const QString &iniFile)

@@ -51,7 +51,7 @@ bool anyOtherMember(gid_t group, const QByteArray &self)
 }
 
 // Whether a user other than `user` has `group` as his own group. The user list is walked
-// with the system's one cursor, so the walk holds a lock of its own.
+// with the system's one cursor: callers hold groupHoldsOnlyUser's lock.
 bool anyOtherUserOfGroup(gid_t group, uid_t user)
 {
     bool found = false;
@@ -64,6 +64,23 @@ bool anyOtherUserOfGroup(gid_t group, uid_t user)
     }
     ::endpwent();
     return found;
+}
+
+// Whether the group `group` holds nobody but this user: no other user has it as his own
+// group or is listed as its member. The answer is kept per group, and the lock keeps two
+// walks of the user list apart.
+bool groupHoldsOnlyUser(gid_t group)
+{
+    static std::mutex lock;
+    static std::map<gid_t, bool> known;
+    const std::lock_guard guard(lock);
+    const auto found = known.find(group);
+    if (found != known.end())
+        return found->second;
+    const uid_t user = ::geteuid();
+    const bool onlyUser = !anyOtherMember(group, userName(user)) && !anyOtherUserOfGroup(group, user);
+    known.emplace(group, onlyUser);
+    return onlyUser;
 }
 
 // Why the entry `info` is not used as a file: a link, no regular file, or not trusted.
@@ -85,20 +102,6 @@ QString ownedByOtherText(uid_t owner)
         .arg(name.isEmpty() ? QString::number(owner) : QString::fromLocal8Bit(name));
 }
 
-bool groupHoldsOnlyUser(gid_t group)
-{
-    static std::mutex lock;
-    static std::map<gid_t, bool> known;
-    const std::lock_guard guard(lock);
-    const auto found = known.find(group);
-    if (found != known.end())
-        return found->second;
-    const uid_t user = ::geteuid();
-    const bool onlyUser = !anyOtherMember(group, userName(user)) && !anyOtherUserOfGroup(group, user);
-    known.emplace(group, onlyUser);
-    return onlyUser;
-}
-
 QString foreignControlProblem(const struct stat &info, TrustedOwners owners)
 {
     const uid_t user = ::geteuid();
@@ -118,6 +121,11 @@ QString regularFileProblem(const QString &path, TrustedOwners owners, bool *miss
         return systemText(errno);
     }
     return entryProblem(info, owners);
+}
+
+QString refusalMessage(const QString &lead, const QString &path, const QString &problem)
+{
+    return lead + QStringLiteral("　\r\n\r\n") + path + QStringLiteral("\r\n(") + problem + u')';
 }
 
 QString openFileProblem(int descriptor)

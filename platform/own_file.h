@@ -27,10 +27,6 @@ QString foreignControlProblem(const struct stat &info, TrustedOwners owners = Tr
 // system's user name where there is one, else by number.
 QString ownedByOtherText(uid_t owner);
 
-// Whether the group `group` holds nobody but this user: no other user has it as his own
-// group or is listed as its member.
-bool groupHoldsOnlyUser(gid_t group);
-
 // Why the entry at `path` is not used, looked at without following a link at its name;
 // empty when it is a regular file that foreignControlProblem() accepts. `missing` is set
 // when there is nothing at the name.
@@ -58,6 +54,10 @@ struct OwnFileContents
     QString problem;      // why the file was not read (not used, or a read failure)
 };
 OwnFileContents readOwnFile(const QString &path);
+
+// The message that the entry at `path` is not used: `lead` ("設定ファイルを使用しません。",
+// say), the path on a line of its own and `problem` in brackets.
+QString refusalMessage(const QString &lead, const QString &path, const QString &problem);
 
 // Why the open file `descriptor` is not used: it is no regular file, or
 // foreignControlProblem() refuses it; empty when it is used.

@@ -78,7 +78,7 @@ QString siblingStartRefusal(const QString &program)
         problem = replaceableFolderProblem(QFileInfo(program).absolutePath());
     if (problem.isEmpty())
         return QString();
-    return QStringLiteral("プログラムを起動しません。　\r\n\r\n") + program + QStringLiteral("\r\n(") + problem + u')';
+    return refusalMessage(QStringLiteral("プログラムを起動しません。"), program, problem);
 }
 
 } // namespace platform
