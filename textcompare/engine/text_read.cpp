@@ -219,15 +219,16 @@ LoadedSide loadSide(TextSides &sides, int index, const TextReadContext &context)
     }
     // The download is read as a file of the user's own that nobody else may have put
     // there; the user's own choice of file is read wherever it lies.
-    const platform::OwnFile download = source == path ? platform::OwnFile() : platform::openOwnFile(source);
+    const bool isDownload = source != path;
+    const platform::OwnFile download = isDownload ? platform::openOwnFile(source) : platform::OwnFile();
     QFile file(source);
-    const bool opened = source == path ? file.open(QIODevice::ReadOnly)
-                                       : download.descriptor.isOpen()
-                                             && file.open(download.descriptor.get(), QIODevice::ReadOnly,
-                                                          QFileDevice::DontCloseHandle);
+    const bool opened = isDownload ? download.descriptor.isOpen()
+                                         && file.open(download.descriptor.get(), QIODevice::ReadOnly,
+                                                      QFileDevice::DontCloseHandle)
+                                   : file.open(QIODevice::ReadOnly);
     if (!opened) {
         const QString reason = download.problem.isEmpty() ? file.errorString() : download.problem;
-        failed(loaded.side, QStringLiteral("ファイルを開けません。 ") + common::PrintablePath(source == path ? path : source)
+        failed(loaded.side, QStringLiteral("ファイルを開けません。 ") + common::PrintablePath(source)
                                 + QStringLiteral(" (") + reason + u')');
         return loaded;
     }
@@ -239,7 +240,7 @@ LoadedSide loadSide(TextSides &sides, int index, const TextReadContext &context)
     }
     loaded.side.outcome = ReadOutcome::Read;
     loaded.hasBytes = !loaded.bytes.isEmpty();
-    if (source == path)
+    if (!isDownload)
         loaded.side.stamp = {path, file.size(), file.fileTime(QFileDevice::FileModificationTime)};
     return loaded;
 }
