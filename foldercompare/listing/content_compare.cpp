@@ -85,7 +85,8 @@ QStringList ContentComparer::JudgeFileCodes(const QString &path, QByteArrayView 
 
 QString ContentComparer::GetFileCode(const QString &path)
 {
-    if (fileSize(path) < 1)
+    const qint64 size = fileSize(path);
+    if (size < 1)
         return Bin;
     int handle = openForReading(path);
     if (handle == -1)
@@ -96,12 +97,13 @@ QString ContentComparer::GetFileCode(const QString &path)
     if (count < 1)
         return Bin;
     bytes.truncate(count);
-    return codeReadIn(path, bytes, fileSize(path));
+    return codeReadIn(path, bytes, JudgeFileCodes(path, bytes), size);
 }
 
-QString ContentComparer::codeReadIn(const QString &path, const QByteArray &sample, qint64 size)
+QString ContentComparer::codeReadIn(const QString &path, const QByteArray &sample, const QStringList &sampleCodes,
+                                    qint64 size)
 {
-    QStringList codes = JudgeFileCodes(path, sample);
+    QStringList codes = sampleCodes;
     if (codes.constFirst() == Bin)
         return Bin;
     QByteArray whole;
@@ -202,29 +204,38 @@ ContentCheck::FileResult ContentComparer::CheckFileUpd(const QString &path1, con
         codes2 = JudgeFileCodes(path2, data.firstBlock2);
         result.code2 = codes2.constFirst();
     }
-    // One file shows one code wherever it is shown: the code it is read in.
-    if (m_options.textCodeDsp) {
-        if (!result.code1.isEmpty())
-            result.code1 = codeReadIn(path1, data.firstBlock1, data.size1);
-        if (!result.code2.isEmpty())
-            result.code2 = codeReadIn(path2, data.firstBlock2, data.size2);
-    }
-    if (data.equal) {
+    CodesRead read;
+    if (data.equal)
         result.differ = false;
-        return result;
+    else if (!data.unfinished && m_options.textCrlfNone && data.size1 > 0 && data.size2 > 0
+             && codes1.constFirst() != Bin && codes2.constFirst() != Bin)
+        read = compareTexts(path1, path2, data, codes1, codes2, result);
+    // One file shows one code wherever it is shown: the code it is read in. A file that
+    // the text comparison read has its code already; identical bytes judged alike are
+    // read alike.
+    if (m_options.textCodeDsp) {
+        if (!result.code1.isEmpty() && !read.first)
+            result.code1 = codeReadIn(path1, data.firstBlock1, codes1, data.size1);
+        if (!result.code2.isEmpty() && !read.second)
+            result.code2 = data.equal && codes2 == codes1 && !result.code1.isEmpty()
+                               ? result.code1
+                               : codeReadIn(path2, data.firstBlock2, codes2, data.size2);
     }
-    if (data.unfinished || !m_options.textCrlfNone || data.size1 <= 0 || data.size2 <= 0
-        || codes1.constFirst() == Bin || codes2.constFirst() == Bin)
-        return result;
+    return result;
+}
 
-    QByteArray whole1 = std::move(data.firstBlock1);
-    QByteArray whole2 = std::move(data.firstBlock2);
+ContentComparer::CodesRead ContentComparer::compareTexts(const QString &path1, const QString &path2,
+                                                         const FileData &data, QStringList codes1, QStringList codes2,
+                                                         FileResult &result)
+{
+    QByteArray whole1 = data.firstBlock1;
+    QByteArray whole2 = data.firstBlock2;
     const bool longer1 = whole1.size() < data.size1;
     const bool longer2 = whole2.size() < data.size2;
     if (longer1 && !readWhole(path1, data.size1, whole1))
-        return result;
+        return {};
     if (longer2 && !readWhole(path2, data.size2, whole2))
-        return result;
+        return {};
     // A text read whole is judged whole, as the viewer judges it: UTF-8 text past the
     // first block still makes it UTF-8.
     if (longer1)
@@ -238,13 +249,15 @@ ContentCheck::FileResult ContentComparer::CheckFileUpd(const QString &path1, con
     QString read2;
     const QString text1 = m_codes.ToVbUnicodeFirstClean(codes1, whole1, read1);
     const QString text2 = m_codes.ToVbUnicodeFirstClean(codes2, whole2, read2);
-    if (!read1.isEmpty())
+    const CodesRead read{!read1.isEmpty(), !read2.isEmpty()};
+    if (read.first)
         result.code1 = read1;
-    if (!read2.isEmpty())
+    if (read.second)
         result.code2 = read2;
-    if (!read1.isEmpty() && !read2.isEmpty() && common::NonCodeClass::ChangeLineEnds(text1, u"\n") == common::NonCodeClass::ChangeLineEnds(text2, u"\n"))
+    if (read.first && read.second
+        && common::NonCodeClass::ChangeLineEnds(text1, u"\n") == common::NonCodeClass::ChangeLineEnds(text2, u"\n"))
         result.differ = false;
-    return result;
+    return read;
 }
 
 bool ContentComparer::foldersDiffer(int descriptor1, int descriptor2, const QByteArray &folder1,

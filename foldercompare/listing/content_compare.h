@@ -45,7 +45,8 @@ public:
     ContentComparer(ContentOptions options, WorkHost &host);
 
     // The code name of one file: "BIN" for an empty, missing or unreadable file,
-    // otherwise the code it is read in (codeReadIn) as judged from its first 100000 bytes.
+    // otherwise the code it is read in (codeReadIn), judged whole up to WholeJudgeLimit
+    // bytes.
     QString GetFileCode(const QString &path) override;
 
     // "BIN" when the path ends with "." and an entry of binJdExt (any letter case);
@@ -77,7 +78,8 @@ public:
     // it, then, with textCrlfNone, the comparison of the decoded texts with CR LF and CR
     // made LF when the bytes differ and both files are non-empty text. Each text is read
     // in the first code of JudgeFileCodes that reads every byte. With textCodeDsp, each
-    // code shown is the one its file is read in (codeReadIn).
+    // code shown is the one its file is read in: the text comparison's where it read the
+    // file, else codeReadIn's. Each file is read whole and judged whole once at most.
     FileResult CheckFileUpd(const QString &path1, const QString &path2) override;
 
     // True when a like-named file pair directly in the folders, or in like-named
@@ -95,11 +97,23 @@ public:
 
 private:
     bool readWhole(const QString &path, qint64 size, QByteArray &bytes);
+    // Which files of a pair the text comparison read in a code.
+    struct CodesRead
+    {
+        bool first = false;
+        bool second = false;
+    };
+    // The text comparison of CheckFileUpd for two differing text files whose first blocks
+    // gave `codes1` and `codes2`: each read whole, judged whole and decoded; `result`
+    // takes the codes read in, and differ = false where the texts match but for line ends.
+    CodesRead compareTexts(const QString &path1, const QString &path2, const FileData &data, QStringList codes1,
+                           QStringList codes2, FileResult &result);
     // The code that the file `path` of `size` bytes is read in, as the viewer reads it:
     // the first of the judge's codes that reads every byte, judged from `sample` (its
-    // first bytes) or, for a longer file of at most WholeJudgeLimit bytes, from all of
-    // it; the judge's first code where none reads it, "BIN" for a binary file.
-    QString codeReadIn(const QString &path, const QByteArray &sample, qint64 size);
+    // first bytes, which gave `sampleCodes`) or, for a longer file of at most
+    // WholeJudgeLimit bytes, from all of it; the judge's first code where none reads it,
+    // "BIN" for a binary file.
+    QString codeReadIn(const QString &path, const QByteArray &sample, const QStringList &sampleCodes, qint64 size);
     // Compares the folders open as `descriptor1` and `descriptor2` (taken over and
     // closed here; -1 when they could not be opened) whose paths are `folder1` and
     // `folder2`.
