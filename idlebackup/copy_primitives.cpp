@@ -314,8 +314,13 @@ qint32 BackupWork::recycle(int folder, const QByteArray &name, const QByteArray 
 
 void BackupWork::listFailure(const QString &item, const QString &reason)
 {
-    m_reasons.insert(item, reason.isEmpty() ? common::SavedErr().Description : reason);
+    const QString told = reason.isEmpty() ? common::SavedErr().Description : reason;
     SetFileErrMsg(item, ErrorItemMode::Add);
+    // A reason is kept only for an item that a row shows (the list is cut at its length
+    // bound): only a success takes reasons away, and the tooltip looks at every one kept.
+    const int row = currentRow();
+    if (row >= 0 && findItem(m_bakList.textMatrix(row, BakListColumn::Errors), item) >= 0)
+        m_reasons.insert(item, told);
 }
 
 QString BackupWork::failureReasons(int row) const
