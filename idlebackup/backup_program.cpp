@@ -65,7 +65,7 @@ void BackupProgram::Form_Load()
                                        common::UnusedFileMessage(QStringLiteral("マウントの記録ファイルを使用しません。"),
                                                                  MountStatePath(IniPath))})
             if (!refusal.isEmpty())
-                platform::dialogs().messageBox(refusal, Style::OkOnly | Style::IconExclamation, QString());
+                warn(refusal);
         InitBackupListGrid(BakList);
         LoadBackupList(BakList, IniPath);
         m_history.load(MountStatePath(IniPath));

@@ -16,12 +16,20 @@ namespace {
 
 constexpr qint64 CopyBufferBytes = 102400;
 
+// Raises a copy failure of the kind `Kind`, which the walk tells from the others, as
+// FailCopy raises the rest.
+template <class Kind>
+[[noreturn]] void failCopyAs(const QString &description)
+{
+    throw Kind(CopyFailureNumber, QCoreApplication::applicationName(), description);
+}
+
 // Raises the failure to write the copy `target` for the system's `error`.
 [[noreturn]] void failWrite(const FileAt &target, int error)
 {
     const QString description = SystemFailureText(QStringLiteral("書き込めません。"), target.display, error);
     if (platform::IsOutOfSpace(error))
-        throw CopyOutOfSpace(CopyFailureNumber, QCoreApplication::applicationName(), description);
+        failCopyAs<CopyOutOfSpace>(description);
     FailCopy(description);
 }
 
@@ -42,18 +50,15 @@ constexpr qint64 CopyBufferBytes = 102400;
     case Failure::SourceNotRegular:
         FailCopy(QStringLiteral("通常のファイルではありません。 ") + display);
     case Failure::SourceNotExpected:
-        throw CopySourceReplaced(CopyFailureNumber, QCoreApplication::applicationName(),
-                                 QStringLiteral("コピーの前にファイルが変更または置き換えられました。 ") + display);
+        failCopyAs<CopySourceReplaced>(QStringLiteral("コピーの前にファイルが変更または置き換えられました。 ") + display);
     case Failure::Stopped:
         FailCopy(QStringLiteral("中止"));
     case Failure::Read:
         FailCopyWithSystemText(QStringLiteral("読み込めません。"), display, write.error);
     case Failure::SourceChanged:
-        throw CopySourceChanging(CopyFailureNumber, QCoreApplication::applicationName(),
-                                 QStringLiteral("コピー中にファイルが変更されました。 ") + display);
+        failCopyAs<CopySourceChanging>(QStringLiteral("コピー中にファイルが変更されました。 ") + display);
     case Failure::SourceReplaced:
-        throw CopySourceReplaced(CopyFailureNumber, QCoreApplication::applicationName(),
-                                 QStringLiteral("コピー中にファイルが削除または置き換えられました。 ") + display);
+        failCopyAs<CopySourceReplaced>(QStringLiteral("コピー中にファイルが削除または置き換えられました。 ") + display);
     case Failure::Times:
         FailCopyWithSystemText(QStringLiteral("日時を設定できません。"), target.display, write.error);
     case Failure::Write:
