@@ -235,12 +235,12 @@ struct Tally
     {
         const common::CodeJudgement judgement = common::JudgeText(bytes, true);
         ++total;
-        inDoubt += judgement.inDoubt ? 1 : 0;
+        inDoubt += judgement.inDoubt() ? 1 : 0;
         if (judgement.codes.constFirst() == expected) {
             ++right;
         } else if (shown++ < 12) {
             std::printf("  %s: %s judged %s%s\n", qPrintable(name), qPrintable(expected),
-                        qPrintable(judgement.codes.constFirst()), judgement.inDoubt ? " (in doubt)" : "");
+                        qPrintable(judgement.codes.constFirst()), judgement.inDoubt() ? " (in doubt)" : "");
         }
     }
     double rightShare() const { return total == 0 ? 0.0 : 100.0 * double(right) / double(total); }

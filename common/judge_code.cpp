@@ -767,16 +767,6 @@ double ScoreBinary(QByteArrayView bytes)
     return scoreWith<BinaryScorer>(bytes);
 }
 
-QString JudgeCode(QByteArrayView bytes, bool checkBin)
-{
-    return JudgeText(bytes, checkBin).codes.constFirst();
-}
-
-QStringList JudgeCodes(QByteArrayView bytes, bool checkBin)
-{
-    return JudgeText(bytes, checkBin).codes;
-}
-
 namespace {
 
 // The likeness of two readings must differ by this much for one of them to be clearly
@@ -897,14 +887,14 @@ QStringList legacyCodesInDoubt(QByteArrayView bytes, const QStringList &codes, b
                      : QStringList{QStringLiteral("EUC"), QStringLiteral("SJIS")};
 }
 
-} // namespace
-
-CodeJudgement JudgeText(QByteArrayView bytes, bool checkBin)
+// JudgeText; the weighing of Shift-JIS against EUC, which only tells doubt, where
+// `weighLegacyDoubt`.
+CodeJudgement judge(QByteArrayView bytes, bool checkBin, bool weighLegacyDoubt)
 {
     // A UTF-16 byte-order mark tells the code and its byte order; the scorers read UTF-16
     // only little-endian and would take big-endian text for something else.
     if (bytes.startsWith(NonCodeClass::Utf16LeBom) || bytes.startsWith(NonCodeClass::Utf16BeBom))
-        return {{QStringLiteral("UNICODE")}, false, {}};
+        return {{QStringLiteral("UNICODE")}, {}};
     const Sample sample(bytes);
     SjisScorer sjis;
     UnicodeScorer unicode;
@@ -931,14 +921,15 @@ CodeJudgement JudgeText(QByteArrayView bytes, bool checkBin)
     std::stable_sort(scores.begin(), scores.end(),
                      [](const auto &left, const auto &right) { return left.first > right.first; });
     if (qstrcmp(scores.front().second, "BIN") == 0)
-        return {{QStringLiteral("BIN")}, false, {}};
+        return {{QStringLiteral("BIN")}, {}};
     // Text of this system is written in UTF-8, and a Shift-JIS or EUC text of more than a
     // few characters is hardly ever valid UTF-8: such bytes are UTF-8 whatever the scores
     // say, unless Shift-JIS or EUC reads them too and its reading is likelier text.
     CodeJudgement judgement;
     QList<Reading> readings;
+    bool utf8InDoubt = false;
     if (isMultiByteUtf8(bytes))
-        readings = readingsOfUtf8(bytes, judgement.inDoubt);
+        readings = readingsOfUtf8(bytes, utf8InDoubt);
     for (const Reading &reading : std::as_const(readings))
         judgement.codes.append(QString::fromLatin1(reading.name));
     for (const auto &[points, name] : scores) {
@@ -946,13 +937,28 @@ CodeJudgement JudgeText(QByteArrayView bytes, bool checkBin)
         if (code != u"BIN" && !judgement.codes.contains(code))
             judgement.codes.append(code);
     }
-    if (judgement.inDoubt) {
+    if (utf8InDoubt)
         judgement.codesInDoubt = judgement.codes.first(2);
-    } else {
+    else if (weighLegacyDoubt)
         judgement.codesInDoubt = legacyCodesInDoubt(bytes, judgement.codes, !readings.isEmpty());
-        judgement.inDoubt = !judgement.codesInDoubt.isEmpty();
-    }
     return judgement;
+}
+
+} // namespace
+
+QString JudgeCode(QByteArrayView bytes, bool checkBin)
+{
+    return judge(bytes, checkBin, false).codes.constFirst();
+}
+
+QStringList JudgeCodes(QByteArrayView bytes, bool checkBin)
+{
+    return judge(bytes, checkBin, false).codes;
+}
+
+CodeJudgement JudgeText(QByteArrayView bytes, bool checkBin)
+{
+    return judge(bytes, checkBin, true);
 }
 
 } // namespace common

@@ -47,16 +47,16 @@ QStringList JudgeCodes(QByteArrayView bytes, bool checkBin);
 struct CodeJudgement
 {
     QStringList codes;
+    // Where in doubt, the two codes: the one that a reader takes, then the other; empty
+    // otherwise.
+    QStringList codesInDoubt;
     // Bytes that two codes each read whole, where the first code's reading is not clearly
     // the text: bytes that UTF-8 and Shift-JIS or EUC read, where the likeliest reading
     // looks like no text or another looks nearly as much like one; bytes that Shift-JIS
     // and EUC both read, judged one of them, where the other's reading (half-width
     // katakana weighed by their spelling) looks nearly as much like text, or more. The
     // first code is then the judge's best guess, no more.
-    bool inDoubt = false;
-    // Where in doubt, the two codes: the one that a reader takes, then the other; empty
-    // otherwise.
-    QStringList codesInDoubt;
+    bool inDoubt() const { return !codesInDoubt.isEmpty(); }
 };
 CodeJudgement JudgeText(QByteArrayView bytes, bool checkBin);
 

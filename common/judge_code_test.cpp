@@ -264,7 +264,7 @@ TEST(JudgeCode, TextsThatTwoCodesRead)
         SCOPED_TRACE(c.name);
         const CodeJudgement judgement = JudgeText(c.bytes, true);
         EXPECT_EQ(judgement.codes.value(0), c.expected);
-        EXPECT_EQ(judgement.inDoubt, c.inDoubt);
+        EXPECT_EQ(judgement.inDoubt(), c.inDoubt);
         EXPECT_EQ(JudgeCodes(c.bytes, true), judgement.codes);
     }
 }

@@ -43,6 +43,15 @@ const QStringList &codeNames()
     return names;
 }
 
+// Whether `path` ends with "." and an entry of `binJdExt`, in any letter case: such a
+// file is judged "BIN" without looking at its bytes.
+bool hasBinaryExtension(const QString &path, const QStringList &binJdExt)
+{
+    const QString lowered = path.toLower();
+    return std::any_of(binJdExt.cbegin(), binJdExt.cend(),
+                       [&lowered](const QString &extension) { return lowered.endsWith(u'.' + extension.toLower()); });
+}
+
 } // namespace
 
 QString CodeChangeMessage(int side)
@@ -59,16 +68,12 @@ QString JudgeFileCode(const QString &path, QByteArrayView bytes, const QStringLi
 
 QStringList JudgeFileCodes(const QString &path, QByteArrayView bytes, const QStringList &binJdExt)
 {
-    return JudgeFileText(path, bytes, binJdExt).codes;
+    return hasBinaryExtension(path, binJdExt) ? QStringList{Bin} : common::JudgeCodes(bytes, true);
 }
 
 common::CodeJudgement JudgeFileText(const QString &path, QByteArrayView bytes, const QStringList &binJdExt)
 {
-    const QString lowered = path.toLower();
-    for (const QString &extension : binJdExt)
-        if (lowered.endsWith(u'.' + extension.toLower()))
-            return {{Bin}, false, {}};
-    return common::JudgeText(bytes, true);
+    return hasBinaryExtension(path, binJdExt) ? common::CodeJudgement{{Bin}, {}} : common::JudgeText(bytes, true);
 }
 
 void GetFileCodeCrLf(const QString &path, const QStringList &binJdExt, QString &code, QString &lineEnd)
@@ -146,7 +151,7 @@ FileConversion ConvertBytes(const QString &source, const QByteArray &bytes, cons
         return result;
     }
     // A guess is no ground for rewriting a file.
-    if (sourceCode.isEmpty() && judgement.inDoubt) {
+    if (sourceCode.isEmpty() && judgement.inDoubt()) {
         result.refusal = QStringLiteral("文字コードを判別できないため変換しません（") + judgement.codesInDoubt.join(u'と')
                          + QStringLiteral("のどちらでも読めます）");
         return result;
