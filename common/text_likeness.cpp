@@ -6,6 +6,7 @@
 #include <QList>
 
 #include <algorithm>
+#include <unordered_set>
 
 namespace common {
 
@@ -425,6 +426,8 @@ double TextLikeness(QStringView text, Weighing weighing)
     }
     const Character none;
     double points = 0;
+    // Level-2 kanji and other ideographs met so far.
+    std::unordered_set<char32_t> rareKanjiMet;
     for (qsizetype index = 0; index < characters.size(); ++index) {
         const Character &character = characters[index];
         const Kind kind = character.kind;
@@ -453,9 +456,7 @@ double TextLikeness(QStringView text, Weighing weighing)
                 points += SameRowPoints;
             if (asciiLetters && before.script != JapaneseScript && after.script != JapaneseScript)
                 points += KanjiAloneAmongWordsPoints;
-            if ((kind == Kind::Kanji2 || kind == Kind::OtherIdeograph)
-                && std::any_of(characters.cbegin(), characters.cbegin() + index,
-                               [&character](const Character &earlier) { return earlier.value == character.value; }))
+            if ((kind == Kind::Kanji2 || kind == Kind::OtherIdeograph) && !rareKanjiMet.insert(character.value).second)
                 points += RareKanjiAgainPoints;
             continue;
         }
