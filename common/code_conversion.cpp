@@ -29,7 +29,7 @@ bool readsInPieces(const QString &code)
 
 bool writesInPieces(const QString &code)
 {
-    return code == u"SJIS" || code == u"EUC" || code == u"UTF8" || code == u"UNICODE";
+    return readsInPieces(code) || code == u"UNICODE";
 }
 
 // `bytes` cut behind an LF about every PieceBytes bytes; one piece when they are short.
@@ -158,11 +158,9 @@ CodeConversion ConvertCode(const QStringList &codes, QByteArrayView bytes, const
 {
     CodeConversion conversion;
     for (qsizetype index = 0; index < codes.size(); ++index) {
-        const QString &code = codes[index];
-        // UTF-16 reads any even number of bytes: behind another code it would take a
-        // broken text for a good one.
-        if (index > 0 && code == u"UNICODE")
+        if (!NonCodeClass::TriesCodeAt(codes, index))
             continue;
+        const QString &code = codes[index];
         const std::vector<QByteArrayView> pieces =
             readsInPieces(code) && writesInPieces(targetCode) ? piecesOf(bytes) : std::vector<QByteArrayView>{bytes};
         QByteArray converted;

@@ -147,9 +147,7 @@ QString NonCodeClass::ToVbUnicodeFirstClean(const QStringList &codes, QByteArray
 {
     code.clear();
     for (qsizetype index = 0; index < codes.size(); ++index) {
-        // UTF-16 reads any even number of bytes: behind another code it would take a
-        // broken text for a good one.
-        if (index > 0 && codes[index] == u"UNICODE")
+        if (!TriesCodeAt(codes, index))
             continue;
         QString text = ToVbUnicode(codes[index], bytes);
         if (lastConversionClean()) {
@@ -158,6 +156,13 @@ QString NonCodeClass::ToVbUnicodeFirstClean(const QStringList &codes, QByteArray
         }
     }
     return QString();
+}
+
+bool NonCodeClass::TriesCodeAt(const QStringList &codes, qsizetype index)
+{
+    // UTF-16 reads any even number of bytes: behind another code it would take a broken
+    // text for a good one.
+    return index == 0 || codes[index] != u"UNICODE";
 }
 
 QByteArray NonCodeClass::CutBOM(QByteArrayView bytes, QByteArrayView bom)

@@ -79,6 +79,9 @@ public:
     // garbage. When none reads every byte, `code` is empty, the text is empty and
     // lastConversion() tells how the last one went.
     QString ToVbUnicodeFirstClean(const QStringList &codes, QByteArrayView bytes, QString &code);
+    // Whether a reader that tries `codes` in turn, as ToVbUnicodeFirstClean does, tries the
+    // one at `index`: all but "UNICODE" behind another code.
+    static bool TriesCodeAt(const QStringList &codes, qsizetype index);
 
     // `bytes` without its first bytes when they are `bom`; otherwise unchanged.
     static QByteArray CutBOM(QByteArrayView bytes, QByteArrayView bom);
