@@ -257,7 +257,7 @@ std::optional<QByteArray> readAsDecided(int folder, const QByteArray &name, cons
             outcome.failure = platform::SystemErrorText(errno);
         return std::nullopt;
     }
-    if (!S_ISREG(before.st_mode)) {
+    if (!S_ISREG(before.st_mode) || !platform::TargetState::of(before).sameAs(decided)) {
         outcome.changed = true;
         return std::nullopt;
     }
@@ -273,8 +273,7 @@ std::optional<QByteArray> readAsDecided(int folder, const QByteArray &name, cons
     }
     // A write while it was read leaves its mark on the change time.
     struct stat after;
-    if (!platform::TargetState::of(before).sameAs(decided) || ::fstat(input.get(), &after) != 0
-        || !platform::TargetState::of(after).sameAs(decided)) {
+    if (::fstat(input.get(), &after) != 0 || !platform::TargetState::of(after).sameAs(decided)) {
         outcome.changed = true;
         return std::nullopt;
     }
