@@ -269,13 +269,16 @@ bool OperationFrame::goneSinceComparison(int side, const OperationRow &row, cons
     return true;
 }
 
+bool OperationFrame::inodesKept(int folder, dev_t device) const
+{
+    const auto known = m_inodesKept.constFind(device);
+    return known != m_inodesKept.cend() ? *known : *m_inodesKept.insert(device, listing::KeepsInodes(folder));
+}
+
 bool OperationFrame::inodesKept(int folder) const
 {
     struct stat info;
-    if (::fstat(folder, &info) != 0)
-        return false;
-    const auto known = m_inodesKept.constFind(info.st_dev);
-    return known != m_inodesKept.cend() ? *known : *m_inodesKept.insert(info.st_dev, listing::KeepsInodes(folder));
+    return ::fstat(folder, &info) == 0 && inodesKept(folder, info.st_dev);
 }
 
 bool OperationFrame::asCompared(int side, const OperationRow &row, int folder, const QByteArray &name,
@@ -294,12 +297,13 @@ bool OperationFrame::asCompared(int side, const OperationRow &row, int folder, c
     const listing::ComparedListing &compared = m_sides.compared[side];
     if (compared.root() != m_sides.sideRoot[side])
         return !there;
-    if (!compared.matches(row.path, there ? &now : nullptr, there && inodesKept(folder)))
+    struct stat parent;
+    const bool parentKnown = there && ::fstat(folder, &parent) == 0;
+    if (!compared.matches(row.path, there ? &now : nullptr, parentKnown && inodesKept(folder, parent.st_dev)))
         return false;
     if (!there)
         return true;
-    struct stat parent;
-    if (::fstat(folder, &parent) != 0 || !compared.sameFolder(parentFolderOf(row.path), parent))
+    if (!parentKnown || !compared.sameFolder(parentFolderOf(row.path), parent))
         return false;
     struct stat entry;
     if (!S_ISDIR(now.st_mode) || ::fstatat(folder, name.constData(), &entry, AT_SYMLINK_NOFOLLOW) != 0

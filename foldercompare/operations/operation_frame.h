@@ -294,8 +294,9 @@ private:
     // Whether nothing below the open folder `folder` (the row folder `relative`) of the
     // local side `side` was made or changed since the comparison, as asCompared tells.
     bool treeAsCompared(int side, int folder, const QString &relative, QString *failure) const;
-    // Whether the file system of the open folder `folder` keeps its files' inodes
-    // (listing::KeepsInodes), asked once per device.
+    // Whether the file system of the open folder `folder`, on the device `device`, keeps
+    // its files' inodes (listing::KeepsInodes), asked once per device.
+    bool inodesKept(int folder, dev_t device) const;
     bool inodesKept(int folder) const;
     // Takes into the comparisons what the server lists for the files uploaded this run.
     void noteServerUploads();
