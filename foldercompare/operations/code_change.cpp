@@ -168,10 +168,26 @@ FileConversion ConvertBytes(const QString &source, const QByteArray &bytes, cons
     bool unchanged = true;
     qsizetype convertedSize = 0;
     bool delivered = true;
+    // A file judged to be in the target code may be left as it is: while the converted
+    // bytes are the file's, they are held back rather than written, and `heldBack` of
+    // them wait.
+    const bool mayBeLeft = sourceCode.isEmpty() && judged.constFirst() == targetCode;
+    qsizetype heldBack = 0;
+    const auto deliverHeldBack = [&] {
+        delivered = heldBack == 0 || deliver(QByteArrayView(bytes).first(heldBack), 0);
+        heldBack = 0;
+        return delivered;
+    };
     const common::ConvertedPiece comparedPiece = [&](QByteArrayView piece, qsizetype offset) {
+        if (offset == 0)
+            heldBack = 0;
         unchanged = (offset == 0 || unchanged) && QByteArrayView(bytes).sliced(std::min(offset, bytes.size())).startsWith(piece);
         convertedSize = offset + piece.size();
-        delivered = deliver(piece, offset);
+        if (mayBeLeft && unchanged) {
+            heldBack = convertedSize;
+            return true;
+        }
+        delivered = deliverHeldBack() && deliver(piece, offset);
         return delivered;
     };
     const common::CodeConversion conversion =
@@ -197,6 +213,8 @@ FileConversion ConvertBytes(const QString &source, const QByteArray &bytes, cons
         result.refusal = QStringLiteral("変換後と同じ文字コード(") + targetCode + QStringLiteral(")と改行コードです");
         return result;
     }
+    if (!deliverHeldBack())
+        return result;
     result.bytes = conversion.bytes;
     result.ok = true;
     return result;

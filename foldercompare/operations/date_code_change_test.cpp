@@ -267,14 +267,18 @@ TEST_F(CodeChangeTest, AutomaticJudgingRewritesNoFileInDoubtAndCountsNoFileLeftA
     const QString euc = file("one/euc.txt", codes.VbUnicode_To_EUC(u"両立\n"));
     const QByteArray utf8 = codes.VbUnicode_To_UTF8(u"ファイル\n", false);
     const QString same = file("one/same.txt", utf8);
+    // Converted in pieces, all but the last already as they would be written.
+    const QByteArray lines = utf8.repeated(1 << 20);
+    const QString crlfAtTheEnd = file("one/crlf.txt", lines + "end\r\n");
     CodeChangeOperation toUtf8(0, QString(), QStringLiteral("UTF8"), QStringLiteral("\n"), tree("work.tmp"));
-    run(toUtf8, rows({"doubt.txt", "katakana.txt", "euc.txt", "same.txt"}), localSides(true));
+    run(toUtf8, rows({"doubt.txt", "katakana.txt", "euc.txt", "same.txt", "crlf.txt"}), localSides(true));
+    EXPECT_TRUE(read(crlfAtTheEnd) == lines + "end\n");
     EXPECT_EQ(read(inDoubt), doubtful);
     EXPECT_EQ(read(katakana), halfWidth);
     EXPECT_EQ(read(euc), codes.VbUnicode_To_UTF8(u"両立\n", false));
     EXPECT_EQ(read(same), utf8);
-    EXPECT_EQ(toUtf8.filesConverted(), 1);
-    EXPECT_EQ(trashed().size(), 1);
+    EXPECT_EQ(toUtf8.filesConverted(), 2);
+    EXPECT_EQ(trashed().size(), 2);
     EXPECT_EQ(m_errorList, QStringLiteral("\r\n") + inDoubt + QStringLiteral(" : 文字コードを判別できないため変換しません（EUCとUTF8のどちらでも読めます）")
                                + QStringLiteral("\r\n") + katakana + QStringLiteral(" : 文字コードを判別できないため変換しません（EUCとSJISのどちらでも読めます）")
                                + QStringLiteral("\r\n") + same + QStringLiteral(" : 変換後と同じ文字コード(UTF8)と改行コードです"));
